@@ -1,0 +1,84 @@
+#include "startupprobe.h"
+
+#include <QCoreApplication>
+#include <memory>
+
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMutex>
+#include <QQmlApplicationEngine>
+#include <QQuickWindow>
+#include <QTimer>
+
+namespace {
+
+QtMessageHandler previousHandler = nullptr;
+QFile *logFile = nullptr;
+QMutex logMutex;
+
+void logToFile(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    {
+        QMutexLocker lock(&logMutex);
+        if (logFile) {
+            logFile->write(message.toUtf8() + '\n');
+            logFile->flush();
+        }
+    }
+    if (previousHandler)
+        previousHandler(type, context, message);
+}
+
+QElapsedTimer &processClock()
+{
+    static QElapsedTimer clock;
+    return clock;
+}
+
+} // namespace
+
+namespace StartupProbe {
+
+void installLogSink()
+{
+    processClock().start();
+    const QString path = qEnvironmentVariable("TARNEX_LOG_FILE");
+    if (path.isEmpty())
+        return;
+    logFile = new QFile(path);
+    if (!logFile->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
+        delete logFile;
+        logFile = nullptr;
+        return;
+    }
+    previousHandler = qInstallMessageHandler(logToFile);
+}
+
+void watchFirstFrame(QQmlApplicationEngine &engine)
+{
+    const QList<QObject *> roots = engine.rootObjects();
+    auto *window = roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(roots.first());
+    if (!window)
+        return;
+    QStringList codes = qEnvironmentVariable("TARNEX_QUIT_AFTER_FIRST_FRAME")
+                            .split(QLatin1Char(','), Qt::SkipEmptyParts);
+    int quitCode = -1;
+    if (!codes.isEmpty()) {
+        quitCode = codes.takeFirst().toInt();
+        if (codes.isEmpty())
+            qunsetenv("TARNEX_QUIT_AFTER_FIRST_FRAME");
+        else
+            qputenv("TARNEX_QUIT_AFTER_FIRST_FRAME", codes.join(QLatin1Char(',')).toUtf8());
+    }
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection =
+        QObject::connect(window, &QQuickWindow::frameSwapped, window, [connection, quitCode] {
+            QObject::disconnect(*connection);
+            qInfo().noquote() << "first frame after" << processClock().elapsed() << "ms";
+            if (quitCode >= 0)
+                QTimer::singleShot(0, qApp, [quitCode] { QCoreApplication::exit(quitCode); });
+        });
+}
+
+} // namespace StartupProbe

@@ -1,0 +1,42 @@
+#include "replyenvelope.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QNetworkReply>
+
+ReplyEnvelope ReplyEnvelope::fromBody(const QByteArray &body)
+{
+    ReplyEnvelope envelope;
+    envelope.m_body = body;
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return envelope;
+    envelope.m_object = document.object();
+    const QJsonValue status = envelope.m_object.value(QLatin1String("status"));
+    if (status.isUndefined())
+        return envelope;
+    envelope.m_answered = true;
+    // A status that is not a number reads as 0, a failure.
+    if (status.isDouble())
+        envelope.m_status = status.toInt();
+    return envelope;
+}
+
+ReplyEnvelope ReplyEnvelope::fromReply(QNetworkReply *reply)
+{
+    if (!reply || reply->error() != QNetworkReply::NoError) {
+        ReplyEnvelope envelope;
+        envelope.m_transportFailed = true;
+        return envelope;
+    }
+    return fromBody(reply->readAll());
+}
+
+QString ReplyEnvelope::errorMessage() const
+{
+    const QJsonArray errors = m_object.value(QLatin1String("errors")).toArray();
+    if (errors.isEmpty())
+        return QString();
+    return errors.first().toObject().value(QLatin1String("message")).toString();
+}

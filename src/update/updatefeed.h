@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class QNetworkAccessManager;
+
+// The vendor's update-feed document: version, release notes, package address and file name.
+// The whole reply is stripped of line feeds, tabs and spaces before it is parsed.
+struct UpdateFeed
+{
+    QString text;        // the stripped reply text, handed to the updater as is
+    bool valid = false;  // the stripped text parsed as JSON
+    QString version;     // empty when missing
+    QString description; // each line followed by "\n"
+    QString url;
+    QString name;
+
+    static UpdateFeed parse(const QByteArray &body);
+    // "5.0.0.10" reads as 50010; text that is not a number after the dots are removed reads 0.
+    static qlonglong versionNumber(const QString &version);
+    // Newer when the feed names a version whose number exceeds `current`.
+    bool isNewerThan(const QString &current) const;
+
+    // The feed address: a build-time constant that TARNEX_UPDATE_FEED overrides.
+    static QString feedUrl();
+    // GET the feed synchronously, waiting at most `limitMs`; a silent or slow server yields an
+    // empty, invalid feed (no update).
+    static UpdateFeed fetch(QNetworkAccessManager &manager, int limitMs = 3000);
+};

@@ -1,0 +1,198 @@
+#include "referenceserver.h"
+#include "testenvironment.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The client's start-up as real processes: the update hand-over, the published version and the
+// restart protocol. The updater is a stand-in script that records its arguments.
+class TestStartup : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void updateCheck_data();
+    void updateCheck();
+    void slowFeedDoesNotHoldStartUp();
+    void restartWith773();
+    void otherExitCodesEnd();
+
+private:
+    struct Run
+    {
+        int exitCode = -1;
+        QString log;
+        QString updaterArgs;
+        bool updaterStarted = false;
+    };
+    Run runClient(const QStringList &args, const QString &quitCodes = QStringLiteral("0"));
+    void setFeed(const QJsonObject &feed) { m_server.hook(QStringLiteral("feed"), feed); }
+
+    ReferenceServer m_server;
+    QTemporaryDir m_installation;
+};
+
+void TestStartup::initTestCase()
+{
+    QVERIFY(!qEnvironmentVariableIsEmpty("TARNEX_TARNEX_PROGRAM"));
+    QVERIFY2(m_server.start(), qPrintable(m_server.output()));
+    QVERIFY(QDir(m_installation.path()).mkpath(QStringLiteral("update")));
+    QFile updater(m_installation.filePath(QStringLiteral("update/tarnex-update")));
+    QVERIFY(updater.open(QIODevice::WriteOnly));
+    updater.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$(dirname \"$0\")/args.txt\"\n");
+    updater.close();
+    updater.setPermissions(updater.permissions() | QFile::ExeOwner);
+}
+
+void TestStartup::init()
+{
+    QFile::remove(m_installation.filePath(QStringLiteral("update/args.txt")));
+    QFile::remove(m_installation.filePath(QStringLiteral("client.log")));
+    m_server.hook(QStringLiteral("reset"));
+}
+
+TestStartup::Run TestStartup::runClient(const QStringList &args, const QString &quitCodes)
+{
+    QProcess client;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TARNEX_UPDATE_FEED"),
+               m_server.baseUrl().toString() +
+                   QStringLiteral("/tarnex10pack/client/client.php?platform=win"));
+    env.insert(QStringLiteral("TARNEX_LOG_FILE"),
+               m_installation.filePath(QStringLiteral("client.log")));
+    env.insert(QStringLiteral("TARNEX_QUIT_AFTER_FIRST_FRAME"), quitCodes);
+    client.setProcessEnvironment(env);
+    client.setWorkingDirectory(m_installation.path());
+    client.start(qEnvironmentVariable("TARNEX_TARNEX_PROGRAM"), args);
+    Run run;
+    if (!client.waitForFinished(60000)) {
+        client.kill();
+        client.waitForFinished();
+        return run;
+    }
+    run.exitCode = client.exitCode();
+    QFile log(m_installation.filePath(QStringLiteral("client.log")));
+    if (log.open(QIODevice::ReadOnly))
+        run.log = QString::fromUtf8(log.readAll());
+    // The stand-in updater is detached; give it time to write what it was given.
+    const QString argsPath = m_installation.filePath(QStringLiteral("update/args.txt"));
+    if (!run.log.contains(QLatin1String("first frame")))
+        (void)QTest::qWaitFor([&] { return QFile::exists(argsPath); }, 10000);
+    QFile updaterArgs(argsPath);
+    if (updaterArgs.open(QIODevice::ReadOnly)) {
+        run.updaterStarted = true;
+        run.updaterArgs = QString::fromUtf8(updaterArgs.readAll());
+    }
+    return run;
+}
+
+void TestStartup::updateCheck_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("feedMode");
+    QTest::addColumn<QString>("feedValue");
+    QTest::addColumn<bool>("handsOver");
+    QTest::addColumn<QString>("shownVersion");
+    QTest::addColumn<int>("reloadView");
+
+    QTest::newRow("newer, no argument") << QStringList() << "normal"
+                                        << "5.0.1.0" << true << "" << 0;
+    QTest::newRow("newer, one argument") << QStringList{QStringLiteral("update")} << "normal"
+                                         << "5.0.1.0" << false << "5.0.1.0" << 0;
+    QTest::newRow("newer, two arguments")
+        << QStringList{QStringLiteral("1"), QStringLiteral("2")} << "normal"
+        << "5.0.1.0" << false << "5.0.1.0" << 1;
+    QTest::newRow("equal") << QStringList() << "normal"
+                           << "5.0.0.4" << false << "5.0.0.4" << 0;
+    QTest::newRow("digits compare as a number") << QStringList() << "normal"
+                                                << "5.0.0.10" << true << "" << 0;
+    QTest::newRow("older") << QStringList() << "normal"
+                           << "4.9.9.9" << false << "4.9.9.9" << 0;
+    QTest::newRow("not JSON") << QStringList() << "raw"
+                              << "<html>oops</html>" << false << "5.0.0.4" << 0;
+    QTest::newRow("empty body") << QStringList() << "empty"
+                                << "" << false << "5.0.0.4" << 0;
+    QTest::newRow("no version") << QStringList() << "raw"
+                                << "{\"url\": \"x\"}" << false << "" << 0;
+}
+
+void TestStartup::updateCheck()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, feedMode);
+    QFETCH(QString, feedValue);
+    QFETCH(bool, handsOver);
+    QFETCH(QString, shownVersion);
+    QFETCH(int, reloadView);
+
+    QJsonObject feed{{QStringLiteral("mode"), feedMode}};
+    feed.insert(feedMode == QLatin1String("raw") ? QStringLiteral("body")
+                                                 : QStringLiteral("version"),
+                feedValue);
+    setFeed(feed);
+    const Run run = runClient(args);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.updaterStarted, handsOver);
+    QCOMPARE(run.log.contains(QLatin1String("first frame")), !handsOver);
+    if (handsOver) {
+        const QStringList updaterArgs =
+            run.updaterArgs.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(updaterArgs.size(), 2);
+        // The feed text is handed over stripped of every space, tab and line feed.
+        QVERIFY(updaterArgs.at(0).startsWith(QLatin1Char('{')));
+        QVERIFY(!updaterArgs.at(0).contains(QLatin1Char(' ')));
+        QVERIFY(updaterArgs.at(0).contains(QStringLiteral("\"version\":\"") + feedValue));
+        QCOMPARE(updaterArgs.at(1), QStringLiteral("5.0.0.4"));
+    } else {
+        QVERIFY2(run.log.contains(QStringLiteral("newVersionInfor == \"%1\" reloadView == %2")
+                                      .arg(shownVersion)
+                                      .arg(reloadView)),
+                 qPrintable(run.log));
+    }
+}
+
+void TestStartup::slowFeedDoesNotHoldStartUp()
+{
+    setFeed({{QStringLiteral("mode"), QStringLiteral("silent")}});
+    const Run run = runClient({});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(!run.updaterStarted);
+    QVERIFY2(run.log.contains(QLatin1String("newVersionInfor == \"5.0.0.4\"")),
+             qPrintable(run.log));
+}
+
+void TestStartup::restartWith773()
+{
+    setFeed({{QStringLiteral("mode"), QStringLiteral("normal")},
+             {QStringLiteral("version"), QStringLiteral("5.0.0.4")}});
+    const Run run = runClient({}, QStringLiteral("773,0"));
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(run.log.contains(QLatin1String("adta == 773")));
+    // The restarted copy is detached and writes to the same log: it was started with "1" "2".
+    QFile log(m_installation.filePath(QStringLiteral("client.log")));
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            log.open(QIODevice::ReadOnly);
+            const QString text = QString::fromUtf8(log.readAll());
+            log.close();
+            return text.count(QLatin1String("first frame")) == 2;
+        },
+        60000));
+    log.open(QIODevice::ReadOnly);
+    const QString text = QString::fromUtf8(log.readAll());
+    QVERIFY2(text.contains(QLatin1String("argc == 3")), qPrintable(text));
+    QVERIFY(text.contains(QLatin1String("reloadView == 1")));
+}
+
+void TestStartup::otherExitCodesEnd()
+{
+    const Run run = runClient({QStringLiteral("update")}, QStringLiteral("900"));
+    QCOMPARE(run.exitCode, 900);
+    QVERIFY(!run.log.contains(QLatin1String("adta")));
+}
+
+TARNEX_TEST_MAIN(TestStartup)
+#include "tst_startup.moc"

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QApplication>
+#include <QDir>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtGlobal>
+
+// Points Qt's standard locations (Documents among them) into a private temporary home, so no
+// test reads or writes a real user's settings. Call before QCoreApplication is created.
+inline void tarnexIsolateHome()
+{
+    static QTemporaryDir home(QDir::tempPath() + QStringLiteral("/tarnex-test-home-XXXXXX"));
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toUtf8());
+    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/.local/share")).toUtf8());
+}
+
+// QTEST_MAIN with an isolated home.
+#define TARNEX_TEST_MAIN(TestClass)                                                                \
+    int main(int argc, char **argv)                                                                \
+    {                                                                                              \
+        tarnexIsolateHome();                                                                       \
+        QApplication app(argc, argv);                                                              \
+        app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
+        TestClass tc;                                                                              \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&tc, argc, argv);                                                      \
+    }
