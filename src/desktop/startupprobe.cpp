@@ -30,6 +30,19 @@ void logToFile(QtMsgType type, const QMessageLogContext &context, const QString 
         previousHandler(type, context, message);
 }
 
+// Peak resident memory of this process in kB, where the system tells it (Linux).
+qint64 peakResidentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly | QIODevice::Text))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
 QElapsedTimer &processClock()
 {
     static QElapsedTimer clock;
@@ -75,7 +88,8 @@ void watchFirstFrame(QQmlApplicationEngine &engine)
     *connection =
         QObject::connect(window, &QQuickWindow::frameSwapped, window, [connection, quitCode] {
             QObject::disconnect(*connection);
-            qInfo().noquote() << "first frame after" << processClock().elapsed() << "ms";
+            qInfo().noquote() << "first frame after" << processClock().elapsed() << "ms, peak RSS"
+                              << peakResidentKb() << "kB";
             if (quitCode >= 0)
                 QTimer::singleShot(0, qApp, [quitCode] { QCoreApplication::exit(quitCode); });
         });

@@ -9,16 +9,9 @@
 #include <QTimer>
 #include <QUrl>
 
-QString ServerRequest::normaliseAddress(const QString &address)
-{
-    if (address.contains(QLatin1String("https://")) || address.contains(QLatin1String("http://")))
-        return address;
-    return QStringLiteral("http://") + address;
-}
-
 QString ServerRequest::baseUrl(const QString &address)
 {
-    return normaliseAddress(address) + QStringLiteral("/tarnex10") +
+    return ConfigFile::normaliseAddress(address) + QStringLiteral("/tarnex10") +
            QStringLiteral("/server/public/");
 }
 

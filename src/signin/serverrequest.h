@@ -24,9 +24,7 @@ public:
     // Limit of every synchronous wait for a data request.
     static constexpr int dataWaitMs = 30000;
 
-    // "http://" is put in front of an address that names neither scheme.
-    static QString normaliseAddress(const QString &address);
-    // address + "/tarnex10/server/public/"
+    // address (normalised by the settings store) + "/tarnex10/server/public/"
     static QString baseUrl(const QString &address);
     // The settings' current server, normalised.
     static QString currentAddress();
