@@ -17,7 +17,7 @@ QString ServerRequest::baseUrl(const QString &address)
 
 QString ServerRequest::currentAddress()
 {
-    return normaliseAddress(
+    return ConfigFile::normaliseAddress(
         ConfigFile::instance()->getMainConfig(QStringLiteral("currentServerIp")));
 }
 
