@@ -1,0 +1,132 @@
+#pragma once
+
+#include <QRecursiveMutex>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class QSettings;
+
+// The client's settings store: the single owner of "config.ini" and of the data folders below
+// Documents/morvane/tarnex/. Every read and write of the settings goes through it. Most groups
+// are kept per server, keyed by the MD5 digest of the current server address.
+//
+// The GUI thread and the sign-in loader threads both use it, so every operation holds one
+// internal lock.
+class ConfigFile
+{
+public:
+    // Created on first use (which prepares the folders and opens the file); never destroyed.
+    static ConfigFile *instance();
+
+    // For tests: replaces the single store by a fresh one rooted at baseDir (instead of the
+    // Documents location), running the start-up folder preparation again. Pointers obtained
+    // from instance() before the call are invalid afterwards.
+    static ConfigFile *resetForTests(const QString &baseDir);
+
+    ~ConfigFile();
+
+    // Puts "http://" in front of an address that has neither "https://" nor "http://".
+    static QString normaliseAddress(const QString &address);
+    // Lowercase hexadecimal MD5 of the UTF-8 bytes of the normalised address.
+    static QString serverDigest(const QString &address);
+    // The user's Downloads location.
+    static QString defaultDownloadPath();
+
+    // Main settings. The keys currentAccount, currentPassword, rememberPassword and autoLogin
+    // live per server (and are mirrored into mainconfig); currentServerIp reads back
+    // normalised and refreshes the digest; every other key is a plain mainconfig entry.
+    QString getMainConfig(const QString &key);
+    void setMainConfig(const QString &key, const QString &value);
+
+    // From now on the current server no longer follows mainconfig/currentServerIp for the rest
+    // of the process.
+    void setLoginServerIp();
+    bool loginServerLocked() const;
+
+    // The normalised current server address and its digest, as of the last read of
+    // currentServerIp (or as locked).
+    QString currentServerAddress() const;
+    QString severIpMd5() const;
+
+    // The web-client address received at login, and whether the server sent one.
+    void setWebSystemIp(const QString &address);
+    QString webSystemIp() const;
+    void setClientUrlFlag(bool flag);
+    bool clientUrlFlag() const;
+
+    // Folder paths, each ending in "/".
+    QString baseDirectory() const;
+    QString settingsFolderPath() const;
+    QString settingsFilePath() const;
+    QString imageFolderPath() const;
+    QString updateFolderPath() const;
+
+    // Server addresses with the interface language chosen for each. Addresses are stored
+    // without "http://"; "https://" is kept.
+    void addServerAddress(const QString &address, const QString &langues = QString());
+    QStringList getServerAddress();
+    QString getServerAddressLangue(const QString &address);
+    void removeServerAddress(const QString &address);
+    // Language stored for the current server address (empty when none).
+    QString currentServerLanguage();
+
+    // Saved accounts of the current server, passwords kept as Base64 of their UTF-8 bytes.
+    QStringList getAllAccount();
+    QString getAccountPassword(const QString &accounts);
+    void setAccountPassword(const QString &accounts, const QString &password);
+    QString getAccountImage(const QString &accounts);
+    void setAccountImage(const QString &accounts, const QString &images);
+    void removeAccount(const QString &accounts);
+
+    // Per-server folder choices; an unset key gives the Downloads location.
+    QString getBrowserPath(const QString &confiles);
+    void setBrowserPath(const QString &name, const QString &confiles);
+
+    // Whether the close button quits (per server; false when never set).
+    bool getExitbtnStatus();
+    void setExitbtnStatus(bool status);
+
+    // Recent conversations of one user on the current server. userId is the signed-in user's
+    // id (empty before login).
+    QStringList getCurrentChat(const QString &userId);
+    QString getCurrentChatName(const QString &userId, const QString &ids);
+    QString getCurrentChatTypes(const QString &userId, const QString &ids);
+    void setCurrentChatName(const QString &userId, const QString &ids, const QString &names);
+    void setCurrentChatTypes(const QString &userId, const QString &ids, const QString &types);
+    void removeCurrentChat(const QString &userId, const QString &ids);
+    bool judgeCurrentChatName(const QString &userId, const QString &ids);
+
+    // Names searched on the current server, with their type ("2" unless given).
+    QStringList getHistoricalRecord();
+    QString getHistoricalGroup(const QString &names);
+    void setHistoricalRecord(const QString &name, const QString &types = QStringLiteral("2"));
+    void removeHistoricalRecord(const QString &name);
+
+private:
+    explicit ConfigFile(const QString &baseDir);
+    ConfigFile(const ConfigFile &) = delete;
+    ConfigFile &operator=(const ConfigFile &) = delete;
+
+    void prepareFolders();
+    void openSettings();
+    void refreshServer(const QString &storedAddress);
+    QString serverGroup(const QString &prefix);
+    QString readValue(const QString &group, const QString &key,
+                      const QString &fallback = QString());
+    void writeValue(const QString &group, const QString &key, const QString &value);
+    void removeValue(const QString &group, const QString &key);
+    QStringList keysOf(const QString &group);
+
+    mutable QRecursiveMutex m_mutex;
+    std::unique_ptr<QSettings> m_settings;
+    QString m_baseDir;
+    QString m_settingsFolder;
+    QString m_settingsFile;
+    QString m_severIpMd5;
+    QString m_currentServer;
+    QString m_webSystemIp;
+    bool m_loginServerLocked = false;
+    bool m_clientUrlFlag = false;
+};
