@@ -1,5 +1,8 @@
 #include "qmltypes.h"
 
+#include "config/aesiteminfor.h"
+#include "items/codepainter.h"
+#include "items/textballoon.h"
 #include "language/httplanguagepackage.h"
 
 #include <QtQml>
@@ -15,5 +18,8 @@ template <typename T> void registerType(const char *name)
 
 void registerQmlTypes()
 {
+    registerType<CodePainter>("CodePainter");
+    registerType<TextBalloon>("TextBalloon");
+    registerType<AesIteminfor>("AesIteminfor");
     registerType<HttplanguagePackage>("HttplanguagePackage");
 }

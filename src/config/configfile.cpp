@@ -1,15 +1,14 @@
 #include "configfile.h"
 
+#include "logging.h"
+
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QLoggingCategory>
 #include <QMutex>
 #include <QSettings>
 #include <QStandardPaths>
-
-Q_LOGGING_CATEGORY(lcConfig, "tarnex.config")
 
 namespace {
 

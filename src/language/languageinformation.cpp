@@ -1,6 +1,7 @@
 #include "languageinformation.h"
 
 #include "config/configfile.h"
+#include "logging.h"
 #include "signin/serverrequest.h"
 
 #include <QJsonArray>
@@ -9,8 +10,6 @@
 #include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-
-Q_LOGGING_CATEGORY(lcLanguage, "tarnex.language")
 
 LanguageInformation *LanguageInformation::instance()
 {
