@@ -1,5 +1,8 @@
 import QtQuick 2.12
 import QtQuick.Window 2.12
+import CodePainter 1.0
+import TextBalloon 1.0
+import AesIteminfor 1.0
 import HttplanguagePackage 1.0
 
 // Placeholder window until the client's documents arrive: shows the version and proves that
@@ -13,6 +16,7 @@ Window {
     color: "#f5f7fa"
 
     HttplanguagePackage { id: languagePackage }
+    AesIteminfor { id: cipher }
 
     Text {
         anchors.centerIn: parent

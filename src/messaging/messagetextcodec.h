@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QDir>
+#include <QString>
+
+// Converts chat bodies between the form the server stores (web emoticon markup, relative server
+// paths, whatever token was current when the message was written) and the form the desktop
+// documents display (local emoticon images, absolute URLs carrying the current token). Pure
+// string work for the GUI thread; the messaging facade forwards its text invokables here.
+class MessageTextCodec
+{
+public:
+    // The application directory is where "emojis/" lives; by default the working directory at
+    // construction, as the client is started from its installation folder.
+    explicit MessageTextCodec(const QString &applicationDirectory = QDir::currentPath());
+
+    // Web emoticon elements to local 14x14 images (types 1); any other types gives "".
+    QString filterUseInformation(const QString &infors, int types = 1) const;
+    // Local emoticon images, as the rich-text editor writes them back, to web emoticon elements.
+    QString swapNetworkInformation(const QString &inforsa) const;
+    // Display form to the stored form, before sending: absolute server URLs become relative and
+    // the links wrapped around server images are removed.
+    QString replaceTokenToRegular(const QString &contents);
+    // Stored form to the display form: relative URLs become absolute, every token becomes the
+    // current one and each server image is wrapped in a link to itself. Sets isContainImage().
+    QString replaceRegularToToken(const QString &contents);
+    // URL of the attachment with the given id, with the current token.
+    QString getAllImagePaths(const QString &images) const;
+    // Whether the last replaceRegularToToken() result holds an image.
+    bool isContainImage() const { return m_imageFlag; }
+
+    QString applicationDirectory() const { return m_applicationDirectory; }
+    // Empty until the first token transform, then fixed for the life of the codec.
+    QString serverBase() const { return m_serverBase; }
+
+private:
+    void ensureServerBase();
+
+    QString m_applicationDirectory;
+    QString m_serverBase;
+    bool m_imageFlag = false;
+};
