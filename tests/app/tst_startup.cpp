@@ -190,7 +190,8 @@ void TestStartup::restartWith773()
 void TestStartup::otherExitCodesEnd()
 {
     const Run run = runClient({QStringLiteral("update")}, QStringLiteral("900"));
-    QCOMPARE(run.exitCode, 900);
+    // A process's exit status keeps only the low eight bits of the code on Unix.
+    QCOMPARE(run.exitCode, 900 & 0xff);
     QVERIFY(!run.log.contains(QLatin1String("adta")));
 }
 

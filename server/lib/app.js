@@ -1,0 +1,133 @@
+// The HTTP side of the server: reads each request, remembers it for the tests, dispatches it.
+'use strict';
+
+const http = require('http');
+const { Router, fail, sendJson } = require('./router');
+const { Store } = require('./store');
+const { Controls } = require('./controls');
+const { isHookPath, handleHook } = require('./hooks');
+const messaging = require('./messaging');
+
+const ROUTE_MODULES = [require('../routes/check'), require('../routes/auth'), require('../routes/lang'), require('../routes/update')];
+
+// Large enough for the chunked uploads that come later; anything bigger is refused.
+const MAX_BODY_BYTES = 64 * 1024 * 1024;
+
+function parseForm(body, contentType) {
+  if (body === '' || /json|multipart/i.test(contentType || '')) return {};
+  const form = {};
+  for (const [name, value] of new URLSearchParams(body)) form[name] = value;
+  return form;
+}
+
+function readBody(req) {
+  return new Promise((resolve, reject) => {
+    const chunks = [];
+    let size = 0;
+    req.on('data', (chunk) => {
+      size += chunk.length;
+      if (size > MAX_BODY_BYTES) {
+        reject(Object.assign(new Error('request body too large'), { httpStatus: 413 }));
+        req.destroy();
+        return;
+      }
+      chunks.push(chunk);
+    });
+    req.on('end', () => resolve(Buffer.concat(chunks)));
+    req.on('error', reject);
+  });
+}
+
+function createApp(options) {
+  const store = new Store();
+  const controls = new Controls(options);
+  const router = new Router();
+  const app = {
+    options,
+    store,
+    controls,
+    router,
+    port: 0,
+    // The address clients use to reach this server; known once it listens.
+    baseUrl: () => `http://127.0.0.1:${app.port}`,
+  };
+  for (const mod of ROUTE_MODULES) mod.register(router, app);
+
+  async function handle(req, res) {
+    const url = new URL(req.url, 'http://127.0.0.1');
+    let raw;
+    try {
+      raw = await readBody(req);
+    } catch (err) {
+      return fail(res, 'body_too_large', '请求内容过大', err.httpStatus || 400);
+    }
+    const body = raw.toString('utf8');
+    const ctx = {
+      req,
+      res,
+      method: req.method,
+      path: url.pathname,
+      query: Object.fromEntries(url.searchParams),
+      headers: req.headers,
+      rawBody: raw,
+      body,
+      form: parseForm(body, req.headers['content-type']),
+      params: [],
+    };
+
+    if (isHookPath(ctx.path)) {
+      if (!options.testHooks) return fail(res, 'not_found', '接口不存在', 404);
+      return handleHook(ctx, app);
+    }
+    controls.lastRequest = {
+      method: ctx.method,
+      path: ctx.path,
+      query: ctx.query,
+      headers: ctx.headers,
+      body: ctx.body,
+      form: ctx.form,
+    };
+
+    const found = router.match(ctx.method, ctx.path);
+    if (!found) return fail(res, 'not_found', '接口不存在', 404);
+    if (found.methodNotAllowed) return fail(res, 'method_not_allowed', '请求方式不被支持', 405);
+    ctx.params = found.params;
+    return found.handler(ctx);
+  }
+
+  const server = http.createServer((req, res) => {
+    Promise.resolve()
+      .then(() => handle(req, res))
+      .catch((err) => {
+        console.error(err);
+        if (!res.headersSent) sendJson(res, 500, { status: 0, errors: [{ code: 'internal', message: '服务器内部错误' }], data: {} });
+        else res.destroy();
+      });
+  });
+
+  app.server = server;
+
+  app.listen = (port) =>
+    new Promise((resolve, reject) => {
+      server.once('error', reject);
+      server.listen(port, '127.0.0.1', () => {
+        server.off('error', reject);
+        app.port = server.address().port;
+        resolve(app.port);
+      });
+    });
+
+  // socket.io shares the HTTP port; it answers /socket.io/ before our handler sees it.
+  app.messaging = messaging.attach(server, options, store);
+
+  app.close = () => {
+    controls.releaseHeld();
+    app.messaging.close();
+    server.close();
+    server.closeAllConnections();
+  };
+
+  return app;
+}
+
+module.exports = { createApp };

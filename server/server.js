@@ -1,0 +1,57 @@
+#!/usr/bin/env node
+// The reference server: stands in for the OA server on loopback for the demo and the tests.
+'use strict';
+
+const { createApp } = require('./lib/app');
+
+const USAGE = 'usage: node server.js [--port N] [--test-hooks] [--socketio-v2] [--feed-version V]';
+
+function parseArgs(argv) {
+  const options = { port: 0, testHooks: false, socketioV2: false, feedVersion: '5.0.0.4' };
+  for (let i = 0; i < argv.length; i++) {
+    const arg = argv[i];
+    const value = () => {
+      if (i + 1 >= argv.length) throw new Error(`${arg} needs a value`);
+      return argv[++i];
+    };
+    if (arg === '--port') {
+      const text = value();
+      options.port = Number(text);
+      if (!/^\d+$/.test(text) || options.port > 65535) throw new Error(`bad port "${text}"`);
+    } else if (arg === '--test-hooks') options.testHooks = true;
+    else if (arg === '--socketio-v2') options.socketioV2 = true;
+    else if (arg === '--feed-version') options.feedVersion = value();
+    else if (arg === '--help' || arg === '-h') {
+      console.log(USAGE);
+      process.exit(0);
+    } else throw new Error(`unknown option "${arg}"`);
+  }
+  return options;
+}
+
+async function main() {
+  let options;
+  try {
+    options = parseArgs(process.argv.slice(2));
+  } catch (err) {
+    console.error(`${err.message}\n${USAGE}`);
+    process.exit(2);
+  }
+  const app = createApp(options);
+  // Installed before the port is announced, so a SIGTERM right after the line still ends cleanly.
+  const stop = () => {
+    app.close();
+    process.exit(0);
+  };
+  process.on('SIGTERM', stop);
+  process.on('SIGINT', stop);
+
+  const port = await app.listen(options.port);
+  // Tests and scripts read the port from this line; keep its wording.
+  console.log(`tarnex reference server listening on http://127.0.0.1:${port}`);
+}
+
+main().catch((err) => {
+  console.error(err);
+  process.exit(1);
+});
