@@ -8,7 +8,17 @@ const { Controls } = require('./controls');
 const { isHookPath, handleHook } = require('./hooks');
 const messaging = require('./messaging');
 
-const ROUTE_MODULES = [require('../routes/check'), require('../routes/auth'), require('../routes/lang'), require('../routes/update')];
+const fs = require('fs');
+const path = require('path');
+
+// Every module in routes/ registers its endpoints (and any hooks of its own); a new subsystem
+// only adds a file there.
+const ROUTES_DIR = path.join(__dirname, '..', 'routes');
+const ROUTE_MODULES = fs
+  .readdirSync(ROUTES_DIR)
+  .filter((name) => name.endsWith('.js'))
+  .sort()
+  .map((name) => require(path.join(ROUTES_DIR, name)));
 
 // Large enough for the chunked uploads that come later; anything bigger is refused.
 const MAX_BODY_BYTES = 64 * 1024 * 1024;

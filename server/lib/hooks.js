@@ -46,6 +46,11 @@ const HOOKS = {
   },
 };
 
+// Lets a routes/ module add the hooks of its subsystem: fn(body, app) -> reply object.
+function registerHook(name, fn) {
+  HOOKS[name] = fn;
+}
+
 function isHookPath(path) {
   return path.startsWith(HOOK_PREFIX);
 }
@@ -75,4 +80,4 @@ function handleHook(ctx, app) {
   }
 }
 
-module.exports = { isHookPath, handleHook, HOOKS };
+module.exports = { isHookPath, handleHook, registerHook, HookError, HOOKS };
