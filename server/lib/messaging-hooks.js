@@ -1,0 +1,165 @@
+// Test hooks of the messaging service (POST /__hooks/<name>, only with --test-hooks).
+'use strict';
+
+const { registerHook, HookError, HOOKS } = require('./hooks');
+const { formatTime, groupObject } = require('./messaging-wire');
+
+const CLIENT_NAMESPACE = '/client';
+
+// Names the socket.io libraries keep for themselves: emitting one fails or stays local.
+const RESERVED_EVENTS = ['connect', 'connect_error', 'disconnect', 'disconnecting', 'newListener', 'removeListener', 'error'];
+const LOGIN_MODES = ['normal', 'value', 'empty', 'silent'];
+const MAX_BURST = 1000000;
+
+function service(app) {
+  return app.messaging;
+}
+
+// `to`: a user id or a list of them (their online connections); absent: every "/client" connection.
+function targets(messaging, to) {
+  if (to === undefined || to === null || to === '') return messaging.allSockets();
+  const ids = Array.isArray(to) ? to.map(String) : [String(to)];
+  return ids.flatMap((id) => messaging.socketsOf(id));
+}
+
+function eventName(value, fallback) {
+  const event = value === undefined ? fallback : value;
+  if (typeof event !== 'string' || event === '') throw new HookError('event must be a non-empty string');
+  if (RESERVED_EVENTS.includes(event)) throw new HookError(`"${event}" is reserved by socket.io`);
+  return event;
+}
+
+function positiveInt(value, fallback, max, name) {
+  const n = value === undefined ? fallback : Number(value);
+  if (!Number.isSafeInteger(n) || n < 1 || n > max) throw new HookError(`${name} must be an integer from 1 to ${max}`);
+  return n;
+}
+
+const MESSAGING_HOOKS = {
+  // Any event with any arguments, or a raw Socket.IO packet such as `2/client,["x",1]`.
+  push(body, app) {
+    const sockets = targets(service(app), body.to);
+    if (body.raw !== undefined) {
+      const raw = String(body.raw);
+      for (const socket of sockets) socket.conn.write(raw);
+      return { ok: true, sockets: sockets.length };
+    }
+    const event = eventName(body.event);
+    const args = Array.isArray(body.args) ? body.args : body.payload !== undefined ? [body.payload] : [];
+    for (const socket of sockets) socket.emit(event, ...args);
+    return { ok: true, sockets: sockets.length };
+  },
+
+  // `count` "private message" events with distinct, increasing ids, for throughput runs. The
+  // packets are built and encoded before the clock starts and written straight to each
+  // connection's Engine.IO socket (the same bytes socket.emit would produce, in order with
+  // anything else it sends); the answer comes once all are handed to the connections.
+  'push-burst'(body, app) {
+    const messaging = service(app);
+    if (body.to === undefined || Array.isArray(body.to)) throw new HookError('to must name one user');
+    const to = String(body.to);
+    const count = positiveInt(body.count, 1000, MAX_BURST, 'count');
+    const event = eventName(body.event, 'private message');
+    const from = body.from !== undefined ? String(body.from) : [...messaging.store.users.keys()].find((id) => id !== to) || to;
+    const text = body.msg !== undefined ? String(body.msg) : '压力测试消息';
+    const base = Date.now();
+    const payloads = new Array(count);
+    for (let i = 0; i < count; i++) {
+      const id = base + i;
+      payloads[i] = { creator: from, download: '', file_type: '', haveread: '0', msg: `${text} ${i + 1}`, msg_id: id, msg_type: 'text', send_time: id, time: id, type: 'user' };
+    }
+    const prefix = `2${CLIENT_NAMESPACE},`;
+    const packets = payloads.map((payload) => prefix + JSON.stringify([event, payload]));
+    const sockets = messaging.socketsOf(to);
+    const started = process.hrtime.bigint();
+    for (const socket of sockets) {
+      const conn = socket.conn;
+      for (let i = 0; i < count; i++) conn.write(packets[i]);
+    }
+    const elapsedMs = Number(process.hrtime.bigint() - started) / 1e6;
+    return { ok: true, count, sockets: sockets.length, events: count * sockets.length, firstMsgId: base, lastMsgId: base + count - 1, elapsedMs };
+  },
+
+  // A "tarnex.system-message-channel" push: a JSON text, as the server's reminder service sends it.
+  'push-system'(body, app) {
+    const messaging = service(app);
+    const sockets = targets(messaging, body.to);
+    let payload;
+    if (body.raw !== undefined) payload = String(body.raw);
+    else {
+      const newsId = body.news_id === undefined ? 1 : body.news_id;
+      const recipients = body.recipients !== undefined ? body.recipients : body.to !== undefined ? [].concat(body.to).map(String) : messaging.onlineUsers();
+      payload = JSON.stringify({
+        recipients,
+        content: body.content !== undefined ? body.content : '您有一条新的系统提醒',
+        params: body.params !== undefined ? body.params : JSON.stringify({ id: newsId }),
+        send_time: body.send_time !== undefined ? body.send_time : formatTime(Date.now()),
+        sms_menu: body.sms_menu !== undefined ? body.sms_menu : 'notice',
+        sms_type: body.sms_type !== undefined ? body.sms_type : 'system',
+        news_id: newsId,
+      });
+    }
+    for (const socket of sockets) socket.emit('tarnex.system-message-channel', payload);
+    return { ok: true, sockets: sockets.length, payload };
+  },
+
+  // How "login" is acknowledged: normal ("success" for a known user), value (`value`),
+  // empty (an acknowledgement without arguments) or silent (never).
+  'login-ack'(body, app) {
+    const mode = body.mode === undefined ? 'normal' : body.mode;
+    if (!LOGIN_MODES.includes(mode)) throw new HookError(`mode must be one of ${LOGIN_MODES.join(', ')}`);
+    service(app).loginAck = { mode, value: body.value === undefined ? 'fail' : body.value };
+    return { ok: true, loginAck: service(app).loginAck };
+  },
+
+  // Closes the transports, as a network failure would; clients see a drop and reconnect.
+  // Without `to`, every Engine.IO connection goes, also one that has not joined "/client" yet.
+  'drop-connections'(body, app) {
+    const messaging = service(app);
+    const everyone = body.to === undefined || body.to === null || body.to === '';
+    const conns = new Set(everyone ? Object.values(messaging.engine.clients) : targets(messaging, body.to).map((socket) => socket.conn));
+    for (const conn of conns) conn.close();
+    return { ok: true, dropped: conns.size };
+  },
+
+  // The event log: what clients sent, oldest first; `since` is the `next` of an earlier answer.
+  received(body, app) {
+    const log = service(app).eventLog;
+    const events = log.query({ user: body.user, event: body.event, since: body.since });
+    const next = log.seq;
+    if (body.clear) log.clear();
+    return { ok: true, events, next };
+  },
+
+  online(body, app) {
+    return { ok: true, onlineUsers: service(app).onlineUsers(), connections: service(app).allSockets().length };
+  },
+
+  'messaging-state'(body, app) {
+    const messaging = service(app);
+    return {
+      ok: true,
+      groups: [...messaging.groups.groups.values()].map(groupObject),
+      privateConversations: messaging.history.privateLists.size,
+      groupConversations: messaging.history.groupLists.size,
+      loginAck: messaging.loginAck,
+    };
+  },
+
+  'messaging-reset'(body, app) {
+    service(app).reset();
+    return { ok: true };
+  },
+};
+
+for (const [name, fn] of Object.entries(MESSAGING_HOOKS)) registerHook(name, fn);
+
+// The general "reset" restores every default, the messaging service's included.
+const previousReset = HOOKS.reset;
+registerHook('reset', (body, app) => {
+  const reply = previousReset ? previousReset(body, app) : { ok: true };
+  if (app.messaging) app.messaging.reset();
+  return reply;
+});
+
+module.exports = { MESSAGING_HOOKS };
