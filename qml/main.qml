@@ -15,13 +15,34 @@ Window {
     title: "tarnex " + curretnVersionInfor
     color: "#f5f7fa"
 
-    HttplanguagePackage { id: languagePackage }
+    // The languages the preselected server offers show that it answers.
+    HttplanguagePackage {
+        id: languagePackage
+        onSigLangueList: {
+            var names = []
+            var codes = getLangKeys()
+            for (var i = 0; i < codes.length; ++i)
+                names.push(getLangName(codes[i]))
+            serverLine.text = names.join(" · ")
+        }
+        Component.onCompleted: getLangPackages("")
+    }
     AesIteminfor { id: cipher }
 
-    Text {
+    Column {
         anchors.centerIn: parent
-        text: "tarnex " + curretnVersionInfor
-        font.pixelSize: 18 * screenRate
-        color: "#1f2d3d"
+        spacing: 8 * screenRate
+        Text {
+            anchors.horizontalCenter: parent.horizontalCenter
+            text: "tarnex " + curretnVersionInfor
+            font.pixelSize: 18 * screenRate
+            color: "#1f2d3d"
+        }
+        Text {
+            id: serverLine
+            anchors.horizontalCenter: parent.horizontalCenter
+            font.pixelSize: 13 * screenRate
+            color: "#5a6b7d"
+        }
     }
 }
