@@ -5,6 +5,7 @@
 #include "desktop/startupenvironment.h"
 #include "desktop/startupprobe.h"
 #include "platform/programs.h"
+#include "platform/runningclient.h"
 #include "qmltypes.h"
 #include "update/updatefeed.h"
 
@@ -45,6 +46,9 @@ int main(int argc, char *argv[])
         QProcess::startDetached(Platform::updaterProgram(), {feed.text, current});
         return 0;
     }
+
+    // The updater ends the recorded client before it replaces the files.
+    RunningClient::recordThisProcess();
 
     const QString systemName = QSysInfo::prettyProductName();
     qDebug() << "prettyProductName:" << systemName;

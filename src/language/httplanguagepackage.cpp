@@ -15,6 +15,11 @@ void HttplanguagePackage::getLangPackages(const QString &serverIps)
     LanguageInformation::instance()->requestLanguageList(serverIps);
 }
 
+void HttplanguagePackage::getLangPackages()
+{
+    LanguageInformation::instance()->requestLanguageList(QString());
+}
+
 void HttplanguagePackage::getLangPackagesFile(const QString &langCode, const QString &serverIps)
 {
     LanguageInformation::instance()->requestTextTable(langCode, serverIps);
@@ -23,6 +28,11 @@ void HttplanguagePackage::getLangPackagesFile(const QString &langCode, const QSt
 void HttplanguagePackage::getLangPackagesFile(const QString &langCode)
 {
     LanguageInformation::instance()->requestTextTable(langCode, QString());
+}
+
+void HttplanguagePackage::getLangPackagesFile()
+{
+    LanguageInformation::instance()->requestTextTable(QString(), QString());
 }
 
 QString HttplanguagePackage::getLangName(const QString &lang_code) const

@@ -13,8 +13,11 @@ public:
     explicit HttplanguagePackage(QObject *parent = nullptr);
 
     Q_INVOKABLE void getLangPackages(const QString &serverIps);
+    // The settings' current server; the updater's window has no address of its own.
+    Q_INVOKABLE void getLangPackages();
     Q_INVOKABLE void getLangPackagesFile(const QString &langCode, const QString &serverIps);
     Q_INVOKABLE void getLangPackagesFile(const QString &langCode);
+    Q_INVOKABLE void getLangPackagesFile();
     Q_INVOKABLE QString getLangName(const QString &lang_code) const;
     Q_INVOKABLE QString getLangFileName(const QString &lang_code) const;
     Q_INVOKABLE QStringList getLangKeys() const;

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "signin/requestslot.h"
+
+#include <QFile>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+
+class QNetworkReply;
+class QNetworkRequest;
+
+// Asks the update feed for the release notes and downloads a client package into the update
+// folder with a percentage progress. This is the client's variant: a finished download is only
+// reported. The updater's variant (UpdaterHttpRequest) also installs the package.
+class HttpRequest : public QObject
+{
+    Q_OBJECT
+public:
+    explicit HttpRequest(QObject *parent = nullptr);
+    ~HttpRequest() override;
+
+    Q_INVOKABLE void requestVersion();
+    Q_INVOKABLE void downloadFile(const QString &url, const QString &names);
+
+    // Size assumed for a package whose server sends no length.
+    static constexpr qint64 assumedPackageBytes = 70772958;
+    // The last bytes are followed by this pause before the download counts as finished.
+    static constexpr int finishDelayMs = 50;
+    // A download (or feed request) that receives nothing for this long is given up.
+    static constexpr int stallLimitMs = 30000;
+
+    // The client's progress for `received` of `total` bytes; -1 when nothing is shown.
+    static int clientProgress(qint64 received, qint64 total);
+    // The file name under which a package is stored: the last segment of `names`; empty when
+    // that is no usable file name.
+    static QString packageFileName(const QString &names);
+    // GET request with the feed's headers and no authorisation.
+    static QNetworkRequest feedRequest(const QString &url);
+
+    // Where the last downloadFile call writes (empty before the first call).
+    QString packagePath() const { return m_packagePath; }
+
+signals:
+    void sigRequestVersion(QString versionInfors);
+    void sigDownloadProgress(int progress);
+    // The package could not be fetched (or installed); nothing was changed. `errors` is for the
+    // user.
+    void sigDownloadFailed(QString errors);
+
+public slots:
+    void onRequestVersion(QNetworkReply *reply);
+    void onDownloadProgress(qlonglong bytesSent, qlonglong bytesTotal);
+    void onReadyRead();
+    void onTimeout();
+
+protected:
+    // The percentage shown for a progress report; -1 shows nothing.
+    virtual int progressFor(qint64 received, qint64 total) const;
+    // Called once the complete package is closed at `path`. The client only reports it.
+    virtual void finishPackage(const QString &path);
+    // Reports the end of a failed download or installation.
+    void reportFailure(const QString &errors);
+
+private:
+    void onDownloadFinished();
+    void abandonDownload();
+    void completeDownload();
+    void failDownload(const QString &reason);
+
+    RequestSlot m_feedSlot;
+    RequestSlot m_downloadSlot;
+    std::unique_ptr<QFile> m_file;
+    QString m_packageName;
+    QString m_packagePath;
+    QPointer<QNetworkReply> m_reply;
+    QTimer *m_finishTimer = nullptr;
+    qint64 m_written = 0;
+    bool m_replyComplete = false; // the reply ended without error and with the whole body
+    bool m_timerFired = false;
+};

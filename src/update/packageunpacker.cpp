@@ -1,0 +1,402 @@
+#include "packageunpacker.h"
+
+#include "logging.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QVector>
+
+#include <functional>
+#include <vector>
+
+#ifdef TARNEX_HAVE_QUAZIP
+#include <quazip/quazip.h>
+#include <quazip/quazipfile.h>
+#include <quazip/quazipfileinfo.h>
+#endif
+
+#ifdef Q_OS_UNIX
+#include <cstdio>
+#include <unistd.h>
+#endif
+
+namespace {
+
+bool isInside(const QString &root, const QString &path)
+{
+    return path == root || path.startsWith(root + QLatin1Char('/'));
+}
+
+// Exists as anything, a dangling link included.
+bool entryExists(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+bool renameEntry(const QString &from, const QString &to)
+{
+#ifdef Q_OS_UNIX
+    // Links are moved as links, never through to what they point at.
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+#else
+    return QDir().rename(from, to);
+#endif
+}
+
+bool removeEntry(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isDir() && !info.isSymLink())
+        return QDir(path).removeRecursively();
+    return QFile::remove(path) || !entryExists(path);
+}
+
+// Creates root/relative one segment at a time; refuses to pass through a link or a file.
+bool makeRealDirectory(const QString &root, const QString &relative)
+{
+    QString path = root;
+    const QStringList segments = relative.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (const QString &segment : segments) {
+        path += QLatin1Char('/') + segment;
+        const QFileInfo info(path);
+        if (info.isSymLink())
+            return false;
+        if (info.exists()) {
+            if (!info.isDir())
+                return false;
+            continue;
+        }
+        if (!QDir().mkdir(path))
+            return false;
+    }
+    return true;
+}
+
+// The target of a link entry, normalised against the link's folder; false when it leaves.
+bool linkStaysInside(const QString &relative, const QString &linkTarget)
+{
+    QString target = linkTarget;
+    target.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (target.isEmpty() || target.startsWith(QLatin1Char('/')) ||
+        target.contains(QRegularExpression(QStringLiteral("^[A-Za-z]:"))))
+        return false;
+    QStringList stack = relative.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    stack.removeLast(); // the link's own name
+    const QStringList segments = target.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (const QString &segment : segments) {
+        if (segment == QLatin1String("."))
+            continue;
+        if (segment == QLatin1String("..")) {
+            if (stack.isEmpty())
+                return false;
+            stack.removeLast();
+            continue;
+        }
+        stack.append(segment);
+    }
+    return true;
+}
+
+} // namespace
+
+bool PackageUnpacker::available()
+{
+#ifdef TARNEX_HAVE_QUAZIP
+    return true;
+#else
+    return false;
+#endif
+}
+
+bool PackageUnpacker::safeRelativePath(const QString &entryName, QString *relative)
+{
+    QString name = entryName;
+    name.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    relative->clear();
+    if (name.startsWith(QLatin1Char('/')))
+        return false;
+    QStringList kept;
+    const QStringList segments = name.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (const QString &segment : segments) {
+        if (segment == QLatin1String("."))
+            continue;
+        // ".." climbs out; a drive ("C:") or stream name (":") reaches elsewhere on Windows;
+        // control characters have no business in a file name.
+        if (segment == QLatin1String("..") || segment.contains(QLatin1Char(':')))
+            return false;
+        for (const QChar c : segment) {
+            if (c.unicode() < 0x20)
+                return false;
+        }
+        kept.append(segment);
+    }
+    *relative = kept.join(QLatin1Char('/'));
+    return true;
+}
+
+PackageUnpacker::Result PackageUnpacker::extract(const QString &archive, const QString &target,
+                                                 HostileEntries hostile)
+{
+    Result result;
+#ifndef TARNEX_HAVE_QUAZIP
+    Q_UNUSED(archive)
+    Q_UNUSED(target)
+    Q_UNUSED(hostile)
+    result.error = QStringLiteral("this build cannot unpack archives");
+    return result;
+#else
+    if (!QDir().mkpath(target)) {
+        result.error = QStringLiteral("cannot create %1").arg(target);
+        return result;
+    }
+    const QString root = QFileInfo(target).canonicalFilePath();
+    QuaZip zip(archive);
+    if (!zip.open(QuaZip::mdUnzip)) {
+        result.error = QStringLiteral("not a readable archive (error %1)").arg(zip.getZipError());
+        return result;
+    }
+
+    struct Link
+    {
+        QString entry;
+        QString relative;
+        QString target;
+    };
+    QVector<Link> links;
+    QByteArray buffer(64 * 1024, Qt::Uninitialized);
+
+    for (bool more = zip.goToFirstFile(); more; more = zip.goToNextFile()) {
+        QuaZipFileInfo64 info;
+        if (!zip.getCurrentFileInfo(&info)) {
+            result.error = QStringLiteral("unreadable entry (error %1)").arg(zip.getZipError());
+            return result;
+        }
+        QString relative;
+        if (!safeRelativePath(info.name, &relative)) {
+            result.skipped.append(info.name);
+            continue;
+        }
+        if (relative.isEmpty())
+            continue;
+        const QString path = root + QLatin1Char('/') + relative;
+
+        if (info.isSymbolicLink()) {
+            QuaZipFile in(&zip);
+            if (!in.open(QIODevice::ReadOnly)) {
+                result.error = QStringLiteral("cannot read %1").arg(info.name);
+                return result;
+            }
+            const QByteArray linkTarget = in.readAll();
+            in.close();
+            if (in.getZipError() != UNZ_OK) {
+                result.error = QStringLiteral("damaged entry %1").arg(info.name);
+                return result;
+            }
+            if (!linkStaysInside(relative, QString::fromUtf8(linkTarget)))
+                result.skipped.append(info.name);
+            else
+                links.append({info.name, relative, QString::fromUtf8(linkTarget)});
+            continue;
+        }
+
+        if (info.name.endsWith(QLatin1Char('/')) || info.name.endsWith(QLatin1Char('\\'))) {
+            if (!makeRealDirectory(root, relative)) {
+                result.error = QStringLiteral("cannot create the folder %1").arg(relative);
+                return result;
+            }
+            continue;
+        }
+
+        if (!makeRealDirectory(root, relative.section(QLatin1Char('/'), 0, -2)) ||
+            QFileInfo(path).isDir()) {
+            result.error = QStringLiteral("cannot create %1").arg(relative);
+            return result;
+        }
+        QuaZipFile in(&zip);
+        QFile out(path);
+        if (!in.open(QIODevice::ReadOnly)) {
+            result.error = QStringLiteral("cannot read %1").arg(info.name);
+            return result;
+        }
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            result.error = QStringLiteral("cannot write %1: %2").arg(relative, out.errorString());
+            return result;
+        }
+        qint64 count = 0;
+        while ((count = in.read(buffer.data(), buffer.size())) > 0) {
+            if (out.write(buffer.constData(), count) != count) {
+                result.error =
+                    QStringLiteral("cannot write %1: %2").arg(relative, out.errorString());
+                return result;
+            }
+        }
+        in.close();
+        out.close();
+        // The checksum is compared when the entry is closed.
+        if (count < 0 || in.getZipError() != UNZ_OK) {
+            result.error = QStringLiteral("damaged entry %1").arg(info.name);
+            return result;
+        }
+        // Unix permissions travel in the upper half of the external attributes.
+        if ((info.versionCreated >> 8) == 3 && (info.externalAttr >> 16) != 0)
+            out.setPermissions(info.getPermissions() | QFile::ReadOwner | QFile::WriteOwner);
+        result.written.append(relative);
+    }
+    if (zip.getZipError() != UNZ_OK) {
+        result.error = QStringLiteral("damaged archive (error %1)").arg(zip.getZipError());
+        return result;
+    }
+
+    // Links come last, so nothing above was ever written through one. Each must resolve to
+    // something inside the target; dropping one may leave another dangling, so repeat.
+#ifdef Q_OS_UNIX
+    QVector<Link> made;
+    for (const Link &link : qAsConst(links)) {
+        const QString path = root + QLatin1Char('/') + link.relative;
+        if (!makeRealDirectory(root, link.relative.section(QLatin1Char('/'), 0, -2)) ||
+            (entryExists(path) && !removeEntry(path)) ||
+            ::symlink(QFile::encodeName(link.target).constData(),
+                      QFile::encodeName(path).constData()) != 0) {
+            result.error = QStringLiteral("cannot create the link %1").arg(link.relative);
+            return result;
+        }
+        made.append(link);
+    }
+    for (bool dropped = true; dropped;) {
+        dropped = false;
+        for (int i = made.size() - 1; i >= 0; --i) {
+            const QString path = root + QLatin1Char('/') + made.at(i).relative;
+            const QString resolved = QFileInfo(path).canonicalFilePath();
+            if (!resolved.isEmpty() && isInside(root, resolved))
+                continue;
+            QFile::remove(path);
+            result.skipped.append(made.at(i).entry);
+            made.removeAt(i);
+            dropped = true;
+        }
+    }
+    for (const Link &link : qAsConst(made))
+        result.written.append(link.relative);
+#else
+    for (const Link &link : qAsConst(links))
+        qCWarning(lcUpdate) << "link entry not unpacked on this system:" << link.entry;
+#endif
+
+    if (!result.skipped.isEmpty()) {
+        qCWarning(lcUpdate) << "entries refused:" << result.skipped;
+        if (hostile == HostileEntries::Refuse) {
+            result.error = QStringLiteral("the archive holds entries that leave the target");
+            return result;
+        }
+    }
+    result.ok = true;
+    return result;
+#endif
+}
+
+PackageUnpacker::Result PackageUnpacker::install(const QString &archive, const QString &target,
+                                                 HostileEntries hostile)
+{
+    Result result;
+    const QString root = QFileInfo(target).canonicalFilePath();
+    if (root.isEmpty() || !QFileInfo(root).isDir()) {
+        result.error = QStringLiteral("no installation at %1").arg(target);
+        return result;
+    }
+    // Inside the installation: same file system (moves are renames) and nothing written
+    // elsewhere.
+    QTemporaryDir staging(root + QStringLiteral("/.tarnex-staging-XXXXXX"));
+    if (!staging.isValid()) {
+        result.error =
+            QStringLiteral("the installation is not writable: %1").arg(staging.errorString());
+        return result;
+    }
+    const QString fresh = staging.path() + QStringLiteral("/new");
+    const QString saved = staging.path() + QStringLiteral("/old");
+    Result unpacked = extract(archive, fresh, hostile);
+    if (!unpacked.ok)
+        return unpacked;
+    result.skipped = unpacked.skipped;
+
+    QStringList folders;
+    QStringList leaves;
+    QDirIterator it(fresh, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString relative = path.mid(fresh.size() + 1);
+        const QFileInfo info = it.fileInfo();
+        if (info.isDir() && !info.isSymLink())
+            folders.append(relative);
+        else
+            leaves.append(relative);
+    }
+    folders.sort();
+    leaves.sort();
+
+    // Every change pushes its undo; a failure undoes them in reverse.
+    std::vector<std::function<void()>> undo;
+    auto rollBack = [&undo]() {
+        for (auto step = undo.rbegin(); step != undo.rend(); ++step)
+            (*step)();
+    };
+    // Moves whatever stands at `relative` aside into the saved folder.
+    auto setAside = [&](const QString &relative) {
+        const QString destination = root + QLatin1Char('/') + relative;
+        const QString backup = saved + QLatin1Char('/') + relative;
+        if (!QDir().mkpath(QFileInfo(backup).path()) || !renameEntry(destination, backup))
+            return false;
+        undo.push_back([destination, backup] { renameEntry(backup, destination); });
+        return true;
+    };
+
+    for (const QString &relative : qAsConst(folders)) {
+        const QString destination = root + QLatin1Char('/') + relative;
+        const QFileInfo info(destination);
+        if (info.isDir() && !info.isSymLink())
+            continue;
+        if (entryExists(destination) && !setAside(relative)) {
+            result.error = QStringLiteral("cannot replace %1").arg(relative);
+            rollBack();
+            return result;
+        }
+        if (!QDir().mkdir(destination)) {
+            result.error = QStringLiteral("cannot create the folder %1").arg(relative);
+            rollBack();
+            return result;
+        }
+        undo.push_back([destination] { QDir().rmdir(destination); });
+    }
+
+    for (const QString &relative : qAsConst(leaves)) {
+        const QString destination = root + QLatin1Char('/') + relative;
+        // The folders were made real above; a folder that was already a link must still lead
+        // inside the installation.
+        const QString parent = QFileInfo(QFileInfo(destination).path()).canonicalFilePath();
+        if (parent.isEmpty() || !isInside(root, parent)) {
+            result.error = QStringLiteral("%1 would leave the installation").arg(relative);
+            rollBack();
+            return result;
+        }
+        if (entryExists(destination) && !setAside(relative)) {
+            result.error = QStringLiteral("cannot replace %1").arg(relative);
+            rollBack();
+            return result;
+        }
+        const QString source = fresh + QLatin1Char('/') + relative;
+        if (!renameEntry(source, destination)) {
+            result.error = QStringLiteral("cannot move %1 into place").arg(relative);
+            rollBack();
+            return result;
+        }
+        undo.push_back([source, destination] { renameEntry(destination, source); });
+        result.written.append(relative);
+    }
+    result.ok = true;
+    return result;
+}

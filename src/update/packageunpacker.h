@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Unpacks a package archive without ever writing outside the target folder. Entries with an
+// absolute path, a ".." segment or a link that resolves outside are skipped. install() first
+// unpacks into a staging folder inside the installation and only then moves the files into
+// place (rolling back on a failed move), so a damaged package leaves the installed files as they
+// were.
+class PackageUnpacker
+{
+public:
+    enum class HostileEntries {
+        Skip,   // unpack the rest of the archive
+        Refuse, // a package that tries to escape is not trusted at all
+    };
+
+    struct Result
+    {
+        bool ok = false;
+        QStringList written; // relative paths written (or moved into place), in archive order
+        QStringList skipped; // entry names refused as hostile
+        QString error;       // why it failed, for the log
+    };
+
+    // The entry's path relative to the target in `relative` ("a/b.txt"; empty for an entry
+    // such as "./" that names the target itself). False when the entry must be skipped.
+    static bool safeRelativePath(const QString &entryName, QString *relative);
+
+    // Unpacks `archive` into the folder `target` (created when missing).
+    static Result extract(const QString &archive, const QString &target,
+                          HostileEntries hostile = HostileEntries::Skip);
+
+    // Unpacks `archive` over the installation `target`, replacing existing files.
+    static Result install(const QString &archive, const QString &target,
+                          HostileEntries hostile = HostileEntries::Refuse);
+
+    // Whether unpacking is available in this build.
+    static bool available();
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "update/httprequest.h"
+#include "update/packageunpacker.h"
+
+#include <QFutureWatcher>
+
+// The updater's HttpRequest: progress runs five points behind the bytes (0 while the size is
+// unknown), and a complete package is installed over the client's files before 100 is sent.
+class UpdaterHttpRequest : public HttpRequest
+{
+    Q_OBJECT
+public:
+    explicit UpdaterHttpRequest(QObject *parent = nullptr);
+    ~UpdaterHttpRequest() override;
+
+    // The updater's progress for `received` of `total` bytes.
+    static int updaterProgress(qint64 received, qint64 total);
+
+    // The client's installation: the folder above the updater's own, unless set (tests).
+    QString installationDirectory() const;
+    void setInstallationDirectory(const QString &directory) { m_installation = directory; }
+
+protected:
+    int progressFor(qint64 received, qint64 total) const override;
+    void finishPackage(const QString &path) override;
+
+private:
+    void onInstalled();
+
+    QString m_installation;
+    QFutureWatcher<PackageUnpacker::Result> m_watcher;
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "signin/requestslot.h"
+
+#include <QObject>
+#include <QString>
+
+class QNetworkReply;
+
+// The client's version dialog side of the update: asks the feed once and reports its members,
+// and hands over to the updater. ConfigData forwards getVersionInfor and openUpdateProgrom here.
+class VersionRequest : public QObject
+{
+    Q_OBJECT
+public:
+    explicit VersionRequest(QObject *parent = nullptr) : QObject(parent) {}
+
+    // Only the first call on an object asks the feed.
+    void getVersionInfor();
+
+    // Starts the updater below the client's own folder with the feed text, the current
+    // version and "app-update", then ends the event loop with 0. An empty feed text does
+    // nothing. True when the updater was started.
+    static bool openUpdateProgrom(const QString &updateInfors, const QString &crrentVersion);
+
+signals:
+    // All empty when the feed did not answer with JSON.
+    void sigUpdateDataInfor(QString newVersionInfors, QString downloadFilePaths,
+                            QString downloadFileNames, QString versionDescriptions,
+                            QString httpContentss);
+
+public slots:
+    void onVersionInforFinished(QNetworkReply *reply);
+
+private:
+    RequestSlot m_slot;
+    bool m_requested = false;
+};

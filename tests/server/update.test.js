@@ -1,0 +1,183 @@
+// The update package the reference server builds and serves, with its test hooks.
+'use strict';
+
+const { describe, it, before, after, beforeEach } = require('node:test');
+const assert = require('node:assert/strict');
+const { spawn } = require('node:child_process');
+const fs = require('node:fs');
+const http = require('node:http');
+const os = require('node:os');
+const path = require('node:path');
+const zlib = require('node:zlib');
+
+const SERVER_DIR = path.join(__dirname, '..', '..', 'server');
+const FEED = '/tarnex10pack/client/client.php?platform=win';
+
+function startServer(args = []) {
+  return new Promise((resolve, reject) => {
+    const child = spawn(process.execPath, [path.join(SERVER_DIR, 'server.js'), '--port', '0', ...args], { stdio: ['ignore', 'pipe', 'pipe'] });
+    let out = '';
+    const timer = setTimeout(() => reject(new Error(`server did not start: ${out}`)), 10000);
+    child.stdout.on('data', (chunk) => {
+      out += chunk;
+      const m = /^tarnex reference server listening on http:\/\/(127\.0\.0\.1:(\d+))\n/.exec(out);
+      if (!m) return;
+      clearTimeout(timer);
+      const exited = new Promise((done) => child.once('exit', (code) => done(code)));
+      resolve({ base: `http://${m[1]}`, stop: () => (child.kill('SIGTERM'), exited) });
+    });
+    child.stderr.on('data', (chunk) => (out += chunk));
+    child.once('exit', (code) => {
+      clearTimeout(timer);
+      reject(Object.assign(new Error(`server exited with ${code}: ${out}`), { code, out }));
+    });
+  });
+}
+
+async function hook(server, name, body = {}) {
+  const res = await fetch(`${server.base}/__hooks/${name}`, { method: 'POST', body: JSON.stringify(body) });
+  return { status: res.status, body: await res.json() };
+}
+
+// The raw download: headers, the bytes that arrived, and whether the body ended properly.
+function download(url) {
+  return new Promise((resolve) => {
+    http.get(url, (res) => {
+      const chunks = [];
+      res.on('data', (chunk) => chunks.push(chunk));
+      const done = () => resolve({ status: res.statusCode, headers: res.headers, body: Buffer.concat(chunks), complete: res.complete });
+      res.on('end', done);
+      res.on('error', done);
+      res.on('aborted', done);
+    });
+  });
+}
+
+// Reads an archive independently of the writer: central directory, modes, checked contents.
+function readZip(buffer) {
+  const end = buffer.lastIndexOf(Buffer.from([0x50, 0x4b, 0x05, 0x06]));
+  assert.ok(end >= 0, 'end of central directory');
+  const count = buffer.readUInt16LE(end + 10);
+  let at = buffer.readUInt32LE(end + 16);
+  const entries = [];
+  for (let i = 0; i < count; i++) {
+    assert.equal(buffer.readUInt32LE(at), 0x02014b50);
+    const method = buffer.readUInt16LE(at + 10);
+    const crc = buffer.readUInt32LE(at + 16);
+    const compressed = buffer.readUInt32LE(at + 20);
+    const nameLength = buffer.readUInt16LE(at + 28);
+    const extraLength = buffer.readUInt16LE(at + 30);
+    const commentLength = buffer.readUInt16LE(at + 32);
+    const mode = buffer.readUInt32LE(at + 38) >>> 16;
+    const local = buffer.readUInt32LE(at + 42);
+    const name = buffer.toString('utf8', at + 46, at + 46 + nameLength);
+    const dataStart = local + 30 + buffer.readUInt16LE(local + 26) + buffer.readUInt16LE(local + 28);
+    const raw = buffer.subarray(dataStart, dataStart + compressed);
+    const data = method === 8 ? zlib.inflateRawSync(raw) : raw;
+    entries.push({ name, mode, data, crcOk: zlib.crc32(data) === crc });
+    at += 46 + nameLength + extraLength + commentLength;
+  }
+  return entries;
+}
+
+describe('update package', () => {
+  let server;
+  let packageDir;
+  let otherDir;
+
+  before(async () => {
+    const root = fs.mkdtempSync(path.join(os.tmpdir(), 'tarnex-package-test-'));
+    packageDir = path.join(root, 'package');
+    fs.mkdirSync(path.join(packageDir, 'emojis'), { recursive: true });
+    fs.writeFileSync(path.join(packageDir, 'tarnex'), '#!/bin/sh\necho new\n', { mode: 0o755 });
+    fs.writeFileSync(path.join(packageDir, 'emojis', 'faces.ini'), 'x'.repeat(5000));
+    fs.symlinkSync('emojis/faces.ini', path.join(packageDir, 'faces-link'));
+    otherDir = path.join(root, 'other');
+    fs.mkdirSync(otherDir);
+    fs.writeFileSync(path.join(otherDir, 'only.txt'), 'other\n');
+    server = await startServer(['--test-hooks', '--feed-version', '5.0.1.0', '--package-dir', packageDir]);
+  });
+  after(() => server.stop());
+  beforeEach(() => hook(server, 'reset'));
+
+  async function packageUrl() {
+    const feed = JSON.parse((await (await fetch(server.base + FEED)).text()).replace(/[\n\t ]/g, ''));
+    return feed.url;
+  }
+
+  it('serves the folder as the archive the feed points to, modes and links kept', async () => {
+    const url = await packageUrl();
+    assert.ok(url.endsWith('/tarnex10pack/client/packages/tarnex-5.0.1.0.zip'));
+    const reply = await download(url);
+    assert.equal(reply.status, 200);
+    assert.equal(Number(reply.headers['content-length']), reply.body.length);
+    const entries = readZip(reply.body);
+    assert.deepEqual(entries.map((e) => e.name), ['emojis/', 'emojis/faces.ini', 'faces-link', 'tarnex']);
+    assert.ok(entries.every((e) => e.crcOk));
+    const byName = Object.fromEntries(entries.map((e) => [e.name, e]));
+    assert.equal(byName.tarnex.mode, 0o100755);
+    assert.equal(byName['faces-link'].mode & 0o170000, 0o120000);
+    assert.equal(byName['faces-link'].data.toString(), 'emojis/faces.ini');
+    assert.equal(byName['emojis/faces.ini'].data.toString(), 'x'.repeat(5000));
+  });
+
+  it('sends the body without a length, in the same bytes', async () => {
+    const whole = (await download(await packageUrl())).body;
+    await hook(server, 'package', { mode: 'nolength' });
+    const reply = await download(await packageUrl());
+    assert.equal(reply.headers['content-length'], undefined);
+    assert.ok(reply.complete);
+    assert.deepEqual(reply.body, whole);
+  });
+
+  it('drops the connection halfway through a truncated body', async () => {
+    await hook(server, 'package', { mode: 'truncated' });
+    const reply = await download(await packageUrl());
+    assert.ok(!reply.complete);
+    assert.ok(reply.body.length < Number(reply.headers['content-length']));
+  });
+
+  it('offers hostile entries and broken checksums on request', async () => {
+    await hook(server, 'package', { mode: 'hostile', absPath: '/tmp/somewhere/abs.txt' });
+    const names = readZip((await download(await packageUrl())).body).map((e) => e.name);
+    for (const name of ['../escaped-dotdot.txt', '..\\escaped-backslash.txt', '/tmp/somewhere/abs.txt', 'escape-link', 'escape-link/escaped-through-link.txt']) {
+      assert.ok(names.includes(name), name);
+    }
+
+    await hook(server, 'package', { mode: 'corrupt' });
+    const entries = readZip((await download(await packageUrl())).body);
+    assert.ok(entries.filter((e) => !e.name.endsWith('/')).every((e) => !e.crcOk));
+
+    await hook(server, 'package', { mode: 'missing' });
+    assert.equal((await download(await packageUrl())).status, 404);
+  });
+
+  it('rebuilds from another folder until reset, and refuses bad hook input', async () => {
+    assert.equal((await hook(server, 'package', { dir: otherDir })).status, 200);
+    assert.deepEqual(readZip((await download(await packageUrl())).body).map((e) => e.name), ['only.txt']);
+    await hook(server, 'reset');
+    assert.ok(readZip((await download(await packageUrl())).body).some((e) => e.name === 'tarnex'));
+
+    assert.equal((await hook(server, 'package', { mode: 'bogus' })).status, 400);
+    assert.equal((await hook(server, 'package', { dir: path.join(otherDir, 'nope') })).status, 400);
+    assert.equal((await hook(server, 'package', { absPath: 'relative.txt' })).status, 400);
+  });
+});
+
+describe('update package without a folder', () => {
+  it('carries the release notes only', async () => {
+    const server = await startServer(['--feed-version', '5.0.1.0']);
+    try {
+      const feed = JSON.parse((await (await fetch(server.base + FEED)).text()).replace(/[\n\t ]/g, ''));
+      const entries = readZip((await download(feed.url)).body);
+      assert.deepEqual(entries.map((e) => e.name), ['whatsnew.txt']);
+      assert.ok(entries[0].crcOk);
+    } finally {
+      await server.stop();
+    }
+  });
+
+  it('refuses to start on a folder that does not exist', async () => {
+    await assert.rejects(startServer(['--package-dir', path.join(os.tmpdir(), 'tarnex-no-such-folder')]), (err) => err.code !== 0);
+  });
+});

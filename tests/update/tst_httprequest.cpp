@@ -1,0 +1,368 @@
+#include "referenceserver.h"
+#include "testenvironment.h"
+#include "ziptestkit.h"
+
+#include "config/configfile.h"
+#include "signin/serverrequest.h"
+#include "update/httprequest.h"
+#include "update/updaterhttprequest.h"
+#include "update/versionrequest.h"
+
+#include <QElapsedTimer>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+// The feed's release notes and the package download of both programs against the reference
+// server: progress, the single 100 after the pause, and what broken downloads leave behind.
+class TestHttpRequest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void progress_data();
+    void progress();
+    void packageFileName_data();
+    void packageFileName();
+    void releaseNotes_data();
+    void releaseNotes();
+    void versionDialogAsksOnce();
+    void download_data();
+    void download();
+    void nameIsReducedToItsLastSegment();
+
+private:
+    struct Run
+    {
+        QList<int> values;
+        qint64 msFrom95To100 = -1;
+        QString failure;
+        bool ended = false;
+    };
+    Run runDownload(HttpRequest &request, const QString &url, const QString &name);
+    QString packageUrl() const;
+    QByteArray fetch(const QString &url) const;
+
+    ReferenceServer m_server;
+    QTemporaryDir m_root;
+};
+
+void TestHttpRequest::initTestCase()
+{
+    // A package big enough for several progress reports, with a program inside.
+    const QString folder = m_root.filePath(QStringLiteral("package"));
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/emojis")));
+    QFile big(folder + QStringLiteral("/emojis/big.bin"));
+    QVERIFY(big.open(QIODevice::WriteOnly));
+    QByteArray noise(600 * 1024, Qt::Uninitialized);
+    for (int i = 0; i < noise.size(); ++i)
+        noise[i] = char((i * 7919) ^ (i >> 5));
+    big.write(noise);
+    big.close();
+    QFile program(folder + QStringLiteral("/tarnex"));
+    QVERIFY(program.open(QIODevice::WriteOnly));
+    program.write("#!/bin/sh\n");
+    program.close();
+    QVERIFY(program.setPermissions(program.permissions() | QFile::ExeOwner));
+
+    QVERIFY2(m_server.start({QStringLiteral("--package-dir"), folder,
+                             QStringLiteral("--feed-version"), QStringLiteral("5.0.1.0")}),
+             qPrintable(m_server.output()));
+    qputenv("TARNEX_UPDATE_FEED", (m_server.baseUrl().toString() +
+                                   QStringLiteral("/tarnex10pack/client/client.php?platform=win"))
+                                      .toUtf8());
+}
+
+void TestHttpRequest::init()
+{
+    m_server.hook(QStringLiteral("reset"));
+}
+
+QString TestHttpRequest::packageUrl() const
+{
+    return m_server.baseUrl().toString() +
+           QStringLiteral("/tarnex10pack/client/packages/tarnex-5.0.1.0.zip");
+}
+
+QByteArray TestHttpRequest::fetch(const QString &url) const
+{
+    QNetworkAccessManager manager;
+    QNetworkReply *reply = manager.get(QNetworkRequest(QUrl(url)));
+    ServerRequest::waitFor(reply, 10000);
+    const QByteArray body = reply->readAll();
+    delete reply;
+    return body;
+}
+
+void TestHttpRequest::progress_data()
+{
+    QTest::addColumn<bool>("updater");
+    QTest::addColumn<qint64>("received");
+    QTest::addColumn<qint64>("total");
+    QTest::addColumn<int>("expected"); // -1: nothing shown
+
+    QTest::newRow("client, start") << false << 0LL << 1000LL << 0;
+    QTest::newRow("client, half") << false << 500LL << 1000LL << 50;
+    QTest::newRow("client, almost") << false << 999LL << 1000LL << 99;
+    QTest::newRow("client, complete") << false << 1000LL << 1000LL << 95;
+    QTest::newRow("client, more than announced") << false << 3000LL << 1000LL << 95;
+    QTest::newRow("client, nothing yet") << false << 0LL << -1LL << 0;
+    QTest::newRow("client, nothing of nothing") << false << 0LL << 0LL << 0;
+    QTest::newRow("client, unknown size, half the assumed") << false << 35386479LL << -1LL << 50;
+    QTest::newRow("client, unknown size, at the cap") << false << 67234311LL << -1LL << 95;
+    QTest::newRow("client, unknown size, past the cap") << false << 67942040LL << -1LL << -1;
+    QTest::newRow("client, unknown size, far past") << false << 500000000LL << -1LL << -1;
+    // A 64-bit product: 30 GB of 40 GB would overflow 32 bits.
+    QTest::newRow("client, large") << false << 30000000000LL << 40000000000LL << 75;
+
+    QTest::newRow("updater, start") << true << 0LL << 1000LL << 0;
+    QTest::newRow("updater, never negative") << true << 30LL << 1000LL << 0;
+    QTest::newRow("updater, five behind") << true << 500LL << 1000LL << 45;
+    QTest::newRow("updater, almost") << true << 999LL << 1000LL << 94;
+    QTest::newRow("updater, complete") << true << 1000LL << 1000LL << 95;
+    QTest::newRow("updater, unknown size") << true << 35386479LL << -1LL << 0;
+    QTest::newRow("updater, nothing of nothing") << true << 0LL << 0LL << 0;
+}
+
+void TestHttpRequest::progress()
+{
+    QFETCH(bool, updater);
+    QFETCH(qint64, received);
+    QFETCH(qint64, total);
+    QFETCH(int, expected);
+    const int shown = updater ? UpdaterHttpRequest::updaterProgress(received, total)
+                              : HttpRequest::clientProgress(received, total);
+    QCOMPARE(shown, expected);
+}
+
+void TestHttpRequest::packageFileName_data()
+{
+    QTest::addColumn<QString>("names");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("plain") << "tarnex-5.0.1.0.zip"
+                           << "tarnex-5.0.1.0.zip";
+    QTest::newRow("climbing") << "../../evil.zip"
+                              << "evil.zip";
+    QTest::newRow("absolute") << "/etc/evil.zip"
+                              << "evil.zip";
+    QTest::newRow("backslashes") << "..\\..\\evil.zip"
+                                 << "evil.zip";
+    QTest::newRow("folder only") << "packages/"
+                                 << "";
+    QTest::newRow("parent") << ".."
+                            << "";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("drive") << "C:evil.zip"
+                           << "";
+}
+
+void TestHttpRequest::packageFileName()
+{
+    QFETCH(QString, names);
+    QFETCH(QString, expected);
+    QCOMPARE(HttpRequest::packageFileName(names), expected);
+}
+
+void TestHttpRequest::releaseNotes_data()
+{
+    QTest::addColumn<QJsonObject>("feed");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("two lines, spaces removed")
+        << QJsonObject{{"mode", "normal"},
+                       {"description", QJsonArray{"Fix login", "Faster  sync now"}}}
+        << "Fixlogin\nFastersyncnow\n";
+    QTest::newRow("no description")
+        << QJsonObject{{"mode", "raw"}, {"body", "{\"version\":\"5\"}"}} << "";
+    QTest::newRow("not JSON") << QJsonObject{{"mode", "raw"}, {"body", "<html>busy</html>"}} << "";
+    QTest::newRow("empty") << QJsonObject{{"mode", "empty"}} << "";
+}
+
+void TestHttpRequest::releaseNotes()
+{
+    QFETCH(QJsonObject, feed);
+    QFETCH(QString, expected);
+    m_server.hook(QStringLiteral("feed"), feed);
+    HttpRequest request;
+    QSignalSpy notes(&request, &HttpRequest::sigRequestVersion);
+    request.requestVersion();
+    QVERIFY(notes.wait(10000));
+    QCOMPARE(notes.takeFirst().at(0).toString(), expected);
+}
+
+void TestHttpRequest::versionDialogAsksOnce()
+{
+    m_server.hook(QStringLiteral("feed"),
+                  {{"mode", "normal"}, {"description", QJsonArray{"Fix login"}}});
+    VersionRequest request;
+    QSignalSpy answers(&request, &VersionRequest::sigUpdateDataInfor);
+    request.getVersionInfor();
+    QVERIFY(answers.wait(10000));
+    const QVariantList values = answers.takeFirst();
+    QCOMPARE(values.at(0).toString(), QStringLiteral("5.0.1.0"));
+    QVERIFY(values.at(1).toString().endsWith(QLatin1String("/packages/tarnex-5.0.1.0.zip")));
+    QCOMPARE(values.at(2).toString(), QStringLiteral("tarnex-5.0.1.0.zip"));
+    QCOMPARE(values.at(3).toString(), QStringLiteral("Fixlogin\n"));
+    QVERIFY(values.at(4).toString().startsWith(QLatin1String("{\"version\":\"5.0.1.0\"")));
+
+    // Later calls on the same object ask nothing; a feed that is not JSON gives five empties.
+    m_server.hook(QStringLiteral("feed"), {{"mode", "raw"}, {"body", "busy"}});
+    request.getVersionInfor();
+    QVERIFY(!answers.wait(500));
+    VersionRequest second;
+    QSignalSpy empties(&second, &VersionRequest::sigUpdateDataInfor);
+    second.getVersionInfor();
+    QVERIFY(empties.wait(10000));
+    for (const QVariant &value : empties.takeFirst())
+        QVERIFY(value.toString().isEmpty());
+}
+
+TestHttpRequest::Run TestHttpRequest::runDownload(HttpRequest &request, const QString &url,
+                                                  const QString &name)
+{
+    Run run;
+    QElapsedTimer clock;
+    qint64 at95 = -1;
+    connect(&request, &HttpRequest::sigDownloadProgress, this, [&](int value) {
+        run.values.append(value);
+        if (value == 95)
+            at95 = clock.elapsed();
+        if (value == 100 && at95 >= 0)
+            run.msFrom95To100 = clock.elapsed() - at95;
+    });
+    connect(&request, &HttpRequest::sigDownloadFailed, this,
+            [&](const QString &errors) { run.failure = errors; });
+    clock.start();
+    request.downloadFile(url, name);
+    run.ended =
+        QTest::qWaitFor([&] { return run.values.contains(100) || !run.failure.isEmpty(); }, 20000);
+    // Anything that would still come (a second 100) has had time to arrive.
+    QTest::qWait(200);
+    return run;
+}
+
+void TestHttpRequest::download_data()
+{
+    QTest::addColumn<bool>("updater");
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("failure"); // empty: the download succeeds
+
+    const QString notDownloaded = QStringLiteral("更新包下载失败，客户端未作任何更改");
+    const QString notInstalled = QStringLiteral("更新包无法安装，客户端未作任何更改");
+    QTest::newRow("client") << false << "normal"
+                            << "";
+    QTest::newRow("client, no length") << false << "nolength"
+                                       << "";
+    QTest::newRow("client, truncated") << false << "truncated" << notDownloaded;
+    QTest::newRow("client, missing") << false << "missing" << notDownloaded;
+    QTest::newRow("updater") << true << "normal"
+                             << "";
+    QTest::newRow("updater, no length") << true << "nolength"
+                                        << "";
+    QTest::newRow("updater, truncated") << true << "truncated" << notDownloaded;
+    QTest::newRow("updater, missing") << true << "missing" << notDownloaded;
+    QTest::newRow("updater, corrupt") << true << "corrupt" << notInstalled;
+    QTest::newRow("updater, hostile") << true << "hostile" << notInstalled;
+}
+
+void TestHttpRequest::download()
+{
+    QFETCH(bool, updater);
+    QFETCH(QString, mode);
+    QFETCH(QString, failure);
+
+    QTemporaryDir root;
+    const QString installation = root.filePath(QStringLiteral("install"));
+    QVERIFY(QDir().mkpath(installation));
+    QFile old(installation + QStringLiteral("/tarnex"));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("old client");
+    old.close();
+    const auto before = ZipTestKit::snapshot(installation);
+    const QString absolute = root.filePath(QStringLiteral("escaped-absolute.txt"));
+    m_server.hook(QStringLiteral("package"), {{"mode", mode}, {"absPath", absolute}});
+    const QByteArray served = mode == QLatin1String("normal") ? fetch(packageUrl()) : QByteArray();
+
+    if (mode == QLatin1String("hostile"))
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("entries refused")));
+    if (failure.contains(QStringLiteral("下载")))
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("package download failed")));
+    else if (!failure.isEmpty())
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("not installed")));
+
+    std::unique_ptr<HttpRequest> request;
+    if (updater) {
+        auto *updaterRequest = new UpdaterHttpRequest;
+        updaterRequest->setInstallationDirectory(installation);
+        request.reset(updaterRequest);
+    } else {
+        request = std::make_unique<HttpRequest>();
+    }
+    const Run run = runDownload(*request, packageUrl(), QStringLiteral("tarnex-5.0.1.0.zip"));
+    QVERIFY(run.ended);
+    const QString packagePath =
+        ConfigFile::instance()->updateFolderPath() + QStringLiteral("tarnex-5.0.1.0.zip");
+    QCOMPARE(request->packagePath(), packagePath);
+
+    for (int value : run.values)
+        QVERIFY2(value >= 0 && value <= 100, qPrintable(QString::number(value)));
+    if (!failure.isEmpty()) {
+        QCOMPARE(run.failure, failure);
+        QVERIFY(!run.values.contains(100));
+        QVERIFY(!QFile::exists(packagePath) || mode == QLatin1String("corrupt") ||
+                mode == QLatin1String("hostile"));
+        QCOMPARE(ZipTestKit::snapshot(installation), before);
+        // Nothing of a hostile package reached the folder around the installation.
+        QCOMPARE(QDir(root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList{"install"});
+        return;
+    }
+
+    QVERIFY2(run.failure.isEmpty(), qPrintable(run.failure));
+    QCOMPARE(run.values.count(100), 1);
+    QCOMPARE(run.values.last(), 100);
+    QCOMPARE(run.values.at(run.values.size() - 2), 95);
+    // The 100 follows the last bytes after the finishing pause.
+    QVERIFY2(run.msFrom95To100 >= HttpRequest::finishDelayMs - 5,
+             qPrintable(QString::number(run.msFrom95To100)));
+    const QList<int> ordinary = run.values.mid(0, run.values.size() - 2);
+    for (int value : ordinary) {
+        if (updater && mode == QLatin1String("nolength"))
+            QCOMPARE(value, 0);
+        else
+            QVERIFY(value <= (updater ? 94 : 99));
+    }
+    if (mode == QLatin1String("normal")) {
+        QFile package(packagePath);
+        QVERIFY(package.open(QIODevice::ReadOnly));
+        QCOMPARE(package.readAll(), served);
+    }
+    if (updater) {
+        const auto after = ZipTestKit::snapshot(installation);
+        QCOMPARE(after.value(QStringLiteral("tarnex")), QByteArray("#!/bin/sh\n"));
+        QCOMPARE(after.value(QStringLiteral("emojis/big.bin")).size(), 600 * 1024);
+        QVERIFY(QFileInfo(installation + QStringLiteral("/tarnex")).isExecutable());
+    } else {
+        QCOMPARE(ZipTestKit::snapshot(installation), before);
+    }
+}
+
+void TestHttpRequest::nameIsReducedToItsLastSegment()
+{
+    HttpRequest request;
+    const Run run = runDownload(request, packageUrl(), QStringLiteral("../../evil.zip"));
+    QVERIFY(run.ended);
+    QCOMPARE(run.values.last(), 100);
+    const QString folder = ConfigFile::instance()->updateFolderPath();
+    QCOMPARE(request.packagePath(), folder + QStringLiteral("evil.zip"));
+    QVERIFY(QFile::exists(folder + QStringLiteral("evil.zip")));
+    QVERIFY(!QFile::exists(folder + QStringLiteral("../../evil.zip")));
+}
+
+TARNEX_TEST_MAIN(TestHttpRequest)
+#include "tst_httprequest.moc"
