@@ -4,6 +4,10 @@
 #include "items/codepainter.h"
 #include "items/textballoon.h"
 #include "language/httplanguagepackage.h"
+#include "reminders/menuitem.h"
+#include "reminders/systemhandl.h"
+#include "reminders/systemrequest.h"
+#include "update/httprequest.h"
 
 #include <QtQml>
 
@@ -20,6 +24,10 @@ void registerQmlTypes()
 {
     registerType<CodePainter>("CodePainter");
     registerType<TextBalloon>("TextBalloon");
+    registerType<SystemHandl>("SystemHandl");
+    registerType<SystemRequest>("SystemRequest");
+    registerType<MenuItem>("MenuItem");
     registerType<AesIteminfor>("AesIteminfor");
+    registerType<HttpRequest>("HttpRequest");
     registerType<HttplanguagePackage>("HttplanguagePackage");
 }

@@ -2,6 +2,7 @@
 'use strict';
 
 const { ok, fail } = require('../lib/router');
+const { userMenus } = require('../lib/reminders');
 
 // Where the server's web client lives; pages opened from the client are built on it.
 const CLIENT_URL = '/tarnex10/client/app/web/login.html#';
@@ -30,7 +31,7 @@ function loginData(app, user, token) {
       avatar_base: 'avatar/',
       watermark: 1,
     },
-    current_user: store.userRecord(user),
+    current_user: { ...store.userRecord(user), ...userMenus(user) },
     menus: store.menus,
   };
 }

@@ -4,6 +4,8 @@
 #include <QJsonDocument>
 #include <QNetworkReply>
 
+#include <cmath>
+
 ReplyEnvelope ReplyEnvelope::fromBody(const QByteArray &body)
 {
     ReplyEnvelope envelope;
@@ -17,9 +19,10 @@ ReplyEnvelope ReplyEnvelope::fromBody(const QByteArray &body)
     if (status.isUndefined())
         return envelope;
     envelope.m_answered = true;
-    // A status that is not a number reads as 0, a failure.
-    if (status.isDouble())
-        envelope.m_status = status.toInt();
+    // A status that is not a number (or not a representable one) reads as 0, a failure.
+    const double number = status.toDouble();
+    if (status.isDouble() && std::isfinite(number) && std::abs(number) < 2147483647.0)
+        envelope.m_status = int(number);
     return envelope;
 }
 

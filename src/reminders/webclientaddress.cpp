@@ -1,0 +1,39 @@
+#include "webclientaddress.h"
+
+#include "config/configfile.h"
+#include "logging.h"
+#include "signin/parameterinfor.h"
+
+#include <QDesktopServices>
+#include <QUrl>
+
+QString WebClientAddress::defaultClientPath()
+{
+    return QStringLiteral("/tarnex10") + QStringLiteral("/client/app/web/login.html#");
+}
+
+QString WebClientAddress::build(const QString &between)
+{
+    ConfigFile *settings = ConfigFile::instance();
+    QString clientPath = settings->webSystemIp();
+    if (clientPath.isEmpty())
+        clientPath = defaultClientPath();
+    return settings->getMainConfig(QStringLiteral("currentServerIp")) + clientPath +
+           QStringLiteral("token=") + ParameterInfor::instance()->token() + between +
+           QStringLiteral("&platform=client");
+}
+
+bool WebClientAddress::open(const QString &address, QString *jumpText)
+{
+    qCDebug(lcReminders) << "urlStr ==" << address;
+    const QUrl url(address, QUrl::TolerantMode);
+    if (ConfigFile::instance()->getMainConfig(QStringLiteral("systemBrowser")) ==
+        QLatin1String("true")) {
+        // A browser that fails to start leaves nothing for the user to retry here.
+        if (!QDesktopServices::openUrl(url))
+            qCDebug(lcReminders) << "the default browser did not take" << url;
+        return true;
+    }
+    *jumpText = url.toString();
+    return false;
+}
