@@ -3,11 +3,12 @@
 'use strict';
 
 const { createApp } = require('./lib/app');
+const { parseOrgSize } = require('./lib/organization');
 
-const USAGE = 'usage: node server.js [--port N] [--test-hooks] [--socketio-v2] [--feed-version V]';
+const USAGE = 'usage: node server.js [--port N] [--test-hooks] [--socketio-v2] [--feed-version V] [--package-dir DIR] [--org-size N]';
 
 function parseArgs(argv) {
-  const options = { port: 0, testHooks: false, socketioV2: false, feedVersion: '5.0.0.4' };
+  const options = { port: 0, testHooks: false, socketioV2: false, feedVersion: '5.0.0.4', packageDir: '' };
   for (let i = 0; i < argv.length; i++) {
     const arg = argv[i];
     const value = () => {
@@ -21,6 +22,8 @@ function parseArgs(argv) {
     } else if (arg === '--test-hooks') options.testHooks = true;
     else if (arg === '--socketio-v2') options.socketioV2 = true;
     else if (arg === '--feed-version') options.feedVersion = value();
+    else if (arg === '--org-size') options.orgSize = parseOrgSize(value());
+    else if (arg === '--package-dir') options.packageDir = value();
     else if (arg === '--help' || arg === '-h') {
       console.log(USAGE);
       process.exit(0);

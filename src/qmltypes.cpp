@@ -1,6 +1,11 @@
 #include "qmltypes.h"
 
 #include "config/aesiteminfor.h"
+#include "directory/filteruserauthority.h"
+#include "directory/getcompany.h"
+#include "directory/loadpersonnelinfor.h"
+#include "directory/qtreemodel.h"
+#include "directory/treemodelitem.h"
 #include "items/codepainter.h"
 #include "items/textballoon.h"
 #include "language/httplanguagepackage.h"
@@ -24,10 +29,15 @@ void registerQmlTypes()
 {
     registerType<CodePainter>("CodePainter");
     registerType<TextBalloon>("TextBalloon");
+    registerType<QTreeModel>("QTreeModel");
     registerType<SystemHandl>("SystemHandl");
     registerType<SystemRequest>("SystemRequest");
+    registerType<GetCompany>("GetCompany");
+    registerType<LoadPersonnelinfor>("LoadPersonnelinfor");
     registerType<MenuItem>("MenuItem");
+    registerType<TreeModelitem>("TreeModelitem");
     registerType<AesIteminfor>("AesIteminfor");
+    registerType<FilteruserAuthority>("FilteruserAuthority");
     registerType<HttpRequest>("HttpRequest");
     registerType<HttplanguagePackage>("HttplanguagePackage");
 }

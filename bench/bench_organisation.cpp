@@ -1,0 +1,171 @@
+// A large organisation (10,000 users in 500 departments by default) from the reference server:
+// the load from the root department request to the completion announcement (less the quiet
+// period that announcement waits for), the build of both trees, the filters, and the memory the
+// whole directory adds.
+//
+// usage: bench_organisation [users] [runs]
+#include "referenceserver.h"
+#include "testenvironment.h"
+
+#include "config/configfile.h"
+#include "directory/handlorganization.h"
+#include "directory/qtreemodel.h"
+#include "signin/parameterinfor.h"
+#include "signin/replyenvelope.h"
+#include "signin/serverrequest.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QTextStream>
+#include <QTimer>
+
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+// A field of /proc/self/status in kB (VmRSS, VmHWM).
+qint64 statusKb(const QByteArray &field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
+}
+
+bool signIn(const ReferenceServer &server)
+{
+    ConfigFile::instance()->setMainConfig(QStringLiteral("currentServerIp"), server.address());
+    QNetworkAccessManager manager;
+    QNetworkReply *reply = manager.post(
+        ServerRequest::make(ServerRequest::currentBaseUrl() + QStringLiteral("api/auth/login")),
+        ServerRequest::formBody({{QStringLiteral("user_account"), QStringLiteral("zhangwei")},
+                                 {QStringLiteral("password"), QStringLiteral("123456")}}));
+    ServerRequest::waitFor(reply, 20000);
+    const ReplyEnvelope envelope = ReplyEnvelope::fromReply(reply);
+    delete reply;
+    ParameterInfor::instance()->setToken(
+        envelope.dataObject().value(QLatin1String("token")).toString());
+    return envelope.success();
+}
+
+void count(const QList<MemberRecord *> &records, int &users, int &departments)
+{
+    for (const MemberRecord *record : records) {
+        if (record->isDepartment()) {
+            ++departments;
+            count(record->children, users, departments);
+        } else {
+            ++users;
+        }
+    }
+}
+
+// Median of `runs` timings of `step` in milliseconds, and the first one.
+QPair<double, double> timed(int runs, const std::function<void()> &step)
+{
+    QVector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        step();
+        ms << clock.nsecsElapsed() / 1e6;
+    }
+    const double first = ms.first();
+    std::sort(ms.begin(), ms.end());
+    return {first, ms.at(ms.size() / 2)};
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    tarnexIsolateHome();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int size = app.arguments().value(1, QStringLiteral("10000")).toInt();
+    const int runs = qMax(1, app.arguments().value(2, QStringLiteral("7")).toInt());
+    QTextStream out(stdout);
+
+    ReferenceServer server;
+    if (!server.start({QStringLiteral("--org-size"), QString::number(size)})) {
+        out << "reference server did not start\n" << server.output() << "\n";
+        return 1;
+    }
+    if (!signIn(server)) {
+        out << "login failed\n";
+        return 1;
+    }
+
+    const qint64 rssBefore = statusKb("VmRSS");
+
+    HandlOrganization *loader = HandlOrganization::gestance();
+    QEventLoop loop;
+    QObject::connect(loader, &HandlOrganization::sigHandlCompletion, &loop, &QEventLoop::quit);
+    QTimer::singleShot(180000, &loop, &QEventLoop::quit);
+    QElapsedTimer clock;
+    clock.start();
+    emit loader->sigHandlOrganization(HandlOrganization::rootDepartmentId());
+    if (loader->getRunStatus())
+        loop.exec();
+    const double loadMs = clock.nsecsElapsed() / 1e6 - HandlOrganization::quietPeriodMs;
+    int users = 0;
+    int departments = 0;
+    count(loader->memberList(), users, departments);
+    if (users != size) {
+        out << "loaded " << users << " users of " << size << "\n";
+        return 1;
+    }
+
+    QTreeModel model;
+    const auto build = timed(runs, [&] { model.onSigHandlCompletion(); });
+    const auto show = timed(runs, [&] { model.reLoadData(QStringLiteral("2")); });
+    const auto depth = timed(runs, [&] { model.findDepth(QStringLiteral("张")); });
+    const auto depthAll = timed(runs, [&] { model.findDepth(QString()); });
+    const auto roles = timed(runs, [&] { model.findRoles(QStringLiteral("张")); });
+    model.reLoadData(QStringLiteral("1"));
+
+    const double peakMb = (statusKb("VmHWM") - rssBefore) / 1024.0;
+    const double rssMb = (statusKb("VmRSS") - rssBefore) / 1024.0;
+
+    auto row = [&out](const QString &what, double value, const QString &unit,
+                      const QString &target) {
+        out << QStringLiteral("%1 %2 %3  %4\n")
+                   .arg(what, -46)
+                   .arg(value, 9, 'f', 1)
+                   .arg(unit, -3)
+                   .arg(target);
+    };
+    out << QStringLiteral("organisation of %1 users in %2 departments, %3 runs per step (median)\n")
+               .arg(users)
+               .arg(departments)
+               .arg(runs);
+    row(QStringLiteral("load: root request to completion - quiet period"), loadMs,
+        QStringLiteral("ms"), QString());
+    row(QStringLiteral("build both trees (onSigHandlCompletion)"), build.second,
+        QStringLiteral("ms"),
+        QStringLiteral("target < 100 ms, first run %1 ms").arg(build.first, 0, 'f', 1));
+    row(QStringLiteral("show the department tree (reLoadData)"), show.second, QStringLiteral("ms"),
+        QString());
+    row(QStringLiteral("findDepth(\"张\")"), depth.second, QStringLiteral("ms"),
+        QStringLiteral("target < 50 ms"));
+    row(QStringLiteral("findDepth(\"\") (every user matches)"), depthAll.second,
+        QStringLiteral("ms"), QStringLiteral("target < 50 ms"));
+    row(QStringLiteral("findRoles(\"张\")"), roles.second, QStringLiteral("ms"),
+        QStringLiteral("target < 50 ms"));
+    row(QStringLiteral("peak memory added (VmHWM - VmRSS before)"), peakMb, QStringLiteral("MB"),
+        QStringLiteral("target < 60 MB"));
+    row(QStringLiteral("resident memory added (VmRSS)"), rssMb, QStringLiteral("MB"), QString());
+    const bool met = build.second < 100 && depth.second < 50 && depthAll.second < 50 &&
+                     roles.second < 50 && peakMb < 60;
+    out << (met ? "all targets met\n" : "TARGET MISSED\n");
+    return 0;
+}

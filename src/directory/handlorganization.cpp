@@ -1,0 +1,263 @@
+#include "handlorganization.h"
+
+#include "directory/directoryjson.h"
+#include "directory/directorywait.h"
+#include "directory/handlorganizationthread.h"
+#include "logging.h"
+#include "signin/replyenvelope.h"
+#include "signin/serverrequest.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QMutexLocker>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPair>
+
+HandlOrganization *HandlOrganization::gestance()
+{
+    static HandlOrganization *single = new HandlOrganization;
+    return single;
+}
+
+HandlOrganization::HandlOrganization()
+{
+    for (int i = 0; i < managerCount; ++i)
+        m_managers << new QNetworkAccessManager(this);
+    m_quietTimer.setSingleShot(true);
+    connect(&m_quietTimer, &QTimer::timeout, this, &HandlOrganization::onTimeout);
+    // Emitted from the thread body, this crosses to the owning thread queued; emitted there,
+    // it runs at once.
+    connect(this, &HandlOrganization::sigHandlOrganization, this,
+            &HandlOrganization::onHandlOrganization);
+}
+
+void HandlOrganization::start(Priority priority)
+{
+    m_runStatus = true;
+    QThread::start(priority);
+}
+
+QNetworkAccessManager *HandlOrganization::nextManager()
+{
+    m_nextManager = (m_nextManager + 1) % m_managers.size();
+    return m_managers.at(m_nextManager);
+}
+
+void HandlOrganization::run()
+{
+    m_runStatus = true;
+    // Requests and replies belong to the owning thread's event loop; hand the load over.
+    emit sigHandlOrganization(rootDepartmentId());
+}
+
+QList<MemberRecord *> HandlOrganization::memberList() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_memberList;
+}
+
+QMultiMap<QString, MemberRecord *> HandlOrganization::roleIndex() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_roleIndex;
+}
+
+QString HandlOrganization::companyName() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_companyName;
+}
+
+QString HandlOrganization::address() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_address;
+}
+
+QString HandlOrganization::zipCode() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_zipCode;
+}
+
+void HandlOrganization::onHandlOrganization(const QString &ids)
+{
+    qCDebug(lcDirectory) << "HandlOrganization::onHandlOrganization ==" << ids;
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (m_loading) {
+        // The running load announces its completion to every waiter.
+        qCDebug(lcDirectory) << "organisation load already running; request for" << ids
+                             << "ignored";
+        return;
+    }
+    m_loading = true;
+    m_runStatus = true;
+    m_rootDone = false;
+    m_outstanding = 0;
+    m_requestedIds = {ids};
+    m_quietTimer.stop();
+
+    requestCompany();
+    QNetworkRequest request =
+        ServerRequest::make(ServerRequest::currentBaseUrl() +
+                                QStringLiteral("api/directive/organization-members/") + ids,
+                            ServerRequest::Body::Form, true);
+    QNetworkReply *reply = nextManager()->post(request, QByteArrayLiteral("communicate_type =sms"));
+    if (!ServerRequest::waitFor(reply, DirectoryWait::limitMs()))
+        qCDebug(lcDirectory) << "department" << ids << "did not answer in time";
+    const ReplyEnvelope envelope = ReplyEnvelope::fromBody(DirectoryJson::body(reply));
+    reply->deleteLater();
+    const QJsonObject data = envelope.dataObject();
+    // Only a reply that lists members replaces what an earlier load brought; anything else
+    // keeps it.
+    if (envelope.success() && (data.value(QLatin1String("dept")).isArray() ||
+                               data.value(QLatin1String("user")).isArray())) {
+        // Replaced, not appended to, so a second login does not list everyone twice. The old
+        // records stay allocated: copies of the lists handed out may point at them.
+        appendMembers(data, &m_memberList, &m_roleIndex, &m_quietTimer, true);
+    } else {
+        qCDebug(lcDirectory) << "department" << ids << "not loaded:" << envelope.body().left(200);
+    }
+    m_rootDone = true;
+    // Completion follows the quiet period after the last reply, this one included, so a
+    // department without sub-departments (or a failed reply) still completes.
+    m_quietTimer.start(quietPeriodMs);
+}
+
+void HandlOrganization::onTimeout()
+{
+    m_quietTimer.stop();
+    // A reply slower than the quiet period is still awaited; it restarts the timer (each
+    // request gives up after DirectoryWait::limitMs(), so this ends).
+    if (!m_loading || !m_rootDone || m_outstanding > 0)
+        return;
+    finishLoad();
+}
+
+void HandlOrganization::finishLoad()
+{
+    m_loading = false;
+    m_runStatus = false;
+    qCDebug(lcDirectory) << "organisation loaded:" << memberList().size() << "top-level members";
+    emit sigHandlCompletion();
+}
+
+void HandlOrganization::appendMembers(const QJsonObject &data, QList<MemberRecord *> *target,
+                                      QMultiMap<QString, MemberRecord *> *roleIndex,
+                                      QTimer *quietTimer, bool replace)
+{
+    QList<MemberRecord *> records;
+    QList<MemberRecord *> withMembers;
+    QList<QPair<QString, MemberRecord *>> roleEntries;
+
+    const QJsonArray departments = data.value(QLatin1String("dept")).toArray();
+    for (const QJsonValue &value : departments) {
+        const QJsonObject object = value.toObject();
+        auto *record = new MemberRecord;
+        record->dept_id = DirectoryJson::decimalText(object.value(QLatin1String("dept_id")));
+        record->parent_id = DirectoryJson::decimalText(object.value(QLatin1String("parent_id")));
+        const QJsonValue hasChildren = object.value(QLatin1String("has_children"));
+        record->has_children = DirectoryJson::decimalText(hasChildren);
+        record->dept_name = object.value(QLatin1String("dept_name")).toString();
+        if (DirectoryJson::integer(hasChildren) > 0)
+            withMembers.append(record);
+        records.append(record);
+    }
+
+    const QJsonArray users = data.value(QLatin1String("user")).toArray();
+    for (const QJsonValue &value : users) {
+        const QJsonObject object = value.toObject();
+        auto *record = new MemberRecord;
+        record->user_id = object.value(QLatin1String("user_id")).toString();
+        record->user_name = object.value(QLatin1String("user_name")).toString();
+        record->dept_name = object.value(QLatin1String("dept_name")).toString();
+        record->phone_number = object.value(QLatin1String("phone_number")).toString();
+        // The person card shows the e-mail address when the server sends one.
+        record->email = object.value(QLatin1String("email")).toString();
+        const QJsonArray roles = object.value(QLatin1String("roles")).toArray();
+        for (const QJsonValue &roleValue : roles) {
+            const QJsonObject roleObject = roleValue.toObject();
+            auto *role = new RoleRecord;
+            role->role_id = DirectoryJson::decimalText(roleObject.value(QLatin1String("role_id")));
+            role->role_name = roleObject.value(QLatin1String("role_name")).toString();
+            record->roles.append(role);
+            // Every user of the organisation is indexed, at whatever level the user sits, so
+            // the role tree lists everybody who holds a role.
+            roleEntries.append({role->role_name, record});
+        }
+        records.append(record);
+    }
+
+    {
+        QMutexLocker lock(&m_mutex);
+        if (replace) {
+            target->clear();
+            if (roleIndex)
+                roleIndex->clear();
+        }
+        target->append(records);
+        if (roleIndex) {
+            for (const auto &entry : qAsConst(roleEntries))
+                roleIndex->insert(entry.first, entry.second);
+        }
+    }
+    for (MemberRecord *department : qAsConst(withMembers))
+        requestDepartment(department->dept_id, &department->children, roleIndex, quietTimer);
+}
+
+void HandlOrganization::requestDepartment(const QString &deptId, QList<MemberRecord *> *children,
+                                          QMultiMap<QString, MemberRecord *> *roleIndex,
+                                          QTimer *quietTimer)
+{
+    // A server that lists a department below itself would otherwise be asked forever.
+    if (m_requestedIds.contains(deptId)) {
+        qCDebug(lcDirectory) << "department" << deptId << "listed twice; not requested again";
+        return;
+    }
+    m_requestedIds.insert(deptId);
+    auto *request = new HandlOrganizationThread(this);
+    ++m_outstanding;
+    request->setREquestData(deptId, children, roleIndex, quietTimer);
+}
+
+void HandlOrganization::requestCompany()
+{
+    QNetworkRequest request =
+        ServerRequest::make(ServerRequest::currentBaseUrl() + QStringLiteral("api/system/company"),
+                            ServerRequest::Body::Form, true);
+    request.setTransferTimeout(DirectoryWait::limitMs());
+    QNetworkReply *reply = nextManager()->get(request);
+    ++m_outstanding;
+    connect(reply, &QNetworkReply::finished, this, [this, reply] { onCompanyReply(reply); });
+}
+
+void HandlOrganization::onCompanyReply(QNetworkReply *reply)
+{
+    reply->deleteLater();
+    const ReplyEnvelope envelope = ReplyEnvelope::fromBody(DirectoryJson::body(reply));
+    const QJsonObject data = envelope.dataObject();
+    if (envelope.success()) {
+        QMutexLocker lock(&m_mutex);
+        // Only the members the server sent replace what is known.
+        const QJsonValue name = data.value(QLatin1String("company_name"));
+        if (name.isString())
+            m_companyName = name.toString();
+        const QJsonValue address = data.value(QLatin1String("address"));
+        if (address.isString())
+            m_address = address.toString();
+        const QJsonValue zipCode = data.value(QLatin1String("zip_code"));
+        if (zipCode.isString())
+            m_zipCode = zipCode.toString();
+    } else {
+        qCDebug(lcDirectory) << "company not loaded:" << envelope.body().left(200);
+    }
+    --m_outstanding;
+    m_quietTimer.start(quietPeriodMs);
+}
+
+void HandlOrganization::settleRequest(HandlOrganizationThread *request)
+{
+    request->deleteLater();
+    --m_outstanding;
+}

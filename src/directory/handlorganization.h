@@ -1,0 +1,111 @@
+#pragma once
+
+#include "directory/memberrecord.h"
+
+#include <QList>
+#include <QMultiMap>
+#include <QMutex>
+#include <QSet>
+#include <QString>
+#include <QThread>
+#include <QTimer>
+#include <QVector>
+
+#include <atomic>
+
+class HandlOrganizationThread;
+class QJsonObject;
+class QNetworkAccessManager;
+class QNetworkReply;
+
+// The organisation held in memory for the process: the departments and users below the root
+// department (each department's members fetched level by level), an index from role name to
+// user, and the company's name, address and zip code.
+//
+// Starting the thread after login loads the whole organisation from the root department; once
+// every reply is in and the server has been quiet for quietPeriodMs, sigHandlCompletion() is
+// emitted exactly once per load. Loading runs in the thread that owns the instance (the GUI
+// thread); the thread body only hands the request over to it. The stores are guarded by a
+// mutex, so the accessors may be called from any thread.
+class HandlOrganization : public QThread
+{
+    Q_OBJECT
+public:
+    static HandlOrganization *gestance();
+
+    // The department the whole organisation hangs below.
+    static QString rootDepartmentId() { return QStringLiteral("0"); }
+    static constexpr int quietPeriodMs = 3000;
+
+    // Marks the load as running before the thread starts, so a second login that checks
+    // getRunStatus() right afterwards does not start another one.
+    void start(Priority priority = InheritPriority);
+
+    // True from the start of a load until its completion is announced.
+    bool getRunStatus() const { return m_runStatus.load(); }
+
+    QList<MemberRecord *> memberList() const;
+    QMultiMap<QString, MemberRecord *> roleIndex() const;
+    QString companyName() const;
+    QString address() const;
+    QString zipCode() const;
+
+signals:
+    void sigHandlCompletion();
+    void sigHandlCompletionInfor();
+    void sigHandlOrganization(const QString &ids);
+
+public slots:
+    // Loads the members of department `ids` and, level by level, everything below it. The
+    // department's own reply is waited for here (at most DirectoryWait::limitMs()); the levels
+    // below arrive asynchronously. A load requested while another runs is ignored.
+    void onHandlOrganization(const QString &ids);
+    void onTimeout();
+
+protected:
+    void run() override;
+
+private:
+    friend class HandlOrganizationThread;
+
+    HandlOrganization();
+
+    // Turns the `dept` and `user` arrays of `data` into records appended to `target`, indexes
+    // the users by role and requests the members of every department that has any. With
+    // `replace`, `target` and `roleIndex` are emptied first (in the same locked step).
+    void appendMembers(const QJsonObject &data, QList<MemberRecord *> *target,
+                       QMultiMap<QString, MemberRecord *> *roleIndex, QTimer *quietTimer,
+                       bool replace = false);
+    void requestDepartment(const QString &deptId, QList<MemberRecord *> *children,
+                           QMultiMap<QString, MemberRecord *> *roleIndex, QTimer *quietTimer);
+    void requestCompany();
+    void onCompanyReply(QNetworkReply *reply);
+    // Called once for every asynchronous reply of the current load.
+    void settleRequest(HandlOrganizationThread *request);
+    void finishLoad();
+
+    // The department requests go round these managers. Qt's HTTP client sends a request's
+    // header and body as two segments without disabling Nagle's algorithm, so a kept-alive
+    // connection waits out the server's delayed acknowledgement (about 40 ms) on every POST;
+    // more connections in parallel (six per manager) hide most of that wait. One manager per
+    // department would mean hundreds of network threads.
+    static constexpr int managerCount = 8;
+    QNetworkAccessManager *nextManager();
+    QVector<QNetworkAccessManager *> m_managers;
+    int m_nextManager = 0;
+    QTimer m_quietTimer;
+
+    mutable QMutex m_mutex;
+    QList<MemberRecord *> m_memberList;
+    QMultiMap<QString, MemberRecord *> m_roleIndex;
+    QString m_companyName;
+    QString m_address;
+    QString m_zipCode;
+
+    std::atomic<bool> m_runStatus{false};
+    // State of the current load; touched only in the owning thread.
+    bool m_loading = false;
+    bool m_rootDone = false;
+    int m_outstanding = 0;
+    QSet<QString> m_requestedIds;
+};

@@ -1,0 +1,81 @@
+#include "loadpersonnel.h"
+
+#include "directory/directoryjson.h"
+#include "logging.h"
+#include "signin/replyenvelope.h"
+#include "signin/serverrequest.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMutexLocker>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+
+LoadPersonnel *LoadPersonnel::gestance()
+{
+    static LoadPersonnel *single = new LoadPersonnel;
+    return single;
+}
+
+void LoadPersonnel::getAllPersonnelInformation()
+{
+    QString search = QString::fromUtf8(QJsonDocument(QJsonObject()).toJson());
+    search.remove(QLatin1Char('\n'));
+    search.remove(QLatin1Char('\t'));
+    QNetworkAccessManager *manager = m_slot.renew();
+    connect(manager, &QNetworkAccessManager::finished, this,
+            &LoadPersonnel::onAllPersonnelInformation);
+    QNetworkRequest request =
+        ServerRequest::make(ServerRequest::currentBaseUrl() + QStringLiteral("api/user/users"),
+                            ServerRequest::Body::Form, true);
+    manager->post(request, ServerRequest::formBody(
+                               {{QStringLiteral("communicate_type"), QStringLiteral("sms")},
+                                {QStringLiteral("search"), search}}));
+}
+
+QStringList LoadPersonnel::personnelKeys() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_names.keys();
+}
+
+QString LoadPersonnel::personnelValue(const QString &userId) const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_names.value(userId);
+}
+
+void LoadPersonnel::onAllPersonnelInformation(QNetworkReply *reply)
+{
+    reply->deleteLater();
+    const ReplyEnvelope envelope = ReplyEnvelope::fromBody(DirectoryJson::body(reply));
+    qCDebug(lcDirectory) << "reply arrayByte ==" << envelope.body().left(500);
+    if (!envelope.answered())
+        return;
+    if (!envelope.success()) {
+        qCDebug(lcDirectory) << "personnel refused:" << envelope.errorMessage();
+        return;
+    }
+    const QJsonValue list = envelope.dataObject().value(QLatin1String("list"));
+    if (!list.isArray()) {
+        qCDebug(lcDirectory) << "personnel reply without a list; index kept";
+        return;
+    }
+    QMap<QString, QString> names;
+    const QJsonArray users = list.toArray();
+    for (const QJsonValue &value : users) {
+        const QJsonObject user = value.toObject();
+        const QString userId = user.value(QLatin1String("user_id")).toString();
+        // An entry without an id names nobody.
+        if (userId.isEmpty())
+            continue;
+        // A later entry with the same id replaces the earlier name.
+        names.insert(userId, user.value(QLatin1String("user_name")).toString());
+    }
+    {
+        QMutexLocker lock(&m_mutex);
+        m_names.swap(names);
+    }
+    emit sigPersonnelLoaded();
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "signin/requestslot.h"
+
+#include <QMap>
+#include <QMutex>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QNetworkReply;
+
+// The process-wide index from user id to user name, replaced as a whole by every successful
+// personnel reply. Guarded by a mutex, so any thread may read it.
+class LoadPersonnel : public QObject
+{
+    Q_OBJECT
+public:
+    static LoadPersonnel *gestance();
+
+    // Asks the server for every user; the reply replaces the index.
+    void getAllPersonnelInformation();
+
+    // The user ids in ascending order (text comparison, case-sensitive).
+    QStringList personnelKeys() const;
+    // The name of `userId`, or the empty text when the index has no such id.
+    QString personnelValue(const QString &userId) const;
+
+signals:
+    // The index was replaced.
+    void sigPersonnelLoaded();
+
+public slots:
+    void onAllPersonnelInformation(QNetworkReply *reply);
+
+private:
+    LoadPersonnel() = default;
+
+    RequestSlot m_slot;
+    mutable QMutex m_mutex;
+    QMap<QString, QString> m_names;
+};

@@ -1,0 +1,51 @@
+#include "treemodelitemthread.h"
+
+#include "directory/directoryjson.h"
+#include "directory/directorywait.h"
+#include "logging.h"
+#include "signin/replyenvelope.h"
+#include "signin/serverrequest.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+
+TreeModelitemThread::TreeModelitemThread(const QString &argument, int mode, QObject *parent)
+    : QThread(parent)
+    , m_argument(argument)
+    , m_mode(mode)
+    , m_request(requestFor(argument, mode))
+    , m_body(bodyFor(argument, mode))
+{}
+
+QNetworkRequest TreeModelitemThread::requestFor(const QString &argument, int mode)
+{
+    if (mode == DepartmentMembers)
+        return ServerRequest::make(ServerRequest::currentBaseUrl() +
+                                       QStringLiteral("api/directive/organization-members/") +
+                                       argument,
+                                   ServerRequest::Body::Form, true);
+    return ServerRequest::make(ServerRequest::currentBaseUrl() + QStringLiteral("api/user/users"),
+                               ServerRequest::Body::Json, true);
+}
+
+QByteArray TreeModelitemThread::bodyFor(const QString &argument, int mode)
+{
+    if (mode == DepartmentMembers)
+        return QByteArrayLiteral("communicate_type =sms");
+    const QJsonObject roleFilter{
+        {QStringLiteral("role_id"), QJsonArray{DirectoryJson::searchText(argument)}}};
+    return DirectoryJson::compactBody(QJsonObject{{QStringLiteral("search"), roleFilter}});
+}
+
+void TreeModelitemThread::run()
+{
+    QNetworkAccessManager manager;
+    QNetworkReply *reply = manager.post(m_request, m_body);
+    if (!ServerRequest::waitFor(reply, DirectoryWait::limitMs()))
+        qCDebug(lcDirectory) << "lookup" << m_mode << m_argument << "did not answer in time";
+    const ReplyEnvelope envelope = ReplyEnvelope::fromBody(DirectoryJson::body(reply));
+    delete reply;
+    m_result = envelope.success() ? DirectoryJson::indentedObjectText(envelope.data()) : QString();
+}

@@ -1,0 +1,364 @@
+#include "directorytestkit.h"
+#include "referenceserver.h"
+#include "testenvironment.h"
+
+#include "directory/handlorganization.h"
+#include "directory/qtreemodel.h"
+
+#include <QAbstractItemModelTester>
+#include <QJsonDocument>
+#include <QtTest>
+
+#include <memory>
+
+using namespace directorytest;
+
+namespace {
+
+struct Walk
+{
+    QStringList users;
+    int departments = 0;
+};
+
+// Walks the shown tree below `parent`: user nodes carry a card, department nodes none.
+void walk(const QAbstractItemModel &model, const QModelIndex &parent, Walk &seen)
+{
+    for (int row = 0; row < model.rowCount(parent); ++row) {
+        const QModelIndex index = model.index(row, 0, parent);
+        if (model.data(index, QTreeModel::NodeNameInforRole).toString().isEmpty()) {
+            ++seen.departments;
+            walk(model, index, seen);
+        } else {
+            seen.users << model.data(index, QTreeModel::NodeNameRole).toString();
+        }
+    }
+}
+
+void collectUsers(const QList<MemberRecord *> &records, QList<const MemberRecord *> &users,
+                  int &departments)
+{
+    for (const MemberRecord *record : records) {
+        if (record->isDepartment()) {
+            ++departments;
+            collectUsers(record->children, users, departments);
+        } else {
+            users << record;
+        }
+    }
+}
+
+QStringList sorted(QStringList list)
+{
+    list.sort();
+    return list;
+}
+
+} // namespace
+
+class TestTreeModel : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void userCard_data();
+    void userCard();
+    void emptyBeforeBuild();
+    void departmentTree();
+    void roleTree();
+    void otherChoiceChangesNothing();
+    void findDepth_data();
+    void findDepth();
+    void findRoles_data();
+    void findRoles();
+    void rebuildWhileShown();
+
+private:
+    QModelIndex top() const { return m_model->index(0, 0); }
+    QStringList columnsOf(const QModelIndex &index) const
+    {
+        return {m_model->data(index, QTreeModel::NodeSelectStateRole).toString(),
+                m_model->data(index, QTreeModel::NodeNameRole).toString(),
+                m_model->data(index, QTreeModel::NodeNameInforRole).toString()};
+    }
+    QModelIndex childNamed(const QModelIndex &parent, const QString &name) const
+    {
+        const QModelIndexList found = m_model->match(
+            m_model->index(0, 0, parent), QTreeModel::NodeNameRole, name, 1, Qt::MatchExactly);
+        return found.value(0);
+    }
+
+    ReferenceServer m_server;
+    QList<const MemberRecord *> m_users;
+    int m_departments = 0;
+    std::unique_ptr<QTreeModel> m_model;
+};
+
+void TestTreeModel::initTestCase()
+{
+    QVERIFY2(m_server.start(), qPrintable(m_server.output()));
+    QVERIFY(signIn(m_server));
+    HandlOrganization *loader = HandlOrganization::gestance();
+    QSignalSpy completion(loader, &HandlOrganization::sigHandlCompletion);
+    emit loader->sigHandlOrganization(HandlOrganization::rootDepartmentId());
+    QVERIFY(completion.wait(40000));
+    collectUsers(loader->memberList(), m_users, m_departments);
+    QVERIFY(m_users.size() >= 40);
+}
+
+void TestTreeModel::init()
+{
+    // Built after the announcement: it holds nothing until told to build.
+    m_model = std::make_unique<QTreeModel>();
+    new QAbstractItemModelTester(
+        m_model.get(), QAbstractItemModelTester::FailureReportingMode::QtTest, m_model.get());
+}
+
+void TestTreeModel::cleanup()
+{
+    m_model.reset();
+}
+
+void TestTreeModel::userCard_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("roles");
+    QTest::newRow("plain") << QStringLiteral("张伟") << QStringList{QStringLiteral("部门经理")};
+    QTest::newRow("two roles, each with a blank")
+        << QStringLiteral("a") << QStringList{QStringLiteral("甲"), QStringLiteral("乙")};
+    QTest::newRow("no roles") << QString() << QStringList();
+    QTest::newRow("quotes and backslashes")
+        << QStringLiteral("say \"hi\" \\ C:\\path/x") << QStringList{QStringLiteral("\"")};
+    QTest::newRow("control characters")
+        << QString::fromUtf8("a\tb\nc\rd\be\ff\x01g\x1fh\x7f") << QStringList{QStringLiteral("\t")};
+    QTest::newRow("outside the basic plane") << QString::fromUtf8("😀 𠀋") << QStringList();
+    QTest::newRow("unpaired surrogates")
+        << (QString(QChar(0xd83d)) + QStringLiteral("x") + QChar(0xde00)) << QStringList();
+}
+
+// The card is written by hand for speed; it must read exactly like the JSON writer's output.
+void TestTreeModel::userCard()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, roles);
+    MemberRecord user;
+    user.user_name = text;
+    user.dept_name = QStringLiteral("部门") + text;
+    user.email = text + QStringLiteral("@x");
+    user.phone_number = QStringLiteral("138");
+    std::vector<std::unique_ptr<RoleRecord>> owned;
+    QString roleNames;
+    for (const QString &name : qAsConst(roles)) {
+        owned.push_back(std::make_unique<RoleRecord>());
+        owned.back()->role_name = name;
+        user.roles << owned.back().get();
+        roleNames += name + QLatin1Char(' ');
+    }
+    const QJsonObject card{{QStringLiteral("user_name"), user.user_name},
+                           {QStringLiteral("dept_name"), user.dept_name},
+                           {QStringLiteral("email"), user.email},
+                           {QStringLiteral("phone_number"), user.phone_number},
+                           {QStringLiteral("commpanyName"), text + QStringLiteral("公司")},
+                           {QStringLiteral("address"), QStringLiteral("杭州")},
+                           {QStringLiteral("zipCode"), text},
+                           {QStringLiteral("role_name"), roleNames}};
+    QString expected = QString::fromUtf8(QJsonDocument(card).toJson(QJsonDocument::Indented));
+    expected.remove(QLatin1Char('\n'));
+    expected.remove(QLatin1Char('\t'));
+    const QString written = QTreeModel::userInforText(user, text + QStringLiteral("公司"),
+                                                      QStringLiteral("杭州"), text);
+    QCOMPARE(written, expected);
+    QJsonParseError error{};
+    QVERIFY(QJsonDocument::fromJson(written.toUtf8(), &error).isObject());
+}
+
+void TestTreeModel::emptyBeforeBuild()
+{
+    QCOMPARE(m_model->rowCount(), 0);
+    QCOMPARE(m_model->columnCount(), 0);
+    QVERIFY(!m_model->index(0, 0).isValid());
+    m_model->reLoadData(QStringLiteral("2"));
+    QCOMPARE(m_model->rowCount(), 0);
+    QCOMPARE(m_model->columnCount(), 2);
+    QCOMPARE(m_model->model(), m_model.get());
+}
+
+void TestTreeModel::departmentTree()
+{
+    m_model->onSigHandlCompletion();
+    QSignalSpy reset(m_model.get(), &QAbstractItemModel::modelReset);
+    m_model->reLoadData(QStringLiteral("2"));
+    QCOMPARE(reset.count(), 1);
+    QCOMPARE(m_model->rowCount(), 1);
+    const HandlOrganization *loader = HandlOrganization::gestance();
+    QCOMPARE(columnsOf(top()),
+             QStringList({QStringLiteral("0"), loader->companyName(), QString()}));
+
+    Walk seen;
+    walk(*m_model, top(), seen);
+    QCOMPARE(seen.departments, m_departments);
+    QStringList names;
+    for (const MemberRecord *user : qAsConst(m_users))
+        names << user->user_name;
+    QCOMPARE(sorted(seen.users), sorted(names));
+
+    const QModelIndex research = childNamed(top(), QStringLiteral("技术研发部"));
+    QCOMPARE(m_model->data(research, QTreeModel::NodeSelectStateRole).toString(),
+             QStringLiteral("2"));
+    const QModelIndex zhang = childNamed(research, QStringLiteral("张伟"));
+    QCOMPARE(m_model->parent(zhang), research);
+    QCOMPARE(m_model->data(zhang, QTreeModel::NodeSelectStateRole).toString(),
+             QStringLiteral("10001"));
+    const QJsonObject card =
+        QJsonDocument::fromJson(
+            m_model->data(zhang, QTreeModel::NodeNameInforRole).toString().toUtf8())
+            .object();
+    const QJsonObject expected{
+        {QStringLiteral("user_name"), QStringLiteral("张伟")},
+        {QStringLiteral("dept_name"), QStringLiteral("技术研发部")},
+        {QStringLiteral("email"), QStringLiteral("zhangwei@xinghe-oa.example")},
+        {QStringLiteral("phone_number"), QStringLiteral("13800010001")},
+        {QStringLiteral("commpanyName"), loader->companyName()},
+        {QStringLiteral("address"), loader->address()},
+        {QStringLiteral("zipCode"), loader->zipCode()},
+        {QStringLiteral("role_name"), QStringLiteral("部门经理 系统管理员 ")}};
+    QCOMPARE(card, expected);
+
+    QCOMPARE(m_model->data(zhang, 300).toString(), QStringLiteral("a1"));
+    QCOMPARE(m_model->data(zhang, Qt::UserRole).toString(), QStringLiteral("a1"));
+    QVERIFY(!m_model->data(zhang, Qt::DisplayRole).isValid());
+    QCOMPARE(m_model->flags(zhang), Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    QCOMPARE(m_model->roleNames(),
+             (QHash<int, QByteArray>{
+                 {257, "nodeSelectState"}, {258, "nodeName"}, {259, "NodeNameInfor"}}));
+}
+
+void TestTreeModel::roleTree()
+{
+    m_model->onSigHandlCompletion();
+    m_model->reLoadData(QStringLiteral("1"));
+    const QMultiMap<QString, MemberRecord *> index = HandlOrganization::gestance()->roleIndex();
+    const QStringList keys = index.uniqueKeys();
+    QCOMPARE(m_model->rowCount(top()), keys.size());
+    for (int row = 0; row < m_model->rowCount(top()); ++row) {
+        const QModelIndex role = m_model->index(row, 0, top());
+        const QString name = m_model->data(role, QTreeModel::NodeNameRole).toString();
+        QCOMPARE(m_model->data(role, QTreeModel::NodeSelectStateRole).toString(),
+                 QStringLiteral("0"));
+        const QList<MemberRecord *> holders = index.values(name);
+        QCOMPARE(m_model->rowCount(role), holders.size());
+        // In the index's order for equal keys.
+        for (int user = 0; user < holders.size(); ++user)
+            QCOMPARE(m_model->data(m_model->index(user, 0, role), QTreeModel::NodeSelectStateRole)
+                         .toString(),
+                     holders.at(user)->user_id);
+    }
+    // A user with three roles is under each of them.
+    for (const QString &role :
+         {QStringLiteral("部门经理"), QStringLiteral("项目经理"), QStringLiteral("系统管理员")})
+        QVERIFY(childNamed(childNamed(top(), role), QStringLiteral("彭博")).isValid());
+}
+
+void TestTreeModel::otherChoiceChangesNothing()
+{
+    m_model->onSigHandlCompletion();
+    m_model->reLoadData(QStringLiteral("2"));
+    const int rows = m_model->rowCount(top());
+    QSignalSpy reset(m_model.get(), &QAbstractItemModel::modelReset);
+    m_model->reLoadData(QStringLiteral("3"));
+    m_model->reLoadData(QString());
+    QCOMPARE(reset.count(), 0);
+    QCOMPARE(m_model->rowCount(top()), rows);
+}
+
+void TestTreeModel::findDepth_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("surname") << QStringLiteral("张")
+                             << QStringList{QStringLiteral("张伟"), QStringLiteral("张敏")};
+    QTest::newRow("whole name") << QStringLiteral("谢婷婷")
+                                << QStringList{QStringLiteral("谢婷婷")};
+    QTest::newRow("nobody") << QStringLiteral("不存在") << QStringList();
+    QTest::newRow("pinyin is not a name") << QStringLiteral("zhang") << QStringList();
+}
+
+void TestTreeModel::findDepth()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, expected);
+    m_model->onSigHandlCompletion();
+    QSignalSpy reset(m_model.get(), &QAbstractItemModel::modelReset);
+    m_model->findDepth(text);
+    QCOMPARE(reset.count(), 1);
+    Walk seen;
+    walk(*m_model, top(), seen);
+    QCOMPARE(sorted(seen.users), sorted(expected));
+    // Every department stays, also without matching users.
+    QCOMPARE(seen.departments, m_departments);
+
+    m_model->findDepth(QString());
+    Walk all;
+    walk(*m_model, top(), all);
+    QCOMPARE(all.users.size(), m_users.size());
+}
+
+void TestTreeModel::findRoles_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("roles");
+    QTest::newRow("surname") << QStringLiteral("张")
+                             << QStringList{QStringLiteral("普通员工"),
+                                            QStringLiteral("系统管理员"),
+                                            QStringLiteral("部门经理")};
+    QTest::newRow("nobody") << QStringLiteral("不存在") << QStringList();
+}
+
+void TestTreeModel::findRoles()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, roles);
+    m_model->onSigHandlCompletion();
+    m_model->findRoles(text);
+    QCOMPARE(m_model->rowCount(), 1);
+    QStringList seen;
+    for (int row = 0; row < m_model->rowCount(top()); ++row) {
+        const QModelIndex role = m_model->index(row, 0, top());
+        seen << m_model->data(role, QTreeModel::NodeNameRole).toString();
+        QVERIFY(m_model->rowCount(role) > 0);
+        for (int user = 0; user < m_model->rowCount(role); ++user)
+            QVERIFY(m_model->data(m_model->index(user, 0, role), QTreeModel::NodeNameRole)
+                        .toString()
+                        .contains(text));
+    }
+    QCOMPARE(sorted(seen), sorted(roles));
+}
+
+void TestTreeModel::rebuildWhileShown()
+{
+    m_model->onSigHandlCompletion();
+    m_model->reLoadData(QStringLiteral("2"));
+    Walk before;
+    walk(*m_model, top(), before);
+    // A new load rebuilds the trees behind the view's back; the shown one stays readable.
+    HandlOrganization *loader = HandlOrganization::gestance();
+    QSignalSpy completion(loader, &HandlOrganization::sigHandlCompletion);
+    emit loader->sigHandlOrganization(HandlOrganization::rootDepartmentId());
+    QVERIFY(completion.wait(40000));
+    Walk still;
+    walk(*m_model, top(), still);
+    QCOMPARE(still.users, before.users);
+    m_model->reLoadData(QStringLiteral("2"));
+    m_model->findDepth(QStringLiteral("王"));
+    m_model->reLoadData(QStringLiteral("1"));
+    Walk after;
+    m_model->reLoadData(QStringLiteral("2"));
+    walk(*m_model, top(), after);
+    QCOMPARE(sorted(after.users), sorted(before.users));
+}
+
+TARNEX_TEST_MAIN(TestTreeModel)
+#include "tst_treemodel.moc"
