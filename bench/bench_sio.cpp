@@ -1,0 +1,128 @@
+// Our socket.io client against the official Node client on the same bursts, on the same peer:
+// N emits with acknowledgements (first emit to last acknowledgement) and N events pushed by the
+// server (push request to last handler call), for socket.io 4 and 2.5.1. Prints a table.
+// Usage: bench_sio [count]   (default 10000)
+
+#include "nodepeer.h"
+#include "sio/client.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+#include <atomic>
+#include <cstdio>
+
+namespace {
+
+const QString sourceDir = QStringLiteral(TARNEX_SOURCE_DIR);
+
+struct Figures
+{
+    double emitAckMs = -1;
+    double pushMs = -1;
+};
+
+bool waitFor(const std::function<bool()> &done, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return done();
+}
+
+Figures runOurs(const NodePeer &peer, int count)
+{
+    Figures figures;
+    sio::Client client;
+    std::atomic<int> opened{0};
+    std::atomic<int> acked{0};
+    std::atomic<int> received{0};
+    client.setSocketOpenListener([&](const QString &) { ++opened; });
+    auto socket = client.socket(QStringLiteral("/client"));
+    socket->on(QStringLiteral("tick"), [&](const QJsonArray &, sio::Ack &) { ++received; });
+    client.connect(peer.baseUrl());
+    if (!waitFor([&]() { return opened > 0; }, 20000))
+        return figures;
+
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < count; ++i) {
+        socket->emitEvent(QStringLiteral("echo"), {i, QStringLiteral("payload")},
+                          [&](const QJsonArray &) { ++acked; });
+    }
+    if (waitFor([&]() { return acked == count; }, 120000))
+        figures.emitAckMs = timer.nsecsElapsed() / 1e6;
+
+    timer.restart();
+    peer.control(QStringLiteral("push"),
+                 {{QStringLiteral("event"), QStringLiteral("tick")},
+                  {QStringLiteral("args"), QJsonArray{QStringLiteral("payload")}},
+                  {QStringLiteral("count"), count}});
+    if (waitFor([&]() { return received == count; }, 120000))
+        figures.pushMs = timer.nsecsElapsed() / 1e6;
+    return figures;
+}
+
+Figures runNode(const NodePeer &peer, int count, bool v2)
+{
+    Figures figures;
+    QProcess node;
+    QStringList args{sourceDir + QStringLiteral("/bench/bench_sio_client.js"),
+                     peer.baseUrl().toString(), QString::number(count)};
+    if (v2)
+        args << QStringLiteral("--v2");
+    node.start(QStringLiteral(TARNEX_NODE_PROGRAM), args);
+    if (!node.waitForFinished(180000)) {
+        node.kill();
+        node.waitForFinished(5000);
+        return figures;
+    }
+    const QJsonObject result = QJsonDocument::fromJson(node.readAllStandardOutput()).object();
+    figures.emitAckMs = result.value(QLatin1String("emitAckMs")).toDouble(-1);
+    figures.pushMs = result.value(QLatin1String("pushMs")).toDouble(-1);
+    if (figures.emitAckMs < 0)
+        std::fprintf(stderr, "node client: %s\n", node.readAllStandardError().constData());
+    return figures;
+}
+
+void row(const char *what, const QString &generation, double ours, double node)
+{
+    const QString ratio =
+        ours > 0 && node > 0 ? QString::number(ours / node, 'f', 2) : QStringLiteral("-");
+    std::printf("%-10s %-16s %10.1f %10.1f %8s\n", what, qPrintable(generation), ours, node,
+                qPrintable(ratio));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const int count = argc > 1 ? QByteArray(argv[1]).toInt() : 10000;
+    // Heartbeats at their usual pace, so only the burst is measured.
+    const QStringList timings{QStringLiteral("--ping-interval"), QStringLiteral("25000"),
+                              QStringLiteral("--ping-timeout"), QStringLiteral("20000")};
+    std::printf("socket.io burst of %d events; ms, ratio = ours / official Node client\n", count);
+    std::printf("%-10s %-16s %10s %10s %8s\n", "burst", "server", "ours", "node", "ratio");
+    for (bool v2 : {false, true}) {
+        NodePeer peer;
+        QStringList args = timings;
+        if (v2)
+            args << QStringLiteral("--v2");
+        if (!peer.start(sourceDir + QStringLiteral("/tests/sio/peer.js"), args)) {
+            std::fprintf(stderr, "peer did not start\n");
+            return 1;
+        }
+        const QString generation =
+            v2 ? QStringLiteral("socket.io 2.5.1") : QStringLiteral("socket.io 4");
+        const Figures ours = runOurs(peer, count);
+        const Figures node = runNode(peer, count, v2);
+        row("emit+ack", generation, ours.emitAckMs, node.emitAckMs);
+        row("push", generation, ours.pushMs, node.pushMs);
+    }
+    return 0;
+}

@@ -1,0 +1,514 @@
+#include "clientcore.h"
+
+#include "clientshared.h"
+#include "engineurl.h"
+#include "generationmemory.h"
+#include "packetcodec.h"
+#include "siolog.h"
+
+#include <QEventLoop>
+#include <QJsonObject>
+#include <QThread>
+#include <QTimer>
+
+namespace sio {
+
+namespace {
+
+const QString rootNsp = QStringLiteral("/");
+
+QString errorMessage(const QJsonValue &data)
+{
+    if (data.isObject())
+        return data.toObject().value(QLatin1String("message")).toString();
+    if (data.isString())
+        return data.toString();
+    return PacketCodec::encodeValue(data);
+}
+
+} // namespace
+
+ClientCore::ClientCore(std::shared_ptr<ClientShared> shared) : m_shared(std::move(shared)) {}
+
+ClientCore::~ClientCore() = default;
+
+void ClientCore::drainTasks()
+{
+    Q_ASSERT(QThread::currentThread() == thread());
+    m_shared->drain(this);
+}
+
+void ClientCore::connectTo(const QUrl &base, const QMap<QString, QString> &query,
+                           const Settings &settings)
+{
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (m_shuttingDown)
+        return;
+    dropConnection(true);
+    m_base = base;
+    m_query = query;
+    m_settings = settings;
+    m_serverKey = EngineUrl::serverKey(base);
+    const bool detect = settings.engineVersion == 0;
+    const int remembered = detect ? GenerationMemory::lookup(m_serverKey) : 0;
+    m_version = detect ? (remembered ? remembered : 4) : settings.engineVersion;
+    m_switchAllowed = detect;
+    startAttempt();
+}
+
+void ClientCore::close()
+{
+    Q_ASSERT(QThread::currentThread() == thread());
+    dropConnection(true);
+    int dropped = 0;
+    for (auto &entry : m_namespaces) {
+        dropped += entry.second.queue.size();
+        entry.second.queue.clear();
+        entry.second.queuedBytes = 0;
+    }
+    if (dropped)
+        qCInfo(lcSio) << "close: dropped" << dropped << "emits that were waiting for a namespace";
+}
+
+void ClientCore::shutdown()
+{
+    Q_ASSERT(QThread::currentThread() == thread());
+    close();
+    m_shuttingDown = true;
+    auto lingering = [this]() {
+        for (const QPointer<EngineConnection> &connection : qAsConst(m_lingering)) {
+            if (connection && connection->isLingering())
+                return true;
+        }
+        return false;
+    };
+    if (!lingering())
+        return;
+    // Give the close frames (and whatever was sent before them) a moment to leave; a frozen
+    // server cannot hold this up for longer than the linger time.
+    QEventLoop loop;
+    QTimer::singleShot(1500, &loop, &QEventLoop::quit);
+    for (const QPointer<EngineConnection> &connection : qAsConst(m_lingering)) {
+        if (connection) {
+            QObject::connect(connection, &EngineConnection::lingerFinished, &loop,
+                             [&loop, lingering]() {
+                                 if (!lingering())
+                                     loop.quit();
+                             });
+        }
+    }
+    if (lingering())
+        loop.exec();
+}
+
+void ClientCore::addNamespace(const std::shared_ptr<Socket> &socket)
+{
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (m_namespaces.count(socket->nsp()))
+        return;
+    Namespace &ns = m_namespaces[socket->nsp()];
+    ns.socket = socket;
+    if (m_connection && m_connection->isOpen())
+        join(socket->nsp(), ns);
+}
+
+void ClientCore::emitEvent(const QString &nsp, const QString &event, const QString &json,
+                           Socket::AckCallback ack)
+{
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (m_shuttingDown)
+        return;
+    Namespace *ns = find(nsp);
+    if (!ns) {
+        qCWarning(lcSio) << "emit of" << event << "dropped: unknown namespace" << nsp;
+        return;
+    }
+    Outgoing outgoing{event, json, std::move(ack)};
+    // While the socket-open listener runs (Opening), its emits go straight out, ahead of the
+    // queue: the sign-in it sends must precede what waited for the namespace.
+    if (ns->state == NspState::Open || ns->state == NspState::Opening) {
+        send(nsp, std::move(outgoing));
+        return;
+    }
+    if (ns->queue.size() >= maxQueuedEmits || ns->queuedBytes + json.size() > maxQueuedBytes) {
+        qCWarning(lcSio) << "emit of" << event << "on" << nsp
+                         << "dropped: too much is already waiting for the namespace";
+        return;
+    }
+    ns->queuedBytes += json.size();
+    ns->queue.append(std::move(outgoing));
+}
+
+void ClientCore::startAttempt()
+{
+    ++m_epoch;
+    m_confirmed = false;
+    m_defaultNspConnected = false;
+    m_nextAckId = 0;
+    const QUrl url = EngineUrl::build(m_base, m_version, m_query);
+    if (!url.isValid()) {
+        const QString reason = QStringLiteral("unusable server address: %1")
+                                   .arg(m_base.toString(QUrl::RemoveUserInfo));
+        qCWarning(lcSio) << reason;
+        // Reported from the event loop, never from inside the owner's connect call.
+        const quint64 epoch = m_epoch;
+        QTimer::singleShot(0, this, [this, epoch, reason]() {
+            if (epoch == m_epoch && !m_shuttingDown)
+                notifyFail(reason);
+        });
+        return;
+    }
+    EngineConnection::Options options;
+    options.url = url;
+    options.engineVersion = m_version;
+    options.connectTimeoutMs = m_settings.connectTimeoutMs;
+    options.verifyPeer = m_settings.verifyPeer;
+    auto *connection = new EngineConnection(options, this);
+    m_connection = connection;
+    QObject::connect(connection, &EngineConnection::opened, this,
+                     [this, connection]() { onOpened(connection); });
+    QObject::connect(connection, &EngineConnection::pingReceived, this,
+                     [this, connection]() { onPing(connection); });
+    QObject::connect(connection, &EngineConnection::messageReceived, this,
+                     [this, connection](const QString &text) { onMessage(connection, text); });
+    QObject::connect(connection, &EngineConnection::ended, this,
+                     [this, connection](EngineConnection::Ending ending, const QString &reason) {
+                         onEnded(connection, ending, reason);
+                     });
+    connection->start();
+}
+
+void ClientCore::retryWithVersion(int version, const QString &why)
+{
+    qCInfo(lcSio).noquote() << m_serverKey << why << "- connecting again with Engine.IO" << version;
+    m_switchAllowed = false;
+    dropConnection(false);
+    m_version = version;
+    startAttempt();
+}
+
+void ClientCore::dropConnection(bool graceful)
+{
+    ++m_epoch;
+    m_confirmed = false;
+    m_shared->open = false;
+    if (m_connection) {
+        EngineConnection *connection = m_connection;
+        m_connection = nullptr;
+        if (graceful && connection->isOpen()) {
+            // An orderly leave: the server learns at once instead of at its ping timeout.
+            for (auto &entry : m_namespaces) {
+                if (entry.second.state == NspState::Open) {
+                    Packet leave;
+                    leave.type = PacketType::Disconnect;
+                    leave.nsp = entry.first;
+                    connection->sendMessage(PacketCodec::encodePacket(leave), nullptr);
+                }
+            }
+        }
+        m_lingering.removeAll(nullptr);
+        m_lingering.append(connection);
+        connection->dispose(graceful ? 1000 : 0);
+    }
+    m_acks.clear();
+    resetNamespaces();
+}
+
+void ClientCore::resetNamespaces()
+{
+    for (auto &entry : m_namespaces)
+        entry.second.state = NspState::Idle;
+}
+
+void ClientCore::join(const QString &name, Namespace &ns)
+{
+    if (ns.state != NspState::Idle)
+        return;
+    ns.state = NspState::Joining;
+    if (name == rootNsp && m_version == 3) {
+        // Engine.IO 3 servers connect the default namespace by themselves; asking again would
+        // make a 4.x server in that mode close the connection.
+        if (m_defaultNspConnected)
+            openNamespace(name);
+        return;
+    }
+    Packet packet;
+    packet.type = PacketType::Connect;
+    packet.nsp = name;
+    sendPacket(packet);
+}
+
+void ClientCore::onOpened(EngineConnection *connection)
+{
+    if (connection != m_connection)
+        return;
+    const quint64 epoch = m_epoch;
+    for (auto &entry : m_namespaces) {
+        join(entry.first, entry.second);
+        if (epoch != m_epoch)
+            return;
+    }
+    // An Engine.IO 4 answer may still come from an older server that ignores the version asked
+    // for; that shows in its first Socket.IO packets, so the open is reported once they (or a
+    // server ping) confirm the generation.
+    if (m_version == 3 || !m_switchAllowed)
+        confirm();
+}
+
+void ClientCore::onPing(EngineConnection *connection)
+{
+    if (connection == m_connection && !m_confirmed)
+        confirm();
+}
+
+void ClientCore::confirm()
+{
+    if (m_confirmed)
+        return;
+    m_confirmed = true;
+    if (m_settings.engineVersion == 0)
+        GenerationMemory::remember(m_serverKey, m_version);
+    m_shared->open = true;
+    qCInfo(lcSio) << "connected to" << m_serverKey << "with Engine.IO" << m_version;
+    if (auto listener = m_shared->openListener())
+        listener();
+}
+
+void ClientCore::onMessage(EngineConnection *connection, const QString &text)
+{
+    if (connection != m_connection)
+        return;
+    Packet packet;
+    QString error;
+    if (!PacketCodec::decodePacket(text, &packet, &error)) {
+        qCWarning(lcSio).noquote()
+            << "dropping malformed packet (" + error + "):" << text.left(120);
+        connection->fail(EngineConnection::Ending::ProtocolError,
+                         QStringLiteral("parse error: ") + error);
+        return;
+    }
+    switch (packet.type) {
+    case PacketType::Connect:
+        handleConnect(packet);
+        break;
+    case PacketType::Disconnect:
+        handleDisconnect(packet);
+        break;
+    case PacketType::Event:
+        handleEvent(packet);
+        break;
+    case PacketType::Ack:
+        handleAck(packet);
+        break;
+    case PacketType::ConnectError:
+        handleConnectError(packet);
+        break;
+    case PacketType::BinaryEvent:
+    case PacketType::BinaryAck:
+        qCWarning(lcSio) << "binary packets are not supported; dropped one on" << packet.nsp;
+        break;
+    }
+}
+
+void ClientCore::onEnded(EngineConnection *connection, EngineConnection::Ending ending,
+                         const QString &reason)
+{
+    if (connection != m_connection)
+        return;
+    const bool wasOpen = m_confirmed;
+    dropConnection(false);
+    if (!wasOpen && m_switchAllowed && ending == EngineConnection::Ending::Refused) {
+        retryWithVersion(m_version == 4 ? 3 : 4,
+                         QStringLiteral("refused Engine.IO %1 (%2)").arg(m_version).arg(reason));
+        return;
+    }
+    if (wasOpen) {
+        qCInfo(lcSio) << "connection lost:" << reason;
+        notifyReconnecting(reason);
+    } else {
+        qCInfo(lcSio) << "connection failed:" << reason;
+        notifyFail(reason);
+    }
+}
+
+void ClientCore::handleConnect(const Packet &packet)
+{
+    if (m_version == 4 && !m_confirmed) {
+        // Signs of a 1.x/2.x server: it connects the default namespace unasked and its CONNECT
+        // replies carry no sid.
+        Namespace *asked = find(packet.nsp);
+        const bool unasked = !asked || asked->state != NspState::Joining;
+        const bool withSid = packet.data.toObject().contains(QLatin1String("sid"));
+        if (m_switchAllowed && (unasked || !withSid)) {
+            retryWithVersion(3, QStringLiteral("answers like a socket.io 2.x server"));
+            return;
+        }
+        const quint64 epoch = m_epoch;
+        confirm();
+        if (epoch != m_epoch)
+            return;
+    }
+    if (packet.nsp == rootNsp && m_version == 3)
+        m_defaultNspConnected = true;
+    Namespace *ns = find(packet.nsp);
+    if (!ns || ns->state != NspState::Joining) {
+        if (!(packet.nsp == rootNsp && m_version == 3))
+            qCInfo(lcSio) << "ignoring CONNECT for a namespace not being joined:" << packet.nsp;
+        return;
+    }
+    openNamespace(packet.nsp);
+}
+
+void ClientCore::openNamespace(const QString &name)
+{
+    Namespace *ns = find(name);
+    ns->state = NspState::Opening;
+    qCInfo(lcSio) << "namespace open:" << name;
+    const quint64 epoch = m_epoch;
+    if (auto listener = m_shared->socketOpenListener())
+        listener(name);
+    ns = find(name);
+    if (epoch != m_epoch || ns->state != NspState::Opening)
+        return;
+    ns->state = NspState::Open;
+    QList<Outgoing> queue;
+    queue.swap(ns->queue);
+    ns->queuedBytes = 0;
+    for (Outgoing &outgoing : queue)
+        send(name, std::move(outgoing));
+}
+
+void ClientCore::handleConnectError(const Packet &packet)
+{
+    if (m_version == 4 && !m_confirmed) {
+        const quint64 epoch = m_epoch;
+        confirm();
+        if (epoch != m_epoch)
+            return;
+    }
+    Namespace *ns = find(packet.nsp);
+    if (!ns || ns->state != NspState::Joining) {
+        qCInfo(lcSio) << "ignoring CONNECT_ERROR for a namespace not being joined:" << packet.nsp;
+        return;
+    }
+    ns->state = NspState::Closed;
+    const QString reason = QStringLiteral("refused: ") + errorMessage(packet.data);
+    qCWarning(lcSio) << "namespace" << packet.nsp << reason;
+    if (auto listener = m_shared->socketCloseListener())
+        listener(packet.nsp, reason);
+}
+
+void ClientCore::handleDisconnect(const Packet &packet)
+{
+    Namespace *ns = find(packet.nsp);
+    if (!ns || ns->state != NspState::Open) {
+        qCInfo(lcSio) << "ignoring DISCONNECT for a namespace not open:" << packet.nsp;
+        return;
+    }
+    ns->state = NspState::Closed;
+    dropAcks(packet.nsp);
+    qCInfo(lcSio) << "the server left namespace" << packet.nsp;
+    if (auto listener = m_shared->socketCloseListener())
+        listener(packet.nsp, QStringLiteral("the server left the namespace"));
+}
+
+void ClientCore::handleEvent(const Packet &packet)
+{
+    Namespace *ns = find(packet.nsp);
+    if (!ns || ns->state != NspState::Open) {
+        qCInfo(lcSio) << "ignoring an event for a namespace not open:" << packet.nsp;
+        return;
+    }
+    QJsonArray args = packet.data.toArray();
+    const QString event = args.takeAt(0).toString();
+    Ack ack(packet.hasAckId());
+    const Socket::Handler handler = ns->socket->handler(event);
+    const quint64 epoch = m_epoch;
+    if (handler && m_shared->alive())
+        handler(args, ack);
+    else if (!handler)
+        qCDebug(lcSio) << "no handler for event" << event << "on" << packet.nsp;
+    if (!packet.hasAckId() || epoch != m_epoch)
+        return;
+    ns = find(packet.nsp);
+    if (ns->state != NspState::Open)
+        return;
+    Packet answer;
+    answer.type = PacketType::Ack;
+    answer.nsp = packet.nsp;
+    answer.ackId = packet.ackId;
+    answer.data = ack.data();
+    sendPacket(answer);
+}
+
+void ClientCore::handleAck(const Packet &packet)
+{
+    auto it = m_acks.find(packet.ackId);
+    if (it == m_acks.end() || it->nsp != packet.nsp) {
+        qCWarning(lcSio) << "ignoring an ack for unknown id" << packet.ackId << "on" << packet.nsp;
+        return;
+    }
+    const Socket::AckCallback callback = it->callback;
+    m_acks.erase(it);
+    if (m_shared->alive())
+        callback(packet.data.toArray());
+}
+
+void ClientCore::send(const QString &nsp, Outgoing outgoing)
+{
+    Packet header;
+    header.type = PacketType::Event;
+    header.nsp = nsp;
+    if (outgoing.ack)
+        header.ackId = m_nextAckId;
+    QString error;
+    if (!m_connection ||
+        !m_connection->sendMessage(PacketCodec::encodePacket(header) + outgoing.json, &error)) {
+        qCWarning(lcSio).noquote()
+            << "emit of" << outgoing.event << "on" << nsp << "failed:" << error;
+        return;
+    }
+    if (outgoing.ack) {
+        m_acks.insert(m_nextAckId, PendingAck{nsp, std::move(outgoing.ack)});
+        ++m_nextAckId;
+    }
+}
+
+bool ClientCore::sendPacket(const Packet &packet, const QString &body)
+{
+    QString error;
+    if (m_connection && m_connection->sendMessage(PacketCodec::encodePacket(packet) + body, &error))
+        return true;
+    qCWarning(lcSio) << "could not send a packet on" << packet.nsp << ":" << error;
+    return false;
+}
+
+void ClientCore::dropAcks(const QString &nsp)
+{
+    for (auto it = m_acks.begin(); it != m_acks.end();) {
+        if (it->nsp == nsp)
+            it = m_acks.erase(it);
+        else
+            ++it;
+    }
+}
+
+ClientCore::Namespace *ClientCore::find(const QString &nsp)
+{
+    auto it = m_namespaces.find(nsp);
+    return it == m_namespaces.end() ? nullptr : &it->second;
+}
+
+void ClientCore::notifyFail(const QString &reason)
+{
+    if (auto listener = m_shared->failListener())
+        listener(reason);
+}
+
+void ClientCore::notifyReconnecting(const QString &reason)
+{
+    if (auto listener = m_shared->reconnectingListener())
+        listener(reason);
+}
+
+} // namespace sio

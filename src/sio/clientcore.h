@@ -1,0 +1,123 @@
+#pragma once
+
+#include "engineconnection.h"
+#include "socket.h"
+
+#include <QHash>
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QPointer>
+#include <QUrl>
+
+#include <map>
+#include <memory>
+
+namespace sio {
+
+class ClientShared;
+struct Packet;
+
+// The Socket.IO side of a Client, living on its I/O thread: generation detection, namespace
+// joins, event dispatch, acknowledgements in both directions, the wait queue of each namespace.
+// Every method runs on the I/O thread. Owner callbacks may call back into it (close, connect,
+// emit); after each callback it checks `m_epoch` and stops if the connection changed meanwhile.
+class ClientCore : public QObject
+{
+    Q_OBJECT
+public:
+    struct Settings
+    {
+        int connectTimeoutMs = 20000;
+        bool verifyPeer = true;
+        int engineVersion = 0; // 0: detect per server address
+    };
+
+    // Limits of the wait queue of one namespace while it is not open.
+    static constexpr int maxQueuedEmits = 10000;
+    static constexpr qint64 maxQueuedBytes = 32 * 1024 * 1024;
+
+    explicit ClientCore(std::shared_ptr<ClientShared> shared);
+    ~ClientCore() override;
+
+    void connectTo(const QUrl &base, const QMap<QString, QString> &query, const Settings &settings);
+    void close();
+    // Last call before deletion: closes and waits (bounded) for a close frame to go out.
+    void shutdown();
+    void addNamespace(const std::shared_ptr<Socket> &socket);
+    void emitEvent(const QString &nsp, const QString &event, const QString &json,
+                   Socket::AckCallback ack);
+
+public Q_SLOTS:
+    // Runs what other threads queued in ClientShared.
+    void drainTasks();
+
+private:
+    enum class NspState { Idle, Joining, Opening, Open, Closed };
+    struct Outgoing
+    {
+        QString event;
+        QString json; // the EVENT body: [event, args...]
+        Socket::AckCallback ack;
+    };
+    struct Namespace
+    {
+        std::shared_ptr<Socket> socket;
+        NspState state = NspState::Idle;
+        QList<Outgoing> queue;
+        qint64 queuedBytes = 0;
+    };
+    struct PendingAck
+    {
+        QString nsp;
+        Socket::AckCallback callback;
+    };
+
+    void startAttempt();
+    void retryWithVersion(int version, const QString &why);
+    void dropConnection(bool graceful);
+    void resetNamespaces();
+    void join(const QString &name, Namespace &ns);
+
+    void onOpened(EngineConnection *connection);
+    void onPing(EngineConnection *connection);
+    void onMessage(EngineConnection *connection, const QString &text);
+    void onEnded(EngineConnection *connection, EngineConnection::Ending ending,
+                 const QString &reason);
+    void confirm();
+
+    void handleConnect(const Packet &packet);
+    void handleConnectError(const Packet &packet);
+    void handleDisconnect(const Packet &packet);
+    void handleEvent(const Packet &packet);
+    void handleAck(const Packet &packet);
+
+    void openNamespace(const QString &name);
+    void send(const QString &nsp, Outgoing outgoing);
+    bool sendPacket(const Packet &packet, const QString &body = QString());
+    void dropAcks(const QString &nsp);
+    Namespace *find(const QString &nsp);
+
+    void notifyFail(const QString &reason);
+    void notifyReconnecting(const QString &reason);
+
+    const std::shared_ptr<ClientShared> m_shared;
+    std::map<QString, Namespace> m_namespaces; // node-based: references survive insertions
+    QHash<qint64, PendingAck> m_acks;
+    qint64 m_nextAckId = 0;
+
+    EngineConnection *m_connection = nullptr;
+    QList<QPointer<EngineConnection>> m_lingering;
+    quint64 m_epoch = 0;
+    QUrl m_base;
+    QMap<QString, QString> m_query;
+    Settings m_settings;
+    QString m_serverKey;
+    int m_version = 4;
+    bool m_switchAllowed = false;
+    bool m_confirmed = false;
+    bool m_defaultNspConnected = false;
+    bool m_shuttingDown = false;
+};
+
+} // namespace sio

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "packet.h"
+
+#include <QAbstractSocket>
+#include <QObject>
+#include <QTimer>
+#include <QUrl>
+
+class QWebSocket;
+
+namespace sio {
+
+// One Engine.IO connection over one QWebSocket: the open handshake, the heartbeat of its protocol
+// version, the frame size limit. It knows nothing of namespaces; Socket.IO packets pass through it
+// as text. Lives on the client's I/O thread; reports its end exactly once through `ended`, unless
+// the owner let it go with `dispose`.
+class EngineConnection : public QObject
+{
+    Q_OBJECT
+public:
+    struct Options
+    {
+        QUrl url;
+        int engineVersion = 4;
+        int connectTimeoutMs = 20000;
+        bool verifyPeer = true;
+    };
+
+    enum class Ending {
+        Unreachable,   // no WebSocket came up (refused, unresolvable, TLS failure)
+        Refused,       // the server answered but ended before its open packet
+        TimedOut,      // no open packet within the connect timeout
+        PingTimeout,   // the heartbeat rule of the version declared the link dead
+        Closed,        // the WebSocket closed or failed after the open packet
+        ProtocolError, // malformed input
+    };
+    Q_ENUM(Ending)
+
+    explicit EngineConnection(const Options &options, QObject *parent = nullptr);
+    ~EngineConnection() override;
+
+    void start();
+
+    bool isOpen() const { return m_open && !m_ended; }
+    int engineVersion() const { return m_options.engineVersion; }
+    const OpenInfo &openInfo() const { return m_info; }
+
+    // One Socket.IO packet as an Engine.IO message in its own text frame. Fails with a reason
+    // when the connection is not open or the frame would exceed the server's maxPayload.
+    bool sendMessage(const QString &packet, QString *error);
+
+    // Ends the connection for a fault the owner found (malformed Socket.IO input).
+    void fail(Ending ending, const QString &reason);
+
+    // Lets the connection go quietly: no signal after this call. An open WebSocket gets a close
+    // frame and up to `lingerMs` to finish; the object deletes itself afterwards.
+    void dispose(int lingerMs = 1000);
+    bool isLingering() const { return m_disposed && !m_finished; }
+
+Q_SIGNALS:
+    void opened();
+    void messageReceived(const QString &packet);
+    // An Engine.IO 4 server ping (the owner takes it as a sign of the server's generation).
+    void pingReceived();
+    void ended(sio::EngineConnection::Ending ending, const QString &reason);
+    // Emitted by a disposed connection once its socket is gone.
+    void lingerFinished();
+
+private:
+    void onConnected();
+    void onDisconnected();
+    void onError(QAbstractSocket::SocketError error);
+    void onTextMessage(const QString &frame);
+    void onBinaryMessage();
+    void onPacket(const EnginePacket &packet);
+    void onConnectTimeout();
+    void onDeadLink();
+    void onPingDue();
+    void sendFrame(EngineType type, const QString &data = QString());
+    void protocolError(const QString &reason);
+    void end(Ending ending, const QString &reason);
+    void finishLinger();
+
+    Options m_options;
+    OpenInfo m_info;
+    QWebSocket *m_socket = nullptr;
+    QTimer m_connectTimer;
+    // Engine.IO 4: pingInterval + pingTimeout since the last server ping. Engine.IO 3:
+    // pingTimeout after our ping, pingInterval + pingTimeout after any received packet.
+    QTimer m_deadTimer;
+    QTimer m_pingTimer; // Engine.IO 3 only: when our next ping is due
+    QTimer m_lingerTimer;
+    bool m_webSocketUp = false;
+    bool m_open = false;
+    bool m_ended = false;
+    bool m_disposed = false;
+    bool m_finished = false;
+    bool m_binaryLogged = false;
+};
+
+} // namespace sio

@@ -1,0 +1,213 @@
+#include "packetcodec.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace sio {
+
+namespace {
+
+bool isAsciiDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+// Only events and acks carry an ack id; in other packets leading digits belong to the body (a
+// CONNECT_ERROR may be a bare number).
+bool carriesAckId(PacketType type)
+{
+    return type == PacketType::Event || type == PacketType::Ack ||
+           type == PacketType::BinaryEvent || type == PacketType::BinaryAck;
+}
+
+bool fail(QString *error, const QString &reason)
+{
+    if (error)
+        *error = reason;
+    return false;
+}
+
+// A heartbeat figure from the open packet; absurd values fall back to the default, and the cap
+// keeps interval + timeout inside a QTimer's int.
+int timing(const QJsonValue &value, int fallback)
+{
+    constexpr double cap = 24.0 * 3600 * 1000;
+    if (!value.isDouble() || !(value.toDouble() >= 1))
+        return fallback;
+    return int(qMin(value.toDouble(), cap));
+}
+
+} // namespace
+
+bool PacketCodec::decodeEngine(const QString &frame, EnginePacket *packet, QString *error)
+{
+    if (frame.isEmpty())
+        return fail(error, QStringLiteral("empty frame"));
+    const QChar c = frame.at(0);
+    if (c < QLatin1Char('0') || c > QLatin1Char('6'))
+        return fail(error, QStringLiteral("unknown Engine.IO packet type"));
+    packet->type = EngineType(c.unicode() - '0');
+    packet->data = frame.mid(1);
+    return true;
+}
+
+QString PacketCodec::encodeEngine(EngineType type, const QString &data)
+{
+    return QString(QChar(QLatin1Char(char('0' + int(type))))) + data;
+}
+
+bool PacketCodec::decodeOpen(const QString &data, OpenInfo *info, QString *error)
+{
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(data.toUtf8(), &parseError);
+    if (!doc.isObject())
+        return fail(error, QStringLiteral("open packet is not a JSON object"));
+    const QJsonObject object = doc.object();
+    OpenInfo result;
+    result.sid = object.value(QLatin1String("sid")).toString();
+    result.pingInterval = timing(object.value(QLatin1String("pingInterval")), result.pingInterval);
+    result.pingTimeout = timing(object.value(QLatin1String("pingTimeout")), result.pingTimeout);
+    const QJsonValue maxPayload = object.value(QLatin1String("maxPayload"));
+    if (maxPayload.isDouble() && maxPayload.toDouble() >= 1 && maxPayload.toDouble() < 9.0e15)
+        result.maxPayload = qint64(maxPayload.toDouble());
+    *info = result;
+    return true;
+}
+
+bool PacketCodec::decodePacket(const QString &text, Packet *packet, QString *error)
+{
+    const int size = text.size();
+    if (size == 0)
+        return fail(error, QStringLiteral("empty packet"));
+    const QChar typeChar = text.at(0);
+    if (typeChar < QLatin1Char('0') || typeChar > QLatin1Char('6'))
+        return fail(error, QStringLiteral("unknown packet type"));
+
+    Packet result;
+    result.type = PacketType(typeChar.unicode() - '0');
+    int pos = 1;
+
+    if (result.type == PacketType::BinaryEvent || result.type == PacketType::BinaryAck) {
+        const int start = pos;
+        while (pos < size && isAsciiDigit(text.at(pos)) && pos - start < 9)
+            ++pos;
+        if (pos == start || pos >= size || text.at(pos) != QLatin1Char('-'))
+            return fail(error, QStringLiteral("bad attachment count"));
+        result.attachments = QStringView(text).mid(start, pos - start).toString().toInt();
+        ++pos;
+    }
+
+    if (pos < size && text.at(pos) == QLatin1Char('/')) {
+        const int comma = text.indexOf(QLatin1Char(','), pos);
+        const int end = comma < 0 ? size : comma;
+        result.nsp = text.mid(pos, end - pos);
+        pos = comma < 0 ? size : comma + 1;
+    }
+
+    if (carriesAckId(result.type) && pos < size && isAsciiDigit(text.at(pos))) {
+        qint64 id = 0;
+        while (pos < size && isAsciiDigit(text.at(pos))) {
+            id = id * 10 + (text.at(pos).unicode() - '0');
+            if (id > maxAckId)
+                return fail(error, QStringLiteral("ack id out of range"));
+            ++pos;
+        }
+        result.ackId = id;
+    }
+
+    if (pos < size) {
+        QString jsonError;
+        if (!decodeValue(QStringView(text).mid(pos), &result.data, &jsonError))
+            return fail(error, jsonError);
+    }
+
+    switch (result.type) {
+    case PacketType::Connect:
+        if (!result.data.isUndefined() && !result.data.isObject())
+            return fail(error, QStringLiteral("CONNECT body is not an object"));
+        break;
+    case PacketType::Disconnect:
+        break;
+    case PacketType::Event:
+    case PacketType::BinaryEvent: {
+        const QJsonArray args = result.data.toArray();
+        if (!result.data.isArray() || args.isEmpty() || !args.at(0).isString())
+            return fail(error, QStringLiteral("EVENT body is not an array led by a name"));
+        break;
+    }
+    case PacketType::Ack:
+    case PacketType::BinaryAck:
+        if (!result.hasAckId())
+            return fail(error, QStringLiteral("ACK without an id"));
+        if (!result.data.isArray())
+            return fail(error, QStringLiteral("ACK body is not an array"));
+        break;
+    case PacketType::ConnectError:
+        break;
+    }
+    *packet = result;
+    return true;
+}
+
+QString PacketCodec::encodePacket(const Packet &packet)
+{
+    QString text;
+    text += QChar(QLatin1Char(char('0' + int(packet.type))));
+    if (packet.type == PacketType::BinaryEvent || packet.type == PacketType::BinaryAck)
+        text += QString::number(packet.attachments) + QLatin1Char('-');
+    if (!packet.nsp.isEmpty() && packet.nsp != QLatin1String("/"))
+        text += packet.nsp + QLatin1Char(',');
+    if (carriesAckId(packet.type) && packet.hasAckId())
+        text += QString::number(packet.ackId);
+    if (!packet.data.isUndefined())
+        text += encodeValue(packet.data);
+    return text;
+}
+
+QString PacketCodec::encodeValue(const QJsonValue &value)
+{
+    const QByteArray json = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    // Strip the wrapping brackets.
+    return QString::fromUtf8(json.constData() + 1, json.size() - 2);
+}
+
+bool PacketCodec::decodeValue(QStringView text, QJsonValue *value, QString *error)
+{
+    QByteArray wrapped;
+    const QByteArray utf8 = text.toUtf8();
+    wrapped.reserve(utf8.size() + 2);
+    wrapped += '[';
+    wrapped += utf8;
+    wrapped += ']';
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(wrapped, &parseError);
+    // More than one element means the text was several values ("1,2"), not one.
+    if (parseError.error != QJsonParseError::NoError || !doc.isArray() || doc.array().size() != 1)
+        return fail(error, QStringLiteral("bad JSON"));
+    *value = doc.array().at(0);
+    return true;
+}
+
+qint64 PacketCodec::utf8Length(QStringView text)
+{
+    qint64 bytes = 0;
+    const int size = text.size();
+    for (int i = 0; i < size; ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c < 0x80) {
+            bytes += 1;
+        } else if (c < 0x800) {
+            bytes += 2;
+        } else if (QChar::isHighSurrogate(c) && i + 1 < size &&
+                   QChar::isLowSurrogate(text.at(i + 1).unicode())) {
+            bytes += 4;
+            ++i;
+        } else {
+            bytes += 3; // a lone surrogate becomes a three-byte replacement character
+        }
+    }
+    return bytes;
+}
+
+} // namespace sio

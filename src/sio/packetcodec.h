@@ -1,0 +1,38 @@
+#pragma once
+
+#include "packet.h"
+
+#include <QString>
+#include <QStringView>
+
+namespace sio {
+
+// Text forms of Engine.IO and Socket.IO packets. Pure functions without state, so the decoder can
+// be fed arbitrary bytes (the fuzz target does). Every decoder fails with a reason instead of
+// guessing: input that does not follow the format is reported, never half-used.
+class PacketCodec
+{
+public:
+    // Ack ids above this are refused: they cannot be produced by a sane peer and would not survive
+    // a round trip through a JavaScript number.
+    static constexpr qint64 maxAckId = (qint64(1) << 53) - 1;
+
+    static bool decodeEngine(const QString &frame, EnginePacket *packet, QString *error);
+    static QString encodeEngine(EngineType type, const QString &data = QString());
+
+    // Lenient: fields may be missing (defaults stay) or extra; only wrong types fail.
+    static bool decodeOpen(const QString &data, OpenInfo *info, QString *error);
+
+    static bool decodePacket(const QString &text, Packet *packet, QString *error);
+    static QString encodePacket(const Packet &packet);
+
+    // Any JSON value as compact text, and back ("[" value "]" keeps Qt's parser happy with
+    // scalars at the top level).
+    static QString encodeValue(const QJsonValue &value);
+    static bool decodeValue(QStringView text, QJsonValue *value, QString *error);
+
+    // Bytes the text takes as UTF-8, counted without converting it.
+    static qint64 utf8Length(QStringView text);
+};
+
+} // namespace sio

@@ -1,0 +1,53 @@
+#include "socket.h"
+
+#include "clientcore.h"
+#include "clientshared.h"
+#include "packetcodec.h"
+#include "siolog.h"
+
+namespace sio {
+
+Socket::Socket(const QString &nsp, std::shared_ptr<ClientShared> shared)
+    : m_nsp(nsp), m_shared(std::move(shared))
+{}
+
+void Socket::on(const QString &event, Handler handler)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_handlers.insert(event, std::move(handler));
+}
+
+void Socket::off(const QString &event)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_handlers.remove(event);
+}
+
+void Socket::offAll()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_handlers.clear();
+}
+
+Socket::Handler Socket::handler(const QString &event) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_handlers.value(event);
+}
+
+void Socket::emitEvent(const QString &event, const QJsonArray &args, AckCallback ack)
+{
+    // Encoded here, on the caller's thread: the I/O thread only frames and sends.
+    QJsonArray body{event};
+    for (const QJsonValue &arg : args)
+        body.append(arg);
+    const QString json = PacketCodec::encodeValue(body);
+    const bool queued =
+        m_shared->run([nsp = m_nsp, event, json, ack = std::move(ack)](ClientCore *core) mutable {
+            core->emitEvent(nsp, event, json, std::move(ack));
+        });
+    if (!queued)
+        qCInfo(lcSio) << "emit of" << event << "on" << m_nsp << "dropped: the client is gone";
+}
+
+} // namespace sio

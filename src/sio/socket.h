@@ -1,0 +1,56 @@
+#pragma once
+
+#include "ack.h"
+
+#include <QHash>
+#include <QJsonArray>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+
+namespace sio {
+
+class ClientShared;
+
+// One namespace of a Client ("/client"): named event handlers and emits. Obtained from
+// Client::socket and shared; usable from any thread. Handlers and acknowledgement callbacks run
+// on the client's I/O thread.
+class Socket
+{
+public:
+    using Handler = std::function<void(const QJsonArray &args, Ack &ack)>;
+    using AckCallback = std::function<void(const QJsonArray &data)>;
+
+    Socket(const Socket &) = delete;
+    Socket &operator=(const Socket &) = delete;
+
+    const QString &nsp() const { return m_nsp; }
+
+    // One handler per event name; a later `on` replaces the earlier one.
+    void on(const QString &event, Handler handler);
+    void off(const QString &event);
+    void offAll();
+
+    // Sends the event with its arguments. While the namespace is not open the event waits and
+    // goes out once it opens. With `ack`, the server's answer is handed to it at most once; it is
+    // dropped, never called, when the connection ends first or the send fails (for example a
+    // frame above the server's size limit, which is refused here and never sent).
+    void emitEvent(const QString &event, const QJsonArray &args = QJsonArray(),
+                   AckCallback ack = AckCallback());
+
+    // The handler for `event`, if any (for the I/O thread's dispatch).
+    Handler handler(const QString &event) const;
+
+private:
+    friend class Client;
+    Socket(const QString &nsp, std::shared_ptr<ClientShared> shared);
+
+    const QString m_nsp;
+    const std::shared_ptr<ClientShared> m_shared;
+    mutable std::mutex m_mutex;
+    QHash<QString, Handler> m_handlers;
+};
+
+} // namespace sio
