@@ -1,48 +1,462 @@
 import QtQuick 2.12
 import QtQuick.Window 2.12
-import CodePainter 1.0
-import TextBalloon 1.0
-import AesIteminfor 1.0
+import QtGraphicalEffects 1.12
+import Qt.labs.platform 1.1 as Platform
+import ConfigData 1.0
 import HttplanguagePackage 1.0
+import DesktopView 1.0
 
-// Placeholder window until the client's documents arrive: shows the version and proves that
-// the registered types import.
+// The one top-level window: the login frame first, the main frame after a sign-in. The window
+// is frameless, so the documents draw the title bars and move the window themselves.
 Window {
-    id: mainWindow
+    id: windows
+    title: "tarnex"
     visible: true
-    width: 360 * screenRate
-    height: 240 * screenRate
-    title: "tarnex " + curretnVersionInfor
-    color: "#f5f7fa"
+    flags: Qt.FramelessWindowHint | Qt.Window
+    color: "transparent"
 
-    // The languages the preselected server offers show that it answers.
-    HttplanguagePackage {
-        id: languagePackage
-        onSigLangueList: {
-            var names = []
-            var codes = getLangKeys()
-            for (var i = 0; i < codes.length; ++i)
-                names.push(getLangName(codes[i]))
-            serverLine.text = names.join(" · ")
-        }
-        Component.onCompleted: getLangPackages("")
+    readonly property real sr: Math.max(1, screenRate)
+    property int loginModel: 0 // 0 standard, 1 spring breeze, 2 ink black
+    property string skinColors: "#0183FF"
+    property bool loggedIn: false
+    property int unreadTotal: 0
+    property bool trayBlink: false
+    // A logout returns to the login view without signing in again by itself.
+    property bool suppressAutoLogin: reloadView === 1
+
+    property string tip_exit: qsTr("退出")
+    property string tip_homepage: qsTr("主页")
+    property string tip_message: qsTr("消息")
+    property string tip_system_message: qsTr("系统消息")
+    property string tip_system_setup: qsTr("系统设置")
+    property string tip_exit_btninfor: qsTr("点击关闭按钮退出客户端")
+    property string tip_auto_logon: qsTr("自动登录")
+    property string tip_no_contents: qsTr("暂无内容")
+
+    width: (loggedIn ? 1040 : 380) * sr
+    height: (loggedIn ? 700 : 520) * sr
+    minimumWidth: width
+    minimumHeight: height
+
+    function langText(key, fallback) {
+        var text = httplanguagePackage.getLangFileName(key)
+        return text !== "" ? text : fallback
     }
-    AesIteminfor { id: cipher }
+    function centerOnScreen() {
+        windows.x = Math.max(0, Screen.virtualX + (Screen.width - windows.width) / 2)
+        windows.y = Math.max(0, Screen.virtualY + (Screen.height - windows.height) / 2)
+    }
+    function showWindow() {
+        windows.show()
+        windows.raise()
+        windows.requestActivate()
+    }
+    function handlChangeTheme(themes) {
+        loginModel = themes
+        configData.setCurrentMainFile(String(themes), "loginModel")
+    }
+    function handlChangeColor(colors) {
+        skinColors = colors
+        configData.setCurrentMainFile(colors, "skinColors")
+    }
+    function quitClient() {
+        if (loggedIn)
+            configData.disConnectServer()
+        messageWindow.close()
+        Qt.quit()
+    }
+    function logout() {
+        configData.disConnectServer()
+        mainLoader.active = false
+        unreadModel.clear()
+        unreadTotal = 0
+        suppressAutoLogin = true
+        loggedIn = false
+        loginDefault.restartLogin()
+        loginDefault.visible = true
+        centerOnScreen()
+    }
+    // Texts of the stored language of the current server, at start.
+    function loadStoredLanguage() {
+        var server = configData.getCurrentMainFile("currentServerIp").replace("http://", "")
+        if (server === "")
+            return
+        var code = configData.getServerAddressLangue(server)
+        if (code !== "")
+            httplanguagePackage.getLangPackagesFile(code, server)
+    }
 
-    Column {
-        anchors.centerIn: parent
-        spacing: 8 * screenRate
-        Text {
-            anchors.horizontalCenter: parent.horizontalCenter
-            text: "tarnex " + curretnVersionInfor
-            font.pixelSize: 18 * screenRate
-            color: "#1f2d3d"
+    Component.onCompleted: {
+        var theme = parseInt(configData.getCurrentMainFile("loginModel"))
+        if (theme >= 0 && theme <= 2)
+            loginModel = theme
+        var skin = configData.getCurrentMainFile("skinColors")
+        if (/^#[0-9a-fA-F]{6}$/.test(skin))
+            skinColors = skin
+        centerOnScreen()
+        loadStoredLanguage()
+    }
+
+    ConfigData { id: configData }
+
+    HttplanguagePackage {
+        id: httplanguagePackage
+        onSigLangueFileList: applyTexts()
+        Component.onCompleted: applyTexts()
+        function applyTexts() {
+            tip_exit = langText("exit", tip_exit)
+            tip_homepage = langText("homepage", tip_homepage)
+            tip_message = langText("message", tip_message)
+            tip_system_message = langText("system_message", tip_system_message)
+            tip_system_setup = langText("system_setup", tip_system_setup)
+            tip_exit_btninfor = langText("exit_btninfor", tip_exit_btninfor)
+            tip_auto_logon = langText("auto_logon", tip_auto_logon)
+            tip_no_contents = langText("no_contents", tip_no_contents)
+        }
+    }
+
+    // Unread conversations and system messages for the pop-up window beside the tray.
+    ListModel { id: unreadModel }
+
+    LoginDefault {
+        id: loginDefault
+        anchors.fill: parent
+        visible: !windows.loggedIn
+        loginModel: windows.loginModel
+        skinColors: windows.skinColors
+        suppressAutoLogin: windows.suppressAutoLogin
+        onSigLoginSuccess: times.start()
+        onSigLoginMin: windows.showMinimized()
+        onSigLoginClose: windows.quitClient()
+        onSigChangeTheme: windows.handlChangeTheme(themes)
+        onModifyXposition: windows.x += positions
+        onModifyYposition: windows.y += positions
+    }
+
+    Loader {
+        id: mainLoader
+        anchors.fill: parent
+        active: false
+        visible: windows.loggedIn && status === Loader.Ready
+        sourceComponent: MainDefalut {
+            id: mainDefalut
+            loginModel: windows.loginModel
+            skinColors: windows.skinColors
+            onSigChangeTheme: windows.handlChangeTheme(themes)
+            onSigChangeColor: windows.handlChangeColor(colors)
+            onSigCustomChangeColor: windows.handlChangeColor(colors)
+            onSigMinimumBtn: windows.showMinimized()
+            onSigHideToTray: windows.hide()
+            onSigQuitClient: windows.quitClient()
+            onSigLogout: windows.logout()
+            onSigSetBasic: tipSysytemSet.showSettings()
+            onSigPictureInfor: systemTrayInfor.showPicture(picturePath)
+            onModifyXposition: windows.x += positions
+            onModifyYposition: windows.y += positions
+            onSigDataUnreadNumber: {
+                for (var i = 0; i < unreadModel.count; ++i) {
+                    if (unreadModel.get(i).ids === ids) {
+                        unreadModel.remove(i)
+                        break
+                    }
+                }
+                if (parseInt(unreads) > 0)
+                    unreadModel.insert(0, { ids: ids, names: names, unreads: unreads, paths: paths, types: types })
+                unreadTime.restart()
+                windows.recountUnread()
+            }
+            onSigSystemMassage: {
+                unreadModel.insert(0, { ids: "system:" + times, names: menuName, unreads: "1", paths: paths, types: "system" })
+                windows.recountUnread()
+            }
+        }
+    }
+
+    function recountUnread() {
+        var total = 0
+        for (var i = 0; i < unreadModel.count; ++i)
+            total += parseInt(unreadModel.get(i).unreads) || 0
+        unreadTotal = total
+    }
+
+    // The switch to the main frame waits for the logging-in view to be seen briefly.
+    Timer {
+        id: times
+        interval: 500
+        onTriggered: {
+            mainLoader.active = true
+            windows.loggedIn = true
+            windows.centerOnScreen()
+            getmessageInfor.start()
+            console.info("main frame shown")
+        }
+    }
+    // The frame asks for its data once it is on screen.
+    Timer {
+        id: getmessageInfor
+        interval: 800
+        onTriggered: if (mainLoader.item) mainLoader.item.loginSuccess()
+    }
+    // The window's place is remembered a moment after it stopped moving.
+    Timer {
+        id: recordPostion
+        interval: 1000
+        onTriggered: {
+            configData.setCurrentMainFile(String(windows.x), "windowX")
+            configData.setCurrentMainFile(String(windows.y), "windowY")
+        }
+    }
+    onXChanged: if (loggedIn) recordPostion.restart()
+    onYChanged: if (loggedIn) recordPostion.restart()
+    Timer {
+        id: unreadTime
+        interval: 5000
+        repeat: true
+        running: windows.loggedIn
+        onTriggered: windows.recountUnread()
+    }
+    // The pop-up list of unread items follows the cursor over the tray icon.
+    Timer {
+        id: messageShowTime
+        interval: 800
+        repeat: true
+        running: windows.loggedIn && unreadModel.count > 0
+        onTriggered: {
+            var g = trayIcon.geometry
+            var overTray = g.width > 0 && configData.getMousePosition(g.x, g.y, g.width, g.height)
+            var overWindow = messageWindow.visible
+                    && configData.getMousePosition(messageWindow.x, messageWindow.y, messageWindow.width, messageWindow.height)
+            if (overTray && !messageWindow.visible) {
+                messageWindow.x = Math.max(0, g.x + g.width / 2 - messageWindow.width / 2)
+                messageWindow.y = g.y > Screen.height / 2 ? g.y - messageWindow.height - 4 : g.y + g.height + 4
+                messageWindow.show()
+            } else if (!overTray && !overWindow && messageWindow.visible) {
+                messageWindow.hide()
+            }
+        }
+    }
+    // The tray icon blinks while something is unread.
+    Timer {
+        id: timetTip
+        interval: 500
+        repeat: true
+        running: windows.unreadTotal > 0
+        onTriggered: windows.trayBlink = !windows.trayBlink
+        onRunningChanged: if (!running) windows.trayBlink = false
+    }
+
+    Platform.SystemTrayIcon {
+        id: trayIcon
+        // The icon comes first: a tray icon shown without one draws nothing.
+        icon.source: windows.trayBlink ? "qrc:/images/logo.svg" : "qrc:/images/logoasa.ico"
+        visible: true
+        tooltip: windows.unreadTotal > 0 ? "tarnex (" + windows.unreadTotal + ")" : "tarnex"
+        onActivated: if (reason === Platform.SystemTrayIcon.Trigger || reason === Platform.SystemTrayIcon.DoubleClick) windows.showWindow()
+        menu: Platform.Menu {
+            Platform.MenuItem {
+                text: windows.tip_homepage
+                onTriggered: windows.showWindow()
+            }
+            Platform.MenuSeparator {}
+            Platform.MenuItem {
+                text: windows.tip_exit
+                onTriggered: windows.quitClient()
+            }
+        }
+    }
+
+    // Picture window near the tray (a received picture, a notice).
+    SystemTrayInfor { id: systemTrayInfor }
+
+    Window {
+        id: messageWindow
+        title: "tarnexMessage"
+        flags: Qt.FramelessWindowHint | Qt.Tool | Qt.WindowStaysOnTopHint
+        width: 260 * windows.sr
+        height: Math.min(6, Math.max(1, unreadModel.count)) * 52 * windows.sr + 40 * windows.sr
+        color: windows.loginModel === 2 ? "#23242c" : "#ffffff"
+        visible: false
+
+        Rectangle {
+            anchors.fill: parent
+            color: "transparent"
+            border.color: windows.loginModel === 2 ? "#3a3c48" : "#dde2ea"
         }
         Text {
-            id: serverLine
-            anchors.horizontalCenter: parent.horizontalCenter
-            font.pixelSize: 13 * screenRate
-            color: "#5a6b7d"
+            id: messageTitle
+            x: 14 * windows.sr
+            height: 40 * windows.sr
+            verticalAlignment: Text.AlignVCenter
+            text: windows.tip_message + (windows.unreadTotal > 0 ? "  (" + windows.unreadTotal + ")" : "")
+            font.pixelSize: 14 * windows.sr
+            font.bold: true
+            color: windows.loginModel === 2 ? "#e6e8ef" : "#1f2d3d"
+        }
+        ListView {
+            anchors.top: messageTitle.bottom
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.bottom: parent.bottom
+            clip: true
+            model: unreadModel
+            delegate: Rectangle {
+                width: ListView.view.width
+                height: 52 * windows.sr
+                color: rowArea.containsMouse ? (windows.loginModel === 2 ? "#2f3039" : "#f2f5f9") : "transparent"
+                Image {
+                    id: rowImage
+                    x: 12 * windows.sr
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: 34 * windows.sr
+                    height: width
+                    sourceSize: Qt.size(width * 2, height * 2)
+                    source: model.paths !== "" ? model.paths : "qrc:/images/defaulticon.png"
+                    onStatusChanged: if (status === Image.Error) source = "qrc:/images/defaulticon.png"
+                    layer.enabled: true
+                    layer.effect: OpacityMask {
+                        maskSource: Rectangle { width: rowImage.width; height: rowImage.height; radius: width / 2 }
+                    }
+                }
+                Text {
+                    anchors.left: rowImage.right
+                    anchors.leftMargin: 10 * windows.sr
+                    anchors.right: badge.left
+                    anchors.rightMargin: 8 * windows.sr
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: model.types === "system" ? windows.tip_system_message + " · " + model.names : model.names
+                    elide: Text.ElideRight
+                    font.pixelSize: 13 * windows.sr
+                    color: windows.loginModel === 2 ? "#e6e8ef" : "#1f2d3d"
+                }
+                Rectangle {
+                    id: badge
+                    anchors.right: parent.right
+                    anchors.rightMargin: 14 * windows.sr
+                    anchors.verticalCenter: parent.verticalCenter
+                    height: 18 * windows.sr
+                    width: Math.max(height, badgeText.implicitWidth + 10 * windows.sr)
+                    radius: height / 2
+                    color: "#f14034"
+                    Text {
+                        id: badgeText
+                        anchors.centerIn: parent
+                        text: parseInt(model.unreads) > 99 ? "99+" : model.unreads
+                        color: "#ffffff"
+                        font.pixelSize: 11 * windows.sr
+                    }
+                }
+                MouseArea {
+                    id: rowArea
+                    anchors.fill: parent
+                    hoverEnabled: true
+                    onClicked: {
+                        messageWindow.hide()
+                        windows.showWindow()
+                    }
+                }
+            }
+        }
+    }
+
+    // Host of the system settings window; its pages arrive with the settings documents.
+    Window {
+        id: tipSysytemSet
+        title: windows.tip_system_setup
+        flags: Qt.FramelessWindowHint | Qt.Dialog
+        modality: Qt.ApplicationModal
+        width: 420 * windows.sr
+        height: 220 * windows.sr
+        color: windows.loginModel === 2 ? "#23242c" : "#ffffff"
+        visible: false
+
+        function showSettings() {
+            exitSwitch.checked = configData.getExitbtnStatus()
+            x = windows.x + (windows.width - width) / 2
+            y = windows.y + (windows.height - height) / 2
+            show()
+            requestActivate()
+        }
+
+        Rectangle {
+            anchors.fill: parent
+            color: "transparent"
+            border.color: windows.loginModel === 2 ? "#3a3c48" : "#dde2ea"
+            focus: true
+            Keys.onEscapePressed: tipSysytemSet.close()
+        }
+        Rectangle {
+            id: setTitle
+            width: parent.width
+            height: 44 * windows.sr
+            color: windows.skinColors
+            Text {
+                x: 16 * windows.sr
+                anchors.verticalCenter: parent.verticalCenter
+                text: windows.tip_system_setup
+                color: "#ffffff"
+                font.pixelSize: 15 * windows.sr
+            }
+            MouseArea {
+                anchors.fill: parent
+                property point origin
+                onPressed: origin = Qt.point(mouse.x, mouse.y)
+                onPositionChanged: {
+                    tipSysytemSet.x += mouse.x - origin.x
+                    tipSysytemSet.y += mouse.y - origin.y
+                }
+            }
+            Text {
+                anchors.right: parent.right
+                anchors.rightMargin: 16 * windows.sr
+                anchors.verticalCenter: parent.verticalCenter
+                text: "\u2715"
+                color: setCloseArea.containsMouse ? "#ffffff" : "#e8f0ff"
+                font.pixelSize: 15 * windows.sr
+                MouseArea {
+                    id: setCloseArea
+                    anchors.fill: parent
+                    anchors.margins: -8 * windows.sr
+                    hoverEnabled: true
+                    onClicked: tipSysytemSet.close()
+                }
+            }
+        }
+        Row {
+            id: exitSwitch
+            property bool checked: false
+            anchors.top: setTitle.bottom
+            anchors.topMargin: 26 * windows.sr
+            x: 28 * windows.sr
+            spacing: 10 * windows.sr
+            Rectangle {
+                anchors.verticalCenter: parent.verticalCenter
+                width: 16 * windows.sr
+                height: width
+                radius: 3 * windows.sr
+                color: exitSwitch.checked ? windows.skinColors : "transparent"
+                border.color: exitSwitch.checked ? windows.skinColors : "#b8c0cc"
+                Image {
+                    anchors.fill: parent
+                    anchors.margins: 2 * windows.sr
+                    source: "qrc:/images/check.svg"
+                    sourceSize: Qt.size(width * 2, height * 2)
+                    visible: exitSwitch.checked
+                }
+            }
+            Text {
+                text: windows.tip_exit_btninfor
+                font.pixelSize: 13 * windows.sr
+                color: windows.loginModel === 2 ? "#e6e8ef" : "#1f2d3d"
+            }
+        }
+        MouseArea {
+            anchors.fill: exitSwitch
+            anchors.margins: -4 * windows.sr
+            cursorShape: Qt.PointingHandCursor
+            onClicked: {
+                exitSwitch.checked = !exitSwitch.checked
+                configData.setExitbtnStatus(exitSwitch.checked)
+            }
         }
     }
 }

@@ -1,24 +1,59 @@
 // Adds a server address to the client's server list and makes it the current server, the way the
-// login documents would. Used by scripts/demo to preselect the bundled reference server.
+// login documents would. Used by scripts/demo and scripts/screenshots to preselect the bundled
+// reference server; optionally saves an account for auto-login and the login view to open.
 #include "config/configfile.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTextStream>
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() < 2) {
-        QTextStream(stderr) << "usage: tarnex-preset <server address> [language code]\n";
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Preselects a server in the client's settings."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("address"), QStringLiteral("server address"));
+    parser.addPositionalArgument(QStringLiteral("language"), QStringLiteral("language code"),
+                                 QStringLiteral("[language]"));
+    const QCommandLineOption account(QStringLiteral("account"), QStringLiteral("account to save"),
+                                     QStringLiteral("name"));
+    const QCommandLineOption password(
+        QStringLiteral("password"), QStringLiteral("password to remember"), QStringLiteral("text"));
+    const QCommandLineOption autoLogin(QStringLiteral("auto-login"),
+                                       QStringLiteral("sign in by itself at the next start"));
+    const QCommandLineOption view(QStringLiteral("view"),
+                                  QStringLiteral("login view to open: password, qrcode, server"),
+                                  QStringLiteral("view"));
+    parser.addOptions({account, password, autoLogin, view});
+    parser.process(app);
+
+    const QStringList args = parser.positionalArguments();
+    if (args.isEmpty()) {
+        QTextStream(stderr) << "usage: tarnex-preset <server address> [language code] "
+                               "[--account A --password P [--auto-login]] [--view V]\n";
         return 2;
     }
-    const QString address = args.at(1);
-    const QString language = args.value(2);
+    const QString address = args.at(0);
+    const QString language = args.value(1);
     ConfigFile *settings = ConfigFile::instance();
     settings->addServerAddress(address, language);
     settings->setMainConfig(QStringLiteral("serverAddress"), address);
     settings->setMainConfig(QStringLiteral("currentServerIp"), address);
+    // The per-server keys follow the current server set just above.
+    if (parser.isSet(account)) {
+        const bool remember = parser.isSet(password);
+        settings->setMainConfig(QStringLiteral("currentAccount"), parser.value(account));
+        settings->setMainConfig(QStringLiteral("currentPassword"), parser.value(password));
+        settings->setMainConfig(QStringLiteral("rememberPassword"),
+                                remember ? QStringLiteral("true") : QStringLiteral("false"));
+        settings->setMainConfig(QStringLiteral("autoLogin"), remember && parser.isSet(autoLogin)
+                                                                 ? QStringLiteral("true")
+                                                                 : QStringLiteral("false"));
+    }
+    if (parser.isSet(view))
+        settings->setMainConfig(QStringLiteral("loginView"), parser.value(view));
     QTextStream(stdout) << "current server: " << address << " (" << settings->settingsFilePath()
                         << ")\n";
     return 0;

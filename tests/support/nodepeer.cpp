@@ -60,6 +60,11 @@ void NodePeer::stop()
 
 QJsonObject NodePeer::control(const QString &name, const QJsonObject &body) const
 {
+    return post(QStringLiteral("/__control/") + name, body);
+}
+
+QJsonObject NodePeer::post(const QString &path, const QJsonObject &body) const
+{
     // A plain HTTP/1.1 exchange on this thread: no network access manager, whose worker threads
     // would add their own traffic to what a thread checker watches in the tests.
     const bool secure = m_baseUrl.scheme() == QLatin1String("https");
@@ -78,7 +83,7 @@ QJsonObject NodePeer::control(const QString &name, const QJsonObject &body) cons
             return QJsonObject();
     }
     const QByteArray payload = QJsonDocument(body).toJson(QJsonDocument::Compact);
-    socket->write("POST /__control/" + name.toUtf8() +
+    socket->write("POST " + path.toUtf8() +
                   " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n"
                   "Connection: close\r\nContent-Length: " +
                   QByteArray::number(payload.size()) + "\r\n\r\n" + payload);

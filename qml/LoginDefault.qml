@@ -1,0 +1,293 @@
+import QtQuick 2.12
+import QtQuick.Window 2.12
+import ConfigData 1.0
+import SocketState 1.0
+import FilteruserAuthority 1.0
+
+// The login frame: a skin-coloured header with the window buttons, and below it one of the
+// password form, the QR view, the server settings or the logging-in view.
+Rectangle {
+    id: loginDefault
+    property int loginModel: 0
+    property string skinColors: "#0183FF"
+    property bool suppressAutoLogin: false
+    // "password", "qrcode", "server" or "logging"
+    property string currentView: "password"
+    property string loggingAccount: ""
+    property string loggingAvatar: ""
+    readonly property real sr: Math.max(1, screenRate)
+    readonly property bool dark: loginModel === 2
+
+    signal sigLoginSuccess()
+    signal sigLoginName(string userId, string names)
+    signal sigLoginMin()
+    signal sigLoginClose()
+    signal sigChangeTheme(int themes)
+    signal modifyXposition(int positions)
+    signal modifyYposition(int positions)
+
+    color: dark ? "#1d1e25" : "#ffffff"
+    radius: 6 * sr
+    border.color: dark ? "#343641" : "#d7dde6"
+    clip: true
+
+    function hextoPressHex(hex) {
+        return Qt.darker(hex, 1.18).toString()
+    }
+    // The avatar of a person on the current server, or the built-in one.
+    function getUserAvatar(path) {
+        if (!path || path === "")
+            return "qrc:/images/defaulticon.png"
+        if (path.indexOf("http://") === 0 || path.indexOf("https://") === 0 || path.indexOf("file:") === 0 || path.indexOf("qrc:") === 0)
+            return path
+        var server = configData.getCurrentMainFile("currentServerIp")
+        if (server.indexOf("http://") !== 0 && server.indexOf("https://") !== 0)
+            server = "http://" + server
+        if (path.indexOf("api/portal/tx/avatar/") === 0)
+            return server + "/" + path
+        if (path.indexOf("avatar/") === 0)
+            return server + "/tarnex10/server/public/" + path
+        return server + "/tarnex10/server/public/avatar/" + path
+    }
+    // Back to the password form after a logout.
+    function restartLogin() {
+        loginWatchdog.stop()
+        currentView = "password"
+        loginDetail.reset()
+    }
+    function loginFinished(status, errors) {
+        loginWatchdog.stop()
+        if (currentView !== "logging" && currentView !== "qrcode")
+            return // cancelled meanwhile
+        if (!status) {
+            currentView = "password"
+            loginDetail.showTip(errors)
+            return
+        }
+        configData.setLoginServerIp()
+        socketState.connectServer()
+        filteruserAuthority.requestFiltuser()
+        currentView = "logging"
+        sigLoginSuccess()
+    }
+
+    // The frame reopens where the user left it; without a server it starts at the settings.
+    Component.onCompleted: {
+        var server = configData.getCurrentMainFile("currentServerIp")
+        var last = configData.getCurrentMainFile("loginView")
+        if (server === "" || server === "http://" || server === "https://" || last === "server")
+            currentView = "server"
+        else if (last === "qrcode")
+            currentView = "qrcode"
+    }
+    onCurrentViewChanged: {
+        if (currentView === "password" || currentView === "qrcode" || currentView === "server")
+            configData.setCurrentMainFile(currentView, "loginView")
+    }
+
+    ConfigData { id: configData }
+    SocketState { id: socketState }
+    FilteruserAuthority { id: filteruserAuthority }
+
+    // A server that never answers must not leave the logging-in view up for good.
+    Timer {
+        id: loginWatchdog
+        interval: 35000
+        onTriggered: {
+            if (loginDefault.currentView !== "logging")
+                return
+            loginDetail.cancelLogin()
+            loginDefault.currentView = "password"
+            loginDetail.showTip(loginDetail.tip_server_disconnected)
+        }
+    }
+
+    // Header: skin gradient, theme decoration, logo, window buttons; dragging it moves the window.
+    Rectangle {
+        id: header
+        width: parent.width
+        height: 156 * sr
+        gradient: Gradient {
+            GradientStop { position: 0.0; color: loginDefault.dark ? "#2a2c38" : Qt.lighter(loginDefault.skinColors, 1.12) }
+            GradientStop { position: 1.0; color: loginDefault.dark ? "#16171d" : loginDefault.skinColors }
+        }
+        // Soft shapes give the header depth in every skin.
+        Rectangle {
+            x: parent.width - width * 0.6
+            y: -height * 0.45
+            width: 220 * sr
+            height: width
+            radius: width / 2
+            color: "#ffffff"
+            opacity: 0.08
+        }
+        Rectangle {
+            x: -width * 0.35
+            y: parent.height - height * 0.5
+            width: 160 * sr
+            height: width
+            radius: width / 2
+            color: "#ffffff"
+            opacity: 0.07
+        }
+        FallenleavesView {
+            anchors.fill: parent
+            visible: loginDefault.loginModel === 1
+            running: visible && loginDefault.visible
+        }
+        MouseArea {
+            anchors.fill: parent
+            property point origin
+            onPressed: origin = Qt.point(mouse.x, mouse.y)
+            onPositionChanged: {
+                loginDefault.modifyXposition(mouse.x - origin.x)
+                loginDefault.modifyYposition(mouse.y - origin.y)
+            }
+        }
+        Row {
+            x: 16 * sr
+            y: 14 * sr
+            spacing: 8 * sr
+            Image {
+                width: 22 * sr
+                height: width
+                sourceSize: Qt.size(width * 2, height * 2)
+                source: "qrc:/images/logo.svg"
+            }
+            Text {
+                anchors.verticalCenter: parent.verticalCenter
+                text: "tarnex"
+                color: "#ffffff"
+                font.pixelSize: 14 * sr
+                font.bold: true
+            }
+        }
+        Row {
+            id: windowButtons
+            anchors.right: parent.right
+            anchors.top: parent.top
+            Repeater {
+                model: ["set", "min", "close"]
+                Rectangle {
+                    objectName: "login_" + modelData
+                    width: 40 * sr
+                    height: 34 * sr
+                    color: buttonArea.pressed ? (modelData === "close" ? "#c8372d" : Qt.rgba(0, 0, 0, 0.18))
+                           : buttonArea.containsMouse ? (modelData === "close" ? "#f14034" : Qt.rgba(1, 1, 1, 0.18)) : "transparent"
+                    visible: modelData !== "set" || loginDefault.currentView === "password" || loginDefault.currentView === "qrcode"
+                    Image {
+                        visible: modelData === "set"
+                        anchors.centerIn: parent
+                        width: 16 * sr
+                        height: width
+                        sourceSize: Qt.size(width * 2, height * 2)
+                        source: "qrc:/images/settings.svg"
+                    }
+                    Rectangle {
+                        visible: modelData === "min"
+                        anchors.centerIn: parent
+                        width: 12 * sr
+                        height: Math.max(1, 1.5 * sr)
+                        color: "#ffffff"
+                    }
+                    Repeater {
+                        model: modelData === "close" ? [45, -45] : []
+                        Rectangle {
+                            anchors.centerIn: parent
+                            width: 14 * sr
+                            height: Math.max(1, 1.5 * sr)
+                            rotation: modelData
+                            color: "#ffffff"
+                            antialiasing: true
+                        }
+                    }
+                    MouseArea {
+                        id: buttonArea
+                        anchors.fill: parent
+                        hoverEnabled: true
+                        onClicked: {
+                            if (modelData === "set")
+                                loginDefault.currentView = "server"
+                            else if (modelData === "min")
+                                loginDefault.sigLoginMin()
+                            else
+                                loginDefault.sigLoginClose()
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    LoginDetail {
+        id: loginDetail
+        anchors.top: header.bottom
+        anchors.topMargin: -40 * sr
+        anchors.bottom: parent.bottom
+        width: parent.width
+        visible: loginDefault.currentView === "password"
+        loginModel: loginDefault.loginModel
+        skinColors: loginDefault.skinColors
+        suppressAutoLogin: loginDefault.suppressAutoLogin
+        onSigLoginStart: {
+            loginDefault.loggingAccount = account
+            loginDefault.loggingAvatar = loginDefault.getUserAvatar(configData.getAccountImage(account))
+            loginDefault.currentView = "logging"
+            loginWatchdog.restart()
+        }
+        onSigLoginSuccess: loginDefault.loginFinished(status, errors)
+        onSigLoginName: loginDefault.sigLoginName(userId, names)
+        onSigShowQrcode: loginDefault.currentView = "qrcode"
+    }
+
+    CodeInterface {
+        id: codeInterface
+        anchors.top: header.bottom
+        anchors.bottom: parent.bottom
+        width: parent.width
+        visible: loginDefault.currentView === "qrcode"
+        active: visible && loginDefault.visible
+        loginModel: loginDefault.loginModel
+        skinColors: loginDefault.skinColors
+        onSigLoginSuccess: loginDefault.loginFinished(status, errors)
+        onSigLoginName: {
+            loginDefault.loggingAccount = names
+            loginDefault.sigLoginName(userId, names)
+        }
+        onSigShowPassword: loginDefault.currentView = "password"
+    }
+
+    SetInterface {
+        id: setInterface
+        objectName: "setInterface"
+        anchors.top: header.bottom
+        anchors.bottom: parent.bottom
+        width: parent.width
+        visible: loginDefault.currentView === "server"
+        loginModel: loginDefault.loginModel
+        skinColors: loginDefault.skinColors
+        onVisibleChanged: if (visible) reload()
+        onSigCancelBtn: {
+            loginDefault.currentView = "password"
+            loginDetail.reset()
+        }
+    }
+
+    LoginIng {
+        id: loginIng
+        anchors.top: header.bottom
+        anchors.topMargin: -40 * sr
+        anchors.bottom: parent.bottom
+        width: parent.width
+        visible: loginDefault.currentView === "logging"
+        loginModel: loginDefault.loginModel
+        skinColors: loginDefault.skinColors
+        accountName: loginDefault.loggingAccount
+        avatarPath: loginDefault.loggingAvatar
+        onSigCancel: {
+            loginWatchdog.stop()
+            loginDetail.cancelLogin()
+            loginDefault.currentView = "password"
+        }
+    }
+}

@@ -1,0 +1,560 @@
+import QtQuick 2.12
+import QtQuick.Controls 2.5
+import QtGraphicalEffects 1.12
+import ConfigData 1.0
+import LoginRequest 1.0
+import AesIteminfor 1.0
+import HttplanguagePackage 1.0
+
+// Account and password form with the saved-account drop-down, remember-password and auto-login.
+Rectangle {
+    id: loginDetail
+    property int loginModel: 0
+    property string skinColors: "#0183FF"
+    property bool suppressAutoLogin: false
+    // True while this form's own login request is outstanding; every LoginRequest also reports
+    // when somebody else's sign-in completes, and those reports are not ours.
+    property bool pending: false
+    property bool rememberPassword: false
+    property bool autoLogin: false
+    property string tipText: ""
+    property var accounts: []
+    readonly property real sr: Math.max(1, screenRate)
+    readonly property bool dark: loginModel === 2
+    readonly property color textColor: dark ? "#e6e8ef" : "#1f2d3d"
+    readonly property color subColor: dark ? "#9096a8" : "#8a96a8"
+    readonly property color fieldColor: dark ? "#262832" : "#f5f7fa"
+    readonly property color lineColor: dark ? "#3a3c48" : "#dfe4eb"
+
+    property string tip_log_in: qsTr("登录")
+    property string tip_user_name_placeholder: qsTr("请输入账号")
+    property string tip_password_placeholder: qsTr("请输入密码")
+    property string tip_remember_password: qsTr("记住密码")
+    property string tip_auto_logon: qsTr("自动登录")
+    property string tip_set_server_login: qsTr("请先设置服务器再登录")
+    property string tip_input_account_logon: qsTr("请先输入账号再登录")
+    property string tip_password_error: qsTr("您输入的密码不正确 请重新输入")
+    property string tip_server_disconnected: qsTr("服务器断开，请检查网络")
+    property string tip_sacn_code_login: qsTr("扫描二维码安全登录")
+    property string tip_server_address_errors: qsTr("服务器地址错误")
+
+    signal sigLoginStart(string account)
+    signal sigLoginSuccess(bool status, string errors)
+    signal sigLoginName(string userId, string names)
+    signal sigShowQrcode()
+
+    color: "transparent"
+
+    function hextoPressHex(hex) {
+        return Qt.darker(hex, 1.18).toString()
+    }
+    function langText(key, fallback) {
+        var text = httplanguagePackage.getLangFileName(key)
+        return text !== "" ? text : fallback
+    }
+    function showTip(text) {
+        tipText = text
+        popupTime.restart()
+    }
+    function avatarFor(account) {
+        return loginDetail.parent && loginDetail.parent.getUserAvatar
+                ? loginDetail.parent.getUserAvatar(configData.getAccountImage(account))
+                : "qrc:/images/defaulticon.png"
+    }
+    // Fills the form from the settings of the current server.
+    function reset() {
+        pending = false
+        tipText = ""
+        accounts = configData.getAllAccount()
+        accountField.text = configData.getCurrentMainFile("currentAccount")
+        rememberPassword = configData.getCurrentMainFile("rememberPassword") === "true"
+        autoLogin = configData.getCurrentMainFile("autoLogin") === "true"
+        passwordField.text = rememberPassword ? configData.getCurrentMainFile("currentPassword") : ""
+        if (visible)
+            (accountField.text === "" ? accountField : passwordField).forceActiveFocus()
+    }
+    function chooseAccount(account) {
+        accountField.text = account
+        var saved = configData.getAccountPassword(account)
+        passwordField.text = saved
+        rememberPassword = saved !== ""
+        accountPopup.close()
+        passwordField.forceActiveFocus()
+    }
+    function cancelLogin() {
+        pending = false
+    }
+    function serverIsSet() {
+        var server = configData.getCurrentMainFile("currentServerIp")
+        return server !== "" && server !== "http://" && server !== "https://"
+    }
+    function doLogin() {
+        if (pending)
+            return
+        var account = accountField.text.trim()
+        var password = passwordField.text
+        if (!serverIsSet()) {
+            showTip(tip_set_server_login)
+            return
+        }
+        if (account === "") {
+            showTip(tip_input_account_logon)
+            accountField.forceActiveFocus()
+            return
+        }
+        if (password === "") {
+            showTip(tip_password_placeholder)
+            passwordField.forceActiveFocus()
+            return
+        }
+        tipText = ""
+        configData.setCurrentMainFile(account, "currentAccount")
+        configData.setCurrentMainFile(rememberPassword ? "true" : "false", "rememberPassword")
+        configData.setCurrentMainFile(autoLogin ? "true" : "false", "autoLogin")
+        configData.setCurrentMainFile(rememberPassword ? password : "", "currentPassword")
+        pending = true
+        loginRequest.loginServer(account, password)
+        sigLoginStart(account)
+    }
+
+    Component.onCompleted: reset()
+
+    ConfigData {
+        id: configData
+        onSigAccountChagnge: loginDetail.accounts = getAllAccount()
+    }
+    AesIteminfor { id: aesIteminfor }
+
+    LoginRequest {
+        id: loginRequest
+        onSigLoginName: if (loginDetail.pending) loginDetail.sigLoginName(userId, names)
+        onSigLoginStatus: {
+            if (!loginDetail.pending)
+                return
+            loginDetail.pending = false
+            var account = accountField.text.trim()
+            if (status) {
+                configData.setAccountPassword(account, loginDetail.rememberPassword ? passwordField.text : "")
+                loginDetail.sigLoginSuccess(true, "")
+                return
+            }
+            // A transport failure names the server; any refusal of the server is a wrong password.
+            var transport = errors === loginDetail.tip_server_address_errors || errors === "服务器地址错误"
+            loginDetail.sigLoginSuccess(false, transport ? errors : loginDetail.tip_password_error)
+        }
+    }
+
+    HttplanguagePackage {
+        id: httplanguagePackage
+        onSigLangueFileList: applyTexts()
+        Component.onCompleted: applyTexts()
+        function applyTexts() {
+            tip_log_in = langText("log_in", tip_log_in)
+            tip_user_name_placeholder = langText("user_name_placeholder", tip_user_name_placeholder)
+            tip_password_placeholder = langText("password_placeholder", tip_password_placeholder)
+            tip_remember_password = langText("remember_password", tip_remember_password)
+            tip_auto_logon = langText("auto_logon", tip_auto_logon)
+            tip_set_server_login = langText("set_server_login", tip_set_server_login)
+            tip_input_account_logon = langText("input_account_logon", tip_input_account_logon)
+            tip_password_error = langText("password_error", tip_password_error)
+            tip_server_disconnected = langText("server_disconnected", tip_server_disconnected)
+            tip_sacn_code_login = langText("sacn_code_login", tip_sacn_code_login)
+            tip_server_address_errors = langText("server_address_errors", tip_server_address_errors)
+        }
+    }
+
+    // Auto-login once the window is up, when this server's settings ask for it.
+    Timer {
+        id: autoTime
+        interval: 50
+        running: true
+        onTriggered: {
+            if (!loginDetail.suppressAutoLogin && loginDetail.autoLogin && loginDetail.rememberPassword
+                    && accountField.text !== "" && passwordField.text !== "")
+                loginDetail.doLogin()
+        }
+    }
+    // A fresh tip is highlighted for a moment so that a repeated one is noticed too.
+    Timer {
+        id: popupTime
+        interval: 1000
+    }
+
+    // Avatar of the account being typed.
+    Rectangle {
+        id: avatarRing
+        anchors.horizontalCenter: parent.horizontalCenter
+        width: 80 * sr
+        height: width
+        radius: width / 2
+        color: loginDetail.dark ? "#1d1e25" : "#ffffff"
+        Image {
+            id: avatarImage
+            objectName: "loginAvatar"
+            anchors.fill: parent
+            anchors.margins: 4 * sr
+            sourceSize: Qt.size(width * 2, height * 2)
+            fillMode: Image.PreserveAspectCrop
+            source: loginDetail.avatarFor(accountField.text.trim())
+            onStatusChanged: if (status === Image.Error) source = "qrc:/images/defaulticon.png"
+            layer.enabled: true
+            layer.effect: OpacityMask {
+                maskSource: Rectangle { width: avatarImage.width; height: avatarImage.height; radius: width / 2 }
+            }
+        }
+    }
+
+    Column {
+        id: form
+        anchors.top: avatarRing.bottom
+        anchors.topMargin: 18 * sr
+        anchors.horizontalCenter: parent.horizontalCenter
+        width: parent.width - 72 * sr
+        spacing: 12 * sr
+
+        // Account, with the saved accounts behind the arrow.
+        TextField {
+            id: accountField
+            objectName: "accountField"
+            width: parent.width
+            height: 42 * sr
+            leftPadding: 38 * sr
+            rightPadding: 36 * sr
+            font.pixelSize: 14 * sr
+            color: loginDetail.textColor
+            placeholderText: loginDetail.tip_user_name_placeholder
+            placeholderTextColor: loginDetail.subColor
+            selectByMouse: true
+            selectionColor: loginDetail.skinColors
+            KeyNavigation.tab: passwordField
+            onTextEdited: loginDetail.tipText = ""
+            onAccepted: loginDetail.doLogin()
+            Keys.onDownPressed: if (loginDetail.accounts.length > 0) accountPopup.open()
+            background: Rectangle {
+                radius: 4 * loginDetail.sr
+                color: loginDetail.fieldColor
+                border.width: accountField.activeFocus ? Math.max(1, loginDetail.sr) : 1
+                border.color: accountField.activeFocus ? loginDetail.skinColors : loginDetail.lineColor
+            }
+            Image {
+                x: 12 * loginDetail.sr
+                anchors.verticalCenter: parent.verticalCenter
+                width: 17 * loginDetail.sr
+                height: width
+                sourceSize: Qt.size(width * 2, height * 2)
+                source: "qrc:/images/user.svg"
+            }
+            Rectangle {
+                id: dropButton
+                visible: loginDetail.accounts.length > 0
+                anchors.right: parent.right
+                anchors.rightMargin: 4 * loginDetail.sr
+                anchors.verticalCenter: parent.verticalCenter
+                width: 30 * loginDetail.sr
+                height: 30 * loginDetail.sr
+                radius: 4 * loginDetail.sr
+                color: dropArea.containsMouse ? (loginDetail.dark ? "#30323d" : "#e8edf3") : "transparent"
+                Rectangle {
+                    anchors.centerIn: parent
+                    anchors.verticalCenterOffset: -2 * loginDetail.sr
+                    width: 7 * loginDetail.sr
+                    height: width
+                    rotation: accountPopup.visible ? 225 : 45
+                    color: "transparent"
+                    border.width: 0
+                    Rectangle { width: parent.width; height: Math.max(1, 1.5 * loginDetail.sr); anchors.bottom: parent.bottom; color: loginDetail.subColor }
+                    Rectangle { height: parent.height; width: Math.max(1, 1.5 * loginDetail.sr); anchors.right: parent.right; color: loginDetail.subColor }
+                    Behavior on rotation { NumberAnimation { duration: 120 } }
+                }
+                MouseArea {
+                    id: dropArea
+                    anchors.fill: parent
+                    hoverEnabled: true
+                    cursorShape: Qt.PointingHandCursor
+                    onClicked: accountPopup.visible ? accountPopup.close() : accountPopup.open()
+                }
+            }
+
+            Popup {
+                id: accountPopup
+                y: accountField.height + 2 * loginDetail.sr
+                width: accountField.width
+                height: Math.min(4, loginDetail.accounts.length) * 44 * loginDetail.sr + 8 * loginDetail.sr
+                padding: 4 * loginDetail.sr
+                closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutsideParent
+                background: Rectangle {
+                    radius: 4 * loginDetail.sr
+                    color: loginDetail.dark ? "#262832" : "#ffffff"
+                    border.color: loginDetail.lineColor
+                }
+                contentItem: ListView {
+                    clip: true
+                    model: loginDetail.accounts
+                    boundsBehavior: Flickable.StopAtBounds
+                    delegate: Rectangle {
+                        width: ListView.view.width
+                        height: 44 * loginDetail.sr
+                        radius: 3 * loginDetail.sr
+                        color: rowArea.containsMouse ? (loginDetail.dark ? "#30323d" : "#eef4ff") : "transparent"
+                        Rectangle {
+                            id: rowAvatar
+                            x: 8 * loginDetail.sr
+                            anchors.verticalCenter: parent.verticalCenter
+                            width: 30 * loginDetail.sr
+                            height: width
+                            radius: width / 2
+                            color: "#dbe9ff"
+                            Image {
+                                id: rowImage
+                                anchors.fill: parent
+                                layer.enabled: true
+                                layer.effect: OpacityMask {
+                                    maskSource: Rectangle { width: rowImage.width; height: rowImage.height; radius: width / 2 }
+                                }
+                                sourceSize: Qt.size(width * 2, height * 2)
+                                source: loginDetail.avatarFor(modelData)
+                                onStatusChanged: if (status === Image.Error) source = "qrc:/images/defaulticon.png"
+                            }
+                        }
+                        Text {
+                            anchors.left: rowAvatar.right
+                            anchors.leftMargin: 10 * loginDetail.sr
+                            anchors.right: removeButton.left
+                            anchors.verticalCenter: parent.verticalCenter
+                            text: modelData
+                            elide: Text.ElideRight
+                            font.pixelSize: 14 * loginDetail.sr
+                            color: loginDetail.textColor
+                        }
+                        MouseArea {
+                            id: rowArea
+                            anchors.fill: parent
+                            hoverEnabled: true
+                            onClicked: loginDetail.chooseAccount(modelData)
+                        }
+                        Text {
+                            id: removeButton
+                            anchors.right: parent.right
+                            anchors.rightMargin: 12 * loginDetail.sr
+                            anchors.verticalCenter: parent.verticalCenter
+                            text: "\u2715"
+                            visible: rowArea.containsMouse || removeArea.containsMouse
+                            font.pixelSize: 12 * loginDetail.sr
+                            color: removeArea.containsMouse ? "#f14034" : loginDetail.subColor
+                            MouseArea {
+                                id: removeArea
+                                anchors.fill: parent
+                                anchors.margins: -6 * loginDetail.sr
+                                hoverEnabled: true
+                                onClicked: {
+                                    configData.removeAccount(modelData)
+                                    loginDetail.accounts = configData.getAllAccount()
+                                    if (loginDetail.accounts.length === 0)
+                                        accountPopup.close()
+                                }
+                            }
+                        }
+                    }
+                }
+            }
+        }
+
+        TextField {
+            id: passwordField
+            objectName: "passwordField"
+            width: parent.width
+            height: 42 * sr
+            leftPadding: 38 * sr
+            font.pixelSize: 14 * sr
+            color: loginDetail.textColor
+            echoMode: TextInput.Password
+            passwordCharacter: "\u25cf"
+            placeholderText: loginDetail.tip_password_placeholder
+            placeholderTextColor: loginDetail.subColor
+            selectionColor: loginDetail.skinColors
+            KeyNavigation.tab: rememberBox
+            KeyNavigation.backtab: accountField
+            onTextEdited: loginDetail.tipText = ""
+            onAccepted: loginDetail.doLogin()
+            background: Rectangle {
+                radius: 4 * loginDetail.sr
+                color: loginDetail.fieldColor
+                border.width: passwordField.activeFocus ? Math.max(1, loginDetail.sr) : 1
+                border.color: passwordField.activeFocus ? loginDetail.skinColors : loginDetail.lineColor
+            }
+            Image {
+                x: 12 * loginDetail.sr
+                anchors.verticalCenter: parent.verticalCenter
+                width: 17 * loginDetail.sr
+                height: width
+                sourceSize: Qt.size(width * 2, height * 2)
+                source: "qrc:/images/lock.svg"
+            }
+        }
+
+        // Remember password and auto-login; auto-login implies a remembered password.
+        Item {
+            id: boxes
+            // English labels may not fit side by side; then they stack.
+            property bool fits: loginDetail.rememberBox === null || loginDetail.autoBox === null
+                                || loginDetail.rememberBox.width + loginDetail.autoBox.width + 16 * sr <= width
+            width: parent.width
+            height: (fits ? 22 : 48) * sr
+            Repeater {
+                model: 2
+                Item {
+                    id: box
+                    property bool checked: index === 0 ? loginDetail.rememberPassword : loginDetail.autoLogin
+                    x: index === 0 || !boxes.fits ? 0 : parent.width - width
+                    y: index === 1 && !boxes.fits ? 26 * loginDetail.sr : 0
+                    width: boxRow.implicitWidth
+                    height: 22 * loginDetail.sr
+                    activeFocusOnTab: true
+                    Component.onCompleted: {
+                        if (index === 0) loginDetail.rememberBox = box
+                        else loginDetail.autoBox = box
+                    }
+                    function toggle() {
+                        if (index === 0) {
+                            loginDetail.rememberPassword = !loginDetail.rememberPassword
+                            if (!loginDetail.rememberPassword)
+                                loginDetail.autoLogin = false
+                        } else {
+                            loginDetail.autoLogin = !loginDetail.autoLogin
+                            if (loginDetail.autoLogin)
+                                loginDetail.rememberPassword = true
+                        }
+                    }
+                    Keys.onSpacePressed: toggle()
+                    Keys.onReturnPressed: loginDetail.doLogin()
+                    Keys.onEnterPressed: loginDetail.doLogin()
+                    Row {
+                        id: boxRow
+                        anchors.verticalCenter: parent.verticalCenter
+                        spacing: 7 * loginDetail.sr
+                        Rectangle {
+                            anchors.verticalCenter: parent.verticalCenter
+                            width: 15 * loginDetail.sr
+                            height: width
+                            radius: 3 * loginDetail.sr
+                            color: box.checked ? loginDetail.skinColors : "transparent"
+                            border.color: box.checked ? loginDetail.skinColors : (box.activeFocus ? loginDetail.skinColors : "#b8c0cc")
+                            Behavior on color { ColorAnimation { duration: 100 } }
+                            Image {
+                                anchors.fill: parent
+                                anchors.margins: 2 * loginDetail.sr
+                                sourceSize: Qt.size(width * 2, height * 2)
+                                source: "qrc:/images/check.svg"
+                                visible: box.checked
+                            }
+                        }
+                        Text {
+                            anchors.verticalCenter: parent.verticalCenter
+                            text: index === 0 ? loginDetail.tip_remember_password : loginDetail.tip_auto_logon
+                            font.pixelSize: 13 * loginDetail.sr
+                            font.underline: box.activeFocus
+                            color: loginDetail.subColor
+                        }
+                    }
+                    MouseArea {
+                        anchors.fill: parent
+                        cursorShape: Qt.PointingHandCursor
+                        onClicked: box.toggle()
+                    }
+                }
+            }
+        }
+
+        Rectangle {
+            id: loginButton
+            objectName: "loginButton"
+            width: parent.width
+            height: 42 * sr
+            radius: 4 * sr
+            activeFocusOnTab: true
+            color: loginArea.pressed ? loginDetail.hextoPressHex(loginDetail.skinColors)
+                   : loginArea.containsMouse || activeFocus ? Qt.lighter(loginDetail.skinColors, 1.08) : loginDetail.skinColors
+            Keys.onReturnPressed: loginDetail.doLogin()
+            Keys.onEnterPressed: loginDetail.doLogin()
+            Keys.onSpacePressed: loginDetail.doLogin()
+            Text {
+                anchors.centerIn: parent
+                text: loginDetail.tip_log_in
+                color: "#ffffff"
+                font.pixelSize: 15 * loginDetail.sr
+                font.letterSpacing: 2 * loginDetail.sr
+            }
+            MouseArea {
+                id: loginArea
+                anchors.fill: parent
+                hoverEnabled: true
+                cursorShape: Qt.PointingHandCursor
+                onClicked: loginDetail.doLogin()
+            }
+        }
+
+        // Why the last attempt did not go through.
+        Item {
+            width: parent.width
+            height: 20 * sr
+            Text {
+                id: tipLabel
+                objectName: "loginTip"
+                anchors.centerIn: parent
+                width: parent.width
+                horizontalAlignment: Text.AlignHCenter
+                text: loginDetail.tipText
+                elide: Text.ElideRight
+                font.pixelSize: 12 * loginDetail.sr
+                color: "#f14034"
+                opacity: text === "" ? 0 : 1
+                Behavior on opacity { NumberAnimation { duration: 150 } }
+                scale: popupTime.running ? 1.04 : 1
+                Behavior on scale { NumberAnimation { duration: 120 } }
+            }
+        }
+    }
+    property Item rememberBox: null
+    property Item autoBox: null
+
+    // The corner switches to the QR view.
+    Rectangle {
+        id: qrCorner
+        objectName: "qrCorner"
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        width: 46 * sr
+        height: 46 * sr
+        color: "transparent"
+        clip: true
+        Rectangle {
+            width: parent.width * 1.42
+            height: width
+            x: parent.width - width / 2
+            y: parent.height - height / 2
+            rotation: 45
+            antialiasing: true
+            color: qrArea.pressed ? loginDetail.hextoPressHex(loginDetail.skinColors)
+                   : qrArea.containsMouse ? Qt.lighter(loginDetail.skinColors, 1.1) : loginDetail.skinColors
+        }
+        Image {
+            anchors.right: parent.right
+            anchors.bottom: parent.bottom
+            anchors.margins: 5 * loginDetail.sr
+            width: 18 * loginDetail.sr
+            height: width
+            sourceSize: Qt.size(width * 2, height * 2)
+            source: "qrc:/images/qrcode.svg"
+        }
+        MouseArea {
+            id: qrArea
+            anchors.fill: parent
+            hoverEnabled: true
+            cursorShape: Qt.PointingHandCursor
+            onClicked: loginDetail.sigShowQrcode()
+        }
+        ToolTip.visible: qrArea.containsMouse
+        ToolTip.text: loginDetail.tip_sacn_code_login
+        ToolTip.delay: 500
+    }
+}

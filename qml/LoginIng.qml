@@ -1,0 +1,162 @@
+import QtQuick 2.12
+import QtGraphicalEffects 1.12
+import HttplanguagePackage 1.0
+
+// Shown while a sign-in runs: the account's avatar, animated dots and a way back.
+Rectangle {
+    id: loginIng
+    property int loginModel: 0
+    property string skinColors: "#0183FF"
+    property string accountName: ""
+    property string avatarPath: "qrc:/images/defaulticon.png"
+    property int dots: 0
+    readonly property real sr: Math.max(1, screenRate)
+    readonly property bool dark: loginModel === 2
+
+    property string tip_get_data: qsTr("数据获取中")
+    property string tip_cancel: qsTr("取消")
+
+    signal sigCancel()
+
+    color: "transparent"
+
+    function hextoPressHex(hex) {
+        return Qt.darker(hex, 1.18).toString()
+    }
+    function langText(key, fallback) {
+        var text = httplanguagePackage.getLangFileName(key)
+        return text !== "" ? text : fallback
+    }
+
+    HttplanguagePackage {
+        id: httplanguagePackage
+        onSigLangueFileList: applyTexts()
+        Component.onCompleted: applyTexts()
+        function applyTexts() {
+            tip_get_data = langText("get_data", tip_get_data)
+            tip_cancel = langText("cancel", tip_cancel)
+        }
+    }
+
+    Timer {
+        interval: 500
+        repeat: true
+        running: loginIng.visible
+        onTriggered: loginIng.dots = (loginIng.dots + 1) % 4
+    }
+
+    focus: visible
+    Keys.onEscapePressed: sigCancel()
+
+    // The avatar breathes while the server works.
+    Rectangle {
+        id: halo
+        anchors.horizontalCenter: parent.horizontalCenter
+        width: 96 * sr
+        height: width
+        radius: width / 2
+        color: loginIng.skinColors
+        opacity: 0.18
+        SequentialAnimation on scale {
+            running: loginIng.visible
+            loops: Animation.Infinite
+            NumberAnimation { from: 0.9; to: 1.12; duration: 900; easing.type: Easing.InOutSine }
+            NumberAnimation { to: 0.9; duration: 900; easing.type: Easing.InOutSine }
+        }
+    }
+    Rectangle {
+        id: avatarFrame
+        anchors.centerIn: halo
+        width: 80 * sr
+        height: width
+        radius: width / 2
+        color: loginIng.dark ? "#1d1e25" : "#ffffff"
+        Rectangle {
+            anchors.fill: parent
+            anchors.margins: 4 * loginIng.sr
+            radius: width / 2
+            color: "#dbe9ff"
+            Image {
+                id: avatarImage
+                anchors.fill: parent
+                layer.enabled: true
+                layer.effect: OpacityMask {
+                    maskSource: Rectangle { width: avatarImage.width; height: avatarImage.height; radius: width / 2 }
+                }
+                sourceSize: Qt.size(width * 2, height * 2)
+                fillMode: Image.PreserveAspectCrop
+                source: loginIng.avatarPath !== "" ? loginIng.avatarPath : "qrc:/images/defaulticon.png"
+                onStatusChanged: if (status === Image.Error) source = "qrc:/images/defaulticon.png"
+            }
+        }
+    }
+
+    Text {
+        id: nameText
+        anchors.top: halo.bottom
+        anchors.topMargin: 18 * sr
+        anchors.horizontalCenter: parent.horizontalCenter
+        width: parent.width - 48 * sr
+        horizontalAlignment: Text.AlignHCenter
+        text: loginIng.accountName
+        elide: Text.ElideMiddle
+        font.pixelSize: 18 * sr
+        color: loginIng.dark ? "#e6e8ef" : "#1f2d3d"
+    }
+    Row {
+        id: progress
+        anchors.top: nameText.bottom
+        anchors.topMargin: 12 * sr
+        anchors.horizontalCenter: parent.horizontalCenter
+        spacing: 6 * sr
+        Text {
+            objectName: "loggingText"
+            anchors.verticalCenter: parent.verticalCenter
+            text: loginIng.tip_get_data.replace(/[.…。]+$/, "")
+            font.pixelSize: 13 * loginIng.sr
+            color: loginIng.dark ? "#9096a8" : "#5a6b7d"
+        }
+        Repeater {
+            model: 3
+            Rectangle {
+                anchors.verticalCenter: parent.verticalCenter
+                width: 5 * loginIng.sr
+                height: width
+                radius: width / 2
+                color: loginIng.skinColors
+                opacity: index < loginIng.dots ? 1 : 0.2
+                Behavior on opacity { NumberAnimation { duration: 150 } }
+            }
+        }
+    }
+
+    Rectangle {
+        id: cancelButton
+        anchors.horizontalCenter: parent.horizontalCenter
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 40 * sr
+        width: Math.max(140 * sr, cancelText.implicitWidth + 40 * sr)
+        height: 38 * sr
+        radius: 4 * sr
+        activeFocusOnTab: true
+        color: cancelArea.pressed ? (loginIng.dark ? "#30323d" : "#e3e8ef")
+               : cancelArea.containsMouse || activeFocus ? (loginIng.dark ? "#2b2d38" : "#f0f3f7") : "transparent"
+        border.color: loginIng.dark ? "#3a3c48" : "#cfd6e0"
+        Keys.onReturnPressed: loginIng.sigCancel()
+        Keys.onSpacePressed: loginIng.sigCancel()
+        Text {
+            id: cancelText
+            anchors.centerIn: parent
+            text: loginIng.tip_cancel
+            font.pixelSize: 14 * loginIng.sr
+            color: loginIng.dark ? "#e6e8ef" : "#1f2d3d"
+        }
+        MouseArea {
+            id: cancelArea
+            anchors.fill: parent
+            hoverEnabled: true
+            cursorShape: Qt.PointingHandCursor
+            onClicked: loginIng.sigCancel()
+        }
+    }
+}

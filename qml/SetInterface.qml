@@ -1,0 +1,438 @@
+import QtQuick 2.12
+import QtQuick.Controls 2.5
+import ConfigData 1.0
+import LoginRequest 1.0
+import HttplanguagePackage 1.0
+
+// Server settings: the saved server addresses, a server test and the interface language that
+// the chosen server offers.
+Rectangle {
+    id: setInterface
+    property int loginModel: 0
+    property string skinColors: "#0183FF"
+    property var servers: []
+    property string selectedLang: ""
+    property var langCodes: []
+    // False from a request of the server's languages until its answer.
+    property bool languagesLoaded: false
+    property bool checking: false
+    property string resultText: ""
+    property bool resultOk: false
+    readonly property real sr: Math.max(1, screenRate)
+    readonly property bool dark: loginModel === 2
+    readonly property color textColor: dark ? "#e6e8ef" : "#1f2d3d"
+    readonly property color subColor: dark ? "#9096a8" : "#8a96a8"
+    readonly property color fieldColor: dark ? "#262832" : "#f5f7fa"
+    readonly property color lineColor: dark ? "#3a3c48" : "#dfe4eb"
+
+    property string tip_server_set: qsTr("服务器设置")
+    property string tip_input_server_address: qsTr("请输入OA服务器地址")
+    property string tip_test_server: qsTr("测试服务器地址")
+    property string tip_server_address_error: qsTr("服务器地址不能为空")
+    property string tip_select_langue: qsTr("选择语言")
+    property string tip_server_address: qsTr("服务器地址")
+    property string tip_ok: qsTr("确定")
+    property string tip_cancel: qsTr("取消")
+    property string tip_no_contents: qsTr("暂无内容")
+
+    signal sigCancelBtn()
+
+    color: dark ? "#1d1e25" : "#ffffff"
+
+    function hextoPressHex(hex) {
+        return Qt.darker(hex, 1.18).toString()
+    }
+    function langText(key, fallback) {
+        var text = httplanguagePackage.getLangFileName(key)
+        return text !== "" ? text : fallback
+    }
+    function plainAddress(address) {
+        var text = address.trim()
+        if (text.indexOf("http://") === 0)
+            text = text.substring(7)
+        while (text.length > 0 && text.charAt(text.length - 1) === "/")
+            text = text.substring(0, text.length - 1)
+        return text
+    }
+    function showResult(ok, text) {
+        resultOk = ok
+        resultText = text
+        tipTime.restart()
+    }
+    function reload() {
+        servers = configData.getServerAddress()
+        var current = plainAddress(configData.getCurrentMainFile("currentServerIp"))
+        addressField.text = current === "https:/" ? "" : current
+        selectedLang = current !== "" ? configData.getServerAddressLangue(current) : ""
+        resultText = ""
+        languagesLoaded = false
+        if (addressField.text !== "")
+            httplanguagePackage.getLangPackages(addressField.text)
+        addressField.forceActiveFocus()
+    }
+    function testServer() {
+        var address = plainAddress(addressField.text)
+        if (address === "") {
+            showResult(false, tip_server_address_error)
+            return
+        }
+        var url = address.indexOf("https://") === 0 ? address : "http://" + address
+        checking = true
+        checkTimeout.restart()
+        loginRequest.checkServerIp(url + "/tarnex10/server/public/")
+        httplanguagePackage.getLangPackages(address)
+    }
+    function chooseLanguage(code) {
+        selectedLang = code
+        var address = plainAddress(addressField.text)
+        if (address !== "")
+            httplanguagePackage.getLangPackagesFile(code, address)
+    }
+    function save() {
+        var address = plainAddress(addressField.text)
+        if (address === "") {
+            showResult(false, tip_server_address_error)
+            addressField.forceActiveFocus()
+            return
+        }
+        configData.addServerAddress(address, selectedLang)
+        configData.setCurrentMainFile(address, "serverAddress")
+        configData.setCurrentMainFile(address, "currentServerIp")
+        if (selectedLang !== "")
+            httplanguagePackage.getLangPackagesFile(selectedLang, address)
+        sigCancelBtn()
+    }
+
+    ConfigData {
+        id: configData
+        onSigAddServerAddress: setInterface.servers = getServerAddress()
+    }
+    LoginRequest {
+        id: loginRequest
+        onSigCheckServerStatus: {
+            if (!setInterface.checking)
+                return
+            setInterface.checking = false
+            checkTimeout.stop()
+            setInterface.showResult(status, infors)
+        }
+    }
+    HttplanguagePackage {
+        id: httplanguagePackage
+        onSigLangueList: {
+            setInterface.languagesLoaded = true
+            setInterface.langCodes = getLangKeys()
+            if (setInterface.selectedLang === "" && setInterface.langCodes.length > 0)
+                setInterface.selectedLang = setInterface.langCodes[0]
+        }
+        onSigLangueFileList: applyTexts()
+        Component.onCompleted: applyTexts()
+        function applyTexts() {
+            tip_server_set = langText("server_set", tip_server_set)
+            tip_input_server_address = langText("input_server_address", tip_input_server_address)
+            tip_test_server = langText("test_server", tip_test_server)
+            tip_server_address_error = langText("server_address_error", tip_server_address_error)
+            tip_select_langue = langText("select_langue", tip_select_langue)
+            tip_server_address = langText("server_address", tip_server_address)
+            tip_ok = langText("ok", tip_ok)
+            tip_cancel = langText("cancel", tip_cancel)
+            tip_no_contents = langText("no_contents", tip_no_contents)
+        }
+    }
+
+    // The test result fades after a while.
+    Timer {
+        id: tipTime
+        interval: 3000
+        onTriggered: setInterface.resultText = ""
+    }
+    // Typing pauses before the languages of the typed server are asked for.
+    Timer {
+        id: httplanguagePackageTimer
+        interval: 1500
+        onTriggered: {
+            var address = setInterface.plainAddress(addressField.text)
+            if (address.length > 3)
+                httplanguagePackage.getLangPackages(address)
+        }
+    }
+    // A test that never hears back ends as a failure.
+    Timer {
+        id: checkTimeout
+        interval: 15000
+        onTriggered: {
+            setInterface.checking = false
+            setInterface.showResult(false, setInterface.langText("server_address_errors", "服务器地址错误"))
+        }
+    }
+
+    focus: visible
+    Keys.onEscapePressed: sigCancelBtn()
+
+    Column {
+        anchors.fill: parent
+        anchors.leftMargin: 28 * sr
+        anchors.rightMargin: 28 * sr
+        anchors.topMargin: 14 * sr
+        spacing: 10 * sr
+
+        Text {
+            objectName: "serverTitle"
+            text: setInterface.tip_server_set
+            font.pixelSize: 16 * setInterface.sr
+            font.bold: true
+            color: setInterface.textColor
+        }
+
+        Row {
+            width: parent.width
+            spacing: 8 * setInterface.sr
+            TextField {
+                id: addressField
+                objectName: "serverAddress"
+                width: parent.width - testButton.width - parent.spacing
+                height: 38 * setInterface.sr
+                leftPadding: 34 * setInterface.sr
+                font.pixelSize: 13 * setInterface.sr
+                color: setInterface.textColor
+                placeholderText: setInterface.tip_input_server_address
+                placeholderTextColor: setInterface.subColor
+                selectByMouse: true
+                selectionColor: setInterface.skinColors
+                onTextEdited: httplanguagePackageTimer.restart()
+                onAccepted: setInterface.testServer()
+                background: Rectangle {
+                    radius: 4 * setInterface.sr
+                    color: setInterface.fieldColor
+                    border.color: addressField.activeFocus ? setInterface.skinColors : setInterface.lineColor
+                }
+                Image {
+                    x: 10 * setInterface.sr
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: 16 * setInterface.sr
+                    height: width
+                    sourceSize: Qt.size(width * 2, height * 2)
+                    source: "qrc:/images/server.svg"
+                }
+            }
+            Rectangle {
+                id: testButton
+                width: Math.max(76 * setInterface.sr, testLabel.implicitWidth + 20 * setInterface.sr)
+                height: 38 * setInterface.sr
+                radius: 4 * setInterface.sr
+                activeFocusOnTab: true
+                color: testArea.pressed ? (setInterface.dark ? "#30323d" : "#dde7f7")
+                       : testArea.containsMouse || activeFocus ? (setInterface.dark ? "#2b2d38" : "#eaf2ff") : "transparent"
+                border.color: setInterface.skinColors
+                Keys.onReturnPressed: setInterface.testServer()
+                Keys.onSpacePressed: setInterface.testServer()
+                Text {
+                    id: testLabel
+                    anchors.centerIn: parent
+                    width: Math.min(implicitWidth, 150 * setInterface.sr)
+                    text: setInterface.checking ? "· · ·" : setInterface.tip_test_server
+                    wrapMode: Text.WordWrap
+                    horizontalAlignment: Text.AlignHCenter
+                    font.pixelSize: 12 * setInterface.sr
+                    color: setInterface.dark ? "#cfe0ff" : setInterface.skinColors
+                }
+                MouseArea {
+                    id: testArea
+                    anchors.fill: parent
+                    hoverEnabled: true
+                    cursorShape: Qt.PointingHandCursor
+                    onClicked: setInterface.testServer()
+                }
+            }
+        }
+
+        Text {
+            objectName: "serverResult"
+            width: parent.width
+            height: 14 * setInterface.sr
+            text: setInterface.resultText
+            elide: Text.ElideRight
+            font.pixelSize: 12 * setInterface.sr
+            color: setInterface.resultOk ? "#3aa55d" : "#f14034"
+        }
+
+        Text {
+            text: setInterface.tip_select_langue
+            font.pixelSize: 13 * setInterface.sr
+            color: setInterface.subColor
+        }
+        Flow {
+            width: parent.width
+            spacing: 8 * setInterface.sr
+            Repeater {
+                model: setInterface.langCodes
+                Rectangle {
+                    objectName: "lang_" + modelData
+                    property bool chosen: setInterface.selectedLang === modelData
+                    width: langName.implicitWidth + 26 * setInterface.sr
+                    height: 28 * setInterface.sr
+                    radius: height / 2
+                    activeFocusOnTab: true
+                    color: chosen ? setInterface.skinColors : (langArea.containsMouse || activeFocus ? (setInterface.dark ? "#2b2d38" : "#eef3fa") : setInterface.fieldColor)
+                    border.color: chosen ? setInterface.skinColors : setInterface.lineColor
+                    Behavior on color { ColorAnimation { duration: 120 } }
+                    Keys.onSpacePressed: setInterface.chooseLanguage(modelData)
+                    Keys.onReturnPressed: setInterface.chooseLanguage(modelData)
+                    Text {
+                        id: langName
+                        anchors.centerIn: parent
+                        text: httplanguagePackage.getLangName(modelData) || modelData
+                        font.pixelSize: 13 * setInterface.sr
+                        color: parent.chosen ? "#ffffff" : setInterface.textColor
+                    }
+                    MouseArea {
+                        id: langArea
+                        anchors.fill: parent
+                        hoverEnabled: true
+                        cursorShape: Qt.PointingHandCursor
+                        onClicked: setInterface.chooseLanguage(modelData)
+                    }
+                }
+            }
+            Text {
+                visible: setInterface.langCodes.length === 0
+                height: 28 * setInterface.sr
+                verticalAlignment: Text.AlignVCenter
+                text: "—"
+                color: setInterface.subColor
+                font.pixelSize: 13 * setInterface.sr
+            }
+        }
+
+        Text {
+            text: setInterface.tip_server_address
+            font.pixelSize: 13 * setInterface.sr
+            color: setInterface.subColor
+        }
+        Rectangle {
+            width: parent.width
+            height: 66 * setInterface.sr
+            radius: 4 * setInterface.sr
+            color: "transparent"
+            border.color: setInterface.lineColor
+            ListView {
+                id: serverList
+                anchors.fill: parent
+                anchors.margins: 1
+                clip: true
+                model: setInterface.servers
+                boundsBehavior: Flickable.StopAtBounds
+                ScrollBar.vertical: ScrollBar {}
+                delegate: Rectangle {
+                    width: ListView.view.width
+                    height: 27 * setInterface.sr
+                    property bool current: setInterface.plainAddress(addressField.text) === modelData
+                    color: current ? (setInterface.dark ? "#2b2d38" : "#eaf2ff")
+                                   : serverArea.containsMouse ? (setInterface.dark ? "#262832" : "#f5f7fa") : "transparent"
+                    Rectangle {
+                        visible: parent.current
+                        width: 3 * setInterface.sr
+                        height: parent.height
+                        color: setInterface.skinColors
+                    }
+                    Text {
+                        x: 12 * setInterface.sr
+                        anchors.verticalCenter: parent.verticalCenter
+                        width: parent.width - 70 * setInterface.sr
+                        text: modelData
+                        elide: Text.ElideMiddle
+                        font.pixelSize: 12 * setInterface.sr
+                        color: setInterface.textColor
+                    }
+                    Text {
+                        anchors.right: serverRemove.left
+                        anchors.rightMargin: 8 * setInterface.sr
+                        anchors.verticalCenter: parent.verticalCenter
+                        text: configData.getServerAddressLangue(modelData)
+                        font.pixelSize: 11 * setInterface.sr
+                        color: setInterface.subColor
+                    }
+                    MouseArea {
+                        id: serverArea
+                        anchors.fill: parent
+                        hoverEnabled: true
+                        onClicked: {
+                            addressField.text = modelData
+                            setInterface.selectedLang = configData.getServerAddressLangue(modelData)
+                            setInterface.langCodes = []
+                            httplanguagePackage.getLangPackages(modelData)
+                        }
+                    }
+                    Text {
+                        id: serverRemove
+                        anchors.right: parent.right
+                        anchors.rightMargin: 10 * setInterface.sr
+                        anchors.verticalCenter: parent.verticalCenter
+                        text: "\u2715"
+                        font.pixelSize: 11 * setInterface.sr
+                        color: removeArea.containsMouse ? "#f14034" : setInterface.subColor
+                        opacity: serverArea.containsMouse || removeArea.containsMouse ? 1 : 0.4
+                        MouseArea {
+                            id: removeArea
+                            anchors.fill: parent
+                            anchors.margins: -6 * setInterface.sr
+                            hoverEnabled: true
+                            onClicked: {
+                                configData.removeServerAddress(modelData)
+                                setInterface.servers = configData.getServerAddress()
+                            }
+                        }
+                    }
+                }
+                Text {
+                    anchors.centerIn: parent
+                    visible: serverList.count === 0
+                    text: setInterface.tip_no_contents
+                    font.pixelSize: 12 * setInterface.sr
+                    color: setInterface.subColor
+                }
+            }
+        }
+    }
+
+    Row {
+        anchors.right: parent.right
+        anchors.rightMargin: 28 * sr
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 16 * sr
+        spacing: 10 * sr
+        Repeater {
+            model: 2
+            Rectangle {
+                objectName: index === 1 ? "serverOk" : "serverCancel"
+                property bool primary: index === 1
+                width: Math.max(84 * setInterface.sr, buttonText.implicitWidth + 28 * setInterface.sr)
+                height: 34 * setInterface.sr
+                radius: 4 * setInterface.sr
+                activeFocusOnTab: true
+                color: primary ? (buttonArea.pressed ? setInterface.hextoPressHex(setInterface.skinColors)
+                                  : buttonArea.containsMouse || activeFocus ? Qt.lighter(setInterface.skinColors, 1.08) : setInterface.skinColors)
+                               : (buttonArea.pressed ? (setInterface.dark ? "#30323d" : "#e3e8ef")
+                                  : buttonArea.containsMouse || activeFocus ? (setInterface.dark ? "#2b2d38" : "#f0f3f7") : "transparent")
+                border.color: primary ? "transparent" : setInterface.lineColor
+                function activate() { primary ? setInterface.save() : setInterface.sigCancelBtn() }
+                Keys.onReturnPressed: activate()
+                Keys.onSpacePressed: activate()
+                Text {
+                    id: buttonText
+                    anchors.centerIn: parent
+                    text: primary ? setInterface.tip_ok : setInterface.tip_cancel
+                    font.pixelSize: 13 * setInterface.sr
+                    color: primary ? "#ffffff" : setInterface.textColor
+                }
+                MouseArea {
+                    id: buttonArea
+                    anchors.fill: parent
+                    hoverEnabled: true
+                    cursorShape: Qt.PointingHandCursor
+                    onClicked: parent.activate()
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,224 @@
+import QtQuick 2.12
+import QtGraphicalEffects 1.12
+
+// The toolbar at the left of the main frame: avatar, the section buttons with the unread badge,
+// and at the bottom the portal jump, skins and the settings list.
+Rectangle {
+    id: toolbarIWidget
+    property int loginModel: 0
+    property string skinColors: "#0183FF"
+    property int currentIndex: 0
+    property int unreadNumber: 0
+    property string avatarPath: "qrc:/images/defaulticon.png"
+    property bool online: true
+    property var tipTexts: ["", "", "", "", "", "", ""]
+    property int hoverIndex: -1
+    readonly property real sr: Math.max(1, screenRate)
+    readonly property bool dark: loginModel === 2
+
+    signal sigSelectSection(int types)
+    signal sigSetList()
+    signal sigSkinList()
+    signal sigJumpPortal()
+    signal sigTipInforPostion(int types, int mouseXpos, int mouseYpos)
+    signal sigHideTip()
+    signal modifyXposition(int positions)
+    signal modifyYposition(int positions)
+
+    function hextoPressHex(hex) {
+        return Qt.darker(hex, 1.18).toString()
+    }
+
+    gradient: Gradient {
+        GradientStop { position: 0.0; color: toolbarIWidget.dark ? "#20212a" : Qt.lighter(toolbarIWidget.skinColors, 1.06) }
+        GradientStop { position: 1.0; color: toolbarIWidget.dark ? "#17181e" : toolbarIWidget.hextoPressHex(toolbarIWidget.skinColors) }
+    }
+
+    // Dragging the bar moves the window.
+    MouseArea {
+        anchors.fill: parent
+        property point origin
+        onPressed: origin = Qt.point(mouse.x, mouse.y)
+        onPositionChanged: {
+            toolbarIWidget.modifyXposition(mouse.x - origin.x)
+            toolbarIWidget.modifyYposition(mouse.y - origin.y)
+        }
+    }
+
+    FunctionLeftanimation {
+        width: parent.width
+        height: 200 * toolbarIWidget.sr
+        visible: toolbarIWidget.loginModel === 1
+        running: visible && toolbarIWidget.visible
+    }
+
+    // The tip names a button once the cursor has rested on it.
+    Timer {
+        id: tipInforFuntion
+        interval: 800
+        property int types: -1
+        property point place
+        onTriggered: if (types >= 0) toolbarIWidget.sigTipInforPostion(types, place.x, place.y)
+    }
+    function hovered(types, item, inside) {
+        if (inside) {
+            hoverIndex = types
+            var p = item.mapToItem(toolbarIWidget, item.width, item.height / 2)
+            tipInforFuntion.types = types
+            tipInforFuntion.place = Qt.point(p.x, p.y)
+            tipInforFuntion.restart()
+        } else if (hoverIndex === types) {
+            hoverIndex = -1
+            tipInforFuntion.stop()
+            sigHideTip()
+        }
+    }
+
+    Rectangle {
+        id: avatar
+        anchors.horizontalCenter: parent.horizontalCenter
+        y: 30 * sr
+        width: 40 * sr
+        height: width
+        radius: width / 2
+        color: Qt.rgba(1, 1, 1, 0.7)
+        Image {
+            id: avatarImage
+            objectName: "toolbarAvatar"
+            anchors.fill: parent
+            anchors.margins: Math.max(1, 1.5 * toolbarIWidget.sr)
+            layer.enabled: true
+            layer.effect: OpacityMask {
+                maskSource: Rectangle { width: avatarImage.width; height: avatarImage.height; radius: width / 2 }
+            }
+            sourceSize: Qt.size(width * 2, height * 2)
+            fillMode: Image.PreserveAspectCrop
+            source: toolbarIWidget.avatarPath
+            onStatusChanged: if (status === Image.Error) source = "qrc:/images/defaulticon.png"
+        }
+    }
+    Rectangle {
+        anchors.right: avatar.right
+        anchors.bottom: avatar.bottom
+        width: 11 * sr
+        height: width
+        radius: width / 2
+        color: toolbarIWidget.online ? "#3ccf6e" : "#a0a7b4"
+        border.color: "#ffffff"
+        border.width: Math.max(1, 1.5 * sr)
+    }
+
+    Column {
+        id: sections
+        anchors.top: avatar.bottom
+        anchors.topMargin: 26 * sr
+        anchors.horizontalCenter: parent.horizontalCenter
+        spacing: 10 * sr
+        Repeater {
+            model: ["message", "group", "organization", "menu"]
+            Rectangle {
+                id: sectionButton
+                objectName: "section_" + modelData
+                property bool selected: toolbarIWidget.currentIndex === index
+                width: 44 * toolbarIWidget.sr
+                height: width
+                radius: 8 * toolbarIWidget.sr
+                color: selected ? Qt.rgba(1, 1, 1, toolbarIWidget.dark ? 0.12 : 0.24)
+                       : sectionArea.pressed ? Qt.rgba(0, 0, 0, 0.15)
+                       : sectionArea.containsMouse ? Qt.rgba(1, 1, 1, 0.12) : "transparent"
+                Behavior on color { ColorAnimation { duration: 120 } }
+                Rectangle {
+                    visible: sectionButton.selected && toolbarIWidget.dark
+                    anchors.left: parent.left
+                    anchors.verticalCenter: parent.verticalCenter
+                    anchors.leftMargin: -10 * toolbarIWidget.sr
+                    width: 3 * toolbarIWidget.sr
+                    height: parent.height * 0.6
+                    radius: width
+                    color: toolbarIWidget.skinColors === "#323448" ? "#8fa6ff" : toolbarIWidget.skinColors
+                }
+                Image {
+                    anchors.centerIn: parent
+                    width: 24 * toolbarIWidget.sr
+                    height: width
+                    sourceSize: Qt.size(width * 2, height * 2)
+                    source: "qrc:/images/" + modelData + ".svg"
+                    opacity: sectionButton.selected || sectionArea.containsMouse ? 1 : 0.78
+                }
+                Rectangle {
+                    objectName: "unreadBadge"
+                    visible: index === 0 && toolbarIWidget.unreadNumber > 0
+                    x: parent.width - width * 0.7
+                    y: -3 * toolbarIWidget.sr
+                    height: 17 * toolbarIWidget.sr
+                    width: Math.max(height, badgeText.implicitWidth + 9 * toolbarIWidget.sr)
+                    radius: height / 2
+                    color: "#f14034"
+                    border.color: "#ffffff"
+                    border.width: Math.max(1, toolbarIWidget.sr)
+                    Text {
+                        id: badgeText
+                        anchors.centerIn: parent
+                        text: toolbarIWidget.unreadNumber > 99 ? "99+" : String(toolbarIWidget.unreadNumber)
+                        color: "#ffffff"
+                        font.pixelSize: 10 * toolbarIWidget.sr
+                        font.bold: true
+                    }
+                }
+                MouseArea {
+                    id: sectionArea
+                    anchors.fill: parent
+                    hoverEnabled: true
+                    cursorShape: Qt.PointingHandCursor
+                    onContainsMouseChanged: toolbarIWidget.hovered(index, sectionButton, containsMouse)
+                    onClicked: {
+                        toolbarIWidget.currentIndex = index
+                        toolbarIWidget.sigSelectSection(index)
+                    }
+                }
+            }
+        }
+    }
+
+    Column {
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 18 * sr
+        anchors.horizontalCenter: parent.horizontalCenter
+        spacing: 8 * sr
+        Repeater {
+            model: ["portal", "skin", "list"]
+            Rectangle {
+                id: toolButton
+                objectName: "tool_" + modelData
+                width: 40 * toolbarIWidget.sr
+                height: width
+                radius: 8 * toolbarIWidget.sr
+                color: toolArea.pressed ? Qt.rgba(0, 0, 0, 0.15) : toolArea.containsMouse ? Qt.rgba(1, 1, 1, 0.14) : "transparent"
+                Image {
+                    anchors.centerIn: parent
+                    width: 22 * toolbarIWidget.sr
+                    height: width
+                    sourceSize: Qt.size(width * 2, height * 2)
+                    source: "qrc:/images/" + modelData + ".svg"
+                    opacity: toolArea.containsMouse ? 1 : 0.78
+                }
+                MouseArea {
+                    id: toolArea
+                    anchors.fill: parent
+                    hoverEnabled: true
+                    cursorShape: Qt.PointingHandCursor
+                    onContainsMouseChanged: toolbarIWidget.hovered(4 + index, toolButton, containsMouse)
+                    onClicked: {
+                        toolbarIWidget.sigHideTip()
+                        if (index === 0)
+                            toolbarIWidget.sigJumpPortal()
+                        else if (index === 1)
+                            toolbarIWidget.sigSkinList()
+                        else
+                            toolbarIWidget.sigSetList()
+                    }
+                }
+            }
+        }
+    }
+}
