@@ -1,31 +1,37 @@
 #pragma once
 
+#include <QMap>
 #include <QMutex>
 #include <QObject>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 
+class MemberRecord;
+
 // What the signed-in user's work needs everywhere: the access token, the user id, the system
-// information, the messaging service address and the online and visible user sets.
+// information, the messaging service address and the online and visible user sets; plus a cache
+// of user records fetched on demand and the list of users a group view asks for.
 class ParameterInfor : public QObject
 {
     Q_OBJECT
 public:
     static ParameterInfor *instance();
 
-    void setToken(const QString &token) { m_token = token; }
-    QString token() const { return m_token; }
-    void setUserId(const QString &id) { m_userId = id; }
-    QString userId() const { return m_userId; }
-    void setSystemInfo(const QString &info) { m_systemInfo = info; }
-    QString systemInfo() const { return m_systemInfo; }
-    void setImHost(const QString &host) { m_imHost = host; }
-    QString imHost() const { return m_imHost; }
-    void setImPort(const QString &port) { m_imPort = port; }
-    QString imPort() const { return m_imPort; }
-    void setImPortHttps(const QString &port) { m_imPortHttps = port; }
-    QString imPortHttps() const { return m_imPortHttps; }
+    // The QR-code loader writes these from its own thread while the documents may read them,
+    // so they sit behind a lock.
+    void setToken(const QString &token);
+    QString token() const;
+    void setUserId(const QString &id);
+    QString userId() const;
+    void setSystemInfo(const QString &info);
+    QString systemInfo() const;
+    void setImHost(const QString &host);
+    QString imHost() const;
+    void setImPort(const QString &port);
+    QString imPort() const;
+    void setImPortHttps(const QString &port);
+    QString imPortHttps() const;
 
     // The online set is changed from the messaging network thread, hence the mutex.
     bool isOnline(const QString &id) const;
@@ -40,12 +46,31 @@ public:
     void clearVisibleUsers() { m_visibleUsers.clear(); }
     int visibleUserCount() const { return m_visibleUsers.size(); }
 
+    // One field of a cached user ("user_name", "dept_name", "role_name", "phone_number",
+    // "email"; anything else reads empty). An uncached user is fetched first, blocking the
+    // caller for at most one bounded request; a user the server does not return reads empty
+    // and is asked for again next time.
+    QString userField(const QString &userId, const QString &field);
+    bool hasUser(const QString &userId) const;
+    // The group request list: ids appended one by one, fetched together by requestGroupUsers().
+    void appendGroupUser(const QString &userId);
+    void clearGroupUsers();
+    QStringList groupUsers() const;
+    // Fetches every user of the group request list into the cache with one request (nothing
+    // when the list is empty); the list itself stays.
+    void requestGroupUsers();
+
 signals:
     void sigOnlineUsersChange(const QStringList &list, int statusa);
 
 private:
     ParameterInfor() = default;
 
+    // Puts the records into the cache, each under its user id, replacing (and deleting) any
+    // record held for that id. Takes ownership of every record.
+    void storeUsers(const QList<MemberRecord *> &records);
+
+    mutable QMutex m_valuesMutex;
     QString m_token;
     QString m_userId;
     QString m_systemInfo;
@@ -55,4 +80,7 @@ private:
     mutable QMutex m_onlineMutex;
     QSet<QString> m_onlineUsers;
     QSet<QString> m_visibleUsers;
+    mutable QMutex m_cacheMutex;
+    QMap<QString, MemberRecord *> m_userCache;
+    QStringList m_groupUsers;
 };

@@ -1,0 +1,169 @@
+#include "handlthreaddata.h"
+
+#include "config/configfile.h"
+#include "logging.h"
+#include "signin/loginreply.h"
+#include "signin/parameterinfor.h"
+#include "signin/replyenvelope.h"
+#include "signin/serverrequest.h"
+#include "signin/signinwait.h"
+
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QScopedPointer>
+#include <QTimer>
+
+#include <chrono>
+
+namespace {
+
+// How often a poll waiting for its reply looks at the stop flag.
+constexpr int stopCheckMs = 50;
+
+} // namespace
+
+HandlThreaddata::HandlThreaddata(QObject *parent) : QThread(parent) {}
+
+HandlThreaddata::~HandlThreaddata()
+{
+    setStopFlag(true);
+    // Both waits of the loop end on the flag, so this returns at once.
+    wait();
+}
+
+void HandlThreaddata::startQrPolling(const QString &nonce, const QString &loginKey)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_nonce = nonce;
+        m_loginKey = loginKey;
+        m_stop = false;
+        if (m_looping)
+            return;
+        m_looping = true;
+    }
+    // A loader that has left its loop is only winding down.
+    wait();
+    start(QThread::InheritPriority);
+}
+
+void HandlThreaddata::setStopFlag(bool stop)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stop = stop;
+    }
+    m_wake.notify_all();
+}
+
+bool HandlThreaddata::setStopFlagAndWait(bool stop)
+{
+    setStopFlag(stop);
+    return wait(unsigned(SigninWait::limitMs() + pauseMs));
+}
+
+bool HandlThreaddata::stopFlag() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_stop;
+}
+
+void HandlThreaddata::run()
+{
+    QNetworkAccessManager manager;
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_stop) {
+                m_looping = false;
+                break;
+            }
+        }
+        if (poll(manager))
+            setStopFlag(true);
+        pause();
+    }
+}
+
+void HandlThreaddata::pause()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_wake.wait_for(lock, std::chrono::milliseconds(pauseMs), [this] { return m_stop; });
+}
+
+bool HandlThreaddata::poll(QNetworkAccessManager &manager)
+{
+    QVector<QPair<QString, QString>> fields;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        fields = {{QStringLiteral("nonce_str"), m_nonce},
+                  {QStringLiteral("login_key"), m_loginKey}};
+    }
+    const QString language = ConfigFile::instance()->currentServerLanguage();
+    if (!language.isEmpty())
+        fields.append({QStringLiteral("local"), language});
+    const QNetworkRequest request = ServerRequest::make(
+        ServerRequest::currentBaseUrl() + QStringLiteral("api/auth/qrcode/sign-on"),
+        ServerRequest::Body::Form);
+    QScopedPointer<QNetworkReply> reply(manager.post(request, ServerRequest::formBody(fields)));
+
+    {
+        QEventLoop loop;
+        QTimer limit;
+        limit.setSingleShot(true);
+        QTimer stopCheck;
+        QObject::connect(reply.data(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+        QObject::connect(&stopCheck, &QTimer::timeout, &loop, [this, &loop] {
+            if (stopFlag())
+                loop.quit();
+        });
+        limit.start(SigninWait::limitMs());
+        stopCheck.start(stopCheckMs);
+        if (!reply->isFinished())
+            loop.exec();
+    }
+    if (!reply->isFinished()) {
+        reply->abort();
+        // Stopped from outside: whatever the answer would have been is no longer wanted.
+        if (stopFlag())
+            return false;
+        qCDebug(lcSignin) << "QR sign-on poll did not answer in time";
+    }
+
+    const QByteArray body =
+        reply->error() == QNetworkReply::NoError ? reply->readAll() : QByteArray();
+    QJsonParseError parseError{};
+    QJsonDocument::fromJson(body, &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        qCDebug(lcSignin) << "QR sign-on reply unreadable:" << body.left(200);
+        emit sigLoginStatus(false, 2, QString());
+        return false;
+    }
+    const ReplyEnvelope envelope = ReplyEnvelope::fromBody(body);
+    if (!envelope.answered())
+        return false;
+    if (!envelope.success()) {
+        const QJsonObject error =
+            envelope.object().value(QLatin1String("errors")).toArray().first().toObject();
+        qCDebug(lcSignin) << "QR sign-on refused:" << error.value(QLatin1String("code")).toString()
+                          << error.value(QLatin1String("message")).toString();
+        return false;
+    }
+
+    const LoginReply login = LoginReply::read(envelope);
+    if (!login.usable()) {
+        qCDebug(lcSignin) << "QR sign-on reply without token or user:" << body.left(200);
+        emit sigLoginStatus(false, 2, QString());
+        return false;
+    }
+    login.distribute();
+    ParameterInfor::instance()->setToken(login.token());
+    emit sigLoginName(login.userId(), login.userName());
+    emit sigLoginStatus(true, 2, QString());
+    return true;
+}

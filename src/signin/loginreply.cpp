@@ -1,0 +1,125 @@
+#include "loginreply.h"
+
+#include "config/configfile.h"
+#include "logging.h"
+#include "messaging/sockethandl.h"
+#include "reminders/menumodel.h"
+#include "signin/parameterinfor.h"
+#include "signin/replyenvelope.h"
+#include "signin/signinjson.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cmath>
+
+using tarnex::signin::textOf;
+
+namespace {
+
+QJsonObject member(const QJsonObject &object, const char *name)
+{
+    return object.value(QLatin1String(name)).toObject();
+}
+
+QString roleNameOf(const QJsonObject &user)
+{
+    const QJsonValue manyRoles = user.value(QLatin1String("user_has_many_role"));
+    if (manyRoles.isArray()) {
+        const QJsonArray roles = manyRoles.toArray();
+        for (const QJsonValue &role : roles) {
+            const QString name =
+                textOf(member(role.toObject(), "has_one_role").value(QLatin1String("role_name")));
+            if (!name.isEmpty())
+                return name;
+        }
+        return QString();
+    }
+    const QJsonArray roles = user.value(QLatin1String("roles")).toArray();
+    for (const QJsonValue &role : roles) {
+        const QString name = textOf(role.toObject().value(QLatin1String("role_name")));
+        if (!name.isEmpty())
+            return name;
+    }
+    return QString();
+}
+
+// request_time: milliseconds since the epoch, usually as decimal text. Anything that is not a
+// whole number leaves the messaging clock alone rather than setting it to the epoch.
+bool readClock(const QJsonValue &value, qint64 *clock)
+{
+    bool ok = false;
+    if (value.isString()) {
+        *clock = value.toString().trimmed().toLongLong(&ok);
+    } else if (value.isDouble()) {
+        const double number = value.toDouble();
+        ok = std::isfinite(number) && std::trunc(number) == number && std::abs(number) <= 9e15;
+        if (ok)
+            *clock = qint64(number);
+    }
+    return ok;
+}
+
+} // namespace
+
+LoginReply LoginReply::read(const ReplyEnvelope &envelope)
+{
+    LoginReply reply;
+    reply.m_body = envelope.body();
+    const QJsonObject data = envelope.dataObject();
+    reply.m_token = textOf(data.value(QLatin1String("token")));
+
+    const QJsonValue clientUrl = data.value(QLatin1String("client_url"));
+    reply.m_hasClientUrl = clientUrl.isString();
+    reply.m_clientUrl = clientUrl.toString();
+
+    const QJsonObject user = member(data, "current_user");
+    reply.m_userId = textOf(user.value(QLatin1String("user_id")));
+    reply.m_userName = textOf(user.value(QLatin1String("user_name")));
+    if (user.contains(QLatin1String("user_has_one_system_info"))) {
+        reply.m_deptName = textOf(member(member(user, "user_has_one_system_info"),
+                                         "user_system_info_belongs_to_department")
+                                      .value(QLatin1String("dept_name")));
+    } else {
+        reply.m_deptName = textOf(user.value(QLatin1String("dept_name")));
+    }
+
+    const QJsonValue userSystemInfo = user.value(QLatin1String("system_info"));
+    const QJsonObject systemInfo =
+        userSystemInfo.isObject() ? userSystemInfo.toObject() : member(data, "system_info");
+    reply.m_systemInfo =
+        QString::fromUtf8(QJsonDocument(systemInfo).toJson(QJsonDocument::Indented));
+    reply.m_roleName = roleNameOf(user);
+
+    const QJsonObject im = member(data, "im_config");
+    reply.m_imHost = textOf(im.value(QLatin1String("IM_HOST")));
+    reply.m_imPort = textOf(im.value(QLatin1String("IM_PORT")));
+    reply.m_imPortHttps = textOf(im.value(QLatin1String("IM_PORT_HTTPS")));
+
+    const QJsonValue requestTime = data.value(QLatin1String("request_time"));
+    if (!textOf(requestTime).isEmpty())
+        reply.m_hasServerClock = readClock(requestTime, &reply.m_serverClock);
+    return reply;
+}
+
+void LoginReply::distribute() const
+{
+    MenuModel::instance()->setMenuData(m_body);
+    if (m_hasClientUrl) {
+        ConfigFile::instance()->setWebSystemIp(m_clientUrl);
+        ConfigFile::instance()->setClientUrlFlag(true);
+    }
+    if (m_hasServerClock)
+        SocketHandl::instance()->setServerClock(m_serverClock);
+
+    ParameterInfor *parameters = ParameterInfor::instance();
+    parameters->setImPortHttps(m_imPortHttps);
+    parameters->setImHost(m_imHost);
+    parameters->setImPort(m_imPort);
+    parameters->setUserId(m_userId);
+    parameters->setSystemInfo(m_systemInfo);
+
+    SocketHandl::instance()->setLoginIdentity(m_userId, m_deptName, m_roleName);
+    qCDebug(lcSignin) << "signed in as" << m_userId << m_userName << m_deptName << m_roleName;
+}

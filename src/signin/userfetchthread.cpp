@@ -1,0 +1,96 @@
+#include "userfetchthread.h"
+
+#include "directory/directoryjson.h"
+#include "directory/memberrecord.h"
+#include "logging.h"
+#include "signin/replyenvelope.h"
+#include "signin/serverrequest.h"
+#include "signin/signinjson.h"
+#include "signin/signinwait.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QScopedPointer>
+
+using tarnex::signin::textOf;
+
+namespace {
+
+// Time for the thread to wind down after its request has given up.
+constexpr int joinGraceMs = 5000;
+
+void deleteRecord(MemberRecord *record)
+{
+    qDeleteAll(record->roles);
+    delete record;
+}
+
+} // namespace
+
+UserFetchThread::UserFetchThread(const QNetworkRequest &request, const QByteArray &body)
+    : m_request(request), m_body(body)
+{}
+
+UserFetchThread::~UserFetchThread()
+{
+    for (MemberRecord *record : qAsConst(m_records))
+        deleteRecord(record);
+}
+
+QList<MemberRecord *> UserFetchThread::fetch(std::unique_ptr<UserFetchThread> thread)
+{
+    thread->start(QThread::InheritPriority);
+    if (!thread->wait(SigninWait::limitMs() + joinGraceMs)) {
+        qCWarning(lcSignin) << "user fetch did not end in time; its result is dropped";
+        UserFetchThread *orphan = thread.release();
+        connect(orphan, &QThread::finished, orphan, &QObject::deleteLater);
+        if (orphan->isFinished())
+            orphan->deleteLater();
+        return {};
+    }
+    QList<MemberRecord *> records;
+    records.swap(thread->m_records);
+    return records;
+}
+
+MemberRecord *UserFetchThread::buildRecord(const QJsonObject &user)
+{
+    auto *record = new MemberRecord;
+    record->user_id = textOf(user.value(QLatin1String("user_id")));
+    record->user_name = textOf(user.value(QLatin1String("user_name")));
+    record->dept_name = textOf(user.value(QLatin1String("user_has_one_system_info"))
+                                   .toObject()
+                                   .value(QLatin1String("user_system_info_belongs_to_department"))
+                                   .toObject()
+                                   .value(QLatin1String("dept_name")));
+    const QJsonObject info = user.value(QLatin1String("user_has_one_info")).toObject();
+    record->email = textOf(info.value(QLatin1String("email")));
+    record->phone_number = textOf(info.value(QLatin1String("phone_number")));
+    const QJsonArray roles = user.value(QLatin1String("user_has_many_role")).toArray();
+    for (const QJsonValue &value : roles) {
+        const QJsonObject role = value.toObject().value(QLatin1String("has_one_role")).toObject();
+        auto *entry = new RoleRecord;
+        entry->role_id = DirectoryJson::decimalText(role.value(QLatin1String("role_id")));
+        entry->role_name = textOf(role.value(QLatin1String("role_name")));
+        record->roles.append(entry);
+    }
+    return record;
+}
+
+void UserFetchThread::run()
+{
+    QNetworkAccessManager manager;
+    QScopedPointer<QNetworkReply> reply(m_body.isNull() ? manager.get(m_request)
+                                                        : manager.post(m_request, m_body));
+    if (!ServerRequest::waitFor(reply.data(), SigninWait::limitMs()))
+        qCDebug(lcSignin) << "user fetch" << m_request.url() << "did not answer in time";
+    const ReplyEnvelope envelope = ReplyEnvelope::fromReply(reply.data());
+    if (!envelope.success()) {
+        qCDebug(lcSignin) << "user fetch" << m_request.url() << "failed:" << envelope.errorMessage()
+                          << envelope.body().left(200);
+        return;
+    }
+    m_records = readReply(envelope);
+}
