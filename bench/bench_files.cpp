@@ -1,0 +1,309 @@
+// Chat files over loopback through the reference server: the chunked upload of a large file and
+// the download of an equally large attachment, each against curl moving the same bytes to and
+// from the same server in the same run. Prints throughput, the ratio to curl and the client's
+// peak memory increase (peak RSS over the RSS before the transfer).
+//
+// usage: bench_files [MiB]   (default 1024)
+#include "referenceserver.h"
+#include "testenvironment.h"
+
+#include "config/configfile.h"
+#include "files/downloadfile.h"
+#include "files/filemessageengine.h"
+#include "signin/parameterinfor.h"
+#include "signin/replyenvelope.h"
+#include "signin/serverrequest.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+
+// The engine is not what is measured: its calls cost nothing here.
+class QuietEngine : public FileMessageEngine
+{
+public:
+    QString userId() const override { return QStringLiteral("1"); }
+    void setPendingFileSize(qint64) override {}
+    void setUploadFilePath(const QString &) override {}
+    void setAttachmentId(const QString &id) override { attachmentId = id; }
+    QString currentMessageId() const override { return QStringLiteral("1"); }
+    QString sendPrivateInfor(const QString &, const QString &, const QString &, const QString &,
+                             const QString &, int, bool) override
+    {
+        return QStringLiteral("1");
+    }
+    QString sendGroupInfor(const QString &, const QString &, const QString &, const QString &,
+                           const QString &, const QString &, int, bool) override
+    {
+        return QStringLiteral("1");
+    }
+    void removeMessage(const QString &, const QString &) override {}
+    QString attachmentId;
+};
+
+qint64 statusKb(const QByteArray &field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
+}
+
+// Starts a fresh peak: VmHWM falls back to the current RSS.
+void resetPeak()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+// Runs the event loop (never sleeping, unlike QTest::qWaitFor) until `done` holds.
+void runUntil(const std::function<bool()> &done)
+{
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    check.start(5);
+    if (!done())
+        loop.exec();
+}
+
+bool signIn(const ReferenceServer &server)
+{
+    ConfigFile::instance()->setMainConfig(QStringLiteral("currentServerIp"), server.address());
+    QNetworkAccessManager manager;
+    QNetworkReply *reply = manager.post(
+        ServerRequest::make(ServerRequest::currentBaseUrl() + QStringLiteral("api/auth/login")),
+        ServerRequest::formBody({{QStringLiteral("user_account"), QStringLiteral("zhangwei")},
+                                 {QStringLiteral("password"), QStringLiteral("123456")}}));
+    ServerRequest::waitFor(reply, 20000);
+    const ReplyEnvelope envelope = ReplyEnvelope::fromReply(reply);
+    delete reply;
+    ParameterInfor::instance()->setToken(
+        envelope.dataObject().value(QLatin1String("token")).toString());
+    return envelope.success();
+}
+
+bool writeFile(const QString &path, qint64 size)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QByteArray block(1 << 20, Qt::Uninitialized);
+    for (int i = 0; i < block.size(); ++i)
+        block[i] = char((i * 13 + 5) & 0xff);
+    for (qint64 at = 0; at < size; at += block.size()) {
+        const qint64 length = qMin<qint64>(block.size(), size - at);
+        block[0] = char(at >> 20); // no two blocks alike
+        if (file.write(block.constData(), length) != length)
+            return false;
+    }
+    return true;
+}
+
+QString sha256Of(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(&file);
+    return QString::fromLatin1(hash.result().toHex());
+}
+
+struct Figures
+{
+    double seconds = 0;
+    qint64 peakKb = 0; // peak RSS increase
+    bool ok = false;
+};
+
+double mbPerSecond(qint64 bytes, double seconds)
+{
+    return seconds > 0 ? bytes / 1e6 / seconds : 0;
+}
+
+Figures ourUpload(const QString &source, QuietEngine &engine)
+{
+    Figures figures;
+    DownloadFile files;
+    QSignalSpy failed(&files, &DownloadFile::sigUploadFile);
+    resetPeak();
+    const qint64 before = statusKb("VmRSS");
+    QElapsedTimer timer;
+    timer.start();
+    files.loaclFileToNetwork(source, QStringLiteral("1"), QStringLiteral("2"), QString(),
+                             QStringLiteral("file"), QStringLiteral("2"));
+    runUntil([&] { return !files.uploadBusy(); });
+    figures.seconds = timer.nsecsElapsed() / 1e9;
+    figures.peakKb = statusKb("VmHWM") - before;
+    figures.ok = failed.isEmpty() && !engine.attachmentId.isEmpty();
+    return figures;
+}
+
+Figures ourDownload(const QString &id, const QString &target)
+{
+    Figures figures;
+    DownloadFile files;
+    QSignalSpy failed(&files, &DownloadFile::sigUploadFile);
+    resetPeak();
+    const qint64 before = statusKb("VmRSS");
+    QElapsedTimer timer;
+    timer.start();
+    files.dwonloadFileToLoacl(id, target);
+    runUntil([&] { return !files.downloadBusy(); });
+    figures.seconds = timer.nsecsElapsed() / 1e9;
+    figures.peakKb = statusKb("VmHWM") - before;
+    figures.ok = failed.isEmpty();
+    return figures;
+}
+
+double runCurl(const QStringList &arguments)
+{
+    QProcess curl;
+    curl.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QElapsedTimer timer;
+    timer.start();
+    curl.start(QStringLiteral("curl"), arguments);
+    if (!curl.waitForFinished(3600 * 1000) || curl.exitCode() != 0)
+        return -1;
+    return timer.nsecsElapsed() / 1e9;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    tarnexIsolateHome();
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QLoggingCategory::setFilterRules(QStringLiteral("tarnex.*.debug=false"));
+    const qint64 mib = argc > 1 ? QByteArray(argv[1]).toLongLong() : 1024;
+    const qint64 size = mib * 1024 * 1024;
+    QTextStream out(stdout);
+
+    if (QStandardPaths::findExecutable(QStringLiteral("curl")).isEmpty()) {
+        out << "curl is not installed\n";
+        return 1;
+    }
+    ReferenceServer server;
+    if (!server.start() || !signIn(server)) {
+        out << "reference server failed: " << server.output() << '\n';
+        return 1;
+    }
+    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/tarnex-bench-files-XXXXXX"));
+    const QString source = dir.filePath(QStringLiteral("source.bin"));
+    if (!writeFile(source, size)) {
+        out << "cannot write " << source << '\n';
+        return 1;
+    }
+    QuietEngine engine;
+    FileMessageEngine::replace(&engine);
+    const QString token = ParameterInfor::instance()->token();
+    const QString base = ServerRequest::currentBaseUrl();
+
+    // Upload: ours, then curl sending the same chunks on one connection.
+    const Figures up = ourUpload(source, engine);
+    const QJsonObject stored =
+        server.hook(QStringLiteral("files-info"), {{QStringLiteral("id"), engine.attachmentId},
+                                                   {QStringLiteral("sha256"), true}});
+    const bool upIntact =
+        up.ok && stored.value(QLatin1String("sha256")).toString() == sha256Of(source);
+
+    const int chunks = DownloadFile::chunkCountFor(size);
+    QStringList curlUp{QStringLiteral("-s"), QStringLiteral("-o"), QStringLiteral("/dev/null")};
+    {
+        QFile file(source);
+        file.open(QIODevice::ReadOnly);
+        for (int i = 0; i < chunks; ++i) {
+            const QString piece = dir.filePath(QStringLiteral("chunk%1").arg(i));
+            QFile chunk(piece);
+            chunk.open(QIODevice::WriteOnly);
+            chunk.write(file.read(DownloadFile::chunkSize));
+            if (i > 0)
+                curlUp << QStringLiteral("--next") << QStringLiteral("-s") << QStringLiteral("-o")
+                       << QStringLiteral("/dev/null");
+            curlUp << QStringLiteral("-H")
+                   << QStringLiteral("Content-Type: application/json;charset=UTF-8")
+                   << QStringLiteral("-H") << QStringLiteral("Authorization: Bearer ") + token
+                   << QStringLiteral("--data-binary") << QLatin1Char('@') + piece
+                   << base +
+                          QStringLiteral("api/attachment/upload?chunk=%1&chunks=%2&name=curl.bin")
+                              .arg(i)
+                              .arg(chunks);
+        }
+    }
+    const double curlUpSeconds = runCurl(curlUp);
+    for (int i = 0; i < chunks; ++i)
+        QFile::remove(dir.filePath(QStringLiteral("chunk%1").arg(i)));
+
+    // Download: an attachment of the same size, ours then curl's.
+    const QString id = server
+                           .hook(QStringLiteral("files-create"),
+                                 {{QStringLiteral("size"), double(size)},
+                                  {QStringLiteral("name"), QStringLiteral("big.bin")}})
+                           .value(QLatin1String("attachment_id"))
+                           .toString();
+    const QString ours = dir.filePath(QStringLiteral("ours.bin"));
+    const Figures down = ourDownload(id, ours);
+    const bool downIntact = down.ok && QFileInfo(ours).size() == size;
+    QFile::remove(ours);
+    const QString theirs = dir.filePath(QStringLiteral("curl.bin"));
+    const double curlDownSeconds =
+        runCurl({QStringLiteral("-s"), QStringLiteral("-o"), theirs,
+                 base + QStringLiteral("api/attachment/index/") + id +
+                     QStringLiteral("?api_token=") + token + QStringLiteral("&operate=download")});
+    QFile::remove(theirs);
+    FileMessageEngine::replace(nullptr);
+
+    const double upMb = mbPerSecond(size, up.seconds);
+    const double curlUpMb = mbPerSecond(size, curlUpSeconds);
+    const double downMb = mbPerSecond(size, down.seconds);
+    const double curlDownMb = mbPerSecond(size, curlDownSeconds);
+    out << QStringLiteral("%1 MiB over loopback, %2 chunks of 5 MiB\n").arg(mib).arg(chunks);
+    out << QStringLiteral("%1 %2 %3 %4 %5\n")
+               .arg(QStringLiteral("direction"), -10)
+               .arg(QStringLiteral("ours MB/s"), 10)
+               .arg(QStringLiteral("curl MB/s"), 10)
+               .arg(QStringLiteral("ratio"), 7)
+               .arg(QStringLiteral("peak +MiB"), 10);
+    const auto row = [&](const QString &name, double ourMb, double curlMb, qint64 peakKb,
+                         bool intact) {
+        out << QStringLiteral("%1 %2 %3 %4 %5%6\n")
+                   .arg(name, -10)
+                   .arg(ourMb, 10, 'f', 1)
+                   .arg(curlMb, 10, 'f', 1)
+                   .arg(curlMb > 0 ? ourMb / curlMb : 0, 7, 'f', 2)
+                   .arg(peakKb / 1024.0, 10, 'f', 1)
+                   .arg(intact ? QString() : QStringLiteral("  (transfer FAILED)"));
+    };
+    row(QStringLiteral("upload"), upMb, curlUpMb, up.peakKb, upIntact);
+    row(QStringLiteral("download"), downMb, curlDownMb, down.peakKb, downIntact);
+    out << "targets: ratio >= 0.50 each way, peak < 16 MiB\n";
+    out.flush();
+    server.stop();
+    return upIntact && downIntact ? 0 : 1;
+}

@@ -1,0 +1,314 @@
+#include "configdata.h"
+
+#include "config/configfile.h"
+#include "desktop/dockclick.h"
+#include "files/filemessageengine.h"
+#include "messaging/facefilehandl.h"
+#include "messaging/sockethandl.h"
+#include "platform/autostart.h"
+#include "platform/localpath.h"
+#include "signin/parameterinfor.h"
+#include "update/versionrequest.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace {
+
+ConfigFile *store()
+{
+    return ConfigFile::instance();
+}
+
+} // namespace
+
+ConfigData::ConfigData(QObject *parent)
+    : QObject(parent), m_versionRequest(new VersionRequest(this))
+{
+    connect(DockClick::instance(), &DockClick::sigDockClick, this, &ConfigData::sigDockClick);
+    connect(m_versionRequest, &VersionRequest::sigUpdateDataInfor, this,
+            &ConfigData::sigUpdateDataInfor);
+}
+
+QString ConfigData::getCurrentMainFile(const QString &confiles)
+{
+    return store()->getMainConfig(confiles);
+}
+
+void ConfigData::setCurrentMainFile(const QString &name, const QString &confiles)
+{
+    store()->setMainConfig(confiles, name);
+}
+
+void ConfigData::addServerAddress(const QString &address, const QString &langues)
+{
+    store()->addServerAddress(address, langues);
+    emit sigAddServerAddress();
+}
+
+void ConfigData::addServerAddress(const QString &address)
+{
+    addServerAddress(address, QString());
+}
+
+QStringList ConfigData::getServerAddress()
+{
+    return store()->getServerAddress();
+}
+
+QString ConfigData::getServerAddressLangue(const QString &address)
+{
+    return store()->getServerAddressLangue(address);
+}
+
+void ConfigData::removeServerAddress(const QString &address)
+{
+    store()->removeServerAddress(address);
+}
+
+QStringList ConfigData::getAllAccount()
+{
+    return store()->getAllAccount();
+}
+
+QString ConfigData::getAccountPassword(const QString &accounts)
+{
+    return store()->getAccountPassword(accounts);
+}
+
+void ConfigData::setAccountPassword(const QString &accounts, const QString &password)
+{
+    store()->setAccountPassword(accounts, password);
+    emit sigAccountChagnge();
+}
+
+QString ConfigData::getAccountImage(const QString &accounts)
+{
+    return store()->getAccountImage(accounts);
+}
+
+void ConfigData::setAccountImage(const QString &accounts, const QString &images)
+{
+    store()->setAccountImage(accounts, images);
+}
+
+void ConfigData::removeAccount(const QString &accounts)
+{
+    store()->removeAccount(accounts);
+    emit sigAccountChagnge();
+}
+
+QString ConfigData::getBrowserPath(const QString &confiles)
+{
+    return store()->getBrowserPath(confiles);
+}
+
+void ConfigData::setBrowserPath(const QString &name, const QString &confiles)
+{
+    store()->setBrowserPath(name, confiles);
+}
+
+QString ConfigData::getDefaultDownloadPath()
+{
+    return ConfigFile::defaultDownloadPath();
+}
+
+bool ConfigData::getExitbtnStatus()
+{
+    return store()->getExitbtnStatus();
+}
+
+void ConfigData::setExitbtnStatus(bool status)
+{
+    store()->setExitbtnStatus(status);
+}
+
+bool ConfigData::getStartCompany()
+{
+    return Autostart::isEnabled();
+}
+
+void ConfigData::setStartCompany(bool status)
+{
+    Autostart::setEnabled(status);
+}
+
+QStringList ConfigData::getCurrentChat()
+{
+    return store()->getCurrentChat(getUserId());
+}
+
+QString ConfigData::getCurrentChatName(const QString &ids)
+{
+    return store()->getCurrentChatName(getUserId(), ids);
+}
+
+QString ConfigData::getCurrentChatTypes(const QString &ids)
+{
+    return store()->getCurrentChatTypes(getUserId(), ids);
+}
+
+void ConfigData::setCurrentChatName(const QString &ids, const QString &names)
+{
+    store()->setCurrentChatName(getUserId(), ids, names);
+}
+
+void ConfigData::setCurrentChatTypes(const QString &ids, const QString &types)
+{
+    store()->setCurrentChatTypes(getUserId(), ids, types);
+}
+
+void ConfigData::removeCurrentChat(const QString &ids)
+{
+    store()->removeCurrentChat(getUserId(), ids);
+}
+
+bool ConfigData::judgeCurrentChatName(const QString &ids)
+{
+    return store()->judgeCurrentChatName(getUserId(), ids);
+}
+
+QStringList ConfigData::getHistoricalRecord()
+{
+    return store()->getHistoricalRecord();
+}
+
+QString ConfigData::getHistoricalGroup(const QString &names)
+{
+    return store()->getHistoricalGroup(names);
+}
+
+void ConfigData::setHistoricalRecord(const QString &name, const QString &types)
+{
+    store()->setHistoricalRecord(name, types);
+}
+
+void ConfigData::setHistoricalRecord(const QString &name)
+{
+    store()->setHistoricalRecord(name);
+}
+
+void ConfigData::removeHistoricalRecord(const QString &name)
+{
+    store()->removeHistoricalRecord(name);
+}
+
+QStringList ConfigData::getGroupInfor()
+{
+    return FaceFilehandl::instance()->getGroupInfor();
+}
+
+QStringList ConfigData::getImageNameList(const QString &groups)
+{
+    return FaceFilehandl::instance()->getImageNameList(groups);
+}
+
+QString ConfigData::getImagePath()
+{
+    return FaceFilehandl::instance()->getImagePath();
+}
+
+bool ConfigData::judgeFileExits(const QString &paths)
+{
+    const QString path = LocalPath::fromUserPath(paths);
+    return !path.isEmpty() && QFileInfo::exists(path);
+}
+
+QString ConfigData::getUserId()
+{
+    return FileMessageEngine::current()->userId();
+}
+
+QString ConfigData::getToken()
+{
+    return ParameterInfor::instance()->token();
+}
+
+QString ConfigData::getSystemInfo()
+{
+    return ParameterInfor::instance()->systemInfo();
+}
+
+QString ConfigData::getUserInformation()
+{
+    return QString();
+}
+
+bool ConfigData::pointInRect(int px, int py, int xPos, int yPos, int xwidth, int yHeight)
+{
+    return px >= xPos && px <= xPos + xwidth && py >= yPos && py <= yPos + yHeight;
+}
+
+bool ConfigData::getMousePosition(int xPos, int yPos, int xwidth, int yHeight)
+{
+    const QPoint cursor = QCursor::pos();
+    return pointInRect(cursor.x(), cursor.y(), xPos, yPos, xwidth, yHeight);
+}
+
+QString ConfigData::filterRichText(const QString &texts)
+{
+    if (texts.contains(QLatin1String("img")))
+        return texts;
+    static const QRegularExpression styleBlock(QStringLiteral("<style([^.]*)style>"));
+    QString source = texts;
+    source.remove(styleBlock);
+    QString result;
+    result.reserve(source.size());
+    bool inTag = false;
+    for (const QChar c : qAsConst(source)) {
+        if (c == QLatin1Char('<')) {
+            inTag = true;
+        } else if (c == QLatin1Char('>')) {
+            inTag = false;
+            result += c;
+        } else if (!inTag) {
+            result += c;
+        }
+    }
+    result.remove(QLatin1Char('\n'));
+    result.remove(QLatin1Char('>'));
+    return result;
+}
+
+void ConfigData::setMessageNumber(int number)
+{
+    Q_UNUSED(number)
+}
+
+void ConfigData::getVersionInfor()
+{
+    m_versionRequest->getVersionInfor();
+}
+
+void ConfigData::onVersionInforFinished(QNetworkReply *reply)
+{
+    m_versionRequest->onVersionInforFinished(reply);
+}
+
+void ConfigData::openUpdateProgrom(const QString &updateInfors, const QString &crrentVersion)
+{
+    VersionRequest::openUpdateProgrom(updateInfors, crrentVersion);
+}
+
+void ConfigData::openExeProgram()
+{
+    QCoreApplication::exit(quitExitCode);
+}
+
+void ConfigData::restartDevice()
+{
+    disConnectServer();
+    QCoreApplication::exit(restartExitCode);
+}
+
+void ConfigData::disConnectServer()
+{
+    SocketHandl::instance()->disConnectServer();
+}
+
+void ConfigData::setLoginServerIp()
+{
+    store()->setLoginServerIp();
+}

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QNetworkReply;
+class VersionRequest;
+
+// The documents' access to the settings store, plus a few desktop functions: the version
+// request and the updater launch, restart and quit codes, starting with the system, a cursor
+// hit test and a rich-text filter. Each document makes its own; all share the one store.
+class ConfigData : public QObject
+{
+    Q_OBJECT
+public:
+    // Event loop exit codes the entry point acts on.
+    static constexpr int restartExitCode = 773;
+    static constexpr int quitExitCode = 900;
+
+    explicit ConfigData(QObject *parent = nullptr);
+
+    Q_INVOKABLE QString getCurrentMainFile(const QString &confiles);
+    Q_INVOKABLE void setCurrentMainFile(const QString &name, const QString &confiles);
+
+    Q_INVOKABLE void addServerAddress(const QString &address, const QString &langues);
+    Q_INVOKABLE void addServerAddress(const QString &address);
+    Q_INVOKABLE QStringList getServerAddress();
+    Q_INVOKABLE QString getServerAddressLangue(const QString &address);
+    Q_INVOKABLE void removeServerAddress(const QString &address);
+
+    Q_INVOKABLE QStringList getAllAccount();
+    Q_INVOKABLE QString getAccountPassword(const QString &accounts);
+    Q_INVOKABLE void setAccountPassword(const QString &accounts, const QString &password);
+    Q_INVOKABLE QString getAccountImage(const QString &accounts);
+    Q_INVOKABLE void setAccountImage(const QString &accounts, const QString &images);
+    Q_INVOKABLE void removeAccount(const QString &accounts);
+
+    Q_INVOKABLE QString getBrowserPath(const QString &confiles);
+    Q_INVOKABLE void setBrowserPath(const QString &name, const QString &confiles);
+    Q_INVOKABLE QString getDefaultDownloadPath();
+
+    Q_INVOKABLE bool getExitbtnStatus();
+    Q_INVOKABLE void setExitbtnStatus(bool status);
+    Q_INVOKABLE bool getStartCompany();
+    Q_INVOKABLE void setStartCompany(bool status);
+
+    // Recent conversations of the signed-in user on the current server.
+    Q_INVOKABLE QStringList getCurrentChat();
+    Q_INVOKABLE QString getCurrentChatName(const QString &ids);
+    Q_INVOKABLE QString getCurrentChatTypes(const QString &ids);
+    Q_INVOKABLE void setCurrentChatName(const QString &ids, const QString &names);
+    Q_INVOKABLE void setCurrentChatTypes(const QString &ids, const QString &types);
+    Q_INVOKABLE void removeCurrentChat(const QString &ids);
+    Q_INVOKABLE bool judgeCurrentChatName(const QString &ids);
+
+    Q_INVOKABLE QStringList getHistoricalRecord();
+    Q_INVOKABLE QString getHistoricalGroup(const QString &names);
+    Q_INVOKABLE void setHistoricalRecord(const QString &name, const QString &types);
+    Q_INVOKABLE void setHistoricalRecord(const QString &name);
+    Q_INVOKABLE void removeHistoricalRecord(const QString &name);
+
+    // The emoticon table.
+    Q_INVOKABLE QStringList getGroupInfor();
+    Q_INVOKABLE QStringList getImageNameList(const QString &groups);
+    Q_INVOKABLE QString getImagePath();
+
+    Q_INVOKABLE bool judgeFileExits(const QString &paths);
+    Q_INVOKABLE QString getUserId();
+    Q_INVOKABLE QString getToken();
+    Q_INVOKABLE QString getSystemInfo();
+    Q_INVOKABLE QString getUserInformation();
+    // True when the cursor lies in the rectangle, its edges included.
+    Q_INVOKABLE bool getMousePosition(int xPos, int yPos, int xwidth, int yHeight);
+    // The text of a rich text without its tags and line feeds; a text with a picture stays.
+    Q_INVOKABLE QString filterRichText(const QString &texts);
+    Q_INVOKABLE void setMessageNumber(int number);
+
+    Q_INVOKABLE void getVersionInfor();
+    Q_INVOKABLE void openUpdateProgrom(const QString &updateInfors, const QString &crrentVersion);
+    Q_INVOKABLE void openExeProgram();
+    Q_INVOKABLE void restartDevice();
+    Q_INVOKABLE void disConnectServer();
+    Q_INVOKABLE void setLoginServerIp();
+
+    static bool pointInRect(int px, int py, int xPos, int yPos, int xwidth, int yHeight);
+
+signals:
+    void sigAddServerAddress();
+    void sigAccountChagnge();
+    void sigDockClick();
+    void sigUpdateDataInfor(QString newVersionInfors, QString downloadFilePaths,
+                            QString downloadFileNames, QString versionDescriptions,
+                            QString httpContentss);
+
+public slots:
+    void onVersionInforFinished(QNetworkReply *reply);
+
+private:
+    VersionRequest *m_versionRequest;
+};

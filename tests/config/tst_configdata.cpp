@@ -1,0 +1,280 @@
+#include "../files/filestestkit.h"
+#include "referenceserver.h"
+#include "testenvironment.h"
+
+#include "config/configdata.h"
+#include "config/configfile.h"
+#include "platform/autostart.h"
+
+#include <QCursor>
+#include <QEventLoop>
+#include <QFile>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QUrl>
+#include <QtTest>
+
+// The documents' settings facade: its forwards to the store and its own functions.
+class TestConfigData : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanupTestCase();
+
+    void serverAddresses();
+    void accounts();
+    void folderChoices();
+    void currentChatsFollowTheSignedInUser();
+    void historicalRecords();
+    void filterRichText_data();
+    void filterRichText();
+    void pointInRect_data();
+    void pointInRect();
+    void mousePositionUsesTheCursor();
+    void startWithTheSystem();
+    void versionRequest();
+    void exitCodes_data();
+    void exitCodes();
+
+private:
+    RecordingEngine m_engine{QStringLiteral("31")};
+    QTemporaryDir m_base;
+};
+
+void TestConfigData::initTestCase()
+{
+    FileMessageEngine::replace(&m_engine);
+    QVERIFY(m_base.isValid());
+}
+
+void TestConfigData::init()
+{
+    ConfigFile::resetForTests(m_base.path() + QLatin1Char('/'));
+    ConfigFile::instance()->setMainConfig(QStringLiteral("currentServerIp"),
+                                          QStringLiteral("oa.example.com:8080"));
+}
+
+void TestConfigData::cleanupTestCase()
+{
+    FileMessageEngine::replace(nullptr);
+}
+
+void TestConfigData::serverAddresses()
+{
+    ConfigData data;
+    QSignalSpy added(&data, &ConfigData::sigAddServerAddress);
+    data.addServerAddress(QStringLiteral("http://10.1.2.3:81"), QStringLiteral("en"));
+    data.addServerAddress(QStringLiteral("https://oa.example.com"));
+    QCOMPARE(added.size(), 2);
+    QStringList listed = data.getServerAddress();
+    listed.sort();
+    QCOMPARE(listed, (QStringList{"10.1.2.3:81", "https://oa.example.com"}));
+    QCOMPARE(data.getServerAddressLangue(QStringLiteral("10.1.2.3:81")), QStringLiteral("en"));
+    QCOMPARE(data.getServerAddressLangue(QStringLiteral("https://oa.example.com")), QString());
+    data.removeServerAddress(QStringLiteral("10.1.2.3:81"));
+    QCOMPARE(data.getServerAddress(), QStringList{QStringLiteral("https://oa.example.com")});
+}
+
+void TestConfigData::accounts()
+{
+    ConfigData data;
+    QSignalSpy changed(&data, &ConfigData::sigAccountChagnge);
+    data.setAccountPassword(QStringLiteral("zhangwei"), QStringLiteral("p&ss=中文"));
+    data.setAccountImage(QStringLiteral("zhangwei"), QStringLiteral("avatar.png"));
+    data.setAccountPassword(QStringLiteral("lina"), QStringLiteral("x"));
+    QCOMPARE(changed.size(), 2);
+    QStringList all = data.getAllAccount();
+    all.sort();
+    QCOMPARE(all, (QStringList{"lina", "zhangwei"}));
+    QCOMPARE(data.getAccountPassword(QStringLiteral("zhangwei")), QStringLiteral("p&ss=中文"));
+    QCOMPARE(data.getAccountImage(QStringLiteral("zhangwei")), QStringLiteral("avatar.png"));
+
+    // The file holds Base64, never the password.
+    const QString digest = ConfigFile::instance()->severIpMd5();
+    QSettings file(ConfigFile::instance()->settingsFilePath(), QSettings::IniFormat);
+    QCOMPARE(file.value(QStringLiteral("accounts%1/zhangwei").arg(digest)).toString(),
+             QString::fromLatin1(QStringLiteral("p&ss=中文").toUtf8().toBase64()));
+
+    data.removeAccount(QStringLiteral("zhangwei"));
+    QCOMPARE(changed.size(), 3);
+    QCOMPARE(data.getAllAccount(), QStringList{QStringLiteral("lina")});
+    QCOMPARE(data.getAccountImage(QStringLiteral("zhangwei")), QString());
+}
+
+void TestConfigData::folderChoices()
+{
+    ConfigData data;
+    const QString downloads = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    QCOMPARE(data.getDefaultDownloadPath(), downloads);
+    QCOMPARE(data.getBrowserPath(QStringLiteral("never set")), downloads);
+    data.setBrowserPath(QStringLiteral("/srv/files"), QStringLiteral("downloadPath"));
+    QCOMPARE(data.getBrowserPath(QStringLiteral("downloadPath")), QStringLiteral("/srv/files"));
+    QCOMPARE(data.getExitbtnStatus(), false);
+    data.setExitbtnStatus(true);
+    QCOMPARE(data.getExitbtnStatus(), true);
+    data.setCurrentMainFile(QStringLiteral("blue"), QStringLiteral("skin"));
+    QCOMPARE(data.getCurrentMainFile(QStringLiteral("skin")), QStringLiteral("blue"));
+}
+
+void TestConfigData::currentChatsFollowTheSignedInUser()
+{
+    ConfigData data;
+    data.setCurrentChatName(QStringLiteral("12"), QStringLiteral("王伟"));
+    data.setCurrentChatTypes(QStringLiteral("12"), QStringLiteral("2"));
+    QCOMPARE(data.getCurrentChat(), QStringList{QStringLiteral("12")});
+    QVERIFY(data.judgeCurrentChatName(QStringLiteral("12")));
+    QCOMPARE(data.getCurrentChatName(QStringLiteral("12")), QStringLiteral("王伟"));
+    QCOMPARE(data.getCurrentChatTypes(QStringLiteral("12")), QStringLiteral("2"));
+    QCOMPARE(data.getUserId(), QStringLiteral("31"));
+
+    // Another user on the same machine and server has chats of their own.
+    m_engine = RecordingEngine(QStringLiteral("32"));
+    QVERIFY(data.getCurrentChat().isEmpty());
+    m_engine = RecordingEngine(QStringLiteral("31"));
+
+    data.removeCurrentChat(QStringLiteral("12"));
+    QVERIFY(!data.judgeCurrentChatName(QStringLiteral("12")));
+    QCOMPARE(data.getCurrentChatTypes(QStringLiteral("12")), QString());
+}
+
+void TestConfigData::historicalRecords()
+{
+    ConfigData data;
+    data.setHistoricalRecord(QStringLiteral("王伟"));
+    data.setHistoricalRecord(QStringLiteral("项目组"), QStringLiteral("3"));
+    QCOMPARE(data.getHistoricalGroup(QStringLiteral("王伟")), QStringLiteral("2"));
+    QCOMPARE(data.getHistoricalGroup(QStringLiteral("项目组")), QStringLiteral("3"));
+    data.removeHistoricalRecord(QStringLiteral("王伟"));
+    QCOMPARE(data.getHistoricalRecord(), QStringList{QStringLiteral("项目组")});
+}
+
+void TestConfigData::filterRichText_data()
+{
+    QTest::addColumn<QString>("rich");
+    QTest::addColumn<QString>("plain");
+    QTest::newRow("paragraphs") << "<p>a</p>\n<p>b</p>"
+                                << "ab";
+    QTest::newRow("with a picture stays") << "<p><img src=\"x.png\"></p>"
+                                          << "<p><img src=\"x.png\"></p>";
+    QTest::newRow("style block goes")
+        << "<html><head><style type=\"text/css\">p { margin: 0 }</style></head>"
+           "<body><p>你好 world</p></body></html>"
+        << "你好 world";
+    QTest::newRow("plain text") << "no tags at all"
+                                << "no tags at all";
+    QTest::newRow("lone closing bracket") << "a > b"
+                                          << "a  b";
+}
+
+void TestConfigData::filterRichText()
+{
+    QFETCH(QString, rich);
+    QFETCH(QString, plain);
+    QCOMPARE(ConfigData().filterRichText(rich), plain);
+}
+
+void TestConfigData::pointInRect_data()
+{
+    QTest::addColumn<QPoint>("point");
+    QTest::addColumn<bool>("inside");
+    // The rectangle x 100..150, y 200..230.
+    QTest::newRow("left edge") << QPoint(100, 210) << true;
+    QTest::newRow("right edge") << QPoint(150, 210) << true;
+    QTest::newRow("top edge") << QPoint(120, 200) << true;
+    QTest::newRow("bottom edge") << QPoint(120, 230) << true;
+    QTest::newRow("corner") << QPoint(150, 230) << true;
+    QTest::newRow("left of it") << QPoint(99, 210) << false;
+    QTest::newRow("right of it") << QPoint(151, 210) << false;
+    QTest::newRow("above") << QPoint(120, 199) << false;
+    QTest::newRow("below") << QPoint(120, 231) << false;
+}
+
+void TestConfigData::pointInRect()
+{
+    QFETCH(QPoint, point);
+    QFETCH(bool, inside);
+    QCOMPARE(ConfigData::pointInRect(point.x(), point.y(), 100, 200, 50, 30), inside);
+}
+
+void TestConfigData::mousePositionUsesTheCursor()
+{
+    QCursor::setPos(120, 210);
+    if (QCursor::pos() != QPoint(120, 210))
+        QSKIP("this platform does not move the cursor");
+    ConfigData data;
+    QVERIFY(data.getMousePosition(100, 200, 20, 10));
+    QVERIFY(!data.getMousePosition(121, 200, 20, 10));
+}
+
+void TestConfigData::startWithTheSystem()
+{
+    ConfigData data;
+    QVERIFY(!data.getStartCompany());
+    data.setStartCompany(true);
+    QVERIFY(data.getStartCompany());
+    QFile entry(Autostart::entryPath());
+    QVERIFY(entry.open(QIODevice::ReadOnly));
+    const QByteArray text = entry.readAll();
+    QVERIFY(text.startsWith("[Desktop Entry]\n"));
+    QVERIFY(text.contains("Exec=\"" + QCoreApplication::applicationFilePath().toUtf8() + "\"\n"));
+    entry.close();
+    data.setStartCompany(true); // already there: unchanged
+    QVERIFY(data.getStartCompany());
+    data.setStartCompany(false);
+    QVERIFY(!data.getStartCompany());
+    QVERIFY(!QFile::exists(Autostart::entryPath()));
+}
+
+void TestConfigData::exitCodes_data()
+{
+    QTest::addColumn<bool>("restart");
+    QTest::addColumn<int>("code");
+    QTest::newRow("quit") << false << 900;
+    QTest::newRow("restart") << true << 773;
+}
+
+void TestConfigData::exitCodes()
+{
+    QFETCH(bool, restart);
+    QFETCH(int, code);
+    ConfigData data;
+    // The application's own loop: an exit code marks the thread as quitting until the next
+    // exec(), which a local loop would never clear.
+    QTimer::singleShot(0, &data, [&] {
+        if (restart)
+            data.restartDevice();
+        else
+            data.openExeProgram();
+    });
+    QTimer::singleShot(5000, &data, [] { QCoreApplication::exit(-1); });
+    QCOMPARE(QCoreApplication::exec(), code);
+}
+
+void TestConfigData::versionRequest()
+{
+    ReferenceServer server;
+    QVERIFY2(server.start({QStringLiteral("--feed-version"), QStringLiteral("5.0.1.0")}),
+             qPrintable(server.output()));
+    qputenv("TARNEX_UPDATE_FEED", (server.baseUrl().toString() +
+                                   QStringLiteral("/tarnex10pack/client/client.php?platform=win"))
+                                      .toUtf8());
+    ConfigData data;
+    QSignalSpy feed(&data, &ConfigData::sigUpdateDataInfor);
+    data.getVersionInfor();
+    QVERIFY(feed.wait(10000));
+    QCOMPARE(feed.first().at(0).toString(), QStringLiteral("5.0.1.0"));
+    QVERIFY(feed.first().at(1).toString().endsWith(QStringLiteral("tarnex-5.0.1.0.zip")));
+    QVERIFY(!feed.first().at(4).toString().contains(QLatin1Char(' ')));
+    // Only the first call asks.
+    data.getVersionInfor();
+    QVERIFY(!feed.wait(500));
+    qunsetenv("TARNEX_UPDATE_FEED");
+}
+
+TARNEX_TEST_MAIN(TestConfigData)
+#include "tst_configdata.moc"

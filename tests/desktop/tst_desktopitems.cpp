@@ -1,0 +1,110 @@
+#include "testenvironment.h"
+
+#include "config/configdata.h"
+#include "desktop/desktopview.h"
+#include "desktop/dockclick.h"
+#include "desktop/handlurl.h"
+
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// A screen whose every pixel tells its position; counts the grabs.
+class FakeScreenView : public DesktopView
+{
+public:
+    mutable int grabs = 0;
+
+protected:
+    QPixmap grabScreenPicture() const override
+    {
+        ++grabs;
+        QImage image(200, 150, QImage::Format_ARGB32);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                image.setPixel(x, y, qRgba(x, y, grabs, 255));
+        return QPixmap::fromImage(image);
+    }
+};
+
+} // namespace
+
+// The small desktop helpers: URL normalising, the screen view and the dock click.
+class TestDesktopItems : public QObject
+{
+    Q_OBJECT
+private slots:
+    void fromUserInput_data();
+    void fromUserInput();
+    void desktopViewPaintsItsRectangle();
+    void dockClickReachesEveryConfigData();
+};
+
+void TestDesktopItems::fromUserInput_data()
+{
+    static QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("文档 1.txt"));
+    QFile(file).open(QIODevice::WriteOnly);
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QUrl>("url");
+    QTest::newRow("existing file") << file << QUrl::fromLocalFile(file);
+    QTest::newRow("existing folder") << dir.path() << QUrl::fromLocalFile(dir.path());
+    QTest::newRow("host name") << "example.com" << QUrl(QStringLiteral("http://example.com"));
+    QTest::newRow("missing absolute path")
+        << dir.filePath(QStringLiteral("missing.txt"))
+        << QUrl::fromLocalFile(dir.filePath(QStringLiteral("missing.txt")));
+}
+
+void TestDesktopItems::fromUserInput()
+{
+    QFETCH(QString, input);
+    QFETCH(QUrl, url);
+    QCOMPARE(HandlUrl().fromUserInput(input), url);
+}
+
+void TestDesktopItems::desktopViewPaintsItsRectangle()
+{
+    FakeScreenView view;
+    view.setSize(QSizeF(60, 50));
+    view.grabImage(5, 7, 40, 30);
+    QCOMPARE(view.grabs, 1);
+
+    // Drawn at the origin, unscaled; nothing beyond the rectangle.
+    const auto paint = [&view] {
+        QImage painted(60, 50, QImage::Format_ARGB32);
+        painted.fill(Qt::transparent);
+        QPainter painter(&painted);
+        view.paint(&painter);
+        return painted;
+    };
+    QImage painted = paint();
+    QCOMPARE(QColor::fromRgba(painted.pixel(0, 0)), QColor(5, 7, 1));
+    QCOMPARE(QColor::fromRgba(painted.pixel(39, 29)), QColor(44, 36, 1));
+    QCOMPARE(qAlpha(painted.pixel(40, 10)), 0);
+    QCOMPARE(qAlpha(painted.pixel(10, 30)), 0);
+
+    // A new grab, the same rectangle.
+    view.reflushImage();
+    QCOMPARE(view.grabs, 2);
+    painted = paint();
+    QCOMPARE(QColor::fromRgba(painted.pixel(0, 0)), QColor(5, 7, 2));
+}
+
+void TestDesktopItems::dockClickReachesEveryConfigData()
+{
+    ConfigData first;
+    ConfigData second;
+    QSignalSpy firstSpy(&first, &ConfigData::sigDockClick);
+    QSignalSpy secondSpy(&second, &ConfigData::sigDockClick);
+    DockClick::instance()->notifyClick();
+    QCOMPARE(firstSpy.size(), 1);
+    QCOMPARE(secondSpy.size(), 1);
+}
+
+TARNEX_TEST_MAIN(TestDesktopItems)
+#include "tst_desktopitems.moc"
