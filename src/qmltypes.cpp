@@ -1,24 +1,35 @@
 #include "qmltypes.h"
 
 #include "config/aesiteminfor.h"
+#include "config/configdata.h"
+#include "desktop/clipboard.h"
+#include "desktop/desktopview.h"
+#include "desktop/handlurl.h"
 #include "directory/filteruserauthority.h"
 #include "directory/getcompany.h"
 #include "directory/loadpersonnelinfor.h"
 #include "directory/qtreemodel.h"
 #include "directory/treemodelitem.h"
+#include "files/downloadfile.h"
+#include "files/messagefilestoreitem.h"
+#include "files/uploadimage.h"
 #include "items/codepainter.h"
 #include "items/textballoon.h"
 #include "language/httplanguagepackage.h"
+#include "messaging/onlineinfor.h"
+#include "messaging/socketstate.h"
 #include "reminders/menuitem.h"
 #include "reminders/systemhandl.h"
 #include "reminders/systemrequest.h"
+#include "signin/loginrequest.h"
 #include "update/httprequest.h"
 
 #include <QtQml>
 
 namespace {
 
-template <typename T> void registerType(const char *name)
+template <typename T>
+void registerType(const char *name)
 {
     qmlRegisterType<T>(name, 1, 0, name);
 }
@@ -27,17 +38,27 @@ template <typename T> void registerType(const char *name)
 
 void registerQmlTypes()
 {
+    registerType<HandlUrl>("HandlUrl");
     registerType<CodePainter>("CodePainter");
     registerType<TextBalloon>("TextBalloon");
     registerType<QTreeModel>("QTreeModel");
+    registerType<ConfigData>("ConfigData");
+    registerType<LoginRequest>("LoginRequest");
     registerType<SystemHandl>("SystemHandl");
     registerType<SystemRequest>("SystemRequest");
     registerType<GetCompany>("GetCompany");
     registerType<LoadPersonnelinfor>("LoadPersonnelinfor");
+    registerType<SocketState>("SocketState");
+    registerType<OnlineInfor>("OnlineInfor");
+    registerType<UploadImage>("UploadImage");
+    registerType<DownloadFile>("DownloadFile");
     registerType<MenuItem>("MenuItem");
     registerType<TreeModelitem>("TreeModelitem");
     registerType<AesIteminfor>("AesIteminfor");
+    registerType<ClipBoard>("ClipBoard");
+    registerType<DesktopView>("DesktopView");
     registerType<FilteruserAuthority>("FilteruserAuthority");
     registerType<HttpRequest>("HttpRequest");
     registerType<HttplanguagePackage>("HttplanguagePackage");
+    registerType<MessageFilestoreitem>("MessageFilestoreitem");
 }

@@ -339,6 +339,11 @@ void ClientCore::handleConnect(const Packet &packet)
         Namespace *asked = find(packet.nsp);
         const bool unasked = !asked || asked->state != NspState::Joining;
         const bool withSid = packet.data.toObject().contains(QLatin1String("sid"));
+        // A 2.x server registers a namespace's socket only as it answers the join; leaving
+        // before that answer strands the socket there for good (its user stays online). So the
+        // unasked default-namespace CONNECT waits for the answer to a join still on its way.
+        if (m_switchAllowed && unasked && joinPending())
+            return;
         if (m_switchAllowed && (unasked || !withSid)) {
             retryWithVersion(3, QStringLiteral("answers like a socket.io 2.x server"));
             return;
@@ -357,6 +362,15 @@ void ClientCore::handleConnect(const Packet &packet)
         return;
     }
     openNamespace(packet.nsp);
+}
+
+bool ClientCore::joinPending() const
+{
+    for (const auto &entry : m_namespaces) {
+        if (entry.second.state == NspState::Joining)
+            return true;
+    }
+    return false;
 }
 
 void ClientCore::openNamespace(const QString &name)

@@ -93,6 +93,7 @@ private:
     void handleAck(const Packet &packet);
 
     void openNamespace(const QString &name);
+    bool joinPending() const;
     void send(const QString &nsp, Outgoing outgoing);
     bool sendPacket(const Packet &packet, const QString &body = QString());
     void dropAcks(const QString &nsp);

@@ -1,3 +1,5 @@
+// These tests also run under ThreadSanitizer, which cannot see Qt's own thread hand-overs.
+#include "../sio/tsansuppressions.h"
 #include "testenvironment.h"
 
 #include "messaging/facefilehandl.h"

@@ -1,0 +1,195 @@
+#include "conversationstore.h"
+
+using Lock = std::lock_guard<std::mutex>;
+
+void ConversationStore::insertPrivate(const QString &conversation, qulonglong id,
+                                      const MessageRecord &record)
+{
+    Lock lock(m_mutex);
+    // Written in place: copying the conversation out and back would copy every record of it
+    // on each message.
+    m_private[conversation].insert(id, record);
+}
+
+void ConversationStore::insertGroup(const QString &groupId, qulonglong id,
+                                    const GroupMessageRecord &record)
+{
+    Lock lock(m_mutex);
+    m_group[groupId].insert(id, record);
+}
+
+void ConversationStore::insertPrivate(const PrivateTable &records)
+{
+    Lock lock(m_mutex);
+    for (auto conversation = records.cbegin(); conversation != records.cend(); ++conversation) {
+        PrivateConversation &target = m_private[conversation.key()];
+        for (auto it = conversation->cbegin(); it != conversation->cend(); ++it)
+            target.insert(it.key(), it.value());
+    }
+}
+
+void ConversationStore::insertGroup(const GroupTable &records)
+{
+    Lock lock(m_mutex);
+    for (auto conversation = records.cbegin(); conversation != records.cend(); ++conversation) {
+        GroupConversation &target = m_group[conversation.key()];
+        for (auto it = conversation->cbegin(); it != conversation->cend(); ++it)
+            target.insert(it.key(), it.value());
+    }
+}
+
+bool ConversationStore::removePrivate(const QString &conversation, qulonglong id)
+{
+    Lock lock(m_mutex);
+    auto found = m_private.find(conversation);
+    return found != m_private.end() && found->remove(id) > 0;
+}
+
+bool ConversationStore::removeGroup(const QString &groupId, qulonglong id)
+{
+    Lock lock(m_mutex);
+    auto found = m_group.find(groupId);
+    return found != m_group.end() && found->remove(id) > 0;
+}
+
+void ConversationStore::setPrivateSent(const QString &conversation, qulonglong id)
+{
+    Lock lock(m_mutex);
+    m_private[conversation][id].sendStatus = QStringLiteral("2");
+}
+
+void ConversationStore::setPrivateStatusUpTo(const QString &conversation, qulonglong id,
+                                             const QString &status)
+{
+    Lock lock(m_mutex);
+    auto found = m_private.find(conversation);
+    if (found == m_private.end())
+        return;
+    for (auto it = found->begin(); it != found->end() && it.key() <= id; ++it)
+        it->sendStatus = status;
+}
+
+void ConversationStore::setGroupSent(const QString &groupId, qulonglong id)
+{
+    Lock lock(m_mutex);
+    auto found = m_group.find(groupId);
+    if (found == m_group.end())
+        return;
+    auto record = found->find(id);
+    if (record != found->end())
+        record->sendStatus = QStringLiteral("2");
+}
+
+void ConversationStore::setGroupReadUpTo(const QString &groupId, qulonglong id,
+                                         const QString &reader)
+{
+    Lock lock(m_mutex);
+    auto found = m_group.find(groupId);
+    if (found != m_group.end())
+        markRead(*found, id, reader);
+}
+
+void ConversationStore::markRead(GroupConversation &conversation, qulonglong id,
+                                 const QString &reader)
+{
+    for (auto it = conversation.begin(); it != conversation.end() && it.key() <= id; ++it) {
+        it->sendStatus = QStringLiteral("3");
+        if (it->readers.contains(reader))
+            continue;
+        it->readers.insert(reader);
+        it->unread = QString::number(qMax(0, it->members.size() - it->readers.size()));
+    }
+}
+
+ConversationStore::PrivateConversation
+ConversationStore::privateConversation(const QString &conversation) const
+{
+    Lock lock(m_mutex);
+    return m_private.value(conversation);
+}
+
+ConversationStore::GroupConversation
+ConversationStore::groupConversation(const QString &groupId) const
+{
+    Lock lock(m_mutex);
+    return m_group.value(groupId);
+}
+
+ConversationStore::PrivateConversation
+ConversationStore::privateHistory(const QString &conversation) const
+{
+    Lock lock(m_mutex);
+    return m_privateHistory.value(conversation);
+}
+
+ConversationStore::GroupConversation ConversationStore::groupHistory(const QString &groupId) const
+{
+    Lock lock(m_mutex);
+    return m_groupHistory.value(groupId);
+}
+
+void ConversationStore::replaceHistory(const PrivateTable &privateRecords,
+                                       const GroupTable &groupRecords)
+{
+    Lock lock(m_mutex);
+    m_privateHistory = privateRecords;
+    m_groupHistory = groupRecords;
+}
+
+void ConversationStore::replaceGroups(const QMap<QString, GroupEntry> &groups)
+{
+    Lock lock(m_mutex);
+    m_groups = groups;
+}
+
+void ConversationStore::upsertGroup(const GroupEntry &entry)
+{
+    Lock lock(m_mutex);
+    m_groups.insert(entry.id, entry);
+}
+
+void ConversationStore::updateGroup(const QString &id, const QString &name,
+                                    const QStringList &members)
+{
+    Lock lock(m_mutex);
+    GroupEntry &entry = m_groups[id];
+    entry.id = id;
+    if (!name.isEmpty())
+        entry.name = name;
+    entry.members = members;
+}
+
+void ConversationStore::removeGroupAndConversation(const QString &id)
+{
+    Lock lock(m_mutex);
+    m_groups.remove(id);
+    m_group.remove(id);
+}
+
+bool ConversationStore::group(const QString &id, GroupEntry *entry) const
+{
+    Lock lock(m_mutex);
+    auto found = m_groups.constFind(id);
+    if (found == m_groups.cend())
+        return false;
+    *entry = found.value();
+    return true;
+}
+
+QStringList ConversationStore::groupIds() const
+{
+    Lock lock(m_mutex);
+    return m_groups.keys();
+}
+
+int ConversationStore::privateCount(const QString &conversation) const
+{
+    Lock lock(m_mutex);
+    return m_private.value(conversation).size();
+}
+
+int ConversationStore::groupCount(const QString &groupId) const
+{
+    Lock lock(m_mutex);
+    return m_group.value(groupId).size();
+}

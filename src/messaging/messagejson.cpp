@@ -1,0 +1,356 @@
+#include "messagejson.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTime>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// 2^63 and 2^64 as doubles: the exclusive upper bounds of a safe conversion.
+constexpr double twoTo63 = 9223372036854775808.0;
+constexpr double twoTo64 = 18446744073709551616.0;
+
+QLatin1Char hexDigit(uint value)
+{
+    return QLatin1Char(char(value < 10 ? '0' + value : 'a' + value - 10));
+}
+
+// Appends `value` as a JSON string, escaped the way Qt's writer escapes it.
+void appendJsonString(QString &out, const QString &value)
+{
+    out += QLatin1Char('"');
+    const QChar *begin = value.constData();
+    const QChar *end = begin + value.size();
+    const QChar *run = begin;
+    for (const QChar *p = begin; p != end; ++p) {
+        const ushort u = p->unicode();
+        if (u >= 0x20 && u != '"' && u != '\\')
+            continue;
+        out.append(run, int(p - run));
+        run = p + 1;
+        out += QLatin1Char('\\');
+        switch (u) {
+        case '"':
+            out += QLatin1Char('"');
+            break;
+        case '\\':
+            out += QLatin1Char('\\');
+            break;
+        case '\b':
+            out += QLatin1Char('b');
+            break;
+        case '\f':
+            out += QLatin1Char('f');
+            break;
+        case '\n':
+            out += QLatin1Char('n');
+            break;
+        case '\r':
+            out += QLatin1Char('r');
+            break;
+        case '\t':
+            out += QLatin1Char('t');
+            break;
+        default:
+            out += QLatin1String("u00");
+            out += hexDigit(u >> 4);
+            out += hexDigit(u & 0xf);
+        }
+    }
+    out.append(run, int(end - run));
+    out += QLatin1Char('"');
+}
+
+// Builds the indented JSON of one flat object with the line feeds already left out.
+class TextObject
+{
+public:
+    explicit TextObject(int sizeHint) { m_out.reserve(sizeHint); }
+
+    void add(QLatin1String key, const QString &value)
+    {
+        beginMember(key);
+        appendJsonString(m_out, value);
+    }
+    void add(QLatin1String key, bool value)
+    {
+        beginMember(key);
+        m_out += value ? QLatin1String("true") : QLatin1String("false");
+    }
+    QString finish()
+    {
+        m_out += QLatin1Char('}');
+        return m_out;
+    }
+
+private:
+    void beginMember(QLatin1String key)
+    {
+        m_out += m_first ? QLatin1String("{    \"") : QLatin1String(",    \"");
+        m_first = false;
+        m_out += key;
+        m_out += QLatin1String("\": ");
+    }
+
+    QString m_out;
+    bool m_first = true;
+};
+
+int recordSize(const MessageRecord &record)
+{
+    return 256 + record.creator.size() + record.download.size() + record.fileType.size() +
+           record.msg.size() + record.msgType.size();
+}
+
+} // namespace
+
+QString MessageJson::readText(const QJsonValue &value)
+{
+    if (value.isString())
+        return value.toString();
+    if (!value.isDouble())
+        return QString();
+    const double number = value.toDouble();
+    if (std::isfinite(number) && number == std::trunc(number) && number > -twoTo63 &&
+        number < twoTo63)
+        return QString::number(qint64(number));
+    return QString::number(number, 'g', 17);
+}
+
+qulonglong MessageJson::readId(const QJsonValue &value)
+{
+    if (value.isDouble()) {
+        const double number = value.toDouble();
+        return std::isfinite(number) && number >= 0 && number < twoTo64 ? qulonglong(number) : 0;
+    }
+    if (value.isString()) {
+        const QString text = value.toString().trimmed();
+        if (text.isEmpty() || text.size() > 20)
+            return 0;
+        for (const QChar c : text) {
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return 0;
+        }
+        bool ok = false;
+        const qulonglong id = text.toULongLong(&ok);
+        return ok ? id : 0;
+    }
+    return 0;
+}
+
+int MessageJson::readCount(const QJsonValue &value, int fallback)
+{
+    if (!value.isDouble())
+        return fallback;
+    const double number = value.toDouble();
+    if (std::isnan(number))
+        return fallback;
+    if (number >= double(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    if (number <= double(std::numeric_limits<int>::min()))
+        return std::numeric_limits<int>::min();
+    return int(number);
+}
+
+QString MessageJson::readDownload(const QJsonValue &value)
+{
+    if (value.isString())
+        return value.toString();
+    if (!value.isObject())
+        return QString();
+    QString text =
+        QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
+    text.remove(QLatin1Char('\n'));
+    text.remove(QLatin1Char(' '));
+    return text;
+}
+
+QStringList MessageJson::splitIds(const QString &joined)
+{
+    return joined.split(QLatin1Char(','), Qt::SkipEmptyParts);
+}
+
+QStringList MessageJson::readIds(const QJsonValue &value)
+{
+    if (value.isString())
+        return splitIds(value.toString());
+    QStringList ids;
+    if (!value.isArray())
+        return ids;
+    const QJsonArray array = value.toArray();
+    for (const QJsonValue &item : array) {
+        const QString id = readText(item);
+        if (!id.isEmpty())
+            ids << id;
+    }
+    return ids;
+}
+
+MessageRecord MessageJson::privateRecord(const QJsonObject &object, qulonglong *id)
+{
+    MessageRecord record;
+    record.creator = readText(object.value(QLatin1String("creator")));
+    record.download = readDownload(object.value(QLatin1String("download")));
+    record.fileType = readText(object.value(QLatin1String("file_type")));
+    record.haveread = readText(object.value(QLatin1String("haveread")));
+    record.msg = readText(object.value(QLatin1String("msg")));
+    const qulonglong msgId = readId(object.value(QLatin1String("msg_id")));
+    if (id)
+        *id = msgId;
+    record.msgId = QString::number(msgId);
+    record.msgType = readText(object.value(QLatin1String("msg_type")));
+    record.sendTime = readText(object.value(QLatin1String("send_time")));
+    record.time = readText(object.value(QLatin1String("time")));
+    record.type = readText(object.value(QLatin1String("type")));
+    return record;
+}
+
+GroupMessageRecord MessageJson::groupRecord(const QJsonObject &object, qulonglong *id)
+{
+    GroupMessageRecord record;
+    static_cast<MessageRecord &>(record) = privateRecord(object, id);
+    record.groupId = readText(object.value(QLatin1String("group_id")));
+    record.userTime = readText(object.value(QLatin1String("userTime")));
+    const QJsonObject from = object.value(QLatin1String("fromDetail")).toObject();
+    record.userId = readText(from.value(QLatin1String("user_id")));
+    record.userName = readText(from.value(QLatin1String("user_name")));
+    const QJsonObject info = object.value(QLatin1String("info")).toObject();
+    record.groupName = readText(info.value(QLatin1String("name")));
+    record.members = readIds(info.value(QLatin1String("group_member")));
+    return record;
+}
+
+GroupEntry MessageJson::groupEntry(const QJsonObject &object)
+{
+    GroupEntry entry;
+    entry.id = readText(object.value(QLatin1String("id")));
+    entry.creator = readText(object.value(QLatin1String("creator")));
+    entry.name = readText(object.value(QLatin1String("name")));
+    entry.createTime = readText(object.value(QLatin1String("create_time")));
+    entry.updateTime = readText(object.value(QLatin1String("update_time")));
+    entry.members = readIds(object.value(QLatin1String("members")));
+    return entry;
+}
+
+QJsonObject MessageJson::groupObject(const GroupEntry &entry)
+{
+    return QJsonObject{{QLatin1String("id"), entry.id},
+                       {QLatin1String("creator"), entry.creator},
+                       {QLatin1String("name"), entry.name},
+                       {QLatin1String("create_time"), entry.createTime},
+                       {QLatin1String("update_time"), entry.updateTime},
+                       {QLatin1String("members"), entry.members.join(QLatin1Char(','))}};
+}
+
+QString MessageJson::privateText(const MessageRecord &record)
+{
+    TextObject text(recordSize(record));
+    text.add(QLatin1String("creator"), record.creator);
+    text.add(QLatin1String("download"), record.download);
+    text.add(QLatin1String("file_type"), record.fileType);
+    text.add(QLatin1String("haveread"), record.haveread);
+    text.add(QLatin1String("msg"), record.msg);
+    text.add(QLatin1String("msg_id"), record.msgId);
+    text.add(QLatin1String("msg_type"), record.msgType);
+    text.add(QLatin1String("send_time"), formatSendTime(record.sendTime));
+    text.add(QLatin1String("time"), record.time);
+    text.add(QLatin1String("type"), record.type);
+    text.add(QLatin1String("sendStatus"), record.sendStatus);
+    return text.finish();
+}
+
+QString MessageJson::groupText(const GroupMessageRecord &record, bool isSelf)
+{
+    TextObject text(recordSize(record) + 128 + record.userName.size() + record.groupName.size());
+    text.add(QLatin1String("creator"), record.creator);
+    text.add(QLatin1String("file_type"), record.fileType);
+    text.add(QLatin1String("msg"), record.msg);
+    text.add(QLatin1String("msg_id"), record.msgId);
+    text.add(QLatin1String("msg_type"), record.msgType);
+    text.add(QLatin1String("send_time"), formatSendTime(record.sendTime));
+    text.add(QLatin1String("time"), record.time);
+    text.add(QLatin1String("type"), record.type);
+    text.add(QLatin1String("user_id"), record.userId);
+    text.add(QLatin1String("user_name"), record.userName);
+    text.add(QLatin1String("group_name"), record.groupName);
+    text.add(QLatin1String("unread"), record.unread);
+    text.add(QLatin1String("sendStatus"), record.sendStatus);
+    text.add(QLatin1String("download"), record.download);
+    text.add(QLatin1String("isSelf"), isSelf);
+    return text.finish();
+}
+
+namespace {
+
+// One local day: each conversion to local time asks the C library, which looks at the time zone
+// file every time, so the texts of a conversation would cost a file system call per message.
+// Within a day without a clock change the time of day is plain arithmetic.
+struct LocalDay
+{
+    qint64 startMs = 1;
+    qint64 endMs = 0;
+    QString date; // "yyyy-MM-dd "
+};
+
+thread_local LocalDay localDay;
+
+void appendTwoDigits(QString &out, int value)
+{
+    out += QLatin1Char(char('0' + value / 10));
+    out += QLatin1Char(char('0' + value % 10));
+}
+
+} // namespace
+
+QString MessageJson::formatTime(qint64 ms)
+{
+    LocalDay &day = localDay;
+    if (ms >= day.startMs && ms < day.endMs) {
+        const int seconds = int((ms - day.startMs) / 1000);
+        QString text;
+        text.reserve(19);
+        text += day.date;
+        appendTwoDigits(text, seconds / 3600);
+        text += QLatin1Char(':');
+        appendTwoDigits(text, seconds / 60 % 60);
+        text += QLatin1Char(':');
+        appendTwoDigits(text, seconds % 60);
+        return text;
+    }
+    const QDateTime time = QDateTime::fromMSecsSinceEpoch(ms);
+    const QString text = time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    if (!time.isValid())
+        return text;
+    const QDate date = time.date();
+    const QDateTime start(date, QTime(0, 0));
+    const QDateTime end(date.addDays(1), QTime(0, 0));
+    if (start.isValid() && end.isValid() && start.offsetFromUtc() == end.offsetFromUtc() &&
+        start.msecsTo(end) == 86400000) {
+        day.startMs = start.toMSecsSinceEpoch();
+        day.endMs = end.toMSecsSinceEpoch();
+        day.date = text.left(11);
+    }
+    return text;
+}
+
+QString MessageJson::formatSendTime(const QString &ms)
+{
+    // Plain digits (with a sign) are read here: the general conversion goes through a byte
+    // array and the locale, once per message text.
+    const int size = ms.size();
+    int i = size > 0 && ms.at(0) == QLatin1Char('-') ? 1 : 0;
+    if (size == i || size - i > 18)
+        return ms;
+    qint64 value = 0;
+    for (int d = i; d < size; ++d) {
+        const ushort c = ms.at(d).unicode();
+        if (c < '0' || c > '9')
+            return ms;
+        value = value * 10 + (c - '0');
+    }
+    return formatTime(i ? -value : value);
+}

@@ -1,0 +1,293 @@
+#include "sockethandl.h"
+
+#include "config/configfile.h"
+#include "language/text.h"
+#include "logging.h"
+#include "messagepayloads.h"
+#include "messagingaddress.h"
+#include "reminders/systeminformation.h"
+#include "signin/parameterinfor.h"
+#include "sio/client.h"
+
+#include <QMap>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+
+const QString clientNamespace = QStringLiteral("/client");
+const QString loginFailed = QStringLiteral("连接服务器失败");
+
+} // namespace
+
+SocketHandl *SocketHandl::instance()
+{
+    static SocketHandl *engine = new SocketHandl;
+    return engine;
+}
+
+SocketHandl::SocketHandl(QObject *parent) : QObject(parent), m_client(new sio::Client)
+{
+    // Made here, on the GUI thread, before any handler can reach them from the network thread.
+    ParameterInfor::instance();
+    SystemInformation::gestance();
+
+    m_outbox = new SignalOutbox(this);
+    m_connetTimer = new QTimer(this);
+    m_reconnectTimer = new QTimer(this);
+    m_restartLoginTimer = new QTimer(this);
+    connect(m_reconnectTimer, &QTimer::timeout, this, &SocketHandl::onReconnect);
+    connect(m_restartLoginTimer, &QTimer::timeout, this, &SocketHandl::onRestartLogin);
+    connect(m_connetTimer, &QTimer::timeout, this, &SocketHandl::onConnectServerTimeout);
+    connect(this, qOverload<>(&SocketHandl::sigConnectServer), this,
+            &SocketHandl::onSigConnectServer);
+
+    m_socket = m_client->socket(clientNamespace);
+    bindClient();
+
+    // Emitted on the engine's thread (through deliver()), so these run at once, in order.
+    connect(this, &SocketHandl::sigPrivareMessageStatusSelf, this,
+            &SocketHandl::onPrivareMessageStatus);
+    connect(this, &SocketHandl::sigGroupMessageStatusSelf, this,
+            &SocketHandl::onGroupMessageStatusSelf);
+}
+
+SocketHandl::~SocketHandl()
+{
+    disConnectServer();
+    disconnect(m_connetTimer, &QTimer::timeout, this, &SocketHandl::onConnectServerTimeout);
+    m_connetTimer->stop();
+    m_reconnectTimer->stop();
+    m_restartLoginTimer->stop();
+    m_socket->offAll();
+    m_client->clearListeners();
+    // The client's destructor waits for its network thread: no handler or acknowledgement runs
+    // after this line, while everything they touch still exists.
+    m_client.reset();
+}
+
+void SocketHandl::bindClient()
+{
+    m_client->setOpenListener([this]() { onReconnectListener(); });
+    m_client->setFailListener([this](const QString &reason) {
+        qCDebug(lcMessaging) << "connection failed:" << reason;
+        onFailed();
+    });
+    m_client->setReconnectingListener([this](const QString &reason) {
+        qCDebug(lcMessaging) << "connection lost:" << reason;
+        onDisconnected();
+    });
+    m_client->setSocketOpenListener([this](const QString &nsp) { onConnected(nsp); });
+    // The service left "/client" (or refused it) while the connection stays: without the
+    // namespace nothing more arrives, so it counts as a drop.
+    m_client->setSocketCloseListener([this](const QString &nsp, const QString &reason) {
+        if (nsp != clientNamespace)
+            return;
+        qCDebug(lcMessaging) << "namespace closed:" << reason;
+        onDisconnected();
+    });
+    for (const Inbound *inbound = inboundTable; inbound->event; ++inbound) {
+        const Handler handler = inbound->handler;
+        m_socket->on(QLatin1String(inbound->event),
+                     [this, handler](const QJsonArray &args, sio::Ack &) {
+                         (this->*handler)(args.isEmpty() ? QJsonValue() : args.first());
+                     });
+    }
+}
+
+QStringList SocketHandl::inboundEvents()
+{
+    QStringList events;
+    for (const Inbound *inbound = inboundTable; inbound->event; ++inbound)
+        events << QLatin1String(inbound->event);
+    return events;
+}
+
+bool SocketHandl::dispatchInbound(const QString &event, const QJsonArray &args)
+{
+    for (const Inbound *inbound = inboundTable; inbound->event; ++inbound) {
+        if (event == QLatin1String(inbound->event)) {
+            (this->*(inbound->handler))(args.isEmpty() ? QJsonValue() : args.first());
+            return true;
+        }
+    }
+    return false;
+}
+
+QStringList SocketHandl::acknowledgedEvents()
+{
+    return {QStringLiteral("login"),          QStringLiteral("send message"),
+            QStringLiteral("get record"),     QStringLiteral("get imageRecord"),
+            QStringLiteral("get lastrecord"), QStringLiteral("send myGroup")};
+}
+
+bool SocketHandl::dispatchReply(const QString &event, const QJsonArray &ack,
+                                const QString &conversation)
+{
+    if (event == QLatin1String("login"))
+        onLoginAck(ack, true);
+    else if (event == QLatin1String("send message"))
+        onSendAck(ack, conversation, 1, QStringLiteral("2"));
+    else if (event == QLatin1String("get record"))
+        applyRecordReply(ack, conversation, false);
+    else if (event == QLatin1String("get imageRecord"))
+        applyRecordReply(ack, conversation, true);
+    else if (event == QLatin1String("get lastrecord"))
+        applyLastRecords(ack);
+    else if (event == QLatin1String("send myGroup"))
+        applyGroupList(ack);
+    else
+        return false;
+    return true;
+}
+
+void SocketHandl::setLoginIdentity(const QString &userId, const QString &deptId,
+                                   const QString &roleId)
+{
+    std::lock_guard<std::mutex> lock(m_identityMutex);
+    m_userId = userId;
+    m_deptId = deptId;
+    m_roleId = roleId;
+}
+
+void SocketHandl::setServerClock(qint64 serverMs)
+{
+    m_clock.setServerClock(serverMs);
+}
+
+QString SocketHandl::userId() const
+{
+    std::lock_guard<std::mutex> lock(m_identityMutex);
+    return m_userId;
+}
+
+void SocketHandl::connectServer()
+{
+    Q_ASSERT(QThread::currentThread() == thread());
+    m_leaving = false;
+    const QString serverIp =
+        ConfigFile::instance()->getMainConfig(QStringLiteral("currentServerIp"));
+    ParameterInfor *parameters = ParameterInfor::instance();
+    const QString url = MessagingAddress::build(serverIp, parameters->imHost(),
+                                                parameters->imPort(), parameters->imPortHttps());
+    QMap<QString, QString> query;
+    {
+        std::lock_guard<std::mutex> lock(m_identityMutex);
+        m_currentServerIp = serverIp;
+        query.insert(QStringLiteral("loginUserId"), m_userId);
+        query.insert(QStringLiteral("loginDeptId"), m_deptId);
+        query.insert(QStringLiteral("loginRoleId"), m_roleId);
+    }
+    qCDebug(lcMessaging) << "connecting to" << url;
+    if (m_client->isOpen())
+        m_client->close();
+    m_client->connect(QUrl(url), query);
+    m_connetTimer->start(connectTimeoutMs);
+}
+
+void SocketHandl::disConnectServer()
+{
+    m_leaving = true;
+    if (QThread::currentThread() == thread()) {
+        m_reconnectTimer->stop();
+        m_connetTimer->stop();
+    }
+    m_socket->emitEvent(
+        QStringLiteral("disconnect"), QJsonArray{MessagePayloads::clientNotice(userId())},
+        [](const QJsonArray &ack) { qCDebug(lcMessaging) << "leave notice acknowledged:" << ack; });
+    // Sent before the close (the client keeps the order); 4.x services close on it anyway.
+    m_client->close();
+}
+
+void SocketHandl::onConnected(const QString &nsp)
+{
+    if (nsp != clientNamespace)
+        return;
+    deliver([this]() { emit sigNetworkdisconnect(true); });
+    sendLogin(true);
+    deliver([this]() { emit sigConnectServer(); });
+}
+
+void SocketHandl::onSigConnectServer()
+{
+    m_reconnectTimer->stop();
+    m_restartLoginTimer->stop();
+}
+
+void SocketHandl::sendLogin(bool first)
+{
+    m_socket->emitEvent(QStringLiteral("login"), QJsonArray{QStringLiteral("success")},
+                        [this, first](const QJsonArray &ack) { onLoginAck(ack, first); });
+}
+
+void SocketHandl::onLoginAck(const QJsonArray &ack, bool first)
+{
+    const bool success = !ack.isEmpty() && ack.first().toString() == QLatin1String("success");
+    qCDebug(lcMessaging) << "login acknowledged:" << ack;
+    const bool again = success && first && m_hasLoggedIn.exchange(true);
+    deliver([this, success, first, again]() {
+        m_connetTimer->stop();
+        emit sigConnectServer(success);
+        if (again)
+            emit sigReconnectInfor();
+        if (!success)
+            emit sigLoginStatus(
+                false, 1,
+                first ? loginFailed
+                      : tarnex::text(QStringLiteral("connect_server_fail"), loginFailed));
+    });
+}
+
+void SocketHandl::onRestartLogin()
+{
+    m_restartLoginTimer->stop();
+    emit sigNetworkdisconnect(true);
+    m_reconnectTimer->stop();
+    sendLogin(false);
+}
+
+void SocketHandl::scheduleReconnect()
+{
+    deliver([this]() {
+        emit sigNetworkdisconnect(false);
+        if (m_leaving)
+            return;
+        m_reconnectTimer->stop();
+        m_reconnectTimer->start(reconnectDelayMs);
+    });
+}
+
+void SocketHandl::onFailed()
+{
+    scheduleReconnect();
+}
+
+void SocketHandl::onDisconnected()
+{
+    scheduleReconnect();
+}
+
+void SocketHandl::onReconnect()
+{
+    m_reconnectTimer->stop();
+    connectServer();
+}
+
+void SocketHandl::onReconnectListener()
+{
+    qCDebug(lcMessaging) << "connection open";
+}
+
+void SocketHandl::onConnectServerTimeout()
+{
+    m_connetTimer->stop();
+    emit sigLoginStatus(false, 1, tarnex::text(QStringLiteral("connect_server_fail"), loginFailed));
+}
+
+void SocketHandl::onHeartInfor()
+{
+    m_socket->emitEvent(
+        QStringLiteral("heartbeat test"), QJsonArray{MessagePayloads::clientNotice(userId())},
+        [](const QJsonArray &ack) { qCDebug(lcMessaging) << "heartbeat acknowledged:" << ack; });
+}

@@ -1,0 +1,251 @@
+#pragma once
+
+#include "conversationstore.h"
+#include "messageclock.h"
+#include "signaloutbox.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+class QTimer;
+struct OutgoingMessage;
+
+namespace sio {
+class Client;
+class Socket;
+} // namespace sio
+
+// The messaging engine: the one socket.io connection to the server's messaging service on
+// namespace "/client", its sign-in, time-out and reconnection, every inbound event turned into
+// store changes and signals, and every request the documents make. The object lives on the GUI
+// thread, where its timers run; the socket.io client calls the handlers and acknowledgements on
+// its own network thread, so the stores sit behind one mutex (in ConversationStore) and signals
+// reach the GUI thread queued. The implementation is split by concern: connection here, inbound
+// events, sending and history, groups.
+class SocketHandl : public QObject
+{
+    Q_OBJECT
+public:
+    // The process's engine, created on first use on the calling (GUI) thread.
+    static SocketHandl *instance();
+    // Besides instance(), tests make engines of their own.
+    explicit SocketHandl(QObject *parent = nullptr);
+    ~SocketHandl() override;
+
+    // The service closes the connection on a larger frame, so larger messages are refused here.
+    static constexpr qint64 maxFrameBytes = 1000000;
+    static constexpr int connectTimeoutMs = 19000;
+    static constexpr int reconnectDelayMs = 5000;
+
+    // From the login: who signs in on the connection, and the server's clock.
+    void setLoginIdentity(const QString &userId, const QString &deptId, const QString &roleId);
+    void setServerClock(qint64 serverMs);
+    QString userId() const;
+
+    // (Re)connects to the messaging service of the current server.
+    void connectServer();
+    // Tells the service the user leaves and closes the connection; no reconnection follows
+    // until the next connectServer().
+    void disConnectServer();
+
+    // Sending. The result is the new message's id. `send` false only registers and shows a
+    // pending file message.
+    QString sendPrivateInfor(const QString &ids, const QString &msgs, const QString &dateTimes,
+                             const QString &sendTypes = QStringLiteral("text"),
+                             const QString &filePathas = QString(), int fileIndex = 0,
+                             bool send = true);
+    QString sendGroupInfor(const QString &ids, const QString &msgs, const QString &userName,
+                           const QString &dateTimes,
+                           const QString &sendTypes = QStringLiteral("text"),
+                           const QString &filePathas = QString(), int fileIndex = 0,
+                           bool send = true);
+    void setPrivateAlreadyRead(const QString &ids, const QString &msgIds = QString());
+    void setGroupAlreadyRead(const QString &groupIds, const QString &msgIds = QString());
+
+    // Records and history.
+    void getRecord(const QString &ids, const QString &types, int limits = 10);
+    void getUserHistoryLength(const QString &userIds, int limits = 10,
+                              const QString &times = QString(),
+                              const QString &chatTypes = QStringLiteral("1"),
+                              const QString &findConts = QString(), int findTypes = 1);
+    void getLastrecord(const QString &contents);
+    void getOutlineRecordLength();
+    void getLastRecordLength();
+    QStringList getPrivateIdFromInfors(const QString &ids) const;
+    QStringList getGroupIdFromInfors(const QString &ids) const;
+    QStringList getHistoryPrivateIdFromInfors(const QString &ids) const;
+    QStringList getHistoryGroupIdFromInfors(const QString &ids) const;
+
+    // What a file upload hands over around its two send calls.
+    QString currentMessageId() const;
+    void setUploadFilePath(const QString &path);
+    void setPendingFileSize(qint64 bytes);
+    void setAttachmentId(const QString &id);
+
+    // Groups.
+    void getGroupInfors();
+    QStringList getGroupIds() const;
+    QString getGroupInforFromId(const QString &ids, const QString &infors) const;
+    QStringList getGroupMemberFromId(const QString &ids) const;
+    void creatNewGroup(const QString &groupList, const QString &groupName);
+    void groupAddNewMember(const QString &groupIds, const QString &groupNames,
+                           const QString &groupList, const QString &addList);
+    void groupDeleteNewMember(const QString &groupIds, const QString &groupNames,
+                              const QString &groupList, const QString &deleteList);
+    void exitGroup(const QString &groupIds);
+    void deleteGroup(const QString &groupIds);
+
+    // The inbound events the engine handles, and a way to hand one to its handler as if it had
+    // arrived (tests and the fuzz target). False for an event without a handler.
+    static QStringList inboundEvents();
+    bool dispatchInbound(const QString &event, const QJsonArray &args);
+    // The same for the acknowledgement of a request the engine sends ("login", "send message",
+    // "get record", "get imageRecord", "get lastrecord", "send myGroup"); `conversation` stands
+    // for the conversation the request named.
+    static QStringList acknowledgedEvents();
+    bool dispatchReply(const QString &event, const QJsonArray &ack,
+                       const QString &conversation = QString());
+
+public slots:
+    void onConnected(const QString &nsp);
+    void onSigConnectServer();
+    void onReconnect();
+    void onRestartLogin();
+    void onFailed();
+    void onHeartInfor();
+    void onDisconnected();
+    void onReconnectListener();
+    void onConnectServerTimeout();
+    void onPrivareMessageStatus(const QString &ids, qulonglong msgid, const QString &statusa);
+    void onGroupMessageStatusSelf(const QString &groupIds, qulonglong msgid, const QString &fromId);
+
+signals:
+    // Connection.
+    void sigNetworkdisconnect(bool status);
+    void sigConnectServer(bool status);
+    void sigConnectServer();
+    void sigReconnectInfor();
+    void sigLoginStatus(bool status, int types, const QString &errors);
+
+    // Messages.
+    void sigPrivareMessage(const QString &ids, const QString &messages);
+    void sigGroupMessage(const QString &groupIds, bool isSelf, const QString &messages);
+    void sigPrivareMessageStatus(const QString &ids, qulonglong msgid, const QString &statusa);
+    void sigGroupMessageStatus(const QString &groupIds, qulonglong msgid, const QString &fromId,
+                               const QString &statusa);
+    void sigMessageUnreadNums(const QString &id, int nums, const QString &types,
+                              const QString &groupNames);
+    void sigRemoveMessage(const QString &ids, const QString &messgaeIds);
+    // A message did not reach the service (refused, or too large to send): it has been taken
+    // out of the conversation, and `errors` says why, for the user.
+    void sigSendMessageFail(const QString &ids, const QString &msgIds, const QString &types,
+                            const QString &errors);
+    void sigGetRecord();
+    void sigHistoryGetRecord();
+    void sigSendLastMessageInfor(const QString &ids, const QString &contents, const QString &types,
+                                 const QString &times);
+    // A private file message was sent: (conversation, message id, local path) for the
+    // message-file store.
+    void sigRecordMessageFile(const QString &ids, const QString &msgIds, const QString &path);
+
+    // Groups.
+    void sigGetGroupInfor();
+    void sigGroupInforChange();
+    void sigNewGroupInfor(const QString &ids);
+    void sigAddGroup(const QString &groupIds);
+    void sigEditGroupCB(const QString &groupIds, bool isAdd, const QString &deletes);
+    void sigEditGroupDelete(const QString &groupIds);
+
+    // Status changes handed from the network thread to the engine's thread.
+    void sigPrivareMessageStatusSelf(const QString &ids, qulonglong msgid, const QString &statusa);
+    void sigGroupMessageStatusSelf(const QString &groupIds, qulonglong msgid,
+                                   const QString &fromId);
+
+private:
+    using Handler = void (SocketHandl::*)(const QJsonValue &payload);
+    struct Inbound
+    {
+        const char *event;
+        Handler handler;
+    };
+    static const Inbound inboundTable[];
+
+    // Connection (sockethandl.cpp).
+    void bindClient();
+    void sendLogin(bool first);
+    void onLoginAck(const QJsonArray &ack, bool first);
+    void scheduleReconnect();
+    // Emits on the engine's thread, in order with everything handed over before (SignalOutbox).
+    void deliver(std::function<void()> emission) { m_outbox->post(std::move(emission)); }
+
+    // Inbound events (sockethandlinbound.cpp), on the network thread.
+    void onNewPrivateMessage(const QJsonValue &payload);
+    void onGroupMessage(const QJsonValue &payload);
+    void onUpdateRecord(const QJsonValue &payload);
+    void onUpdateGroudRecord(const QJsonValue &payload);
+    void onRecordLength(const QJsonValue &payload);
+    void onGroupRecordLength(const QJsonValue &payload);
+    void onGroupRecord(const QJsonValue &payload);
+    void onMetionCallback(const QJsonValue &payload);
+    void onSystemMessageChannel(const QJsonValue &payload);
+    void onLineUsersInfor(const QJsonValue &payload);
+    void onAddGroup(const QJsonValue &payload);
+    void onEditGroupCB(const QJsonValue &payload);
+    void onEditGroupDelete(const QJsonValue &payload);
+    void onEditGroupAdd(const QJsonValue &payload);
+    void onEditGroup(const QJsonValue &payload);
+    void applyPrivateStatus(const QString &ids, qulonglong msgid, const QString &statusa);
+    void applyGroupStatus(const QString &groupIds, qulonglong msgid, const QString &fromId);
+
+    // Sending and history (sockethandlrequests.cpp).
+    void sendChatMessage(const OutgoingMessage &message, const QString &types,
+                         const QJsonObject &payload);
+    void onSendAck(const QJsonArray &ack, const QString &conversation, qulonglong id,
+                   const QString &types);
+    void failSend(const QString &conversation, qulonglong id, const QString &types,
+                  const QString &errors);
+    void applyRecordReply(const QJsonArray &ack, const QString &ids, bool history);
+    void applyLastRecords(const QJsonArray &ack);
+    void emitEvent(const QString &event, const QJsonArray &args,
+                   std::function<void(const QJsonArray &)> ack = nullptr);
+    void emitLogged(const QString &event, const QJsonValue &payload);
+
+    // Groups (sockethandlgroups.cpp).
+    void applyGroupList(const QJsonArray &ack);
+
+    std::unique_ptr<sio::Client> m_client;
+    std::shared_ptr<sio::Socket> m_socket;
+    QTimer *m_connetTimer = nullptr;
+    QTimer *m_reconnectTimer = nullptr;
+    QTimer *m_restartLoginTimer = nullptr;
+
+    mutable std::mutex m_identityMutex;
+    QString m_userId;
+    QString m_deptId;
+    QString m_roleId;
+    QString m_currentServerIp;
+
+    SignalOutbox *m_outbox = nullptr;
+
+    std::atomic<bool> m_hasLoggedIn{false};
+    // Set by disConnectServer(): a drop is then expected and not retried.
+    std::atomic<bool> m_leaving{false};
+
+    MessageClock m_clock;
+    ConversationStore m_store;
+
+    // File-message hand-over; GUI thread only.
+    QString m_currentMessageId;
+    QString m_uploadFilePath;
+    qint64 m_pendingFileSize = 0;
+    QString m_attachmentId;
+};

@@ -1,0 +1,340 @@
+// The engine's handlers of the service's events. They run on the socket.io network thread; each
+// one ignores a payload of the wrong kind, reads what it needs defensively, changes the stores
+// under their lock and emits after it is released. Chat messages, the bulk of the traffic, are
+// read and stored on the engine's thread instead, so a burst keeps both threads busy.
+
+#include "logging.h"
+#include "messagejson.h"
+#include "reminders/systeminformation.h"
+#include "signin/parameterinfor.h"
+#include "sockethandl.h"
+
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QSet>
+
+const SocketHandl::Inbound SocketHandl::inboundTable[] = {
+    {"private message", &SocketHandl::onNewPrivateMessage},
+    {"group message", &SocketHandl::onGroupMessage},
+    {"update record", &SocketHandl::onUpdateRecord},
+    {"group updateRecordInfo", &SocketHandl::onUpdateGroudRecord},
+    {"send recordLength", &SocketHandl::onRecordLength},
+    {"send groupRecordLength", &SocketHandl::onGroupRecordLength},
+    {"send groupRecord", &SocketHandl::onGroupRecord},
+    {"metion callback", &SocketHandl::onMetionCallback},
+    {"tarnex.system-message-channel", &SocketHandl::onSystemMessageChannel},
+    {"onlineUsers", &SocketHandl::onLineUsersInfor},
+    {"add group", &SocketHandl::onAddGroup},
+    {"edit groupCB", &SocketHandl::onEditGroupCB},
+    {"edit groupDelete", &SocketHandl::onEditGroupDelete},
+    {"edit groupAdd", &SocketHandl::onEditGroupAdd},
+    {"edit group", &SocketHandl::onEditGroup},
+    {nullptr, nullptr},
+};
+
+namespace {
+
+// Payload texts can be anything the network delivered: keep diagnostic lines short.
+QString excerpt(const QJsonValue &payload)
+{
+    QString text =
+        QString::fromUtf8(QJsonDocument(QJsonArray{payload}).toJson(QJsonDocument::Compact));
+    if (text.size() > 300)
+        text = text.left(300) + QLatin1String("...");
+    return text;
+}
+
+bool expectObject(const QJsonValue &payload, const char *event)
+{
+    if (payload.isObject())
+        return true;
+    qCDebug(lcMessaging) << "ignored" << event << "that is not an object:" << excerpt(payload);
+    return false;
+}
+
+} // namespace
+
+void SocketHandl::onNewPrivateMessage(const QJsonValue &payload)
+{
+    if (!expectObject(payload, "private message"))
+        return;
+    // Read, stored and announced on the engine's thread, which has time while this one parses
+    // the rest of a burst; the order of events stays as it came.
+    deliver([this, object = payload.toObject()]() {
+        qulonglong id = 0;
+        MessageRecord record = MessageJson::privateRecord(object, &id);
+        if (record.creator.isEmpty()) {
+            qCDebug(lcMessaging) << "ignored a private message without a sender";
+            return;
+        }
+        record.sendStatus = QStringLiteral("3");
+        m_store.insertPrivate(record.creator, id, record);
+        emit sigPrivareMessage(record.creator, MessageJson::privateText(record));
+    });
+}
+
+void SocketHandl::onGroupMessage(const QJsonValue &payload)
+{
+    if (!expectObject(payload, "group message"))
+        return;
+    deliver([this, object = payload.toObject()]() {
+        qulonglong id = 0;
+        GroupMessageRecord record = MessageJson::groupRecord(object, &id);
+        if (record.groupId.isEmpty()) {
+            qCDebug(lcMessaging) << "ignored a group message without a group";
+            return;
+        }
+        if (record.creator == userId()) {
+            // The service's echo of the user's own message: it has it.
+            emit sigGroupMessageStatusSelf(record.groupId, id, record.creator);
+            return;
+        }
+        record.unread = QStringLiteral("0");
+        record.sendStatus = QStringLiteral("3");
+        m_store.insertGroup(record.groupId, id, record);
+        emit sigGroupMessage(record.groupId, false, MessageJson::groupText(record, false));
+    });
+}
+
+void SocketHandl::onUpdateRecord(const QJsonValue &payload)
+{
+    if (!expectObject(payload, "update record"))
+        return;
+    const QJsonObject object = payload.toObject();
+    const QString to = MessageJson::readText(object.value(QLatin1String("to")));
+    if (to.isEmpty())
+        return;
+    const qulonglong msgId = MessageJson::readId(object.value(QLatin1String("msg_id")));
+    deliver(
+        [this, to, msgId]() { emit sigPrivareMessageStatusSelf(to, msgId, QStringLiteral("3")); });
+}
+
+void SocketHandl::onUpdateGroudRecord(const QJsonValue &payload)
+{
+    if (!expectObject(payload, "group updateRecordInfo"))
+        return;
+    const QJsonObject object = payload.toObject();
+    const QString groupId = MessageJson::readText(object.value(QLatin1String("group_id")));
+    const QString reader = MessageJson::readText(object.value(QLatin1String("id")));
+    if (groupId.isEmpty() || reader.isEmpty())
+        return;
+    const qulonglong msgId = MessageJson::readId(object.value(QLatin1String("msg_id")));
+    deliver([this, groupId, msgId, reader]() {
+        emit sigGroupMessageStatusSelf(groupId, msgId, reader);
+    });
+}
+
+void SocketHandl::onRecordLength(const QJsonValue &payload)
+{
+    if (!expectObject(payload, "send recordLength"))
+        return;
+    const QJsonObject counts = payload.toObject();
+    for (auto it = counts.constBegin(); it != counts.constEnd(); ++it) {
+        const int count = MessageJson::readCount(it.value(), 0);
+        if (count > 0 && !it.key().isEmpty())
+            deliver([this, id = it.key(), count]() {
+                emit sigMessageUnreadNums(id, count, QStringLiteral("2"), QString());
+            });
+    }
+}
+
+void SocketHandl::onGroupRecordLength(const QJsonValue &payload)
+{
+    if (!expectObject(payload, "send groupRecordLength"))
+        return;
+    const QJsonObject object = payload.toObject();
+    const QString id = MessageJson::readText(object.value(QLatin1String("id")));
+    if (id.isEmpty())
+        return;
+    const QJsonObject info = object.value(QLatin1String("info")).toObject();
+    const int length = MessageJson::readCount(object.value(QLatin1String("length")), -1);
+    const QString name = MessageJson::readText(info.value(QLatin1String("name")));
+    deliver([this, id, length, name]() {
+        emit sigMessageUnreadNums(id, length, QStringLiteral("3"), name);
+    });
+}
+
+void SocketHandl::onGroupRecord(const QJsonValue &payload)
+{
+    qCDebug(lcMessaging) << "send groupRecord:" << excerpt(payload);
+}
+
+void SocketHandl::onMetionCallback(const QJsonValue &payload)
+{
+    qCDebug(lcMessaging) << "metion callback:" << excerpt(payload);
+}
+
+void SocketHandl::onSystemMessageChannel(const QJsonValue &payload)
+{
+    if (!payload.isString()) {
+        qCDebug(lcMessaging) << "ignored a system message that is not a text";
+        return;
+    }
+    // Unreadable text gives an empty object, which names no recipient.
+    const QJsonObject object = QJsonDocument::fromJson(payload.toString().toUtf8()).object();
+    const QString me = userId();
+    bool recipient = false;
+    const QJsonArray recipients = object.value(QLatin1String("recipients")).toArray();
+    for (const QJsonValue &value : recipients) {
+        if (!me.isEmpty() && MessageJson::readText(value) == me) {
+            recipient = true;
+            break;
+        }
+    }
+    if (!recipient)
+        return;
+    const QJsonValue paramsValue = object.value(QLatin1String("params"));
+    QString params = MessageJson::readText(paramsValue);
+    if (paramsValue.isObject())
+        params =
+            QString::fromUtf8(QJsonDocument(paramsValue.toObject()).toJson(QJsonDocument::Compact));
+    else if (paramsValue.isArray())
+        params =
+            QString::fromUtf8(QJsonDocument(paramsValue.toArray()).toJson(QJsonDocument::Compact));
+    // The reminder's id is made of the digits of the params text; kept as text, so however
+    // many there are, nothing overflows.
+    QString ida;
+    for (const QChar c : params) {
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9') &&
+            !(ida.isEmpty() && c == QLatin1Char('0')))
+            ida += c;
+    }
+    if (ida.isEmpty())
+        ida = QStringLiteral("0");
+    SystemInformation::gestance()->receiveSystemMessage(
+        ida, params, MessageJson::readText(object.value(QLatin1String("sms_menu"))),
+        MessageJson::readText(object.value(QLatin1String("sms_type"))),
+        MessageJson::readText(object.value(QLatin1String("content"))),
+        MessageJson::readText(object.value(QLatin1String("send_time"))));
+}
+
+void SocketHandl::onLineUsersInfor(const QJsonValue &payload)
+{
+    if (!expectObject(payload, "onlineUsers"))
+        return;
+    const QJsonArray list = payload.toObject().value(QLatin1String("onlineUsers")).toArray();
+    QSet<QString> now;
+    for (const QJsonValue &value : list) {
+        if (value.isString() && !value.toString().isEmpty())
+            now.insert(value.toString());
+    }
+    ParameterInfor *parameters = ParameterInfor::instance();
+    const QStringList before = parameters->onlineUsers();
+    const QSet<QString> known(before.cbegin(), before.cend());
+    QStringList added;
+    for (const QString &id : qAsConst(now)) {
+        if (!known.contains(id))
+            added << id;
+    }
+    QStringList removed;
+    for (const QString &id : before) {
+        if (!now.contains(id))
+            removed << id;
+    }
+    parameters->uniteOnline(added);
+    parameters->subtractOnline(removed);
+    added.sort();
+    removed.sort();
+    deliver([parameters, added, removed]() {
+        if (!added.isEmpty())
+            emit parameters->sigOnlineUsersChange(added, 1);
+        if (!removed.isEmpty())
+            emit parameters->sigOnlineUsersChange(removed, 0);
+    });
+}
+
+void SocketHandl::onAddGroup(const QJsonValue &payload)
+{
+    if (!expectObject(payload, "add group"))
+        return;
+    const GroupEntry entry = MessageJson::groupEntry(payload.toObject());
+    if (entry.id.isEmpty())
+        return;
+    m_store.upsertGroup(entry);
+    deliver([this, id = entry.id]() { emit sigAddGroup(id); });
+}
+
+void SocketHandl::onEditGroupAdd(const QJsonValue &payload)
+{
+    if (!expectObject(payload, "edit groupAdd"))
+        return;
+    GroupEntry entry = MessageJson::groupEntry(payload.toObject());
+    if (entry.id.isEmpty())
+        return;
+    const QString now = MessageJson::formatTime(QDateTime::currentMSecsSinceEpoch());
+    if (entry.createTime.isEmpty())
+        entry.createTime = now;
+    if (entry.updateTime.isEmpty())
+        entry.updateTime = now;
+    m_store.upsertGroup(entry);
+    deliver([this, id = entry.id]() { emit sigAddGroup(id); });
+}
+
+void SocketHandl::onEditGroupCB(const QJsonValue &payload)
+{
+    if (!expectObject(payload, "edit groupCB"))
+        return;
+    const QJsonObject object = payload.toObject();
+    const QString id = MessageJson::readText(object.value(QLatin1String("id")));
+    if (id.isEmpty())
+        return;
+    m_store.updateGroup(id, MessageJson::readText(object.value(QLatin1String("name"))),
+                        MessageJson::readIds(object.value(QLatin1String("members"))));
+    const QStringList added = MessageJson::readIds(object.value(QLatin1String("addArray")));
+    const QStringList removed = MessageJson::readIds(object.value(QLatin1String("deleteArray")));
+    deliver([this, id, isAdd = !added.isEmpty(), deletes = removed.join(QLatin1Char(','))]() {
+        emit sigEditGroupCB(id, isAdd, deletes);
+    });
+}
+
+void SocketHandl::onEditGroupDelete(const QJsonValue &payload)
+{
+    if (!expectObject(payload, "edit groupDelete"))
+        return;
+    const QString id = MessageJson::readText(payload.toObject().value(QLatin1String("id")));
+    if (id.isEmpty())
+        return;
+    m_store.removeGroupAndConversation(id);
+    deliver([this, id]() { emit sigEditGroupDelete(id); });
+}
+
+void SocketHandl::onEditGroup(const QJsonValue &payload)
+{
+    qCDebug(lcMessaging) << "edit group:" << excerpt(payload);
+}
+
+void SocketHandl::onPrivareMessageStatus(const QString &ids, qulonglong msgid,
+                                         const QString &statusa)
+{
+    applyPrivateStatus(ids, msgid, statusa);
+}
+
+void SocketHandl::onGroupMessageStatusSelf(const QString &groupIds, qulonglong msgid,
+                                           const QString &fromId)
+{
+    applyGroupStatus(groupIds, msgid, fromId);
+}
+
+void SocketHandl::applyPrivateStatus(const QString &ids, qulonglong msgid, const QString &statusa)
+{
+    if (statusa == QLatin1String("2"))
+        m_store.setPrivateSent(ids, msgid);
+    else
+        m_store.setPrivateStatusUpTo(ids, msgid, statusa);
+    deliver([this, ids, msgid, statusa]() { emit sigPrivareMessageStatus(ids, msgid, statusa); });
+}
+
+void SocketHandl::applyGroupStatus(const QString &groupIds, qulonglong msgid, const QString &fromId)
+{
+    if (fromId == userId()) {
+        m_store.setGroupSent(groupIds, msgid);
+        deliver([this, groupIds, msgid, fromId]() {
+            emit sigGroupMessageStatus(groupIds, msgid, fromId, QStringLiteral("2"));
+        });
+        return;
+    }
+    m_store.setGroupReadUpTo(groupIds, msgid, fromId);
+    deliver([this, groupIds, msgid, fromId]() {
+        emit sigGroupMessageStatus(groupIds, msgid, fromId, QStringLiteral("3"));
+    });
+}

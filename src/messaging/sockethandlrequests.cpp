@@ -1,0 +1,415 @@
+// The engine's requests: chat messages out, read marks, records, history searches, last
+// records and unread counts, with the replies that fill the stores.
+
+#include "language/text.h"
+#include "logging.h"
+#include "messagejson.h"
+#include "messagepayloads.h"
+#include "sio/client.h"
+#include "sio/packetcodec.h"
+#include "sockethandl.h"
+
+#include <QDateTime>
+#include <QThread>
+
+namespace {
+
+const QString privateType = QStringLiteral("2");
+const QString groupType = QStringLiteral("3");
+
+// Bytes of the Engine.IO frame that carries the event: type digits, namespace, the longest ack
+// id the client hands out, and the JSON body.
+qint64 frameBytes(const QString &event, const QJsonArray &args)
+{
+    QJsonArray body{event};
+    for (const QJsonValue &arg : args)
+        body.append(arg);
+    const qint64 overhead = 2 + QStringLiteral("/client,").size() + 16;
+    return overhead + sio::PacketCodec::utf8Length(sio::PacketCodec::encodeValue(body));
+}
+
+} // namespace
+
+void SocketHandl::emitEvent(const QString &event, const QJsonArray &args,
+                            std::function<void(const QJsonArray &)> ack)
+{
+    m_socket->emitEvent(event, args, std::move(ack));
+}
+
+void SocketHandl::emitLogged(const QString &event, const QJsonValue &payload)
+{
+    emitEvent(event, QJsonArray{payload}, [event](const QJsonArray &ack) {
+        if (ack.isEmpty() || ack.first().toString() != QLatin1String("success"))
+            qCDebug(lcMessaging) << event << "acknowledged:" << ack;
+    });
+}
+
+QString SocketHandl::currentMessageId() const
+{
+    return m_currentMessageId;
+}
+
+void SocketHandl::setUploadFilePath(const QString &path)
+{
+    m_uploadFilePath = path;
+}
+
+void SocketHandl::setPendingFileSize(qint64 bytes)
+{
+    m_pendingFileSize = bytes;
+}
+
+void SocketHandl::setAttachmentId(const QString &id)
+{
+    m_attachmentId = id;
+}
+
+QString SocketHandl::sendPrivateInfor(const QString &ids, const QString &msgs,
+                                      const QString &dateTimes, const QString &sendTypes,
+                                      const QString &filePathas, int fileIndex, bool send)
+{
+    Q_UNUSED(dateTimes)
+    OutgoingMessage message;
+    message.conversation = ids;
+    message.msg = msgs;
+    message.sendTypes = sendTypes;
+    message.filePathas = filePathas;
+    message.fileIndex = fileIndex;
+    message.id = m_clock.nextMessageId();
+    message.attachmentId = m_attachmentId;
+    message.fileSize = m_pendingFileSize;
+    const QString id = QString::number(message.id);
+    m_currentMessageId = id;
+    const QString me = userId();
+
+    if (!m_uploadFilePath.isEmpty()) {
+        emit sigRecordMessageFile(ids, id, m_uploadFilePath);
+        m_uploadFilePath.clear();
+    }
+
+    const bool withFile = sendTypes == QLatin1String("img") || sendTypes == QLatin1String("file");
+    MessageRecord record;
+    record.creator = me;
+    record.msg = msgs;
+    record.msgId = id;
+    record.sendTime = id;
+    record.time = id;
+    record.msgType = sendTypes;
+    record.type = QStringLiteral("user");
+    record.sendStatus = QStringLiteral("2");
+    // A text message has no attachment, whatever the last upload left behind.
+    if (withFile) {
+        record.download = m_attachmentId;
+        record.fileType = filePathas;
+    }
+    if (send)
+        m_store.insertPrivate(ids, message.id, record);
+    if (sendTypes != QLatin1String("file") || !send)
+        emit sigPrivareMessage(ids, MessageJson::privateText(record));
+    if (send)
+        sendChatMessage(message, privateType, MessagePayloads::privateMessage(message, me));
+    return id;
+}
+
+QString SocketHandl::sendGroupInfor(const QString &ids, const QString &msgs,
+                                    const QString &userName, const QString &dateTimes,
+                                    const QString &sendTypes, const QString &filePathas,
+                                    int fileIndex, bool send)
+{
+    Q_UNUSED(dateTimes)
+    OutgoingMessage message;
+    message.conversation = ids;
+    message.msg = msgs;
+    message.sendTypes = sendTypes;
+    message.filePathas = filePathas;
+    message.fileIndex = fileIndex;
+    message.id = m_clock.nextMessageId();
+    message.attachmentId = m_attachmentId;
+    message.fileSize = m_pendingFileSize;
+    message.userName = userName;
+    const QString id = QString::number(message.id);
+    m_currentMessageId = id;
+    const QString me = userId();
+    GroupEntry group;
+    m_store.group(ids, &group);
+
+    const bool withFile = sendTypes == QLatin1String("img") || sendTypes == QLatin1String("file");
+    GroupMessageRecord record;
+    record.creator = me;
+    record.msg = msgs;
+    record.msgId = id;
+    record.sendTime = id;
+    record.time = id;
+    record.msgType = sendTypes;
+    record.type = QStringLiteral("personal_group");
+    record.sendStatus = QStringLiteral("2");
+    if (withFile) {
+        record.download = m_attachmentId;
+        record.fileType = filePathas;
+    }
+    record.groupId = ids;
+    record.userId = me;
+    record.userName = userName;
+    record.groupName = group.name;
+    record.members = group.members;
+    record.unread = QStringLiteral("0");
+    if (send)
+        m_store.insertGroup(ids, message.id, record);
+    if (sendTypes != QLatin1String("file") || !send)
+        emit sigGroupMessage(ids, true, MessageJson::groupText(record, true));
+    if (send)
+        sendChatMessage(message, groupType, MessagePayloads::groupMessage(message, me, group));
+    return id;
+}
+
+void SocketHandl::sendChatMessage(const OutgoingMessage &message, const QString &types,
+                                  const QJsonObject &payload)
+{
+    const QString event = QStringLiteral("send message");
+    const QJsonArray args{payload};
+    const qint64 bytes = frameBytes(event, args);
+    if (bytes > maxFrameBytes) {
+        qCWarning(lcMessaging) << "message" << message.id << "not sent:" << bytes
+                               << "bytes exceed the limit of" << maxFrameBytes;
+        failSend(message.conversation, message.id, types,
+                 tarnex::text(QStringLiteral("message_too_large"),
+                              QStringLiteral("消息过大，未能发送")));
+        return;
+    }
+    emitEvent(event, args,
+              [this, conversation = message.conversation, id = message.id,
+               types](const QJsonArray &ack) { onSendAck(ack, conversation, id, types); });
+}
+
+void SocketHandl::onSendAck(const QJsonArray &ack, const QString &conversation, qulonglong id,
+                            const QString &types)
+{
+    const QJsonValue first = ack.isEmpty() ? QJsonValue() : ack.first();
+    if (!first.isObject()) {
+        // The service refuses with a text; anything but an object is not a delivery.
+        const QString reason = MessageJson::readText(first);
+        qCWarning(lcMessaging) << "message" << id << "refused:" << reason;
+        deliver([this, conversation, id, types, reason]() {
+            // The language texts belong to the engine's thread.
+            failSend(conversation, id, types,
+                     reason.isEmpty() ? tarnex::text(QStringLiteral("message_send_fail"),
+                                                     QStringLiteral("消息发送失败"))
+                                      : reason);
+        });
+        return;
+    }
+    const QJsonObject object = first.toObject();
+    if (types == groupType) {
+        // The delivered state of a group message comes with the service's echo.
+        qCDebug(lcMessaging) << "group message acknowledged:" << ack;
+        return;
+    }
+    QString to = MessageJson::readText(object.value(QLatin1String("to")));
+    qulonglong msgId = MessageJson::readId(object.value(QLatin1String("msg_id")));
+    if (to.isEmpty())
+        to = conversation;
+    if (msgId == 0)
+        msgId = id;
+    deliver([this, to, msgId]() { emit sigPrivareMessageStatusSelf(to, msgId, privateType); });
+}
+
+void SocketHandl::failSend(const QString &conversation, qulonglong id, const QString &types,
+                           const QString &errors)
+{
+    if (types == groupType)
+        m_store.removeGroup(conversation, id);
+    else
+        m_store.removePrivate(conversation, id);
+    const QString msgIds = QString::number(id);
+    emit sigRemoveMessage(conversation, msgIds);
+    emit sigSendMessageFail(conversation, msgIds, types, errors);
+}
+
+void SocketHandl::setPrivateAlreadyRead(const QString &ids, const QString &msgIds)
+{
+    Q_UNUSED(msgIds)
+    emitLogged(QStringLiteral("update havRead"),
+               MessagePayloads::privateRead(ids, userId(), m_clock.readMark()));
+}
+
+void SocketHandl::setGroupAlreadyRead(const QString &groupIds, const QString &msgIds)
+{
+    Q_UNUSED(msgIds)
+    emitLogged(QStringLiteral("update havRead"),
+               MessagePayloads::groupRead(groupIds, userId(), m_clock.readMark()));
+}
+
+void SocketHandl::getRecord(const QString &ids, const QString &types, int limits)
+{
+    emitEvent(QStringLiteral("get record"),
+              QJsonArray{MessagePayloads::recordRequest(ids, types, limits, userId())},
+              [this, ids](const QJsonArray &ack) { applyRecordReply(ack, ids, false); });
+}
+
+void SocketHandl::getUserHistoryLength(const QString &userIds, int limits, const QString &times,
+                                       const QString &chatTypes, const QString &findConts,
+                                       int findTypes)
+{
+    QString event;
+    QJsonObject request;
+    if (!MessagePayloads::historyRequest(userIds, limits, times, chatTypes, findConts, findTypes,
+                                         userId(), &event, &request)) {
+        qCDebug(lcMessaging) << "history search of unknown kind" << findTypes << "not sent";
+        return;
+    }
+    emitEvent(event, QJsonArray{request},
+              [this, userIds](const QJsonArray &ack) { applyRecordReply(ack, userIds, true); });
+}
+
+void SocketHandl::applyRecordReply(const QJsonArray &ack, const QString &ids, bool history)
+{
+    const QString me = userId();
+    ConversationStore::PrivateTable privateRecords;
+    ConversationStore::GroupTable groupRecords;
+    const QJsonArray list = ack.isEmpty() ? QJsonArray() : ack.first().toArray();
+    for (const QJsonValue &value : list) {
+        if (!value.isObject())
+            continue;
+        const QJsonObject object = value.toObject();
+        const qulonglong id = MessageJson::readId(object.value(QLatin1String("msg_id")));
+        if (object.value(QLatin1String("type")).toString() == QLatin1String("personal_group")) {
+            GroupMessageRecord record = MessageJson::groupRecord(object);
+            const QString groupId = record.groupId.isEmpty() ? ids : record.groupId;
+            record.unread = QStringLiteral("0");
+            // The user's own messages are delivered; the read map below tells who read them.
+            record.sendStatus = record.creator == me ? QStringLiteral("2") : QStringLiteral("3");
+            groupRecords[groupId].insert(id, record);
+            continue;
+        }
+        MessageRecord record = MessageJson::privateRecord(object);
+        QString partner = MessageJson::readText(object.value(QLatin1String("chat_object")));
+        if (partner.isEmpty())
+            partner = ids;
+        // A reload must not show the user's unread messages as read.
+        if (record.creator == me && record.haveread != QLatin1String("1"))
+            record.sendStatus = QStringLiteral("2");
+        else
+            record.sendStatus = QStringLiteral("3");
+        privateRecords[partner].insert(id, record);
+    }
+
+    // A group's reply also says how far each member has read.
+    const QJsonObject reads = ack.size() > 1 ? ack.at(1).toObject() : QJsonObject();
+    if (history) {
+        for (auto it = reads.constBegin(); it != reads.constEnd(); ++it) {
+            const qulonglong upTo = MessageJson::readId(it.value());
+            if (it.key().isEmpty() || it.key() == me || upTo == 0)
+                continue;
+            auto group = groupRecords.find(ids);
+            if (group != groupRecords.end())
+                ConversationStore::markRead(*group, upTo, it.key());
+        }
+        m_store.replaceHistory(privateRecords, groupRecords);
+        deliver([this]() { emit sigHistoryGetRecord(); });
+        return;
+    }
+    m_store.insertPrivate(privateRecords);
+    m_store.insertGroup(groupRecords);
+    for (auto it = reads.constBegin(); it != reads.constEnd(); ++it) {
+        const qulonglong upTo = MessageJson::readId(it.value());
+        if (!it.key().isEmpty() && it.key() != me && upTo != 0)
+            applyGroupStatus(ids, upTo, it.key());
+    }
+    deliver([this]() { emit sigGetRecord(); });
+}
+
+void SocketHandl::getLastrecord(const QString &contents)
+{
+    QJsonArray request;
+    if (!MessagePayloads::lastRecordRequest(contents, &request)) {
+        qCDebug(lcMessaging) << "last records: not a list of conversations";
+        return;
+    }
+    emitEvent(QStringLiteral("get lastrecord"), QJsonArray{QJsonValue(request)},
+              [this](const QJsonArray &ack) { applyLastRecords(ack); });
+}
+
+void SocketHandl::applyLastRecords(const QJsonArray &ack)
+{
+    const QJsonObject reply = ack.isEmpty() ? QJsonObject() : ack.first().toObject();
+    const QString separator = QStringLiteral("**_**");
+    for (auto it = reply.constBegin(); it != reply.constEnd(); ++it) {
+        const QString key = it.key();
+        QString ids;
+        QString types;
+        int cut = key.indexOf(separator);
+        if (cut >= 0) {
+            ids = key.left(cut);
+            types = key.mid(cut + separator.size());
+        } else {
+            // The type is the last piece; an id may hold "_" itself.
+            cut = key.lastIndexOf(QLatin1Char('_'));
+            ids = cut >= 0 ? key.left(cut) : key;
+            types = cut >= 0 ? key.mid(cut + 1) : QString();
+        }
+        const QString value = MessageJson::readText(it.value());
+        // The time follows the last ",": the content may hold commas of its own.
+        const int comma = value.lastIndexOf(QLatin1Char(','));
+        const QString contents = comma >= 0 ? value.left(comma) : value;
+        QString times;
+        bool ok = false;
+        const qint64 ms = comma >= 0 ? value.mid(comma + 1).trimmed().toLongLong(&ok) : 0;
+        if (ok)
+            times = QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral(" hh:mm"));
+        deliver([this, ids, contents, types, times]() {
+            emit sigSendLastMessageInfor(ids, contents, types, times);
+        });
+    }
+}
+
+void SocketHandl::getOutlineRecordLength()
+{
+    emitEvent(QStringLiteral("outline recordLength"), QJsonArray{QString()});
+}
+
+void SocketHandl::getLastRecordLength()
+{
+    emitEvent(QStringLiteral("outline recordLength"), QJsonArray{QString()});
+}
+
+QStringList SocketHandl::getPrivateIdFromInfors(const QString &ids) const
+{
+    const ConversationStore::PrivateConversation conversation = m_store.privateConversation(ids);
+    QStringList texts;
+    texts.reserve(conversation.size());
+    for (const MessageRecord &record : conversation)
+        texts << MessageJson::privateText(record);
+    return texts;
+}
+
+QStringList SocketHandl::getGroupIdFromInfors(const QString &ids) const
+{
+    const ConversationStore::GroupConversation conversation = m_store.groupConversation(ids);
+    const QString me = userId();
+    QStringList texts;
+    texts.reserve(conversation.size());
+    for (const GroupMessageRecord &record : conversation)
+        texts << MessageJson::groupText(record, record.creator == me);
+    return texts;
+}
+
+QStringList SocketHandl::getHistoryPrivateIdFromInfors(const QString &ids) const
+{
+    const ConversationStore::PrivateConversation conversation = m_store.privateHistory(ids);
+    QStringList texts;
+    texts.reserve(conversation.size());
+    for (const MessageRecord &record : conversation)
+        texts << MessageJson::privateText(record);
+    return texts;
+}
+
+QStringList SocketHandl::getHistoryGroupIdFromInfors(const QString &ids) const
+{
+    const ConversationStore::GroupConversation conversation = m_store.groupHistory(ids);
+    const QString me = userId();
+    QStringList texts;
+    texts.reserve(conversation.size());
+    for (const GroupMessageRecord &record : conversation)
+        texts << MessageJson::groupText(record, record.creator == me);
+    return texts;
+}

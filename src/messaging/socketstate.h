@@ -1,0 +1,104 @@
+#pragma once
+
+#include "messagetextcodec.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class SocketHandl;
+
+// What the documents use for messaging: forwards every request to the process's engine
+// (SocketHandl) and re-emits its signals under the same names. Its only state is the text codec
+// of the chat views.
+class SocketState : public QObject
+{
+    Q_OBJECT
+public:
+    explicit SocketState(QObject *parent = nullptr);
+
+    Q_INVOKABLE void connectServer();
+
+    Q_INVOKABLE QString sendPrivateInfor(const QString &ids, const QString &msgs,
+                                         const QString &dateTimes,
+                                         const QString &sendTypes = QStringLiteral("text"),
+                                         const QString &filePathas = QString(), int fileIndex = 0);
+    Q_INVOKABLE QString sendGroupInfor(const QString &ids, const QString &msgs,
+                                       const QString &userName, const QString &dateTimes,
+                                       const QString &sendTypes = QStringLiteral("text"),
+                                       const QString &filePathas = QString(), int fileIndex = 0);
+    Q_INVOKABLE void setPrivateAlreadyRead(const QString &ids, const QString &msgIds = QString());
+    Q_INVOKABLE void setGroupAlreadyRead(const QString &groupIds,
+                                         const QString &msgIds = QString());
+
+    Q_INVOKABLE void getRecord(const QString &ids, const QString &types, int limits = 10);
+    Q_INVOKABLE void getUserHistoryLength(const QString &userIds, int limits = 10,
+                                          const QString &times = QString(),
+                                          const QString &chatTypes = QStringLiteral("1"),
+                                          const QString &findConts = QString(), int findTypes = 1);
+    Q_INVOKABLE void getLastrecord(const QString &contents);
+    Q_INVOKABLE void getOutlineRecordLength();
+    Q_INVOKABLE void getLastRecordLength();
+    Q_INVOKABLE QStringList getPrivateIdFromInfors(const QString &ids) const;
+    Q_INVOKABLE QStringList getGroupIdFromInfors(const QString &ids) const;
+    Q_INVOKABLE QStringList getHistoryPrivateIdFromInfors(const QString &ids) const;
+    Q_INVOKABLE QStringList getHistoryGroupIdFromInfors(const QString &ids) const;
+
+    Q_INVOKABLE void getGroupInfors();
+    Q_INVOKABLE QStringList getGroupIds() const;
+    Q_INVOKABLE QString getGroupInforFromId(const QString &ids, const QString &infors) const;
+    Q_INVOKABLE QStringList getGroupMemberFromId(const QString &ids) const;
+    Q_INVOKABLE void creatNewGroup(const QString &groupList, const QString &groupName);
+    Q_INVOKABLE void groupAddNewMember(const QString &groupIds, const QString &groupNames,
+                                       const QString &groupList, const QString &addList);
+    Q_INVOKABLE void groupDeleteNewMember(const QString &groupIds, const QString &groupNames,
+                                          const QString &groupList, const QString &deleteList);
+    Q_INVOKABLE void exitGroup(const QString &groupIds);
+    Q_INVOKABLE void deleteGroup(const QString &groupIds);
+
+    // Members for the group editor, from the login parameters' user cache.
+    Q_INVOKABLE void insertGroupNumbers(const QString &numbers);
+    Q_INVOKABLE void clearGroupNumbers();
+    Q_INVOKABLE void requestGroupNumbers();
+    Q_INVOKABLE QString getUserInfor(const QString &ids, const QString &names);
+    Q_INVOKABLE bool judgeUserInfor(const QString &ids);
+    Q_INVOKABLE QString getSelfUesrId() const;
+
+    // Chat body transforms (MessageTextCodec).
+    Q_INVOKABLE QString filterUseInformation(const QString &infors, int types = 1) const;
+    Q_INVOKABLE QString swapNetworkInformation(const QString &inforsa) const;
+    Q_INVOKABLE QString replaceTokenToRegular(const QString &contents);
+    Q_INVOKABLE QString replaceRegularToToken(const QString &contents);
+    Q_INVOKABLE QString getAllImagePaths(const QString &images) const;
+    Q_INVOKABLE bool isContainImage() const;
+
+signals:
+    void sigReconnectInfor();
+    void sigRemoveMessage(const QString &ids, const QString &messgaeIds);
+    void sigNetworkdisconnect(bool status);
+    void sigConnectServer(bool status);
+    void sigGetGroupInfor();
+    void sigGetRecord();
+    void sigGroupInforChange();
+    void sigNewGroupInfor(const QString &ids);
+    void sigAddGroup(const QString &groupIds);
+    void sigEditGroupCB(const QString &groupIds, bool isAdd, const QString &deletes);
+    void sigEditGroupDelete(const QString &groupIds);
+    void sigHistoryGetRecord();
+    void sigPrivareMessage(const QString &ids, const QString &messages);
+    void sigGroupMessage(const QString &groupIds, bool isSelf, const QString &messages);
+    void sigPrivareMessageStatus(const QString &ids, qulonglong msgid, const QString &statusa);
+    void sigGroupMessageStatus(const QString &groupIds, qulonglong msgid, const QString &fromId,
+                               const QString &statusa);
+    void sigMessageUnreadNums(const QString &id, int nums, const QString &types,
+                              const QString &groupNames);
+    void sigSendLastMessageInfor(const QString &ids, const QString &contents, const QString &types,
+                                 const QString &times);
+    void sigLoginStatus(bool status, int types, const QString &errors);
+    void sigSendMessageFail(const QString &ids, const QString &msgIds, const QString &types,
+                            const QString &errors);
+
+private:
+    SocketHandl *m_engine;
+    MessageTextCodec m_codec;
+};

@@ -1,0 +1,190 @@
+#pragma once
+
+// Shared pieces of the messaging tests: a log of the engine's signals kept on the test thread,
+// the reference server and the other party (the official Node client), and the engine pointed
+// at a server.
+
+#include "config/configfile.h"
+#include "messaging/sockethandl.h"
+#include "nodepeer.h"
+#include "referenceserver.h"
+#include "signin/parameterinfor.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QList>
+#include <QPair>
+#include <QStringList>
+#include <QTest>
+#include <QVariantList>
+
+// Qt from the distribution is not built for ThreadSanitizer: its own locks are invisible to it.
+// Besides Qt's internals (as in the socket.io tests), this leaves out the login parameters' online
+// set, which the engine's network thread and the documents share behind a QMutex.
+#if defined(__SANITIZE_THREAD__)
+extern "C" const char *__tsan_default_suppressions()
+{
+    return "called_from_lib:libQt5Core.so.5\n"
+           "called_from_lib:libQt5Network.so.5\n"
+           "called_from_lib:libQt5WebSockets.so.5\n"
+           "called_from_lib:libglib-2.0.so.0\n"
+           "race:QWaitCondition::~QWaitCondition\n"
+           "race:QDBusServiceWatcher\n"
+           "race:QTest::qRun\n"
+           "race:ParameterInfor::*Online\n"
+           "race:ParameterInfor::onlineUsers\n";
+}
+#endif
+
+namespace messagingtest {
+
+constexpr int longWait = 30000;
+
+// The engine's signals, recorded on the test thread: signals from the network thread arrive
+// queued (the log lives here), so the test reads the log without racing the engine.
+class SignalLog : public QObject
+{
+public:
+    explicit SignalLog(SocketHandl *engine)
+    {
+        watch(engine, &SocketHandl::sigNetworkdisconnect, "sigNetworkdisconnect");
+        watch(engine, qOverload<bool>(&SocketHandl::sigConnectServer), "sigConnectServer");
+        watch(engine, &SocketHandl::sigReconnectInfor, "sigReconnectInfor");
+        watch(engine, &SocketHandl::sigLoginStatus, "sigLoginStatus");
+        watch(engine, &SocketHandl::sigPrivareMessage, "sigPrivareMessage");
+        watch(engine, &SocketHandl::sigGroupMessage, "sigGroupMessage");
+        watch(engine, &SocketHandl::sigPrivareMessageStatus, "sigPrivareMessageStatus");
+        watch(engine, &SocketHandl::sigGroupMessageStatus, "sigGroupMessageStatus");
+        watch(engine, &SocketHandl::sigMessageUnreadNums, "sigMessageUnreadNums");
+        watch(engine, &SocketHandl::sigRemoveMessage, "sigRemoveMessage");
+        watch(engine, &SocketHandl::sigSendMessageFail, "sigSendMessageFail");
+        watch(engine, &SocketHandl::sigGetRecord, "sigGetRecord");
+        watch(engine, &SocketHandl::sigHistoryGetRecord, "sigHistoryGetRecord");
+        watch(engine, &SocketHandl::sigSendLastMessageInfor, "sigSendLastMessageInfor");
+        watch(engine, &SocketHandl::sigGetGroupInfor, "sigGetGroupInfor");
+        watch(engine, &SocketHandl::sigGroupInforChange, "sigGroupInforChange");
+        watch(engine, &SocketHandl::sigAddGroup, "sigAddGroup");
+        watch(engine, &SocketHandl::sigEditGroupCB, "sigEditGroupCB");
+        watch(engine, &SocketHandl::sigEditGroupDelete, "sigEditGroupDelete");
+        watch(engine, &SocketHandl::sigRecordMessageFile, "sigRecordMessageFile");
+    }
+
+    int count(const QString &name) const
+    {
+        int n = 0;
+        for (const auto &entry : m_entries)
+            n += entry.first == name ? 1 : 0;
+        return n;
+    }
+    int total() const { return m_entries.size(); }
+    // Arguments of every emission of `name`, oldest first.
+    QList<QVariantList> all(const QString &name) const
+    {
+        QList<QVariantList> result;
+        for (const auto &entry : m_entries) {
+            if (entry.first == name)
+                result << entry.second;
+        }
+        return result;
+    }
+    QVariantList last(const QString &name) const
+    {
+        const QList<QVariantList> list = all(name);
+        return list.isEmpty() ? QVariantList() : list.last();
+    }
+    QStringList names() const
+    {
+        QStringList result;
+        for (const auto &entry : m_entries)
+            result << entry.first;
+        return result;
+    }
+    void clear() { m_entries.clear(); }
+
+private:
+    template <typename... Args>
+    void watch(SocketHandl *engine, void (SocketHandl::*signal)(Args...), const char *name)
+    {
+        const QString key = QLatin1String(name);
+        connect(engine, signal, this, [this, key](std::decay_t<Args>... args) {
+            m_entries.append({key, QVariantList{QVariant::fromValue(args)...}});
+        });
+    }
+
+    QList<QPair<QString, QVariantList>> m_entries;
+};
+
+// Rows for a case run against both server generations.
+inline void generations()
+{
+    QTest::addColumn<bool>("v2");
+    QTest::newRow("socket.io 4") << false;
+    QTest::newRow("socket.io 2") << true;
+}
+
+inline bool startServer(ReferenceServer &server, bool v2)
+{
+    return server.start(v2 ? QStringList{QStringLiteral("--socketio-v2")} : QStringList());
+}
+
+// The engine signs in to `server` as `user` on its next connectServer().
+inline void pointAt(const ReferenceServer &server, SocketHandl &engine, const QString &user)
+{
+    ConfigFile::instance()->setMainConfig(QStringLiteral("currentServerIp"), server.address());
+    ParameterInfor *parameters = ParameterInfor::instance();
+    parameters->setImHost(QStringLiteral("127.0.0.1"));
+    parameters->setImPort(QString::number(server.port()));
+    parameters->setImPortHttps(QString());
+    parameters->subtractOnline(parameters->onlineUsers());
+    engine.setLoginIdentity(user, QStringLiteral("技术研发部"), QStringLiteral("部门经理"));
+}
+
+inline QString partyScript()
+{
+    return QStringLiteral(TARNEX_SOURCE_DIR "/tests/messaging/party.js");
+}
+
+// The other user, on the official Node client of the same generation as the server.
+inline bool startParty(NodePeer &party, const ReferenceServer &server, bool v2, const QString &user)
+{
+    QStringList args{QStringLiteral("--server"), server.baseUrl().toString()};
+    if (v2)
+        args << QStringLiteral("--v2");
+    if (!party.start(partyScript(), args))
+        return false;
+    const QJsonArray ack =
+        party.control(QStringLiteral("connect"), QJsonObject{{QStringLiteral("user"), user}})
+            .value(QLatin1String("ack"))
+            .toArray();
+    return ack.size() == 1 && ack.first().toString() == QLatin1String("success");
+}
+
+// The events the party received with the given name.
+inline QJsonArray partyEvents(const NodePeer &party, const QString &event)
+{
+    return party.control(QStringLiteral("events"), QJsonObject{{QStringLiteral("event"), event}})
+        .value(QLatin1String("events"))
+        .toArray();
+}
+
+// The acknowledgement's arguments of an event the party sends.
+inline QJsonArray partyEmit(const NodePeer &party, const QString &event, const QJsonArray &args)
+{
+    return party
+        .control(QStringLiteral("emit"),
+                 QJsonObject{{QStringLiteral("event"), event}, {QStringLiteral("args"), args}})
+        .value(QLatin1String("ack"))
+        .toArray();
+}
+
+} // namespace messagingtest
+
+// Connects `engine` and waits for a positive login acknowledgement.
+#define MESSAGING_SIGN_IN(engine, log)                                                             \
+    do {                                                                                           \
+        const int before = (log).count(QStringLiteral("sigConnectServer"));                        \
+        (engine).connectServer();                                                                  \
+        QTRY_COMPARE_WITH_TIMEOUT((log).count(QStringLiteral("sigConnectServer")), before + 1,     \
+                                  messagingtest::longWait);                                        \
+        QCOMPARE((log).last(QStringLiteral("sigConnectServer")).value(0).toBool(), true);          \
+    } while (false)
