@@ -28,9 +28,10 @@ class Socket;
 // namespace "/client", its sign-in, time-out and reconnection, every inbound event turned into
 // store changes and signals, and every request the documents make. The object lives on the GUI
 // thread, where its timers run; the socket.io client calls the handlers and acknowledgements on
-// its own network thread, so the stores sit behind one mutex (in ConversationStore) and signals
-// reach the GUI thread queued. The implementation is split by concern: connection here, inbound
-// events, sending and history, groups.
+// its own network thread, so the stores sit behind one mutex (in ConversationStore), and what
+// the network thread has to announce is handed to the GUI thread in order (SignalOutbox) and
+// emitted there, after the lock is released. The implementation is split by concern: connection
+// here, inbound events, sending and history, groups.
 class SocketHandl : public QObject
 {
     Q_OBJECT
@@ -165,7 +166,7 @@ signals:
     void sigEditGroupCB(const QString &groupIds, bool isAdd, const QString &deletes);
     void sigEditGroupDelete(const QString &groupIds);
 
-    // Status changes handed from the network thread to the engine's thread.
+    // Receipts of the service, applied to the stores by the engine's own slots.
     void sigPrivareMessageStatusSelf(const QString &ids, qulonglong msgid, const QString &statusa);
     void sigGroupMessageStatusSelf(const QString &groupIds, qulonglong msgid,
                                    const QString &fromId);
@@ -187,7 +188,7 @@ private:
     // Emits on the engine's thread, in order with everything handed over before (SignalOutbox).
     void deliver(std::function<void()> emission) { m_outbox->post(std::move(emission)); }
 
-    // Inbound events (sockethandlinbound.cpp), on the network thread.
+    // Inbound events (sockethandlinbound.cpp), called on the network thread.
     void onNewPrivateMessage(const QJsonValue &payload);
     void onGroupMessage(const QJsonValue &payload);
     void onUpdateRecord(const QJsonValue &payload);
