@@ -4,6 +4,8 @@
 // back as message texts; and the round trip of "send message" to its acknowledgement.
 //
 // usage: bench_messaging [burst] [runs] [--v2]
+// (BENCH_INBOUND_ONLY=1 stops after the engine's inbound runs, for profiling; BENCH_VERBOSE=1
+// prints each run's timings)
 #include "referenceserver.h"
 #include "testenvironment.h"
 
@@ -21,7 +23,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <functional>
 
