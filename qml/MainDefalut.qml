@@ -6,6 +6,8 @@ import SocketState 1.0
 import FilteruserAuthority 1.0
 import HttplanguagePackage 1.0
 import HandlUrl 1.0
+import "style"
+import "controls"
 
 // The main frame: toolbar on the left, the list pane and the conversation pane. The working
 // views of each section live in these panes.
@@ -17,13 +19,14 @@ Rectangle {
     property int unreadNumber: 0
     property bool networkUp: true
     property string userId: ""
-    readonly property real sr: Math.max(1, screenRate)
-    readonly property bool dark: loginModel === 2
-    readonly property color textColor: dark ? "#e6e8ef" : "#1f2d3d"
-    readonly property color subColor: dark ? "#9096a8" : "#8a96a8"
-    readonly property color lineColor: dark ? "#2e3039" : "#e6e9ef"
-    readonly property color listColor: dark ? "#202129" : loginModel === 1 ? "#f3f9ec" : "#f5f7fa"
-    readonly property color paneColor: dark ? "#1a1b21" : "#ffffff"
+    readonly property real sr: Style.sr
+    readonly property var pal: Style.palette(loginModel)
+    readonly property bool dark: pal.dark
+    readonly property color textColor: pal.text
+    readonly property color subColor: pal.sub
+    readonly property color lineColor: pal.line
+    readonly property color listColor: pal.list
+    readonly property color paneColor: pal.pane
 
     property string tip_message: qsTr("消息")
     property string tip_group: qsTr("群组")
@@ -59,11 +62,7 @@ Rectangle {
     clip: true
 
     function hextoPressHex(hex) {
-        return Qt.darker(hex, 1.18).toString()
-    }
-    function langText(key, fallback) {
-        var text = httplanguagePackage.getLangFileName(key)
-        return text !== "" ? text : fallback
+        return Style.pressed(hex)
     }
     function sectionName(i) {
         return [tip_message, tip_group, tip_organization, tip_application][i]
@@ -75,7 +74,14 @@ Rectangle {
     function loginSuccess() {
         userId = socketState.getSelfUesrId()
         systemHandl.getSystemUnreadNumbers()
+        newsList.loginSuccess()
         sigLoginSuccess(true, "")
+    }
+    // A person or group card asked to talk: the conversation opens in the message section.
+    function openChat(ids, names, types) {
+        currentSection = 0
+        newsList.openConversation(types, names, ids)
+        conversationPane.openConversation(ids, names, types)
     }
     function closeRequested() {
         if (configData.getExitbtnStatus())
@@ -96,22 +102,15 @@ Rectangle {
         onSigNetworkdisconnect: mainDefalut.networkUp = status
         onSigConnectServer: if (status) mainDefalut.networkUp = true
     }
+    LanguageTexts {
+        id: languageTexts
+        target: mainDefalut
+        languagePackage: httplanguagePackage
+    }
     HttplanguagePackage {
         id: httplanguagePackage
-        onSigLangueFileList: applyTexts()
-        Component.onCompleted: applyTexts()
-        function applyTexts() {
-            tip_message = langText("message", tip_message)
-            tip_group = langText("group", tip_group)
-            tip_organization = langText("organization", tip_organization)
-            tip_application = langText("application", tip_application)
-            tip_homepage = langText("homepage", tip_homepage)
-            tip_topic_skin = langText("topic_skin", tip_topic_skin)
-            tip_set = langText("set", tip_set)
-            tip_search = langText("search", tip_search)
-            tip_no_contents = langText("no_contents", tip_no_contents)
-            tip_server_disconnected = langText("server_disconnected", tip_server_disconnected)
-        }
+        onSigLangueFileList: languageTexts.apply()
+        Component.onCompleted: languageTexts.apply()
     }
 
     // The toolbar's tip disappears by itself.
@@ -139,7 +138,7 @@ Rectangle {
         loginModel: mainDefalut.loginModel
         skinColors: mainDefalut.skinColors
         currentIndex: mainDefalut.currentSection
-        unreadNumber: mainDefalut.unreadNumber
+        unreadNumber: mainDefalut.unreadNumber + newsList.unreadTotal
         online: mainDefalut.networkUp
         onSigSelectSection: mainDefalut.currentSection = types
         onSigSetList: mainDefalut.openFunctionList("")
@@ -162,230 +161,234 @@ Rectangle {
         onModifyYposition: mainDefalut.modifyYposition(positions)
     }
 
-    // List pane.
-    Rectangle {
-        id: listPane
+    // The message section: recent conversations beside the open conversation.
+    Item {
+        id: messageSection
+        objectName: "messageSection"
         anchors.left: toolbarIWidget.right
-        width: 264 * mainDefalut.sr
+        anchors.right: parent.right
         height: parent.height
-        color: mainDefalut.loginModel === 1 ? Qt.rgba(1, 1, 1, 0.55) : mainDefalut.listColor
+        visible: mainDefalut.currentSection === 0
+        property bool showSystemMessages: false
+
         Rectangle {
-            anchors.right: parent.right
-            width: 1
+            id: listPane
+            width: Style.listWidth
             height: parent.height
-            color: mainDefalut.lineColor
-        }
-        MouseArea {
-            width: parent.width
-            height: 64 * mainDefalut.sr
-            property point origin
-            onPressed: origin = Qt.point(mouse.x, mouse.y)
-            onPositionChanged: {
-                mainDefalut.modifyXposition(mouse.x - origin.x)
-                mainDefalut.modifyYposition(mouse.y - origin.y)
-            }
-        }
-        TextField {
-            id: searchField
-            x: 14 * mainDefalut.sr
-            y: 18 * mainDefalut.sr
-            width: parent.width - 28 * mainDefalut.sr
-            height: 32 * mainDefalut.sr
-            leftPadding: 30 * mainDefalut.sr
-            font.pixelSize: 13 * mainDefalut.sr
-            color: mainDefalut.textColor
-            placeholderText: mainDefalut.tip_search
-            placeholderTextColor: mainDefalut.subColor
-            selectByMouse: true
-            selectionColor: mainDefalut.skinColors
-            background: Rectangle {
-                radius: 16 * mainDefalut.sr
-                color: mainDefalut.dark ? "#2a2c36" : mainDefalut.loginModel === 1 ? "#ffffff" : "#e9edf2"
-                border.color: searchField.activeFocus ? mainDefalut.skinColors : "transparent"
-            }
+            color: mainDefalut.loginModel === 1 ? Qt.rgba(1, 1, 1, 0.55) : mainDefalut.listColor
             Rectangle {
-                x: 11 * mainDefalut.sr
-                anchors.verticalCenter: parent.verticalCenter
-                anchors.verticalCenterOffset: -1 * mainDefalut.sr
-                width: 11 * mainDefalut.sr
-                height: width
-                radius: width / 2
-                color: "transparent"
-                border.width: Math.max(1, 1.5 * mainDefalut.sr)
-                border.color: mainDefalut.subColor
-                Rectangle {
-                    x: parent.width - 2 * mainDefalut.sr
-                    y: parent.height - 2 * mainDefalut.sr
-                    width: 5 * mainDefalut.sr
-                    height: Math.max(1, 1.5 * mainDefalut.sr)
-                    rotation: 45
-                    transformOrigin: Item.Left
-                    color: mainDefalut.subColor
+                anchors.right: parent.right
+                width: 1
+                height: parent.height
+                color: mainDefalut.lineColor
+                z: 2
+            }
+            NewsList {
+                id: newsList
+                objectName: "newsListPane"
+                anchors.fill: parent
+                loginModel: mainDefalut.loginModel
+                skinColors: mainDefalut.skinColors
+                onSigSendInfor: {
+                    messageSection.showSystemMessages = false
+                    conversationPane.openConversation(ids, names, typesa)
                 }
-            }
-            Keys.onEscapePressed: { text = ""; focus = false }
-        }
-        Text {
-            id: sectionTitle
-            objectName: "sectionTitle"
-            x: 16 * mainDefalut.sr
-            anchors.top: searchField.bottom
-            anchors.topMargin: 14 * mainDefalut.sr
-            text: mainDefalut.sectionName(mainDefalut.currentSection)
-            font.pixelSize: 12 * mainDefalut.sr
-            color: mainDefalut.subColor
-        }
-        Rectangle {
-            id: networkBanner
-            objectName: "networkBanner"
-            visible: !mainDefalut.networkUp
-            anchors.top: sectionTitle.bottom
-            anchors.topMargin: 8 * mainDefalut.sr
-            x: 10 * mainDefalut.sr
-            width: parent.width - 20 * mainDefalut.sr
-            height: bannerText.implicitHeight + 14 * mainDefalut.sr
-            radius: 4 * mainDefalut.sr
-            color: mainDefalut.dark ? "#3a2326" : "#fdecea"
-            Text {
-                id: bannerText
-                anchors.centerIn: parent
-                width: parent.width - 16 * mainDefalut.sr
-                text: mainDefalut.tip_server_disconnected
-                wrapMode: Text.WordWrap
-                font.pixelSize: 12 * mainDefalut.sr
-                color: "#e5483d"
+                onSigSendpersonalInfor: personalInformation.open(infora)
+                onSigOpenSystemMessage: messageSection.showSystemMessages = true
+                onSigTipInfors: mainDefalut.sigTipInfors(names, contents, reflush)
+                onSigDataUnreadNumber: mainDefalut.sigDataUnreadNumber(ids, names, unreads, paths, types)
             }
         }
-        // The section's list arrives with its own view; until it has entries, a quiet placeholder.
-        Column {
-            anchors.centerIn: parent
-            spacing: 10 * mainDefalut.sr
-            opacity: 0.8
-            Image {
-                anchors.horizontalCenter: parent.horizontalCenter
-                width: 46 * mainDefalut.sr
-                height: width
-                sourceSize: Qt.size(width * 2, height * 2)
-                source: "qrc:/images/" + ["message", "group", "organization", "menu"][mainDefalut.currentSection] + ".svg"
-                Rectangle {
-                    anchors.fill: parent
-                    anchors.margins: -14 * mainDefalut.sr
-                    z: -1
-                    radius: width / 2
-                    color: mainDefalut.skinColors
-                    opacity: mainDefalut.dark ? 0.5 : 0.35
-                }
-            }
-            Item { width: 1; height: 8 * mainDefalut.sr }
-            Text {
-                anchors.horizontalCenter: parent.horizontalCenter
-                text: mainDefalut.tip_no_contents
-                font.pixelSize: 13 * mainDefalut.sr
-                color: mainDefalut.subColor
+        ConversationPane {
+            id: conversationPane
+            objectName: "conversationPane"
+            anchors.left: listPane.right
+            anchors.right: parent.right
+            height: parent.height
+            visible: !messageSection.showSystemMessages
+            loginModel: mainDefalut.loginModel
+            skinColors: mainDefalut.skinColors
+            onSigPictureInfor: mainDefalut.sigPictureInfor(picturePath)
+            onSigSendpersonalInfor: personalInformation.open(infora)
+            onSigAddGroupMember: addNewmembers.open(ids)
+            onModifyXposition: mainDefalut.modifyXposition(positions)
+            onModifyYposition: mainDefalut.modifyYposition(positions)
+        }
+        // System reminders take the conversation's place while chosen in the list.
+        Loader {
+            id: systemMessageLoader
+            anchors.fill: conversationPane
+            active: messageSection.showSystemMessages || status === Loader.Ready
+            visible: messageSection.showSystemMessages
+            onVisibleChanged: if (visible && item) item.activate()
+            onLoaded: item.activate()
+            sourceComponent: SystemMessage {
+                objectName: "systemMessage"
+                loginModel: mainDefalut.loginModel
+                skinColors: mainDefalut.skinColors
+                onSigJumpBrowser: applicationRoot.loadUrl(browsers)
             }
         }
     }
 
-    // Conversation pane with the window buttons.
-    Item {
-        id: chatPane
-        anchors.left: listPane.right
+    // The group, organisation and menu sections load the first time they are shown.
+    Loader {
+        id: groupSection
+        anchors.fill: messageSection
+        visible: mainDefalut.currentSection === 1
+        active: visible || status === Loader.Ready
+        onVisibleChanged: if (visible && item) item.activate()
+        onLoaded: item.activate()
+        sourceComponent: GroupDefault {
+            objectName: "groupDefault"
+            loginModel: mainDefalut.loginModel
+            skinColors: mainDefalut.skinColors
+            onSigSendChatInformation: mainDefalut.openChat(ids, names, types)
+            onModifyXposition: mainDefalut.modifyXposition(positions)
+            onModifyYposition: mainDefalut.modifyYposition(positions)
+        }
+    }
+    Loader {
+        id: structureSection
+        anchors.fill: messageSection
+        visible: mainDefalut.currentSection === 2
+        active: visible || status === Loader.Ready
+        onVisibleChanged: if (visible && item) item.activate()
+        onLoaded: item.activate()
+        sourceComponent: StructureDefault {
+            objectName: "structureDefault"
+            loginModel: mainDefalut.loginModel
+            skinColors: mainDefalut.skinColors
+            onSigSendChatInformation: mainDefalut.openChat(ids, names, types)
+            onModifyXposition: mainDefalut.modifyXposition(positions)
+            onModifyYposition: mainDefalut.modifyYposition(positions)
+        }
+    }
+    Loader {
+        id: menuSection
+        anchors.fill: messageSection
+        visible: mainDefalut.currentSection === 3
+        active: visible || status === Loader.Ready
+        onVisibleChanged: if (visible && item) item.activate()
+        onLoaded: item.activate()
+        sourceComponent: MenuDefault {
+            objectName: "menuDefault"
+            loginModel: mainDefalut.loginModel
+            skinColors: mainDefalut.skinColors
+            onSigSendChatInformation: mainDefalut.openChat(ids, names, types)
+            onSigJumpBrowser: applicationRoot.loadUrl(browsers)
+            onModifyXposition: mainDefalut.modifyXposition(positions)
+            onModifyYposition: mainDefalut.modifyYposition(positions)
+        }
+    }
+
+    // A lost link is said over every section until it is back.
+    Rectangle {
+        id: networkBanner
+        objectName: "networkBanner"
+        visible: !mainDefalut.networkUp
+        z: 15
+        anchors.horizontalCenter: messageSection.horizontalCenter
+        y: Style.titleHeight + 8 * mainDefalut.sr
+        width: bannerText.implicitWidth + 28 * mainDefalut.sr
+        height: bannerText.implicitHeight + 14 * mainDefalut.sr
+        radius: height / 2
+        color: mainDefalut.pal.banner
+        Accessible.role: Accessible.AlertMessage
+        Accessible.name: bannerText.text
+        Text {
+            id: bannerText
+            anchors.centerIn: parent
+            text: mainDefalut.tip_server_disconnected
+            font.pixelSize: Style.fontSmall
+            color: mainDefalut.pal.bannerText
+        }
+    }
+
+    // The window's buttons, over every section.
+    Row {
         anchors.right: parent.right
-        height: parent.height
-        Rectangle {
-            id: chatTitle
-            width: parent.width
-            height: 64 * mainDefalut.sr
-            color: mainDefalut.loginModel === 1 ? "transparent" : mainDefalut.paneColor
-            MouseArea {
-                anchors.fill: parent
-                property point origin
-                onPressed: origin = Qt.point(mouse.x, mouse.y)
-                onPositionChanged: {
-                    mainDefalut.modifyXposition(mouse.x - origin.x)
-                    mainDefalut.modifyYposition(mouse.y - origin.y)
-                }
-            }
-            Text {
-                x: 22 * mainDefalut.sr
-                anchors.verticalCenter: parent.verticalCenter
-                text: mainDefalut.sectionName(mainDefalut.currentSection)
-                font.pixelSize: 16 * mainDefalut.sr
-                color: mainDefalut.textColor
-            }
+        anchors.top: parent.top
+        anchors.rightMargin: 1
+        anchors.topMargin: 1
+        z: 12
+        Repeater {
+            model: ["min", "close"]
             Rectangle {
-                anchors.bottom: parent.bottom
-                width: parent.width
-                height: 1
-                color: mainDefalut.lineColor
-            }
-            Row {
-                anchors.right: parent.right
-                anchors.top: parent.top
+                objectName: "window_" + modelData
+                width: 44 * mainDefalut.sr
+                height: 32 * mainDefalut.sr
+                activeFocusOnTab: true
+                Accessible.role: Accessible.Button
+                Accessible.name: modelData === "min" ? qsTr("最小化") : qsTr("关闭")
+                Accessible.onPressAction: activate()
+                Keys.onReturnPressed: activate()
+                Keys.onSpacePressed: activate()
+                function activate() {
+                    modelData === "min" ? mainDefalut.sigMinimumBtn() : mainDefalut.closeRequested()
+                }
+                color: windowArea.pressed ? (modelData === "close" ? Style.dangerPressed : mainDefalut.pal.pressed)
+                       : windowArea.containsMouse || activeFocus ? (modelData === "close" ? Style.danger : mainDefalut.pal.hover) : "transparent"
+                Rectangle {
+                    visible: modelData === "min"
+                    anchors.centerIn: parent
+                    width: 12 * mainDefalut.sr
+                    height: Math.max(1, 1.2 * mainDefalut.sr)
+                    color: mainDefalut.subColor
+                }
                 Repeater {
-                    model: ["min", "close"]
+                    model: modelData === "close" ? [45, -45] : []
                     Rectangle {
-                        objectName: "window_" + modelData
-                        width: 44 * mainDefalut.sr
-                        height: 32 * mainDefalut.sr
-                        color: windowArea.pressed ? (modelData === "close" ? "#c8372d" : (mainDefalut.dark ? "#30323d" : "#dfe4eb"))
-                               : windowArea.containsMouse ? (modelData === "close" ? "#f14034" : (mainDefalut.dark ? "#2a2c36" : "#eef1f5")) : "transparent"
-                        Rectangle {
-                            visible: modelData === "min"
-                            anchors.centerIn: parent
-                            width: 12 * mainDefalut.sr
-                            height: Math.max(1, 1.2 * mainDefalut.sr)
-                            color: mainDefalut.subColor
-                        }
-                        Repeater {
-                            model: modelData === "close" ? [45, -45] : []
-                            Rectangle {
-                                anchors.centerIn: parent
-                                width: 14 * mainDefalut.sr
-                                height: Math.max(1, 1.2 * mainDefalut.sr)
-                                rotation: modelData
-                                antialiasing: true
-                                color: windowArea.containsMouse ? "#ffffff" : mainDefalut.subColor
-                            }
-                        }
-                        MouseArea {
-                            id: windowArea
-                            anchors.fill: parent
-                            hoverEnabled: true
-                            onClicked: modelData === "min" ? mainDefalut.sigMinimumBtn() : mainDefalut.closeRequested()
-                        }
+                        anchors.centerIn: parent
+                        width: 14 * mainDefalut.sr
+                        height: Math.max(1, 1.2 * mainDefalut.sr)
+                        rotation: modelData
+                        antialiasing: true
+                        color: windowArea.containsMouse ? "#ffffff" : mainDefalut.subColor
                     }
                 }
+                MouseArea {
+                    id: windowArea
+                    anchors.fill: parent
+                    hoverEnabled: true
+                    onClicked: parent.activate()
+                }
             }
         }
-        // Welcome until a conversation is opened.
-        Column {
-            anchors.centerIn: parent
-            anchors.verticalCenterOffset: 20 * mainDefalut.sr
-            spacing: 14 * mainDefalut.sr
-            Image {
-                anchors.horizontalCenter: parent.horizontalCenter
-                width: 96 * mainDefalut.sr
-                height: width
-                sourceSize: Qt.size(width * 2, height * 2)
-                source: "qrc:/images/logo.svg"
-                opacity: mainDefalut.dark ? 0.7 : 0.9
-            }
-            Text {
-                anchors.horizontalCenter: parent.horizontalCenter
-                text: "tarnex"
-                font.pixelSize: 22 * mainDefalut.sr
-                font.letterSpacing: 2 * mainDefalut.sr
-                color: mainDefalut.textColor
-                opacity: 0.85
-            }
-            Text {
-                anchors.horizontalCenter: parent.horizontalCenter
-                text: mainDefalut.sectionName(mainDefalut.currentSection) + "  ·  " + curretnVersionInfor
-                font.pixelSize: 12 * mainDefalut.sr
-                color: mainDefalut.subColor
-            }
-        }
+    }
+
+    // Cards over the frame.
+    PersonalInformation {
+        id: personalInformation
+        objectName: "personalInformation"
+        anchors.fill: parent
+        z: 35
+        loginModel: mainDefalut.loginModel
+        skinColors: mainDefalut.skinColors
+        onSigSendChatInformation: mainDefalut.openChat(ids, names, types)
+    }
+    AddNewmembers {
+        id: addNewmembers
+        objectName: "addNewmembers"
+        anchors.fill: parent
+        z: 35
+        loginModel: mainDefalut.loginModel
+        skinColors: mainDefalut.skinColors
+    }
+    VersionPopup {
+        id: versionPopup
+        objectName: "versionPopup"
+        anchors.fill: parent
+        z: 35
+        loginModel: mainDefalut.loginModel
+        skinColors: mainDefalut.skinColors
+        onSigUpdataNewView: mainDefalut.sigUpdataNewView()
+    }
+    // The built-in browser; it loads its engine only when a page opens.
+    ApplicationRoot {
+        id: applicationRoot
+        loginModel: mainDefalut.loginModel
+        skinColors: mainDefalut.skinColors
     }
 
     // Tip beside the toolbar.

@@ -23,6 +23,8 @@ private slots:
     void documentLoads_data();
     void documentLoads();
     void scaledDocumentsGrow();
+    void languageFallsBackToBuiltInTexts();
+    void exitViewReturnFollowsFocus();
 
 private:
     static void publish(QQmlEngine &engine, int screenRate = 1);
@@ -75,22 +77,48 @@ void TestDocuments::mainDocumentLoads()
 void TestDocuments::documentLoads_data()
 {
     QTest::addColumn<QString>("document");
-    QTest::addColumn<bool>("isWindow");
-    const QList<QPair<const char *, bool>> documents = {
-        {"LoginDefault", false},          {"LoginDetail", false},      {"CodeInterface", false},
-        {"SetInterface", false},          {"LoginIng", false},         {"MainDefalut", false},
-        {"ToolbarIWidget", false},        {"FunctionList", false},     {"ExitView", false},
-        {"SystemTrayInfor", true},        {"FallenleavesView", false}, {"SpringbreezeView", false},
-        {"FunctionLeftanimation", false},
+    QTest::addColumn<QString>("kind");
+    // Items are drawn in a window; windows and plain objects are only created.
+    const QList<QPair<const char *, const char *>> documents = {
+        {"LoginDefault", "item"},        {"LoginDetail", "item"},
+        {"CodeInterface", "item"},       {"SetInterface", "item"},
+        {"LoginIng", "item"},            {"MainDefalut", "item"},
+        {"ToolbarIWidget", "item"},      {"FunctionList", "item"},
+        {"ExitView", "item"},            {"SystemTrayInfor", "window"},
+        {"FallenleavesView", "item"},    {"SpringbreezeView", "item"},
+        {"FunctionLeftanimation", "item"},
+        // Conversations and groups.
+        {"NewsList", "item"},            {"ConversationPane", "item"},
+        {"ChatRecord", "item"},          {"EditBox", "item"},
+        {"FaceWidget", "item"},          {"HistoricalRecords", "item"},
+        {"HistoricalSearch", "item"},    {"QueryData", "item"},
+        {"WatermarkView", "item"},       {"CircularProgress", "item"},
+        {"PersonalInformation", "item"}, {"GroupDefault", "item"},
+        {"GroupList", "item"},           {"GroupPersonnelinfor", "item"},
+        {"GroupAddmember", "item"},      {"GroupMember", "item"},
+        {"AddNewmembers", "item"},
+        // Directory, reminders, menu, settings, update and the built-in browser.
+        {"StructureDefault", "item"},    {"StructureList", "item"},
+        {"StructureDepartment", "item"}, {"StructureRole", "item"},
+        {"StructurePersonnelinfor", "item"}, {"SchemaMembershiplist", "item"},
+        {"SystemMessage", "item"},       {"MenuDefault", "item"},
+        {"SystemTipset", "item"},        {"BasicSettup", "item"},
+        {"ThemeSettup", "item"},         {"ThemeView", "item"},
+        {"SkinColor", "item"},           {"ColorMake", "item"},
+        {"VersionPopup", "item"},        {"UpdateWidget", "item"},
+        {"UpdateView", "item"},          {"UpdateComplete", "item"},
+        {"ApplicationRoot", "object"},   {"BrowserWindow", "window"},
+        {"BrowserDialog", "window"},
     };
     for (const auto &entry : documents)
-        QTest::newRow(entry.first) << QString::fromLatin1(entry.first) << entry.second;
+        QTest::newRow(entry.first) << QString::fromLatin1(entry.first)
+                                   << QString::fromLatin1(entry.second);
 }
 
 void TestDocuments::documentLoads()
 {
     QFETCH(QString, document);
-    QFETCH(bool, isWindow);
+    QFETCH(QString, kind);
     QQmlEngine engine;
     QList<QQmlError> warnings;
     connect(&engine, &QQmlEngine::warnings, this,
@@ -104,7 +132,7 @@ void TestDocuments::documentLoads()
     window.resize(1040, 700);
     std::unique_ptr<QObject> object(component.create());
     QVERIFY2(object, qPrintable(describe(component.errors())));
-    if (!isWindow) {
+    if (kind == QLatin1String("item")) {
         auto *item = qobject_cast<QQuickItem *>(object.get());
         QVERIFY(item);
         item->setParentItem(window.contentItem());
@@ -115,7 +143,7 @@ void TestDocuments::documentLoads()
                 item->setProperty("loginModel", theme);
             QTest::qWait(60);
         }
-    } else {
+    } else if (kind == QLatin1String("window")) {
         QVERIFY(qobject_cast<QQuickWindow *>(object.get()));
     }
     QCoreApplication::processEvents();
@@ -136,6 +164,80 @@ void TestDocuments::scaledDocumentsGrow()
         sizes[rate - 1] = window->size();
     }
     QCOMPARE(sizes[1], sizes[0] * 2);
+}
+
+// After a switch to a package that lacks a key, that text is the built-in one again, not the
+// previous language's.
+void TestDocuments::languageFallsBackToBuiltInTexts()
+{
+    QQmlEngine engine;
+    publish(engine);
+    QQmlComponent component(&engine);
+    component.setData(R"(
+import QtQuick 2.12
+import "qrc:/controls"
+Item {
+    id: doc
+    property string tip_send: qsTr("发送")
+    property string tip_cancel: qsTr("取消")
+    property string notAText: "kept"
+    property var table: ({})
+    QtObject {
+        id: fakePackage
+        function getLangFileName(key) { return doc.table[key] !== undefined ? doc.table[key] : "" }
+    }
+    LanguageTexts { id: texts; objectName: "texts"; target: doc; languagePackage: fakePackage }
+    function load(table) { doc.table = table; texts.apply() }
+}
+)",
+                      QUrl(QStringLiteral("qrc:/languagefallback.qml")));
+    std::unique_ptr<QObject> doc(component.create());
+    QVERIFY2(doc, qPrintable(component.errorString()));
+    auto load = [&doc](const QVariantMap &table) {
+        QMetaObject::invokeMethod(doc.get(), "load", Q_ARG(QVariant, table));
+    };
+    load({{QStringLiteral("send"), QStringLiteral("Send")},
+          {QStringLiteral("cancel"), QStringLiteral("Cancel")}});
+    QCOMPARE(doc->property("tip_send").toString(), QStringLiteral("Send"));
+    QCOMPARE(doc->property("tip_cancel").toString(), QStringLiteral("Cancel"));
+    load({{QStringLiteral("send"), QStringLiteral("Envoyer")}});
+    QCOMPARE(doc->property("tip_send").toString(), QStringLiteral("Envoyer"));
+    QCOMPARE(doc->property("tip_cancel").toString(), QStringLiteral("取消"));
+    load({});
+    QCOMPARE(doc->property("tip_send").toString(), QStringLiteral("发送"));
+    QCOMPARE(doc->property("notAText").toString(), QStringLiteral("kept"));
+}
+
+// Return presses the focused button: on "缩小" it only hides the client, it never quits.
+void TestDocuments::exitViewReturnFollowsFocus()
+{
+    QQmlEngine engine;
+    publish(engine);
+    QQmlComponent component(&engine, QUrl(QStringLiteral("qrc:/ExitView.qml")));
+    QQuickWindow window;
+    window.resize(600, 400);
+    std::unique_ptr<QObject> object(component.create());
+    QVERIFY2(object, qPrintable(component.errorString()));
+    auto *view = qobject_cast<QQuickItem *>(object.get());
+    view->setParentItem(window.contentItem());
+    view->setSize(QSizeF(600, 400));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QSignalSpy narrow(view, SIGNAL(sigNarrow()));
+    QSignalSpy quit(view, SIGNAL(sigQuit()));
+    QMetaObject::invokeMethod(view, "open");
+    auto *narrowButton = view->findChild<QQuickItem *>(QStringLiteral("exitNarrow"));
+    QVERIFY(narrowButton);
+    narrowButton->forceActiveFocus();
+    QTest::keyClick(&window, Qt::Key_Return);
+    QCOMPARE(narrow.count(), 1);
+    QCOMPARE(quit.count(), 0);
+    auto *yesButton = view->findChild<QQuickItem *>(QStringLiteral("exitYes"));
+    QVERIFY(yesButton);
+    QMetaObject::invokeMethod(view, "open");
+    yesButton->forceActiveFocus();
+    QTest::keyClick(&window, Qt::Key_Space);
+    QCOMPARE(quit.count(), 1);
 }
 
 TARNEX_TEST_MAIN(TestDocuments)

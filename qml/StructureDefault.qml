@@ -1,0 +1,13 @@
+import QtQuick 2.12
+
+// The organisation pane. (Placeholder until the view is built.)
+Rectangle {
+    id: structureDefault
+    property int loginModel: 0
+    property string skinColors: "#0183FF"
+    signal sigSendChatInformation(string ids, string names, string types)
+    signal modifyXposition(int positions)
+    signal modifyYposition(int positions)
+    color: "transparent"
+    function activate() {}
+}

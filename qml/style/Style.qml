@@ -1,0 +1,90 @@
+pragma Singleton
+import QtQuick 2.12
+
+// The look every document shares: the scale, the type sizes, the radii, the palette of each
+// theme and the shades of a skin colour. Documents read it; they do not copy its values.
+QtObject {
+    // screenRate comes from the start-up context; harnesses without it still get a scale of 1.
+    readonly property real sr: typeof screenRate === "number" ? Math.max(1, screenRate) : 1
+
+    readonly property real fontTiny: 11 * sr
+    readonly property real fontSmall: 12 * sr
+    readonly property real fontBody: 13 * sr
+    readonly property real fontLarge: 14 * sr
+    readonly property real fontTitle: 16 * sr
+    readonly property real fontHeading: 18 * sr
+
+    readonly property real radiusSmall: 3 * sr
+    readonly property real radius: 4 * sr
+    readonly property real radiusCard: 8 * sr
+
+    readonly property real toolbarWidth: 64 * sr
+    readonly property real listWidth: 264 * sr
+    readonly property real titleHeight: 64 * sr
+    readonly property real rowHeight: 64 * sr
+    readonly property real buttonHeight: 34 * sr
+
+    readonly property string defaultSkin: "#0183FF"
+    readonly property color danger: "#f14034"
+    readonly property color dangerPressed: "#c8372d"
+    readonly property color success: "#2fb36b"
+    readonly property color warning: "#f5ab16"
+    readonly property color online: "#2fb36b"
+
+    // The seven fixed skins, in the order the skin picker offers them; the custom one follows.
+    readonly property var skins: [
+        { key: "curtain_black", name: "幕黑", color: "#323448" },
+        { key: "sea_blue", name: "海蓝", color: "#0183FF" },
+        { key: "lake_blue", name: "湖蓝", color: "#4E89F9" },
+        { key: "light_green", name: "光绿", color: "#87B94A" },
+        { key: "fireworks", name: "焰火", color: "#F14034" },
+        { key: "sunset_glow", name: "晚霞", color: "#F46038" },
+        { key: "orange", name: "缤橙", color: "#F5AB16" }
+    ]
+    readonly property var customSkinGradient: ["#8A38AC", "#A73389", "#FB2421", "#FC701A", "#FD8D17"]
+    readonly property var hueStrip: ["#ff0000", "#ff6000", "#ffc000", "#deff00", "#7eff00", "#1eff00",
+        "#00ff42", "#00ffa2", "#00fcff", "#009cff", "#003cff", "#2400ff", "#8400ff", "#e400ff",
+        "#ff00ba", "#ff005a"]
+
+    // Theme 0 standard, 1 spring breeze, 2 ink black.
+    readonly property var standardPalette: ({
+        dark: false, text: "#1f2d3d", sub: "#8a96a8", muted: "#5a6b7d", line: "#e6e9ef",
+        list: "#f5f7fa", pane: "#ffffff", card: "#ffffff", cardBorder: "#e3e8ef",
+        field: "#e9edf2", fieldBorder: "#cfd6e0", hover: "#eef1f5", pressed: "#dfe4eb",
+        selected: "#e3eefc", bubbleIn: "#f0f2f5", bubbleInText: "#1f2d3d",
+        shadow: Qt.rgba(0, 0, 0, 0.12), mask: Qt.rgba(0, 0, 0, 0.35),
+        banner: "#fdecea", bannerText: "#e5483d"
+    })
+    readonly property var springPalette: ({
+        dark: false, text: "#1f2d3d", sub: "#7f8f80", muted: "#56685a", line: "#e1e9d8",
+        list: "#f3f9ec", pane: "#ffffff", card: "#ffffff", cardBorder: "#dfe8d4",
+        field: "#ffffff", fieldBorder: "#cddcbf", hover: "#eaf4df", pressed: "#dcead0",
+        selected: "#e2f0d4", bubbleIn: "#eef5e6", bubbleInText: "#1f2d3d",
+        shadow: Qt.rgba(0, 0, 0, 0.12), mask: Qt.rgba(0, 0, 0, 0.35),
+        banner: "#fdecea", bannerText: "#e5483d"
+    })
+    readonly property var inkPalette: ({
+        dark: true, text: "#e6e8ef", sub: "#9096a8", muted: "#b3b8c6", line: "#2e3039",
+        list: "#202129", pane: "#1a1b21", card: "#23242c", cardBorder: "#3a3c48",
+        field: "#2a2c36", fieldBorder: "#3a3c48", hover: "#2a2c36", pressed: "#30323d",
+        selected: "#2c3140", bubbleIn: "#2a2c36", bubbleInText: "#e6e8ef",
+        shadow: Qt.rgba(0, 0, 0, 0.4), mask: Qt.rgba(0, 0, 0, 0.5),
+        banner: "#3a2326", bannerText: "#ff6b60"
+    })
+
+    function palette(theme) {
+        return theme === 2 ? inkPalette : theme === 1 ? springPalette : standardPalette
+    }
+    // The pressed and hover shades of a skin colour.
+    function pressed(hex) {
+        return Qt.darker(hex, 1.18).toString()
+    }
+    function hover(hex) {
+        return Qt.lighter(hex, 1.08).toString()
+    }
+    // A text colour that stays readable on the given fill.
+    function onColor(hex) {
+        var c = Qt.darker(hex, 1.0)
+        return 0.299 * c.r + 0.587 * c.g + 0.114 * c.b > 0.72 ? "#1f2d3d" : "#ffffff"
+    }
+}
