@@ -1,0 +1,91 @@
+#pragma once
+
+// What the Qt Quick Test flows share: the real window (qrc:/main.qml) with the registered types,
+// a reference server with its test hooks, and a user who has already added that server.
+// A flow's .cpp defines QUICK_TEST_SOURCE_DIR, includes <QtQuickTest/quicktest.h>, then says
+// TARNEX_QUICK_FLOW(name, "extra server argument", ...).
+#include "qmltypes.h"
+#include "referenceserver.h"
+#include "testenvironment.h"
+
+#include "config/configfile.h"
+#include "desktop/startupcontext.h"
+
+#include <QApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QQmlContext>
+#include <QQmlEngine>
+
+// What the test cases see of the reference server.
+class TestServer : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString address READ address CONSTANT)
+public:
+    explicit TestServer(ReferenceServer *server) : m_server(server) {}
+    QString address() const { return m_server->address(); }
+    // POST /__hooks/<name>; the hook's answer.
+    Q_INVOKABLE QVariantMap hook(const QString &name, const QVariantMap &body = {}) const
+    {
+        return m_server->hook(name, QJsonObject::fromVariantMap(body)).toVariantMap();
+    }
+
+private:
+    ReferenceServer *m_server;
+};
+
+class QuickFlowSetup : public QObject
+{
+    Q_OBJECT
+public:
+    explicit QuickFlowSetup(const char *name, QStringList serverArgs = {})
+        : m_serverArgs(std::move(serverArgs))
+    {
+        tarnexIsolateHome();
+        // The tray icon of the window needs the widget application.
+        static int argc = 1;
+        static QByteArray program(name);
+        static char *argv[] = {program.data(), nullptr};
+        m_app = new QApplication(argc, argv);
+    }
+
+public slots:
+    void applicationAvailable()
+    {
+        registerQmlTypes();
+        if (!m_server.start(m_serverArgs))
+            qFatal("the reference server did not start: %s", qPrintable(m_server.output()));
+        // A user who has already added the demo server, in Chinese.
+        ConfigFile *settings = ConfigFile::instance();
+        settings->addServerAddress(m_server.address(), QStringLiteral("zh_CN"));
+        settings->setMainConfig(QStringLiteral("serverAddress"), m_server.address());
+        settings->setMainConfig(QStringLiteral("currentServerIp"), m_server.address());
+        m_testServer = new TestServer(&m_server);
+    }
+    void qmlEngineAvailable(QQmlEngine *engine)
+    {
+        StartupContext values;
+        values.curretnVersionInfor = QStringLiteral("5.0.0.4");
+        values.newVersionInfor = QStringLiteral("5.0.0.4");
+        values.publish(engine->rootContext());
+        engine->rootContext()->setContextProperty(QStringLiteral("mainWindows"), engine);
+        engine->rootContext()->setContextProperty(QStringLiteral("testServer"), m_testServer);
+    }
+    void cleanupTestCase() { m_server.stop(); }
+
+private:
+    QStringList m_serverArgs;
+    QApplication *m_app = nullptr;
+    ReferenceServer m_server;
+    TestServer *m_testServer = nullptr;
+};
+
+// One Quick Test program whose setup is QuickFlowSetup with the given server arguments.
+#define TARNEX_QUICK_FLOW(name, ...)                                                               \
+    class name##Setup : public QuickFlowSetup                                                      \
+    {                                                                                              \
+    public:                                                                                        \
+        name##Setup() : QuickFlowSetup(#name, QStringList{__VA_ARGS__}) {}                         \
+    };                                                                                             \
+    QUICK_TEST_MAIN_WITH_SETUP(name, name##Setup)
