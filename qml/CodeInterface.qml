@@ -2,6 +2,8 @@ import QtQuick 2.12
 import CodePainter 1.0
 import LoginRequest 1.0
 import HttplanguagePackage 1.0
+import "style"
+import "controls"
 
 // QR-code login: shows the server's code while the view is open and signs in once the code is
 // confirmed on the phone.
@@ -14,8 +16,9 @@ Rectangle {
     property bool pending: false
     property bool qrReady: false
     property bool failed: false
-    readonly property real sr: Math.max(1, screenRate)
-    readonly property bool dark: loginModel === 2
+    readonly property real sr: Style.sr
+    readonly property var pal: Style.palette(loginModel)
+    readonly property bool dark: pal.dark
 
     property string tip_sacn_code_login: qsTr("扫描二维码安全登录")
     property string tip_get_data: qsTr("数据获取中")
@@ -27,14 +30,10 @@ Rectangle {
     signal sigLoginName(string userId, string names)
     signal sigShowPassword()
 
-    color: dark ? "#1d1e25" : "#ffffff"
+    color: pal.pane
 
     function hextoPressHex(hex) {
-        return Qt.darker(hex, 1.18).toString()
-    }
-    function langText(key, fallback) {
-        var text = httplanguagePackage.getLangFileName(key)
-        return text !== "" ? text : fallback
+        return Style.pressed(hex)
     }
     function start() {
         qrReady = false
@@ -79,17 +78,15 @@ Rectangle {
         }
     }
 
+    LanguageTexts {
+        id: languageTexts
+        target: codeInterface
+        languagePackage: httplanguagePackage
+    }
     HttplanguagePackage {
         id: httplanguagePackage
-        onSigLangueFileList: applyTexts()
-        Component.onCompleted: applyTexts()
-        function applyTexts() {
-            tip_sacn_code_login = langText("sacn_code_login", tip_sacn_code_login)
-            tip_get_data = langText("get_data", tip_get_data)
-            tip_server_disconnected = langText("server_disconnected", tip_server_disconnected)
-            tip_log_in = langText("log_in", tip_log_in)
-            tip_back = langText("back", tip_back)
-        }
+        onSigLangueFileList: languageTexts.apply()
+        Component.onCompleted: languageTexts.apply()
     }
 
     // A code that does not arrive is reported, and a click asks again.
@@ -109,7 +106,7 @@ Rectangle {
         text: codeInterface.tip_sacn_code_login
         wrapMode: Text.WordWrap
         font.pixelSize: 16 * sr
-        color: codeInterface.dark ? "#e6e8ef" : "#1f2d3d"
+        color: codeInterface.pal.text
     }
 
     Rectangle {
@@ -121,7 +118,7 @@ Rectangle {
         height: width
         radius: 6 * sr
         color: "#ffffff"
-        border.color: codeInterface.dark ? "#3a3c48" : "#e3e8ef"
+        border.color: codeInterface.pal.cardBorder
 
         CodePainter {
             id: codePainter
@@ -189,7 +186,7 @@ Rectangle {
                 wrapMode: Text.WordWrap
                 text: codeInterface.failed ? codeInterface.tip_server_disconnected : codeInterface.tip_get_data
                 font.pixelSize: 13 * codeInterface.sr
-                color: codeInterface.failed ? "#f14034" : "#5a6b7d"
+                color: codeInterface.failed ? Style.danger : "#5a6b7d"
             }
         }
         MouseArea {

@@ -3,6 +3,8 @@ import QtQuick.Window 2.12
 import ConfigData 1.0
 import SocketState 1.0
 import FilteruserAuthority 1.0
+import "style"
+import "controls"
 
 // The login frame: a skin-coloured header with the window buttons, and below it one of the
 // password form, the QR view, the server settings or the logging-in view.
@@ -15,8 +17,9 @@ Rectangle {
     property string currentView: "password"
     property string loggingAccount: ""
     property string loggingAvatar: ""
-    readonly property real sr: Math.max(1, screenRate)
-    readonly property bool dark: loginModel === 2
+    readonly property real sr: Style.sr
+    readonly property var pal: Style.palette(loginModel)
+    readonly property bool dark: pal.dark
 
     signal sigLoginSuccess()
     signal sigLoginName(string userId, string names)
@@ -26,13 +29,13 @@ Rectangle {
     signal modifyXposition(int positions)
     signal modifyYposition(int positions)
 
-    color: dark ? "#1d1e25" : "#ffffff"
+    color: pal.pane
     radius: 6 * sr
-    border.color: dark ? "#343641" : "#d7dde6"
+    border.color: pal.cardBorder
     clip: true
 
     function hextoPressHex(hex) {
-        return Qt.darker(hex, 1.18).toString()
+        return Style.pressed(hex)
     }
     // The avatar of a person on the current server, or the built-in one.
     function getUserAvatar(path) {
@@ -172,8 +175,8 @@ Rectangle {
                     objectName: "login_" + modelData
                     width: 40 * sr
                     height: 34 * sr
-                    color: buttonArea.pressed ? (modelData === "close" ? "#c8372d" : Qt.rgba(0, 0, 0, 0.18))
-                           : buttonArea.containsMouse ? (modelData === "close" ? "#f14034" : Qt.rgba(1, 1, 1, 0.18)) : "transparent"
+                    color: buttonArea.pressed ? (modelData === "close" ? Style.dangerPressed : Qt.rgba(0, 0, 0, 0.18))
+                           : buttonArea.containsMouse ? (modelData === "close" ? Style.danger : Qt.rgba(1, 1, 1, 0.18)) : "transparent"
                     visible: modelData !== "set" || loginDefault.currentView === "password" || loginDefault.currentView === "qrcode"
                     Image {
                         visible: modelData === "set"

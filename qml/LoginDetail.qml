@@ -5,6 +5,8 @@ import ConfigData 1.0
 import LoginRequest 1.0
 import AesIteminfor 1.0
 import HttplanguagePackage 1.0
+import "style"
+import "controls"
 
 // Account and password form with the saved-account drop-down, remember-password and auto-login.
 Rectangle {
@@ -19,12 +21,13 @@ Rectangle {
     property bool autoLogin: false
     property string tipText: ""
     property var accounts: []
-    readonly property real sr: Math.max(1, screenRate)
-    readonly property bool dark: loginModel === 2
-    readonly property color textColor: dark ? "#e6e8ef" : "#1f2d3d"
-    readonly property color subColor: dark ? "#9096a8" : "#8a96a8"
-    readonly property color fieldColor: dark ? "#262832" : "#f5f7fa"
-    readonly property color lineColor: dark ? "#3a3c48" : "#dfe4eb"
+    readonly property real sr: Style.sr
+    readonly property var pal: Style.palette(loginModel)
+    readonly property bool dark: pal.dark
+    readonly property color textColor: pal.text
+    readonly property color subColor: pal.sub
+    readonly property color fieldColor: pal.input
+    readonly property color lineColor: pal.fieldBorder
 
     property string tip_log_in: qsTr("登录")
     property string tip_user_name_placeholder: qsTr("请输入账号")
@@ -46,11 +49,7 @@ Rectangle {
     color: "transparent"
 
     function hextoPressHex(hex) {
-        return Qt.darker(hex, 1.18).toString()
-    }
-    function langText(key, fallback) {
-        var text = httplanguagePackage.getLangFileName(key)
-        return text !== "" ? text : fallback
+        return Style.pressed(hex)
     }
     function showTip(text) {
         tipText = text
@@ -144,23 +143,15 @@ Rectangle {
         }
     }
 
+    LanguageTexts {
+        id: languageTexts
+        target: loginDetail
+        languagePackage: httplanguagePackage
+    }
     HttplanguagePackage {
         id: httplanguagePackage
-        onSigLangueFileList: applyTexts()
-        Component.onCompleted: applyTexts()
-        function applyTexts() {
-            tip_log_in = langText("log_in", tip_log_in)
-            tip_user_name_placeholder = langText("user_name_placeholder", tip_user_name_placeholder)
-            tip_password_placeholder = langText("password_placeholder", tip_password_placeholder)
-            tip_remember_password = langText("remember_password", tip_remember_password)
-            tip_auto_logon = langText("auto_logon", tip_auto_logon)
-            tip_set_server_login = langText("set_server_login", tip_set_server_login)
-            tip_input_account_logon = langText("input_account_logon", tip_input_account_logon)
-            tip_password_error = langText("password_error", tip_password_error)
-            tip_server_disconnected = langText("server_disconnected", tip_server_disconnected)
-            tip_sacn_code_login = langText("sacn_code_login", tip_sacn_code_login)
-            tip_server_address_errors = langText("server_address_errors", tip_server_address_errors)
-        }
+        onSigLangueFileList: languageTexts.apply()
+        Component.onCompleted: languageTexts.apply()
     }
 
     // Auto-login once the window is up, when this server's settings ask for it.
@@ -187,7 +178,7 @@ Rectangle {
         width: 80 * sr
         height: width
         radius: width / 2
-        color: loginDetail.dark ? "#1d1e25" : "#ffffff"
+        color: loginDetail.pal.pane
         Image {
             id: avatarImage
             objectName: "loginAvatar"
@@ -253,7 +244,7 @@ Rectangle {
                 width: 30 * loginDetail.sr
                 height: 30 * loginDetail.sr
                 radius: 4 * loginDetail.sr
-                color: dropArea.containsMouse ? (loginDetail.dark ? "#30323d" : "#e8edf3") : "transparent"
+                color: dropArea.containsMouse ? (loginDetail.pal.pressed) : "transparent"
                 Rectangle {
                     anchors.centerIn: parent
                     anchors.verticalCenterOffset: -2 * loginDetail.sr
@@ -284,7 +275,7 @@ Rectangle {
                 closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutsideParent
                 background: Rectangle {
                     radius: 4 * loginDetail.sr
-                    color: loginDetail.dark ? "#262832" : "#ffffff"
+                    color: loginDetail.pal.card
                     border.color: loginDetail.lineColor
                 }
                 contentItem: ListView {
@@ -295,7 +286,7 @@ Rectangle {
                         width: ListView.view.width
                         height: 44 * loginDetail.sr
                         radius: 3 * loginDetail.sr
-                        color: rowArea.containsMouse ? (loginDetail.dark ? "#30323d" : "#eef4ff") : "transparent"
+                        color: rowArea.containsMouse ? (loginDetail.pal.hover) : "transparent"
                         Rectangle {
                             id: rowAvatar
                             x: 8 * loginDetail.sr
@@ -340,7 +331,7 @@ Rectangle {
                             text: "\u2715"
                             visible: rowArea.containsMouse || removeArea.containsMouse
                             font.pixelSize: 12 * loginDetail.sr
-                            color: removeArea.containsMouse ? "#f14034" : loginDetail.subColor
+                            color: removeArea.containsMouse ? Style.danger : loginDetail.subColor
                             MouseArea {
                                 id: removeArea
                                 anchors.fill: parent
@@ -506,7 +497,7 @@ Rectangle {
                 text: loginDetail.tipText
                 elide: Text.ElideRight
                 font.pixelSize: 12 * loginDetail.sr
-                color: "#f14034"
+                color: Style.danger
                 opacity: text === "" ? 0 : 1
                 Behavior on opacity { NumberAnimation { duration: 150 } }
                 scale: popupTime.running ? 1.04 : 1

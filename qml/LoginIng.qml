@@ -1,6 +1,8 @@
 import QtQuick 2.12
 import QtGraphicalEffects 1.12
 import HttplanguagePackage 1.0
+import "style"
+import "controls"
 
 // Shown while a sign-in runs: the account's avatar, animated dots and a way back.
 Rectangle {
@@ -10,8 +12,9 @@ Rectangle {
     property string accountName: ""
     property string avatarPath: "qrc:/images/defaulticon.png"
     property int dots: 0
-    readonly property real sr: Math.max(1, screenRate)
-    readonly property bool dark: loginModel === 2
+    readonly property real sr: Style.sr
+    readonly property var pal: Style.palette(loginModel)
+    readonly property bool dark: pal.dark
 
     property string tip_get_data: qsTr("数据获取中")
     property string tip_cancel: qsTr("取消")
@@ -21,21 +24,18 @@ Rectangle {
     color: "transparent"
 
     function hextoPressHex(hex) {
-        return Qt.darker(hex, 1.18).toString()
-    }
-    function langText(key, fallback) {
-        var text = httplanguagePackage.getLangFileName(key)
-        return text !== "" ? text : fallback
+        return Style.pressed(hex)
     }
 
+    LanguageTexts {
+        id: languageTexts
+        target: loginIng
+        languagePackage: httplanguagePackage
+    }
     HttplanguagePackage {
         id: httplanguagePackage
-        onSigLangueFileList: applyTexts()
-        Component.onCompleted: applyTexts()
-        function applyTexts() {
-            tip_get_data = langText("get_data", tip_get_data)
-            tip_cancel = langText("cancel", tip_cancel)
-        }
+        onSigLangueFileList: languageTexts.apply()
+        Component.onCompleted: languageTexts.apply()
     }
 
     Timer {
@@ -70,7 +70,7 @@ Rectangle {
         width: 80 * sr
         height: width
         radius: width / 2
-        color: loginIng.dark ? "#1d1e25" : "#ffffff"
+        color: loginIng.pal.pane
         Rectangle {
             anchors.fill: parent
             anchors.margins: 4 * loginIng.sr
@@ -101,7 +101,7 @@ Rectangle {
         text: loginIng.accountName
         elide: Text.ElideMiddle
         font.pixelSize: 18 * sr
-        color: loginIng.dark ? "#e6e8ef" : "#1f2d3d"
+        color: loginIng.pal.text
     }
     Row {
         id: progress
@@ -114,7 +114,7 @@ Rectangle {
             anchors.verticalCenter: parent.verticalCenter
             text: loginIng.tip_get_data.replace(/[.…。]+$/, "")
             font.pixelSize: 13 * loginIng.sr
-            color: loginIng.dark ? "#9096a8" : "#5a6b7d"
+            color: loginIng.pal.muted
         }
         Repeater {
             model: 3
@@ -139,9 +139,9 @@ Rectangle {
         height: 38 * sr
         radius: 4 * sr
         activeFocusOnTab: true
-        color: cancelArea.pressed ? (loginIng.dark ? "#30323d" : "#e3e8ef")
-               : cancelArea.containsMouse || activeFocus ? (loginIng.dark ? "#2b2d38" : "#f0f3f7") : "transparent"
-        border.color: loginIng.dark ? "#3a3c48" : "#cfd6e0"
+        color: cancelArea.pressed ? (loginIng.pal.pressed)
+               : cancelArea.containsMouse || activeFocus ? (loginIng.pal.hover) : "transparent"
+        border.color: loginIng.pal.fieldBorder
         Keys.onReturnPressed: loginIng.sigCancel()
         Keys.onSpacePressed: loginIng.sigCancel()
         Text {
@@ -149,7 +149,7 @@ Rectangle {
             anchors.centerIn: parent
             text: loginIng.tip_cancel
             font.pixelSize: 14 * loginIng.sr
-            color: loginIng.dark ? "#e6e8ef" : "#1f2d3d"
+            color: loginIng.pal.text
         }
         MouseArea {
             id: cancelArea

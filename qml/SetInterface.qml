@@ -3,6 +3,8 @@ import QtQuick.Controls 2.5
 import ConfigData 1.0
 import LoginRequest 1.0
 import HttplanguagePackage 1.0
+import "style"
+import "controls"
 
 // Server settings: the saved server addresses, a server test and the interface language that
 // the chosen server offers.
@@ -18,12 +20,13 @@ Rectangle {
     property bool checking: false
     property string resultText: ""
     property bool resultOk: false
-    readonly property real sr: Math.max(1, screenRate)
-    readonly property bool dark: loginModel === 2
-    readonly property color textColor: dark ? "#e6e8ef" : "#1f2d3d"
-    readonly property color subColor: dark ? "#9096a8" : "#8a96a8"
-    readonly property color fieldColor: dark ? "#262832" : "#f5f7fa"
-    readonly property color lineColor: dark ? "#3a3c48" : "#dfe4eb"
+    readonly property real sr: Style.sr
+    readonly property var pal: Style.palette(loginModel)
+    readonly property bool dark: pal.dark
+    readonly property color textColor: pal.text
+    readonly property color subColor: pal.sub
+    readonly property color fieldColor: pal.input
+    readonly property color lineColor: pal.fieldBorder
 
     property string tip_server_set: qsTr("服务器设置")
     property string tip_input_server_address: qsTr("请输入OA服务器地址")
@@ -37,14 +40,10 @@ Rectangle {
 
     signal sigCancelBtn()
 
-    color: dark ? "#1d1e25" : "#ffffff"
+    color: pal.pane
 
     function hextoPressHex(hex) {
-        return Qt.darker(hex, 1.18).toString()
-    }
-    function langText(key, fallback) {
-        var text = httplanguagePackage.getLangFileName(key)
-        return text !== "" ? text : fallback
+        return Style.pressed(hex)
     }
     function plainAddress(address) {
         var text = address.trim()
@@ -117,6 +116,11 @@ Rectangle {
             setInterface.showResult(status, infors)
         }
     }
+    LanguageTexts {
+        id: languageTexts
+        target: setInterface
+        languagePackage: httplanguagePackage
+    }
     HttplanguagePackage {
         id: httplanguagePackage
         onSigLangueList: {
@@ -125,19 +129,8 @@ Rectangle {
             if (setInterface.selectedLang === "" && setInterface.langCodes.length > 0)
                 setInterface.selectedLang = setInterface.langCodes[0]
         }
-        onSigLangueFileList: applyTexts()
-        Component.onCompleted: applyTexts()
-        function applyTexts() {
-            tip_server_set = langText("server_set", tip_server_set)
-            tip_input_server_address = langText("input_server_address", tip_input_server_address)
-            tip_test_server = langText("test_server", tip_test_server)
-            tip_server_address_error = langText("server_address_error", tip_server_address_error)
-            tip_select_langue = langText("select_langue", tip_select_langue)
-            tip_server_address = langText("server_address", tip_server_address)
-            tip_ok = langText("ok", tip_ok)
-            tip_cancel = langText("cancel", tip_cancel)
-            tip_no_contents = langText("no_contents", tip_no_contents)
-        }
+        onSigLangueFileList: languageTexts.apply()
+        Component.onCompleted: languageTexts.apply()
     }
 
     // The test result fades after a while.
@@ -162,7 +155,7 @@ Rectangle {
         interval: 15000
         onTriggered: {
             setInterface.checking = false
-            setInterface.showResult(false, setInterface.langText("server_address_errors", "服务器地址错误"))
+            setInterface.showResult(false, languageTexts.text("server_address_errors", "服务器地址错误"))
         }
     }
 
@@ -221,8 +214,8 @@ Rectangle {
                 height: 38 * setInterface.sr
                 radius: 4 * setInterface.sr
                 activeFocusOnTab: true
-                color: testArea.pressed ? (setInterface.dark ? "#30323d" : "#dde7f7")
-                       : testArea.containsMouse || activeFocus ? (setInterface.dark ? "#2b2d38" : "#eaf2ff") : "transparent"
+                color: testArea.pressed ? (setInterface.pal.pressed)
+                       : testArea.containsMouse || activeFocus ? (setInterface.pal.selected) : "transparent"
                 border.color: setInterface.skinColors
                 Keys.onReturnPressed: setInterface.testServer()
                 Keys.onSpacePressed: setInterface.testServer()
@@ -253,7 +246,7 @@ Rectangle {
             text: setInterface.resultText
             elide: Text.ElideRight
             font.pixelSize: 12 * setInterface.sr
-            color: setInterface.resultOk ? "#3aa55d" : "#f14034"
+            color: setInterface.resultOk ? "#3aa55d" : Style.danger
         }
 
         Text {
@@ -273,7 +266,7 @@ Rectangle {
                     height: 28 * setInterface.sr
                     radius: height / 2
                     activeFocusOnTab: true
-                    color: chosen ? setInterface.skinColors : (langArea.containsMouse || activeFocus ? (setInterface.dark ? "#2b2d38" : "#eef3fa") : setInterface.fieldColor)
+                    color: chosen ? setInterface.skinColors : (langArea.containsMouse || activeFocus ? (setInterface.pal.hover) : setInterface.fieldColor)
                     border.color: chosen ? setInterface.skinColors : setInterface.lineColor
                     Behavior on color { ColorAnimation { duration: 120 } }
                     Keys.onSpacePressed: setInterface.chooseLanguage(modelData)
@@ -327,8 +320,8 @@ Rectangle {
                     width: ListView.view.width
                     height: 27 * setInterface.sr
                     property bool current: setInterface.plainAddress(addressField.text) === modelData
-                    color: current ? (setInterface.dark ? "#2b2d38" : "#eaf2ff")
-                                   : serverArea.containsMouse ? (setInterface.dark ? "#262832" : "#f5f7fa") : "transparent"
+                    color: current ? (setInterface.pal.selected)
+                                   : serverArea.containsMouse ? (setInterface.pal.input) : "transparent"
                     Rectangle {
                         visible: parent.current
                         width: 3 * setInterface.sr
@@ -370,7 +363,7 @@ Rectangle {
                         anchors.verticalCenter: parent.verticalCenter
                         text: "\u2715"
                         font.pixelSize: 11 * setInterface.sr
-                        color: removeArea.containsMouse ? "#f14034" : setInterface.subColor
+                        color: removeArea.containsMouse ? Style.danger : setInterface.subColor
                         opacity: serverArea.containsMouse || removeArea.containsMouse ? 1 : 0.4
                         MouseArea {
                             id: removeArea
@@ -412,8 +405,8 @@ Rectangle {
                 activeFocusOnTab: true
                 color: primary ? (buttonArea.pressed ? setInterface.hextoPressHex(setInterface.skinColors)
                                   : buttonArea.containsMouse || activeFocus ? Qt.lighter(setInterface.skinColors, 1.08) : setInterface.skinColors)
-                               : (buttonArea.pressed ? (setInterface.dark ? "#30323d" : "#e3e8ef")
-                                  : buttonArea.containsMouse || activeFocus ? (setInterface.dark ? "#2b2d38" : "#f0f3f7") : "transparent")
+                               : (buttonArea.pressed ? (setInterface.pal.pressed)
+                                  : buttonArea.containsMouse || activeFocus ? (setInterface.pal.hover) : "transparent")
                 border.color: primary ? "transparent" : setInterface.lineColor
                 function activate() { primary ? setInterface.save() : setInterface.sigCancelBtn() }
                 Keys.onReturnPressed: activate()

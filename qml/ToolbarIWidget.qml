@@ -1,5 +1,7 @@
 import QtQuick 2.12
 import QtGraphicalEffects 1.12
+import "style"
+import "controls"
 
 // The toolbar at the left of the main frame: avatar, the section buttons with the unread badge,
 // and at the bottom the portal jump, skins and the settings list.
@@ -13,8 +15,9 @@ Rectangle {
     property bool online: true
     property var tipTexts: ["", "", "", "", "", "", ""]
     property int hoverIndex: -1
-    readonly property real sr: Math.max(1, screenRate)
-    readonly property bool dark: loginModel === 2
+    readonly property real sr: Style.sr
+    readonly property var pal: Style.palette(loginModel)
+    readonly property bool dark: pal.dark
 
     signal sigSelectSection(int types)
     signal sigSetList()
@@ -26,7 +29,7 @@ Rectangle {
     signal modifyYposition(int positions)
 
     function hextoPressHex(hex) {
-        return Qt.darker(hex, 1.18).toString()
+        return Style.pressed(hex)
     }
 
     gradient: Gradient {
@@ -153,7 +156,7 @@ Rectangle {
                     height: 17 * toolbarIWidget.sr
                     width: Math.max(height, badgeText.implicitWidth + 9 * toolbarIWidget.sr)
                     radius: height / 2
-                    color: "#f14034"
+                    color: Style.danger
                     border.color: "#ffffff"
                     border.width: Math.max(1, toolbarIWidget.sr)
                     Text {

@@ -50,7 +50,7 @@ QtObject {
     readonly property var standardPalette: ({
         dark: false, text: "#1f2d3d", sub: "#8a96a8", muted: "#5a6b7d", line: "#e6e9ef",
         list: "#f5f7fa", pane: "#ffffff", card: "#ffffff", cardBorder: "#e3e8ef",
-        field: "#e9edf2", fieldBorder: "#cfd6e0", hover: "#eef1f5", pressed: "#dfe4eb",
+        field: "#e9edf2", fieldBorder: "#cfd6e0", input: "#f5f7fa", hover: "#eef1f5", pressed: "#dfe4eb",
         selected: "#e3eefc", bubbleIn: "#f0f2f5", bubbleInText: "#1f2d3d",
         shadow: Qt.rgba(0, 0, 0, 0.12), mask: Qt.rgba(0, 0, 0, 0.35),
         banner: "#fdecea", bannerText: "#e5483d"
@@ -58,7 +58,7 @@ QtObject {
     readonly property var springPalette: ({
         dark: false, text: "#1f2d3d", sub: "#7f8f80", muted: "#56685a", line: "#e1e9d8",
         list: "#f3f9ec", pane: "#ffffff", card: "#ffffff", cardBorder: "#dfe8d4",
-        field: "#ffffff", fieldBorder: "#cddcbf", hover: "#eaf4df", pressed: "#dcead0",
+        field: "#ffffff", fieldBorder: "#cddcbf", input: "#f5f9f0", hover: "#eaf4df", pressed: "#dcead0",
         selected: "#e2f0d4", bubbleIn: "#eef5e6", bubbleInText: "#1f2d3d",
         shadow: Qt.rgba(0, 0, 0, 0.12), mask: Qt.rgba(0, 0, 0, 0.35),
         banner: "#fdecea", bannerText: "#e5483d"
@@ -66,7 +66,7 @@ QtObject {
     readonly property var inkPalette: ({
         dark: true, text: "#e6e8ef", sub: "#9096a8", muted: "#b3b8c6", line: "#2e3039",
         list: "#202129", pane: "#1a1b21", card: "#23242c", cardBorder: "#3a3c48",
-        field: "#2a2c36", fieldBorder: "#3a3c48", hover: "#2a2c36", pressed: "#30323d",
+        field: "#2a2c36", fieldBorder: "#3a3c48", input: "#262832", hover: "#2a2c36", pressed: "#30323d",
         selected: "#2c3140", bubbleIn: "#2a2c36", bubbleInText: "#e6e8ef",
         shadow: Qt.rgba(0, 0, 0, 0.4), mask: Qt.rgba(0, 0, 0, 0.5),
         banner: "#3a2326", bannerText: "#ff6b60"
