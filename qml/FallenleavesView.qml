@@ -1,10 +1,11 @@
 import QtQuick 2.12
+import "style"
 
 // Leaves drifting down across the login header in the spring-breeze theme.
 Rectangle {
     id: fallenleavesView
     property bool running: true
-    readonly property real sr: Math.max(1, screenRate)
+    readonly property real sr: Style.sr
     color: "transparent"
     clip: true
 

@@ -1,10 +1,11 @@
 import QtQuick 2.12
+import "style"
 
 // Sunlight at the top of the toolbar in the spring-breeze theme: a warm glow and slow rays.
 Item {
     id: functionLeftanimation
     property bool running: true
-    readonly property real sr: Math.max(1, screenRate)
+    readonly property real sr: Style.sr
     clip: true
 
     Rectangle {

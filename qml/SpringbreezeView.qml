@@ -1,10 +1,11 @@
 import QtQuick 2.12
+import "style"
 
 // Leaves floating slowly upward behind the main frame's panes in the spring-breeze theme.
 Item {
     id: springbreezeView
     property bool running: true
-    readonly property real sr: Math.max(1, screenRate)
+    readonly property real sr: Style.sr
     clip: true
 
     Rectangle {
