@@ -28,8 +28,7 @@
 
 namespace {
 
-template <typename T>
-void registerType(const char *name)
+template <typename T> void registerType(const char *name)
 {
     qmlRegisterType<T>(name, 1, 0, name);
 }

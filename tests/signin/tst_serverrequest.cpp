@@ -78,8 +78,8 @@ void TestServerRequest::envelope_data()
         << QByteArray(R"({"status":0,"errors":"boom"})") << true << false << "";
     QTest::newRow("status as text reads 0")
         << QByteArray(R"({"status":"1"})") << true << false << "";
-    QTest::newRow("status out of range reads 0") << QByteArray(R"({"status":1e300})") << true
-                                                 << false << "";
+    QTest::newRow("status out of range reads 0")
+        << QByteArray(R"({"status":1e300})") << true << false << "";
     QTest::newRow("array") << QByteArray(R"([{"status":1}])") << false << false << "";
     QTest::newRow("no status") << QByteArray(R"({"data":{}})") << false << false << "";
     QTest::newRow("not JSON") << QByteArray("<html>502</html>") << false << false << "";
