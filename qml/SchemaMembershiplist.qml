@@ -1,9 +1,324 @@
 import QtQuick 2.12
+import QtQuick.Controls 2.5
+import QTreeModel 1.0
+import GetCompany 1.0
+import "style"
+import "controls"
 
-// Members of a department or role. (Placeholder until the view is built.)
+// A tree over the organisation model, drawn as a list of the rows that can be seen: only the
+// children of open nodes are rows, so a large organisation costs only what is open. Up/Down
+// move, Right opens (or steps into) a node, Left closes it (or steps to its parent), Return
+// opens a person or toggles a node, "*" opens everything below the current node.
 Rectangle {
     id: schemaMembershiplist
     property int loginModel: 0
     property string skinColors: "#0183FF"
+    // Which tree of the model is shown: "2" departments, "1" roles.
+    property string treeTypes: "2"
+    readonly property real sr: Style.sr
+    readonly property var pal: Style.palette(loginModel)
+    readonly property alias view: treeView
+    readonly property alias rowCount: rows.count
+    readonly property string companyName: rows.count > 0 ? rows.get(0).name : ""
+    property string emptyText: ""
+
+    // Every node below the current one was opened (1) or the whole tree was closed (0).
+    signal sigExpendAlls(int types)
+    // A person row was chosen: the id, the name and the person's card text of the model.
+    signal sigOpenPerson(string userId, string name, string infor)
+
     color: "transparent"
+
+    function hextoPressHex(hex) {
+        return Style.pressed(hex)
+    }
+
+    // Builds the model's trees from the organisation loaded at sign-in and shows the top node
+    // open. A model made after the load has announced itself holds nothing until asked.
+    function load() {
+        treeModel.onSigHandlCompletion()
+        treeModel.reLoadData(treeTypes)
+        rebuild()
+    }
+    // Loads once; again only while nothing was there to show.
+    function ensureLoaded() {
+        if (rows.count === 0 || rows.get(0).count === 0)
+            load()
+    }
+    function rebuild() {
+        rows.clear()
+        if (treeModel.rowCount() < 1)
+            return
+        var top = treeModel.index(0, 0)
+        rows.append(rowFor(top, "0", 0))
+        expand(0)
+        treeView.currentIndex = 0
+    }
+    function indexOfPath(path) {
+        var parts = path.split(".")
+        var index = treeModel.index(Number(parts[0]), 0)
+        for (var i = 1; i < parts.length; ++i)
+            index = treeModel.index(Number(parts[i]), 0, index)
+        return index
+    }
+    function rowFor(index, path, depth) {
+        var infor = treeModel.data(index, 259)
+        var person = typeof infor === "string" && infor.length > 0
+        var kind = depth === 0 ? "company" : person ? "person" : treeTypes === "1" ? "role" : "department"
+        return {
+            key: String(treeModel.data(index, 257)),
+            name: String(treeModel.data(index, 258)),
+            kind: kind,
+            depth: depth,
+            path: path,
+            count: person ? 0 : treeModel.rowCount(index),
+            expanded: false
+        }
+    }
+    function isOpenable(i) {
+        return i >= 0 && i < rows.count && rows.get(i).kind !== "person" && rows.get(i).count > 0
+    }
+    // Opens row i: its children become rows below it.
+    function expand(i) {
+        if (!isOpenable(i) || rows.get(i).expanded)
+            return
+        var row = rows.get(i)
+        var parent = indexOfPath(row.path)
+        var n = treeModel.rowCount(parent)
+        var children = []
+        for (var k = 0; k < n; ++k)
+            children.push(rowFor(treeModel.index(k, 0, parent), row.path + "." + k, row.depth + 1))
+        // The model's role order is arbitrary; people look roles up by name.
+        if (row.kind === "company" && treeTypes === "1")
+            children.sort(function(a, b) { return a.name.localeCompare(b.name) })
+        rows.setProperty(i, "expanded", true)
+        if (children.length > 0)
+            rows.insert(i + 1, children)
+    }
+    // Closes row i: every row below it at a greater depth goes.
+    function collapse(i) {
+        if (i < 0 || i >= rows.count || !rows.get(i).expanded)
+            return
+        var depth = rows.get(i).depth
+        var end = i + 1
+        while (end < rows.count && rows.get(end).depth > depth)
+            ++end
+        if (treeView.currentIndex > i && treeView.currentIndex < end)
+            treeView.currentIndex = i
+        rows.setProperty(i, "expanded", false)
+        if (end > i + 1)
+            rows.remove(i + 1, end - i - 1)
+    }
+    function toggle(i) {
+        if (i < 0 || i >= rows.count)
+            return
+        if (rows.get(i).expanded)
+            collapse(i)
+        else
+            expand(i)
+    }
+    // Opens row i and every node below it.
+    function expandAllBelow(i) {
+        if (i < 0 || i >= rows.count)
+            return
+        var depth = rows.get(i).depth
+        expand(i)
+        for (var k = i + 1; k < rows.count && rows.get(k).depth > depth; ++k)
+            expand(k)
+        sigExpendAlls(1)
+    }
+    // Closes everything but the top node.
+    function collapseAll() {
+        for (var i = rows.count - 1; i > 0; --i)
+            if (rows.get(i).expanded)
+                collapse(i)
+        treeView.currentIndex = rows.count > 0 ? 0 : -1
+        sigExpendAlls(0)
+    }
+    function parentRow(i) {
+        var depth = rows.get(i).depth
+        for (var k = i - 1; k >= 0; --k)
+            if (rows.get(k).depth < depth)
+                return k
+        return -1
+    }
+    // The row of the person with this id among the visible rows, or -1.
+    function rowOfPerson(userId) {
+        for (var i = 0; i < rows.count; ++i)
+            if (rows.get(i).kind === "person" && rows.get(i).key === userId)
+                return i
+        return -1
+    }
+    function activateRow(i) {
+        if (i < 0 || i >= rows.count)
+            return
+        treeView.currentIndex = i
+        var row = rows.get(i)
+        if (row.kind === "person")
+            sigOpenPerson(row.key, row.name, String(treeModel.data(indexOfPath(row.path), 259)))
+        else
+            toggle(i)
+    }
+    function focusTree() {
+        treeView.forceActiveFocus()
+    }
+
+    QTreeModel { id: treeModel }
+    ListModel { id: rows }
+
+    ListView {
+        id: treeView
+        objectName: schemaMembershiplist.objectName + "View"
+        anchors.fill: parent
+        clip: true
+        model: rows
+        activeFocusOnTab: true
+        keyNavigationEnabled: true
+        highlightMoveDuration: 0
+        highlightResizeDuration: 0
+        boundsBehavior: Flickable.StopAtBounds
+        currentIndex: -1
+        ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+        Accessible.role: Accessible.Tree
+        Accessible.name: schemaMembershiplist.companyName
+
+        Keys.onRightPressed: {
+            var i = currentIndex
+            if (!schemaMembershiplist.isOpenable(i))
+                return
+            if (!rows.get(i).expanded)
+                schemaMembershiplist.expand(i)
+            else if (i + 1 < rows.count)
+                currentIndex = i + 1
+        }
+        Keys.onLeftPressed: {
+            var i = currentIndex
+            if (i < 0)
+                return
+            if (rows.get(i).expanded && rows.get(i).depth > 0)
+                schemaMembershiplist.collapse(i)
+            else {
+                var up = schemaMembershiplist.parentRow(i)
+                if (up >= 0)
+                    currentIndex = up
+            }
+        }
+        Keys.onReturnPressed: schemaMembershiplist.activateRow(currentIndex)
+        Keys.onEnterPressed: schemaMembershiplist.activateRow(currentIndex)
+        Keys.onSpacePressed: schemaMembershiplist.activateRow(currentIndex)
+        Keys.onAsteriskPressed: schemaMembershiplist.expandAllBelow(currentIndex)
+
+        delegate: Rectangle {
+            id: row
+            readonly property bool person: model.kind === "person"
+            readonly property bool current: ListView.isCurrentItem
+            objectName: person ? "person_" + model.key
+                        : model.kind === "role" ? "role_" + model.name
+                        : model.kind + "_" + model.key
+            width: ListView.view.width
+            height: (person ? 48 : 38) * schemaMembershiplist.sr
+            color: rowArea.pressed ? schemaMembershiplist.pal.pressed
+                   : current && treeView.activeFocus ? schemaMembershiplist.pal.selected
+                   : current || rowArea.containsMouse ? schemaMembershiplist.pal.hover : "transparent"
+            Accessible.role: Accessible.TreeItem
+            Accessible.name: model.name
+            Accessible.onPressAction: schemaMembershiplist.activateRow(index)
+
+            Rectangle {
+                visible: row.current && treeView.activeFocus
+                width: 3 * schemaMembershiplist.sr
+                height: parent.height
+                color: schemaMembershiplist.skinColors
+            }
+            Item {
+                id: indent
+                width: (10 + 16 * model.depth) * schemaMembershiplist.sr
+                height: parent.height
+            }
+            // The opener: a chevron pointing right, down once open.
+            Item {
+                id: chevron
+                anchors.left: indent.right
+                anchors.verticalCenter: parent.verticalCenter
+                width: 14 * schemaMembershiplist.sr
+                height: width
+                visible: !row.person
+                opacity: model.count > 0 ? 1 : 0.3
+                rotation: model.expanded ? 90 : 0
+                Rectangle {
+                    x: parent.width * 0.32
+                    y: parent.height * 0.5 - height / 2 - parent.height * 0.14
+                    width: parent.width * 0.42
+                    height: Math.max(1, 1.5 * schemaMembershiplist.sr)
+                    rotation: 45
+                    antialiasing: true
+                    color: schemaMembershiplist.pal.sub
+                }
+                Rectangle {
+                    x: parent.width * 0.32
+                    y: parent.height * 0.5 - height / 2 + parent.height * 0.14
+                    width: parent.width * 0.42
+                    height: Math.max(1, 1.5 * schemaMembershiplist.sr)
+                    rotation: -45
+                    antialiasing: true
+                    color: schemaMembershiplist.pal.sub
+                }
+            }
+            Avatar {
+                id: avatar
+                visible: row.person
+                anchors.left: indent.right
+                anchors.verticalCenter: parent.verticalCenter
+                width: 32 * schemaMembershiplist.sr
+                height: width
+                name: model.name
+                skinColors: schemaMembershiplist.skinColors
+            }
+            Text {
+                id: label
+                anchors.left: row.person ? avatar.right : chevron.right
+                anchors.leftMargin: (row.person ? 10 : 6) * schemaMembershiplist.sr
+                anchors.right: countText.left
+                anchors.rightMargin: 6 * schemaMembershiplist.sr
+                anchors.verticalCenter: parent.verticalCenter
+                text: model.name
+                elide: Text.ElideRight
+                font.pixelSize: model.kind === "company" ? Style.fontLarge : Style.fontBody
+                font.bold: model.kind === "company"
+                color: schemaMembershiplist.pal.text
+            }
+            Text {
+                id: countText
+                anchors.right: parent.right
+                anchors.rightMargin: 14 * schemaMembershiplist.sr
+                anchors.verticalCenter: parent.verticalCenter
+                visible: !row.person && model.count > 0
+                text: visible ? String(model.count) : ""
+                width: visible ? implicitWidth : 0
+                font.pixelSize: Style.fontSmall
+                color: schemaMembershiplist.pal.sub
+            }
+            MouseArea {
+                id: rowArea
+                anchors.fill: parent
+                hoverEnabled: true
+                cursorShape: Qt.PointingHandCursor
+                onClicked: {
+                    treeView.forceActiveFocus()
+                    schemaMembershiplist.activateRow(index)
+                }
+            }
+        }
+    }
+
+    Text {
+        anchors.centerIn: parent
+        width: parent.width - 40 * schemaMembershiplist.sr
+        horizontalAlignment: Text.AlignHCenter
+        wrapMode: Text.Wrap
+        visible: rows.count === 0 && text !== ""
+        text: schemaMembershiplist.emptyText
+        font.pixelSize: Style.fontBody
+        color: schemaMembershiplist.pal.sub
+    }
 }

@@ -1,9 +1,54 @@
 import QtQuick 2.12
+import HttplanguagePackage 1.0
+import "style"
+import "controls"
 
-// Departments. (Placeholder until the view is built.)
+// The organisation by department: the company, its departments and their people, opened one
+// department at a time from the organisation loaded at sign-in.
 Rectangle {
     id: structureDepartment
     property int loginModel: 0
     property string skinColors: "#0183FF"
+    readonly property real sr: Style.sr
+    readonly property var pal: Style.palette(loginModel)
+    readonly property alias tree: departmentTree
+    readonly property string companyName: departmentTree.companyName
+
+    property string tip_no_contents: qsTr("暂无内容")
+
+    signal sigOpenPerson(string userId, string name, string infor)
+
     color: "transparent"
+
+    function hextoPressHex(hex) {
+        return Style.pressed(hex)
+    }
+    function activate() {
+        departmentTree.ensureLoaded()
+    }
+    function focusTree() {
+        departmentTree.focusTree()
+    }
+
+    LanguageTexts {
+        id: languageTexts
+        target: structureDepartment
+        languagePackage: httplanguagePackage
+    }
+    HttplanguagePackage {
+        id: httplanguagePackage
+        onSigLangueFileList: languageTexts.apply()
+        Component.onCompleted: languageTexts.apply()
+    }
+
+    SchemaMembershiplist {
+        id: departmentTree
+        objectName: "structureTree"
+        anchors.fill: parent
+        loginModel: structureDepartment.loginModel
+        skinColors: structureDepartment.skinColors
+        treeTypes: "2"
+        emptyText: structureDepartment.tip_no_contents
+        onSigOpenPerson: structureDepartment.sigOpenPerson(userId, name, infor)
+    }
 }

@@ -1,9 +1,470 @@
 import QtQuick 2.12
+import QtQuick.Controls 2.5
+import TreeModelitem 1.0
+import ConfigData 1.0
+import HttplanguagePackage 1.0
+import "style"
+import "controls"
 
-// The organisation tree. (Placeholder until the view is built.)
+// The organisation's list pane: a search over all people, and the organisation by department
+// or by role. While a search text is there, its results take the trees' place; with the field
+// focused and empty, the recent searches are offered.
 Rectangle {
     id: structureList
     property int loginModel: 0
     property string skinColors: "#0183FF"
+    readonly property real sr: Style.sr
+    readonly property var pal: Style.palette(loginModel)
+    readonly property color skinColor: skinColors
+    // 0 departments, 1 roles.
+    property int currentTab: 0
+    // The text the shown results are for, and the one asked for last.
+    property string searchText: ""
+    property string pendingSearch: ""
+    property bool searchFailed: false
+    readonly property bool searching: pendingSearch !== ""
+    readonly property alias resultCount: results.count
+    readonly property string companyName: departmentLoader.item ? departmentLoader.item.companyName : ""
+    property var historyTerms: []
+
+    property string tip_search: qsTr("搜索")
+    property string tip_department: qsTr("部门")
+    property string tip_role: qsTr("角色")
+    property string tip_search_display: qsTr("搜索结果")
+    property string tip_search_history: qsTr("搜索历史")
+    property string tip_clear_history: qsTr("清除历史记录")
+    property string tip_no_contents: qsTr("暂无内容")
+    property string tip_data_loading: qsTr("数据加载中")
+    property string tip_server_disconnected: qsTr("服务器断开，请检查网络")
+
+    // A person was chosen: {userId, name, dept, roles, phone, email, position, company}.
+    signal sigOpenPerson(var person)
+    // The results of a search are shown.
+    signal sigSearchComplete()
+    signal modifyXposition(int positions)
+    signal modifyYposition(int positions)
+
     color: "transparent"
+
+    function hextoPressHex(hex) {
+        return Style.pressed(hex)
+    }
+    function activate() {
+        if (departmentLoader.item)
+            departmentLoader.item.activate()
+        if (roleLoader.item)
+            roleLoader.item.activate()
+    }
+    function showTab(tab) {
+        currentTab = tab
+        var loader = tab === 1 ? roleLoader : departmentLoader
+        loader.active = true
+        if (loader.item)
+            loader.item.activate()
+    }
+    function currentTree() {
+        var loader = currentTab === 1 ? roleLoader : departmentLoader
+        return loader.item ? loader.item.tree : null
+    }
+    function focusTree() {
+        var tree = currentTree()
+        if (tree)
+            tree.focusTree()
+    }
+    function focusSearch() {
+        searchField.forceActiveFocus()
+    }
+    // Asks the server for the people whose name (or its pinyin) holds the text; an empty text
+    // goes back to the trees. Only the latest search reports.
+    function search(text) {
+        searchFailed = false
+        if (text === "") {
+            pendingSearch = ""
+            searchText = ""
+            results.clear()
+            return
+        }
+        pendingSearch = text
+        treeModelitem.findUserInfor(text)
+    }
+    function showResults(contents) {
+        var term = pendingSearch
+        if (term === "")
+            return
+        pendingSearch = ""
+        searchText = term
+        results.clear()
+        var list = null
+        try {
+            var data = contents !== "" ? JSON.parse(contents) : null
+            list = data && Array.isArray(data.list) ? data.list : null
+        } catch (e) {
+            list = null
+        }
+        searchFailed = list === null
+        if (list) {
+            var rows = []
+            for (var i = 0; i < list.length; ++i) {
+                var u = list[i]
+                if (!u || typeof u !== "object")
+                    continue
+                var roles = Array.isArray(u.roles) ? u.roles.map(function(r) { return r && r.role_name ? r.role_name : "" })
+                                                              .filter(function(n) { return n !== "" }).join(" ") : ""
+                rows.push({
+                    userId: String(u.user_id === undefined ? "" : u.user_id),
+                    name: String(u.user_name || ""),
+                    dept: String(u.dept_name || ""),
+                    position: String(u.position || ""),
+                    phone: String(u.phone_number || ""),
+                    email: String(u.email || ""),
+                    roles: roles
+                })
+            }
+            if (rows.length > 0) {
+                results.append(rows)
+                rememberTerm(term)
+            }
+        }
+        resultView.currentIndex = results.count > 0 ? 0 : -1
+        sigSearchComplete()
+    }
+    function openResult(i) {
+        if (i < 0 || i >= results.count)
+            return
+        resultView.currentIndex = i
+        var r = results.get(i)
+        sigOpenPerson({ userId: r.userId, name: r.name, dept: r.dept, roles: r.roles, phone: r.phone,
+                        email: r.email, position: r.position, company: companyName })
+    }
+    // A person row of a tree: its card text holds the details.
+    function openTreePerson(userId, name, infor) {
+        var card = {}
+        try {
+            card = JSON.parse(infor)
+        } catch (e) {
+            card = {}
+        }
+        sigOpenPerson({ userId: userId, name: card.user_name || name, dept: card.dept_name || "",
+                        roles: card.role_name || "", phone: card.phone_number || "",
+                        email: card.email || "", position: "", company: card.commpanyName || companyName })
+    }
+    function loadHistory() {
+        var terms = configData.getHistoricalRecord()
+        historyTerms = terms.slice(-8).reverse()
+    }
+    function rememberTerm(term) {
+        configData.setHistoricalRecord(term)
+        loadHistory()
+    }
+    function clearHistory() {
+        var terms = configData.getHistoricalRecord()
+        for (var i = 0; i < terms.length; ++i)
+            configData.removeHistoricalRecord(terms[i])
+        loadHistory()
+    }
+    function useHistory(term) {
+        searchField.text = term
+        searchField.searchInputTimer.stop()
+        search(term)
+    }
+
+    TreeModelitem {
+        id: treeModelitem
+        onSigUserInforFinished: structureList.showResults(contents)
+    }
+    ConfigData { id: configData }
+    ListModel { id: results }
+    LanguageTexts {
+        id: languageTexts
+        target: structureList
+        languagePackage: httplanguagePackage
+    }
+    HttplanguagePackage {
+        id: httplanguagePackage
+        onSigLangueFileList: languageTexts.apply()
+        Component.onCompleted: languageTexts.apply()
+    }
+
+    // The title area moves the frameless window.
+    MouseArea {
+        id: titleArea
+        width: parent.width
+        height: Style.titleHeight
+        property point origin
+        onPressed: origin = Qt.point(mouse.x, mouse.y)
+        onPositionChanged: {
+            structureList.modifyXposition(mouse.x - origin.x)
+            structureList.modifyYposition(mouse.y - origin.y)
+        }
+    }
+    SearchField {
+        id: searchField
+        objectName: "structureSearch"
+        x: 14 * structureList.sr
+        width: parent.width - 28 * structureList.sr
+        anchors.verticalCenter: titleArea.verticalCenter
+        placeholderText: structureList.tip_search
+        loginModel: structureList.loginModel
+        skinColors: structureList.skinColors
+        onSearchRequested: structureList.search(text)
+        onActiveFocusChanged: if (activeFocus) structureList.loadHistory()
+        Keys.onDownPressed: {
+            if (structureList.searchText !== "" && results.count > 0)
+                resultView.forceActiveFocus()
+            else if (structureList.searchText === "")
+                structureList.focusTree()
+        }
+    }
+
+    // Departments | roles.
+    Row {
+        id: tabs
+        anchors.top: titleArea.bottom
+        x: 14 * structureList.sr
+        spacing: 6 * structureList.sr
+        visible: resultPane.hidden
+        Repeater {
+            model: [structureList.tip_department, structureList.tip_role]
+            Rectangle {
+                id: tab
+                readonly property bool selected: structureList.currentTab === index
+                objectName: index === 0 ? "departmentTab" : "roleTab"
+                width: tabText.implicitWidth + 24 * structureList.sr
+                height: 30 * structureList.sr
+                radius: height / 2
+                color: selected ? Qt.rgba(structureList.skinColor.r, structureList.skinColor.g, structureList.skinColor.b,
+                                          structureList.pal.dark ? 0.3 : 0.12)
+                       : tabArea.containsMouse || activeFocus ? structureList.pal.hover : "transparent"
+                border.color: activeFocus ? structureList.skinColors : "transparent"
+                activeFocusOnTab: true
+                Accessible.role: Accessible.PageTab
+                Accessible.name: modelData
+                Accessible.onPressAction: structureList.showTab(index)
+                Keys.onReturnPressed: structureList.showTab(index)
+                Keys.onEnterPressed: structureList.showTab(index)
+                Keys.onSpacePressed: structureList.showTab(index)
+                Keys.onDownPressed: structureList.focusTree()
+                Text {
+                    id: tabText
+                    anchors.centerIn: parent
+                    text: modelData
+                    font.pixelSize: Style.fontBody
+                    font.bold: tab.selected
+                    color: tab.selected ? (structureList.pal.dark ? Qt.lighter(structureList.skinColors, 1.4) : structureList.skinColors)
+                                        : structureList.pal.muted
+                }
+                MouseArea {
+                    id: tabArea
+                    anchors.fill: parent
+                    hoverEnabled: true
+                    cursorShape: Qt.PointingHandCursor
+                    onClicked: structureList.showTab(index)
+                }
+            }
+        }
+    }
+
+    Item {
+        id: body
+        anchors.top: tabs.bottom
+        anchors.topMargin: 8 * structureList.sr
+        anchors.bottom: parent.bottom
+        width: parent.width
+
+        Loader {
+            id: departmentLoader
+            anchors.fill: parent
+            visible: structureList.currentTab === 0 && resultPane.hidden
+            sourceComponent: StructureDepartment {
+                loginModel: structureList.loginModel
+                skinColors: structureList.skinColors
+                onSigOpenPerson: structureList.openTreePerson(userId, name, infor)
+            }
+            onLoaded: item.activate()
+        }
+        // The role tree is built the first time it is shown.
+        Loader {
+            id: roleLoader
+            anchors.fill: parent
+            active: false
+            visible: structureList.currentTab === 1 && resultPane.hidden
+            sourceComponent: StructureRole {
+                loginModel: structureList.loginModel
+                skinColors: structureList.skinColors
+                onSigOpenPerson: structureList.openTreePerson(userId, name, infor)
+            }
+            onLoaded: item.activate()
+        }
+
+        // Search results (and, before a search, the recent searches).
+        Rectangle {
+            id: resultPane
+            readonly property bool showHistory: searchField.activeFocus && searchField.text === ""
+                                                && structureList.historyTerms.length > 0
+            readonly property bool hidden: structureList.searchText === "" && !structureList.searching && !showHistory
+            anchors.fill: parent
+            anchors.topMargin: -tabs.height
+            visible: !hidden
+            color: structureList.loginModel === 1 ? "transparent" : structureList.pal.list
+
+            Text {
+                id: resultTitle
+                x: 16 * structureList.sr
+                width: parent.width - 32 * structureList.sr
+                height: 28 * structureList.sr
+                verticalAlignment: Text.AlignVCenter
+                elide: Text.ElideRight
+                text: resultPane.showHistory ? structureList.tip_search_history : structureList.tip_search_display
+                font.pixelSize: Style.fontSmall
+                color: structureList.pal.sub
+            }
+            Text {
+                id: clearText
+                visible: resultPane.showHistory
+                anchors.right: parent.right
+                anchors.rightMargin: 16 * structureList.sr
+                anchors.verticalCenter: resultTitle.verticalCenter
+                text: structureList.tip_clear_history
+                font.pixelSize: Style.fontSmall
+                color: clearArea.containsMouse ? structureList.skinColors : structureList.pal.sub
+                Accessible.role: Accessible.Button
+                Accessible.name: text
+                MouseArea {
+                    id: clearArea
+                    anchors.fill: parent
+                    hoverEnabled: true
+                    cursorShape: Qt.PointingHandCursor
+                    onClicked: structureList.clearHistory()
+                }
+            }
+            // Recent searches.
+            Flow {
+                visible: resultPane.showHistory
+                anchors.top: resultTitle.bottom
+                x: 14 * structureList.sr
+                width: parent.width - 28 * structureList.sr
+                spacing: 8 * structureList.sr
+                Repeater {
+                    model: resultPane.showHistory ? structureList.historyTerms : []
+                    Rectangle {
+                        objectName: "historyTerm_" + modelData
+                        width: Math.min(termText.implicitWidth + 20 * structureList.sr, parent.width)
+                        height: 26 * structureList.sr
+                        radius: height / 2
+                        color: termArea.containsMouse ? structureList.pal.hover : structureList.pal.field
+                        Accessible.role: Accessible.Button
+                        Accessible.name: modelData
+                        Text {
+                            id: termText
+                            anchors.centerIn: parent
+                            width: Math.min(implicitWidth, parent.width - 20 * structureList.sr)
+                            elide: Text.ElideRight
+                            text: modelData
+                            font.pixelSize: Style.fontSmall
+                            color: structureList.pal.muted
+                        }
+                        MouseArea {
+                            id: termArea
+                            anchors.fill: parent
+                            hoverEnabled: true
+                            cursorShape: Qt.PointingHandCursor
+                            onClicked: structureList.useHistory(modelData)
+                        }
+                    }
+                }
+            }
+
+            ListView {
+                id: resultView
+                objectName: "searchResults"
+                visible: !resultPane.showHistory
+                anchors.top: resultTitle.bottom
+                anchors.bottom: parent.bottom
+                width: parent.width
+                clip: true
+                model: results
+                activeFocusOnTab: true
+                highlightMoveDuration: 0
+                boundsBehavior: Flickable.StopAtBounds
+                ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+                Accessible.role: Accessible.List
+                Accessible.name: structureList.tip_search_display
+                Keys.onReturnPressed: structureList.openResult(currentIndex)
+                Keys.onEnterPressed: structureList.openResult(currentIndex)
+                Keys.onSpacePressed: structureList.openResult(currentIndex)
+                Keys.onUpPressed: {
+                    if (currentIndex <= 0)
+                        searchField.forceActiveFocus()
+                    else
+                        decrementCurrentIndex()
+                }
+                delegate: Rectangle {
+                    id: resultRow
+                    objectName: "person_" + model.userId
+                    width: ListView.view.width
+                    height: 54 * structureList.sr
+                    color: resultArea.pressed ? structureList.pal.pressed
+                           : ListView.isCurrentItem && resultView.activeFocus ? structureList.pal.selected
+                           : resultArea.containsMouse ? structureList.pal.hover : "transparent"
+                    Accessible.role: Accessible.ListItem
+                    Accessible.name: model.name
+                    Accessible.onPressAction: structureList.openResult(index)
+                    Avatar {
+                        id: resultAvatar
+                        x: 14 * structureList.sr
+                        anchors.verticalCenter: parent.verticalCenter
+                        width: 36 * structureList.sr
+                        height: width
+                        name: model.name
+                        skinColors: structureList.skinColors
+                    }
+                    Column {
+                        anchors.left: resultAvatar.right
+                        anchors.leftMargin: 10 * structureList.sr
+                        anchors.right: parent.right
+                        anchors.rightMargin: 14 * structureList.sr
+                        anchors.verticalCenter: parent.verticalCenter
+                        spacing: 3 * structureList.sr
+                        Text {
+                            width: parent.width
+                            text: model.name
+                            elide: Text.ElideRight
+                            font.pixelSize: Style.fontBody
+                            color: structureList.pal.text
+                        }
+                        Text {
+                            width: parent.width
+                            text: model.position !== "" ? model.dept + " · " + model.position : model.dept
+                            visible: text !== ""
+                            elide: Text.ElideRight
+                            font.pixelSize: Style.fontSmall
+                            color: structureList.pal.sub
+                        }
+                    }
+                    MouseArea {
+                        id: resultArea
+                        anchors.fill: parent
+                        hoverEnabled: true
+                        cursorShape: Qt.PointingHandCursor
+                        onClicked: {
+                            resultView.forceActiveFocus()
+                            structureList.openResult(index)
+                        }
+                    }
+                }
+            }
+            Text {
+                anchors.centerIn: resultView
+                width: parent.width - 40 * structureList.sr
+                horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.Wrap
+                visible: !resultPane.showHistory && results.count === 0
+                text: structureList.searching ? structureList.tip_data_loading
+                      : structureList.searchFailed ? structureList.tip_server_disconnected
+                      : structureList.tip_no_contents
+                font.pixelSize: Style.fontBody
+                color: structureList.pal.sub
+            }
+        }
+    }
 }

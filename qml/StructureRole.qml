@@ -1,9 +1,54 @@
 import QtQuick 2.12
+import HttplanguagePackage 1.0
+import "style"
+import "controls"
 
-// Roles. (Placeholder until the view is built.)
+// The organisation by role: the company, its roles and the people holding each, opened one
+// role at a time from the organisation loaded at sign-in.
 Rectangle {
     id: structureRole
     property int loginModel: 0
     property string skinColors: "#0183FF"
+    readonly property real sr: Style.sr
+    readonly property var pal: Style.palette(loginModel)
+    readonly property alias tree: roleTree
+    readonly property string companyName: roleTree.companyName
+
+    property string tip_no_contents: qsTr("暂无内容")
+
+    signal sigOpenPerson(string userId, string name, string infor)
+
     color: "transparent"
+
+    function hextoPressHex(hex) {
+        return Style.pressed(hex)
+    }
+    function activate() {
+        roleTree.ensureLoaded()
+    }
+    function focusTree() {
+        roleTree.focusTree()
+    }
+
+    LanguageTexts {
+        id: languageTexts
+        target: structureRole
+        languagePackage: httplanguagePackage
+    }
+    HttplanguagePackage {
+        id: httplanguagePackage
+        onSigLangueFileList: languageTexts.apply()
+        Component.onCompleted: languageTexts.apply()
+    }
+
+    SchemaMembershiplist {
+        id: roleTree
+        objectName: "roleTree"
+        anchors.fill: parent
+        loginModel: structureRole.loginModel
+        skinColors: structureRole.skinColors
+        treeTypes: "1"
+        emptyText: structureRole.tip_no_contents
+        onSigOpenPerson: structureRole.sigOpenPerson(userId, name, infor)
+    }
 }

@@ -23,6 +23,7 @@ void CodePainter::generateString(QString str)
     // Null when the text does not fit (version 40 at level L) or is empty.
     m_symbol.reset(QRcode_encodeString(utf8.constData(), 1, QR_ECLEVEL_L, QR_MODE_8, 1));
     update();
+    emit symbolChanged();
 }
 
 void CodePainter::paint(QPainter *painter)

@@ -14,6 +14,8 @@ class QPainter;
 class CodePainter : public QQuickPaintedItem
 {
     Q_OBJECT
+    // Whether the last text was encoded: documents and tests can tell a drawn code from a blank.
+    Q_PROPERTY(bool hasSymbol READ hasSymbol NOTIFY symbolChanged)
 public:
     explicit CodePainter(QQuickItem *parent = nullptr);
     ~CodePainter() override;
@@ -25,6 +27,9 @@ public:
     bool hasSymbol() const { return m_symbol != nullptr; }
 
     void paint(QPainter *painter) override;
+
+signals:
+    void symbolChanged();
 
 private:
     struct SymbolDeleter

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <qrencode.h>
@@ -170,15 +171,19 @@ void TestCodePainter::blankWithoutSymbol()
 void TestCodePainter::replacingText()
 {
     CodePainter item;
+    QSignalSpy changed(&item, &CodePainter::symbolChanged);
     item.setSize(QSizeF(200, 200));
     item.generateString(QStringLiteral("first"));
     QVERIFY(item.hasSymbol());
+    QCOMPARE(item.property("hasSymbol").toBool(), true);
 
-    // A failed encoding must not keep showing the previous code.
+    // A failed encoding must not keep showing the previous code, and says so to bindings.
     const QString tooLong(3000, QLatin1Char('x'));
     item.generateString(tooLong);
     QCOMPARE(item.text(), tooLong);
     QVERIFY(!item.hasSymbol());
+    QCOMPARE(item.property("hasSymbol").toBool(), false);
+    QCOMPARE(changed.count(), 2);
     QVERIFY(isBlank(render(item)));
 
     item.generateString(QStringLiteral("second"));
