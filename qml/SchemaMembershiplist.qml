@@ -21,6 +21,8 @@ Rectangle {
     readonly property alias rowCount: rows.count
     readonly property string companyName: rows.count > 0 ? rows.get(0).name : ""
     property string emptyText: ""
+    // How many rows "open everything below" stops at.
+    property int expandAllLimit: 3000
 
     // Every node below the current one was opened (1) or the whole tree was closed (0).
     signal sigExpendAlls(int types)
@@ -50,6 +52,9 @@ Rectangle {
         if (treeModel.rowCount() < 1)
             return
         var top = treeModel.index(0, 0)
+        // A company without members (nothing loaded yet) shows the empty text instead.
+        if (treeModel.rowCount(top) < 1)
+            return
         rows.append(rowFor(top, "0", 0))
         expand(0)
         treeView.currentIndex = 0
@@ -117,13 +122,14 @@ Rectangle {
         else
             expand(i)
     }
-    // Opens row i and every node below it.
+    // Opens row i and the nodes below it, in row order, until about expandAllLimit rows are
+    // shown: a whole large organisation at once would stall the window.
     function expandAllBelow(i) {
         if (i < 0 || i >= rows.count)
             return
         var depth = rows.get(i).depth
         expand(i)
-        for (var k = i + 1; k < rows.count && rows.get(k).depth > depth; ++k)
+        for (var k = i + 1; k < rows.count && rows.get(k).depth > depth && rows.count < expandAllLimit; ++k)
             expand(k)
         sigExpendAlls(1)
     }
@@ -146,6 +152,13 @@ Rectangle {
     function rowOfPerson(userId) {
         for (var i = 0; i < rows.count; ++i)
             if (rows.get(i).kind === "person" && rows.get(i).key === userId)
+                return i
+        return -1
+    }
+    // The first visible row of that kind and name (roles have no id of their own), or -1.
+    function rowNamed(kind, name) {
+        for (var i = 0; i < rows.count; ++i)
+            if (rows.get(i).kind === kind && rows.get(i).name === name)
                 return i
         return -1
     }

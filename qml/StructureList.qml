@@ -8,7 +8,7 @@ import "controls"
 
 // The organisation's list pane: a search over all people, and the organisation by department
 // or by role. While a search text is there, its results take the trees' place; with the field
-// focused and empty, the recent searches are offered.
+// focused and empty, the names recently found are offered.
 Rectangle {
     id: structureList
     property int loginModel: 0
@@ -120,10 +120,8 @@ Rectangle {
                     roles: roles
                 })
             }
-            if (rows.length > 0) {
+            if (rows.length > 0)
                 results.append(rows)
-                rememberTerm(term)
-            }
         }
         resultView.currentIndex = results.count > 0 ? 0 : -1
         sigSearchComplete()
@@ -133,6 +131,8 @@ Rectangle {
             return
         resultView.currentIndex = i
         var r = results.get(i)
+        // The history keeps the names people were found by, to look them up again.
+        rememberTerm(r.name)
         sigOpenPerson({ userId: r.userId, name: r.name, dept: r.dept, roles: r.roles, phone: r.phone,
                         email: r.email, position: r.position, company: companyName })
     }
@@ -207,6 +207,8 @@ Rectangle {
         loginModel: structureList.loginModel
         skinColors: structureList.skinColors
         onSearchRequested: structureList.search(text)
+        // Escape on a search goes back to the tree it was started from.
+        onCleared: structureList.focusTree()
         onActiveFocusChanged: if (activeFocus) structureList.loadHistory()
         Keys.onDownPressed: {
             if (structureList.searchText !== "" && results.count > 0)
@@ -368,7 +370,8 @@ Rectangle {
                             anchors.fill: parent
                             hoverEnabled: true
                             cursorShape: Qt.PointingHandCursor
-                            onClicked: structureList.useHistory(modelData)
+                            // After the click: the search replaces this very entry.
+                            onClicked: Qt.callLater(structureList.useHistory, modelData)
                         }
                     }
                 }

@@ -56,6 +56,10 @@ void TestScreenshots::pictureIsDrawn_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QSize>("minimum");
     for (const char *lang : {"zh_CN", "en"}) {
+        for (const char *view : {"directory", "person"})
+            QTest::addRow("%s-%s", view, lang)
+                << QStringLiteral("%1-%2").arg(QLatin1String(view), QLatin1String(lang))
+                << QSize(900, 600);
         for (const char *view : {"login", "qrcode", "settings"})
             QTest::addRow("%s-%s", view, lang)
                 << QStringLiteral("%1-%2").arg(QLatin1String(view), QLatin1String(lang))

@@ -114,6 +114,12 @@ FlowCase {
         verify(code.visible)
         verify(code.hasSymbol, "the card's text was encoded")
 
+        // The name found is offered again while the field is empty.
+        clearField(field)
+        mouseClick(item("historyTerm_李娜"))
+        tryCompare(list, "searchText", "李娜", 10000)
+        tryVerify(function() { return find(results, "person_10002") !== null }, 10000, "李娜 found again")
+
         // A failed search says so instead of showing an empty result.
         hook("directory", { endpoint: "search", mode: "garbage" })
         clearField(field)
