@@ -21,6 +21,9 @@ Rectangle {
     readonly property alias rowCount: rows.count
     readonly property string companyName: rows.count > 0 ? rows.get(0).name : ""
     property string emptyText: ""
+    // Whether a person may be shown to the signed-in user (a function of the user id); all
+    // people are shown without it.
+    property var personFilter: null
     // How many rows "open everything below" stops at.
     property int expandAllLimit: 3000
 
@@ -91,8 +94,11 @@ Rectangle {
         var parent = indexOfPath(row.path)
         var n = treeModel.rowCount(parent)
         var children = []
-        for (var k = 0; k < n; ++k)
-            children.push(rowFor(treeModel.index(k, 0, parent), row.path + "." + k, row.depth + 1))
+        for (var k = 0; k < n; ++k) {
+            var child = rowFor(treeModel.index(k, 0, parent), row.path + "." + k, row.depth + 1)
+            if (child.kind !== "person" || !personFilter || personFilter(child.key))
+                children.push(child)
+        }
         // The model's role order is arbitrary; people look roles up by name.
         if (row.kind === "company" && treeTypes === "1")
             children.sort(function(a, b) { return a.name.localeCompare(b.name) })

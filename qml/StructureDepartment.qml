@@ -13,6 +13,7 @@ Rectangle {
     readonly property var pal: Style.palette(loginModel)
     readonly property alias tree: departmentTree
     readonly property string companyName: departmentTree.companyName
+    property var personFilter: null
 
     property string tip_no_contents: qsTr("暂无内容")
 
@@ -49,6 +50,7 @@ Rectangle {
         skinColors: structureDepartment.skinColors
         treeTypes: "2"
         emptyText: structureDepartment.tip_no_contents
+        personFilter: structureDepartment.personFilter
         onSigOpenPerson: structureDepartment.sigOpenPerson(userId, name, infor)
     }
 }

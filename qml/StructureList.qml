@@ -2,6 +2,8 @@ import QtQuick 2.12
 import QtQuick.Controls 2.5
 import TreeModelitem 1.0
 import ConfigData 1.0
+import FilteruserAuthority 1.0
+import SocketState 1.0
 import HttplanguagePackage 1.0
 import "style"
 import "controls"
@@ -48,6 +50,14 @@ Rectangle {
 
     function hextoPressHex(hex) {
         return Style.pressed(hex)
+    }
+    // The server may hide some colleagues from the signed-in user: once the list of those they
+    // may see is in (it always holds the user), the trees and the results keep to it.
+    function personVisible(userId) {
+        var self = socketState.getSelfUesrId()
+        if (self === "" || !filteruserAuthority.justFilterUserId(self))
+            return true
+        return filteruserAuthority.justFilterUserId(userId)
     }
     function activate() {
         if (departmentLoader.item)
@@ -106,7 +116,7 @@ Rectangle {
             var rows = []
             for (var i = 0; i < list.length; ++i) {
                 var u = list[i]
-                if (!u || typeof u !== "object")
+                if (!u || typeof u !== "object" || !personVisible(String(u.user_id)))
                     continue
                 var roles = Array.isArray(u.roles) ? u.roles.map(function(r) { return r && r.role_name ? r.role_name : "" })
                                                               .filter(function(n) { return n !== "" }).join(" ") : ""
@@ -173,6 +183,8 @@ Rectangle {
         onSigUserInforFinished: structureList.showResults(contents)
     }
     ConfigData { id: configData }
+    FilteruserAuthority { id: filteruserAuthority }
+    SocketState { id: socketState }
     ListModel { id: results }
     LanguageTexts {
         id: languageTexts
@@ -280,6 +292,7 @@ Rectangle {
             sourceComponent: StructureDepartment {
                 loginModel: structureList.loginModel
                 skinColors: structureList.skinColors
+                personFilter: structureList.personVisible
                 onSigOpenPerson: structureList.openTreePerson(userId, name, infor)
             }
             onLoaded: item.activate()
@@ -293,6 +306,7 @@ Rectangle {
             sourceComponent: StructureRole {
                 loginModel: structureList.loginModel
                 skinColors: structureList.skinColors
+                personFilter: structureList.personVisible
                 onSigOpenPerson: structureList.openTreePerson(userId, name, infor)
             }
             onLoaded: item.activate()

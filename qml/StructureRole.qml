@@ -13,6 +13,7 @@ Rectangle {
     readonly property var pal: Style.palette(loginModel)
     readonly property alias tree: roleTree
     readonly property string companyName: roleTree.companyName
+    property var personFilter: null
 
     property string tip_no_contents: qsTr("暂无内容")
 
@@ -49,6 +50,7 @@ Rectangle {
         skinColors: structureRole.skinColors
         treeTypes: "1"
         emptyText: structureRole.tip_no_contents
+        personFilter: structureRole.personFilter
         onSigOpenPerson: structureRole.sigOpenPerson(userId, name, infor)
     }
 }

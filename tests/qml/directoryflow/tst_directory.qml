@@ -32,6 +32,8 @@ FlowCase {
         tryVerify(function() { return view.activeFocus }, 5000, "the tree has the focus")
         compare(tree.view.model.get(0).kind, "company")
         compare(tree.companyName, "星河协同科技有限公司")
+        // 张伟 may see everyone, 郑国华 (directly below the company) too.
+        verify(rowIndex(tree, "person_10050") > 0, "郑国华 below the company")
         var closedRows = tree.rowCount
 
         // Down to the first department, Right opens it, Left closes it again.
@@ -140,5 +142,24 @@ FlowCase {
         var pane = item("conversationPane")
         tryCompare(pane, "currentId", "10002")
         compare(pane.currentTypes, "2")
+    }
+
+    // Colleagues the server hides from a user appear neither in the trees nor in the results.
+    function test_hiddenColleagues() {
+        openWindow()
+        signIn("lina")
+        var f = frame()
+        mouseClick(find(f, "section_organization"))
+        var tree = item("structureTree")
+        tryVerify(function() { return tree.rowCount > 1 }, 10000, "departments below the company")
+        verify(rowIndex(tree, "department_13") > 0)
+        compare(rowIndex(tree, "person_10050"), -1)
+        var list = item("structureList")
+        var field = item("structureSearch")
+        field.forceActiveFocus()
+        typeText("zheng")
+        keyClick(Qt.Key_Return)
+        tryCompare(list, "searchText", "zheng", 10000)
+        compare(find(item("searchResults"), "person_10050"), null)
     }
 }
