@@ -86,11 +86,13 @@ Rectangle {
         }
     }
 
-    Item {
+    Rectangle {
         id: content
         anchors.left: listPane.right
         anchors.right: parent.right
         height: parent.height
+        // Spring breeze draws its scene behind the panes.
+        color: structureDefault.loginModel === 1 ? "transparent" : structureDefault.pal.pane
 
         Rectangle {
             id: title
