@@ -242,7 +242,7 @@ Rectangle {
         anchors.right: parent.right
         anchors.top: parent.top
         anchors.margins: 10 * structurePersonnelinfor.sr
-        accessibleName: qsTr("关闭")
+        loginModel: structurePersonnelinfor.loginModel
         onClicked: structurePersonnelinfor.close()
     }
 }
