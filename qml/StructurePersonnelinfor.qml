@@ -27,7 +27,6 @@ Rectangle {
     property string tip_role: qsTr("角色")
     property string tip_mobile_phone: qsTr("手机")
     property string tip_email: qsTr("邮箱")
-    property string tip_incumbency: qsTr("职务")
     property string tip_send_massage: qsTr("发消息")
     property string tip_scan_business_card: qsTr("扫一扫，获取用户名片")
 
