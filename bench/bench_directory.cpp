@@ -95,8 +95,7 @@ double median(QVector<double> values)
     return values.at(values.size() / 2);
 }
 
-QVariant call(QObject *object, const char *function, const QVariant &a = {},
-              const QVariant &b = {})
+QVariant call(QObject *object, const char *function, const QVariant &a = {}, const QVariant &b = {})
 {
     QVariant result;
     if (!b.isValid() && !a.isValid())
@@ -139,8 +138,7 @@ int main(int argc, char **argv)
     QQuickView view;
     StartupContext values;
     values.publish(view.engine()->rootContext());
-    view.engine()->rootContext()->setContextProperty(QStringLiteral("mainWindows"),
-                                                     view.engine());
+    view.engine()->rootContext()->setContextProperty(QStringLiteral("mainWindows"), view.engine());
     view.setResizeMode(QQuickView::SizeRootObjectToView);
     view.resize(976, 700);
     // An empty window first, as the frame is on screen before the section opens.
@@ -154,10 +152,10 @@ int main(int argc, char **argv)
         if (section)
             call(section, "activate");
     });
-    QObject *departments = section ? section->findChild<QObject *>(QStringLiteral("structureTree"))
-                                   : nullptr;
-    QObject *list = section ? section->findChild<QObject *>(QStringLiteral("structureList"))
-                            : nullptr;
+    QObject *departments =
+        section ? section->findChild<QObject *>(QStringLiteral("structureTree")) : nullptr;
+    QObject *list =
+        section ? section->findChild<QObject *>(QStringLiteral("structureList")) : nullptr;
     if (!departments || !list || departments->property("rowCount").toInt() < 2) {
         out << "the department tree did not show\n";
         return 1;
