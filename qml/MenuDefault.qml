@@ -5,6 +5,7 @@ import ConfigData 1.0
 import HttplanguagePackage 1.0
 import "style"
 import "controls"
+import "ModuleIcons.js" as ModuleIcons
 
 // The module menu: the server's menus as a tree in the list pane (with search over names and
 // their initials), the common functions and the chosen menu's entries as tiles on the right.
@@ -35,6 +36,7 @@ Rectangle {
     property string tip_search_display: qsTr("搜索结果")
     property string tip_no_contents: qsTr("暂无内容")
     property string tip_menu_no_result: qsTr("没有找到相关应用")
+    property string tip_back: qsTr("返回")
 
     signal sigSendChatInformation(string ids, string names, string types)
     signal sigJumpBrowser(string browsers)
@@ -379,6 +381,8 @@ Rectangle {
                     sourceSize: Qt.size(52 * menuDefault.sr, 52 * menuDefault.sr)
                     source: model.icon
                     visible: model.icon !== ""
+                    // Without the icon folder beside the program the menu still has pictures.
+                    onStatusChanged: if (status === Image.Error) source = ModuleIcons.retImageInforPath("", model.name)
                 }
                 // Entries below a menu carry a dot instead of an icon.
                 Rectangle {
@@ -547,14 +551,47 @@ Rectangle {
                     height: 1
                     color: menuDefault.pal.line
                 }
-                Text {
+                Item {
                     width: parent.width
-                    elide: Text.ElideRight
-                    text: menuDefault.chosenId !== "" && menuDefault.nodeIndex[menuDefault.chosenId]
-                          ? menuDefault.nodeIndex[menuDefault.chosenId].name : menuDefault.tip_menu_list
-                    font.pixelSize: Style.fontLarge
-                    font.bold: true
-                    color: menuDefault.pal.text
+                    height: chosenTitle.implicitHeight
+                    Text {
+                        id: chosenTitle
+                        anchors.left: parent.left
+                        anchors.right: backLink.visible ? backLink.left : parent.right
+                        anchors.rightMargin: 12 * menuDefault.sr
+                        elide: Text.ElideRight
+                        text: menuDefault.chosenId !== "" && menuDefault.nodeIndex[menuDefault.chosenId]
+                              ? menuDefault.nodeIndex[menuDefault.chosenId].name : menuDefault.tip_menu_list
+                        font.pixelSize: Style.fontLarge
+                        font.bold: true
+                        color: menuDefault.pal.text
+                    }
+                    // Back to every menu.
+                    Text {
+                        id: backLink
+                        objectName: "menuBack"
+                        anchors.right: parent.right
+                        anchors.verticalCenter: parent.verticalCenter
+                        visible: menuDefault.chosenId !== ""
+                        text: menuDefault.tip_back
+                        font.pixelSize: Style.fontSmall
+                        font.underline: backArea.containsMouse || activeFocus
+                        color: menuDefault.skinColors
+                        activeFocusOnTab: visible
+                        Accessible.role: Accessible.Button
+                        Accessible.name: text
+                        Accessible.onPressAction: menuDefault.chosenId = ""
+                        Keys.onReturnPressed: menuDefault.chosenId = ""
+                        Keys.onSpacePressed: menuDefault.chosenId = ""
+                        MouseArea {
+                            id: backArea
+                            anchors.fill: parent
+                            anchors.margins: -4 * menuDefault.sr
+                            hoverEnabled: true
+                            cursorShape: Qt.PointingHandCursor
+                            onClicked: menuDefault.chosenId = ""
+                        }
+                    }
                 }
                 Flow {
                     width: parent.width
@@ -594,6 +631,7 @@ Rectangle {
                 height: width
                 sourceSize: Qt.size(80 * menuDefault.sr, 80 * menuDefault.sr)
                 source: modelData.icon
+                onStatusChanged: if (status === Image.Error) source = ModuleIcons.retImageInforPath("", modelData.name)
             }
             Text {
                 id: tileName

@@ -35,6 +35,9 @@ Rectangle {
     property string readOneInFlight: ""
     property var readModuleQueue: []
     property string readModuleInFlight: ""
+    // A count request may be dropped while an earlier one is out, whose answer predates the
+    // read marks: after a mark, one more is asked for once the pending answer is in.
+    property bool countsStale: false
 
     property string tip_system_message: qsTr("系统消息")
     property string tip_all_set_readed: qsTr("全部设置已读")
@@ -102,6 +105,22 @@ Rectangle {
     function refreshCounts() {
         for (var i = 0; i < moduleModel.count; ++i)
             moduleModel.setProperty(i, "unread", unreadFor(moduleModel.get(i).key))
+        if (countsStale) {
+            countsStale = false
+            systemHandl.getSystemUnreadNumbers()
+        }
+    }
+    function askCounts() {
+        countsStale = true
+        systemHandl.getSystemUnreadNumbers()
+    }
+    // The shown counts follow a read mark at once; the server's follow.
+    function countDown(key, amount) {
+        for (var i = 0; i < moduleModel.count; ++i) {
+            var m = moduleModel.get(i)
+            if (m.key === key || m.key === "all")
+                moduleModel.setProperty(i, "unread", Math.max(0, m.unread - amount))
+        }
     }
     function moduleName(key) {
         for (var i = 0; i < moduleModel.count; ++i) {
@@ -230,12 +249,14 @@ Rectangle {
     function readOneDone(ok) {
         if (ok) {
             var row = rowOf(readOneInFlight)
-            if (row !== -1)
+            if (row !== -1 && !remindModel.get(row).isRead) {
                 remindModel.setProperty(row, "isRead", true)
+                countDown(remindModel.get(row).smsMenu, 1)
+            }
         }
         readOneInFlight = ""
         if (readOneQueue.length === 0)
-            systemHandl.getSystemUnreadNumbers()
+            askCounts()
         sendNextReadOne()
     }
     // "全部设置已读": every module of the current choice that has something unread.
@@ -267,12 +288,16 @@ Rectangle {
                 if (remindModel.get(i).smsMenu === readModuleInFlight)
                     remindModel.setProperty(i, "isRead", true)
             }
+            for (var m = 0; m < moduleModel.count; ++m) {
+                if (moduleModel.get(m).key === readModuleInFlight)
+                    countDown(readModuleInFlight, moduleModel.get(m).unread)
+            }
         } else {
             errorText = tip_remind_load_failed
         }
         readModuleInFlight = ""
         if (readModuleQueue.length === 0)
-            systemHandl.getSystemUnreadNumbers()
+            askCounts()
         sendNextReadModule()
     }
     // The reminder's page of the web client; opening it reads it.
@@ -291,7 +316,7 @@ Rectangle {
         onJumpBrowser: systemMessage.sigJumpBrowser(browsers)
         // A new reminder: new counts, and the first page again when it belongs to what is shown.
         onMessageTipInfors: {
-            systemHandl.getSystemUnreadNumbers()
+            systemMessage.askCounts()
             if (systemMessage.visible && systemMessage.currentPage <= 1
                     && (systemMessage.currentMenu === "all" || systemMessage.currentMenu === menus))
                 systemMessage.reload()

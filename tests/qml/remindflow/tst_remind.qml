@@ -29,6 +29,11 @@ FlowCase {
         }
         return null
     }
+    // Keys go to the focused window; a browser window may have had it.
+    function activateMain() {
+        win.requestActivate()
+        tryCompare(win, "active", true)
+    }
     function openSystemMessages() {
         find(frame(), "messageSection").showSystemMessages = true
         var list = item("systemMessageList")
@@ -121,6 +126,7 @@ FlowCase {
         var view = find(frame(), "systemMessage")
         view.activate()
         tryVerify(function() { return !view.loading && list.count > 1 })
+        activateMain()
         list.forceActiveFocus()
         list.currentIndex = 0
         keyClick(Qt.Key_Down)
@@ -168,7 +174,8 @@ FlowCase {
         tryVerify(function() { return menu.count > 0 }, 10000)
         // A menu with entries opens in place; its entry opens by keyboard.
         mouseClick(item("menuEntry_101"))
-        var entry = item("menuEntry_1011")
+        item("menuEntry_1011")
+        activateMain()
         menu.forceActiveFocus()
         for (var i = 0; i < menu.count && menu.model.get(menu.currentIndex).menuId !== "1011"; ++i)
             keyClick(Qt.Key_Down)
@@ -191,6 +198,7 @@ FlowCase {
         tryCompare(root, "windowCount", 0)
 
         // The search finds entries at any depth by name or initials.
+        activateMain()
         var search = item("menuSearch")
         search.forceActiveFocus()
         typeText("fwng")
