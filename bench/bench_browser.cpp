@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJSValue>
 #include <QQmlComponent>
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -143,7 +144,10 @@ int main(int argc, char **argv)
     bool loaded = false;
     while (clock.elapsed() < 45000 && !loaded) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        const QVariantList windows = root->property("windows").toList();
+        QVariant list = root->property("windows");
+        if (list.userType() == qMetaTypeId<QJSValue>())
+            list = list.value<QJSValue>().toVariant();
+        const QVariantList windows = list.toList();
         window = windows.isEmpty() ? nullptr : windows.last().value<QObject *>();
         QObject *view = window ? window->property("webView").value<QObject *>() : nullptr;
         loaded = view && !view->property("loading").toBool() &&

@@ -91,8 +91,15 @@ FlowCase {
         tryCompare(view, "loading", false)
         var flowTotal = view.totalCount
         verify(flowTotal > list.count, "the demo's flow reminders span two pages: " + flowTotal)
-        mouseClick(item("loadMoreButton"))
+        list.positionViewAtEnd()
+        var more = item("loadMoreButton")
+        tryVerify(function() {
+            var at = more.mapToItem(list, 0, 0)
+            return at.y >= 0 && at.y + more.height <= list.height
+        }, 5000, "the footer is in view")
+        mouseClick(more)
         tryCompare(list, "count", flowTotal, 10000)
+        list.positionViewAtBeginning()
 
         // Unread only.
         mouseClick(item("unreadFilter"))
