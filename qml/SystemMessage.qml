@@ -38,6 +38,8 @@ Rectangle {
     // A count request may be dropped while an earlier one is out, whose answer predates the
     // read marks: after a mark, one more is asked for once the pending answer is in.
     property bool countsStale: false
+    // The request's own account of a failed page (the server's message, or the lost link).
+    property string listFailure: ""
 
     property string tip_system_message: qsTr("系统消息")
     property string tip_all_set_readed: qsTr("全部设置已读")
@@ -196,7 +198,8 @@ Rectangle {
             }
         }
         if (page === null || !Array.isArray(page.data)) {
-            errorText = tip_remind_load_failed
+            errorText = listFailure !== "" ? listFailure : tip_remind_load_failed
+            listFailure = ""
             return
         }
         var known = {}
@@ -293,7 +296,7 @@ Rectangle {
                     countDown(readModuleInFlight, moduleModel.get(m).unread)
             }
         } else {
-            errorText = tip_remind_load_failed
+            errorText = listFailure !== "" ? listFailure : tip_remind_load_failed
         }
         readModuleInFlight = ""
         if (readModuleQueue.length === 0)
@@ -326,7 +329,9 @@ Rectangle {
         id: systemRequest
         onSigRequestSystemInfor: systemMessage.handlePage(contents)
         onSigRequestStatus: {
-            if (types === 2)
+            if (types === 1)
+                systemMessage.listFailure = status ? "" : errors
+            else if (types === 2)
                 systemMessage.readOneDone(status)
             else if (types === 3)
                 systemMessage.readModuleDone(status)
