@@ -468,21 +468,23 @@ Rectangle {
                     source: model.image
                     visible: model.image !== ""
                 }
-                // "全部" has a stack of cards for its icon.
-                Item {
+                // "全部" has a list for its icon.
+                Rectangle {
                     visible: model.image === ""
                     anchors.fill: moduleIcon
-                    Repeater {
-                        model: 3
-                        Rectangle {
-                            x: index * 3 * systemMessage.sr
-                            y: (2 - index) * 3 * systemMessage.sr
-                            width: parent.width - 6 * systemMessage.sr
-                            height: parent.height - 6 * systemMessage.sr
-                            radius: 4 * systemMessage.sr
-                            color: index === 2 ? systemMessage.skinColors : "transparent"
-                            border.color: systemMessage.skinColors
-                            opacity: 0.5 + index * 0.25
+                    radius: width / 2
+                    color: systemMessage.skinColors
+                    Column {
+                        anchors.centerIn: parent
+                        spacing: 2.5 * systemMessage.sr
+                        Repeater {
+                            model: 3
+                            Rectangle {
+                                width: (index === 2 ? 6 : 10) * systemMessage.sr
+                                height: Math.max(1, 1.6 * systemMessage.sr)
+                                radius: height / 2
+                                color: "#ffffff"
+                            }
                         }
                     }
                 }
