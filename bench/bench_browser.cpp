@@ -1,7 +1,8 @@
 // Memory of the built-in browser: the proportional set size (PSS) of this process and its
 // descendants before and after the first page opens in the browser's factory, and whether the
 // web engine was loaded or had processes before that page. The page is the reference server's
-// web-client page. Offscreen by default; under Xvfb when DISPLAY is set and QT_QPA_PLATFORM=xcb.
+// web-client page; the documents are the compiled ones. Offscreen by default; under Xvfb with
+// DISPLAY set and QT_QPA_PLATFORM=xcb.
 #include "qmltypes.h"
 #include "referenceserver.h"
 #include "testenvironment.h"
@@ -122,9 +123,7 @@ int main(int argc, char **argv)
     QQmlEngine engine;
     StartupContext values;
     values.publish(engine.rootContext());
-    QQmlComponent component(&engine,
-                            QUrl::fromLocalFile(ReferenceServer::sourceDir() +
-                                                QStringLiteral("/qml/ApplicationRoot.qml")));
+    QQmlComponent component(&engine, QUrl(QStringLiteral("qrc:/ApplicationRoot.qml")));
     std::unique_ptr<QObject> root(component.create());
     if (!root) {
         out << "bench_browser: " << component.errorString() << "\n";
