@@ -1,9 +1,631 @@
 import QtQuick 2.12
 import QtQuick.Window 2.12
+import QtQuick.Controls 2.5
+import QtWebEngine 1.8
+import ConfigData 1.0
+import MessageFilestoreitem 1.0
+import HttplanguagePackage 1.0
+import HandlUrl 1.0
+import "style"
+import "controls"
 
-// The built-in browser window. (Placeholder until the browser is built.)
+// The built-in browser: one page with back, forward, reload and its address, and the downloads
+// of its profile, saved into the download folder of the settings with their progress and
+// opened from the list. The page view exists only once the window has a profile, so a window
+// made without one (as the document test does) starts no web engine.
 Window {
     id: browserWindow
+    objectName: "browserWindow"
     property int loginModel: 0
     property string skinColors: "#0183FF"
+    property QtObject applicationRoot: null
+    property QtObject profile: null
+    // The folder downloads go to; the settings' choice replaces it when the window is made.
+    property string downloadPath: "C:/Users/Administrator/Downloads"
+    property string pendingUrl: ""
+    readonly property QtObject webView: webLoader.item
+    readonly property real sr: Style.sr
+    readonly property var pal: Style.palette(loginModel)
+    // The download objects by row of downloadModel (a list model cannot hold them).
+    property var downloads: []
+    readonly property int runningDownloads: countRunning()
+    property bool downloadsShown: false
+
+    property string tip_back: qsTr("返回")
+    property string tip_browser_forward: qsTr("前进")
+    property string tip_browser_reload: qsTr("刷新")
+    property string tip_browser_stop: qsTr("停止")
+    property string tip_download: qsTr("下载")
+    property string tip_openfile: qsTr("打开文件")
+    property string tip_cancel: qsTr("取消")
+    property string tip_success: qsTr("成功")
+    property string tip_fileexits: qsTr("文件不存在")
+    property string tip_download_position: qsTr("下载位置")
+    property string tip_browser_clear: qsTr("清空")
+    property string tip_browser_failed: qsTr("下载失败")
+    property string tip_browser_no_downloads: qsTr("暂无下载")
+    property string tip_browser_page_failed: qsTr("页面加载失败")
+
+    signal sigClosed()
+
+    width: 1100 * sr
+    height: 760 * sr
+    minimumWidth: 480 * sr
+    minimumHeight: 360 * sr
+    title: webView && webView.title !== "" ? webView.title : "tarnex"
+    color: pal.pane
+
+    function hextoPressHex(hex) {
+        return Style.pressed(hex)
+    }
+    function loadPage(url) {
+        if (webView)
+            webView.url = url
+        else
+            pendingUrl = String(url)
+    }
+    function showPage() {
+        if (visibility === Window.Minimized)
+            showNormal()
+        else
+            show()
+        raise()
+        requestActivate()
+    }
+    function closeWindow() {
+        close()
+    }
+
+    // A download of this window's profile: saved under a free name in the download folder.
+    function onDownloadRequested(download) {
+        var suggested = String(download.path).replace(/\\/g, "/").split("/").pop()
+        if (suggested === "")
+            suggested = "download"
+        download.path = freePath(downloadPath, suggested)
+        download.accept()
+        downloadAppend(download)
+        downloadsShown = true
+        showPage()
+    }
+    // "a.txt", then "a (1).txt", "a (2).txt", … until the folder has no such file.
+    function freePath(folder, name) {
+        var dot = name.lastIndexOf(".")
+        var stem = dot > 0 ? name.substring(0, dot) : name
+        var suffix = dot > 0 ? name.substring(dot) : ""
+        var base = String(folder).replace(/[\/\\]+$/, "")
+        var candidate = base + "/" + name
+        for (var n = 1; configData.judgeFileExits(candidate) && n < 1000; ++n)
+            candidate = base + "/" + stem + " (" + n + ")" + suffix
+        return candidate
+    }
+    function downloadAppend(download) {
+        var list = downloads.slice()
+        list.push(download)
+        downloads = list
+        downloadModel.append({
+            downloadId: download.id,
+            fileName: String(download.path).split("/").pop(),
+            filePath: String(download.path),
+            received: download.receivedBytes,
+            total: download.totalBytes,
+            downloadState: download.state
+        })
+        download.receivedBytesChanged.connect(function() { browserWindow.refreshDownload(download) })
+        download.totalBytesChanged.connect(function() { browserWindow.refreshDownload(download) })
+        download.stateChanged.connect(function() { browserWindow.refreshDownload(download) })
+    }
+    function refreshDownload(download) {
+        var row = downloads.indexOf(download)
+        if (row < 0 || row >= downloadModel.count)
+            return
+        downloadModel.set(row, {
+            received: download.receivedBytes,
+            total: download.totalBytes,
+            downloadState: download.state,
+            filePath: String(download.path)
+        })
+        downloadsChanged()
+    }
+    // Takes the finished, cancelled and failed downloads off the list; running ones stay.
+    function clearDownload() {
+        var kept = []
+        for (var row = downloadModel.count - 1; row >= 0; --row) {
+            if (downloadModel.get(row).downloadState === WebEngineDownloadItem.DownloadInProgress
+                    || downloadModel.get(row).downloadState === WebEngineDownloadItem.DownloadRequested)
+                kept.unshift(downloads[row])
+            else
+                downloadModel.remove(row)
+        }
+        downloads = kept
+    }
+    function cancelDownload(row) {
+        if (row >= 0 && row < downloads.length)
+            downloads[row].cancel()
+    }
+    function openDownload(row) {
+        if (row < 0 || row >= downloadModel.count)
+            return
+        var path = downloadModel.get(row).filePath
+        if (!messageFilestoreitem.jusitFileExits(path)) {
+            downloadNote.text = tip_fileexits
+            return
+        }
+        downloadNote.text = ""
+        messageFilestoreitem.openFile(path)
+    }
+    function countRunning() {
+        var running = 0
+        for (var i = 0; i < downloads.length; ++i) {
+            if (downloads[i].state === WebEngineDownloadItem.DownloadInProgress)
+                ++running
+        }
+        return running
+    }
+    function sizeText(bytes) {
+        if (bytes < 0)
+            return "?"
+        if (bytes < 1024)
+            return bytes + " B"
+        if (bytes < 1024 * 1024)
+            return (bytes / 1024).toFixed(1) + " KB"
+        return (bytes / 1024 / 1024).toFixed(1) + " MB"
+    }
+
+    Component.onCompleted: {
+        var chosen = configData.getBrowserPath("browserPath")
+        if (chosen !== "")
+            downloadPath = chosen
+    }
+    onClosing: {
+        sigClosed()
+        // The page and its engine resources go with the window.
+        destroyTimer.start()
+    }
+    Timer {
+        id: destroyTimer
+        interval: 0
+        onTriggered: browserWindow.destroy()
+    }
+
+    ConfigData { id: configData }
+    MessageFilestoreitem { id: messageFilestoreitem }
+    HandlUrl { id: handlUrl }
+    ListModel { id: downloadModel }
+    LanguageTexts {
+        id: languageTexts
+        target: browserWindow
+        languagePackage: httplanguagePackage
+    }
+    HttplanguagePackage {
+        id: httplanguagePackage
+        onSigLangueFileList: languageTexts.apply()
+        Component.onCompleted: languageTexts.apply()
+    }
+
+    Shortcut {
+        sequence: "Esc"
+        onActivated: browserWindow.downloadsShown ? browserWindow.downloadsShown = false : browserWindow.closeWindow()
+    }
+    Shortcut {
+        sequences: [StandardKey.Refresh]
+        onActivated: if (browserWindow.webView) browserWindow.webView.reload()
+    }
+    Shortcut {
+        sequences: [StandardKey.Back]
+        onActivated: if (browserWindow.webView) browserWindow.webView.goBack()
+    }
+
+    // The tool bar: navigation, the address and the downloads.
+    Rectangle {
+        id: toolBar
+        width: parent.width
+        height: 46 * browserWindow.sr
+        color: browserWindow.pal.list
+        Row {
+            id: navButtons
+            x: 8 * browserWindow.sr
+            anchors.verticalCenter: parent.verticalCenter
+            spacing: 4 * browserWindow.sr
+            Repeater {
+                model: ["back", "forward", "reload"]
+                Rectangle {
+                    objectName: "browser_" + modelData
+                    readonly property bool usable: browserWindow.webView !== null
+                        && (modelData === "back" ? browserWindow.webView.canGoBack
+                            : modelData === "forward" ? browserWindow.webView.canGoForward : true)
+                    readonly property string label: modelData === "back" ? browserWindow.tip_back
+                        : modelData === "forward" ? browserWindow.tip_browser_forward
+                        : browserWindow.webView && browserWindow.webView.loading ? browserWindow.tip_browser_stop
+                        : browserWindow.tip_browser_reload
+                    width: 32 * browserWindow.sr
+                    height: width
+                    radius: Style.radius
+                    opacity: usable ? 1 : 0.4
+                    color: navArea.pressed ? browserWindow.pal.pressed
+                           : navArea.containsMouse || activeFocus ? browserWindow.pal.hover : "transparent"
+                    border.color: activeFocus ? browserWindow.skinColors : "transparent"
+                    activeFocusOnTab: true
+                    Accessible.role: Accessible.Button
+                    Accessible.name: label
+                    Accessible.onPressAction: activate()
+                    Keys.onReturnPressed: activate()
+                    Keys.onSpacePressed: activate()
+                    function activate() {
+                        var view = browserWindow.webView
+                        if (!view || !usable)
+                            return
+                        if (modelData === "back")
+                            view.goBack()
+                        else if (modelData === "forward")
+                            view.goForward()
+                        else if (view.loading)
+                            view.stop()
+                        else
+                            view.reload()
+                    }
+                    // Arrows are two strokes; reload is an open ring with a head.
+                    Item {
+                        anchors.centerIn: parent
+                        width: 14 * browserWindow.sr
+                        height: width
+                        visible: modelData !== "reload"
+                        rotation: modelData === "forward" ? 180 : 0
+                        Rectangle {
+                            x: 2 * browserWindow.sr
+                            y: parent.height / 2 - height / 2
+                            width: parent.width - 2 * browserWindow.sr
+                            height: Math.max(1, 1.6 * browserWindow.sr)
+                            color: browserWindow.pal.muted
+                        }
+                        Rectangle {
+                            x: 2 * browserWindow.sr
+                            y: parent.height / 2 - height / 2
+                            width: 8 * browserWindow.sr
+                            height: Math.max(1, 1.6 * browserWindow.sr)
+                            rotation: -45
+                            transformOrigin: Item.Left
+                            antialiasing: true
+                            color: browserWindow.pal.muted
+                        }
+                        Rectangle {
+                            x: 2 * browserWindow.sr
+                            y: parent.height / 2 - height / 2
+                            width: 8 * browserWindow.sr
+                            height: Math.max(1, 1.6 * browserWindow.sr)
+                            rotation: 45
+                            transformOrigin: Item.Left
+                            antialiasing: true
+                            color: browserWindow.pal.muted
+                        }
+                    }
+                    Rectangle {
+                        visible: modelData === "reload"
+                        anchors.centerIn: parent
+                        width: 13 * browserWindow.sr
+                        height: width
+                        radius: width / 2
+                        color: "transparent"
+                        border.width: Math.max(1, 1.6 * browserWindow.sr)
+                        border.color: browserWindow.pal.muted
+                        Rectangle {
+                            x: parent.width * 0.55
+                            y: -2 * browserWindow.sr
+                            width: 6 * browserWindow.sr
+                            height: 5 * browserWindow.sr
+                            color: toolBar.color
+                        }
+                    }
+                    MouseArea {
+                        id: navArea
+                        anchors.fill: parent
+                        hoverEnabled: true
+                        onClicked: parent.activate()
+                    }
+                }
+            }
+        }
+        TextField {
+            id: addressField
+            objectName: "browserAddress"
+            anchors.left: navButtons.right
+            anchors.leftMargin: 8 * browserWindow.sr
+            anchors.right: downloadButton.left
+            anchors.rightMargin: 8 * browserWindow.sr
+            anchors.verticalCenter: parent.verticalCenter
+            implicitHeight: 30 * browserWindow.sr
+            leftPadding: 12 * browserWindow.sr
+            font.pixelSize: Style.fontSmall
+            color: browserWindow.pal.text
+            selectByMouse: true
+            selectionColor: browserWindow.skinColors
+            text: browserWindow.webView ? String(browserWindow.webView.url) : browserWindow.pendingUrl
+            Accessible.role: Accessible.EditableText
+            Accessible.name: text
+            background: Rectangle {
+                radius: height / 2
+                color: browserWindow.pal.field
+                border.color: addressField.activeFocus ? browserWindow.skinColors : "transparent"
+            }
+            onAccepted: browserWindow.loadPage(handlUrl.fromUserInput(text))
+        }
+        Rectangle {
+            id: downloadButton
+            objectName: "downloadButton"
+            anchors.right: parent.right
+            anchors.rightMargin: 10 * browserWindow.sr
+            anchors.verticalCenter: parent.verticalCenter
+            width: downloadLabel.implicitWidth + 40 * browserWindow.sr
+            height: 30 * browserWindow.sr
+            radius: Style.radius
+            color: downloadArea.pressed ? browserWindow.pal.pressed
+                   : browserWindow.downloadsShown || downloadArea.containsMouse || activeFocus ? browserWindow.pal.hover : "transparent"
+            border.color: activeFocus ? browserWindow.skinColors : "transparent"
+            activeFocusOnTab: true
+            Accessible.role: Accessible.Button
+            Accessible.name: downloadLabel.text
+            Accessible.onPressAction: browserWindow.downloadsShown = !browserWindow.downloadsShown
+            Keys.onReturnPressed: browserWindow.downloadsShown = !browserWindow.downloadsShown
+            Keys.onSpacePressed: browserWindow.downloadsShown = !browserWindow.downloadsShown
+            // A down arrow into a tray.
+            Item {
+                x: 10 * browserWindow.sr
+                anchors.verticalCenter: parent.verticalCenter
+                width: 14 * browserWindow.sr
+                height: width
+                Rectangle {
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    width: Math.max(1, 1.6 * browserWindow.sr)
+                    height: parent.height * 0.7
+                    color: browserWindow.runningDownloads > 0 ? browserWindow.skinColors : browserWindow.pal.muted
+                }
+                Rectangle {
+                    anchors.bottom: parent.bottom
+                    width: parent.width
+                    height: Math.max(1, 1.6 * browserWindow.sr)
+                    color: browserWindow.pal.muted
+                }
+            }
+            Text {
+                id: downloadLabel
+                x: 30 * browserWindow.sr
+                anchors.verticalCenter: parent.verticalCenter
+                text: browserWindow.tip_download + (downloadModel.count > 0 ? " " + downloadModel.count : "")
+                font.pixelSize: Style.fontSmall
+                color: browserWindow.pal.text
+            }
+            MouseArea {
+                id: downloadArea
+                anchors.fill: parent
+                hoverEnabled: true
+                onClicked: browserWindow.downloadsShown = !browserWindow.downloadsShown
+            }
+        }
+        // Page load progress along the bottom edge.
+        Rectangle {
+            anchors.bottom: parent.bottom
+            height: 2 * browserWindow.sr
+            visible: browserWindow.webView !== null && browserWindow.webView.loading
+            width: browserWindow.webView ? parent.width * browserWindow.webView.loadProgress / 100 : 0
+            color: browserWindow.skinColors
+        }
+        Rectangle {
+            anchors.bottom: parent.bottom
+            width: parent.width
+            height: 1
+            color: browserWindow.pal.line
+            z: -1
+        }
+    }
+
+    Loader {
+        id: webLoader
+        anchors.top: toolBar.bottom
+        anchors.bottom: parent.bottom
+        width: parent.width
+        active: browserWindow.profile !== null
+        sourceComponent: WebEngineView {
+            objectName: "webView"
+            profile: browserWindow.profile
+            focus: true
+            Component.onCompleted: if (browserWindow.pendingUrl !== "") url = browserWindow.pendingUrl
+            onLoadingChanged: {
+                if (loadRequest.status === WebEngineView.LoadFailedStatus)
+                    pageNote.text = browserWindow.tip_browser_page_failed + ": " + loadRequest.errorString
+                else if (loadRequest.status === WebEngineView.LoadSucceededStatus)
+                    pageNote.text = ""
+            }
+            // Pages that open windows: dialogs get a dialog, everything else a browser window.
+            onNewViewRequested: {
+                var root = browserWindow.applicationRoot
+                if (!root)
+                    return
+                if (request.destination === WebEngineView.NewViewInDialog) {
+                    var dialog = root.createDialog(browserWindow.profile)
+                    if (dialog && dialog.currentWebView) {
+                        request.openIn(dialog.currentWebView)
+                        dialog.show()
+                    }
+                } else {
+                    var window = root.createWindow(browserWindow.profile)
+                    if (window && window.webView) {
+                        request.openIn(window.webView)
+                        window.showPage()
+                    }
+                }
+            }
+            onWindowCloseRequested: browserWindow.closeWindow()
+        }
+    }
+    Text {
+        id: pageNote
+        objectName: "browserPageNote"
+        visible: text !== ""
+        anchors.centerIn: webLoader
+        width: Math.min(implicitWidth, webLoader.width - 40 * browserWindow.sr)
+        wrapMode: Text.Wrap
+        font.pixelSize: Style.fontBody
+        color: Style.danger
+    }
+
+    // The downloads, over the right of the page.
+    Rectangle {
+        id: downloadPanel
+        objectName: "downloadPanel"
+        visible: browserWindow.downloadsShown
+        anchors.top: toolBar.bottom
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        width: Math.min(parent.width, 340 * browserWindow.sr)
+        color: browserWindow.pal.card
+        border.color: browserWindow.pal.cardBorder
+        Accessible.role: Accessible.Pane
+        Accessible.name: browserWindow.tip_download
+        Item {
+            id: panelTitle
+            width: parent.width
+            height: 44 * browserWindow.sr
+            Text {
+                x: 14 * browserWindow.sr
+                anchors.verticalCenter: parent.verticalCenter
+                width: parent.width - x - clearButton.width - 24 * browserWindow.sr
+                elide: Text.ElideRight
+                text: browserWindow.tip_download
+                font.pixelSize: Style.fontLarge
+                font.bold: true
+                color: browserWindow.pal.text
+            }
+            SkinButton {
+                id: clearButton
+                objectName: "clearDownloadButton"
+                anchors.right: parent.right
+                anchors.rightMargin: 10 * browserWindow.sr
+                anchors.verticalCenter: parent.verticalCenter
+                implicitHeight: 26 * browserWindow.sr
+                primary: false
+                fontSize: Style.fontSmall
+                text: browserWindow.tip_browser_clear
+                loginModel: browserWindow.loginModel
+                skinColors: browserWindow.skinColors
+                onClicked: browserWindow.clearDownload()
+            }
+        }
+        Text {
+            id: folderText
+            x: 14 * browserWindow.sr
+            anchors.top: panelTitle.bottom
+            width: parent.width - 28 * browserWindow.sr
+            elide: Text.ElideMiddle
+            text: browserWindow.tip_download_position + ": " + browserWindow.downloadPath
+            font.pixelSize: Style.fontTiny
+            color: browserWindow.pal.sub
+        }
+        Text {
+            id: downloadNote
+            x: 14 * browserWindow.sr
+            anchors.top: folderText.bottom
+            anchors.topMargin: visible ? 4 * browserWindow.sr : 0
+            height: visible ? implicitHeight : 0
+            visible: text !== ""
+            font.pixelSize: Style.fontSmall
+            color: Style.danger
+        }
+        ListView {
+            id: downloadList
+            objectName: "downloadList"
+            anchors.top: downloadNote.bottom
+            anchors.topMargin: 8 * browserWindow.sr
+            anchors.bottom: parent.bottom
+            width: parent.width
+            clip: true
+            model: downloadModel
+            activeFocusOnTab: true
+            keyNavigationEnabled: true
+            Accessible.role: Accessible.List
+            Accessible.name: browserWindow.tip_download
+            Keys.onReturnPressed: browserWindow.openDownload(currentIndex)
+            Keys.onDeletePressed: browserWindow.cancelDownload(currentIndex)
+            delegate: Rectangle {
+                id: downloadRow
+                objectName: "download_" + index
+                readonly property bool done: model.downloadState === WebEngineDownloadItem.DownloadCompleted
+                readonly property bool running: model.downloadState === WebEngineDownloadItem.DownloadInProgress
+                    || model.downloadState === WebEngineDownloadItem.DownloadRequested
+                width: ListView.view.width
+                height: rowColumn.implicitHeight + 18 * browserWindow.sr
+                color: downloadRow.ListView.isCurrentItem && downloadList.activeFocus ? browserWindow.pal.hover : "transparent"
+                Accessible.role: Accessible.ListItem
+                Accessible.name: model.fileName + " " + stateText.text
+                Column {
+                    id: rowColumn
+                    x: 14 * browserWindow.sr
+                    y: 9 * browserWindow.sr
+                    width: parent.width - 28 * browserWindow.sr
+                    spacing: 5 * browserWindow.sr
+                    Text {
+                        width: parent.width
+                        text: model.fileName
+                        elide: Text.ElideMiddle
+                        font.pixelSize: Style.fontBody
+                        color: browserWindow.pal.text
+                    }
+                    ProgressBar {
+                        objectName: "downloadProgress_" + index
+                        width: parent.width
+                        from: 0
+                        to: 1
+                        value: model.total > 0 ? model.received / model.total : (downloadRow.done ? 1 : 0)
+                        indeterminate: downloadRow.running && model.total <= 0
+                        Accessible.name: browserWindow.tip_download + " " + model.fileName
+                    }
+                    Item {
+                        width: parent.width
+                        height: Math.max(stateText.implicitHeight, actionText.implicitHeight)
+                        Text {
+                            id: stateText
+                            objectName: "downloadState_" + index
+                            anchors.left: parent.left
+                            anchors.right: actionText.left
+                            anchors.rightMargin: 8 * browserWindow.sr
+                            elide: Text.ElideRight
+                            text: downloadRow.done ? browserWindow.tip_success + " · " + browserWindow.sizeText(model.received)
+                                  : downloadRow.running ? browserWindow.sizeText(model.received) + " / " + browserWindow.sizeText(model.total)
+                                  : model.downloadState === WebEngineDownloadItem.DownloadCancelled ? browserWindow.tip_cancel
+                                  : browserWindow.tip_browser_failed
+                            font.pixelSize: Style.fontSmall
+                            color: downloadRow.done || downloadRow.running ? browserWindow.pal.sub : Style.danger
+                        }
+                        Text {
+                            id: actionText
+                            objectName: "downloadAction_" + index
+                            anchors.right: parent.right
+                            visible: downloadRow.done || downloadRow.running
+                            text: downloadRow.done ? browserWindow.tip_openfile : browserWindow.tip_cancel
+                            font.pixelSize: Style.fontSmall
+                            font.underline: actionArea.containsMouse
+                            color: browserWindow.skinColors
+                            Accessible.role: Accessible.Button
+                            Accessible.name: text
+                            Accessible.onPressAction: downloadRow.done ? browserWindow.openDownload(index) : browserWindow.cancelDownload(index)
+                            MouseArea {
+                                id: actionArea
+                                anchors.fill: parent
+                                anchors.margins: -4 * browserWindow.sr
+                                hoverEnabled: true
+                                cursorShape: Qt.PointingHandCursor
+                                onClicked: downloadRow.done ? browserWindow.openDownload(index) : browserWindow.cancelDownload(index)
+                            }
+                        }
+                    }
+                }
+            }
+            Text {
+                anchors.horizontalCenter: parent.horizontalCenter
+                y: 20 * browserWindow.sr
+                visible: downloadModel.count === 0
+                text: browserWindow.tip_browser_no_downloads
+                font.pixelSize: Style.fontSmall
+                color: browserWindow.pal.sub
+            }
+        }
+    }
 }

@@ -1,14 +1,658 @@
 import QtQuick 2.12
+import QtQuick.Controls 2.5
+import MenuItem 1.0
+import ConfigData 1.0
+import HttplanguagePackage 1.0
+import "style"
+import "controls"
+import "ModuleIcons.js" as ModuleIcons
 
-// The module menu. (Placeholder until the view is built.)
+// The module menu: the server's menus as a tree in the list pane (with search over names and
+// their initials), the common functions and the chosen menu's entries as tiles on the right.
+// An entry opens its page of the web client, in the system browser or the built-in one as the
+// settings say.
 Rectangle {
     id: menuDefault
     property int loginModel: 0
     property string skinColors: "#0183FF"
+    readonly property real sr: Style.sr
+    readonly property var pal: Style.palette(loginModel)
+
+    // The menu tree: nodes { id, name, zm, hasChildren, children, moduleId, path }.
+    property var menuTree: []
+    property var nodeIndex: ({})
+    property var expandedIds: ({})
+    property string searchText: ""
+    // The menu whose entries the right side shows; "" shows every top-level menu.
+    property string chosenId: ""
+    property var commonIds: []
+    readonly property int maxCommon: 8
+    property var iconCache: ({})
+
+    property string tip_application: qsTr("应用")
+    property string tip_common_functions: qsTr("常用功能")
+    property string tip_menu_list: qsTr("菜单列表")
+    property string tip_search: qsTr("搜索")
+    property string tip_search_display: qsTr("搜索结果")
+    property string tip_no_contents: qsTr("暂无内容")
+    property string tip_menu_no_result: qsTr("没有找到相关应用")
+    property string tip_back: qsTr("返回")
+
     signal sigSendChatInformation(string ids, string names, string types)
     signal sigJumpBrowser(string browsers)
     signal modifyXposition(int positions)
     signal modifyYposition(int positions)
-    color: "transparent"
-    function activate() {}
+
+    color: loginModel === 1 ? "transparent" : pal.pane
+
+    function hextoPressHex(hex) {
+        return Style.pressed(hex)
+    }
+    function activate() {
+        if (menuTree.length === 0)
+            buildTree()
+        menuListView.forceActiveFocus()
+    }
+
+    // Every level of the tree comes from the menu facade: the top-level menus by their fields,
+    // their descendants from the child list text.
+    function buildTree() {
+        var ids = menuItem.getMenuLIstId()
+        var tree = []
+        var index = {}
+        for (var i = 0; i < ids.length; ++i) {
+            var id = String(ids[i])
+            var node = {
+                id: id,
+                name: menuItem.getMenuIdInfor(ids[i], "menu_name"),
+                zm: menuItem.getMenuIdInfor(ids[i], "menu_name_zm"),
+                moduleId: id,
+                path: "",
+                children: []
+            }
+            var children = []
+            try {
+                var parsed = JSON.parse(menuItem.getChildMenuLIst(ids[i]))
+                children = parsed && Array.isArray(parsed.item) ? parsed.item : []
+            } catch (e) {
+                children = []
+            }
+            node.children = readChildren(children, id, node.name, index)
+            node.hasChildren = node.children.length > 0
+            index[id] = node
+            tree.push(node)
+        }
+        nodeIndex = index
+        menuTree = tree
+        if (chosenId !== "" && !nodeIndex[chosenId])
+            chosenId = ""
+        loadCommon()
+        rebuildRows()
+    }
+    function readChildren(items, moduleId, parentPath, index) {
+        var nodes = []
+        for (var i = 0; i < items.length; ++i) {
+            var it = items[i]
+            if (!it || it.menu_id === undefined)
+                continue
+            var node = {
+                id: String(it.menu_id),
+                name: it.menu_name === undefined ? "" : String(it.menu_name),
+                zm: it.menu_name_zm === undefined ? "" : String(it.menu_name_zm),
+                moduleId: moduleId,
+                path: parentPath,
+                children: []
+            }
+            node.children = readChildren(Array.isArray(it.item) ? it.item : [], moduleId,
+                                         parentPath + " / " + node.name, index)
+            node.hasChildren = node.children.length > 0
+            index[node.id] = node
+            nodes.push(node)
+        }
+        return nodes
+    }
+
+    // A menu's icon: its own picture or one of the shared ones. The facade hands the shared
+    // ones out in turn, so each name is asked for once and kept.
+    function iconOf(name) {
+        if (iconCache[name] === undefined)
+            iconCache[name] = menuItem.getMenuImage(name)
+        return iconCache[name]
+    }
+
+    // The rows of the list: the tree with the open menus' children, or the search results.
+    function rebuildRows() {
+        var keep = menuListView.currentIndex >= 0 && menuListView.currentIndex < rowModel.count
+                ? rowModel.get(menuListView.currentIndex).menuId : ""
+        rowModel.clear()
+        var text = searchText.toLowerCase()
+        if (text !== "") {
+            for (var id in nodeIndex) {
+                var n = nodeIndex[id]
+                if (n.name.toLowerCase().indexOf(text) !== -1 || n.zm.toLowerCase().indexOf(text) !== -1)
+                    appendRow(n, 0)
+            }
+        } else {
+            for (var i = 0; i < menuTree.length; ++i)
+                appendBranch(menuTree[i], 0)
+        }
+        var current = 0
+        for (var r = 0; r < rowModel.count; ++r) {
+            if (rowModel.get(r).menuId === keep)
+                current = r
+        }
+        menuListView.currentIndex = rowModel.count > 0 ? current : -1
+    }
+    function appendBranch(node, depth) {
+        appendRow(node, depth)
+        if (node.hasChildren && expandedIds[node.id]) {
+            for (var i = 0; i < node.children.length; ++i)
+                appendBranch(node.children[i], depth + 1)
+        }
+    }
+    function appendRow(node, depth) {
+        rowModel.append({
+            menuId: node.id,
+            name: node.name,
+            path: node.path,
+            depth: depth,
+            hasChildren: node.hasChildren,
+            expanded: expandedIds[node.id] === true,
+            icon: depth === 0 || searchText !== "" ? iconOf(node.name) : ""
+        })
+    }
+    function setExpanded(menuId, open) {
+        var node = nodeIndex[menuId]
+        if (!node || !node.hasChildren || (expandedIds[menuId] === true) === open)
+            return
+        var next = {}
+        for (var k in expandedIds)
+            next[k] = expandedIds[k]
+        next[menuId] = open
+        expandedIds = next
+        rebuildRows()
+    }
+    // A row was chosen: a menu with entries opens in place and shows them; an entry opens.
+    function activateRow(index) {
+        if (index < 0 || index >= rowModel.count)
+            return
+        var menuId = rowModel.get(index).menuId
+        var node = nodeIndex[menuId]
+        if (!node)
+            return
+        if (node.hasChildren) {
+            chosenId = menuId
+            if (searchText === "")
+                setExpanded(menuId, !(expandedIds[menuId] === true))
+        } else {
+            openMenu(menuId)
+        }
+    }
+    function openMenu(menuId) {
+        var node = nodeIndex[menuId]
+        if (!node)
+            return
+        if (node.hasChildren) {
+            chosenId = menuId
+            return
+        }
+        remember(menuId)
+        menuItem.openWebInfor(node.moduleId, node.id)
+    }
+
+    // The common functions: the entries opened last, newest first; before any, the first
+    // entries of the menu.
+    function loadCommon() {
+        var stored = []
+        try {
+            stored = JSON.parse(configData.getCurrentMainFile("commonMenus") || "[]")
+        } catch (e) {
+            stored = []
+        }
+        var ids = []
+        for (var i = 0; i < stored.length && ids.length < maxCommon; ++i) {
+            var node = nodeIndex[String(stored[i])]
+            if (node && !node.hasChildren && ids.indexOf(node.id) === -1)
+                ids.push(node.id)
+        }
+        if (ids.length === 0)
+            collectLeaves(menuTree, ids)
+        commonIds = ids
+    }
+    function collectLeaves(nodes, ids) {
+        for (var i = 0; i < nodes.length && ids.length < maxCommon; ++i) {
+            if (nodes[i].hasChildren)
+                collectLeaves(nodes[i].children, ids)
+            else
+                ids.push(nodes[i].id)
+        }
+    }
+    function remember(menuId) {
+        var ids = [menuId]
+        var stored = []
+        try {
+            stored = JSON.parse(configData.getCurrentMainFile("commonMenus") || "[]")
+        } catch (e) {
+            stored = []
+        }
+        for (var i = 0; i < stored.length && ids.length < maxCommon; ++i) {
+            if (String(stored[i]) !== menuId)
+                ids.push(String(stored[i]))
+        }
+        configData.setCurrentMainFile(JSON.stringify(ids), "commonMenus")
+        loadCommon()
+    }
+    // Tiles of the given menus; `prefix` names them for the tests and screen readers.
+    function tilesOf(ids, prefix) {
+        var tiles = []
+        for (var i = 0; i < ids.length; ++i) {
+            var n = nodeIndex[ids[i]]
+            if (n)
+                tiles.push({ id: n.id, name: n.name, icon: iconOf(n.name), key: prefix + n.id })
+        }
+        return tiles
+    }
+    function chosenTiles() {
+        var nodes = chosenId !== "" && nodeIndex[chosenId] ? nodeIndex[chosenId].children : menuTree
+        var ids = []
+        for (var i = 0; i < nodes.length; ++i)
+            ids.push(nodes[i].id)
+        return tilesOf(ids, "tileEntry_")
+    }
+
+    MenuItem {
+        id: menuItem
+        onSigUpdateData: menuDefault.buildTree()
+        onJumpBrowser: menuDefault.sigJumpBrowser(browsers)
+    }
+    ConfigData { id: configData }
+    ListModel { id: rowModel }
+
+    LanguageTexts {
+        id: languageTexts
+        target: menuDefault
+        languagePackage: httplanguagePackage
+    }
+    HttplanguagePackage {
+        id: httplanguagePackage
+        onSigLangueFileList: languageTexts.apply()
+        Component.onCompleted: languageTexts.apply()
+    }
+
+    // The list pane: title, search, the menu tree.
+    Rectangle {
+        id: listPane
+        width: Style.listWidth
+        height: parent.height
+        color: menuDefault.loginModel === 1 ? Qt.rgba(1, 1, 1, 0.55) : menuDefault.pal.list
+        Rectangle {
+            anchors.right: parent.right
+            width: 1
+            height: parent.height
+            color: menuDefault.pal.line
+        }
+        Item {
+            id: listTitle
+            width: parent.width
+            height: Style.titleHeight
+            MouseArea {
+                anchors.fill: parent
+                property point origin
+                onPressed: origin = Qt.point(mouse.x, mouse.y)
+                onPositionChanged: {
+                    menuDefault.modifyXposition(mouse.x - origin.x)
+                    menuDefault.modifyYposition(mouse.y - origin.y)
+                }
+            }
+            SearchField {
+                id: menuSearch
+                objectName: "menuSearch"
+                anchors.left: parent.left
+                anchors.right: parent.right
+                anchors.margins: 14 * menuDefault.sr
+                anchors.verticalCenter: parent.verticalCenter
+                placeholderText: menuDefault.tip_search
+                loginModel: menuDefault.loginModel
+                skinColors: menuDefault.skinColors
+                onSearchRequested: {
+                    menuDefault.searchText = text
+                    menuDefault.rebuildRows()
+                }
+                Keys.onDownPressed: menuListView.forceActiveFocus()
+            }
+        }
+        Text {
+            id: listHeading
+            x: 16 * menuDefault.sr
+            anchors.top: listTitle.bottom
+            width: parent.width - 32 * menuDefault.sr
+            elide: Text.ElideRight
+            text: menuDefault.searchText !== "" ? menuDefault.tip_search_display : menuDefault.tip_menu_list
+            font.pixelSize: Style.fontSmall
+            color: menuDefault.pal.sub
+        }
+        ListView {
+            id: menuListView
+            objectName: "menuList"
+            anchors.top: listHeading.bottom
+            anchors.topMargin: 6 * menuDefault.sr
+            anchors.bottom: parent.bottom
+            width: parent.width - 1
+            clip: true
+            model: rowModel
+            activeFocusOnTab: true
+            keyNavigationEnabled: true
+            boundsBehavior: Flickable.StopAtBounds
+            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+            Accessible.role: Accessible.Tree
+            Accessible.name: menuDefault.tip_menu_list
+            Keys.onReturnPressed: menuDefault.activateRow(currentIndex)
+            Keys.onEnterPressed: menuDefault.activateRow(currentIndex)
+            Keys.onSpacePressed: menuDefault.activateRow(currentIndex)
+            Keys.onRightPressed: if (currentIndex >= 0) menuDefault.setExpanded(rowModel.get(currentIndex).menuId, true)
+            Keys.onLeftPressed: if (currentIndex >= 0) menuDefault.setExpanded(rowModel.get(currentIndex).menuId, false)
+
+            delegate: Rectangle {
+                id: menuRow
+                objectName: "menuEntry_" + model.menuId
+                readonly property bool chosen: model.menuId === menuDefault.chosenId
+                width: ListView.view.width
+                height: (model.path !== "" && menuDefault.searchText !== "" ? 54 : 46) * menuDefault.sr
+                color: rowArea.pressed ? menuDefault.pal.pressed
+                       : chosen ? menuDefault.pal.selected
+                       : rowArea.containsMouse || (menuRow.ListView.isCurrentItem && menuListView.activeFocus)
+                         ? menuDefault.pal.hover : "transparent"
+                Accessible.role: Accessible.TreeItem
+                Accessible.name: model.name
+                Accessible.description: model.path
+                Accessible.onPressAction: menuDefault.activateRow(index)
+                Rectangle {
+                    visible: menuRow.ListView.isCurrentItem && menuListView.activeFocus
+                    width: 3 * menuDefault.sr
+                    height: parent.height
+                    color: menuDefault.skinColors
+                }
+                Image {
+                    id: rowIcon
+                    x: (16 + model.depth * 18) * menuDefault.sr
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: (model.icon !== "" ? 26 : 6) * menuDefault.sr
+                    height: width
+                    sourceSize: Qt.size(52 * menuDefault.sr, 52 * menuDefault.sr)
+                    source: model.icon
+                    visible: model.icon !== ""
+                    // Without the icon folder beside the program the menu still has pictures.
+                    onStatusChanged: if (status === Image.Error) source = ModuleIcons.retImageInforPath("", model.name)
+                }
+                // Entries below a menu carry a dot instead of an icon.
+                Rectangle {
+                    visible: model.icon === ""
+                    anchors.centerIn: rowIcon
+                    width: 6 * menuDefault.sr
+                    height: width
+                    radius: width / 2
+                    color: menuDefault.pal.sub
+                }
+                Column {
+                    anchors.left: rowIcon.right
+                    anchors.leftMargin: 10 * menuDefault.sr
+                    anchors.right: arrow.left
+                    anchors.rightMargin: 6 * menuDefault.sr
+                    anchors.verticalCenter: parent.verticalCenter
+                    Text {
+                        width: parent.width
+                        text: model.name
+                        elide: Text.ElideRight
+                        font.pixelSize: model.depth === 0 ? Style.fontBody : Style.fontSmall
+                        font.bold: menuRow.chosen
+                        color: menuDefault.pal.text
+                    }
+                    Text {
+                        width: parent.width
+                        visible: model.path !== "" && menuDefault.searchText !== ""
+                        text: model.path
+                        elide: Text.ElideRight
+                        font.pixelSize: Style.fontTiny
+                        color: menuDefault.pal.sub
+                    }
+                }
+                // Chevron of a menu with entries.
+                Item {
+                    id: arrow
+                    anchors.right: parent.right
+                    anchors.rightMargin: 14 * menuDefault.sr
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: 10 * menuDefault.sr
+                    height: width
+                    visible: model.hasChildren
+                    rotation: model.expanded ? 90 : 0
+                    Behavior on rotation { NumberAnimation { duration: 120 } }
+                    Rectangle {
+                        x: parent.width * 0.2
+                        y: parent.height * 0.5 - height
+                        width: parent.width * 0.62
+                        height: Math.max(1, 1.5 * menuDefault.sr)
+                        rotation: 45
+                        transformOrigin: Item.BottomRight
+                        antialiasing: true
+                        color: menuDefault.pal.sub
+                    }
+                    Rectangle {
+                        x: parent.width * 0.2
+                        y: parent.height * 0.5
+                        width: parent.width * 0.62
+                        height: Math.max(1, 1.5 * menuDefault.sr)
+                        rotation: -45
+                        transformOrigin: Item.TopRight
+                        antialiasing: true
+                        color: menuDefault.pal.sub
+                    }
+                }
+                MouseArea {
+                    id: rowArea
+                    anchors.fill: parent
+                    hoverEnabled: true
+                    cursorShape: Qt.PointingHandCursor
+                    onClicked: {
+                        menuListView.currentIndex = index
+                        menuDefault.activateRow(index)
+                    }
+                }
+            }
+            Text {
+                anchors.centerIn: parent
+                width: parent.width - 32 * menuDefault.sr
+                horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.Wrap
+                visible: rowModel.count === 0
+                text: menuDefault.searchText !== "" ? menuDefault.tip_menu_no_result : menuDefault.tip_no_contents
+                font.pixelSize: Style.fontSmall
+                color: menuDefault.pal.sub
+            }
+        }
+    }
+
+    // The right side: common functions, then the chosen menu's entries (or every menu).
+    Item {
+        id: content
+        anchors.left: listPane.right
+        anchors.right: parent.right
+        height: parent.height
+        Item {
+            id: contentTitle
+            width: parent.width
+            height: Style.titleHeight
+            MouseArea {
+                anchors.fill: parent
+                property point origin
+                onPressed: origin = Qt.point(mouse.x, mouse.y)
+                onPositionChanged: {
+                    menuDefault.modifyXposition(mouse.x - origin.x)
+                    menuDefault.modifyYposition(mouse.y - origin.y)
+                }
+            }
+            Text {
+                x: 24 * menuDefault.sr
+                anchors.verticalCenter: parent.verticalCenter
+                width: parent.width - x - 110 * menuDefault.sr
+                elide: Text.ElideRight
+                text: menuDefault.tip_application
+                font.pixelSize: Style.fontHeading
+                color: menuDefault.pal.text
+                Accessible.role: Accessible.Heading
+                Accessible.name: text
+            }
+            Rectangle {
+                anchors.bottom: parent.bottom
+                width: parent.width
+                height: 1
+                color: menuDefault.pal.line
+            }
+        }
+        Flickable {
+            id: contentFlick
+            anchors.top: contentTitle.bottom
+            anchors.bottom: parent.bottom
+            width: parent.width
+            clip: true
+            contentHeight: sections.implicitHeight + 40 * menuDefault.sr
+            boundsBehavior: Flickable.StopAtBounds
+            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+            Column {
+                id: sections
+                x: 24 * menuDefault.sr
+                y: 18 * menuDefault.sr
+                width: contentFlick.width - 48 * menuDefault.sr
+                spacing: 14 * menuDefault.sr
+                Text {
+                    width: parent.width
+                    elide: Text.ElideRight
+                    text: menuDefault.tip_common_functions
+                    font.pixelSize: Style.fontLarge
+                    font.bold: true
+                    color: menuDefault.pal.text
+                }
+                Flow {
+                    width: parent.width
+                    spacing: 12 * menuDefault.sr
+                    Repeater {
+                        model: menuDefault.tilesOf(menuDefault.commonIds, "commonEntry_")
+                        delegate: menuTile
+                    }
+                }
+                Text {
+                    visible: menuDefault.commonIds.length === 0
+                    text: menuDefault.tip_no_contents
+                    font.pixelSize: Style.fontSmall
+                    color: menuDefault.pal.sub
+                }
+                Rectangle {
+                    width: parent.width
+                    height: 1
+                    color: menuDefault.pal.line
+                }
+                Item {
+                    width: parent.width
+                    height: chosenTitle.implicitHeight
+                    Text {
+                        id: chosenTitle
+                        anchors.left: parent.left
+                        anchors.right: backLink.visible ? backLink.left : parent.right
+                        anchors.rightMargin: 12 * menuDefault.sr
+                        elide: Text.ElideRight
+                        text: menuDefault.chosenId !== "" && menuDefault.nodeIndex[menuDefault.chosenId]
+                              ? menuDefault.nodeIndex[menuDefault.chosenId].name : menuDefault.tip_menu_list
+                        font.pixelSize: Style.fontLarge
+                        font.bold: true
+                        color: menuDefault.pal.text
+                    }
+                    // Back to every menu.
+                    Text {
+                        id: backLink
+                        objectName: "menuBack"
+                        anchors.right: parent.right
+                        anchors.verticalCenter: parent.verticalCenter
+                        visible: menuDefault.chosenId !== ""
+                        text: menuDefault.tip_back
+                        font.pixelSize: Style.fontSmall
+                        font.underline: backArea.containsMouse || activeFocus
+                        color: menuDefault.skinColors
+                        activeFocusOnTab: visible
+                        Accessible.role: Accessible.Button
+                        Accessible.name: text
+                        Accessible.onPressAction: menuDefault.chosenId = ""
+                        Keys.onReturnPressed: menuDefault.chosenId = ""
+                        Keys.onSpacePressed: menuDefault.chosenId = ""
+                        MouseArea {
+                            id: backArea
+                            anchors.fill: parent
+                            anchors.margins: -4 * menuDefault.sr
+                            hoverEnabled: true
+                            cursorShape: Qt.PointingHandCursor
+                            onClicked: menuDefault.chosenId = ""
+                        }
+                    }
+                }
+                Flow {
+                    width: parent.width
+                    spacing: 12 * menuDefault.sr
+                    Repeater {
+                        model: menuDefault.chosenTiles()
+                        delegate: menuTile
+                    }
+                }
+            }
+        }
+    }
+
+    // A tile: the menu's icon over its name; it opens the entry, or shows a menu's entries.
+    Component {
+        id: menuTile
+        Rectangle {
+            id: tile
+            objectName: modelData.key
+            width: 104 * menuDefault.sr
+            height: tileName.implicitHeight + 76 * menuDefault.sr
+            radius: Style.radiusCard
+            color: tileArea.pressed ? menuDefault.pal.pressed
+                   : tileArea.containsMouse || activeFocus ? menuDefault.pal.hover : menuDefault.pal.card
+            border.color: activeFocus ? menuDefault.skinColors : menuDefault.pal.cardBorder
+            activeFocusOnTab: true
+            Accessible.role: Accessible.Button
+            Accessible.name: modelData.name
+            Accessible.onPressAction: menuDefault.openMenu(modelData.id)
+            Keys.onReturnPressed: menuDefault.openMenu(modelData.id)
+            Keys.onEnterPressed: menuDefault.openMenu(modelData.id)
+            Keys.onSpacePressed: menuDefault.openMenu(modelData.id)
+            Image {
+                anchors.horizontalCenter: parent.horizontalCenter
+                y: 16 * menuDefault.sr
+                width: 40 * menuDefault.sr
+                height: width
+                sourceSize: Qt.size(80 * menuDefault.sr, 80 * menuDefault.sr)
+                source: modelData.icon
+                onStatusChanged: if (status === Image.Error) source = ModuleIcons.retImageInforPath("", modelData.name)
+            }
+            Text {
+                id: tileName
+                anchors.horizontalCenter: parent.horizontalCenter
+                y: 64 * menuDefault.sr
+                width: parent.width - 12 * menuDefault.sr
+                horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.Wrap
+                maximumLineCount: 2
+                elide: Text.ElideRight
+                text: modelData.name
+                font.pixelSize: Style.fontSmall
+                color: menuDefault.pal.text
+            }
+            MouseArea {
+                id: tileArea
+                anchors.fill: parent
+                hoverEnabled: true
+                cursorShape: Qt.PointingHandCursor
+                onClicked: menuDefault.openMenu(modelData.id)
+            }
+        }
+    }
 }

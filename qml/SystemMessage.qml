@@ -1,11 +1,716 @@
 import QtQuick 2.12
+import QtQuick.Controls 2.5
+import SystemHandl 1.0
+import SystemRequest 1.0
+import HttplanguagePackage 1.0
+import "style"
+import "controls"
+import "ModuleIcons.js" as ModuleIcons
 
-// System reminders by module. (Placeholder until the view is built.)
+// The server's system reminders by module: the modules with their unread counts on the left,
+// the chosen module's reminders on the right, newest first, a page at a time; an unread filter,
+// marking one or all read, and opening a reminder's page.
 Rectangle {
     id: systemMessage
     property int loginModel: 0
     property string skinColors: "#0183FF"
+    readonly property real sr: Style.sr
+    readonly property var pal: Style.palette(loginModel)
+
+    // "all" or a module's key (its remind_menu).
+    property string currentMenu: "all"
+    property bool unreadOnly: false
+    property int currentPage: 0
+    property int lastPage: 0
+    property int totalCount: 0
+    property bool loading: false
+    property string errorText: ""
+    readonly property bool hasMore: currentPage > 0 && currentPage < lastPage
+
+    // One request at a time on each channel of systemRequest (a second one would be dropped):
+    // the query in flight, the one wanted next, and the queues of read marks.
+    property var listInFlight: null
+    property var listWanted: null
+    property var readOneQueue: []
+    property string readOneInFlight: ""
+    property var readModuleQueue: []
+    property string readModuleInFlight: ""
+    // A count request may be dropped while an earlier one is out, whose answer predates the
+    // read marks: after a mark, one more is asked for once the pending answer is in.
+    property bool countsStale: false
+    // The request's own account of a failed page (the server's message, or the lost link).
+    property string listFailure: ""
+
+    property string tip_system_message: qsTr("系统消息")
+    property string tip_all_set_readed: qsTr("全部设置已读")
+    property string tip_unread: qsTr("未读")
+    property string tip_read: qsTr("已读")
+    property string tip_see: qsTr("查看")
+    property string tip_click_load_more: qsTr("点击加载更多")
+    property string tip_data_loading: qsTr("数据加载中")
+    property string tip_no_contents: qsTr("暂无内容")
+    property string tip_remind_all: qsTr("全部")
+    property string tip_remind_mark_read: qsTr("设为已读")
+    property string tip_remind_load_failed: qsTr("提醒加载失败，请稍后重试")
+    property string tip_total: qsTr("共")
+    property string tip_totals: qsTr("条")
+
     signal sigJumpBrowser(string browsers)
-    color: "transparent"
-    function activate() {}
+
+    color: loginModel === 1 ? Qt.rgba(1, 1, 1, 0.82) : pal.pane
+
+    function hextoPressHex(hex) {
+        return Style.pressed(hex)
+    }
+    function retImageInforPath(menuKey, menuName) {
+        return ModuleIcons.retImageInforPath(menuKey, menuName)
+    }
+
+    // Called each time the view is shown: fresh counts and the first page again.
+    function activate() {
+        reloadModules()
+        systemHandl.getSystemUnreadNumbers()
+        reload()
+        remindList.forceActiveFocus()
+    }
+
+    // The modules that have reminder groups, once each, in the store's order.
+    function reloadModules() {
+        var ids = systemHandl.getSystemRemindListId()
+        var seen = {}
+        var rows = [{ key: "all", name: tip_remind_all, image: "" }]
+        for (var i = 0; i < ids.length; ++i) {
+            var key = systemHandl.getSystemRemind(ids[i], "remind_menu")
+            if (key === "" || seen[key])
+                continue
+            seen[key] = true
+            var name = systemHandl.getSystemRemind(ids[i], "menu_name")
+            if (name === "")
+                name = systemHandl.getSystemRemind(ids[i], "remind_name")
+            rows.push({ key: key, name: name, image: retImageInforPath(key, name) })
+        }
+        moduleModel.clear()
+        var current = 0
+        for (var r = 0; r < rows.length; ++r) {
+            rows[r].unread = unreadFor(rows[r].key)
+            moduleModel.append(rows[r])
+            if (rows[r].key === currentMenu)
+                current = r
+        }
+        if (current === 0 && currentMenu !== "all")
+            currentMenu = "all"
+        moduleList.currentIndex = current
+    }
+    function unreadFor(key) {
+        return Math.max(0, systemHandl.getUnreadNumberFromRemindmenu(key))
+    }
+    function refreshCounts() {
+        for (var i = 0; i < moduleModel.count; ++i)
+            moduleModel.setProperty(i, "unread", unreadFor(moduleModel.get(i).key))
+        if (countsStale) {
+            countsStale = false
+            systemHandl.getSystemUnreadNumbers()
+        }
+    }
+    function askCounts() {
+        countsStale = true
+        systemHandl.getSystemUnreadNumbers()
+    }
+    // The shown counts follow a read mark at once; the server's follow.
+    function countDown(key, amount) {
+        for (var i = 0; i < moduleModel.count; ++i) {
+            var m = moduleModel.get(i)
+            if (m.key === key || m.key === "all")
+                moduleModel.setProperty(i, "unread", Math.max(0, m.unread - amount))
+        }
+    }
+    function moduleName(key) {
+        for (var i = 0; i < moduleModel.count; ++i) {
+            if (moduleModel.get(i).key === key)
+                return moduleModel.get(i).name
+        }
+        return ""
+    }
+
+    function chooseModule(key) {
+        if (key === currentMenu)
+            return
+        currentMenu = key
+        reload()
+    }
+    function chooseRow(index) {
+        if (index >= 0 && index < moduleModel.count)
+            chooseModule(moduleModel.get(index).key)
+    }
+    function setUnreadOnly(only) {
+        if (only === unreadOnly)
+            return
+        unreadOnly = only
+        reload()
+    }
+    function reload() {
+        requestPage({ menu: currentMenu, unread: unreadOnly, page: 1 })
+    }
+    function loadMore() {
+        if (hasMore && !loading)
+            requestPage({ menu: currentMenu, unread: unreadOnly, page: currentPage + 1 })
+    }
+    function requestPage(query) {
+        listWanted = query
+        if (query.page === 1) {
+            remindModel.clear()
+            currentPage = 0
+            lastPage = 0
+            totalCount = 0
+        }
+        errorText = ""
+        loading = true
+        if (listInFlight === null)
+            sendPage(query)
+    }
+    function sendPage(query) {
+        listInFlight = query
+        systemRequest.requestSystemInfor(query.menu === "all" ? "" : query.menu,
+                                         query.unread ? "0" : "", String(query.page))
+    }
+    function sameQuery(a, b) {
+        return a !== null && b !== null && a.menu === b.menu && a.unread === b.unread && a.page === b.page
+    }
+    // A page arrived (or "errors"); a reply for a query the user has since changed is dropped
+    // and the wanted one is asked for instead.
+    function handlePage(contents) {
+        var query = listInFlight
+        listInFlight = null
+        if (!sameQuery(query, listWanted)) {
+            if (listWanted !== null)
+                sendPage(listWanted)
+            return
+        }
+        listWanted = null
+        loading = false
+        var page = null
+        if (contents !== "errors") {
+            try {
+                var reply = JSON.parse(contents)
+                page = reply && typeof reply.data === "object" ? reply.data : null
+            } catch (e) {
+                page = null
+            }
+        }
+        if (page === null || !Array.isArray(page.data)) {
+            errorText = listFailure !== "" ? listFailure : tip_remind_load_failed
+            listFailure = ""
+            return
+        }
+        var known = {}
+        for (var k = 0; k < remindModel.count; ++k)
+            known[remindModel.get(k).remindId] = true
+        for (var i = 0; i < page.data.length; ++i) {
+            var r = page.data[i]
+            if (!r || r.id === undefined || known[String(r.id)])
+                continue
+            var menu = r.sms_menu === undefined || r.sms_menu === null ? "" : String(r.sms_menu)
+            var name = r.menu_name ? String(r.menu_name) : (r.remind_name ? String(r.remind_name) : moduleName(menu))
+            remindModel.append({
+                remindId: String(r.id),
+                smsMenu: menu,
+                smsType: r.sms_type === undefined || r.sms_type === null ? "" : String(r.sms_type),
+                content: r.content === undefined || r.content === null ? "" : String(r.content),
+                sendTime: r.send_time === undefined || r.send_time === null ? "" : String(r.send_time),
+                isRead: String(r.remind_flag) === "1",
+                menuName: name,
+                image: retImageInforPath(menu, name)
+            })
+        }
+        currentPage = parseInt(page.current_page) || query.page
+        lastPage = parseInt(page.last_page) || currentPage
+        totalCount = parseInt(page.total) || remindModel.count
+    }
+
+    function rowOf(remindId) {
+        for (var i = 0; i < remindModel.count; ++i) {
+            if (remindModel.get(i).remindId === remindId)
+                return i
+        }
+        return -1
+    }
+    function markRead(index) {
+        if (index < 0 || index >= remindModel.count || remindModel.get(index).isRead)
+            return
+        var id = remindModel.get(index).remindId
+        if (id === readOneInFlight || readOneQueue.indexOf(id) !== -1)
+            return
+        readOneQueue.push(id)
+        sendNextReadOne()
+    }
+    function sendNextReadOne() {
+        if (readOneInFlight !== "" || readOneQueue.length === 0)
+            return
+        readOneInFlight = readOneQueue.shift()
+        systemRequest.setReadSignInformation(readOneInFlight)
+    }
+    function readOneDone(ok) {
+        if (ok) {
+            var row = rowOf(readOneInFlight)
+            if (row !== -1 && !remindModel.get(row).isRead) {
+                remindModel.setProperty(row, "isRead", true)
+                countDown(remindModel.get(row).smsMenu, 1)
+            }
+        }
+        readOneInFlight = ""
+        if (readOneQueue.length === 0)
+            askCounts()
+        sendNextReadOne()
+    }
+    // "全部设置已读": every module of the current choice that has something unread.
+    function markAllRead() {
+        var keys = []
+        for (var i = 1; i < moduleModel.count; ++i) {
+            var m = moduleModel.get(i)
+            if ((currentMenu === "all" || m.key === currentMenu) && m.unread > 0)
+                keys.push(m.key)
+        }
+        // Counts not known yet: the chosen module is marked all the same.
+        if (keys.length === 0 && currentMenu !== "all")
+            keys.push(currentMenu)
+        for (var k = 0; k < keys.length; ++k) {
+            if (keys[k] !== readModuleInFlight && readModuleQueue.indexOf(keys[k]) === -1)
+                readModuleQueue.push(keys[k])
+        }
+        sendNextReadModule()
+    }
+    function sendNextReadModule() {
+        if (readModuleInFlight !== "" || readModuleQueue.length === 0)
+            return
+        readModuleInFlight = readModuleQueue.shift()
+        systemRequest.setReadSignModule(readModuleInFlight)
+    }
+    function readModuleDone(ok) {
+        if (ok) {
+            for (var i = 0; i < remindModel.count; ++i) {
+                if (remindModel.get(i).smsMenu === readModuleInFlight)
+                    remindModel.setProperty(i, "isRead", true)
+            }
+            for (var m = 0; m < moduleModel.count; ++m) {
+                if (moduleModel.get(m).key === readModuleInFlight)
+                    countDown(readModuleInFlight, moduleModel.get(m).unread)
+            }
+        } else {
+            errorText = listFailure !== "" ? listFailure : tip_remind_load_failed
+        }
+        readModuleInFlight = ""
+        if (readModuleQueue.length === 0)
+            askCounts()
+        sendNextReadModule()
+    }
+    // The reminder's page of the web client; opening it reads it.
+    function openRemind(index) {
+        if (index < 0 || index >= remindModel.count)
+            return
+        var r = remindModel.get(index)
+        systemHandl.openMessageInfor(r.remindId, r.smsType, r.smsMenu)
+        markRead(index)
+    }
+
+    SystemHandl {
+        id: systemHandl
+        onSigSystemInforChange: systemMessage.reloadModules()
+        onSigUnreadNumberFromRemindmenu: systemMessage.refreshCounts()
+        onJumpBrowser: systemMessage.sigJumpBrowser(browsers)
+        // A new reminder: new counts, and the first page again when it belongs to what is shown.
+        onMessageTipInfors: {
+            systemMessage.askCounts()
+            if (systemMessage.visible && systemMessage.currentPage <= 1
+                    && (systemMessage.currentMenu === "all" || systemMessage.currentMenu === menus))
+                systemMessage.reload()
+        }
+    }
+    SystemRequest {
+        id: systemRequest
+        onSigRequestSystemInfor: systemMessage.handlePage(contents)
+        onSigRequestStatus: {
+            if (types === 1)
+                systemMessage.listFailure = status ? "" : errors
+            else if (types === 2)
+                systemMessage.readOneDone(status)
+            else if (types === 3)
+                systemMessage.readModuleDone(status)
+        }
+    }
+    ListModel { id: moduleModel }
+    ListModel { id: remindModel }
+
+    LanguageTexts {
+        id: languageTexts
+        target: systemMessage
+        languagePackage: httplanguagePackage
+    }
+    HttplanguagePackage {
+        id: httplanguagePackage
+        onSigLangueFileList: {
+            languageTexts.apply()
+            if (moduleModel.count > 0)
+                moduleModel.setProperty(0, "name", systemMessage.tip_remind_all)
+        }
+        Component.onCompleted: languageTexts.apply()
+    }
+
+    // Title: what is shown, the unread filter and "全部设置已读"; the window's buttons float over
+    // the right end.
+    Item {
+        id: titleBar
+        width: parent.width
+        height: Style.titleHeight
+        Text {
+            id: titleText
+            x: 22 * systemMessage.sr
+            anchors.verticalCenter: parent.verticalCenter
+            width: Math.min(implicitWidth, titleBar.width - x - titleTools.width - 130 * systemMessage.sr)
+            elide: Text.ElideRight
+            text: systemMessage.tip_system_message
+            font.pixelSize: Style.fontHeading
+            color: systemMessage.pal.text
+            Accessible.role: Accessible.Heading
+            Accessible.name: text
+        }
+        Row {
+            id: titleTools
+            anchors.right: parent.right
+            anchors.rightMargin: 104 * systemMessage.sr
+            anchors.verticalCenter: parent.verticalCenter
+            spacing: 14 * systemMessage.sr
+            CheckRow {
+                id: unreadFilter
+                objectName: "unreadFilter"
+                anchors.verticalCenter: parent.verticalCenter
+                text: systemMessage.tip_unread
+                checked: systemMessage.unreadOnly
+                loginModel: systemMessage.loginModel
+                skinColors: systemMessage.skinColors
+                onToggled: systemMessage.setUnreadOnly(checked)
+            }
+            SkinButton {
+                id: markAllReadButton
+                objectName: "markAllReadButton"
+                anchors.verticalCenter: parent.verticalCenter
+                primary: false
+                implicitHeight: 30 * systemMessage.sr
+                text: systemMessage.tip_all_set_readed
+                fontSize: Style.fontSmall
+                loginModel: systemMessage.loginModel
+                skinColors: systemMessage.skinColors
+                enabled: systemMessage.readModuleInFlight === ""
+                onClicked: systemMessage.markAllRead()
+            }
+        }
+        Rectangle {
+            anchors.bottom: parent.bottom
+            width: parent.width
+            height: 1
+            color: systemMessage.pal.line
+        }
+    }
+
+    // The modules, "全部" first, each with its unread count.
+    Rectangle {
+        id: modulePane
+        anchors.top: titleBar.bottom
+        anchors.bottom: parent.bottom
+        width: 172 * systemMessage.sr
+        color: systemMessage.loginModel === 1 ? "transparent" : systemMessage.pal.list
+        Rectangle {
+            anchors.right: parent.right
+            width: 1
+            height: parent.height
+            color: systemMessage.pal.line
+        }
+        ListView {
+            id: moduleList
+            objectName: "moduleList"
+            anchors.fill: parent
+            anchors.topMargin: 8 * systemMessage.sr
+            anchors.rightMargin: 1
+            clip: true
+            model: moduleModel
+            activeFocusOnTab: true
+            keyNavigationEnabled: true
+            boundsBehavior: Flickable.StopAtBounds
+            Accessible.role: Accessible.List
+            Accessible.name: systemMessage.tip_system_message
+            Keys.onReturnPressed: systemMessage.chooseRow(currentIndex)
+            Keys.onEnterPressed: systemMessage.chooseRow(currentIndex)
+            Keys.onSpacePressed: systemMessage.chooseRow(currentIndex)
+            delegate: Rectangle {
+                id: moduleRow
+                objectName: "module_" + model.key
+                readonly property bool chosen: model.key === systemMessage.currentMenu
+                width: ListView.view.width
+                height: 44 * systemMessage.sr
+                color: chosen ? systemMessage.pal.selected
+                              : moduleArea.containsMouse || (moduleRow.ListView.isCurrentItem && moduleList.activeFocus)
+                                ? systemMessage.pal.hover : "transparent"
+                Accessible.role: Accessible.ListItem
+                Accessible.name: model.name + (model.unread > 0 ? " " + model.unread : "")
+                Accessible.selected: chosen
+                Rectangle {
+                    visible: moduleRow.chosen
+                    width: 3 * systemMessage.sr
+                    height: parent.height
+                    color: systemMessage.skinColors
+                }
+                Image {
+                    id: moduleIcon
+                    x: 16 * systemMessage.sr
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: 22 * systemMessage.sr
+                    height: width
+                    sourceSize: Qt.size(width * 2, height * 2)
+                    source: model.image
+                    visible: model.image !== ""
+                }
+                // "全部" has a list for its icon.
+                Rectangle {
+                    visible: model.image === ""
+                    anchors.fill: moduleIcon
+                    radius: width / 2
+                    color: systemMessage.skinColors
+                    Column {
+                        anchors.centerIn: parent
+                        spacing: 2.5 * systemMessage.sr
+                        Repeater {
+                            model: 3
+                            Rectangle {
+                                width: (index === 2 ? 6 : 10) * systemMessage.sr
+                                height: Math.max(1, 1.6 * systemMessage.sr)
+                                radius: height / 2
+                                color: "#ffffff"
+                            }
+                        }
+                    }
+                }
+                Text {
+                    anchors.left: moduleIcon.right
+                    anchors.leftMargin: 10 * systemMessage.sr
+                    anchors.right: moduleBadge.visible ? moduleBadge.left : parent.right
+                    anchors.rightMargin: 8 * systemMessage.sr
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: model.name
+                    elide: Text.ElideRight
+                    font.pixelSize: Style.fontBody
+                    font.bold: moduleRow.chosen
+                    color: systemMessage.pal.text
+                }
+                UnreadBadge {
+                    id: moduleBadge
+                    objectName: "moduleUnread_" + model.key
+                    anchors.right: parent.right
+                    anchors.rightMargin: 12 * systemMessage.sr
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: implicitWidth
+                    height: implicitHeight
+                    count: model.unread
+                }
+                MouseArea {
+                    id: moduleArea
+                    anchors.fill: parent
+                    hoverEnabled: true
+                    cursorShape: Qt.PointingHandCursor
+                    onClicked: {
+                        moduleList.currentIndex = index
+                        systemMessage.chooseModule(model.key)
+                    }
+                }
+            }
+        }
+    }
+
+    // The reminders of the chosen module.
+    ListView {
+        id: remindList
+        objectName: "systemMessageList"
+        anchors.top: titleBar.bottom
+        anchors.bottom: parent.bottom
+        anchors.left: modulePane.right
+        anchors.right: parent.right
+        anchors.leftMargin: 16 * systemMessage.sr
+        anchors.rightMargin: 16 * systemMessage.sr
+        topMargin: 12 * systemMessage.sr
+        bottomMargin: 12 * systemMessage.sr
+        spacing: 8 * systemMessage.sr
+        clip: true
+        model: remindModel
+        activeFocusOnTab: true
+        keyNavigationEnabled: true
+        boundsBehavior: Flickable.StopAtBounds
+        ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+        Accessible.role: Accessible.List
+        Accessible.name: systemMessage.tip_system_message
+        Keys.onReturnPressed: systemMessage.openRemind(currentIndex)
+        Keys.onEnterPressed: systemMessage.openRemind(currentIndex)
+        Keys.onSpacePressed: systemMessage.markRead(currentIndex)
+        // Reaching the last row asks for the next page, as the button below does.
+        onCurrentIndexChanged: if (currentIndex === count - 1 && activeFocus) systemMessage.loadMore()
+
+        delegate: Rectangle {
+            id: remindRow
+            objectName: "remind_" + model.remindId
+            readonly property bool current: ListView.isCurrentItem && remindList.activeFocus
+            width: ListView.view.width
+            height: Math.max(64 * systemMessage.sr, rowContent.implicitHeight + 24 * systemMessage.sr)
+            radius: Style.radiusCard
+            color: rowArea.containsMouse ? systemMessage.pal.hover : systemMessage.pal.card
+            border.color: current ? systemMessage.skinColors : systemMessage.pal.cardBorder
+            border.width: current ? Math.max(1, 1.5 * systemMessage.sr) : 1
+            Accessible.role: Accessible.ListItem
+            Accessible.name: model.menuName + " " + model.content + " " + model.sendTime
+                             + " " + (model.isRead ? systemMessage.tip_read : systemMessage.tip_unread)
+            Accessible.onPressAction: systemMessage.openRemind(index)
+
+            MouseArea {
+                id: rowArea
+                anchors.fill: parent
+                hoverEnabled: true
+                cursorShape: Qt.PointingHandCursor
+                onClicked: {
+                    remindList.currentIndex = index
+                    systemMessage.openRemind(index)
+                }
+            }
+            Image {
+                id: remindIcon
+                x: 14 * systemMessage.sr
+                y: 12 * systemMessage.sr
+                width: 36 * systemMessage.sr
+                height: width
+                sourceSize: Qt.size(width * 2, height * 2)
+                source: model.image
+            }
+            Rectangle {
+                objectName: "remindDot_" + model.remindId
+                visible: !model.isRead
+                anchors.right: remindIcon.right
+                anchors.top: remindIcon.top
+                anchors.margins: -2 * systemMessage.sr
+                width: 9 * systemMessage.sr
+                height: width
+                radius: width / 2
+                color: Style.danger
+                border.color: systemMessage.pal.card
+            }
+            Column {
+                id: rowContent
+                anchors.left: remindIcon.right
+                anchors.leftMargin: 12 * systemMessage.sr
+                anchors.right: parent.right
+                anchors.rightMargin: 14 * systemMessage.sr
+                y: 12 * systemMessage.sr
+                spacing: 4 * systemMessage.sr
+                Item {
+                    width: parent.width
+                    height: Math.max(nameText.implicitHeight, timeText.implicitHeight)
+                    Text {
+                        id: nameText
+                        anchors.left: parent.left
+                        anchors.right: timeText.left
+                        anchors.rightMargin: 10 * systemMessage.sr
+                        text: model.menuName
+                        elide: Text.ElideRight
+                        font.pixelSize: Style.fontSmall
+                        color: systemMessage.pal.sub
+                    }
+                    Text {
+                        id: timeText
+                        anchors.right: parent.right
+                        text: model.sendTime
+                        font.pixelSize: Style.fontSmall
+                        color: systemMessage.pal.sub
+                    }
+                }
+                Text {
+                    width: parent.width
+                    text: model.content
+                    wrapMode: Text.Wrap
+                    maximumLineCount: 3
+                    elide: Text.ElideRight
+                    font.pixelSize: Style.fontBody
+                    font.bold: !model.isRead
+                    color: model.isRead ? systemMessage.pal.muted : systemMessage.pal.text
+                }
+                Row {
+                    anchors.right: parent.right
+                    spacing: 16 * systemMessage.sr
+                    Text {
+                        visible: model.isRead
+                        text: systemMessage.tip_read
+                        font.pixelSize: Style.fontSmall
+                        color: systemMessage.pal.sub
+                    }
+                    Text {
+                        id: markLink
+                        objectName: "markRead_" + model.remindId
+                        visible: !model.isRead
+                        text: systemMessage.tip_remind_mark_read
+                        font.pixelSize: Style.fontSmall
+                        font.underline: markArea.containsMouse
+                        color: systemMessage.skinColors
+                        Accessible.role: Accessible.Button
+                        Accessible.name: text
+                        Accessible.onPressAction: systemMessage.markRead(index)
+                        MouseArea {
+                            id: markArea
+                            anchors.fill: parent
+                            anchors.margins: -4 * systemMessage.sr
+                            hoverEnabled: true
+                            cursorShape: Qt.PointingHandCursor
+                            onClicked: systemMessage.markRead(index)
+                        }
+                    }
+                    Text {
+                        text: systemMessage.tip_see
+                        font.pixelSize: Style.fontSmall
+                        font.underline: rowArea.containsMouse
+                        color: systemMessage.skinColors
+                    }
+                }
+            }
+        }
+
+        footer: Item {
+            width: remindList.width
+            height: footerText.implicitHeight + 28 * systemMessage.sr
+            Text {
+                id: footerText
+                objectName: "loadMoreButton"
+                anchors.centerIn: parent
+                width: Math.min(implicitWidth, parent.width)
+                elide: Text.ElideRight
+                readonly property bool clickable: systemMessage.hasMore && !systemMessage.loading
+                text: systemMessage.loading ? systemMessage.tip_data_loading
+                      : systemMessage.errorText !== "" ? systemMessage.errorText
+                      : systemMessage.hasMore ? systemMessage.tip_click_load_more
+                      : remindModel.count === 0 ? systemMessage.tip_no_contents
+                      : systemMessage.tip_total + " " + systemMessage.totalCount + " " + systemMessage.tip_totals
+                font.pixelSize: Style.fontSmall
+                font.underline: clickable && moreArea.containsMouse
+                color: clickable ? systemMessage.skinColors
+                       : systemMessage.errorText !== "" && !systemMessage.loading ? Style.danger : systemMessage.pal.sub
+                activeFocusOnTab: clickable
+                Accessible.role: clickable ? Accessible.Button : Accessible.StaticText
+                Accessible.name: text
+                Accessible.onPressAction: systemMessage.loadMore()
+                Keys.onReturnPressed: systemMessage.loadMore()
+                Keys.onSpacePressed: systemMessage.loadMore()
+                MouseArea {
+                    id: moreArea
+                    anchors.fill: parent
+                    anchors.margins: -6 * systemMessage.sr
+                    enabled: footerText.clickable || systemMessage.errorText !== ""
+                    hoverEnabled: true
+                    cursorShape: Qt.PointingHandCursor
+                    onClicked: systemMessage.errorText !== "" && !systemMessage.hasMore ? systemMessage.reload()
+                                                                                       : systemMessage.loadMore()
+                }
+            }
+        }
+    }
 }

@@ -4,6 +4,7 @@ import QtGraphicalEffects 1.12
 import Qt.labs.platform 1.1 as Platform
 import ConfigData 1.0
 import HttplanguagePackage 1.0
+import SystemHandl 1.0
 import DesktopView 1.0
 
 // The one top-level window: the login frame first, the main frame after a sign-in. The window
@@ -32,6 +33,7 @@ Window {
     property string tip_exit_btninfor: qsTr("点击关闭按钮退出客户端")
     property string tip_auto_logon: qsTr("自动登录")
     property string tip_no_contents: qsTr("暂无内容")
+    property string tip_system_message_tip: qsTr("系统消息提醒")
 
     width: (loggedIn ? 1040 : 380) * sr
     height: (loggedIn ? 700 : 520) * sr
@@ -112,6 +114,7 @@ Window {
             tip_exit_btninfor = langText("exit_btninfor", tip_exit_btninfor)
             tip_auto_logon = langText("auto_logon", tip_auto_logon)
             tip_no_contents = langText("no_contents", tip_no_contents)
+            tip_system_message_tip = langText("system_message_tip", tip_system_message_tip)
         }
     }
 
@@ -195,7 +198,28 @@ Window {
     Timer {
         id: getmessageInfor
         interval: 800
-        onTriggered: if (mainLoader.item) mainLoader.item.loginSuccess()
+        onTriggered: {
+            if (mainLoader.item)
+                mainLoader.item.loginSuccess()
+            windows.openStartSection()
+        }
+    }
+    // A section chosen before the start ("startSection", set by tarnex-preset for the
+    // screenshots): message, group, organization, menu, or the system reminders.
+    function openStartSection() {
+        var section = configData.getCurrentMainFile("startSection")
+        var numbers = { message: 0, group: 1, organization: 2, menu: 3, reminders: 0 }
+        var frame = mainLoader.item
+        if (!frame || numbers[section] === undefined)
+            return
+        frame.currentSection = numbers[section]
+        if (section === "reminders") {
+            for (var i = 0; i < frame.children.length; ++i) {
+                if (frame.children[i].objectName === "messageSection")
+                    frame.children[i].showSystemMessages = true
+            }
+        }
+        console.info("start section shown: " + section)
     }
     // The window's place is remembered a moment after it stopped moving.
     Timer {
@@ -266,7 +290,42 @@ Window {
     }
 
     // Picture window near the tray (a received picture, a notice).
-    SystemTrayInfor { id: systemTrayInfor }
+    SystemTrayInfor {
+        id: systemTrayInfor
+        objectName: "systemTrayInfor"
+        property var remind: null
+        onSigNoticeClicked: {
+            if (remind !== null)
+                remindHandl.openMessageInfor(remind.ida, remind.type, remind.menu)
+        }
+    }
+
+    // A new system reminder raises the tip; clicking the tip opens the reminder's page.
+    SystemHandl {
+        id: remindHandl
+        property var lastRemind: null
+        onJumpWebpage: lastRemind = { ida: ida, menu: sms_menu, type: sms_type }
+        onMessageTipInfors: {
+            if (!windows.loggedIn)
+                return
+            systemTrayInfor.remind = lastRemind !== null && lastRemind.menu === menus ? lastRemind : null
+            systemTrayInfor.showNotice(windows.tip_system_message_tip, remindHandl.getSmsnameFromSmsmenu(menus),
+                                       content, sendTime)
+        }
+        onJumpBrowser: windows.openInBrowser(browsers)
+    }
+    // A page for the built-in browser goes to the frame's; without a frame, to the system's.
+    function openInBrowser(url) {
+        var frame = mainLoader.item
+        var resources = frame ? frame.resources : []
+        for (var i = 0; i < resources.length; ++i) {
+            if (resources[i].objectName === "applicationRoot") {
+                resources[i].loadUrl(url)
+                return
+            }
+        }
+        Qt.openUrlExternally(url)
+    }
 
     Window {
         id: messageWindow

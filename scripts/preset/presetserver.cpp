@@ -26,13 +26,19 @@ int main(int argc, char *argv[])
     const QCommandLineOption view(QStringLiteral("view"),
                                   QStringLiteral("login view to open: password, qrcode, server"),
                                   QStringLiteral("view"));
-    parser.addOptions({account, password, autoLogin, view});
+    const QCommandLineOption section(
+        QStringLiteral("section"),
+        QStringLiteral("main frame section to show after sign-in: message, group, organization, "
+                       "menu, reminders"),
+        QStringLiteral("section"));
+    parser.addOptions({account, password, autoLogin, view, section});
     parser.process(app);
 
     const QStringList args = parser.positionalArguments();
     if (args.isEmpty()) {
         QTextStream(stderr) << "usage: tarnex-preset <server address> [language code] "
-                               "[--account A --password P [--auto-login]] [--view V]\n";
+                               "[--account A --password P [--auto-login]] [--view V] "
+                               "[--section S]\n";
         return 2;
     }
     const QString address = args.at(0);
@@ -54,6 +60,8 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet(view))
         settings->setMainConfig(QStringLiteral("loginView"), parser.value(view));
+    if (parser.isSet(section))
+        settings->setMainConfig(QStringLiteral("startSection"), parser.value(section));
     QTextStream(stdout) << "current server: " << address << " (" << settings->settingsFilePath()
                         << ")\n";
     return 0;

@@ -224,6 +224,19 @@ function register(router, app) {
 
   registerHook('reminders-requests', () => requests);
 
+  // What a user has of the reminders: the unread counts and the ids read, as the server keeps
+  // them (a window test checks its read marks arrived here).
+  registerHook('reminders-state', (body) => {
+    if (typeof body.user_id !== 'string' || body.user_id === '') throw new HookError('user_id is required');
+    const visible = reminders.sms.filter((r) => reminders.visibleTo(r, body.user_id));
+    return {
+      ok: true,
+      unread: reminders.unread(body.user_id),
+      read: visible.filter((r) => reminders.isRead(r, body.user_id)).map((r) => r.id),
+      unreadIds: visible.filter((r) => !reminders.isRead(r, body.user_id)).map((r) => r.id),
+    };
+  });
+
   registerHook('reminders-reset', () => {
     release();
     behaviour = defaultBehaviour();

@@ -31,6 +31,11 @@ const int restartExitCode = 773;
 int main(int argc, char *argv[])
 {
     StartupProbe::installLogSink();
+    // The built-in browser's engine renders into contexts shared with the window's, and the
+    // sharing must be asked for before the application object exists. Setting the attribute
+    // (rather than calling QtWebEngine::initialize) keeps the engine's libraries unloaded until
+    // the first page opens them.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
     qDebug() << "argc ==" << argc;

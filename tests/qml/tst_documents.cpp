@@ -108,7 +108,7 @@ void TestDocuments::documentLoads_data()
         {"VersionPopup", "item"},        {"UpdateWidget", "item"},
         {"UpdateView", "item"},          {"UpdateComplete", "item"},
         {"ApplicationRoot", "object"},   {"BrowserWindow", "window"},
-        {"BrowserDialog", "window"},
+        {"BrowserDialog", "window"},     {"BrowserProfiles", "object"},
     };
     for (const auto &entry : documents)
         QTest::newRow(entry.first) << QString::fromLatin1(entry.first)

@@ -107,6 +107,20 @@ describe('reminders', () => {
     assert.equal((await get('api/system-sms/unread', linaToken)).body.data.total, lina.total);
   });
 
+  it('the state hook reports each user\'s read marks', async () => {
+    assert.equal((await hook('reminders-state', {})).http, 400);
+    const before = (await hook('reminders-state', { user_id: '10001' })).body;
+    assert.equal(before.unread.total, before.unreadIds.length);
+    const id = before.unreadIds[0];
+    await get(`api/system-sms/${id}`);
+    const after = (await hook('reminders-state', { user_id: '10001' })).body;
+    assert.ok(after.read.includes(id) && !after.unreadIds.includes(id));
+    assert.equal(after.unread.total, before.unread.total - 1);
+    // Another user's marks are their own.
+    const other = (await hook('reminders-state', { user_id: '10002' })).body;
+    assert.ok(other.unreadIds.includes(id));
+  });
+
   it('login replies carry both menu shapes', async () => {
     const grouped = await login('zhangwei');
     assert.equal(grouped.current_user.menus, undefined);

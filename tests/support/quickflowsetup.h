@@ -47,6 +47,8 @@ public:
         static int argc = 1;
         static QByteArray program(name);
         static char *argv[] = {program.data(), nullptr};
+        // As in the client: the built-in browser needs shared contexts, asked for up front.
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
         m_app = new QApplication(argc, argv);
     }
 
