@@ -428,6 +428,7 @@ Rectangle {
         onSigCustomChangeColor: mainDefalut.sigCustomChangeColor(colors)
         onSigChangeTheme: mainDefalut.handlChangeTheme(themes)
         onSigSetBasic: mainDefalut.sigSetBasic()
+        onSigVersionInfor: versionPopup.open()
         onSigLogout: mainDefalut.sigLogout()
         onSigQuit: mainDefalut.closeRequestedFromMenu()
     }

@@ -149,7 +149,8 @@ Window {
             onSigHideToTray: windows.hide()
             onSigQuitClient: windows.quitClient()
             onSigLogout: windows.logout()
-            onSigSetBasic: tipSysytemSet.showSettings()
+            onSigSetBasic: tipSysytemSet.showSettings(0)
+            onSigUpdataNewView: updateWidget.open()
             onSigPictureInfor: systemTrayInfor.showPicture(picturePath)
             onModifyXposition: windows.x += positions
             onModifyYposition: windows.y += positions
@@ -179,6 +180,16 @@ Window {
         unreadTotal = total
     }
 
+    // The in-client update over the main frame.
+    UpdateWidget {
+        id: updateWidget
+        objectName: "updateWidget"
+        anchors.fill: parent
+        z: 50
+        loginModel: windows.loginModel
+        skinColors: windows.skinColors
+    }
+
     // The switch to the main frame waits for the logging-in view to be seen briefly.
     Timer {
         id: times
@@ -195,7 +206,28 @@ Window {
     Timer {
         id: getmessageInfor
         interval: 800
-        onTriggered: if (mainLoader.item) mainLoader.item.loginSuccess()
+        onTriggered: {
+            if (!mainLoader.item)
+                return
+            mainLoader.item.loginSuccess()
+            windows.openStartView()
+        }
+    }
+    // A view the demo and screenshot scripts asked for (the one-shot setting "openView").
+    function openStartView() {
+        var view = configData.getCurrentMainFile("openView")
+        if (view === "")
+            return
+        configData.setCurrentMainFile("", "openView")
+        if (view === "settings" || view === "settings-theme")
+            tipSysytemSet.showSettings(view === "settings" ? 0 : 1)
+        else if (view === "skins")
+            mainLoader.item.openFunctionList("skin-custom")
+        else if (view === "update")
+            updateWidget.open()
+        else
+            return
+        console.info("view opened: " + view)
     }
     // The window's place is remembered a moment after it stopped moving.
     Timer {
@@ -358,105 +390,39 @@ Window {
         }
     }
 
-    // Host of the system settings window; its pages arrive with the settings documents.
+    // The system settings window: two pages, each setting written as soon as it changes.
     Window {
         id: tipSysytemSet
+        objectName: "settingsWindow"
         title: windows.tip_system_setup
         flags: Qt.FramelessWindowHint | Qt.Dialog
         modality: Qt.ApplicationModal
-        width: 420 * windows.sr
-        height: 220 * windows.sr
-        color: windows.loginModel === 2 ? "#23242c" : "#ffffff"
+        width: systemTipset.implicitWidth
+        height: systemTipset.implicitHeight
+        color: systemTipset.pal.pane
         visible: false
 
-        function showSettings() {
-            exitSwitch.checked = configData.getExitbtnStatus()
+        function showSettings(page) {
             x = windows.x + (windows.width - width) / 2
             y = windows.y + (windows.height - height) / 2
             show()
+            raise()
             requestActivate()
+            systemTipset.open(page)
         }
 
-        Rectangle {
+        SystemTipset {
+            id: systemTipset
+            objectName: "systemTipset"
             anchors.fill: parent
-            color: "transparent"
-            border.color: windows.loginModel === 2 ? "#3a3c48" : "#dde2ea"
-            focus: true
-            Keys.onEscapePressed: tipSysytemSet.close()
-        }
-        Rectangle {
-            id: setTitle
-            width: parent.width
-            height: 44 * windows.sr
-            color: windows.skinColors
-            Text {
-                x: 16 * windows.sr
-                anchors.verticalCenter: parent.verticalCenter
-                text: windows.tip_system_setup
-                color: "#ffffff"
-                font.pixelSize: 15 * windows.sr
-            }
-            MouseArea {
-                anchors.fill: parent
-                property point origin
-                onPressed: origin = Qt.point(mouse.x, mouse.y)
-                onPositionChanged: {
-                    tipSysytemSet.x += mouse.x - origin.x
-                    tipSysytemSet.y += mouse.y - origin.y
-                }
-            }
-            Text {
-                anchors.right: parent.right
-                anchors.rightMargin: 16 * windows.sr
-                anchors.verticalCenter: parent.verticalCenter
-                text: "\u2715"
-                color: setCloseArea.containsMouse ? "#ffffff" : "#e8f0ff"
-                font.pixelSize: 15 * windows.sr
-                MouseArea {
-                    id: setCloseArea
-                    anchors.fill: parent
-                    anchors.margins: -8 * windows.sr
-                    hoverEnabled: true
-                    onClicked: tipSysytemSet.close()
-                }
-            }
-        }
-        Row {
-            id: exitSwitch
-            property bool checked: false
-            anchors.top: setTitle.bottom
-            anchors.topMargin: 26 * windows.sr
-            x: 28 * windows.sr
-            spacing: 10 * windows.sr
-            Rectangle {
-                anchors.verticalCenter: parent.verticalCenter
-                width: 16 * windows.sr
-                height: width
-                radius: 3 * windows.sr
-                color: exitSwitch.checked ? windows.skinColors : "transparent"
-                border.color: exitSwitch.checked ? windows.skinColors : "#b8c0cc"
-                Image {
-                    anchors.fill: parent
-                    anchors.margins: 2 * windows.sr
-                    source: "qrc:/images/check.svg"
-                    sourceSize: Qt.size(width * 2, height * 2)
-                    visible: exitSwitch.checked
-                }
-            }
-            Text {
-                text: windows.tip_exit_btninfor
-                font.pixelSize: 13 * windows.sr
-                color: windows.loginModel === 2 ? "#e6e8ef" : "#1f2d3d"
-            }
-        }
-        MouseArea {
-            anchors.fill: exitSwitch
-            anchors.margins: -4 * windows.sr
-            cursorShape: Qt.PointingHandCursor
-            onClicked: {
-                exitSwitch.checked = !exitSwitch.checked
-                configData.setExitbtnStatus(exitSwitch.checked)
-            }
+            loginModel: windows.loginModel
+            skinColors: windows.skinColors
+            onSigChangeTheme: windows.handlChangeTheme(themes)
+            onSigChangeColor: windows.handlChangeColor(colors)
+            onSigCustomChangeColor: windows.handlChangeColor(colors)
+            onSigClose: tipSysytemSet.close()
+            onModifyXposition: tipSysytemSet.x += positions
+            onModifyYposition: tipSysytemSet.y += positions
         }
     }
 }
