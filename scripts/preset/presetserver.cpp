@@ -1,6 +1,7 @@
 // Adds a server address to the client's server list and makes it the current server, the way the
 // login documents would. Used by scripts/demo and scripts/screenshots to preselect the bundled
-// reference server; optionally saves an account for auto-login and the login view to open.
+// reference server; optionally saves an account for auto-login, the login view to open and a
+// view to open once signed in.
 #include "config/configfile.h"
 
 #include <QCommandLineParser>
@@ -26,7 +27,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption view(QStringLiteral("view"),
                                   QStringLiteral("login view to open: password, qrcode, server"),
                                   QStringLiteral("view"));
-    parser.addOptions({account, password, autoLogin, view});
+    const QCommandLineOption open(
+        QStringLiteral("open"),
+        QStringLiteral("view to open once signed in: settings, settings-theme, skins, update"),
+        QStringLiteral("view"));
+    parser.addOptions({account, password, autoLogin, view, open});
     parser.process(app);
 
     const QStringList args = parser.positionalArguments();
@@ -54,6 +59,9 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet(view))
         settings->setMainConfig(QStringLiteral("loginView"), parser.value(view));
+    // Read once by the window after the sign-in, then cleared.
+    if (parser.isSet(open))
+        settings->setMainConfig(QStringLiteral("openView"), parser.value(open));
     QTextStream(stdout) << "current server: " << address << " (" << settings->settingsFilePath()
                         << ")\n";
     return 0;
