@@ -2,6 +2,7 @@ import QtQuick 2.12
 import Qt.labs.platform 1.1 as Platform
 import ConfigData 1.0
 import HttplanguagePackage 1.0
+import HandlUrl 1.0
 import "style"
 import "controls"
 
@@ -39,6 +40,7 @@ Rectangle {
     property string tip_inside_browser: qsTr("内置浏览器")
     property string tip_download_position: qsTr("下载位置")
     property string tip_change: qsTr("更换")
+    property string tip_restore_default: qsTr("恢复默认")
     property string tip_close_button: qsTr("关闭按钮")
     property string tip_exit_btninfor: qsTr("点击关闭按钮退出客户端")
     property string tip_data_loading: qsTr("数据加载中")
@@ -156,6 +158,14 @@ Rectangle {
         downloadFolder = path
         configData.setBrowserPath(path, downloadKey)
     }
+    function restoreDefaultFolder() {
+        takeFolder(folderUrl(configData.getDefaultDownloadPath()))
+    }
+    // The folder in the system's file manager.
+    function openFolder() {
+        if (downloadFolder !== "")
+            Qt.openUrlExternally(handlUrl.fromUserInput(downloadFolder))
+    }
     function focusFirst() {
         if (switches.count > 0)
             switches.itemAt(0).forceActiveFocus()
@@ -167,6 +177,7 @@ Rectangle {
     }
 
     ConfigData { id: configData }
+    HandlUrl { id: handlUrl }
     LanguageTexts { id: languageTexts; target: basicSettup; languagePackage: httplanguagePackage }
     HttplanguagePackage {
         id: httplanguagePackage
@@ -411,6 +422,12 @@ Rectangle {
                 anchors.leftMargin: 10 * basicSettup.sr
                 anchors.right: folderButton.left
                 anchors.rightMargin: 8 * basicSettup.sr
+                // A click shows the folder; the buttons beside it change it.
+                MouseArea {
+                    anchors.fill: parent
+                    cursorShape: Qt.PointingHandCursor
+                    onClicked: basicSettup.openFolder()
+                }
                 anchors.verticalCenter: parent.verticalCenter
                 height: folderButton.height
                 radius: Style.radius
@@ -431,14 +448,25 @@ Rectangle {
             SkinButton {
                 id: folderButton
                 objectName: "downloadFolderButton"
-                anchors.right: parent.right
-                anchors.rightMargin: 10 * basicSettup.sr
+                anchors.right: defaultButton.left
+                anchors.rightMargin: 8 * basicSettup.sr
                 primary: false
                 text: basicSettup.tip_change
                 loginModel: basicSettup.loginModel
                 skinColors: basicSettup.skinColors
                 Accessible.description: basicSettup.tip_download_position + " " + basicSettup.downloadFolder
                 onClicked: basicSettup.chooseFolder()
+            }
+            SkinButton {
+                id: defaultButton
+                objectName: "downloadFolderDefault"
+                anchors.right: parent.right
+                anchors.rightMargin: 10 * basicSettup.sr
+                primary: false
+                text: basicSettup.tip_restore_default
+                loginModel: basicSettup.loginModel
+                skinColors: basicSettup.skinColors
+                onClicked: basicSettup.restoreDefaultFolder()
             }
         }
 

@@ -12,6 +12,7 @@ Rectangle {
     property int columns: 4
     property bool customOpen: false
     property real swatchWidth: 46 * sr
+    property real labelWidth: swatchWidth + 6 * sr
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)
     readonly property bool customChosen: indexOfSkin(skinColors) < 0
@@ -145,9 +146,11 @@ Rectangle {
                     }
                     Text {
                         anchors.horizontalCenter: parent.horizontalCenter
-                        width: skinColor.swatchWidth + 4 * skinColor.sr
+                        width: skinColor.labelWidth
                         horizontalAlignment: Text.AlignHCenter
-                        elide: Text.ElideRight
+                        // Long names take two lines; a word a little too long reaches into the gap.
+                        wrapMode: Text.WordWrap
+                        maximumLineCount: 2
                         text: skinColor.skinName(index)
                         font.pixelSize: Style.fontTiny
                         color: skinColor.pal.sub

@@ -117,8 +117,9 @@ Rectangle {
             id: skinColor
             objectName: "settingsSkins"
             width: parent.width
-            columns: 8
-            swatchWidth: Math.min(46 * themeSettup.sr, (parent.width - 7 * 8 * themeSettup.sr) / 8 - 4 * themeSettup.sr)
+            columns: 4
+            swatchWidth: 64 * themeSettup.sr
+            labelWidth: (parent.width - 3 * 8 * themeSettup.sr) / 4
             loginModel: themeSettup.loginModel
             skinColors: themeSettup.skinColors
             onSigChangeColor: {

@@ -160,6 +160,12 @@ FlowCase {
         sw.requestActivate()
         tryCompare(sw, "active", true)
         inSettings("downloadFolderButton").forceActiveFocus()
+        tab("downloadFolderDefault")
+        keyClick(Qt.Key_Return)
+        var downloads = stored().getDefaultDownloadPath()
+        verify(downloads !== "" && downloads !== localPath(documents))
+        compare(stored().getBrowserPath("browserPath"), downloads)
+        compare(inSettings("downloadFolderText").text, downloads)
 
         // What the close button does.
         var exitSwitch = inSettings("exitButtonSwitch")
@@ -175,7 +181,7 @@ FlowCase {
         tryCompare(sw, "visible", false)
         openSettings()
         compare(exitSwitch.checked, true)
-        compare(inSettings("downloadFolderText").text, localPath(documents))
+        compare(inSettings("downloadFolderText").text, downloads)
         compare(inSettings("rememberSwitch").checked, false)
         exitSwitch.forceActiveFocus()
         keyClick(Qt.Key_Space)
