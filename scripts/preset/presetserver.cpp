@@ -37,7 +37,7 @@ int main(int argc, char *argv[])
     const QStringList args = parser.positionalArguments();
     if (args.isEmpty()) {
         QTextStream(stderr) << "usage: tarnex-preset <server address> [language code] "
-                               "[--account A --password P [--auto-login]] [--view V]\n";
+                               "[--account A --password P [--auto-login]] [--view V] [--open V]\n";
         return 2;
     }
     const QString address = args.at(0);

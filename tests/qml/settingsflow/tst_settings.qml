@@ -202,7 +202,7 @@ FlowCase {
         mouseClick(find(themes, "theme_2"))
         compare(win.loginModel, 2)
         compare(stored().getCurrentMainFile("loginModel"), "2")
-        verify(find(themes, "theme_2").Accessible.checked)
+        verify(find(themes, "theme_2").chosen)
         compare(themes.applied, "theme")
         find(themes, "theme_2").forceActiveFocus()
         keyClick(Qt.Key_Left)
