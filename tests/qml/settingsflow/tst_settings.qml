@@ -68,14 +68,45 @@ FlowCase {
 
     function init() {
         openWindow()
-        signIn("zhangwei")
     }
     function cleanup() {
         testServer.hook("reset", {})
         win = null
     }
 
+    // The rules the dialogs decide by, on the documents themselves.
+    function test_0_versionsColoursAndPackageNames() {
+        var popup = createTemporaryObject(Qt.createComponent("qrc:/VersionPopup.qml"), flow)
+        verify(popup.isNewer("9.9.9.9", "5.0.0.4"))
+        verify(popup.isNewer("5.0.1", "5.0.0.4"), "a shorter version can be newer")
+        verify(!popup.isNewer("5.0.0.10", "5.0.1.0"), "parts compare as numbers")
+        verify(popup.isNewer("5.0.0.10", "5.0.0.9"))
+        verify(!popup.isNewer("5.0.0.4", "5.0.0.4"))
+        verify(!popup.isNewer("", "5.0.0.4"))
+        verify(!popup.isNewer("beta", "5.0.0.4"))
+
+        var widget = createTemporaryObject(Qt.createComponent("qrc:/UpdateWidget.qml"), flow)
+        compare(widget.fileNameOf("tarnex-9.9.9.9.zip", ""), "tarnex-9.9.9.9.zip")
+        compare(widget.fileNameOf("", "http://h/p/tarnex-1.zip?x=1"), "tarnex-1.zip")
+        compare(widget.fileNameOf("../../evil.zip", ""), "evil.zip")
+        compare(widget.fileNameOf("..", ""), "")
+        compare(widget.fileNameOf("a b.zip", ""), "")
+        compare(widget.fileNameOf("", ""), "")
+
+        var picker = createTemporaryObject(Qt.createComponent("qrc:/ColorMake.qml"), flow)
+        compare(picker.hueAt(0), "#ff0000")
+        compare(picker.hueAt(1), "#ff005a")
+        compare(picker.hueAt(-3), "#ff0000")
+        compare(picker.hueAt(4 / 15), "#7eff00")
+        picker.hue = 0
+        picker.depth = 0
+        compare(picker.pickedColor, "#ff0000")
+        picker.depth = 1
+        compare(picker.pickedColor, "#7f0000")
+    }
+
     function test_1_basicSettingsByKeys() {
+        signIn("zhangwei")
         var sw = openSettings()
         verify(inSettings("settingsTab_basic").activeFocus, "the window opens on its first page")
         tab("settingsTab_theme")
@@ -191,6 +222,7 @@ FlowCase {
     }
 
     function test_2_themesAndSkins() {
+        signIn("zhangwei")
         var sw = openSettings()
         keyClick(Qt.Key_Down)
         verify(inSettings("settingsTab_theme").activeFocus)
@@ -252,6 +284,7 @@ FlowCase {
     }
 
     function test_3_versionAndUpdate() {
+        signIn("zhangwei")
         var frame = flow.frame()
         // The version entry of the drop-down opens the version dialog with the newer version.
         openDropDown("entry_version")
@@ -288,6 +321,7 @@ FlowCase {
     }
 
     function test_4_nothingNewerAndAFailedCheck() {
+        signIn("zhangwei")
         var frame = flow.frame()
         hook("feed", { mode: "normal", version: "5.0.0.4" })
         openDropDown("entry_version")
