@@ -44,6 +44,9 @@ Rectangle {
         pageFlick.contentY = 0
         tabs.itemAt(currentPage).forceActiveFocus()
     }
+    function focusTab() {
+        tabs.itemAt(currentPage).forceActiveFocus()
+    }
     function showPage(page) {
         currentPage = page
         pageFlick.contentY = 0

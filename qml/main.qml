@@ -402,6 +402,8 @@ Window {
         color: systemTipset.pal.pane
         visible: false
 
+        // The keyboard starts on the page tabs once the window has the focus.
+        onActiveChanged: if (active && (activeFocusItem === null || activeFocusItem === contentItem)) systemTipset.focusTab()
         function showSettings(page) {
             x = windows.x + (windows.width - width) / 2
             y = windows.y + (windows.height - height) / 2
