@@ -1,9 +1,486 @@
 import QtQuick 2.12
+import Qt.labs.platform 1.1 as Platform
+import ConfigData 1.0
+import HttplanguagePackage 1.0
+import HandlUrl 1.0
+import "style"
+import "controls"
 
-// Basic settings. (Placeholder until the view is built.)
+// The settings window's first page: sign-in options, starting with the system, the language of
+// the current server, the browser for module pages, the download folder and what the close
+// button does. Every change is written at once through ConfigData.
 Rectangle {
     id: basicSettup
     property int loginModel: 0
     property string skinColors: "#0183FF"
+    property bool rememberPassword: false
+    property bool autoLogin: false
+    property bool startWithSystem: false
+    property bool exitOnClose: false
+    property bool systemBrowser: false
+    property string downloadFolder: ""
+    // The current server as the server list keys it, and its language.
+    property string serverAddress: ""
+    property string currentLang: ""
+    property var langCodes: []
+    property bool languagesLoaded: false
+    property alias folderDialog: folderDialog
+    readonly property real sr: Style.sr
+    readonly property var pal: Style.palette(loginModel)
+    // The settings key that holds the download folder (read by the built-in browser too).
+    readonly property string downloadKey: "browserPath"
+
+    property string tip_login_options: qsTr("登录选项")
+    property string tip_remember_password: qsTr("记住密码")
+    property string tip_auto_logon: qsTr("自动登录")
+    property string tip_bootup: qsTr("开机启动")
+    property string tip_langue: qsTr("语言")
+    property string tip_browser_options: qsTr("浏览器选项")
+    property string tip_system_browser: qsTr("系统浏览器")
+    property string tip_inside_browser: qsTr("内置浏览器")
+    property string tip_download_position: qsTr("下载位置")
+    property string tip_change: qsTr("更换")
+    property string tip_restore_default: qsTr("恢复默认")
+    property string tip_close_button: qsTr("关闭按钮")
+    property string tip_exit_btninfor: qsTr("点击关闭按钮退出客户端")
+    property string tip_data_loading: qsTr("数据加载中")
+    property string tip_no_contents: qsTr("暂无内容")
+
     color: "transparent"
+    implicitWidth: 420 * sr
+    implicitHeight: column.implicitHeight
+
+    function hextoPressHex(hex) {
+        return Style.pressed(hex)
+    }
+    // The address without "http://" and trailing slashes, as the server list keys it.
+    function plainAddress(address) {
+        var text = String(address).trim()
+        if (text.indexOf("http://") === 0)
+            text = text.substring(7)
+        while (text.length > 0 && text.charAt(text.length - 1) === "/")
+            text = text.substring(0, text.length - 1)
+        return text
+    }
+    function folderUrl(path) {
+        return "file:///" + String(path).replace(/^\/+/, "")
+    }
+    // A local path from a folder URL ("file:///C:/x" keeps its drive letter).
+    function localPath(url) {
+        var text = decodeURIComponent(String(url))
+        if (/^file:\/\/\/[A-Za-z]:/.test(text))
+            return text.substring(8)
+        if (text.indexOf("file://") === 0)
+            return text.substring(7)
+        return text
+    }
+    // Reads every setting again; the window calls it each time it opens.
+    function reload() {
+        rememberPassword = configData.getCurrentMainFile("rememberPassword") === "true"
+        autoLogin = configData.getCurrentMainFile("autoLogin") === "true"
+        startWithSystem = configData.getStartCompany()
+        exitOnClose = configData.getExitbtnStatus()
+        systemBrowser = configData.getCurrentMainFile("systemBrowser") === "true"
+        downloadFolder = configData.getBrowserPath(downloadKey)
+        serverAddress = plainAddress(configData.getCurrentMainFile("currentServerIp"))
+        currentLang = serverAddress !== "" ? configData.getServerAddressLangue(serverAddress) : ""
+        takeLanguages(httplanguagePackage.getLangKeys())
+        languagesLoaded = false
+        if (serverAddress !== "")
+            httplanguagePackage.getLangPackages(serverAddress)
+    }
+    // Another view asking for the list must not rebuild the choices under the keyboard focus.
+    function takeLanguages(codes) {
+        if (codes.join("|") !== langCodes.join("|"))
+            langCodes = codes
+    }
+    function valueOf(key) {
+        return key === "remember" ? rememberPassword : key === "auto" ? autoLogin
+             : key === "bootup" ? startWithSystem : exitOnClose
+    }
+    function setValue(key, on) {
+        if (key === "remember")
+            setRemember(on)
+        else if (key === "auto")
+            setAutoLogin(on)
+        else if (key === "bootup")
+            setStartWithSystem(on)
+        else
+            setExitOnClose(on)
+    }
+    // Not remembering the password also forgets the one already saved, and auto-login needs it.
+    function setRemember(on) {
+        rememberPassword = on
+        configData.setCurrentMainFile(on ? "true" : "false", "rememberPassword")
+        if (!on) {
+            configData.setCurrentMainFile("", "currentPassword")
+            var account = configData.getCurrentMainFile("currentAccount")
+            if (account !== "")
+                configData.setAccountPassword(account, "")
+            if (autoLogin)
+                setAutoLogin(false)
+        }
+    }
+    function setAutoLogin(on) {
+        autoLogin = on
+        configData.setCurrentMainFile(on ? "true" : "false", "autoLogin")
+        if (on && !rememberPassword)
+            setRemember(true)
+    }
+    function setStartWithSystem(on) {
+        configData.setStartCompany(on)
+        // What the system holds now, in case it refused the change.
+        startWithSystem = configData.getStartCompany()
+    }
+    function setExitOnClose(on) {
+        exitOnClose = on
+        configData.setExitbtnStatus(on)
+    }
+    function setSystemBrowser(on) {
+        systemBrowser = on
+        configData.setCurrentMainFile(on ? "true" : "false", "systemBrowser")
+    }
+    function chooseLanguage(code) {
+        if (serverAddress === "" || code === "")
+            return
+        currentLang = code
+        configData.addServerAddress(serverAddress, code)
+        httplanguagePackage.getLangPackagesFile(code, serverAddress)
+    }
+    function chooseFolder() {
+        folderDialog.currentFolder = folderUrl(downloadFolder)
+        folderDialog.open()
+    }
+    function takeFolder(url) {
+        var path = localPath(url)
+        if (path === "")
+            return
+        downloadFolder = path
+        configData.setBrowserPath(path, downloadKey)
+    }
+    function restoreDefaultFolder() {
+        takeFolder(folderUrl(configData.getDefaultDownloadPath()))
+    }
+    // The folder in the system's file manager.
+    function openFolder() {
+        if (downloadFolder !== "")
+            Qt.openUrlExternally(handlUrl.fromUserInput(downloadFolder))
+    }
+    function focusFirst() {
+        if (switches.count > 0)
+            switches.itemAt(0).forceActiveFocus()
+    }
+    function focusLanguage(i) {
+        var count = languages.count
+        if (count > 0)
+            languages.itemAt((i + count) % count).forceActiveFocus()
+    }
+
+    ConfigData { id: configData }
+    HandlUrl { id: handlUrl }
+    LanguageTexts { id: languageTexts; target: basicSettup; languagePackage: httplanguagePackage }
+    HttplanguagePackage {
+        id: httplanguagePackage
+        onSigLangueList: {
+            basicSettup.languagesLoaded = true
+            basicSettup.takeLanguages(getLangKeys())
+        }
+        onSigLangueFileList: languageTexts.apply()
+        Component.onCompleted: languageTexts.apply()
+    }
+
+    Platform.FolderDialog {
+        id: folderDialog
+        objectName: "downloadFolderDialog"
+        title: basicSettup.tip_download_position
+        onAccepted: basicSettup.takeFolder(folder)
+    }
+
+    // One switch row: its text and a sliding switch; the whole row toggles.
+    Component {
+        id: switchDelegate
+        Rectangle {
+            id: switchRow
+            objectName: modelData.name
+            readonly property bool checked: basicSettup.valueOf(modelData.key)
+            readonly property string label: basicSettup["tip_" + modelData.text]
+            function toggle() {
+                basicSettup.setValue(modelData.key, !checked)
+            }
+            width: parent ? parent.width : 0
+            height: Math.max(36 * basicSettup.sr, rowText.implicitHeight + 12 * basicSettup.sr)
+            radius: Style.radius
+            color: rowArea.containsMouse || activeFocus ? basicSettup.pal.hover : "transparent"
+            border.width: activeFocus ? Math.max(1, 1.5 * basicSettup.sr) : 0
+            border.color: basicSettup.skinColors
+            activeFocusOnTab: true
+            Accessible.role: Accessible.CheckBox
+            Accessible.name: label
+            Accessible.checkable: true
+            Accessible.checked: checked
+            Accessible.onPressAction: toggle()
+            Accessible.onToggleAction: toggle()
+            Keys.onSpacePressed: toggle()
+            Keys.onReturnPressed: toggle()
+            Keys.onEnterPressed: toggle()
+            Text {
+                id: rowText
+                x: 10 * basicSettup.sr
+                anchors.verticalCenter: parent.verticalCenter
+                width: parent.width - x - track.width - 22 * basicSettup.sr
+                text: switchRow.label
+                wrapMode: Text.WordWrap
+                font.pixelSize: Style.fontBody
+                color: basicSettup.pal.text
+            }
+            Rectangle {
+                id: track
+                anchors.right: parent.right
+                anchors.rightMargin: 10 * basicSettup.sr
+                anchors.verticalCenter: parent.verticalCenter
+                width: 34 * basicSettup.sr
+                height: 19 * basicSettup.sr
+                radius: height / 2
+                color: switchRow.checked ? basicSettup.skinColors : basicSettup.pal.fieldBorder
+                Behavior on color { ColorAnimation { duration: 120 } }
+                Rectangle {
+                    width: parent.height - 4 * basicSettup.sr
+                    height: width
+                    radius: width / 2
+                    y: 2 * basicSettup.sr
+                    x: switchRow.checked ? parent.width - width - 2 * basicSettup.sr : 2 * basicSettup.sr
+                    color: "#ffffff"
+                    Behavior on x { NumberAnimation { duration: 120 } }
+                }
+            }
+            MouseArea {
+                id: rowArea
+                anchors.fill: parent
+                hoverEnabled: true
+                cursorShape: Qt.PointingHandCursor
+                onClicked: switchRow.toggle()
+            }
+        }
+    }
+
+    // One choice among several (a language, a browser).
+    Component {
+        id: choiceDelegate
+        Rectangle {
+            id: choice
+            property string label: ""
+            property bool chosen: false
+            signal picked()
+            implicitWidth: Math.max(72 * basicSettup.sr, choiceText.implicitWidth + 34 * basicSettup.sr)
+            implicitHeight: Math.max(30 * basicSettup.sr, choiceText.implicitHeight + 10 * basicSettup.sr)
+            radius: height / 2
+            color: chosen ? basicSettup.skinColors : choiceArea.containsMouse ? basicSettup.pal.hover : "transparent"
+            border.width: activeFocus ? Math.max(1, 2 * basicSettup.sr) : 1
+            border.color: activeFocus ? basicSettup.pal.text : chosen ? basicSettup.skinColors : basicSettup.pal.fieldBorder
+            activeFocusOnTab: true
+            Accessible.role: Accessible.RadioButton
+            Accessible.name: label
+            Accessible.checkable: true
+            Accessible.checked: chosen
+            Accessible.onPressAction: picked()
+            Keys.onSpacePressed: picked()
+            Keys.onReturnPressed: picked()
+            Keys.onEnterPressed: picked()
+            Text {
+                id: choiceText
+                anchors.centerIn: parent
+                text: choice.label
+                font.pixelSize: Style.fontSmall
+                color: choice.chosen ? Style.onColor(basicSettup.skinColors) : basicSettup.pal.text
+            }
+            MouseArea {
+                id: choiceArea
+                anchors.fill: parent
+                hoverEnabled: true
+                cursorShape: Qt.PointingHandCursor
+                onClicked: choice.picked()
+            }
+        }
+    }
+
+    Column {
+        id: column
+        width: parent.width
+        spacing: 6 * basicSettup.sr
+
+        // Sign-in and start.
+        Text {
+            text: basicSettup.tip_login_options
+            font.pixelSize: Style.fontLarge
+            font.bold: true
+            color: basicSettup.pal.text
+        }
+        Repeater {
+            id: switches
+            model: [{ name: "rememberSwitch", key: "remember", text: "remember_password" },
+                    { name: "autoLoginSwitch", key: "auto", text: "auto_logon" },
+                    { name: "autostartSwitch", key: "bootup", text: "bootup" }]
+            delegate: switchDelegate
+        }
+
+        // The language of the current server's texts.
+        Item { width: 1; height: 6 * basicSettup.sr }
+        Text {
+            text: basicSettup.tip_langue
+            font.pixelSize: Style.fontLarge
+            font.bold: true
+            color: basicSettup.pal.text
+        }
+        Flow {
+            objectName: "languageChoice"
+            width: parent.width
+            spacing: 8 * basicSettup.sr
+            leftPadding: 10 * basicSettup.sr
+            Repeater {
+                id: languages
+                model: basicSettup.langCodes
+                delegate: Loader {
+                    objectName: "settingsLang_" + modelData
+                    sourceComponent: choiceDelegate
+                    activeFocusOnTab: false
+                    onLoaded: {
+                        item.label = Qt.binding(function() { return httplanguagePackage.getLangName(modelData) || modelData })
+                        item.chosen = Qt.binding(function() { return basicSettup.currentLang === modelData })
+                        item.picked.connect(function() { basicSettup.chooseLanguage(modelData) })
+                    }
+                    Keys.onLeftPressed: basicSettup.focusLanguage(index - 1)
+                    Keys.onRightPressed: basicSettup.focusLanguage(index + 1)
+                }
+            }
+            Text {
+                visible: basicSettup.langCodes.length === 0
+                height: 30 * basicSettup.sr
+                verticalAlignment: Text.AlignVCenter
+                text: basicSettup.languagesLoaded || basicSettup.serverAddress === "" ? basicSettup.tip_no_contents
+                                                                                     : basicSettup.tip_data_loading
+                font.pixelSize: Style.fontSmall
+                color: basicSettup.pal.sub
+            }
+        }
+
+        // Where module pages open.
+        Item { width: 1; height: 6 * basicSettup.sr }
+        Text {
+            text: basicSettup.tip_browser_options
+            font.pixelSize: Style.fontLarge
+            font.bold: true
+            color: basicSettup.pal.text
+        }
+        Row {
+            id: browserChoice
+            objectName: "browserChoice"
+            // True: the system's browser; false: the built-in one.
+            readonly property bool systemBrowser: basicSettup.systemBrowser
+            leftPadding: 10 * basicSettup.sr
+            spacing: 8 * basicSettup.sr
+            Accessible.role: Accessible.Grouping
+            Accessible.name: basicSettup.tip_browser_options
+            Loader {
+                id: systemOption
+                objectName: "browser_system"
+                sourceComponent: choiceDelegate
+                onLoaded: {
+                    item.label = Qt.binding(function() { return basicSettup.tip_system_browser })
+                    item.chosen = Qt.binding(function() { return basicSettup.systemBrowser })
+                    item.picked.connect(function() { basicSettup.setSystemBrowser(true) })
+                }
+                Keys.onRightPressed: insideOption.item.forceActiveFocus()
+                Keys.onLeftPressed: insideOption.item.forceActiveFocus()
+            }
+            Loader {
+                id: insideOption
+                objectName: "browser_inside"
+                sourceComponent: choiceDelegate
+                onLoaded: {
+                    item.label = Qt.binding(function() { return basicSettup.tip_inside_browser })
+                    item.chosen = Qt.binding(function() { return !basicSettup.systemBrowser })
+                    item.picked.connect(function() { basicSettup.setSystemBrowser(false) })
+                }
+                Keys.onRightPressed: systemOption.item.forceActiveFocus()
+                Keys.onLeftPressed: systemOption.item.forceActiveFocus()
+            }
+        }
+
+        // Where downloads go.
+        Item { width: 1; height: 6 * basicSettup.sr }
+        Text {
+            text: basicSettup.tip_download_position
+            font.pixelSize: Style.fontLarge
+            font.bold: true
+            color: basicSettup.pal.text
+        }
+        Item {
+            width: parent.width
+            height: Math.max(folderButton.height, folderText.implicitHeight)
+            Rectangle {
+                anchors.left: parent.left
+                anchors.leftMargin: 10 * basicSettup.sr
+                anchors.right: folderButton.left
+                anchors.rightMargin: 8 * basicSettup.sr
+                // A click shows the folder; the buttons beside it change it.
+                MouseArea {
+                    anchors.fill: parent
+                    cursorShape: Qt.PointingHandCursor
+                    onClicked: basicSettup.openFolder()
+                }
+                anchors.verticalCenter: parent.verticalCenter
+                height: folderButton.height
+                radius: Style.radius
+                color: basicSettup.pal.field
+                Text {
+                    id: folderText
+                    objectName: "downloadFolderText"
+                    anchors.fill: parent
+                    anchors.leftMargin: 10 * basicSettup.sr
+                    anchors.rightMargin: 10 * basicSettup.sr
+                    verticalAlignment: Text.AlignVCenter
+                    text: basicSettup.downloadFolder
+                    elide: Text.ElideMiddle
+                    font.pixelSize: Style.fontSmall
+                    color: basicSettup.pal.muted
+                }
+            }
+            SkinButton {
+                id: folderButton
+                objectName: "downloadFolderButton"
+                anchors.right: defaultButton.left
+                anchors.rightMargin: 8 * basicSettup.sr
+                primary: false
+                text: basicSettup.tip_change
+                loginModel: basicSettup.loginModel
+                skinColors: basicSettup.skinColors
+                Accessible.description: basicSettup.tip_download_position + " " + basicSettup.downloadFolder
+                onClicked: basicSettup.chooseFolder()
+            }
+            SkinButton {
+                id: defaultButton
+                objectName: "downloadFolderDefault"
+                anchors.right: parent.right
+                anchors.rightMargin: 10 * basicSettup.sr
+                primary: false
+                text: basicSettup.tip_restore_default
+                loginModel: basicSettup.loginModel
+                skinColors: basicSettup.skinColors
+                onClicked: basicSettup.restoreDefaultFolder()
+            }
+        }
+
+        // What the window's close button does.
+        Item { width: 1; height: 6 * basicSettup.sr }
+        Text {
+            text: basicSettup.tip_close_button
+            font.pixelSize: Style.fontLarge
+            font.bold: true
+            color: basicSettup.pal.text
+        }
+        Repeater {
+            model: [{ name: "exitButtonSwitch", key: "exit", text: "exit_btninfor" }]
+            delegate: switchDelegate
+        }
+    }
 }

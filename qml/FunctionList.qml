@@ -8,18 +8,14 @@ Rectangle {
     id: functionList
     property int loginModel: 0
     property string skinColors: "#0183FF"
-    // "" for the entries, or the open sub-page: "skin", "theme", "version"
+    // "" for the entries, or the open sub-page: "skin" or "theme"
     property string page: ""
     property bool autoLogin: false
-    property bool customOpen: false
     readonly property real sr: Math.max(1, screenRate)
     readonly property bool dark: loginModel === 2
     readonly property color textColor: dark ? "#e6e8ef" : "#1f2d3d"
     readonly property color subColor: dark ? "#9096a8" : "#8a96a8"
     readonly property color hoverColor: dark ? "#2d2f3a" : "#f0f4fa"
-    readonly property var skinValues: ["#323448", "#0183FF", "#4E89F9", "#87B94A", "#F14034", "#F46038", "#F5AB16"]
-    readonly property var hueStops: ["#ff0000", "#ff6000", "#ffc000", "#deff00", "#7eff00", "#1eff00", "#00ff42", "#00ffa2",
-        "#00fcff", "#009cff", "#003cff", "#2400ff", "#8400ff", "#e400ff", "#ff00ba", "#ff005a"]
 
     property string tip_skin_selection: qsTr("皮肤选择")
     property string tip_topic_selection: qsTr("主题选择")
@@ -29,27 +25,12 @@ Rectangle {
     property string tip_logout: qsTr("退出登录")
     property string tip_exit: qsTr("退出")
     property string tip_back: qsTr("返回")
-    property string tip_curtain_black: qsTr("幕黑")
-    property string tip_sea_blue: qsTr("海蓝")
-    property string tip_lake_blue: qsTr("湖蓝")
-    property string tip_light_green: qsTr("光绿")
-    property string tip_fireworks: qsTr("焰火")
-    property string tip_sunset_glow: qsTr("晚霞")
-    property string tip_orange: qsTr("缤橙")
-    property string tip_custom_color: qsTr("自定义")
-    property string tip_standard: qsTr("标准")
-    property string tip_spring_breeze: qsTr("春风")
-    property string tip_ink_black: qsTr("墨黑")
-    property string tip_spring_theme_infor: qsTr("春光正好，感受清新气息~")
-    property string tip_blackness_theme_infor: qsTr("酷炫墨黑，开启个性办公~")
-    property string tip_current_version: qsTr("当前版本")
-    property string tip_current_version_infor: qsTr("当前版本已是最新版本，无需升级")
-    property string tip_version_proposal: qsTr("建议您立即升级以获得更好的体验！")
 
     signal sigChangeColor(string colors)
     signal sigCustomChangeColor(string colors)
     signal sigChangeTheme(int themes)
     signal sigSetBasic()
+    signal sigVersionInfor()
     signal sigLogout()
     signal sigQuit()
     signal sigClose()
@@ -69,9 +50,10 @@ Rectangle {
         var text = httplanguagePackage.getLangFileName(key)
         return text !== "" ? text : fallback
     }
+    // "skin-custom" opens the skins with the custom picker.
     function open(startPage) {
-        page = startPage || ""
-        customOpen = false
+        page = startPage === "skin-custom" ? "skin" : startPage || ""
+        skinColor.customOpen = startPage === "skin-custom"
         autoLogin = configData.getCurrentMainFile("autoLogin") === "true"
         visible = true
         forceActiveFocus()
@@ -79,24 +61,6 @@ Rectangle {
     function close() {
         visible = false
         sigClose()
-    }
-    function skinName(i) {
-        return [tip_curtain_black, tip_sea_blue, tip_lake_blue, tip_light_green, tip_fireworks, tip_sunset_glow, tip_orange][i]
-    }
-    // The colour at a place (0..1) of the hue strip.
-    function hueAt(t) {
-        var n = hueStops.length - 1
-        var pos = Math.max(0, Math.min(1, t)) * n
-        var i = Math.min(n - 1, Math.floor(pos))
-        var f = pos - i
-        function channel(hex, k) { return parseInt(hex.substr(1 + 2 * k, 2), 16) }
-        function hex2(v) { var s = Math.round(v).toString(16); return s.length < 2 ? "0" + s : s }
-        var text = "#"
-        for (var k = 0; k < 3; ++k) {
-            var a = channel(hueStops[i], k)
-            text += hex2(a + (channel(hueStops[i + 1], k) - a) * f)
-        }
-        return text
     }
 
     Keys.onEscapePressed: page !== "" ? page = "" : close()
@@ -108,9 +72,7 @@ Rectangle {
         Component.onCompleted: applyTexts()
         function applyTexts() {
             var keys = ["skin_selection", "topic_selection", "version_information", "auto_logon", "system_setup", "logout",
-                        "exit", "back", "curtain_black", "sea_blue", "lake_blue", "light_green", "fireworks", "sunset_glow",
-                        "orange", "custom_color", "standard", "spring_breeze", "ink_black", "spring_theme_infor",
-                        "blackness_theme_infor", "current_version", "current_version_infor", "version_proposal"]
+                        "exit", "back"]
             for (var i = 0; i < keys.length; ++i)
                 functionList["tip_" + keys[i]] = langText(keys[i], functionList["tip_" + keys[i]])
         }
@@ -132,8 +94,7 @@ Rectangle {
             Text {
                 x: 10 * functionList.sr
                 anchors.verticalCenter: parent.verticalCenter
-                text: "\u2039  " + (functionList.page === "skin" ? functionList.tip_skin_selection
-                                   : functionList.page === "theme" ? functionList.tip_topic_selection : functionList.tip_version_information)
+                text: "\u2039  " + (functionList.page === "skin" ? functionList.tip_skin_selection : functionList.tip_topic_selection)
                 font.pixelSize: 14 * functionList.sr
                 font.bold: true
                 color: functionList.textColor
@@ -210,7 +171,7 @@ Rectangle {
                     }
                 }
                 Text {
-                    visible: modelData.key === "skin" || modelData.key === "theme" || modelData.key === "version"
+                    visible: modelData.key === "skin" || modelData.key === "theme"
                     anchors.right: parent.right
                     anchors.rightMargin: 12 * functionList.sr
                     anchors.verticalCenter: parent.verticalCenter
@@ -225,8 +186,11 @@ Rectangle {
                     cursorShape: Qt.PointingHandCursor
                     onClicked: {
                         var key = modelData.key
-                        if (key === "skin" || key === "theme" || key === "version") {
+                        if (key === "skin" || key === "theme") {
                             functionList.page = key
+                        } else if (key === "version") {
+                            functionList.close()
+                            functionList.sigVersionInfor()
                         } else if (key === "auto") {
                             functionList.autoLogin = !functionList.autoLogin
                             configData.setCurrentMainFile(functionList.autoLogin ? "true" : "false", "autoLogin")
@@ -247,236 +211,25 @@ Rectangle {
             }
         }
 
-        // Skins: seven fixed colours and a custom one.
-        Grid {
+        // Skins: the seven fixed colours and the custom picker.
+        SkinColor {
+            id: skinColor
             visible: functionList.page === "skin"
-            columns: 4
-            spacing: 8 * functionList.sr
-            leftPadding: 6 * functionList.sr
-            topPadding: 6 * functionList.sr
-            bottomPadding: 6 * functionList.sr
-            Repeater {
-                model: 8
-                Column {
-                    objectName: "skin_" + index
-                    spacing: 4 * functionList.sr
-                    property string value: index < 7 ? functionList.skinValues[index] : ""
-                    property bool chosen: index < 7 ? functionList.skinColors.toUpperCase() === value.toUpperCase()
-                                                    : functionList.skinValues.indexOf(functionList.skinColors.toUpperCase()) < 0
-                    Rectangle {
-                        anchors.horizontalCenter: parent.horizontalCenter
-                        width: 46 * functionList.sr
-                        height: 32 * functionList.sr
-                        radius: 5 * functionList.sr
-                        color: index < 7 ? parent.value : "transparent"
-                        gradient: index < 7 ? null : customGradient
-                        border.width: parent.chosen ? 2 * functionList.sr : 0
-                        border.color: functionList.dark ? "#ffffff" : "#1f2d3d"
-                        scale: swatchArea.pressed ? 0.94 : swatchArea.containsMouse ? 1.06 : 1
-                        Behavior on scale { NumberAnimation { duration: 90 } }
-                        Image {
-                            visible: parent.parent.chosen
-                            anchors.centerIn: parent
-                            width: 16 * functionList.sr
-                            height: width
-                            sourceSize: Qt.size(width * 2, height * 2)
-                            source: "qrc:/images/check.svg"
-                        }
-                        MouseArea {
-                            id: swatchArea
-                            anchors.fill: parent
-                            hoverEnabled: true
-                            cursorShape: Qt.PointingHandCursor
-                            onClicked: {
-                                if (index < 7) {
-                                    functionList.customOpen = false
-                                    functionList.sigChangeColor(parent.parent.value)
-                                } else {
-                                    functionList.customOpen = !functionList.customOpen
-                                }
-                            }
-                        }
-                    }
-                    Text {
-                        anchors.horizontalCenter: parent.horizontalCenter
-                        width: 52 * functionList.sr
-                        horizontalAlignment: Text.AlignHCenter
-                        elide: Text.ElideRight
-                        text: index < 7 ? functionList.skinName(index) : functionList.tip_custom_color
-                        font.pixelSize: 11 * functionList.sr
-                        color: functionList.subColor
-                    }
-                }
-            }
-        }
-        Gradient {
-            id: customGradient
-            orientation: Gradient.Horizontal
-            GradientStop { position: 0.0; color: "#8A38AC" }
-            GradientStop { position: 0.25; color: "#A73389" }
-            GradientStop { position: 0.5; color: "#FB2421" }
-            GradientStop { position: 0.75; color: "#FC701A" }
-            GradientStop { position: 1.0; color: "#FD8D17" }
-        }
-        // Custom colour: a hue strip.
-        Item {
-            visible: functionList.page === "skin" && functionList.customOpen
             width: parent.width
-            height: 34 * functionList.sr
-            Rectangle {
-                id: hueStrip
-                objectName: "hueStrip"
-                x: 6 * functionList.sr
-                y: 4 * functionList.sr
-                width: parent.width - 12 * functionList.sr
-                height: 20 * functionList.sr
-                radius: 4 * functionList.sr
-                gradient: Gradient {
-                    orientation: Gradient.Horizontal
-                    GradientStop { position: 0 / 15; color: "#ff0000" }
-                    GradientStop { position: 1 / 15; color: "#ff6000" }
-                    GradientStop { position: 2 / 15; color: "#ffc000" }
-                    GradientStop { position: 3 / 15; color: "#deff00" }
-                    GradientStop { position: 4 / 15; color: "#7eff00" }
-                    GradientStop { position: 5 / 15; color: "#1eff00" }
-                    GradientStop { position: 6 / 15; color: "#00ff42" }
-                    GradientStop { position: 7 / 15; color: "#00ffa2" }
-                    GradientStop { position: 8 / 15; color: "#00fcff" }
-                    GradientStop { position: 9 / 15; color: "#009cff" }
-                    GradientStop { position: 10 / 15; color: "#003cff" }
-                    GradientStop { position: 11 / 15; color: "#2400ff" }
-                    GradientStop { position: 12 / 15; color: "#8400ff" }
-                    GradientStop { position: 13 / 15; color: "#e400ff" }
-                    GradientStop { position: 14 / 15; color: "#ff00ba" }
-                    GradientStop { position: 15 / 15; color: "#ff005a" }
-                }
-                MouseArea {
-                    anchors.fill: parent
-                    cursorShape: Qt.CrossCursor
-                    // Pure hues are too bright behind white text; the chosen colour is deepened.
-                    onClicked: functionList.sigCustomChangeColor(Qt.darker(functionList.hueAt(mouse.x / width), 1.25).toString())
-                }
-            }
+            loginModel: functionList.loginModel
+            skinColors: functionList.skinColors
+            onSigChangeColor: functionList.sigChangeColor(colors)
+            onSigCustomChangeColor: functionList.sigCustomChangeColor(colors)
         }
 
         // Themes.
-        Repeater {
-            model: functionList.page === "theme" ? 3 : 0
-            Rectangle {
-                objectName: "theme_" + index
-                property bool chosen: functionList.loginModel === index
-                width: content.width
-                height: 58 * functionList.sr
-                radius: 6 * functionList.sr
-                color: chosen ? (functionList.dark ? "#2d2f3a" : "#eef4ff") : themeArea.containsMouse ? functionList.hoverColor : "transparent"
-                Rectangle {
-                    id: preview
-                    x: 8 * functionList.sr
-                    anchors.verticalCenter: parent.verticalCenter
-                    width: 54 * functionList.sr
-                    height: 40 * functionList.sr
-                    radius: 4 * functionList.sr
-                    border.color: functionList.dark ? "#3a3c48" : "#dfe4eb"
-                    color: index === 2 ? "#1c1d24" : index === 1 ? "#eef7e4" : "#ffffff"
-                    Rectangle {
-                        width: 12 * functionList.sr
-                        height: parent.height
-                        radius: parent.radius
-                        color: index === 2 ? "#17181e" : functionList.skinColors
-                    }
-                    Rectangle {
-                        x: 16 * functionList.sr; y: 8 * functionList.sr
-                        width: 30 * functionList.sr; height: 4 * functionList.sr; radius: 2 * functionList.sr
-                        color: index === 2 ? "#3a3c48" : "#d6dde6"
-                    }
-                    Rectangle {
-                        x: 16 * functionList.sr; y: 18 * functionList.sr
-                        width: 22 * functionList.sr; height: 4 * functionList.sr; radius: 2 * functionList.sr
-                        color: index === 2 ? "#3a3c48" : "#d6dde6"
-                    }
-                    Image {
-                        visible: index === 1
-                        anchors.right: parent.right
-                        anchors.bottom: parent.bottom
-                        anchors.margins: 3 * functionList.sr
-                        width: 13 * functionList.sr
-                        height: width
-                        sourceSize: Qt.size(width * 2, height * 2)
-                        source: "qrc:/images/leaf.svg"
-                    }
-                }
-                Column {
-                    anchors.left: preview.right
-                    anchors.leftMargin: 10 * functionList.sr
-                    anchors.right: parent.right
-                    anchors.rightMargin: 8 * functionList.sr
-                    anchors.verticalCenter: parent.verticalCenter
-                    spacing: 3 * functionList.sr
-                    Text {
-                        text: [functionList.tip_standard, functionList.tip_spring_breeze, functionList.tip_ink_black][index]
-                        font.pixelSize: 13 * functionList.sr
-                        font.bold: parent.parent.chosen
-                        color: functionList.textColor
-                    }
-                    Text {
-                        width: parent.width
-                        visible: index > 0
-                        text: index === 1 ? functionList.tip_spring_theme_infor : functionList.tip_blackness_theme_infor
-                        wrapMode: Text.WordWrap
-                        maximumLineCount: 2
-                        elide: Text.ElideRight
-                        font.pixelSize: 11 * functionList.sr
-                        color: functionList.subColor
-                    }
-                }
-                MouseArea {
-                    id: themeArea
-                    anchors.fill: parent
-                    hoverEnabled: true
-                    cursorShape: Qt.PointingHandCursor
-                    onClicked: functionList.sigChangeTheme(index)
-                }
-            }
-        }
-
-        // Version information.
-        Column {
-            visible: functionList.page === "version"
+        ThemeView {
+            visible: functionList.page === "theme"
             width: parent.width
-            padding: 10 * functionList.sr
-            spacing: 8 * functionList.sr
-            Row {
-                spacing: 10 * functionList.sr
-                Image {
-                    width: 36 * functionList.sr
-                    height: width
-                    sourceSize: Qt.size(width * 2, height * 2)
-                    source: "qrc:/images/logo.svg"
-                }
-                Column {
-                    anchors.verticalCenter: parent.verticalCenter
-                    Text {
-                        text: "tarnex"
-                        font.pixelSize: 14 * functionList.sr
-                        font.bold: true
-                        color: functionList.textColor
-                    }
-                    Text {
-                        objectName: "versionText"
-                        text: functionList.tip_current_version + "  " + curretnVersionInfor
-                        font.pixelSize: 12 * functionList.sr
-                        color: functionList.subColor
-                    }
-                }
-            }
-            Text {
-                width: parent.width - 20 * functionList.sr
-                wrapMode: Text.WordWrap
-                text: newVersionInfor !== "" && newVersionInfor !== curretnVersionInfor
-                      ? functionList.tip_version_proposal + " (" + newVersionInfor + ")" : functionList.tip_current_version_infor
-                font.pixelSize: 12 * functionList.sr
-                color: functionList.textColor
-            }
+            compact: true
+            loginModel: functionList.loginModel
+            skinColors: functionList.skinColors
+            onSigChangeTheme: functionList.sigChangeTheme(themes)
         }
     }
 }

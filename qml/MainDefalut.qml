@@ -77,6 +77,16 @@ Rectangle {
         newsList.loginSuccess()
         sigLoginSuccess(true, "")
     }
+    // A view asked for at start by the demo and screenshot scripts; false when unknown.
+    function openStartView(view) {
+        var sections = { message: 0, group: 1, organization: 2, menu: 3, reminders: 0 }
+        if (sections[view] !== undefined) {
+            currentSection = sections[view]
+            messageSection.showSystemMessages = view === "reminders"
+            return true
+        }
+        return false
+    }
     // A person or group card asked to talk: the conversation opens in the message section.
     function openChat(ids, names, types) {
         currentSection = 0
@@ -428,6 +438,7 @@ Rectangle {
         onSigCustomChangeColor: mainDefalut.sigCustomChangeColor(colors)
         onSigChangeTheme: mainDefalut.handlChangeTheme(themes)
         onSigSetBasic: mainDefalut.sigSetBasic()
+        onSigVersionInfor: versionPopup.open()
         onSigLogout: mainDefalut.sigLogout()
         onSigQuit: mainDefalut.closeRequestedFromMenu()
     }

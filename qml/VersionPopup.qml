@@ -1,12 +1,236 @@
 import QtQuick 2.12
+import QtQuick.Controls 2.5
+import ConfigData 1.0
+import HttplanguagePackage 1.0
+import "style"
+import "controls"
 
-// Version information. (Placeholder until the view is built.)
-Rectangle {
+// Version information over the frame: the running version, a fresh look at the update feed, the
+// release notes of a newer version and the way to upgrade. Escape or a press outside closes it.
+ModalCard {
     id: versionPopup
-    property int loginModel: 0
     property string skinColors: "#0183FF"
+    // "checking", "latest", "newer" or "failed".
+    property string phase: "checking"
+    property string newVersion: ""
+    property string releaseNotes: ""
+    readonly property string currentVersion: typeof curretnVersionInfor === "string" ? curretnVersionInfor : ""
+    readonly property real sr: Style.sr
+    property var checker: null
+
+    property string tip_version_information: qsTr("版本信息")
+    property string tip_current_version: qsTr("当前版本")
+    property string tip_current_version_infor: qsTr("当前版本已是最新版本，无需升级")
+    property string tip_version_proposal: qsTr("建议您立即升级以获得更好的体验！")
+    property string tip_find_new_version: qsTr("发现新版本")
+    property string tip_update_content: qsTr("更新内容")
+    property string tip_upgrade_now: qsTr("立即升级")
+    property string tip_get_data: qsTr("数据获取中")
+    property string tip_check_update_fail: qsTr("检查更新失败，请稍后重试")
+    property string tip_retry: qsTr("重试")
+    property string tip_ok: qsTr("确定")
+
     signal sigUpdataNewView()
-    color: "transparent"
-    visible: false
-    function open() {}
+
+    title: tip_version_information
+    cardWidth: Math.min(520 * sr, Math.max(380 * sr, statusText.implicitWidth + 48 * sr))
+    cardHeight: phase === "newer" ? 380 * sr : 236 * sr
+    closeName: qsTr("关闭")
+
+    function hextoPressHex(hex) {
+        return Style.pressed(hex)
+    }
+    // Dotted versions compared part by part: "5.0.0.10" is older than "5.0.1.0".
+    function isNewer(candidate, current) {
+        var a = String(candidate).split(".")
+        var b = String(current).split(".")
+        for (var i = 0; i < Math.max(a.length, b.length); ++i) {
+            var x = parseInt(a[i] || "0", 10)
+            var y = parseInt(b[i] || "0", 10)
+            if (isNaN(x) || isNaN(y))
+                return false
+            if (x !== y)
+                return x > y
+        }
+        return false
+    }
+    // Asks the feed again: a ConfigData answers its first request only, so each check has its own.
+    function check() {
+        if (checker)
+            checker.destroy()
+        phase = "checking"
+        newVersion = ""
+        releaseNotes = ""
+        checker = checkerComponent.createObject(versionPopup)
+        checkLimit.restart()
+        checker.getVersionInfor()
+    }
+    function takeFeed(version, notes) {
+        checkLimit.stop()
+        if (version === "") {
+            phase = "failed"
+        } else if (isNewer(version, currentVersion)) {
+            newVersion = version
+            releaseNotes = notes.replace(/\n+$/, "")
+            phase = "newer"
+        } else {
+            phase = "latest"
+        }
+        actionButton.forceActiveFocus()
+    }
+    function upgrade() {
+        close()
+        sigUpdataNewView()
+    }
+
+    onVisibleChanged: if (visible) check()
+
+    Component {
+        id: checkerComponent
+        ConfigData {
+            id: feedChecker
+            onSigUpdateDataInfor: {
+                if (versionPopup.checker === feedChecker)
+                    versionPopup.takeFeed(newVersionInfors, versionDescriptions)
+            }
+        }
+    }
+    // A feed that never answers is reported, not waited for.
+    Timer {
+        id: checkLimit
+        interval: 35000
+        onTriggered: versionPopup.takeFeed("", "")
+    }
+
+    LanguageTexts { id: languageTexts; target: versionPopup; languagePackage: httplanguagePackage }
+    HttplanguagePackage {
+        id: httplanguagePackage
+        onSigLangueFileList: languageTexts.apply()
+        Component.onCompleted: languageTexts.apply()
+    }
+
+    Item {
+        anchors.fill: parent
+        anchors.leftMargin: 22 * versionPopup.sr
+        anchors.rightMargin: 22 * versionPopup.sr
+        anchors.bottomMargin: 18 * versionPopup.sr
+
+        Row {
+            id: head
+            spacing: 12 * versionPopup.sr
+            Image {
+                width: 40 * versionPopup.sr
+                height: width
+                sourceSize: Qt.size(width * 2, height * 2)
+                source: "qrc:/images/logo.svg"
+            }
+            Column {
+                anchors.verticalCenter: parent.verticalCenter
+                spacing: 2 * versionPopup.sr
+                Text {
+                    text: "tarnex"
+                    font.pixelSize: Style.fontLarge
+                    font.bold: true
+                    color: versionPopup.pal.text
+                }
+                Text {
+                    objectName: "versionText"
+                    text: versionPopup.tip_current_version + "  " + versionPopup.currentVersion
+                    font.pixelSize: Style.fontSmall
+                    color: versionPopup.pal.sub
+                }
+            }
+        }
+        Text {
+            id: statusText
+            objectName: "versionStatus"
+            anchors.top: head.bottom
+            anchors.topMargin: 14 * versionPopup.sr
+            width: parent.width
+            wrapMode: Text.WordWrap
+            text: versionPopup.phase === "checking" ? versionPopup.tip_get_data
+                : versionPopup.phase === "latest" ? versionPopup.tip_current_version_infor
+                : versionPopup.phase === "failed" ? versionPopup.tip_check_update_fail
+                : versionPopup.tip_find_new_version + "  " + versionPopup.newVersion
+            font.pixelSize: Style.fontBody
+            font.bold: versionPopup.phase === "newer"
+            color: versionPopup.phase === "failed" ? Style.danger : versionPopup.pal.text
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
+        }
+        // The release notes of the newer version.
+        Rectangle {
+            id: notesBox
+            visible: versionPopup.phase === "newer"
+            anchors.top: statusText.bottom
+            anchors.topMargin: 10 * versionPopup.sr
+            anchors.bottom: proposal.top
+            anchors.bottomMargin: 8 * versionPopup.sr
+            width: parent.width
+            radius: Style.radius
+            color: versionPopup.pal.list
+            border.color: versionPopup.pal.line
+            Flickable {
+                id: notesFlick
+                anchors.fill: parent
+                anchors.margins: 10 * versionPopup.sr
+                clip: true
+                contentHeight: notesColumn.implicitHeight
+                boundsBehavior: Flickable.StopAtBounds
+                ScrollBar.vertical: ScrollBar {}
+                Column {
+                    id: notesColumn
+                    width: notesFlick.width
+                    spacing: 4 * versionPopup.sr
+                    Text {
+                        text: versionPopup.tip_update_content
+                        font.pixelSize: Style.fontSmall
+                        font.bold: true
+                        color: versionPopup.pal.muted
+                    }
+                    Text {
+                        objectName: "versionNotes"
+                        width: parent.width
+                        text: versionPopup.releaseNotes
+                        wrapMode: Text.Wrap
+                        lineHeight: 1.2
+                        font.pixelSize: Style.fontSmall
+                        color: versionPopup.pal.text
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: text
+                    }
+                }
+            }
+        }
+        Text {
+            id: proposal
+            visible: versionPopup.phase === "newer"
+            anchors.bottom: actionButton.top
+            anchors.bottomMargin: 10 * versionPopup.sr
+            width: parent.width
+            wrapMode: Text.WordWrap
+            text: versionPopup.tip_version_proposal
+            font.pixelSize: Style.fontSmall
+            color: versionPopup.pal.sub
+        }
+        SkinButton {
+            id: actionButton
+            objectName: versionPopup.phase === "newer" ? "upgradeNowButton" : "versionOkButton"
+            anchors.right: parent.right
+            anchors.bottom: parent.bottom
+            enabled: versionPopup.phase !== "checking"
+            text: versionPopup.phase === "newer" ? versionPopup.tip_upgrade_now
+                : versionPopup.phase === "failed" ? versionPopup.tip_retry : versionPopup.tip_ok
+            loginModel: versionPopup.loginModel
+            skinColors: versionPopup.skinColors
+            onClicked: {
+                if (versionPopup.phase === "newer")
+                    versionPopup.upgrade()
+                else if (versionPopup.phase === "failed")
+                    versionPopup.check()
+                else
+                    versionPopup.close()
+            }
+        }
+    }
 }

@@ -152,7 +152,8 @@ Window {
             onSigHideToTray: windows.hide()
             onSigQuitClient: windows.quitClient()
             onSigLogout: windows.logout()
-            onSigSetBasic: tipSysytemSet.showSettings()
+            onSigSetBasic: tipSysytemSet.showSettings(0)
+            onSigUpdataNewView: updateWidget.open()
             onSigPictureInfor: systemTrayInfor.showPicture(picturePath)
             onModifyXposition: windows.x += positions
             onModifyYposition: windows.y += positions
@@ -182,6 +183,16 @@ Window {
         unreadTotal = total
     }
 
+    // The in-client update over the main frame.
+    UpdateWidget {
+        id: updateWidget
+        objectName: "updateWidget"
+        anchors.fill: parent
+        z: 50
+        loginModel: windows.loginModel
+        skinColors: windows.skinColors
+    }
+
     // The switch to the main frame waits for the logging-in view to be seen briefly.
     Timer {
         id: times
@@ -199,27 +210,28 @@ Window {
         id: getmessageInfor
         interval: 800
         onTriggered: {
-            if (mainLoader.item)
-                mainLoader.item.loginSuccess()
-            windows.openStartSection()
+            if (!mainLoader.item)
+                return
+            mainLoader.item.loginSuccess()
+            windows.openStartView()
         }
     }
-    // A section chosen before the start ("startSection", set by tarnex-preset for the
-    // screenshots): message, group, organization, menu, or the system reminders.
-    function openStartSection() {
-        var section = configData.getCurrentMainFile("startSection")
-        var numbers = { message: 0, group: 1, organization: 2, menu: 3, reminders: 0 }
-        var frame = mainLoader.item
-        if (!frame || numbers[section] === undefined)
+    // A view the demo and screenshot scripts asked for (the one-shot setting "openView"): the
+    // window's own (settings pages, skins, update) or one of the frame's.
+    function openStartView() {
+        var view = configData.getCurrentMainFile("openView")
+        if (view === "")
             return
-        frame.currentSection = numbers[section]
-        if (section === "reminders") {
-            for (var i = 0; i < frame.children.length; ++i) {
-                if (frame.children[i].objectName === "messageSection")
-                    frame.children[i].showSystemMessages = true
-            }
-        }
-        console.info("start section shown: " + section)
+        configData.setCurrentMainFile("", "openView")
+        if (view === "settings" || view === "settings-theme")
+            tipSysytemSet.showSettings(view === "settings" ? 0 : 1)
+        else if (view === "skins")
+            mainLoader.item.openFunctionList("skin-custom")
+        else if (view === "update")
+            updateWidget.open()
+        else if (!mainLoader.item.openStartView(view))
+            return
+        console.info("view opened: " + view)
     }
     // The window's place is remembered a moment after it stopped moving.
     Timer {
@@ -417,105 +429,41 @@ Window {
         }
     }
 
-    // Host of the system settings window; its pages arrive with the settings documents.
+    // The system settings window: two pages, each setting written as soon as it changes.
     Window {
         id: tipSysytemSet
+        objectName: "settingsWindow"
         title: windows.tip_system_setup
         flags: Qt.FramelessWindowHint | Qt.Dialog
         modality: Qt.ApplicationModal
-        width: 420 * windows.sr
-        height: 220 * windows.sr
-        color: windows.loginModel === 2 ? "#23242c" : "#ffffff"
+        width: systemTipset.implicitWidth
+        height: systemTipset.implicitHeight
+        color: systemTipset.pal.pane
         visible: false
 
-        function showSettings() {
-            exitSwitch.checked = configData.getExitbtnStatus()
+        // The keyboard starts on the page tabs once the window has the focus.
+        onActiveChanged: if (active && (activeFocusItem === null || activeFocusItem === contentItem)) systemTipset.focusTab()
+        function showSettings(page) {
             x = windows.x + (windows.width - width) / 2
             y = windows.y + (windows.height - height) / 2
             show()
+            raise()
             requestActivate()
+            systemTipset.open(page)
         }
 
-        Rectangle {
+        SystemTipset {
+            id: systemTipset
+            objectName: "systemTipset"
             anchors.fill: parent
-            color: "transparent"
-            border.color: windows.loginModel === 2 ? "#3a3c48" : "#dde2ea"
-            focus: true
-            Keys.onEscapePressed: tipSysytemSet.close()
-        }
-        Rectangle {
-            id: setTitle
-            width: parent.width
-            height: 44 * windows.sr
-            color: windows.skinColors
-            Text {
-                x: 16 * windows.sr
-                anchors.verticalCenter: parent.verticalCenter
-                text: windows.tip_system_setup
-                color: "#ffffff"
-                font.pixelSize: 15 * windows.sr
-            }
-            MouseArea {
-                anchors.fill: parent
-                property point origin
-                onPressed: origin = Qt.point(mouse.x, mouse.y)
-                onPositionChanged: {
-                    tipSysytemSet.x += mouse.x - origin.x
-                    tipSysytemSet.y += mouse.y - origin.y
-                }
-            }
-            Text {
-                anchors.right: parent.right
-                anchors.rightMargin: 16 * windows.sr
-                anchors.verticalCenter: parent.verticalCenter
-                text: "\u2715"
-                color: setCloseArea.containsMouse ? "#ffffff" : "#e8f0ff"
-                font.pixelSize: 15 * windows.sr
-                MouseArea {
-                    id: setCloseArea
-                    anchors.fill: parent
-                    anchors.margins: -8 * windows.sr
-                    hoverEnabled: true
-                    onClicked: tipSysytemSet.close()
-                }
-            }
-        }
-        Row {
-            id: exitSwitch
-            property bool checked: false
-            anchors.top: setTitle.bottom
-            anchors.topMargin: 26 * windows.sr
-            x: 28 * windows.sr
-            spacing: 10 * windows.sr
-            Rectangle {
-                anchors.verticalCenter: parent.verticalCenter
-                width: 16 * windows.sr
-                height: width
-                radius: 3 * windows.sr
-                color: exitSwitch.checked ? windows.skinColors : "transparent"
-                border.color: exitSwitch.checked ? windows.skinColors : "#b8c0cc"
-                Image {
-                    anchors.fill: parent
-                    anchors.margins: 2 * windows.sr
-                    source: "qrc:/images/check.svg"
-                    sourceSize: Qt.size(width * 2, height * 2)
-                    visible: exitSwitch.checked
-                }
-            }
-            Text {
-                text: windows.tip_exit_btninfor
-                font.pixelSize: 13 * windows.sr
-                color: windows.loginModel === 2 ? "#e6e8ef" : "#1f2d3d"
-            }
-        }
-        MouseArea {
-            anchors.fill: exitSwitch
-            anchors.margins: -4 * windows.sr
-            cursorShape: Qt.PointingHandCursor
-            onClicked: {
-                exitSwitch.checked = !exitSwitch.checked
-                configData.setExitbtnStatus(exitSwitch.checked)
-            }
+            loginModel: windows.loginModel
+            skinColors: windows.skinColors
+            onSigChangeTheme: windows.handlChangeTheme(themes)
+            onSigChangeColor: windows.handlChangeColor(colors)
+            onSigCustomChangeColor: windows.handlChangeColor(colors)
+            onSigClose: tipSysytemSet.close()
+            onModifyXposition: tipSysytemSet.x += positions
+            onModifyYposition: tipSysytemSet.y += positions
         }
     }
 }

@@ -1,6 +1,7 @@
 // Adds a server address to the client's server list and makes it the current server, the way the
 // login documents would. Used by scripts/demo and scripts/screenshots to preselect the bundled
-// reference server; optionally saves an account for auto-login and the login view to open.
+// reference server; optionally saves an account for auto-login, the login view to open and a
+// view to open once signed in.
 #include "config/configfile.h"
 
 #include <QCommandLineParser>
@@ -26,19 +27,18 @@ int main(int argc, char *argv[])
     const QCommandLineOption view(QStringLiteral("view"),
                                   QStringLiteral("login view to open: password, qrcode, server"),
                                   QStringLiteral("view"));
-    const QCommandLineOption section(
-        QStringLiteral("section"),
-        QStringLiteral("main frame section to show after sign-in: message, group, organization, "
-                       "menu, reminders"),
-        QStringLiteral("section"));
-    parser.addOptions({account, password, autoLogin, view, section});
+    const QCommandLineOption open(
+        QStringLiteral("open"),
+        QStringLiteral("view to open once signed in: a section (message, group, organization, menu, "
+                       "reminders) or settings, settings-theme, skins, update"),
+        QStringLiteral("view"));
+    parser.addOptions({account, password, autoLogin, view, open});
     parser.process(app);
 
     const QStringList args = parser.positionalArguments();
     if (args.isEmpty()) {
         QTextStream(stderr) << "usage: tarnex-preset <server address> [language code] "
-                               "[--account A --password P [--auto-login]] [--view V] "
-                               "[--section S]\n";
+                               "[--account A --password P [--auto-login]] [--view V] [--open V]\n";
         return 2;
     }
     const QString address = args.at(0);
@@ -60,8 +60,9 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet(view))
         settings->setMainConfig(QStringLiteral("loginView"), parser.value(view));
-    if (parser.isSet(section))
-        settings->setMainConfig(QStringLiteral("startSection"), parser.value(section));
+    // Read once by the window after the sign-in, then cleared.
+    if (parser.isSet(open))
+        settings->setMainConfig(QStringLiteral("openView"), parser.value(open));
     QTextStream(stdout) << "current server: " << address << " (" << settings->settingsFilePath()
                         << ")\n";
     return 0;

@@ -287,9 +287,9 @@ void ConfigData::onVersionInforFinished(QNetworkReply *reply)
     m_versionRequest->onVersionInforFinished(reply);
 }
 
-void ConfigData::openUpdateProgrom(const QString &updateInfors, const QString &crrentVersion)
+bool ConfigData::openUpdateProgrom(const QString &updateInfors, const QString &crrentVersion)
 {
-    VersionRequest::openUpdateProgrom(updateInfors, crrentVersion);
+    return VersionRequest::openUpdateProgrom(updateInfors, crrentVersion);
 }
 
 void ConfigData::openExeProgram()

@@ -77,7 +77,9 @@ public:
     Q_INVOKABLE void setMessageNumber(int number);
 
     Q_INVOKABLE void getVersionInfor();
-    Q_INVOKABLE void openUpdateProgrom(const QString &updateInfors, const QString &crrentVersion);
+    // Hands over to the updater and ends the client; false (and the client goes on) when the
+    // updater cannot be started.
+    Q_INVOKABLE bool openUpdateProgrom(const QString &updateInfors, const QString &crrentVersion);
     Q_INVOKABLE void openExeProgram();
     Q_INVOKABLE void restartDevice();
     Q_INVOKABLE void disConnectServer();

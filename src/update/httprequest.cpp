@@ -85,9 +85,7 @@ void HttpRequest::downloadFile(const QString &url, const QString &names)
     if (fileName.isEmpty() || !m_file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         qCWarning(lcUpdate) << "cannot create the package file for" << names;
         m_file.reset();
-        // Without a file there is nothing to update; ending the program hands back to the
-        // client (the updater restarts it).
-        QCoreApplication::exit(0);
+        packageFileUnavailable();
         return;
     }
 
@@ -237,4 +235,11 @@ void HttpRequest::failDownload(const QString &reason)
 void HttpRequest::reportFailure(const QString &errors)
 {
     emit sigDownloadFailed(errors);
+}
+
+void HttpRequest::packageFileUnavailable()
+{
+    // Ending here would close the user's client over a folder it cannot write.
+    reportFailure(tarnex::text(QStringLiteral("fail_download_package"),
+                               QStringLiteral("更新包下载失败，客户端未作任何更改")));
 }

@@ -64,6 +64,9 @@ protected:
     virtual void finishPackage(const QString &path);
     // Reports the end of a failed download or installation.
     void reportFailure(const QString &errors);
+    // The package file cannot be created. The client reports it and goes on; the updater ends
+    // (which restarts the client).
+    virtual void packageFileUnavailable();
 
 private:
     void onDownloadFinished();

@@ -42,6 +42,11 @@ QString UpdaterHttpRequest::installationDirectory() const
     return QCoreApplication::applicationDirPath() + QStringLiteral("/../");
 }
 
+void UpdaterHttpRequest::packageFileUnavailable()
+{
+    QCoreApplication::exit(0);
+}
+
 void UpdaterHttpRequest::finishPackage(const QString &path)
 {
     if (m_watcher.isRunning() || !QFile::exists(path))

@@ -24,6 +24,8 @@ public:
 protected:
     int progressFor(qint64 received, qint64 total) const override;
     void finishPackage(const QString &path) override;
+    // Without a file there is nothing to update; ending hands back to the client.
+    void packageFileUnavailable() override;
 
 private:
     void onInstalled();

@@ -41,8 +41,12 @@ bool VersionRequest::openUpdateProgrom(const QString &updateInfors, const QStrin
     const bool started = QProcess::startDetached(
         RunningClient::updaterProgramIn(installation),
         {updateInfors, crrentVersion, QStringLiteral("app-update")}, installation);
-    if (!started)
+    // Without an updater nothing would install the package: the client stays, and the
+    // dialog says so.
+    if (!started) {
         qCWarning(lcUpdate) << "cannot start the updater in" << installation;
+        return false;
+    }
     QCoreApplication::exit(0);
-    return started;
+    return true;
 }

@@ -19,8 +19,8 @@ public:
     void getVersionInfor();
 
     // Starts the updater below the client's own folder with the feed text, the current
-    // version and "app-update", then ends the event loop with 0. An empty feed text does
-    // nothing. True when the updater was started.
+    // version and "app-update", then ends the event loop with 0. An empty feed text, or an
+    // updater that does not start, does nothing more. True when the updater was started.
     static bool openUpdateProgrom(const QString &updateInfors, const QString &crrentVersion);
 
 signals:

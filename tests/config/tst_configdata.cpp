@@ -5,10 +5,12 @@
 #include "config/configdata.h"
 #include "config/configfile.h"
 #include "platform/autostart.h"
+#include "platform/runningclient.h"
 
 #include <QCursor>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -40,6 +42,7 @@ private slots:
     void versionRequest();
     void exitCodes_data();
     void exitCodes();
+    void handOverWithoutUpdater();
 
 private:
     RecordingEngine m_engine{QStringLiteral("31")};
@@ -253,6 +256,24 @@ void TestConfigData::exitCodes()
     });
     QTimer::singleShot(5000, &data, [] { QCoreApplication::exit(-1); });
     QCOMPARE(QCoreApplication::exec(), code);
+}
+
+void TestConfigData::handOverWithoutUpdater()
+{
+    // An updater beside this program would really start (and end the test).
+    if (QFileInfo::exists(RunningClient::updaterProgramIn(QCoreApplication::applicationDirPath())))
+        QSKIP("an updater lies beside the test program");
+    ConfigData data;
+    bool started = true;
+    QTimer::singleShot(0, &data, [&] {
+        started = data.openUpdateProgrom(QStringLiteral("{\"version\":\"9.9.9.9\"}"),
+                                         QStringLiteral("5.0.0.4"));
+        // Had the hand-over ended the loop, exec() would return 0 before this fires.
+        QTimer::singleShot(100, &data, [] { QCoreApplication::exit(42); });
+    });
+    QTimer::singleShot(5000, &data, [] { QCoreApplication::exit(-1); });
+    QCOMPARE(QCoreApplication::exec(), 42);
+    QVERIFY(!started);
 }
 
 void TestConfigData::versionRequest()

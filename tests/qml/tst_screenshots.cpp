@@ -64,7 +64,8 @@ void TestScreenshots::pictureIsDrawn_data()
             QTest::addRow("%s-%s", view, lang)
                 << QStringLiteral("%1-%2").arg(QLatin1String(view), QLatin1String(lang))
                 << QSize(300, 400);
-        for (const char *view : {"main", "reminders", "menu"})
+        for (const char *view : {"main", "reminders", "menu", "system-settings", "system-theme", "skins",
+                                 "update"})
             QTest::addRow("%s-%s", view, lang)
                 << QStringLiteral("%1-%2").arg(QLatin1String(view), QLatin1String(lang))
                 << QSize(900, 600);

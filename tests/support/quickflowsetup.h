@@ -58,6 +58,11 @@ public slots:
         registerQmlTypes();
         if (!m_server.start(m_serverArgs))
             qFatal("the reference server did not start: %s", qPrintable(m_server.output()));
+        // The version dialogs ask the reference server's feed, never the vendor's.
+        qputenv("TARNEX_UPDATE_FEED",
+                (m_server.baseUrl().toString() +
+                 QStringLiteral("/tarnex10pack/client/client.php?platform=win"))
+                    .toUtf8());
         // A user who has already added the demo server, in Chinese.
         ConfigFile *settings = ConfigFile::instance();
         settings->addServerAddress(m_server.address(), QStringLiteral("zh_CN"));

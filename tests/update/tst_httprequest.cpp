@@ -34,6 +34,7 @@ private slots:
     void download_data();
     void download();
     void nameIsReducedToItsLastSegment();
+    void clientGoesOnWithoutAPackageFile();
 
 private:
     struct Run
@@ -362,6 +363,26 @@ void TestHttpRequest::nameIsReducedToItsLastSegment()
     QCOMPARE(request.packagePath(), folder + QStringLiteral("evil.zip"));
     QVERIFY(QFile::exists(folder + QStringLiteral("evil.zip")));
     QVERIFY(!QFile::exists(folder + QStringLiteral("../../evil.zip")));
+}
+
+void TestHttpRequest::clientGoesOnWithoutAPackageFile()
+{
+    // A folder where the package file would go: the file cannot be created.
+    const QString blocked =
+        ConfigFile::instance()->updateFolderPath() + QStringLiteral("blocked.zip");
+    QVERIFY(QDir().mkpath(blocked));
+    HttpRequest request;
+    QSignalSpy failed(&request, &HttpRequest::sigDownloadFailed);
+    QTimer::singleShot(0, &request, [&] {
+        request.downloadFile(packageUrl(), QStringLiteral("blocked.zip"));
+        // Had the download ended the program, exec() would return 0 before this fires.
+        QTimer::singleShot(100, &request, [] { QCoreApplication::exit(42); });
+    });
+    QTimer::singleShot(5000, &request, [] { QCoreApplication::exit(-1); });
+    QCOMPARE(QCoreApplication::exec(), 42);
+    QCOMPARE(failed.count(), 1);
+    QVERIFY(!failed.first().at(0).toString().isEmpty());
+    QDir(blocked).removeRecursively();
 }
 
 TARNEX_TEST_MAIN(TestHttpRequest)
