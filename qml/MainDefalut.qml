@@ -76,6 +76,12 @@ Rectangle {
         systemHandl.getSystemUnreadNumbers()
         newsList.loginSuccess()
         sigLoginSuccess(true, "")
+        // The picture script may ask for a section's view to be shown after the sign-in.
+        var scene = configData.getCurrentMainFile("screenshotScene")
+        if (scene.indexOf("group") === 0) {
+            currentSection = 1
+            groupSection.item.showScene(scene)
+        }
     }
     // A person or group card asked to talk: the conversation opens in the message section.
     function openChat(ids, names, types) {

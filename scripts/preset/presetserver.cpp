@@ -26,13 +26,17 @@ int main(int argc, char *argv[])
     const QCommandLineOption view(QStringLiteral("view"),
                                   QStringLiteral("login view to open: password, qrcode, server"),
                                   QStringLiteral("view"));
-    parser.addOptions({account, password, autoLogin, view});
+    const QCommandLineOption scene(QStringLiteral("scene"),
+                                   QStringLiteral("view the main frame shows after the sign-in "
+                                                  "(pictures): group-card, group-new"),
+                                   QStringLiteral("scene"));
+    parser.addOptions({account, password, autoLogin, view, scene});
     parser.process(app);
 
     const QStringList args = parser.positionalArguments();
     if (args.isEmpty()) {
         QTextStream(stderr) << "usage: tarnex-preset <server address> [language code] "
-                               "[--account A --password P [--auto-login]] [--view V]\n";
+                               "[--account A --password P [--auto-login]] [--view V] [--scene S]\n";
         return 2;
     }
     const QString address = args.at(0);
@@ -54,6 +58,7 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet(view))
         settings->setMainConfig(QStringLiteral("loginView"), parser.value(view));
+    settings->setMainConfig(QStringLiteral("screenshotScene"), parser.value(scene));
     QTextStream(stdout) << "current server: " << address << " (" << settings->settingsFilePath()
                         << ")\n";
     return 0;
