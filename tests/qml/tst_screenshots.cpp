@@ -67,7 +67,8 @@ void TestScreenshots::pictureIsDrawn_data()
     }
     QTest::newRow("login-zh_CN-200") << QStringLiteral("login-zh_CN-200") << QSize(700, 1000);
     QTest::newRow("main-en-200") << QStringLiteral("main-en-200") << QSize(1900, 1300);
-    QTest::newRow("group-card-zh_CN-200") << QStringLiteral("group-card-zh_CN-200") << QSize(1900, 1300);
+    QTest::newRow("group-card-zh_CN-200")
+        << QStringLiteral("group-card-zh_CN-200") << QSize(1900, 1300);
     QTest::newRow("group-new-en-200") << QStringLiteral("group-new-en-200") << QSize(1900, 1300);
 }
 
