@@ -27,6 +27,7 @@ Rectangle {
     property string tip_group_delete: qsTr("解散群组")
     property string tip_group_confirm_exit: qsTr("退出后将不再收到该群的消息，确定退出“%1”吗？")
     property string tip_group_confirm_delete: qsTr("解散后所有成员都将被移出，确定解散“%1”吗？")
+    property string tip_group_create_failed: qsTr("未能创建群组，请稍后重试")
     property string tip_cancel: qsTr("取消")
     property string tip_ok: qsTr("确定")
 
@@ -108,10 +109,26 @@ Rectangle {
             if (socketState.getGroupInforFromId(groupIds, "creator") === socketState.getSelfUesrId()
                     && socketState.getGroupInforFromId(groupIds, "name") === groupDefault.pendingGroupName) {
                 groupDefault.pendingGroupName = ""
+                createLimit.stop()
                 groupList.reload()
                 groupDefault.openGroup(groupIds)
             }
         }
+    }
+    // The server answers a new group with the group itself; without it in time the user is told.
+    Timer {
+        id: createLimit
+        interval: 15000
+        onTriggered: {
+            groupDefault.pendingGroupName = ""
+            createFailed.visible = true
+            createFailedHide.restart()
+        }
+    }
+    Timer {
+        id: createFailedHide
+        interval: 4000
+        onTriggered: createFailed.visible = false
     }
     LanguageTexts { id: languageTexts; target: groupDefault; languagePackage: httplanguagePackage }
     HttplanguagePackage {
@@ -230,6 +247,30 @@ Rectangle {
         }
     }
 
+    Rectangle {
+        id: createFailed
+        objectName: "groupCreateFailed"
+        visible: false
+        z: 5
+        anchors.horizontalCenter: contentPane.horizontalCenter
+        y: Style.titleHeight + 12 * groupDefault.sr
+        width: Math.min(failedText.implicitWidth + 32 * groupDefault.sr, contentPane.width - 24 * groupDefault.sr)
+        height: failedText.implicitHeight + 14 * groupDefault.sr
+        radius: height / 2
+        color: groupDefault.pal.banner
+        Accessible.role: Accessible.AlertMessage
+        Accessible.name: failedText.text
+        Text {
+            id: failedText
+            anchors.centerIn: parent
+            width: Math.min(implicitWidth, parent.width - 24 * groupDefault.sr)
+            elide: Text.ElideRight
+            text: groupDefault.tip_group_create_failed
+            font.pixelSize: Style.fontSmall
+            color: groupDefault.pal.bannerText
+        }
+    }
+
     GroupAddmember {
         id: groupAddmember
         objectName: "groupAddmember"
@@ -237,7 +278,11 @@ Rectangle {
         z: 10
         loginModel: groupDefault.loginModel
         skinColors: groupDefault.skinColors
-        onSigCreateGroup: groupDefault.pendingGroupName = names
+        onSigCreateGroup: {
+            groupDefault.pendingGroupName = names
+            createFailed.visible = false
+            createLimit.restart()
+        }
         onSigClosed: groupList.focusList()
     }
     AddNewmembers {

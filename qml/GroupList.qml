@@ -83,6 +83,14 @@ Rectangle {
             sigGroupGone(gone)
         }
     }
+    // The row of a group (what the list shows), or null.
+    function rowOf(ids) {
+        for (var i = 0; i < groupModel.count; ++i) {
+            if (groupModel.get(i).groupId === ids)
+                return groupModel.get(i)
+        }
+        return null
+    }
     function select(ids) {
         for (var i = 0; i < groupModel.count; ++i) {
             if (groupModel.get(i).groupId === ids) {
