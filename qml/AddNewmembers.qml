@@ -3,6 +3,7 @@ import SocketState 1.0
 import HttplanguagePackage 1.0
 import "style"
 import "controls"
+import "groupmodels.js" as GroupModels
 
 // Adding colleagues to an existing group: everyone not yet in it can be picked. Every member
 // sees the change when the server reports it ("edit groupCB" / "edit groupAdd").
@@ -35,7 +36,7 @@ Rectangle {
     function open(groupIds) {
         groupId = groupIds
         groupName = socketState.getGroupInforFromId(groupIds, "name")
-        var members = socketState.getGroupMemberFromId(groupIds)
+        var members = GroupModels.array(socketState.getGroupMemberFromId(groupIds))
         picker.load(members.concat([socketState.getSelfUesrId()]))
         dialog.open()
         picker.focusFirst()
@@ -50,7 +51,7 @@ Rectangle {
             return
         }
         // The group may have changed while the dialog was open: start from its members now.
-        var members = socketState.getGroupMemberFromId(groupId)
+        var members = GroupModels.array(socketState.getGroupMemberFromId(groupId))
         for (var i = 0; i < added.length; ++i) {
             if (members.indexOf(added[i]) < 0)
                 members.push(added[i])

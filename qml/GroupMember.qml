@@ -64,7 +64,8 @@ Rectangle {
         onlineCount = online
     }
     // Only the marks of the members whose state changed are read again.
-    function onlineChanged(list, statusa) {
+    function onlineChanged(changed, statusa) {
+        var list = GroupModels.array(changed)
         var touched = false
         var rows = []
         for (var i = 0; i < memberModel.count; ++i) {

@@ -117,7 +117,7 @@ Rectangle {
         return false
     }
     function removeMember(userId) {
-        var members = socketState.getGroupMemberFromId(groupId).filter(function(m) { return m !== userId })
+        var members = GroupModels.array(socketState.getGroupMemberFromId(groupId)).filter(function(m) { return m !== userId })
         socketState.groupDeleteNewMember(groupId, groupName, members.join(","), userId)
     }
     function exitGroup() {

@@ -41,7 +41,7 @@ Item {
         var skip = {}
         for (var i = 0; i < excludedIds.length; ++i)
             skip[excludedIds[i]] = true
-        var ids = loadPersonnelinfor.getPersonnelInformationKey()
+        var ids = GroupModels.array(loadPersonnelinfor.getPersonnelInformationKey())
         var list = []
         for (var j = 0; j < ids.length; ++j) {
             if (skip[ids[j]])

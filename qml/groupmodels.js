@@ -1,5 +1,13 @@
 .pragma library
 
+// A plain array of a list from C++ (a sequence is not spread by concat()).
+function array(list) {
+    var out = []
+    for (var i = 0; i < list.length; ++i)
+        out.push(String(list[i]))
+    return out
+}
+
 // Brings a ListModel to `rows` (objects with the key role) with the fewest changes: rows
 // that stay keep their delegates, so a list does not flicker or lose its place when the
 // group table changes under it.
