@@ -136,7 +136,7 @@ Rectangle {
                 Accessible.description: placeholderText
                 background: Rectangle {
                     radius: Style.radius
-                    color: groupAddmember.pal.field
+                    color: groupAddmember.pal.input
                     border.color: groupNameInput.activeFocus ? groupAddmember.skinColors : groupAddmember.pal.fieldBorder
                 }
                 onAccepted: groupAddmember.create()
