@@ -1,11 +1,137 @@
 import QtQuick 2.12
+import SocketState 1.0
+import HttplanguagePackage 1.0
+import "style"
+import "controls"
+import "groupmodels.js" as GroupModels
 
-// Adding members to a group. (Placeholder until the view is built.)
+// Adding colleagues to an existing group: everyone not yet in it can be picked. Every member
+// sees the change when the server reports it ("edit groupCB" / "edit groupAdd").
 Rectangle {
     id: addNewmembers
     property int loginModel: 0
     property string skinColors: "#0183FF"
+    property string groupId: ""
+    property string groupName: ""
+    readonly property real sr: Style.sr
+    readonly property var pal: Style.palette(loginModel)
+    readonly property bool opened: dialog.visible
+    readonly property alias picker: picker
+
+    property string tip_add_member: qsTr("添加成员")
+    property string tip_cancel: qsTr("取消")
+    property string tip_ok: qsTr("确定")
+    property string tip_group_choose_people: qsTr("请至少选择一位成员")
+
+    signal sigAddMembers(string groupIds, string addList)
+    signal sigClosed()
+
     color: "transparent"
-    visible: false
-    function open(groupId) {}
+    implicitWidth: 640 * sr
+    implicitHeight: 520 * sr
+
+    function hextoPressHex(hex) {
+        return Style.pressed(hex)
+    }
+    function open(groupIds) {
+        groupId = groupIds
+        groupName = socketState.getGroupInforFromId(groupIds, "name")
+        var members = GroupModels.array(socketState.getGroupMemberFromId(groupIds))
+        picker.load(members.concat([socketState.getSelfUesrId()]))
+        dialog.open()
+        picker.focusFirst()
+    }
+    function close() {
+        dialog.close()
+    }
+    function confirm() {
+        var added = picker.pickedIds()
+        if (added.length === 0) {
+            hint.visible = true
+            return
+        }
+        // The group may have changed while the dialog was open: start from its members now.
+        var members = GroupModels.array(socketState.getGroupMemberFromId(groupId))
+        for (var i = 0; i < added.length; ++i) {
+            if (members.indexOf(added[i]) < 0)
+                members.push(added[i])
+        }
+        socketState.groupAddNewMember(groupId, groupName, members.join(","), added.join(","))
+        sigAddMembers(groupId, added.join(","))
+        dialog.close()
+    }
+
+    SocketState {
+        id: socketState
+        // A group that is gone cannot take members.
+        onSigEditGroupDelete: if (dialog.visible && groupIds === addNewmembers.groupId) dialog.close()
+    }
+    LanguageTexts { id: languageTexts; target: addNewmembers; languagePackage: httplanguagePackage }
+    HttplanguagePackage {
+        id: httplanguagePackage
+        onSigLangueFileList: languageTexts.apply()
+        Component.onCompleted: languageTexts.apply()
+    }
+
+    ModalCard {
+        id: dialog
+        objectName: "addMembersDialog"
+        anchors.fill: parent
+        loginModel: addNewmembers.loginModel
+        title: addNewmembers.groupName !== "" ? addNewmembers.tip_add_member + " · " + addNewmembers.groupName
+                                               : addNewmembers.tip_add_member
+        closeName: addNewmembers.tip_cancel
+        closeOnOutside: false
+        cardWidth: Math.min(parent.width - 40 * addNewmembers.sr, 600 * addNewmembers.sr)
+        cardHeight: Math.min(parent.height - 40 * addNewmembers.sr, 440 * addNewmembers.sr)
+        onClosed: {
+            hint.visible = false
+            addNewmembers.sigClosed()
+        }
+
+        PeoplePicker {
+            id: picker
+            x: 22 * addNewmembers.sr
+            width: parent.width - 44 * addNewmembers.sr
+            anchors.top: parent.top
+            anchors.bottom: buttons.top
+            anchors.bottomMargin: 16 * addNewmembers.sr
+            loginModel: addNewmembers.loginModel
+            skinColors: addNewmembers.skinColors
+            onPickedCountChanged: if (pickedCount > 0) hint.visible = false
+        }
+        Row {
+            id: buttons
+            anchors.right: parent.right
+            anchors.rightMargin: 22 * addNewmembers.sr
+            anchors.bottom: parent.bottom
+            anchors.bottomMargin: 18 * addNewmembers.sr
+            spacing: 12 * addNewmembers.sr
+            Text {
+                id: hint
+                visible: false
+                anchors.verticalCenter: parent.verticalCenter
+                text: addNewmembers.tip_group_choose_people
+                font.pixelSize: Style.fontSmall
+                color: Style.danger
+            }
+            SkinButton {
+                objectName: "addMembersCancel"
+                text: addNewmembers.tip_cancel
+                primary: false
+                loginModel: addNewmembers.loginModel
+                skinColors: addNewmembers.skinColors
+                onClicked: dialog.close()
+            }
+            SkinButton {
+                objectName: "addMembersConfirm"
+                // Tab stays in the dialog.
+                KeyNavigation.tab: picker.searchField
+                text: addNewmembers.tip_ok
+                loginModel: addNewmembers.loginModel
+                skinColors: addNewmembers.skinColors
+                onClicked: addNewmembers.confirm()
+            }
+        }
+    }
 }

@@ -1,9 +1,272 @@
 import QtQuick 2.12
+import QtQuick.Controls 2.5
+import SocketState 1.0
+import LoadPersonnelinfor 1.0
+import HttplanguagePackage 1.0
+import "style"
+import "controls"
+import "groupmodels.js" as GroupModels
 
-// The user's groups. (Placeholder until the view is built.)
+// The user's groups with a search over group and member names. The list follows the engine's
+// group table, so a group made, changed, left or deleted anywhere shows here at once.
 Rectangle {
     id: groupList
     property int loginModel: 0
     property string skinColors: "#0183FF"
+    property string currentGroupId: ""
+    property string filterText: ""
+    readonly property real sr: Style.sr
+    readonly property var pal: Style.palette(loginModel)
+    readonly property int count: groupModel.count
+    readonly property alias listView: groupView
+
+    property string tip_group: qsTr("群组")
+    property string tip_search: qsTr("搜索")
+    property string tip_new_group: qsTr("新建群组")
+    property string tip_no_contents: qsTr("暂无内容")
+    property string tip_member: qsTr("成员")
+
+    signal sigOpenGroup(string ids, string names)
+    signal sigCreateGroup()
+    signal sigSendChatInformation(string ids, string names, string types)
+    // The open group is no longer the user's (left, removed or deleted).
+    signal sigGroupGone(string ids)
+
     color: "transparent"
+    implicitWidth: Style.listWidth
+    implicitHeight: 480 * sr
+
+    function hextoPressHex(hex) {
+        return Style.pressed(hex)
+    }
+    // Asks the server for the groups again; the answer refills the list.
+    function request() {
+        socketState.getGroupInfors()
+    }
+    function matches(ids, name, needle) {
+        if (needle === "" || name.toLowerCase().indexOf(needle) >= 0)
+            return true
+        var members = socketState.getGroupMemberFromId(ids)
+        for (var i = 0; i < members.length; ++i) {
+            if (loadPersonnelinfor.getPersonnelInformationValue(members[i]).toLowerCase().indexOf(needle) >= 0)
+                return true
+        }
+        return false
+    }
+    // Rebuilds the rows from the engine's table, keeping the chosen group chosen.
+    function reload() {
+        var ids = socketState.getGroupIds()
+        var needle = filterText.toLowerCase()
+        var rows = []
+        var stillThere = false
+        for (var i = 0; i < ids.length; ++i) {
+            var name = socketState.getGroupInforFromId(ids[i], "name")
+            if (ids[i] === currentGroupId)
+                stillThere = true
+            if (!matches(ids[i], name, needle))
+                continue
+            rows.push({ groupId: ids[i], groupName: name !== "" ? name : ids[i],
+                        memberCount: socketState.getGroupMemberFromId(ids[i]).length })
+        }
+        rows.sort(function(a, b) { return a.groupName.localeCompare(b.groupName) })
+        GroupModels.sync(groupModel, rows, "groupId")
+        var current = -1
+        for (var j = 0; j < rows.length; ++j) {
+            if (rows[j].groupId === currentGroupId)
+                current = j
+        }
+        if (current >= 0 || currentGroupId !== "")
+            groupView.currentIndex = current
+        if (currentGroupId !== "" && !stillThere) {
+            var gone = currentGroupId
+            currentGroupId = ""
+            sigGroupGone(gone)
+        }
+    }
+    // The row of a group (what the list shows), or null.
+    function rowOf(ids) {
+        for (var i = 0; i < groupModel.count; ++i) {
+            if (groupModel.get(i).groupId === ids)
+                return groupModel.get(i)
+        }
+        return null
+    }
+    function select(ids) {
+        for (var i = 0; i < groupModel.count; ++i) {
+            if (groupModel.get(i).groupId === ids) {
+                groupView.currentIndex = i
+                groupView.positionViewAtIndex(i, ListView.Contain)
+                openAt(i)
+                return true
+            }
+        }
+        return false
+    }
+    function openAt(i) {
+        if (i < 0 || i >= groupModel.count)
+            return
+        var row = groupModel.get(i)
+        groupView.currentIndex = i
+        currentGroupId = row.groupId
+        sigOpenGroup(row.groupId, row.groupName)
+    }
+    function focusList() {
+        groupView.forceActiveFocus()
+        if (groupView.currentIndex < 0 && groupModel.count > 0)
+            groupView.currentIndex = 0
+    }
+
+    SocketState {
+        id: socketState
+        onSigGetGroupInfor: groupList.reload()
+        onSigGroupInforChange: groupList.reload()
+        onSigAddGroup: groupList.reload()
+        onSigEditGroupCB: groupList.reload()
+        onSigEditGroupDelete: groupList.reload()
+        onSigReconnectInfor: groupList.request()
+    }
+    LoadPersonnelinfor { id: loadPersonnelinfor }
+    ListModel { id: groupModel }
+    LanguageTexts { id: languageTexts; target: groupList; languagePackage: httplanguagePackage }
+    HttplanguagePackage {
+        id: httplanguagePackage
+        onSigLangueFileList: languageTexts.apply()
+        Component.onCompleted: languageTexts.apply()
+    }
+    Component.onCompleted: reload()
+
+    Item {
+        id: header
+        width: parent.width
+        height: Style.titleHeight
+        SearchField {
+            id: searchField
+            objectName: "groupSearch"
+            anchors.left: parent.left
+            anchors.leftMargin: 14 * groupList.sr
+            anchors.right: createGroupButton.left
+            anchors.rightMargin: 8 * groupList.sr
+            anchors.verticalCenter: parent.verticalCenter
+            loginModel: groupList.loginModel
+            skinColors: groupList.skinColors
+            placeholderText: groupList.tip_search
+            onSearchRequested: {
+                groupList.filterText = text
+                groupList.reload()
+            }
+            Keys.onDownPressed: groupList.focusList()
+        }
+        IconButton {
+            id: createGroupButton
+            objectName: "createGroupButton"
+            anchors.right: parent.right
+            anchors.rightMargin: 12 * groupList.sr
+            anchors.verticalCenter: parent.verticalCenter
+            source: "qrc:/images/add.svg"
+            tip: groupList.tip_new_group
+            loginModel: groupList.loginModel
+            skinColors: groupList.skinColors
+            onClicked: groupList.sigCreateGroup()
+        }
+    }
+
+    ListView {
+        id: groupView
+        objectName: "groupList"
+        anchors.top: header.bottom
+        anchors.bottom: parent.bottom
+        width: parent.width
+        clip: true
+        model: groupModel
+        activeFocusOnTab: true
+        keyNavigationEnabled: true
+        boundsBehavior: Flickable.StopAtBounds
+        highlightMoveDuration: 0
+        currentIndex: -1
+        Accessible.role: Accessible.List
+        Accessible.name: groupList.tip_group
+        ScrollBar.vertical: ScrollBar {}
+        Keys.onReturnPressed: { event.accepted = true; groupList.openAt(currentIndex) }
+        Keys.onEnterPressed: { event.accepted = true; groupList.openAt(currentIndex) }
+        Keys.onSpacePressed: { event.accepted = true; groupList.openAt(currentIndex) }
+        onActiveFocusChanged: if (activeFocus && currentIndex < 0 && count > 0) currentIndex = 0
+
+        delegate: Rectangle {
+            id: row
+            objectName: "group_" + model.groupId
+            readonly property bool chosen: model.groupId === groupList.currentGroupId
+            width: ListView.view.width
+            height: Style.rowHeight
+            color: chosen ? (groupList.loginModel === 1 ? Qt.rgba(1, 1, 1, 0.75) : groupList.pal.selected)
+                   : rowArea.pressed ? groupList.pal.pressed
+                   : rowArea.containsMouse || (row.ListView.isCurrentItem && groupView.activeFocus) ? groupList.pal.hover
+                   : "transparent"
+            Accessible.role: Accessible.ListItem
+            Accessible.name: model.groupName
+            Accessible.selected: chosen
+            Accessible.onPressAction: groupList.openAt(index)
+
+            // The keyboard's place in the list.
+            Rectangle {
+                visible: row.ListView.isCurrentItem && groupView.activeFocus
+                width: 3 * groupList.sr
+                height: parent.height
+                color: groupList.skinColors
+            }
+            Rectangle {
+                id: picture
+                x: 16 * groupList.sr
+                anchors.verticalCenter: parent.verticalCenter
+                width: 40 * groupList.sr
+                height: width
+                radius: width / 2
+                color: groupList.skinColors
+                Image {
+                    anchors.centerIn: parent
+                    width: parent.width * 0.6
+                    height: width
+                    sourceSize: Qt.size(width * 2, height * 2)
+                    source: "qrc:/images/group.svg"
+                }
+            }
+            Column {
+                anchors.left: picture.right
+                anchors.leftMargin: 12 * groupList.sr
+                anchors.right: parent.right
+                anchors.rightMargin: 14 * groupList.sr
+                anchors.verticalCenter: parent.verticalCenter
+                spacing: 4 * groupList.sr
+                Text {
+                    width: parent.width
+                    text: model.groupName
+                    elide: Text.ElideRight
+                    font.pixelSize: Style.fontLarge
+                    color: groupList.pal.text
+                }
+                Text {
+                    width: parent.width
+                    text: groupList.tip_member + " " + model.memberCount
+                    elide: Text.ElideRight
+                    font.pixelSize: Style.fontSmall
+                    color: groupList.pal.sub
+                }
+            }
+            MouseArea {
+                id: rowArea
+                anchors.fill: parent
+                hoverEnabled: true
+                cursorShape: Qt.PointingHandCursor
+                onClicked: groupList.openAt(index)
+                // A double click goes straight to the conversation.
+                onDoubleClicked: groupList.sigSendChatInformation(model.groupId, model.groupName, "3")
+            }
+        }
+    }
+    Text {
+        anchors.centerIn: groupView
+        visible: groupModel.count === 0
+        text: groupList.tip_no_contents
+        font.pixelSize: Style.fontSmall
+        color: groupList.pal.sub
+    }
 }

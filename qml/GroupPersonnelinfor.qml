@@ -1,9 +1,383 @@
 import QtQuick 2.12
+import QtQuick.Controls 2.5
+import SocketState 1.0
+import LoadPersonnelinfor 1.0
+import HttplanguagePackage 1.0
+import "style"
+import "controls"
+import "groupmodels.js" as GroupModels
 
-// A group card. (Placeholder until the view is built.)
+// A group card: name, creation date, creator, the members, and what the user may do with the
+// group (talk in it, add and remove members, leave it, delete it as its creator). It follows
+// the engine's group events, so changes by any member show at once.
 Rectangle {
     id: groupPersonnelinfor
     property int loginModel: 0
     property string skinColors: "#0183FF"
+    property string groupId: ""
+    property string groupName: ""
+    property string creatorId: ""
+    property string createTime: ""
+    property string selfId: ""
+    readonly property bool isCreator: selfId !== "" && creatorId === selfId
+    readonly property bool hasGroup: groupId !== "" && groupName !== ""
+    readonly property int memberCount: memberModel.count
+    readonly property real sr: Style.sr
+    readonly property var pal: Style.palette(loginModel)
+
+    property string tip_send_massage: qsTr("发消息")
+    property string tip_add_member: qsTr("添加成员")
+    property string tip_exit_group: qsTr("退出群组")
+    property string tip_group_delete: qsTr("解散群组")
+    property string tip_founded_on: qsTr("创建于")
+    property string tip_group_owner: qsTr("群主")
+    property string tip_group_members: qsTr("群成员")
+    property string tip_group_remove_member: qsTr("移除")
+    property string tip_no_contents: qsTr("暂无内容")
+
+    signal sigSendChatInformation(string ids, string names, string types)
+    signal sigAddMembers(string groupIds)
+    // Leaving and deleting are confirmed by the pane that shows the card.
+    signal sigAskExit(string groupIds, string names)
+    signal sigAskDelete(string groupIds, string names)
+
     color: "transparent"
+    implicitWidth: 560 * sr
+    implicitHeight: 560 * sr
+
+    function hextoPressHex(hex) {
+        return Style.pressed(hex)
+    }
+    function open(ids) {
+        groupId = ids
+        refresh()
+    }
+    function clear() {
+        groupId = ""
+        refresh()
+    }
+    function nameOf(userId) {
+        var name = loadPersonnelinfor.getPersonnelInformationValue(userId)
+        return name !== "" ? name : userId
+    }
+    // Reads the group from the engine's table; the creator first, then by name.
+    function refresh() {
+        selfId = socketState.getSelfUesrId()
+        groupName = groupId === "" ? "" : socketState.getGroupInforFromId(groupId, "name")
+        creatorId = groupId === "" ? "" : socketState.getGroupInforFromId(groupId, "creator")
+        createTime = groupId === "" ? "" : socketState.getGroupInforFromId(groupId, "create_time").trim()
+        var ids = groupId === "" ? [] : socketState.getGroupMemberFromId(groupId)
+        var known = {}
+        for (var m = 0; m < memberModel.count; ++m)
+            known[memberModel.get(m).userId] = memberModel.get(m).department
+        var rows = []
+        for (var i = 0; i < ids.length; ++i)
+            rows.push({ userId: ids[i], userName: nameOf(ids[i]), department: known[ids[i]] || "" })
+        rows.sort(function(a, b) {
+            if ((a.userId === creatorId) !== (b.userId === creatorId))
+                return a.userId === creatorId ? -1 : 1
+            return a.userName.localeCompare(b.userName)
+        })
+        GroupModels.sync(memberModel, rows, "userId")
+        if (rows.length > 0)
+            detailsTimer.restart()
+    }
+    // Departments come from the user cache; the members missing from it are fetched in one
+    // request after the card is drawn.
+    function fillDetails() {
+        socketState.clearGroupNumbers()
+        var missing = 0
+        for (var i = 0; i < memberModel.count; ++i) {
+            var id = memberModel.get(i).userId
+            if (!socketState.judgeUserInfor(id)) {
+                socketState.insertGroupNumbers(id)
+                ++missing
+            }
+        }
+        if (missing > 0)
+            socketState.requestGroupNumbers()
+        socketState.clearGroupNumbers()
+        for (var j = 0; j < memberModel.count; ++j) {
+            var userId = memberModel.get(j).userId
+            if (!socketState.judgeUserInfor(userId))
+                continue
+            memberModel.setProperty(j, "department", socketState.getUserInfor(userId, "dept_name"))
+            if (memberModel.get(j).userName === userId) {
+                var name = socketState.getUserInfor(userId, "user_name")
+                if (name !== "")
+                    memberModel.setProperty(j, "userName", name)
+            }
+        }
+    }
+    function hasMember(userId) {
+        for (var i = 0; i < memberModel.count; ++i) {
+            if (memberModel.get(i).userId === userId)
+                return true
+        }
+        return false
+    }
+    function removeMember(userId) {
+        var members = GroupModels.array(socketState.getGroupMemberFromId(groupId)).filter(function(m) { return m !== userId })
+        socketState.groupDeleteNewMember(groupId, groupName, members.join(","), userId)
+    }
+    function exitGroup() {
+        socketState.exitGroup(groupId)
+    }
+    function deleteGroup() {
+        socketState.deleteGroup(groupId)
+    }
+
+    SocketState {
+        id: socketState
+        onSigGetGroupInfor: groupPersonnelinfor.refresh()
+        onSigGroupInforChange: groupPersonnelinfor.refresh()
+        onSigAddGroup: if (groupIds === groupPersonnelinfor.groupId) groupPersonnelinfor.refresh()
+        onSigEditGroupCB: if (groupIds === groupPersonnelinfor.groupId) groupPersonnelinfor.refresh()
+        onSigEditGroupDelete: if (groupIds === groupPersonnelinfor.groupId) groupPersonnelinfor.refresh()
+    }
+    LoadPersonnelinfor { id: loadPersonnelinfor }
+    ListModel { id: memberModel }
+    Timer {
+        id: detailsTimer
+        interval: 30
+        onTriggered: groupPersonnelinfor.fillDetails()
+    }
+    LanguageTexts { id: languageTexts; target: groupPersonnelinfor; languagePackage: httplanguagePackage }
+    HttplanguagePackage {
+        id: httplanguagePackage
+        onSigLangueFileList: languageTexts.apply()
+        Component.onCompleted: languageTexts.apply()
+    }
+
+    Text {
+        anchors.centerIn: parent
+        visible: !groupPersonnelinfor.hasGroup
+        text: groupPersonnelinfor.tip_no_contents
+        font.pixelSize: Style.fontSmall
+        color: groupPersonnelinfor.pal.sub
+    }
+
+    Item {
+        id: content
+        visible: groupPersonnelinfor.hasGroup
+        anchors.horizontalCenter: parent.horizontalCenter
+        width: Math.min(parent.width - 48 * groupPersonnelinfor.sr, 560 * groupPersonnelinfor.sr)
+        anchors.top: parent.top
+        anchors.topMargin: 28 * groupPersonnelinfor.sr
+        anchors.bottom: parent.bottom
+
+        Rectangle {
+            id: picture
+            width: 72 * groupPersonnelinfor.sr
+            height: width
+            radius: width / 2
+            color: groupPersonnelinfor.skinColors
+            Accessible.role: Accessible.Graphic
+            Accessible.name: groupPersonnelinfor.groupName
+            Image {
+                anchors.centerIn: parent
+                width: parent.width * 0.58
+                height: width
+                sourceSize: Qt.size(width * 2, height * 2)
+                source: "qrc:/images/group.svg"
+            }
+        }
+        Column {
+            id: facts
+            anchors.left: picture.right
+            anchors.leftMargin: 18 * groupPersonnelinfor.sr
+            anchors.right: parent.right
+            anchors.verticalCenter: picture.verticalCenter
+            spacing: 6 * groupPersonnelinfor.sr
+            Text {
+                objectName: "groupCardName"
+                width: parent.width
+                text: groupPersonnelinfor.groupName
+                elide: Text.ElideRight
+                font.pixelSize: Style.fontHeading
+                font.bold: true
+                color: groupPersonnelinfor.pal.text
+                Accessible.role: Accessible.Heading
+                Accessible.name: text
+            }
+            Text {
+                objectName: "groupCardFacts"
+                width: parent.width
+                wrapMode: Text.Wrap
+                text: groupPersonnelinfor.tip_founded_on + " " + groupPersonnelinfor.createTime
+                      + "   " + groupPersonnelinfor.tip_group_owner + " "
+                      + (groupPersonnelinfor.creatorId !== "" ? groupPersonnelinfor.nameOf(groupPersonnelinfor.creatorId) : "")
+                font.pixelSize: Style.fontSmall
+                color: groupPersonnelinfor.pal.sub
+            }
+        }
+
+        Flow {
+            id: actions
+            anchors.top: picture.bottom
+            anchors.topMargin: 22 * groupPersonnelinfor.sr
+            width: parent.width
+            spacing: 10 * groupPersonnelinfor.sr
+            SkinButton {
+                objectName: "groupSendMessage"
+                text: groupPersonnelinfor.tip_send_massage
+                loginModel: groupPersonnelinfor.loginModel
+                skinColors: groupPersonnelinfor.skinColors
+                onClicked: groupPersonnelinfor.sigSendChatInformation(groupPersonnelinfor.groupId, groupPersonnelinfor.groupName, "3")
+            }
+            SkinButton {
+                objectName: "groupAddMembers"
+                text: groupPersonnelinfor.tip_add_member
+                primary: false
+                loginModel: groupPersonnelinfor.loginModel
+                skinColors: groupPersonnelinfor.skinColors
+                onClicked: groupPersonnelinfor.sigAddMembers(groupPersonnelinfor.groupId)
+            }
+            SkinButton {
+                objectName: "groupExit"
+                text: groupPersonnelinfor.tip_exit_group
+                primary: false
+                loginModel: groupPersonnelinfor.loginModel
+                skinColors: groupPersonnelinfor.skinColors
+                onClicked: groupPersonnelinfor.sigAskExit(groupPersonnelinfor.groupId, groupPersonnelinfor.groupName)
+            }
+            SkinButton {
+                objectName: "groupDelete"
+                visible: groupPersonnelinfor.isCreator
+                text: groupPersonnelinfor.tip_group_delete
+                primary: false
+                loginModel: groupPersonnelinfor.loginModel
+                skinColors: Style.danger
+                onClicked: groupPersonnelinfor.sigAskDelete(groupPersonnelinfor.groupId, groupPersonnelinfor.groupName)
+            }
+        }
+
+        Rectangle {
+            id: rule
+            anchors.top: actions.bottom
+            anchors.topMargin: 22 * groupPersonnelinfor.sr
+            width: parent.width
+            height: 1
+            color: groupPersonnelinfor.pal.line
+        }
+        Text {
+            id: membersTitle
+            objectName: "groupMemberCount"
+            anchors.top: rule.bottom
+            anchors.topMargin: 14 * groupPersonnelinfor.sr
+            width: parent.width
+            elide: Text.ElideRight
+            text: groupPersonnelinfor.tip_group_members + " (" + memberModel.count + ")"
+            font.pixelSize: Style.fontLarge
+            color: groupPersonnelinfor.pal.text
+        }
+        ListView {
+            id: memberView
+            objectName: "groupMemberList"
+            anchors.top: membersTitle.bottom
+            anchors.topMargin: 8 * groupPersonnelinfor.sr
+            anchors.bottom: parent.bottom
+            anchors.bottomMargin: 12 * groupPersonnelinfor.sr
+            width: parent.width
+            clip: true
+            model: memberModel
+            activeFocusOnTab: true
+            keyNavigationEnabled: true
+            highlightMoveDuration: 0
+            boundsBehavior: Flickable.StopAtBounds
+            Accessible.role: Accessible.List
+            Accessible.name: membersTitle.text
+            ScrollBar.vertical: ScrollBar {}
+            // Delete takes the chosen member out, for the creator.
+            Keys.onDeletePressed: {
+                if (currentItem && currentItem.removable) {
+                    event.accepted = true
+                    groupPersonnelinfor.removeMember(currentItem.userId)
+                }
+            }
+
+            delegate: Rectangle {
+                id: memberRow
+                objectName: "member_" + model.userId
+                readonly property string userId: model.userId
+                readonly property bool removable: groupPersonnelinfor.isCreator && model.userId !== groupPersonnelinfor.selfId
+                width: ListView.view.width
+                height: 48 * groupPersonnelinfor.sr
+                radius: Style.radius
+                color: memberArea.containsMouse || (ListView.isCurrentItem && memberView.activeFocus) ? groupPersonnelinfor.pal.hover : "transparent"
+                Accessible.role: Accessible.ListItem
+                Accessible.name: model.userName
+
+                Avatar {
+                    id: memberAvatar
+                    x: 8 * groupPersonnelinfor.sr
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: 34 * groupPersonnelinfor.sr
+                    height: width
+                    name: model.userName
+                    skinColors: groupPersonnelinfor.skinColors
+                }
+                Text {
+                    id: memberName
+                    anchors.left: memberAvatar.right
+                    anchors.leftMargin: 12 * groupPersonnelinfor.sr
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: Math.min(implicitWidth, parent.width * 0.4)
+                    text: model.userName
+                    elide: Text.ElideRight
+                    font.pixelSize: Style.fontBody
+                    color: groupPersonnelinfor.pal.text
+                }
+                Rectangle {
+                    id: ownerTag
+                    visible: model.userId === groupPersonnelinfor.creatorId
+                    anchors.left: memberName.right
+                    anchors.leftMargin: 8 * groupPersonnelinfor.sr
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: ownerText.implicitWidth + 10 * groupPersonnelinfor.sr
+                    height: ownerText.implicitHeight + 4 * groupPersonnelinfor.sr
+                    radius: Style.radiusSmall
+                    color: "transparent"
+                    border.color: groupPersonnelinfor.skinColors
+                    Text {
+                        id: ownerText
+                        anchors.centerIn: parent
+                        text: groupPersonnelinfor.tip_group_owner
+                        font.pixelSize: Style.fontTiny
+                        color: groupPersonnelinfor.skinColors
+                    }
+                }
+                Text {
+                    anchors.left: ownerTag.visible ? ownerTag.right : memberName.right
+                    anchors.leftMargin: 14 * groupPersonnelinfor.sr
+                    anchors.right: removeButton.left
+                    anchors.rightMargin: 8 * groupPersonnelinfor.sr
+                    anchors.verticalCenter: parent.verticalCenter
+                    horizontalAlignment: Text.AlignRight
+                    text: model.department
+                    elide: Text.ElideRight
+                    font.pixelSize: Style.fontSmall
+                    color: groupPersonnelinfor.pal.sub
+                }
+                MouseArea {
+                    id: memberArea
+                    anchors.fill: parent
+                    hoverEnabled: true
+                    onClicked: memberView.currentIndex = index
+                }
+                CloseButton {
+                    id: removeButton
+                    objectName: "removeMember_" + model.userId
+                    visible: memberRow.removable
+                    width: visible ? implicitWidth : 0
+                    anchors.right: parent.right
+                    anchors.rightMargin: 8 * groupPersonnelinfor.sr
+                    anchors.verticalCenter: parent.verticalCenter
+                    loginModel: groupPersonnelinfor.loginModel
+                    accessibleName: groupPersonnelinfor.tip_group_remove_member + " " + model.userName
+                    onClicked: groupPersonnelinfor.removeMember(model.userId)
+                }
+            }
+        }
+    }
 }

@@ -85,6 +85,12 @@ Rectangle {
             messageSection.showSystemMessages = view === "reminders"
             return true
         }
+        // The group card and the new-group dialog; the group pane says "scene shown" when drawn.
+        if (view === "group-card" || view === "group-new") {
+            currentSection = 1
+            groupSection.item.showScene(view)
+            return true
+        }
         return false
     }
     // A person or group card asked to talk: the conversation opens in the message section.

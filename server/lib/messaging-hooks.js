@@ -3,6 +3,7 @@
 
 const { registerHook, HookError, HOOKS } = require('./hooks');
 const { formatTime, groupObject } = require('./messaging-wire');
+const { HANDLERS } = require('./messaging-handlers');
 
 const CLIENT_NAMESPACE = '/client';
 
@@ -149,6 +150,25 @@ const MESSAGING_HOOKS = {
   'messaging-reset'(body, app) {
     service(app).reset();
     return { ok: true };
+  },
+
+  // A client event sent by `user` as if from a connection of its own (a colleague creating,
+  // editing or deleting a group, asking for its groups, …): the same handler a socket reaches,
+  // so every connected member is told as usual. The answer holds the acknowledgement's
+  // arguments (null when the handler does not acknowledge at once).
+  'client-event'(body, app) {
+    const messaging = service(app);
+    const event = eventName(body.event);
+    // Signing in belongs to a real connection.
+    if (event === 'login' || !Object.prototype.hasOwnProperty.call(HANDLERS, event)) throw new HookError(`no client event "${event}"`);
+    const user = body.user === undefined ? '' : String(body.user);
+    if (!messaging.knownUser(user)) throw new HookError('user must name a known user');
+    const args = Array.isArray(body.args) ? body.args : body.payload !== undefined ? [body.payload] : [];
+    let ack = null;
+    // What the handler sends back to "its" connection goes nowhere.
+    const socket = { id: `hook-${user}`, emit() {} };
+    HANDLERS[event]({ service: messaging, socket, user }, args, (...reply) => (ack = reply));
+    return { ok: true, ack };
   },
 };
 

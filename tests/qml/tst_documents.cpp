@@ -96,7 +96,7 @@ void TestDocuments::documentLoads_data()
         {"PersonalInformation", "item"}, {"GroupDefault", "item"},
         {"GroupList", "item"},           {"GroupPersonnelinfor", "item"},
         {"GroupAddmember", "item"},      {"GroupMember", "item"},
-        {"AddNewmembers", "item"},
+        {"AddNewmembers", "item"},       {"PeoplePicker", "item"},
         // Directory, reminders, menu, settings, update and the built-in browser.
         {"StructureDefault", "item"},    {"StructureList", "item"},
         {"StructureDepartment", "item"}, {"StructureRole", "item"},

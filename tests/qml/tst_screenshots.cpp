@@ -65,13 +65,16 @@ void TestScreenshots::pictureIsDrawn_data()
                 << QStringLiteral("%1-%2").arg(QLatin1String(view), QLatin1String(lang))
                 << QSize(300, 400);
         for (const char *view : {"main", "reminders", "menu", "system-settings", "system-theme", "skins",
-                                 "update"})
+                                 "update", "group-card", "group-new"})
             QTest::addRow("%s-%s", view, lang)
                 << QStringLiteral("%1-%2").arg(QLatin1String(view), QLatin1String(lang))
                 << QSize(900, 600);
     }
     QTest::newRow("login-zh_CN-200") << QStringLiteral("login-zh_CN-200") << QSize(700, 1000);
     QTest::newRow("main-en-200") << QStringLiteral("main-en-200") << QSize(1900, 1300);
+    QTest::newRow("group-card-zh_CN-200")
+        << QStringLiteral("group-card-zh_CN-200") << QSize(1900, 1300);
+    QTest::newRow("group-new-en-200") << QStringLiteral("group-new-en-200") << QSize(1900, 1300);
 }
 
 void TestScreenshots::pictureIsDrawn()

@@ -384,6 +384,28 @@ for (const combo of COMBINATIONS) {
       assert.equal((await hook(server, 'drop-connections', {})).dropped, 2);
       assert.match(await aDropped, /transport close/);
     });
+
+    it('the client-event hook acts as a colleague without a connection; members are told', async () => {
+      const a = await signIn('10001');
+      const create = { id: 'g-hook', name: '钩子群', creator: '10002', members: '10001,10003', create_time: '2024-05-06 10:00:00', update_time: '2024-05-06 10:00:00' };
+      assert.deepEqual((await hook(server, 'client-event', { user: '10002', event: 'create group', payload: create })).ack, ['success']);
+      assert.equal((await a.next('add group'))[0].members, '10001,10003,10002');
+      // What another member would be given for its group list.
+      const [list] = (await hook(server, 'client-event', { user: '10003', event: 'send myGroup', args: [''] })).ack;
+      assert.ok(list.some((g) => g.id === 'g-hook' && g.creator === '10002'));
+
+      await hook(server, 'client-event', { user: '10002', event: 'edit group', payload: { id: 'g-hook', name: '钩子群', members: '', addArray: ['10004'], deleteArray: ['10003'] } });
+      const [change] = await a.next('edit groupCB');
+      assert.deepEqual([change.members, change.addArray, change.deleteArray], ['10001,10002,10004', ['10004'], ['10003']]);
+      // Only the creator may delete; a refusal comes back as the acknowledgement.
+      assert.equal(typeof (await hook(server, 'client-event', { user: '10001', event: 'delete group', payload: { id: 'g-hook' } })).ack[0], 'string');
+      assert.deepEqual((await hook(server, 'client-event', { user: '10002', event: 'delete group', payload: { id: 'g-hook' } })).ack, ['success']);
+      assert.equal((await a.next('edit groupDelete'))[0].id, 'g-hook');
+
+      for (const bad of [{ user: '10002', event: 'login' }, { user: '10002', event: 'no such event' }, { user: 'nobody', event: 'send myGroup' }, { user: '10002', event: 'disconnect' }]) {
+        assert.equal((await hookReply(server, 'client-event', bad)).status, 400, JSON.stringify(bad));
+      }
+    });
   });
 }
 
