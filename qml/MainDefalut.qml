@@ -75,13 +75,29 @@ Rectangle {
         userId = socketState.getSelfUesrId()
         systemHandl.getSystemUnreadNumbers()
         newsList.loginSuccess()
+        socketState.getGroupInfors()
         sigLoginSuccess(true, "")
+        Qt.callLater(openStartView)
     }
     // A person or group card asked to talk: the conversation opens in the message section.
     function openChat(ids, names, types) {
         currentSection = 0
+        messageSection.showSystemMessages = false
         newsList.openConversation(types, names, ids)
         conversationPane.openConversation(ids, names, types)
+    }
+    function openSystemMessages() {
+        currentSection = 0
+        newsList.activate(0)
+    }
+    // A view named in the settings ("person:<user id>") opens after the sign-in, so that
+    // scripts can show it; the setting is kept, it only matters in prepared profiles.
+    function openStartView() {
+        var view = configData.getCurrentMainFile("startView")
+        if (view.indexOf("person:") === 0)
+            personalInformation.open(view.substring(7))
+        if (view !== "")
+            console.info("start view shown: " + view)
     }
     function closeRequested() {
         if (configData.getExitbtnStatus())
@@ -94,13 +110,21 @@ Rectangle {
     }
 
     ConfigData { id: configData }
-    SystemHandl { id: systemHandl }
+    SystemHandl {
+        id: systemHandl
+        onSigUnreadNumberFromRemindmenu: mainDefalut.unreadNumber = Math.max(0, systemHandl.getUnreadNumberFromRemindmenu("all"))
+    }
     FilteruserAuthority { id: filteruserAuthority }
     HandlUrl { id: handlUrl }
     SocketState {
         id: socketState
         onSigNetworkdisconnect: mainDefalut.networkUp = status
         onSigConnectServer: if (status) mainDefalut.networkUp = true
+        // Signed in again after a drop: what happened meanwhile.
+        onSigReconnectInfor: {
+            newsList.reload()
+            socketState.getGroupInfors()
+        }
     }
     LanguageTexts {
         id: languageTexts
@@ -189,6 +213,10 @@ Rectangle {
                 anchors.fill: parent
                 loginModel: mainDefalut.loginModel
                 skinColors: mainDefalut.skinColors
+                systemUnread: mainDefalut.unreadNumber
+                // A message for the open conversation is read only while someone can see it.
+                conversationVisible: mainDefalut.currentSection === 0 && !messageSection.showSystemMessages
+                                     && mainDefalut.visible && Qt.application.state === Qt.ApplicationActive
                 onSigSendInfor: {
                     messageSection.showSystemMessages = false
                     conversationPane.openConversation(ids, names, typesa)
