@@ -118,8 +118,10 @@ Rectangle {
     HandlUrl { id: handlUrl }
     SocketState {
         id: socketState
-        onSigNetworkdisconnect: mainDefalut.networkUp = status
-        onSigConnectServer: if (status) mainDefalut.networkUp = true
+        // The link is back only when the server has taken the sign-in again: an open socket
+        // whose sign-in is refused or unanswered is still no connection for the user.
+        onSigNetworkdisconnect: if (!status) mainDefalut.networkUp = false
+        onSigConnectServer: mainDefalut.networkUp = status
         // Signed in again after a drop: what happened meanwhile.
         onSigReconnectInfor: {
             newsList.reload()

@@ -26,13 +26,18 @@ int main(int argc, char *argv[])
     const QCommandLineOption view(QStringLiteral("view"),
                                   QStringLiteral("login view to open: password, qrcode, server"),
                                   QStringLiteral("view"));
-    parser.addOptions({account, password, autoLogin, view});
+    const QCommandLineOption startView(
+        QStringLiteral("start-view"),
+        QStringLiteral("view the main frame opens after a sign-in, e.g. person:<user id>"),
+        QStringLiteral("view"));
+    parser.addOptions({account, password, autoLogin, view, startView});
     parser.process(app);
 
     const QStringList args = parser.positionalArguments();
     if (args.isEmpty()) {
-        QTextStream(stderr) << "usage: tarnex-preset <server address> [language code] "
-                               "[--account A --password P [--auto-login]] [--view V]\n";
+        QTextStream(stderr)
+            << "usage: tarnex-preset <server address> [language code] "
+               "[--account A --password P [--auto-login]] [--view V] [--start-view V]\n";
         return 2;
     }
     const QString address = args.at(0);
@@ -54,6 +59,8 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet(view))
         settings->setMainConfig(QStringLiteral("loginView"), parser.value(view));
+    if (parser.isSet(startView))
+        settings->setMainConfig(QStringLiteral("startView"), parser.value(startView));
     QTextStream(stdout) << "current server: " << address << " (" << settings->settingsFilePath()
                         << ")\n";
     return 0;

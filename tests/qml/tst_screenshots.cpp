@@ -60,11 +60,14 @@ void TestScreenshots::pictureIsDrawn_data()
             QTest::addRow("%s-%s", view, lang)
                 << QStringLiteral("%1-%2").arg(QLatin1String(view), QLatin1String(lang))
                 << QSize(300, 400);
-        QTest::addRow("main-%s", lang)
-            << QStringLiteral("main-%1").arg(QLatin1String(lang)) << QSize(900, 600);
+        for (const char *view : {"main", "person"})
+            QTest::addRow("%s-%s", view, lang)
+                << QStringLiteral("%1-%2").arg(QLatin1String(view), QLatin1String(lang))
+                << QSize(900, 600);
     }
     QTest::newRow("login-zh_CN-200") << QStringLiteral("login-zh_CN-200") << QSize(700, 1000);
     QTest::newRow("main-en-200") << QStringLiteral("main-en-200") << QSize(1900, 1300);
+    QTest::newRow("person-zh_CN-200") << QStringLiteral("person-zh_CN-200") << QSize(1900, 1300);
 }
 
 void TestScreenshots::pictureIsDrawn()
