@@ -719,7 +719,8 @@ Rectangle {
             skinColors: newsList.skinColors
             onSigSendpersonalInfor: {
                 historicalSearch.addSearch(searchField.text)
-                if (jumpm) {
+                // Nobody talks to themself: the own entry shows the card.
+                if (jumpm && infora !== newsList.selfId()) {
                     newsList.clearSearch()
                     newsList.openConversation(types, inforb, infora)
                     newsListView.forceActiveFocus()

@@ -1,5 +1,6 @@
 import QtQuick 2.12
 import QtTest 1.12
+import SocketState 1.0
 import "../common"
 
 // The recent conversations of zhangwei (10001) while colleagues write through the server's
@@ -7,6 +8,9 @@ import "../common"
 FlowCase {
     id: flow
     name: "NewsFlow"
+
+    // zhangwei's own client writes through it, as the editor would.
+    SocketState { id: socketState }
 
     readonly property string projectGroup: "9c4e7a10-3f2b-4d88-b5a6-71e0c3d2f902" // 10005, 10001, 10002, 10003
 
@@ -101,6 +105,20 @@ FlowCase {
         compare(list.model.get(i).names, "项目协调群")
         compare(list.model.get(i).content, "王芳: 周五团建")
         verify(rowIndex(list, "10002") > i)
+    }
+
+    // What zhangwei writes himself moves the conversation up and shows his text, unread nothing.
+    function test_2b_ownMessages() {
+        var list = item("newsList")
+        var trayBefore = win.unreadTotal
+        socketState.sendPrivateInfor("10002", "我马上到", "")
+        tryVerify(function() { return rowContent(list, "10002") === "我马上到" }, 5000)
+        compare(rowIndex(list, "10002"), 1)
+        socketState.sendGroupInfor(projectGroup, "我带投影仪", "张伟", "")
+        tryVerify(function() { return rowContent(list, projectGroup) === "我带投影仪" }, 5000)
+        compare(rowIndex(list, projectGroup), 1)
+        compare(item("unread_" + projectGroup).count, 1, "the colleague's message is still unread")
+        compare(win.unreadTotal, trayBefore)
     }
 
     function test_3_keyboard() {
@@ -223,5 +241,22 @@ FlowCase {
         tryCompare(banner, "visible", false, 30000)
         // Shown once and hidden once: it never went away while the sign-in was refused.
         compare(bannerSpy.count, 2)
+    }
+
+    // Signed in again: the stored conversations come back with the server's last messages and
+    // counts, the newest first and those without messages last.
+    function test_7_conversationsSurviveSigningInAgain() {
+        win.logout()
+        tryCompare(win, "loggedIn", false, 10000)
+        signIn("zhangwei")
+        var list = item("newsList")
+        item("conversation_10004")
+        tryVerify(function() { return rowContent(list, "10002") === "断线时发的消息" }, 10000)
+        tryCompare(item("unread_10005"), "count", 1, 10000)
+        tryVerify(function() { return rowIndex(list, "10005") === 1 }, 10000, "the newest conversation first")
+        tryVerify(function() { return rowIndex(list, "10004") === list.model.count - 1 }, 10000, "a conversation without messages last")
+        compare(list.model.get(rowIndex(list, "10004")).names, "刘洋")
+        verify(rowIndex(list, projectGroup) > 0)
+        compare(rowIndex(list, "system"), 0)
     }
 }
