@@ -632,6 +632,19 @@ Rectangle {
         }
     }
 
+    Text {
+        objectName: "newsListEmpty"
+        anchors.horizontalCenter: parent.horizontalCenter
+        y: searchBar.height + Style.rowHeight + 40 * newsList.sr
+        width: parent.width - 28 * newsList.sr
+        horizontalAlignment: Text.AlignHCenter
+        wrapMode: Text.Wrap
+        visible: newsListView.visible && newsModel.count <= 1
+        text: newsList.tip_no_contents
+        font.pixelSize: Style.fontSmall
+        color: newsList.pal.sub
+    }
+
     // While searching: matching conversations, then people of the organisation.
     Item {
         id: searchPane
