@@ -415,6 +415,8 @@ Rectangle {
     }
 
     Component.onCompleted: ensureSystemRow()
+    // The desktop's own badge (where it has one) follows the list.
+    onUnreadTotalChanged: configData.setMessageNumber(unreadTotal)
     onSystemUnreadChanged: if (newsModel.count > 0 && newsModel.get(0).ids === systemId) newsModel.setProperty(0, "unread", Math.max(0, systemUnread))
     onConversationVisibleChanged: {
         // Back on the open conversation: what arrived meanwhile is read now.
