@@ -263,8 +263,9 @@ Rectangle {
         if (index < 0)
             return
         var stamp = stampOfClock(times)
-        // A live message newer than this answer keeps its place.
-        if (newsModel.get(index).stamp > stamp && newsModel.get(index).content !== "")
+        // A live message newer than this answer keeps its place; the answer only knows the
+        // minute, so a live message of that same minute does not count as newer.
+        if (newsModel.get(index).stamp >= stamp + 60000 && newsModel.get(index).content !== "")
             return
         newsModel.setProperty(index, "content", previewText(contents, ""))
         newsModel.setProperty(index, "stamp", stamp)
