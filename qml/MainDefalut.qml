@@ -75,6 +75,7 @@ Rectangle {
         userId = socketState.getSelfUesrId()
         systemHandl.getSystemUnreadNumbers()
         newsList.loginSuccess()
+        socketState.getGroupInfors()
         sigLoginSuccess(true, "")
     }
     // A view asked for at start by the demo and screenshot scripts; false when unknown.
@@ -91,13 +92,22 @@ Rectangle {
             groupSection.item.showScene(view)
             return true
         }
+        if (view.indexOf("person:") === 0) {
+            personalInformation.open(view.substring(7))
+            return true
+        }
         return false
     }
     // A person or group card asked to talk: the conversation opens in the message section.
     function openChat(ids, names, types) {
         currentSection = 0
+        messageSection.showSystemMessages = false
         newsList.openConversation(types, names, ids)
         conversationPane.openConversation(ids, names, types)
+    }
+    function openSystemMessages() {
+        currentSection = 0
+        newsList.activate(0)
     }
     function closeRequested() {
         if (configData.getExitbtnStatus())
@@ -110,13 +120,23 @@ Rectangle {
     }
 
     ConfigData { id: configData }
-    SystemHandl { id: systemHandl }
+    SystemHandl {
+        id: systemHandl
+        onSigUnreadNumberFromRemindmenu: mainDefalut.unreadNumber = Math.max(0, systemHandl.getUnreadNumberFromRemindmenu("all"))
+    }
     FilteruserAuthority { id: filteruserAuthority }
     HandlUrl { id: handlUrl }
     SocketState {
         id: socketState
-        onSigNetworkdisconnect: mainDefalut.networkUp = status
-        onSigConnectServer: if (status) mainDefalut.networkUp = true
+        // The link is back only when the server has taken the sign-in again: an open socket
+        // whose sign-in is refused or unanswered is still no connection for the user.
+        onSigNetworkdisconnect: if (!status) mainDefalut.networkUp = false
+        onSigConnectServer: mainDefalut.networkUp = status
+        // Signed in again after a drop: what happened meanwhile.
+        onSigReconnectInfor: {
+            newsList.reload()
+            socketState.getGroupInfors()
+        }
     }
     LanguageTexts {
         id: languageTexts
@@ -205,6 +225,10 @@ Rectangle {
                 anchors.fill: parent
                 loginModel: mainDefalut.loginModel
                 skinColors: mainDefalut.skinColors
+                systemUnread: mainDefalut.unreadNumber
+                // A message for the open conversation is read only while someone can see it.
+                conversationVisible: mainDefalut.currentSection === 0 && !messageSection.showSystemMessages
+                                     && mainDefalut.visible && Qt.application.state === Qt.ApplicationActive
                 onSigSendInfor: {
                     messageSection.showSystemMessages = false
                     conversationPane.openConversation(ids, names, typesa)

@@ -1,9 +1,235 @@
 import QtQuick 2.12
+import TreeModelitem 1.0
+import ConfigData 1.0
+import OnlineInfor 1.0
+import HttplanguagePackage 1.0
+import "style"
+import "controls"
 
-// Search results over the organisation. (Placeholder until the view is built.)
+// People of the organisation whose name matches `searchText`. A row (or Return) asks to talk to
+// the person, the card button (or Space) asks for the person's card: both through
+// sigSendpersonalInfor(user id, name, jumpm, "2"), jumpm true for the chat.
 Rectangle {
     id: queryData
     property int loginModel: 0
     property string skinColors: "#0183FF"
+    property string searchText: ""
+    property bool searching: false
+    readonly property int count: resultModel.count
+    readonly property real sr: Style.sr
+    readonly property var pal: Style.palette(loginModel)
+
+    property string tip_search_display: qsTr("搜索结果")
+    property string tip_get_data: qsTr("数据获取中")
+    property string tip_no_search_result: qsTr("未找到相关结果")
+    property string tip_see: qsTr("查看")
+    property string tip_send_massage: qsTr("发消息")
+
+    signal sigSendpersonalInfor(string infora, string inforb, bool jumpm, string types)
+    signal sigSearchComplete()
+
     color: "transparent"
+
+    function hextoPressHex(hex) {
+        return Style.pressed(hex)
+    }
+    function focusList() {
+        if (resultModel.count > 0) {
+            if (resultList.currentIndex < 0)
+                resultList.currentIndex = 0
+            resultList.forceActiveFocus()
+        }
+    }
+    function choose(index, jumpm) {
+        if (index < 0 || index >= resultModel.count)
+            return
+        var row = resultModel.get(index)
+        sigSendpersonalInfor(row.userId, row.userName, jumpm, "2")
+    }
+    // The reply's data: {list: [{user_id, user_name, dept_name, position, ...}], total}. Anything
+    // unreadable is an empty result, never an error on screen.
+    function showResults(contents) {
+        resultModel.clear()
+        var data = null
+        try {
+            data = contents !== "" ? JSON.parse(contents) : null
+        } catch (e) {
+            data = null
+        }
+        var list = data && Array.isArray(data.list) ? data.list : Array.isArray(data) ? data : []
+        for (var i = 0; i < list.length; ++i) {
+            var user = list[i]
+            if (!user || user.user_id === undefined || user.user_id === null)
+                continue
+            var id = String(user.user_id)
+            resultModel.append({
+                userId: id,
+                userName: user.user_name ? String(user.user_name) : id,
+                deptName: user.dept_name ? String(user.dept_name) : "",
+                position: user.position ? String(user.position) : "",
+                online: onlineInfor.getOnlineUsers(id)
+            })
+        }
+        resultList.currentIndex = resultModel.count > 0 ? 0 : -1
+    }
+
+    onSearchTextChanged: {
+        var text = searchText.trim()
+        if (text === "") {
+            searching = false
+            resultModel.clear()
+            return
+        }
+        searching = true
+        treeModelitem.findUserInfor(text)
+    }
+
+    TreeModelitem {
+        id: treeModelitem
+        onSigUserInforFinished: {
+            // Only the latest search reports; an answer after the field was cleared is stale.
+            if (queryData.searchText.trim() === "")
+                return
+            queryData.searching = false
+            queryData.showResults(contents)
+            queryData.sigSearchComplete()
+        }
+    }
+    ConfigData { id: configData }
+    OnlineInfor {
+        id: onlineInfor
+        onSigOnlineUsersChange: {
+            for (var i = 0; i < resultModel.count; ++i) {
+                if (list.indexOf(resultModel.get(i).userId) >= 0)
+                    resultModel.setProperty(i, "online", statusa)
+            }
+        }
+    }
+    ListModel { id: resultModel }
+    LanguageTexts {
+        id: languageTexts
+        target: queryData
+        languagePackage: httplanguagePackage
+    }
+    HttplanguagePackage {
+        id: httplanguagePackage
+        onSigLangueFileList: languageTexts.apply()
+        Component.onCompleted: languageTexts.apply()
+    }
+
+    Text {
+        id: header
+        x: 14 * queryData.sr
+        width: parent.width - 28 * queryData.sr
+        height: 32 * queryData.sr
+        verticalAlignment: Text.AlignVCenter
+        elide: Text.ElideRight
+        text: queryData.tip_search_display + (resultModel.count > 0 ? " (" + resultModel.count + ")" : "")
+        font.pixelSize: Style.fontSmall
+        color: queryData.pal.sub
+    }
+    Text {
+        objectName: "queryDataState"
+        anchors.top: header.bottom
+        anchors.topMargin: 12 * queryData.sr
+        anchors.horizontalCenter: parent.horizontalCenter
+        width: parent.width - 28 * queryData.sr
+        horizontalAlignment: Text.AlignHCenter
+        wrapMode: Text.Wrap
+        visible: queryData.searchText.trim() !== "" && resultModel.count === 0
+        text: queryData.searching ? queryData.tip_get_data : queryData.tip_no_search_result
+        font.pixelSize: Style.fontSmall
+        color: queryData.pal.sub
+    }
+    ListView {
+        id: resultList
+        objectName: "queryDataList"
+        anchors.top: header.bottom
+        anchors.bottom: parent.bottom
+        width: parent.width
+        clip: true
+        model: resultModel
+        currentIndex: -1
+        boundsBehavior: Flickable.StopAtBounds
+        Accessible.role: Accessible.List
+        Accessible.name: queryData.tip_search_display
+        Keys.onReturnPressed: queryData.choose(currentIndex, true)
+        Keys.onEnterPressed: queryData.choose(currentIndex, true)
+        Keys.onSpacePressed: queryData.choose(currentIndex, false)
+        delegate: Rectangle {
+            id: personRow
+            objectName: "person_" + model.userId
+            width: ListView.view.width
+            height: 56 * queryData.sr
+            color: rowArea.pressed ? queryData.pal.pressed
+                   : rowArea.containsMouse || (ListView.isCurrentItem && resultList.activeFocus) ? queryData.pal.hover : "transparent"
+            Accessible.role: Accessible.ListItem
+            Accessible.name: model.userName + (model.deptName !== "" ? ", " + model.deptName : "")
+            Accessible.onPressAction: queryData.choose(index, true)
+            MouseArea {
+                id: rowArea
+                anchors.fill: parent
+                hoverEnabled: true
+                cursorShape: Qt.PointingHandCursor
+                onClicked: {
+                    resultList.currentIndex = index
+                    queryData.choose(index, true)
+                }
+            }
+            Avatar {
+                id: personAvatar
+                x: 14 * queryData.sr
+                anchors.verticalCenter: parent.verticalCenter
+                width: 36 * queryData.sr
+                height: width
+                name: model.userName
+                skinColors: queryData.skinColors
+                showOnline: true
+                online: model.online
+                ringColor: personRow.color.a > 0 ? personRow.color : queryData.loginModel === 1 ? "transparent" : queryData.pal.list
+            }
+            Column {
+                anchors.left: personAvatar.right
+                anchors.leftMargin: 10 * queryData.sr
+                anchors.right: cardButton.left
+                anchors.rightMargin: 6 * queryData.sr
+                anchors.verticalCenter: parent.verticalCenter
+                spacing: 3 * queryData.sr
+                Text {
+                    width: parent.width
+                    elide: Text.ElideRight
+                    text: model.userName
+                    font.pixelSize: Style.fontBody
+                    color: queryData.pal.text
+                }
+                Text {
+                    width: parent.width
+                    elide: Text.ElideRight
+                    visible: text !== ""
+                    text: [model.deptName, model.position].filter(function(t) { return t !== "" }).join(" · ")
+                    font.pixelSize: Style.fontTiny
+                    color: queryData.pal.sub
+                }
+            }
+            IconButton {
+                id: cardButton
+                objectName: "personCardButton_" + model.userId
+                anchors.right: parent.right
+                anchors.rightMargin: 10 * queryData.sr
+                anchors.verticalCenter: parent.verticalCenter
+                width: 28 * queryData.sr
+                height: width
+                iconSize: 16 * queryData.sr
+                source: "qrc:/images/card.svg"
+                tip: queryData.tip_see
+                loginModel: queryData.loginModel
+                skinColors: queryData.skinColors
+                activeFocusOnTab: false
+                onClicked: {
+                    resultList.currentIndex = index
+                    queryData.choose(index, false)
+                }
+            }
+        }
+    }
 }

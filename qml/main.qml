@@ -169,6 +169,14 @@ Window {
                 unreadTime.restart()
                 windows.recountUnread()
             }
+            // A new message while the window is away: say it by the tray (where the desktop
+            // shows such notes); the tray's list and blinking follow the unread counts.
+            onSigTipInfors: {
+                if (!windows.active && trayIcon.available && trayIcon.supportsMessages)
+                    trayIcon.showMessage(names, contents)
+                if (reflush)
+                    windows.recountUnread()
+            }
             onSigSystemMassage: {
                 unreadModel.insert(0, { ids: "system:" + times, names: menuName, unreads: "1", paths: paths, types: "system" })
                 windows.recountUnread()
@@ -176,6 +184,16 @@ Window {
         }
     }
 
+    // A row of the tray's list opens what it names in the main frame.
+    function openUnread(ids, names, types) {
+        var frame = mainLoader.item
+        if (!frame)
+            return
+        if (types === "2" || types === "3")
+            frame.openChat(ids, names, types)
+        else if (types === "system")
+            frame.openSystemMessages()
+    }
     function recountUnread() {
         var total = 0
         for (var i = 0; i < unreadModel.count; ++i)
@@ -423,6 +441,7 @@ Window {
                     onClicked: {
                         messageWindow.hide()
                         windows.showWindow()
+                        windows.openUnread(model.ids, model.names, model.types)
                     }
                 }
             }

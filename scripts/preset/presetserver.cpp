@@ -30,7 +30,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption open(
         QStringLiteral("open"),
         QStringLiteral("view to open once signed in: a section (message, group, organization, menu, "
-                       "reminders) or settings, settings-theme, skins, update"),
+                       "reminders), settings, settings-theme, skins, update, group-card, group-new or "
+                       "person:<user id>"),
         QStringLiteral("view"));
     parser.addOptions({account, password, autoLogin, view, open});
     parser.process(app);

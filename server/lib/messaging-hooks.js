@@ -3,7 +3,7 @@
 
 const { registerHook, HookError, HOOKS } = require('./hooks');
 const { formatTime, groupObject } = require('./messaging-wire');
-const { HANDLERS } = require('./messaging-handlers');
+const { HANDLERS, sendPrivate, sendGroup } = require('./messaging-handlers');
 
 const CLIENT_NAMESPACE = '/client';
 
@@ -102,6 +102,30 @@ const MESSAGING_HOOKS = {
     }
     for (const socket of sockets) socket.emit('tarnex.system-message-channel', payload);
     return { ok: true, sockets: sockets.length, payload };
+  },
+
+  // A user who is not at the desktop under test writes: `from` sends `msg` to `to` (a private
+  // message) or into `group_id`, exactly as a "send message" of that user's own client would
+  // (stored, delivered, counted as unread while the recipient is away).
+  'send-as'(body, app) {
+    const messaging = service(app);
+    const from = body.from === undefined ? '' : String(body.from);
+    if (!messaging.knownUser(from)) throw new HookError('from must name a known user');
+    const now = Date.now();
+    const payload = {
+      msg: body.msg === undefined ? '测试消息' : String(body.msg),
+      msg_type: body.msg_type === undefined ? 'text' : String(body.msg_type),
+      msg_id: body.msg_id === undefined ? now : body.msg_id,
+      send_time: body.msg_id === undefined ? now : body.msg_id,
+    };
+    if (body.group_id !== undefined) {
+      const { record, error } = sendGroup(messaging, from, { ...payload, group_id: String(body.group_id) });
+      if (error) throw new HookError(error);
+      return { ok: true, group_id: record.group_id, msg_id: record.msg_id };
+    }
+    const { record, error } = sendPrivate(messaging, from, { ...payload, to: body.to === undefined ? '' : String(body.to) });
+    if (error) throw new HookError(error);
+    return { ok: true, to: record.to, msg_id: record.msg_id };
   },
 
   // How "login" is acknowledged: normal ("success" for a known user), value (`value`),

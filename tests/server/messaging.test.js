@@ -355,6 +355,26 @@ for (const combo of COMBINATIONS) {
       assert.equal(a.has('tarnex.system-message-channel'), false);
     });
 
+    it('send-as writes as another user: delivered, stored, and counted while the recipient is away', async () => {
+      const a = await signIn('10001');
+      const sent = await hook(server, 'send-as', { from: '10002', to: '10001', msg: '下午开会' });
+      const [message] = await a.next('private message');
+      assert.deepEqual([message.creator, message.msg, message.msg_id], ['10002', '下午开会', sent.msg_id]);
+      // To an offline user: nothing delivered, but the count and the last record wait.
+      await hook(server, 'send-as', { from: '10002', to: '10003', msg: '还在吗' });
+      await hook(server, 'send-as', { from: '10002', to: '10003', msg: '回个消息' });
+      const c = await signIn('10003');
+      assert.deepEqual((await c.next('send recordLength'))[0], { 10002: 2 });
+      const [last] = await c.ack('get lastrecord', [{ type: 'user', id: '10002' }]);
+      assert.match(last['10002**_**2'], /^回个消息,\d+$/);
+      // Into a group: every member gets it, the writer's own connections included.
+      const group = await hook(server, 'send-as', { from: '10002', group_id: PROJECT_GROUP, msg: '周报' });
+      for (const peer of [a, c]) assert.equal((await peer.next('group message', (m) => m.msg_id === group.msg_id))[0].msg, '周报');
+      for (const body of [{ from: 'nobody', to: '10001' }, { from: '10002', to: 'nobody' }, { from: '10004', group_id: PROJECT_GROUP }]) {
+        assert.equal((await hookReply(server, 'send-as', body)).status, 400, JSON.stringify(body));
+      }
+    });
+
     it('hooks read the event log, drop connections and reset the state', async () => {
       const a = await signIn('10001');
       const first = await hook(server, 'received', {});
