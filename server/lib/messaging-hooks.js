@@ -131,6 +131,22 @@ const MESSAGING_HOOKS = {
     return { ok: true, events, next };
   },
 
+  // "send message" refused with a text, as the service refuses a message it cannot take:
+  // {reason?, from?, count?} (count 0 or absent: every message until `off` or a reset); {off: true}.
+  'send-refusal'(body, app) {
+    const messaging = service(app);
+    if (body.off) {
+      messaging.sendRefusal = null;
+      return { ok: true, sendRefusal: null };
+    }
+    const count = body.count === undefined ? 0 : Number(body.count);
+    if (!Number.isSafeInteger(count) || count < 0) throw new HookError('count must be a whole number');
+    const reason = body.reason === undefined ? '消息被拒绝' : String(body.reason);
+    if (reason === '' || reason === 'success') throw new HookError('reason must be a refusal text');
+    messaging.sendRefusal = { reason, from: body.from === undefined ? null : String(body.from), count, left: count };
+    return { ok: true, sendRefusal: messaging.sendRefusal };
+  },
+
   online(body, app) {
     return { ok: true, onlineUsers: service(app).onlineUsers(), connections: service(app).allSockets().length };
   },

@@ -221,6 +221,28 @@ for (const combo of COMBINATIONS) {
       assert.equal(b.has('private message') || b.has('group message'), false);
     });
 
+    it('the send-refusal hook refuses a sender\'s messages with its text, for a count or until off', async () => {
+      const a = await signIn('10001');
+      const b = await signIn('10002');
+      const id = Date.now();
+      await hook(server, 'send-refusal', { reason: '消息过大', from: '10001', count: 2 });
+      assert.deepEqual(await a.ack('send message', privatePayload('10002', id)), ['消息过大']);
+      // Another sender is not refused.
+      assert.deepEqual(await b.ack('send message', privatePayload('10001', id + 1)), [{ to: '10001', msg_id: id + 1 }]);
+      assert.deepEqual(await a.ack('send message', groupPayload(PROJECT_GROUP, id + 2)), ['消息过大']);
+      // The count is used up: the next one is delivered.
+      assert.deepEqual(await a.ack('send message', privatePayload('10002', id + 3)), [{ to: '10002', msg_id: id + 3 }]);
+      assert.equal((await b.next('private message'))[0].msg_id, id + 3);
+      await hook(server, 'send-refusal', {});
+      assert.equal(typeof (await b.ack('send message', privatePayload('10001', id + 4)))[0], 'string');
+      await hook(server, 'send-refusal', { off: true });
+      assert.deepEqual(await b.ack('send message', privatePayload('10001', id + 5)), [{ to: '10001', msg_id: id + 5 }]);
+      assert.equal((await hookReply(server, 'send-refusal', { reason: 'success' })).status, 400);
+      // Refused messages were never stored.
+      const [records] = await a.ack('get record', { type: 'user', from: '10001', to: '10002', limit: 10 });
+      assert.deepEqual(records.map((r) => r.msg_id).sort(), [id + 1, id + 3, id + 5]);
+    });
+
     it('messages to an offline user wait as unread counts and last records', async () => {
       const a = await signIn('10001');
       const id = Date.now();
