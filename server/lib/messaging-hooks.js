@@ -131,6 +131,24 @@ const MESSAGING_HOOKS = {
     return { ok: true, events, next };
   },
 
+  // `count` stored private messages from `from` to `to`, one second apart and ending `agoMs`
+  // before now, as earlier history the clients only see when they ask for records.
+  'history-add'(body, app) {
+    const messaging = service(app);
+    const from = String(body.from === undefined ? '' : body.from);
+    const to = String(body.to === undefined ? '' : body.to);
+    if (!messaging.knownUser(from) || !messaging.knownUser(to) || from === to) throw new HookError('from and to must be two known users');
+    const count = positiveInt(body.count, 1, 10000, 'count');
+    const text = body.msg !== undefined ? String(body.msg) : '历史消息';
+    const last = Date.now() - (body.agoMs === undefined ? 60000 : Number(body.agoMs));
+    const first = last - (count - 1) * 1000;
+    for (let i = 0; i < count; i++) {
+      const at = first + i * 1000;
+      messaging.history.addPrivate({ creator: from, to, read: false, msg: `${text} ${i + 1}`, msg_id: at, msg_type: 'text', send_time: at, time: at, file_type: '', download: '', extras: {} });
+    }
+    return { ok: true, count, firstMsgId: first, lastMsgId: last };
+  },
+
   // "send message" refused with a text, as the service refuses a message it cannot take:
   // {reason?, from?, count?} (count 0 or absent: every message until `off` or a reset); {off: true}.
   'send-refusal'(body, app) {

@@ -243,6 +243,18 @@ for (const combo of COMBINATIONS) {
       assert.deepEqual(records.map((r) => r.msg_id).sort(), [id + 1, id + 3, id + 5]);
     });
 
+    it('the history-add hook stores earlier messages that only record requests show', async () => {
+      const a = await signIn('10001');
+      const seeded = await hook(server, 'history-add', { from: '10002', to: '10001', count: 30, msg: 'old' });
+      assert.equal(seeded.lastMsgId - seeded.firstMsgId, 29000);
+      await settle(100);
+      assert.equal(a.has('private message'), false);
+      const [last] = await a.ack('get record', { type: 'user', from: '10001', to: '10002', limit: 25 });
+      assert.equal(last.length, 25);
+      assert.deepEqual([last[0].msg, last[24].msg, last[24].msg_id], ['old 6', 'old 30', seeded.lastMsgId]);
+      assert.equal((await hookReply(server, 'history-add', { from: '10002', to: 'nobody' })).status, 400);
+    });
+
     it('messages to an offline user wait as unread counts and last records', async () => {
       const a = await signIn('10001');
       const id = Date.now();
