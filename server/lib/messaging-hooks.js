@@ -131,21 +131,26 @@ const MESSAGING_HOOKS = {
     return { ok: true, events, next };
   },
 
-  // `count` stored private messages from `from` to `to`, one second apart and ending `agoMs`
-  // before now, as earlier history the clients only see when they ask for records.
+  // Stored private messages the clients only see when they ask for records: `count` texts from
+  // `from` to `to`, or the given `items` ({from, to, msg, msg_type?, file_type?, download?}),
+  // one second apart, the last `agoMs` before now.
   'history-add'(body, app) {
     const messaging = service(app);
-    const from = String(body.from === undefined ? '' : body.from);
-    const to = String(body.to === undefined ? '' : body.to);
-    if (!messaging.knownUser(from) || !messaging.knownUser(to) || from === to) throw new HookError('from and to must be two known users');
-    const count = positiveInt(body.count, 1, 10000, 'count');
+    const items = Array.isArray(body.items) ? body.items : null;
+    const count = items ? items.length : positiveInt(body.count, 1, 10000, 'count');
     const text = body.msg !== undefined ? String(body.msg) : '历史消息';
     const last = Date.now() - (body.agoMs === undefined ? 60000 : Number(body.agoMs));
     const first = last - (count - 1) * 1000;
+    const records = [];
     for (let i = 0; i < count; i++) {
+      const item = items ? items[i] : { from: body.from, to: body.to, msg: `${text} ${i + 1}` };
+      const from = String(item.from === undefined ? '' : item.from);
+      const to = String(item.to === undefined ? '' : item.to);
+      if (!messaging.knownUser(from) || !messaging.knownUser(to) || from === to) throw new HookError('from and to must be two known users');
       const at = first + i * 1000;
-      messaging.history.addPrivate({ creator: from, to, read: false, msg: `${text} ${i + 1}`, msg_id: at, msg_type: 'text', send_time: at, time: at, file_type: '', download: '', extras: {} });
+      records.push({ creator: from, to, read: false, msg: String(item.msg === undefined ? '' : item.msg), msg_id: at, msg_type: item.msg_type ? String(item.msg_type) : 'text', send_time: at, time: at, file_type: item.file_type ? String(item.file_type) : '', download: item.download ? String(item.download) : '', extras: {} });
     }
+    for (const record of records) messaging.history.addPrivate(record);
     return { ok: true, count, firstMsgId: first, lastMsgId: last };
   },
 

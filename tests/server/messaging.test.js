@@ -253,6 +253,12 @@ for (const combo of COMBINATIONS) {
       assert.equal(last.length, 25);
       assert.deepEqual([last[0].msg, last[24].msg, last[24].msg_id], ['old 6', 'old 30', seeded.lastMsgId]);
       assert.equal((await hookReply(server, 'history-add', { from: '10002', to: 'nobody' })).status, 400);
+      // Given messages, a file among them; one bad item stores none of them.
+      const items = [{ from: '10001', to: '10003', msg: 'see the file' }, { from: '10003', to: '10001', msg: 'plan.pdf', msg_type: 'file', file_type: 'pdf', download: 'att-1' }];
+      assert.equal((await hookReply(server, 'history-add', { items: [...items, { from: '10003', to: 'nobody', msg: 'x' }] })).status, 400);
+      await hook(server, 'history-add', { items });
+      const [given] = await a.ack('get record', { type: 'user', from: '10001', to: '10003', limit: 10 });
+      assert.deepEqual(given.map((r) => [r.creator, r.msg, r.msg_type, r.download]), [['10001', 'see the file', 'text', ''], ['10003', 'plan.pdf', 'file', 'att-1']]);
     });
 
     it('messages to an offline user wait as unread counts and last records', async () => {
