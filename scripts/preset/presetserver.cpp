@@ -5,6 +5,8 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTextStream>
 
 int main(int argc, char *argv[])
@@ -26,13 +28,18 @@ int main(int argc, char *argv[])
     const QCommandLineOption view(QStringLiteral("view"),
                                   QStringLiteral("login view to open: password, qrcode, server"),
                                   QStringLiteral("view"));
-    parser.addOptions({account, password, autoLogin, view});
+    const QCommandLineOption conversation(
+        QStringLiteral("conversation"),
+        QStringLiteral("conversation the main frame reopens: id,name,types[,history]"),
+        QStringLiteral("conversation"));
+    parser.addOptions({account, password, autoLogin, view, conversation});
     parser.process(app);
 
     const QStringList args = parser.positionalArguments();
     if (args.isEmpty()) {
         QTextStream(stderr) << "usage: tarnex-preset <server address> [language code] "
-                               "[--account A --password P [--auto-login]] [--view V]\n";
+                               "[--account A --password P [--auto-login]] [--view V] "
+                               "[--conversation id,name,types[,history]]\n";
         return 2;
     }
     const QString address = args.at(0);
@@ -54,6 +61,16 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet(view))
         settings->setMainConfig(QStringLiteral("loginView"), parser.value(view));
+    if (parser.isSet(conversation)) {
+        const QStringList parts = parser.value(conversation).split(QLatin1Char(','));
+        QJsonObject last;
+        last.insert(QStringLiteral("id"), parts.value(0));
+        last.insert(QStringLiteral("name"), parts.value(1));
+        last.insert(QStringLiteral("types"), parts.value(2, QStringLiteral("2")));
+        last.insert(QStringLiteral("history"), parts.value(3) == QLatin1String("history"));
+        settings->setMainConfig(QStringLiteral("lastConversation"),
+                                QString::fromUtf8(QJsonDocument(last).toJson(QJsonDocument::Compact)));
+    }
     QTextStream(stdout) << "current server: " << address << " (" << settings->settingsFilePath()
                         << ")\n";
     return 0;
