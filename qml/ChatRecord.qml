@@ -89,6 +89,18 @@ Rectangle {
     function imageUrl(path) {
         return socketState.getAllImagePaths(path)
     }
+    // "hh:mm" today, "MM-dd hh:mm" this year, the date and time before.
+    function timeLabel(sendTime) {
+        var t = String(sendTime)
+        if (t.length < 16)
+            return t
+        var now = new Date()
+        if (t.substring(0, 10) === Qt.formatDate(now, "yyyy-MM-dd"))
+            return t.substring(11, 16)
+        if (t.substring(0, 4) === String(now.getFullYear()))
+            return t.substring(5, 16)
+        return t.substring(0, 16)
+    }
     function isGroup() {
         return currentTypes === "3"
     }
@@ -142,39 +154,59 @@ Rectangle {
             socketState.setPrivateAlreadyRead(currentId, "")
     }
 
-    // One message text of the engine as a row of the view.
+    // One message text of the engine as a row of the view. Only the few fields the view sorts
+    // and marks by are read here, without parsing the text: a long conversation opens without
+    // parsing thousands of messages; a row's delegate parses its own text (recordOf).
     function rowOf(text) {
-        var r
-        try {
-            r = JSON.parse(text)
-        } catch (e) {
+        text = String(text)
+        var id = quickField(text, "msg_id")
+        if (id === "" || isNaN(id))
             return null
-        }
-        if (!r || r.msg_id === undefined || r.msg_id === "")
-            return null
-        var type = r.msg_type || "text"
-        var isSelf = r.creator === selfId
-        var kind = type === "file" ? "file" : isSystemText(type, r.msg) ? "system" : "text"
+        var creator = quickField(text, "creator")
+        var type = quickField(text, "msg_type") || "text"
+        var kind = type === "file" ? "file" : isSystemText(type, text) ? "system" : "text"
         var path = ""
         if (kind === "file") {
-            var stored = messageFilestoreitem.getRowData(currentId, r.msg_id)
+            var stored = messageFilestoreitem.getRowData(currentId, id)
             path = stored.length > 0 ? stored[0] : ""
         }
         return {
-            msgId: String(r.msg_id), idNum: Number(r.msg_id), creator: r.creator || "",
-            isSelf: isSelf, msg: r.msg || "", msgType: type, fileType: r.file_type || "",
-            download: r.download || "", sendTime: r.send_time || "",
-            sendStatus: r.sendStatus || "", failed: failures[String(r.msg_id)] !== undefined,
-            failText: failures[String(r.msg_id)] || "",
-            userName: r.user_name || (isSelf ? selfName : currentName),
-            unread: r.unread || "", progress: -1, localPath: path, kind: kind, showTime: false,
-            transient: false
+            msgId: id, idNum: Number(id), creator: creator, isSelf: creator === selfId,
+            msgType: type, kind: kind, sendTime: quickField(text, "send_time"),
+            sendStatus: quickField(text, "sendStatus"), text: text,
+            failed: failures[id] !== undefined, failText: failures[id] || "",
+            progress: -1, localPath: path, showTime: false, transient: false
         }
     }
-    function isSystemText(type, msg) {
+    // A plain text value of the engine's message JSON ("key": "value", indented or compact);
+    // only for values that cannot hold a quote (ids, kinds, states, times).
+    function quickField(text, key) {
+        var mark = '"' + key + '": "'
+        var at = text.indexOf(mark)
+        if (at < 0) {
+            mark = '"' + key + '":"'
+            at = text.indexOf(mark)
+            if (at < 0)
+                return ""
+        }
+        at += mark.length
+        var end = text.indexOf('"', at)
+        return end < 0 ? "" : text.substring(at, end)
+    }
+    function recordOf(text) {
+        try {
+            var r = JSON.parse(text)
+            return r !== null && typeof r === "object" ? r : ({})
+        } catch (e) {
+            return ({})
+        }
+    }
+    // A mention of a server item, sent as a JSON object in the body, is a system card.
+    function isSystemText(type, text) {
         if (type === "system" || type === "metion")
             return true
-        return typeof msg === "string" && msg.charAt(0) === "{" && msg.indexOf("\"params\"") > 0
+        return (text.indexOf('"msg": "{') >= 0 || text.indexOf('"msg":"{') >= 0)
+                && text.indexOf('\\"params\\"') > 0
     }
     // Stored texts come oldest first; the view holds newest first.
     function setRecords(texts) {
@@ -277,11 +309,15 @@ Rectangle {
             return false
         for (var i = 0; i < chatModel.count; ++i) {
             var r = chatModel.get(i)
-            if (r.transient && r.msg === row.msg && (r.progress >= 1 || row.download !== "")) {
+            if (!r.transient)
+                continue
+            var incoming = recordOf(row.text)
+            var download = incoming.download || ""
+            if (recordOf(r.text).msg === incoming.msg && (r.progress >= 1 || download !== "")) {
                 delete known[r.msgId]
                 known[row.msgId] = row.sendStatus
-                chatModel.set(i, { msgId: row.msgId, download: row.download, sendStatus: row.sendStatus,
-                                   progress: row.download !== "" ? -1 : r.progress, transient: row.transient })
+                chatModel.set(i, { msgId: row.msgId, text: row.text, sendStatus: row.sendStatus,
+                                   progress: download !== "" ? -1 : r.progress, transient: row.transient })
                 return true
             }
         }
@@ -373,7 +409,7 @@ Rectangle {
             sendFiles([r.localPath])
             return
         }
-        var msg = r.msg
+        var msg = recordOf(r.text).msg || ""
         var types = r.msgType
         chatModel.remove(at)
         if (typeof socketState.retrySendMessage === "function")
@@ -446,13 +482,13 @@ Rectangle {
         var at = indexOfMessage(msgId)
         if (at < 0 || downloads[msgId] !== undefined)
             return
-        var r = chatModel.get(at)
-        var source = attachmentOf(r.download)
+        var r = recordOf(chatModel.get(at).text)
+        var source = attachmentOf(r.download || "")
         if (source === "") {
             showTip(tip_fileexits)
             return
         }
-        var dest = freeDestination(fileNameOf(r.msg) || ("file-" + msgId))
+        var dest = freeDestination(fileNameOf(r.msg || "") || ("file-" + msgId))
         var downloader = downloaderComponent.createObject(chatRecord, { msgId: msgId, dest: dest, conversation: currentId })
         var list = downloads
         list[msgId] = downloader
@@ -678,11 +714,15 @@ Rectangle {
             readonly property string displayText: model.kind === "text" ? richText.text : ""
             readonly property bool fileExists: model.kind === "file" && chatRecord.fileExists(model.localPath)
             readonly property real avatarSize: 36 * chatRecord.sr
+            // The message itself, parsed only for the rows that are built.
+            readonly property var rec: chatRecord.recordOf(model.text)
+            readonly property string msg: rec.msg !== undefined ? String(rec.msg) : ""
+            readonly property string userName: rec.user_name ? rec.user_name : self ? chatRecord.selfName : chatRecord.currentName
             readonly property real side: 12 * chatRecord.sr
             width: chatList.width
             height: column.y + column.height + 8 * chatRecord.sr
             Accessible.role: Accessible.ListItem
-            Accessible.name: model.userName + " " + model.sendTime
+            Accessible.name: row.userName + " " + model.sendTime
 
             Text {
                 id: timeMark
@@ -691,7 +731,7 @@ Rectangle {
                 height: visible ? implicitHeight + 10 * chatRecord.sr : 0
                 y: 4 * chatRecord.sr
                 horizontalAlignment: Text.AlignHCenter
-                text: model.sendTime
+                text: model.showTime ? chatRecord.timeLabel(model.sendTime) : ""
                 font.pixelSize: Style.fontTiny
                 color: chatRecord.pal.sub
             }
@@ -702,12 +742,12 @@ Rectangle {
                 x: row.self ? row.width - width - row.side : row.side
                 width: row.avatarSize
                 height: width
-                name: model.userName
+                name: row.userName
                 skinColors: chatRecord.skinColors
                 MouseArea {
                     anchors.fill: parent
                     cursorShape: Qt.PointingHandCursor
-                    onClicked: chatRecord.sigSendpersonalInfor(model.creator, model.userName, false, "2")
+                    onClicked: chatRecord.sigSendpersonalInfor(model.creator, row.userName, false, "2")
                 }
             }
             Column {
@@ -719,7 +759,7 @@ Rectangle {
                 Text {
                     visible: chatRecord.isGroup() && !row.self && model.kind !== "system"
                     x: 10 * chatRecord.sr
-                    text: model.userName
+                    text: row.userName
                     font.pixelSize: Style.fontTiny
                     color: chatRecord.pal.sub
                 }
@@ -732,7 +772,7 @@ Rectangle {
                         rightAligned: row.self
                         oneSelf: row.self
                         skinColor: row.self ? chatRecord.skinColors : chatRecord.pal.bubbleIn
-                        width: (model.kind === "file" ? fileCard.width : richText.contentWidth) + 44 * chatRecord.sr
+                        width: (model.kind === "file" ? fileCard.width : richText.width) + 44 * chatRecord.sr
                         height: Math.max(36 * chatRecord.sr,
                                          (model.kind === "file" ? fileCard.height : richText.contentHeight) + 18 * chatRecord.sr)
                         Text {
@@ -740,14 +780,15 @@ Rectangle {
                             visible: model.kind === "text"
                             x: 22 * chatRecord.sr
                             y: 9 * chatRecord.sr
-                            width: chatRecord.bubbleMaxWidth
+                            // Sized to its text: the unwrapped width, up to the widest a bubble may be.
+                            width: Math.min(Math.ceil(implicitWidth), chatRecord.bubbleMaxWidth)
                             textFormat: Text.RichText
                             wrapMode: Text.Wrap
                             font.pixelSize: Style.fontLarge
                             lineHeight: 1.1
                             color: row.self ? Style.onColor(chatRecord.skinColors) : chatRecord.pal.bubbleInText
                             linkColor: row.self ? Style.onColor(chatRecord.skinColors) : chatRecord.skinColors
-                            text: model.kind === "text" ? chatRecord.displayOf(model.msg) : ""
+                            text: model.kind === "text" ? chatRecord.displayOf(row.msg) : ""
                             onLinkActivated: {
                                 if (link.indexOf("api/attachment/index/") >= 0)
                                     chatRecord.sigPictureInfor(link)
@@ -774,7 +815,7 @@ Rectangle {
                                 height: width
                                 anchors.verticalCenter: parent.verticalCenter
                                 sourceSize: Qt.size(96, 96)
-                                source: model.kind === "file" ? chatRecord.imageNameFromSuffix(model.fileType !== "" ? model.fileType : chatRecord.suffixOf(model.msg)) : ""
+                                source: model.kind === "file" ? chatRecord.imageNameFromSuffix(row.rec.file_type ? row.rec.file_type : chatRecord.suffixOf(row.msg)) : ""
                             }
                             Text {
                                 anchors.left: fileIcon.right
@@ -782,7 +823,7 @@ Rectangle {
                                 anchors.right: fileAction.left
                                 anchors.rightMargin: 6 * chatRecord.sr
                                 y: 6 * chatRecord.sr
-                                text: model.msg
+                                text: row.msg
                                 elide: Text.ElideMiddle
                                 font.pixelSize: Style.fontBody
                                 color: row.self ? Style.onColor(chatRecord.skinColors) : chatRecord.pal.bubbleInText
@@ -894,8 +935,8 @@ Rectangle {
                     activeFocusOnTab: visible
                     Accessible.role: Accessible.Button
                     Accessible.name: cardTitle.text + " " + cardBody.text
-                    Accessible.onPressAction: chatRecord.openSystemCard(model.msg)
-                    Keys.onReturnPressed: chatRecord.openSystemCard(model.msg)
+                    Accessible.onPressAction: chatRecord.openSystemCard(row.msg)
+                    Keys.onReturnPressed: chatRecord.openSystemCard(row.msg)
                     Column {
                         id: cardColumn
                         x: 14 * chatRecord.sr
@@ -906,7 +947,7 @@ Rectangle {
                             id: cardTitle
                             width: parent.width
                             elide: Text.ElideRight
-                            text: model.kind === "system" ? chatRecord.systemCardText(model.msg, "title") : ""
+                            text: model.kind === "system" ? chatRecord.systemCardText(row.msg, "title") : ""
                             font.pixelSize: Style.fontBody
                             font.bold: true
                             color: chatRecord.pal.text
@@ -917,7 +958,7 @@ Rectangle {
                             wrapMode: Text.Wrap
                             maximumLineCount: 4
                             elide: Text.ElideRight
-                            text: model.kind === "system" ? chatRecord.systemCardText(model.msg, "content") : ""
+                            text: model.kind === "system" ? chatRecord.systemCardText(row.msg, "content") : ""
                             font.pixelSize: Style.fontSmall
                             color: chatRecord.pal.muted
                         }
@@ -930,7 +971,7 @@ Rectangle {
                     MouseArea {
                         anchors.fill: parent
                         cursorShape: Qt.PointingHandCursor
-                        onClicked: chatRecord.openSystemCard(model.msg)
+                        onClicked: chatRecord.openSystemCard(row.msg)
                     }
                 }
             }

@@ -156,10 +156,14 @@ Item {
             height: parent.height
             active: conversationPane.currentTypes === "3" && conversationPane.currentId !== ""
             source: active ? "qrc:/GroupMember.qml" : ""
+            // Loaded by URL: the side bar's own properties are set once it is there.
+            onLoaded: {
+                item.loginModel = Qt.binding(function() { return conversationPane.loginModel })
+                item.skinColors = Qt.binding(function() { return conversationPane.skinColors })
+                if (item.groupId !== undefined)
+                    item.groupId = Qt.binding(function() { return conversationPane.currentId })
+            }
         }
-        Binding { target: memberLoader.item; property: "loginModel"; value: conversationPane.loginModel; when: memberLoader.status === Loader.Ready; restoreMode: Binding.RestoreNone }
-        Binding { target: memberLoader.item; property: "skinColors"; value: conversationPane.skinColors; when: memberLoader.status === Loader.Ready; restoreMode: Binding.RestoreNone }
-        Binding { target: memberLoader.item; property: "groupId"; value: conversationPane.currentId; when: memberLoader.status === Loader.Ready; restoreMode: Binding.RestoreNone }
         Connections {
             target: memberLoader.item
             ignoreUnknownSignals: true

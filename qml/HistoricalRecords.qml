@@ -384,10 +384,19 @@ Rectangle {
         TextField {
             id: historyDate
             objectName: "historyDate"
-            width: Math.max(120 * historicalRecords.sr, implicitWidth)
+            width: 170 * historicalRecords.sr
             height: 32 * historicalRecords.sr
             placeholderText: historicalRecords.tip_date_choice + " yyyy-MM-dd"
             font.pixelSize: Style.fontSmall
+            color: historicalRecords.pal.text
+            placeholderTextColor: historicalRecords.pal.sub
+            leftPadding: 12 * historicalRecords.sr
+            verticalAlignment: TextInput.AlignVCenter
+            background: Rectangle {
+                radius: height / 2
+                color: historicalRecords.loginModel === 1 ? "#ffffff" : historicalRecords.pal.field
+                border.color: historyDate.activeFocus ? historicalRecords.skinColors : "transparent"
+            }
             selectByMouse: true
             validator: RegExpValidator { regExp: /^\d{0,4}(-\d{0,2}(-\d{0,2})?)?$/ }
             Accessible.role: Accessible.EditableText
