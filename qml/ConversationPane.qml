@@ -198,7 +198,7 @@ Item {
             onSigSendFiles: chatRecord.sendFiles(paths)
             onSigFaceButton: conversationPane.toggleFaces()
             onSigHistoryButton: conversationPane.toggleHistory()
-            onSigPictureUploaded: editBox.insertPicture(chatRecord.imageUrl(paths), width)
+            onSigPictureUploaded: editBox.insertPicture(chatRecord.imageUrl(paths), pictureWidth)
             onSigTip: chatRecord.showTip(text)
         }
 

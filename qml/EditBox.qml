@@ -42,7 +42,7 @@ Rectangle {
     signal sigHistoryButton()
     signal sigTip(string text)
     // A chosen picture is on the server; the host turns its path into a link (insertPicture).
-    signal sigPictureUploaded(string paths, int width)
+    signal sigPictureUploaded(string paths, int pictureWidth)
 
     function hextoPressHex(hex) { return Style.pressed(hex) }
     function focusInput() { messageInput.forceActiveFocus() }
