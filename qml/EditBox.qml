@@ -82,6 +82,8 @@ Rectangle {
             html = html.substring(start, end < 0 ? html.length : end)
         }
         html = html.replace(/<!--(Start|End)Fragment-->/g, "").replace(/\n/g, "")
+        // An empty paragraph holds a placeholder break of its own.
+        html = html.replace(/<p[^>]*-qt-paragraph-type:empty[^>]*><br \/><\/p>/g, "<p></p>")
         html = html.replace(/<\/p>\s*<p[^>]*>/g, "<br />").replace(/<p[^>]*>/g, "").replace(/<\/p>/g, "")
         html = html.replace(/<span[^>]*>/g, "").replace(/<\/span>/g, "")
         var edge = /^(\s|<br \/>)+|(\s|<br \/>)+$/g

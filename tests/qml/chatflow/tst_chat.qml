@@ -76,6 +76,38 @@ FlowCase {
         return n
     }
 
+    // What the editor sends of its document, the row fields read without parsing, file icons.
+    function test_0_editorBodyRowsAndIcons() {
+        var box = createTemporaryObject(Qt.createComponent("qrc:/EditBox.qml"), flow)
+        var doc = '<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.0//EN"><html><head><meta name="qrichtext" content="1" />'
+                + '<style type="text/css">\np, li { white-space: pre-wrap; }\n</style></head><body style=" font-size:14px;">\n'
+                + '<p style=" margin-top:0px;">one &amp; <span style=" font-weight:600;">bold</span><br />line</p>\n'
+                + '<p style="-qt-paragraph-type:empty; margin-top:0px;"><br /></p>\n'
+                + '<p style=" margin-top:0px;">two<img src="file:///app/emojis/smile.png" width="14" height="14" /></p>\n'
+                + '<p style="-qt-paragraph-type:empty; margin-top:0px;"><br /></p></body></html>'
+        compare(box.editorBody(doc), 'one &amp; bold<br />line<br /><br />two<img src="file:///app/emojis/smile.png" width="14" height="14" />')
+        verify(box.isEmptyBody(box.editorBody('<html><body><p style="-qt-paragraph-type:empty;"><br /></p><p> &nbsp;</p></body></html>')))
+        verify(!box.isEmptyBody('<img src="file:///app/emojis/smile.png" width="14" height="14" />'))
+
+        var chat = createTemporaryObject(Qt.createComponent("qrc:/ChatRecord.qml"), flow, { selfId: "10001" })
+        var indented = '{    "creator": "10001",    "download": "",    "file_type": "pdf",    "haveread": "",'
+                + '    "msg": "say \\"msg_id\\": \\"1\\"",    "msg_id": "1765000000123",    "msg_type": "file",'
+                + '    "send_time": "2025-12-06 10:00:00",    "time": "1",    "type": "user",    "sendStatus": "3"}'
+        var row = chat.rowOf(indented)
+        compare([row.msgId, row.creator, row.isSelf, row.kind, row.sendStatus, row.sendTime],
+                ["1765000000123", "10001", true, "file", "3", "2025-12-06 10:00:00"])
+        compare(chat.recordOf(indented).msg, 'say "msg_id": "1"')
+        compare(chat.rowOf('{"creator":"10002","msg":"{\\"name\\":\\"notice.view\\",\\"params\\":{}}","msg_id":"5","msg_type":"text"}').kind, "system")
+        compare(chat.rowOf('{"creator":"10002","msg":"hi","msg_id":""}'), null)
+        compare(chat.rowOf("not json"), null)
+        compare(chat.imageNameFromSuffix("DOCX"), "qrc:/images/docx.png")
+        compare(chat.imageNameFromSuffix(".xlsx"), "qrc:/images/excel.png")
+        compare(chat.imageNameFromSuffix("7z"), "qrc:/images/zip.png")
+        compare(chat.imageNameFromSuffix(""), "qrc:/images/others.png")
+        compare(chat.timeLabel(Qt.formatDateTime(new Date(), "yyyy-MM-dd") + " 09:41:07"), "09:41")
+        compare(chat.timeLabel("2001-02-03 04:05:06"), "2001-02-03 04:05")
+    }
+
     function test_1_textWithLineFeedIsSentAcknowledgedAndRead() {
         openChat("10002", "李娜")
         var input = typeInEditor("hello")
