@@ -48,8 +48,10 @@ QStringList conversationTexts()
         const qint64 id = start + qint64(i) * 45000;
         const bool mine = i % 3 == 0;
         QJsonObject record;
-        record[QStringLiteral("creator")] = mine ? QStringLiteral("10001") : QStringLiteral("10002");
-        record[QStringLiteral("download")] = i % 50 == 7 ? QStringLiteral("att-%1").arg(i) : QString();
+        record[QStringLiteral("creator")] =
+            mine ? QStringLiteral("10001") : QStringLiteral("10002");
+        record[QStringLiteral("download")] =
+            i % 50 == 7 ? QStringLiteral("att-%1").arg(i) : QString();
         record[QStringLiteral("file_type")] = i % 50 == 7 ? QStringLiteral("pdf") : QString();
         record[QStringLiteral("haveread")] = QString();
         QString msg = QStringLiteral("第 %1 条消息，message number %1").arg(i + 1);
@@ -57,11 +59,15 @@ QStringList conversationTexts()
             msg += QStringLiteral("，一段更长的文字让气泡换行显示，看看排版是否仍然整齐 and some "
                                   "English words so the bubble wraps over two or three lines");
         if (i % 11 == 0)
-            msg += QStringLiteral(R"(<i contenteditable="false"  class="emoji-picker emoji-smile" alt="smile" title=":smile:"></i>)");
-        record[QStringLiteral("msg")] = i % 50 == 7 ? QStringLiteral("季度报告 %1.pdf").arg(i) : msg;
+            msg += QStringLiteral(
+                R"(<i contenteditable="false"  class="emoji-picker emoji-smile" alt="smile" title=":smile:"></i>)");
+        record[QStringLiteral("msg")] =
+            i % 50 == 7 ? QStringLiteral("季度报告 %1.pdf").arg(i) : msg;
         record[QStringLiteral("msg_id")] = QString::number(id);
-        record[QStringLiteral("msg_type")] = i % 50 == 7 ? QStringLiteral("file") : QStringLiteral("text");
-        record[QStringLiteral("send_time")] = QStringLiteral("2025-12-06 10:%1:00").arg(i % 60, 2, 10, QLatin1Char('0'));
+        record[QStringLiteral("msg_type")] =
+            i % 50 == 7 ? QStringLiteral("file") : QStringLiteral("text");
+        record[QStringLiteral("send_time")] =
+            QStringLiteral("2025-12-06 10:%1:00").arg(i % 60, 2, 10, QLatin1Char('0'));
         record[QStringLiteral("time")] = QString::number(id);
         record[QStringLiteral("type")] = QStringLiteral("user");
         record[QStringLiteral("sendStatus")] = mine ? QStringLiteral("2") : QStringLiteral("3");

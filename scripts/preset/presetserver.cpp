@@ -68,8 +68,9 @@ int main(int argc, char *argv[])
         last.insert(QStringLiteral("name"), parts.value(1));
         last.insert(QStringLiteral("types"), parts.value(2, QStringLiteral("2")));
         last.insert(QStringLiteral("history"), parts.value(3) == QLatin1String("history"));
-        settings->setMainConfig(QStringLiteral("lastConversation"),
-                                QString::fromUtf8(QJsonDocument(last).toJson(QJsonDocument::Compact)));
+        settings->setMainConfig(
+            QStringLiteral("lastConversation"),
+            QString::fromUtf8(QJsonDocument(last).toJson(QJsonDocument::Compact)));
     }
     QTextStream(stdout) << "current server: " << address << " (" << settings->settingsFilePath()
                         << ")\n";
