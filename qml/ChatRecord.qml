@@ -621,6 +621,7 @@ Rectangle {
     Component {
         id: uploaderComponent
         DownloadFile {
+            id: uploader
             property string localPath: ""
             property string conversation: ""
             property string messageKey: ""
@@ -629,19 +630,20 @@ Rectangle {
             onSigUploadProgress: {
                 if (messageKey === "")
                     messageKey = msgids
-                chatRecord.uploadProgress(this, msgids, bytesReceived, bytesTotal)
+                chatRecord.uploadProgress(uploader, msgids, bytesReceived, bytesTotal)
             }
-            onSigUploadFile: if (!status) chatRecord.uploadFailed(this, errors)
+            onSigUploadFile: if (!status) chatRecord.uploadFailed(uploader, errors)
         }
     }
     Component {
         id: downloaderComponent
         DownloadFile {
+            id: downloader
             property string msgId: ""
             property string dest: ""
             property string conversation: ""
-            onDownloadProgress: chatRecord.downloadProgress(this, bytesReceived, bytesTotal)
-            onSigUploadFile: if (!status) chatRecord.downloadFailed(this, errors)
+            onDownloadProgress: chatRecord.downloadProgress(downloader, bytesReceived, bytesTotal)
+            onSigUploadFile: if (!status) chatRecord.downloadFailed(downloader, errors)
         }
     }
 

@@ -285,13 +285,14 @@ Rectangle {
     Component {
         id: downloaderComponent
         DownloadFile {
+            id: downloader
             property string msgId: ""
             property string dest: ""
             property string conversation: ""
-            onDownloadProgress: historicalRecords.downloadProgress(this, bytesReceived, bytesTotal)
+            onDownloadProgress: historicalRecords.downloadProgress(downloader, bytesReceived, bytesTotal)
             onSigUploadFile: if (!status) {
                 historicalRecords.showTip(errors)
-                historicalRecords.endDownload(this)
+                historicalRecords.endDownload(downloader)
             }
         }
     }
