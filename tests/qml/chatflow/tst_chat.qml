@@ -18,6 +18,8 @@ FlowCase {
         hook("files-reset")
         openWindow()
         signIn("zhangwei")
+        // The messaging link is up: what the cases send is not sent into a closed socket.
+        tryVerify(function() { return hook("online").onlineUsers.indexOf("10001") >= 0 }, 20000, "zhangwei online")
     }
     function cleanup() {
         win = null
