@@ -1,9 +1,1021 @@
 import QtQuick 2.12
+import QtQuick.Controls 2.5
+import Qt.labs.platform 1.1 as Platform
+import SocketState 1.0
+import TextBalloon 1.0
+import DownloadFile 1.0
+import SystemHandl 1.0
+import MessageFilestoreitem 1.0
+import ConfigData 1.0
+import HttplanguagePackage 1.0
+import "style"
+import "controls"
 
-// The open conversation. (Placeholder until the view is built.)
+// The open conversation: message bubbles, pictures, files with upload and download progress,
+// delivery and read marks, system-message cards and the watermark. The newest message is row 0
+// and the list grows upward from the bottom, so opening a long conversation builds only the rows
+// at the bottom and older pages are appended at the far end.
 Rectangle {
     id: chatRecord
     property int loginModel: 0
     property string skinColors: "#0183FF"
-    color: "transparent"
+    property string currentId: ""
+    property string currentName: ""
+    property string currentTypes: ""
+    property string selfId: ""
+    property string selfName: ""
+    // How many of the newest messages the server is asked for; raised by "load more".
+    property int recordLimit: 20
+    property bool loadingMore: false
+    // The first page of a conversation is said once in the log.
+    property bool announced: false
+    readonly property real sr: Style.sr
+    readonly property var pal: Style.palette(loginModel)
+    readonly property alias count: chatModel.count
+    readonly property real bubbleMaxWidth: Math.max(120 * sr, Math.min(560 * sr, chatList.width * 0.62))
+    // The ids the view shows, with their delivery state (a plain object: it never notifies).
+    property var known: ({})
+    // Downloads in flight, by message id.
+    property var downloads: ({})
+    // Messages the user chose to send again: the failed copy stays out of the view.
+    property var resent: ({})
+    property var failures: ({})
+
+    property string tip_click_load_more: qsTr("点击加载更多")
+    property string tip_read: qsTr("已读")
+    property string tip_unread: qsTr("未读")
+    property string tip_sending: qsTr("发送中")
+    property string tip_send_failed: qsTr("发送失败")
+    property string tip_resend: qsTr("重新发送")
+    property string tip_download: qsTr("下载")
+    property string tip_openfile: qsTr("打开文件")
+    property string tip_fileexits: qsTr("文件不存在")
+    property string tip_fail_upload_file: qsTr("上传文件失败")
+    property string tip_system_message: qsTr("系统消息")
+    property string tip_see: qsTr("查看")
+    property string tip_no_contents: qsTr("暂无内容")
+
+    signal sigPictureInfor(string picturePath)
+    signal sigSendpersonalInfor(string infora, string inforb, bool jumpm, string types)
+
+    color: loginModel === 1 ? Qt.rgba(1, 1, 1, 0.55) : pal.pane
+
+    function hextoPressHex(hex) { return Style.pressed(hex) }
+
+    // File icons by suffix.
+    function imageNameFromSuffix(suffix) {
+        var s = String(suffix).toLowerCase().replace(/^\./, "")
+        var table = {
+            doc: "docx", docx: "docx", wps: "docx", rtf: "docx",
+            png: "img", jpg: "img", jpeg: "img", gif: "img", bmp: "img", webp: "img", svg: "img",
+            ppt: "ppt", pptx: "ppt", txt: "txt", log: "txt", md: "txt", csv: "excel",
+            xls: "excel", xlsx: "excel", zip: "zip", "7z": "zip", gz: "zip", tar: "zip",
+            rar: "rar", pdf: "pdf", htm: "html", html: "html", mp3: "mp3", wav: "mp3",
+            mp4: "mp4", avi: "mp4", mov: "mp4", mkv: "mp4"
+        }
+        return "qrc:/images/" + (table[s] !== undefined ? table[s] : "others") + ".png"
+    }
+    function suffixOf(name) {
+        var dot = String(name).lastIndexOf(".")
+        return dot > 0 ? String(name).substring(dot + 1) : ""
+    }
+    function fileNameOf(path) {
+        var p = String(path).replace(/\\/g, "/")
+        return p.substring(p.lastIndexOf("/") + 1)
+    }
+    function localPathOf(url) {
+        return decodeURIComponent(String(url).replace(/^file:\/\//, ""))
+    }
+    function imageUrl(path) {
+        return socketState.getAllImagePaths(path)
+    }
+    // "hh:mm" today, "MM-dd hh:mm" this year, the date and time before.
+    function timeLabel(sendTime) {
+        var t = String(sendTime)
+        if (t.length < 16)
+            return t
+        var now = new Date()
+        if (t.substring(0, 10) === Qt.formatDate(now, "yyyy-MM-dd"))
+            return t.substring(11, 16)
+        if (t.substring(0, 4) === String(now.getFullYear()))
+            return t.substring(5, 16)
+        return t.substring(0, 16)
+    }
+    function isGroup() {
+        return currentTypes === "3"
+    }
+    function lookUpSelfName() {
+        return selfId !== "" ? socketState.getUserInfor(selfId, "user_name") : ""
+    }
+
+    // ---- the conversation --------------------------------------------------------------------
+    function openConversation(ids, names, types) {
+        currentId = ids
+        currentName = names
+        currentTypes = types
+        selfId = socketState.getSelfUesrId()
+        recordLimit = 20
+        announced = false
+        downloads = ({})
+        failures = ({})
+        resent = ({})
+        known = ({})
+        messageFilestoreitem.openDataBase()
+        setRecords(storedTexts())
+        if (ids !== "") {
+            socketState.getRecord(ids, types, recordLimit)
+            markRead()
+        }
+    }
+    function closeConversation() {
+        currentId = ""
+        known = ({})
+        chatModel.clear()
+    }
+    function storedTexts() {
+        if (currentId === "")
+            return []
+        return isGroup() ? socketState.getGroupIdFromInfors(currentId)
+                         : socketState.getPrivateIdFromInfors(currentId)
+    }
+    function loadMore() {
+        if (currentId === "" || loadingMore)
+            return
+        loadingMore = true
+        recordLimit = chatModel.count + 20
+        socketState.getRecord(currentId, currentTypes, recordLimit)
+    }
+    function markRead() {
+        if (currentId === "")
+            return
+        if (isGroup())
+            socketState.setGroupAlreadyRead(currentId, "")
+        else
+            socketState.setPrivateAlreadyRead(currentId, "")
+    }
+
+    // One message text of the engine as a row of the view. Only the few fields the view sorts
+    // and marks by are read here, without parsing the text: a long conversation opens without
+    // parsing thousands of messages; a row's delegate parses its own text (recordOf).
+    function rowOf(text) {
+        text = String(text)
+        var id = quickField(text, "msg_id")
+        if (id === "" || isNaN(id))
+            return null
+        var creator = quickField(text, "creator")
+        var type = quickField(text, "msg_type") || "text"
+        var kind = type === "file" ? "file" : isSystemText(type, text) ? "system" : "text"
+        var path = ""
+        if (kind === "file") {
+            var stored = messageFilestoreitem.getRowData(currentId, id)
+            path = stored.length > 0 ? stored[0] : ""
+        }
+        return {
+            msgId: id, idNum: Number(id), creator: creator, isSelf: creator === selfId,
+            msgType: type, kind: kind, sendTime: quickField(text, "send_time"),
+            sendStatus: quickField(text, "sendStatus"), text: text,
+            failed: failures[id] !== undefined, failText: failures[id] || "",
+            progress: -1, localPath: path, showTime: false, transient: false
+        }
+    }
+    // A plain text value of the engine's message JSON ("key": "value", indented or compact);
+    // only for values that cannot hold a quote (ids, kinds, states, times).
+    function quickField(text, key) {
+        var mark = '"' + key + '": "'
+        var at = text.indexOf(mark)
+        if (at < 0) {
+            mark = '"' + key + '":"'
+            at = text.indexOf(mark)
+            if (at < 0)
+                return ""
+        }
+        at += mark.length
+        var end = text.indexOf('"', at)
+        return end < 0 ? "" : text.substring(at, end)
+    }
+    function recordOf(text) {
+        try {
+            var r = JSON.parse(text)
+            return r !== null && typeof r === "object" ? r : ({})
+        } catch (e) {
+            return ({})
+        }
+    }
+    // A mention of a server item, sent as a JSON object in the body, is a system card.
+    function isSystemText(type, text) {
+        if (type === "system" || type === "metion")
+            return true
+        return (text.indexOf('"msg": "{') >= 0 || text.indexOf('"msg":"{') >= 0)
+                && text.indexOf('\\"params\\"') > 0
+    }
+    // Stored texts come oldest first; the view holds newest first.
+    function setRecords(texts) {
+        texts = texts || []
+        var rows = []
+        for (var i = texts.length - 1; i >= 0; --i) {
+            var row = rowOf(texts[i])
+            if (row && resent[row.msgId] === undefined)
+                rows.push(row)
+        }
+        var seen = {}
+        for (var j = 0; j < rows.length; ++j) {
+            rows[j].showTime = j + 1 >= rows.length || rows[j].idNum - rows[j + 1].idNum > 300000
+            seen[rows[j].msgId] = rows[j].sendStatus
+        }
+        known = seen
+        chatModel.clear()
+        chatModel.append(rows)
+    }
+    function indexOfMessage(msgId) {
+        for (var i = 0; i < chatModel.count; ++i) {
+            if (chatModel.get(i).msgId === msgId)
+                return i
+        }
+        return -1
+    }
+    function refreshTimeMark(i) {
+        if (i < 0 || i >= chatModel.count)
+            return
+        var older = i + 1 < chatModel.count ? chatModel.get(i + 1).idNum : -1
+        chatModel.setProperty(i, "showTime", older < 0 || chatModel.get(i).idNum - older > 300000)
+    }
+    // A row in its place by id: usually on top (new) or at the far end (older page). A row the
+    // view has is only looked for when it changed: `full` (a new text for it) or a later state.
+    function placeRow(row, full) {
+        var seen = known[row.msgId]
+        if (seen !== undefined && !full) {
+            if (statusRank(row.sendStatus) > statusRank(seen)) {
+                var i = indexOfMessage(row.msgId)
+                if (i >= 0)
+                    chatModel.setProperty(i, "sendStatus", row.sendStatus)
+                known[row.msgId] = row.sendStatus
+            }
+            return -1
+        }
+        var at = seen !== undefined ? indexOfMessage(row.msgId) : -1
+        if (at >= 0) {
+            var old = chatModel.get(at)
+            // Keep what only the view knows about a row.
+            row.progress = old.progress
+            row.failed = old.failed || row.failed
+            row.failText = old.failed ? old.failText : row.failText
+            if (row.localPath === "")
+                row.localPath = old.localPath
+            if (statusRank(old.sendStatus) > statusRank(row.sendStatus))
+                row.sendStatus = old.sendStatus
+            row.showTime = old.showTime
+            chatModel.set(at, row)
+            known[row.msgId] = row.sendStatus
+            return at
+        }
+        var n = chatModel.count
+        var pos = 0
+        if (n > 0 && row.idNum < chatModel.get(0).idNum) {
+            if (row.idNum <= chatModel.get(n - 1).idNum) {
+                pos = n
+            } else {
+                while (pos < n && chatModel.get(pos).idNum > row.idNum)
+                    ++pos
+            }
+        }
+        known[row.msgId] = row.sendStatus
+        chatModel.insert(pos, row)
+        refreshTimeMark(pos)
+        refreshTimeMark(pos - 1)
+        return pos
+    }
+    function statusRank(s) {
+        return s === "3" ? 3 : s === "2" ? 2 : s === "1" ? 1 : 0
+    }
+    // Everything the engine holds for the conversation, merged into the view.
+    function mergeStored() {
+        var texts = storedTexts()
+        if (chatModel.count === 0) {
+            setRecords(texts)
+            return
+        }
+        // Newest first, so an older page is appended at the far end row by row.
+        for (var i = texts.length - 1; i >= 0; --i) {
+            var row = rowOf(texts[i])
+            if (row && resent[row.msgId] === undefined && !adoptUploaded(row))
+                placeRow(row, false)
+        }
+    }
+    // The engine shows a file being sent under a registration id that is never stored, and
+    // gives the finished upload new ids: the row that showed the progress takes each new id
+    // instead of a second row appearing.
+    function adoptUploaded(row) {
+        if (row.kind !== "file" || !row.isSelf || known[row.msgId] !== undefined)
+            return false
+        for (var i = 0; i < chatModel.count; ++i) {
+            var r = chatModel.get(i)
+            if (!r.transient)
+                continue
+            var incoming = recordOf(row.text)
+            var download = incoming.download || ""
+            if (recordOf(r.text).msg === incoming.msg && (r.progress >= 1 || download !== "")) {
+                delete known[r.msgId]
+                known[row.msgId] = row.sendStatus
+                chatModel.set(i, { msgId: row.msgId, text: row.text, sendStatus: row.sendStatus,
+                                   progress: download !== "" ? -1 : r.progress, transient: row.transient })
+                return true
+            }
+        }
+        return false
+    }
+    function onMessageText(ids, text) {
+        if (ids !== currentId || currentId === "")
+            return
+        var row = rowOf(text)
+        if (!row || resent[row.msgId] !== undefined)
+            return
+        // An own file message shown by the engine is a registration, not a stored message.
+        row.transient = row.kind === "file" && row.isSelf
+        if (adoptUploaded(row))
+            return
+        var at = placeRow(row, true)
+        if (at === 0)
+            chatList.positionViewAtBeginning()
+        if (!row.isSelf && chatRecord.visible)
+            readTimer.restart()
+    }
+    function setStatus(ids, msgid, status) {
+        if (ids !== currentId)
+            return
+        var id = String(msgid)
+        var num = Number(msgid)
+        if (status === "3") {
+            for (var i = 0; i < chatModel.count; ++i) {
+                var r = chatModel.get(i)
+                if (r.isSelf && r.idNum <= num && r.sendStatus !== "3") {
+                    chatModel.setProperty(i, "sendStatus", "3")
+                    known[r.msgId] = "3"
+                }
+            }
+            return
+        }
+        var at = indexOfMessage(id)
+        if (at < 0) {
+            // A finished upload acknowledged under its final id.
+            mergeStored()
+            at = indexOfMessage(id)
+        }
+        if (at >= 0 && statusRank(status) > statusRank(chatModel.get(at).sendStatus)) {
+            chatModel.setProperty(at, "sendStatus", status)
+            known[id] = status
+        }
+    }
+    function markFailed(ids, msgIds, errors) {
+        if (ids !== currentId)
+            return
+        var f = failures
+        f[String(msgIds)] = errors
+        failures = f
+        var at = indexOfMessage(String(msgIds))
+        if (at >= 0) {
+            chatModel.setProperty(at, "failed", true)
+            chatModel.setProperty(at, "failText", errors)
+        }
+    }
+
+    // ---- sending -----------------------------------------------------------------------------
+    // The editor's HTML in the wire form: web emoticons, relative server links.
+    function wireForm(contents) {
+        return socketState.replaceTokenToRegular(socketState.swapNetworkInformation(contents))
+    }
+    function sendText(contents, hasImage) {
+        if (currentId === "" || contents === "")
+            return ""
+        return sendWire(wireForm(contents), hasImage ? "img" : "text")
+    }
+    function sendWire(wire, types) {
+        var now = Qt.formatDateTime(new Date(), "yyyy-MM-dd hh:mm:ss")
+        if (isGroup())
+            return socketState.sendGroupInfor(currentId, wire, selfName, now, types)
+        return socketState.sendPrivateInfor(currentId, wire, now, types)
+    }
+    // A failed message goes again as a new message; the failed copy leaves the view.
+    function retry(msgId) {
+        var at = indexOfMessage(msgId)
+        if (at < 0)
+            return
+        var r = chatModel.get(at)
+        var again = resent
+        again[msgId] = true
+        resent = again
+        delete known[msgId]
+        if (r.kind === "file" && r.localPath !== "" && r.transient) {
+            chatModel.remove(at)
+            sendFiles([r.localPath])
+            return
+        }
+        var msg = recordOf(r.text).msg || ""
+        var types = r.msgType
+        chatModel.remove(at)
+        if (typeof socketState.retrySendMessage === "function")
+            socketState.retrySendMessage(currentId, msgId)
+        else
+            sendWire(msg, types)
+    }
+    function sendFiles(paths) {
+        for (var i = 0; i < paths.length; ++i)
+            sendFile(String(paths[i]))
+    }
+    function sendFile(path) {
+        if (currentId === "")
+            return
+        var local = localPathOf(path)
+        if (!messageFilestoreitem.jusitFileExits(local)) {
+            showTip(tip_fileexits)
+            return
+        }
+        var name = fileNameOf(local)
+        var uploader = uploaderComponent.createObject(chatRecord, { localPath: local, conversation: currentId })
+        uploader.loaclFileToNetwork(local, "", currentId, name, "file", currentTypes, 0, selfName)
+    }
+    function uploadProgress(uploader, key, sent, total) {
+        var at = indexOfMessage(key)
+        if (at < 0)
+            return
+        if (chatModel.get(at).localPath === "")
+            chatModel.setProperty(at, "localPath", uploader.localPath)
+        chatModel.setProperty(at, "progress", total > 0 ? Math.min(1, sent / total) : 1)
+    }
+    function uploadFailed(uploader, errors) {
+        var key = uploader.messageKey
+        var at = key !== "" ? indexOfMessage(key) : -1
+        if (at >= 0) {
+            chatModel.setProperty(at, "progress", -1)
+            chatModel.setProperty(at, "failed", true)
+            chatModel.setProperty(at, "failText", errors !== "" ? errors : tip_fail_upload_file)
+        } else {
+            showTip(errors !== "" ? errors : tip_fail_upload_file)
+        }
+        uploader.destroy()
+    }
+
+    // ---- receiving files ---------------------------------------------------------------------
+    // The attachment id of a file message: the text itself, or the id inside a descriptor.
+    function attachmentOf(download) {
+        var d = String(download)
+        if (d.charAt(0) === "{") {
+            try {
+                var o = JSON.parse(d)
+                return String(o.id || o.attachment_id || o.path || "")
+            } catch (e) {
+                return ""
+            }
+        }
+        return d
+    }
+    function freeDestination(name) {
+        var folder = downloadFolder()
+        var dest = folder + "/" + name
+        var dot = name.lastIndexOf(".")
+        var stem = dot > 0 ? name.substring(0, dot) : name
+        var ext = dot > 0 ? name.substring(dot) : ""
+        for (var n = 1; configData.judgeFileExits(dest) && n < 1000; ++n)
+            dest = folder + "/" + stem + " (" + n + ")" + ext
+        return dest
+    }
+    function download(msgId) {
+        var at = indexOfMessage(msgId)
+        if (at < 0 || downloads[msgId] !== undefined)
+            return
+        var r = recordOf(chatModel.get(at).text)
+        var source = attachmentOf(r.download || "")
+        if (source === "") {
+            showTip(tip_fileexits)
+            return
+        }
+        var dest = freeDestination(fileNameOf(r.msg || "") || ("file-" + msgId))
+        var downloader = downloaderComponent.createObject(chatRecord, { msgId: msgId, dest: dest, conversation: currentId })
+        var list = downloads
+        list[msgId] = downloader
+        downloads = list
+        chatModel.setProperty(at, "progress", 0)
+        downloader.dwonloadFileToLoacl(source, dest)
+    }
+    function downloadProgress(downloader, received, total) {
+        var at = indexOfMessage(downloader.msgId)
+        var done = total >= 0 && received >= total
+        if (at >= 0)
+            chatModel.setProperty(at, "progress", total > 0 ? Math.min(1, received / total) : (done ? 1 : 0))
+        if (!done)
+            return
+        messageFilestoreitem.insertNewData(downloader.conversation, downloader.msgId, downloader.dest)
+        if (at >= 0) {
+            chatModel.setProperty(at, "localPath", downloader.dest)
+            chatModel.setProperty(at, "progress", -1)
+        }
+        downloadEnded(downloader)
+    }
+    function downloadFailed(downloader, errors) {
+        var at = indexOfMessage(downloader.msgId)
+        if (at >= 0)
+            chatModel.setProperty(at, "progress", -1)
+        showTip(errors)
+        downloadEnded(downloader)
+    }
+    function downloadEnded(downloader) {
+        var list = downloads
+        delete list[downloader.msgId]
+        downloads = list
+        downloader.destroy()
+    }
+    // The Downloads folder, or where the client keeps its own files when a fresh account has no
+    // Downloads folder (a download into a missing folder cannot even start).
+    function downloadFolder() {
+        var folder = configData.getDefaultDownloadPath()
+        if (folder !== "" && configData.judgeFileExits(folder))
+            return folder
+        var documents = String(Platform.StandardPaths.writableLocation(Platform.StandardPaths.DocumentsLocation))
+        return decodeURIComponent(documents.replace(/^file:\/\//, "")) + "/morvane/tarnex"
+    }
+    function fileExists(path) {
+        return path !== "" && messageFilestoreitem.jusitFileExits(path)
+    }
+    function openFile(msgId) {
+        var at = indexOfMessage(msgId)
+        if (at < 0)
+            return
+        var path = chatModel.get(at).localPath
+        if (!fileExists(path)) {
+            showTip(tip_fileexits)
+            return
+        }
+        messageFilestoreitem.openFile(path)
+    }
+    function openSystemCard(msg) {
+        systemHandl.openMetionInfor(msg)
+    }
+    function systemCardText(msg, field) {
+        try {
+            var o = JSON.parse(msg)
+            if (field === "title") {
+                var menu = String(o.name || "").split(".")[0]
+                var name = menu !== "" ? systemHandl.getSmsnameFromSmsmenu(menu) : ""
+                return name !== "" ? name : tip_system_message
+            }
+            return String(o.content || o.title || o.text || "")
+        } catch (e) {
+            return field === "title" ? tip_system_message : String(msg)
+        }
+    }
+    function showTip(text) {
+        tipText.text = text
+        chatTip.visible = true
+        tipTimer.restart()
+    }
+
+    ListModel { id: chatModel }
+    WatermarkView {
+        anchors.fill: parent
+        z: 2
+        loginModel: chatRecord.loginModel
+        userName: chatRecord.currentId !== "" ? chatRecord.selfName : ""
+    }
+    ConfigData { id: configData }
+    SystemHandl { id: systemHandl }
+    MessageFilestoreitem { id: messageFilestoreitem }
+    SocketState {
+        id: socketState
+        onSigPrivareMessage: if (!chatRecord.isGroup()) chatRecord.onMessageText(ids, messages)
+        onSigGroupMessage: if (chatRecord.isGroup()) chatRecord.onMessageText(groupIds, messages)
+        onSigPrivareMessageStatus: if (!chatRecord.isGroup()) chatRecord.setStatus(ids, msgid, statusa)
+        onSigGroupMessageStatus: if (chatRecord.isGroup()) chatRecord.setStatus(groupIds, msgid, statusa)
+        onSigSendMessageFail: chatRecord.markFailed(ids, msgIds, errors)
+        onSigGetRecord: {
+            chatRecord.loadingMore = false
+            chatRecord.mergeStored()
+            if (!chatRecord.announced && chatRecord.currentId !== "") {
+                chatRecord.announced = true
+                console.info("conversation shown:", chatModel.count, "messages")
+            }
+        }
+        onSigRemoveMessage: {
+            // A failed upload: the row stays, marked failed, so it can be sent again.
+            if (ids === chatRecord.currentId)
+                chatRecord.markFailed(ids, messgaeIds, chatRecord.tip_fail_upload_file)
+        }
+        onSigReconnectInfor: if (chatRecord.currentId !== "") socketState.getRecord(chatRecord.currentId, chatRecord.currentTypes, chatRecord.recordLimit)
+        onSigConnectServer: if (status && chatRecord.currentId !== "") socketState.getRecord(chatRecord.currentId, chatRecord.currentTypes, chatRecord.recordLimit)
+    }
+    LanguageTexts { id: languageTexts; target: chatRecord; languagePackage: httplanguagePackage }
+    HttplanguagePackage {
+        id: httplanguagePackage
+        onSigLangueFileList: languageTexts.apply()
+        Component.onCompleted: languageTexts.apply()
+    }
+    // Read marks go once a burst of incoming messages is over.
+    Timer {
+        id: readTimer
+        interval: 300
+        onTriggered: chatRecord.markRead()
+    }
+    Timer {
+        id: tipTimer
+        interval: 2000
+        onTriggered: chatTip.visible = false
+    }
+    Component {
+        id: uploaderComponent
+        DownloadFile {
+            id: uploader
+            property string localPath: ""
+            property string conversation: ""
+            property string messageKey: ""
+            // Kept until the conversation view goes: the last chunk's reply comes after the
+            // last progress report.
+            onSigUploadProgress: {
+                if (messageKey === "")
+                    messageKey = msgids
+                chatRecord.uploadProgress(uploader, msgids, bytesReceived, bytesTotal)
+            }
+            onSigUploadFile: if (!status) chatRecord.uploadFailed(uploader, errors)
+        }
+    }
+    Component {
+        id: downloaderComponent
+        DownloadFile {
+            id: downloader
+            property string msgId: ""
+            property string dest: ""
+            property string conversation: ""
+            onDownloadProgress: chatRecord.downloadProgress(downloader, bytesReceived, bytesTotal)
+            onSigUploadFile: if (!status) chatRecord.downloadFailed(downloader, errors)
+        }
+    }
+
+    ListView {
+        id: chatList
+        objectName: "chatList"
+        anchors.fill: parent
+        anchors.leftMargin: 8 * chatRecord.sr
+        anchors.rightMargin: 8 * chatRecord.sr
+        model: chatModel
+        verticalLayoutDirection: ListView.BottomToTop
+        cacheBuffer: 0
+        clip: true
+        activeFocusOnTab: true
+        keyNavigationEnabled: true
+        boundsBehavior: Flickable.StopAtBounds
+        spacing: 2 * chatRecord.sr
+        highlightFollowsCurrentItem: true
+        highlightMoveDuration: 0
+        Accessible.role: Accessible.List
+        Accessible.name: chatRecord.currentName
+        ScrollBar.vertical: ScrollBar {}
+        header: Item { width: 1; height: 12 * chatRecord.sr }
+        // Older messages are asked for at the far (top) end.
+        footer: Item {
+            width: chatList.width
+            height: chatRecord.currentId !== "" ? 44 * chatRecord.sr : 0
+            Rectangle {
+                objectName: "loadMoreButton"
+                visible: chatRecord.currentId !== ""
+                anchors.centerIn: parent
+                width: moreText.implicitWidth + 24 * chatRecord.sr
+                height: 26 * chatRecord.sr
+                radius: height / 2
+                activeFocusOnTab: true
+                color: moreArea.containsMouse || activeFocus ? chatRecord.pal.hover : "transparent"
+                Accessible.role: Accessible.Button
+                Accessible.name: moreText.text
+                Accessible.onPressAction: chatRecord.loadMore()
+                Keys.onReturnPressed: chatRecord.loadMore()
+                Keys.onSpacePressed: chatRecord.loadMore()
+                Text {
+                    id: moreText
+                    anchors.centerIn: parent
+                    text: chatRecord.tip_click_load_more
+                    font.pixelSize: Style.fontSmall
+                    color: chatRecord.skinColors
+                }
+                MouseArea {
+                    id: moreArea
+                    anchors.fill: parent
+                    hoverEnabled: true
+                    cursorShape: Qt.PointingHandCursor
+                    onClicked: chatRecord.loadMore()
+                }
+            }
+        }
+        delegate: messageDelegate
+    }
+
+    Component {
+        id: messageDelegate
+        Item {
+            id: row
+            objectName: "message_" + model.msgId
+            readonly property bool self: model.isSelf
+            readonly property string deliveryState: model.failed ? "failed"
+                                                   : model.sendStatus === "1" || model.transient ? "pending"
+                                                   : model.sendStatus === "3" ? "read" : "sent"
+            readonly property string displayText: model.kind === "text" ? richText.text : ""
+            readonly property bool fileExists: model.kind === "file" && chatRecord.fileExists(model.localPath)
+            readonly property real avatarSize: 36 * chatRecord.sr
+            // The message itself, parsed only for the rows that are built.
+            readonly property var rec: chatRecord.recordOf(model.text)
+            readonly property string msg: rec.msg !== undefined ? String(rec.msg) : ""
+            readonly property string userName: rec.user_name ? rec.user_name : self ? chatRecord.selfName : chatRecord.currentName
+            readonly property real side: 12 * chatRecord.sr
+            width: chatList.width
+            height: column.y + column.height + 8 * chatRecord.sr
+            Accessible.role: Accessible.ListItem
+            Accessible.name: row.userName + " " + model.sendTime
+
+            Text {
+                id: timeMark
+                visible: model.showTime
+                width: parent.width
+                height: visible ? implicitHeight + 10 * chatRecord.sr : 0
+                y: 4 * chatRecord.sr
+                horizontalAlignment: Text.AlignHCenter
+                text: model.showTime ? chatRecord.timeLabel(model.sendTime) : ""
+                font.pixelSize: Style.fontTiny
+                color: chatRecord.pal.sub
+            }
+            Avatar {
+                id: avatar
+                visible: model.kind !== "system"
+                y: timeMark.y + timeMark.height + 4 * chatRecord.sr
+                x: row.self ? row.width - width - row.side : row.side
+                width: row.avatarSize
+                height: width
+                name: row.userName
+                skinColors: chatRecord.skinColors
+                MouseArea {
+                    anchors.fill: parent
+                    cursorShape: Qt.PointingHandCursor
+                    onClicked: chatRecord.sigSendpersonalInfor(model.creator, row.userName, false, "2")
+                }
+            }
+            Column {
+                id: column
+                y: avatar.y
+                x: model.kind === "system" ? (row.width - width) / 2
+                   : row.self ? avatar.x - width - 4 * chatRecord.sr : avatar.x + avatar.width + 4 * chatRecord.sr
+                spacing: 3 * chatRecord.sr
+                Text {
+                    visible: chatRecord.isGroup() && !row.self && model.kind !== "system"
+                    x: 10 * chatRecord.sr
+                    text: row.userName
+                    font.pixelSize: Style.fontTiny
+                    color: chatRecord.pal.sub
+                }
+                Row {
+                    layoutDirection: row.self ? Qt.RightToLeft : Qt.LeftToRight
+                    spacing: 6 * chatRecord.sr
+                    TextBalloon {
+                        id: balloon
+                        visible: model.kind !== "system"
+                        rightAligned: row.self
+                        oneSelf: row.self
+                        skinColor: row.self ? chatRecord.skinColors : chatRecord.pal.bubbleIn
+                        width: (model.kind === "file" ? fileCard.width : richText.width) + 44 * chatRecord.sr
+                        height: Math.max(36 * chatRecord.sr,
+                                         (model.kind === "file" ? fileCard.height : richText.contentHeight) + 18 * chatRecord.sr)
+                        Text {
+                            id: richText
+                            visible: model.kind === "text"
+                            x: 22 * chatRecord.sr
+                            y: 9 * chatRecord.sr
+                            // Sized to its text: the unwrapped width, up to the widest a bubble may be.
+                            width: Math.min(Math.ceil(implicitWidth), chatRecord.bubbleMaxWidth)
+                            textFormat: Text.RichText
+                            wrapMode: Text.Wrap
+                            font.pixelSize: Style.fontLarge
+                            lineHeight: 1.1
+                            color: row.self ? Style.onColor(chatRecord.skinColors) : chatRecord.pal.bubbleInText
+                            linkColor: row.self ? Style.onColor(chatRecord.skinColors) : chatRecord.skinColors
+                            text: model.kind === "text" ? chatRecord.displayOf(row.msg) : ""
+                            onLinkActivated: {
+                                if (link.indexOf("api/attachment/index/") >= 0)
+                                    chatRecord.sigPictureInfor(link)
+                                else
+                                    Qt.openUrlExternally(link)
+                            }
+                            MouseArea {
+                                anchors.fill: parent
+                                acceptedButtons: Qt.NoButton
+                                cursorShape: parent.hoveredLink !== "" ? Qt.PointingHandCursor : Qt.IBeamCursor
+                            }
+                        }
+                        // A file: icon, name, and what can be done with it now.
+                        Item {
+                            id: fileCard
+                            visible: model.kind === "file"
+                            x: 22 * chatRecord.sr
+                            y: 9 * chatRecord.sr
+                            width: visible ? Math.min(chatRecord.bubbleMaxWidth, 240 * chatRecord.sr) : 0
+                            height: visible ? 52 * chatRecord.sr : 0
+                            Image {
+                                id: fileIcon
+                                width: 40 * chatRecord.sr
+                                height: width
+                                anchors.verticalCenter: parent.verticalCenter
+                                sourceSize: Qt.size(96, 96)
+                                source: model.kind === "file" ? chatRecord.imageNameFromSuffix(row.rec.file_type ? row.rec.file_type : chatRecord.suffixOf(row.msg)) : ""
+                            }
+                            Text {
+                                anchors.left: fileIcon.right
+                                anchors.leftMargin: 8 * chatRecord.sr
+                                anchors.right: fileAction.left
+                                anchors.rightMargin: 6 * chatRecord.sr
+                                y: 6 * chatRecord.sr
+                                text: row.msg
+                                elide: Text.ElideMiddle
+                                font.pixelSize: Style.fontBody
+                                color: row.self ? Style.onColor(chatRecord.skinColors) : chatRecord.pal.bubbleInText
+                            }
+                            Text {
+                                anchors.left: fileIcon.right
+                                anchors.leftMargin: 8 * chatRecord.sr
+                                anchors.right: fileAction.left
+                                anchors.bottom: parent.bottom
+                                anchors.bottomMargin: 6 * chatRecord.sr
+                                elide: Text.ElideRight
+                                text: model.progress >= 0 ? Math.round(model.progress * 100) + "%"
+                                      : row.fileExists ? chatRecord.tip_openfile
+                                      : model.localPath !== "" ? chatRecord.tip_fileexits
+                                      : row.self ? "" : chatRecord.tip_download
+                                font.pixelSize: Style.fontTiny
+                                color: row.self ? Style.onColor(chatRecord.skinColors) : chatRecord.pal.sub
+                                opacity: 0.85
+                            }
+                            Item {
+                                id: fileAction
+                                anchors.right: parent.right
+                                anchors.verticalCenter: parent.verticalCenter
+                                width: 30 * chatRecord.sr
+                                height: width
+                                CircularProgress {
+                                    objectName: "progress_" + model.msgId
+                                    anchors.fill: parent
+                                    visible: model.progress >= 0
+                                    progress: Math.max(0, model.progress)
+                                    arcWidth: 3 * chatRecord.sr
+                                    arcColor: row.self ? Style.onColor(chatRecord.skinColors) : chatRecord.skinColors
+                                    arcBackgroundColor: row.self ? Qt.rgba(1, 1, 1, 0.3) : chatRecord.pal.line
+                                }
+                                IconButton {
+                                    objectName: row.fileExists || model.localPath !== "" || row.self ? "open_" + model.msgId : "download_" + model.msgId
+                                    anchors.fill: parent
+                                    visible: model.progress < 0 && (row.fileExists || !row.self || model.localPath !== "")
+                                    source: row.fileExists || model.localPath !== "" ? "qrc:/images/folder.svg" : "qrc:/images/download.svg"
+                                    iconSize: 18 * chatRecord.sr
+                                    tip: row.fileExists || model.localPath !== "" ? chatRecord.tip_openfile : chatRecord.tip_download
+                                    loginModel: chatRecord.loginModel
+                                    skinColors: chatRecord.skinColors
+                                    onClicked: model.localPath !== "" ? chatRecord.openFile(model.msgId) : chatRecord.download(model.msgId)
+                                }
+                            }
+                        }
+                    }
+                    // Delivery: pending, sent (unread), read, or failed with a retry.
+                    Column {
+                        visible: row.self && model.kind !== "system"
+                        anchors.bottom: balloon.bottom
+                        spacing: 2 * chatRecord.sr
+                        Text {
+                            objectName: "status_" + model.msgId
+                            anchors.right: parent.right
+                            text: row.deliveryState === "failed" ? chatRecord.tip_send_failed
+                                  : row.deliveryState === "pending" ? chatRecord.tip_sending
+                                  : row.deliveryState === "read" ? chatRecord.tip_read : chatRecord.tip_unread
+                            font.pixelSize: Style.fontTiny
+                            color: row.deliveryState === "failed" ? Style.danger
+                                   : row.deliveryState === "read" ? chatRecord.pal.sub : chatRecord.skinColors
+                            Accessible.role: Accessible.StaticText
+                            Accessible.name: text + (model.failText !== "" ? " " + model.failText : "")
+                        }
+                        Rectangle {
+                            objectName: "retry_" + model.msgId
+                            visible: row.deliveryState === "failed"
+                            anchors.right: parent.right
+                            width: retryText.implicitWidth + 12 * chatRecord.sr
+                            height: retryText.implicitHeight + 6 * chatRecord.sr
+                            radius: height / 2
+                            color: retryArea.pressed ? Style.dangerPressed : Style.danger
+                            activeFocusOnTab: visible
+                            Accessible.role: Accessible.Button
+                            Accessible.name: chatRecord.tip_resend
+                            Accessible.onPressAction: chatRecord.retry(model.msgId)
+                            Keys.onReturnPressed: chatRecord.retry(model.msgId)
+                            Keys.onSpacePressed: chatRecord.retry(model.msgId)
+                            border.color: activeFocus ? chatRecord.pal.text : "transparent"
+                            Text {
+                                id: retryText
+                                anchors.centerIn: parent
+                                text: chatRecord.tip_resend
+                                font.pixelSize: Style.fontTiny
+                                color: "#ffffff"
+                            }
+                            MouseArea {
+                                id: retryArea
+                                anchors.fill: parent
+                                hoverEnabled: true
+                                cursorShape: Qt.PointingHandCursor
+                                onClicked: chatRecord.retry(model.msgId)
+                            }
+                            ToolTip.visible: retryArea.containsMouse && model.failText !== ""
+                            ToolTip.text: model.failText
+                        }
+                    }
+                }
+                // A system-message card, centred.
+                Rectangle {
+                    objectName: "systemCard_" + model.msgId
+                    visible: model.kind === "system"
+                    width: visible ? Math.min(row.width - 80 * chatRecord.sr, 340 * chatRecord.sr) : 0
+                    height: visible ? cardColumn.height + 24 * chatRecord.sr : 0
+                    radius: Style.radiusCard
+                    color: chatRecord.pal.card
+                    border.color: chatRecord.pal.cardBorder
+                    activeFocusOnTab: visible
+                    Accessible.role: Accessible.Button
+                    Accessible.name: cardTitle.text + " " + cardBody.text
+                    Accessible.onPressAction: chatRecord.openSystemCard(row.msg)
+                    Keys.onReturnPressed: chatRecord.openSystemCard(row.msg)
+                    Column {
+                        id: cardColumn
+                        x: 14 * chatRecord.sr
+                        y: 12 * chatRecord.sr
+                        width: parent.width - 28 * chatRecord.sr
+                        spacing: 6 * chatRecord.sr
+                        Text {
+                            id: cardTitle
+                            width: parent.width
+                            elide: Text.ElideRight
+                            text: model.kind === "system" ? chatRecord.systemCardText(row.msg, "title") : ""
+                            font.pixelSize: Style.fontBody
+                            font.bold: true
+                            color: chatRecord.pal.text
+                        }
+                        Text {
+                            id: cardBody
+                            width: parent.width
+                            wrapMode: Text.Wrap
+                            maximumLineCount: 4
+                            elide: Text.ElideRight
+                            text: model.kind === "system" ? chatRecord.systemCardText(row.msg, "content") : ""
+                            font.pixelSize: Style.fontSmall
+                            color: chatRecord.pal.muted
+                        }
+                        Text {
+                            text: chatRecord.tip_see
+                            font.pixelSize: Style.fontSmall
+                            color: chatRecord.skinColors
+                        }
+                    }
+                    MouseArea {
+                        anchors.fill: parent
+                        cursorShape: Qt.PointingHandCursor
+                        onClicked: chatRecord.openSystemCard(row.msg)
+                    }
+                }
+            }
+        }
+    }
+
+    // Rich text for a bubble: local emoticon pictures, server links with the current token, and
+    // pictures no wider than the bubble.
+    function displayOf(msg) {
+        var t = socketState.replaceRegularToToken(socketState.filterUseInformation(msg, 1))
+        var limit = Math.floor(bubbleMaxWidth)
+        return t.replace(/width="(\d+)"/g, function(all, n) {
+            return 'width="' + Math.min(parseInt(n), limit) + '"'
+        })
+    }
+
+    Text {
+        visible: chatRecord.currentId !== "" && chatModel.count === 0
+        anchors.centerIn: parent
+        text: chatRecord.tip_no_contents
+        font.pixelSize: Style.fontSmall
+        color: chatRecord.pal.sub
+    }
+    Rectangle {
+        id: chatTip
+        objectName: "chatTip"
+        visible: false
+        z: 5
+        anchors.horizontalCenter: parent.horizontalCenter
+        y: 16 * chatRecord.sr
+        width: tipText.implicitWidth + 28 * chatRecord.sr
+        height: tipText.implicitHeight + 14 * chatRecord.sr
+        radius: height / 2
+        color: chatRecord.pal.banner
+        Accessible.role: Accessible.AlertMessage
+        Accessible.name: tipText.text
+        property alias text: tipText.text
+        Text {
+            id: tipText
+            anchors.centerIn: parent
+            font.pixelSize: Style.fontSmall
+            color: chatRecord.pal.bannerText
+        }
+    }
 }

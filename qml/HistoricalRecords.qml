@@ -1,9 +1,634 @@
 import QtQuick 2.12
+import QtQuick.Controls 2.5
+import Qt.labs.platform 1.1 as Platform
+import SocketState 1.0
+import TextBalloon 1.0
+import DownloadFile 1.0
+import SystemHandl 1.0
+import MessageFilestoreitem 1.0
+import ConfigData 1.0
+import HttplanguagePackage 1.0
+import "style"
+import "controls"
 
-// The history browser. (Placeholder until the view is built.)
+// The history of the open conversation: everything, only pictures or only files; a day and a
+// text to search for; older pages on request. Files can be downloaded and opened here too.
 Rectangle {
     id: historicalRecords
     property int loginModel: 0
     property string skinColors: "#0183FF"
-    color: "transparent"
+    property string currentId: ""
+    property string currentName: ""
+    property string currentTypes: ""
+    property string selfId: ""
+    property string selfName: ""
+    // 1 all, 2 pictures, 3 files (the request's find types).
+    property int filterType: 1
+    property string dateText: ""
+    property string searchText: ""
+    property int limit: 20
+    property bool loading: false
+    property var downloads: ({})
+    readonly property real sr: Style.sr
+    readonly property var pal: Style.palette(loginModel)
+    readonly property alias count: historyModel.count
+
+    property string tip_chat_record: qsTr("聊天记录")
+    property string tip_all_record: qsTr("全部")
+    property string tip_image: qsTr("图片")
+    property string tip_file: qsTr("文件")
+    property string tip_date_choice: qsTr("日期")
+    property string tip_search: qsTr("搜索")
+    property string tip_more_history_messages: qsTr("加载更多历史消息")
+    property string tip_data_loading: qsTr("数据加载中")
+    property string tip_no_contents: qsTr("暂无内容")
+    property string tip_fileexits: qsTr("文件不存在")
+    property string tip_download: qsTr("下载")
+    property string tip_openfile: qsTr("打开文件")
+    property string tip_close: qsTr("关闭")
+    property string tip_previous_day: qsTr("前一天")
+    property string tip_next_day: qsTr("后一天")
+
+    signal sigClosed()
+    signal sigPictureInfor(string picturePath)
+
+    color: pal.pane
+
+    function hextoPressHex(hex) { return Style.pressed(hex) }
+    function imageNameFromSuffix(suffix) {
+        var s = String(suffix).toLowerCase().replace(/^\./, "")
+        var table = {
+            doc: "docx", docx: "docx", wps: "docx", rtf: "docx",
+            png: "img", jpg: "img", jpeg: "img", gif: "img", bmp: "img", webp: "img", svg: "img",
+            ppt: "ppt", pptx: "ppt", txt: "txt", log: "txt", md: "txt", csv: "excel",
+            xls: "excel", xlsx: "excel", zip: "zip", "7z": "zip", gz: "zip", tar: "zip",
+            rar: "rar", pdf: "pdf", htm: "html", html: "html", mp3: "mp3", wav: "mp3",
+            mp4: "mp4", avi: "mp4", mov: "mp4", mkv: "mp4"
+        }
+        return "qrc:/images/" + (table[s] !== undefined ? table[s] : "others") + ".png"
+    }
+    function isGroup() {
+        return currentTypes === "3"
+    }
+    function open(ids, names, types) {
+        var changed = ids !== currentId
+        currentId = ids
+        currentName = names
+        currentTypes = types
+        selfId = socketState.getSelfUesrId()
+        messageFilestoreitem.openDataBase()
+        if (changed) {
+            filterType = 1
+            dateText = ""
+            searchText = ""
+            historySearch.text = ""
+            historyDate.text = ""
+            historyModel.clear()
+        }
+        limit = 20
+        visible = true
+        query()
+        historyList.forceActiveFocus()
+    }
+    function close() {
+        if (!visible)
+            return
+        visible = false
+        sigClosed()
+    }
+    function setFilter(types) {
+        filterType = types
+        limit = 20
+        query()
+    }
+    function setDate(text) {
+        var t = text.trim()
+        if (t !== "" && !/^\d{4}-\d{2}-\d{2}$/.test(t))
+            return
+        dateText = t
+        limit = 20
+        query()
+    }
+    function shiftDate(days) {
+        var base = dateText !== "" ? new Date(dateText + "T12:00:00") : new Date()
+        base.setDate(base.getDate() + days)
+        historyDate.text = Qt.formatDate(base, "yyyy-MM-dd")
+        setDate(historyDate.text)
+    }
+    function setSearch(text) {
+        searchText = text.trim()
+        limit = 20
+        query()
+    }
+    function loadMore() {
+        limit += 20
+        query()
+    }
+    function query() {
+        if (currentId === "")
+            return
+        loading = true
+        socketState.getUserHistoryLength(currentId, limit, filterType === 1 ? dateText : "",
+                                         currentTypes, filterType === 1 ? searchText : "", filterType)
+    }
+    // The reply replaces the list: newest first.
+    function showRecords() {
+        loading = false
+        var texts = isGroup() ? socketState.getHistoryGroupIdFromInfors(currentId)
+                              : socketState.getHistoryPrivateIdFromInfors(currentId)
+        var rows = []
+        for (var i = texts.length - 1; i >= 0; --i) {
+            var r
+            try {
+                r = JSON.parse(texts[i])
+            } catch (e) {
+                continue
+            }
+            if (!r || r.msg_id === undefined)
+                continue
+            var type = r.msg_type || "text"
+            var path = ""
+            if (type === "file") {
+                var stored = messageFilestoreitem.getRowData(currentId, r.msg_id)
+                path = stored.length > 0 ? stored[0] : ""
+            }
+            var isSelf = r.creator === selfId
+            rows.push({ msgId: String(r.msg_id), creator: r.creator || "", isSelf: isSelf,
+                        msg: r.msg || "", msgType: type, fileType: r.file_type || "",
+                        download: r.download || "", sendTime: r.send_time || "",
+                        userName: r.user_name || (isSelf ? selfName : currentName),
+                        progress: -1, localPath: path })
+        }
+        historyModel.clear()
+        historyModel.append(rows)
+        console.info("history shown:", rows.length, "records")
+    }
+    function displayOf(msg) {
+        var t = socketState.replaceRegularToToken(socketState.filterUseInformation(msg, 1))
+        var widest = Math.floor(historyList.width - 40 * sr)
+        return t.replace(/width="(\d+)"/g, function(all, n) {
+            return 'width="' + Math.min(parseInt(n), Math.min(200 * sr, widest)) + '"'
+        })
+    }
+    function indexOfMessage(msgId) {
+        for (var i = 0; i < historyModel.count; ++i) {
+            if (historyModel.get(i).msgId === msgId)
+                return i
+        }
+        return -1
+    }
+    function fileNameOf(path) {
+        var p = String(path).replace(/\\/g, "/")
+        return p.substring(p.lastIndexOf("/") + 1)
+    }
+    function attachmentOf(download) {
+        var d = String(download)
+        if (d.charAt(0) === "{") {
+            try {
+                var o = JSON.parse(d)
+                return String(o.id || o.attachment_id || o.path || "")
+            } catch (e) {
+                return ""
+            }
+        }
+        return d
+    }
+    // The Downloads folder, or where the client keeps its own files when a fresh account has no
+    // Downloads folder (a download into a missing folder cannot even start).
+    function downloadFolder() {
+        var folder = configData.getDefaultDownloadPath()
+        if (folder !== "" && configData.judgeFileExits(folder))
+            return folder
+        var documents = String(Platform.StandardPaths.writableLocation(Platform.StandardPaths.DocumentsLocation))
+        return decodeURIComponent(documents.replace(/^file:\/\//, "")) + "/morvane/tarnex"
+    }
+    function fileExists(path) {
+        return path !== "" && messageFilestoreitem.jusitFileExits(path)
+    }
+    function fileAction(msgId) {
+        var at = indexOfMessage(msgId)
+        if (at < 0)
+            return
+        var r = historyModel.get(at)
+        if (r.localPath !== "") {
+            if (fileExists(r.localPath))
+                messageFilestoreitem.openFile(r.localPath)
+            else
+                showTip(tip_fileexits)
+            return
+        }
+        var source = attachmentOf(r.download)
+        if (source === "" || downloads[msgId] !== undefined)
+            return
+        var folder = downloadFolder()
+        var name = fileNameOf(r.msg) || ("file-" + msgId)
+        var dest = folder + "/" + name
+        for (var n = 1; configData.judgeFileExits(dest) && n < 1000; ++n)
+            dest = folder + "/" + n + "-" + name
+        var d = downloaderComponent.createObject(historicalRecords, { msgId: msgId, dest: dest, conversation: currentId })
+        var list = downloads
+        list[msgId] = d
+        downloads = list
+        historyModel.setProperty(at, "progress", 0)
+        d.dwonloadFileToLoacl(source, dest)
+    }
+    function downloadProgress(d, received, total) {
+        var at = indexOfMessage(d.msgId)
+        var done = total >= 0 && received >= total
+        if (at >= 0)
+            historyModel.setProperty(at, "progress", total > 0 ? Math.min(1, received / total) : (done ? 1 : 0))
+        if (!done)
+            return
+        messageFilestoreitem.insertNewData(d.conversation, d.msgId, d.dest)
+        if (at >= 0) {
+            historyModel.setProperty(at, "localPath", d.dest)
+            historyModel.setProperty(at, "progress", -1)
+        }
+        endDownload(d)
+    }
+    function endDownload(d) {
+        var list = downloads
+        delete list[d.msgId]
+        downloads = list
+        d.destroy()
+    }
+    function showTip(text) {
+        historyTip.text = text
+        historyTip.visible = true
+        contentTipInputTextTimer.restart()
+    }
+
+    visible: false
+    Accessible.role: Accessible.Pane
+    Accessible.name: tip_chat_record
+    Keys.onEscapePressed: close()
+
+    ListModel { id: historyModel }
+    ConfigData { id: configData }
+    SystemHandl { id: systemHandl }
+    MessageFilestoreitem { id: messageFilestoreitem }
+    SocketState {
+        id: socketState
+        onSigHistoryGetRecord: if (historicalRecords.visible) historicalRecords.showRecords()
+    }
+    LanguageTexts { id: languageTexts; target: historicalRecords; languagePackage: httplanguagePackage }
+    HttplanguagePackage {
+        id: httplanguagePackage
+        onSigLangueFileList: languageTexts.apply()
+        Component.onCompleted: languageTexts.apply()
+    }
+    Timer {
+        id: contentTipInputTextTimer
+        interval: 1500
+        onTriggered: historyTip.visible = false
+    }
+    Component {
+        id: downloaderComponent
+        DownloadFile {
+            id: downloader
+            property string msgId: ""
+            property string dest: ""
+            property string conversation: ""
+            onDownloadProgress: historicalRecords.downloadProgress(downloader, bytesReceived, bytesTotal)
+            onSigUploadFile: if (!status) {
+                historicalRecords.showTip(errors)
+                historicalRecords.endDownload(downloader)
+            }
+        }
+    }
+    // Presses stay in the panel.
+    MouseArea { anchors.fill: parent }
+    Rectangle { width: 1; height: parent.height; color: historicalRecords.pal.line }
+
+    Text {
+        id: title
+        x: 18 * historicalRecords.sr
+        y: 14 * historicalRecords.sr
+        width: parent.width - 70 * historicalRecords.sr
+        elide: Text.ElideRight
+        text: historicalRecords.tip_chat_record + (historicalRecords.currentName !== "" ? " · " + historicalRecords.currentName : "")
+        font.pixelSize: Style.fontTitle
+        color: historicalRecords.pal.text
+    }
+    CloseButton {
+        objectName: "historyClose"
+        anchors.right: parent.right
+        anchors.rightMargin: 12 * historicalRecords.sr
+        anchors.verticalCenter: title.verticalCenter
+        loginModel: historicalRecords.loginModel
+        accessibleName: historicalRecords.tip_close
+        onClicked: historicalRecords.close()
+    }
+    // all / pictures / files
+    Row {
+        id: filterRow
+        x: 14 * historicalRecords.sr
+        anchors.top: title.bottom
+        anchors.topMargin: 12 * historicalRecords.sr
+        spacing: 6 * historicalRecords.sr
+        Repeater {
+            model: [
+                { key: "all", types: 1, label: historicalRecords.tip_all_record },
+                { key: "image", types: 2, label: historicalRecords.tip_image },
+                { key: "file", types: 3, label: historicalRecords.tip_file }
+            ]
+            Rectangle {
+                objectName: "historyFilter_" + modelData.key
+                readonly property bool selected: historicalRecords.filterType === modelData.types
+                width: filterText.implicitWidth + 24 * historicalRecords.sr
+                height: 28 * historicalRecords.sr
+                radius: height / 2
+                activeFocusOnTab: true
+                color: selected ? historicalRecords.skinColors
+                                : filterArea.containsMouse || activeFocus ? historicalRecords.pal.hover : historicalRecords.pal.field
+                border.color: activeFocus ? historicalRecords.skinColors : "transparent"
+                Accessible.role: Accessible.RadioButton
+                Accessible.name: modelData.label
+                Accessible.checked: selected
+                Accessible.onPressAction: historicalRecords.setFilter(modelData.types)
+                Keys.onReturnPressed: historicalRecords.setFilter(modelData.types)
+                Keys.onSpacePressed: historicalRecords.setFilter(modelData.types)
+                Text {
+                    id: filterText
+                    anchors.centerIn: parent
+                    text: modelData.label
+                    font.pixelSize: Style.fontSmall
+                    color: parent.selected ? Style.onColor(historicalRecords.skinColors) : historicalRecords.pal.text
+                }
+                MouseArea {
+                    id: filterArea
+                    anchors.fill: parent
+                    hoverEnabled: true
+                    cursorShape: Qt.PointingHandCursor
+                    onClicked: historicalRecords.setFilter(modelData.types)
+                }
+            }
+        }
+    }
+    // A day, and a text to look for (both for the whole history only).
+    Row {
+        id: dateRow
+        x: 14 * historicalRecords.sr
+        anchors.top: filterRow.bottom
+        anchors.topMargin: 10 * historicalRecords.sr
+        spacing: 4 * historicalRecords.sr
+        enabled: historicalRecords.filterType === 1
+        opacity: enabled ? 1 : 0.5
+        IconButton {
+            objectName: "historyPreviousDay"
+            source: "qrc:/images/previous.svg"
+            tip: historicalRecords.tip_previous_day
+            loginModel: historicalRecords.loginModel
+            skinColors: historicalRecords.skinColors
+            onClicked: historicalRecords.shiftDate(-1)
+        }
+        TextField {
+            id: historyDate
+            objectName: "historyDate"
+            width: 170 * historicalRecords.sr
+            height: 32 * historicalRecords.sr
+            placeholderText: historicalRecords.tip_date_choice + " yyyy-MM-dd"
+            font.pixelSize: Style.fontSmall
+            color: historicalRecords.pal.text
+            placeholderTextColor: historicalRecords.pal.sub
+            leftPadding: 12 * historicalRecords.sr
+            verticalAlignment: TextInput.AlignVCenter
+            background: Rectangle {
+                radius: height / 2
+                color: historicalRecords.loginModel === 1 ? "#ffffff" : historicalRecords.pal.field
+                border.color: historyDate.activeFocus ? historicalRecords.skinColors : "transparent"
+            }
+            selectByMouse: true
+            validator: RegExpValidator { regExp: /^\d{0,4}(-\d{0,2}(-\d{0,2})?)?$/ }
+            Accessible.role: Accessible.EditableText
+            Accessible.name: historicalRecords.tip_date_choice
+            onAccepted: historicalRecords.setDate(text)
+            onTextChanged: if (text === "" && historicalRecords.dateText !== "") historicalRecords.setDate("")
+            Keys.onEscapePressed: {
+                if (text !== "")
+                    text = ""
+                else
+                    historicalRecords.close()
+            }
+        }
+        IconButton {
+            objectName: "historyNextDay"
+            source: "qrc:/images/next.svg"
+            tip: historicalRecords.tip_next_day
+            loginModel: historicalRecords.loginModel
+            skinColors: historicalRecords.skinColors
+            onClicked: historicalRecords.shiftDate(1)
+        }
+    }
+    SearchField {
+        id: historySearch
+        objectName: "historySearch"
+        anchors.top: dateRow.bottom
+        anchors.topMargin: 8 * historicalRecords.sr
+        x: 14 * historicalRecords.sr
+        width: parent.width - 28 * historicalRecords.sr
+        enabled: historicalRecords.filterType === 1
+        placeholderText: historicalRecords.tip_search
+        loginModel: historicalRecords.loginModel
+        skinColors: historicalRecords.skinColors
+        onSearchRequested: historicalRecords.setSearch(text)
+    }
+
+    ListView {
+        id: historyList
+        objectName: "historyList"
+        anchors.top: historySearch.bottom
+        anchors.topMargin: 10 * historicalRecords.sr
+        anchors.bottom: parent.bottom
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.leftMargin: 1
+        model: historyModel
+        clip: true
+        activeFocusOnTab: true
+        keyNavigationEnabled: true
+        boundsBehavior: Flickable.StopAtBounds
+        Accessible.role: Accessible.List
+        Accessible.name: historicalRecords.tip_chat_record
+        ScrollBar.vertical: ScrollBar {}
+        Keys.onEscapePressed: historicalRecords.close()
+        footer: Item {
+            width: historyList.width
+            height: 48 * historicalRecords.sr
+            Rectangle {
+                objectName: "historyMoreButton"
+                visible: historicalRecords.filterType === 1 && historicalRecords.dateText === ""
+                         && historicalRecords.searchText === "" && historyModel.count >= historicalRecords.limit
+                anchors.centerIn: parent
+                width: moreText.implicitWidth + 24 * historicalRecords.sr
+                height: 28 * historicalRecords.sr
+                radius: height / 2
+                activeFocusOnTab: visible
+                color: moreArea.containsMouse || activeFocus ? historicalRecords.pal.hover : "transparent"
+                Accessible.role: Accessible.Button
+                Accessible.name: moreText.text
+                Accessible.onPressAction: historicalRecords.loadMore()
+                Keys.onReturnPressed: historicalRecords.loadMore()
+                Keys.onSpacePressed: historicalRecords.loadMore()
+                Text {
+                    id: moreText
+                    anchors.centerIn: parent
+                    text: historicalRecords.tip_more_history_messages
+                    font.pixelSize: Style.fontSmall
+                    color: historicalRecords.skinColors
+                }
+                MouseArea {
+                    id: moreArea
+                    anchors.fill: parent
+                    hoverEnabled: true
+                    cursorShape: Qt.PointingHandCursor
+                    onClicked: historicalRecords.loadMore()
+                }
+            }
+        }
+        delegate: Rectangle {
+            id: entry
+            objectName: "history_" + model.msgId
+            readonly property string kind: model.msgType === "file" ? "file" : "text"
+            readonly property bool fileExists: kind === "file" && historicalRecords.fileExists(model.localPath)
+            width: historyList.width
+            height: entryColumn.height + 16 * historicalRecords.sr
+            color: ListView.isCurrentItem && historyList.activeFocus ? historicalRecords.pal.selected : "transparent"
+            Accessible.role: Accessible.ListItem
+            Accessible.name: model.userName + " " + model.sendTime
+            Column {
+                id: entryColumn
+                x: 18 * historicalRecords.sr
+                y: 8 * historicalRecords.sr
+                width: parent.width - 36 * historicalRecords.sr
+                spacing: 4 * historicalRecords.sr
+                Item {
+                    width: parent.width
+                    height: nameText.implicitHeight
+                    Text {
+                        id: nameText
+                        width: parent.width - timeText.implicitWidth - 8 * historicalRecords.sr
+                        elide: Text.ElideRight
+                        text: model.userName
+                        font.pixelSize: Style.fontSmall
+                        color: model.isSelf ? historicalRecords.skinColors : historicalRecords.pal.muted
+                    }
+                    Text {
+                        id: timeText
+                        anchors.right: parent.right
+                        text: model.sendTime
+                        font.pixelSize: Style.fontTiny
+                        color: historicalRecords.pal.sub
+                    }
+                }
+                Text {
+                    visible: entry.kind === "text"
+                    width: parent.width
+                    textFormat: Text.RichText
+                    wrapMode: Text.Wrap
+                    text: entry.kind === "text" ? historicalRecords.displayOf(model.msg) : ""
+                    font.pixelSize: Style.fontBody
+                    color: historicalRecords.pal.text
+                    linkColor: historicalRecords.skinColors
+                    onLinkActivated: {
+                        if (link.indexOf("api/attachment/index/") >= 0)
+                            historicalRecords.sigPictureInfor(link)
+                        else
+                            Qt.openUrlExternally(link)
+                    }
+                }
+                Rectangle {
+                    visible: entry.kind === "file"
+                    width: Math.min(parent.width, 260 * historicalRecords.sr)
+                    height: visible ? 52 * historicalRecords.sr : 0
+                    radius: Style.radius
+                    color: historicalRecords.pal.card
+                    border.color: historicalRecords.pal.cardBorder
+                    Image {
+                        id: fileIcon
+                        x: 8 * historicalRecords.sr
+                        anchors.verticalCenter: parent.verticalCenter
+                        width: 36 * historicalRecords.sr
+                        height: width
+                        sourceSize: Qt.size(96, 96)
+                        source: entry.kind === "file" ? historicalRecords.imageNameFromSuffix(model.fileType) : ""
+                    }
+                    Text {
+                        anchors.left: fileIcon.right
+                        anchors.leftMargin: 8 * historicalRecords.sr
+                        anchors.right: action.left
+                        anchors.rightMargin: 6 * historicalRecords.sr
+                        anchors.verticalCenter: parent.verticalCenter
+                        elide: Text.ElideMiddle
+                        text: model.msg
+                        font.pixelSize: Style.fontSmall
+                        color: historicalRecords.pal.text
+                    }
+                    Item {
+                        id: action
+                        anchors.right: parent.right
+                        anchors.rightMargin: 8 * historicalRecords.sr
+                        anchors.verticalCenter: parent.verticalCenter
+                        width: 28 * historicalRecords.sr
+                        height: width
+                        CircularProgress {
+                            anchors.fill: parent
+                            visible: model.progress >= 0
+                            progress: Math.max(0, model.progress)
+                            arcWidth: 3 * historicalRecords.sr
+                            arcColor: historicalRecords.skinColors
+                            arcBackgroundColor: historicalRecords.pal.line
+                        }
+                        IconButton {
+                            objectName: "historyFile_" + model.msgId
+                            anchors.fill: parent
+                            visible: model.progress < 0
+                            iconSize: 16 * historicalRecords.sr
+                            source: model.localPath !== "" ? "qrc:/images/folder.svg" : "qrc:/images/download.svg"
+                            tip: model.localPath !== "" ? historicalRecords.tip_openfile : historicalRecords.tip_download
+                            loginModel: historicalRecords.loginModel
+                            skinColors: historicalRecords.skinColors
+                            onClicked: historicalRecords.fileAction(model.msgId)
+                        }
+                    }
+                }
+            }
+            Rectangle {
+                anchors.bottom: parent.bottom
+                x: 18 * historicalRecords.sr
+                width: parent.width - 36 * historicalRecords.sr
+                height: 1
+                color: historicalRecords.pal.line
+            }
+        }
+    }
+    Text {
+        visible: historyModel.count === 0
+        anchors.centerIn: historyList
+        text: historicalRecords.loading ? historicalRecords.tip_data_loading : historicalRecords.tip_no_contents
+        font.pixelSize: Style.fontSmall
+        color: historicalRecords.pal.sub
+    }
+    Rectangle {
+        id: historyTip
+        objectName: "historyTip"
+        property alias text: historyTipText.text
+        visible: false
+        z: 5
+        anchors.horizontalCenter: parent.horizontalCenter
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 60 * historicalRecords.sr
+        width: historyTipText.implicitWidth + 28 * historicalRecords.sr
+        height: historyTipText.implicitHeight + 14 * historicalRecords.sr
+        radius: height / 2
+        color: historicalRecords.pal.banner
+        Accessible.role: Accessible.AlertMessage
+        Accessible.name: historyTipText.text
+        Text {
+            id: historyTipText
+            anchors.centerIn: parent
+            font.pixelSize: Style.fontSmall
+            color: historicalRecords.pal.bannerText
+        }
+    }
 }

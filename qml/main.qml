@@ -154,7 +154,7 @@ Window {
             onSigLogout: windows.logout()
             onSigSetBasic: tipSysytemSet.showSettings(0)
             onSigUpdataNewView: updateWidget.open()
-            onSigPictureInfor: systemTrayInfor.showPicture(picturePath)
+            onSigPictureInfor: systemTrayInfor.showPicture(windows.pictureSource(picturePath))
             onModifyXposition: windows.x += positions
             onModifyYposition: windows.y += positions
             onSigDataUnreadNumber: {
@@ -193,6 +193,21 @@ Window {
             frame.openChat(ids, names, types)
         else if (types === "system")
             frame.openSystemMessages()
+    }
+    // A picture to show large: a URL as it stands, or an image of the editor given as its
+    // element, whose local file is taken out of it.
+    function pictureSource(picturePath) {
+        var found = /<img src="file:\/\/\/(.*) \/>/.exec(picturePath)
+        var prefix = "file:///"
+        if (!found) {
+            found = /<img src="file:\/\/(.*) \/>/.exec(picturePath)
+            prefix = "file://"
+        }
+        if (!found)
+            return picturePath
+        var path = found[1]
+        var quote = path.indexOf('"')
+        return prefix + (quote >= 0 ? path.substring(0, quote) : path)
     }
     function recountUnread() {
         var total = 0

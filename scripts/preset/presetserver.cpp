@@ -6,6 +6,8 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTextStream>
 
 int main(int argc, char *argv[])
@@ -29,17 +31,23 @@ int main(int argc, char *argv[])
                                   QStringLiteral("view"));
     const QCommandLineOption open(
         QStringLiteral("open"),
-        QStringLiteral("view to open once signed in: a section (message, group, organization, menu, "
-                       "reminders), settings, settings-theme, skins, update, group-card, group-new or "
-                       "person:<user id>"),
+        QStringLiteral(
+            "view to open once signed in: a section (message, group, organization, menu, "
+            "reminders), settings, settings-theme, skins, update, group-card, group-new or "
+            "person:<user id>"),
         QStringLiteral("view"));
-    parser.addOptions({account, password, autoLogin, view, open});
+    const QCommandLineOption conversation(
+        QStringLiteral("conversation"),
+        QStringLiteral("conversation the main frame reopens: id,name,types[,history]"),
+        QStringLiteral("conversation"));
+    parser.addOptions({account, password, autoLogin, view, open, conversation});
     parser.process(app);
 
     const QStringList args = parser.positionalArguments();
     if (args.isEmpty()) {
         QTextStream(stderr) << "usage: tarnex-preset <server address> [language code] "
-                               "[--account A --password P [--auto-login]] [--view V] [--open V]\n";
+                               "[--account A --password P [--auto-login]] [--view V] [--open V] "
+                               "[--conversation id,name,types[,history]]\n";
         return 2;
     }
     const QString address = args.at(0);
@@ -64,6 +72,17 @@ int main(int argc, char *argv[])
     // Read once by the window after the sign-in, then cleared.
     if (parser.isSet(open))
         settings->setMainConfig(QStringLiteral("openView"), parser.value(open));
+    if (parser.isSet(conversation)) {
+        const QStringList parts = parser.value(conversation).split(QLatin1Char(','));
+        QJsonObject last;
+        last.insert(QStringLiteral("id"), parts.value(0));
+        last.insert(QStringLiteral("name"), parts.value(1));
+        last.insert(QStringLiteral("types"), parts.value(2, QStringLiteral("2")));
+        last.insert(QStringLiteral("history"), parts.value(3) == QLatin1String("history"));
+        settings->setMainConfig(
+            QStringLiteral("lastConversation"),
+            QString::fromUtf8(QJsonDocument(last).toJson(QJsonDocument::Compact)));
+    }
     QTextStream(stdout) << "current server: " << address << " (" << settings->settingsFilePath()
                         << ")\n";
     return 0;

@@ -47,6 +47,14 @@ function messageFields(payload, now) {
   };
 }
 
+// The reason to refuse a message from `user` that the send-refusal hook asked for, or null.
+function takeRefusal(service, user) {
+  const refusal = service.sendRefusal;
+  if (!refusal || (refusal.from !== null && refusal.from !== user)) return null;
+  if (refusal.count > 0 && --refusal.left <= 0) service.sendRefusal = null;
+  return refusal.reason;
+}
+
 // Stores a private message from `from` and delivers it; `senderSocket` does not get it back.
 function sendPrivate(service, from, payload, senderSocket = null) {
   const to = readText(payload.to).trim();
@@ -201,6 +209,8 @@ const HANDLERS = {
   'send message'(ctx, [payload], ack) {
     if (!ctx.user) return ack(NOT_SIGNED_IN);
     if (!isObject(payload)) return ack(BAD_MESSAGE);
+    const refusal = takeRefusal(ctx.service, ctx.user);
+    if (refusal !== null) return ack(refusal);
     if (payload.type === GROUP_TYPE || (payload.group_id !== undefined && payload.to === undefined)) {
       const { record, error } = sendGroup(ctx.service, ctx.user, payload);
       return ack(error || { group_id: record.group_id, msg_id: record.msg_id });

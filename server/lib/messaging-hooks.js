@@ -156,6 +156,45 @@ const MESSAGING_HOOKS = {
     return { ok: true, events, next };
   },
 
+  // Stored private messages the clients only see when they ask for records: `count` texts from
+  // `from` to `to`, or the given `items` ({from, to, msg, msg_type?, file_type?, download?}),
+  // one second apart, the last `agoMs` before now.
+  'history-add'(body, app) {
+    const messaging = service(app);
+    const items = Array.isArray(body.items) ? body.items : null;
+    const count = items ? items.length : positiveInt(body.count, 1, 10000, 'count');
+    const text = body.msg !== undefined ? String(body.msg) : '历史消息';
+    const last = Date.now() - (body.agoMs === undefined ? 60000 : Number(body.agoMs));
+    const first = last - (count - 1) * 1000;
+    const records = [];
+    for (let i = 0; i < count; i++) {
+      const item = items ? items[i] : { from: body.from, to: body.to, msg: `${text} ${i + 1}` };
+      const from = String(item.from === undefined ? '' : item.from);
+      const to = String(item.to === undefined ? '' : item.to);
+      if (!messaging.knownUser(from) || !messaging.knownUser(to) || from === to) throw new HookError('from and to must be two known users');
+      const at = first + i * 1000;
+      records.push({ creator: from, to, read: false, msg: String(item.msg === undefined ? '' : item.msg), msg_id: at, msg_type: item.msg_type ? String(item.msg_type) : 'text', send_time: at, time: at, file_type: item.file_type ? String(item.file_type) : '', download: item.download ? String(item.download) : '', extras: {} });
+    }
+    for (const record of records) messaging.history.addPrivate(record);
+    return { ok: true, count, firstMsgId: first, lastMsgId: last };
+  },
+
+  // "send message" refused with a text, as the service refuses a message it cannot take:
+  // {reason?, from?, count?} (count 0 or absent: every message until `off` or a reset); {off: true}.
+  'send-refusal'(body, app) {
+    const messaging = service(app);
+    if (body.off) {
+      messaging.sendRefusal = null;
+      return { ok: true, sendRefusal: null };
+    }
+    const count = body.count === undefined ? 0 : Number(body.count);
+    if (!Number.isSafeInteger(count) || count < 0) throw new HookError('count must be a whole number');
+    const reason = body.reason === undefined ? '消息被拒绝' : String(body.reason);
+    if (reason === '' || reason === 'success') throw new HookError('reason must be a refusal text');
+    messaging.sendRefusal = { reason, from: body.from === undefined ? null : String(body.from), count, left: count };
+    return { ok: true, sendRefusal: messaging.sendRefusal };
+  },
+
   online(body, app) {
     return { ok: true, onlineUsers: service(app).onlineUsers(), connections: service(app).allSockets().length };
   },

@@ -64,6 +64,9 @@ class MessagingService {
     // What clients sent, for the tests; not kept by the demo.
     this.eventLog = options.testHooks ? new EventLog() : null;
     this.loginAck = { mode: 'normal' };
+    // Set by the send-refusal hook: "send message" is refused with `reason` (for `from` only,
+    // when given) until `count` refusals are used up (0 = until reset).
+    this.sendRefusal = null;
     this.colleagues = null;
     if (!options.testHooks) {
       // Loaded late: the colleagues drive the handlers, which this module also loads.
@@ -199,6 +202,7 @@ class MessagingService {
     this.history.clear();
     this.groups.reset();
     this.loginAck = { mode: 'normal' };
+    this.sendRefusal = null;
     if (this.eventLog) this.eventLog.clear();
   }
 

@@ -221,6 +221,46 @@ for (const combo of COMBINATIONS) {
       assert.equal(b.has('private message') || b.has('group message'), false);
     });
 
+    it('the send-refusal hook refuses a sender\'s messages with its text, for a count or until off', async () => {
+      const a = await signIn('10001');
+      const b = await signIn('10002');
+      const id = Date.now();
+      await hook(server, 'send-refusal', { reason: '消息过大', from: '10001', count: 2 });
+      assert.deepEqual(await a.ack('send message', privatePayload('10002', id)), ['消息过大']);
+      // Another sender is not refused.
+      assert.deepEqual(await b.ack('send message', privatePayload('10001', id + 1)), [{ to: '10001', msg_id: id + 1 }]);
+      assert.deepEqual(await a.ack('send message', groupPayload(PROJECT_GROUP, id + 2)), ['消息过大']);
+      // The count is used up: the next one is delivered.
+      assert.deepEqual(await a.ack('send message', privatePayload('10002', id + 3)), [{ to: '10002', msg_id: id + 3 }]);
+      assert.equal((await b.next('private message'))[0].msg_id, id + 3);
+      await hook(server, 'send-refusal', {});
+      assert.equal(typeof (await b.ack('send message', privatePayload('10001', id + 4)))[0], 'string');
+      await hook(server, 'send-refusal', { off: true });
+      assert.deepEqual(await b.ack('send message', privatePayload('10001', id + 5)), [{ to: '10001', msg_id: id + 5 }]);
+      assert.equal((await hookReply(server, 'send-refusal', { reason: 'success' })).status, 400);
+      // Refused messages were never stored.
+      const [records] = await a.ack('get record', { type: 'user', from: '10001', to: '10002', limit: 10 });
+      assert.deepEqual(records.map((r) => r.msg_id).sort(), [id + 1, id + 3, id + 5]);
+    });
+
+    it('the history-add hook stores earlier messages that only record requests show', async () => {
+      const a = await signIn('10001');
+      const seeded = await hook(server, 'history-add', { from: '10002', to: '10001', count: 30, msg: 'old' });
+      assert.equal(seeded.lastMsgId - seeded.firstMsgId, 29000);
+      await settle(100);
+      assert.equal(a.has('private message'), false);
+      const [last] = await a.ack('get record', { type: 'user', from: '10001', to: '10002', limit: 25 });
+      assert.equal(last.length, 25);
+      assert.deepEqual([last[0].msg, last[24].msg, last[24].msg_id], ['old 6', 'old 30', seeded.lastMsgId]);
+      assert.equal((await hookReply(server, 'history-add', { from: '10002', to: 'nobody' })).status, 400);
+      // Given messages, a file among them; one bad item stores none of them.
+      const items = [{ from: '10001', to: '10003', msg: 'see the file' }, { from: '10003', to: '10001', msg: 'plan.pdf', msg_type: 'file', file_type: 'pdf', download: 'att-1' }];
+      assert.equal((await hookReply(server, 'history-add', { items: [...items, { from: '10003', to: 'nobody', msg: 'x' }] })).status, 400);
+      await hook(server, 'history-add', { items });
+      const [given] = await a.ack('get record', { type: 'user', from: '10001', to: '10003', limit: 10 });
+      assert.deepEqual(given.map((r) => [r.creator, r.msg, r.msg_type, r.download]), [['10001', 'see the file', 'text', ''], ['10003', 'plan.pdf', 'file', 'att-1']]);
+    });
+
     it('messages to an offline user wait as unread counts and last records', async () => {
       const a = await signIn('10001');
       const id = Date.now();

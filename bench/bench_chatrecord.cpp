@@ -1,0 +1,186 @@
+// Opening a long conversation: the time from handing 2,000 message texts to the conversation view
+// until its first frame is drawn, the number of message delegates that exist then, the longest
+// frame while scrolling the whole conversation, and the memory the open conversation costs.
+// Offscreen with the software renderer, in this process (no server: the texts are what the
+// messaging engine hands the view).
+#include "qmltypes.h"
+#include "testenvironment.h"
+
+#include "desktop/startupcontext.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickView>
+#include <QTextStream>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int messageCount = 2000;
+constexpr int runs = 9;
+
+// Proportional set size of this process in kB (0 where the kernel does not say).
+qint64 pssKb()
+{
+    QFile file(QStringLiteral("/proc/self/smaps_rollup"));
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (line.startsWith("Pss:"))
+            return line.mid(4).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
+}
+
+// A conversation as the engine writes its message texts: both sides, some long lines, a few
+// emoticons and files.
+QStringList conversationTexts()
+{
+    QStringList texts;
+    const qint64 start = 1765000000000;
+    for (int i = 0; i < messageCount; ++i) {
+        const qint64 id = start + qint64(i) * 45000;
+        const bool mine = i % 3 == 0;
+        QJsonObject record;
+        record[QStringLiteral("creator")] =
+            mine ? QStringLiteral("10001") : QStringLiteral("10002");
+        record[QStringLiteral("download")] =
+            i % 50 == 7 ? QStringLiteral("att-%1").arg(i) : QString();
+        record[QStringLiteral("file_type")] = i % 50 == 7 ? QStringLiteral("pdf") : QString();
+        record[QStringLiteral("haveread")] = QString();
+        QString msg = QStringLiteral("第 %1 条消息，message number %1").arg(i + 1);
+        if (i % 7 == 0)
+            msg += QStringLiteral("，一段更长的文字让气泡换行显示，看看排版是否仍然整齐 and some "
+                                  "English words so the bubble wraps over two or three lines");
+        if (i % 11 == 0)
+            msg += QStringLiteral(
+                R"(<i contenteditable="false"  class="emoji-picker emoji-smile" alt="smile" title=":smile:"></i>)");
+        record[QStringLiteral("msg")] =
+            i % 50 == 7 ? QStringLiteral("季度报告 %1.pdf").arg(i) : msg;
+        record[QStringLiteral("msg_id")] = QString::number(id);
+        record[QStringLiteral("msg_type")] =
+            i % 50 == 7 ? QStringLiteral("file") : QStringLiteral("text");
+        record[QStringLiteral("send_time")] =
+            QStringLiteral("2025-12-06 10:%1:00").arg(i % 60, 2, 10, QLatin1Char('0'));
+        record[QStringLiteral("time")] = QString::number(id);
+        record[QStringLiteral("type")] = QStringLiteral("user");
+        record[QStringLiteral("sendStatus")] = mine ? QStringLiteral("2") : QStringLiteral("3");
+        texts << QString::fromUtf8(QJsonDocument(record).toJson(QJsonDocument::Indented))
+                     .remove(QLatin1Char('\n'));
+    }
+    return texts;
+}
+
+int messageDelegates(QQuickItem *list)
+{
+    int n = 0;
+    const auto *flickable = list->property("contentItem").value<QQuickItem *>();
+    for (QQuickItem *child : flickable->childItems()) {
+        if (child->objectName().startsWith(QLatin1String("message_")))
+            ++n;
+    }
+    return n;
+}
+
+double median(QVector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.at(v.size() / 2);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    tarnexIsolateHome();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
+        qputenv("QT_QUICK_BACKEND", "software");
+    QApplication app(argc, argv);
+    QTextStream out(stdout);
+    registerQmlTypes();
+
+    QQuickView view;
+    StartupContext values;
+    values.curretnVersionInfor = QStringLiteral("5.0.0.4");
+    values.newVersionInfor = QStringLiteral("5.0.0.4");
+    values.publish(view.engine()->rootContext());
+    view.setResizeMode(QQuickView::SizeRootObjectToView);
+    view.resize(712, 460); // the conversation area of the 1040x700 main frame
+    view.setSource(QUrl(QStringLiteral("qrc:/ChatRecord.qml")));
+    QQuickItem *chat = view.rootObject();
+    if (!chat) {
+        out << "ChatRecord.qml did not load\n";
+        return 1;
+    }
+    view.show();
+    chat->setProperty("currentId", QStringLiteral("10002"));
+    chat->setProperty("currentName", QStringLiteral("李娜"));
+    chat->setProperty("currentTypes", QStringLiteral("2"));
+    chat->setProperty("selfId", QStringLiteral("10001"));
+    chat->setProperty("selfName", QStringLiteral("张伟"));
+    auto *list = chat->findChild<QQuickItem *>(QStringLiteral("chatList"));
+    const QStringList texts = conversationTexts();
+    view.grabWindow();
+    const qint64 pssBefore = pssKb();
+
+    QVector<double> openMs;
+    int delegates = 0;
+    for (int run = 0; run < runs + 1; ++run) {
+        QMetaObject::invokeMethod(chat, "setRecords", Q_ARG(QVariant, QVariant()));
+        view.grabWindow();
+        QElapsedTimer clock;
+        clock.start();
+        QMetaObject::invokeMethod(chat, "setRecords", Q_ARG(QVariant, QVariant(texts)));
+        view.grabWindow(); // polish, layout of the visible rows, one frame
+        const double ms = clock.nsecsElapsed() / 1e6;
+        if (run > 0) // the first run compiles the delegate
+            openMs << ms;
+        delegates = messageDelegates(list);
+    }
+    const int rows = list->property("count").toInt();
+
+    // End to end: from the newest message, where the view opens at the bottom, up to the
+    // oldest, most of a page per frame.
+    QVector<double> frames;
+    const double step = list->height() * 0.8;
+    for (int i = 0; i < 100000 && !list->property("atYBeginning").toBool(); ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        list->setProperty("contentY", list->property("contentY").toDouble() - step);
+        view.grabWindow();
+        frames << clock.nsecsElapsed() / 1e6;
+        // The view re-estimates its extent while it builds rows: keep the top in sight.
+        if (list->property("contentY").toDouble() <= list->property("originY").toDouble())
+            break;
+    }
+    const qint64 pssAfter = pssKb();
+
+    out << QStringLiteral("conversation of %1 messages: view populated and drawn in median %2 ms "
+                          "(min %3, max %4, %5 runs; target < 150 ms), %6 message delegates for "
+                          "%7 rows\n")
+               .arg(rows)
+               .arg(median(openMs), 0, 'f', 1)
+               .arg(*std::min_element(openMs.begin(), openMs.end()), 0, 'f', 1)
+               .arg(*std::max_element(openMs.begin(), openMs.end()), 0, 'f', 1)
+               .arg(runs)
+               .arg(delegates)
+               .arg(rows);
+    if (!frames.isEmpty())
+        out << QStringLiteral("scrolling it end to end, %1 frames: median %2 ms, longest %3 ms "
+                              "(offscreen software rendering)\n")
+                   .arg(frames.size())
+                   .arg(median(frames), 0, 'f', 1)
+                   .arg(*std::max_element(frames.begin(), frames.end()), 0, 'f', 1);
+    if (pssBefore > 0)
+        out << QStringLiteral("PSS with the conversation open and scrolled: +%1 MB\n")
+                   .arg((pssAfter - pssBefore) / 1024.0, 0, 'f', 1);
+    return rows == messageCount && delegates < 60 ? 0 : 1;
+}
