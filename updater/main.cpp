@@ -4,6 +4,7 @@
 #include "desktop/startupprobe.h"
 #include "logging.h"
 #include "platform/runningclient.h"
+#include "update/updaterhttprequest.h"
 #include "update/updaterlaunch.h"
 #include "update/updaterprobe.h"
 #include "update/updaterqmltypes.h"
@@ -35,6 +36,7 @@ int main(int argc, char *argv[])
     }
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
     const UpdaterLaunch launch = UpdaterLaunch::fromArguments(arguments);
+    UpdaterHttpRequest::setExpectedPackage({launch.packageSha256, launch.packageSignature});
 
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/logoa.ico")));
     const QString fontFamily = StartupEnvironment::preferredFontFamily();
