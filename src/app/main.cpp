@@ -4,10 +4,10 @@
 #include "desktop/startupcontext.h"
 #include "desktop/startupenvironment.h"
 #include "desktop/startupprobe.h"
-#include "platform/programs.h"
 #include "platform/runningclient.h"
 #include "qmltypes.h"
 #include "update/updatefeed.h"
+#include "update/updaterhandover.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -47,10 +47,10 @@ int main(int argc, char *argv[])
     const UpdateFeed feed = UpdateFeed::fetch(feedManager, 3000);
     const QString current = QString::fromLatin1(currentVersion);
     const QString newVersion = feed.valid ? feed.version : current;
-    if (argc == 1 && feed.valid && feed.isNewerThan(current)) {
-        QProcess::startDetached(Platform::updaterProgram(), {feed.text, current});
+    // Only a started updater ends this start; otherwise the window opens as usual.
+    if (argc == 1 && feed.valid && feed.isNewerThan(current) &&
+        UpdaterHandover::start(feed.text, current, false))
         return 0;
-    }
 
     // The updater ends the recorded client before it replaces the files.
     RunningClient::recordThisProcess();

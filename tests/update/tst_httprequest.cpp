@@ -224,6 +224,16 @@ void TestHttpRequest::versionDialogAsksOnce()
     for (const QVariant &value : empties.takeFirst())
         QVERIFY(value.toString().isEmpty());
 
+    // After a failed answer the same object may ask again.
+    m_server.hook(QStringLiteral("feed"), {{"mode", "normal"}});
+    second.getVersionInfor();
+    QVERIFY(empties.wait(10000));
+    QCOMPARE(empties.takeFirst().at(0).toString(), QStringLiteral("5.0.1.0"));
+
+    // No updater beside this program: the dialog's hand-over reports it and the client stays.
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression(QStringLiteral("no updater at .*/update/")));
+    QVERIFY(!VersionRequest::openUpdateProgrom(QStringLiteral("{}"), QStringLiteral("5.0.0.4")));
 }
 
 TestHttpRequest::Run TestHttpRequest::runDownload(HttpRequest &request, const QString &url,
