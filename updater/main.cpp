@@ -1,5 +1,6 @@
 // The updater's entry point: ends the running client, shows the new version, and restarts the
 // client whenever the window's event loop ends.
+#include "desktop/renderfallback.h"
 #include "desktop/startupenvironment.h"
 #include "desktop/startupprobe.h"
 #include "logging.h"
@@ -25,6 +26,8 @@ int main(int argc, char *argv[])
     // Must be set before the application object exists to take effect.
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QApplication app(argc, argv);
+    // Before the first window: without OpenGL it would end the program.
+    RenderFallback::chooseSceneGraphBackend();
 
     QStringList arguments;
     for (int i = 0; i < argc; ++i)

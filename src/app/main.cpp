@@ -1,6 +1,7 @@
 // The client's entry point: update hand-over, display choices, QML types, the main document,
 // and the restart protocol.
 #include "config/configfile.h"
+#include "desktop/renderfallback.h"
 #include "desktop/startupcontext.h"
 #include "desktop/startupenvironment.h"
 #include "desktop/startupprobe.h"
@@ -37,6 +38,8 @@ int main(int argc, char *argv[])
     // the first page opens them.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    // Before the first window: without OpenGL it would end the program.
+    RenderFallback::chooseSceneGraphBackend();
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
     qDebug() << "argc ==" << argc;
 

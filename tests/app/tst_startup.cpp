@@ -20,6 +20,7 @@ private slots:
     void updateCheck();
     void slowFeedDoesNotHoldStartUp();
     void missingUpdaterStillOpensTheWindow();
+    void windowWithoutOpenGl();
     void restartWith773();
     void otherExitCodesEnd();
 
@@ -32,7 +33,8 @@ private:
         bool updaterStarted = false;
         bool plantedStarted = false;
     };
-    Run runClient(const QStringList &args, const QString &quitCodes = QStringLiteral("0"));
+    Run runClient(const QStringList &args, const QString &quitCodes = QStringLiteral("0"),
+                  bool backendGiven = true);
     void setFeed(const QJsonObject &feed) { m_server.hook(QStringLiteral("feed"), feed); }
 
     static bool writeStandIn(const QString &path, const QString &record);
@@ -77,10 +79,13 @@ void TestStartup::init()
     m_server.hook(QStringLiteral("reset"));
 }
 
-TestStartup::Run TestStartup::runClient(const QStringList &args, const QString &quitCodes)
+TestStartup::Run TestStartup::runClient(const QStringList &args, const QString &quitCodes,
+                                        bool backendGiven)
 {
     QProcess client;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!backendGiven)
+        env.remove(QStringLiteral("QT_QUICK_BACKEND"));
     env.insert(QStringLiteral("TARNEX_UPDATE_FEED"),
                m_server.baseUrl().toString() +
                    QStringLiteral("/tarnex10pack/client/client.php?platform=win"));
@@ -205,6 +210,17 @@ void TestStartup::missingUpdaterStillOpensTheWindow()
     QVERIFY2(run.log.contains(QLatin1String("no updater at")), qPrintable(run.log));
     QVERIFY2(run.log.contains(QLatin1String("first frame")), qPrintable(run.log));
     QVERIFY(run.log.contains(QLatin1String("newVersionInfor == \"5.0.1.0\"")));
+}
+
+// The offscreen platform has no OpenGL: the client must choose the software renderer itself.
+void TestStartup::windowWithoutOpenGl()
+{
+    if (qEnvironmentVariable("QT_QPA_PLATFORM") != QLatin1String("offscreen"))
+        QSKIP("needs the offscreen platform");
+    const Run run = runClient({QStringLiteral("update")}, QStringLiteral("0"), false);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.log.contains(QLatin1String("software renderer")), qPrintable(run.log));
+    QVERIFY2(run.log.contains(QLatin1String("first frame")), qPrintable(run.log));
 }
 
 void TestStartup::restartWith773()
