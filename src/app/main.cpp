@@ -6,6 +6,7 @@
 #include "desktop/startupenvironment.h"
 #include "desktop/startupprobe.h"
 #include "platform/runningclient.h"
+#include "platform/singleinstance.h"
 #include "qmltypes.h"
 #include "update/updatefeed.h"
 #include "update/updaterhandover.h"
@@ -21,6 +22,7 @@
 #include <QScreen>
 #include <QSysInfo>
 #include <QTextCodec>
+#include <QWindow>
 
 #include <cmath>
 
@@ -42,6 +44,14 @@ int main(int argc, char *argv[])
     RenderFallback::chooseSceneGraphBackend();
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
     qDebug() << "argc ==" << argc;
+
+    // A second start shows the running client's window and ends, before anything here could
+    // touch the running client's files (the store empties its scratch folders).
+    SingleInstance instance(ConfigFile::defaultSettingsFolderPath());
+    if (!instance.claim()) {
+        qInfo() << "a client runs already; it was asked to show its window";
+        return 0;
+    }
 
     QNetworkAccessManager feedManager;
     // Creating the store prepares its folders and fixes the current server and its digest.
@@ -96,10 +106,22 @@ int main(int argc, char *argv[])
     context->setContextProperty(QStringLiteral("mainWindows"), &engine);
     qDebug() << "newVersionInfor ==" << newVersion << "reloadView ==" << (argc >= 3 ? 1 : 0);
     StartupProbe::watchFirstFrame(engine);
+    QObject::connect(&instance, &SingleInstance::raiseRequested, &engine, [&engine] {
+        const QList<QObject *> roots = engine.rootObjects();
+        auto *window = roots.isEmpty() ? nullptr : qobject_cast<QWindow *>(roots.first());
+        if (!window)
+            return;
+        qInfo() << "raised by a second start";
+        window->show();
+        window->raise();
+        window->requestActivate();
+    });
 
     const int exitCode = QApplication::exec();
     if (exitCode == restartExitCode) {
         qDebug() << "adta ==" << exitCode;
+        // The restarted copy must find the lock free.
+        instance.release();
         QProcess::startDetached(QApplication::applicationFilePath(),
                                 {QStringLiteral("1"), QStringLiteral("2")});
         return 0;

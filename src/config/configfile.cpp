@@ -171,6 +171,11 @@ QString ConfigFile::serverDigest(const QString &address)
             .toHex());
 }
 
+QString ConfigFile::defaultSettingsFolderPath()
+{
+    return withTrailingSlash(defaultBaseDirectory()) + QStringLiteral("morvane/tarnex/configfile/");
+}
+
 QString ConfigFile::defaultDownloadPath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);

@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -21,6 +22,7 @@ private slots:
     void slowFeedDoesNotHoldStartUp();
     void missingUpdaterStillOpensTheWindow();
     void windowWithoutOpenGl();
+    void secondStartRaisesTheFirst();
     void restartWith773();
     void otherExitCodesEnd();
 
@@ -221,6 +223,55 @@ void TestStartup::windowWithoutOpenGl()
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.log.contains(QLatin1String("software renderer")), qPrintable(run.log));
     QVERIFY2(run.log.contains(QLatin1String("first frame")), qPrintable(run.log));
+}
+
+// One client per session: a second start shows the first one's window and ends with 0, and
+// leaves the first one's scratch files alone.
+void TestStartup::secondStartRaisesTheFirst()
+{
+    setFeed({{QStringLiteral("mode"), QStringLiteral("normal")},
+             {QStringLiteral("version"), QStringLiteral("5.0.0.4")}});
+    QProcess first;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TARNEX_UPDATE_FEED"),
+               m_server.baseUrl().toString() +
+                   QStringLiteral("/tarnex10pack/client/client.php?platform=win"));
+    env.insert(QStringLiteral("TARNEX_LOG_FILE"),
+               m_installation.filePath(QStringLiteral("client.log")));
+    env.remove(QStringLiteral("TARNEX_QUIT_AFTER_FIRST_FRAME"));
+    first.setProcessEnvironment(env);
+    first.setWorkingDirectory(m_workingDir.path());
+    first.start(m_client, {QStringLiteral("update")});
+    QFile log(m_installation.filePath(QStringLiteral("client.log")));
+    auto logText = [&log] {
+        log.open(QIODevice::ReadOnly);
+        const QString text = QString::fromUtf8(log.readAll());
+        log.close();
+        return text;
+    };
+    QVERIFY2(
+        QTest::qWaitFor([&] { return logText().contains(QLatin1String("first frame")); }, 60000),
+        qPrintable(logText()));
+    // A file of the running client's in its scratch folder.
+    const QString scratch = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
+                            QStringLiteral("/morvane/tarnex/configimage/");
+    QVERIFY(QDir().mkpath(scratch));
+    QFile kept(scratch + QStringLiteral("pasted.png"));
+    QVERIFY(kept.open(QIODevice::WriteOnly));
+    kept.close();
+
+    const Run second = runClient({QStringLiteral("update")});
+    QCOMPARE(second.exitCode, 0);
+    QVERIFY2(second.log.contains(QLatin1String("a client runs already")), qPrintable(second.log));
+    QCOMPARE(second.log.count(QLatin1String("first frame")), 1);
+    QVERIFY2(
+        QTest::qWaitFor(
+            [&] { return logText().contains(QLatin1String("raised by a second start")); }, 10000),
+        qPrintable(logText()));
+    QVERIFY(QFile::exists(kept.fileName()));
+    QCOMPARE(first.state(), QProcess::Running);
+    first.terminate();
+    QVERIFY(first.waitForFinished(30000));
 }
 
 void TestStartup::restartWith773()
