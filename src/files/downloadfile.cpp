@@ -139,10 +139,17 @@ void DownloadFile::dwonloadFileToLoacl(const QString &srcPath, const QString &de
         m_downloadReply->disconnect(this);
     finishDestination(false);
 
-    m_destFile = std::make_unique<QSaveFile>(LocalPath::fromUserPath(destPath));
-    if (!m_destFile->open(QIODevice::WriteOnly)) {
+    const QString localPath = LocalPath::fromUserPath(destPath);
+    // A chosen file never climbs; a path put together from a name in a message may.
+    const bool climbs = QString(localPath)
+                            .replace(QLatin1Char('\\'), QLatin1Char('/'))
+                            .split(QLatin1Char('/'))
+                            .contains(QStringLiteral(".."));
+    m_destFile = std::make_unique<QSaveFile>(localPath);
+    if (climbs || !m_destFile->open(QIODevice::WriteOnly)) {
         qCWarning(lcFiles) << "cannot create the download destination" << m_destFile->fileName()
-                           << m_destFile->errorString();
+                           << (climbs ? QStringLiteral("(it climbs with \"..\")")
+                                      : m_destFile->errorString());
         m_destFile.reset();
         m_downloadBusy = false;
         m_downloadReporting = false;

@@ -492,6 +492,13 @@ void TestDownloadFile::uncreatableDestination()
     QVERIFY(!files.downloadBusy());
     QCOMPARE(failed.size(), 1);
     QCOMPARE(failed.first().at(1).toString(), QStringLiteral("打开文件失败"));
+
+    // A destination made of a folder and a name from a message must not climb out of it.
+    QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("inbox")));
+    files.dwonloadFileToLoacl(id, m_dir.filePath(QStringLiteral("inbox/../../climbed.txt")));
+    QVERIFY(!files.downloadBusy());
+    QCOMPARE(failed.size(), 2);
+    QVERIFY(!QFileInfo::exists(QFileInfo(m_dir.path()).path() + QStringLiteral("/climbed.txt")));
 }
 
 void TestDownloadFile::stopDownFileStopsOnlyReporting()
