@@ -1,9 +1,11 @@
 // The updater's entry point: ends the running client, shows the new version, and restarts the
 // client whenever the window's event loop ends.
+#include "desktop/renderfallback.h"
 #include "desktop/startupenvironment.h"
 #include "desktop/startupprobe.h"
 #include "logging.h"
 #include "platform/runningclient.h"
+#include "update/updaterhttprequest.h"
 #include "update/updaterlaunch.h"
 #include "update/updaterprobe.h"
 #include "update/updaterqmltypes.h"
@@ -24,6 +26,8 @@ int main(int argc, char *argv[])
     // Must be set before the application object exists to take effect.
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QApplication app(argc, argv);
+    // Before the first window: without OpenGL it would end the program.
+    RenderFallback::chooseSceneGraphBackend();
 
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
@@ -35,6 +39,7 @@ int main(int argc, char *argv[])
     }
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
     const UpdaterLaunch launch = UpdaterLaunch::fromArguments(arguments);
+    UpdaterHttpRequest::setExpectedPackage({launch.packageSha256, launch.packageSignature});
 
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/logoa.ico")));
     const QString fontFamily = StartupEnvironment::preferredFontFamily();

@@ -6,7 +6,8 @@ const DEFAULT_DESCRIPTION = ['优化登录与消息同步', '修复若干已知�
 function defaults(options) {
   return {
     // update feed: normal | raw | empty | silent | slow
-    feed: { mode: 'normal', version: options.feedVersion, description: DEFAULT_DESCRIPTION.slice(), body: '', delayMs: 0 },
+    // integrity: the package fields of the feed (routes/update.js)
+    feed: { mode: 'normal', version: options.feedVersion, description: DEFAULT_DESCRIPTION.slice(), body: '', delayMs: 0, integrity: 'signed' },
     // both language endpoints: normal | status0 | garbage
     lang: { mode: 'normal' },
   };

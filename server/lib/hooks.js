@@ -27,6 +27,11 @@ const HOOKS = {
     if (body.version !== undefined) feed.version = String(body.version);
     if (Array.isArray(body.description)) feed.description = body.description.map(String);
     if (body.body !== undefined) feed.body = String(body.body);
+    if (body.integrity !== undefined) {
+      const modes = ['signed', 'none', 'unsigned', 'wrong-digest', 'bad-signature'];
+      if (!modes.includes(body.integrity)) throw new HookError(`integrity must be one of ${modes.join(', ')}`);
+      feed.integrity = body.integrity;
+    }
     if (body.delayMs !== undefined) {
       const delay = Number(body.delayMs);
       if (!Number.isFinite(delay) || delay < 0) throw new HookError('delayMs must be a non-negative number');

@@ -11,10 +11,11 @@ const { AttachmentStore, UploadError, parseMultipart } = require('../lib/files')
 //         last-garbage (the last reply is no JSON) | last-status0 (the last reply refuses)
 // mobile: normal | status0 | garbage | empty-data
 // download: normal | nolength (no Content-Length) | midway (half the body, then the connection
-//           drops) | error (HTTP 500 with an error page)
+//           drops) | stall (half the body, then silence until reset) | error (HTTP 500 with an
+//           error page)
 const UPLOAD_MODES = ['normal', 'fail-chunk', 'last-garbage', 'last-status0'];
 const MOBILE_MODES = ['normal', 'status0', 'garbage', 'empty-data'];
-const DOWNLOAD_MODES = ['normal', 'nolength', 'midway', 'error'];
+const DOWNLOAD_MODES = ['normal', 'nolength', 'midway', 'stall', 'error'];
 
 function defaultBehaviour() {
   return { upload: 'normal', failChunk: 1, failStatus: 500, mobile: 'normal', download: 'normal' };
@@ -145,6 +146,7 @@ function register(router, app) {
   });
 
   router.api('GET', /^api\/attachment\/index\/([^/]+)$/, (ctx) => {
+    app.filesDownloads.push({ id: ctx.params[0], query: ctx.query });
     const item = attachments.get(ctx.params[0]);
     if (!requester(ctx, app.store)) return fail(ctx.res, 'unauthenticated', '登录已过期，请重新登录', 401);
     if (!item) return fail(ctx.res, 'not_found', '附件不存在', 404);
@@ -160,11 +162,16 @@ function register(router, app) {
     if (behaviour.download !== 'nolength') headers['Content-Length'] = item.size;
     res.writeHead(200, headers);
     if (ctx.method === 'HEAD') return res.end();
-    if (behaviour.download === 'midway') {
+    if (behaviour.download === 'midway' || behaviour.download === 'stall') {
       const half = Math.floor(item.size / 2);
       if (half === 0) return res.destroy();
       const stream = fs.createReadStream(item.file, { start: 0, end: half - 1 });
       stream.on('data', (piece) => res.write(piece));
+      if (behaviour.download === 'stall') {
+        // Counted once the half has left, so a test knows the transfer is under way.
+        stream.on('end', () => res.write('', () => (app.filesStalled += 1)));
+        return app.controls.hold(res);
+      }
       // Let the half reach the client before the connection drops.
       stream.on('end', () => setTimeout(() => res.destroy(), 100));
       return undefined;
@@ -223,14 +230,25 @@ function register(router, app) {
     return { ok: true, requests };
   });
 
+  // The attachment ids the download route was asked for (decoded), with their queries.
+  registerHook('files-downloads', (body, hookApp) => ({ ok: true, downloads: hookApp.filesDownloads.slice() }));
+
+  // How many stalled downloads have sent their half and fallen silent.
+  registerHook('files-stalled', (body, hookApp) => ({ ok: true, stalled: hookApp.filesStalled }));
+
   registerHook('files-reset', (body, hookApp) => {
     Object.assign(hookApp.filesBehaviour, defaultBehaviour());
     hookApp.filesLog.length = 0;
     hookApp.attachments.dropSessions();
+    hookApp.controls.releaseHeld();
+    hookApp.filesStalled = 0;
+    hookApp.filesDownloads.length = 0;
     return { ok: true };
   });
 
   app.filesBehaviour = behaviour;
+  app.filesStalled = 0;
+  app.filesDownloads = [];
   app.filesLog = log;
 }
 

@@ -2,7 +2,9 @@
 // archive the feed points to.
 'use strict';
 
+const crypto = require('crypto');
 const fs = require('fs');
+const path = require('path');
 const { sendText, sendJson } = require('../lib/router');
 const { registerHook, HookError } = require('../lib/hooks');
 const { buildZip, folderEntries, S_IFLNK } = require('../lib/zip');
@@ -13,13 +15,34 @@ const PACKAGE_ROUTE = /^\/tarnex10pack\/client\/packages\/([^/]+\.zip)$/;
 
 // normal: whole archive with its length; nolength: chunked, no length; truncated: the length
 // of the whole, half the bytes, then the connection drops; stall: half the bytes, then silence;
-// hostile: entries that try to leave the installation; corrupt: wrong checksums; missing: 404.
-const PACKAGE_MODES = ['normal', 'nolength', 'truncated', 'stall', 'hostile', 'corrupt', 'missing'];
+// hostile: entries that try to leave the installation; corrupt: wrong checksums; missing: 404;
+// tampered: a sound archive, but not the one the feed describes.
+const PACKAGE_MODES = ['normal', 'nolength', 'truncated', 'stall', 'hostile', 'corrupt', 'missing', 'tampered'];
+
+// The test key signs every package this server serves (see keys/README.md).
+const TEST_KEY = crypto.createPrivateKey(fs.readFileSync(path.join(__dirname, '..', 'keys', 'test-release-key.pem')));
+
+// signed: sha256 and an Ed25519 signature over the raw digest | none: neither (as older feeds) |
+// unsigned: the digest only | wrong-digest: another digest | bad-signature: one bit flipped
+const INTEGRITY_MODES = ['signed', 'none', 'unsigned', 'wrong-digest', 'bad-signature'];
+
+function integrityFields(archive, mode) {
+  if (mode === 'none' || !archive) return {};
+  const digest = crypto.createHash('sha256').update(archive).digest();
+  const fields = { sha256: digest.toString('hex') };
+  if (mode === 'wrong-digest') fields.sha256 = crypto.createHash('sha256').update('another package').digest('hex');
+  if (mode === 'unsigned') return fields;
+  const signature = crypto.sign(null, digest, TEST_KEY);
+  if (mode === 'bad-signature') signature[0] ^= 1;
+  fields.signature = signature.toString('base64');
+  return fields;
+}
 
 function feedDocument(app) {
-  const { version, description } = app.controls.feed;
+  const { version, description, integrity } = app.controls.feed;
   const name = `tarnex-${version}.zip`;
-  return { version, description, url: `${app.baseUrl()}${PACKAGE_PATH}${name}`, name };
+  const archive = app.updatePackage ? app.updatePackage.archive : null;
+  return { version, description, url: `${app.baseUrl()}${PACKAGE_PATH}${name}`, name, ...integrityFields(archive, integrity || 'signed') };
 }
 
 // Pretty-printed on purpose: the client strips line feeds, tabs and spaces before parsing.
@@ -58,6 +81,7 @@ function register(router, app) {
     dir: startDir,
     hostileAbsPath: '/tmp/tarnex-hostile-absolute.txt',
     archive: null,
+    stalled: 0,
     // Built at start-up, so a missing or unreadable folder stops the server right away.
     build() {
       this.archive = buildZip(packageEntries(this.dir, controls.feed.description));
@@ -71,6 +95,7 @@ function register(router, app) {
   controls.reset = () => {
     resetControls();
     pkg.mode = 'normal';
+    pkg.stalled = 0;
     pkg.hostileAbsPath = '/tmp/tarnex-hostile-absolute.txt';
     if (pkg.dir !== startDir) {
       pkg.dir = startDir;
@@ -106,6 +131,7 @@ function register(router, app) {
     if (pkg.mode === 'missing') return sendJson(res, 404, { error: 'no such package' });
     if (pkg.mode === 'hostile') body = hostileArchive(pkg.hostileAbsPath);
     if (pkg.mode === 'corrupt') body = buildZip(packageEntries(pkg.dir, controls.feed.description), { breakCrc: true });
+    if (pkg.mode === 'tampered') body = buildZip([...packageEntries(pkg.dir, controls.feed.description), { name: 'planted.txt', data: 'planted\n' }]);
     const headers = { 'Content-Type': 'application/zip' };
 
     if (pkg.mode === 'nolength') {
@@ -120,13 +146,18 @@ function register(router, app) {
     res.writeHead(200, { ...headers, 'Content-Length': body.length });
     if (head) return res.end();
     if (pkg.mode === 'truncated' || pkg.mode === 'stall') {
-      res.write(body.subarray(0, Math.floor(body.length / 2)));
+      // A stalled package is counted once its half has left (for tests).
+      res.write(body.subarray(0, Math.floor(body.length / 2)), () => {
+        if (pkg.mode === 'stall') pkg.stalled += 1;
+      });
       if (pkg.mode === 'stall') return controls.hold(res);
       // Let the half reach the client before the connection drops.
       return setTimeout(() => res.destroy(), 100);
     }
     return res.end(body);
   });
+
+  registerHook('package-stalled', (body, hookApp) => ({ ok: true, stalled: hookApp.updatePackage.stalled }));
 
   // Hooks are process-wide; each acts on the package of the app it is called for.
   registerHook('package', (body, hookApp) => {
@@ -152,4 +183,4 @@ function register(router, app) {
   });
 }
 
-module.exports = { register, feedDocument, FEED_PATH, PACKAGE_PATH };
+module.exports = { register, feedDocument, FEED_PATH, PACKAGE_PATH, INTEGRITY_MODES };

@@ -1,13 +1,15 @@
 // The client's entry point: update hand-over, display choices, QML types, the main document,
 // and the restart protocol.
 #include "config/configfile.h"
+#include "desktop/renderfallback.h"
 #include "desktop/startupcontext.h"
 #include "desktop/startupenvironment.h"
 #include "desktop/startupprobe.h"
-#include "platform/programs.h"
 #include "platform/runningclient.h"
+#include "platform/singleinstance.h"
 #include "qmltypes.h"
 #include "update/updatefeed.h"
+#include "update/updaterhandover.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -20,6 +22,7 @@
 #include <QScreen>
 #include <QSysInfo>
 #include <QTextCodec>
+#include <QWindow>
 
 #include <cmath>
 
@@ -37,8 +40,18 @@ int main(int argc, char *argv[])
     // the first page opens them.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    // Before the first window: without OpenGL it would end the program.
+    RenderFallback::chooseSceneGraphBackend();
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
     qDebug() << "argc ==" << argc;
+
+    // A second start shows the running client's window and ends, before anything here could
+    // touch the running client's files (the store empties its scratch folders).
+    SingleInstance instance(ConfigFile::defaultSettingsFolderPath());
+    if (!instance.claim()) {
+        qInfo() << "a client runs already; it was asked to show its window";
+        return 0;
+    }
 
     QNetworkAccessManager feedManager;
     // Creating the store prepares its folders and fixes the current server and its digest.
@@ -47,10 +60,10 @@ int main(int argc, char *argv[])
     const UpdateFeed feed = UpdateFeed::fetch(feedManager, 3000);
     const QString current = QString::fromLatin1(currentVersion);
     const QString newVersion = feed.valid ? feed.version : current;
-    if (argc == 1 && feed.valid && feed.isNewerThan(current)) {
-        QProcess::startDetached(Platform::updaterProgram(), {feed.text, current});
+    // Only a started updater ends this start; otherwise the window opens as usual.
+    if (argc == 1 && feed.valid && feed.isNewerThan(current) &&
+        UpdaterHandover::start(feed.text, current, false))
         return 0;
-    }
 
     // The updater ends the recorded client before it replaces the files.
     RunningClient::recordThisProcess();
@@ -93,10 +106,22 @@ int main(int argc, char *argv[])
     context->setContextProperty(QStringLiteral("mainWindows"), &engine);
     qDebug() << "newVersionInfor ==" << newVersion << "reloadView ==" << (argc >= 3 ? 1 : 0);
     StartupProbe::watchFirstFrame(engine);
+    QObject::connect(&instance, &SingleInstance::raiseRequested, &engine, [&engine] {
+        const QList<QObject *> roots = engine.rootObjects();
+        auto *window = roots.isEmpty() ? nullptr : qobject_cast<QWindow *>(roots.first());
+        if (!window)
+            return;
+        qInfo() << "raised by a second start";
+        window->show();
+        window->raise();
+        window->requestActivate();
+    });
 
     const int exitCode = QApplication::exec();
     if (exitCode == restartExitCode) {
         qDebug() << "adta ==" << exitCode;
+        // The restarted copy must find the lock free.
+        instance.release();
         QProcess::startDetached(QApplication::applicationFilePath(),
                                 {QStringLiteral("1"), QStringLiteral("2")});
         return 0;

@@ -1,6 +1,7 @@
 #include "configfile.h"
 
 #include "logging.h"
+#include "platform/privatefiles.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -76,13 +77,10 @@ QString decodePassword(const QString &stored)
 }
 
 // Temporary folders: created when missing, otherwise emptied of files; sub-folders stay.
-void prepareScratchFolder(const QString &path)
+void prepareScratchFolder(const QString &path, const QString &base)
 {
+    PrivateFiles::makeFolder(path, base);
     QDir dir(path);
-    if (!dir.exists()) {
-        QDir().mkpath(path);
-        return;
-    }
     const QFileInfoList entries =
         dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QFileInfo &entry : entries)
@@ -123,9 +121,11 @@ ConfigFile::~ConfigFile() = default;
 
 void ConfigFile::prepareFolders()
 {
-    QDir().mkpath(m_settingsFolder);
-    prepareScratchFolder(imageFolderPath());
-    prepareScratchFolder(updateFolderPath());
+    // Passwords, tokens and packages on their way in: for the user's eyes only.
+    PrivateFiles::makeFolder(m_settingsFolder, m_baseDir);
+    PrivateFiles::prepareFile(m_settingsFile);
+    prepareScratchFolder(imageFolderPath(), m_baseDir);
+    prepareScratchFolder(updateFolderPath(), m_baseDir);
 }
 
 void ConfigFile::openSettings()
@@ -169,6 +169,11 @@ QString ConfigFile::serverDigest(const QString &address)
     return QString::fromLatin1(
         QCryptographicHash::hash(normaliseAddress(address).toUtf8(), QCryptographicHash::Md5)
             .toHex());
+}
+
+QString ConfigFile::defaultSettingsFolderPath()
+{
+    return withTrailingSlash(defaultBaseDirectory()) + QStringLiteral("morvane/tarnex/configfile/");
 }
 
 QString ConfigFile::defaultDownloadPath()

@@ -33,6 +33,9 @@ public:
     static QString serverDigest(const QString &address);
     // The user's Downloads location.
     static QString defaultDownloadPath();
+    // The settings folder instance() uses, known without creating the store (which empties
+    // the scratch folders).
+    static QString defaultSettingsFolderPath();
 
     // Main settings. The keys currentAccount, currentPassword, rememberPassword and autoLogin
     // live per server (and are mirrored into mainconfig); currentServerIp reads back

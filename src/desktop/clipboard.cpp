@@ -5,6 +5,7 @@
 #include "platform/screenshottool.h"
 #include "signin/parameterinfor.h"
 #include "signin/serverrequest.h"
+#include "signin/urlsegment.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -111,8 +112,9 @@ QString ClipBoard::uploadPicture(const QImage &image)
         return QString();
     const QJsonArray data = object.value(QLatin1String("data")).toArray();
     const QString serverPath = data.isEmpty() ? QString() : data.last().toString();
-    const QString link = base + QStringLiteral("api/attachment/index/") + serverPath +
-                         QStringLiteral("?api_token=") + ParameterInfor::instance()->token();
+    const QString link = base + QStringLiteral("api/attachment/index/") +
+                         UrlSegment::encode(serverPath) + QStringLiteral("?api_token=") +
+                         ParameterInfor::instance()->token();
     return QStringLiteral("<a href=\"") + link + QStringLiteral("\"><img src=\"") + link +
            QStringLiteral("\" width=\"") + width + QStringLiteral("\"></a><br>");
 }

@@ -1,5 +1,7 @@
 #include "startupprobe.h"
 
+#include "logredaction.h"
+
 #include <QCoreApplication>
 #include <memory>
 
@@ -17,8 +19,10 @@ QtMessageHandler previousHandler = nullptr;
 QFile *logFile = nullptr;
 QMutex logMutex;
 
-void logToFile(QtMsgType type, const QMessageLogContext &context, const QString &message)
+void logToFile(QtMsgType type, const QMessageLogContext &context, const QString &rawMessage)
 {
+    // Logs are read by others (support, bug reports): no secret goes into any of them.
+    const QString message = LogRedaction::redact(rawMessage);
     {
         QMutexLocker lock(&logMutex);
         if (logFile) {
@@ -57,14 +61,16 @@ void installLogSink()
 {
     processClock().start();
     const QString path = qEnvironmentVariable("TARNEX_LOG_FILE");
-    if (path.isEmpty())
-        return;
-    logFile = new QFile(path);
-    if (!logFile->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
-        delete logFile;
-        logFile = nullptr;
-        return;
+    if (!path.isEmpty()) {
+        logFile = new QFile(path);
+        if (logFile->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
+            logFile->setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        } else {
+            delete logFile;
+            logFile = nullptr;
+        }
     }
+    // Installed with or without a file: the standard error is a log too.
     previousHandler = qInstallMessageHandler(logToFile);
 }
 

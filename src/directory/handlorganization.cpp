@@ -114,7 +114,8 @@ void HandlOrganization::onHandlOrganization(const QString &ids)
     if (envelope.success() && (data.value(QLatin1String("dept")).isArray() ||
                                data.value(QLatin1String("user")).isArray())) {
         // Replaced, not appended to, so a second login does not list everyone twice. The old
-        // records stay allocated: copies of the lists handed out may point at them.
+        // records stay allocated until this load is complete: copies of the lists handed out
+        // may point at them until the receivers of the completion have rebuilt.
         appendMembers(data, &m_memberList, &m_roleIndex, &m_quietTimer, true);
     } else {
         qCDebug(lcDirectory) << "department" << ids << "not loaded:" << envelope.body().left(200);
@@ -141,6 +142,19 @@ void HandlOrganization::finishLoad()
     m_runStatus = false;
     qCDebug(lcDirectory) << "organisation loaded:" << memberList().size() << "top-level members";
     emit sigHandlCompletion();
+    // Every receiver has rebuilt from the new records; the replaced ones go now, children and
+    // roles with them, walked without recursion.
+    QList<MemberRecord *> pending;
+    {
+        QMutexLocker lock(&m_mutex);
+        pending.swap(m_replaced);
+    }
+    while (!pending.isEmpty()) {
+        MemberRecord *record = pending.takeLast();
+        pending.append(record->children);
+        qDeleteAll(record->roles);
+        delete record;
+    }
 }
 
 void HandlOrganization::appendMembers(const QJsonObject &data, QList<MemberRecord *> *target,
@@ -192,6 +206,7 @@ void HandlOrganization::appendMembers(const QJsonObject &data, QList<MemberRecor
     {
         QMutexLocker lock(&m_mutex);
         if (replace) {
+            m_replaced.append(*target);
             target->clear();
             if (roleIndex)
                 roleIndex->clear();

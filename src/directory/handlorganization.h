@@ -98,6 +98,9 @@ private:
     mutable QMutex m_mutex;
     QList<MemberRecord *> m_memberList;
     QMultiMap<QString, MemberRecord *> m_roleIndex;
+    // The records a reload replaced; freed once the new load is complete and announced, when
+    // no list handed out before can still be in use.
+    QList<MemberRecord *> m_replaced;
     QString m_companyName;
     QString m_address;
     QString m_zipCode;

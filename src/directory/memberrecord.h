@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
+
 // One entry of the organisation: a department when dept_id is non-empty, otherwise a user.
 // The directory and the login parameters' user cache share it. Every text starts empty (not
 // null); the fields the client does not fill yet are kept for fuller user records.
@@ -42,4 +44,22 @@ public:
     QList<MemberRecord *> children;
 
     bool isDepartment() const { return !dept_id.isEmpty(); }
+
+    // How many records exist, so a test can tell that a reload gives the old ones back.
+    static int liveCount() { return Live::count().load(); }
+
+private:
+    struct Live
+    {
+        Live() { ++count(); }
+        Live(const Live &) { ++count(); }
+        Live &operator=(const Live &) = default;
+        ~Live() { --count(); }
+        static std::atomic<int> &count()
+        {
+            static std::atomic<int> live{0};
+            return live;
+        }
+    };
+    Live m_live;
 };

@@ -3,7 +3,9 @@
 #include "directory/directoryjson.h"
 #include "directory/handlorganization.h"
 
+#include <QPair>
 #include <QSet>
+#include <QVector>
 
 #include <utility>
 
@@ -110,13 +112,19 @@ TreeItem *QTreeModel::makeUserNode(const MemberRecord *user)
 void QTreeModel::appendDepartmentTree(const QList<MemberRecord *> &records, TreeItem *parent,
                                       const QString &filter)
 {
-    for (const MemberRecord *record : records) {
-        if (!record->dept_id.isEmpty()) {
-            auto *department = new TreeItem(columns(record->dept_id, record->dept_name));
-            parent->appendChild(department);
-            appendDepartmentTree(record->children, department, filter);
-        } else if (filter.isEmpty() || record->user_name.contains(filter)) {
-            parent->appendChild(makeUserNode(record));
+    // Walked with a list of its own, not the stack: the server decides how deep departments
+    // nest. Each list is appended to its node in one go, so the order within a node is kept.
+    QVector<QPair<const QList<MemberRecord *> *, TreeItem *>> pending{{&records, parent}};
+    while (!pending.isEmpty()) {
+        const auto [list, node] = pending.takeLast();
+        for (const MemberRecord *record : *list) {
+            if (!record->dept_id.isEmpty()) {
+                auto *department = new TreeItem(columns(record->dept_id, record->dept_name));
+                node->appendChild(department);
+                pending.append({&record->children, department});
+            } else if (filter.isEmpty() || record->user_name.contains(filter)) {
+                node->appendChild(makeUserNode(record));
+            }
         }
     }
 }

@@ -1,5 +1,7 @@
 #include "treeitem.h"
 
+#include <QVector>
+
 #include <utility>
 
 TreeItem::TreeItem(QVector<QVariant> columns, TreeItem *parent)
@@ -8,7 +10,17 @@ TreeItem::TreeItem(QVector<QVariant> columns, TreeItem *parent)
 
 TreeItem::~TreeItem()
 {
-    qDeleteAll(m_children);
+    // A department chain as deep as the server cares to send is taken apart without recursion:
+    // each item handed over here has no children left when it is deleted.
+    QVector<TreeItem *> pending(m_children.cbegin(), m_children.cend());
+    m_children.clear();
+    while (!pending.isEmpty()) {
+        TreeItem *item = pending.takeLast();
+        for (TreeItem *child : qAsConst(item->m_children))
+            pending.append(child);
+        item->m_children.clear();
+        delete item;
+    }
 }
 
 void TreeItem::appendChild(TreeItem *child)

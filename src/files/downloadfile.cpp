@@ -6,6 +6,7 @@
 #include "platform/localpath.h"
 #include "signin/parameterinfor.h"
 #include "signin/serverrequest.h"
+#include "signin/urlsegment.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -13,6 +14,7 @@
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QSaveFile>
 #include <QUrl>
 
 #include <algorithm>
@@ -100,8 +102,7 @@ DownloadFile::~DownloadFile()
     if (m_chunkReply)
         m_chunkReply->disconnect(this);
     // A download cut short by the end of its owner is of no use to anyone.
-    if (m_downloadBusy)
-        closeDestination(false);
+    finishDestination(false);
 }
 
 QString DownloadFile::fileNameOf(const QString &path)
@@ -136,16 +137,19 @@ void DownloadFile::dwonloadFileToLoacl(const QString &srcPath, const QString &de
     m_downloadBroken = false;
     if (m_downloadReply)
         m_downloadReply->disconnect(this);
-    if (m_destFile) {
-        m_destFile->flush();
-        m_destFile->close();
-        m_destFile.reset();
-    }
+    finishDestination(false);
 
-    m_destFile = std::make_unique<QFile>(LocalPath::fromUserPath(destPath));
-    if (!m_destFile->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    const QString localPath = LocalPath::fromUserPath(destPath);
+    // A chosen file never climbs; a path put together from a name in a message may.
+    const bool climbs = QString(localPath)
+                            .replace(QLatin1Char('\\'), QLatin1Char('/'))
+                            .split(QLatin1Char('/'))
+                            .contains(QStringLiteral(".."));
+    m_destFile = std::make_unique<QSaveFile>(localPath);
+    if (climbs || !m_destFile->open(QIODevice::WriteOnly)) {
         qCWarning(lcFiles) << "cannot create the download destination" << m_destFile->fileName()
-                           << m_destFile->errorString();
+                           << (climbs ? QStringLiteral("(it climbs with \"..\")")
+                                      : m_destFile->errorString());
         m_destFile.reset();
         m_downloadBusy = false;
         m_downloadReporting = false;
@@ -155,9 +159,10 @@ void DownloadFile::dwonloadFileToLoacl(const QString &srcPath, const QString &de
 
     QString id = srcPath;
     id.remove(QLatin1Char('"'));
+    // The id comes from a message: one encoded segment, so it cannot climb or add a query.
     const QString url = ServerRequest::currentBaseUrl() + QStringLiteral("api/attachment/index/") +
-                        id + QStringLiteral("?api_token=") + ParameterInfor::instance()->token() +
-                        QStringLiteral("&operate=download");
+                        UrlSegment::encode(id) + QStringLiteral("?api_token=") +
+                        ParameterInfor::instance()->token() + QStringLiteral("&operate=download");
     QNetworkAccessManager *manager = m_downloadSlot.renew();
     connect(manager, &QNetworkAccessManager::finished, this, &DownloadFile::onDwonloadFileToLoacl);
     m_downloadReply = manager->get(withStallLimit(ServerRequest::make(url)));
@@ -202,11 +207,6 @@ void DownloadFile::onDownloadProgress(qlonglong bytesReceived, qlonglong bytesTo
     if (!m_downloadReply || !m_destFile)
         return;
     writeArrived();
-    if (!m_downloadBroken && m_destFile->isOpen() && bytesTotal >= 0 &&
-        bytesReceived >= bytesTotal) {
-        m_destFile->flush();
-        m_destFile->close();
-    }
     if (!m_downloadReporting || m_downloadBroken)
         return;
     if (bytesReceived == 0 && bytesTotal == 0)
@@ -220,7 +220,7 @@ void DownloadFile::onDwonloadFileToLoacl(QNetworkReply *reply)
     m_downloadBusy = false;
     m_downloadReporting = false;
     if (!reply) {
-        closeDestination(false);
+        finishDestination(false);
         emit sigUploadFile(false, failUploadText());
         return;
     }
@@ -235,24 +235,32 @@ void DownloadFile::onDwonloadFileToLoacl(QNetworkReply *reply)
     }
     if (failed || m_downloadBroken) {
         qCWarning(lcFiles) << "download failed:" << status << reply->errorString();
-        closeDestination(false);
+        finishDestination(false);
+        emit sigUploadFile(false, failUploadText());
+        return;
+    }
+    finishDestination(true);
+    if (m_downloadBroken) {
         emit sigUploadFile(false, failUploadText());
         return;
     }
     qCDebug(lcFiles) << "downloaded" << m_destPath;
-    closeDestination(true);
 }
 
-void DownloadFile::closeDestination(bool keep)
+// Puts a complete download in place of the destination, or drops the temporary file.
+void DownloadFile::finishDestination(bool keep)
 {
     if (!m_destFile)
         return;
-    const QString path = m_destFile->fileName();
-    const bool written = !m_destFile->isOpen() || m_destFile->flush();
-    m_destFile->close();
+    if (!keep || !m_destFile->commit()) {
+        if (keep) {
+            qCWarning(lcFiles) << "cannot put the download in place" << m_destFile->fileName()
+                               << m_destFile->errorString();
+            m_downloadBroken = true;
+        }
+        m_destFile->cancelWriting();
+    }
     m_destFile.reset();
-    if (!keep || !written)
-        QFile::remove(path);
 }
 
 // ---- chat-file upload ----

@@ -10,6 +10,7 @@
 
 class QFile;
 class QNetworkReply;
+class QSaveFile;
 
 // Moves chat files between the disk and the server: downloads an attachment to a file with
 // progress, and uploads a chat file in 5 MiB chunks, tied to its message in the messaging
@@ -24,7 +25,9 @@ public:
     explicit DownloadFile(QObject *parent = nullptr);
     ~DownloadFile() override;
 
-    // Downloads the attachment `srcPath` (its id) into `destPath` ("file:" URLs accepted).
+    // Downloads the attachment `srcPath` (its id) into `destPath` ("file:" URLs accepted). The
+    // bytes go to a temporary file beside the destination, which replaces it only once the
+    // transfer is complete: a failed or cut-off download leaves an existing file as it was.
     Q_INVOKABLE void dwonloadFileToLoacl(const QString &srcPath, const QString &destPath);
     // Stops the progress signals only; the transfer goes on.
     Q_INVOKABLE void stopDownFile();
@@ -67,7 +70,7 @@ public slots:
 
 private:
     void writeArrived();
-    void closeDestination(bool keep);
+    void finishDestination(bool keep);
     void sendChunk();
     void failUpload();
     void registerMessage(bool send);
@@ -79,7 +82,7 @@ private:
     QString m_destPath;
     RequestSlot m_downloadSlot;
     QPointer<QNetworkReply> m_downloadReply;
-    std::unique_ptr<QFile> m_destFile;
+    std::unique_ptr<QSaveFile> m_destFile;
 
     // Upload half.
     bool m_uploadBusy = false;

@@ -4,6 +4,7 @@
 #include "files/filemessageengine.h"
 #include "platform/fileopener.h"
 #include "platform/localpath.h"
+#include "platform/privatefiles.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -37,6 +38,8 @@ MessageFilestore::MessageFilestore()
 {
     const QString folder = ConfigFile::instance()->settingsFolderPath();
     QDir().mkpath(folder);
+    // Where the user keeps files is theirs alone to know.
+    PrivateFiles::prepareFile(folder + QStringLiteral("tarnexdata.ini"));
     m_settings = std::make_unique<QSettings>(folder + QStringLiteral("tarnexdata.ini"),
                                              QSettings::IniFormat);
     m_settings->setIniCodec(QTextCodec::codecForName("UTF-8"));

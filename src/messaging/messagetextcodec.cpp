@@ -2,9 +2,11 @@
 
 #include "config/configfile.h"
 #include "signin/parameterinfor.h"
+#include "signin/urlsegment.h"
 
 #include <QRegularExpression>
 #include <QStringList>
+#include <QUrl>
 
 namespace {
 
@@ -47,7 +49,59 @@ QString replaceLiteral(const QString &text, const QRegularExpression &pattern,
     return result;
 }
 
+// The URL whose query holds the text at `at`: back to the nearest character that no URL in an
+// attribute holds (an unquoted attribute thus gives "src=...", which is no URL of ours).
+QString urlBefore(const QString &text, int at)
+{
+    int start = at;
+    while (start > 0) {
+        const QChar c = text.at(start - 1);
+        if (c == QLatin1Char('"') || c == QLatin1Char('\'') || c == QLatin1Char('<') ||
+            c == QLatin1Char('>') || c.isSpace())
+            break;
+        --start;
+    }
+    return text.mid(start, at - start);
+}
+
+// Rewrites the value of every "api_token=" match of `pattern` (its first capture) with what
+// `value` gives for the URL and the old value.
+template <typename ValueFor>
+QString rewriteTokens(const QString &text, const QRegularExpression &pattern, ValueFor value)
+{
+    QString result;
+    int done = 0;
+    QRegularExpressionMatchIterator matches = pattern.globalMatch(text);
+    while (matches.hasNext()) {
+        const QRegularExpressionMatch match = matches.next();
+        result += text.midRef(done, match.capturedStart(1) - done);
+        result += value(urlBefore(text, match.capturedStart()), match.captured(1));
+        done = match.capturedEnd(1);
+    }
+    result += text.midRef(done);
+    return result;
+}
+
+int defaultPort(const QString &scheme)
+{
+    return scheme == QLatin1String("https") ? 443 : scheme == QLatin1String("http") ? 80 : -1;
+}
+
 } // namespace
+
+bool MessageTextCodec::isOwnServer(const QString &url)
+{
+    // The relative forms the server stores; anything else must name the origin itself.
+    if (url.startsWith(QLatin1String("../")) ||
+        (url.startsWith(QLatin1Char('/')) && !url.startsWith(QLatin1String("//"))))
+        return true;
+    const QUrl target(url, QUrl::StrictMode);
+    const QUrl own(currentServerAddress());
+    if (!target.isValid() || own.host().isEmpty())
+        return false;
+    return target.scheme() == own.scheme() && target.host() == own.host() &&
+           target.port(defaultPort(target.scheme())) == own.port(defaultPort(own.scheme()));
+}
 
 MessageTextCodec::MessageTextCodec(const QString &applicationDirectory)
     : m_applicationDirectory(applicationDirectory)
@@ -55,8 +109,9 @@ MessageTextCodec::MessageTextCodec(const QString &applicationDirectory)
 
 void MessageTextCodec::ensureServerBase()
 {
-    if (m_serverBase.isEmpty())
-        m_serverBase = currentServerAddress() + QStringLiteral("/tarnex10") + QLatin1Char('/');
+    // Read each time: after a change of server the old base would turn the new server's URLs
+    // into foreign ones, and foreign ones into the new server's.
+    m_serverBase = currentServerAddress() + QStringLiteral("/tarnex10") + QLatin1Char('/');
 }
 
 QString MessageTextCodec::filterUseInformation(const QString &infors, int types) const
@@ -133,7 +188,13 @@ QString MessageTextCodec::replaceTokenToRegular(const QString &contents)
             QRegularExpression::escape(currentToken()) + QStringLiteral(R"(">)"));
         text.remove(imageLink);
     }
-    return text;
+    // What is sent is read by others: no URL of it carries this user's token, nor a token of
+    // this server at all.
+    const QString token = currentToken();
+    static const QRegularExpression anyToken(QStringLiteral(R"re(api_token=([^"&#<>\s]*))re"));
+    return rewriteTokens(text, anyToken, [&token](const QString &url, const QString &old) {
+        return (isOwnServer(url) || old == token) ? QString() : old;
+    });
 }
 
 QString MessageTextCodec::replaceRegularToToken(const QString &contents)
@@ -143,14 +204,14 @@ QString MessageTextCodec::replaceRegularToToken(const QString &contents)
     const QString token = currentToken();
 
     // A token never holds a quote, so its capture stops at the attribute's end; otherwise a
-    // quote later in the message would take the text in between with it.
-    static const QRegularExpression tokenThenSpace(QStringLiteral(R"re(api_token=([^."]*)" )re"));
-    static const QRegularExpression tokenThenSlash(QStringLiteral(R"re(api_token=([^."]*)"/>)re"));
-    static const QRegularExpression tokenThenClose(QStringLiteral(R"re(api_token=([^."]*)">)re"));
+    // quote later in the message would take the text in between with it. Only URLs of this
+    // server get the token: a colleague's image from elsewhere must not receive it.
+    static const QRegularExpression staleToken(
+        QStringLiteral(R"re(api_token=([^."]*)"(?= |/>|>))re"));
     QString text =
-        replaceLiteral(contents, tokenThenSpace, kTokenKey + token + QStringLiteral("\" "));
-    text = replaceLiteral(text, tokenThenSlash, kTokenKey + token + QStringLiteral(R"("/>)"));
-    text = replaceLiteral(text, tokenThenClose, kTokenKey + token + QStringLiteral(R"(">)"));
+        rewriteTokens(contents, staleToken, [&token](const QString &url, const QString &old) {
+            return isOwnServer(url) ? token : old;
+        });
 
     text.replace(QStringLiteral(R"(src="/tarnex10/server)"),
                  QStringLiteral(R"(src=")") + m_serverBase + QStringLiteral("server"));
@@ -174,6 +235,10 @@ QString MessageTextCodec::replaceRegularToToken(const QString &contents)
             continue;
         }
         const QString address = piece.left(tokenAt);
+        if (!isOwnServer(address)) {
+            result += kImageOpen + piece;
+            continue;
+        }
         const int tagEnd = piece.indexOf(QLatin1Char('>'));
         const bool hasWidth =
             piece.leftRef(tagEnd >= 0 ? tagEnd : piece.size()).contains(QLatin1String("width="));
@@ -192,6 +257,6 @@ QString MessageTextCodec::replaceRegularToToken(const QString &contents)
 QString MessageTextCodec::getAllImagePaths(const QString &images) const
 {
     return currentServerAddress() + QStringLiteral("/tarnex10") +
-           QStringLiteral("/server/public/") + QStringLiteral("api/attachment/index/") + images +
-           QStringLiteral("?api_token=") + currentToken();
+           QStringLiteral("/server/public/") + QStringLiteral("api/attachment/index/") +
+           UrlSegment::encode(images) + QStringLiteral("?api_token=") + currentToken();
 }

@@ -7,6 +7,8 @@
 // paths, whatever token was current when the message was written) and the form the desktop
 // documents display (local emoticon images, absolute URLs carrying the current token). Pure
 // string work for the GUI thread; the messaging facade forwards its text invokables here.
+// The token only ever goes into URLs of the current server's origin, and never into text that
+// is sent: a message is read by others, and may point anywhere.
 class MessageTextCodec
 {
 public:
@@ -18,20 +20,26 @@ public:
     QString filterUseInformation(const QString &infors, int types = 1) const;
     // Local emoticon images, as the rich-text editor writes them back, to web emoticon elements.
     QString swapNetworkInformation(const QString &inforsa) const;
-    // Display form to the stored form, before sending: absolute server URLs become relative and
-    // the links wrapped around server images are removed.
+    // Display form to the stored form, before sending: absolute server URLs become relative,
+    // the links wrapped around server images are removed and the tokens taken out.
     QString replaceTokenToRegular(const QString &contents);
-    // Stored form to the display form: relative URLs become absolute, every token becomes the
-    // current one and each server image is wrapped in a link to itself. Sets isContainImage().
+    // Stored form to the display form: relative URLs become absolute, the token of every URL of
+    // the current server becomes the current one and each server image is wrapped in a link to
+    // itself. URLs of other hosts get no token. Sets isContainImage().
     QString replaceRegularToToken(const QString &contents);
-    // URL of the attachment with the given id, with the current token.
+    // URL of the attachment with the given id (one encoded path segment), with the current
+    // token.
     QString getAllImagePaths(const QString &images) const;
     // Whether the last replaceRegularToToken() result holds an image.
     bool isContainImage() const { return m_imageFlag; }
 
     QString applicationDirectory() const { return m_applicationDirectory; }
-    // Empty until the first token transform, then fixed for the life of the codec.
+    // Empty until the first token transform, then the current server's at each transform.
     QString serverBase() const { return m_serverBase; }
+
+    // Whether `url` is one of the stored relative forms ("../", "/x") or of the current server's
+    // origin (scheme, host and port).
+    static bool isOwnServer(const QString &url);
 
 private:
     void ensureServerBase();

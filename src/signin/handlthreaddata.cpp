@@ -31,8 +31,13 @@ HandlThreaddata::HandlThreaddata(QObject *parent) : QThread(parent) {}
 HandlThreaddata::~HandlThreaddata()
 {
     setStopFlag(true);
-    // Both waits of the loop end on the flag, so this returns at once.
-    wait();
+    // Both waits of the loop end on the flag, so this returns at once; the limit only guards
+    // against a loop stuck elsewhere, which must not hang the closing window.
+    if (!wait(unsigned(SigninWait::limitMs() + pauseMs))) {
+        qCWarning(lcSignin) << "the QR-code loader did not stop in time; ending it";
+        terminate();
+        wait(unsigned(SigninWait::limitMs()));
+    }
 }
 
 void HandlThreaddata::startQrPolling(const QString &nonce, const QString &loginKey)
@@ -47,7 +52,8 @@ void HandlThreaddata::startQrPolling(const QString &nonce, const QString &loginK
         m_looping = true;
     }
     // A loader that has left its loop is only winding down.
-    wait();
+    if (!wait(unsigned(SigninWait::limitMs() + pauseMs)))
+        qCWarning(lcSignin) << "the previous QR-code loader is still winding down";
     start(QThread::InheritPriority);
 }
 

@@ -1,5 +1,7 @@
 #include "parameterinfor.h"
 
+#include "logredaction.h"
+
 #include "directory/memberrecord.h"
 #include "logging.h"
 #include "signin/parametergroupthread.h"
@@ -15,6 +17,7 @@ ParameterInfor *ParameterInfor::instance()
 
 void ParameterInfor::setToken(const QString &token)
 {
+    LogRedaction::addSecret(token);
     QMutexLocker lock(&m_valuesMutex);
     m_token = token;
 }

@@ -4,6 +4,7 @@
 #include "language/text.h"
 #include "logging.h"
 #include "signin/serverrequest.h"
+#include "signin/urlsegment.h"
 #include "update/updatefeed.h"
 
 #include <QCoreApplication>
@@ -26,10 +27,8 @@ HttpRequest::~HttpRequest()
     m_finishTimer->disconnect();
     if (m_reply)
         m_reply->disconnect(this);
-    if (m_file && m_file->isOpen()) {
-        m_file->flush();
-        m_file->close();
-    }
+    if (m_file)
+        m_file->cancelWriting();
 }
 
 QNetworkRequest HttpRequest::feedRequest(const QString &url)
@@ -63,13 +62,7 @@ void HttpRequest::onRequestVersion(QNetworkReply *reply)
 
 QString HttpRequest::packageFileName(const QString &names)
 {
-    QString name = names;
-    name.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    name = name.section(QLatin1Char('/'), -1);
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ||
-        name.contains(QLatin1Char(':')))
-        return QString();
-    return name;
+    return UrlSegment::plainFileName(names);
 }
 
 void HttpRequest::downloadFile(const QString &url, const QString &names)
@@ -81,8 +74,8 @@ void HttpRequest::downloadFile(const QString &url, const QString &names)
     const QString folder = ConfigFile::instance()->updateFolderPath();
     QDir().mkpath(folder);
     m_packagePath = fileName.isEmpty() ? QString() : folder + fileName;
-    m_file = std::make_unique<QFile>(m_packagePath);
-    if (fileName.isEmpty() || !m_file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    m_file = std::make_unique<QSaveFile>(m_packagePath);
+    if (fileName.isEmpty() || !m_file->open(QIODevice::WriteOnly)) {
         qCWarning(lcUpdate) << "cannot create the package file for" << names;
         m_file.reset();
         packageFileUnavailable();
@@ -103,10 +96,8 @@ void HttpRequest::abandonDownload()
     if (m_reply)
         m_reply->disconnect(this);
     m_reply = nullptr;
-    if (m_file && m_file->isOpen()) {
-        m_file->flush();
-        m_file->close();
-    }
+    if (m_file)
+        m_file->cancelWriting();
     m_file.reset();
     m_written = 0;
     m_replyComplete = false;
@@ -205,8 +196,13 @@ void HttpRequest::completeDownload()
     m_reply = nullptr;
     if (!m_file)
         return;
-    m_file->flush();
-    m_file->close();
+    if (!m_file->commit()) {
+        const QString error = m_file->errorString();
+        m_file.reset();
+        failDownload(QStringLiteral("cannot put the package in place: ") + error);
+        return;
+    }
+    m_file.reset();
     qCDebug(lcUpdate) << "package downloaded:" << m_packagePath << m_written << "bytes";
     finishPackage(m_packagePath);
 }
@@ -224,10 +220,8 @@ void HttpRequest::failDownload(const QString &reason)
         m_reply->disconnect(this);
         m_reply->abort();
     }
+    // The partial package goes with its temporary file; the name never held it.
     abandonDownload();
-    // A partial package must never be mistaken for a whole one later.
-    if (!m_packagePath.isEmpty())
-        QFile::remove(m_packagePath);
     reportFailure(tarnex::text(QStringLiteral("fail_download_package"),
                                QStringLiteral("更新包下载失败，客户端未作任何更改")));
 }

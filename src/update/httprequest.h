@@ -2,9 +2,9 @@
 
 #include "signin/requestslot.h"
 
-#include <QFile>
 #include <QObject>
 #include <QPointer>
+#include <QSaveFile>
 #include <QString>
 #include <QTimer>
 
@@ -76,7 +76,9 @@ private:
 
     RequestSlot m_feedSlot;
     RequestSlot m_downloadSlot;
-    std::unique_ptr<QFile> m_file;
+    // Beside the package's name until the download is complete, so a cut-off download never
+    // stands under it (nor replaces an earlier package there).
+    std::unique_ptr<QSaveFile> m_file;
     QString m_packageName;
     QString m_packagePath;
     QPointer<QNetworkReply> m_reply;

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QVector>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -140,13 +141,14 @@ bool PackageUnpacker::safeRelativePath(const QString &entryName, QString *relati
 }
 
 PackageUnpacker::Result PackageUnpacker::extract(const QString &archive, const QString &target,
-                                                 HostileEntries hostile)
+                                                 HostileEntries hostile, const Limits &limits)
 {
     Result result;
 #ifndef TARNEX_HAVE_QUAZIP
     Q_UNUSED(archive)
     Q_UNUSED(target)
     Q_UNUSED(hostile)
+    Q_UNUSED(limits)
     result.error = QStringLiteral("this build cannot unpack archives");
     return result;
 #else
@@ -169,6 +171,27 @@ PackageUnpacker::Result PackageUnpacker::extract(const QString &archive, const Q
     };
     QVector<Link> links;
     QByteArray buffer(64 * 1024, Qt::Uninitialized);
+
+    // The directory is checked first, so a bomb that says what it is costs nothing.
+    if (zip.getEntriesCount() > limits.entries) {
+        result.error = QStringLiteral("the archive holds %1 entries, more than %2")
+                           .arg(zip.getEntriesCount())
+                           .arg(limits.entries);
+        return result;
+    }
+    qint64 declared = 0;
+    for (bool more = zip.goToFirstFile(); more; more = zip.goToNextFile()) {
+        QuaZipFileInfo64 info;
+        if (zip.getCurrentFileInfo(&info))
+            declared += qint64(std::min<quint64>(info.uncompressedSize, quint64(1) << 62));
+        if (declared > limits.totalBytes) {
+            result.error =
+                QStringLiteral("the archive unpacks to more than %1 bytes").arg(limits.totalBytes);
+            return result;
+        }
+    }
+    // A directory may lie about the sizes: the bytes really unpacked are counted too.
+    qint64 unpacked = 0;
 
     for (bool more = zip.goToFirstFile(); more; more = zip.goToNextFile()) {
         QuaZipFileInfo64 info;
@@ -229,6 +252,12 @@ PackageUnpacker::Result PackageUnpacker::extract(const QString &archive, const Q
         }
         qint64 count = 0;
         while ((count = in.read(buffer.data(), buffer.size())) > 0) {
+            unpacked += count;
+            if (unpacked > limits.totalBytes) {
+                result.error = QStringLiteral("the archive unpacks to more than %1 bytes")
+                                   .arg(limits.totalBytes);
+                return result;
+            }
             if (out.write(buffer.constData(), count) != count) {
                 result.error =
                     QStringLiteral("cannot write %1: %2").arg(relative, out.errorString());
@@ -300,7 +329,7 @@ PackageUnpacker::Result PackageUnpacker::extract(const QString &archive, const Q
 }
 
 PackageUnpacker::Result PackageUnpacker::install(const QString &archive, const QString &target,
-                                                 HostileEntries hostile)
+                                                 HostileEntries hostile, const Limits &limits)
 {
     Result result;
     const QString root = QFileInfo(target).canonicalFilePath();
@@ -318,7 +347,7 @@ PackageUnpacker::Result PackageUnpacker::install(const QString &archive, const Q
     }
     const QString fresh = staging.path() + QStringLiteral("/new");
     const QString saved = staging.path() + QStringLiteral("/old");
-    Result unpacked = extract(archive, fresh, hostile);
+    Result unpacked = extract(archive, fresh, hostile, limits);
     if (!unpacked.ok)
         return unpacked;
     result.skipped = unpacked.skipped;

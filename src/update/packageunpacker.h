@@ -3,6 +3,13 @@
 #include <QString>
 #include <QStringList>
 
+// What a package may unpack to at most; more is a zip bomb, not a client.
+struct PackageLimits
+{
+    qint64 totalBytes = qint64(4) << 30; // uncompressed, all entries together
+    int entries = 100000;
+};
+
 // Unpacks a package archive without ever writing outside the target folder. Entries with an
 // absolute path, a ".." segment or a link that resolves outside are skipped. install() first
 // unpacks into a staging folder inside the installation and only then moves the files into
@@ -16,6 +23,8 @@ public:
         Refuse, // a package that tries to escape is not trusted at all
     };
 
+    using Limits = PackageLimits;
+
     struct Result
     {
         bool ok = false;
@@ -28,13 +37,16 @@ public:
     // such as "./" that names the target itself). False when the entry must be skipped.
     static bool safeRelativePath(const QString &entryName, QString *relative);
 
-    // Unpacks `archive` into the folder `target` (created when missing).
+    // Unpacks `archive` into the folder `target` (created when missing). An archive beyond
+    // `limits` (by its directory or by the bytes it really unpacks to) fails.
     static Result extract(const QString &archive, const QString &target,
-                          HostileEntries hostile = HostileEntries::Skip);
+                          HostileEntries hostile = HostileEntries::Skip,
+                          const Limits &limits = Limits());
 
     // Unpacks `archive` over the installation `target`, replacing existing files.
     static Result install(const QString &archive, const QString &target,
-                          HostileEntries hostile = HostileEntries::Refuse);
+                          HostileEntries hostile = HostileEntries::Refuse,
+                          const Limits &limits = Limits());
 
     // Whether unpacking is available in this build.
     static bool available();

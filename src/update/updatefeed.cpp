@@ -35,6 +35,8 @@ UpdateFeed UpdateFeed::parse(const QByteArray &body)
         feed.description += line.toString() + QLatin1Char('\n');
     feed.url = object.value(QLatin1String("url")).toString();
     feed.name = object.value(QLatin1String("name")).toString();
+    feed.sha256 = object.value(QLatin1String("sha256")).toString();
+    feed.signature = object.value(QLatin1String("signature")).toString();
     return feed;
 }
 

@@ -15,6 +15,8 @@ struct UpdateFeed
     QString description; // each line followed by "\n"
     QString url;
     QString name;
+    QString sha256;    // the package's digest (hex); empty when the feed names none
+    QString signature; // Ed25519 over the raw digest (Base64); empty when unsigned
 
     static UpdateFeed parse(const QByteArray &body);
     // "5.0.0.10" reads as 50010; text that is not a number after the dots are removed reads 0.

@@ -9,7 +9,31 @@
 
 #include <algorithm>
 
-UpdaterHttpRequest::UpdaterHttpRequest(QObject *parent) : HttpRequest(parent)
+namespace {
+PackageVerifier::Expected &expectedPackage()
+{
+    static PackageVerifier::Expected expected;
+    return expected;
+}
+
+// What a refused package reports: a result that the installation turns into its text.
+PackageUnpacker::Result refused(const QString &why)
+{
+    PackageUnpacker::Result result;
+    result.error = QStringLiteral("refused: ") + why;
+    return result;
+}
+} // namespace
+
+void UpdaterHttpRequest::setExpectedPackage(const PackageVerifier::Expected &expected)
+{
+    expectedPackage() = expected;
+}
+
+UpdaterHttpRequest::UpdaterHttpRequest(QObject *parent)
+    : HttpRequest(parent)
+    , m_expected(expectedPackage())
+    , m_publicKey(PackageVerifier::releasePublicKey())
 {
     connect(&m_watcher, &QFutureWatcher<PackageUnpacker::Result>::finished, this,
             &UpdaterHttpRequest::onInstalled);
@@ -53,8 +77,12 @@ void UpdaterHttpRequest::finishPackage(const QString &path)
         return;
     const QString target = installationDirectory();
     qCInfo(lcUpdate) << "installing" << path << "into" << target;
-    // A package of many megabytes takes a while; the window keeps drawing meanwhile.
-    m_watcher.setFuture(QtConcurrent::run([path, target] {
+    // A package of many megabytes takes a while; the window keeps drawing meanwhile. Nothing of
+    // it is unpacked before it is known to be the package the feed describes.
+    m_watcher.setFuture(QtConcurrent::run([path, target, expected = m_expected, key = m_publicKey] {
+        const QString why = PackageVerifier::check(path, expected, key);
+        if (!why.isEmpty())
+            return refused(why);
         return PackageUnpacker::install(path, target, PackageUnpacker::HostileEntries::Refuse);
     }));
 }
@@ -62,6 +90,13 @@ void UpdaterHttpRequest::finishPackage(const QString &path)
 void UpdaterHttpRequest::onInstalled()
 {
     const PackageUnpacker::Result result = m_watcher.result();
+    if (!result.ok && result.error.startsWith(QLatin1String("refused: "))) {
+        qCWarning(lcUpdate).noquote() << "package not installed:" << result.error;
+        reportFailure(
+            tarnex::text(QStringLiteral("fail_verify_package"),
+                         QStringLiteral("更新包未通过校验，可能已被篡改，客户端未作任何更改")));
+        return;
+    }
     if (!result.ok) {
         qCWarning(lcUpdate).noquote() << "package not installed:" << result.error;
         reportFailure(tarnex::text(QStringLiteral("fail_install_package"),

@@ -21,6 +21,8 @@ UpdaterLaunch UpdaterLaunch::fromArguments(const QStringList &arguments)
         launch.downloadFileName = feed.name;
         launch.httpContents = feed.text;
         launch.newVersionInfor = feed.version;
+        launch.packageSha256 = feed.sha256;
+        launch.packageSignature = feed.signature;
     } else {
         launch.newVersionInfor = launch.curretnVersionInfor;
     }

@@ -17,6 +17,8 @@ struct UpdaterLaunch
     QString httpContents;
     QString curretnVersionInfor;
     QString newVersionInfor;
+    QString packageSha256; // what the feed says of the package, for its check
+    QString packageSignature;
 
     // `arguments` as the program received them, argument 0 included.
     static UpdaterLaunch fromArguments(const QStringList &arguments);

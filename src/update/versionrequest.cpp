@@ -1,14 +1,13 @@
 #include "versionrequest.h"
 
 #include "logging.h"
-#include "platform/runningclient.h"
 #include "update/httprequest.h"
 #include "update/updatefeed.h"
+#include "update/updaterhandover.h"
 
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QProcess>
 
 void VersionRequest::getVersionInfor()
 {
@@ -27,6 +26,8 @@ void VersionRequest::onVersionInforFinished(QNetworkReply *reply)
     reply->deleteLater();
     const UpdateFeed feed = UpdateFeed::parse(reply->readAll());
     if (!feed.valid) {
+        // A feed that did not answer may answer the next time the dialog asks.
+        m_requested = false;
         emit sigUpdateDataInfor(QString(), QString(), QString(), QString(), QString());
         return;
     }
@@ -37,16 +38,9 @@ bool VersionRequest::openUpdateProgrom(const QString &updateInfors, const QStrin
 {
     if (updateInfors.isEmpty())
         return false;
-    const QString installation = QCoreApplication::applicationDirPath();
-    const bool started = QProcess::startDetached(
-        RunningClient::updaterProgramIn(installation),
-        {updateInfors, crrentVersion, QStringLiteral("app-update")}, installation);
-    // Without an updater nothing would install the package: the client stays, and the
-    // dialog says so.
-    if (!started) {
-        qCWarning(lcUpdate) << "cannot start the updater in" << installation;
+    // Without a started updater the client stays: ending it would leave the user with nothing.
+    if (!UpdaterHandover::start(updateInfors, crrentVersion, true))
         return false;
-    }
     QCoreApplication::exit(0);
     return true;
 }

@@ -15,12 +15,13 @@ class VersionRequest : public QObject
 public:
     explicit VersionRequest(QObject *parent = nullptr) : QObject(parent) {}
 
-    // Only the first call on an object asks the feed.
+    // Only the first call on an object asks the feed, unless that answer failed.
     void getVersionInfor();
 
     // Starts the updater below the client's own folder with the feed text, the current
     // version and "app-update", then ends the event loop with 0. An empty feed text, or an
-    // updater that does not start, does nothing more. True when the updater was started.
+    // updater that cannot be started, does nothing more than a log line: the client stays.
+    // True when the updater was started.
     static bool openUpdateProgrom(const QString &updateInfors, const QString &crrentVersion);
 
 signals:

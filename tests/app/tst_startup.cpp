@@ -3,11 +3,14 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
 // The client's start-up as real processes: the update hand-over, the published version and the
-// restart protocol. The updater is a stand-in script that records its arguments.
+// restart protocol. The client runs from a copy in its own installation folder, whose updater is
+// a stand-in script that records its arguments; it is started from another working folder
+// (as a log-in start from the home folder is), which holds a planted updater of its own.
 class TestStartup : public QObject
 {
     Q_OBJECT
@@ -17,6 +20,9 @@ private slots:
     void updateCheck_data();
     void updateCheck();
     void slowFeedDoesNotHoldStartUp();
+    void missingUpdaterStillOpensTheWindow();
+    void windowWithoutOpenGl();
+    void secondStartRaisesTheFirst();
     void restartWith773();
     void otherExitCodesEnd();
 
@@ -27,37 +33,61 @@ private:
         QString log;
         QString updaterArgs;
         bool updaterStarted = false;
+        bool plantedStarted = false;
     };
-    Run runClient(const QStringList &args, const QString &quitCodes = QStringLiteral("0"));
+    Run runClient(const QStringList &args, const QString &quitCodes = QStringLiteral("0"),
+                  bool backendGiven = true);
     void setFeed(const QJsonObject &feed) { m_server.hook(QStringLiteral("feed"), feed); }
+
+    static bool writeStandIn(const QString &path, const QString &record);
 
     ReferenceServer m_server;
     QTemporaryDir m_installation;
+    QTemporaryDir m_workingDir;
+    QString m_client;
 };
+
+bool TestStartup::writeStandIn(const QString &path, const QString &record)
+{
+    QFile updater(path);
+    if (!updater.open(QIODevice::WriteOnly))
+        return false;
+    updater.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$(dirname \"$0\")/" + record.toUtf8() +
+                  "\"\n");
+    updater.close();
+    return updater.setPermissions(updater.permissions() | QFile::ExeOwner);
+}
 
 void TestStartup::initTestCase()
 {
     QVERIFY(!qEnvironmentVariableIsEmpty("TARNEX_TARNEX_PROGRAM"));
     QVERIFY2(m_server.start(), qPrintable(m_server.output()));
+    // The program finds its updater beside itself, so it runs from a copy.
+    m_client = m_installation.filePath(QStringLiteral("tarnex"));
+    QVERIFY(QFile::copy(qEnvironmentVariable("TARNEX_TARNEX_PROGRAM"), m_client));
     QVERIFY(QDir(m_installation.path()).mkpath(QStringLiteral("update")));
-    QFile updater(m_installation.filePath(QStringLiteral("update/tarnex-update")));
-    QVERIFY(updater.open(QIODevice::WriteOnly));
-    updater.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$(dirname \"$0\")/args.txt\"\n");
-    updater.close();
-    updater.setPermissions(updater.permissions() | QFile::ExeOwner);
+    QVERIFY(writeStandIn(m_installation.filePath(QStringLiteral("update/tarnex-update")),
+                         QStringLiteral("args.txt")));
+    QVERIFY(QDir(m_workingDir.path()).mkpath(QStringLiteral("update")));
+    QVERIFY(writeStandIn(m_workingDir.filePath(QStringLiteral("update/tarnex-update")),
+                         QStringLiteral("planted.txt")));
 }
 
 void TestStartup::init()
 {
     QFile::remove(m_installation.filePath(QStringLiteral("update/args.txt")));
+    QFile::remove(m_workingDir.filePath(QStringLiteral("update/planted.txt")));
     QFile::remove(m_installation.filePath(QStringLiteral("client.log")));
     m_server.hook(QStringLiteral("reset"));
 }
 
-TestStartup::Run TestStartup::runClient(const QStringList &args, const QString &quitCodes)
+TestStartup::Run TestStartup::runClient(const QStringList &args, const QString &quitCodes,
+                                        bool backendGiven)
 {
     QProcess client;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!backendGiven)
+        env.remove(QStringLiteral("QT_QUICK_BACKEND"));
     env.insert(QStringLiteral("TARNEX_UPDATE_FEED"),
                m_server.baseUrl().toString() +
                    QStringLiteral("/tarnex10pack/client/client.php?platform=win"));
@@ -65,8 +95,8 @@ TestStartup::Run TestStartup::runClient(const QStringList &args, const QString &
                m_installation.filePath(QStringLiteral("client.log")));
     env.insert(QStringLiteral("TARNEX_QUIT_AFTER_FIRST_FRAME"), quitCodes);
     client.setProcessEnvironment(env);
-    client.setWorkingDirectory(m_installation.path());
-    client.start(qEnvironmentVariable("TARNEX_TARNEX_PROGRAM"), args);
+    client.setWorkingDirectory(m_workingDir.path());
+    client.start(m_client, args);
     Run run;
     if (!client.waitForFinished(60000)) {
         client.kill();
@@ -86,6 +116,8 @@ TestStartup::Run TestStartup::runClient(const QStringList &args, const QString &
         run.updaterStarted = true;
         run.updaterArgs = QString::fromUtf8(updaterArgs.readAll());
     }
+    // The working folder's updater is never the one started.
+    run.plantedStarted = QFile::exists(m_workingDir.filePath(QStringLiteral("update/planted.txt")));
     return run;
 }
 
@@ -136,6 +168,7 @@ void TestStartup::updateCheck()
     const Run run = runClient(args);
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.updaterStarted, handsOver);
+    QVERIFY(!run.plantedStarted);
     QCOMPARE(run.log.contains(QLatin1String("first frame")), !handsOver);
     if (handsOver) {
         const QStringList updaterArgs =
@@ -162,6 +195,83 @@ void TestStartup::slowFeedDoesNotHoldStartUp()
     QVERIFY(!run.updaterStarted);
     QVERIFY2(run.log.contains(QLatin1String("newVersionInfor == \"5.0.0.4\"")),
              qPrintable(run.log));
+}
+
+// An update is offered, but the updater is gone: the window opens all the same.
+void TestStartup::missingUpdaterStillOpensTheWindow()
+{
+    const QString updater = m_installation.filePath(QStringLiteral("update/tarnex-update"));
+    const QString aside = updater + QStringLiteral(".aside");
+    QVERIFY(QFile::rename(updater, aside));
+    setFeed({{QStringLiteral("mode"), QStringLiteral("normal")},
+             {QStringLiteral("version"), QStringLiteral("5.0.1.0")}});
+    const Run run = runClient({});
+    QVERIFY(QFile::rename(aside, updater));
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(!run.updaterStarted);
+    QVERIFY2(run.log.contains(QLatin1String("no updater at")), qPrintable(run.log));
+    QVERIFY2(run.log.contains(QLatin1String("first frame")), qPrintable(run.log));
+    QVERIFY(run.log.contains(QLatin1String("newVersionInfor == \"5.0.1.0\"")));
+}
+
+// The offscreen platform has no OpenGL: the client must choose the software renderer itself.
+void TestStartup::windowWithoutOpenGl()
+{
+    if (qEnvironmentVariable("QT_QPA_PLATFORM") != QLatin1String("offscreen"))
+        QSKIP("needs the offscreen platform");
+    const Run run = runClient({QStringLiteral("update")}, QStringLiteral("0"), false);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.log.contains(QLatin1String("software renderer")), qPrintable(run.log));
+    QVERIFY2(run.log.contains(QLatin1String("first frame")), qPrintable(run.log));
+}
+
+// One client per session: a second start shows the first one's window and ends with 0, and
+// leaves the first one's scratch files alone.
+void TestStartup::secondStartRaisesTheFirst()
+{
+    setFeed({{QStringLiteral("mode"), QStringLiteral("normal")},
+             {QStringLiteral("version"), QStringLiteral("5.0.0.4")}});
+    QProcess first;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TARNEX_UPDATE_FEED"),
+               m_server.baseUrl().toString() +
+                   QStringLiteral("/tarnex10pack/client/client.php?platform=win"));
+    env.insert(QStringLiteral("TARNEX_LOG_FILE"),
+               m_installation.filePath(QStringLiteral("client.log")));
+    env.remove(QStringLiteral("TARNEX_QUIT_AFTER_FIRST_FRAME"));
+    first.setProcessEnvironment(env);
+    first.setWorkingDirectory(m_workingDir.path());
+    first.start(m_client, {QStringLiteral("update")});
+    QFile log(m_installation.filePath(QStringLiteral("client.log")));
+    auto logText = [&log] {
+        log.open(QIODevice::ReadOnly);
+        const QString text = QString::fromUtf8(log.readAll());
+        log.close();
+        return text;
+    };
+    QVERIFY2(
+        QTest::qWaitFor([&] { return logText().contains(QLatin1String("first frame")); }, 60000),
+        qPrintable(logText()));
+    // A file of the running client's in its scratch folder.
+    const QString scratch = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
+                            QStringLiteral("/morvane/tarnex/configimage/");
+    QVERIFY(QDir().mkpath(scratch));
+    QFile kept(scratch + QStringLiteral("pasted.png"));
+    QVERIFY(kept.open(QIODevice::WriteOnly));
+    kept.close();
+
+    const Run second = runClient({QStringLiteral("update")});
+    QCOMPARE(second.exitCode, 0);
+    QVERIFY2(second.log.contains(QLatin1String("a client runs already")), qPrintable(second.log));
+    QCOMPARE(second.log.count(QLatin1String("first frame")), 1);
+    QVERIFY2(
+        QTest::qWaitFor(
+            [&] { return logText().contains(QLatin1String("raised by a second start")); }, 10000),
+        qPrintable(logText()));
+    QVERIFY(QFile::exists(kept.fileName()));
+    QCOMPARE(first.state(), QProcess::Running);
+    first.terminate();
+    QVERIFY(first.waitForFinished(30000));
 }
 
 void TestStartup::restartWith773()

@@ -26,6 +26,7 @@ private slots:
     void currentChatsPerUser();
     void persistsAcrossRestart();
     void scratchFoldersEmptied();
+    void readableByTheUserOnly();
     void damagedSettingsFile_data();
     void damagedSettingsFile();
 
@@ -394,6 +395,26 @@ void TestConfigFile::damagedSettingsFile()
         QVERIFY(QFile::exists(file + QStringLiteral("/inner")));
     } else {
         QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+}
+
+// Passwords and tokens live here: no other user of the machine may read them, also after the
+// store has rewritten the file.
+void TestConfigFile::readableByTheUserOnly()
+{
+    const QFile::Permissions group = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup;
+    const QFile::Permissions other = QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+    m_store->setMainConfig(QStringLiteral("currentServerIp"), QStringLiteral("oa.example.com"));
+    m_store = ConfigFile::resetForTests(m_base->path());
+    m_store->setMainConfig(QStringLiteral("theme"), QStringLiteral("dark"));
+    const QString file = m_store->settingsFilePath();
+    QVERIFY(QFileInfo::exists(file));
+    QCOMPARE(QFileInfo(file).permissions() & (group | other), QFile::Permissions());
+    QVERIFY(QFileInfo(file).permissions() & QFile::ReadOwner);
+    for (const QString &folder :
+         {m_store->settingsFolderPath(), m_store->imageFolderPath(), m_store->updateFolderPath(),
+          m_base->filePath(QStringLiteral("morvane"))}) {
+        QCOMPARE(QFileInfo(folder).permissions() & (group | other), QFile::Permissions());
     }
 }
 

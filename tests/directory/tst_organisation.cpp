@@ -190,6 +190,11 @@ void TestOrganisation::secondLoadReplacesTheFirst()
     loadRoot(completion);
     QCOMPARE(loader->memberList().size(), topCount);
     QCOMPARE(loader->roleIndex().size(), indexCount);
+
+    // The records of the first load were given back: a third load holds no more than the second.
+    const int live = MemberRecord::liveCount();
+    loadRoot(completion);
+    QCOMPARE(MemberRecord::liveCount(), live);
 }
 
 void TestOrganisation::loadRequestedWhileLoadingIsIgnored()

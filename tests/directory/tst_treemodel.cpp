@@ -4,6 +4,7 @@
 
 #include "directory/handlorganization.h"
 #include "directory/qtreemodel.h"
+#include "directory/treeitem.h"
 
 #include <QAbstractItemModelTester>
 #include <QJsonDocument>
@@ -75,6 +76,7 @@ private slots:
     void findRoles_data();
     void findRoles();
     void rebuildWhileShown();
+    void deepChainIsTakenApartWithoutRecursion();
 
 private:
     QModelIndex top() const { return m_model->index(0, 0); }
@@ -358,6 +360,21 @@ void TestTreeModel::rebuildWhileShown()
     m_model->reLoadData(QStringLiteral("2"));
     walk(*m_model, top(), after);
     QCOMPARE(sorted(after.users), sorted(before.users));
+}
+
+// A server may nest departments as deep as it likes; a chain of a million levels must not
+// exhaust the stack when its tree goes.
+void TestTreeModel::deepChainIsTakenApartWithoutRecursion()
+{
+    auto *root = new TreeItem({QStringLiteral("0")});
+    TreeItem *deepest = root;
+    for (int level = 0; level < 1000000; ++level) {
+        auto *next = new TreeItem({QString::number(level)});
+        deepest->appendChild(next);
+        deepest = next;
+    }
+    QCOMPARE(deepest->parentItem()->childCount(), 1);
+    delete root;
 }
 
 TARNEX_TEST_MAIN(TestTreeModel)

@@ -38,7 +38,10 @@ private slots:
     void downloadWithoutLength();
     void failedDownloadLeavesNoFile_data();
     void failedDownloadLeavesNoFile();
+    void downloadCutOffMidwayNeverReachesTheFinalName_data();
+    void downloadCutOffMidwayNeverReachesTheFinalName();
     void uncreatableDestination();
+    void hostileIdStaysOneSegment();
     void stopDownFileStopsOnlyReporting();
     void secondDownloadWhileBusyIsIgnored();
     void downloadAndUploadTogether();
@@ -374,25 +377,110 @@ void TestDownloadFile::failedDownloadLeavesNoFile_data()
 {
     QTest::addColumn<QString>("mode");
     QTest::addColumn<bool>("known");
-    QTest::newRow("error page") << "error" << true;
-    QTest::newRow("connection drops midway") << "midway" << true;
-    QTest::newRow("unknown attachment") << "normal" << false;
+    QTest::addColumn<bool>("existing");
+    for (const bool existing : {false, true}) {
+        const char *over = existing ? ", over a file" : "";
+        QTest::addRow("error page%s", over) << "error" << true << existing;
+        QTest::addRow("connection drops midway%s", over) << "midway" << true << existing;
+        QTest::addRow("unknown attachment%s", over) << "normal" << false << existing;
+    }
 }
 
 void TestDownloadFile::failedDownloadLeavesNoFile()
 {
     QFETCH(QString, mode);
     QFETCH(bool, known);
+    QFETCH(bool, existing);
     m_server.hook(QStringLiteral("files"), {{QStringLiteral("download"), mode}});
     const QString id = known ? bigAttachment(2 * 1024 * 1024) : QStringLiteral("nosuchid");
     const QString target = downloadPath(QStringLiteral("broken.bin"));
+    QFile::remove(target);
+    const QByteArray before("the user's own file\n");
+    if (existing) {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(before);
+    }
     DownloadFile files;
     QSignalSpy failed(&files, &DownloadFile::sigUploadFile);
     files.dwonloadFileToLoacl(id, target);
     QVERIFY(waitUntil([&] { return !files.downloadBusy(); }, 30000));
     QCOMPARE(failed.size(), 1);
     QCOMPARE(failed.first(), (QList<QVariant>{false, QStringLiteral("上传文件失败")}));
-    QVERIFY(!QFileInfo::exists(target));
+    if (existing) {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+    } else {
+        QVERIFY(!QFileInfo::exists(target));
+    }
+    // No temporary file is left beside it.
+    QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("broken.bin*")}, QDir::Files),
+             existing ? QStringList{QStringLiteral("broken.bin")} : QStringList());
+}
+
+// While the bytes come in, and when the client ends before they are all in (as a killed client
+// would), nothing is under the final name but what was there before.
+void TestDownloadFile::downloadCutOffMidwayNeverReachesTheFinalName_data()
+{
+    QTest::addColumn<bool>("existing");
+    QTest::newRow("new file") << false;
+    QTest::newRow("over a file") << true;
+}
+
+void TestDownloadFile::downloadCutOffMidwayNeverReachesTheFinalName()
+{
+    QFETCH(bool, existing);
+    m_server.hook(QStringLiteral("files"), {{QStringLiteral("download"), QStringLiteral("stall")}});
+    const QString id = bigAttachment(4 * 1024 * 1024);
+    const QString target = downloadPath(QStringLiteral("stalled.bin"));
+    QFile::remove(target);
+    const QByteArray before("kept\n");
+    if (existing) {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(before);
+    }
+    auto contents = [&] {
+        QFile file(target);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
+    };
+    {
+        DownloadFile files;
+        files.dwonloadFileToLoacl(id, target);
+        // Half the file has left the server, which then falls silent: the client is cut off.
+        QVERIFY(waitUntil(
+            [&] {
+                return m_server.hook(QStringLiteral("files-stalled"))
+                           .value(QLatin1String("stalled"))
+                           .toInt() == 1;
+            },
+            30000));
+        QVERIFY(files.downloadBusy());
+        QCOMPARE(contents(), existing ? before : QByteArray("<none>"));
+    }
+    QCOMPARE(contents(), existing ? before : QByteArray("<none>"));
+    QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("stalled.bin*")}, QDir::Files),
+             existing ? QStringList{QStringLiteral("stalled.bin")} : QStringList());
+}
+
+// An id from a message cannot climb, start a query or cut the URL short.
+void TestDownloadFile::hostileIdStaysOneSegment()
+{
+    DownloadFile files;
+    QSignalSpy failed(&files, &DownloadFile::sigUploadFile);
+    files.dwonloadFileToLoacl(QStringLiteral("../../x?y#z"), downloadPath(QStringLiteral("h.bin")));
+    QVERIFY(waitUntil([&] { return !files.downloadBusy(); }, 30000));
+    QCOMPARE(failed.size(), 1);
+    const QJsonArray downloads = m_server.hook(QStringLiteral("files-downloads"))
+                                     .value(QLatin1String("downloads"))
+                                     .toArray();
+    QCOMPARE(downloads.size(), 1);
+    const QJsonObject request = downloads.first().toObject();
+    QCOMPARE(request.value(QLatin1String("id")).toString(), QStringLiteral("../../x?y#z"));
+    const QJsonObject query = request.value(QLatin1String("query")).toObject();
+    QCOMPARE(query.value(QLatin1String("operate")).toString(), QStringLiteral("download"));
+    QVERIFY(!query.contains(QLatin1String("y")));
 }
 
 void TestDownloadFile::uncreatableDestination()
@@ -404,6 +492,13 @@ void TestDownloadFile::uncreatableDestination()
     QVERIFY(!files.downloadBusy());
     QCOMPARE(failed.size(), 1);
     QCOMPARE(failed.first().at(1).toString(), QStringLiteral("打开文件失败"));
+
+    // A destination made of a folder and a name from a message must not climb out of it.
+    QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("inbox")));
+    files.dwonloadFileToLoacl(id, m_dir.filePath(QStringLiteral("inbox/../../climbed.txt")));
+    QVERIFY(!files.downloadBusy());
+    QCOMPARE(failed.size(), 2);
+    QVERIFY(!QFileInfo::exists(QFileInfo(m_dir.path()).path() + QStringLiteral("/climbed.txt")));
 }
 
 void TestDownloadFile::stopDownFileStopsOnlyReporting()

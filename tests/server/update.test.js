@@ -121,6 +121,29 @@ describe('update package', () => {
     assert.equal(byName['emojis/faces.ini'].data.toString(), 'x'.repeat(5000));
   });
 
+  it('describes the package by digest and test-key signature, or breaks them on request', async () => {
+    const crypto = require('node:crypto');
+    const publicKey = crypto.createPublicKey(fs.readFileSync(path.join(SERVER_DIR, 'keys', 'test-release-key.pem')));
+    const feedOf = async () => JSON.parse((await (await fetch(server.base + FEED)).text()).replace(/[\n\t ]/g, ''));
+    const feed = await feedOf();
+    const body = (await download(feed.url)).body;
+    const digest = crypto.createHash('sha256').update(body).digest();
+    assert.equal(feed.sha256, digest.toString('hex'));
+    assert.ok(crypto.verify(null, digest, publicKey, Buffer.from(feed.signature, 'base64')));
+
+    await hook(server, 'feed', { integrity: 'bad-signature' });
+    assert.ok(!crypto.verify(null, digest, publicKey, Buffer.from((await feedOf()).signature, 'base64')));
+    await hook(server, 'feed', { integrity: 'wrong-digest' });
+    assert.notEqual((await feedOf()).sha256, feed.sha256);
+    await hook(server, 'feed', { integrity: 'unsigned' });
+    assert.equal((await feedOf()).signature, undefined);
+    await hook(server, 'feed', { integrity: 'none' });
+    assert.equal((await feedOf()).sha256, undefined);
+    await hook(server, 'package', { mode: 'tampered' });
+    const tampered = (await download(feed.url)).body;
+    assert.ok(readZip(tampered).some((e) => e.name === 'planted.txt'));
+  });
+
   it('sends the body without a length, in the same bytes', async () => {
     const whole = (await download(await packageUrl())).body;
     await hook(server, 'package', { mode: 'nolength' });
@@ -161,6 +184,31 @@ describe('update package', () => {
     assert.equal((await hook(server, 'package', { mode: 'bogus' })).status, 400);
     assert.equal((await hook(server, 'package', { dir: path.join(otherDir, 'nope') })).status, 400);
     assert.equal((await hook(server, 'package', { absPath: 'relative.txt' })).status, 400);
+  });
+});
+
+describe('release signing tool', () => {
+  it('signs a package so that the digest and the signature verify', () => {
+    const crypto = require('node:crypto');
+    const { execFileSync } = require('node:child_process');
+    const root = fs.mkdtempSync(path.join(os.tmpdir(), 'tarnex-sign-'));
+    try {
+      const key = path.join(root, 'key.pem');
+      const pkg = path.join(root, 'p.zip');
+      const tool = path.join(__dirname, '..', '..', 'scripts', 'sign-package');
+      execFileSync(tool, ['--new-key', key]);
+      assert.equal(fs.statSync(key).mode & 0o777, 0o600);
+      fs.writeFileSync(pkg, crypto.randomBytes(100000));
+      const fields = JSON.parse(execFileSync(tool, [key, pkg]).toString());
+      const digest = crypto.createHash('sha256').update(fs.readFileSync(pkg)).digest();
+      assert.equal(fields.sha256, digest.toString('hex'));
+      const raw = Buffer.from(execFileSync(tool, ['--public', key]).toString().trim(), 'base64');
+      assert.equal(raw.length, 32);
+      const publicKey = crypto.createPublicKey({ key: Buffer.concat([Buffer.from('302a300506032b6570032100', 'hex'), raw]), format: 'der', type: 'spki' });
+      assert.ok(crypto.verify(null, digest, publicKey, Buffer.from(fields.signature, 'base64')));
+    } finally {
+      fs.rmSync(root, { recursive: true, force: true });
+    }
   });
 });
 

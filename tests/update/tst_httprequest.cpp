@@ -5,6 +5,7 @@
 #include "config/configfile.h"
 #include "signin/serverrequest.h"
 #include "update/httprequest.h"
+#include "update/updatefeed.h"
 #include "update/updaterhttprequest.h"
 #include "update/versionrequest.h"
 
@@ -35,6 +36,9 @@ private slots:
     void download();
     void nameIsReducedToItsLastSegment();
     void clientGoesOnWithoutAPackageFile();
+    void packageCutOffMidwayNeverReachesItsName();
+    void onlyTheDescribedPackageIsInstalled_data();
+    void onlyTheDescribedPackageIsInstalled();
 
 private:
     struct Run
@@ -220,6 +224,17 @@ void TestHttpRequest::versionDialogAsksOnce()
     QVERIFY(empties.wait(10000));
     for (const QVariant &value : empties.takeFirst())
         QVERIFY(value.toString().isEmpty());
+
+    // After a failed answer the same object may ask again.
+    m_server.hook(QStringLiteral("feed"), {{"mode", "normal"}});
+    second.getVersionInfor();
+    QVERIFY(empties.wait(10000));
+    QCOMPARE(empties.takeFirst().at(0).toString(), QStringLiteral("5.0.1.0"));
+
+    // No updater beside this program: the dialog's hand-over reports it and the client stays.
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression(QStringLiteral("no updater at .*/update/")));
+    QVERIFY(!VersionRequest::openUpdateProgrom(QStringLiteral("{}"), QStringLiteral("5.0.0.4")));
 }
 
 TestHttpRequest::Run TestHttpRequest::runDownload(HttpRequest &request, const QString &url,
@@ -287,6 +302,16 @@ void TestHttpRequest::download()
     const QString absolute = root.filePath(QStringLiteral("escaped-absolute.txt"));
     m_server.hook(QStringLiteral("package"), {{"mode", mode}, {"absPath", absolute}});
     const QByteArray served = mode == QLatin1String("normal") ? fetch(packageUrl()) : QByteArray();
+    // A package of an earlier download under the same name survives a failed one.
+    const QString packagePath =
+        ConfigFile::instance()->updateFolderPath() + QStringLiteral("tarnex-5.0.1.0.zip");
+    QVERIFY(QDir().mkpath(ConfigFile::instance()->updateFolderPath()));
+    const QByteArray earlier("an earlier package");
+    {
+        QFile file(packagePath);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(earlier);
+    }
 
     if (mode == QLatin1String("hostile"))
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("entries refused")));
@@ -306,8 +331,6 @@ void TestHttpRequest::download()
     }
     const Run run = runDownload(*request, packageUrl(), QStringLiteral("tarnex-5.0.1.0.zip"));
     QVERIFY(run.ended);
-    const QString packagePath =
-        ConfigFile::instance()->updateFolderPath() + QStringLiteral("tarnex-5.0.1.0.zip");
     QCOMPARE(request->packagePath(), packagePath);
 
     for (int value : run.values)
@@ -315,8 +338,11 @@ void TestHttpRequest::download()
     if (!failure.isEmpty()) {
         QCOMPARE(run.failure, failure);
         QVERIFY(!run.values.contains(100));
-        QVERIFY(!QFile::exists(packagePath) || mode == QLatin1String("corrupt") ||
-                mode == QLatin1String("hostile"));
+        if (failure.contains(QStringLiteral("下载"))) {
+            QFile file(packagePath);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), earlier);
+        }
         QCOMPARE(ZipTestKit::snapshot(installation), before);
         // Nothing of a hostile package reached the folder around the installation.
         QCOMPARE(QDir(root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
@@ -383,6 +409,97 @@ void TestHttpRequest::clientGoesOnWithoutAPackageFile()
     QCOMPARE(failed.count(), 1);
     QVERIFY(!failed.first().at(0).toString().isEmpty());
     QDir(blocked).removeRecursively();
+}
+
+// As a killed program would leave it: half the package in, the server silent, the object gone.
+void TestHttpRequest::packageCutOffMidwayNeverReachesItsName()
+{
+    m_server.hook(QStringLiteral("package"), {{"mode", "stall"}});
+    const QDir folder(ConfigFile::instance()->updateFolderPath());
+    const QString name = QStringLiteral("stalled-5.0.1.0.zip");
+    QFile::remove(folder.filePath(name));
+    {
+        HttpRequest request;
+        request.downloadFile(packageUrl(), name);
+        // Half the package has left the server, which then falls silent.
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return m_server.hook(QStringLiteral("package-stalled"))
+                           .value(QLatin1String("stalled"))
+                           .toInt() == 1;
+            },
+            20000));
+        QVERIFY(!QFile::exists(folder.filePath(name)));
+    }
+    QVERIFY(folder.entryList({QStringLiteral("stalled-*")}, QDir::Files).isEmpty());
+}
+
+void TestHttpRequest::onlyTheDescribedPackageIsInstalled_data()
+{
+    QTest::addColumn<QString>("integrity");
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<bool>("keyed");
+    QTest::addColumn<bool>("installed");
+    QTest::newRow("signed, keyed build") << "signed"
+                                         << "normal" << true << true;
+    QTest::newRow("signed, keyless build") << "signed"
+                                           << "normal" << false << true;
+    QTest::newRow("older feed, keyless build") << "none"
+                                               << "normal" << false << true;
+    QTest::newRow("tampered package") << "signed"
+                                      << "tampered" << false << false;
+    QTest::newRow("tampered package, keyed build") << "signed"
+                                                   << "tampered" << true << false;
+    QTest::newRow("wrong digest") << "wrong-digest"
+                                  << "normal" << false << false;
+    QTest::newRow("bad signature") << "bad-signature"
+                                   << "normal" << true << false;
+    QTest::newRow("unsigned, keyed build") << "unsigned"
+                                           << "normal" << true << false;
+    QTest::newRow("older feed, keyed build") << "none"
+                                             << "normal" << true << false;
+}
+
+// The updater installs a package only when it is the one the feed describes; a build with a
+// release key also wants the feed's signature. The test key is the reference server's.
+void TestHttpRequest::onlyTheDescribedPackageIsInstalled()
+{
+    QFETCH(QString, integrity);
+    QFETCH(QString, mode);
+    QFETCH(bool, keyed);
+    QFETCH(bool, installed);
+    m_server.hook(QStringLiteral("feed"), {{"integrity", integrity}});
+    m_server.hook(QStringLiteral("package"), {{"mode", mode}});
+    const UpdateFeed feed = UpdateFeed::parse(fetch(UpdateFeed::feedUrl()));
+    QVERIFY(feed.valid);
+    QCOMPARE(feed.sha256.isEmpty(), integrity == QLatin1String("none"));
+
+    QTemporaryDir root;
+    const QString installation = root.filePath(QStringLiteral("install"));
+    QVERIFY(QDir().mkpath(installation));
+    const auto before = ZipTestKit::snapshot(installation);
+    UpdaterHttpRequest::setExpectedPackage({feed.sha256, feed.signature});
+    UpdaterHttpRequest request;
+    UpdaterHttpRequest::setExpectedPackage({});
+    request.setInstallationDirectory(installation);
+    request.setPublicKey(
+        keyed ? QByteArray::fromBase64("49wlfwY7R8AnSgeWcfGnidp9DegEBhLXt9TbctFnnxQ=")
+              : QByteArray());
+    if (!installed)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("not installed")));
+    const Run run = runDownload(request, feed.url, feed.name);
+    QVERIFY(run.ended);
+    if (installed) {
+        QVERIFY2(run.failure.isEmpty(), qPrintable(run.failure));
+        QCOMPARE(ZipTestKit::snapshot(installation).value(QStringLiteral("tarnex")),
+                 QByteArray("#!/bin/sh\n"));
+        return;
+    }
+    QCOMPARE(run.failure, QStringLiteral("更新包未通过校验，可能已被篡改，客户端未作任何更改"));
+    QVERIFY(!run.values.contains(100));
+    QCOMPARE(ZipTestKit::snapshot(installation), before);
+    QCOMPARE(QDir(root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{"install"});
 }
 
 TARNEX_TEST_MAIN(TestHttpRequest)

@@ -26,6 +26,8 @@ private slots:
     void brokenArchivesChangeNothing_data();
     void brokenArchivesChangeNothing();
     void readOnlyInstallationChangesNothing();
+    void zipBombsAreRefused_data();
+    void zipBombsAreRefused();
 
 private:
     QString path(const QString &relative) const { return m_root->filePath(relative); }
@@ -238,6 +240,60 @@ void TestPackageUnpacker::readOnlyInstallationChangesNothing()
     QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QVERIFY(!result.ok);
     QCOMPARE(ZipTestKit::snapshot(target), before);
+}
+
+void TestPackageUnpacker::zipBombsAreRefused_data()
+{
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<qint64>("entryBytes");
+    QTest::addColumn<bool>("refused");
+    const qint64 mib = 1024 * 1024;
+    // The caps below are 32 MiB and 50 entries.
+    QTest::newRow("one entry of 64 MiB") << 1 << 64 * mib << true;
+    QTest::newRow("ten entries of 4 MiB") << 10 << 4 * mib << true;
+    QTest::newRow("51 empty entries") << 51 << qint64(0) << true;
+    QTest::newRow("within both caps") << 50 << qint64(1000) << false;
+}
+
+void TestPackageUnpacker::zipBombsAreRefused()
+{
+    QFETCH(int, entries);
+    QFETCH(qint64, entryBytes);
+    QFETCH(bool, refused);
+    makeInstallation();
+    const QString target = path(QStringLiteral("install"));
+    const auto before = ZipTestKit::snapshot(target);
+    // Zeros deflate to almost nothing: a 64 MiB entry makes an archive of a few dozen KiB.
+    const QString archive = path(QStringLiteral("bomb.zip"));
+    {
+        QuaZip zip(archive);
+        QVERIFY(zip.open(QuaZip::mdCreate));
+        const QByteArray zeros(1024 * 1024, '\0');
+        for (int i = 0; i < entries; ++i) {
+            QuaZipFile file(&zip);
+            QVERIFY(file.open(QIODevice::WriteOnly,
+                              QuaZipNewInfo(QStringLiteral("zeros%1.bin").arg(i)), nullptr, 0,
+                              Z_DEFLATED, 9));
+            for (qint64 at = 0; at < entryBytes; at += zeros.size())
+                file.write(zeros.constData(), std::min<qint64>(zeros.size(), entryBytes - at));
+            file.close();
+        }
+        zip.close();
+    }
+    QVERIFY(QFileInfo(archive).size() < 1024 * 1024);
+    PackageUnpacker::Limits limits;
+    limits.totalBytes = 32 * 1024 * 1024;
+    limits.entries = 50;
+    const PackageUnpacker::Result result =
+        PackageUnpacker::install(archive, target, PackageUnpacker::HostileEntries::Refuse, limits);
+    QCOMPARE(result.ok, !refused);
+    if (!refused)
+        return;
+    QVERIFY(
+        result.error.contains(entries > 50 ? QStringLiteral("entries") : QStringLiteral("bytes")));
+    QCOMPARE(ZipTestKit::snapshot(target), before);
+    // The defaults are far above any client, far below a bomb.
+    QVERIFY(PackageUnpacker::Limits().totalBytes >= qint64(1) << 31);
 }
 
 TARNEX_TEST_MAIN(TestPackageUnpacker)

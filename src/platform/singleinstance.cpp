@@ -1,0 +1,94 @@
+#include "singleinstance.h"
+
+#include "logging.h"
+#include "platform/privatefiles.h"
+
+#include <QCryptographicHash>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QThread>
+
+namespace {
+constexpr int kAskLimitMs = 3000;
+const QByteArray kRaise = QByteArrayLiteral("raise\n");
+} // namespace
+
+SingleInstance::SingleInstance(const QString &folder, QObject *parent)
+    : QObject(parent), m_folder(QDir::cleanPath(folder))
+{
+    m_socketName =
+        QStringLiteral("tarnex-") +
+        QString::fromLatin1(
+            QCryptographicHash::hash(m_folder.toUtf8(), QCryptographicHash::Sha1).toHex().left(16));
+}
+
+SingleInstance::~SingleInstance()
+{
+    release();
+}
+
+bool SingleInstance::claim()
+{
+    PrivateFiles::makeFolder(m_folder, QFileInfo(m_folder).path());
+    m_lock = std::make_unique<QLockFile>(m_folder + QStringLiteral("/instance.lock"));
+    // A dead owner's lock is stale at once; a live owner's never is.
+    m_lock->setStaleLockTime(0);
+    if (!m_lock->tryLock(100)) {
+        m_lock.reset();
+        if (!askRunningClient())
+            qCWarning(lcDesktop) << "another client holds" << m_folder
+                                 << "but did not answer; this start ends";
+        return false;
+    }
+    m_server = new QLocalServer(this);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    // A socket file left by a killed client would refuse the name.
+    QLocalServer::removeServer(m_socketName);
+    if (!m_server->listen(m_socketName))
+        qCWarning(lcDesktop) << "cannot listen for later starts:" << m_server->errorString();
+    connect(m_server, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+                if (socket->readAll().contains(kRaise.trimmed()))
+                    emit raiseRequested();
+                socket->disconnectFromServer();
+            });
+        }
+    });
+    return true;
+}
+
+bool SingleInstance::askRunningClient() const
+{
+    // The running client may still be starting and not listen yet: ask for a little while.
+    const QDeadlineTimer deadline(kAskLimitMs);
+    while (!deadline.hasExpired()) {
+        QLocalSocket socket;
+        socket.connectToServer(m_socketName);
+        if (socket.waitForConnected(500)) {
+            socket.write(kRaise);
+            const bool sent = socket.waitForBytesWritten(1000);
+            socket.disconnectFromServer();
+            return sent;
+        }
+        QThread::msleep(100);
+    }
+    return false;
+}
+
+void SingleInstance::release()
+{
+    if (m_server) {
+        m_server->close();
+        delete m_server;
+        m_server = nullptr;
+    }
+    if (m_lock) {
+        m_lock->unlock();
+        m_lock.reset();
+    }
+}

@@ -1,0 +1,111 @@
+// libFuzzer target for the readers of the server's HTTP replies: the first byte picks the reader
+// (login, module menu, reminder groups and items, update feed), the rest is the reply body.
+// Nothing may crash, and what a reader accepts must read back consistently.
+
+#include "reminders/menumodel.h"
+#include "reminders/remindgroup.h"
+#include "signin/loginreply.h"
+#include "signin/replyenvelope.h"
+#include "update/updatefeed.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLoggingCategory>
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+QCoreApplication *application = nullptr;
+
+void readLogin(const QByteArray &body)
+{
+    const ReplyEnvelope envelope = ReplyEnvelope::fromBody(body);
+    if (envelope.success() != (envelope.answered() && envelope.status() != 0))
+        abort();
+    (void)envelope.errorMessage();
+    const LoginReply reply = LoginReply::read(envelope);
+    if (reply.usable() && (reply.token().isEmpty() || reply.userId().isEmpty()))
+        abort();
+}
+
+void readMenu(const QByteArray &body)
+{
+    MenuModel *menus = MenuModel::instance();
+    menus->setMenuData(body);
+    QCoreApplication::sendPostedEvents();
+    const QList<int> ids = menus->menuListId();
+    for (int id : ids) {
+        // Every module's children come back as the JSON object the documents parse.
+        if (!QJsonDocument::fromJson(menus->childMenuList(id).toUtf8()).isObject())
+            abort();
+        (void)menus->menuIdInfor(id, QStringLiteral("menu_name"));
+    }
+}
+
+void readReminders(const QByteArray &body)
+{
+    const ReplyEnvelope envelope = ReplyEnvelope::fromBody(body);
+    const QJsonArray list = envelope.data().toArray();
+    for (const QJsonValue &entry : list) {
+        const RemindGroup group = RemindGroup::fromJson(entry.toObject());
+        (void)group.field(QStringLiteral("remind_menu"));
+        const RemindItem item = RemindItem::fromJson(entry.toObject());
+        (void)item.field(QStringLiteral("id"));
+    }
+}
+
+void readFeed(const QByteArray &body)
+{
+    const UpdateFeed feed = UpdateFeed::parse(body);
+    // What the client hands to the updater must parse there the same way.
+    if (feed.valid) {
+        const UpdateFeed again = UpdateFeed::parse(feed.text.toUtf8());
+        if (!again.valid || again.version != feed.version || again.url != feed.url ||
+            again.sha256 != feed.sha256 || again.signature != feed.signature)
+            abort();
+    }
+    (void)UpdateFeed::versionNumber(feed.version);
+}
+
+} // namespace
+
+extern "C" const char *__lsan_default_suppressions()
+{
+    return "leak:QJsonDocument::fromJson\n";
+}
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    const QByteArray home = QDir::tempPath().toUtf8() + "/tarnex-fuzz-home";
+    QDir().mkpath(QString::fromUtf8(home));
+    qputenv("HOME", home);
+    application = new QCoreApplication(*argc, *argv);
+    QLoggingCategory::setFilterRules(QStringLiteral("*=false"));
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 1)
+        return 0;
+    const QByteArray body(reinterpret_cast<const char *>(data + 1), int(size - 1));
+    switch (data[0] % 4) {
+    case 0:
+        readLogin(body);
+        break;
+    case 1:
+        readMenu(body);
+        break;
+    case 2:
+        readReminders(body);
+        break;
+    default:
+        readFeed(body);
+        break;
+    }
+    return 0;
+}
