@@ -64,8 +64,8 @@ void TestScreenshots::pictureIsDrawn_data()
             QTest::addRow("%s-%s", view, lang)
                 << QStringLiteral("%1-%2").arg(QLatin1String(view), QLatin1String(lang))
                 << QSize(300, 400);
-        for (const char *view : {"main", "reminders", "menu", "system-settings", "system-theme", "skins",
-                                 "update", "group-card", "group-new", "person-card"})
+        for (const char *view : {"main", "reminders", "menu", "system-settings", "system-theme",
+                                 "skins", "update", "group-card", "group-new", "person-card"})
             QTest::addRow("%s-%s", view, lang)
                 << QStringLiteral("%1-%2").arg(QLatin1String(view), QLatin1String(lang))
                 << QSize(900, 600);
@@ -75,7 +75,8 @@ void TestScreenshots::pictureIsDrawn_data()
     QTest::newRow("group-card-zh_CN-200")
         << QStringLiteral("group-card-zh_CN-200") << QSize(1900, 1300);
     QTest::newRow("group-new-en-200") << QStringLiteral("group-new-en-200") << QSize(1900, 1300);
-    QTest::newRow("person-card-zh_CN-200") << QStringLiteral("person-card-zh_CN-200") << QSize(1900, 1300);
+    QTest::newRow("person-card-zh_CN-200")
+        << QStringLiteral("person-card-zh_CN-200") << QSize(1900, 1300);
     for (const char *view : {"chat-zh_CN", "chat-en", "history-zh_CN", "history-en"})
         QTest::newRow(view) << QString::fromLatin1(view) << QSize(900, 600);
     QTest::newRow("chat-en-200") << QStringLiteral("chat-en-200") << QSize(1900, 1300);
