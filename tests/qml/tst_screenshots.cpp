@@ -44,7 +44,7 @@ void TestScreenshots::initTestCase()
     script.start(QStringLiteral("bash"),
                  {QStringLiteral(TARNEX_SOURCE_DIR "/scripts/screenshots")});
     QVERIFY(script.waitForStarted());
-    const bool finished = script.waitForFinished(240000);
+    const bool finished = script.waitForFinished(840000);
     const QByteArray output = script.readAll();
     if (!finished)
         script.kill();
