@@ -16,6 +16,8 @@ Rectangle {
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)
     readonly property bool opened: dialog.visible
+    // The overlay exists on screen only while its dialog is open.
+    property bool showing: false
     readonly property alias picker: picker
 
     property string tip_add_member: qsTr("添加成员")
@@ -27,6 +29,7 @@ Rectangle {
     signal sigClosed()
 
     color: "transparent"
+    visible: showing
     implicitWidth: 640 * sr
     implicitHeight: 520 * sr
 
@@ -38,6 +41,7 @@ Rectangle {
         groupName = socketState.getGroupInforFromId(groupIds, "name")
         var members = GroupModels.array(socketState.getGroupMemberFromId(groupIds))
         picker.load(members.concat([socketState.getSelfUesrId()]))
+        showing = true
         dialog.open()
         picker.focusFirst()
     }
@@ -86,6 +90,7 @@ Rectangle {
         cardHeight: Math.min(parent.height - 40 * addNewmembers.sr, 440 * addNewmembers.sr)
         onClosed: {
             hint.visible = false
+            addNewmembers.showing = false
             addNewmembers.sigClosed()
         }
 

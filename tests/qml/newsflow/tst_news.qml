@@ -139,7 +139,9 @@ FlowCase {
         keyClick(Qt.Key_Return)
         tryCompare(pane, "currentId", "10003")
         tryCompare(item("unread_10003"), "count", 0)
-        // Up from the top row reaches the search field.
+        // Up from the top row reaches the search field (the opened conversation took the focus
+        // for its editor).
+        list.forceActiveFocus()
         list.currentIndex = 0
         keyClick(Qt.Key_Up)
         verify(item("newsSearchField").activeFocus)
@@ -148,6 +150,8 @@ FlowCase {
         list.currentIndex = 0
         keyClick(Qt.Key_Return)
         tryCompare(item("conversationPane"), "visible", false)
+        // The reminders took the focus for their own list.
+        list.forceActiveFocus()
         list.currentIndex = 1
         keyClick(Qt.Key_Return)
         tryCompare(pane, "visible", true)

@@ -95,7 +95,9 @@ FlowCase {
         var flowTotal = view.totalCount
         verify(flowTotal > list.count, "the demo's flow reminders span two pages: " + flowTotal)
         list.positionViewAtEnd()
-        var more = item("loadMoreButton")
+        // The conversation view has a button of that name too: this one is the reminders'.
+        var more = find(view, "loadMoreButton")
+        verify(more !== null)
         tryVerify(function() {
             var at = more.mapToItem(list, 0, 0)
             return at.y >= 0 && at.y + more.height <= list.height
