@@ -985,8 +985,15 @@ Rectangle {
     function displayOf(msg) {
         var t = socketState.replaceRegularToToken(socketState.filterUseInformation(msg, 1))
         var limit = Math.floor(bubbleMaxWidth)
-        return t.replace(/width="(\d+)"/g, function(all, n) {
-            return 'width="' + Math.min(parseInt(n), limit) + '"'
+        // A narrowed picture keeps its proportions, so the bubble is not left taller than it.
+        return t.replace(/<img[^>]*>/g, function(tag) {
+            var w = /width="(\d+)"/.exec(tag)
+            if (!w || parseInt(w[1]) <= limit)
+                return tag
+            var h = /height="(\d+)"/.exec(tag)
+            var scaled = tag.replace(/width="\d+"/, 'width="' + limit + '"')
+            return h ? scaled.replace(/height="\d+"/, 'height="' + Math.round(parseInt(h[1]) * limit / parseInt(w[1])) + '"')
+                     : scaled
         })
     }
 

@@ -21,6 +21,8 @@ Item {
     signal sigPictureInfor(string picturePath)
     signal sigSendpersonalInfor(string infora, string inforb, bool jumpm, string types)
     signal sigAddGroupMember(string ids, string names, string types)
+    // The conversation of the last session came back by itself, so the list can show it.
+    signal sigConversationReopened(string ids, string names, string types)
     signal modifyXposition(int positions)
     signal modifyYposition(int positions)
 
@@ -60,6 +62,7 @@ Item {
         if (!last || typeof last.id !== "string" || last.id === "" || (last.types !== "2" && last.types !== "3"))
             return
         openConversation(last.id, String(last.name || ""), last.types)
+        sigConversationReopened(last.id, String(last.name || ""), last.types)
         if (last.history === true)
             toggleHistory()
     }

@@ -251,6 +251,7 @@ Rectangle {
             onSigPictureInfor: mainDefalut.sigPictureInfor(picturePath)
             onSigSendpersonalInfor: personalInformation.open(infora)
             onSigAddGroupMember: addNewmembers.open(ids)
+            onSigConversationReopened: newsList.openConversation(types, names, ids)
             onModifyXposition: mainDefalut.modifyXposition(positions)
             onModifyYposition: mainDefalut.modifyYposition(positions)
         }
