@@ -501,8 +501,10 @@ Rectangle {
         var done = total >= 0 && received >= total
         if (at >= 0)
             chatModel.setProperty(at, "progress", total > 0 ? Math.min(1, received / total) : (done ? 1 : 0))
-        if (!done)
-            return
+    }
+    // The file is under its final name: remember it, and the row can open it.
+    function downloadFinished(downloader, path) {
+        var at = indexOfMessage(downloader.msgId)
         messageFilestoreitem.insertNewData(downloader.conversation, downloader.msgId, downloader.dest)
         if (at >= 0) {
             chatModel.setProperty(at, "localPath", downloader.dest)
@@ -593,11 +595,8 @@ Rectangle {
                 console.info("conversation shown:", chatModel.count, "messages")
             }
         }
-        onSigRemoveMessage: {
-            // A failed upload: the row stays, marked failed, so it can be sent again.
-            if (ids === chatRecord.currentId)
-                chatRecord.markFailed(ids, messgaeIds, chatRecord.tip_fail_upload_file)
-        }
+        // sigRemoveMessage is no failure: a finished upload also replaces its pending record.
+        // Failed uploads arrive through the uploader's sigUploadFile and sigSendMessageFail.
         onSigReconnectInfor: if (chatRecord.currentId !== "") socketState.getRecord(chatRecord.currentId, chatRecord.currentTypes, chatRecord.recordLimit)
         onSigConnectServer: if (status && chatRecord.currentId !== "") socketState.getRecord(chatRecord.currentId, chatRecord.currentTypes, chatRecord.recordLimit)
     }
@@ -643,6 +642,7 @@ Rectangle {
             property string dest: ""
             property string conversation: ""
             onDownloadProgress: chatRecord.downloadProgress(downloader, bytesReceived, bytesTotal)
+            onSigDownloadFinished: chatRecord.downloadFinished(downloader, path)
             onSigUploadFile: if (!status) chatRecord.downloadFailed(downloader, errors)
         }
     }

@@ -237,8 +237,10 @@ Rectangle {
         var done = total >= 0 && received >= total
         if (at >= 0)
             historyModel.setProperty(at, "progress", total > 0 ? Math.min(1, received / total) : (done ? 1 : 0))
-        if (!done)
-            return
+    }
+    // The file is under its final name: remember it, and the row can open it.
+    function downloadFinished(d, path) {
+        var at = indexOfMessage(d.msgId)
         messageFilestoreitem.insertNewData(d.conversation, d.msgId, d.dest)
         if (at >= 0) {
             historyModel.setProperty(at, "localPath", d.dest)
@@ -290,6 +292,7 @@ Rectangle {
             property string dest: ""
             property string conversation: ""
             onDownloadProgress: historicalRecords.downloadProgress(downloader, bytesReceived, bytesTotal)
+            onSigDownloadFinished: historicalRecords.downloadFinished(downloader, path)
             onSigUploadFile: if (!status) {
                 historicalRecords.showTip(errors)
                 historicalRecords.endDownload(downloader)

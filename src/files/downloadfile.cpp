@@ -239,12 +239,14 @@ void DownloadFile::onDwonloadFileToLoacl(QNetworkReply *reply)
         emit sigUploadFile(false, failUploadText());
         return;
     }
+    const QString finalPath = m_destFile ? m_destFile->fileName() : m_destPath;
     finishDestination(true);
     if (m_downloadBroken) {
         emit sigUploadFile(false, failUploadText());
         return;
     }
-    qCDebug(lcFiles) << "downloaded" << m_destPath;
+    qCDebug(lcFiles) << "downloaded" << finalPath;
+    emit sigDownloadFinished(finalPath);
 }
 
 // Puts a complete download in place of the destination, or drops the temporary file.

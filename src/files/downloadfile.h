@@ -61,6 +61,9 @@ signals:
     void downloadProgress(qlonglong bytesReceived, qlonglong bytesTotal);
     void sigUploadProgress(QString msgids, qlonglong bytesReceived, qlonglong bytesTotal);
     void sigUploadFile(bool status, QString errors);
+    // A download is complete and in place under its final name (progress alone does not say
+    // that: the last bytes are written, and can still fail, after it reaches the total).
+    void sigDownloadFinished(QString path);
 
 public slots:
     void onDwonloadFileToLoacl(QNetworkReply *reply);

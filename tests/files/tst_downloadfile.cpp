@@ -322,12 +322,17 @@ void TestDownloadFile::download()
     DownloadFile files;
     QSignalSpy progress(&files, &DownloadFile::downloadProgress);
     QSignalSpy failed(&files, &DownloadFile::sigUploadFile);
+    QSignalSpy finished(&files, &DownloadFile::sigDownloadFinished);
     const QString target = downloadPath(QStringLiteral("下载 文件.bin"));
     files.dwonloadFileToLoacl(QLatin1Char('"') + id + QLatin1Char('"'),
                               QUrl::fromLocalFile(target).toString());
     QVERIFY(files.downloadBusy());
     QVERIFY(waitUntil([&] { return !files.downloadBusy(); }, 30000));
     QVERIFY(failed.isEmpty());
+    // Announced once, when the file is under its final name.
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(QFileInfo(finished.first().at(0).toString()).canonicalFilePath(),
+             QFileInfo(target).canonicalFilePath());
     QCOMPARE(QFileInfo(target).size(), size);
     QCOMPARE(sha256Of(target),
              m_server
@@ -403,8 +408,10 @@ void TestDownloadFile::failedDownloadLeavesNoFile()
     }
     DownloadFile files;
     QSignalSpy failed(&files, &DownloadFile::sigUploadFile);
+    QSignalSpy finished(&files, &DownloadFile::sigDownloadFinished);
     files.dwonloadFileToLoacl(id, target);
     QVERIFY(waitUntil([&] { return !files.downloadBusy(); }, 30000));
+    QVERIFY(finished.isEmpty());
     QCOMPARE(failed.size(), 1);
     QCOMPARE(failed.first(), (QList<QVariant>{false, QStringLiteral("上传文件失败")}));
     if (existing) {

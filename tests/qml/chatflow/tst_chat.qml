@@ -217,7 +217,6 @@ FlowCase {
     }
 
     function test_5_fileSentReceivedDownloadedAndOpened() {
-        skip("the sent file row turns failed after its upload; being looked into")
         var list = openChat("10006", "赵磊")
         var path = Qt.resolvedUrl("data/report.txt")
         item("editBox").chooseFiles([path])
@@ -233,9 +232,13 @@ FlowCase {
         compare(rowsOfKind(list, "file"), 1)
         verify(row.fileExists, "the sent file is known on disk")
 
-        // The colleague sends it back; it downloads with progress into the download folder.
-        var id = Date.now()
-        pushPrivate("10006", id, "report.txt", { msg_type: "file", file_type: "txt", download: payload.download })
+        // The colleague answers with a file of their own (an attachment this client never had);
+        // it downloads with progress into the download folder.
+        var theirs = hook("files-create", { name: "reply.txt", text: "answer\n" }).attachment_id
+        verify(theirs !== undefined && theirs !== "")
+        // The received-file index keys files by the second of their message id: another second.
+        var id = Number(payload.msg_id) + 3000
+        pushPrivate("10006", id, "reply.txt", { msg_type: "file", file_type: "txt", download: theirs })
         var received = item("message_" + id)
         verify(!received.fileExists)
         mouseClick(item("download_" + id))
