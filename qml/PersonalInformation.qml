@@ -31,6 +31,7 @@ ModalCard {
     property string tip_offline: qsTr("离线")
     property string tip_send_massage: qsTr("发消息")
     property string tip_get_data: qsTr("数据获取中")
+    property string tip_user_load_failed: qsTr("未能获取此人的信息，请稍后重试")
 
     signal sigSendChatInformation(string ids, string names, string types)
 
@@ -62,6 +63,12 @@ ModalCard {
             return
         var name = socketState.getUserInfor(ids, "user_name")
         userName = name !== "" ? name : ids
+        // A person the server did not give us: each further field would wait for it again.
+        if (!socketState.judgeUserInfor(ids)) {
+            roleName = tip_user_load_failed
+            loading = false
+            return
+        }
         deptName = socketState.getUserInfor(ids, "dept_name")
         roleName = socketState.getUserInfor(ids, "role_name")
         email = socketState.getUserInfor(ids, "email")

@@ -52,6 +52,7 @@ Rectangle {
     property string tip_remind_all: qsTr("全部")
     property string tip_remind_mark_read: qsTr("设为已读")
     property string tip_remind_load_failed: qsTr("提醒加载失败，请稍后重试")
+    property string tip_remind_mark_failed: qsTr("未能设为已读，请稍后重试")
     property string tip_total: qsTr("共")
     property string tip_totals: qsTr("条")
 
@@ -249,7 +250,9 @@ Rectangle {
         readOneInFlight = readOneQueue.shift()
         systemRequest.setReadSignInformation(readOneInFlight)
     }
-    function readOneDone(ok) {
+    function readOneDone(ok, errors) {
+        if (!ok)
+            errorText = errors !== "" ? errors : tip_remind_mark_failed
         if (ok) {
             var row = rowOf(readOneInFlight)
             if (row !== -1 && !remindModel.get(row).isRead) {
@@ -285,7 +288,7 @@ Rectangle {
         readModuleInFlight = readModuleQueue.shift()
         systemRequest.setReadSignModule(readModuleInFlight)
     }
-    function readModuleDone(ok) {
+    function readModuleDone(ok, errors) {
         if (ok) {
             for (var i = 0; i < remindModel.count; ++i) {
                 if (remindModel.get(i).smsMenu === readModuleInFlight)
@@ -296,7 +299,7 @@ Rectangle {
                     countDown(readModuleInFlight, moduleModel.get(m).unread)
             }
         } else {
-            errorText = listFailure !== "" ? listFailure : tip_remind_load_failed
+            errorText = errors !== "" ? errors : tip_remind_mark_failed
         }
         readModuleInFlight = ""
         if (readModuleQueue.length === 0)
@@ -332,9 +335,9 @@ Rectangle {
             if (types === 1)
                 systemMessage.listFailure = status ? "" : errors
             else if (types === 2)
-                systemMessage.readOneDone(status)
+                systemMessage.readOneDone(status, errors)
             else if (types === 3)
-                systemMessage.readModuleDone(status)
+                systemMessage.readModuleDone(status, errors)
         }
     }
     ListModel { id: moduleModel }

@@ -5,6 +5,7 @@
 #include "desktop/startupcontext.h"
 #include "desktop/startupenvironment.h"
 #include "desktop/startupprobe.h"
+#include "language/text.h"
 #include "platform/runningclient.h"
 #include "platform/singleinstance.h"
 #include "qmltypes.h"
@@ -15,6 +16,7 @@
 #include <QDebug>
 #include <QFont>
 #include <QIcon>
+#include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QProcess>
 #include <QQmlApplicationEngine>
@@ -49,8 +51,16 @@ int main(int argc, char *argv[])
     // touch the running client's files (the store empties its scratch folders).
     SingleInstance instance(ConfigFile::defaultSettingsFolderPath());
     if (!instance.claim()) {
-        qInfo() << "a client runs already; it was asked to show its window";
-        return 0;
+        if (instance.runningClientAnswered()) {
+            qInfo() << "a client runs already; it was asked to show its window";
+            return 0;
+        }
+        // Without a word the user would see nothing happen at all.
+        QMessageBox::warning(nullptr, QStringLiteral("tarnex"),
+                             tarnex::text(QStringLiteral("client_not_answering"),
+                                          QStringLiteral("客户端已在运行，但没有响应。请稍后再试，"
+                                                         "或结束正在运行的客户端后重新启动。")));
+        return 1;
     }
 
     QNetworkAccessManager feedManager;

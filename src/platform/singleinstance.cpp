@@ -38,7 +38,8 @@ bool SingleInstance::claim()
     m_lock->setStaleLockTime(0);
     if (!m_lock->tryLock(100)) {
         m_lock.reset();
-        if (!askRunningClient())
+        m_otherAnswered = askRunningClient();
+        if (!m_otherAnswered)
             qCWarning(lcDesktop) << "another client holds" << m_folder
                                  << "but did not answer; this start ends";
         return false;

@@ -24,6 +24,8 @@ public:
     // True when this process is the one client (it then listens for later starts). False when
     // another client runs; it has been asked to raise its window.
     bool claim();
+    // After a refused claim: whether the running client answered (and so shows its window).
+    bool runningClientAnswered() const { return m_otherAnswered; }
     // Gives the lock and the socket up, so a restarted client can take them at once.
     void release();
 
@@ -40,4 +42,5 @@ private:
     QString m_socketName;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer *m_server = nullptr;
+    bool m_otherAnswered = false;
 };

@@ -52,8 +52,17 @@ void HandlThreaddata::startQrPolling(const QString &nonce, const QString &loginK
         m_looping = true;
     }
     // A loader that has left its loop is only winding down.
-    if (!wait(unsigned(SigninWait::limitMs() + pauseMs)))
+    if (!wait(unsigned(SigninWait::limitMs() + pauseMs))) {
+        // start() would do nothing on a running thread and leave every later poll refused:
+        // say the poll failed, and let the next attempt try again.
         qCWarning(lcSignin) << "the previous QR-code loader is still winding down";
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_looping = false;
+        }
+        emit sigLoginStatus(false, 2, QString());
+        return;
+    }
     start(QThread::InheritPriority);
 }
 
