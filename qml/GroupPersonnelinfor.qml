@@ -84,16 +84,22 @@ Rectangle {
     }
     // Departments come from the user cache; the members missing from it are fetched in one
     // request after the card is drawn.
+    property var askedUsers: ({})
     function fillDetails() {
         socketState.clearGroupNumbers()
         var missing = 0
+        // The request waits for the server: a member it did not return is asked for once only,
+        // so later group events do not stall the window again for the same person.
+        var asked = askedUsers
         for (var i = 0; i < memberModel.count; ++i) {
             var id = memberModel.get(i).userId
-            if (!socketState.judgeUserInfor(id)) {
+            if (!socketState.judgeUserInfor(id) && asked[id] === undefined) {
                 socketState.insertGroupNumbers(id)
+                asked[id] = true
                 ++missing
             }
         }
+        askedUsers = asked
         if (missing > 0)
             socketState.requestGroupNumbers()
         socketState.clearGroupNumbers()
