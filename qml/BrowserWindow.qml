@@ -20,7 +20,8 @@ Window {
     property string skinColors: "#0183FF"
     property QtObject applicationRoot: null
     property QtObject profile: null
-    // The folder downloads go to; the settings' choice replaces it when the window is made.
+    // The folder downloads go to: the settings' choice, read again for every download so a
+    // change in the settings holds for a window that is already open.
     property string downloadPath: "C:/Users/Administrator/Downloads"
     property string pendingUrl: ""
     readonly property QtObject webView: webLoader.item
@@ -81,6 +82,7 @@ Window {
         var suggested = String(download.path).replace(/\\/g, "/").split("/").pop()
         if (suggested === "")
             suggested = "download"
+        readDownloadPath()
         download.path = freePath(downloadPath, suggested)
         download.accept()
         downloadAppend(download)
@@ -171,11 +173,12 @@ Window {
         return (bytes / 1024 / 1024).toFixed(1) + " MB"
     }
 
-    Component.onCompleted: {
+    function readDownloadPath() {
         var chosen = configData.getBrowserPath("browserPath")
         if (chosen !== "")
             downloadPath = chosen
     }
+    Component.onCompleted: readDownloadPath()
     onClosing: {
         sigClosed()
         // The page and its engine resources go with the window.
