@@ -2,6 +2,7 @@
 // (login, module menu, reminder groups and items, update feed), the rest is the reply body.
 // Nothing may crash, and what a reader accepts must read back consistently.
 
+#include "fuzzsetup.h"
 #include "reminders/menumodel.h"
 #include "reminders/remindgroup.h"
 #include "signin/loginreply.h"
@@ -73,18 +74,9 @@ void readFeed(const QByteArray &body)
 
 } // namespace
 
-extern "C" const char *__lsan_default_suppressions()
-{
-    return "leak:QJsonDocument::fromJson\n";
-}
-
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    const QByteArray home = QDir::tempPath().toUtf8() + "/tarnex-fuzz-home";
-    QDir().mkpath(QString::fromUtf8(home));
-    qputenv("HOME", home);
-    application = new QCoreApplication(*argc, *argv);
-    QLoggingCategory::setFilterRules(QStringLiteral("*=false"));
+    application = fuzzApplication(argc, argv);
     return 0;
 }
 

@@ -2,6 +2,7 @@
 // picks an inbound event or the acknowledgement of a request, the rest is the JSON-ish text of
 // its arguments. Nothing may crash, and every store must still read back as valid message texts.
 
+#include "fuzzsetup.h"
 #include "messaging/sockethandl.h"
 
 #include <QCoreApplication>
@@ -38,27 +39,9 @@ void checkTexts(const QStringList &texts)
 
 } // namespace
 
-// Qt's JSON parser leaks the replaced value when an object repeats a key whose first value was an
-// object or array (Qt 5.15); that is Qt's to mend, and it says nothing about the engine. Full
-// allocation stacks (Qt is built without frame pointers) let the suppression find the parser.
-extern "C" const char *__lsan_default_suppressions()
-{
-    return "leak:QJsonDocument::fromJson\n";
-}
-
-extern "C" const char *__asan_default_options()
-{
-    return "fast_unwind_on_malloc=0";
-}
-
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    // Failure texts may load settings: keep them out of the real home.
-    const QByteArray home = QDir::tempPath().toUtf8() + "/tarnex-fuzz-home";
-    QDir().mkpath(QString::fromUtf8(home));
-    qputenv("HOME", home);
-    application = new QCoreApplication(*argc, *argv);
-    QLoggingCategory::setFilterRules(QStringLiteral("*=false"));
+    application = fuzzApplication(argc, argv);
     events = SocketHandl::inboundEvents() + SocketHandl::acknowledgedEvents();
     freshEngine();
     return 0;
