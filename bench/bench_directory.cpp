@@ -9,6 +9,7 @@
 //   (target < 100 ms).
 //
 // usage: bench_directory [users] [runs]
+#include "benchsignin.h"
 #include "qmltypes.h"
 #include "referenceserver.h"
 #include "testenvironment.h"
@@ -36,21 +37,6 @@
 #include <functional>
 
 namespace {
-
-bool signIn()
-{
-    QNetworkAccessManager manager;
-    QNetworkReply *reply = manager.post(
-        ServerRequest::make(ServerRequest::currentBaseUrl() + QStringLiteral("api/auth/login")),
-        ServerRequest::formBody({{QStringLiteral("user_account"), QStringLiteral("zhangwei")},
-                                 {QStringLiteral("password"), QStringLiteral("123456")}}));
-    ServerRequest::waitFor(reply, 20000);
-    const ReplyEnvelope envelope = ReplyEnvelope::fromReply(reply);
-    delete reply;
-    ParameterInfor::instance()->setToken(
-        envelope.dataObject().value(QLatin1String("token")).toString());
-    return envelope.success();
-}
 
 bool loadOrganisation()
 {
@@ -129,7 +115,7 @@ int main(int argc, char **argv)
         return 1;
     }
     ConfigFile::instance()->setMainConfig(QStringLiteral("currentServerIp"), server.address());
-    if (!signIn() || !loadOrganisation()) {
+    if (!benchSignIn(server) || !loadOrganisation()) {
         out << "sign-in or organisation load failed\n";
         return 1;
     }

@@ -4,6 +4,7 @@
 // peak memory increase (peak RSS over the RSS before the transfer).
 //
 // usage: bench_files [MiB]   (default 1024)
+#include "benchsignin.h"
 #include "referenceserver.h"
 #include "testenvironment.h"
 
@@ -89,22 +90,6 @@ void runUntil(const std::function<bool()> &done)
     check.start(5);
     if (!done())
         loop.exec();
-}
-
-bool signIn(const ReferenceServer &server)
-{
-    ConfigFile::instance()->setMainConfig(QStringLiteral("currentServerIp"), server.address());
-    QNetworkAccessManager manager;
-    QNetworkReply *reply = manager.post(
-        ServerRequest::make(ServerRequest::currentBaseUrl() + QStringLiteral("api/auth/login")),
-        ServerRequest::formBody({{QStringLiteral("user_account"), QStringLiteral("zhangwei")},
-                                 {QStringLiteral("password"), QStringLiteral("123456")}}));
-    ServerRequest::waitFor(reply, 20000);
-    const ReplyEnvelope envelope = ReplyEnvelope::fromReply(reply);
-    delete reply;
-    ParameterInfor::instance()->setToken(
-        envelope.dataObject().value(QLatin1String("token")).toString());
-    return envelope.success();
 }
 
 bool writeFile(const QString &path, qint64 size)
@@ -210,7 +195,7 @@ int main(int argc, char **argv)
         return 1;
     }
     ReferenceServer server;
-    if (!server.start() || !signIn(server)) {
+    if (!server.start() || !benchSignIn(server)) {
         out << "reference server failed: " << server.output() << '\n';
         return 1;
     }

@@ -4,6 +4,7 @@
 // whole directory adds.
 //
 // usage: bench_organisation [users] [runs]
+#include "benchsignin.h"
 #include "referenceserver.h"
 #include "testenvironment.h"
 
@@ -38,22 +39,6 @@ qint64 statusKb(const QByteArray &field)
             return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
     }
     return 0;
-}
-
-bool signIn(const ReferenceServer &server)
-{
-    ConfigFile::instance()->setMainConfig(QStringLiteral("currentServerIp"), server.address());
-    QNetworkAccessManager manager;
-    QNetworkReply *reply = manager.post(
-        ServerRequest::make(ServerRequest::currentBaseUrl() + QStringLiteral("api/auth/login")),
-        ServerRequest::formBody({{QStringLiteral("user_account"), QStringLiteral("zhangwei")},
-                                 {QStringLiteral("password"), QStringLiteral("123456")}}));
-    ServerRequest::waitFor(reply, 20000);
-    const ReplyEnvelope envelope = ReplyEnvelope::fromReply(reply);
-    delete reply;
-    ParameterInfor::instance()->setToken(
-        envelope.dataObject().value(QLatin1String("token")).toString());
-    return envelope.success();
 }
 
 void count(const QList<MemberRecord *> &records, int &users, int &departments)
@@ -100,7 +85,7 @@ int main(int argc, char **argv)
         out << "reference server did not start\n" << server.output() << "\n";
         return 1;
     }
-    if (!signIn(server)) {
+    if (!benchSignIn(server)) {
         out << "login failed\n";
         return 1;
     }
