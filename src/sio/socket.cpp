@@ -35,17 +35,18 @@ Socket::Handler Socket::handler(const QString &event) const
     return m_handlers.value(event);
 }
 
-void Socket::emitEvent(const QString &event, const QJsonArray &args, AckCallback ack)
+void Socket::emitEvent(const QString &event, const QJsonArray &args, AckCallback ack,
+                       FailCallback onFailure)
 {
     // Encoded here, on the caller's thread: the I/O thread only frames and sends.
     QJsonArray body{event};
     for (const QJsonValue &arg : args)
         body.append(arg);
     const QString json = PacketCodec::encodeValue(body);
-    const bool queued =
-        m_shared->run([nsp = m_nsp, event, json, ack = std::move(ack)](ClientCore *core) mutable {
-            core->emitEvent(nsp, event, json, std::move(ack));
-        });
+    const bool queued = m_shared->run([nsp = m_nsp, event, json, ack = std::move(ack),
+                                       onFailure = std::move(onFailure)](ClientCore *core) mutable {
+        core->emitEvent(nsp, event, json, std::move(ack), std::move(onFailure));
+    });
     if (!queued)
         qCInfo(lcSio) << "emit of" << event << "on" << m_nsp << "dropped: the client is gone";
 }
