@@ -80,6 +80,16 @@ const MESSAGING_HOOKS = {
     return { ok: true, count, sockets: sockets.length, events: count * sockets.length, firstMsgId: base, lastMsgId: base + count - 1, elapsedMs };
   },
 
+  // One event of about `bytes` bytes (a long text), built here: larger than a hook's request
+  // may be, for tests of the client's input limit.
+  'push-large'(body, app) {
+    const sockets = targets(service(app), body.to);
+    const bytes = positiveInt(body.bytes, 1024, 256 * 1024 * 1024, 'bytes');
+    const packet = `2${CLIENT_NAMESPACE},${JSON.stringify([eventName(body.event, 'private message'), 'x'.repeat(bytes)])}`;
+    for (const socket of sockets) socket.conn.write(packet);
+    return { ok: true, sockets: sockets.length, bytes: packet.length };
+  },
+
   // A "tarnex.system-message-channel" push: a JSON text, as the server's reminder service sends it.
   'push-system'(body, app) {
     const messaging = service(app);

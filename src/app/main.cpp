@@ -4,6 +4,7 @@
 #include "desktop/startupcontext.h"
 #include "desktop/startupenvironment.h"
 #include "desktop/startupprobe.h"
+#include "desktop/terminationwatch.h"
 #include "platform/programs.h"
 #include "platform/runningclient.h"
 #include "qmltypes.h"
@@ -47,8 +48,10 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    // The updater ends the recorded client before it replaces the files.
+    // The updater ends the recorded client before it replaces the files; its SIGTERM takes the
+    // same orderly way out as a quit from the window.
     RunningClient::recordThisProcess();
+    TerminationWatch::install();
 
     const QString systemName = QSysInfo::prettyProductName();
     qDebug() << "prettyProductName:" << systemName;

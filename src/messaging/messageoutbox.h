@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+
+// The chat messages the user sent that the service has not acknowledged yet, in the order they
+// were sent, kept in a small file so they survive a drop and a restart. Each change is written
+// at once and atomically (a crash leaves the old or the new file, never half of one). Used on
+// the engine's thread only.
+class MessageOutbox
+{
+public:
+    enum class State {
+        Waiting,  // to be written once the link is up and signed in
+        InFlight, // written; its acknowledgement is due
+        Failed,   // refused, too large, or not acknowledged in time: waits for a retry
+    };
+    struct Entry
+    {
+        QString types; // "2" private, "3" group
+        QString conversation;
+        qulonglong id = 0;
+        QJsonObject payload; // the "send message" argument
+        State state = State::Waiting;
+        // When it was written (ms of the engine's monotonic clock); InFlight only.
+        qint64 writtenAt = 0;
+    };
+
+    // Reads the outbox kept at `path` (missing or unreadable: empty) and keeps it there from now
+    // on. Entries that were in flight when the file was written are waiting again.
+    void open(const QString &path);
+    QString path() const { return m_path; }
+    bool isOpen() const { return !m_path.isEmpty(); }
+
+    void append(const Entry &entry);
+    Entry *find(const QString &types, const QString &conversation, qulonglong id);
+    bool remove(const QString &types, const QString &conversation, qulonglong id);
+    QList<Entry> &entries() { return m_entries; }
+    const QList<Entry> &entries() const { return m_entries; }
+    int count(State state) const;
+
+    // Writes the file now (after the entries were changed in place).
+    bool save() const;
+
+    static QString stateName(State state);
+
+private:
+    QString m_path;
+    QList<Entry> m_entries;
+};
