@@ -15,6 +15,7 @@
 #include <QJsonDocument>
 #include <QSignalSpy>
 #include <QThread>
+#include <QTimer>
 #include <QtTest>
 
 using namespace messagingtest;
@@ -87,6 +88,7 @@ private slots:
     void onlineUsers();
     void groupTable();
     void burstFromNetworkThreadKeepsOrder();
+    void localEventLoopInSlotKeepsOrder();
     void systemMessages_data();
     void systemMessages();
     void wrongKindIgnored_data();
@@ -436,6 +438,48 @@ void TestMessagingStores::burstFromNetworkThreadKeepsOrder()
     for (int i = 0; i < rounds; ++i)
         QCOMPARE(field(messages.at(i).value(1).toString(), "msg_id"), QString::number(i + 1));
     QCOMPARE(m_engine->getPrivateIdFromInfors(peer).size(), rounds);
+}
+
+void TestMessagingStores::localEventLoopInSlotKeepsOrder()
+{
+    // A document's slot that waits in a local event loop (a synchronous lookup) while more
+    // messages arrive: they are handed over after the rest of its batch, never inside the wait.
+    QThread network;
+    QObject context;
+    context.moveToThread(&network);
+    network.start();
+    SocketHandl *engine = m_engine;
+    auto arrive = [engine](qulonglong first, qulonglong last) {
+        for (qulonglong id = first; id <= last; ++id)
+            engine->dispatchInbound(QStringLiteral("private message"), {privateMessage(id)});
+    };
+    QStringList order;
+    QObject receiver;
+    connect(m_engine, &SocketHandl::sigPrivareMessage, &receiver,
+            [&order, &context, arrive](const QString &, const QString &text) {
+                const QString id = field(text, "msg_id");
+                order << id;
+                if (id != QLatin1String("1"))
+                    return;
+                QEventLoop loop;
+                // More arrives while this slot waits; the wait ends once the network thread
+                // has handed it over (its hand-over runs before this later zero timer).
+                QMetaObject::invokeMethod(&context, [&loop, &context, arrive]() {
+                    arrive(3, 10);
+                    QTimer::singleShot(0, &context, [&loop]() {
+                        QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
+                    });
+                });
+                loop.exec();
+            });
+    QMetaObject::invokeMethod(&context, [arrive]() { arrive(1, 2); });
+    QTRY_COMPARE_WITH_TIMEOUT(order.size(), 10, longWait);
+    network.quit();
+    QVERIFY(network.wait(longWait));
+    QStringList expected;
+    for (int id = 1; id <= 10; ++id)
+        expected << QString::number(id);
+    QCOMPARE(order, expected);
 }
 
 void TestMessagingStores::systemMessages_data()
