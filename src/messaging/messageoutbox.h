@@ -23,8 +23,10 @@ public:
         qulonglong id = 0;
         QJsonObject payload; // the "send message" argument
         State state = State::Waiting;
-        // When it was written (ms of the engine's monotonic clock); InFlight only.
+        // When it was written (ms of the engine's monotonic clock), and which write it was;
+        // InFlight only.
         qint64 writtenAt = 0;
+        quint64 write = 0;
     };
 
     // Reads the outbox kept at `path` (missing or unreadable: empty) and keeps it there from now

@@ -256,7 +256,7 @@ private:
     void pumpOutbox();
     void writeEntry(MessageOutbox::Entry &entry);
     void onWriteFailed(const QString &types, const QString &conversation, qulonglong id,
-                       bool tooLarge, const QString &reason);
+                       quint64 write, bool tooLarge, const QString &reason);
     void markDelivered(const QString &types, const QString &conversation, qulonglong id);
     void setOwnStatus(const QString &types, const QString &conversation, qulonglong id,
                       const QString &status);
@@ -299,6 +299,7 @@ private:
     // Engine's thread only: the link is signed in, and the messages not yet acknowledged.
     bool m_signedIn = false;
     MessageOutbox m_pending;
+    quint64 m_writes = 0;
     QElapsedTimer m_monotonic;
 
     // File-message hand-over; GUI thread only.

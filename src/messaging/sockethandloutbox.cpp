@@ -82,27 +82,33 @@ void SocketHandl::writeEntry(MessageOutbox::Entry &entry)
 {
     entry.state = MessageOutbox::State::InFlight;
     entry.writtenAt = m_monotonic.elapsed();
+    entry.write = ++m_writes;
     const QString types = entry.types;
     const QString conversation = entry.conversation;
     const qulonglong id = entry.id;
-    m_socket->emitEvent(
+    const quint64 write = entry.write;
+    // Never left waiting inside the client for a later connection: there it would go out
+    // before the sign-in's acknowledgement and ahead of older messages of this outbox.
+    m_socket->emitNow(
         QStringLiteral("send message"), QJsonArray{entry.payload},
         [this, conversation, id, types](const QJsonArray &ack) {
             onSendAck(ack, conversation, id, types);
         },
-        [this, conversation, id, types](sio::Socket::Failure failure, const QString &reason) {
+        [this, conversation, id, types, write](sio::Socket::Failure failure,
+                                               const QString &reason) {
             const bool tooLarge = failure == sio::Socket::Failure::TooLarge;
-            deliver([this, types, conversation, id, tooLarge, reason]() {
-                onWriteFailed(types, conversation, id, tooLarge, reason);
+            deliver([this, types, conversation, id, write, tooLarge, reason]() {
+                onWriteFailed(types, conversation, id, write, tooLarge, reason);
             });
         });
 }
 
 void SocketHandl::onWriteFailed(const QString &types, const QString &conversation, qulonglong id,
-                                bool tooLarge, const QString &reason)
+                                quint64 write, bool tooLarge, const QString &reason)
 {
     MessageOutbox::Entry *entry = m_pending.find(types, conversation, id);
-    if (!entry || entry->state != MessageOutbox::State::InFlight)
+    // Only the write it was about: an earlier one may fail after the message went out again.
+    if (!entry || entry->state != MessageOutbox::State::InFlight || entry->write != write)
         return;
     if (!tooLarge) {
         // The link went away under it: written again after the next sign-in.

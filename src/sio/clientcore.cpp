@@ -126,7 +126,7 @@ void ClientCore::addNamespace(const std::shared_ptr<Socket> &socket)
 }
 
 void ClientCore::emitEvent(const QString &nsp, const QString &event, const QString &json,
-                           Socket::AckCallback ack, Socket::FailCallback onFailure)
+                           Socket::AckCallback ack, Socket::FailCallback onFailure, bool mayWait)
 {
     Q_ASSERT(QThread::currentThread() == thread());
     Outgoing outgoing{event, json, std::move(ack), std::move(onFailure)};
@@ -144,6 +144,10 @@ void ClientCore::emitEvent(const QString &nsp, const QString &event, const QStri
     // queue: the sign-in it sends must precede what waited for the namespace.
     if (ns->state == NspState::Open || ns->state == NspState::Opening) {
         send(nsp, std::move(outgoing));
+        return;
+    }
+    if (!mayWait) {
+        failed(outgoing, Socket::Failure::NotConnected, QStringLiteral("namespace not open"));
         return;
     }
     if (ns->queue.size() >= maxQueuedEmits || ns->queuedBytes + json.size() > maxQueuedBytes) {

@@ -48,7 +48,8 @@ public:
     void shutdown();
     void addNamespace(const std::shared_ptr<Socket> &socket);
     void emitEvent(const QString &nsp, const QString &event, const QString &json,
-                   Socket::AckCallback ack, Socket::FailCallback onFailure = nullptr);
+                   Socket::AckCallback ack, Socket::FailCallback onFailure = nullptr,
+                   bool mayWait = true);
 
 public Q_SLOTS:
     // Runs what other threads queued in ClientShared.

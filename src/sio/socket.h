@@ -44,12 +44,19 @@ public:
     // (on the I/O thread) learns of an emit that was refused or dropped unsent.
     void emitEvent(const QString &event, const QJsonArray &args = QJsonArray(),
                    AckCallback ack = AckCallback(), FailCallback onFailure = FailCallback());
+    // The same, but only on the namespace as it is open now: instead of waiting for it to open
+    // (on a later connection, ahead of whatever its owner sends then), the emit fails with
+    // NotConnected. For senders that keep their own queue and order.
+    void emitNow(const QString &event, const QJsonArray &args, AckCallback ack,
+                 FailCallback onFailure);
 
     // The handler for `event`, if any (for the I/O thread's dispatch).
     Handler handler(const QString &event) const;
 
 private:
     friend class Client;
+    void emitOn(const QString &event, const QJsonArray &args, AckCallback ack,
+                FailCallback onFailure, bool mayWait);
     Socket(const QString &nsp, std::shared_ptr<ClientShared> shared);
 
     const QString m_nsp;
