@@ -85,13 +85,15 @@ MessageOutbox::Entry *MessageOutbox::find(const QString &types, const QString &c
     return nullptr;
 }
 
-bool MessageOutbox::remove(const QString &types, const QString &conversation, qulonglong id)
+bool MessageOutbox::remove(const QString &types, const QString &conversation, qulonglong id,
+                           bool saveNow)
 {
     for (int i = 0; i < m_entries.size(); ++i) {
         const Entry &entry = m_entries.at(i);
         if (entry.id == id && entry.types == types && entry.conversation == conversation) {
             m_entries.removeAt(i);
-            save();
+            if (saveNow)
+                save();
             return true;
         }
     }

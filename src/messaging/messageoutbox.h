@@ -37,7 +37,10 @@ public:
 
     void append(const Entry &entry);
     Entry *find(const QString &types, const QString &conversation, qulonglong id);
-    bool remove(const QString &types, const QString &conversation, qulonglong id);
+    // `saveNow` false leaves the writing to a later save() (acknowledgements come in bursts;
+    // a message that is gone too early from the file is only sent once more).
+    bool remove(const QString &types, const QString &conversation, qulonglong id,
+                bool saveNow = true);
     QList<Entry> &entries() { return m_entries; }
     const QList<Entry> &entries() const { return m_entries; }
     int count(State state) const;

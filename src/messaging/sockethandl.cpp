@@ -88,6 +88,8 @@ void SocketHandl::shutdown()
     m_reconnectTimer->stop();
     m_restartLoginTimer->stop();
     m_ackTimer->stop();
+    if (m_outboxSaveDue)
+        m_pending.save();
     m_socket->offAll();
     m_client->clearListeners();
     // The client's destructor lets the leave notice and the close frame out (bounded) and waits

@@ -6,7 +6,6 @@
 #include "signaloutbox.h"
 
 #include <QElapsedTimer>
-
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -33,8 +32,9 @@ class Socket;
 // thread, where its timers run; the socket.io client calls the handlers and acknowledgements on
 // its own network thread, so the stores sit behind one mutex (in ConversationStore), and what
 // the network thread has to announce is handed to the GUI thread in order (SignalOutbox) and
-// emitted there, after the lock is released. The implementation is split by concern: connection
-// here, inbound events, sending and history, groups.
+// emitted there, after the lock is released. What the user sends waits in a durable outbox
+// until the service acknowledges it. The implementation is split by concern: connection here,
+// inbound events, sending and history, the outbox, groups.
 class SocketHandl : public QObject
 {
     Q_OBJECT
@@ -174,8 +174,9 @@ signals:
     void sigMessageUnreadNums(const QString &id, int nums, const QString &types,
                               const QString &groupNames);
     void sigRemoveMessage(const QString &ids, const QString &messgaeIds);
-    // A message did not reach the service (refused, or too large to send): it has been taken
-    // out of the conversation, and `errors` says why, for the user.
+    // A message did not reach the service (refused, too large to send, or not acknowledged in
+    // time): it stays in its conversation as failed ("4"), `errors` says why, for the user, and
+    // retrySendMessage() sends it again.
     void sigSendMessageFail(const QString &ids, const QString &msgIds, const QString &types,
                             const QString &errors);
     // The delivery state of one of the user's own messages changed: types "2" or "3",
@@ -261,6 +262,8 @@ private:
     void setOwnStatus(const QString &types, const QString &conversation, qulonglong id,
                       const QString &status);
     void armAckTimer();
+    // Writes the outbox once the current burst of work is done.
+    void saveOutboxSoon();
     void onAckTimeout();
     void applyRecordReply(const QJsonArray &ack, const QString &ids, bool history);
     void applyLastRecords(const QJsonArray &ack);
@@ -300,6 +303,7 @@ private:
     bool m_signedIn = false;
     MessageOutbox m_pending;
     quint64 m_writes = 0;
+    bool m_outboxSaveDue = false;
     QElapsedTimer m_monotonic;
 
     // File-message hand-over; GUI thread only.

@@ -38,6 +38,8 @@ void SocketHandl::openOutbox()
     const QString path = outboxPathFor(user);
     if (path == m_pending.path())
         return;
+    if (m_outboxSaveDue)
+        m_pending.save();
     if (!m_pending.entries().isEmpty())
         qCWarning(lcMessaging) << "outbox of another user replaced:" << m_pending.path();
     m_pending.open(path);
@@ -123,8 +125,9 @@ void SocketHandl::onWriteFailed(const QString &types, const QString &conversatio
 
 void SocketHandl::markDelivered(const QString &types, const QString &conversation, qulonglong id)
 {
-    if (!m_pending.remove(types, conversation, id))
+    if (!m_pending.remove(types, conversation, id, false))
         return;
+    saveOutboxSoon();
     setOwnStatus(types, conversation, id, QStringLiteral("2"));
     emit sigMessageStatus(conversation, types, id, QStringLiteral("2"));
     armAckTimer();
@@ -137,6 +140,17 @@ void SocketHandl::setOwnStatus(const QString &types, const QString &conversation
         m_store.setGroupStatus(conversation, id, status);
     else
         m_store.setPrivateStatus(conversation, id, status);
+}
+
+void SocketHandl::saveOutboxSoon()
+{
+    if (m_outboxSaveDue)
+        return;
+    m_outboxSaveDue = true;
+    QTimer::singleShot(0, this, [this]() {
+        m_outboxSaveDue = false;
+        m_pending.save();
+    });
 }
 
 void SocketHandl::armAckTimer()
