@@ -9,6 +9,10 @@
 #include <QJsonDocument>
 #include <QSaveFile>
 
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 namespace {
 
 // A file of this size holds thousands of messages; anything larger is not ours.
@@ -21,6 +25,90 @@ MessageOutbox::State stateFromName(const QString &name)
 }
 
 } // namespace
+
+// Writes the newest state handed to it, on a thread of its own (started with the first write).
+class OutboxWriter
+{
+public:
+    ~OutboxWriter()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    void write(const QString &path, const QByteArray &data)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        // Another file (another user) is finished first: only states of one file replace
+        // each other.
+        if (m_pending && m_path != path)
+            m_changed.wait(lock, [this]() { return !m_pending; });
+        m_path = path;
+        m_data = data;
+        m_pending = true;
+        if (!m_thread.joinable())
+            m_thread = std::thread([this]() { run(); });
+        lock.unlock();
+        m_changed.notify_all();
+    }
+
+    void flush()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this]() { return !m_pending && !m_busy; });
+    }
+
+private:
+    void run()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [this]() { return m_pending || m_stop; });
+            if (!m_pending)
+                return;
+            const QString path = m_path;
+            const QByteArray data = m_data;
+            m_pending = false;
+            m_busy = true;
+            lock.unlock();
+            store(path, data);
+            lock.lock();
+            m_busy = false;
+            m_changed.notify_all();
+        }
+    }
+
+    static void store(const QString &path, const QByteArray &data)
+    {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(data) < 0 || !file.commit())
+            qCWarning(lcMessaging) << "outbox" << path << "not written:" << file.errorString();
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    QString m_path;
+    QByteArray m_data;
+    bool m_pending = false;
+    bool m_busy = false;
+    bool m_stop = false;
+    std::thread m_thread;
+};
+
+MessageOutbox::MessageOutbox() : m_writer(std::make_unique<OutboxWriter>()) {}
+
+MessageOutbox::~MessageOutbox() = default;
+
+void MessageOutbox::flush() const
+{
+    m_writer->flush();
+}
 
 QString MessageOutbox::stateName(State state)
 {
@@ -37,6 +125,8 @@ QString MessageOutbox::stateName(State state)
 
 void MessageOutbox::open(const QString &path)
 {
+    // What was handed over for the previous file is on disk before this one is read.
+    flush();
     m_path = path;
     m_entries.clear();
     QFile file(path);
@@ -108,10 +198,10 @@ int MessageOutbox::count(State state) const
     return n;
 }
 
-bool MessageOutbox::save() const
+void MessageOutbox::save() const
 {
     if (m_path.isEmpty())
-        return false;
+        return;
     QJsonArray list;
     for (const Entry &entry : m_entries) {
         list.append(QJsonObject{
@@ -123,12 +213,5 @@ bool MessageOutbox::save() const
             {QStringLiteral("state"),
              stateName(entry.state == State::Failed ? State::Failed : State::Waiting)}});
     }
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(QJsonDocument(list).toJson(QJsonDocument::Compact)) < 0 || !file.commit()) {
-        qCWarning(lcMessaging) << "outbox" << m_path << "not written:" << file.errorString();
-        return false;
-    }
-    return true;
+    m_writer->write(m_path, QJsonDocument(list).toJson(QJsonDocument::Compact));
 }

@@ -4,13 +4,24 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
+
+class OutboxWriter;
+
 // The chat messages the user sent that the service has not acknowledged yet, in the order they
 // were sent, kept in a small file so they survive a drop and a restart. Each change is written
-// at once and atomically (a crash leaves the old or the new file, never half of one). Used on
-// the engine's thread only.
+// atomically (a crash leaves the old or the new file, never half of one) by a writer thread of
+// its own, so the engine's thread never waits for the disk; the newest state wins when changes
+// come faster than the disk. Used on the engine's thread only.
 class MessageOutbox
 {
 public:
+    MessageOutbox();
+    // Waits for the last write.
+    ~MessageOutbox();
+    MessageOutbox(const MessageOutbox &) = delete;
+    MessageOutbox &operator=(const MessageOutbox &) = delete;
+
     enum class State {
         Waiting,  // to be written once the link is up and signed in
         InFlight, // written; its acknowledgement is due
@@ -45,12 +56,15 @@ public:
     const QList<Entry> &entries() const { return m_entries; }
     int count(State state) const;
 
-    // Writes the file now (after the entries were changed in place).
-    bool save() const;
+    // Hands the current state to the writer (after the entries were changed in place).
+    void save() const;
+    // Waits until what was handed to the writer is on disk.
+    void flush() const;
 
     static QString stateName(State state);
 
 private:
     QString m_path;
     QList<Entry> m_entries;
+    std::unique_ptr<OutboxWriter> m_writer;
 };

@@ -90,6 +90,7 @@ void SocketHandl::shutdown()
     m_ackTimer->stop();
     if (m_outboxSaveDue)
         m_pending.save();
+    m_pending.flush();
     m_socket->offAll();
     m_client->clearListeners();
     // The client's destructor lets the leave notice and the close frame out (bounded) and waits

@@ -643,7 +643,7 @@ void TestMessagingStores::sendingStoresAndShows()
     QCOMPARE(shown.value(QLatin1String("sendStatus")).toString(), QStringLiteral("1"));
     QCOMPARE(m_engine->getMessageStatus(peer, QStringLiteral("2"), text), QStringLiteral("1"));
     QCOMPARE(m_engine->outboxCount(), 1);
-    QVERIFY(QFile::exists(SocketHandl::outboxPathFor(me)));
+    QTRY_VERIFY(QFile::exists(SocketHandl::outboxPathFor(me)));
     QCOMPARE(shown.value(QLatin1String("msg_id")).toString(), text);
     QCOMPARE(shown.value(QLatin1String("creator")).toString(), me);
 
