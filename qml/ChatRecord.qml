@@ -174,7 +174,8 @@ Rectangle {
             msgId: id, idNum: Number(id), creator: creator, isSelf: creator === selfId,
             msgType: type, kind: kind, sendTime: quickField(text, "send_time"),
             sendStatus: quickField(text, "sendStatus"), text: text,
-            failed: failures[id] !== undefined, failText: failures[id] || "",
+            failed: failures[id] !== undefined || quickField(text, "sendStatus") === "4",
+            failText: failures[id] || "",
             progress: -1, localPath: path, showTime: false, transient: false
         }
     }
@@ -360,6 +361,10 @@ Rectangle {
             mergeStored()
             at = indexOfMessage(id)
         }
+        if (at >= 0 && status === "4") {
+            chatModel.setProperty(at, "failed", true)
+            return
+        }
         if (at >= 0 && statusRank(status) > statusRank(chatModel.get(at).sendStatus)) {
             chatModel.setProperty(at, "sendStatus", status)
             known[id] = status
@@ -394,12 +399,24 @@ Rectangle {
             return socketState.sendGroupInfor(currentId, wire, selfName, now, types)
         return socketState.sendPrivateInfor(currentId, wire, now, types)
     }
-    // A failed message goes again as a new message; the failed copy leaves the view.
+    // A failed message goes again under its own id, so the server can drop a copy it already
+    // has; only a message the engine no longer holds goes as a new one.
     function retry(msgId) {
         var at = indexOfMessage(msgId)
         if (at < 0)
             return
         var r = chatModel.get(at)
+        if (!(r.kind === "file" && r.transient)
+                && socketState.retrySendMessage(currentId, currentTypes, msgId)) {
+            var f = failures
+            delete f[msgId]
+            failures = f
+            chatModel.setProperty(at, "failed", false)
+            chatModel.setProperty(at, "failText", "")
+            chatModel.setProperty(at, "sendStatus", "1")
+            known[msgId] = "1"
+            return
+        }
         var again = resent
         again[msgId] = true
         resent = again
@@ -412,10 +429,7 @@ Rectangle {
         var msg = recordOf(r.text).msg || ""
         var types = r.msgType
         chatModel.remove(at)
-        if (typeof socketState.retrySendMessage === "function")
-            socketState.retrySendMessage(currentId, msgId)
-        else
-            sendWire(msg, types)
+        sendWire(msg, types)
     }
     function sendFiles(paths) {
         for (var i = 0; i < paths.length; ++i)
@@ -587,6 +601,7 @@ Rectangle {
         onSigPrivareMessageStatus: if (!chatRecord.isGroup()) chatRecord.setStatus(ids, msgid, statusa)
         onSigGroupMessageStatus: if (chatRecord.isGroup()) chatRecord.setStatus(groupIds, msgid, statusa)
         onSigSendMessageFail: chatRecord.markFailed(ids, msgIds, errors)
+        onSigMessageStatus: if (types === chatRecord.currentTypes) chatRecord.setStatus(ids, msgId, sendStatus)
         onSigGetRecord: {
             chatRecord.loadingMore = false
             chatRecord.mergeStored()

@@ -5,7 +5,13 @@
 const { createApp } = require('./lib/app');
 const { parseOrgSize } = require('./lib/organization');
 
-const USAGE = 'usage: node server.js [--port N] [--test-hooks] [--socketio-v2] [--feed-version V] [--package-dir DIR] [--org-size N]';
+const USAGE = 'usage: node server.js [--port N] [--test-hooks] [--socketio-v2] [--feed-version V] [--package-dir DIR] [--org-size N] [--message-log FILE] [--ping-interval MS] [--ping-timeout MS]';
+
+function positive(name, text) {
+  const n = Number(text);
+  if (!/^\d+$/.test(text) || n < 1) throw new Error(`${name} needs a positive number of ms`);
+  return n;
+}
 
 function parseArgs(argv) {
   const options = { port: 0, testHooks: false, socketioV2: false, feedVersion: '5.0.0.4', packageDir: '' };
@@ -24,6 +30,9 @@ function parseArgs(argv) {
     else if (arg === '--feed-version') options.feedVersion = value();
     else if (arg === '--org-size') options.orgSize = parseOrgSize(value());
     else if (arg === '--package-dir') options.packageDir = value();
+    else if (arg === '--message-log') options.messageLog = value();
+    else if (arg === '--ping-interval') options.pingInterval = positive(arg, value());
+    else if (arg === '--ping-timeout') options.pingTimeout = positive(arg, value());
     else if (arg === '--help' || arg === '-h') {
       console.log(USAGE);
       process.exit(0);

@@ -211,12 +211,26 @@ const HANDLERS = {
     if (!isObject(payload)) return ack(BAD_MESSAGE);
     const refusal = takeRefusal(ctx.service, ctx.user);
     if (refusal !== null) return ack(refusal);
+    const service = ctx.service;
+    // The test hooks can refuse a message, or take it without answering (a lost ack).
+    const answer = service.takeSendAnswer();
+    if (answer.mode === 'refuse') return ack(answer.reason);
+    const reply = answer.mode === 'silent' ? () => {} : ack;
+    // A copy of a message the service already has (its sender missed the answer): answered
+    // again, delivered to nobody.
+    const msgId = readMs(payload.msg_id);
+    const earlier = msgId === null ? null : service.accepted.ackOf(ctx.user, msgId);
+    if (earlier) return reply(earlier);
+    let result;
     if (payload.type === GROUP_TYPE || (payload.group_id !== undefined && payload.to === undefined)) {
-      const { record, error } = sendGroup(ctx.service, ctx.user, payload);
-      return ack(error || { group_id: record.group_id, msg_id: record.msg_id });
+      const { record, error } = sendGroup(service, ctx.user, payload);
+      result = error || { group_id: record.group_id, msg_id: record.msg_id };
+    } else {
+      const { record, error } = sendPrivate(service, ctx.user, payload, ctx.socket);
+      result = error || { to: record.to, msg_id: record.msg_id };
     }
-    const { record, error } = sendPrivate(ctx.service, ctx.user, payload, ctx.socket);
-    ack(error || { to: record.to, msg_id: record.msg_id });
+    if (typeof result !== 'string' && msgId !== null) service.accepted.add(ctx.user, msgId, result, payload.msg);
+    reply(result);
   },
 
   'update havRead'(ctx, [payload], ack) {

@@ -81,6 +81,16 @@ const MESSAGING_HOOKS = {
     return { ok: true, count, sockets: sockets.length, events: count * sockets.length, firstMsgId: base, lastMsgId: base + count - 1, elapsedMs };
   },
 
+  // One event of about `bytes` bytes (a long text), built here: larger than a hook's request
+  // may be, for tests of the client's input limit.
+  'push-large'(body, app) {
+    const sockets = targets(service(app), body.to);
+    const bytes = positiveInt(body.bytes, 1024, 256 * 1024 * 1024, 'bytes');
+    const packet = `2${CLIENT_NAMESPACE},${JSON.stringify([eventName(body.event, 'private message'), 'x'.repeat(bytes)])}`;
+    for (const socket of sockets) socket.conn.write(packet);
+    return { ok: true, sockets: sockets.length, bytes: packet.length };
+  },
+
   // A "tarnex.system-message-channel" push: a JSON text, as the server's reminder service sends it.
   'push-system'(body, app) {
     const messaging = service(app);
@@ -135,6 +145,34 @@ const MESSAGING_HOOKS = {
     if (!LOGIN_MODES.includes(mode)) throw new HookError(`mode must be one of ${LOGIN_MODES.join(', ')}`);
     service(app).loginAck = { mode, value: body.value === undefined ? 'fail' : body.value };
     return { ok: true, loginAck: service(app).loginAck };
+  },
+
+  // How "send message" is answered: normal, refuse (with `reason`, nothing stored) or silent
+  // (stored and delivered, never acknowledged), for the next `count` messages (0: until reset).
+  'send-ack'(body, app) {
+    const mode = body.mode === undefined ? 'normal' : body.mode;
+    if (!['normal', 'refuse', 'silent'].includes(mode)) throw new HookError('mode must be normal, refuse or silent');
+    const count = body.count === undefined ? 0 : Number(body.count);
+    if (!Number.isSafeInteger(count) || count < 0) throw new HookError('count must be a non-negative integer');
+    service(app).sendAnswer = { mode, count, reason: body.reason === undefined ? '服务器拒收' : String(body.reason) };
+    return { ok: true, sendAnswer: service(app).sendAnswer };
+  },
+
+  // How a join of "/client" is answered: normal, silent (never) or early (after the event
+  // `event` with `args` was sent on the namespace).
+  namespace(body, app) {
+    const mode = body.mode === undefined ? 'normal' : body.mode;
+    if (!['normal', 'silent', 'early'].includes(mode)) throw new HookError('mode must be normal, silent or early');
+    const event = mode === 'early' ? eventName(body.event) : '';
+    const args = Array.isArray(body.args) ? body.args : [];
+    service(app).joinMode = { mode, event, args };
+    return { ok: true };
+  },
+
+  // The chat messages accepted, in order, once each (a copy sent again is not listed twice);
+  // `from` names one sender. Kept across restarts with --message-log.
+  accepted(body, app) {
+    return { ok: true, messages: service(app).accepted.list(body.from) };
   },
 
   // Closes the transports, as a network failure would; clients see a drop and reconnect.

@@ -8,19 +8,24 @@ const { Groups } = require('./messaging-groups');
 const { bindHandlers } = require('./messaging-handlers');
 const { readText } = require('./messaging-wire');
 const { EventLog } = require('./messaging-eventlog');
+const { Accepted } = require('./messaging-accepted');
 
 const SOCKET_PATH = '/socket.io';
 const CLIENT_NAMESPACE = '/client';
 
 function createIo(httpServer, options) {
+  // Short heartbeats (--ping-interval / --ping-timeout) let tests see a dead link in moments.
+  const timings = {};
+  if (options.pingInterval) timings.pingInterval = options.pingInterval;
+  if (options.pingTimeout) timings.pingTimeout = options.pingTimeout;
   if (options.socketioV2) {
     // socket.io 2.x, the generation older servers run (Engine.IO 3).
     const ioV2 = require('socket.io-v2');
-    return ioV2(httpServer, { path: SOCKET_PATH, serveClient: false });
+    return ioV2(httpServer, { path: SOCKET_PATH, serveClient: false, ...timings });
   }
   const { Server } = require('socket.io');
   // allowEIO3 lets clients that speak the older Engine.IO 3 protocol connect too.
-  return new Server(httpServer, { path: SOCKET_PATH, serveClient: false, allowEIO3: true });
+  return new Server(httpServer, { path: SOCKET_PATH, serveClient: false, allowEIO3: true, ...timings });
 }
 
 // Connected sockets of a namespace under either generation (a Map in 4.x, an object in 2.x).
@@ -67,6 +72,10 @@ class MessagingService {
     // Set by the send-refusal hook: "send message" is refused with `reason` (for `from` only,
     // when given) until `count` refusals are used up (0 = until reset).
     this.sendRefusal = null;
+    // Test hooks: how "send message" is answered, and how the namespace join is.
+    this.sendAnswer = { mode: 'normal', count: 0 };
+    this.joinMode = { mode: 'normal' };
+    this.accepted = new Accepted(options.messageLog || '');
     this.colleagues = null;
     if (!options.testHooks) {
       // Loaded late: the colleagues drive the handlers, which this module also loads.
@@ -74,10 +83,28 @@ class MessagingService {
       this.colleagues = new Colleagues(this);
       this.colleagues.seedHistory(Groups.demoHistory());
     }
+    if (options.testHooks) this.clientNamespace.use((socket, next) => this.onJoin(socket, next));
     this.clientNamespace.on('connection', (socket) => this.onConnection(socket));
     this.engine = this.generation === 4 ? io.engine : io.eio;
     this.engine.on('connection', (conn) => batchFlushes(conn));
     if (this.eventLog && this.generation === 4) this.logLeaveNotices();
+  }
+
+  // The answer for the next "send message": normal, or as a test set it for `count` messages
+  // (0: until changed).
+  takeSendAnswer() {
+    const answer = this.sendAnswer;
+    if (answer.mode === 'normal') return answer;
+    if (answer.count > 0 && --answer.count === 0) this.sendAnswer = { mode: 'normal', count: 0 };
+    return answer;
+  }
+
+  // Test hooks: a join that is never answered, or one answered after an event.
+  onJoin(socket, next) {
+    const { mode, event, args } = this.joinMode;
+    if (mode === 'silent') return;
+    if (mode === 'early') socket.conn.write(`2${CLIENT_NAMESPACE},${JSON.stringify([event, ...args])}`);
+    next();
   }
 
   knownUser(userId) {
@@ -203,6 +230,9 @@ class MessagingService {
     this.groups.reset();
     this.loginAck = { mode: 'normal' };
     this.sendRefusal = null;
+    this.sendAnswer = { mode: 'normal', count: 0 };
+    this.joinMode = { mode: 'normal' };
+    if (!this.options.messageLog) this.accepted.clear();
     if (this.eventLog) this.eventLog.clear();
   }
 

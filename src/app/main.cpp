@@ -5,6 +5,7 @@
 #include "desktop/startupcontext.h"
 #include "desktop/startupenvironment.h"
 #include "desktop/startupprobe.h"
+#include "desktop/terminationwatch.h"
 #include "language/text.h"
 #include "platform/runningclient.h"
 #include "platform/singleinstance.h"
@@ -75,8 +76,10 @@ int main(int argc, char *argv[])
         UpdaterHandover::start(feed.text, current, false))
         return 0;
 
-    // The updater ends the recorded client before it replaces the files.
+    // The updater ends the recorded client before it replaces the files; its SIGTERM takes the
+    // same orderly way out as a quit from the window.
     RunningClient::recordThisProcess();
+    TerminationWatch::install();
 
     const QString systemName = QSysInfo::prettyProductName();
     qDebug() << "prettyProductName:" << systemName;

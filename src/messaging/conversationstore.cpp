@@ -52,10 +52,73 @@ bool ConversationStore::removeGroup(const QString &groupId, qulonglong id)
     return found != m_group.end() && found->remove(id) > 0;
 }
 
+namespace {
+
+const QString readStatus = QStringLiteral("3");
+
+// Pending ("1") or failed ("4"): not known to have reached the service.
+bool unconfirmed(const MessageRecord &record)
+{
+    return record.sendStatus == QLatin1String("1") || record.sendStatus == QLatin1String("4");
+}
+
+template <typename Table>
+bool setStatus(Table &table, const QString &conversation, qulonglong id, const QString &status)
+{
+    auto found = table.find(conversation);
+    if (found == table.end())
+        return false;
+    auto record = found->find(id);
+    if (record == found->end())
+        return false;
+    if (record->sendStatus != readStatus)
+        record->sendStatus = status;
+    return true;
+}
+
+template <typename Table>
+QString statusOf(const Table &table, const QString &conversation, qulonglong id)
+{
+    auto found = table.constFind(conversation);
+    if (found == table.cend())
+        return QString();
+    auto record = found->constFind(id);
+    return record == found->cend() ? QString() : record->sendStatus;
+}
+
+} // namespace
+
+bool ConversationStore::setPrivateStatus(const QString &conversation, qulonglong id,
+                                         const QString &status)
+{
+    Lock lock(m_mutex);
+    return setStatus(m_private, conversation, id, status);
+}
+
+bool ConversationStore::setGroupStatus(const QString &groupId, qulonglong id, const QString &status)
+{
+    Lock lock(m_mutex);
+    return setStatus(m_group, groupId, id, status);
+}
+
+QString ConversationStore::privateStatus(const QString &conversation, qulonglong id) const
+{
+    Lock lock(m_mutex);
+    return statusOf(m_private, conversation, id);
+}
+
+QString ConversationStore::groupStatus(const QString &groupId, qulonglong id) const
+{
+    Lock lock(m_mutex);
+    return statusOf(m_group, groupId, id);
+}
+
 void ConversationStore::setPrivateSent(const QString &conversation, qulonglong id)
 {
     Lock lock(m_mutex);
-    m_private[conversation][id].sendStatus = QStringLiteral("2");
+    MessageRecord &record = m_private[conversation][id];
+    if (record.sendStatus != readStatus)
+        record.sendStatus = QStringLiteral("2");
 }
 
 void ConversationStore::setPrivateStatusUpTo(const QString &conversation, qulonglong id,
@@ -65,19 +128,17 @@ void ConversationStore::setPrivateStatusUpTo(const QString &conversation, qulong
     auto found = m_private.find(conversation);
     if (found == m_private.end())
         return;
-    for (auto it = found->begin(); it != found->end() && it.key() <= id; ++it)
+    for (auto it = found->begin(); it != found->end() && it.key() <= id; ++it) {
+        if (it.key() != id && unconfirmed(*it))
+            continue;
         it->sendStatus = status;
+    }
 }
 
 void ConversationStore::setGroupSent(const QString &groupId, qulonglong id)
 {
     Lock lock(m_mutex);
-    auto found = m_group.find(groupId);
-    if (found == m_group.end())
-        return;
-    auto record = found->find(id);
-    if (record != found->end())
-        record->sendStatus = QStringLiteral("2");
+    setStatus(m_group, groupId, id, QStringLiteral("2"));
 }
 
 void ConversationStore::setGroupReadUpTo(const QString &groupId, qulonglong id,
@@ -93,7 +154,9 @@ void ConversationStore::markRead(GroupConversation &conversation, qulonglong id,
                                  const QString &reader)
 {
     for (auto it = conversation.begin(); it != conversation.end() && it.key() <= id; ++it) {
-        it->sendStatus = QStringLiteral("3");
+        if (it.key() != id && unconfirmed(*it))
+            continue;
+        it->sendStatus = readStatus;
         if (it->readers.contains(reader))
             continue;
         it->readers.insert(reader);

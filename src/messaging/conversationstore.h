@@ -29,10 +29,18 @@ public:
     bool removePrivate(const QString &conversation, qulonglong id);
     bool removeGroup(const QString &groupId, qulonglong id);
 
+    // The delivery state of one of the user's own messages that is stored (pending, sent,
+    // failed); false when it is not there. A read message stays read.
+    bool setPrivateStatus(const QString &conversation, qulonglong id, const QString &status);
+    bool setGroupStatus(const QString &groupId, qulonglong id, const QString &status);
+    QString privateStatus(const QString &conversation, qulonglong id) const;
+    QString groupStatus(const QString &groupId, qulonglong id) const;
+
     // The service has a message: sets "2", creating a record that holds only that state when
     // the message is not there.
     void setPrivateSent(const QString &conversation, qulonglong id);
-    // Sets `status` on every record up to `id`.
+    // Sets `status` on every record up to `id`. A read receipt passes over the user's messages
+    // that are pending or failed (the service cannot have shown them), except `id` itself.
     void setPrivateStatusUpTo(const QString &conversation, qulonglong id, const QString &status);
     // The group's own message `id` reached the service: "2" when it is stored here.
     void setGroupSent(const QString &groupId, qulonglong id);

@@ -18,7 +18,7 @@ struct MessageRecord
     QString sendTime;
     QString time;
     QString type;
-    // "2" sent, "3" read by the peer (received messages start at "3").
+    // "1" pending, "2" sent, "3" read by the peer, "4" failed (received messages start at "3").
     QString sendStatus;
 };
 

@@ -54,12 +54,23 @@ void SignalOutbox::flush()
 
 void SignalOutbox::drain()
 {
-    std::deque<std::function<void()>> batch;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        batch.swap(m_queue);
-        m_wakePending = false;
+    // Inside a local event loop of a slot: what arrived meanwhile waits for the outer drain,
+    // which takes it once the rest of its batch is done (the wake stays pending until then).
+    if (m_draining)
+        return;
+    m_draining = true;
+    for (;;) {
+        std::deque<std::function<void()>> batch;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            batch.swap(m_queue);
+            if (batch.empty()) {
+                m_wakePending = false;
+                break;
+            }
+        }
+        for (const std::function<void()> &work : batch)
+            work();
     }
-    for (const std::function<void()> &work : batch)
-        work();
+    m_draining = false;
 }

@@ -35,4 +35,7 @@ private:
     std::deque<std::function<void()>> m_queue;
     bool m_wakePending = false;
     bool m_flushScheduled = false;
+    // Owner's thread only: a drain is running. A slot that waits in a local event loop must not
+    // start a second one, which would hand over later work ahead of the rest of this batch.
+    bool m_draining = false;
 };

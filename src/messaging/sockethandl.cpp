@@ -9,7 +9,9 @@
 #include "signin/parameterinfor.h"
 #include "sio/client.h"
 
+#include <QCoreApplication>
 #include <QMap>
+#include <QRandomGenerator>
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
@@ -23,7 +25,14 @@ const QString loginFailed = QStringLiteral("连接服务器失败");
 
 SocketHandl *SocketHandl::instance()
 {
-    static SocketHandl *engine = new SocketHandl;
+    static SocketHandl *engine = []() {
+        auto *created = new SocketHandl;
+        // The network thread is joined while the application still exists, not during static
+        // destruction.
+        if (QCoreApplication *app = QCoreApplication::instance())
+            QObject::connect(app, &QCoreApplication::aboutToQuit, created, &SocketHandl::shutdown);
+        return created;
+    }();
     return engine;
 }
 
@@ -37,6 +46,10 @@ SocketHandl::SocketHandl(QObject *parent) : QObject(parent), m_client(new sio::C
     m_connetTimer = new QTimer(this);
     m_reconnectTimer = new QTimer(this);
     m_restartLoginTimer = new QTimer(this);
+    m_ackTimer = new QTimer(this);
+    m_ackTimer->setSingleShot(true);
+    connect(m_ackTimer, &QTimer::timeout, this, &SocketHandl::onAckTimeout);
+    m_monotonic.start();
     connect(m_reconnectTimer, &QTimer::timeout, this, &SocketHandl::onReconnect);
     connect(m_restartLoginTimer, &QTimer::timeout, this, &SocketHandl::onRestartLogin);
     connect(m_connetTimer, &QTimer::timeout, this, &SocketHandl::onConnectServerTimeout);
@@ -55,15 +68,34 @@ SocketHandl::SocketHandl(QObject *parent) : QObject(parent), m_client(new sio::C
 
 SocketHandl::~SocketHandl()
 {
-    disConnectServer();
     disconnect(m_connetTimer, &QTimer::timeout, this, &SocketHandl::onConnectServerTimeout);
+    shutdown();
+}
+
+void SocketHandl::setTimings(int connectMs, int reconnectMs, int ackMs)
+{
+    m_connectTimeoutMs = qMax(1, connectMs);
+    m_reconnectDelayMs = qMax(1, reconnectMs);
+    m_ackTimeoutMs = qMax(1, ackMs);
+}
+
+void SocketHandl::shutdown()
+{
+    if (!m_client)
+        return;
+    disConnectServer();
     m_connetTimer->stop();
     m_reconnectTimer->stop();
     m_restartLoginTimer->stop();
+    m_ackTimer->stop();
+    if (m_outboxSaveDue)
+        m_pending.save();
+    m_pending.flush();
     m_socket->offAll();
     m_client->clearListeners();
-    // The client's destructor waits for its network thread: no handler or acknowledgement runs
-    // after this line, while everything they touch still exists.
+    // The client's destructor lets the leave notice and the close frame out (bounded) and waits
+    // for its network thread: no handler or acknowledgement runs after this line, while
+    // everything they touch still exists.
     m_client.reset();
 }
 
@@ -165,6 +197,8 @@ QString SocketHandl::userId() const
 void SocketHandl::connectServer()
 {
     Q_ASSERT(QThread::currentThread() == thread());
+    if (!m_client)
+        return;
     m_leaving = false;
     const QString serverIp =
         ConfigFile::instance()->getMainConfig(QStringLiteral("currentServerIp"));
@@ -180,18 +214,23 @@ void SocketHandl::connectServer()
         query.insert(QStringLiteral("loginRoleId"), m_roleId);
     }
     qCDebug(lcMessaging) << "connecting to" << url;
-    if (m_client->isOpen())
-        m_client->close();
+    openOutbox();
+    linkDown();
+    // connect() replaces a connection that is still there; unlike close() it keeps what waits
+    // to be sent.
     m_client->connect(QUrl(url), query);
-    m_connetTimer->start(connectTimeoutMs);
+    m_connetTimer->start(m_connectTimeoutMs);
 }
 
 void SocketHandl::disConnectServer()
 {
+    if (!m_client)
+        return;
     m_leaving = true;
     if (QThread::currentThread() == thread()) {
         m_reconnectTimer->stop();
         m_connetTimer->stop();
+        linkDown();
     }
     m_socket->emitEvent(
         QStringLiteral("disconnect"), QJsonArray{MessagePayloads::clientNotice(userId())},
@@ -228,6 +267,11 @@ void SocketHandl::onLoginAck(const QJsonArray &ack, bool first)
     const bool again = success && first && m_hasLoggedIn.exchange(true);
     deliver([this, success, first, again]() {
         m_connetTimer->stop();
+        if (success && !m_leaving) {
+            m_signedIn = true;
+            // What waited for the link goes out first, in the order it was sent.
+            pumpOutbox();
+        }
         emit sigConnectServer(success);
         if (again)
             emit sigReconnectInfor();
@@ -250,12 +294,36 @@ void SocketHandl::onRestartLogin()
 void SocketHandl::scheduleReconnect()
 {
     deliver([this]() {
+        linkDown();
         emit sigNetworkdisconnect(false);
         if (m_leaving)
             return;
-        m_reconnectTimer->stop();
-        m_reconnectTimer->start(reconnectDelayMs);
+        startReconnectTimer();
     });
+}
+
+void SocketHandl::startReconnectTimer()
+{
+    // A little jitter, so a restarted server is not met by every client in the same moment.
+    const int jitter =
+        int(QRandomGenerator::global()->bounded(quint32(m_reconnectDelayMs / 5 + 1)));
+    m_reconnectTimer->stop();
+    m_reconnectTimer->start(m_reconnectDelayMs + jitter);
+}
+
+void SocketHandl::linkDown()
+{
+    m_signedIn = false;
+    bool any = false;
+    for (MessageOutbox::Entry &entry : m_pending.entries()) {
+        if (entry.state == MessageOutbox::State::InFlight) {
+            entry.state = MessageOutbox::State::Waiting;
+            any = true;
+        }
+    }
+    if (any)
+        qCDebug(lcMessaging) << "link down: messages in flight wait for the next sign-in";
+    m_ackTimer->stop();
 }
 
 void SocketHandl::onFailed()
@@ -283,6 +351,15 @@ void SocketHandl::onConnectServerTimeout()
 {
     m_connetTimer->stop();
     emit sigLoginStatus(false, 1, tarnex::text(QStringLiteral("connect_server_fail"), loginFailed));
+    if (m_signedIn || m_leaving || !m_client)
+        return;
+    // A namespace that is never answered, or a sign-in never acknowledged, would hold the link
+    // for good: close it and try again.
+    qCInfo(lcMessaging) << "not signed in within" << m_connectTimeoutMs << "ms; connecting again";
+    linkDown();
+    m_client->close();
+    emit sigNetworkdisconnect(false);
+    startReconnectTimer();
 }
 
 void SocketHandl::onHeartInfor()

@@ -2,8 +2,10 @@
 
 #include "conversationstore.h"
 #include "messageclock.h"
+#include "messageoutbox.h"
 #include "signaloutbox.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -30,8 +32,9 @@ class Socket;
 // thread, where its timers run; the socket.io client calls the handlers and acknowledgements on
 // its own network thread, so the stores sit behind one mutex (in ConversationStore), and what
 // the network thread has to announce is handed to the GUI thread in order (SignalOutbox) and
-// emitted there, after the lock is released. The implementation is split by concern: connection
-// here, inbound events, sending and history, groups.
+// emitted there, after the lock is released. What the user sends waits in a durable outbox
+// until the service acknowledges it. The implementation is split by concern: connection here,
+// inbound events, sending and history, the outbox, groups.
 class SocketHandl : public QObject
 {
     Q_OBJECT
@@ -46,6 +49,12 @@ public:
     static constexpr qint64 maxFrameBytes = 1000000;
     static constexpr int connectTimeoutMs = 19000;
     static constexpr int reconnectDelayMs = 5000;
+    // A message written to a live link and not acknowledged within this time has failed.
+    static constexpr int ackTimeoutMs = 15000;
+
+    // Sign-in time limit, delay before a reconnection (a random fifth of it is added) and the
+    // acknowledgement time limit; the defaults above unless a test or tool shortens them.
+    void setTimings(int connectMs, int reconnectMs, int ackMs);
 
     // From the login: who signs in on the connection, and the server's clock.
     void setLoginIdentity(const QString &userId, const QString &deptId, const QString &roleId);
@@ -57,6 +66,9 @@ public:
     // Tells the service the user leaves and closes the connection; no reconnection follows
     // until the next connectServer().
     void disConnectServer();
+    // The last thing before the process ends: the leave notice (bounded), the connection closed
+    // and the network thread joined. Nothing of the engine runs on that thread afterwards.
+    void shutdown();
 
     // Sending. The result is the new message's id. `send` false only registers and shows a
     // pending file message.
@@ -71,6 +83,22 @@ public:
                            bool send = true);
     void setPrivateAlreadyRead(const QString &ids, const QString &msgIds = QString());
     void setGroupAlreadyRead(const QString &groupIds, const QString &msgIds = QString());
+
+    // Delivery states of the user's own messages (sendStatus): "1" pending (stored, not yet
+    // acknowledged by the service), "2" sent, "3" read, "4" failed (refused, too large, or not
+    // acknowledged in time). A pending message waits in the outbox across drops and restarts.
+    static QString pendingStatus() { return QStringLiteral("1"); }
+    static QString failedStatus() { return QStringLiteral("4"); }
+    // Sends a failed message again, with the same id (the service drops a copy it already has).
+    // False when `msgIds` names no failed message of the conversation.
+    bool retrySendMessage(const QString &ids, const QString &types, const QString &msgIds);
+    // The sendStatus of a message of the live store ("" when it is not there).
+    QString getMessageStatus(const QString &ids, const QString &types, const QString &msgIds) const;
+    // Where the outbox of a user is kept: a file in that user's data folder.
+    static QString outboxPathFor(const QString &userId);
+    // Messages in the outbox (pending or failed), and where it is kept.
+    int outboxCount() const { return m_pending.entries().size(); }
+    QString outboxPath() const { return m_pending.path(); }
 
     // Records and history.
     void getRecord(const QString &ids, const QString &types, int limits = 10);
@@ -146,10 +174,15 @@ signals:
     void sigMessageUnreadNums(const QString &id, int nums, const QString &types,
                               const QString &groupNames);
     void sigRemoveMessage(const QString &ids, const QString &messgaeIds);
-    // A message did not reach the service (refused, or too large to send): it has been taken
-    // out of the conversation, and `errors` says why, for the user.
+    // A message did not reach the service (refused, too large to send, or not acknowledged in
+    // time): it stays in its conversation as failed ("4"), `errors` says why, for the user, and
+    // retrySendMessage() sends it again.
     void sigSendMessageFail(const QString &ids, const QString &msgIds, const QString &types,
                             const QString &errors);
+    // The delivery state of one of the user's own messages changed: types "2" or "3",
+    // sendStatus as above ("3": read up to and including msgId).
+    void sigMessageStatus(const QString &ids, const QString &types, qulonglong msgId,
+                          const QString &sendStatus);
     void sigGetRecord();
     void sigHistoryGetRecord();
     void sigSendLastMessageInfor(const QString &ids, const QString &contents, const QString &types,
@@ -185,6 +218,9 @@ private:
     void sendLogin(bool first);
     void onLoginAck(const QJsonArray &ack, bool first);
     void scheduleReconnect();
+    void startReconnectTimer();
+    // The link is down (or being replaced): what was in flight waits for the next sign-in.
+    void linkDown();
     // Emits on the engine's thread, in order with everything handed over before (SignalOutbox).
     void deliver(std::function<void()> emission) { m_outbox->post(std::move(emission)); }
 
@@ -214,6 +250,21 @@ private:
                    const QString &types);
     void failSend(const QString &conversation, qulonglong id, const QString &types,
                   const QString &errors);
+
+    // The outbox (sockethandloutbox.cpp), on the engine's thread.
+    void openOutbox();
+    void restoreOutbox();
+    void pumpOutbox();
+    void writeEntry(MessageOutbox::Entry &entry);
+    void onWriteFailed(const QString &types, const QString &conversation, qulonglong id,
+                       quint64 write, bool tooLarge, const QString &reason);
+    void markDelivered(const QString &types, const QString &conversation, qulonglong id);
+    void setOwnStatus(const QString &types, const QString &conversation, qulonglong id,
+                      const QString &status);
+    void armAckTimer();
+    // Writes the outbox once the current burst of work is done.
+    void saveOutboxSoon();
+    void onAckTimeout();
     void applyRecordReply(const QJsonArray &ack, const QString &ids, bool history);
     void applyLastRecords(const QJsonArray &ack);
     void emitEvent(const QString &event, const QJsonArray &args,
@@ -228,6 +279,10 @@ private:
     QTimer *m_connetTimer = nullptr;
     QTimer *m_reconnectTimer = nullptr;
     QTimer *m_restartLoginTimer = nullptr;
+    QTimer *m_ackTimer = nullptr;
+    int m_connectTimeoutMs = connectTimeoutMs;
+    int m_reconnectDelayMs = reconnectDelayMs;
+    int m_ackTimeoutMs = ackTimeoutMs;
 
     mutable std::mutex m_identityMutex;
     QString m_userId;
@@ -243,6 +298,13 @@ private:
 
     MessageClock m_clock;
     ConversationStore m_store;
+
+    // Engine's thread only: the link is signed in, and the messages not yet acknowledged.
+    bool m_signedIn = false;
+    MessageOutbox m_pending;
+    quint64 m_writes = 0;
+    bool m_outboxSaveDue = false;
+    QElapsedTimer m_monotonic;
 
     // File-message hand-over; GUI thread only.
     QString m_currentMessageId;

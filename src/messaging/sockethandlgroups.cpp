@@ -27,8 +27,8 @@ void SocketHandl::applyGroupList(const QJsonArray &ack)
             groups.insert(entry.id, entry);
     }
     const bool any = !groups.isEmpty();
-    m_store.replaceGroups(groups);
-    deliver([this, any]() {
+    deliver([this, any, groups]() {
+        m_store.replaceGroups(groups);
         emit sigGetGroupInfor();
         if (any)
             emit sigGroupInforChange();

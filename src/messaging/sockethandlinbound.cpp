@@ -1,7 +1,9 @@
 // The engine's handlers of the service's events. They run on the socket.io network thread; each
-// one ignores a payload of the wrong kind, reads what it needs defensively, changes the stores
-// under their lock and emits after it is released. Chat messages, the bulk of the traffic, are
-// read and stored on the engine's thread instead, so a burst keeps both threads busy.
+// one ignores a payload of the wrong kind and reads what it needs defensively. Every change of
+// the stores, and what it announces, is handed to the engine's thread in the order the events
+// came (SignalOutbox), so the stores have one writer: a group deleted after a message to it
+// stays deleted. Chat messages, the bulk of the traffic, are also read there, so a burst keeps
+// both threads busy.
 
 #include "logging.h"
 #include "messagejson.h"
@@ -201,11 +203,13 @@ void SocketHandl::onSystemMessageChannel(const QJsonValue &payload)
     }
     if (ida.isEmpty())
         ida = QStringLiteral("0");
-    SystemInformation::gestance()->receiveSystemMessage(
-        ida, params, MessageJson::readText(object.value(QLatin1String("sms_menu"))),
-        MessageJson::readText(object.value(QLatin1String("sms_type"))),
-        MessageJson::readText(object.value(QLatin1String("content"))),
-        MessageJson::readText(object.value(QLatin1String("send_time"))));
+    deliver([ida, params, menu = MessageJson::readText(object.value(QLatin1String("sms_menu"))),
+             type = MessageJson::readText(object.value(QLatin1String("sms_type"))),
+             content = MessageJson::readText(object.value(QLatin1String("content"))),
+             sendTime = MessageJson::readText(object.value(QLatin1String("send_time")))]() {
+        SystemInformation::gestance()->receiveSystemMessage(ida, params, menu, type, content,
+                                                            sendTime);
+    });
 }
 
 void SocketHandl::onLineUsersInfor(const QJsonValue &payload)
@@ -250,8 +254,10 @@ void SocketHandl::onAddGroup(const QJsonValue &payload)
     const GroupEntry entry = MessageJson::groupEntry(payload.toObject());
     if (entry.id.isEmpty())
         return;
-    m_store.upsertGroup(entry);
-    deliver([this, id = entry.id]() { emit sigAddGroup(id); });
+    deliver([this, entry]() {
+        m_store.upsertGroup(entry);
+        emit sigAddGroup(entry.id);
+    });
 }
 
 void SocketHandl::onEditGroupAdd(const QJsonValue &payload)
@@ -266,8 +272,10 @@ void SocketHandl::onEditGroupAdd(const QJsonValue &payload)
         entry.createTime = now;
     if (entry.updateTime.isEmpty())
         entry.updateTime = now;
-    m_store.upsertGroup(entry);
-    deliver([this, id = entry.id]() { emit sigAddGroup(id); });
+    deliver([this, entry]() {
+        m_store.upsertGroup(entry);
+        emit sigAddGroup(entry.id);
+    });
 }
 
 void SocketHandl::onEditGroupCB(const QJsonValue &payload)
@@ -278,11 +286,13 @@ void SocketHandl::onEditGroupCB(const QJsonValue &payload)
     const QString id = MessageJson::readText(object.value(QLatin1String("id")));
     if (id.isEmpty())
         return;
-    m_store.updateGroup(id, MessageJson::readText(object.value(QLatin1String("name"))),
-                        MessageJson::readIds(object.value(QLatin1String("members"))));
+    const QString name = MessageJson::readText(object.value(QLatin1String("name")));
+    const QStringList members = MessageJson::readIds(object.value(QLatin1String("members")));
     const QStringList added = MessageJson::readIds(object.value(QLatin1String("addArray")));
     const QStringList removed = MessageJson::readIds(object.value(QLatin1String("deleteArray")));
-    deliver([this, id, isAdd = !added.isEmpty(), deletes = removed.join(QLatin1Char(','))]() {
+    deliver([this, id, name, members, isAdd = !added.isEmpty(),
+             deletes = removed.join(QLatin1Char(','))]() {
+        m_store.updateGroup(id, name, members);
         emit sigEditGroupCB(id, isAdd, deletes);
     });
 }
@@ -294,8 +304,10 @@ void SocketHandl::onEditGroupDelete(const QJsonValue &payload)
     const QString id = MessageJson::readText(payload.toObject().value(QLatin1String("id")));
     if (id.isEmpty())
         return;
-    m_store.removeGroupAndConversation(id);
-    deliver([this, id]() { emit sigEditGroupDelete(id); });
+    deliver([this, id]() {
+        m_store.removeGroupAndConversation(id);
+        emit sigEditGroupDelete(id);
+    });
 }
 
 void SocketHandl::onEditGroup(const QJsonValue &payload)
@@ -315,18 +327,24 @@ void SocketHandl::onGroupMessageStatusSelf(const QString &groupIds, qulonglong m
     applyGroupStatus(groupIds, msgid, fromId);
 }
 
+// Both run on the engine's thread (reached through its own queued hand-over).
 void SocketHandl::applyPrivateStatus(const QString &ids, qulonglong msgid, const QString &statusa)
 {
-    if (statusa == QLatin1String("2"))
+    if (statusa == QLatin1String("2")) {
         m_store.setPrivateSent(ids, msgid);
-    else
+    } else {
         m_store.setPrivateStatusUpTo(ids, msgid, statusa);
+        emit sigMessageStatus(ids, QStringLiteral("2"), msgid, statusa);
+    }
     deliver([this, ids, msgid, statusa]() { emit sigPrivareMessageStatus(ids, msgid, statusa); });
 }
 
 void SocketHandl::applyGroupStatus(const QString &groupIds, qulonglong msgid, const QString &fromId)
 {
     if (fromId == userId()) {
+        // The echo of the user's own message: the service has it, also when its
+        // acknowledgement was lost.
+        markDelivered(QStringLiteral("3"), groupIds, msgid);
         m_store.setGroupSent(groupIds, msgid);
         deliver([this, groupIds, msgid, fromId]() {
             emit sigGroupMessageStatus(groupIds, msgid, fromId, QStringLiteral("2"));
@@ -334,6 +352,7 @@ void SocketHandl::applyGroupStatus(const QString &groupIds, qulonglong msgid, co
         return;
     }
     m_store.setGroupReadUpTo(groupIds, msgid, fromId);
+    emit sigMessageStatus(groupIds, QStringLiteral("3"), msgid, QStringLiteral("3"));
     deliver([this, groupIds, msgid, fromId]() {
         emit sigGroupMessageStatus(groupIds, msgid, fromId, QStringLiteral("3"));
     });

@@ -96,7 +96,8 @@ QString SocketHandl::sendPrivateInfor(const QString &ids, const QString &msgs,
     record.time = id;
     record.msgType = sendTypes;
     record.type = QStringLiteral("user");
-    record.sendStatus = QStringLiteral("2");
+    // Pending until the service acknowledges it.
+    record.sendStatus = pendingStatus();
     // A text message has no attachment, whatever the last upload left behind.
     if (withFile) {
         record.download = m_attachmentId;
@@ -142,7 +143,7 @@ QString SocketHandl::sendGroupInfor(const QString &ids, const QString &msgs,
     record.time = id;
     record.msgType = sendTypes;
     record.type = QStringLiteral("personal_group");
-    record.sendStatus = QStringLiteral("2");
+    record.sendStatus = pendingStatus();
     if (withFile) {
         record.download = m_attachmentId;
         record.fileType = filePathas;
@@ -166,8 +167,7 @@ void SocketHandl::sendChatMessage(const OutgoingMessage &message, const QString 
                                   const QJsonObject &payload)
 {
     const QString event = QStringLiteral("send message");
-    const QJsonArray args{payload};
-    const qint64 bytes = frameBytes(event, args);
+    const qint64 bytes = frameBytes(event, QJsonArray{payload});
     if (bytes > maxFrameBytes) {
         qCWarning(lcMessaging) << "message" << message.id << "not sent:" << bytes
                                << "bytes exceed the limit of" << maxFrameBytes;
@@ -176,9 +176,14 @@ void SocketHandl::sendChatMessage(const OutgoingMessage &message, const QString 
                               QStringLiteral("消息过大，未能发送")));
         return;
     }
-    emitEvent(event, args,
-              [this, conversation = message.conversation, id = message.id,
-               types](const QJsonArray &ack) { onSendAck(ack, conversation, id, types); });
+    openOutbox();
+    MessageOutbox::Entry entry;
+    entry.types = types;
+    entry.conversation = message.conversation;
+    entry.id = message.id;
+    entry.payload = payload;
+    m_pending.append(entry);
+    pumpOutbox();
 }
 
 void SocketHandl::onSendAck(const QJsonArray &ack, const QString &conversation, qulonglong id,
@@ -190,6 +195,10 @@ void SocketHandl::onSendAck(const QJsonArray &ack, const QString &conversation, 
         const QString reason = MessageJson::readText(first);
         qCWarning(lcMessaging) << "message" << id << "refused:" << reason;
         deliver([this, conversation, id, types, reason]() {
+            // Only a message still waiting for its answer (a late refusal of a copy the
+            // service already confirmed changes nothing).
+            if (!m_pending.find(types, conversation, id))
+                return;
             // The language texts belong to the engine's thread.
             failSend(conversation, id, types,
                      reason.isEmpty() ? tarnex::text(QStringLiteral("message_send_fail"),
@@ -200,8 +209,9 @@ void SocketHandl::onSendAck(const QJsonArray &ack, const QString &conversation, 
     }
     const QJsonObject object = first.toObject();
     if (types == groupType) {
-        // The delivered state of a group message comes with the service's echo.
+        // The service has it; its echo of the message says so to the documents as well.
         qCDebug(lcMessaging) << "group message acknowledged:" << ack;
+        deliver([this, conversation, id]() { markDelivered(groupType, conversation, id); });
         return;
     }
     QString to = MessageJson::readText(object.value(QLatin1String("to")));
@@ -210,19 +220,23 @@ void SocketHandl::onSendAck(const QJsonArray &ack, const QString &conversation, 
         to = conversation;
     if (msgId == 0)
         msgId = id;
-    deliver([this, to, msgId]() { emit sigPrivareMessageStatusSelf(to, msgId, privateType); });
+    deliver([this, conversation, id, to, msgId]() {
+        markDelivered(privateType, conversation, id);
+        emit sigPrivareMessageStatusSelf(to, msgId, privateType);
+    });
 }
 
 void SocketHandl::failSend(const QString &conversation, qulonglong id, const QString &types,
                            const QString &errors)
 {
-    if (types == groupType)
-        m_store.removeGroup(conversation, id);
-    else
-        m_store.removePrivate(conversation, id);
-    const QString msgIds = QString::number(id);
-    emit sigRemoveMessage(conversation, msgIds);
-    emit sigSendMessageFail(conversation, msgIds, types, errors);
+    // Kept in the conversation, shown as failed, until the user sends it again.
+    if (MessageOutbox::Entry *entry = m_pending.find(types, conversation, id)) {
+        entry->state = MessageOutbox::State::Failed;
+        m_pending.save();
+    }
+    setOwnStatus(types, conversation, id, failedStatus());
+    emit sigSendMessageFail(conversation, QString::number(id), types, errors);
+    emit sigMessageStatus(conversation, types, id, failedStatus());
 }
 
 void SocketHandl::setPrivateAlreadyRead(const QString &ids, const QString &msgIds)
@@ -304,18 +318,23 @@ void SocketHandl::applyRecordReply(const QJsonArray &ack, const QString &ids, bo
             if (group != groupRecords.end())
                 ConversationStore::markRead(*group, upTo, it.key());
         }
-        m_store.replaceHistory(privateRecords, groupRecords);
-        deliver([this]() { emit sigHistoryGetRecord(); });
+        deliver([this, privateRecords, groupRecords]() {
+            m_store.replaceHistory(privateRecords, groupRecords);
+            emit sigHistoryGetRecord();
+        });
         return;
     }
-    m_store.insertPrivate(privateRecords);
-    m_store.insertGroup(groupRecords);
-    for (auto it = reads.constBegin(); it != reads.constEnd(); ++it) {
-        const qulonglong upTo = MessageJson::readId(it.value());
-        if (!it.key().isEmpty() && it.key() != me && upTo != 0)
-            applyGroupStatus(ids, upTo, it.key());
-    }
-    deliver([this]() { emit sigGetRecord(); });
+    // Stored on the engine's thread, in order with the live events around the reply.
+    deliver([this, privateRecords, groupRecords, reads, ids, me]() {
+        m_store.insertPrivate(privateRecords);
+        m_store.insertGroup(groupRecords);
+        for (auto it = reads.constBegin(); it != reads.constEnd(); ++it) {
+            const qulonglong upTo = MessageJson::readId(it.value());
+            if (!it.key().isEmpty() && it.key() != me && upTo != 0)
+                applyGroupStatus(ids, upTo, it.key());
+        }
+        emit sigGetRecord();
+    });
 }
 
 void SocketHandl::getLastrecord(const QString &contents)

@@ -27,6 +27,18 @@ SocketState::SocketState(QObject *parent) : QObject(parent), m_engine(SocketHand
     connect(e, &SocketHandl::sigSendLastMessageInfor, this, &SocketState::sigSendLastMessageInfor);
     connect(e, &SocketHandl::sigLoginStatus, this, &SocketState::sigLoginStatus);
     connect(e, &SocketHandl::sigSendMessageFail, this, &SocketState::sigSendMessageFail);
+    connect(e, &SocketHandl::sigMessageStatus, this, &SocketState::sigMessageStatus);
+}
+
+bool SocketState::retrySendMessage(const QString &ids, const QString &types, const QString &msgIds)
+{
+    return m_engine->retrySendMessage(ids, types, msgIds);
+}
+
+QString SocketState::getMessageStatus(const QString &ids, const QString &types,
+                                      const QString &msgIds) const
+{
+    return m_engine->getMessageStatus(ids, types, msgIds);
 }
 
 void SocketState::connectServer()

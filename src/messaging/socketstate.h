@@ -30,6 +30,13 @@ public:
     Q_INVOKABLE void setPrivateAlreadyRead(const QString &ids, const QString &msgIds = QString());
     Q_INVOKABLE void setGroupAlreadyRead(const QString &groupIds,
                                          const QString &msgIds = QString());
+    // Delivery states of the user's own messages: sendStatus "1" pending, "2" sent, "3" read,
+    // "4" failed. A failed message is sent again with its own id; false when `msgIds` names no
+    // failed message of conversation `ids` (types "2" private, "3" group).
+    Q_INVOKABLE bool retrySendMessage(const QString &ids, const QString &types,
+                                      const QString &msgIds);
+    Q_INVOKABLE QString getMessageStatus(const QString &ids, const QString &types,
+                                         const QString &msgIds) const;
 
     Q_INVOKABLE void getRecord(const QString &ids, const QString &types, int limits = 10);
     Q_INVOKABLE void getUserHistoryLength(const QString &userIds, int limits = 10,
@@ -97,6 +104,9 @@ signals:
     void sigLoginStatus(bool status, int types, const QString &errors);
     void sigSendMessageFail(const QString &ids, const QString &msgIds, const QString &types,
                             const QString &errors);
+    // One of the user's own messages changed its delivery state ("3": read up to msgId).
+    void sigMessageStatus(const QString &ids, const QString &types, qulonglong msgId,
+                          const QString &sendStatus);
 
 private:
     SocketHandl *m_engine;

@@ -6,7 +6,9 @@
 #include "logging.h"
 #include "signin/parametergroupthread.h"
 #include "signin/parameterinforthread.h"
+#include "signin/userfetchthread.h"
 
+#include <QElapsedTimer>
 #include <QMutexLocker>
 
 ParameterInfor *ParameterInfor::instance()
@@ -132,7 +134,7 @@ QString ParameterInfor::userField(const QString &userId, const QString &field)
     if (userId.isEmpty())
         return QString();
     if (!hasUser(userId))
-        storeUsers(UserFetchThread::fetch(std::make_unique<ParameterInforThread>(userId)));
+        fetchUsers(std::make_unique<ParameterInforThread>(userId));
 
     QMutexLocker lock(&m_cacheMutex);
     const MemberRecord *record = m_userCache.value(userId);
@@ -180,7 +182,37 @@ void ParameterInfor::requestGroupUsers()
     const QStringList ids = groupUsers();
     if (ids.isEmpty())
         return;
-    storeUsers(UserFetchThread::fetch(std::make_unique<ParameterGroupThread>(ids)));
+    fetchUsers(std::make_unique<ParameterGroupThread>(ids));
+}
+
+namespace {
+
+qint64 monotonicMs()
+{
+    static QElapsedTimer clock = []() {
+        QElapsedTimer started;
+        started.start();
+        return started;
+    }();
+    return clock.elapsed() + 1;
+}
+
+} // namespace
+
+void ParameterInfor::fetchUsers(std::unique_ptr<UserFetchThread> thread)
+{
+    if (m_silentUntil != 0 && monotonicMs() < m_silentUntil) {
+        qCDebug(lcSignin) << "user fetch skipped: the server did not answer a moment ago";
+        return;
+    }
+    bool timedOut = false;
+    storeUsers(UserFetchThread::fetch(std::move(thread), &timedOut));
+    m_silentUntil = timedOut ? monotonicMs() + silentServerMemoryMs : 0;
+}
+
+void ParameterInfor::forgetSilentServer()
+{
+    m_silentUntil = 0;
 }
 
 void ParameterInfor::storeUsers(const QList<MemberRecord *> &records)

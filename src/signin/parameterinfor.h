@@ -7,7 +7,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class MemberRecord;
+class UserFetchThread;
 
 // What the signed-in user's work needs everywhere: the access token, the user id, the system
 // information, the messaging service address and the online and visible user sets; plus a cache
@@ -48,8 +51,9 @@ public:
 
     // One field of a cached user ("user_name", "dept_name", "role_name", "phone_number",
     // "email"; anything else reads empty). An uncached user is fetched first, blocking the
-    // caller for at most one bounded request; a user the server does not return reads empty
-    // and is asked for again next time.
+    // caller for at most UserFetchThread::callerWaitMs; a user the server does not return reads
+    // empty and is asked for again next time. A server that did not answer in time is not asked
+    // again synchronously for silentServerMemoryMs: the window freezes once, not per lookup.
     QString userField(const QString &userId, const QString &field);
     bool hasUser(const QString &userId) const;
     // The group request list: ids appended one by one, fetched together by requestGroupUsers().
@@ -59,6 +63,9 @@ public:
     // Fetches every user of the group request list into the cache with one request (nothing
     // when the list is empty); the list itself stays.
     void requestGroupUsers();
+    static constexpr qint64 silentServerMemoryMs = 30000;
+    // Forgets a silent server (a new sign-in, or tests).
+    void forgetSilentServer();
 
 signals:
     void sigOnlineUsersChange(const QStringList &list, int statusa);
@@ -69,6 +76,8 @@ private:
     // Puts the records into the cache, each under its user id, replacing (and deleting) any
     // record held for that id. Takes ownership of every record.
     void storeUsers(const QList<MemberRecord *> &records);
+    // A synchronous fetch unless the server was silent a moment ago.
+    void fetchUsers(std::unique_ptr<UserFetchThread> thread);
 
     mutable QMutex m_valuesMutex;
     QString m_token;
@@ -83,4 +92,6 @@ private:
     mutable QMutex m_cacheMutex;
     QMap<QString, MemberRecord *> m_userCache;
     QStringList m_groupUsers;
+    // Monotonic ms until which synchronous fetches are skipped (0: none); GUI thread.
+    qint64 m_silentUntil = 0;
 };

@@ -39,11 +39,17 @@ UserFetchThread::~UserFetchThread()
         deleteRecord(record);
 }
 
-QList<MemberRecord *> UserFetchThread::fetch(std::unique_ptr<UserFetchThread> thread)
+QList<MemberRecord *> UserFetchThread::fetch(std::unique_ptr<UserFetchThread> thread,
+                                             bool *timedOut)
 {
+    if (timedOut)
+        *timedOut = false;
     thread->start(QThread::InheritPriority);
-    if (!thread->wait(SigninWait::limitMs() + joinGraceMs)) {
+    // The window waits here: never longer than a few seconds, whatever the request's own limit.
+    if (!thread->wait(unsigned(qMin(callerWaitMs, SigninWait::limitMs() + joinGraceMs)))) {
         qCWarning(lcSignin) << "user fetch did not end in time; its result is dropped";
+        if (timedOut)
+            *timedOut = true;
         UserFetchThread *orphan = thread.release();
         connect(orphan, &QThread::finished, orphan, &QObject::deleteLater);
         if (orphan->isFinished())

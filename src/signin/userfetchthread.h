@@ -21,10 +21,14 @@ class UserFetchThread : public QThread
 public:
     ~UserFetchThread() override;
 
-    // Starts `thread`, waits for it (bounded) and returns the records it read; the caller owns
-    // them. A failed or unreadable reply gives none. A thread that outlives the wait is left to
-    // delete itself when it ends, and its records are dropped.
-    static QList<MemberRecord *> fetch(std::unique_ptr<UserFetchThread> thread);
+    // The longest the caller (the GUI thread) waits for a fetch.
+    static constexpr int callerWaitMs = 3000;
+
+    // Starts `thread`, waits for it (at most callerWaitMs) and returns the records it read; the
+    // caller owns them. A failed or unreadable reply gives none. A thread that outlives the wait
+    // is left to delete itself when it ends, its records are dropped, and `timedOut` is set.
+    static QList<MemberRecord *> fetch(std::unique_ptr<UserFetchThread> thread,
+                                       bool *timedOut = nullptr);
 
     // A user record of the user cache from one user object of a reply.
     static MemberRecord *buildRecord(const QJsonObject &user);

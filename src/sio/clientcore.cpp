@@ -60,14 +60,27 @@ void ClientCore::close()
 {
     Q_ASSERT(QThread::currentThread() == thread());
     dropConnection(true);
-    int dropped = 0;
-    for (auto &entry : m_namespaces) {
-        dropped += entry.second.queue.size();
-        entry.second.queue.clear();
-        entry.second.queuedBytes = 0;
-    }
-    if (dropped)
-        qCInfo(lcSio) << "close: dropped" << dropped << "emits that were waiting for a namespace";
+    for (auto &entry : m_namespaces)
+        dropQueue(entry.second, QStringLiteral("closed before the namespace opened"));
+}
+
+void ClientCore::dropQueue(Namespace &ns, const QString &why)
+{
+    QList<Outgoing> queue;
+    queue.swap(ns.queue);
+    ns.queuedBytes = 0;
+    if (queue.isEmpty())
+        return;
+    qCInfo(lcSio) << "close: dropped" << queue.size() << "emits that were waiting for"
+                  << ns.socket->nsp();
+    for (Outgoing &outgoing : queue)
+        failed(outgoing, Socket::Failure::NotConnected, why);
+}
+
+void ClientCore::failed(Outgoing &outgoing, Socket::Failure failure, const QString &reason)
+{
+    if (outgoing.onFailure && m_shared->alive())
+        outgoing.onFailure(failure, reason);
 }
 
 void ClientCore::shutdown()
@@ -113,26 +126,35 @@ void ClientCore::addNamespace(const std::shared_ptr<Socket> &socket)
 }
 
 void ClientCore::emitEvent(const QString &nsp, const QString &event, const QString &json,
-                           Socket::AckCallback ack)
+                           Socket::AckCallback ack, Socket::FailCallback onFailure, bool mayWait)
 {
     Q_ASSERT(QThread::currentThread() == thread());
-    if (m_shuttingDown)
+    Outgoing outgoing{event, json, std::move(ack), std::move(onFailure)};
+    if (m_shuttingDown) {
+        failed(outgoing, Socket::Failure::NotConnected, QStringLiteral("the client is closing"));
         return;
+    }
     Namespace *ns = find(nsp);
     if (!ns) {
         qCWarning(lcSio) << "emit of" << event << "dropped: unknown namespace" << nsp;
+        failed(outgoing, Socket::Failure::NotConnected, QStringLiteral("unknown namespace"));
         return;
     }
-    Outgoing outgoing{event, json, std::move(ack)};
     // While the socket-open listener runs (Opening), its emits go straight out, ahead of the
     // queue: the sign-in it sends must precede what waited for the namespace.
     if (ns->state == NspState::Open || ns->state == NspState::Opening) {
         send(nsp, std::move(outgoing));
         return;
     }
+    if (!mayWait) {
+        failed(outgoing, Socket::Failure::NotConnected, QStringLiteral("namespace not open"));
+        return;
+    }
     if (ns->queue.size() >= maxQueuedEmits || ns->queuedBytes + json.size() > maxQueuedBytes) {
         qCWarning(lcSio) << "emit of" << event << "on" << nsp
                          << "dropped: too much is already waiting for the namespace";
+        failed(outgoing, Socket::Failure::NotConnected,
+               QStringLiteral("too much is waiting for the namespace"));
         return;
     }
     ns->queuedBytes += json.size();
@@ -216,8 +238,10 @@ void ClientCore::dropConnection(bool graceful)
 
 void ClientCore::resetNamespaces()
 {
-    for (auto &entry : m_namespaces)
+    for (auto &entry : m_namespaces) {
         entry.second.state = NspState::Idle;
+        entry.second.early.clear();
+    }
 }
 
 void ClientCore::join(const QString &name, Namespace &ns)
@@ -390,6 +414,15 @@ void ClientCore::openNamespace(const QString &name)
     ns->queuedBytes = 0;
     for (Outgoing &outgoing : queue)
         send(name, std::move(outgoing));
+    // What the server said before its answer, now that the handlers may hear it (as the
+    // reference JavaScript client does).
+    QList<Packet> early;
+    early.swap(ns->early);
+    for (const Packet &packet : qAsConst(early)) {
+        if (epoch != m_epoch)
+            return;
+        dispatchEvent(packet);
+    }
 }
 
 void ClientCore::handleConnectError(const Packet &packet)
@@ -427,6 +460,22 @@ void ClientCore::handleDisconnect(const Packet &packet)
 }
 
 void ClientCore::handleEvent(const Packet &packet)
+{
+    Namespace *ns = find(packet.nsp);
+    if (ns && ns->state == NspState::Joining) {
+        // Some servers emit from their connection handler before they answer the join.
+        if (ns->early.size() >= maxEarlyEvents) {
+            qCWarning(lcSio) << "dropping an early event: too many before the join's answer on"
+                             << packet.nsp;
+            return;
+        }
+        ns->early.append(packet);
+        return;
+    }
+    dispatchEvent(packet);
+}
+
+void ClientCore::dispatchEvent(const Packet &packet)
 {
     Namespace *ns = find(packet.nsp);
     if (!ns || ns->state != NspState::Open) {
@@ -475,11 +524,16 @@ void ClientCore::send(const QString &nsp, Outgoing outgoing)
     header.nsp = nsp;
     if (outgoing.ack)
         header.ackId = m_nextAckId;
-    QString error;
-    if (!m_connection ||
-        !m_connection->sendMessage(PacketCodec::encodePacket(header) + outgoing.json, &error)) {
+    QString error = QStringLiteral("not connected");
+    bool tooLarge = false;
+    const bool sent =
+        m_connection && m_connection->sendMessage(PacketCodec::encodePacket(header) + outgoing.json,
+                                                  &error, &tooLarge);
+    if (!sent) {
         qCWarning(lcSio).noquote()
             << "emit of" << outgoing.event << "on" << nsp << "failed:" << error;
+        failed(outgoing, tooLarge ? Socket::Failure::TooLarge : Socket::Failure::NotConnected,
+               error);
         return;
     }
     if (outgoing.ack) {

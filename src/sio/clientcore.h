@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engineconnection.h"
+#include "packet.h"
 #include "socket.h"
 
 #include <QHash>
@@ -16,7 +17,6 @@
 namespace sio {
 
 class ClientShared;
-struct Packet;
 
 // The Socket.IO side of a Client, living on its I/O thread: generation detection, namespace
 // joins, event dispatch, acknowledgements in both directions, the wait queue of each namespace.
@@ -36,6 +36,8 @@ public:
     // Limits of the wait queue of one namespace while it is not open.
     static constexpr int maxQueuedEmits = 10000;
     static constexpr qint64 maxQueuedBytes = 32 * 1024 * 1024;
+    // Events kept for a namespace whose join is not answered yet.
+    static constexpr int maxEarlyEvents = 1000;
 
     explicit ClientCore(std::shared_ptr<ClientShared> shared);
     ~ClientCore() override;
@@ -46,7 +48,8 @@ public:
     void shutdown();
     void addNamespace(const std::shared_ptr<Socket> &socket);
     void emitEvent(const QString &nsp, const QString &event, const QString &json,
-                   Socket::AckCallback ack);
+                   Socket::AckCallback ack, Socket::FailCallback onFailure = nullptr,
+                   bool mayWait = true);
 
 public Q_SLOTS:
     // Runs what other threads queued in ClientShared.
@@ -59,6 +62,7 @@ private:
         QString event;
         QString json; // the EVENT body: [event, args...]
         Socket::AckCallback ack;
+        Socket::FailCallback onFailure;
     };
     struct Namespace
     {
@@ -66,6 +70,8 @@ private:
         NspState state = NspState::Idle;
         QList<Outgoing> queue;
         qint64 queuedBytes = 0;
+        // Events the server sent before it answered the join, delivered once it opens.
+        QList<Packet> early;
     };
     struct PendingAck
     {
@@ -90,6 +96,7 @@ private:
     void handleConnectError(const Packet &packet);
     void handleDisconnect(const Packet &packet);
     void handleEvent(const Packet &packet);
+    void dispatchEvent(const Packet &packet);
     void handleAck(const Packet &packet);
 
     void openNamespace(const QString &name);
@@ -97,6 +104,8 @@ private:
     void send(const QString &nsp, Outgoing outgoing);
     bool sendPacket(const Packet &packet, const QString &body = QString());
     void dropAcks(const QString &nsp);
+    void dropQueue(Namespace &ns, const QString &why);
+    void failed(Outgoing &outgoing, Socket::Failure failure, const QString &reason);
     Namespace *find(const QString &nsp);
 
     void notifyFail(const QString &reason);

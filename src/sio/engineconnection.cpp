@@ -45,6 +45,9 @@ void EngineConnection::start()
     m_socket = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, this);
     // One frame per packet: never split a message into continuation frames.
     m_socket->setOutgoingFrameSize(QWebSocket::maxOutgoingFrameSize());
+    // Qt would accept about 2 GiB per message; until the open packet tells more, the cap holds.
+    m_socket->setMaxAllowedIncomingFrameSize(quint64(incomingCap));
+    m_socket->setMaxAllowedIncomingMessageSize(quint64(incomingCap));
     if (!m_options.verifyPeer) {
         QSslConfiguration ssl = m_socket->sslConfiguration();
         ssl.setPeerVerifyMode(QSslSocket::VerifyNone);
@@ -63,8 +66,17 @@ void EngineConnection::start()
     m_socket->open(m_options.url);
 }
 
-bool EngineConnection::sendMessage(const QString &packet, QString *error)
+qint64 EngineConnection::incomingLimit(qint64 maxPayload)
 {
+    // The server's own limit is for what it accepts; what it sends (a history reply) may be
+    // larger, so allow a few times that, within fixed bounds.
+    return qBound(incomingFloor, maxPayload * 8, incomingCap);
+}
+
+bool EngineConnection::sendMessage(const QString &packet, QString *error, bool *tooLarge)
+{
+    if (tooLarge)
+        *tooLarge = false;
     if (!isOpen() || m_disposed) {
         if (error)
             *error = QStringLiteral("not connected");
@@ -72,6 +84,8 @@ bool EngineConnection::sendMessage(const QString &packet, QString *error)
     }
     const qint64 bytes = 1 + PacketCodec::utf8Length(packet);
     if (bytes > m_info.maxPayload) {
+        if (tooLarge)
+            *tooLarge = true;
         if (error)
             *error = QStringLiteral("frame of %1 bytes exceeds the server's limit of %2 bytes")
                          .arg(bytes)
@@ -138,6 +152,10 @@ void EngineConnection::onDisconnected()
     QString reason = m_socket->closeReason();
     if (reason.isEmpty())
         reason = QStringLiteral("WebSocket closed (code %1)").arg(int(m_socket->closeCode()));
+    if (m_socket->closeCode() == QWebSocketProtocol::CloseCodeTooMuchData)
+        qCWarning(lcSio).noquote()
+            << "closing: the server sent more than the incoming limit of"
+            << m_socket->maxAllowedIncomingMessageSize() << "bytes -" << reason;
     if (m_open)
         end(Ending::Closed, reason);
     else
@@ -198,6 +216,9 @@ void EngineConnection::onPacket(const EnginePacket &packet)
         }
         m_open = true;
         m_connectTimer.stop();
+        const quint64 limit = quint64(incomingLimit(m_info.maxPayload));
+        m_socket->setMaxAllowedIncomingFrameSize(limit);
+        m_socket->setMaxAllowedIncomingMessageSize(limit);
         m_deadTimer.start(m_info.pingInterval + m_info.pingTimeout);
         if (m_options.engineVersion == 3)
             m_pingTimer.start(m_info.pingInterval);

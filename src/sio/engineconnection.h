@@ -47,8 +47,15 @@ public:
     const OpenInfo &openInfo() const { return m_info; }
 
     // One Socket.IO packet as an Engine.IO message in its own text frame. Fails with a reason
-    // when the connection is not open or the frame would exceed the server's maxPayload.
-    bool sendMessage(const QString &packet, QString *error);
+    // when the connection is not open or the frame would exceed the server's maxPayload (then
+    // `tooLarge` is set).
+    bool sendMessage(const QString &packet, QString *error, bool *tooLarge = nullptr);
+
+    // Incoming frames and messages above this many bytes close the connection; it follows the
+    // server's maxPayload once the open packet announces it, never above the cap.
+    static constexpr qint64 incomingCap = 32 * 1024 * 1024;
+    static constexpr qint64 incomingFloor = 8 * 1024 * 1024;
+    static qint64 incomingLimit(qint64 maxPayload);
 
     // Ends the connection for a fault the owner found (malformed Socket.IO input).
     void fail(Ending ending, const QString &reason);

@@ -35,7 +35,20 @@ Socket::Handler Socket::handler(const QString &event) const
     return m_handlers.value(event);
 }
 
-void Socket::emitEvent(const QString &event, const QJsonArray &args, AckCallback ack)
+void Socket::emitEvent(const QString &event, const QJsonArray &args, AckCallback ack,
+                       FailCallback onFailure)
+{
+    emitOn(event, args, std::move(ack), std::move(onFailure), true);
+}
+
+void Socket::emitNow(const QString &event, const QJsonArray &args, AckCallback ack,
+                     FailCallback onFailure)
+{
+    emitOn(event, args, std::move(ack), std::move(onFailure), false);
+}
+
+void Socket::emitOn(const QString &event, const QJsonArray &args, AckCallback ack,
+                    FailCallback onFailure, bool mayWait)
 {
     // Encoded here, on the caller's thread: the I/O thread only frames and sends.
     QJsonArray body{event};
@@ -43,8 +56,9 @@ void Socket::emitEvent(const QString &event, const QJsonArray &args, AckCallback
         body.append(arg);
     const QString json = PacketCodec::encodeValue(body);
     const bool queued =
-        m_shared->run([nsp = m_nsp, event, json, ack = std::move(ack)](ClientCore *core) mutable {
-            core->emitEvent(nsp, event, json, std::move(ack));
+        m_shared->run([nsp = m_nsp, event, json, ack = std::move(ack),
+                       onFailure = std::move(onFailure), mayWait](ClientCore *core) mutable {
+            core->emitEvent(nsp, event, json, std::move(ack), std::move(onFailure), mayWait);
         });
     if (!queued)
         qCInfo(lcSio) << "emit of" << event << "on" << m_nsp << "dropped: the client is gone";

@@ -22,6 +22,10 @@ class Socket
 public:
     using Handler = std::function<void(const QJsonArray &args, Ack &ack)>;
     using AckCallback = std::function<void(const QJsonArray &data)>;
+    // Why an emit did not go out: too large for the server (it never will), or no connection
+    // to write it to (it may once there is one).
+    enum class Failure { TooLarge, NotConnected };
+    using FailCallback = std::function<void(Failure failure, const QString &reason)>;
 
     Socket(const Socket &) = delete;
     Socket &operator=(const Socket &) = delete;
@@ -36,15 +40,23 @@ public:
     // Sends the event with its arguments. While the namespace is not open the event waits and
     // goes out once it opens. With `ack`, the server's answer is handed to it at most once; it is
     // dropped, never called, when the connection ends first or the send fails (for example a
-    // frame above the server's size limit, which is refused here and never sent).
+    // frame above the server's size limit, which is refused here and never sent). `onFailure`
+    // (on the I/O thread) learns of an emit that was refused or dropped unsent.
     void emitEvent(const QString &event, const QJsonArray &args = QJsonArray(),
-                   AckCallback ack = AckCallback());
+                   AckCallback ack = AckCallback(), FailCallback onFailure = FailCallback());
+    // The same, but only on the namespace as it is open now: instead of waiting for it to open
+    // (on a later connection, ahead of whatever its owner sends then), the emit fails with
+    // NotConnected. For senders that keep their own queue and order.
+    void emitNow(const QString &event, const QJsonArray &args, AckCallback ack,
+                 FailCallback onFailure);
 
     // The handler for `event`, if any (for the I/O thread's dispatch).
     Handler handler(const QString &event) const;
 
 private:
     friend class Client;
+    void emitOn(const QString &event, const QJsonArray &args, AckCallback ack,
+                FailCallback onFailure, bool mayWait);
     Socket(const QString &nsp, std::shared_ptr<ClientShared> shared);
 
     const QString m_nsp;

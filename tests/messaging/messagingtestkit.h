@@ -10,6 +10,7 @@
 #include "referenceserver.h"
 #include "signin/parameterinfor.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
@@ -58,6 +59,7 @@ public:
         watch(engine, &SocketHandl::sigMessageUnreadNums, "sigMessageUnreadNums");
         watch(engine, &SocketHandl::sigRemoveMessage, "sigRemoveMessage");
         watch(engine, &SocketHandl::sigSendMessageFail, "sigSendMessageFail");
+        watch(engine, &SocketHandl::sigMessageStatus, "sigMessageStatus");
         watch(engine, &SocketHandl::sigGetRecord, "sigGetRecord");
         watch(engine, &SocketHandl::sigHistoryGetRecord, "sigHistoryGetRecord");
         watch(engine, &SocketHandl::sigSendLastMessageInfor, "sigSendLastMessageInfor");
@@ -125,6 +127,12 @@ inline void generations()
 inline bool startServer(ReferenceServer &server, bool v2)
 {
     return server.start(v2 ? QStringList{QStringLiteral("--socketio-v2")} : QStringList());
+}
+
+// A fresh start for `user`: no messages left in the outbox by an earlier case.
+inline void clearOutbox(const QString &user)
+{
+    QFile::remove(SocketHandl::outboxPathFor(user));
 }
 
 // The engine signs in to `server` as `user` on its next connectServer().

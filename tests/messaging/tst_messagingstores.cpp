@@ -14,7 +14,12 @@
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QSignalSpy>
+#include <QThread>
+#include <QTimer>
+
 #include <QtTest>
+#include <atomic>
+#include <memory>
 
 using namespace messagingtest;
 
@@ -85,6 +90,8 @@ private slots:
     void unreadCounts();
     void onlineUsers();
     void groupTable();
+    void burstFromNetworkThreadKeepsOrder();
+    void localEventLoopInSlotKeepsOrder();
     void systemMessages_data();
     void systemMessages();
     void wrongKindIgnored_data();
@@ -104,6 +111,7 @@ private:
 
 void TestMessagingStores::init()
 {
+    clearOutbox(me);
     m_engine = new SocketHandl;
     m_engine->setLoginIdentity(me, QStringLiteral("研发部"), QStringLiteral("经理"));
     m_log = new SignalLog(m_engine);
@@ -268,9 +276,14 @@ void TestMessagingStores::groupMessagesAndReceipts()
     const QString id = m_engine->sendGroupInfor(groupId, QStringLiteral("mine"),
                                                 QStringLiteral("张伟"), QString());
     QCOMPARE(m_log->count(QStringLiteral("sigGroupMessage")), 2);
+    QCOMPARE(m_engine->getMessageStatus(groupId, QStringLiteral("3"), id), QStringLiteral("1"));
     QVERIFY(m_engine->dispatchInbound(QStringLiteral("group message"),
                                       {groupMessage(me, id.toULongLong())}));
     QCOMPARE(m_log->count(QStringLiteral("sigGroupMessage")), 2);
+    // The echo also tells the outbox that the service has it.
+    QCOMPARE(m_engine->outboxCount(), 0);
+    QCOMPARE(m_log->last(QStringLiteral("sigMessageStatus")),
+             (QVariantList{groupId, QStringLiteral("3"), id.toULongLong(), QStringLiteral("2")}));
     QTRY_COMPARE(m_log->count(QStringLiteral("sigGroupMessageStatus")), 1);
     QCOMPARE(m_log->last(QStringLiteral("sigGroupMessageStatus")),
              (QVariantList{groupId, id.toULongLong(), me, QStringLiteral("2")}));
@@ -380,6 +393,111 @@ void TestMessagingStores::groupTable()
     QCOMPARE(
         m_engine->getGroupInforFromId(QStringLiteral("g-2"), QStringLiteral("update_time")).size(),
         19);
+}
+
+namespace {
+
+// Lets the calling thread's event loop run what is due now: the engine's hand-over of what this
+// thread posted (a zero timer created before this one).
+void runDueEvents()
+{
+    QEventLoop loop;
+    QTimer::singleShot(0, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+} // namespace
+
+void TestMessagingStores::burstFromNetworkThreadKeepsOrder()
+{
+    // Group events, a group's messages, its deletion and private messages, as a network thread
+    // with an event loop hands them over: every store change keeps the order of the events, so
+    // a group deleted after a message to it stays deleted. (Data reaches the thread through its
+    // start, which the thread checker sees, not through Qt's event queue, which it cannot.)
+    constexpr int rounds = 150;
+    SocketHandl *engine = m_engine;
+    std::unique_ptr<QThread> network(QThread::create([engine]() {
+        for (int i = 0; i < rounds; ++i) {
+            const QString group = QStringLiteral("burst-%1").arg(i);
+            engine->dispatchInbound(
+                QStringLiteral("add group"),
+                {QJsonObject{{QStringLiteral("id"), group},
+                             {QStringLiteral("members"), me + QStringLiteral(",10002")}}});
+            QJsonObject message = groupMessage(peer, qulonglong(i + 1));
+            message.insert(QStringLiteral("group_id"), group);
+            engine->dispatchInbound(QStringLiteral("group message"), {message});
+            engine->dispatchInbound(QStringLiteral("edit groupDelete"),
+                                    {QJsonObject{{QStringLiteral("id"), group}}});
+            engine->dispatchInbound(QStringLiteral("private message"),
+                                    {privateMessage(qulonglong(i + 1))});
+            if (i % 50 == 49)
+                runDueEvents();
+        }
+        runDueEvents();
+    }));
+    network->start();
+    QTRY_COMPARE_WITH_TIMEOUT(m_log->count(QStringLiteral("sigPrivareMessage")), rounds, longWait);
+    QVERIFY(network->wait(longWait));
+
+    QVERIFY(m_engine->getGroupIds().isEmpty());
+    for (int i = 0; i < rounds; ++i)
+        QVERIFY2(m_engine->getGroupIdFromInfors(QStringLiteral("burst-%1").arg(i)).isEmpty(),
+                 qPrintable(QString::number(i)));
+    QStringList order = m_log->names();
+    order.removeAll(QStringLiteral("sigGroupInforChange"));
+    QStringList expected;
+    for (int i = 0; i < rounds; ++i)
+        expected << QStringLiteral("sigAddGroup") << QStringLiteral("sigGroupMessage")
+                 << QStringLiteral("sigEditGroupDelete") << QStringLiteral("sigPrivareMessage");
+    QCOMPARE(order, expected);
+    const QList<QVariantList> messages = m_log->all(QStringLiteral("sigPrivareMessage"));
+    for (int i = 0; i < rounds; ++i)
+        QCOMPARE(field(messages.at(i).value(1).toString(), "msg_id"), QString::number(i + 1));
+    QCOMPARE(m_engine->getPrivateIdFromInfors(peer).size(), rounds);
+}
+
+void TestMessagingStores::localEventLoopInSlotKeepsOrder()
+{
+    // A document's slot that waits in a local event loop (a synchronous lookup) while more
+    // messages arrive: they are handed over after the rest of its batch, never inside the wait.
+    SocketHandl *engine = m_engine;
+    std::atomic<QEventLoop *> waiting{nullptr};
+    auto arrive = [engine](qulonglong first, qulonglong last) {
+        for (qulonglong id = first; id <= last; ++id)
+            engine->dispatchInbound(QStringLiteral("private message"), {privateMessage(id)});
+    };
+    std::unique_ptr<QThread> network(QThread::create([arrive, &waiting]() {
+        arrive(1, 2);
+        runDueEvents();
+        // Once the slot of message 1 waits, more arrives; then its wait ends (the quit is
+        // queued after the hand-over of 3 to 10).
+        QEventLoop *loop = nullptr;
+        for (int i = 0; i < 30000 && !(loop = waiting.load()); ++i)
+            QThread::msleep(1);
+        arrive(3, 10);
+        runDueEvents();
+        if (loop)
+            QMetaObject::invokeMethod(loop, "quit", Qt::QueuedConnection);
+    }));
+    QStringList order;
+    QObject receiver;
+    connect(m_engine, &SocketHandl::sigPrivareMessage, &receiver,
+            [&order, &waiting](const QString &, const QString &text) {
+                const QString id = field(text, "msg_id");
+                order << id;
+                if (id != QLatin1String("1"))
+                    return;
+                QEventLoop loop;
+                waiting = &loop;
+                loop.exec();
+            });
+    network->start();
+    QTRY_COMPARE_WITH_TIMEOUT(order.size(), 10, longWait);
+    QVERIFY(network->wait(longWait));
+    QStringList expected;
+    for (int id = 1; id <= 10; ++id)
+        expected << QString::number(id);
+    QCOMPARE(order, expected);
 }
 
 void TestMessagingStores::systemMessages_data()
@@ -516,12 +634,16 @@ void TestMessagingStores::hostileFields()
 
 void TestMessagingStores::sendingStoresAndShows()
 {
-    // A text message: stored as sent and shown at once.
+    // A text message: stored and shown at once, pending until the service has it, and kept
+    // in the outbox meanwhile.
     const QString text = m_engine->sendPrivateInfor(peer, QStringLiteral("hi"), QString());
     QCOMPARE(m_log->count(QStringLiteral("sigPrivareMessage")), 1);
     const QJsonObject shown =
         object(m_log->last(QStringLiteral("sigPrivareMessage")).value(1).toString());
-    QCOMPARE(shown.value(QLatin1String("sendStatus")).toString(), QStringLiteral("2"));
+    QCOMPARE(shown.value(QLatin1String("sendStatus")).toString(), QStringLiteral("1"));
+    QCOMPARE(m_engine->getMessageStatus(peer, QStringLiteral("2"), text), QStringLiteral("1"));
+    QCOMPARE(m_engine->outboxCount(), 1);
+    QTRY_VERIFY(QFile::exists(SocketHandl::outboxPathFor(me)));
     QCOMPARE(shown.value(QLatin1String("msg_id")).toString(), text);
     QCOMPARE(shown.value(QLatin1String("creator")).toString(), me);
 
@@ -555,24 +677,31 @@ void TestMessagingStores::sendingStoresAndShows()
 void TestMessagingStores::tooLargeMessageReported()
 {
     const QString body(SocketHandl::maxFrameBytes / 3 + 1, QChar(0x4e2d)); // 3 bytes each
+    // Shown as failed, at once; it never goes out, so it does not wait in the outbox.
     const QString id = m_engine->sendPrivateInfor(peer, body, QString());
-    QCOMPARE(m_log->last(QStringLiteral("sigRemoveMessage")), (QVariantList{peer, id}));
+    QCOMPARE(m_log->count(QStringLiteral("sigRemoveMessage")), 0);
     const QVariantList fail = m_log->last(QStringLiteral("sigSendMessageFail"));
     QCOMPARE(fail.mid(0, 3), (QVariantList{peer, id, QStringLiteral("2")}));
     QCOMPARE(fail.value(3).toString(), QStringLiteral("消息过大，未能发送"));
-    QVERIFY(m_engine->getPrivateIdFromInfors(peer).isEmpty());
+    QCOMPARE(m_log->last(QStringLiteral("sigMessageStatus")),
+             (QVariantList{peer, QStringLiteral("2"), id.toULongLong(), QStringLiteral("4")}));
+    QCOMPARE(field(m_engine->getPrivateIdFromInfors(peer).value(0), "sendStatus"),
+             QStringLiteral("4"));
+    QCOMPARE(m_engine->outboxCount(), 0);
+    QVERIFY(!m_engine->retrySendMessage(peer, QStringLiteral("2"), id));
 
     const QString gid = m_engine->sendGroupInfor(groupId, body, QStringLiteral("张伟"), QString());
     QCOMPARE(m_log->last(QStringLiteral("sigSendMessageFail")).mid(0, 3),
              (QVariantList{groupId, gid, QStringLiteral("3")}));
-    QVERIFY(m_engine->getGroupIdFromInfors(groupId).isEmpty());
+    QCOMPARE(m_engine->getMessageStatus(groupId, QStringLiteral("3"), gid), QStringLiteral("4"));
 
-    // Just below the limit goes out.
+    // Just below the limit waits for the link.
     m_log->clear();
-    m_engine->sendPrivateInfor(peer, QString(SocketHandl::maxFrameBytes / 3 - 200, QChar(0x4e2d)),
-                               QString());
+    const QString fits = m_engine->sendPrivateInfor(
+        peer, QString(SocketHandl::maxFrameBytes / 3 - 200, QChar(0x4e2d)), QString());
     QCOMPARE(m_log->count(QStringLiteral("sigSendMessageFail")), 0);
-    QCOMPARE(m_engine->getPrivateIdFromInfors(peer).size(), 1);
+    QCOMPARE(m_engine->getMessageStatus(peer, QStringLiteral("2"), fits), QStringLiteral("1"));
+    QCOMPARE(m_engine->outboxCount(), 1);
 }
 
 void TestMessagingStores::requestPayloads_data()
@@ -674,6 +803,16 @@ void TestMessagingStores::facadeForwards()
     QCOMPARE(state.getPrivateIdFromInfors(peer), engine->getPrivateIdFromInfors(peer));
     QCOMPARE(state.getSelfUesrId(), me);
     QCOMPARE(state.filterUseInformation(QStringLiteral("a</i>b"), 2), QString());
+
+    // Delivery states reach the documents too.
+    QSignalSpy statuses(&state, &SocketState::sigMessageStatus);
+    const QString big = state.sendPrivateInfor(
+        peer, QString(SocketHandl::maxFrameBytes, QLatin1Char('x')), QString());
+    QCOMPARE(statuses.count(), 1);
+    QCOMPARE(statuses.first(),
+             (QVariantList{peer, QStringLiteral("2"), big.toULongLong(), QStringLiteral("4")}));
+    QCOMPARE(state.getMessageStatus(peer, QStringLiteral("2"), big), QStringLiteral("4"));
+    QVERIFY(!state.retrySendMessage(peer, QStringLiteral("2"), big));
 }
 
 TARNEX_TEST_MAIN(TestMessagingStores)

@@ -207,6 +207,33 @@ for (const combo of COMBINATIONS) {
       assert.equal((await a.ack('get record', { type: 'user', from: '10001', to: '10002', limit: 10 }))[0].length, 2);
     });
 
+    it('a copy of an accepted message is answered again and delivered once; the send-ack hook refuses or stays silent', async () => {
+      const a = await signIn('10001');
+      const b = await signIn('10002');
+      const id = Date.now();
+      await hook(server, 'send-ack', { mode: 'silent', count: 1 });
+      await assert.rejects(Promise.race([a.ack('send message', privatePayload('10002', id, 'once')), settle(400).then(() => Promise.reject(new Error('no answer')))]), /no answer/);
+      await b.next('private message');
+      assert.deepEqual(await a.ack('send message', privatePayload('10002', id, 'once')), [{ to: '10002', msg_id: id }]);
+      await hook(server, 'send-ack', { mode: 'refuse', reason: 'busy', count: 1 });
+      assert.deepEqual(await a.ack('send message', privatePayload('10002', id + 1, 'later')), ['busy']);
+      assert.deepEqual(await a.ack('send message', privatePayload('10002', id + 1, 'later')), [{ to: '10002', msg_id: id + 1 }]);
+      await b.next('private message', (m) => m.msg === 'later');
+      await settle();
+      assert.equal(b.has('private message'), false);
+      const { messages } = await hook(server, 'accepted', { from: '10001' });
+      assert.deepEqual(messages.map((m) => [m.msg_id, m.msg]), [[id, 'once'], [id + 1, 'later']]);
+    });
+
+    it('the namespace hook holds the join, or answers it after an event', async () => {
+      await hook(server, 'namespace', { mode: 'early', event: 'onlineUsers', args: [{ onlineUsers: ['early'] }] });
+      const early = await connect('10001');
+      // The official clients keep what came before the join's answer and hand it over after.
+      assert.deepEqual((await early.next('onlineUsers', (p) => p.onlineUsers[0] === 'early'))[0], { onlineUsers: ['early'] });
+      await hook(server, 'namespace', { mode: 'silent' });
+      await assert.rejects(connect('10002'), /timed out: connect/);
+    });
+
     it('refused messages ack a text, never a delivery, and reach nobody', async () => {
       const a = await signIn('10001');
       const b = await signIn('10002');

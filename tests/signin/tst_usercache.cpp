@@ -31,6 +31,7 @@ private slots:
     void badReplyLeavesCacheAlone_data();
     void badReplyLeavesCacheAlone();
     void silentServerIsBounded();
+    void silentServerFreezesOnce();
     void groupFetch();
     void groupReplyReplacesCachedUser();
 
@@ -77,6 +78,7 @@ void TestUserCache::init()
 void TestUserCache::cleanup()
 {
     SigninWait::setLimitMs(ServerRequest::dataWaitMs);
+    ParameterInfor::instance()->forgetSilentServer();
 }
 
 void TestUserCache::emptyGroupSendsNothing()
@@ -176,6 +178,32 @@ void TestUserCache::badReplyLeavesCacheAlone()
              QString());
     QVERIFY(!parameters->hasUser(QStringLiteral("20001")));
     QVERIFY(!parameters->hasUser(QString()));
+}
+
+void TestUserCache::silentServerFreezesOnce()
+{
+    // The request's own limit is long; the window waits a few seconds once, and lookups right
+    // after do not ask the silent server again.
+    SigninWait::setLimitMs(60000);
+    directoryMode(QStringLiteral("all"), QStringLiteral("silent"));
+    ParameterInfor *parameters = ParameterInfor::instance();
+    QCOMPARE(parameters->userField(QStringLiteral("20003"), QStringLiteral("user_name")),
+             QString());
+    m_server.hook(QStringLiteral("reset"));
+    QCOMPARE(parameters->userField(QStringLiteral("20004"), QStringLiteral("user_name")),
+             QString());
+    parameters->appendGroupUser(QStringLiteral("20005"));
+    parameters->requestGroupUsers();
+    parameters->clearGroupUsers();
+    // (The abandoned request may still be retried by its own thread, so only these two count.)
+    QVERIFY2(!lastPath().contains(QLatin1String("20004")) &&
+                 !lastPath().contains(QLatin1String("users")),
+             qPrintable(lastPath()));
+    // Once forgotten (or after a while), it is asked again.
+    parameters->forgetSilentServer();
+    QCOMPARE(parameters->userField(QStringLiteral("20004"), QStringLiteral("user_name")),
+             QString());
+    QCOMPARE(lastPath(), QStringLiteral("/tarnex10/server/public/api/user/20004"));
 }
 
 void TestUserCache::silentServerIsBounded()

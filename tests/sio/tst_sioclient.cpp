@@ -350,6 +350,8 @@ void TestSioClient::frameLimit()
     QVERIFY(startPeer(peer, generation));
     Recorder recorder;
     AckBox acks;
+    // The sender learns of the refusal (on the I/O thread), so it can show it.
+    std::atomic<int> refusals{0};
     sio::Client client;
     configure(client, generation);
     recorder.attach(client);
@@ -370,11 +372,16 @@ void TestSioClient::frameLimit()
                                           "exceeds the server's limit of %2 bytes")
                                .arg(limit + 1)
                                .arg(limit)));
-    socket->emitEvent(QStringLiteral("big"), {tooBig}, acks.callback(QStringLiteral("too big")));
+    socket->emitEvent(QStringLiteral("big"), {tooBig}, acks.callback(QStringLiteral("too big")),
+                      [&refusals](sio::Socket::Failure failure, const QString &) {
+                          if (failure == sio::Socket::Failure::TooLarge)
+                              ++refusals;
+                      });
     socket->emitEvent(QStringLiteral("echo"), {QStringLiteral("after")},
                       acks.callback(QStringLiteral("after")));
     QTRY_VERIFY_WITH_TIMEOUT(acks.has(QStringLiteral("after")), longWait);
     QVERIFY(!acks.has(QStringLiteral("too big")));
+    QCOMPARE(refusals.load(), 1);
     QCOMPARE(eventsNamed(peer, QStringLiteral("big")).size(), 1);
     QCOMPARE(recorder.count(QStringLiteral("reconnecting")), 0);
 

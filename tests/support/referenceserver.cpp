@@ -5,10 +5,10 @@ QString ReferenceServer::sourceDir()
     return QStringLiteral(TARNEX_SOURCE_DIR);
 }
 
-bool ReferenceServer::start(const QStringList &extraArgs)
+bool ReferenceServer::start(const QStringList &extraArgs, int port)
 {
     return m_peer.start(sourceDir() + QStringLiteral("/server/server.js"),
-                        QStringList{QStringLiteral("--test-hooks")} + extraArgs);
+                        QStringList{QStringLiteral("--test-hooks")} + extraArgs, port);
 }
 
 QString ReferenceServer::address() const

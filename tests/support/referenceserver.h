@@ -11,8 +11,9 @@
 class ReferenceServer
 {
 public:
-    // Starts `node server/server.js --port 0 --test-hooks <extraArgs>` and waits for its port.
-    bool start(const QStringList &extraArgs = {});
+    // Starts `node server/server.js --port <port> --test-hooks <extraArgs>` and waits for its
+    // port (0: a free one; a restart passes the port it had).
+    bool start(const QStringList &extraArgs = {}, int port = 0);
     void stop() { m_peer.stop(); }
 
     int port() const { return m_peer.port(); }
