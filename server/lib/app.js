@@ -127,8 +127,13 @@ function createApp(options) {
       });
     });
 
+  // Chat reaches everyone in the organisation the directory shows, not only the login accounts.
+  const people = {
+    users: store.users,
+    userById: (id) => store.userById(id) || (app.directory ? app.directory.org.user(id) : null),
+  };
   // socket.io shares the HTTP port; it answers /socket.io/ before our handler sees it.
-  app.messaging = messaging.attach(server, options, store);
+  app.messaging = messaging.attach(server, options, people);
 
   app.close = () => {
     controls.releaseHeld();

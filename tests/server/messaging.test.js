@@ -248,6 +248,14 @@ for (const combo of COMBINATIONS) {
       assert.equal(b.has('private message') || b.has('group message'), false);
     });
 
+    it('reaches a colleague of the organisation who is not a login account', async () => {
+      const a = await signIn('10001');
+      const id = Date.now();
+      // 10008 is in the directory only; a message to them must not be refused as unknown.
+      assert.deepEqual(await a.ack('send message', privatePayload('10008', id)), [{ to: '10008', msg_id: id }]);
+      assert.equal(typeof (await a.ack('send message', privatePayload('19999999', id + 1)))[0], 'string');
+    });
+
     it('the send-refusal hook refuses a sender\'s messages with its text, for a count or until off', async () => {
       const a = await signIn('10001');
       const b = await signIn('10002');
