@@ -187,6 +187,12 @@ function deleteGroup(service, user, request) {
   return SUCCESS;
 }
 
+// True when the event-silence hook asked for `event` by `user` to go unanswered.
+function silenced(service, event, user) {
+  const silence = service.eventSilence;
+  return Boolean(silence && silence.events.includes(event) && (silence.user === null || silence.user === user));
+}
+
 // event -> (ctx, args, ack). ctx: { service, socket, user } where user is null for a connection
 // whose query names no known user.
 const HANDLERS = {
@@ -245,10 +251,12 @@ const HANDLERS = {
   },
 
   'get record'(ctx, [request], ack) {
+    if (silenced(ctx.service, 'get record', ctx.user)) return;
     ack(...historyReply(ctx.service, ctx.user, request, null));
   },
 
   'get imageRecord'(ctx, [request], ack) {
+    if (silenced(ctx.service, 'get imageRecord', ctx.user)) return;
     ack(...historyReply(ctx.service, ctx.user, request, 'img'));
   },
 
@@ -268,16 +276,19 @@ const HANDLERS = {
 
   'create group'(ctx, [request], ack) {
     if (!ctx.user) return ack(NOT_SIGNED_IN);
+    if (silenced(ctx.service, 'create group', ctx.user)) return;
     ack(isObject(request) ? createGroup(ctx.service, ctx.user, request) : NO_GROUP);
   },
 
   'edit group'(ctx, [request], ack) {
     if (!ctx.user) return ack(NOT_SIGNED_IN);
+    if (silenced(ctx.service, 'edit group', ctx.user)) return;
     ack(isObject(request) ? editGroup(ctx.service, ctx.user, request) : NO_GROUP);
   },
 
   'delete group'(ctx, [request], ack) {
     if (!ctx.user) return ack(NOT_SIGNED_IN);
+    if (silenced(ctx.service, 'delete group', ctx.user)) return;
     ack(isObject(request) ? deleteGroup(ctx.service, ctx.user, request) : NO_GROUP);
   },
 };

@@ -11,6 +11,7 @@ const CLIENT_NAMESPACE = '/client';
 const RESERVED_EVENTS = ['connect', 'connect_error', 'disconnect', 'disconnecting', 'newListener', 'removeListener', 'error'];
 const LOGIN_MODES = ['normal', 'value', 'empty', 'silent'];
 const MAX_BURST = 1000000;
+const SILENCEABLE = ['create group', 'edit group', 'delete group', 'get record', 'get imageRecord'];
 
 function service(app) {
   return app.messaging;
@@ -231,6 +232,24 @@ const MESSAGING_HOOKS = {
     if (reason === '' || reason === 'success') throw new HookError('reason must be a refusal text');
     messaging.sendRefusal = { reason, from: body.from === undefined ? null : String(body.from), count, left: count };
     return { ok: true, sendRefusal: messaging.sendRefusal };
+  },
+
+  // Client requests that go unanswered and, for changes, unapplied, as by a service that lost
+  // them: {events, user?} (events: some of SILENCEABLE; user: only that user's); {off: true}.
+  'event-silence'(body, app) {
+    const messaging = service(app);
+    if (body.off) {
+      messaging.eventSilence = null;
+      return { ok: true, eventSilence: null };
+    }
+    const events = body.events;
+    if (!Array.isArray(events) || events.length === 0 || !events.every((e) => SILENCEABLE.includes(e))) {
+      throw new HookError(`events must list some of ${SILENCEABLE.join(', ')}`);
+    }
+    const user = body.user === undefined || body.user === null ? null : String(body.user);
+    if (user !== null && !messaging.knownUser(user)) throw new HookError('user must name a known user');
+    messaging.eventSilence = { events: [...events], user };
+    return { ok: true, eventSilence: messaging.eventSilence };
   },
 
   online(body, app) {

@@ -72,6 +72,9 @@ class MessagingService {
     // Set by the send-refusal hook: "send message" is refused with `reason` (for `from` only,
     // when given) until `count` refusals are used up (0 = until reset).
     this.sendRefusal = null;
+    // Set by the event-silence hook: requests (`events`) by `user` (any user when null) are
+    // neither applied nor answered, as by a service that lost them.
+    this.eventSilence = null;
     // Test hooks: how "send message" is answered, and how the namespace join is.
     this.sendAnswer = { mode: 'normal', count: 0 };
     this.joinMode = { mode: 'normal' };
@@ -230,6 +233,7 @@ class MessagingService {
     this.groups.reset();
     this.loginAck = { mode: 'normal' };
     this.sendRefusal = null;
+    this.eventSilence = null;
     this.sendAnswer = { mode: 'normal', count: 0 };
     this.joinMode = { mode: 'normal' };
     if (!this.options.messageLog) this.accepted.clear();

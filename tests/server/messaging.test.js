@@ -397,6 +397,46 @@ for (const combo of COMBINATIONS) {
       assert.equal(c.has('edit groupDelete'), false);
     });
 
+    it('colleagues of the organisation without an account receive messages and have a history', async () => {
+      const a = await signIn('10001');
+      const id = Date.now();
+      // 孙丽 (10007) is in the directory, not among the sign-in accounts.
+      assert.deepEqual(await a.ack('send message', privatePayload('10007', id, 'to the directory')), [{ to: '10007', msg_id: id }]);
+      const [records] = await a.ack('get record', { type: 'user', from: '10001', to: '10007', limit: 10 });
+      assert.deepEqual(records.map((r) => [r.msg, r.chat_object]), [['to the directory', '10007']]);
+      assert.equal(typeof (await a.ack('send message', privatePayload('10999', id + 1)))[0], 'string');
+    });
+
+    it('the event-silence hook leaves a user\'s group changes and record requests unapplied and unanswered until off', async () => {
+      const [a, b] = [await signIn('10001'), await signIn('10002')];
+      const create = { id: 'g-quiet', name: '静默群', creator: '10001', members: '10002', create_time: '2024-05-06 10:00:00', update_time: '2024-05-06 10:00:00' };
+      assert.deepEqual(await a.ack('create group', create), ['success']);
+      await b.next('add group');
+      await hook(server, 'event-silence', { user: '10001', events: ['edit group', 'delete group', 'get record'] });
+      let answered = false;
+      a.socket.emit('edit group', { id: 'g-quiet', name: '静默群', members: '10002,10001', addArray: ['10004'], deleteArray: [] }, () => (answered = true));
+      a.socket.emit('delete group', { id: 'g-quiet' }, () => (answered = true));
+      a.socket.emit('get record', { type: 'personal_group', id: 'g-quiet', limit: 10 }, () => (answered = true));
+      // The others' requests are answered.
+      assert.deepEqual(await b.ack('get record', { type: 'personal_group', id: 'g-quiet', limit: 10 }), [[], {}]);
+      // Another member's change still goes through, and comes after the silenced ones.
+      assert.deepEqual(await b.ack('edit group', { id: 'g-quiet', name: '静默群', members: '10002,10001', addArray: ['10003'], deleteArray: [] }), ['success']);
+      const [change] = await a.next('edit groupCB');
+      assert.deepEqual([change.members, change.addArray], ['10002,10001,10003', ['10003']]);
+      assert.equal(answered, false);
+      assert.equal(a.has('edit groupDelete') || b.has('edit groupDelete'), false);
+      await hook(server, 'event-silence', { off: true });
+      assert.deepEqual(await a.ack('delete group', { id: 'g-quiet' }), ['success']);
+      assert.equal((await b.next('edit groupDelete'))[0].id, 'g-quiet');
+      // A reset ends the silence too.
+      await hook(server, 'event-silence', { events: ['create group'] });
+      await hook(server, 'reset');
+      assert.deepEqual(await a.ack('create group', { ...create, id: 'g-after' }), ['success']);
+      for (const bad of [{}, { events: [] }, { events: ['send message'] }, { events: 'edit group' }, { events: ['get record'], user: 'nobody' }]) {
+        assert.equal((await hookReply(server, 'event-silence', bad)).status, 400, JSON.stringify(bad));
+      }
+    });
+
     it('group unread counts arrive at login with the group name', async () => {
       const a = await signIn('10001');
       const id = Date.now();
