@@ -10,6 +10,7 @@ import ConfigData 1.0
 import HttplanguagePackage 1.0
 import "style"
 import "controls"
+import "chatfiles.js" as ChatFiles
 
 // The open conversation: message bubbles, pictures, files with upload and download progress,
 // delivery and read marks, system-message cards and the watermark. The newest message is row 0
@@ -37,6 +38,7 @@ Rectangle {
     property var known: ({})
     // Downloads in flight, by message id.
     property var downloads: ({})
+    readonly property var fileDownloads: ChatFiles.downloads(chatRecord, downloaderComponent, chatModel, messageFilestoreitem)
     // Messages the user chose to send again: the failed copy stays out of the view.
     property var resent: ({})
     property var failures: ({})
@@ -62,27 +64,10 @@ Rectangle {
 
     function hextoPressHex(hex) { return Style.pressed(hex) }
 
-    // File icons by suffix.
-    function imageNameFromSuffix(suffix) {
-        var s = String(suffix).toLowerCase().replace(/^\./, "")
-        var table = {
-            doc: "docx", docx: "docx", wps: "docx", rtf: "docx",
-            png: "img", jpg: "img", jpeg: "img", gif: "img", bmp: "img", webp: "img", svg: "img",
-            ppt: "ppt", pptx: "ppt", txt: "txt", log: "txt", md: "txt", csv: "excel",
-            xls: "excel", xlsx: "excel", zip: "zip", "7z": "zip", gz: "zip", tar: "zip",
-            rar: "rar", pdf: "pdf", htm: "html", html: "html", mp3: "mp3", wav: "mp3",
-            mp4: "mp4", avi: "mp4", mov: "mp4", mkv: "mp4"
-        }
-        return "qrc:/images/" + (table[s] !== undefined ? table[s] : "others") + ".png"
-    }
-    function suffixOf(name) {
-        var dot = String(name).lastIndexOf(".")
-        return dot > 0 ? String(name).substring(dot + 1) : ""
-    }
-    function fileNameOf(path) {
-        var p = String(path).replace(/\\/g, "/")
-        return p.substring(p.lastIndexOf("/") + 1)
-    }
+    // File icons and names, shared with the history.
+    function imageNameFromSuffix(suffix) { return ChatFiles.imageNameFromSuffix(suffix) }
+    function suffixOf(name) { return ChatFiles.suffixOf(name) }
+    function fileNameOf(path) { return ChatFiles.fileNameOf(path) }
     function localPathOf(url) {
         return decodeURIComponent(String(url).replace(/^file:\/\//, ""))
     }
@@ -469,87 +454,24 @@ Rectangle {
     }
 
     // ---- receiving files ---------------------------------------------------------------------
-    // The attachment id of a file message: the text itself, or the id inside a descriptor.
-    function attachmentOf(download) {
-        var d = String(download)
-        if (d.charAt(0) === "{") {
-            try {
-                var o = JSON.parse(d)
-                return String(o.id || o.attachment_id || o.path || "")
-            } catch (e) {
-                return ""
-            }
-        }
-        return d
-    }
-    function freeDestination(name) {
-        var folder = downloadFolder()
-        var dest = folder + "/" + name
-        var dot = name.lastIndexOf(".")
-        var stem = dot > 0 ? name.substring(0, dot) : name
-        var ext = dot > 0 ? name.substring(dot) : ""
-        for (var n = 1; configData.judgeFileExits(dest) && n < 1000; ++n)
-            dest = folder + "/" + stem + " (" + n + ")" + ext
-        return dest
-    }
     function download(msgId) {
         var at = indexOfMessage(msgId)
-        if (at < 0 || downloads[msgId] !== undefined)
+        if (at < 0 || fileDownloads.busy(msgId))
             return
         var r = recordOf(chatModel.get(at).text)
-        var source = attachmentOf(r.download || "")
+        var source = ChatFiles.attachmentOf(r.download || "")
         if (source === "") {
             showTip(tip_fileexits)
             return
         }
-        var dest = freeDestination(fileNameOf(r.msg || "") || ("file-" + msgId))
-        var downloader = downloaderComponent.createObject(chatRecord, { msgId: msgId, dest: dest, conversation: currentId })
-        var list = downloads
-        list[msgId] = downloader
-        downloads = list
-        chatModel.setProperty(at, "progress", 0)
-        downloader.dwonloadFileToLoacl(source, dest)
+        var name = fileNameOf(r.msg || "") || ("file-" + msgId)
+        fileDownloads.start(msgId, currentId, source, ChatFiles.freeDestination(configData, downloadFolder(), name))
     }
-    function downloadProgress(downloader, received, total) {
-        var at = indexOfMessage(downloader.msgId)
-        var done = total >= 0 && received >= total
-        if (at >= 0)
-            chatModel.setProperty(at, "progress", total > 0 ? Math.min(1, received / total) : (done ? 1 : 0))
-    }
-    // The file is under its final name: remember it, and the row can open it.
-    function downloadFinished(downloader, path) {
-        var at = indexOfMessage(downloader.msgId)
-        messageFilestoreitem.insertNewData(downloader.conversation, downloader.msgId, downloader.dest)
-        if (at >= 0) {
-            chatModel.setProperty(at, "localPath", downloader.dest)
-            chatModel.setProperty(at, "progress", -1)
-        }
-        downloadEnded(downloader)
-    }
-    function downloadFailed(downloader, errors) {
-        var at = indexOfMessage(downloader.msgId)
-        if (at >= 0)
-            chatModel.setProperty(at, "progress", -1)
-        showTip(errors)
-        downloadEnded(downloader)
-    }
-    function downloadEnded(downloader) {
-        var list = downloads
-        delete list[downloader.msgId]
-        downloads = list
-        downloader.destroy()
-    }
-    // The Downloads folder, or where the client keeps its own files when a fresh account has no
-    // Downloads folder (a download into a missing folder cannot even start).
     function downloadFolder() {
-        var folder = configData.getDefaultDownloadPath()
-        if (folder !== "" && configData.judgeFileExits(folder))
-            return folder
-        var documents = String(Platform.StandardPaths.writableLocation(Platform.StandardPaths.DocumentsLocation))
-        return decodeURIComponent(documents.replace(/^file:\/\//, "")) + "/morvane/tarnex"
+        return ChatFiles.downloadFolder(configData, Platform.StandardPaths.writableLocation(Platform.StandardPaths.DocumentsLocation))
     }
     function fileExists(path) {
-        return path !== "" && messageFilestoreitem.jusitFileExits(path)
+        return ChatFiles.fileExists(messageFilestoreitem, path)
     }
     function openFile(msgId) {
         var at = indexOfMessage(msgId)
@@ -656,9 +578,9 @@ Rectangle {
             property string msgId: ""
             property string dest: ""
             property string conversation: ""
-            onDownloadProgress: chatRecord.downloadProgress(downloader, bytesReceived, bytesTotal)
-            onSigDownloadFinished: chatRecord.downloadFinished(downloader, path)
-            onSigUploadFile: if (!status) chatRecord.downloadFailed(downloader, errors)
+            onDownloadProgress: chatRecord.fileDownloads.progress(downloader, bytesReceived, bytesTotal)
+            onSigDownloadFinished: chatRecord.fileDownloads.finished(downloader)
+            onSigUploadFile: if (!status) chatRecord.fileDownloads.failed(downloader, errors)
         }
     }
 

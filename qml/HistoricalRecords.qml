@@ -10,6 +10,7 @@ import ConfigData 1.0
 import HttplanguagePackage 1.0
 import "style"
 import "controls"
+import "chatfiles.js" as ChatFiles
 
 // The history of the open conversation: everything, only pictures or only files; a day and a
 // text to search for; older pages on request. Files can be downloaded and opened here too.
@@ -28,7 +29,11 @@ Rectangle {
     property string searchText: ""
     property int limit: 20
     property bool loading: false
+    // The last request went unanswered for `historyTimeout` ms.
+    property bool loadFailed: false
+    property int historyTimeout: 15000
     property var downloads: ({})
+    readonly property var fileDownloads: ChatFiles.downloads(historicalRecords, downloaderComponent, historyModel, messageFilestoreitem)
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)
     readonly property alias count: historyModel.count
@@ -41,6 +46,7 @@ Rectangle {
     property string tip_search: qsTr("搜索")
     property string tip_more_history_messages: qsTr("加载更多历史消息")
     property string tip_data_loading: qsTr("数据加载中")
+    property string tip_history_load_failed: qsTr("聊天记录加载失败，请稍后重试")
     property string tip_no_contents: qsTr("暂无内容")
     property string tip_fileexits: qsTr("文件不存在")
     property string tip_download: qsTr("下载")
@@ -55,18 +61,7 @@ Rectangle {
     color: pal.pane
 
     function hextoPressHex(hex) { return Style.pressed(hex) }
-    function imageNameFromSuffix(suffix) {
-        var s = String(suffix).toLowerCase().replace(/^\./, "")
-        var table = {
-            doc: "docx", docx: "docx", wps: "docx", rtf: "docx",
-            png: "img", jpg: "img", jpeg: "img", gif: "img", bmp: "img", webp: "img", svg: "img",
-            ppt: "ppt", pptx: "ppt", txt: "txt", log: "txt", md: "txt", csv: "excel",
-            xls: "excel", xlsx: "excel", zip: "zip", "7z": "zip", gz: "zip", tar: "zip",
-            rar: "rar", pdf: "pdf", htm: "html", html: "html", mp3: "mp3", wav: "mp3",
-            mp4: "mp4", avi: "mp4", mov: "mp4", mkv: "mp4"
-        }
-        return "qrc:/images/" + (table[s] !== undefined ? table[s] : "others") + ".png"
-    }
+    function imageNameFromSuffix(suffix) { return ChatFiles.imageNameFromSuffix(suffix) }
     function isGroup() {
         return currentTypes === "3"
     }
@@ -128,12 +123,17 @@ Rectangle {
         if (currentId === "")
             return
         loading = true
+        loadFailed = false
+        historyLimit.interval = historyTimeout
+        historyLimit.restart()
         socketState.getUserHistoryLength(currentId, limit, filterType === 1 ? dateText : "",
                                          currentTypes, filterType === 1 ? searchText : "", filterType)
     }
     // The reply replaces the list: newest first.
     function showRecords() {
         loading = false
+        loadFailed = false
+        historyLimit.stop()
         var texts = isGroup() ? socketState.getHistoryGroupIdFromInfors(currentId)
                               : socketState.getHistoryPrivateIdFromInfors(currentId)
         var rows = []
@@ -177,33 +177,11 @@ Rectangle {
         }
         return -1
     }
-    function fileNameOf(path) {
-        var p = String(path).replace(/\\/g, "/")
-        return p.substring(p.lastIndexOf("/") + 1)
-    }
-    function attachmentOf(download) {
-        var d = String(download)
-        if (d.charAt(0) === "{") {
-            try {
-                var o = JSON.parse(d)
-                return String(o.id || o.attachment_id || o.path || "")
-            } catch (e) {
-                return ""
-            }
-        }
-        return d
-    }
-    // The Downloads folder, or where the client keeps its own files when a fresh account has no
-    // Downloads folder (a download into a missing folder cannot even start).
     function downloadFolder() {
-        var folder = configData.getDefaultDownloadPath()
-        if (folder !== "" && configData.judgeFileExits(folder))
-            return folder
-        var documents = String(Platform.StandardPaths.writableLocation(Platform.StandardPaths.DocumentsLocation))
-        return decodeURIComponent(documents.replace(/^file:\/\//, "")) + "/morvane/tarnex"
+        return ChatFiles.downloadFolder(configData, Platform.StandardPaths.writableLocation(Platform.StandardPaths.DocumentsLocation))
     }
     function fileExists(path) {
-        return path !== "" && messageFilestoreitem.jusitFileExits(path)
+        return ChatFiles.fileExists(messageFilestoreitem, path)
     }
     function fileAction(msgId) {
         var at = indexOfMessage(msgId)
@@ -217,42 +195,13 @@ Rectangle {
                 showTip(tip_fileexits)
             return
         }
-        var source = attachmentOf(r.download)
-        if (source === "" || downloads[msgId] !== undefined)
+        var source = ChatFiles.attachmentOf(r.download)
+        if (source === "") {
+            showTip(tip_fileexits)
             return
-        var folder = downloadFolder()
-        var name = fileNameOf(r.msg) || ("file-" + msgId)
-        var dest = folder + "/" + name
-        for (var n = 1; configData.judgeFileExits(dest) && n < 1000; ++n)
-            dest = folder + "/" + n + "-" + name
-        var d = downloaderComponent.createObject(historicalRecords, { msgId: msgId, dest: dest, conversation: currentId })
-        var list = downloads
-        list[msgId] = d
-        downloads = list
-        historyModel.setProperty(at, "progress", 0)
-        d.dwonloadFileToLoacl(source, dest)
-    }
-    function downloadProgress(d, received, total) {
-        var at = indexOfMessage(d.msgId)
-        var done = total >= 0 && received >= total
-        if (at >= 0)
-            historyModel.setProperty(at, "progress", total > 0 ? Math.min(1, received / total) : (done ? 1 : 0))
-    }
-    // The file is under its final name: remember it, and the row can open it.
-    function downloadFinished(d, path) {
-        var at = indexOfMessage(d.msgId)
-        messageFilestoreitem.insertNewData(d.conversation, d.msgId, d.dest)
-        if (at >= 0) {
-            historyModel.setProperty(at, "localPath", d.dest)
-            historyModel.setProperty(at, "progress", -1)
         }
-        endDownload(d)
-    }
-    function endDownload(d) {
-        var list = downloads
-        delete list[d.msgId]
-        downloads = list
-        d.destroy()
+        var name = ChatFiles.fileNameOf(r.msg) || ("file-" + msgId)
+        fileDownloads.start(msgId, currentId, source, ChatFiles.freeDestination(configData, downloadFolder(), name))
     }
     function showTip(text) {
         historyTip.text = text
@@ -279,6 +228,17 @@ Rectangle {
         onSigLangueFileList: languageTexts.apply()
         Component.onCompleted: languageTexts.apply()
     }
+    // A reply that does not come must not leave "loading" on screen for ever.
+    Timer {
+        id: historyLimit
+        onTriggered: {
+            historicalRecords.loading = false
+            historicalRecords.loadFailed = true
+            // Rows already shown stay; the failure is said over them.
+            if (historyModel.count > 0)
+                historicalRecords.showTip(historicalRecords.tip_history_load_failed)
+        }
+    }
     Timer {
         id: contentTipInputTextTimer
         interval: 1500
@@ -291,12 +251,9 @@ Rectangle {
             property string msgId: ""
             property string dest: ""
             property string conversation: ""
-            onDownloadProgress: historicalRecords.downloadProgress(downloader, bytesReceived, bytesTotal)
-            onSigDownloadFinished: historicalRecords.downloadFinished(downloader, path)
-            onSigUploadFile: if (!status) {
-                historicalRecords.showTip(errors)
-                historicalRecords.endDownload(downloader)
-            }
+            onDownloadProgress: historicalRecords.fileDownloads.progress(downloader, bytesReceived, bytesTotal)
+            onSigDownloadFinished: historicalRecords.fileDownloads.finished(downloader)
+            onSigUploadFile: if (!status) historicalRecords.fileDownloads.failed(downloader, errors)
         }
     }
     // Presses stay in the panel.
@@ -608,7 +565,10 @@ Rectangle {
     Text {
         visible: historyModel.count === 0
         anchors.centerIn: historyList
-        text: historicalRecords.loading ? historicalRecords.tip_data_loading : historicalRecords.tip_no_contents
+        objectName: "historyState"
+        text: historicalRecords.loading ? historicalRecords.tip_data_loading
+                                        : historicalRecords.loadFailed ? historicalRecords.tip_history_load_failed
+                                                                       : historicalRecords.tip_no_contents
         font.pixelSize: Style.fontSmall
         color: historicalRecords.pal.sub
     }

@@ -308,6 +308,18 @@ FlowCase {
         tryCompare(history, "count", 4, 10000)
         mouseClick(item("historyPreviousDay"))
         tryCompare(history, "count", 0, 10000)
+        compare(item("historyState").text, "暂无内容")
+        // A request the server leaves unanswered ends in a failure text, not in "loading" for ever.
+        hook("event-silence", { user: "10001", events: ["get record"] })
+        var records = item("historicalRecords")
+        records.historyTimeout = 1000
+        mouseClick(item("historyNextDay"))
+        compare(item("historyState").text, "数据加载中")
+        tryCompare(item("historyState"), "text", "聊天记录加载失败，请稍后重试", 10000)
+        hook("event-silence", { off: true })
+        records.historyTimeout = 15000
+        mouseClick(item("historyPreviousDay"))
+        tryCompare(item("historyState"), "text", "暂无内容", 10000)
         // Escape closes the history.
         history.forceActiveFocus()
         keyClick(Qt.Key_Escape)
