@@ -2,6 +2,7 @@ import QtQuick 2.12
 import QtTest 1.12
 import MessageFilestoreitem 1.0
 import "../common"
+import "qrc:/chatfiles.js" as ChatFiles
 
 // A conversation driven like a user would: keys into the editor, clicks on the picker, the
 // history and the file cards. The colleague on the other side is played through the server's
@@ -350,5 +351,47 @@ FlowCase {
         compare(sent("send message").filter(function(p) {
             return p.msg.indexOf("will be refused") >= 0
         }).length, 2)
+    }
+
+    // The file helpers both views share, and their download flow on a row.
+    ListModel { id: fileRows }
+    function test_8_sharedFileHelpersAndDownloadFlow() {
+        compare(ChatFiles.attachmentOf('{"id":"att-1"}'), "att-1")
+        compare(ChatFiles.attachmentOf("{not json"), "")
+        compare(ChatFiles.attachmentOf("att-2"), "att-2")
+        var taken = ["/d/a.txt", "/d/a (1).txt"]
+        var config = { judgeFileExits: function(p) { return taken.indexOf(p) >= 0 } }
+        compare(ChatFiles.freeDestination(config, "/d", "a.txt"), "/d/a (2).txt")
+        compare(ChatFiles.freeDestination(config, "/d", "b"), "/d/b")
+        compare([ChatFiles.progressOf(50, 100), ChatFiles.progressOf(0, -1), ChatFiles.progressOf(7, 0)], [0.5, 0, 1])
+        compare(ChatFiles.imageNameFromSuffix("constructor"), "qrc:/images/others.png")
+
+        fileRows.clear()
+        fileRows.append({ msgId: "m1", progress: -1, localPath: "" })
+        var tips = []
+        var stored = []
+        var made = []
+        var host = { downloads: ({}), showTip: function(t) { tips.push(t) } }
+        var component = { createObject: function(parent, props) {
+            var d = { msgId: props.msgId, dest: props.dest, conversation: props.conversation, started: "", gone: false,
+                      dwonloadFileToLoacl: function(source, dest) { this.started = source }, destroy: function() { this.gone = true } }
+            made.push(d)
+            return d
+        } }
+        var store = { insertNewData: function(c, m, p) { stored.push([c, m, p]) } }
+        var downloads = ChatFiles.downloads(host, component, fileRows, store)
+        verify(downloads.start("m1", "10002", "att-1", "/d/r.txt"))
+        compare(made[0].started, "att-1")
+        verify(!downloads.start("m1", "10002", "att-1", "/d/r.txt"), "one download per message")
+        downloads.progress(made[0], 30, 60)
+        compare(fileRows.get(0).progress, 0.5)
+        // A failure gives the row its action back and says why.
+        downloads.failed(made[0], "下载失败")
+        compare([fileRows.get(0).progress, tips, made[0].gone, downloads.busy("m1")], [-1, ["下载失败"], true, false])
+        verify(downloads.start("m1", "10002", "att-1", "/d/r.txt"))
+        downloads.finished(made[1])
+        compare([fileRows.get(0).progress, fileRows.get(0).localPath], [-1, "/d/r.txt"])
+        compare(stored, [["10002", "m1", "/d/r.txt"]])
+        verify(!downloads.busy("m1"))
     }
 }
