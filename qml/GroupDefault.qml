@@ -14,6 +14,13 @@ Rectangle {
     property string pendingGroupName: ""
     // A view asked for by the picture script, shown once the groups are in.
     property string scene: ""
+    // The change asked of the server that has not come back yet: its group, its kind ("add",
+    // "remove", "exit", "delete") and the members it names.
+    property string changingGroup: ""
+    property string changingKind: ""
+    property var changingUsers: []
+    // How long a change may take before the user is told it did not go through.
+    property int changeTimeout: 15000
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)
     readonly property alias groupList: groupList
@@ -28,6 +35,7 @@ Rectangle {
     property string tip_group_confirm_exit: qsTr("退出后将不再收到该群的消息，确定退出“%1”吗？")
     property string tip_group_confirm_delete: qsTr("解散后所有成员都将被移出，确定解散“%1”吗？")
     property string tip_group_create_failed: qsTr("未能创建群组，请稍后重试")
+    property string tip_group_change_failed: qsTr("群组修改未完成，请稍后重试")
     property string tip_cancel: qsTr("取消")
     property string tip_ok: qsTr("确定")
 
@@ -99,8 +107,44 @@ Rectangle {
         confirmOk.forceActiveFocus()
     }
 
+    // The server answers a change with the group's event; without it in time the user is told.
+    function awaitChange(kind, ids, userIds) {
+        changingGroup = ids
+        changingKind = kind
+        changingUsers = String(userIds).split(",").filter(function(u) { return u !== "" })
+        if (createFailed.text === tip_group_change_failed)
+            createFailed.visible = false
+        changeLimit.interval = changeTimeout
+        changeLimit.restart()
+    }
+    function changeSeen(kind, ids, isAdd, deletes) {
+        if (changingGroup === "" || ids !== changingGroup)
+            return
+        var done = false
+        if (kind === "gone") {
+            // Left, deleted, or taken out by someone else: nothing is waited for any more.
+            done = true
+        } else if (changingKind === "add") {
+            done = isAdd
+        } else if (changingKind === "remove") {
+            var removed = String(deletes).split(",")
+            done = changingUsers.every(function(u) { return removed.indexOf(u) >= 0 })
+        }
+        if (!done)
+            return
+        changingGroup = ""
+        changeLimit.stop()
+    }
+    function showFailure(text) {
+        createFailed.text = text
+        createFailed.visible = true
+        createFailedHide.restart()
+    }
+
     SocketState {
         id: socketState
+        onSigEditGroupCB: groupDefault.changeSeen("edit", groupIds, isAdd, deletes)
+        onSigEditGroupDelete: groupDefault.changeSeen("gone", groupIds, false, "")
         onSigGetGroupInfor: if (groupDefault.scene !== "") Qt.callLater(groupDefault.playScene)
         // Our own new group: show it as soon as the server has made it.
         onSigAddGroup: {
@@ -121,8 +165,14 @@ Rectangle {
         interval: 15000
         onTriggered: {
             groupDefault.pendingGroupName = ""
-            createFailed.visible = true
-            createFailedHide.restart()
+            groupDefault.showFailure(groupDefault.tip_group_create_failed)
+        }
+    }
+    Timer {
+        id: changeLimit
+        onTriggered: {
+            groupDefault.changingGroup = ""
+            groupDefault.showFailure(groupDefault.tip_group_change_failed)
         }
     }
     Timer {
@@ -216,6 +266,7 @@ Rectangle {
                 onSigAddMembers: groupDefault.openAddMembers(groupIds)
                 onSigAskExit: groupDefault.askConfirm("exit", groupIds, names)
                 onSigAskDelete: groupDefault.askConfirm("delete", groupIds, names)
+                onSigChangeAsked: groupDefault.awaitChange(kind, groupIds, userIds)
             }
             // Until a group is chosen.
             Column {
@@ -250,6 +301,8 @@ Rectangle {
     Rectangle {
         id: createFailed
         objectName: "groupCreateFailed"
+        // A group not made, or a change that did not go through.
+        property string text: groupDefault.tip_group_create_failed
         visible: false
         z: 5
         anchors.horizontalCenter: contentPane.horizontalCenter
@@ -265,7 +318,7 @@ Rectangle {
             anchors.centerIn: parent
             width: Math.min(implicitWidth, parent.width - 24 * groupDefault.sr)
             elide: Text.ElideRight
-            text: groupDefault.tip_group_create_failed
+            text: createFailed.text
             font.pixelSize: Style.fontSmall
             color: groupDefault.pal.bannerText
         }
@@ -292,6 +345,7 @@ Rectangle {
         z: 10
         loginModel: groupDefault.loginModel
         skinColors: groupDefault.skinColors
+        onSigAddMembers: groupDefault.awaitChange("add", groupIds, addList)
     }
 
     // Leaving or deleting a group is asked once more.
@@ -345,6 +399,7 @@ Rectangle {
                         socketState.deleteGroup(confirm.groupId)
                     else
                         socketState.exitGroup(confirm.groupId)
+                    groupDefault.awaitChange(confirm.action, confirm.groupId, "")
                 }
             }
         }

@@ -1,5 +1,6 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.5
+import QtQuick.Window 2.12
 import SocketState 1.0
 import LoadPersonnelinfor 1.0
 import HttplanguagePackage 1.0
@@ -43,10 +44,10 @@ Rectangle {
     function request() {
         socketState.getGroupInfors()
     }
-    function matches(ids, name, needle) {
+    // A group matches by its name or by a member's name.
+    function matches(members, name, needle) {
         if (needle === "" || name.toLowerCase().indexOf(needle) >= 0)
             return true
-        var members = socketState.getGroupMemberFromId(ids)
         for (var i = 0; i < members.length; ++i) {
             if (loadPersonnelinfor.getPersonnelInformationValue(members[i]).toLowerCase().indexOf(needle) >= 0)
                 return true
@@ -63,10 +64,12 @@ Rectangle {
             var name = socketState.getGroupInforFromId(ids[i], "name")
             if (ids[i] === currentGroupId)
                 stillThere = true
-            if (!matches(ids[i], name, needle))
+            // Asked once per row: the engine copies the member list at each call.
+            var members = socketState.getGroupMemberFromId(ids[i])
+            if (!matches(members, name, needle))
                 continue
             rows.push({ groupId: ids[i], groupName: name !== "" ? name : ids[i],
-                        memberCount: socketState.getGroupMemberFromId(ids[i]).length })
+                        memberCount: members.length })
         }
         rows.sort(function(a, b) { return a.groupName.localeCompare(b.groupName) })
         GroupModels.sync(groupModel, rows, "groupId")
@@ -106,6 +109,9 @@ Rectangle {
         if (i < 0 || i >= groupModel.count)
             return
         var row = groupModel.get(i)
+        // A search that found its group is worth remembering.
+        if (filterText !== "")
+            historicalSearch.addSearch(filterText)
         groupView.currentIndex = i
         currentGroupId = row.groupId
         sigOpenGroup(row.groupId, row.groupName)
@@ -154,7 +160,9 @@ Rectangle {
                 groupList.filterText = text
                 groupList.reload()
             }
-            Keys.onDownPressed: groupList.focusList()
+            onAccepted: historicalSearch.addSearch(text)
+            onActiveFocusChanged: if (activeFocus) historicalSearch.reload()
+            Keys.onDownPressed: historicalSearch.visible ? historicalSearch.focusList() : groupList.focusList()
         }
         IconButton {
             id: createGroupButton
@@ -268,5 +276,32 @@ Rectangle {
         text: groupList.tip_no_contents
         font.pixelSize: Style.fontSmall
         color: groupList.pal.sub
+    }
+
+    // Recent searches while the empty field has the focus.
+    HistoricalSearch {
+        id: historicalSearch
+        objectName: "groupHistoricalSearch"
+        anchors.top: header.bottom
+        width: parent.width
+        height: Math.min(implicitHeight, parent.height - header.height)
+        z: 2
+        visible: searchField.text === "" && count > 0 && (searchField.activeFocus || activeFocusInside)
+        readonly property bool activeFocusInside: historicalSearch.activeFocus || (Window.activeFocusItem !== null && isAncestorOf(Window.activeFocusItem))
+        loginModel: groupList.loginModel
+        skinColors: groupList.skinColors
+        onSigSelectHistory: {
+            searchField.text = text
+            searchField.forceActiveFocus()
+            groupList.filterText = text.trim()
+            groupList.reload()
+        }
+        function isAncestorOf(item) {
+            for (var p = item; p; p = p.parent) {
+                if (p === historicalSearch)
+                    return true
+            }
+            return false
+        }
     }
 }

@@ -40,6 +40,8 @@ Rectangle {
     // Leaving and deleting are confirmed by the pane that shows the card.
     signal sigAskExit(string groupIds, string names)
     signal sigAskDelete(string groupIds, string names)
+    // A change was asked of the server: "remove" (userIds), "exit" or "delete".
+    signal sigChangeAsked(string kind, string groupIds, string userIds)
 
     color: "transparent"
     implicitWidth: 560 * sr
@@ -125,12 +127,15 @@ Rectangle {
     function removeMember(userId) {
         var members = GroupModels.array(socketState.getGroupMemberFromId(groupId)).filter(function(m) { return m !== userId })
         socketState.groupDeleteNewMember(groupId, groupName, members.join(","), userId)
+        sigChangeAsked("remove", groupId, userId)
     }
     function exitGroup() {
         socketState.exitGroup(groupId)
+        sigChangeAsked("exit", groupId, "")
     }
     function deleteGroup() {
         socketState.deleteGroup(groupId)
+        sigChangeAsked("delete", groupId, "")
     }
 
     SocketState {

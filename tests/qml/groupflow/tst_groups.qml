@@ -126,6 +126,27 @@ FlowCase {
         tryCompare(list, "count", 0)
         keyClick(Qt.Key_Escape)
         tryCompare(list, "count", 2)
+        // A search is remembered, offered while the field is empty, and picked again.
+        search.text = "项目" // key events carry Latin text only
+        keyClick(Qt.Key_Return)
+        tryCompare(list, "count", 1)
+        keyClick(Qt.Key_Escape)
+        tryCompare(list, "count", 2)
+        var recent = item("groupHistoricalSearch")
+        tryCompare(recent, "visible", true)
+        var term = null
+        for (var i = 0; i < recent.count && term === null; ++i) {
+            var candidate = find(recent, "searchTerm_" + i)
+            if (candidate !== null && String(candidate.Accessible.name).indexOf("项目") >= 0)
+                term = candidate
+        }
+        verify(term !== null, "the search is in the recent searches")
+        mouseClick(term)
+        tryCompare(search, "text", "项目")
+        tryCompare(list, "count", 1)
+        compare(list.model.get(0).groupId, projectGroup)
+        keyClick(Qt.Key_Escape)
+        tryCompare(list, "count", 2)
 
         // Send message opens the group's conversation in the message section.
         mouseClick(find(card, "groupSendMessage"))
@@ -276,5 +297,38 @@ FlowCase {
         bar.sigAddGroupMember.connect(function(ids, names, types) { asked = [ids, names, types] })
         find(bar, "groupMemberAdd").clicked()
         compare(asked, [techGroup, "技术研发部", "3"])
+    }
+
+    // A change the server never answers is said to have failed; one it answers is not.
+    function test_5_unansweredChangeIsToldAsFailed() {
+        var section = groupSection()
+        // The server stays silent, so no answer can beat even a short limit.
+        section.changeTimeout = 1000
+        var card = item("groupCard")
+        mouseClick(row(projectGroup))
+        tryCompare(card, "groupId", projectGroup)
+        hook("event-silence", { user: "10001", events: ["edit group"] })
+        mouseClick(find(card, "groupExit"))
+        confirmDialog()
+        keyClick(Qt.Key_Return)
+        var banner = item("groupCreateFailed")
+        tryCompare(banner, "visible", true, 10000)
+        compare(banner.text, "群组修改未完成，请稍后重试")
+        compare(section.changingGroup, "")
+        // Nothing changed anywhere: the group is still ours and still listed.
+        verify(serverMembers(projectGroup).indexOf("10001") >= 0)
+        verify(row(projectGroup) !== null)
+        compare(card.groupId, projectGroup)
+
+        // Answered, the wait ends with the change and nothing is said.
+        hook("event-silence", { off: true })
+        banner.visible = false
+        section.changeTimeout = 60000
+        mouseClick(find(card, "groupExit"))
+        confirmDialog()
+        keyClick(Qt.Key_Return)
+        tryVerify(function() { return row(projectGroup) === null }, 10000)
+        compare(section.changingGroup, "")
+        verify(!banner.visible)
     }
 }
