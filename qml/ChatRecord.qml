@@ -1,4 +1,4 @@
-import QtQuick 2.12
+import QtQuick 2.15
 import QtQuick.Controls 2.5
 import Qt.labs.platform 1.1 as Platform
 import SocketState 1.0
@@ -593,6 +593,9 @@ Rectangle {
         model: chatModel
         verticalLayoutDirection: ListView.BottomToTop
         cacheBuffer: 0
+        // Rows scrolled out are kept for the rows scrolled in: building a bubble anew for each
+        // row of a long conversation costs frames and leaves the memory it used behind.
+        reuseItems: true
         clip: true
         activeFocusOnTab: true
         keyNavigationEnabled: true
@@ -645,7 +648,11 @@ Rectangle {
         id: messageDelegate
         Item {
             id: row
-            objectName: "message_" + model.msgId
+            // A row waiting for reuse is nobody's: its name would point at a message shown elsewhere.
+            property bool pooled: false
+            objectName: pooled ? "" : "message_" + model.msgId
+            ListView.onPooled: pooled = true
+            ListView.onReused: pooled = false
             readonly property bool self: model.isSelf
             readonly property string deliveryState: model.failed ? "failed"
                                                    : model.sendStatus === "1" || model.transient ? "pending"
@@ -789,7 +796,7 @@ Rectangle {
                                 width: 30 * chatRecord.sr
                                 height: width
                                 CircularProgress {
-                                    objectName: "progress_" + model.msgId
+                                    objectName: row.pooled ? "" : "progress_" + model.msgId
                                     anchors.fill: parent
                                     visible: model.progress >= 0
                                     progress: Math.max(0, model.progress)
@@ -798,7 +805,7 @@ Rectangle {
                                     arcBackgroundColor: row.self ? Qt.rgba(1, 1, 1, 0.3) : chatRecord.pal.line
                                 }
                                 IconButton {
-                                    objectName: row.fileExists || model.localPath !== "" || row.self ? "open_" + model.msgId : "download_" + model.msgId
+                                    objectName: row.pooled ? "" : (row.fileExists || model.localPath !== "" || row.self ? "open_" + model.msgId : "download_" + model.msgId)
                                     anchors.fill: parent
                                     visible: model.progress < 0 && (row.fileExists || !row.self || model.localPath !== "")
                                     source: row.fileExists || model.localPath !== "" ? "qrc:/images/folder.svg" : "qrc:/images/download.svg"
@@ -817,7 +824,7 @@ Rectangle {
                         anchors.bottom: balloon.bottom
                         spacing: 2 * chatRecord.sr
                         Text {
-                            objectName: "status_" + model.msgId
+                            objectName: row.pooled ? "" : "status_" + model.msgId
                             anchors.right: parent.right
                             text: row.deliveryState === "failed" ? chatRecord.tip_send_failed
                                   : row.deliveryState === "pending" ? chatRecord.tip_sending
@@ -829,7 +836,7 @@ Rectangle {
                             Accessible.name: text + (model.failText !== "" ? " " + model.failText : "")
                         }
                         Rectangle {
-                            objectName: "retry_" + model.msgId
+                            objectName: row.pooled ? "" : "retry_" + model.msgId
                             visible: row.deliveryState === "failed"
                             anchors.right: parent.right
                             width: retryText.implicitWidth + 12 * chatRecord.sr
@@ -864,7 +871,7 @@ Rectangle {
                 }
                 // A system-message card, centred.
                 Rectangle {
-                    objectName: "systemCard_" + model.msgId
+                    objectName: row.pooled ? "" : "systemCard_" + model.msgId
                     visible: model.kind === "system"
                     width: visible ? Math.min(row.width - 80 * chatRecord.sr, 340 * chatRecord.sr) : 0
                     height: visible ? cardColumn.height + 24 * chatRecord.sr : 0
