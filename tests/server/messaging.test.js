@@ -405,6 +405,10 @@ for (const combo of COMBINATIONS) {
       const [records] = await a.ack('get record', { type: 'user', from: '10001', to: '10007', limit: 10 });
       assert.deepEqual(records.map((r) => [r.msg, r.chat_object]), [['to the directory', '10007']]);
       assert.equal(typeof (await a.ack('send message', privatePayload('10999', id + 1)))[0], 'string');
+      // They can be members of a group too; ids nobody knows are still left out.
+      const create = { id: 'g-org', name: '跨部门', creator: '10001', members: '10007,10999', create_time: '2024-05-06 10:00:00', update_time: '2024-05-06 10:00:00' };
+      assert.deepEqual(await a.ack('create group', create), ['success']);
+      assert.equal((await a.next('add group'))[0].members, '10007,10001');
     });
 
     it('the event-silence hook leaves a user\'s group changes and record requests unapplied and unanswered until off', async () => {
