@@ -265,9 +265,14 @@ Rectangle {
         var stamp = stampOfClock(times)
         // A live message newer than this answer keeps its place; the answer only knows the
         // minute, so a live message of that same minute does not count as newer.
-        if (newsModel.get(index).stamp >= stamp + 60000 && newsModel.get(index).content !== "")
+        var shown = newsModel.get(index).content
+        if (newsModel.get(index).stamp >= stamp + 60000 && shown !== "")
             return
-        newsModel.setProperty(index, "content", previewText(contents, ""))
+        var text = previewText(contents, "")
+        // An answer about the message already shown keeps the sender's name in front of it.
+        if (newsModel.get(index).stamp >= stamp && (shown === text || shown.endsWith(": " + text)))
+            return
+        newsModel.setProperty(index, "content", text)
         newsModel.setProperty(index, "stamp", stamp)
         newsModel.setProperty(index, "times", timeText(stamp))
         handlLastInforTime.restart()
