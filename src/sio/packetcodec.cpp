@@ -191,6 +191,16 @@ bool PacketCodec::decodeValue(QStringView text, QJsonValue *value, QString *erro
 {
     if (hasRawControl(text))
         return fail(error, QStringLiteral("bad JSON"));
+    // Event and ack bodies are arrays, join answers objects: those parse as they are, without a
+    // wrapped copy (the parser itself refuses anything after the value).
+    if (!text.isEmpty() && (text.front() == QLatin1Char('[') || text.front() == QLatin1Char('{'))) {
+        QJsonParseError parseError;
+        const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8(), &parseError);
+        if (parseError.error != QJsonParseError::NoError)
+            return fail(error, QStringLiteral("bad JSON"));
+        *value = doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object());
+        return true;
+    }
     QByteArray wrapped;
     const QByteArray utf8 = text.toUtf8();
     wrapped.reserve(utf8.size() + 2);
