@@ -24,6 +24,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <ctime>
 #include <functional>
 
 namespace {
@@ -53,19 +54,42 @@ void count(const QList<MemberRecord *> &records, int &users, int &departments)
     }
 }
 
-// Median of `runs` timings of `step` in milliseconds, and the first one.
-QPair<double, double> timed(int runs, const std::function<void()> &step)
+// CPU time of the calling thread in ms: unlike the wall clock, it leaves out the time other
+// processes on a busy machine take.
+double threadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+struct Timing
+{
+    double first = 0;  // wall ms of the first run
+    double median = 0; // wall ms
+    double cpu = 0;    // median CPU ms of this thread
+};
+
+// `runs` timings of `step`.
+Timing timed(int runs, const std::function<void()> &step)
 {
     QVector<double> ms;
+    QVector<double> cpu;
     for (int i = 0; i < runs; ++i) {
         QElapsedTimer clock;
+        const double cpuStart = threadCpuMs();
         clock.start();
         step();
         ms << clock.nsecsElapsed() / 1e6;
+        cpu << threadCpuMs() - cpuStart;
     }
-    const double first = ms.first();
+    Timing result;
+    result.first = ms.first();
     std::sort(ms.begin(), ms.end());
-    return {first, ms.at(ms.size() / 2)};
+    std::sort(cpu.begin(), cpu.end());
+    result.median = ms.at(ms.size() / 2);
+    result.cpu = cpu.at(cpu.size() / 2);
+    return result;
 }
 
 } // namespace
@@ -135,22 +159,26 @@ int main(int argc, char **argv)
                .arg(runs);
     row(QStringLiteral("load: root request to completion - quiet period"), loadMs,
         QStringLiteral("ms"), QString());
-    row(QStringLiteral("build both trees (onSigHandlCompletion)"), build.second,
+    const auto cpu = [](const Timing &t) {
+        return QStringLiteral(", CPU %1 ms").arg(t.cpu, 0, 'f', 1);
+    };
+    row(QStringLiteral("build both trees (onSigHandlCompletion)"), build.median,
         QStringLiteral("ms"),
-        QStringLiteral("target < 100 ms, first run %1 ms").arg(build.first, 0, 'f', 1));
-    row(QStringLiteral("show the department tree (reLoadData)"), show.second, QStringLiteral("ms"),
-        QString());
-    row(QStringLiteral("findDepth(\"张\")"), depth.second, QStringLiteral("ms"),
-        QStringLiteral("target < 50 ms"));
-    row(QStringLiteral("findDepth(\"\") (every user matches)"), depthAll.second,
-        QStringLiteral("ms"), QStringLiteral("target < 50 ms"));
-    row(QStringLiteral("findRoles(\"张\")"), roles.second, QStringLiteral("ms"),
-        QStringLiteral("target < 50 ms"));
+        QStringLiteral("target < 100 ms, first run %1 ms").arg(build.first, 0, 'f', 1) +
+            cpu(build));
+    row(QStringLiteral("show the department tree (reLoadData)"), show.median, QStringLiteral("ms"),
+        cpu(show).mid(2));
+    row(QStringLiteral("findDepth(\"张\")"), depth.median, QStringLiteral("ms"),
+        QStringLiteral("target < 50 ms") + cpu(depth));
+    row(QStringLiteral("findDepth(\"\") (every user matches)"), depthAll.median,
+        QStringLiteral("ms"), QStringLiteral("target < 50 ms") + cpu(depthAll));
+    row(QStringLiteral("findRoles(\"张\")"), roles.median, QStringLiteral("ms"),
+        QStringLiteral("target < 50 ms") + cpu(roles));
     row(QStringLiteral("peak memory added (VmHWM - VmRSS before)"), peakMb, QStringLiteral("MB"),
         QStringLiteral("target < 60 MB"));
     row(QStringLiteral("resident memory added (VmRSS)"), rssMb, QStringLiteral("MB"), QString());
-    const bool met = build.second < 100 && depth.second < 50 && depthAll.second < 50 &&
-                     roles.second < 50 && peakMb < 60;
+    const bool met = build.median < 100 && depth.median < 50 && depthAll.median < 50 &&
+                     roles.median < 50 && peakMb < 60;
     out << (met ? "all targets met\n" : "TARGET MISSED\n");
     return 0;
 }

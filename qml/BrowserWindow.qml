@@ -29,6 +29,8 @@ Window {
     readonly property var pal: Style.palette(loginModel)
     // The download objects by row of downloadModel (a list model cannot hold them).
     property var downloads: []
+    // The refresh handler of each watched download, by download id.
+    property var watchers: ({})
     readonly property int runningDownloads: countRunning()
     property bool downloadsShown: false
 
@@ -59,11 +61,19 @@ Window {
     function hextoPressHex(hex) {
         return Style.pressed(hex)
     }
+    // A text without a scheme ("host:port/path", as server addresses are kept) would be taken
+    // relative to this document's qrc: location; it is read as the address bar reads it.
+    function pageUrl(url) {
+        var text = String(url).trim()
+        return /^[a-z][a-z0-9+.-]*:/i.test(text) && !/^[^:\/]+:[0-9]+(\/|$)/.test(text)
+               ? text : String(handlUrl.fromUserInput(text))
+    }
     function loadPage(url) {
+        var target = pageUrl(url)
         if (webView)
-            webView.url = url
+            webView.url = target
         else
-            pendingUrl = String(url)
+            pendingUrl = target
     }
     function showPage() {
         if (visibility === Window.Minimized)
@@ -96,9 +106,17 @@ Window {
         var suffix = dot > 0 ? name.substring(dot) : ""
         var base = String(folder).replace(/[\/\\]+$/, "")
         var candidate = base + "/" + name
-        for (var n = 1; configData.judgeFileExits(candidate) && n < 1000; ++n)
+        for (var n = 1; (configData.judgeFileExits(candidate) || downloadingTo(candidate)) && n < 1000; ++n)
             candidate = base + "/" + stem + " (" + n + ")" + suffix
         return candidate
+    }
+    // A running download's file appears only when it finishes; its name is taken already.
+    function downloadingTo(path) {
+        for (var row = 0; row < downloadModel.count; ++row) {
+            if (downloadModel.get(row).filePath === path)
+                return true
+        }
+        return false
     }
     function downloadAppend(download) {
         var list = downloads.slice()
@@ -112,9 +130,22 @@ Window {
             total: download.totalBytes,
             downloadState: download.state
         })
-        download.receivedBytesChanged.connect(function() { browserWindow.refreshDownload(download) })
-        download.totalBytesChanged.connect(function() { browserWindow.refreshDownload(download) })
-        download.stateChanged.connect(function() { browserWindow.refreshDownload(download) })
+        var refresh = function() { browserWindow.refreshDownload(download) }
+        download.receivedBytesChanged.connect(refresh)
+        download.totalBytesChanged.connect(refresh)
+        download.stateChanged.connect(refresh)
+        watchers[download.id] = refresh
+    }
+    // A download belongs to the profile and outlives the window: its signals must not reach a
+    // window that has gone or a row that was cleared.
+    function unwatch(download) {
+        var refresh = watchers[download.id]
+        if (refresh === undefined)
+            return
+        download.receivedBytesChanged.disconnect(refresh)
+        download.totalBytesChanged.disconnect(refresh)
+        download.stateChanged.disconnect(refresh)
+        delete watchers[download.id]
     }
     function refreshDownload(download) {
         var row = downloads.indexOf(download)
@@ -135,8 +166,10 @@ Window {
             if (downloadModel.get(row).downloadState === WebEngineDownloadItem.DownloadInProgress
                     || downloadModel.get(row).downloadState === WebEngineDownloadItem.DownloadRequested)
                 kept.unshift(downloads[row])
-            else
+            else {
+                unwatch(downloads[row])
                 downloadModel.remove(row)
+            }
         }
         downloads = kept
     }
@@ -179,6 +212,10 @@ Window {
             downloadPath = chosen
     }
     Component.onCompleted: readDownloadPath()
+    Component.onDestruction: {
+        for (var i = 0; i < downloads.length; ++i)
+            unwatch(downloads[i])
+    }
     onClosing: {
         sigClosed()
         // The page and its engine resources go with the window.

@@ -1,6 +1,8 @@
 import QtQuick 2.12
 import ConfigData 1.0
 import HttplanguagePackage 1.0
+import "style"
+import "controls"
 
 // The settings drop-down of the toolbar: skin, theme, version information, auto-login, system
 // settings, log out and quit.
@@ -11,11 +13,8 @@ Rectangle {
     // "" for the entries, or the open sub-page: "skin" or "theme"
     property string page: ""
     property bool autoLogin: false
-    readonly property real sr: Math.max(1, screenRate)
-    readonly property bool dark: loginModel === 2
-    readonly property color textColor: dark ? "#e6e8ef" : "#1f2d3d"
-    readonly property color subColor: dark ? "#9096a8" : "#8a96a8"
-    readonly property color hoverColor: dark ? "#2d2f3a" : "#f0f4fa"
+    readonly property real sr: Style.sr
+    readonly property var pal: Style.palette(loginModel)
 
     property string tip_skin_selection: qsTr("皮肤选择")
     property string tip_topic_selection: qsTr("主题选择")
@@ -37,18 +36,14 @@ Rectangle {
 
     width: 248 * sr
     height: content.implicitHeight + 16 * sr
-    radius: 8 * sr
-    color: dark ? "#23242c" : "#ffffff"
-    border.color: dark ? "#3a3c48" : "#e1e6ed"
+    radius: Style.radiusCard
+    color: pal.card
+    border.color: pal.cardBorder
     Behavior on height { NumberAnimation { duration: 140; easing.type: Easing.OutCubic } }
     clip: true
 
     function hextoPressHex(hex) {
-        return Qt.darker(hex, 1.18).toString()
-    }
-    function langText(key, fallback) {
-        var text = httplanguagePackage.getLangFileName(key)
-        return text !== "" ? text : fallback
+        return Style.pressed(hex)
     }
     // "skin-custom" opens the skins with the custom picker.
     function open(startPage) {
@@ -66,16 +61,11 @@ Rectangle {
     Keys.onEscapePressed: page !== "" ? page = "" : close()
 
     ConfigData { id: configData }
+    LanguageTexts { id: languageTexts; target: functionList; languagePackage: httplanguagePackage }
     HttplanguagePackage {
         id: httplanguagePackage
-        onSigLangueFileList: applyTexts()
-        Component.onCompleted: applyTexts()
-        function applyTexts() {
-            var keys = ["skin_selection", "topic_selection", "version_information", "auto_logon", "system_setup", "logout",
-                        "exit", "back"]
-            for (var i = 0; i < keys.length; ++i)
-                functionList["tip_" + keys[i]] = langText(keys[i], functionList["tip_" + keys[i]])
-        }
+        onSigLangueFileList: languageTexts.apply()
+        Component.onCompleted: languageTexts.apply()
     }
 
     Column {
@@ -89,15 +79,15 @@ Rectangle {
             visible: functionList.page !== ""
             width: parent.width
             height: 36 * functionList.sr
-            radius: 4 * functionList.sr
-            color: backArea.containsMouse ? functionList.hoverColor : "transparent"
+            radius: Style.radius
+            color: backArea.containsMouse ? functionList.pal.hover : "transparent"
             Text {
                 x: 10 * functionList.sr
                 anchors.verticalCenter: parent.verticalCenter
                 text: "\u2039  " + (functionList.page === "skin" ? functionList.tip_skin_selection : functionList.tip_topic_selection)
-                font.pixelSize: 14 * functionList.sr
+                font.pixelSize: Style.fontLarge
                 font.bold: true
-                color: functionList.textColor
+                color: functionList.pal.text
             }
             MouseArea {
                 id: backArea
@@ -117,13 +107,13 @@ Rectangle {
                 objectName: "entry_" + modelData.key
                 width: content.width
                 height: 38 * functionList.sr
-                radius: 4 * functionList.sr
-                color: entryArea.pressed ? Qt.darker(functionList.hoverColor, 1.05) : entryArea.containsMouse ? functionList.hoverColor : "transparent"
+                radius: Style.radius
+                color: entryArea.pressed ? functionList.pal.pressed : entryArea.containsMouse ? functionList.pal.hover : "transparent"
                 Rectangle {
                     visible: modelData.key === "logout"
                     width: parent.width
                     height: 1
-                    color: functionList.dark ? "#32343f" : "#edf0f4"
+                    color: functionList.pal.line
                     y: -1
                 }
                 Image {
@@ -133,7 +123,7 @@ Rectangle {
                     height: width
                     sourceSize: Qt.size(width * 2, height * 2)
                     source: "qrc:/images/" + modelData.icon + ".svg"
-                    opacity: functionList.dark ? 0.85 : 1
+                    opacity: functionList.pal.dark ? 0.85 : 1
                 }
                 Text {
                     x: 38 * functionList.sr
@@ -146,8 +136,8 @@ Rectangle {
                           : modelData.key === "auto" ? functionList.tip_auto_logon
                           : modelData.key === "system" ? functionList.tip_system_setup
                           : modelData.key === "logout" ? functionList.tip_logout : functionList.tip_exit
-                    font.pixelSize: 13 * functionList.sr
-                    color: modelData.key === "exit" ? "#e5483d" : functionList.textColor
+                    font.pixelSize: Style.fontBody
+                    color: modelData.key === "exit" ? Style.danger : functionList.pal.text
                 }
                 // A switch for auto-login, an arrow for the sub-pages.
                 Rectangle {
@@ -158,7 +148,7 @@ Rectangle {
                     width: 30 * functionList.sr
                     height: 17 * functionList.sr
                     radius: height / 2
-                    color: functionList.autoLogin ? functionList.skinColors : (functionList.dark ? "#4a4c58" : "#cfd6e0")
+                    color: functionList.autoLogin ? functionList.skinColors : functionList.pal.fieldBorder
                     Behavior on color { ColorAnimation { duration: 120 } }
                     Rectangle {
                         width: parent.height - 4 * functionList.sr
@@ -176,8 +166,8 @@ Rectangle {
                     anchors.rightMargin: 12 * functionList.sr
                     anchors.verticalCenter: parent.verticalCenter
                     text: "\u203a"
-                    font.pixelSize: 16 * functionList.sr
-                    color: functionList.subColor
+                    font.pixelSize: Style.fontTitle
+                    color: functionList.pal.sub
                 }
                 MouseArea {
                     id: entryArea

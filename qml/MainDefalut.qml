@@ -353,48 +353,37 @@ Rectangle {
         anchors.rightMargin: 1
         anchors.topMargin: 1
         z: 12
-        Repeater {
-            model: ["min", "close"]
+        Rectangle {
+            objectName: "window_min"
+            width: 44 * mainDefalut.sr
+            height: 32 * mainDefalut.sr
+            activeFocusOnTab: true
+            Accessible.role: Accessible.Button
+            Accessible.name: qsTr("最小化")
+            Accessible.onPressAction: mainDefalut.sigMinimumBtn()
+            Keys.onReturnPressed: mainDefalut.sigMinimumBtn()
+            Keys.onSpacePressed: mainDefalut.sigMinimumBtn()
+            color: minArea.pressed ? mainDefalut.pal.pressed
+                   : minArea.containsMouse || activeFocus ? mainDefalut.pal.hover : "transparent"
             Rectangle {
-                objectName: "window_" + modelData
-                width: 44 * mainDefalut.sr
-                height: 32 * mainDefalut.sr
-                activeFocusOnTab: true
-                Accessible.role: Accessible.Button
-                Accessible.name: modelData === "min" ? qsTr("最小化") : qsTr("关闭")
-                Accessible.onPressAction: activate()
-                Keys.onReturnPressed: activate()
-                Keys.onSpacePressed: activate()
-                function activate() {
-                    modelData === "min" ? mainDefalut.sigMinimumBtn() : mainDefalut.closeRequested()
-                }
-                color: windowArea.pressed ? (modelData === "close" ? Style.dangerPressed : mainDefalut.pal.pressed)
-                       : windowArea.containsMouse || activeFocus ? (modelData === "close" ? Style.danger : mainDefalut.pal.hover) : "transparent"
-                Rectangle {
-                    visible: modelData === "min"
-                    anchors.centerIn: parent
-                    width: 12 * mainDefalut.sr
-                    height: Math.max(1, 1.2 * mainDefalut.sr)
-                    color: mainDefalut.subColor
-                }
-                Repeater {
-                    model: modelData === "close" ? [45, -45] : []
-                    Rectangle {
-                        anchors.centerIn: parent
-                        width: 14 * mainDefalut.sr
-                        height: Math.max(1, 1.2 * mainDefalut.sr)
-                        rotation: modelData
-                        antialiasing: true
-                        color: windowArea.containsMouse ? "#ffffff" : mainDefalut.subColor
-                    }
-                }
-                MouseArea {
-                    id: windowArea
-                    anchors.fill: parent
-                    hoverEnabled: true
-                    onClicked: parent.activate()
-                }
+                anchors.centerIn: parent
+                width: 12 * mainDefalut.sr
+                height: Math.max(1, 1.2 * mainDefalut.sr)
+                color: mainDefalut.subColor
             }
+            MouseArea {
+                id: minArea
+                anchors.fill: parent
+                hoverEnabled: true
+                onClicked: mainDefalut.sigMinimumBtn()
+            }
+        }
+        CloseButton {
+            objectName: "window_close"
+            filled: true
+            loginModel: mainDefalut.loginModel
+            accessibleName: qsTr("关闭")
+            onClicked: mainDefalut.closeRequested()
         }
     }
 

@@ -1,5 +1,4 @@
 import QtQuick 2.12
-import ConfigData 1.0
 import HttpRequest 1.0
 import HttplanguagePackage 1.0
 import "style"
@@ -19,7 +18,6 @@ Rectangle {
     property string packageUrl: ""
     property string packageName: ""
     property string feedText: ""
-    property var checker: null
     readonly property string currentVersion: typeof curretnVersionInfor === "string" ? curretnVersionInfor : ""
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)
@@ -53,45 +51,26 @@ Rectangle {
         visible = false
         sigShowMainWidget()
     }
-    function isNewer(candidate, current) {
-        var a = String(candidate).split(".")
-        var b = String(current).split(".")
-        for (var i = 0; i < Math.max(a.length, b.length); ++i) {
-            var x = parseInt(a[i] || "0", 10)
-            var y = parseInt(b[i] || "0", 10)
-            if (isNaN(x) || isNaN(y))
-                return false
-            if (x !== y)
-                return x > y
-        }
-        return false
-    }
     // The last part of the package's name or address, when it is a plain file name.
     function fileNameOf(name, url) {
         var text = String(name !== "" ? name : url).split("?")[0]
         text = text.substring(text.lastIndexOf("/") + 1)
         return /^[A-Za-z0-9._-]+$/.test(text) && text !== "." && text !== ".." ? text : ""
     }
-    // A ConfigData answers its first feed request only, so each check has its own.
     function check() {
-        if (checker)
-            checker.destroy()
         updateView.phase = "checking"
         updateView.progress = 0
-        checker = checkerComponent.createObject(updateWidget)
-        checkLimit.restart()
-        checker.getVersionInfor()
+        updateFeed.check()
     }
     function takeFeed(version, url, name, notes, text) {
-        checkLimit.stop()
         if (version === "") {
             updateView.phase = "checkfailed"
-        } else if (isNewer(version, currentVersion) && url !== "") {
+        } else if (updateFeed.isNewer(version, currentVersion) && url !== "") {
             newVersion = version
             packageUrl = url
             packageName = name
             feedText = text
-            updateView.releaseNotes = notes.replace(/\n+$/, "")
+            updateView.releaseNotes = notes
             updateView.phase = "available"
         } else {
             updateView.releaseNotes = ""
@@ -120,21 +99,9 @@ Rectangle {
 
     Keys.onEscapePressed: close()
 
-    Component {
-        id: checkerComponent
-        ConfigData {
-            id: feedChecker
-            onSigUpdateDataInfor: {
-                if (updateWidget.checker === feedChecker)
-                    updateWidget.takeFeed(newVersionInfors, downloadFilePaths, downloadFileNames,
-                                          versionDescriptions, httpContentss)
-            }
-        }
-    }
-    Timer {
-        id: checkLimit
-        interval: 35000
-        onTriggered: updateWidget.takeFeed("", "", "", "", "")
+    UpdateFeed {
+        id: updateFeed
+        onAnswered: updateWidget.takeFeed(version, packageUrl, packageName, notes, text)
     }
     HttpRequest {
         id: httpRequest

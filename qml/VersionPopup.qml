@@ -1,6 +1,5 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.5
-import ConfigData 1.0
 import HttplanguagePackage 1.0
 import "style"
 import "controls"
@@ -16,7 +15,6 @@ ModalCard {
     property string releaseNotes: ""
     readonly property string currentVersion: typeof curretnVersionInfor === "string" ? curretnVersionInfor : ""
     readonly property real sr: Style.sr
-    property var checker: null
 
     property string tip_version_information: qsTr("版本信息")
     property string tip_current_version: qsTr("当前版本")
@@ -40,38 +38,21 @@ ModalCard {
     function hextoPressHex(hex) {
         return Style.pressed(hex)
     }
-    // Dotted versions compared part by part: "5.0.0.10" is older than "5.0.1.0".
     function isNewer(candidate, current) {
-        var a = String(candidate).split(".")
-        var b = String(current).split(".")
-        for (var i = 0; i < Math.max(a.length, b.length); ++i) {
-            var x = parseInt(a[i] || "0", 10)
-            var y = parseInt(b[i] || "0", 10)
-            if (isNaN(x) || isNaN(y))
-                return false
-            if (x !== y)
-                return x > y
-        }
-        return false
+        return updateFeed.isNewer(candidate, current)
     }
-    // Asks the feed again: a ConfigData answers its first request only, so each check has its own.
     function check() {
-        if (checker)
-            checker.destroy()
         phase = "checking"
         newVersion = ""
         releaseNotes = ""
-        checker = checkerComponent.createObject(versionPopup)
-        checkLimit.restart()
-        checker.getVersionInfor()
+        updateFeed.check()
     }
     function takeFeed(version, notes) {
-        checkLimit.stop()
         if (version === "") {
             phase = "failed"
         } else if (isNewer(version, currentVersion)) {
             newVersion = version
-            releaseNotes = notes.replace(/\n+$/, "")
+            releaseNotes = notes
             phase = "newer"
         } else {
             phase = "latest"
@@ -85,21 +66,9 @@ ModalCard {
 
     onVisibleChanged: if (visible) check()
 
-    Component {
-        id: checkerComponent
-        ConfigData {
-            id: feedChecker
-            onSigUpdateDataInfor: {
-                if (versionPopup.checker === feedChecker)
-                    versionPopup.takeFeed(newVersionInfors, versionDescriptions)
-            }
-        }
-    }
-    // A feed that never answers is reported, not waited for.
-    Timer {
-        id: checkLimit
-        interval: 35000
-        onTriggered: versionPopup.takeFeed("", "")
+    UpdateFeed {
+        id: updateFeed
+        onAnswered: versionPopup.takeFeed(version, notes)
     }
 
     LanguageTexts { id: languageTexts; target: versionPopup; languagePackage: httplanguagePackage }

@@ -23,9 +23,17 @@ void SignalOutbox::post(std::function<void()> work)
             if (here) {
                 wake = !m_wakePending;
                 m_wakePending = true;
-            } else if (!m_flushScheduled) {
-                m_flushScheduled = true;
-                scheduleFlush = true;
+            } else {
+                if (!m_flushScheduled) {
+                    m_flushScheduled = true;
+                    scheduleFlush = true;
+                }
+                // A long batch of input wakes an idle owner before it ends, so both threads
+                // work on a burst at once instead of one after the other.
+                if (!m_wakePending && m_queue.size() >= earlyWakeBatch) {
+                    m_wakePending = true;
+                    wake = true;
+                }
             }
         }
     }

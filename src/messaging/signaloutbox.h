@@ -9,11 +9,16 @@
 // Hands work (in practice: signal emissions) from the socket.io network thread to the thread the
 // outbox lives on, in the order it was posted. A burst of events costs one wake-up of that
 // thread per batch of network input instead of one per event: the network thread gathers what
-// it posts while it works through its input and wakes the owner once it is done with it.
+// it posts while it works through its input and wakes the owner once it is done with it, or
+// earlier in a long batch while the owner is idle.
 class SignalOutbox : public QObject
 {
     Q_OBJECT
 public:
+    // Posts from another thread that wake the owner without waiting for the end of the batch,
+    // when it is not busy with earlier ones already.
+    static constexpr std::size_t earlyWakeBatch = 64;
+
     explicit SignalOutbox(QObject *parent = nullptr);
 
     // Runs `work` on the outbox's thread: at once when called there with nothing waiting,

@@ -418,7 +418,7 @@ void ClientCore::openNamespace(const QString &name)
     // reference JavaScript client does).
     QList<Packet> early;
     early.swap(ns->early);
-    for (const Packet &packet : qAsConst(early)) {
+    for (Packet &packet : early) {
         if (epoch != m_epoch)
             return;
         dispatchEvent(packet);
@@ -459,7 +459,7 @@ void ClientCore::handleDisconnect(const Packet &packet)
         listener(packet.nsp, QStringLiteral("the server left the namespace"));
 }
 
-void ClientCore::handleEvent(const Packet &packet)
+void ClientCore::handleEvent(Packet &packet)
 {
     Namespace *ns = find(packet.nsp);
     if (ns && ns->state == NspState::Joining) {
@@ -475,7 +475,7 @@ void ClientCore::handleEvent(const Packet &packet)
     dispatchEvent(packet);
 }
 
-void ClientCore::dispatchEvent(const Packet &packet)
+void ClientCore::dispatchEvent(Packet &packet)
 {
     Namespace *ns = find(packet.nsp);
     if (!ns || ns->state != NspState::Open) {
@@ -483,12 +483,14 @@ void ClientCore::dispatchEvent(const Packet &packet)
         return;
     }
     QJsonArray args = packet.data.toArray();
+    // The array's only owner from here, so taking the name off does not copy it.
+    packet.data = QJsonValue();
     const QString event = args.takeAt(0).toString();
     Ack ack(packet.hasAckId());
-    const Socket::Handler handler = ns->socket->handler(event);
+    const std::shared_ptr<const Socket::Handler> handler = ns->socket->handler(event);
     const quint64 epoch = m_epoch;
-    if (handler && m_shared->alive())
-        handler(args, ack);
+    if (handler && *handler && m_shared->alive())
+        (*handler)(args, ack);
     else if (!handler)
         qCDebug(lcSio) << "no handler for event" << event << "on" << packet.nsp;
     if (!packet.hasAckId() || epoch != m_epoch)

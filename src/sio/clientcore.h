@@ -95,8 +95,9 @@ private:
     void handleConnect(const Packet &packet);
     void handleConnectError(const Packet &packet);
     void handleDisconnect(const Packet &packet);
-    void handleEvent(const Packet &packet);
-    void dispatchEvent(const Packet &packet);
+    // Both take the packet's body away.
+    void handleEvent(Packet &packet);
+    void dispatchEvent(Packet &packet);
     void handleAck(const Packet &packet);
 
     void openNamespace(const QString &name);

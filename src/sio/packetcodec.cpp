@@ -38,6 +38,19 @@ int timing(const QJsonValue &value, int fallback)
     return int(qMin(value.toDouble(), cap));
 }
 
+// JSON allows control characters only as whitespace between tokens; inside strings they must be
+// escaped. Qt's parser takes them raw anyway, and a raw NUL makes it compare keys as C strings:
+// {"a\0x":1,"a\0y":2} comes back as one key, and the re-encoded packet says something else.
+bool hasRawControl(QStringView text)
+{
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 && u != '\t' && u != '\n' && u != '\r')
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 bool PacketCodec::decodeEngine(const QString &frame, EnginePacket *packet, QString *error)
@@ -59,6 +72,8 @@ QString PacketCodec::encodeEngine(EngineType type, const QString &data)
 
 bool PacketCodec::decodeOpen(const QString &data, OpenInfo *info, QString *error)
 {
+    if (hasRawControl(data))
+        return fail(error, QStringLiteral("open packet is not a JSON object"));
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(data.toUtf8(), &parseError);
     if (!doc.isObject())
@@ -174,6 +189,18 @@ QString PacketCodec::encodeValue(const QJsonValue &value)
 
 bool PacketCodec::decodeValue(QStringView text, QJsonValue *value, QString *error)
 {
+    if (hasRawControl(text))
+        return fail(error, QStringLiteral("bad JSON"));
+    // Event and ack bodies are arrays, join answers objects: those parse as they are, without a
+    // wrapped copy (the parser itself refuses anything after the value).
+    if (!text.isEmpty() && (text.front() == QLatin1Char('[') || text.front() == QLatin1Char('{'))) {
+        QJsonParseError parseError;
+        const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8(), &parseError);
+        if (parseError.error != QJsonParseError::NoError)
+            return fail(error, QStringLiteral("bad JSON"));
+        *value = doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object());
+        return true;
+    }
     QByteArray wrapped;
     const QByteArray utf8 = text.toUtf8();
     wrapped.reserve(utf8.size() + 2);

@@ -14,7 +14,7 @@ Socket::Socket(const QString &nsp, std::shared_ptr<ClientShared> shared)
 void Socket::on(const QString &event, Handler handler)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_handlers.insert(event, std::move(handler));
+    m_handlers.insert(event, std::make_shared<const Handler>(std::move(handler)));
 }
 
 void Socket::off(const QString &event)
@@ -29,7 +29,7 @@ void Socket::offAll()
     m_handlers.clear();
 }
 
-Socket::Handler Socket::handler(const QString &event) const
+std::shared_ptr<const Socket::Handler> Socket::handler(const QString &event) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_handlers.value(event);

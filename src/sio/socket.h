@@ -50,8 +50,9 @@ public:
     void emitNow(const QString &event, const QJsonArray &args, AckCallback ack,
                  FailCallback onFailure);
 
-    // The handler for `event`, if any (for the I/O thread's dispatch).
-    Handler handler(const QString &event) const;
+    // The handler for `event`, if any (for the I/O thread's dispatch). Shared, so a dispatch
+    // costs no copy of the handler, and `on` or `off` meanwhile do not pull it from under it.
+    std::shared_ptr<const Handler> handler(const QString &event) const;
 
 private:
     friend class Client;
@@ -62,7 +63,7 @@ private:
     const QString m_nsp;
     const std::shared_ptr<ClientShared> m_shared;
     mutable std::mutex m_mutex;
-    QHash<QString, Handler> m_handlers;
+    QHash<QString, std::shared_ptr<const Handler>> m_handlers;
 };
 
 } // namespace sio

@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QStringList>
 #include <QTimer>
 
 #ifndef TARNEX_UPDATE_FEED_URL
@@ -40,18 +41,36 @@ UpdateFeed UpdateFeed::parse(const QByteArray &body)
     return feed;
 }
 
-qlonglong UpdateFeed::versionNumber(const QString &version)
+std::optional<int> UpdateFeed::compareVersions(const QString &a, const QString &b)
 {
-    QString digits = version;
-    digits.remove(QLatin1Char('.'));
-    bool ok = false;
-    const qlonglong number = digits.toLongLong(&ok);
-    return ok ? number : 0;
+    const QStringList left = a.split(QLatin1Char('.'));
+    const QStringList right = b.split(QLatin1Char('.'));
+    // Digits only: toULongLong alone would take "+1" or " 1"; too many digits fail too.
+    const auto number = [](const QString &part, bool &ok) {
+        for (const QChar c : part) {
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return 0ULL;
+        }
+        return part.toULongLong(&ok);
+    };
+    std::optional<int> order = 0;
+    for (int i = 0; i < qMax(left.size(), right.size()); ++i) {
+        bool leftOk = i >= left.size();
+        bool rightOk = i >= right.size();
+        const qulonglong x = leftOk ? 0 : number(left.at(i), leftOk);
+        const qulonglong y = rightOk ? 0 : number(right.at(i), rightOk);
+        if (!leftOk || !rightOk)
+            return std::nullopt;
+        if (*order == 0 && x != y)
+            order = x > y ? 1 : -1;
+    }
+    return order;
 }
 
 bool UpdateFeed::isNewerThan(const QString &current) const
 {
-    return !version.isEmpty() && versionNumber(version) > versionNumber(current);
+    const std::optional<int> order = compareVersions(version, current);
+    return order && *order > 0;
 }
 
 QString UpdateFeed::feedUrl()

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 class QNetworkAccessManager;
 
 // The vendor's update-feed document: version, release notes, package address and file name.
@@ -19,9 +21,10 @@ struct UpdateFeed
     QString signature; // Ed25519 over the raw digest (Base64); empty when unsigned
 
     static UpdateFeed parse(const QByteArray &body);
-    // "5.0.0.10" reads as 50010; text that is not a number after the dots are removed reads 0.
-    static qlonglong versionNumber(const QString &version);
-    // Newer when the feed names a version whose number exceeds `current`.
+    // Dotted versions compared part by part as numbers, a missing part counting 0: -1, 0 or 1
+    // ("5.0.0.10" is older than "5.0.1.0"). Empty when either has a part that is not a number.
+    static std::optional<int> compareVersions(const QString &a, const QString &b);
+    // Newer when the feed names a version that compares above `current`.
     bool isNewerThan(const QString &current) const;
 
     // The feed address: a build-time constant that TARNEX_UPDATE_FEED overrides.

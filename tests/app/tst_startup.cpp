@@ -1,7 +1,9 @@
 #include "referenceserver.h"
 #include "testenvironment.h"
 
+#include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -25,6 +27,7 @@ private slots:
     void secondStartRaisesTheFirst();
     void restartWith773();
     void otherExitCodesEnd();
+    void noWebEngineBeforeTheFirstPage();
 
 private:
     struct Run
@@ -143,6 +146,11 @@ void TestStartup::updateCheck_data()
                                                 << "5.0.0.10" << true << "" << 0;
     QTest::newRow("older") << QStringList() << "normal"
                            << "4.9.9.9" << false << "4.9.9.9" << 0;
+    // Parts compare as numbers one by one, never as the digits run together.
+    QTest::newRow("older, more digits") << QStringList() << "normal"
+                                        << "4.10.0.0" << false << "4.10.0.0" << 0;
+    QTest::newRow("newer, fewer parts") << QStringList() << "normal"
+                                        << "5.1" << true << "" << 0;
     QTest::newRow("not JSON") << QStringList() << "raw"
                               << "<html>oops</html>" << false << "5.0.0.4" << 0;
     QTest::newRow("empty body") << QStringList() << "empty"
@@ -306,4 +314,93 @@ void TestStartup::otherExitCodesEnd()
 }
 
 TARNEX_TEST_MAIN(TestStartup)
+
+namespace {
+
+QStringList descendantsOf(qint64 root)
+{
+    QMap<QString, QString> parents;
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &pid : pids) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        // The command may hold blanks and parentheses; the parent follows the state.
+        const QList<QByteArray> rest = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        parents.insert(pid, QString::fromLatin1(rest.value(1)));
+    }
+    QStringList found;
+    QStringList frontier{QString::number(root)};
+    while (!frontier.isEmpty()) {
+        const QString parent = frontier.takeFirst();
+        for (auto it = parents.cbegin(); it != parents.cend(); ++it) {
+            if (it.value() == parent) {
+                found << it.key();
+                frontier << it.key();
+            }
+        }
+    }
+    return found;
+}
+
+QByteArray procFile(const QString &pid, const char *name)
+{
+    QFile file(QStringLiteral("/proc/%1/%2").arg(pid, QLatin1String(name)));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+// Signed in, with the window up and the directory loaded, the client has no web engine yet:
+// neither a QtWebEngineProcess below it nor the engine's library in its memory.
+void TestStartup::noWebEngineBeforeTheFirstPage()
+{
+    QTemporaryDir home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral(".config")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral(".local/share")));
+    QProcess preset;
+    preset.setProcessEnvironment(env);
+    preset.start(QStringLiteral(TARNEX_BINARY_DIR "/tarnex-preset"),
+                 {m_server.address(), QStringLiteral("zh_CN"), QStringLiteral("--account"),
+                  QStringLiteral("zhangwei"), QStringLiteral("--password"),
+                  QStringLiteral("123456"), QStringLiteral("--auto-login")});
+    QVERIFY(preset.waitForFinished(30000));
+    QCOMPARE(preset.exitCode(), 0);
+
+    const QString logPath = home.filePath(QStringLiteral("client.log"));
+    env.insert(QStringLiteral("TARNEX_LOG_FILE"), logPath);
+    env.insert(QStringLiteral("TARNEX_UPDATE_FEED"),
+               m_server.baseUrl().toString() +
+                   QStringLiteral("/tarnex10pack/client/client.php?platform=win"));
+    QProcess client;
+    client.setProcessEnvironment(env);
+    client.setWorkingDirectory(m_workingDir.path());
+    client.start(m_client, QStringList());
+    QVERIFY(client.waitForStarted(10000));
+    auto log = [&logPath] {
+        QFile file(logPath);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(log().contains(QLatin1String("main frame shown")) &&
+                                 log().contains(QLatin1String("organisation loaded")),
+                             60000);
+    QCOMPARE(client.state(), QProcess::Running);
+
+    const QString pid = QString::number(client.processId());
+    QVERIFY(!procFile(pid, "maps").isEmpty());
+    QVERIFY2(!procFile(pid, "maps").contains("libQt5WebEngine"), "the web engine is loaded");
+    for (const QString &child : descendantsOf(client.processId()))
+        QVERIFY2(!procFile(child, "comm").startsWith("QtWebEngine"),
+                 qPrintable(QStringLiteral("a web engine process: %1").arg(child)));
+
+    client.terminate();
+    if (!client.waitForFinished(15000)) {
+        client.kill();
+        client.waitForFinished();
+    }
+}
+
 #include "tst_startup.moc"

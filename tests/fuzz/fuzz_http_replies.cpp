@@ -69,7 +69,7 @@ void readFeed(const QByteArray &body)
             again.sha256 != feed.sha256 || again.signature != feed.signature)
             abort();
     }
-    (void)UpdateFeed::versionNumber(feed.version);
+    (void)UpdateFeed::compareVersions(feed.version, QStringLiteral("5.0.0.4"));
 }
 
 } // namespace

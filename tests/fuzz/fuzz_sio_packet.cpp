@@ -1,6 +1,7 @@
 // libFuzzer target for the socket.io packet decoder: arbitrary frames must be decoded or refused
 // without crashing, and whatever decodes must survive an encode/decode round trip unchanged.
 
+#include "fuzzsetup.h"
 #include "sio/packetcodec.h"
 
 #include <cstdint>

@@ -2,16 +2,17 @@
 
 // What every fuzz target needs before its first input: the sanitizers' view of Qt, a private
 // home and a quiet application object. Include it in exactly one file of a target.
+#include "lsansuppressions.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QLoggingCategory>
 
-// Qt's JSON parser leaks the replaced value when an object repeats a key whose first value was an
-// object or array (Qt 5.15); that is Qt's to mend, and it says nothing about our readers. Full
-// allocation stacks (Qt is built without frame pointers) let the suppression find the parser.
+// The leaks that are Qt's, not ours: see lsan.supp. Full allocation stacks (Qt is built without
+// frame pointers) let the suppression find the parser's frame.
 extern "C" const char *__lsan_default_suppressions()
 {
-    return "leak:QJsonDocument::fromJson\n";
+    return fuzzLeakSuppressions();
 }
 
 extern "C" const char *__asan_default_options()

@@ -92,6 +92,7 @@ private slots:
     void groupTable();
     void burstFromNetworkThreadKeepsOrder();
     void localEventLoopInSlotKeepsOrder();
+    void longBurstReachesEngineThreadWhileArriving();
     void systemMessages_data();
     void systemMessages();
     void wrongKindIgnored_data();
@@ -498,6 +499,42 @@ void TestMessagingStores::localEventLoopInSlotKeepsOrder()
     for (int id = 1; id <= 10; ++id)
         expected << QString::number(id);
     QCOMPARE(order, expected);
+}
+
+void TestMessagingStores::longBurstReachesEngineThreadWhileArriving()
+{
+    // A network thread still working through one long batch of input: what it handed over so
+    // far already reaches the engine's thread, so the two share the work of a burst instead of
+    // taking turns (the order stays as it came).
+    constexpr int first = 300;
+    SocketHandl *engine = m_engine;
+    std::atomic<int> delivered{0};
+    std::atomic<bool> seenWhileBusy{false};
+    std::unique_ptr<QThread> network(QThread::create([engine, &delivered, &seenWhileBusy]() {
+        for (int id = 1; id <= first; ++id)
+            engine->dispatchInbound(QStringLiteral("private message"),
+                                    {privateMessage(qulonglong(id))});
+        // Still inside the same batch: no return to this thread's event loop yet.
+        for (int i = 0; i < 10000 && delivered.load() == 0; ++i)
+            QThread::msleep(1);
+        seenWhileBusy = delivered.load() > 0;
+        engine->dispatchInbound(QStringLiteral("private message"),
+                                {privateMessage(qulonglong(first + 1))});
+        runDueEvents();
+    }));
+    QStringList order;
+    QObject receiver;
+    connect(m_engine, &SocketHandl::sigPrivareMessage, &receiver,
+            [&order, &delivered](const QString &, const QString &text) {
+                order << field(text, "msg_id");
+                ++delivered;
+            });
+    network->start();
+    QTRY_COMPARE_WITH_TIMEOUT(order.size(), first + 1, longWait);
+    QVERIFY(network->wait(longWait));
+    QVERIFY(seenWhileBusy.load());
+    for (int i = 0; i < order.size(); ++i)
+        QCOMPARE(order.at(i), QString::number(i + 1));
 }
 
 void TestMessagingStores::systemMessages_data()

@@ -135,6 +135,7 @@ void TestDocuments::documentLoads_data()
         {"BrowserWindow", "window"},
         {"BrowserDialog", "window"},
         {"BrowserProfiles", "object"},
+        {"UpdateFeed", "object"},
     };
     for (const auto &entry : documents)
         QTest::newRow(entry.first)

@@ -39,6 +39,7 @@ private Q_SLOTS:
     void encode_data();
     void encode();
     void engineFrames();
+    void controlCharacters();
     void openPacket_data();
     void openPacket();
     void utf8Length_data();
@@ -205,6 +206,33 @@ void TestSioPacket::engineFrames()
     QVERIFY(!PacketCodec::decodeEngine(QStringLiteral("7"), &packet, &error));
     QVERIFY(!PacketCodec::decodeEngine(QStringLiteral("b4AAAA"), &packet, &error));
     QCOMPARE(PacketCodec::encodeEngine(sio::EngineType::Pong), QStringLiteral("3"));
+}
+
+// Raw control characters are not JSON; taken as they are, a raw NUL merged distinct keys and the
+// re-encoded packet no longer matched what arrived. Escaped, the same keys stay apart.
+void TestSioPacket::controlCharacters()
+{
+    Packet packet;
+    QString error;
+    const auto nul = [](QString text) { return text.replace(QLatin1Char('~'), QChar(0)); };
+    const QString rawNul = nul(QStringLiteral("2[\"e\",{\"a~x\":1,\"a~y\":2}]"));
+    QVERIFY(!PacketCodec::decodePacket(rawNul, &packet, &error));
+    QVERIFY(!error.isEmpty());
+    QVERIFY(!PacketCodec::decodePacket(QStringLiteral("2[\"e\u0001\"]"), &packet, &error));
+    sio::OpenInfo info;
+    QVERIFY(!PacketCodec::decodeOpen(nul(QStringLiteral("{\"sid\":\"a~b\"}")), &info, &error));
+
+    const QString escaped = QStringLiteral("2[\"e\",{\"a\\u0000x\":1,\"a\\u0000y\":2}]");
+    QVERIFY(PacketCodec::decodePacket(escaped, &packet, &error));
+    QCOMPARE(packet.data.toArray().at(1).toObject().size(), 2);
+    const QString once = PacketCodec::encodePacket(packet);
+    Packet again;
+    QVERIFY(PacketCodec::decodePacket(once, &again, &error));
+    QCOMPARE(PacketCodec::encodePacket(again), once);
+
+    // Whitespace between tokens is still whitespace.
+    QVERIFY(
+        PacketCodec::decodePacket(QStringLiteral("2[\"e\",\n\t{\"a\":1}\r\n]"), &packet, &error));
 }
 
 void TestSioPacket::openPacket_data()

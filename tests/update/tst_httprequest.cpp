@@ -10,6 +10,8 @@
 #include "update/versionrequest.h"
 
 #include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QTemporaryDir>
@@ -31,6 +33,8 @@ private slots:
     void packageFileName();
     void releaseNotes_data();
     void releaseNotes();
+    void startUpComparesVersionsByParts_data();
+    void startUpComparesVersionsByParts();
     void versionDialogAsksOnce();
     void download_data();
     void download();
@@ -197,6 +201,58 @@ void TestHttpRequest::releaseNotes()
     request.requestVersion();
     QVERIFY(notes.wait(10000));
     QCOMPARE(notes.takeFirst().at(0).toString(), expected);
+}
+
+// The start-up check reads versions as the version dialog does: part by part, as numbers.
+void TestHttpRequest::startUpComparesVersionsByParts_data()
+{
+    QTest::addColumn<QString>("offered");
+    QTest::addColumn<QString>("current");
+    QTest::addColumn<bool>("newer");
+    QTest::newRow("a later minor part, fewer digits") << "5.0.1.0"
+                                                      << "5.0.0.10" << true;
+    QTest::newRow("more digits, older") << "5.0.0.10"
+                                        << "5.0.1.0" << false;
+    QTest::newRow("two digits beat one") << "5.0.0.10"
+                                         << "5.0.0.9" << true;
+    QTest::newRow("same") << "5.0.0.4"
+                          << "5.0.0.4" << false;
+    QTest::newRow("shorter and newer") << "5.1"
+                                       << "5.0.9.9" << true;
+    QTest::newRow("missing parts are zero") << "5.0"
+                                            << "5.0.0.0" << false;
+    QTest::newRow("older major") << "4.9.9.99"
+                                 << "5.0.0.0" << false;
+    QTest::newRow("leading zeros") << "5.0.0.010"
+                                   << "5.0.0.9" << true;
+    QTest::newRow("no version") << ""
+                                << "5.0.0.4" << false;
+    QTest::newRow("not a number") << "beta"
+                                  << "5.0.0.4" << false;
+    QTest::newRow("a signed part") << "5.0.0.+9"
+                                   << "5.0.0.4" << false;
+    QTest::newRow("an empty part") << "5..1"
+                                   << "5.0.0.4" << false;
+    QTest::newRow("a part too long") << "5.0.0.99999999999999999999"
+                                     << "5.0.0.4" << false;
+}
+
+void TestHttpRequest::startUpComparesVersionsByParts()
+{
+    QFETCH(QString, offered);
+    QFETCH(QString, current);
+    QFETCH(bool, newer);
+    const UpdateFeed feed = UpdateFeed::parse(
+        QJsonDocument(QJsonObject{{"version", offered}, {"url", "http://127.0.0.1/p.zip"}})
+            .toJson());
+    QVERIFY(feed.valid);
+    QCOMPARE(feed.isNewerThan(current), newer);
+    // The order is the same both ways round.
+    const std::optional<int> there = UpdateFeed::compareVersions(offered, current);
+    const std::optional<int> back = UpdateFeed::compareVersions(current, offered);
+    QCOMPARE(bool(there), bool(back));
+    if (there)
+        QCOMPARE(*there, -*back);
 }
 
 void TestHttpRequest::versionDialogAsksOnce()

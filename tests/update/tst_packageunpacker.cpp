@@ -28,6 +28,7 @@ private slots:
     void readOnlyInstallationChangesNothing();
     void zipBombsAreRefused_data();
     void zipBombsAreRefused();
+    void lyingSizesAreRefused();
 
 private:
     QString path(const QString &relative) const { return m_root->filePath(relative); }
@@ -294,6 +295,50 @@ void TestPackageUnpacker::zipBombsAreRefused()
     QCOMPARE(ZipTestKit::snapshot(target), before);
     // The defaults are far above any client, far below a bomb.
     QVERIFY(PackageUnpacker::Limits().totalBytes >= qint64(1) << 31);
+}
+
+// A bomb whose directory claims a few bytes per entry passes the declared-size check. What reaches
+// the disk must still stay under the cap: QuaZip stops each entry at its declared size and fails
+// its checksum, and the unpacker counts the real bytes should a reader ever go further.
+void TestPackageUnpacker::lyingSizesAreRefused()
+{
+    makeInstallation();
+    const QString target = path(QStringLiteral("install"));
+    const auto before = ZipTestKit::snapshot(target);
+    const QString archive = path(QStringLiteral("liar.zip"));
+    {
+        QuaZip zip(archive);
+        QVERIFY(zip.open(QuaZip::mdCreate));
+        const QByteArray zeros(16 * 1024 * 1024, '\0');
+        for (int i = 0; i < 4; ++i) {
+            QuaZipFile file(&zip);
+            QVERIFY(file.open(QIODevice::WriteOnly,
+                              QuaZipNewInfo(QStringLiteral("zeros%1.bin").arg(i)), nullptr, 0,
+                              Z_DEFLATED, 9));
+            file.write(zeros);
+            file.close();
+        }
+        zip.close();
+    }
+    QCOMPARE(ZipTestKit::lieAboutSizes(archive, 1000), 4);
+    PackageUnpacker::Limits limits;
+    limits.totalBytes = 32 * 1024 * 1024;
+
+    const QString out = path(QStringLiteral("out"));
+    const PackageUnpacker::Result extracted =
+        PackageUnpacker::extract(archive, out, PackageUnpacker::HostileEntries::Refuse, limits);
+    QVERIFY(!extracted.ok);
+    QVERIFY(!extracted.error.isEmpty());
+    qint64 onDisk = 0;
+    const auto files = ZipTestKit::snapshot(out);
+    for (const QByteArray &data : files)
+        onDisk += data.size();
+    QVERIFY2(onDisk <= limits.totalBytes, QByteArray::number(onDisk));
+
+    const PackageUnpacker::Result installed =
+        PackageUnpacker::install(archive, target, PackageUnpacker::HostileEntries::Refuse, limits);
+    QVERIFY(!installed.ok);
+    QCOMPARE(ZipTestKit::snapshot(target), before);
 }
 
 TARNEX_TEST_MAIN(TestPackageUnpacker)

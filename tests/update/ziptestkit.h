@@ -52,6 +52,38 @@ inline bool writeZip(const QString &path, const QVector<Entry> &entries)
     return zip.getZipError() == UNZ_OK;
 }
 
+// Rewrites the uncompressed size of every entry, in its local header and in the central directory,
+// to `size`: an archive whose directory lies about what it unpacks to. Returns the entries changed.
+inline int lieAboutSizes(const QString &path, quint32 size)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite))
+        return 0;
+    QByteArray bytes = file.readAll();
+    const auto u16 = [&bytes](int at) {
+        return quint32(quint8(bytes.at(at))) | quint32(quint8(bytes.at(at + 1))) << 8;
+    };
+    const auto u32 = [&u16](int at) { return u16(at) | u16(at + 2) << 16; };
+    const auto put32 = [&bytes, size](int at) {
+        for (int i = 0; i < 4; ++i)
+            bytes[at + i] = char((size >> (8 * i)) & 0xff);
+    };
+    const int end = bytes.lastIndexOf("PK\x05\x06");
+    if (end < 0)
+        return 0;
+    const int count = int(u16(end + 10));
+    int at = int(u32(end + 16));
+    for (int i = 0; i < count; ++i) {
+        if (bytes.mid(at, 4) != "PK\x01\x02")
+            return 0;
+        put32(at + 24);
+        put32(int(u32(at + 42)) + 22); // the entry's local header
+        at += 46 + int(u16(at + 28) + u16(at + 30) + u16(at + 32));
+    }
+    file.seek(0);
+    return file.write(bytes) == bytes.size() ? count : 0;
+}
+
 // Relative path -> contents ("->target" for links, "/" for folders) of everything below dir.
 inline QMap<QString, QByteArray> snapshot(const QString &dir)
 {

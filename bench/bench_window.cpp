@@ -1,0 +1,146 @@
+// Memory of the real window signed in with a large organisation (10,000 users in 500
+// departments by default): the client program is started with a saved account that signs in by
+// itself, and once the main frame is shown and the directory loaded, the proportional set size
+// (PSS) of the client and its descendants is read, with whether the web engine is loaded or has
+// processes. Under a private Xvfb where there is one (the software renderer, as the screenshots
+// use), offscreen otherwise.
+//
+// usage: bench_window [users]
+#include "procusage.h"
+#include "referenceserver.h"
+#include "testenvironment.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTextStream>
+
+namespace {
+
+// Keeps the event loop going for `ms`.
+void settle(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+void stop(QProcess &process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(10000)) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    tarnexIsolateHome();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTextStream out(stdout);
+    const int users = app.arguments().value(1, QStringLiteral("10000")).toInt();
+    const QString bin = QStringLiteral(TARNEX_BINARY_DIR);
+
+    ReferenceServer server;
+    if (!server.start({QStringLiteral("--org-size"), QString::number(users)})) {
+        out << "bench_window: the reference server did not start\n";
+        return 1;
+    }
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcess display;
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    QString platform = QStringLiteral("offscreen");
+    // A free display: other programs on the machine may hold some.
+    for (int attempt = 0; !xvfb.isEmpty() && attempt < 8 && platform != QLatin1String("xcb");
+         ++attempt) {
+        const QString number =
+            QString::number(100 + (QCoreApplication::applicationPid() + attempt * 37) % 400);
+        if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
+            continue;
+        display.start(xvfb, {QLatin1Char(':') + number, QStringLiteral("-screen"),
+                             QStringLiteral("0"), QStringLiteral("1600x1000x24"),
+                             QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        QElapsedTimer clock;
+        clock.start();
+        const QString socket = QStringLiteral("/tmp/.X11-unix/X") + number;
+        while (clock.elapsed() < 15000 && display.state() != QProcess::NotRunning &&
+               !QFile::exists(socket))
+            settle(50);
+        if (QFile::exists(socket)) {
+            platform = QStringLiteral("xcb");
+            env.insert(QStringLiteral("DISPLAY"), QLatin1Char(':') + number);
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        } else {
+            stop(display);
+        }
+    }
+    if (platform == QLatin1String("offscreen"))
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
+
+    // The environment already points at this benchmark's private home.
+    QProcess preset;
+    preset.setProcessEnvironment(env);
+    preset.start(bin + QStringLiteral("/tarnex-preset"),
+                 {server.address(), QStringLiteral("zh_CN"), QStringLiteral("--account"),
+                  QStringLiteral("zhangwei"), QStringLiteral("--password"),
+                  QStringLiteral("123456"), QStringLiteral("--auto-login")});
+    if (!preset.waitForFinished(30000) || preset.exitCode() != 0) {
+        out << "bench_window: tarnex-preset failed\n";
+        return 1;
+    }
+
+    const QString logPath =
+        QDir(qEnvironmentVariable("HOME")).filePath(QStringLiteral("bench_window.log"));
+    env.insert(QStringLiteral("TARNEX_LOG_FILE"), logPath);
+    env.insert(QStringLiteral("TARNEX_UPDATE_FEED"),
+               server.baseUrl().toString() +
+                   QStringLiteral("/tarnex10pack/client/client.php?platform=win"));
+    QProcess client;
+    client.setProcessEnvironment(env);
+    client.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QElapsedTimer clock;
+    clock.start();
+    client.start(bin + QStringLiteral("/tarnex"), QStringList());
+    bool ready = false;
+    while (!ready && clock.elapsed() < 90000 && client.state() != QProcess::NotRunning) {
+        settle(100);
+        QFile log(logPath);
+        const QByteArray text = log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+        ready = text.contains("main frame shown") && text.contains("organisation loaded");
+    }
+    const qint64 readyMs = clock.elapsed();
+    if (!ready) {
+        out << "bench_window: the signed-in window with the organisation did not come up\n";
+        stop(client);
+        stop(display);
+        return 1;
+    }
+    // The first frames, the recent conversations and the language package settle.
+    settle(4000);
+    const procusage::Usage usage = procusage::usageOf(QString::number(client.processId()));
+    stop(client);
+    stop(display);
+
+    out << "signed-in window with " << users << " users on "
+        << (platform == QLatin1String("xcb") ? "Xvfb" : "offscreen") << ": ready after " << readyMs
+        << " ms\n";
+    out << "PSS: " << usage.totalKb() / 1024.0 << " MB (client " << usage.selfKb / 1024.0
+        << " MB + " << usage.childrenKb / 1024.0 << " MB in child processes; target < 200 MB)\n";
+    out << "web engine: library " << (usage.webEngineMapped ? "loaded" : "not loaded") << ", "
+        << usage.webEngineProcesses << " processes (target: none)\n";
+    out.flush();
+    return usage.totalKb() < 200 * 1024 && !usage.webEngineMapped && usage.webEngineProcesses == 0
+               ? 0
+               : 1;
+}
