@@ -4,8 +4,8 @@
 #include "directory/directorywait.h"
 #include "directory/handlorganization.h"
 #include "logging.h"
-#include "signin/replyenvelope.h"
-#include "signin/serverrequest.h"
+#include "net/replyenvelope.h"
+#include "net/serverrequest.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>

@@ -3,8 +3,8 @@
 #include "directory/directoryjson.h"
 #include "directory/directorywait.h"
 #include "logging.h"
-#include "signin/replyenvelope.h"
-#include "signin/serverrequest.h"
+#include "net/replyenvelope.h"
+#include "net/serverrequest.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

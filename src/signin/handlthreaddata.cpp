@@ -2,11 +2,11 @@
 
 #include "config/configfile.h"
 #include "logging.h"
+#include "net/replyenvelope.h"
+#include "net/requestwait.h"
+#include "net/serverrequest.h"
 #include "signin/loginreply.h"
 #include "signin/parameterinfor.h"
-#include "signin/replyenvelope.h"
-#include "signin/serverrequest.h"
-#include "signin/signinwait.h"
 
 #include <QEventLoop>
 #include <QJsonArray>

@@ -6,15 +6,15 @@
 #include "language/text.h"
 #include "logging.h"
 #include "messaging/sockethandl.h"
+#include "net/replyenvelope.h"
+#include "net/requestwait.h"
+#include "net/serverrequest.h"
 #include "reminders/menumodel.h"
 #include "reminders/systeminformation.h"
 #include "signin/handlthreaddata.h"
 #include "signin/loginreply.h"
 #include "signin/parameterinfor.h"
-#include "signin/replyenvelope.h"
-#include "signin/serverrequest.h"
 #include "signin/signinjson.h"
-#include "signin/signinwait.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

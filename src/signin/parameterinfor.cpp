@@ -2,8 +2,8 @@
 
 #include "logredaction.h"
 
-#include "directory/memberrecord.h"
 #include "logging.h"
+#include "records/memberrecord.h"
 #include "signin/parametergroupthread.h"
 #include "signin/parameterinforthread.h"
 #include "signin/userfetchthread.h"

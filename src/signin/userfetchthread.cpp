@@ -1,12 +1,12 @@
 #include "userfetchthread.h"
 
 #include "directory/directoryjson.h"
-#include "directory/memberrecord.h"
 #include "logging.h"
-#include "signin/replyenvelope.h"
-#include "signin/serverrequest.h"
+#include "net/replyenvelope.h"
+#include "net/requestwait.h"
+#include "net/serverrequest.h"
+#include "records/memberrecord.h"
 #include "signin/signinjson.h"
-#include "signin/signinwait.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

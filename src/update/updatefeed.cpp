@@ -1,6 +1,6 @@
 #include "updatefeed.h"
 
-#include "signin/serverrequest.h"
+#include "net/serverrequest.h"
 
 #include <QEventLoop>
 #include <QJsonArray>

@@ -4,10 +4,10 @@
 
 #include "config/configfile.h"
 #include "messaging/sockethandl.h"
+#include "net/requestwait.h"
 #include "reminders/menumodel.h"
 #include "signin/loginrequest.h"
 #include "signin/parameterinfor.h"
-#include "signin/signinwait.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>

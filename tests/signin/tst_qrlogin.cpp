@@ -2,10 +2,10 @@
 #include "signintestkit.h"
 #include "testenvironment.h"
 
+#include "net/requestwait.h"
 #include "signin/handlthreaddata.h"
 #include "signin/loginrequest.h"
 #include "signin/parameterinfor.h"
-#include "signin/signinwait.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>

@@ -2,10 +2,10 @@
 #include "signintestkit.h"
 #include "testenvironment.h"
 
+#include "net/replyenvelope.h"
+#include "net/requestwait.h"
+#include "net/serverrequest.h"
 #include "signin/parameterinfor.h"
-#include "signin/replyenvelope.h"
-#include "signin/serverrequest.h"
-#include "signin/signinwait.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "signin/serverrequest.h"
+#include "net/serverrequest.h"
 
 #include <atomic>
 
