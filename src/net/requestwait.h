@@ -1,18 +1,36 @@
 #pragma once
 
-#include "net/serverrequest.h"
+#include <QEventLoop>
 
 #include <atomic>
+#include <functional>
 
-// How long the sign-in requests wait for the server before they count as failed: the login
-// requests, each poll of the QR-code loader and the user fetches. It is
-// ServerRequest::dataWaitMs; tests shorten it to exercise a silent server in seconds.
-class SigninWait
+class QNetworkReply;
+
+// How long one kind of request waits for the server before it counts as failed, and the one
+// bounded wait for a reply. Each kind keeps a limit of its own (ServerRequest::dataWaitMs);
+// tests shorten one to exercise a silent server in seconds without touching the others.
+class RequestWait
 {
 public:
-    static int limitMs() { return s_limitMs.load(); }
-    static void setLimitMs(int ms) { s_limitMs.store(ms > 0 ? ms : ServerRequest::dataWaitMs); }
+    // The sign-in requests: the login requests, each poll of the QR-code loader, user fetches.
+    static RequestWait &signin();
+    // The directory's requests.
+    static RequestWait &directory();
+
+    int limitMs() const { return m_limitMs.load(); }
+    // A limit of 0 or less restores the default.
+    void setLimitMs(int ms);
+
+    // Runs a local event loop until `reply` finishes, `limitMs` passes or `stopped` (asked every
+    // stopCheckMs) says the wait is no longer wanted. Returns whether the reply has finished;
+    // an unfinished reply is left to the caller (to abort, or to read what has arrived).
+    static bool forReply(QNetworkReply *reply, int limitMs,
+                         QEventLoop::ProcessEventsFlags flags = QEventLoop::ExcludeUserInputEvents,
+                         const std::function<bool()> &stopped = {});
+    static constexpr int stopCheckMs = 50;
 
 private:
-    static inline std::atomic<int> s_limitMs{ServerRequest::dataWaitMs};
+    RequestWait();
+    std::atomic<int> m_limitMs;
 };
