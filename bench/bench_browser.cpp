@@ -3,8 +3,8 @@
 // web engine was loaded or had processes before that page. The page is the reference server's
 // web-client page; the documents are the compiled ones. Offscreen by default; under Xvfb with
 // DISPLAY set and QT_QPA_PLATFORM=xcb.
-#include "qmltypes.h"
 #include "referenceserver.h"
+#include "shell/qmltypes.h"
 #include "testenvironment.h"
 
 #include "config/configfile.h"

@@ -10,8 +10,8 @@
 //
 // usage: bench_directory [users] [runs]
 #include "benchsignin.h"
-#include "qmltypes.h"
 #include "referenceserver.h"
+#include "shell/qmltypes.h"
 #include "testenvironment.h"
 
 #include "config/configfile.h"

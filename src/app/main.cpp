@@ -9,7 +9,7 @@
 #include "language/text.h"
 #include "platform/runningclient.h"
 #include "platform/singleinstance.h"
-#include "qmltypes.h"
+#include "shell/qmltypes.h"
 #include "update/updatefeed.h"
 #include "update/updaterhandover.h"
 
