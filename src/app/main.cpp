@@ -78,7 +78,8 @@ int main(int argc, char *argv[])
 
     // The updater ends the recorded client before it replaces the files; its SIGTERM takes the
     // same orderly way out as a quit from the window.
-    RunningClient::recordThisProcess();
+    RunningClient::recordThisProcess(
+        RunningClient::lockFileIn(ConfigFile::instance()->settingsFolderPath()));
     TerminationWatch::install();
 
     const QString systemName = QSysInfo::prettyProductName();
