@@ -4,8 +4,8 @@
 // The page is the reference server's web-client page; the documents are the compiled ones.
 // Offscreen by default; under Xvfb with DISPLAY set and QT_QPA_PLATFORM=xcb.
 #include "procusage.h"
-#include "qmltypes.h"
 #include "referenceserver.h"
+#include "shell/qmltypes.h"
 #include "testenvironment.h"
 
 #include "config/configfile.h"

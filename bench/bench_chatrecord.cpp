@@ -3,7 +3,7 @@
 // frame while scrolling the whole conversation, and the memory the open conversation costs.
 // Offscreen with the software renderer, in this process (no server: the texts are what the
 // messaging engine hands the view).
-#include "qmltypes.h"
+#include "shell/qmltypes.h"
 #include "testenvironment.h"
 
 #include "desktop/startupcontext.h"

@@ -10,16 +10,16 @@
 //
 // usage: bench_directory [users] [runs]
 #include "benchsignin.h"
-#include "qmltypes.h"
 #include "referenceserver.h"
+#include "shell/qmltypes.h"
 #include "testenvironment.h"
 
 #include "config/configfile.h"
 #include "desktop/startupcontext.h"
 #include "directory/handlorganization.h"
+#include "net/replyenvelope.h"
+#include "net/serverrequest.h"
 #include "signin/parameterinfor.h"
-#include "signin/replyenvelope.h"
-#include "signin/serverrequest.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

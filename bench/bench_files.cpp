@@ -11,9 +11,9 @@
 #include "config/configfile.h"
 #include "files/downloadfile.h"
 #include "files/filemessageengine.h"
+#include "net/replyenvelope.h"
+#include "net/serverrequest.h"
 #include "signin/parameterinfor.h"
-#include "signin/replyenvelope.h"
-#include "signin/serverrequest.h"
 
 #include <QCryptographicHash>
 #include <QDir>

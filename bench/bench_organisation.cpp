@@ -11,9 +11,9 @@
 #include "config/configfile.h"
 #include "directory/handlorganization.h"
 #include "directory/qtreemodel.h"
+#include "net/replyenvelope.h"
+#include "net/serverrequest.h"
 #include "signin/parameterinfor.h"
-#include "signin/replyenvelope.h"
-#include "signin/serverrequest.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

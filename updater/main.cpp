@@ -1,5 +1,6 @@
 // The updater's entry point: ends the running client, shows the new version, and restarts the
 // client whenever the window's event loop ends.
+#include "config/configfile.h"
 #include "desktop/renderfallback.h"
 #include "desktop/startupenvironment.h"
 #include "desktop/startupprobe.h"
@@ -47,7 +48,8 @@ int main(int argc, char *argv[])
         QApplication::setFont(QFont(fontFamily));
 
     // No client may keep its files open while they are replaced.
-    if (!RunningClient::endRecordedClient())
+    if (!RunningClient::endRecordedClient(
+            RunningClient::lockFileIn(ConfigFile::instance()->settingsFolderPath())))
         qCWarning(lcUpdate) << "a running client could not be ended";
 
     const QRect screen = QGuiApplication::primaryScreen()

@@ -9,7 +9,8 @@
 #include "language/text.h"
 #include "platform/runningclient.h"
 #include "platform/singleinstance.h"
-#include "qmltypes.h"
+#include "programinfo.h"
+#include "shell/qmltypes.h"
 #include "update/updatefeed.h"
 #include "update/updaterhandover.h"
 
@@ -28,11 +29,6 @@
 #include <QWindow>
 
 #include <cmath>
-
-namespace {
-const char currentVersion[] = "5.0.0.4";
-const int restartExitCode = 773;
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -69,7 +65,7 @@ int main(int argc, char *argv[])
     ConfigFile::instance()->getMainConfig(QStringLiteral("currentServerIp"));
 
     const UpdateFeed feed = UpdateFeed::fetch(feedManager, 3000);
-    const QString current = QString::fromLatin1(currentVersion);
+    const QString current = QString::fromLatin1(ProgramInfo::version);
     const QString newVersion = feed.valid ? feed.version : current;
     // Only a started updater ends this start; otherwise the window opens as usual.
     if (argc == 1 && feed.valid && feed.isNewerThan(current) &&
@@ -78,7 +74,8 @@ int main(int argc, char *argv[])
 
     // The updater ends the recorded client before it replaces the files; its SIGTERM takes the
     // same orderly way out as a quit from the window.
-    RunningClient::recordThisProcess();
+    RunningClient::recordThisProcess(
+        RunningClient::lockFileIn(ConfigFile::instance()->settingsFolderPath()));
     TerminationWatch::install();
 
     const QString systemName = QSysInfo::prettyProductName();
@@ -131,7 +128,7 @@ int main(int argc, char *argv[])
     });
 
     const int exitCode = QApplication::exec();
-    if (exitCode == restartExitCode) {
+    if (exitCode == ProgramInfo::restartExitCode) {
         qDebug() << "adta ==" << exitCode;
         // The restarted copy must find the lock free.
         instance.release();

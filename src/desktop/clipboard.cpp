@@ -2,10 +2,10 @@
 
 #include "config/configfile.h"
 #include "logging.h"
+#include "net/serverrequest.h"
+#include "net/urlsegment.h"
 #include "platform/screenshottool.h"
 #include "signin/parameterinfor.h"
-#include "signin/serverrequest.h"
-#include "signin/urlsegment.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -29,8 +29,4 @@ public:
     // A JSON request body without any formatting whitespace. Escapes stay intact, so a quote in
     // a search text cannot break the document.
     static QByteArray compactBody(const QJsonObject &object);
-
-    // Appends `text` as a JSON string literal exactly as QJsonDocument writes it (quotes,
-    // backslashes, control characters and unpaired surrogates escaped).
-    static void appendJsonString(QString &out, const QString &text);
 };

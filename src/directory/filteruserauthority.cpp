@@ -2,9 +2,9 @@
 
 #include "directory/directoryjson.h"
 #include "logging.h"
+#include "net/replyenvelope.h"
+#include "net/serverrequest.h"
 #include "signin/parameterinfor.h"
-#include "signin/replyenvelope.h"
-#include "signin/serverrequest.h"
 
 #include <QJsonArray>
 #include <QNetworkAccessManager>

@@ -1,11 +1,11 @@
 #include "handlorganization.h"
 
 #include "directory/directoryjson.h"
-#include "directory/directorywait.h"
 #include "directory/handlorganizationthread.h"
 #include "logging.h"
-#include "signin/replyenvelope.h"
-#include "signin/serverrequest.h"
+#include "net/replyenvelope.h"
+#include "net/requestwait.h"
+#include "net/serverrequest.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -104,7 +104,7 @@ void HandlOrganization::onHandlOrganization(const QString &ids)
                                 QStringLiteral("api/directive/organization-members/") + ids,
                             ServerRequest::Body::Form, true);
     QNetworkReply *reply = nextManager()->post(request, QByteArrayLiteral("communicate_type =sms"));
-    if (!ServerRequest::waitFor(reply, DirectoryWait::limitMs()))
+    if (!ServerRequest::waitFor(reply, RequestWait::directory().limitMs()))
         qCDebug(lcDirectory) << "department" << ids << "did not answer in time";
     const ReplyEnvelope envelope = ReplyEnvelope::fromBody(DirectoryJson::body(reply));
     reply->deleteLater();
@@ -130,7 +130,7 @@ void HandlOrganization::onTimeout()
 {
     m_quietTimer.stop();
     // A reply slower than the quiet period is still awaited; it restarts the timer (each
-    // request gives up after DirectoryWait::limitMs(), so this ends).
+    // request gives up after RequestWait::directory().limitMs(), so this ends).
     if (!m_loading || !m_rootDone || m_outstanding > 0)
         return;
     finishLoad();
@@ -241,7 +241,7 @@ void HandlOrganization::requestCompany()
     QNetworkRequest request =
         ServerRequest::make(ServerRequest::currentBaseUrl() + QStringLiteral("api/system/company"),
                             ServerRequest::Body::Form, true);
-    request.setTransferTimeout(DirectoryWait::limitMs());
+    request.setTransferTimeout(RequestWait::directory().limitMs());
     QNetworkReply *reply = nextManager()->get(request);
     ++m_outstanding;
     connect(reply, &QNetworkReply::finished, this, [this, reply] { onCompanyReply(reply); });

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "directory/memberrecord.h"
+#include "records/memberrecord.h"
 
 #include <QList>
 #include <QMultiMap>
@@ -57,8 +57,8 @@ signals:
 
 public slots:
     // Loads the members of department `ids` and, level by level, everything below it. The
-    // department's own reply is waited for here (at most DirectoryWait::limitMs()); the levels
-    // below arrive asynchronously. A load requested while another runs is ignored.
+    // department's own reply is waited for here (at most RequestWait::directory().limitMs()); the
+    // levels below arrive asynchronously. A load requested while another runs is ignored.
     void onHandlOrganization(const QString &ids);
     void onTimeout();
 

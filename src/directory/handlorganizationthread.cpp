@@ -1,11 +1,11 @@
 #include "handlorganizationthread.h"
 
 #include "directory/directoryjson.h"
-#include "directory/directorywait.h"
 #include "directory/handlorganization.h"
 #include "logging.h"
-#include "signin/replyenvelope.h"
-#include "signin/serverrequest.h"
+#include "net/replyenvelope.h"
+#include "net/requestwait.h"
+#include "net/serverrequest.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -35,7 +35,7 @@ void HandlOrganizationThread::setREquestData(const QString &ids, QList<MemberRec
                                 QStringLiteral("api/directive/organization-members/") + ids,
                             ServerRequest::Body::Form, true);
     // A silent server must not hold the organisation's completion back for ever.
-    request.setTransferTimeout(DirectoryWait::limitMs());
+    request.setTransferTimeout(RequestWait::directory().limitMs());
     // The loader's managers are shared by all departments (see HandlOrganization).
     QNetworkReply *reply =
         m_owner->nextManager()->post(request, QByteArrayLiteral("communicate_type =sms"));

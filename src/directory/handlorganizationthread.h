@@ -1,6 +1,6 @@
 #pragma once
 
-#include "directory/memberrecord.h"
+#include "records/memberrecord.h"
 
 #include <QList>
 #include <QMultiMap>

@@ -2,8 +2,8 @@
 
 #include "directory/directoryjson.h"
 #include "logging.h"
-#include "signin/replyenvelope.h"
-#include "signin/serverrequest.h"
+#include "net/replyenvelope.h"
+#include "net/serverrequest.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -2,6 +2,7 @@
 
 #include "directory/directoryjson.h"
 #include "directory/handlorganization.h"
+#include "json/jsontext.h"
 
 #include <QPair>
 #include <QSet>
@@ -269,7 +270,7 @@ QString QTreeModel::userInforText(const MemberRecord &user, const QString &compa
         text += QLatin1String("    \"");
         text += member.first;
         text += QLatin1String("\": ");
-        DirectoryJson::appendJsonString(text, *member.second);
+        JsonText::appendString(text, *member.second);
     }
     text += QLatin1Char('}');
     return text;

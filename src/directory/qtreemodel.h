@@ -1,7 +1,7 @@
 #pragma once
 
-#include "directory/memberrecord.h"
 #include "directory/treeitem.h"
+#include "records/memberrecord.h"
 
 #include <QAbstractItemModel>
 #include <QHash>

@@ -1,11 +1,11 @@
 #include "treemodelitem.h"
 
 #include "directory/directoryjson.h"
-#include "directory/directorywait.h"
 #include "directory/treemodelitemthread.h"
 #include "logging.h"
-#include "signin/replyenvelope.h"
-#include "signin/serverrequest.h"
+#include "net/replyenvelope.h"
+#include "net/requestwait.h"
+#include "net/serverrequest.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -46,7 +46,7 @@ QString TreeModelitem::blockingGet(const QString &path)
     QNetworkAccessManager manager;
     QNetworkReply *reply = manager.get(ServerRequest::make(ServerRequest::currentBaseUrl() + path,
                                                            ServerRequest::Body::Form, true));
-    if (!ServerRequest::waitFor(reply, DirectoryWait::limitMs()))
+    if (!ServerRequest::waitFor(reply, RequestWait::directory().limitMs()))
         qCDebug(lcDirectory) << path << "did not answer in time";
     const ReplyEnvelope envelope = ReplyEnvelope::fromBody(DirectoryJson::body(reply));
     delete reply;
@@ -59,7 +59,7 @@ QString TreeModelitem::runWorker(const QString &argument, int mode)
 {
     auto *worker = new TreeModelitemThread(argument, mode);
     worker->start();
-    if (!worker->wait(DirectoryWait::limitMs() + workerGraceMs)) {
+    if (!worker->wait(RequestWait::directory().limitMs() + workerGraceMs)) {
         // Never reached while the worker's own wait is bounded; if it were, the worker
         // cleans up after itself instead of blocking the caller further.
         qCWarning(lcDirectory) << "lookup worker still running; result dropped";
@@ -93,7 +93,7 @@ QString TreeModelitem::findUserInfor(const QString &names)
         ServerRequest::currentBaseUrl() + QStringLiteral("api/system/remind/get-reminds"),
         ServerRequest::Body::Json, true);
     // A silent server still ends the search, with the empty text.
-    request.setTransferTimeout(DirectoryWait::limitMs());
+    request.setTransferTimeout(RequestWait::directory().limitMs());
     manager->post(request, searchBody(names));
     return QString();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "signin/requestslot.h"
+#include "net/requestslot.h"
 
 #include <QObject>
 #include <QString>
@@ -11,8 +11,8 @@ class QNetworkReply;
 // department, the roles, the users of one role (each returned as the reply's `data` text, or
 // the empty text on any failure), and a name search answered by sigUserInforFinished.
 //
-// The returning lookups block the caller for at most DirectoryWait::limitMs() (plus a short
-// grace for a worker thread to end).
+// The returning lookups block the caller for at most RequestWait::directory().limitMs() (plus a
+// short grace for a worker thread to end).
 class TreeModelitem : public QObject
 {
     Q_OBJECT

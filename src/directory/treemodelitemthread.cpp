@@ -1,10 +1,10 @@
 #include "treemodelitemthread.h"
 
 #include "directory/directoryjson.h"
-#include "directory/directorywait.h"
 #include "logging.h"
-#include "signin/replyenvelope.h"
-#include "signin/serverrequest.h"
+#include "net/replyenvelope.h"
+#include "net/requestwait.h"
+#include "net/serverrequest.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -43,7 +43,7 @@ void TreeModelitemThread::run()
 {
     QNetworkAccessManager manager;
     QNetworkReply *reply = manager.post(m_request, m_body);
-    if (!ServerRequest::waitFor(reply, DirectoryWait::limitMs()))
+    if (!ServerRequest::waitFor(reply, RequestWait::directory().limitMs()))
         qCDebug(lcDirectory) << "lookup" << m_mode << m_argument << "did not answer in time";
     const ReplyEnvelope envelope = ReplyEnvelope::fromBody(DirectoryJson::body(reply));
     delete reply;

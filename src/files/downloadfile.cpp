@@ -3,10 +3,10 @@
 #include "files/filemessageengine.h"
 #include "language/text.h"
 #include "logging.h"
+#include "net/serverrequest.h"
+#include "net/urlsegment.h"
 #include "platform/localpath.h"
 #include "signin/parameterinfor.h"
-#include "signin/serverrequest.h"
-#include "signin/urlsegment.h"
 
 #include <QFile>
 #include <QJsonArray>

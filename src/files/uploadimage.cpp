@@ -3,9 +3,9 @@
 #include "files/downloadfile.h"
 #include "language/text.h"
 #include "logging.h"
+#include "net/serverrequest.h"
 #include "platform/localpath.h"
 #include "signin/parameterinfor.h"
-#include "signin/serverrequest.h"
 
 #include <QFile>
 #include <QHttpMultiPart>

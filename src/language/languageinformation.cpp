@@ -2,7 +2,7 @@
 
 #include "config/configfile.h"
 #include "logging.h"
-#include "signin/serverrequest.h"
+#include "net/serverrequest.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

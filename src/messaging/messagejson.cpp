@@ -1,5 +1,7 @@
 #include "messagejson.h"
 
+#include "json/jsontext.h"
+
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -14,57 +16,6 @@ namespace {
 constexpr double twoTo63 = 9223372036854775808.0;
 constexpr double twoTo64 = 18446744073709551616.0;
 
-QLatin1Char hexDigit(uint value)
-{
-    return QLatin1Char(char(value < 10 ? '0' + value : 'a' + value - 10));
-}
-
-// Appends `value` as a JSON string, escaped the way Qt's writer escapes it.
-void appendJsonString(QString &out, const QString &value)
-{
-    out += QLatin1Char('"');
-    const QChar *begin = value.constData();
-    const QChar *end = begin + value.size();
-    const QChar *run = begin;
-    for (const QChar *p = begin; p != end; ++p) {
-        const ushort u = p->unicode();
-        if (u >= 0x20 && u != '"' && u != '\\')
-            continue;
-        out.append(run, int(p - run));
-        run = p + 1;
-        out += QLatin1Char('\\');
-        switch (u) {
-        case '"':
-            out += QLatin1Char('"');
-            break;
-        case '\\':
-            out += QLatin1Char('\\');
-            break;
-        case '\b':
-            out += QLatin1Char('b');
-            break;
-        case '\f':
-            out += QLatin1Char('f');
-            break;
-        case '\n':
-            out += QLatin1Char('n');
-            break;
-        case '\r':
-            out += QLatin1Char('r');
-            break;
-        case '\t':
-            out += QLatin1Char('t');
-            break;
-        default:
-            out += QLatin1String("u00");
-            out += hexDigit(u >> 4);
-            out += hexDigit(u & 0xf);
-        }
-    }
-    out.append(run, int(end - run));
-    out += QLatin1Char('"');
-}
-
 // Builds the indented JSON of one flat object with the line feeds already left out.
 class TextObject
 {
@@ -74,7 +25,7 @@ public:
     void add(QLatin1String key, const QString &value)
     {
         beginMember(key);
-        appendJsonString(m_out, value);
+        JsonText::appendString(m_out, value);
     }
     void add(QLatin1String key, bool value)
     {

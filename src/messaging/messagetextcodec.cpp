@@ -1,8 +1,8 @@
 #include "messagetextcodec.h"
 
 #include "config/configfile.h"
+#include "net/urlsegment.h"
 #include "signin/parameterinfor.h"
-#include "signin/urlsegment.h"
 
 #include <QRegularExpression>
 #include <QStringList>

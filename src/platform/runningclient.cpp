@@ -1,6 +1,5 @@
 #include "runningclient.h"
 
-#include "config/configfile.h"
 #include "logging.h"
 
 #include <QCoreApplication>
@@ -82,17 +81,17 @@ QString RunningClient::updaterProgramIn(const QString &installation)
 #endif
 }
 
-QString RunningClient::lockFilePath()
+QString RunningClient::lockFileIn(const QString &settingsFolder)
 {
-    return ConfigFile::instance()->settingsFolderPath() + QStringLiteral("client.lock");
+    return settingsFolder + QStringLiteral("client.lock");
 }
 
-void RunningClient::recordThisProcess()
+void RunningClient::recordThisProcess(const QString &lockPath)
 {
 #ifdef Q_OS_UNIX
     const qint64 pid = QCoreApplication::applicationPid();
     const QByteArray record = QByteArray::number(pid) + '\n' + processMark(pid).startTime + '\n';
-    const QString path = lockFilePath();
+    const QString &path = lockPath;
     QFile lock(path);
     if (!lock.open(QIODevice::WriteOnly | QIODevice::Truncate) || lock.write(record) < 0) {
         qCWarning(lcUpdate) << "cannot record the client in" << path;
@@ -110,16 +109,17 @@ void RunningClient::recordThisProcess()
 #endif
 }
 
-bool RunningClient::endRecordedClient(int graceMs, int killWaitMs)
+bool RunningClient::endRecordedClient(const QString &lockPath, int graceMs, int killWaitMs)
 {
 #ifdef Q_OS_WIN
+    Q_UNUSED(lockPath)
     Q_UNUSED(graceMs)
     Q_UNUSED(killWaitMs)
     QProcess::startDetached(QStringLiteral("taskkill"),
                             {QStringLiteral("/F"), QStringLiteral("/im"), clientProgramName()});
     return true;
 #elif defined(Q_OS_UNIX)
-    const QString path = lockFilePath();
+    const QString &path = lockPath;
     QFile lock(path);
     if (!lock.open(QIODevice::ReadOnly))
         return true;

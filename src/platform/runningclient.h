@@ -14,15 +14,16 @@ public:
     // The updater's path below an installation directory.
     static QString updaterProgramIn(const QString &installation);
 
-    // settings folder + "client.lock"
-    static QString lockFilePath();
+    // settingsFolder + "client.lock": both programs find the record in the settings folder.
+    static QString lockFileIn(const QString &settingsFolder);
 
-    // Called by the client once it runs: records this process; the record is removed when the
-    // event loop ends normally.
-    static void recordThisProcess();
+    // Called by the client once it runs: records this process in `lockPath`; the record is
+    // removed when the event loop ends normally.
+    static void recordThisProcess(const QString &lockPath);
 
-    // Ends the recorded client. A record whose process has gone, or whose number now belongs
-    // to another program, is only removed. Waits at most graceMs + killWaitMs. True when no
-    // recorded client is left running.
-    static bool endRecordedClient(int graceMs = 3000, int killWaitMs = 2000);
+    // Ends the client recorded in `lockPath`. A record whose process has gone, or whose number
+    // now belongs to another program, is only removed. Waits at most graceMs + killWaitMs. True
+    // when no recorded client is left running.
+    static bool endRecordedClient(const QString &lockPath, int graceMs = 3000,
+                                  int killWaitMs = 2000);
 };

@@ -1,8 +1,8 @@
 #include "menumodel.h"
 
 #include "logging.h"
+#include "net/replyenvelope.h"
 #include "reminders/jsonfields.h"
-#include "signin/replyenvelope.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>

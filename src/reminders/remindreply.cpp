@@ -1,7 +1,7 @@
 #include "remindreply.h"
 
 #include "language/text.h"
-#include "signin/serverrequest.h"
+#include "net/serverrequest.h"
 
 #include <QNetworkRequest>
 

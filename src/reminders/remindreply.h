@@ -1,6 +1,6 @@
 #pragma once
 
-#include "signin/replyenvelope.h"
+#include "net/replyenvelope.h"
 
 #include <QString>
 

@@ -1,10 +1,10 @@
 #include "systeminformation.h"
 
 #include "logging.h"
+#include "net/replyenvelope.h"
+#include "net/serverrequest.h"
 #include "reminders/jsonfields.h"
 #include "reminders/remindreply.h"
-#include "signin/replyenvelope.h"
-#include "signin/serverrequest.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "net/requestslot.h"
 #include "reminders/remindgroup.h"
-#include "signin/requestslot.h"
 
 #include <QHash>
 #include <QList>

@@ -1,9 +1,9 @@
 #include "systemrequest.h"
 
 #include "logging.h"
+#include "net/replyenvelope.h"
+#include "net/serverrequest.h"
 #include "reminders/remindreply.h"
-#include "signin/replyenvelope.h"
-#include "signin/serverrequest.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -2,11 +2,11 @@
 
 #include "config/configfile.h"
 #include "logging.h"
+#include "net/replyenvelope.h"
+#include "net/requestwait.h"
+#include "net/serverrequest.h"
 #include "signin/loginreply.h"
 #include "signin/parameterinfor.h"
-#include "signin/replyenvelope.h"
-#include "signin/serverrequest.h"
-#include "signin/signinwait.h"
 
 #include <QEventLoop>
 #include <QJsonArray>
@@ -15,16 +15,8 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QScopedPointer>
-#include <QTimer>
 
 #include <chrono>
-
-namespace {
-
-// How often a poll waiting for its reply looks at the stop flag.
-constexpr int stopCheckMs = 50;
-
-} // namespace
 
 HandlThreaddata::HandlThreaddata(QObject *parent) : QThread(parent) {}
 
@@ -33,10 +25,10 @@ HandlThreaddata::~HandlThreaddata()
     setStopFlag(true);
     // Both waits of the loop end on the flag, so this returns at once; the limit only guards
     // against a loop stuck elsewhere, which must not hang the closing window.
-    if (!wait(unsigned(SigninWait::limitMs() + pauseMs))) {
+    if (!wait(unsigned(RequestWait::signin().limitMs() + pauseMs))) {
         qCWarning(lcSignin) << "the QR-code loader did not stop in time; ending it";
         terminate();
-        wait(unsigned(SigninWait::limitMs()));
+        wait(unsigned(RequestWait::signin().limitMs()));
     }
 }
 
@@ -52,7 +44,7 @@ void HandlThreaddata::startQrPolling(const QString &nonce, const QString &loginK
         m_looping = true;
     }
     // A loader that has left its loop is only winding down.
-    if (!wait(unsigned(SigninWait::limitMs() + pauseMs))) {
+    if (!wait(unsigned(RequestWait::signin().limitMs() + pauseMs))) {
         // start() would do nothing on a running thread and leave every later poll refused:
         // say the poll failed, and let the next attempt try again.
         qCWarning(lcSignin) << "the previous QR-code loader is still winding down";
@@ -78,7 +70,7 @@ void HandlThreaddata::setStopFlag(bool stop)
 bool HandlThreaddata::setStopFlagAndWait(bool stop)
 {
     setStopFlag(stop);
-    return wait(unsigned(SigninWait::limitMs() + pauseMs));
+    return wait(unsigned(RequestWait::signin().limitMs() + pauseMs));
 }
 
 bool HandlThreaddata::stopFlag() const
@@ -126,23 +118,8 @@ bool HandlThreaddata::poll(QNetworkAccessManager &manager)
         ServerRequest::Body::Form);
     QScopedPointer<QNetworkReply> reply(manager.post(request, ServerRequest::formBody(fields)));
 
-    {
-        QEventLoop loop;
-        QTimer limit;
-        limit.setSingleShot(true);
-        QTimer stopCheck;
-        QObject::connect(reply.data(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
-        QObject::connect(&stopCheck, &QTimer::timeout, &loop, [this, &loop] {
-            if (stopFlag())
-                loop.quit();
-        });
-        limit.start(SigninWait::limitMs());
-        stopCheck.start(stopCheckMs);
-        if (!reply->isFinished())
-            loop.exec();
-    }
-    if (!reply->isFinished()) {
+    if (!RequestWait::forReply(reply.data(), RequestWait::signin().limitMs(), QEventLoop::AllEvents,
+                               [this] { return stopFlag(); })) {
         reply->abort();
         // Stopped from outside: whatever the answer would have been is no longer wanted.
         if (stopFlag())

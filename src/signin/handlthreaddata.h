@@ -12,8 +12,8 @@ class QNetworkAccessManager;
 // current QR code on the mobile app; on confirmation it fills the stores exactly as a password
 // login does and reports the user and the outcome (types 2).
 //
-// Every poll waits at most SigninWait::limitMs() for its reply, and both that wait and the
-// pause between polls end as soon as the stop flag is set, so stopping returns at once.
+// Every poll waits at most RequestWait::signin().limitMs() for its reply, and both that wait and
+// the pause between polls end as soon as the stop flag is set, so stopping returns at once.
 class HandlThreaddata : public QThread
 {
     Q_OBJECT

@@ -3,9 +3,9 @@
 #include "config/configfile.h"
 #include "logging.h"
 #include "messaging/sockethandl.h"
+#include "net/replyenvelope.h"
 #include "reminders/menumodel.h"
 #include "signin/parameterinfor.h"
-#include "signin/replyenvelope.h"
 #include "signin/signinjson.h"
 
 #include <QJsonArray>

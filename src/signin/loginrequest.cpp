@@ -6,15 +6,15 @@
 #include "language/text.h"
 #include "logging.h"
 #include "messaging/sockethandl.h"
+#include "net/replyenvelope.h"
+#include "net/requestwait.h"
+#include "net/serverrequest.h"
 #include "reminders/menumodel.h"
 #include "reminders/systeminformation.h"
 #include "signin/handlthreaddata.h"
 #include "signin/loginreply.h"
 #include "signin/parameterinfor.h"
-#include "signin/replyenvelope.h"
-#include "signin/serverrequest.h"
 #include "signin/signinjson.h"
-#include "signin/signinwait.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -100,7 +100,7 @@ void LoginRequest::checkServerIp(const QString &httpIp)
     // Only the TLS settings: the address is tested as the user typed it, with no headers.
     QNetworkRequest request{QUrl(ConfigFile::normaliseAddress(httpIp.trimmed()))};
     ServerRequest::applyTls(request);
-    request.setTransferTimeout(SigninWait::limitMs());
+    request.setTransferTimeout(RequestWait::signin().limitMs());
     renew(m_checkSlot, &LoginRequest::onCheckServerFinished)->get(request);
 }
 
@@ -117,7 +117,7 @@ void LoginRequest::postLogin(RequestSlot &slot, void (LoginRequest::*onReply)(QN
     QNetworkRequest request =
         ServerRequest::make(ServerRequest::currentBaseUrl() + QStringLiteral("api/auth/login"),
                             ServerRequest::Body::Form);
-    request.setTransferTimeout(SigninWait::limitMs());
+    request.setTransferTimeout(RequestWait::signin().limitMs());
     renew(slot, onReply)->post(request, ServerRequest::formBody(fields));
 }
 
@@ -136,7 +136,7 @@ void LoginRequest::getQrcode()
     QNetworkRequest request = ServerRequest::make(ServerRequest::currentBaseUrl() +
                                                       QStringLiteral("api/auth/qrcode/general"),
                                                   ServerRequest::Body::JsonUtf8);
-    request.setTransferTimeout(SigninWait::limitMs());
+    request.setTransferTimeout(RequestWait::signin().limitMs());
     renew(m_qrcodeSlot, &LoginRequest::onQrcode)->get(request);
 }
 
@@ -147,7 +147,7 @@ void LoginRequest::reflushToken()
             QStringLiteral("?api_token=") +
             QString::fromLatin1(QUrl::toPercentEncoding(ParameterInfor::instance()->token())),
         ServerRequest::Body::JsonUtf8);
-    request.setTransferTimeout(SigninWait::limitMs());
+    request.setTransferTimeout(RequestWait::signin().limitMs());
     renew(m_reflushSlot, &LoginRequest::onReflushToken)->get(request);
 }
 

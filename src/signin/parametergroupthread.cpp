@@ -1,7 +1,7 @@
 #include "parametergroupthread.h"
 
-#include "signin/replyenvelope.h"
-#include "signin/serverrequest.h"
+#include "net/replyenvelope.h"
+#include "net/serverrequest.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,9 +1,8 @@
 #include "parameterinfor.h"
 
-#include "logredaction.h"
-
-#include "directory/memberrecord.h"
 #include "logging.h"
+#include "net/sessiontoken.h"
+#include "records/memberrecord.h"
 #include "signin/parametergroupthread.h"
 #include "signin/parameterinforthread.h"
 #include "signin/userfetchthread.h"
@@ -19,15 +18,12 @@ ParameterInfor *ParameterInfor::instance()
 
 void ParameterInfor::setToken(const QString &token)
 {
-    LogRedaction::addSecret(token);
-    QMutexLocker lock(&m_valuesMutex);
-    m_token = token;
+    SessionToken::set(token);
 }
 
 QString ParameterInfor::token() const
 {
-    QMutexLocker lock(&m_valuesMutex);
-    return m_token;
+    return SessionToken::get();
 }
 
 void ParameterInfor::setUserId(const QString &id)

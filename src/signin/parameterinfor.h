@@ -80,7 +80,6 @@ private:
     void fetchUsers(std::unique_ptr<UserFetchThread> thread);
 
     mutable QMutex m_valuesMutex;
-    QString m_token;
     QString m_userId;
     QString m_systemInfo;
     QString m_imHost;

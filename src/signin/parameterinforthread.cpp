@@ -1,7 +1,7 @@
 #include "parameterinforthread.h"
 
-#include "signin/replyenvelope.h"
-#include "signin/serverrequest.h"
+#include "net/replyenvelope.h"
+#include "net/serverrequest.h"
 
 #include <QUrl>
 

@@ -1,12 +1,12 @@
 #include "userfetchthread.h"
 
 #include "directory/directoryjson.h"
-#include "directory/memberrecord.h"
 #include "logging.h"
-#include "signin/replyenvelope.h"
-#include "signin/serverrequest.h"
+#include "net/replyenvelope.h"
+#include "net/requestwait.h"
+#include "net/serverrequest.h"
+#include "records/memberrecord.h"
 #include "signin/signinjson.h"
-#include "signin/signinwait.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -46,7 +46,8 @@ QList<MemberRecord *> UserFetchThread::fetch(std::unique_ptr<UserFetchThread> th
         *timedOut = false;
     thread->start(QThread::InheritPriority);
     // The window waits here: never longer than a few seconds, whatever the request's own limit.
-    if (!thread->wait(unsigned(qMin(callerWaitMs, SigninWait::limitMs() + joinGraceMs)))) {
+    if (!thread->wait(
+            unsigned(qMin(callerWaitMs, RequestWait::signin().limitMs() + joinGraceMs)))) {
         qCWarning(lcSignin) << "user fetch did not end in time; its result is dropped";
         if (timedOut)
             *timedOut = true;
@@ -90,7 +91,7 @@ void UserFetchThread::run()
     QNetworkAccessManager manager;
     QScopedPointer<QNetworkReply> reply(m_body.isNull() ? manager.get(m_request)
                                                         : manager.post(m_request, m_body));
-    if (!ServerRequest::waitFor(reply.data(), SigninWait::limitMs()))
+    if (!ServerRequest::waitFor(reply.data(), RequestWait::signin().limitMs()))
         qCDebug(lcSignin) << "user fetch" << m_request.url() << "did not answer in time";
     const ReplyEnvelope envelope = ReplyEnvelope::fromReply(reply.data());
     if (!envelope.success()) {

@@ -12,8 +12,8 @@ class QJsonObject;
 class ReplyEnvelope;
 
 // A short-lived thread that fetches user records while its caller waits: it sends one request
-// with its own network access manager, waits at most SigninWait::limitMs() for the reply and
-// keeps the records it reads. The caller takes them into the user cache after the thread has
+// with its own network access manager, waits at most RequestWait::signin().limitMs() for the reply
+// and keeps the records it reads. The caller takes them into the user cache after the thread has
 // ended, so the cache is only ever written by the caller's thread.
 class UserFetchThread : public QThread
 {

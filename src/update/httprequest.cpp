@@ -3,8 +3,8 @@
 #include "config/configfile.h"
 #include "language/text.h"
 #include "logging.h"
-#include "signin/serverrequest.h"
-#include "signin/urlsegment.h"
+#include "net/serverrequest.h"
+#include "net/urlsegment.h"
 #include "update/updatefeed.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,7 @@
 #include "updatefeed.h"
 
-#include "signin/serverrequest.h"
+#include "net/requestwait.h"
+#include "net/serverrequest.h"
 
 #include <QEventLoop>
 #include <QJsonArray>
@@ -9,7 +10,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QStringList>
-#include <QTimer>
 
 #ifndef TARNEX_UPDATE_FEED_URL
 #define TARNEX_UPDATE_FEED_URL                                                                     \
@@ -87,15 +87,7 @@ UpdateFeed UpdateFeed::fetch(QNetworkAccessManager &manager, int limitMs)
     request.setRawHeader("User-Agent", ServerRequest::userAgent());
     request.setRawHeader("Content-Type", "application/x-www-form-urlencoded");
     QNetworkReply *reply = manager.get(request);
-    QEventLoop loop;
-    QTimer limit;
-    limit.setSingleShot(true);
-    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    limit.start(limitMs);
-    if (!reply->isFinished())
-        loop.exec();
-    limit.stop();
+    RequestWait::forReply(reply, limitMs, QEventLoop::AllEvents);
     // Whatever has arrived by now is all the start-up check reads.
     const QByteArray body = reply->readAll();
     reply->abort();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "signin/requestslot.h"
+#include "net/requestslot.h"
 
 #include <QObject>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "../files/filestestkit.h"
+#include "filestestkit.h"
 #include "referenceserver.h"
 #include "testenvironment.h"
 

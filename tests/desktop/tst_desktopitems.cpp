@@ -1,9 +1,9 @@
 #include "testenvironment.h"
 
-#include "config/configdata.h"
 #include "desktop/desktopview.h"
 #include "desktop/dockclick.h"
 #include "desktop/handlurl.h"
+#include "shell/configdata.h"
 
 #include <QDir>
 #include <QImage>

@@ -3,9 +3,9 @@
 #include "referenceserver.h"
 
 #include "config/configfile.h"
+#include "net/replyenvelope.h"
+#include "net/serverrequest.h"
 #include "signin/parameterinfor.h"
-#include "signin/replyenvelope.h"
-#include "signin/serverrequest.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

@@ -2,8 +2,9 @@
 #include "referenceserver.h"
 #include "testenvironment.h"
 
-#include "directory/directorywait.h"
 #include "directory/treemodelitem.h"
+#include "net/requestwait.h"
+#include "net/serverrequest.h"
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
@@ -64,7 +65,7 @@ void TestLookups::initTestCase()
 void TestLookups::cleanup()
 {
     resetServer(m_server);
-    DirectoryWait::setLimitMs(ServerRequest::dataWaitMs);
+    RequestWait::directory().setLimitMs(ServerRequest::dataWaitMs);
 }
 
 QString TestLookups::call(TreeModelitem &lookups, const QString &operation)
@@ -166,7 +167,7 @@ void TestLookups::statusRules()
 
 void TestLookups::silentServerIsBounded()
 {
-    DirectoryWait::setLimitMs(800);
+    RequestWait::directory().setLimitMs(800);
     setMode(m_server, QStringLiteral("all"), QStringLiteral("silent"));
     TreeModelitem lookups;
     for (const QString &operation : {QStringLiteral("company"), QStringLiteral("role"),

@@ -2,11 +2,12 @@
 #include "referenceserver.h"
 #include "testenvironment.h"
 
-#include "directory/directorywait.h"
 #include "directory/getcompany.h"
 #include "directory/handlorganization.h"
 #include "directory/loadpersonnel.h"
 #include "directory/loadpersonnelinfor.h"
+#include "net/requestwait.h"
+#include "net/serverrequest.h"
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
@@ -95,7 +96,7 @@ void TestOrganisation::initTestCase()
 void TestOrganisation::cleanup()
 {
     resetServer(m_server);
-    DirectoryWait::setLimitMs(ServerRequest::dataWaitMs);
+    RequestWait::directory().setLimitMs(ServerRequest::dataWaitMs);
 }
 
 QJsonObject TestOrganisation::serverData(const QString &path, const QByteArray &postBody)
@@ -235,7 +236,7 @@ void TestOrganisation::failedRootKeepsTheOrganisation()
     const QList<MemberRecord *> before = loader->memberList();
     const int indexCount = loader->roleIndex().size();
     QVERIFY(!before.isEmpty());
-    DirectoryWait::setLimitMs(1500);
+    RequestWait::directory().setLimitMs(1500);
     setMode(m_server, QStringLiteral("members"), mode, body);
     QSignalSpy completion(loader, &HandlOrganization::sigHandlCompletion);
     QElapsedTimer clock;
@@ -269,7 +270,7 @@ void TestOrganisation::failedDepartmentStillCompletes()
     const MemberRecord *target = byName(loader->memberList(), department);
     QVERIFY(target);
     const QString id = target->dept_id;
-    DirectoryWait::setLimitMs(1500);
+    RequestWait::directory().setLimitMs(1500);
     setMode(m_server, QStringLiteral("members"), mode, QByteArray(), {id});
     QSignalSpy completion(loader, &HandlOrganization::sigHandlCompletion);
     loadRoot(completion);

@@ -3,10 +3,10 @@
 // Nothing may crash, and what a reader accepts must read back consistently.
 
 #include "fuzzsetup.h"
+#include "net/replyenvelope.h"
 #include "reminders/menumodel.h"
 #include "reminders/remindgroup.h"
 #include "signin/loginreply.h"
-#include "signin/replyenvelope.h"
 #include "update/updatefeed.h"
 
 #include <QCoreApplication>

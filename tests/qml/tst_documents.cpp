@@ -1,4 +1,4 @@
-#include "qmltypes.h"
+#include "shell/qmltypes.h"
 #include "testenvironment.h"
 
 #include "desktop/startupcontext.h"

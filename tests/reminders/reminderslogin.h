@@ -2,8 +2,8 @@
 
 #include "referenceserver.h"
 
-#include "signin/replyenvelope.h"
-#include "signin/serverrequest.h"
+#include "net/replyenvelope.h"
+#include "net/serverrequest.h"
 
 #include <QByteArray>
 #include <QNetworkAccessManager>

@@ -2,9 +2,9 @@
 
 #include "config/configfile.h"
 #include "messaging/sockethandl.h"
+#include "net/replyenvelope.h"
 #include "signin/loginreply.h"
 #include "signin/parameterinfor.h"
-#include "signin/replyenvelope.h"
 
 #include <QJsonDocument>
 #include <QTemporaryDir>

@@ -4,10 +4,11 @@
 
 #include "config/configfile.h"
 #include "messaging/sockethandl.h"
+#include "net/requestwait.h"
+#include "net/serverrequest.h"
 #include "reminders/menumodel.h"
 #include "signin/loginrequest.h"
 #include "signin/parameterinfor.h"
-#include "signin/signinwait.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -58,7 +59,7 @@ void TestLoginRequest::init()
 
 void TestLoginRequest::cleanup()
 {
-    SigninWait::setLimitMs(ServerRequest::dataWaitMs);
+    RequestWait::signin().setLimitMs(ServerRequest::dataWaitMs);
 }
 
 void TestLoginRequest::passwordLogin()
@@ -215,7 +216,7 @@ void TestLoginRequest::refusedLogin()
 
 void TestLoginRequest::silentServer()
 {
-    SigninWait::setLimitMs(1500);
+    RequestWait::signin().setLimitMs(1500);
     authMode(m_server, QStringLiteral("login"), QStringLiteral("silent"));
     EventLog log;
     LoginRequest request;

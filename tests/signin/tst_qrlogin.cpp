@@ -2,10 +2,11 @@
 #include "signintestkit.h"
 #include "testenvironment.h"
 
+#include "net/requestwait.h"
+#include "net/serverrequest.h"
 #include "signin/handlthreaddata.h"
 #include "signin/loginrequest.h"
 #include "signin/parameterinfor.h"
-#include "signin/signinwait.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -55,7 +56,7 @@ void TestQrLogin::init()
 
 void TestQrLogin::cleanup()
 {
-    SigninWait::setLimitMs(ServerRequest::dataWaitMs);
+    RequestWait::signin().setLimitMs(ServerRequest::dataWaitMs);
 }
 
 QString TestQrLogin::showCode(LoginRequest &request)
@@ -212,7 +213,7 @@ void TestQrLogin::stopReturnsPromptly()
 
 void TestQrLogin::silentPollIsBounded()
 {
-    SigninWait::setLimitMs(1000);
+    RequestWait::signin().setLimitMs(1000);
     EventLog log;
     LoginRequest request;
     log.watch(&request);

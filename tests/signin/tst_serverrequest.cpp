@@ -1,8 +1,8 @@
 #include "referenceserver.h"
 #include "testenvironment.h"
 
-#include "signin/replyenvelope.h"
-#include "signin/serverrequest.h"
+#include "net/replyenvelope.h"
+#include "net/serverrequest.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>

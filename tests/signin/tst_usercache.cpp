@@ -2,10 +2,10 @@
 #include "signintestkit.h"
 #include "testenvironment.h"
 
+#include "net/replyenvelope.h"
+#include "net/requestwait.h"
+#include "net/serverrequest.h"
 #include "signin/parameterinfor.h"
-#include "signin/replyenvelope.h"
-#include "signin/serverrequest.h"
-#include "signin/signinwait.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -77,7 +77,7 @@ void TestUserCache::init()
 
 void TestUserCache::cleanup()
 {
-    SigninWait::setLimitMs(ServerRequest::dataWaitMs);
+    RequestWait::signin().setLimitMs(ServerRequest::dataWaitMs);
     ParameterInfor::instance()->forgetSilentServer();
 }
 
@@ -184,7 +184,7 @@ void TestUserCache::silentServerFreezesOnce()
 {
     // The request's own limit is long; the window waits a few seconds once, and lookups right
     // after do not ask the silent server again.
-    SigninWait::setLimitMs(60000);
+    RequestWait::signin().setLimitMs(60000);
     directoryMode(QStringLiteral("all"), QStringLiteral("silent"));
     ParameterInfor *parameters = ParameterInfor::instance();
     QCOMPARE(parameters->userField(QStringLiteral("20003"), QStringLiteral("user_name")),
@@ -208,7 +208,7 @@ void TestUserCache::silentServerFreezesOnce()
 
 void TestUserCache::silentServerIsBounded()
 {
-    SigninWait::setLimitMs(1000);
+    RequestWait::signin().setLimitMs(1000);
     directoryMode(QStringLiteral("all"), QStringLiteral("silent"));
     ParameterInfor *parameters = ParameterInfor::instance();
     QElapsedTimer clock;

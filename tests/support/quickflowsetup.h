@@ -4,8 +4,8 @@
 // a reference server with its test hooks, and a user who has already added that server.
 // A flow's .cpp defines QUICK_TEST_SOURCE_DIR, includes <QtQuickTest/quicktest.h>, then says
 // TARNEX_QUICK_FLOW(name, "extra server argument", ...).
-#include "qmltypes.h"
 #include "referenceserver.h"
+#include "shell/qmltypes.h"
 #include "testenvironment.h"
 
 #include "config/configfile.h"

@@ -3,7 +3,7 @@
 #include "ziptestkit.h"
 
 #include "config/configfile.h"
-#include "signin/serverrequest.h"
+#include "net/serverrequest.h"
 #include "update/httprequest.h"
 #include "update/updatefeed.h"
 #include "update/updaterhttprequest.h"

@@ -7,6 +7,7 @@
 #include "messaging/sockethandl.h"
 #include "platform/autostart.h"
 #include "platform/localpath.h"
+#include "programinfo.h"
 #include "signin/parameterinfor.h"
 #include "update/versionrequest.h"
 
@@ -294,13 +295,13 @@ bool ConfigData::openUpdateProgrom(const QString &updateInfors, const QString &c
 
 void ConfigData::openExeProgram()
 {
-    QCoreApplication::exit(quitExitCode);
+    QCoreApplication::exit(ProgramInfo::quitExitCode);
 }
 
 void ConfigData::restartDevice()
 {
     disConnectServer();
-    QCoreApplication::exit(restartExitCode);
+    QCoreApplication::exit(ProgramInfo::restartExitCode);
 }
 
 void ConfigData::disConnectServer()

@@ -1,12 +1,11 @@
 #include "serverrequest.h"
 
 #include "config/configfile.h"
-#include "signin/parameterinfor.h"
+#include "net/requestwait.h"
+#include "net/sessiontoken.h"
 
-#include <QEventLoop>
 #include <QNetworkReply>
 #include <QSslConfiguration>
-#include <QTimer>
 #include <QUrl>
 
 QString ServerRequest::baseUrl(const QString &address)
@@ -44,8 +43,7 @@ QNetworkRequest ServerRequest::make(const QString &url, Body body, bool authoris
         break;
     }
     if (authorised)
-        request.setRawHeader("Authorization",
-                             "Bearer " + ParameterInfor::instance()->token().toUtf8());
+        request.setRawHeader("Authorization", "Bearer " + SessionToken::get().toUtf8());
     applyTls(request);
     return request;
 }
@@ -75,16 +73,7 @@ bool ServerRequest::waitFor(QNetworkReply *reply, int limitMs)
 {
     if (!reply)
         return false;
-    if (!reply->isFinished()) {
-        QEventLoop loop;
-        QTimer limit;
-        limit.setSingleShot(true);
-        QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
-        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        limit.start(limitMs);
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    }
-    if (!reply->isFinished()) {
+    if (!RequestWait::forReply(reply, limitMs)) {
         reply->abort();
         return false;
     }

@@ -1,11 +1,11 @@
-#include "../files/filestestkit.h"
+#include "filestestkit.h"
 #include "referenceserver.h"
 #include "testenvironment.h"
 
-#include "config/configdata.h"
 #include "config/configfile.h"
 #include "platform/autostart.h"
 #include "platform/runningclient.h"
+#include "shell/configdata.h"
 
 #include <QCursor>
 #include <QEventLoop>

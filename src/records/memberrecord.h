@@ -1,6 +1,6 @@
 #pragma once
 
-#include "directory/rolerecord.h"
+#include "records/rolerecord.h"
 
 #include <QLatin1String>
 #include <QList>

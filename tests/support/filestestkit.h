@@ -4,9 +4,9 @@
 
 #include "config/configfile.h"
 #include "files/filemessageengine.h"
+#include "net/replyenvelope.h"
+#include "net/serverrequest.h"
 #include "signin/parameterinfor.h"
-#include "signin/replyenvelope.h"
-#include "signin/serverrequest.h"
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>

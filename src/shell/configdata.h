@@ -14,10 +14,6 @@ class ConfigData : public QObject
 {
     Q_OBJECT
 public:
-    // Event loop exit codes the entry point acts on.
-    static constexpr int restartExitCode = 773;
-    static constexpr int quitExitCode = 900;
-
     explicit ConfigData(QObject *parent = nullptr);
 
     Q_INVOKABLE QString getCurrentMainFile(const QString &confiles);

@@ -1,7 +1,6 @@
 #include "qmltypes.h"
 
 #include "config/aesiteminfor.h"
-#include "config/configdata.h"
 #include "desktop/clipboard.h"
 #include "desktop/desktopview.h"
 #include "desktop/handlurl.h"
@@ -21,6 +20,7 @@
 #include "reminders/menuitem.h"
 #include "reminders/systemhandl.h"
 #include "reminders/systemrequest.h"
+#include "shell/configdata.h"
 #include "signin/loginrequest.h"
 #include "update/httprequest.h"
 
