@@ -3,6 +3,7 @@
 // frame while scrolling the whole conversation, and the memory the open conversation costs.
 // Offscreen with the software renderer, in this process (no server: the texts are what the
 // messaging engine hands the view).
+#include "procusage.h"
 #include "shell/qmltypes.h"
 #include "testenvironment.h"
 
@@ -24,19 +25,6 @@ namespace {
 
 constexpr int messageCount = 2000;
 constexpr int runs = 9;
-
-// Proportional set size of this process in kB (0 where the kernel does not say).
-qint64 pssKb()
-{
-    QFile file(QStringLiteral("/proc/self/smaps_rollup"));
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        if (line.startsWith("Pss:"))
-            return line.mid(4).trimmed().split(' ').value(0).toLongLong();
-    }
-    return 0;
-}
 
 // A conversation as the engine writes its message texts: both sides, some long lines, a few
 // emoticons and files.
@@ -98,9 +86,7 @@ double median(QVector<double> v)
 
 int main(int argc, char **argv)
 {
-    tarnexIsolateHome();
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    tarnexBenchEnvironment();
     if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
         qputenv("QT_QUICK_BACKEND", "software");
     QApplication app(argc, argv);
@@ -129,7 +115,7 @@ int main(int argc, char **argv)
     auto *list = chat->findChild<QQuickItem *>(QStringLiteral("chatList"));
     const QStringList texts = conversationTexts();
     view.grabWindow();
-    const qint64 pssBefore = pssKb();
+    const qint64 pssBefore = procusage::pssOf(QStringLiteral("self"));
 
     QVector<double> openMs;
     QVector<double> rowsMs;
@@ -150,7 +136,7 @@ int main(int argc, char **argv)
         delegates = messageDelegates(list);
     }
     const int rows = list->property("count").toInt();
-    const qint64 pssOpen = pssKb();
+    const qint64 pssOpen = procusage::pssOf(QStringLiteral("self"));
 
     // End to end: from the newest message, where the view opens at the bottom, up to the
     // oldest, most of a page per frame.
@@ -167,7 +153,7 @@ int main(int argc, char **argv)
             break;
     }
     const int delegatesAfter = messageDelegates(list);
-    const qint64 pssAfter = pssKb();
+    const qint64 pssAfter = procusage::pssOf(QStringLiteral("self"));
 
     out << QStringLiteral("conversation of %1 messages: view populated and drawn in median %2 ms "
                           "(min %3, max %4, %5 runs; target < 150 ms), %6 message delegates for "

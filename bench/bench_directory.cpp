@@ -99,9 +99,7 @@ QVariant call(QObject *object, const char *function, const QVariant &a = {}, con
 
 int main(int argc, char **argv)
 {
-    tarnexIsolateHome();
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    tarnexBenchEnvironment();
     if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
         qputenv("QT_QUICK_BACKEND", "software");
     QApplication app(argc, argv);

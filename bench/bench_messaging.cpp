@@ -173,9 +173,7 @@ QString figure(double value, int decimals)
 
 int main(int argc, char **argv)
 {
-    tarnexIsolateHome();
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    tarnexBenchEnvironment();
     QApplication app(argc, argv);
     QStringList args = app.arguments();
     const bool v2 = args.removeAll(QStringLiteral("--v2")) > 0;

@@ -96,9 +96,7 @@ Timing timed(int runs, const std::function<void()> &step)
 
 int main(int argc, char **argv)
 {
-    tarnexIsolateHome();
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    tarnexBenchEnvironment();
     QApplication app(argc, argv);
     const int size = app.arguments().value(1, QStringLiteral("10000")).toInt();
     const int runs = qMax(1, app.arguments().value(2, QStringLiteral("7")).toInt());

@@ -13,9 +13,7 @@
 
 int main(int argc, char **argv)
 {
-    tarnexIsolateHome();
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    tarnexBenchEnvironment();
     QApplication app(argc, argv);
     const QString program = app.arguments().value(1);
     const int runs = app.arguments().value(2, QStringLiteral("15")).toInt();

@@ -8,6 +8,7 @@
 // usage: bench_window [users]
 #include "procusage.h"
 #include "referenceserver.h"
+#include "signedinclient.h"
 #include "testenvironment.h"
 
 #include <QElapsedTimer>
@@ -42,9 +43,7 @@ void stop(QProcess &process)
 
 int main(int argc, char **argv)
 {
-    tarnexIsolateHome();
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    tarnexBenchEnvironment();
     QApplication app(argc, argv);
     QTextStream out(stdout);
     const int users = app.arguments().value(1, QStringLiteral("10000")).toInt();
@@ -89,23 +88,13 @@ int main(int argc, char **argv)
     env.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
 
     // The environment already points at this benchmark's private home.
-    QProcess preset;
-    preset.setProcessEnvironment(env);
-    preset.start(bin + QStringLiteral("/tarnex-preset"),
-                 {server.address(), QStringLiteral("zh_CN"), QStringLiteral("--account"),
-                  QStringLiteral("zhangwei"), QStringLiteral("--password"),
-                  QStringLiteral("123456"), QStringLiteral("--auto-login")});
-    if (!preset.waitForFinished(30000) || preset.exitCode() != 0) {
+    if (!presetAutoLogin(env, server.address())) {
         out << "bench_window: tarnex-preset failed\n";
         return 1;
     }
-
     const QString logPath =
         QDir(qEnvironmentVariable("HOME")).filePath(QStringLiteral("bench_window.log"));
-    env.insert(QStringLiteral("TARNEX_LOG_FILE"), logPath);
-    env.insert(QStringLiteral("TARNEX_UPDATE_FEED"),
-               server.baseUrl().toString() +
-                   QStringLiteral("/tarnex10pack/client/client.php?platform=win"));
+    pointClientAt(env, logPath, server.baseUrl());
     QProcess client;
     client.setProcessEnvironment(env);
     client.setProcessChannelMode(QProcess::ForwardedErrorChannel);

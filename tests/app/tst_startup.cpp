@@ -1,4 +1,6 @@
+#include "procusage.h"
 #include "referenceserver.h"
+#include "signedinclient.h"
 #include "testenvironment.h"
 
 #include <QDir>
@@ -315,43 +317,6 @@ void TestStartup::otherExitCodesEnd()
 
 TARNEX_TEST_MAIN(TestStartup)
 
-namespace {
-
-QStringList descendantsOf(qint64 root)
-{
-    QMap<QString, QString> parents;
-    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString &pid : pids) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray text = stat.readAll();
-        // The command may hold blanks and parentheses; the parent follows the state.
-        const QList<QByteArray> rest = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        parents.insert(pid, QString::fromLatin1(rest.value(1)));
-    }
-    QStringList found;
-    QStringList frontier{QString::number(root)};
-    while (!frontier.isEmpty()) {
-        const QString parent = frontier.takeFirst();
-        for (auto it = parents.cbegin(); it != parents.cend(); ++it) {
-            if (it.value() == parent) {
-                found << it.key();
-                frontier << it.key();
-            }
-        }
-    }
-    return found;
-}
-
-QByteArray procFile(const QString &pid, const char *name)
-{
-    QFile file(QStringLiteral("/proc/%1/%2").arg(pid, QLatin1String(name)));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
-
 // Signed in, with the window up and the directory loaded, the client has no web engine yet:
 // neither a QtWebEngineProcess below it nor the engine's library in its memory.
 void TestStartup::noWebEngineBeforeTheFirstPage()
@@ -361,20 +326,9 @@ void TestStartup::noWebEngineBeforeTheFirstPage()
     env.insert(QStringLiteral("HOME"), home.path());
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral(".config")));
     env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral(".local/share")));
-    QProcess preset;
-    preset.setProcessEnvironment(env);
-    preset.start(QStringLiteral(TARNEX_BINARY_DIR "/tarnex-preset"),
-                 {m_server.address(), QStringLiteral("zh_CN"), QStringLiteral("--account"),
-                  QStringLiteral("zhangwei"), QStringLiteral("--password"),
-                  QStringLiteral("123456"), QStringLiteral("--auto-login")});
-    QVERIFY(preset.waitForFinished(30000));
-    QCOMPARE(preset.exitCode(), 0);
-
+    QVERIFY(presetAutoLogin(env, m_server.address()));
     const QString logPath = home.filePath(QStringLiteral("client.log"));
-    env.insert(QStringLiteral("TARNEX_LOG_FILE"), logPath);
-    env.insert(QStringLiteral("TARNEX_UPDATE_FEED"),
-               m_server.baseUrl().toString() +
-                   QStringLiteral("/tarnex10pack/client/client.php?platform=win"));
+    pointClientAt(env, logPath, m_server.baseUrl());
     QProcess client;
     client.setProcessEnvironment(env);
     client.setWorkingDirectory(m_workingDir.path());
@@ -390,11 +344,10 @@ void TestStartup::noWebEngineBeforeTheFirstPage()
     QCOMPARE(client.state(), QProcess::Running);
 
     const QString pid = QString::number(client.processId());
-    QVERIFY(!procFile(pid, "maps").isEmpty());
-    QVERIFY2(!procFile(pid, "maps").contains("libQt5WebEngine"), "the web engine is loaded");
-    for (const QString &child : descendantsOf(client.processId()))
-        QVERIFY2(!procFile(child, "comm").startsWith("QtWebEngine"),
-                 qPrintable(QStringLiteral("a web engine process: %1").arg(child)));
+    QVERIFY(procusage::pssOf(pid) > 0);
+    const procusage::Usage usage = procusage::usageOf(pid);
+    QVERIFY2(!usage.webEngineMapped, "the web engine is loaded");
+    QCOMPARE(usage.webEngineProcesses, 0);
 
     client.terminate();
     if (!client.waitForFinished(15000)) {

@@ -16,6 +16,14 @@ inline void tarnexIsolateHome()
     qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/.local/share")).toUtf8());
 }
 
+// A benchmark's start: an isolated home, and the offscreen platform unless one is chosen.
+inline void tarnexBenchEnvironment()
+{
+    tarnexIsolateHome();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
 // QTEST_MAIN with an isolated home.
 #define TARNEX_TEST_MAIN(TestClass)                                                                \
     int main(int argc, char **argv)                                                                \

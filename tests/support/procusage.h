@@ -1,7 +1,7 @@
 #pragma once
 
 // Memory of a process tree from /proc: proportional set sizes (PSS) and the web engine's
-// processes, for the memory benchmarks.
+// processes, for the memory benchmarks and the start-up test.
 #include <QDir>
 #include <QFile>
 #include <QMap>
