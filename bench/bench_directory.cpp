@@ -17,14 +17,9 @@
 #include "config/configfile.h"
 #include "desktop/startupcontext.h"
 #include "directory/handlorganization.h"
-#include "net/replyenvelope.h"
-#include "net/serverrequest.h"
-#include "signin/parameterinfor.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickItem>

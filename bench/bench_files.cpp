@@ -5,6 +5,7 @@
 //
 // usage: bench_files [MiB]   (default 1024)
 #include "benchsignin.h"
+#include "procusage.h"
 #include "referenceserver.h"
 #include "testenvironment.h"
 
@@ -57,26 +58,6 @@ public:
     void removeMessage(const QString &, const QString &) override {}
     QString attachmentId;
 };
-
-qint64 statusKb(const QByteArray &field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field + ':'))
-            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
-    }
-    return 0;
-}
-
-// Starts a fresh peak: VmHWM falls back to the current RSS.
-void resetPeak()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
 
 // Runs the event loop (never sleeping, unlike QTest::qWaitFor) until `done` holds.
 void runUntil(const std::function<bool()> &done)
@@ -136,15 +117,15 @@ Figures ourUpload(const QString &source, QuietEngine &engine)
     Figures figures;
     DownloadFile files;
     QSignalSpy failed(&files, &DownloadFile::sigUploadFile);
-    resetPeak();
-    const qint64 before = statusKb("VmRSS");
+    procusage::resetPeak();
+    const qint64 before = procusage::statusKb("VmRSS");
     QElapsedTimer timer;
     timer.start();
     files.loaclFileToNetwork(source, QStringLiteral("1"), QStringLiteral("2"), QString(),
                              QStringLiteral("file"), QStringLiteral("2"));
     runUntil([&] { return !files.uploadBusy(); });
     figures.seconds = timer.nsecsElapsed() / 1e9;
-    figures.peakKb = statusKb("VmHWM") - before;
+    figures.peakKb = procusage::statusKb("VmHWM") - before;
     figures.ok = failed.isEmpty() && !engine.attachmentId.isEmpty();
     return figures;
 }
@@ -154,14 +135,14 @@ Figures ourDownload(const QString &id, const QString &target)
     Figures figures;
     DownloadFile files;
     QSignalSpy failed(&files, &DownloadFile::sigUploadFile);
-    resetPeak();
-    const qint64 before = statusKb("VmRSS");
+    procusage::resetPeak();
+    const qint64 before = procusage::statusKb("VmRSS");
     QElapsedTimer timer;
     timer.start();
     files.dwonloadFileToLoacl(id, target);
     runUntil([&] { return !files.downloadBusy(); });
     figures.seconds = timer.nsecsElapsed() / 1e9;
-    figures.peakKb = statusKb("VmHWM") - before;
+    figures.peakKb = procusage::statusKb("VmHWM") - before;
     figures.ok = failed.isEmpty();
     return figures;
 }

@@ -5,21 +5,17 @@
 //
 // usage: bench_organisation [users] [runs]
 #include "benchsignin.h"
+#include "procusage.h"
 #include "referenceserver.h"
 #include "testenvironment.h"
 
 #include "config/configfile.h"
 #include "directory/handlorganization.h"
 #include "directory/qtreemodel.h"
-#include "net/replyenvelope.h"
-#include "net/serverrequest.h"
-#include "signin/parameterinfor.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QTextStream>
 #include <QTimer>
 
@@ -30,18 +26,6 @@
 namespace {
 
 // A field of /proc/self/status in kB (VmRSS, VmHWM).
-qint64 statusKb(const QByteArray &field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field + ':'))
-            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
-    }
-    return 0;
-}
-
 void count(const QList<MemberRecord *> &records, int &users, int &departments)
 {
     for (const MemberRecord *record : records) {
@@ -112,7 +96,7 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    const qint64 rssBefore = statusKb("VmRSS");
+    const qint64 rssBefore = procusage::statusKb("VmRSS");
 
     HandlOrganization *loader = HandlOrganization::gestance();
     QEventLoop loop;
@@ -140,8 +124,8 @@ int main(int argc, char **argv)
     const auto roles = timed(runs, [&] { model.findRoles(QStringLiteral("张")); });
     model.reLoadData(QStringLiteral("1"));
 
-    const double peakMb = (statusKb("VmHWM") - rssBefore) / 1024.0;
-    const double rssMb = (statusKb("VmRSS") - rssBefore) / 1024.0;
+    const double peakMb = (procusage::statusKb("VmHWM") - rssBefore) / 1024.0;
+    const double rssMb = (procusage::statusKb("VmRSS") - rssBefore) / 1024.0;
 
     auto row = [&out](const QString &what, double value, const QString &unit,
                       const QString &target) {

@@ -38,20 +38,6 @@ void ConversationStore::insertGroup(const GroupTable &records)
     }
 }
 
-bool ConversationStore::removePrivate(const QString &conversation, qulonglong id)
-{
-    Lock lock(m_mutex);
-    auto found = m_private.find(conversation);
-    return found != m_private.end() && found->remove(id) > 0;
-}
-
-bool ConversationStore::removeGroup(const QString &groupId, qulonglong id)
-{
-    Lock lock(m_mutex);
-    auto found = m_group.find(groupId);
-    return found != m_group.end() && found->remove(id) > 0;
-}
-
 namespace {
 
 const QString readStatus = QStringLiteral("3");

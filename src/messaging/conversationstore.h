@@ -26,8 +26,6 @@ public:
     void insertGroup(const QString &groupId, qulonglong id, const GroupMessageRecord &record);
     void insertPrivate(const PrivateTable &records);
     void insertGroup(const GroupTable &records);
-    bool removePrivate(const QString &conversation, qulonglong id);
-    bool removeGroup(const QString &groupId, qulonglong id);
 
     // The delivery state of one of the user's own messages that is stored (pending, sent,
     // failed); false when it is not there. A read message stays read.

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QSaveFile>
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -17,11 +18,26 @@ namespace {
 
 // A file of this size holds thousands of messages; anything larger is not ours.
 constexpr qint64 maxFileBytes = 64 * 1024 * 1024;
+// A stalled disk (a network home) must not hold the engine, or the quit, for longer.
+constexpr std::chrono::seconds diskLimit(2);
 
 MessageOutbox::State stateFromName(const QString &name)
 {
     return name == QLatin1String("failed") ? MessageOutbox::State::Failed
                                            : MessageOutbox::State::Waiting;
+}
+
+QString stateName(MessageOutbox::State state)
+{
+    switch (state) {
+    case MessageOutbox::State::Waiting:
+        return QStringLiteral("waiting");
+    case MessageOutbox::State::InFlight:
+        return QStringLiteral("inflight");
+    case MessageOutbox::State::Failed:
+        return QStringLiteral("failed");
+    }
+    return QString();
 }
 
 } // namespace
@@ -46,8 +62,9 @@ public:
         std::unique_lock<std::mutex> lock(m_mutex);
         // Another file (another user) is finished first: only states of one file replace
         // each other.
-        if (m_pending && m_path != path)
-            m_changed.wait(lock, [this]() { return !m_pending; });
+        if (m_pending && m_path != path &&
+            !m_changed.wait_for(lock, diskLimit, [this]() { return !m_pending; }))
+            qCWarning(lcMessaging) << "outbox" << m_path << "not on disk in time; replaced";
         m_path = path;
         m_data = data;
         m_pending = true;
@@ -60,7 +77,8 @@ public:
     void flush()
     {
         std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait(lock, [this]() { return !m_pending && !m_busy; });
+        if (!m_changed.wait_for(lock, diskLimit, [this]() { return !m_pending && !m_busy; }))
+            qCWarning(lcMessaging) << "outbox" << m_path << "still being written; going on";
     }
 
 private:
@@ -108,19 +126,6 @@ MessageOutbox::~MessageOutbox() = default;
 void MessageOutbox::flush() const
 {
     m_writer->flush();
-}
-
-QString MessageOutbox::stateName(State state)
-{
-    switch (state) {
-    case State::Waiting:
-        return QStringLiteral("waiting");
-    case State::InFlight:
-        return QStringLiteral("inflight");
-    case State::Failed:
-        return QStringLiteral("failed");
-    }
-    return QString();
 }
 
 void MessageOutbox::open(const QString &path)
@@ -188,14 +193,6 @@ bool MessageOutbox::remove(const QString &types, const QString &conversation, qu
         }
     }
     return false;
-}
-
-int MessageOutbox::count(State state) const
-{
-    int n = 0;
-    for (const Entry &entry : m_entries)
-        n += entry.state == state ? 1 : 0;
-    return n;
 }
 
 void MessageOutbox::save() const

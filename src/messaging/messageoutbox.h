@@ -44,7 +44,6 @@ public:
     // on. Entries that were in flight when the file was written are waiting again.
     void open(const QString &path);
     QString path() const { return m_path; }
-    bool isOpen() const { return !m_path.isEmpty(); }
 
     void append(const Entry &entry);
     Entry *find(const QString &types, const QString &conversation, qulonglong id);
@@ -54,14 +53,11 @@ public:
                 bool saveNow = true);
     QList<Entry> &entries() { return m_entries; }
     const QList<Entry> &entries() const { return m_entries; }
-    int count(State state) const;
 
     // Hands the current state to the writer (after the entries were changed in place).
     void save() const;
-    // Waits until what was handed to the writer is on disk.
+    // Waits, at most 2 s, until what was handed to the writer is on disk.
     void flush() const;
-
-    static QString stateName(State state);
 
 private:
     QString m_path;

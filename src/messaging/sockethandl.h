@@ -98,7 +98,6 @@ public:
     static QString outboxPathFor(const QString &userId);
     // Messages in the outbox (pending or failed), and where it is kept.
     int outboxCount() const { return m_pending.entries().size(); }
-    QString outboxPath() const { return m_pending.path(); }
 
     // Records and history.
     void getRecord(const QString &ids, const QString &types, int limits = 10);

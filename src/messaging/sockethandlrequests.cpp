@@ -232,7 +232,8 @@ void SocketHandl::failSend(const QString &conversation, qulonglong id, const QSt
     // Kept in the conversation, shown as failed, until the user sends it again.
     if (MessageOutbox::Entry *entry = m_pending.find(types, conversation, id)) {
         entry->state = MessageOutbox::State::Failed;
-        m_pending.save();
+        // Once for a burst of late answers, not once per message.
+        saveOutboxSoon();
     }
     setOwnStatus(types, conversation, id, failedStatus());
     emit sigSendMessageFail(conversation, QString::number(id), types, errors);

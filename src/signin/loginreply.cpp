@@ -114,6 +114,8 @@ void LoginReply::distribute() const
         SocketHandl::instance()->setServerClock(m_serverClock);
 
     ParameterInfor *parameters = ParameterInfor::instance();
+    // A new sign-in gives a server that stayed silent before another chance at user look-ups.
+    parameters->forgetSilentServer();
     parameters->setImPortHttps(m_imPortHttps);
     parameters->setImHost(m_imHost);
     parameters->setImPort(m_imPort);

@@ -64,7 +64,7 @@ public:
     // when the list is empty); the list itself stays.
     void requestGroupUsers();
     static constexpr qint64 silentServerMemoryMs = 30000;
-    // Forgets a silent server (a new sign-in, or tests).
+    // Forgets a silent server; each sign-in does.
     void forgetSilentServer();
 
 signals:

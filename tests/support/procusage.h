@@ -1,7 +1,7 @@
 #pragma once
 
-// Memory of a process tree from /proc: proportional set sizes (PSS) and the web engine's
-// processes, for the memory benchmarks and the start-up test.
+// Memory from /proc: this process's resident and peak sizes, a process tree's proportional set
+// sizes (PSS) and the web engine's processes, for the memory benchmarks and the start-up test.
 #include <QDir>
 #include <QFile>
 #include <QMap>
@@ -21,6 +21,27 @@ inline qint64 pssOf(const QString &pid)
             return line.mid(4).trimmed().split(' ').value(0).toLongLong();
     }
     return 0;
+}
+
+// kB of `field` ("VmRSS", "VmHWM", ...) in /proc/self/status; 0 when unreadable.
+inline qint64 statusKb(const QByteArray &field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
+}
+
+// Starts a fresh peak: VmHWM falls back to the current RSS.
+inline void resetPeak()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
 }
 
 inline QString commandOf(const QString &pid)
