@@ -386,7 +386,7 @@ Window {
                 color: browserWindow.pal.field
                 border.color: addressField.activeFocus ? browserWindow.skinColors : "transparent"
             }
-            onAccepted: browserWindow.loadPage(handlUrl.fromUserInput(text))
+            onAccepted: browserWindow.loadPage(text)
         }
         Rectangle {
             id: downloadButton

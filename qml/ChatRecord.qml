@@ -155,11 +155,12 @@ Rectangle {
             var stored = messageFilestoreitem.getRowData(currentId, id)
             path = stored.length > 0 ? stored[0] : ""
         }
+        var status = quickField(text, "sendStatus")
         return {
             msgId: id, idNum: Number(id), creator: creator, isSelf: creator === selfId,
             msgType: type, kind: kind, sendTime: quickField(text, "send_time"),
-            sendStatus: quickField(text, "sendStatus"), text: text,
-            failed: failures[id] !== undefined || quickField(text, "sendStatus") === "4",
+            sendStatus: status, text: text,
+            failed: failures[id] !== undefined || status === "4",
             failText: failures[id] || "",
             progress: -1, localPath: path, showTime: false, transient: false
         }

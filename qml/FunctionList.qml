@@ -42,8 +42,28 @@ Rectangle {
     Behavior on height { NumberAnimation { duration: 140; easing.type: Easing.OutCubic } }
     clip: true
 
-    function hextoPressHex(hex) {
-        return Style.pressed(hex)
+    // What an entry does, by click, Return or Space.
+    function activate(key) {
+        if (key === "skin" || key === "theme") {
+            page = key
+        } else if (key === "version") {
+            close()
+            sigVersionInfor()
+        } else if (key === "auto") {
+            autoLogin = !autoLogin
+            configData.setCurrentMainFile(autoLogin ? "true" : "false", "autoLogin")
+            if (autoLogin)
+                configData.setCurrentMainFile("true", "rememberPassword")
+        } else if (key === "system") {
+            close()
+            sigSetBasic()
+        } else if (key === "logout") {
+            close()
+            sigLogout()
+        } else {
+            close()
+            sigQuit()
+        }
     }
     // "skin-custom" opens the skins with the custom picker.
     function open(startPage) {
@@ -80,7 +100,14 @@ Rectangle {
             width: parent.width
             height: 36 * functionList.sr
             radius: Style.radius
-            color: backArea.containsMouse ? functionList.pal.hover : "transparent"
+            color: backArea.containsMouse || activeFocus ? functionList.pal.hover : "transparent"
+            activeFocusOnTab: visible
+            Accessible.role: Accessible.Button
+            Accessible.name: functionList.page === "skin" ? functionList.tip_skin_selection : functionList.tip_topic_selection
+            Accessible.onPressAction: functionList.page = ""
+            Keys.onReturnPressed: functionList.page = ""
+            Keys.onEnterPressed: functionList.page = ""
+            Keys.onSpacePressed: functionList.page = ""
             Text {
                 x: 10 * functionList.sr
                 anchors.verticalCenter: parent.verticalCenter
@@ -105,10 +132,26 @@ Rectangle {
                 { key: "exit", icon: "exitmenu" }] : []
             Rectangle {
                 objectName: "entry_" + modelData.key
+                readonly property string label: modelData.key === "skin" ? functionList.tip_skin_selection
+                          : modelData.key === "theme" ? functionList.tip_topic_selection
+                          : modelData.key === "version" ? functionList.tip_version_information
+                          : modelData.key === "auto" ? functionList.tip_auto_logon
+                          : modelData.key === "system" ? functionList.tip_system_setup
+                          : modelData.key === "logout" ? functionList.tip_logout : functionList.tip_exit
                 width: content.width
                 height: 38 * functionList.sr
                 radius: Style.radius
-                color: entryArea.pressed ? functionList.pal.pressed : entryArea.containsMouse ? functionList.pal.hover : "transparent"
+                color: entryArea.pressed ? functionList.pal.pressed
+                       : entryArea.containsMouse || activeFocus ? functionList.pal.hover : "transparent"
+                activeFocusOnTab: true
+                Accessible.role: modelData.key === "auto" ? Accessible.CheckBox : Accessible.MenuItem
+                Accessible.name: label
+                Accessible.checkable: modelData.key === "auto"
+                Accessible.checked: modelData.key === "auto" && functionList.autoLogin
+                Accessible.onPressAction: functionList.activate(modelData.key)
+                Keys.onReturnPressed: functionList.activate(modelData.key)
+                Keys.onEnterPressed: functionList.activate(modelData.key)
+                Keys.onSpacePressed: functionList.activate(modelData.key)
                 Rectangle {
                     visible: modelData.key === "logout"
                     width: parent.width
@@ -130,12 +173,7 @@ Rectangle {
                     anchors.verticalCenter: parent.verticalCenter
                     width: parent.width - x - 44 * functionList.sr
                     elide: Text.ElideRight
-                    text: modelData.key === "skin" ? functionList.tip_skin_selection
-                          : modelData.key === "theme" ? functionList.tip_topic_selection
-                          : modelData.key === "version" ? functionList.tip_version_information
-                          : modelData.key === "auto" ? functionList.tip_auto_logon
-                          : modelData.key === "system" ? functionList.tip_system_setup
-                          : modelData.key === "logout" ? functionList.tip_logout : functionList.tip_exit
+                    text: parent.label
                     font.pixelSize: Style.fontBody
                     color: modelData.key === "exit" ? Style.danger : functionList.pal.text
                 }
@@ -174,29 +212,7 @@ Rectangle {
                     anchors.fill: parent
                     hoverEnabled: true
                     cursorShape: Qt.PointingHandCursor
-                    onClicked: {
-                        var key = modelData.key
-                        if (key === "skin" || key === "theme") {
-                            functionList.page = key
-                        } else if (key === "version") {
-                            functionList.close()
-                            functionList.sigVersionInfor()
-                        } else if (key === "auto") {
-                            functionList.autoLogin = !functionList.autoLogin
-                            configData.setCurrentMainFile(functionList.autoLogin ? "true" : "false", "autoLogin")
-                            if (functionList.autoLogin)
-                                configData.setCurrentMainFile("true", "rememberPassword")
-                        } else if (key === "system") {
-                            functionList.close()
-                            functionList.sigSetBasic()
-                        } else if (key === "logout") {
-                            functionList.close()
-                            functionList.sigLogout()
-                        } else {
-                            functionList.close()
-                            functionList.sigQuit()
-                        }
-                    }
+                    onClicked: functionList.activate(modelData.key)
                 }
             }
         }

@@ -21,6 +21,8 @@ Rectangle {
     property var changingUsers: []
     // How long a change may take before the user is told it did not go through.
     property int changeTimeout: 15000
+    // A change asked of the server is still waiting for its group event.
+    readonly property bool awaitingChange: changeLimit.running
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)
     readonly property alias groupList: groupList
@@ -114,7 +116,6 @@ Rectangle {
         changingUsers = String(userIds).split(",").filter(function(u) { return u !== "" })
         if (createFailed.text === tip_group_change_failed)
             createFailed.visible = false
-        changeLimit.interval = changeTimeout
         changeLimit.restart()
     }
     function changeSeen(kind, ids, isAdd, deletes) {
@@ -170,6 +171,7 @@ Rectangle {
     }
     Timer {
         id: changeLimit
+        interval: groupDefault.changeTimeout
         onTriggered: {
             groupDefault.changingGroup = ""
             groupDefault.showFailure(groupDefault.tip_group_change_failed)

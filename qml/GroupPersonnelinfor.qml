@@ -40,7 +40,7 @@ Rectangle {
     // Leaving and deleting are confirmed by the pane that shows the card.
     signal sigAskExit(string groupIds, string names)
     signal sigAskDelete(string groupIds, string names)
-    // A change was asked of the server: "remove" (userIds), "exit" or "delete".
+    // A member removal was asked of the server (userIds).
     signal sigChangeAsked(string kind, string groupIds, string userIds)
 
     color: "transparent"
@@ -128,14 +128,6 @@ Rectangle {
         var members = GroupModels.array(socketState.getGroupMemberFromId(groupId)).filter(function(m) { return m !== userId })
         socketState.groupDeleteNewMember(groupId, groupName, members.join(","), userId)
         sigChangeAsked("remove", groupId, userId)
-    }
-    function exitGroup() {
-        socketState.exitGroup(groupId)
-        sigChangeAsked("exit", groupId, "")
-    }
-    function deleteGroup() {
-        socketState.deleteGroup(groupId)
-        sigChangeAsked("delete", groupId, "")
     }
 
     SocketState {

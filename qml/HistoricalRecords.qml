@@ -124,7 +124,6 @@ Rectangle {
             return
         loading = true
         loadFailed = false
-        historyLimit.interval = historyTimeout
         historyLimit.restart()
         socketState.getUserHistoryLength(currentId, limit, filterType === 1 ? dateText : "",
                                          currentTypes, filterType === 1 ? searchText : "", filterType)
@@ -231,6 +230,7 @@ Rectangle {
     // A reply that does not come must not leave "loading" on screen for ever.
     Timer {
         id: historyLimit
+        interval: historicalRecords.historyTimeout
         onTriggered: {
             historicalRecords.loading = false
             historicalRecords.loadFailed = true

@@ -7,7 +7,6 @@ import ConfigData 1.0
 QtObject {
     id: updateFeed
     property int timeLimit: 35000
-    readonly property bool checking: checker !== null
     property QtObject checker: null
 
     signal answered(string version, string packageUrl, string packageName, string notes, string text)

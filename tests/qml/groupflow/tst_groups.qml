@@ -329,6 +329,7 @@ FlowCase {
         keyClick(Qt.Key_Return)
         tryVerify(function() { return row(projectGroup) === null }, 10000)
         compare(section.changingGroup, "")
+        verify(!section.awaitingChange, "the time limit still runs after the change came")
         verify(!banner.visible)
     }
 }

@@ -151,6 +151,18 @@ TestCase {
         keyClick(Qt.Key_Escape)
         tryCompare(find(frame, "functionList"), "visible", false)
 
+        // The entries work by keyboard as well: Space switches auto-login and back.
+        click(frame, "tool_list")
+        var menu = find(frame, "functionList")
+        var before = menu.autoLogin
+        find(frame, "entry_auto").forceActiveFocus()
+        keyClick(Qt.Key_Space)
+        compare(menu.autoLogin, !before)
+        keyClick(Qt.Key_Space)
+        compare(menu.autoLogin, before)
+        keyClick(Qt.Key_Escape)
+        tryCompare(menu, "visible", false)
+
         logout()
         // A logout does not sign in again by itself.
         wait(300)

@@ -281,7 +281,7 @@ FlowCase {
         window.cancelDownload(0)
         tryCompare(find(window.contentItem, "downloadState_0"), "text", "取消", 10000)
         verify(!configData.judgeFileExits(folder + "/并行下载 (1).bin"))
-        // Cleared rows are gone; the window closes without its downloads reaching it after.
+        // Cleared rows are gone, and the window closes.
         window.clearDownload()
         compare(list.count, 0)
         hook("files-reset")
