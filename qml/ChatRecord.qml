@@ -770,7 +770,10 @@ Rectangle {
                                 anchors.right: fileAction.left
                                 anchors.rightMargin: 6 * chatRecord.sr
                                 y: 6 * chatRecord.sr
-                                text: row.msg
+                                // A file name is shown as it is: markup in it must not fetch or
+                                // format anything.
+                                textFormat: Text.PlainText
+                                text: model.kind === "file" ? row.msg : ""
                                 elide: Text.ElideMiddle
                                 font.pixelSize: Style.fontBody
                                 color: row.self ? Style.onColor(chatRecord.skinColors) : chatRecord.pal.bubbleInText

@@ -520,7 +520,9 @@ Rectangle {
                         anchors.rightMargin: 6 * historicalRecords.sr
                         anchors.verticalCenter: parent.verticalCenter
                         elide: Text.ElideMiddle
-                        text: model.msg
+                        // A file name is shown as it is: markup in it must not fetch or format.
+                        textFormat: Text.PlainText
+                        text: entry.kind === "file" ? model.msg : ""
                         font.pixelSize: Style.fontSmall
                         color: historicalRecords.pal.text
                     }

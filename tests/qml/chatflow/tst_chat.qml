@@ -70,6 +70,17 @@ FlowCase {
         typeText(text)
         return input
     }
+    // The Text below `root` that shows `text`, or null.
+    function plainTextOf(root, text) {
+        if (root.text === text && root.textFormat !== undefined)
+            return root
+        for (var i = 0; i < root.children.length; ++i) {
+            var found = plainTextOf(root.children[i], text)
+            if (found)
+                return found
+        }
+        return null
+    }
     function rowsOfKind(list, kind) {
         var n = 0
         for (var i = 0; i < list.model.count; ++i) {
@@ -247,6 +258,14 @@ FlowCase {
         var stored = fileStore.getRowData("10006", String(id))[0]
         verify(stored !== "" && fileStore.jusitFileExits(stored), stored)
         item("open_" + id)
+
+        // A file name with markup in it is shown as it is: nothing in it is fetched or formatted.
+        var marked = id + 5000
+        var markedName = "<img src=\"http://127.0.0.1:9/pixel.png\"><b>plan</b>.txt"
+        pushPrivate("10006", marked, markedName, { msg_type: "file", file_type: "txt", download: theirs })
+        var shownName = plainTextOf(item("message_" + marked), markedName)
+        verify(shownName !== null, "the file name is shown unchanged")
+        compare(shownName.textFormat, Text.PlainText)
 
         // A file whose copy is gone says so instead of opening.
         var gone = id + 7000
