@@ -134,13 +134,16 @@ FlowCase {
         tryCompare(list, "count", 2)
         var recent = item("groupHistoricalSearch")
         tryCompare(recent, "visible", true)
+        // The list's rows are built after it shows, so they are looked for until they are there.
         var term = null
-        for (var i = 0; i < recent.count && term === null; ++i) {
-            var candidate = find(recent, "searchTerm_" + i)
-            if (candidate !== null && String(candidate.Accessible.name).indexOf("项目") >= 0)
-                term = candidate
-        }
-        verify(term !== null, "the search is in the recent searches")
+        tryVerify(function() {
+            for (var i = 0; i < recent.count && term === null; ++i) {
+                var candidate = find(recent, "searchTerm_" + i)
+                if (candidate !== null && String(candidate.Accessible.name).indexOf("项目") >= 0)
+                    term = candidate
+            }
+            return term !== null
+        }, 5000, "the search is in the recent searches")
         mouseClick(term)
         tryCompare(search, "text", "项目")
         tryCompare(list, "count", 1)
