@@ -14,7 +14,7 @@
 #include "files/filemessageengine.h"
 #include "net/replyenvelope.h"
 #include "net/serverrequest.h"
-#include "signin/parameterinfor.h"
+#include "session/parameterinfor.h"
 
 #include <QCryptographicHash>
 #include <QDir>

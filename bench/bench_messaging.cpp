@@ -16,7 +16,7 @@
 
 #include "config/configfile.h"
 #include "messaging/sockethandl.h"
-#include "signin/parameterinfor.h"
+#include "session/parameterinfor.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

@@ -5,7 +5,7 @@
 #include "net/serverrequest.h"
 #include "net/urlsegment.h"
 #include "platform/screenshottool.h"
-#include "signin/parameterinfor.h"
+#include "session/parameterinfor.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -4,7 +4,7 @@
 #include "logging.h"
 #include "net/replyenvelope.h"
 #include "net/serverrequest.h"
-#include "signin/parameterinfor.h"
+#include "session/parameterinfor.h"
 
 #include <QJsonArray>
 #include <QNetworkAccessManager>

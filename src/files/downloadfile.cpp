@@ -6,7 +6,7 @@
 #include "net/serverrequest.h"
 #include "net/urlsegment.h"
 #include "platform/localpath.h"
-#include "signin/parameterinfor.h"
+#include "session/parameterinfor.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -5,7 +5,7 @@
 #include "logging.h"
 #include "net/serverrequest.h"
 #include "platform/localpath.h"
-#include "signin/parameterinfor.h"
+#include "session/parameterinfor.h"
 
 #include <QFile>
 #include <QHttpMultiPart>

@@ -2,7 +2,7 @@
 
 #include "config/configfile.h"
 #include "net/urlsegment.h"
-#include "signin/parameterinfor.h"
+#include "session/parameterinfor.h"
 
 #include <QRegularExpression>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "onlineinfor.h"
 
-#include "signin/parameterinfor.h"
+#include "session/parameterinfor.h"
 
 OnlineInfor::OnlineInfor(QObject *parent) : QObject(parent)
 {

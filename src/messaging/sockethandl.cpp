@@ -6,7 +6,7 @@
 #include "messagepayloads.h"
 #include "messagingaddress.h"
 #include "reminders/systeminformation.h"
-#include "signin/parameterinfor.h"
+#include "session/parameterinfor.h"
 #include "sio/client.h"
 
 #include <QCoreApplication>

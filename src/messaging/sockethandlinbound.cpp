@@ -8,7 +8,7 @@
 #include "logging.h"
 #include "messagejson.h"
 #include "reminders/systeminformation.h"
-#include "signin/parameterinfor.h"
+#include "session/parameterinfor.h"
 #include "sockethandl.h"
 
 #include <QDateTime>

@@ -1,6 +1,6 @@
 #include "socketstate.h"
 
-#include "signin/parameterinfor.h"
+#include "session/parameterinfor.h"
 #include "sockethandl.h"
 
 SocketState::SocketState(QObject *parent) : QObject(parent), m_engine(SocketHandl::instance())

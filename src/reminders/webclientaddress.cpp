@@ -2,7 +2,7 @@
 
 #include "config/configfile.h"
 #include "logging.h"
-#include "signin/parameterinfor.h"
+#include "session/parameterinfor.h"
 
 #include <QDesktopServices>
 #include <QUrl>

@@ -8,7 +8,7 @@
 #include "platform/autostart.h"
 #include "platform/localpath.h"
 #include "programinfo.h"
-#include "signin/parameterinfor.h"
+#include "session/parameterinfor.h"
 #include "update/versionrequest.h"
 
 #include <QCoreApplication>

@@ -21,7 +21,7 @@
 #include "reminders/systemhandl.h"
 #include "reminders/systemrequest.h"
 #include "shell/configdata.h"
-#include "signin/loginrequest.h"
+#include "shell/loginrequest.h"
 #include "update/httprequest.h"
 
 #include <QtQml>

@@ -5,8 +5,8 @@
 #include "net/replyenvelope.h"
 #include "net/requestwait.h"
 #include "net/serverrequest.h"
+#include "session/parameterinfor.h"
 #include "signin/loginreply.h"
-#include "signin/parameterinfor.h"
 
 #include <QEventLoop>
 #include <QJsonArray>

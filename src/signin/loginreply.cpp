@@ -5,8 +5,8 @@
 #include "messaging/sockethandl.h"
 #include "net/replyenvelope.h"
 #include "reminders/menumodel.h"
-#include "signin/parameterinfor.h"
-#include "signin/signinjson.h"
+#include "session/parameterinfor.h"
+#include "session/signinjson.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

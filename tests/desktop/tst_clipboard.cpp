@@ -3,7 +3,7 @@
 #include "testenvironment.h"
 
 #include "desktop/clipboard.h"
-#include "signin/parameterinfor.h"
+#include "session/parameterinfor.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -5,7 +5,7 @@
 #include "config/configfile.h"
 #include "net/replyenvelope.h"
 #include "net/serverrequest.h"
-#include "signin/parameterinfor.h"
+#include "session/parameterinfor.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

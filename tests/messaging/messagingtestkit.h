@@ -8,7 +8,7 @@
 #include "messaging/sockethandl.h"
 #include "nodepeer.h"
 #include "referenceserver.h"
-#include "signin/parameterinfor.h"
+#include "session/parameterinfor.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -4,7 +4,7 @@
 
 #include "config/configfile.h"
 #include "messaging/messagetextcodec.h"
-#include "signin/parameterinfor.h"
+#include "session/parameterinfor.h"
 
 #include <QTextDocument>
 #include <QtTest>

@@ -6,7 +6,7 @@
 #include "reminders/remindreply.h"
 #include "reminders/systemhandl.h"
 #include "reminders/systeminformation.h"
-#include "signin/parameterinfor.h"
+#include "session/parameterinfor.h"
 
 #include <QJsonArray>
 #include <QtTest>

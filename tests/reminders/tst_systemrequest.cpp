@@ -5,7 +5,7 @@
 #include "config/configfile.h"
 #include "reminders/remindreply.h"
 #include "reminders/systemrequest.h"
-#include "signin/parameterinfor.h"
+#include "session/parameterinfor.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

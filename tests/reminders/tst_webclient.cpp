@@ -3,7 +3,7 @@
 #include "config/configfile.h"
 #include "reminders/menuitem.h"
 #include "reminders/systemhandl.h"
-#include "signin/parameterinfor.h"
+#include "session/parameterinfor.h"
 
 #include <QDesktopServices>
 #include <QtTest>

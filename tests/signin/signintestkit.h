@@ -4,7 +4,7 @@
 
 #include "config/configfile.h"
 #include "directory/handlorganization.h"
-#include "signin/loginrequest.h"
+#include "shell/loginrequest.h"
 
 #include <QJsonObject>
 #include <QObject>

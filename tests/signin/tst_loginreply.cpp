@@ -3,8 +3,8 @@
 #include "config/configfile.h"
 #include "messaging/sockethandl.h"
 #include "net/replyenvelope.h"
+#include "session/parameterinfor.h"
 #include "signin/loginreply.h"
-#include "signin/parameterinfor.h"
 
 #include <QJsonDocument>
 #include <QTemporaryDir>

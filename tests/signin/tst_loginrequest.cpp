@@ -7,8 +7,8 @@
 #include "net/requestwait.h"
 #include "net/serverrequest.h"
 #include "reminders/menumodel.h"
-#include "signin/loginrequest.h"
-#include "signin/parameterinfor.h"
+#include "session/parameterinfor.h"
+#include "shell/loginrequest.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>

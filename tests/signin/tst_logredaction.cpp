@@ -5,7 +5,7 @@
 #include "desktop/startupprobe.h"
 #include "logredaction.h"
 #include "reminders/webclientaddress.h"
-#include "signin/parameterinfor.h"
+#include "session/parameterinfor.h"
 
 #include <QFile>
 #include <QLoggingCategory>

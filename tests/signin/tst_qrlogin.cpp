@@ -4,9 +4,9 @@
 
 #include "net/requestwait.h"
 #include "net/serverrequest.h"
+#include "session/parameterinfor.h"
+#include "shell/loginrequest.h"
 #include "signin/handlthreaddata.h"
-#include "signin/loginrequest.h"
-#include "signin/parameterinfor.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>

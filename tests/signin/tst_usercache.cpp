@@ -5,7 +5,7 @@
 #include "net/replyenvelope.h"
 #include "net/requestwait.h"
 #include "net/serverrequest.h"
-#include "signin/parameterinfor.h"
+#include "session/parameterinfor.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>

@@ -6,7 +6,7 @@
 #include "net/requestwait.h"
 #include "net/serverrequest.h"
 #include "records/memberrecord.h"
-#include "signin/signinjson.h"
+#include "session/signinjson.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

@@ -3,9 +3,9 @@
 #include "logging.h"
 #include "net/sessiontoken.h"
 #include "records/memberrecord.h"
-#include "signin/parametergroupthread.h"
-#include "signin/parameterinforthread.h"
-#include "signin/userfetchthread.h"
+#include "session/parametergroupthread.h"
+#include "session/parameterinforthread.h"
+#include "session/userfetchthread.h"
 
 #include <QElapsedTimer>
 #include <QMutexLocker>

@@ -11,10 +11,10 @@
 #include "net/serverrequest.h"
 #include "reminders/menumodel.h"
 #include "reminders/systeminformation.h"
+#include "session/parameterinfor.h"
+#include "session/signinjson.h"
 #include "signin/handlthreaddata.h"
 #include "signin/loginreply.h"
-#include "signin/parameterinfor.h"
-#include "signin/signinjson.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "signin/userfetchthread.h"
+#include "session/userfetchthread.h"
 
 #include <QString>
 
