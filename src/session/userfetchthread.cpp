@@ -1,6 +1,5 @@
 #include "userfetchthread.h"
 
-#include "directory/directoryjson.h"
 #include "logging.h"
 #include "net/replyenvelope.h"
 #include "net/requestwait.h"
@@ -79,7 +78,7 @@ MemberRecord *UserFetchThread::buildRecord(const QJsonObject &user)
     for (const QJsonValue &value : roles) {
         const QJsonObject role = value.toObject().value(QLatin1String("has_one_role")).toObject();
         auto *entry = new RoleRecord;
-        entry->role_id = DirectoryJson::decimalText(role.value(QLatin1String("role_id")));
+        entry->role_id = textOf(role.value(QLatin1String("role_id")));
         entry->role_name = textOf(role.value(QLatin1String("role_name")));
         record->roles.append(entry);
     }

@@ -56,6 +56,9 @@ LoginRequest::LoginRequest(QObject *parent) : QObject(parent), m_loader(new Hand
     MenuModel::instance();
     SocketHandl::instance();
 
+    // Direct: the engine must hold the identity before the loader stores the token.
+    connect(m_loader, &HandlThreaddata::sigSignedIn, m_loader, &LoginRequest::handToMessaging,
+            Qt::DirectConnection);
     connect(m_loader, &HandlThreaddata::sigLoginName, this, &LoginRequest::sigLoginName);
     connect(m_loader, &HandlThreaddata::sigLoginName, this, &LoginRequest::onSigLoginName);
     connect(this, &LoginRequest::sigLoginName, this, &LoginRequest::onSigLoginName);
@@ -151,6 +154,14 @@ void LoginRequest::reflushToken()
     renew(m_reflushSlot, &LoginRequest::onReflushToken)->get(request);
 }
 
+void LoginRequest::handToMessaging(const LoginReply &login)
+{
+    SocketHandl *engine = SocketHandl::instance();
+    if (login.hasServerClock())
+        engine->setServerClock(login.serverClock());
+    engine->setLoginIdentity(login.userId(), login.deptName(), login.roleName());
+}
+
 void LoginRequest::setExitRun(bool exits)
 {
     // Waiting only makes sense for a loader told to stop; one told to go on would keep the
@@ -205,6 +216,7 @@ void LoginRequest::onLogin(QNetworkReply *reply)
         return;
     }
     login.distribute();
+    handToMessaging(login);
     emit sigLoginName(login.userId(), login.userName());
     ParameterInfor::instance()->setToken(login.token());
     SystemInformation::gestance()->getSystemReminds();

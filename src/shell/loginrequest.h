@@ -6,6 +6,7 @@
 #include <QString>
 
 class HandlThreaddata;
+class LoginReply;
 class QNetworkReply;
 
 // The login documents' way to the server: testing a server address, signing in with account
@@ -34,6 +35,10 @@ public:
     // The text the QR image encodes: {"login_key", "nonce_str"} as indented JSON without line
     // feeds and tabs.
     static QString qrcodeText(const QString &nonce, const QString &loginKey);
+
+    // Gives the messaging engine its part of a distributed login: the server's clock and the
+    // user's identity. Safe from the QR-code loader's thread.
+    static void handToMessaging(const LoginReply &login);
 
     // The user id last reported by a login.
     QString loginUserId() const { return m_userId; }

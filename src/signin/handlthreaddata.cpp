@@ -154,6 +154,7 @@ bool HandlThreaddata::poll(QNetworkAccessManager &manager)
         return false;
     }
     login.distribute();
+    emit sigSignedIn(login);
     ParameterInfor::instance()->setToken(login.token());
     emit sigLoginName(login.userId(), login.userName());
     emit sigLoginStatus(true, 2, QString());

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <mutex>
 
+class LoginReply;
 class QNetworkAccessManager;
 
 // The QR-code loader: once a second it asks the server whether the user has confirmed the
@@ -35,6 +36,9 @@ public:
 signals:
     void sigLoginStatus(bool status, int types, const QString &errors);
     void sigLoginName(const QString &userId, const QString &names);
+    // A confirmed code's reply, after it has been distributed and before the token is stored;
+    // emitted on the loader's thread, for a direct connection.
+    void sigSignedIn(const LoginReply &login);
 
 protected:
     void run() override;

@@ -2,7 +2,6 @@
 
 #include "config/configfile.h"
 #include "logging.h"
-#include "messaging/sockethandl.h"
 #include "net/replyenvelope.h"
 #include "reminders/menumodel.h"
 #include "session/parameterinfor.h"
@@ -110,8 +109,6 @@ void LoginReply::distribute() const
         ConfigFile::instance()->setWebSystemIp(m_clientUrl);
         ConfigFile::instance()->setClientUrlFlag(true);
     }
-    if (m_hasServerClock)
-        SocketHandl::instance()->setServerClock(m_serverClock);
 
     ParameterInfor *parameters = ParameterInfor::instance();
     // A new sign-in gives a server that stayed silent before another chance at user look-ups.
@@ -121,7 +118,5 @@ void LoginReply::distribute() const
     parameters->setImPort(m_imPort);
     parameters->setUserId(m_userId);
     parameters->setSystemInfo(m_systemInfo);
-
-    SocketHandl::instance()->setLoginIdentity(m_userId, m_deptName, m_roleName);
     qCDebug(lcSignin) << "signed in as" << m_userId << m_userName << m_deptName << m_roleName;
 }

@@ -6,9 +6,10 @@
 class ReplyEnvelope;
 
 // A successful login reply, read once and handed to the stores the same way by the password
-// login and by the QR-code loader: the module menu, the web-client address, the login
-// parameters and the messaging engine's clock and identity. The token is left to the caller,
-// which stores it last so that no data request starts before the other values are in place.
+// login and by the QR-code loader: the module menu, the web-client address and the login
+// parameters. The messaging engine's clock and identity are handed over by the sign-in's owner
+// (LoginRequest), which sits above messaging. The token is left to the caller, which stores it
+// last so that no data request starts before the other values are in place.
 class LoginReply
 {
 public:
@@ -19,7 +20,8 @@ public:
     // the stores.
     bool usable() const { return !m_token.isEmpty() && !m_userId.isEmpty(); }
 
-    // Hands everything but the token to the stores. Safe from the QR-code loader's thread.
+    // Hands everything but the token and the messaging identity to the stores. Safe from the
+    // QR-code loader's thread.
     void distribute() const;
 
     QString token() const { return m_token; }

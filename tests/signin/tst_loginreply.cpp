@@ -4,6 +4,7 @@
 #include "messaging/sockethandl.h"
 #include "net/replyenvelope.h"
 #include "session/parameterinfor.h"
+#include "shell/loginrequest.h"
 #include "signin/loginreply.h"
 
 #include <QJsonDocument>
@@ -103,14 +104,18 @@ void TestLoginReply::distributeWithoutClientUrl()
 {
     QTemporaryDir base;
     ConfigFile::resetForTests(base.path());
-    read(R"({"token":"t","current_user":{"user_id":"7","user_has_many_role":
-             [{"has_one_role":{"role_name":"boss"}}]},"im_config":{"IM_HOST":"h","IM_PORT":"1"}})")
-        .distribute();
+    const LoginReply login =
+        read(R"({"token":"t","current_user":{"user_id":"7","user_has_many_role":
+             [{"has_one_role":{"role_name":"boss"}}]},"im_config":{"IM_HOST":"h","IM_PORT":"1"}})");
+    login.distribute();
     // No client_url: the flag stays false, so the web client address is encoded once more.
     QVERIFY(!ConfigFile::instance()->clientUrlFlag());
     QCOMPARE(ParameterInfor::instance()->imPortHttps(), QString());
     QCOMPARE(ParameterInfor::instance()->imHost(), QStringLiteral("h"));
     QCOMPARE(ParameterInfor::instance()->userId(), QStringLiteral("7"));
+    // The messaging engine gets its part from the sign-in's owner, not from the stores' hand-out.
+    QCOMPARE(SocketHandl::instance()->userId(), QString());
+    LoginRequest::handToMessaging(login);
     QCOMPARE(SocketHandl::instance()->userId(), QStringLiteral("7"));
     // The token is left to the caller, who stores it last.
     QCOMPARE(ParameterInfor::instance()->token(), QString());

@@ -2,6 +2,7 @@
 #include "signintestkit.h"
 #include "testenvironment.h"
 
+#include "messaging/sockethandl.h"
 #include "net/requestwait.h"
 #include "net/serverrequest.h"
 #include "session/parameterinfor.h"
@@ -108,6 +109,8 @@ void TestQrLogin::confirmedCodeSignsIn()
              QStringList({QStringLiteral("name 10002 李娜"), QStringLiteral("organisation"),
                           QStringLiteral("final true 2 ")}));
     QCOMPARE(ParameterInfor::instance()->userId(), QStringLiteral("10002"));
+    // The loader's thread hands the messaging engine its identity too.
+    QCOMPARE(SocketHandl::instance()->userId(), QStringLiteral("10002"));
     QVERIFY(!ParameterInfor::instance()->token().isEmpty());
     QCOMPARE(ParameterInfor::instance()->imPort(), QString::number(m_server.port()));
 
