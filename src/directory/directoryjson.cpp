@@ -3,29 +3,11 @@
 #include <QJsonDocument>
 #include <QNetworkReply>
 
-#include <cmath>
-
 QByteArray DirectoryJson::body(QNetworkReply *reply)
 {
     if (!reply || !reply->isReadable())
         return QByteArray();
     return reply->readAll();
-}
-
-qint64 DirectoryJson::integer(const QJsonValue &value)
-{
-    if (!value.isDouble())
-        return 0;
-    const double number = value.toDouble();
-    // Beyond 2^53 a double no longer holds every integer; such ids are not ids.
-    if (!(std::fabs(number) <= 9007199254740992.0) || number != std::floor(number))
-        return 0;
-    return qint64(number);
-}
-
-QString DirectoryJson::decimalText(const QJsonValue &value)
-{
-    return QString::number(integer(value));
 }
 
 QString DirectoryJson::indentedObjectText(const QJsonValue &data)

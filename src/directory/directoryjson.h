@@ -7,19 +7,14 @@
 
 class QNetworkReply;
 
-// Small readers and writers for the directory's JSON: integers turned into decimal text,
-// payloads handed to the documents, and request bodies built from search texts.
+// Small readers and writers for the directory's JSON: reply bodies, payloads handed to the
+// documents, and request bodies built from search texts.
 class DirectoryJson
 {
 public:
     // Whatever body a finished reply holds, also after a network error (a refusal may come
     // with an HTTP error status); nothing for a reply that was aborted.
     static QByteArray body(QNetworkReply *reply);
-
-    // An integer member as a number; anything else (missing, text, fraction) reads as 0.
-    static qint64 integer(const QJsonValue &value);
-    // The same as plain decimal text without leading zeros ("0" for anything unreadable).
-    static QString decimalText(const QJsonValue &value);
 
     // A `data` object in the indented form the documents parse; empty when it is no object.
     static QString indentedObjectText(const QJsonValue &data);

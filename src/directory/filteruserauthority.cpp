@@ -5,6 +5,7 @@
 #include "net/replyenvelope.h"
 #include "net/serverrequest.h"
 #include "session/parameterinfor.h"
+#include "json/jsonfield.h"
 
 #include <QJsonArray>
 #include <QNetworkAccessManager>
@@ -51,6 +52,6 @@ void FilteruserAuthority::onRequestFiltuser(QNetworkReply *reply)
     parameters->clearVisibleUsers();
     const QJsonArray ids = envelope.data().toArray();
     for (const QJsonValue &id : ids)
-        parameters->insertVisibleUser(id.toString());
+        parameters->insertVisibleUser(JsonField::id(id));
     emit sigFiltuserLoaded();
 }

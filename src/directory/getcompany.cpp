@@ -4,6 +4,7 @@
 #include "logging.h"
 #include "net/replyenvelope.h"
 #include "net/serverrequest.h"
+#include "json/jsonfield.h"
 
 #include <QJsonObject>
 #include <QNetworkAccessManager>
@@ -35,7 +36,7 @@ void GetCompany::onGetCompanyInfor(QNetworkReply *reply)
     const QJsonValue name = envelope.dataObject().value(QLatin1String("company_name"));
     if (!name.isString())
         return;
-    m_companyName = name.toString();
+    m_companyName = JsonField::text(name);
     emit sigCompanyName();
 }
 

@@ -2,10 +2,12 @@
 
 #include "directory/directoryjson.h"
 #include "directory/handlorganizationthread.h"
+#include "directory/memberbatch.h"
 #include "logging.h"
 #include "net/replyenvelope.h"
 #include "net/requestwait.h"
 #include "net/serverrequest.h"
+#include "json/jsonfield.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -161,48 +163,7 @@ void HandlOrganization::appendMembers(const QJsonObject &data, QList<MemberRecor
                                       QMultiMap<QString, MemberRecord *> *roleIndex,
                                       QTimer *quietTimer, bool replace)
 {
-    QList<MemberRecord *> records;
-    QList<MemberRecord *> withMembers;
-    QList<QPair<QString, MemberRecord *>> roleEntries;
-
-    const QJsonArray departments = data.value(QLatin1String("dept")).toArray();
-    for (const QJsonValue &value : departments) {
-        const QJsonObject object = value.toObject();
-        auto *record = new MemberRecord;
-        record->dept_id = DirectoryJson::decimalText(object.value(QLatin1String("dept_id")));
-        record->parent_id = DirectoryJson::decimalText(object.value(QLatin1String("parent_id")));
-        const QJsonValue hasChildren = object.value(QLatin1String("has_children"));
-        record->has_children = DirectoryJson::decimalText(hasChildren);
-        record->dept_name = object.value(QLatin1String("dept_name")).toString();
-        if (DirectoryJson::integer(hasChildren) > 0)
-            withMembers.append(record);
-        records.append(record);
-    }
-
-    const QJsonArray users = data.value(QLatin1String("user")).toArray();
-    for (const QJsonValue &value : users) {
-        const QJsonObject object = value.toObject();
-        auto *record = new MemberRecord;
-        record->user_id = object.value(QLatin1String("user_id")).toString();
-        record->user_name = object.value(QLatin1String("user_name")).toString();
-        record->dept_name = object.value(QLatin1String("dept_name")).toString();
-        record->phone_number = object.value(QLatin1String("phone_number")).toString();
-        // The person card shows the e-mail address when the server sends one.
-        record->email = object.value(QLatin1String("email")).toString();
-        const QJsonArray roles = object.value(QLatin1String("roles")).toArray();
-        for (const QJsonValue &roleValue : roles) {
-            const QJsonObject roleObject = roleValue.toObject();
-            auto *role = new RoleRecord;
-            role->role_id = DirectoryJson::decimalText(roleObject.value(QLatin1String("role_id")));
-            role->role_name = roleObject.value(QLatin1String("role_name")).toString();
-            record->roles.append(role);
-            // Every user of the organisation is indexed, at whatever level the user sits, so
-            // the role tree lists everybody who holds a role.
-            roleEntries.append({role->role_name, record});
-        }
-        records.append(record);
-    }
-
+    const MemberBatch batch = MemberBatch::read(data);
     {
         QMutexLocker lock(&m_mutex);
         if (replace) {
@@ -211,13 +172,13 @@ void HandlOrganization::appendMembers(const QJsonObject &data, QList<MemberRecor
             if (roleIndex)
                 roleIndex->clear();
         }
-        target->append(records);
+        target->append(batch.records);
         if (roleIndex) {
-            for (const auto &entry : qAsConst(roleEntries))
+            for (const auto &entry : batch.roleEntries)
                 roleIndex->insert(entry.first, entry.second);
         }
     }
-    for (MemberRecord *department : qAsConst(withMembers))
+    for (MemberRecord *department : batch.withMembers)
         requestDepartment(department->dept_id, &department->children, roleIndex, quietTimer);
 }
 
@@ -257,13 +218,13 @@ void HandlOrganization::onCompanyReply(QNetworkReply *reply)
         // Only the members the server sent replace what is known.
         const QJsonValue name = data.value(QLatin1String("company_name"));
         if (name.isString())
-            m_companyName = name.toString();
+            m_companyName = JsonField::text(name);
         const QJsonValue address = data.value(QLatin1String("address"));
         if (address.isString())
-            m_address = address.toString();
+            m_address = JsonField::text(address);
         const QJsonValue zipCode = data.value(QLatin1String("zip_code"));
         if (zipCode.isString())
-            m_zipCode = zipCode.toString();
+            m_zipCode = JsonField::text(zipCode);
     } else {
         qCDebug(lcDirectory) << "company not loaded:" << envelope.body().left(200);
     }

@@ -4,6 +4,7 @@
 #include "logging.h"
 #include "net/replyenvelope.h"
 #include "net/serverrequest.h"
+#include "json/jsonfield.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -66,12 +67,12 @@ void LoadPersonnel::onAllPersonnelInformation(QNetworkReply *reply)
     const QJsonArray users = list.toArray();
     for (const QJsonValue &value : users) {
         const QJsonObject user = value.toObject();
-        const QString userId = user.value(QLatin1String("user_id")).toString();
+        const QString userId = JsonField::id(user.value(QLatin1String("user_id")));
         // An entry without an id names nobody.
         if (userId.isEmpty())
             continue;
         // A later entry with the same id replaces the earlier name.
-        names.insert(userId, user.value(QLatin1String("user_name")).toString());
+        names.insert(userId, JsonField::text(user.value(QLatin1String("user_name"))));
     }
     {
         QMutexLocker lock(&m_mutex);

@@ -3,6 +3,7 @@
 #include "config/configfile.h"
 #include "logging.h"
 #include "net/serverrequest.h"
+#include "json/jsonfield.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -43,26 +44,54 @@ void LanguageInformation::requestTextTable(const QString &langCode, const QStrin
     manager->get(ServerRequest::make(url, ServerRequest::Body::Form));
 }
 
+bool LanguageInformation::readLanguageList(const QByteArray &body,
+                                           QMap<QString, QString> *languages)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
+    if (error.error != QJsonParseError::NoError) {
+        qCDebug(lcLanguage) << "language list is not JSON:" << error.errorString();
+        return false;
+    }
+    const QJsonObject object = document.object();
+    if (!document.isObject() || JsonField::integer(object.value(QLatin1String("status"))) != 1)
+        return true;
+    languages->clear();
+    const QJsonArray list =
+        object.value(QLatin1String("data")).toObject().value(QLatin1String("list")).toArray();
+    for (const QJsonValue &entry : list) {
+        const QJsonObject language = entry.toObject();
+        languages->insert(JsonField::id(language.value(QLatin1String("lang_code"))),
+                          JsonField::text(language.value(QLatin1String("lang_name"))));
+    }
+    return true;
+}
+
+bool LanguageInformation::readTextTable(const QByteArray &body, QMap<QString, QString> *texts)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
+    if (error.error != QJsonParseError::NoError) {
+        qCDebug(lcLanguage) << "text table is not JSON:" << error.errorString();
+        return false;
+    }
+    const QJsonObject object = document.object();
+    if (!document.isObject() || JsonField::integer(object.value(QLatin1String("status"))) != 1)
+        return true;
+    texts->clear();
+    const QJsonObject client =
+        object.value(QLatin1String("data")).toObject().value(QLatin1String("client")).toObject();
+    for (auto it = client.constBegin(); it != client.constEnd(); ++it)
+        texts->insert(it.key(), JsonField::text(it.value()));
+    return true;
+}
+
 void LanguageInformation::onLangPackages(QNetworkReply *reply)
 {
     reply->deleteLater();
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(reply->readAll(), &error);
-    if (error.error != QJsonParseError::NoError) {
-        qCDebug(lcLanguage) << "language list is not JSON:" << error.errorString();
+    // A body that is not JSON tells nobody; a refusal still ends the wait for the list.
+    if (!readLanguageList(reply->readAll(), &m_languages))
         return;
-    }
-    const QJsonObject object = document.object();
-    if (document.isObject() && object.value(QLatin1String("status")).toInt() == 1) {
-        m_languages.clear();
-        const QJsonArray list =
-            object.value(QLatin1String("data")).toObject().value(QLatin1String("list")).toArray();
-        for (const QJsonValue &entry : list) {
-            const QJsonObject language = entry.toObject();
-            m_languages.insert(language.value(QLatin1String("lang_code")).toString(),
-                               language.value(QLatin1String("lang_name")).toString());
-        }
-    }
     qCDebug(lcLanguage) << "languages:" << m_languages;
     emit sigLangueList();
 }
@@ -70,22 +99,8 @@ void LanguageInformation::onLangPackages(QNetworkReply *reply)
 void LanguageInformation::onLangPackagesFile(QNetworkReply *reply)
 {
     reply->deleteLater();
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(reply->readAll(), &error);
-    if (error.error != QJsonParseError::NoError) {
-        qCDebug(lcLanguage) << "text table is not JSON:" << error.errorString();
+    if (!readTextTable(reply->readAll(), &m_texts))
         return;
-    }
-    const QJsonObject object = document.object();
-    if (document.isObject() && object.value(QLatin1String("status")).toInt() == 1) {
-        m_texts.clear();
-        const QJsonObject client = object.value(QLatin1String("data"))
-                                       .toObject()
-                                       .value(QLatin1String("client"))
-                                       .toObject();
-        for (auto it = client.constBegin(); it != client.constEnd(); ++it)
-            m_texts.insert(it.key(), it.value().toString());
-    }
     if (!m_texts.isEmpty())
         emit sigLangueFileList();
 }

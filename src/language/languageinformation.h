@@ -2,6 +2,7 @@
 
 #include "net/requestslot.h"
 
+#include <QByteArray>
 #include <QMap>
 #include <QObject>
 #include <QString>
@@ -25,6 +26,11 @@ public:
     QStringList languageCodes() const { return m_languages.keys(); }
     QString textFor(const QString &key) const { return m_texts.value(key); }
     int textCount() const { return m_texts.size(); }
+
+    // The readers of the two replies. False for a body that is not JSON; the map is replaced
+    // only by a reply with status 1, anything else leaves it as it was.
+    static bool readLanguageList(const QByteArray &body, QMap<QString, QString> *languages);
+    static bool readTextTable(const QByteArray &body, QMap<QString, QString> *texts);
 
 public slots:
     void onLangPackages(QNetworkReply *reply);

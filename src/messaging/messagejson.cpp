@@ -1,5 +1,6 @@
 #include "messagejson.h"
 
+#include "json/jsonfield.h"
 #include "json/jsontext.h"
 
 #include <QDateTime>
@@ -7,14 +8,7 @@
 #include <QJsonDocument>
 #include <QTime>
 
-#include <cmath>
-#include <limits>
-
 namespace {
-
-// 2^63 and 2^64 as doubles: the exclusive upper bounds of a safe conversion.
-constexpr double twoTo63 = 9223372036854775808.0;
-constexpr double twoTo64 = 18446744073709551616.0;
 
 // Builds the indented JSON of one flat object with the line feeds already left out.
 class TextObject
@@ -59,52 +53,24 @@ int recordSize(const MessageRecord &record)
 
 } // namespace
 
-QString MessageJson::readText(const QJsonValue &value)
-{
-    if (value.isString())
-        return value.toString();
-    if (!value.isDouble())
-        return QString();
-    const double number = value.toDouble();
-    if (std::isfinite(number) && number == std::trunc(number) && number > -twoTo63 &&
-        number < twoTo63)
-        return QString::number(qint64(number));
-    return QString::number(number, 'g', 17);
-}
-
 qulonglong MessageJson::readId(const QJsonValue &value)
 {
-    if (value.isDouble()) {
-        const double number = value.toDouble();
-        return std::isfinite(number) && number >= 0 && number < twoTo64 ? qulonglong(number) : 0;
-    }
-    if (value.isString()) {
-        const QString text = value.toString().trimmed();
-        if (text.isEmpty() || text.size() > 20)
+    // Sent as a number or as decimal text; the id reader gives both as digits.
+    const QString text = JsonField::id(value).trimmed();
+    if (text.isEmpty() || text.size() > 20)
+        return 0;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
             return 0;
-        for (const QChar c : text) {
-            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-                return 0;
-        }
-        bool ok = false;
-        const qulonglong id = text.toULongLong(&ok);
-        return ok ? id : 0;
     }
-    return 0;
+    bool ok = false;
+    const qulonglong id = text.toULongLong(&ok);
+    return ok ? id : 0;
 }
 
 int MessageJson::readCount(const QJsonValue &value, int fallback)
 {
-    if (!value.isDouble())
-        return fallback;
-    const double number = value.toDouble();
-    if (std::isnan(number))
-        return fallback;
-    if (number >= double(std::numeric_limits<int>::max()))
-        return std::numeric_limits<int>::max();
-    if (number <= double(std::numeric_limits<int>::min()))
-        return std::numeric_limits<int>::min();
-    return int(number);
+    return JsonField::smallInteger(value, fallback);
 }
 
 QString MessageJson::readDownload(const QJsonValue &value)
@@ -134,7 +100,7 @@ QStringList MessageJson::readIds(const QJsonValue &value)
         return ids;
     const QJsonArray array = value.toArray();
     for (const QJsonValue &item : array) {
-        const QString id = readText(item);
+        const QString id = JsonField::id(item);
         if (!id.isEmpty())
             ids << id;
     }
@@ -144,19 +110,19 @@ QStringList MessageJson::readIds(const QJsonValue &value)
 MessageRecord MessageJson::privateRecord(const QJsonObject &object, qulonglong *id)
 {
     MessageRecord record;
-    record.creator = readText(object.value(QLatin1String("creator")));
+    record.creator = JsonField::id(object.value(QLatin1String("creator")));
     record.download = readDownload(object.value(QLatin1String("download")));
-    record.fileType = readText(object.value(QLatin1String("file_type")));
-    record.haveread = readText(object.value(QLatin1String("haveread")));
-    record.msg = readText(object.value(QLatin1String("msg")));
+    record.fileType = JsonField::text(object.value(QLatin1String("file_type")));
+    record.haveread = JsonField::text(object.value(QLatin1String("haveread")));
+    record.msg = JsonField::text(object.value(QLatin1String("msg")));
     const qulonglong msgId = readId(object.value(QLatin1String("msg_id")));
     if (id)
         *id = msgId;
     record.msgId = QString::number(msgId);
-    record.msgType = readText(object.value(QLatin1String("msg_type")));
-    record.sendTime = readText(object.value(QLatin1String("send_time")));
-    record.time = readText(object.value(QLatin1String("time")));
-    record.type = readText(object.value(QLatin1String("type")));
+    record.msgType = JsonField::text(object.value(QLatin1String("msg_type")));
+    record.sendTime = JsonField::id(object.value(QLatin1String("send_time")));
+    record.time = JsonField::id(object.value(QLatin1String("time")));
+    record.type = JsonField::text(object.value(QLatin1String("type")));
     return record;
 }
 
@@ -164,13 +130,13 @@ GroupMessageRecord MessageJson::groupRecord(const QJsonObject &object, qulonglon
 {
     GroupMessageRecord record;
     static_cast<MessageRecord &>(record) = privateRecord(object, id);
-    record.groupId = readText(object.value(QLatin1String("group_id")));
-    record.userTime = readText(object.value(QLatin1String("userTime")));
+    record.groupId = JsonField::id(object.value(QLatin1String("group_id")));
+    record.userTime = JsonField::text(object.value(QLatin1String("userTime")));
     const QJsonObject from = object.value(QLatin1String("fromDetail")).toObject();
-    record.userId = readText(from.value(QLatin1String("user_id")));
-    record.userName = readText(from.value(QLatin1String("user_name")));
+    record.userId = JsonField::id(from.value(QLatin1String("user_id")));
+    record.userName = JsonField::text(from.value(QLatin1String("user_name")));
     const QJsonObject info = object.value(QLatin1String("info")).toObject();
-    record.groupName = readText(info.value(QLatin1String("name")));
+    record.groupName = JsonField::text(info.value(QLatin1String("name")));
     record.members = readIds(info.value(QLatin1String("group_member")));
     return record;
 }
@@ -178,11 +144,11 @@ GroupMessageRecord MessageJson::groupRecord(const QJsonObject &object, qulonglon
 GroupEntry MessageJson::groupEntry(const QJsonObject &object)
 {
     GroupEntry entry;
-    entry.id = readText(object.value(QLatin1String("id")));
-    entry.creator = readText(object.value(QLatin1String("creator")));
-    entry.name = readText(object.value(QLatin1String("name")));
-    entry.createTime = readText(object.value(QLatin1String("create_time")));
-    entry.updateTime = readText(object.value(QLatin1String("update_time")));
+    entry.id = JsonField::id(object.value(QLatin1String("id")));
+    entry.creator = JsonField::id(object.value(QLatin1String("creator")));
+    entry.name = JsonField::text(object.value(QLatin1String("name")));
+    entry.createTime = JsonField::id(object.value(QLatin1String("create_time")));
+    entry.updateTime = JsonField::id(object.value(QLatin1String("update_time")));
     entry.members = readIds(object.value(QLatin1String("members")));
     return entry;
 }

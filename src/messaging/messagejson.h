@@ -14,11 +14,9 @@
 class MessageJson
 {
 public:
-    // A string as it is, a number as decimal text (integers without a fraction), else "".
-    static QString readText(const QJsonValue &value);
     // A message id: a non-negative integer, also given as decimal text; anything else is 0.
     static qulonglong readId(const QJsonValue &value);
-    // An integer count, clamped to int; `fallback` when the value is not a number.
+    // An integer count; `fallback` when the value is no integer that fits an int.
     static int readCount(const QJsonValue &value, int fallback);
     // An attachment descriptor: an object becomes compact JSON without any line feed or space, a
     // string stays as it is.

@@ -1,6 +1,7 @@
 #include "messagepayloads.h"
 
 #include "messagejson.h"
+#include "json/jsonfield.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -167,8 +168,8 @@ bool MessagePayloads::lastRecordRequest(const QString &contents, QJsonArray *req
     const QJsonArray conversations = document.array();
     for (const QJsonValue &value : conversations) {
         const QJsonObject conversation = value.toObject();
-        const QString id = MessageJson::readText(conversation.value(QLatin1String("id")));
-        const QString types = MessageJson::readText(conversation.value(QLatin1String("types")));
+        const QString id = JsonField::id(conversation.value(QLatin1String("id")));
+        const QString types = JsonField::text(conversation.value(QLatin1String("types")));
         if (types == QLatin1String("2"))
             result.append(QJsonObject{{QLatin1String("type"), QStringLiteral("user")},
                                       {QLatin1String("id"), id}});

@@ -10,6 +10,7 @@
 #include "reminders/systeminformation.h"
 #include "session/parameterinfor.h"
 #include "sockethandl.h"
+#include "json/jsonfield.h"
 
 #include <QDateTime>
 #include <QJsonDocument>
@@ -103,7 +104,7 @@ void SocketHandl::onUpdateRecord(const QJsonValue &payload)
     if (!expectObject(payload, "update record"))
         return;
     const QJsonObject object = payload.toObject();
-    const QString to = MessageJson::readText(object.value(QLatin1String("to")));
+    const QString to = JsonField::id(object.value(QLatin1String("to")));
     if (to.isEmpty())
         return;
     const qulonglong msgId = MessageJson::readId(object.value(QLatin1String("msg_id")));
@@ -116,8 +117,8 @@ void SocketHandl::onUpdateGroudRecord(const QJsonValue &payload)
     if (!expectObject(payload, "group updateRecordInfo"))
         return;
     const QJsonObject object = payload.toObject();
-    const QString groupId = MessageJson::readText(object.value(QLatin1String("group_id")));
-    const QString reader = MessageJson::readText(object.value(QLatin1String("id")));
+    const QString groupId = JsonField::id(object.value(QLatin1String("group_id")));
+    const QString reader = JsonField::id(object.value(QLatin1String("id")));
     if (groupId.isEmpty() || reader.isEmpty())
         return;
     const qulonglong msgId = MessageJson::readId(object.value(QLatin1String("msg_id")));
@@ -145,12 +146,12 @@ void SocketHandl::onGroupRecordLength(const QJsonValue &payload)
     if (!expectObject(payload, "send groupRecordLength"))
         return;
     const QJsonObject object = payload.toObject();
-    const QString id = MessageJson::readText(object.value(QLatin1String("id")));
+    const QString id = JsonField::id(object.value(QLatin1String("id")));
     if (id.isEmpty())
         return;
     const QJsonObject info = object.value(QLatin1String("info")).toObject();
     const int length = MessageJson::readCount(object.value(QLatin1String("length")), -1);
-    const QString name = MessageJson::readText(info.value(QLatin1String("name")));
+    const QString name = JsonField::text(info.value(QLatin1String("name")));
     deliver([this, id, length, name]() {
         emit sigMessageUnreadNums(id, length, QStringLiteral("3"), name);
     });
@@ -178,7 +179,7 @@ void SocketHandl::onSystemMessageChannel(const QJsonValue &payload)
     bool recipient = false;
     const QJsonArray recipients = object.value(QLatin1String("recipients")).toArray();
     for (const QJsonValue &value : recipients) {
-        if (!me.isEmpty() && MessageJson::readText(value) == me) {
+        if (!me.isEmpty() && JsonField::id(value) == me) {
             recipient = true;
             break;
         }
@@ -186,7 +187,7 @@ void SocketHandl::onSystemMessageChannel(const QJsonValue &payload)
     if (!recipient)
         return;
     const QJsonValue paramsValue = object.value(QLatin1String("params"));
-    QString params = MessageJson::readText(paramsValue);
+    QString params = JsonField::id(paramsValue);
     if (paramsValue.isObject())
         params =
             QString::fromUtf8(QJsonDocument(paramsValue.toObject()).toJson(QJsonDocument::Compact));
@@ -203,10 +204,10 @@ void SocketHandl::onSystemMessageChannel(const QJsonValue &payload)
     }
     if (ida.isEmpty())
         ida = QStringLiteral("0");
-    deliver([ida, params, menu = MessageJson::readText(object.value(QLatin1String("sms_menu"))),
-             type = MessageJson::readText(object.value(QLatin1String("sms_type"))),
-             content = MessageJson::readText(object.value(QLatin1String("content"))),
-             sendTime = MessageJson::readText(object.value(QLatin1String("send_time")))]() {
+    deliver([ida, params, menu = JsonField::id(object.value(QLatin1String("sms_menu"))),
+             type = JsonField::text(object.value(QLatin1String("sms_type"))),
+             content = JsonField::text(object.value(QLatin1String("content"))),
+             sendTime = JsonField::id(object.value(QLatin1String("send_time")))]() {
         SystemInformation::gestance()->receiveSystemMessage(ida, params, menu, type, content,
                                                             sendTime);
     });
@@ -283,10 +284,10 @@ void SocketHandl::onEditGroupCB(const QJsonValue &payload)
     if (!expectObject(payload, "edit groupCB"))
         return;
     const QJsonObject object = payload.toObject();
-    const QString id = MessageJson::readText(object.value(QLatin1String("id")));
+    const QString id = JsonField::id(object.value(QLatin1String("id")));
     if (id.isEmpty())
         return;
-    const QString name = MessageJson::readText(object.value(QLatin1String("name")));
+    const QString name = JsonField::text(object.value(QLatin1String("name")));
     const QStringList members = MessageJson::readIds(object.value(QLatin1String("members")));
     const QStringList added = MessageJson::readIds(object.value(QLatin1String("addArray")));
     const QStringList removed = MessageJson::readIds(object.value(QLatin1String("deleteArray")));
@@ -301,7 +302,7 @@ void SocketHandl::onEditGroupDelete(const QJsonValue &payload)
 {
     if (!expectObject(payload, "edit groupDelete"))
         return;
-    const QString id = MessageJson::readText(payload.toObject().value(QLatin1String("id")));
+    const QString id = JsonField::id(payload.toObject().value(QLatin1String("id")));
     if (id.isEmpty())
         return;
     deliver([this, id]() {

@@ -8,6 +8,7 @@
 #include "sio/client.h"
 #include "sio/packetcodec.h"
 #include "sockethandl.h"
+#include "json/jsonfield.h"
 
 #include <QDateTime>
 #include <QThread>
@@ -192,7 +193,7 @@ void SocketHandl::onSendAck(const QJsonArray &ack, const QString &conversation, 
     const QJsonValue first = ack.isEmpty() ? QJsonValue() : ack.first();
     if (!first.isObject()) {
         // The service refuses with a text; anything but an object is not a delivery.
-        const QString reason = MessageJson::readText(first);
+        const QString reason = JsonField::text(first);
         qCWarning(lcMessaging) << "message" << id << "refused:" << reason;
         deliver([this, conversation, id, types, reason]() {
             // Only a message still waiting for its answer (a late refusal of a copy the
@@ -214,7 +215,7 @@ void SocketHandl::onSendAck(const QJsonArray &ack, const QString &conversation, 
         deliver([this, conversation, id]() { markDelivered(groupType, conversation, id); });
         return;
     }
-    QString to = MessageJson::readText(object.value(QLatin1String("to")));
+    QString to = JsonField::id(object.value(QLatin1String("to")));
     qulonglong msgId = MessageJson::readId(object.value(QLatin1String("msg_id")));
     if (to.isEmpty())
         to = conversation;
@@ -297,7 +298,7 @@ void SocketHandl::applyRecordReply(const QJsonArray &ack, const QString &ids, bo
             continue;
         }
         MessageRecord record = MessageJson::privateRecord(object);
-        QString partner = MessageJson::readText(object.value(QLatin1String("chat_object")));
+        QString partner = JsonField::id(object.value(QLatin1String("chat_object")));
         if (partner.isEmpty())
             partner = ids;
         // A reload must not show the user's unread messages as read.
@@ -367,7 +368,7 @@ void SocketHandl::applyLastRecords(const QJsonArray &ack)
             ids = cut >= 0 ? key.left(cut) : key;
             types = cut >= 0 ? key.mid(cut + 1) : QString();
         }
-        const QString value = MessageJson::readText(it.value());
+        const QString value = JsonField::text(it.value());
         // The time follows the last ",": the content may hold commas of its own.
         const int comma = value.lastIndexOf(QLatin1Char(','));
         const QString contents = comma >= 0 ? value.left(comma) : value;

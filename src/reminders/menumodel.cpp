@@ -2,7 +2,7 @@
 
 #include "logging.h"
 #include "net/replyenvelope.h"
-#include "reminders/jsonfields.h"
+#include "json/jsonfield.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -25,11 +25,11 @@ MenuTable readMenus(const QJsonArray &array)
             continue;
         const QJsonObject object = value.toObject();
         MenuEntry entry;
-        const int id = tarnex::json::toInt(object.value(QLatin1String("menu_id")));
+        const int id = JsonField::smallInteger(object.value(QLatin1String("menu_id")));
         entry.menu_id = QString::number(id);
-        entry.menu_name = object.value(QLatin1String("menu_name")).toString();
-        entry.menu_name_zm = object.value(QLatin1String("menu_name_zm")).toString();
-        entry.has_children = tarnex::json::toIntText(object.value(QLatin1String("has_children")));
+        entry.menu_name = JsonField::text(object.value(QLatin1String("menu_name")));
+        entry.menu_name_zm = JsonField::text(object.value(QLatin1String("menu_name_zm")));
+        entry.has_children = JsonField::integerText(object.value(QLatin1String("has_children")));
         entry.children = readMenus(object.value(QLatin1String("item")).toArray());
         menus.insert(id, entry);
     }

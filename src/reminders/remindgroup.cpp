@@ -1,28 +1,27 @@
 #include "remindgroup.h"
 
-#include "reminders/jsonfields.h"
+#include "json/jsonfield.h"
 
 #include <QJsonArray>
-
-#include <cmath>
 
 namespace {
 
 QString text(const QJsonObject &object, const char *key)
 {
-    return object.value(QLatin1String(key)).toString();
+    return JsonField::text(object.value(QLatin1String(key)));
 }
 
 int integer(const QJsonObject &object, const char *key)
 {
-    return tarnex::json::toInt(object.value(QLatin1String(key)));
+    return JsonField::smallInteger(object.value(QLatin1String(key)));
 }
 
 void fill(RemindItem &item, const QJsonObject &object)
 {
     item.id = integer(object, "id");
     item.remind_name = text(object, "remind_name");
-    item.remind_menu = text(object, "remind_menu");
+    // A key matched against the module of system messages, sent as text or number.
+    item.remind_menu = JsonField::id(object.value(QLatin1String("remind_menu")));
     item.remind_type = text(object, "remind_type");
     item.remind_time = text(object, "remind_time");
     item.receive_range = text(object, "receive_range");
@@ -82,14 +81,6 @@ RemindGroup RemindGroup::fromJson(const QJsonObject &object)
 {
     RemindGroup group;
     fill(group, object);
-    const QJsonValue menu = object.value(QLatin1String("remind_menu"));
-    if (menu.isDouble()) {
-        const double number = menu.toDouble();
-        // Servers send module numbers as integers; anything else keeps its own notation.
-        group.remind_menu = std::trunc(number) == number && std::fabs(number) < 9.0e15
-                                ? QString::number(qint64(number))
-                                : QString::number(number, 'g', 17);
-    }
     group.menu_name = text(object, "menu_name");
     const QJsonArray reminds = object.value(QLatin1String("system_reminds")).toArray();
     for (const QJsonValue &entry : reminds) {

@@ -3,8 +3,8 @@
 #include "logging.h"
 #include "net/replyenvelope.h"
 #include "net/serverrequest.h"
-#include "reminders/jsonfields.h"
 #include "reminders/remindreply.h"
+#include "json/jsonfield.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -147,13 +147,13 @@ void SystemInformation::onSystemUnreadNumbers(QNetworkReply *reply)
     const QJsonObject counts = module.toObject();
     qint64 sum = 0;
     for (auto it = counts.constBegin(); it != counts.constEnd(); ++it) {
-        const int count = tarnex::json::toInt(it.value());
+        const int count = JsonField::smallInteger(it.value());
         unread.insert(it.key(), count);
         sum += count;
     }
     const QJsonValue totalValue = envelope.dataObject().value(QLatin1String("total"));
     const int total = totalValue.isDouble()
-                          ? tarnex::json::toInt(totalValue)
+                          ? JsonField::smallInteger(totalValue)
                           : int(qBound<qint64>(0, sum, std::numeric_limits<int>::max()));
     {
         std::lock_guard<std::mutex> lock(m_mutex);

@@ -5,15 +5,13 @@
 #include "net/requestwait.h"
 #include "net/serverrequest.h"
 #include "records/memberrecord.h"
-#include "session/signinjson.h"
+#include "json/jsonfield.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QScopedPointer>
-
-using tarnex::signin::textOf;
 
 namespace {
 
@@ -64,22 +62,23 @@ QList<MemberRecord *> UserFetchThread::fetch(std::unique_ptr<UserFetchThread> th
 MemberRecord *UserFetchThread::buildRecord(const QJsonObject &user)
 {
     auto *record = new MemberRecord;
-    record->user_id = textOf(user.value(QLatin1String("user_id")));
-    record->user_name = textOf(user.value(QLatin1String("user_name")));
-    record->dept_name = textOf(user.value(QLatin1String("user_has_one_system_info"))
-                                   .toObject()
-                                   .value(QLatin1String("user_system_info_belongs_to_department"))
-                                   .toObject()
-                                   .value(QLatin1String("dept_name")));
+    record->user_id = JsonField::id(user.value(QLatin1String("user_id")));
+    record->user_name = JsonField::text(user.value(QLatin1String("user_name")));
+    record->dept_name =
+        JsonField::text(user.value(QLatin1String("user_has_one_system_info"))
+                            .toObject()
+                            .value(QLatin1String("user_system_info_belongs_to_department"))
+                            .toObject()
+                            .value(QLatin1String("dept_name")));
     const QJsonObject info = user.value(QLatin1String("user_has_one_info")).toObject();
-    record->email = textOf(info.value(QLatin1String("email")));
-    record->phone_number = textOf(info.value(QLatin1String("phone_number")));
+    record->email = JsonField::text(info.value(QLatin1String("email")));
+    record->phone_number = JsonField::text(info.value(QLatin1String("phone_number")));
     const QJsonArray roles = user.value(QLatin1String("user_has_many_role")).toArray();
     for (const QJsonValue &value : roles) {
         const QJsonObject role = value.toObject().value(QLatin1String("has_one_role")).toObject();
         auto *entry = new RoleRecord;
-        entry->role_id = textOf(role.value(QLatin1String("role_id")));
-        entry->role_name = textOf(role.value(QLatin1String("role_name")));
+        entry->role_id = JsonField::integerText(role.value(QLatin1String("role_id")));
+        entry->role_name = JsonField::text(role.value(QLatin1String("role_name")));
         record->roles.append(entry);
     }
     return record;

@@ -12,17 +12,15 @@
 #include "reminders/menumodel.h"
 #include "reminders/systeminformation.h"
 #include "session/parameterinfor.h"
-#include "session/signinjson.h"
 #include "signin/handlthreaddata.h"
 #include "signin/loginreply.h"
+#include "json/jsonfield.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QUrl>
-
-using tarnex::signin::textOf;
 
 namespace {
 
@@ -239,7 +237,7 @@ void LoginRequest::onLogins(QNetworkReply *reply)
         emit sigRetLogin(false);
         return;
     }
-    const QString token = textOf(envelope.dataObject().value(QLatin1String("token")));
+    const QString token = JsonField::id(envelope.dataObject().value(QLatin1String("token")));
     // Without a token the reply signs nobody in; the stores keep the current session.
     if (token.isEmpty()) {
         emit sigRetLogin(false);
@@ -260,8 +258,8 @@ void LoginRequest::onQrcode(QNetworkReply *reply)
     if (!envelope.success())
         return;
     const QJsonObject data = envelope.dataObject();
-    const QString nonce = textOf(data.value(QLatin1String("nonce_str")));
-    const QString loginKey = textOf(data.value(QLatin1String("login_key")));
+    const QString nonce = JsonField::id(data.value(QLatin1String("nonce_str")));
+    const QString loginKey = JsonField::id(data.value(QLatin1String("login_key")));
     // A code without them could never be confirmed.
     if (nonce.isEmpty() || loginKey.isEmpty())
         return;

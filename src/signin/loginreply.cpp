@@ -5,15 +5,11 @@
 #include "net/replyenvelope.h"
 #include "reminders/menumodel.h"
 #include "session/parameterinfor.h"
-#include "session/signinjson.h"
+#include "json/jsonfield.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-
-#include <cmath>
-
-using tarnex::signin::textOf;
 
 namespace {
 
@@ -28,8 +24,8 @@ QString roleNameOf(const QJsonObject &user)
     if (manyRoles.isArray()) {
         const QJsonArray roles = manyRoles.toArray();
         for (const QJsonValue &role : roles) {
-            const QString name =
-                textOf(member(role.toObject(), "has_one_role").value(QLatin1String("role_name")));
+            const QString name = JsonField::text(
+                member(role.toObject(), "has_one_role").value(QLatin1String("role_name")));
             if (!name.isEmpty())
                 return name;
         }
@@ -37,7 +33,7 @@ QString roleNameOf(const QJsonObject &user)
     }
     const QJsonArray roles = user.value(QLatin1String("roles")).toArray();
     for (const QJsonValue &role : roles) {
-        const QString name = textOf(role.toObject().value(QLatin1String("role_name")));
+        const QString name = JsonField::text(role.toObject().value(QLatin1String("role_name")));
         if (!name.isEmpty())
             return name;
     }
@@ -49,14 +45,9 @@ QString roleNameOf(const QJsonObject &user)
 bool readClock(const QJsonValue &value, qint64 *clock)
 {
     bool ok = false;
-    if (value.isString()) {
-        *clock = value.toString().trimmed().toLongLong(&ok);
-    } else if (value.isDouble()) {
-        const double number = value.toDouble();
-        ok = std::isfinite(number) && std::trunc(number) == number && std::abs(number) <= 9e15;
-        if (ok)
-            *clock = qint64(number);
-    }
+    const qint64 number = JsonField::id(value).trimmed().toLongLong(&ok);
+    if (ok)
+        *clock = number;
     return ok;
 }
 
@@ -67,21 +58,21 @@ LoginReply LoginReply::read(const ReplyEnvelope &envelope)
     LoginReply reply;
     reply.m_body = envelope.body();
     const QJsonObject data = envelope.dataObject();
-    reply.m_token = textOf(data.value(QLatin1String("token")));
+    reply.m_token = JsonField::id(data.value(QLatin1String("token")));
 
     const QJsonValue clientUrl = data.value(QLatin1String("client_url"));
     reply.m_hasClientUrl = clientUrl.isString();
     reply.m_clientUrl = clientUrl.toString();
 
     const QJsonObject user = member(data, "current_user");
-    reply.m_userId = textOf(user.value(QLatin1String("user_id")));
-    reply.m_userName = textOf(user.value(QLatin1String("user_name")));
+    reply.m_userId = JsonField::id(user.value(QLatin1String("user_id")));
+    reply.m_userName = JsonField::text(user.value(QLatin1String("user_name")));
     if (user.contains(QLatin1String("user_has_one_system_info"))) {
-        reply.m_deptName = textOf(member(member(user, "user_has_one_system_info"),
-                                         "user_system_info_belongs_to_department")
-                                      .value(QLatin1String("dept_name")));
+        reply.m_deptName = JsonField::text(member(member(user, "user_has_one_system_info"),
+                                                  "user_system_info_belongs_to_department")
+                                               .value(QLatin1String("dept_name")));
     } else {
-        reply.m_deptName = textOf(user.value(QLatin1String("dept_name")));
+        reply.m_deptName = JsonField::text(user.value(QLatin1String("dept_name")));
     }
 
     const QJsonValue userSystemInfo = user.value(QLatin1String("system_info"));
@@ -92,13 +83,12 @@ LoginReply LoginReply::read(const ReplyEnvelope &envelope)
     reply.m_roleName = roleNameOf(user);
 
     const QJsonObject im = member(data, "im_config");
-    reply.m_imHost = textOf(im.value(QLatin1String("IM_HOST")));
-    reply.m_imPort = textOf(im.value(QLatin1String("IM_PORT")));
-    reply.m_imPortHttps = textOf(im.value(QLatin1String("IM_PORT_HTTPS")));
+    reply.m_imHost = JsonField::id(im.value(QLatin1String("IM_HOST")));
+    reply.m_imPort = JsonField::id(im.value(QLatin1String("IM_PORT")));
+    reply.m_imPortHttps = JsonField::id(im.value(QLatin1String("IM_PORT_HTTPS")));
 
-    const QJsonValue requestTime = data.value(QLatin1String("request_time"));
-    if (!textOf(requestTime).isEmpty())
-        reply.m_hasServerClock = readClock(requestTime, &reply.m_serverClock);
+    reply.m_hasServerClock =
+        readClock(data.value(QLatin1String("request_time")), &reply.m_serverClock);
     return reply;
 }
 
