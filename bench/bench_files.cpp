@@ -41,18 +41,20 @@ class QuietEngine : public FileMessageEngine
 {
 public:
     QString userId() const override { return QStringLiteral("1"); }
-    void setPendingFileSize(qint64) override {}
-    void setUploadFilePath(const QString &) override {}
-    void setAttachmentId(const QString &id) override { attachmentId = id; }
     QString currentMessageId() const override { return QStringLiteral("1"); }
     QString sendPrivateInfor(const QString &, const QString &, const QString &, const QString &,
-                             const QString &, int, bool) override
+                             const QString &, int, bool, const FileAttachment &file) override
     {
+        if (!file.id.isEmpty())
+            attachmentId = file.id;
         return QStringLiteral("1");
     }
     QString sendGroupInfor(const QString &, const QString &, const QString &, const QString &,
-                           const QString &, const QString &, int, bool) override
+                           const QString &, const QString &, int, bool,
+                           const FileAttachment &file) override
     {
+        if (!file.id.isEmpty())
+            attachmentId = file.id;
         return QStringLiteral("1");
     }
     void removeMessage(const QString &, const QString &) override {}

@@ -19,23 +19,21 @@ public:
     }
 
     QString userId() const override { return m_engine->userId(); }
-    void setPendingFileSize(qint64 size) override { m_engine->setPendingFileSize(size); }
-    void setUploadFilePath(const QString &path) override { m_engine->setUploadFilePath(path); }
-    void setAttachmentId(const QString &id) override { m_engine->setAttachmentId(id); }
     QString currentMessageId() const override { return m_engine->currentMessageId(); }
     QString sendPrivateInfor(const QString &ids, const QString &msgs, const QString &dateTimes,
                              const QString &sendTypes, const QString &filePathas, int fileIndex,
-                             bool send) override
+                             bool send, const FileAttachment &file) override
     {
         return m_engine->sendPrivateInfor(ids, msgs, dateTimes, sendTypes, filePathas, fileIndex,
-                                          send);
+                                          send, file);
     }
     QString sendGroupInfor(const QString &ids, const QString &msgs, const QString &userName,
                            const QString &dateTimes, const QString &sendTypes,
-                           const QString &filePathas, int fileIndex, bool send) override
+                           const QString &filePathas, int fileIndex, bool send,
+                           const FileAttachment &file) override
     {
         return m_engine->sendGroupInfor(ids, msgs, userName, dateTimes, sendTypes, filePathas,
-                                        fileIndex, send);
+                                        fileIndex, send, file);
     }
     void removeMessage(const QString &ids, const QString &messageId) override
     {

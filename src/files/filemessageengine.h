@@ -1,5 +1,7 @@
 #pragma once
 
+#include "messaging/fileattachment.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -18,18 +20,18 @@ public:
     static void replace(FileMessageEngine *engine);
 
     virtual QString userId() const = 0;
-    virtual void setPendingFileSize(qint64 size) = 0;
-    virtual void setUploadFilePath(const QString &path) = 0;
-    virtual void setAttachmentId(const QString &id) = 0;
     // The id of the message most recently created by a send operation.
     virtual QString currentMessageId() const = 0;
-    // send false registers the message (shown, not sent); true sends it.
+    // send false registers the message (shown, not sent); true sends it. `file` is what the
+    // upload has produced so far (no id while it runs).
     virtual QString sendPrivateInfor(const QString &ids, const QString &msgs,
                                      const QString &dateTimes, const QString &sendTypes,
-                                     const QString &filePathas, int fileIndex, bool send) = 0;
+                                     const QString &filePathas, int fileIndex, bool send,
+                                     const FileAttachment &file) = 0;
     virtual QString sendGroupInfor(const QString &ids, const QString &msgs, const QString &userName,
                                    const QString &dateTimes, const QString &sendTypes,
-                                   const QString &filePathas, int fileIndex, bool send) = 0;
+                                   const QString &filePathas, int fileIndex, bool send,
+                                   const FileAttachment &file) = 0;
     // Takes a message out of its conversation (the engine's sigRemoveMessage).
     virtual void removeMessage(const QString &ids, const QString &messageId) = 0;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "conversationstore.h"
+#include "fileattachment.h"
 #include "messageclock.h"
 #include "messageoutbox.h"
 #include "signaloutbox.h"
@@ -75,12 +76,12 @@ public:
     QString sendPrivateInfor(const QString &ids, const QString &msgs, const QString &dateTimes,
                              const QString &sendTypes = QStringLiteral("text"),
                              const QString &filePathas = QString(), int fileIndex = 0,
-                             bool send = true);
+                             bool send = true, const FileAttachment &file = FileAttachment());
     QString sendGroupInfor(const QString &ids, const QString &msgs, const QString &userName,
                            const QString &dateTimes,
                            const QString &sendTypes = QStringLiteral("text"),
                            const QString &filePathas = QString(), int fileIndex = 0,
-                           bool send = true);
+                           bool send = true, const FileAttachment &file = FileAttachment());
     void setPrivateAlreadyRead(const QString &ids, const QString &msgIds = QString());
     void setGroupAlreadyRead(const QString &groupIds, const QString &msgIds = QString());
 
@@ -113,11 +114,8 @@ public:
     QStringList getHistoryPrivateIdFromInfors(const QString &ids) const;
     QStringList getHistoryGroupIdFromInfors(const QString &ids) const;
 
-    // What a file upload hands over around its two send calls.
+    // The id of the message most recently created by a send operation.
     QString currentMessageId() const;
-    void setUploadFilePath(const QString &path);
-    void setPendingFileSize(qint64 bytes);
-    void setAttachmentId(const QString &id);
 
     // Groups.
     void getGroupInfors();
@@ -243,6 +241,12 @@ private:
     void applyGroupStatus(const QString &groupIds, qulonglong msgid, const QString &fromId);
 
     // Sending and history (sockethandlrequests.cpp).
+    OutgoingMessage newOutgoing(const QString &ids, const QString &msgs, const QString &sendTypes,
+                                const QString &filePathas, int fileIndex,
+                                const FileAttachment &file);
+    // The fields every message of the user's own has, private or group.
+    void fillOwnRecord(MessageRecord &record, const OutgoingMessage &message,
+                       const QString &type) const;
     void sendChatMessage(const OutgoingMessage &message, const QString &types,
                          const QJsonObject &payload);
     void onSendAck(const QJsonArray &ack, const QString &conversation, qulonglong id,
@@ -305,9 +309,6 @@ private:
     bool m_outboxSaveDue = false;
     QElapsedTimer m_monotonic;
 
-    // File-message hand-over; GUI thread only.
+    // GUI thread only.
     QString m_currentMessageId;
-    QString m_uploadFilePath;
-    qint64 m_pendingFileSize = 0;
-    QString m_attachmentId;
 };

@@ -29,6 +29,30 @@ qint64 frameBytes(const QString &event, const QJsonArray &args)
     return overhead + sio::PacketCodec::utf8Length(sio::PacketCodec::encodeValue(body));
 }
 
+// The message texts of a conversation, oldest first, for the documents.
+template <typename Conversation, typename ToText>
+QStringList textsOf(const Conversation &conversation, ToText toText)
+{
+    QStringList texts;
+    texts.reserve(conversation.size());
+    for (const auto &record : conversation)
+        texts << toText(record);
+    return texts;
+}
+
+QStringList privateTexts(const ConversationStore::PrivateConversation &conversation)
+{
+    return textsOf(conversation,
+                   [](const MessageRecord &record) { return MessageJson::privateText(record); });
+}
+
+QStringList groupTexts(const ConversationStore::GroupConversation &conversation, const QString &me)
+{
+    return textsOf(conversation, [&me](const GroupMessageRecord &record) {
+        return MessageJson::groupText(record, record.creator == me);
+    });
+}
+
 } // namespace
 
 void SocketHandl::emitEvent(const QString &event, const QJsonArray &args,
@@ -50,26 +74,10 @@ QString SocketHandl::currentMessageId() const
     return m_currentMessageId;
 }
 
-void SocketHandl::setUploadFilePath(const QString &path)
+OutgoingMessage SocketHandl::newOutgoing(const QString &ids, const QString &msgs,
+                                         const QString &sendTypes, const QString &filePathas,
+                                         int fileIndex, const FileAttachment &file)
 {
-    m_uploadFilePath = path;
-}
-
-void SocketHandl::setPendingFileSize(qint64 bytes)
-{
-    m_pendingFileSize = bytes;
-}
-
-void SocketHandl::setAttachmentId(const QString &id)
-{
-    m_attachmentId = id;
-}
-
-QString SocketHandl::sendPrivateInfor(const QString &ids, const QString &msgs,
-                                      const QString &dateTimes, const QString &sendTypes,
-                                      const QString &filePathas, int fileIndex, bool send)
-{
-    Q_UNUSED(dateTimes)
     OutgoingMessage message;
     message.conversation = ids;
     message.msg = msgs;
@@ -77,78 +85,68 @@ QString SocketHandl::sendPrivateInfor(const QString &ids, const QString &msgs,
     message.filePathas = filePathas;
     message.fileIndex = fileIndex;
     message.id = m_clock.nextMessageId();
-    message.attachmentId = m_attachmentId;
-    message.fileSize = m_pendingFileSize;
+    message.attachmentId = file.id;
+    message.fileSize = file.size;
+    m_currentMessageId = QString::number(message.id);
+    return message;
+}
+
+void SocketHandl::fillOwnRecord(MessageRecord &record, const OutgoingMessage &message,
+                                const QString &type) const
+{
     const QString id = QString::number(message.id);
-    m_currentMessageId = id;
-    const QString me = userId();
-
-    if (!m_uploadFilePath.isEmpty()) {
-        emit sigRecordMessageFile(ids, id, m_uploadFilePath);
-        m_uploadFilePath.clear();
-    }
-
-    const bool withFile = sendTypes == QLatin1String("img") || sendTypes == QLatin1String("file");
-    MessageRecord record;
-    record.creator = me;
-    record.msg = msgs;
+    record.creator = userId();
+    record.msg = message.msg;
     record.msgId = id;
     record.sendTime = id;
     record.time = id;
-    record.msgType = sendTypes;
-    record.type = QStringLiteral("user");
+    record.msgType = message.sendTypes;
+    record.type = type;
     // Pending until the service acknowledges it.
     record.sendStatus = pendingStatus();
-    // A text message has no attachment, whatever the last upload left behind.
-    if (withFile) {
-        record.download = m_attachmentId;
-        record.fileType = filePathas;
+    // A text message has no attachment.
+    if (message.sendTypes == QLatin1String("img") || message.sendTypes == QLatin1String("file")) {
+        record.download = message.attachmentId;
+        record.fileType = message.filePathas;
     }
+}
+
+QString SocketHandl::sendPrivateInfor(const QString &ids, const QString &msgs,
+                                      const QString &dateTimes, const QString &sendTypes,
+                                      const QString &filePathas, int fileIndex, bool send,
+                                      const FileAttachment &file)
+{
+    Q_UNUSED(dateTimes)
+    const OutgoingMessage message = newOutgoing(ids, msgs, sendTypes, filePathas, fileIndex, file);
+    const QString id = QString::number(message.id);
+    if (!file.localPath.isEmpty())
+        emit sigRecordMessageFile(ids, id, file.localPath);
+
+    MessageRecord record;
+    fillOwnRecord(record, message, QStringLiteral("user"));
     if (send)
         m_store.insertPrivate(ids, message.id, record);
     if (sendTypes != QLatin1String("file") || !send)
         emit sigPrivareMessage(ids, MessageJson::privateText(record));
     if (send)
-        sendChatMessage(message, privateType, MessagePayloads::privateMessage(message, me));
+        sendChatMessage(message, privateType, MessagePayloads::privateMessage(message, userId()));
     return id;
 }
 
 QString SocketHandl::sendGroupInfor(const QString &ids, const QString &msgs,
                                     const QString &userName, const QString &dateTimes,
                                     const QString &sendTypes, const QString &filePathas,
-                                    int fileIndex, bool send)
+                                    int fileIndex, bool send, const FileAttachment &file)
 {
     Q_UNUSED(dateTimes)
-    OutgoingMessage message;
-    message.conversation = ids;
-    message.msg = msgs;
-    message.sendTypes = sendTypes;
-    message.filePathas = filePathas;
-    message.fileIndex = fileIndex;
-    message.id = m_clock.nextMessageId();
-    message.attachmentId = m_attachmentId;
-    message.fileSize = m_pendingFileSize;
+    OutgoingMessage message = newOutgoing(ids, msgs, sendTypes, filePathas, fileIndex, file);
     message.userName = userName;
-    const QString id = QString::number(message.id);
-    m_currentMessageId = id;
     const QString me = userId();
     GroupEntry group;
     m_store.group(ids, &group);
 
-    const bool withFile = sendTypes == QLatin1String("img") || sendTypes == QLatin1String("file");
     GroupMessageRecord record;
-    record.creator = me;
-    record.msg = msgs;
-    record.msgId = id;
-    record.sendTime = id;
-    record.time = id;
-    record.msgType = sendTypes;
-    record.type = QStringLiteral("personal_group");
-    record.sendStatus = pendingStatus();
-    if (withFile) {
-        record.download = m_attachmentId;
-        record.fileType = filePathas;
-    }
+    fillOwnRecord(record, message, QStringLiteral("personal_group"));
     record.groupId = ids;
     record.userId = me;
     record.userName = userName;
@@ -161,7 +159,7 @@ QString SocketHandl::sendGroupInfor(const QString &ids, const QString &msgs,
         emit sigGroupMessage(ids, true, MessageJson::groupText(record, true));
     if (send)
         sendChatMessage(message, groupType, MessagePayloads::groupMessage(message, me, group));
-    return id;
+    return QString::number(message.id);
 }
 
 void SocketHandl::sendChatMessage(const OutgoingMessage &message, const QString &types,
@@ -395,42 +393,20 @@ void SocketHandl::getLastRecordLength()
 
 QStringList SocketHandl::getPrivateIdFromInfors(const QString &ids) const
 {
-    const ConversationStore::PrivateConversation conversation = m_store.privateConversation(ids);
-    QStringList texts;
-    texts.reserve(conversation.size());
-    for (const MessageRecord &record : conversation)
-        texts << MessageJson::privateText(record);
-    return texts;
+    return privateTexts(m_store.privateConversation(ids));
 }
 
 QStringList SocketHandl::getGroupIdFromInfors(const QString &ids) const
 {
-    const ConversationStore::GroupConversation conversation = m_store.groupConversation(ids);
-    const QString me = userId();
-    QStringList texts;
-    texts.reserve(conversation.size());
-    for (const GroupMessageRecord &record : conversation)
-        texts << MessageJson::groupText(record, record.creator == me);
-    return texts;
+    return groupTexts(m_store.groupConversation(ids), userId());
 }
 
 QStringList SocketHandl::getHistoryPrivateIdFromInfors(const QString &ids) const
 {
-    const ConversationStore::PrivateConversation conversation = m_store.privateHistory(ids);
-    QStringList texts;
-    texts.reserve(conversation.size());
-    for (const MessageRecord &record : conversation)
-        texts << MessageJson::privateText(record);
-    return texts;
+    return privateTexts(m_store.privateHistory(ids));
 }
 
 QStringList SocketHandl::getHistoryGroupIdFromInfors(const QString &ids) const
 {
-    const ConversationStore::GroupConversation conversation = m_store.groupHistory(ids);
-    const QString me = userId();
-    QStringList texts;
-    texts.reserve(conversation.size());
-    for (const GroupMessageRecord &record : conversation)
-        texts << MessageJson::groupText(record, record.creator == me);
-    return texts;
+    return groupTexts(m_store.groupHistory(ids), userId());
 }

@@ -107,7 +107,7 @@ void SystemHandl::openDataInfor(const QString &dataInfor)
     const QStringList keys = object.keys();
     if (keys.isEmpty())
         return;
-    const QString key = keys.first();
+    const QString &key = keys.first();
     open(WebClientAddress::build(QStringLiteral("&systemData=") + key +
                                  paramsPart(parameterText(object.value(key).toObject()))));
 }

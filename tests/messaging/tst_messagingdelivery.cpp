@@ -245,7 +245,7 @@ void TestMessagingDelivery::serverRestarts()
     QStringList sent;
     auto send = [&](const QString &text) {
         sent << d.engine->sendPrivateInfor(peer, text, QString());
-        QTest::qWait(0);
+        QCoreApplication::processEvents(); // lets the frame go out before the next step
     };
     for (int round = 0; round < restarts(); ++round) {
         // In flight as the server goes, then sent into the gap.

@@ -686,17 +686,18 @@ void TestMessagingStores::sendingStoresAndShows()
 
     // A file: shown when registered, stored (not shown again) when sent, and its local path
     // handed to the message-file store.
-    m_engine->setPendingFileSize(2048);
+    FileAttachment file;
+    file.size = 2048;
     const QString pending =
         m_engine->sendPrivateInfor(peer, QStringLiteral("a.pdf"), QString(), QStringLiteral("file"),
-                                   QStringLiteral("pdf"), 3, false);
+                                   QStringLiteral("pdf"), 3, false, file);
     QCOMPARE(m_log->count(QStringLiteral("sigPrivareMessage")), 2);
     QCOMPARE(m_engine->getPrivateIdFromInfors(peer).size(), 1);
-    m_engine->setUploadFilePath(QStringLiteral("/tmp/a.pdf"));
-    m_engine->setAttachmentId(QStringLiteral("att-9"));
+    file.localPath = QStringLiteral("/tmp/a.pdf");
+    file.id = QStringLiteral("att-9");
     const QString sent =
         m_engine->sendPrivateInfor(peer, QStringLiteral("a.pdf"), QString(), QStringLiteral("file"),
-                                   QStringLiteral("pdf"), 3, true);
+                                   QStringLiteral("pdf"), 3, true, file);
     QVERIFY(sent != pending);
     QCOMPARE(m_log->count(QStringLiteral("sigPrivareMessage")), 2);
     QCOMPARE(m_log->last(QStringLiteral("sigRecordMessageFile")),
@@ -706,9 +707,15 @@ void TestMessagingStores::sendingStoresAndShows()
     QCOMPARE(field(texts.last(), "download"), QStringLiteral("att-9"));
     QCOMPARE(field(texts.last(), "file_type"), QStringLiteral("pdf"));
 
-    // A text after the file carries no attachment.
+    // A text after the file carries no attachment, and the next file's pending message does
+    // not show the last one's.
     m_engine->sendPrivateInfor(peer, QStringLiteral("after"), QString());
     QCOMPARE(field(m_engine->getPrivateIdFromInfors(peer).last(), "download"), QString());
+    m_engine->sendPrivateInfor(peer, QStringLiteral("b.pdf"), QString(), QStringLiteral("file"),
+                               QStringLiteral("pdf"), 4, false, FileAttachment{QString(), 10, {}});
+    QCOMPARE(
+        field(m_log->last(QStringLiteral("sigPrivareMessage")).value(1).toString(), "download"),
+        QString());
 }
 
 void TestMessagingStores::tooLargeMessageReported()

@@ -32,39 +32,26 @@ public:
         QString ids, msgs, userName, dateTimes, sendTypes, filePathas;
         int fileIndex = 0;
         bool send = false;
+        FileAttachment file;
         QString id; // the id handed out
     };
 
     QString userId() const override { return m_userId; }
-    void setPendingFileSize(qint64 size) override
-    {
-        pendingFileSize = size;
-        calls << QStringLiteral("size");
-    }
-    void setUploadFilePath(const QString &path) override
-    {
-        uploadFilePath = path;
-        calls << QStringLiteral("path");
-    }
-    void setAttachmentId(const QString &id) override
-    {
-        attachmentId = id;
-        calls << QStringLiteral("attachment");
-    }
     QString currentMessageId() const override { return m_current; }
     QString sendPrivateInfor(const QString &ids, const QString &msgs, const QString &dateTimes,
                              const QString &sendTypes, const QString &filePathas, int fileIndex,
-                             bool send) override
+                             bool send, const FileAttachment &file) override
     {
         return record({QStringLiteral("private"), ids, msgs, QString(), dateTimes, sendTypes,
-                       filePathas, fileIndex, send, QString()});
+                       filePathas, fileIndex, send, file, QString()});
     }
     QString sendGroupInfor(const QString &ids, const QString &msgs, const QString &userName,
                            const QString &dateTimes, const QString &sendTypes,
-                           const QString &filePathas, int fileIndex, bool send) override
+                           const QString &filePathas, int fileIndex, bool send,
+                           const FileAttachment &file) override
     {
         return record({QStringLiteral("group"), ids, msgs, userName, dateTimes, sendTypes,
-                       filePathas, fileIndex, send, QString()});
+                       filePathas, fileIndex, send, file, QString()});
     }
     void removeMessage(const QString &ids, const QString &messageId) override
     {
@@ -75,8 +62,7 @@ public:
     void clear() { *this = RecordingEngine(m_userId); }
     explicit RecordingEngine(const QString &userId = QStringLiteral("u1")) : m_userId(userId) {}
 
-    qint64 pendingFileSize = -1;
-    QString uploadFilePath;
+    // The attachment id the last finished upload handed over.
     QString attachmentId;
     QList<Send> sends;
     QStringList removed;
@@ -88,6 +74,8 @@ private:
         s.id = QString::number(++m_next);
         m_current = s.id;
         sends << s;
+        if (!s.file.id.isEmpty())
+            attachmentId = s.file.id;
         calls << (s.send ? QStringLiteral("send") : QStringLiteral("register"));
         return s.id;
     }
