@@ -13,6 +13,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <rapidjson/document.h>
+
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -226,6 +228,10 @@ private:
     // Inbound events (sockethandlinbound.cpp), called on the network thread.
     void onNewPrivateMessage(const QJsonValue &payload);
     void onGroupMessage(const QJsonValue &payload);
+    void onRawPrivateMessage(const rapidjson::Value &event);
+    void onRawGroupMessage(const rapidjson::Value &event);
+    void deliverPrivate(MessageRecord record, qulonglong id);
+    void deliverGroup(GroupMessageRecord record, qulonglong id);
     void onUpdateRecord(const QJsonValue &payload);
     void onUpdateGroudRecord(const QJsonValue &payload);
     void onRecordLength(const QJsonValue &payload);
