@@ -126,6 +126,12 @@ void SocketHandl::bindClient()
                          (this->*handler)(args.isEmpty() ? QJsonValue() : args.first());
                      });
     }
+    m_socket->onRaw(
+        QStringLiteral("private message"),
+        [this](const rapidjson::Value &event, sio::Ack &) { onRawPrivateMessage(event); });
+    m_socket->onRaw(
+        QStringLiteral("group message"),
+        [this](const rapidjson::Value &event, sio::Ack &) { onRawGroupMessage(event); });
 }
 
 QStringList SocketHandl::inboundEvents()

@@ -14,6 +14,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <rapidjson/document.h>
+
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -224,6 +226,10 @@ private:
     // Inbound events (sockethandlinbound.cpp), called on the network thread.
     void onNewPrivateMessage(const QJsonValue &payload);
     void onGroupMessage(const QJsonValue &payload);
+    void onRawPrivateMessage(const rapidjson::Value &event);
+    void onRawGroupMessage(const rapidjson::Value &event);
+    void deliverPrivate(MessageRecord record, qulonglong id);
+    void deliverGroup(GroupMessageRecord record, qulonglong id);
     void onUpdateRecord(const QJsonValue &payload);
     void onUpdateGroudRecord(const QJsonValue &payload);
     void onRecordLength(const QJsonValue &payload);

@@ -2,9 +2,10 @@
 // one ignores a payload of the wrong kind and reads what it needs defensively. Every change of
 // the stores, and what it announces, is handed to the engine's thread in the order the events
 // came (SignalOutbox), so the stores have one writer: a group deleted after a message to it
-// stays deleted. Chat messages, the bulk of the traffic, are also read there, so a burst keeps
-// both threads busy.
+// stays deleted. Chat messages, the bulk of the traffic, are read with the fast parser and reach
+// the engine's thread as finished records.
 
+#include "inboundjson.h"
 #include "logging.h"
 #include "messagejson.h"
 #include "reminders/systeminformation.h"
@@ -61,39 +62,72 @@ void SocketHandl::onNewPrivateMessage(const QJsonValue &payload)
 {
     if (!expectObject(payload, "private message"))
         return;
-    // Read, stored and announced on the engine's thread, which has time while this one parses
-    // the rest of a burst; the order of events stays as it came.
-    deliver([this, object = payload.toObject()]() {
-        qulonglong id = 0;
-        MessageRecord record = MessageJson::privateRecord(object, &id);
-        if (record.creator.isEmpty()) {
-            qCDebug(lcMessaging) << "ignored a private message without a sender";
-            return;
-        }
-        record.sendStatus = QStringLiteral("3");
-        m_store.insertPrivate(record.creator, id, record);
-        emit sigPrivareMessage(record.creator, MessageJson::privateText(record));
-    });
+    qulonglong id = 0;
+    MessageRecord record = MessageJson::privateRecord(payload.toObject(), &id);
+    deliverPrivate(std::move(record), id);
 }
 
 void SocketHandl::onGroupMessage(const QJsonValue &payload)
 {
     if (!expectObject(payload, "group message"))
         return;
-    deliver([this, object = payload.toObject()]() {
-        qulonglong id = 0;
-        GroupMessageRecord record = MessageJson::groupRecord(object, &id);
-        if (record.groupId.isEmpty()) {
-            qCDebug(lcMessaging) << "ignored a group message without a group";
-            return;
-        }
+    qulonglong id = 0;
+    GroupMessageRecord record = MessageJson::groupRecord(payload.toObject(), &id);
+    deliverGroup(std::move(record), id);
+}
+
+// The busy events as the fast parser read them; the same records as from the plain handlers.
+void SocketHandl::onRawPrivateMessage(const rapidjson::Value &event)
+{
+    if (event.Size() < 2 || !event[1].IsObject()) {
+        qCDebug(lcMessaging) << "ignored private message that is not an object";
+        return;
+    }
+    qulonglong id = 0;
+    MessageRecord record = InboundJson::privateRecord(event[1], &id);
+    deliverPrivate(std::move(record), id);
+}
+
+void SocketHandl::onRawGroupMessage(const rapidjson::Value &event)
+{
+    if (event.Size() < 2 || !event[1].IsObject()) {
+        qCDebug(lcMessaging) << "ignored group message that is not an object";
+        return;
+    }
+    qulonglong id = 0;
+    GroupMessageRecord record = InboundJson::groupRecord(event[1], &id);
+    deliverGroup(std::move(record), id);
+}
+
+// Read here, on the network thread; stored and announced on the engine's thread, in the order
+// the events came.
+void SocketHandl::deliverPrivate(MessageRecord record, qulonglong id)
+{
+    if (record.creator.isEmpty()) {
+        qCDebug(lcMessaging) << "ignored a private message without a sender";
+        return;
+    }
+    record.sendStatus = QStringLiteral("3");
+    deliver([this, id, record = std::move(record)]() {
+        m_store.insertPrivate(record.creator, id, record);
+        emit sigPrivareMessage(record.creator, MessageJson::privateText(record));
+    });
+}
+
+void SocketHandl::deliverGroup(GroupMessageRecord record, qulonglong id)
+{
+    if (record.groupId.isEmpty()) {
+        qCDebug(lcMessaging) << "ignored a group message without a group";
+        return;
+    }
+    record.unread = QStringLiteral("0");
+    record.sendStatus = QStringLiteral("3");
+    deliver([this, id, record = std::move(record)]() {
         if (record.creator == userId()) {
             // The service's echo of the user's own message: it has it.
             emit sigGroupMessageStatusSelf(record.groupId, id, record.creator);
             return;
         }
-        record.unread = QStringLiteral("0");
-        record.sendStatus = QStringLiteral("3");
         m_store.insertGroup(record.groupId, id, record);
         emit sigGroupMessage(record.groupId, false, MessageJson::groupText(record, false));
     });

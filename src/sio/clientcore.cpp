@@ -302,6 +302,8 @@ void ClientCore::onMessage(EngineConnection *connection, const QString &text)
 {
     if (connection != m_connection)
         return;
+    if (!text.isEmpty() && text.at(0) == QLatin1Char('2') && dispatchRaw(text))
+        return;
     Packet packet;
     QString error;
     if (!PacketCodec::decodePacket(text, &packet, &error)) {
@@ -493,17 +495,50 @@ void ClientCore::dispatchEvent(Packet &packet)
         (*handler)(args, ack);
     else if (!handler)
         qCDebug(lcSio) << "no handler for event" << event << "on" << packet.nsp;
+    answer(packet, ack, epoch);
+}
+
+bool ClientCore::dispatchRaw(const QString &text)
+{
+    Packet packet;
+    const int pos = PacketCodec::decodeHeader(text, &packet, nullptr);
+    if (pos < 0 || packet.type != PacketType::Event)
+        return false;
+    Namespace *ns = find(packet.nsp);
+    // Early events wait as plain packets, so they keep their order among the rest.
+    if (!ns || ns->state != NspState::Open)
+        return false;
+    const QStringView body = QStringView(text).mid(pos);
+    const std::shared_ptr<const Socket::RawHandler> handler =
+        ns->socket->rawHandler(PacketCodec::peekEventName(body));
+    if (!handler || !*handler)
+        return false;
+    rapidjson::Document event;
+    // Text the fast parser refuses gets the general path, which reads or reports it as before.
+    if (!PacketCodec::parseJson(body, &event) || !event.IsArray() || event.Empty() ||
+        !event[0].IsString())
+        return false;
+    Ack ack(packet.hasAckId());
+    const quint64 epoch = m_epoch;
+    if (m_shared->alive())
+        (*handler)(event, ack);
+    answer(packet, ack, epoch);
+    return true;
+}
+
+void ClientCore::answer(const Packet &packet, const Ack &ack, quint64 epoch)
+{
     if (!packet.hasAckId() || epoch != m_epoch)
         return;
-    ns = find(packet.nsp);
-    if (ns->state != NspState::Open)
+    Namespace *ns = find(packet.nsp);
+    if (!ns || ns->state != NspState::Open)
         return;
-    Packet answer;
-    answer.type = PacketType::Ack;
-    answer.nsp = packet.nsp;
-    answer.ackId = packet.ackId;
-    answer.data = ack.data();
-    sendPacket(answer);
+    Packet reply;
+    reply.type = PacketType::Ack;
+    reply.nsp = packet.nsp;
+    reply.ackId = packet.ackId;
+    reply.data = ack.data();
+    sendPacket(reply);
 }
 
 void ClientCore::handleAck(const Packet &packet)

@@ -99,6 +99,10 @@ private:
     void handleEvent(Packet &packet);
     void dispatchEvent(Packet &packet);
     void handleAck(const Packet &packet);
+    // The busy events: read by the fast parser and handed to a raw handler. False when the
+    // packet is not such an event (it then takes the general path).
+    bool dispatchRaw(const QString &text);
+    void answer(const Packet &packet, const Ack &ack, quint64 epoch);
 
     void openNamespace(const QString &name);
     bool joinPending() const;

@@ -4,6 +4,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <rapidjson/document.h>
+
+#include <string_view>
+#include <unordered_set>
+
 namespace sio {
 
 namespace {
@@ -26,6 +31,12 @@ bool fail(QString *error, const QString &reason)
     if (error)
         *error = reason;
     return false;
+}
+
+int failAt(QString *error, const QString &reason)
+{
+    fail(error, reason);
+    return -1;
 }
 
 // A heartbeat figure from the open packet; absurd values fall back to the default, and the cap
@@ -72,13 +83,10 @@ QString PacketCodec::encodeEngine(EngineType type, const QString &data)
 
 bool PacketCodec::decodeOpen(const QString &data, OpenInfo *info, QString *error)
 {
-    if (hasRawControl(data))
+    QJsonValue value;
+    if (!decodeValue(data, &value, nullptr) || !value.isObject())
         return fail(error, QStringLiteral("open packet is not a JSON object"));
-    QJsonParseError parseError;
-    const QJsonDocument doc = QJsonDocument::fromJson(data.toUtf8(), &parseError);
-    if (!doc.isObject())
-        return fail(error, QStringLiteral("open packet is not a JSON object"));
-    const QJsonObject object = doc.object();
+    const QJsonObject object = value.toObject();
     OpenInfo result;
     result.sid = object.value(QLatin1String("sid")).toString();
     result.pingInterval = timing(object.value(QLatin1String("pingInterval")), result.pingInterval);
@@ -90,14 +98,14 @@ bool PacketCodec::decodeOpen(const QString &data, OpenInfo *info, QString *error
     return true;
 }
 
-bool PacketCodec::decodePacket(const QString &text, Packet *packet, QString *error)
+int PacketCodec::decodeHeader(const QString &text, Packet *packet, QString *error)
 {
     const int size = text.size();
     if (size == 0)
-        return fail(error, QStringLiteral("empty packet"));
+        return failAt(error, QStringLiteral("empty packet"));
     const QChar typeChar = text.at(0);
     if (typeChar < QLatin1Char('0') || typeChar > QLatin1Char('6'))
-        return fail(error, QStringLiteral("unknown packet type"));
+        return failAt(error, QStringLiteral("unknown packet type"));
 
     Packet result;
     result.type = PacketType(typeChar.unicode() - '0');
@@ -108,7 +116,7 @@ bool PacketCodec::decodePacket(const QString &text, Packet *packet, QString *err
         while (pos < size && isAsciiDigit(text.at(pos)) && pos - start < 9)
             ++pos;
         if (pos == start || pos >= size || text.at(pos) != QLatin1Char('-'))
-            return fail(error, QStringLiteral("bad attachment count"));
+            return failAt(error, QStringLiteral("bad attachment count"));
         result.attachments = QStringView(text).mid(start, pos - start).toString().toInt();
         ++pos;
     }
@@ -125,12 +133,23 @@ bool PacketCodec::decodePacket(const QString &text, Packet *packet, QString *err
         while (pos < size && isAsciiDigit(text.at(pos))) {
             id = id * 10 + (text.at(pos).unicode() - '0');
             if (id > maxAckId)
-                return fail(error, QStringLiteral("ack id out of range"));
+                return failAt(error, QStringLiteral("ack id out of range"));
             ++pos;
         }
         result.ackId = id;
     }
 
+    *packet = result;
+    return pos;
+}
+
+bool PacketCodec::decodePacket(const QString &text, Packet *packet, QString *error)
+{
+    Packet result;
+    const int pos = decodeHeader(text, &result, error);
+    if (pos < 0)
+        return false;
+    const int size = text.size();
     if (pos < size) {
         QString jsonError;
         if (!decodeValue(QStringView(text).mid(pos), &result.data, &jsonError))
@@ -187,10 +206,110 @@ QString PacketCodec::encodeValue(const QJsonValue &value)
     return QString::fromUtf8(json.constData() + 1, json.size() - 2);
 }
 
+bool PacketCodec::parseJson(QStringView text, rapidjson::Document *doc)
+{
+    const QByteArray utf8 = text.toUtf8();
+    doc->Parse<rapidjson::kParseFullPrecisionFlag>(utf8.constData(), size_t(utf8.size()));
+    return !doc->HasParseError();
+}
+
+QString PacketCodec::peekEventName(QStringView body)
+{
+    // ["name", ...: only a name without escapes is taken; anything else gets the full parse.
+    if (body.size() < 3 || body.at(0) != QLatin1Char('[') || body.at(1) != QLatin1Char('"'))
+        return QString();
+    const int size = body.size();
+    for (int i = 2; i < size; ++i) {
+        const char16_t c = body.at(i).unicode();
+        if (c == '"')
+            return body.mid(2, i - 2).toString();
+        if (c == '\\' || c < 0x20)
+            return QString();
+    }
+    return QString();
+}
+
+QJsonValue PacketCodec::toQt(const rapidjson::Value &value)
+{
+    switch (value.GetType()) {
+    case rapidjson::kNullType:
+        return QJsonValue(QJsonValue::Null);
+    case rapidjson::kFalseType:
+        return false;
+    case rapidjson::kTrueType:
+        return true;
+    case rapidjson::kStringType:
+        return QString::fromUtf8(value.GetString(), int(value.GetStringLength()));
+    case rapidjson::kNumberType:
+        return value.GetDouble();
+    case rapidjson::kArrayType: {
+        QJsonArray array;
+        for (const rapidjson::Value &item : value.GetArray())
+            array.append(toQt(item));
+        return array;
+    }
+    case rapidjson::kObjectType: {
+        // A repeated key keeps its last value, as JavaScript's JSON.parse does.
+        QJsonObject object;
+        for (const auto &member : value.GetObject())
+            object.insert(
+                QString::fromUtf8(member.name.GetString(), int(member.name.GetStringLength())),
+                toQt(member.value));
+        return object;
+    }
+    }
+    return QJsonValue();
+}
+
+namespace {
+
+bool repeatsKey(const rapidjson::Value &value)
+{
+    if (value.IsArray()) {
+        for (const rapidjson::Value &item : value.GetArray()) {
+            if (repeatsKey(item))
+                return true;
+        }
+        return false;
+    }
+    if (!value.IsObject())
+        return false;
+    // Pairs for the usual small objects; a set for large ones, so a huge object costs no
+    // quadratic time.
+    const auto end = value.MemberEnd();
+    const bool small = value.MemberCount() <= 16;
+    std::unordered_set<std::string_view> seen;
+    for (auto it = value.MemberBegin(); it != end; ++it) {
+        if (small) {
+            for (auto later = it + 1; later != end; ++later) {
+                if (it->name == later->name)
+                    return true;
+            }
+        } else if (!seen.emplace(it->name.GetString(), it->name.GetStringLength()).second) {
+            return true;
+        }
+        if (repeatsKey(it->value))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 bool PacketCodec::decodeValue(QStringView text, QJsonValue *value, QString *error)
 {
     if (hasRawControl(text))
         return fail(error, QStringLiteral("bad JSON"));
+    // Qt's parser keeps on the heap what a repeated key held before: a peer could grow our
+    // memory with every frame. Such text is built from the other parser's reading instead; the
+    // usual text still goes to Qt's, which builds its values faster.
+    {
+        rapidjson::Document doc;
+        if (parseJson(text, &doc) && repeatsKey(doc)) {
+            *value = toQt(doc);
+            return true;
+        }
+    }
     // Event and ack bodies are arrays, join answers objects: those parse as they are, without a
     // wrapped copy (the parser itself refuses anything after the value).
     if (!text.isEmpty() && (text.front() == QLatin1Char('[') || text.front() == QLatin1Char('{'))) {

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <rapidjson/document.h>
+
 namespace sio {
 
 // Text forms of Engine.IO and Socket.IO packets. Pure functions without state, so the decoder can
@@ -23,6 +25,8 @@ public:
     // Lenient: fields may be missing (defaults stay) or extra; only wrong types fail.
     static bool decodeOpen(const QString &data, OpenInfo *info, QString *error);
 
+    // The type, namespace and ack id of a packet; the position of its JSON body, or -1.
+    static int decodeHeader(const QString &text, Packet *packet, QString *error);
     static bool decodePacket(const QString &text, Packet *packet, QString *error);
     static QString encodePacket(const Packet &packet);
 
@@ -30,6 +34,14 @@ public:
     // scalars at the top level).
     static QString encodeValue(const QJsonValue &value);
     static bool decodeValue(QStringView text, QJsonValue *value, QString *error);
+
+    // The fast parser behind the busy events: strict JSON, numbers read in full precision.
+    static bool parseJson(QStringView text, rapidjson::Document *doc);
+    // The event name that leads an EVENT body, found without parsing it ("" when it is not a
+    // plain string at the very start).
+    static QString peekEventName(QStringView body);
+    // A value of the fast parser as Qt's; a repeated key keeps its last value.
+    static QJsonValue toQt(const rapidjson::Value &value);
 
     // Bytes the text takes as UTF-8, counted without converting it.
     static qint64 utf8Length(QStringView text);

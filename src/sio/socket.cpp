@@ -17,22 +17,36 @@ void Socket::on(const QString &event, Handler handler)
     m_handlers.insert(event, std::make_shared<const Handler>(std::move(handler)));
 }
 
+void Socket::onRaw(const QString &event, RawHandler handler)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_rawHandlers.insert(event, std::make_shared<const RawHandler>(std::move(handler)));
+}
+
 void Socket::off(const QString &event)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_handlers.remove(event);
+    m_rawHandlers.remove(event);
 }
 
 void Socket::offAll()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_handlers.clear();
+    m_rawHandlers.clear();
 }
 
 std::shared_ptr<const Socket::Handler> Socket::handler(const QString &event) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_handlers.value(event);
+}
+
+std::shared_ptr<const Socket::RawHandler> Socket::rawHandler(const QString &event) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_rawHandlers.value(event);
 }
 
 void Socket::emitEvent(const QString &event, const QJsonArray &args, AckCallback ack,

@@ -6,6 +6,8 @@
 #include <QJsonArray>
 #include <QString>
 
+#include <rapidjson/document.h>
+
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -21,6 +23,10 @@ class Socket
 {
 public:
     using Handler = std::function<void(const QJsonArray &args, Ack &ack)>;
+    // A handler of the busy events, given the event as the fast parser read it: the whole array,
+    // name first. Called instead of the plain handler on an open namespace; the value lives only
+    // for the call.
+    using RawHandler = std::function<void(const rapidjson::Value &event, Ack &ack)>;
     using AckCallback = std::function<void(const QJsonArray &data)>;
     // Why an emit did not go out: too large for the server (it never will), or no connection
     // to write it to (it may once there is one).
@@ -34,6 +40,9 @@ public:
 
     // One handler per event name; a later `on` replaces the earlier one.
     void on(const QString &event, Handler handler);
+    // Also `on` for the same event: it still takes what arrives before the namespace opens.
+    void onRaw(const QString &event, RawHandler handler);
+    // Both handlers of the event.
     void off(const QString &event);
     void offAll();
 
@@ -53,6 +62,7 @@ public:
     // The handler for `event`, if any (for the I/O thread's dispatch). Shared, so a dispatch
     // costs no copy of the handler, and `on` or `off` meanwhile do not pull it from under it.
     std::shared_ptr<const Handler> handler(const QString &event) const;
+    std::shared_ptr<const RawHandler> rawHandler(const QString &event) const;
 
 private:
     friend class Client;
@@ -64,6 +74,7 @@ private:
     const std::shared_ptr<ClientShared> m_shared;
     mutable std::mutex m_mutex;
     QHash<QString, std::shared_ptr<const Handler>> m_handlers;
+    QHash<QString, std::shared_ptr<const RawHandler>> m_rawHandlers;
 };
 
 } // namespace sio
