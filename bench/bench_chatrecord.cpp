@@ -1,6 +1,7 @@
 // Opening a long conversation: the time from handing 2,000 message texts to the conversation view
 // until its first frame is drawn, the number of message delegates that exist then, the longest
-// frame while scrolling the whole conversation, and the memory the open conversation costs.
+// frame while scrolling the whole conversation (by the wall clock and by the GUI thread's own
+// time), and the memory the open conversation costs.
 // Offscreen with the software renderer, in this process (no server: the texts are what the
 // messaging engine hands the view).
 #include "procusage.h"
@@ -21,7 +22,18 @@
 
 #include <algorithm>
 
+#include <time.h>
+
 namespace {
+
+// The GUI thread's own processor time: on a busy machine the wall clock of a frame also counts
+// the time other processes held the core.
+double threadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
 
 constexpr int messageCount = 2000;
 constexpr int runs = 9;
@@ -141,13 +153,16 @@ int main(int argc, char **argv)
     // End to end: from the newest message, where the view opens at the bottom, up to the
     // oldest, most of a page per frame.
     QVector<double> frames;
+    QVector<double> frameCpu;
     const double step = list->height() * 0.8;
     for (int i = 0; i < 100000 && !list->property("atYBeginning").toBool(); ++i) {
         QElapsedTimer clock;
         clock.start();
+        const double cpuStart = threadCpuMs();
         list->setProperty("contentY", list->property("contentY").toDouble() - step);
         view.grabWindow();
         frames << clock.nsecsElapsed() / 1e6;
+        frameCpu << threadCpuMs() - cpuStart;
         // The view re-estimates its extent while it builds rows: keep the top in sight.
         if (list->property("contentY").toDouble() <= list->property("originY").toDouble())
             break;
@@ -176,6 +191,19 @@ int main(int argc, char **argv)
                    .arg(QGuiApplication::platformName() + QStringLiteral(" platform, ") +
                         qEnvironmentVariable("QT_QUICK_BACKEND", QStringLiteral("default")) +
                         QStringLiteral(" rendering"));
+    if (!frameCpu.isEmpty())
+        out << QStringLiteral("  the GUI thread's own time per frame: median %1 ms, longest %2 ms "
+                              "(the wall clock above also counts other processes on the cores)\n")
+                   .arg(median(frameCpu), 0, 'f', 1)
+                   .arg(*std::max_element(frameCpu.begin(), frameCpu.end()), 0, 'f', 1);
+    // TARNEX_BENCH_FRAMES=1 lists every slow frame, to see where the longest ones fall.
+    if (qEnvironmentVariableIsSet("TARNEX_BENCH_FRAMES"))
+        for (int i = 0; i < frames.size(); ++i)
+            if (frames[i] > 20)
+                out << QStringLiteral("frame %1: %2 ms, GUI thread %3 ms\n")
+                           .arg(i)
+                           .arg(frames[i], 0, 'f', 1)
+                           .arg(frameCpu[i], 0, 'f', 1);
     out << QStringLiteral("message delegates in use after scrolling: %1\n").arg(delegatesAfter);
     if (pssBefore > 0)
         out << QStringLiteral("PSS with the conversation open: +%1 MB (target < 15 MB)\n")

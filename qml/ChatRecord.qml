@@ -748,76 +748,80 @@ Rectangle {
                                 cursorShape: parent.hoveredLink !== "" ? Qt.PointingHandCursor : Qt.IBeamCursor
                             }
                         }
-                        // A file: icon, name, and what can be done with it now.
-                        Item {
+                        // A file: icon, name, and what can be done with it now. Built only for
+                        // file rows: most rows are text, and a scroll builds several rows a frame.
+                        Loader {
                             id: fileCard
-                            visible: model.kind === "file"
+                            active: model.kind === "file"
+                            visible: active
                             x: 22 * chatRecord.sr
                             y: 9 * chatRecord.sr
-                            width: visible ? Math.min(chatRecord.bubbleMaxWidth, 240 * chatRecord.sr) : 0
-                            height: visible ? 52 * chatRecord.sr : 0
-                            Image {
-                                id: fileIcon
-                                width: 40 * chatRecord.sr
-                                height: width
-                                anchors.verticalCenter: parent.verticalCenter
-                                sourceSize: Qt.size(96, 96)
-                                source: model.kind === "file" ? chatRecord.imageNameFromSuffix(row.rec.file_type ? row.rec.file_type : chatRecord.suffixOf(row.msg)) : ""
-                            }
-                            Text {
-                                anchors.left: fileIcon.right
-                                anchors.leftMargin: 8 * chatRecord.sr
-                                anchors.right: fileAction.left
-                                anchors.rightMargin: 6 * chatRecord.sr
-                                y: 6 * chatRecord.sr
-                                // A file name is shown as it is: markup in it must not fetch or
-                                // format anything.
-                                textFormat: Text.PlainText
-                                text: model.kind === "file" ? row.msg : ""
-                                elide: Text.ElideMiddle
-                                font.pixelSize: Style.fontBody
-                                color: row.self ? Style.onColor(chatRecord.skinColors) : chatRecord.pal.bubbleInText
-                            }
-                            Text {
-                                anchors.left: fileIcon.right
-                                anchors.leftMargin: 8 * chatRecord.sr
-                                anchors.right: fileAction.left
-                                anchors.bottom: parent.bottom
-                                anchors.bottomMargin: 6 * chatRecord.sr
-                                elide: Text.ElideRight
-                                text: model.progress >= 0 ? Math.round(model.progress * 100) + "%"
-                                      : row.fileExists ? chatRecord.tip_openfile
-                                      : model.localPath !== "" ? chatRecord.tip_fileexits
-                                      : row.self ? "" : chatRecord.tip_download
-                                font.pixelSize: Style.fontTiny
-                                color: row.self ? Style.onColor(chatRecord.skinColors) : chatRecord.pal.sub
-                                opacity: 0.85
-                            }
-                            Item {
-                                id: fileAction
-                                anchors.right: parent.right
-                                anchors.verticalCenter: parent.verticalCenter
-                                width: 30 * chatRecord.sr
-                                height: width
-                                CircularProgress {
-                                    objectName: row.pooled ? "" : "progress_" + model.msgId
-                                    anchors.fill: parent
-                                    visible: model.progress >= 0
-                                    progress: Math.max(0, model.progress)
-                                    arcWidth: 3 * chatRecord.sr
-                                    arcColor: row.self ? Style.onColor(chatRecord.skinColors) : chatRecord.skinColors
-                                    arcBackgroundColor: row.self ? Qt.rgba(1, 1, 1, 0.3) : chatRecord.pal.line
+                            width: active ? Math.min(chatRecord.bubbleMaxWidth, 240 * chatRecord.sr) : 0
+                            height: active ? 52 * chatRecord.sr : 0
+                            sourceComponent: Item {
+                                Image {
+                                    id: fileIcon
+                                    width: 40 * chatRecord.sr
+                                    height: width
+                                    anchors.verticalCenter: parent.verticalCenter
+                                    sourceSize: Qt.size(96, 96)
+                                    source: model.kind === "file" ? chatRecord.imageNameFromSuffix(row.rec.file_type ? row.rec.file_type : chatRecord.suffixOf(row.msg)) : ""
                                 }
-                                IconButton {
-                                    objectName: row.pooled ? "" : (row.fileExists || model.localPath !== "" || row.self ? "open_" + model.msgId : "download_" + model.msgId)
-                                    anchors.fill: parent
-                                    visible: model.progress < 0 && (row.fileExists || !row.self || model.localPath !== "")
-                                    source: row.fileExists || model.localPath !== "" ? "qrc:/images/folder.svg" : "qrc:/images/download.svg"
-                                    iconSize: 18 * chatRecord.sr
-                                    tip: row.fileExists || model.localPath !== "" ? chatRecord.tip_openfile : chatRecord.tip_download
-                                    loginModel: chatRecord.loginModel
-                                    skinColors: chatRecord.skinColors
-                                    onClicked: model.localPath !== "" ? chatRecord.openFile(model.msgId) : chatRecord.download(model.msgId)
+                                Text {
+                                    anchors.left: fileIcon.right
+                                    anchors.leftMargin: 8 * chatRecord.sr
+                                    anchors.right: fileAction.left
+                                    anchors.rightMargin: 6 * chatRecord.sr
+                                    y: 6 * chatRecord.sr
+                                    // A file name is shown as it is: markup in it must not fetch or
+                                    // format anything.
+                                    textFormat: Text.PlainText
+                                    text: model.kind === "file" ? row.msg : ""
+                                    elide: Text.ElideMiddle
+                                    font.pixelSize: Style.fontBody
+                                    color: row.self ? Style.onColor(chatRecord.skinColors) : chatRecord.pal.bubbleInText
+                                }
+                                Text {
+                                    anchors.left: fileIcon.right
+                                    anchors.leftMargin: 8 * chatRecord.sr
+                                    anchors.right: fileAction.left
+                                    anchors.bottom: parent.bottom
+                                    anchors.bottomMargin: 6 * chatRecord.sr
+                                    elide: Text.ElideRight
+                                    text: model.progress >= 0 ? Math.round(model.progress * 100) + "%"
+                                          : row.fileExists ? chatRecord.tip_openfile
+                                          : model.localPath !== "" ? chatRecord.tip_fileexits
+                                          : row.self ? "" : chatRecord.tip_download
+                                    font.pixelSize: Style.fontTiny
+                                    color: row.self ? Style.onColor(chatRecord.skinColors) : chatRecord.pal.sub
+                                    opacity: 0.85
+                                }
+                                Item {
+                                    id: fileAction
+                                    anchors.right: parent.right
+                                    anchors.verticalCenter: parent.verticalCenter
+                                    width: 30 * chatRecord.sr
+                                    height: width
+                                    CircularProgress {
+                                        objectName: row.pooled ? "" : "progress_" + model.msgId
+                                        anchors.fill: parent
+                                        visible: model.progress >= 0
+                                        progress: Math.max(0, model.progress)
+                                        arcWidth: 3 * chatRecord.sr
+                                        arcColor: row.self ? Style.onColor(chatRecord.skinColors) : chatRecord.skinColors
+                                        arcBackgroundColor: row.self ? Qt.rgba(1, 1, 1, 0.3) : chatRecord.pal.line
+                                    }
+                                    IconButton {
+                                        objectName: row.pooled ? "" : (row.fileExists || model.localPath !== "" || row.self ? "open_" + model.msgId : "download_" + model.msgId)
+                                        anchors.fill: parent
+                                        visible: model.progress < 0 && (row.fileExists || !row.self || model.localPath !== "")
+                                        source: row.fileExists || model.localPath !== "" ? "qrc:/images/folder.svg" : "qrc:/images/download.svg"
+                                        iconSize: 18 * chatRecord.sr
+                                        tip: row.fileExists || model.localPath !== "" ? chatRecord.tip_openfile : chatRecord.tip_download
+                                        loginModel: chatRecord.loginModel
+                                        skinColors: chatRecord.skinColors
+                                        onClicked: model.localPath !== "" ? chatRecord.openFile(model.msgId) : chatRecord.download(model.msgId)
+                                    }
                                 }
                             }
                         }
@@ -839,89 +843,95 @@ Rectangle {
                             Accessible.role: Accessible.StaticText
                             Accessible.name: text + (model.failText !== "" ? " " + model.failText : "")
                         }
-                        Rectangle {
-                            objectName: row.pooled ? "" : "retry_" + model.msgId
-                            visible: row.deliveryState === "failed"
+                        Loader {
+                            active: row.deliveryState === "failed"
+                            visible: active
                             anchors.right: parent.right
-                            width: retryText.implicitWidth + 12 * chatRecord.sr
-                            height: retryText.implicitHeight + 6 * chatRecord.sr
-                            radius: height / 2
-                            color: retryArea.pressed ? Style.dangerPressed : Style.danger
-                            activeFocusOnTab: visible
-                            Accessible.role: Accessible.Button
-                            Accessible.name: chatRecord.tip_resend
-                            Accessible.onPressAction: chatRecord.retry(model.msgId)
-                            Keys.onReturnPressed: chatRecord.retry(model.msgId)
-                            Keys.onSpacePressed: chatRecord.retry(model.msgId)
-                            border.color: activeFocus ? chatRecord.pal.text : "transparent"
-                            Text {
-                                id: retryText
-                                anchors.centerIn: parent
-                                text: chatRecord.tip_resend
-                                font.pixelSize: Style.fontTiny
-                                color: "#ffffff"
+                            sourceComponent: Rectangle {
+                                objectName: row.pooled ? "" : "retry_" + model.msgId
+                                width: retryText.implicitWidth + 12 * chatRecord.sr
+                                height: retryText.implicitHeight + 6 * chatRecord.sr
+                                radius: height / 2
+                                color: retryArea.pressed ? Style.dangerPressed : Style.danger
+                                activeFocusOnTab: true
+                                Accessible.role: Accessible.Button
+                                Accessible.name: chatRecord.tip_resend
+                                Accessible.onPressAction: chatRecord.retry(model.msgId)
+                                Keys.onReturnPressed: chatRecord.retry(model.msgId)
+                                Keys.onSpacePressed: chatRecord.retry(model.msgId)
+                                border.color: activeFocus ? chatRecord.pal.text : "transparent"
+                                Text {
+                                    id: retryText
+                                    anchors.centerIn: parent
+                                    text: chatRecord.tip_resend
+                                    font.pixelSize: Style.fontTiny
+                                    color: "#ffffff"
+                                }
+                                MouseArea {
+                                    id: retryArea
+                                    anchors.fill: parent
+                                    hoverEnabled: true
+                                    cursorShape: Qt.PointingHandCursor
+                                    onClicked: chatRecord.retry(model.msgId)
+                                }
+                                ToolTip.visible: retryArea.containsMouse && model.failText !== ""
+                                ToolTip.text: model.failText
                             }
-                            MouseArea {
-                                id: retryArea
-                                anchors.fill: parent
-                                hoverEnabled: true
-                                cursorShape: Qt.PointingHandCursor
-                                onClicked: chatRecord.retry(model.msgId)
-                            }
-                            ToolTip.visible: retryArea.containsMouse && model.failText !== ""
-                            ToolTip.text: model.failText
                         }
                     }
                 }
-                // A system-message card, centred.
-                Rectangle {
-                    objectName: row.pooled ? "" : "systemCard_" + model.msgId
-                    visible: model.kind === "system"
-                    width: visible ? Math.min(row.width - 80 * chatRecord.sr, 340 * chatRecord.sr) : 0
-                    height: visible ? cardColumn.height + 24 * chatRecord.sr : 0
-                    radius: Style.radiusCard
-                    color: chatRecord.pal.card
-                    border.color: chatRecord.pal.cardBorder
-                    activeFocusOnTab: visible
-                    Accessible.role: Accessible.Button
-                    Accessible.name: cardTitle.text + " " + cardBody.text
-                    Accessible.onPressAction: chatRecord.openSystemCard(row.msg)
-                    Keys.onReturnPressed: chatRecord.openSystemCard(row.msg)
-                    Column {
-                        id: cardColumn
-                        x: 14 * chatRecord.sr
-                        y: 12 * chatRecord.sr
-                        width: parent.width - 28 * chatRecord.sr
-                        spacing: 6 * chatRecord.sr
-                        Text {
-                            id: cardTitle
-                            width: parent.width
-                            elide: Text.ElideRight
-                            text: model.kind === "system" ? chatRecord.systemCardText(row.msg, "title") : ""
-                            font.pixelSize: Style.fontBody
-                            font.bold: true
-                            color: chatRecord.pal.text
+                // A system-message card, centred, built only for system rows.
+                Loader {
+                    active: model.kind === "system"
+                    visible: active
+                    sourceComponent: Rectangle {
+                        objectName: row.pooled ? "" : "systemCard_" + model.msgId
+                        width: Math.min(row.width - 80 * chatRecord.sr, 340 * chatRecord.sr)
+                        height: cardColumn.height + 24 * chatRecord.sr
+                        radius: Style.radiusCard
+                        color: chatRecord.pal.card
+                        border.color: chatRecord.pal.cardBorder
+                        activeFocusOnTab: true
+                        Accessible.role: Accessible.Button
+                        Accessible.name: cardTitle.text + " " + cardBody.text
+                        Accessible.onPressAction: chatRecord.openSystemCard(row.msg)
+                        Keys.onReturnPressed: chatRecord.openSystemCard(row.msg)
+                        Column {
+                            id: cardColumn
+                            x: 14 * chatRecord.sr
+                            y: 12 * chatRecord.sr
+                            width: parent.width - 28 * chatRecord.sr
+                            spacing: 6 * chatRecord.sr
+                            Text {
+                                id: cardTitle
+                                width: parent.width
+                                elide: Text.ElideRight
+                                text: model.kind === "system" ? chatRecord.systemCardText(row.msg, "title") : ""
+                                font.pixelSize: Style.fontBody
+                                font.bold: true
+                                color: chatRecord.pal.text
+                            }
+                            Text {
+                                id: cardBody
+                                width: parent.width
+                                wrapMode: Text.Wrap
+                                maximumLineCount: 4
+                                elide: Text.ElideRight
+                                text: model.kind === "system" ? chatRecord.systemCardText(row.msg, "content") : ""
+                                font.pixelSize: Style.fontSmall
+                                color: chatRecord.pal.muted
+                            }
+                            Text {
+                                text: chatRecord.tip_see
+                                font.pixelSize: Style.fontSmall
+                                color: chatRecord.skinColors
+                            }
                         }
-                        Text {
-                            id: cardBody
-                            width: parent.width
-                            wrapMode: Text.Wrap
-                            maximumLineCount: 4
-                            elide: Text.ElideRight
-                            text: model.kind === "system" ? chatRecord.systemCardText(row.msg, "content") : ""
-                            font.pixelSize: Style.fontSmall
-                            color: chatRecord.pal.muted
+                        MouseArea {
+                            anchors.fill: parent
+                            cursorShape: Qt.PointingHandCursor
+                            onClicked: chatRecord.openSystemCard(row.msg)
                         }
-                        Text {
-                            text: chatRecord.tip_see
-                            font.pixelSize: Style.fontSmall
-                            color: chatRecord.skinColors
-                        }
-                    }
-                    MouseArea {
-                        anchors.fill: parent
-                        cursorShape: Qt.PointingHandCursor
-                        onClicked: chatRecord.openSystemCard(row.msg)
                     }
                 }
             }
