@@ -2,6 +2,7 @@
 
 #include "messagejson.h"
 #include "sio/packetcodec.h"
+#include "json/jsonfield.h"
 
 #include <cstring>
 
@@ -30,29 +31,29 @@ MessageRecord readPrivate(const rapidjson::Value &object, qulonglong *id, GroupM
         const rapidjson::Value &value = member.value;
 #define TARNEX_KEY(text) isKey(name, text, sizeof(text) - 1)
         if (TARNEX_KEY("creator"))
-            record.creator = MessageJson::readText(qt(value));
+            record.creator = JsonField::id(qt(value));
         else if (TARNEX_KEY("download"))
             record.download = MessageJson::readDownload(qt(value));
         else if (TARNEX_KEY("file_type"))
-            record.fileType = MessageJson::readText(qt(value));
+            record.fileType = JsonField::text(qt(value));
         else if (TARNEX_KEY("haveread"))
-            record.haveread = MessageJson::readText(qt(value));
+            record.haveread = JsonField::text(qt(value));
         else if (TARNEX_KEY("msg"))
-            record.msg = MessageJson::readText(qt(value));
+            record.msg = JsonField::text(qt(value));
         else if (TARNEX_KEY("msg_id"))
             msgId = MessageJson::readId(qt(value));
         else if (TARNEX_KEY("msg_type"))
-            record.msgType = MessageJson::readText(qt(value));
+            record.msgType = JsonField::text(qt(value));
         else if (TARNEX_KEY("send_time"))
-            record.sendTime = MessageJson::readText(qt(value));
+            record.sendTime = JsonField::id(qt(value));
         else if (TARNEX_KEY("time"))
-            record.time = MessageJson::readText(qt(value));
+            record.time = JsonField::id(qt(value));
         else if (TARNEX_KEY("type"))
-            record.type = MessageJson::readText(qt(value));
+            record.type = JsonField::text(qt(value));
         else if (group && TARNEX_KEY("group_id"))
-            group->groupId = MessageJson::readText(qt(value));
+            group->groupId = JsonField::id(qt(value));
         else if (group && TARNEX_KEY("userTime"))
-            group->userTime = MessageJson::readText(qt(value));
+            group->userTime = JsonField::text(qt(value));
         else if (group && TARNEX_KEY("fromDetail"))
             fromDetail = qt(value);
         else if (group && TARNEX_KEY("info"))
@@ -64,10 +65,10 @@ MessageRecord readPrivate(const rapidjson::Value &object, qulonglong *id, GroupM
         *id = msgId;
     if (group) {
         const QJsonObject from = fromDetail.toObject();
-        group->userId = MessageJson::readText(from.value(QLatin1String("user_id")));
-        group->userName = MessageJson::readText(from.value(QLatin1String("user_name")));
+        group->userId = JsonField::id(from.value(QLatin1String("user_id")));
+        group->userName = JsonField::text(from.value(QLatin1String("user_name")));
         const QJsonObject details = info.toObject();
-        group->groupName = MessageJson::readText(details.value(QLatin1String("name")));
+        group->groupName = JsonField::text(details.value(QLatin1String("name")));
         group->members = MessageJson::readIds(details.value(QLatin1String("group_member")));
     }
     return record;
