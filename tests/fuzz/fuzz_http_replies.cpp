@@ -1,9 +1,13 @@
 // libFuzzer target for the readers of the server's HTTP replies: the first byte picks the reader
-// (login, module menu, reminder groups and items, update feed), the rest is the reply body.
+// (login, module menu, reminder groups and items, update feed, organisation members, language
+// list and text table), the rest is the reply body.
 // Nothing may crash, and what a reader accepts must read back consistently.
 
+#include "directory/memberbatch.h"
 #include "fuzzsetup.h"
+#include "language/languageinformation.h"
 #include "net/replyenvelope.h"
+#include "records/memberrecord.h"
 #include "reminders/menumodel.h"
 #include "reminders/remindgroup.h"
 #include "signin/loginreply.h"
@@ -72,6 +76,47 @@ void readFeed(const QByteArray &body)
     (void)UpdateFeed::compareVersions(feed.version, QStringLiteral("5.0.0.4"));
 }
 
+bool hasControls(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control && c != QLatin1Char('\t') &&
+            c != QLatin1Char('\n'))
+            return true;
+    }
+    return false;
+}
+
+void readMembers(const QByteArray &body)
+{
+    const ReplyEnvelope envelope = ReplyEnvelope::fromBody(body);
+    MemberBatch batch = MemberBatch::read(envelope.dataObject());
+    for (const MemberRecord *record : qAsConst(batch.records)) {
+        // A department is told from a user by its id alone; names never carry controls.
+        const bool department = !record->dept_id.isEmpty();
+        if (department && !record->user_id.isEmpty())
+            abort();
+        if (hasControls(record->dept_name) || hasControls(record->user_name))
+            abort();
+    }
+    for (const MemberRecord *department : qAsConst(batch.withMembers)) {
+        if (department->dept_id.isEmpty() || department->has_children.toLongLong() <= 0)
+            abort();
+    }
+    batch.release();
+}
+
+void readLanguages(const QByteArray &body)
+{
+    QMap<QString, QString> languages;
+    LanguageInformation::readLanguageList(body, &languages);
+    QMap<QString, QString> texts;
+    LanguageInformation::readTextTable(body, &texts);
+    for (const QString &text : qAsConst(texts)) {
+        if (hasControls(text))
+            abort();
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
@@ -85,7 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size < 1)
         return 0;
     const QByteArray body(reinterpret_cast<const char *>(data + 1), int(size - 1));
-    switch (data[0] % 4) {
+    switch (data[0] % 6) {
     case 0:
         readLogin(body);
         break;
@@ -95,8 +140,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     case 2:
         readReminders(body);
         break;
-    default:
+    case 3:
         readFeed(body);
+        break;
+    case 4:
+        readMembers(body);
+        break;
+    default:
+        readLanguages(body);
         break;
     }
     return 0;
