@@ -3,6 +3,7 @@
 // stored text stays a JSON object, and every well-formed message or group in a file is kept.
 
 #include "messaging/sockethandl.h"
+#include "messagingtestkit.h"
 #include "session/parameterinfor.h"
 #include "testenvironment.h"
 #include "json/jsonfield.h"
