@@ -75,39 +75,6 @@ double timePerCall(int ms, const std::function<bool()> &step)
     return timer.nsecsElapsed() / 1e3 / double(calls);
 }
 
-#ifdef TARNEX_HAVE_RAPIDJSON
-QJsonValue fromRapid(const rapidjson::Value &v)
-{
-    switch (v.GetType()) {
-    case rapidjson::kNullType:
-        return QJsonValue(QJsonValue::Null);
-    case rapidjson::kFalseType:
-        return false;
-    case rapidjson::kTrueType:
-        return true;
-    case rapidjson::kStringType:
-        return QString::fromUtf8(v.GetString(), int(v.GetStringLength()));
-    case rapidjson::kNumberType:
-        return v.GetDouble();
-    case rapidjson::kArrayType: {
-        QJsonArray array;
-        for (const auto &item : v.GetArray())
-            array.append(fromRapid(item));
-        return array;
-    }
-    case rapidjson::kObjectType: {
-        QJsonObject object;
-        for (const auto &member : v.GetObject())
-            object.insert(
-                QString::fromUtf8(member.name.GetString(), int(member.name.GetStringLength())),
-                fromRapid(member.value));
-        return object;
-    }
-    }
-    return QJsonValue();
-}
-#endif
-
 #ifdef TARNEX_HAVE_SIMDJSON
 QJsonValue fromSimd(simdjson::dom::element e)
 {
@@ -180,7 +147,7 @@ int main(int argc, char **argv)
         row("RapidJSON + QJsonValue", timePerCall(ms, [&] {
                 rapidjson::Document doc;
                 doc.Parse(body.constData(), size_t(body.size()));
-                return !doc.HasParseError() && fromRapid(doc).isArray();
+                return !doc.HasParseError() && sio::PacketCodec::toQt(doc).isArray();
             }));
 #endif
 #ifdef TARNEX_HAVE_SIMDJSON
@@ -219,7 +186,7 @@ int main(int argc, char **argv)
     for (int i = 0; i < count; ++i) {
         rapidjson::Document doc;
         doc.Parse(repeated.constData(), size_t(repeated.size()));
-        fromRapid(doc);
+        sio::PacketCodec::toQt(doc);
     }
     std::printf("repeated key, RapidJSON + QJsonValue: %.0f bytes kept per frame\n",
                 double(heapInUse() - before) / count);
