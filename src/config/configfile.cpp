@@ -7,9 +7,11 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QMutex>
 #include <QSettings>
 #include <QStandardPaths>
+
+#include <mutex>
+#include <utility>
 
 namespace {
 
@@ -19,9 +21,9 @@ const QString kServerAddressKey = QStringLiteral("serverAddress");
 const QString kPasswordKey = QStringLiteral("currentPassword");
 const QString kServerListGroup = QStringLiteral("serverAddress");
 
-QMutex &instanceMutex()
+std::mutex &instanceMutex()
 {
-    static QMutex mutex;
+    static std::mutex mutex;
     return mutex;
 }
 
@@ -91,7 +93,7 @@ void prepareScratchFolder(const QString &path, const QString &base)
 
 ConfigFile *ConfigFile::instance()
 {
-    QMutexLocker locker(&instanceMutex());
+    std::lock_guard<std::mutex> locker(instanceMutex());
     ConfigFile *&store = instancePointer();
     if (!store)
         store = new ConfigFile(defaultBaseDirectory());
@@ -100,7 +102,7 @@ ConfigFile *ConfigFile::instance()
 
 ConfigFile *ConfigFile::resetForTests(const QString &baseDir)
 {
-    QMutexLocker locker(&instanceMutex());
+    std::lock_guard<std::mutex> locker(instanceMutex());
     ConfigFile *&store = instancePointer();
     delete store;
     store = new ConfigFile(baseDir);
@@ -130,11 +132,11 @@ void ConfigFile::prepareFolders()
 
 void ConfigFile::openSettings()
 {
-    m_settings = std::make_unique<QSettings>(m_settingsFile, QSettings::IniFormat);
-    m_settings->setIniCodec("UTF-8");
+    auto settings = std::make_unique<QSettings>(m_settingsFile, QSettings::IniFormat);
+    settings->setIniCodec("UTF-8");
     // The file is parsed lazily; touch it so a damaged file shows in status() now.
-    m_settings->allKeys();
-    switch (m_settings->status()) {
+    settings->allKeys();
+    switch (settings->status()) {
     case QSettings::NoError:
         break;
     case QSettings::FormatError: {
@@ -155,6 +157,7 @@ void ConfigFile::openSettings()
                             << "cannot be read or written; using defaults";
         break;
     }
+    m_store.update([&](Store &store) { store.settings = std::move(settings); });
 }
 
 QString ConfigFile::normaliseAddress(const QString &address)
@@ -181,72 +184,73 @@ QString ConfigFile::defaultDownloadPath()
     return QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
 }
 
-QString ConfigFile::readValue(const QString &group, const QString &key, const QString &fallback)
+QString ConfigFile::readValue(Store &store, const QString &group, const QString &key,
+                              const QString &fallback)
 {
-    if (!m_settings || key.isEmpty())
+    if (!store.settings || key.isEmpty())
         return fallback;
-    const QVariant value = m_settings->value(group + QLatin1Char('/') + key, fallback);
+    const QVariant value = store.settings->value(group + QLatin1Char('/') + key, fallback);
     // An unquoted value with commas, written by hand, reads back as a list.
     if (value.type() == QVariant::StringList)
         return value.toStringList().join(QStringLiteral(", "));
     return value.toString();
 }
 
-void ConfigFile::writeValue(const QString &group, const QString &key, const QString &value)
+void ConfigFile::writeValue(Store &store, const QString &group, const QString &key,
+                            const QString &value)
 {
     // An empty key would land outside the group.
-    if (!m_settings || key.isEmpty())
+    if (!store.settings || key.isEmpty())
         return;
-    m_settings->setValue(group + QLatin1Char('/') + key, value);
-    m_settings->sync();
+    store.settings->setValue(group + QLatin1Char('/') + key, value);
+    store.settings->sync();
 }
 
-void ConfigFile::removeValue(const QString &group, const QString &key)
+void ConfigFile::removeValue(Store &store, const QString &group, const QString &key)
 {
-    if (!m_settings || key.isEmpty())
+    if (!store.settings || key.isEmpty())
         return;
-    m_settings->remove(group + QLatin1Char('/') + key);
-    m_settings->sync();
+    store.settings->remove(group + QLatin1Char('/') + key);
+    store.settings->sync();
 }
 
-QStringList ConfigFile::keysOf(const QString &group)
+QStringList ConfigFile::keysOf(Store &store, const QString &group)
 {
-    if (!m_settings)
+    if (!store.settings)
         return {};
-    m_settings->beginGroup(group);
+    store.settings->beginGroup(group);
     // allKeys, not childKeys: a key holding "/" is stored as a sub-group.
-    const QStringList keys = m_settings->allKeys();
-    m_settings->endGroup();
+    const QStringList keys = store.settings->allKeys();
+    store.settings->endGroup();
     return keys;
 }
 
-void ConfigFile::refreshServer(const QString &storedAddress)
+void ConfigFile::refreshServer(Store &store, const QString &storedAddress)
 {
-    if (!m_loginServerLocked)
-        m_currentServer = normaliseAddress(storedAddress);
-    m_severIpMd5 = serverDigest(m_currentServer);
+    if (!store.loginServerLocked)
+        store.currentServer = normaliseAddress(storedAddress);
+    store.severIpMd5 = serverDigest(store.currentServer);
 }
 
-QString ConfigFile::serverGroup(const QString &prefix)
+QString ConfigFile::serverGroup(Store &store, const QString &prefix)
 {
-    getMainConfig(kServerIpKey);
-    return prefix + m_severIpMd5;
+    mainConfig(store, kServerIpKey);
+    return prefix + store.severIpMd5;
 }
 
-QString ConfigFile::getMainConfig(const QString &key)
+QString ConfigFile::mainConfig(Store &store, const QString &key)
 {
-    QMutexLocker locker(&m_mutex);
-    if (!m_settings)
+    if (!store.settings)
         return {};
-    if (isServerKey(key) && !m_loginServerLocked) {
-        refreshServer(readValue(kMainGroup, kServerIpKey));
-        const QString value = readValue(QStringLiteral("status") + m_severIpMd5, key);
+    if (isServerKey(key) && !store.loginServerLocked) {
+        refreshServer(store, readValue(store, kMainGroup, kServerIpKey));
+        const QString value = readValue(store, QStringLiteral("status") + store.severIpMd5, key);
         return key == kPasswordKey ? decodePassword(value) : value;
     }
-    QString value = readValue(kMainGroup, key);
+    QString value = readValue(store, kMainGroup, key);
     if (key == kServerIpKey) {
-        refreshServer(value);
-        value = m_currentServer;
+        refreshServer(store, value);
+        value = store.currentServer;
     } else if (key == kPasswordKey) {
         // Under the lock the mainconfig copy is read; it is stored encoded like the other one.
         value = decodePassword(value);
@@ -254,70 +258,70 @@ QString ConfigFile::getMainConfig(const QString &key)
     return value;
 }
 
+QString ConfigFile::getMainConfig(const QString &key)
+{
+    return m_store.update([&](Store &store) { return mainConfig(store, key); });
+}
+
 void ConfigFile::setMainConfig(const QString &key, const QString &value)
 {
-    QMutexLocker locker(&m_mutex);
-    if (!m_settings)
-        return;
-    QString stored = key == kPasswordKey ? encodePassword(value) : value;
-    if (isServerKey(key)) {
-        refreshServer(readValue(kMainGroup, kServerIpKey));
-        writeValue(QStringLiteral("status") + m_severIpMd5, key, stored);
-    }
-    if (key == kServerIpKey || key == kServerAddressKey)
-        stored.remove(QStringLiteral("http://"));
-    writeValue(kMainGroup, key, stored);
+    m_store.update([&](Store &store) {
+        if (!store.settings)
+            return;
+        QString stored = key == kPasswordKey ? encodePassword(value) : value;
+        if (isServerKey(key)) {
+            refreshServer(store, readValue(store, kMainGroup, kServerIpKey));
+            writeValue(store, QStringLiteral("status") + store.severIpMd5, key, stored);
+        }
+        if (key == kServerIpKey || key == kServerAddressKey)
+            stored.remove(QStringLiteral("http://"));
+        writeValue(store, kMainGroup, key, stored);
+    });
 }
 
 void ConfigFile::setLoginServerIp()
 {
-    QMutexLocker locker(&m_mutex);
-    // Lock onto the server in use; if none was read yet, onto the one the file names.
-    if (m_currentServer.isEmpty())
-        refreshServer(readValue(kMainGroup, kServerIpKey));
-    m_loginServerLocked = true;
+    m_store.update([&](Store &store) {
+        // Lock onto the server in use; if none was read yet, onto the one the file names.
+        if (store.currentServer.isEmpty())
+            refreshServer(store, readValue(store, kMainGroup, kServerIpKey));
+        store.loginServerLocked = true;
+    });
 }
 
 bool ConfigFile::loginServerLocked() const
 {
-    QMutexLocker locker(&m_mutex);
-    return m_loginServerLocked;
+    return m_store.read([](const Store &store) { return store.loginServerLocked; });
 }
 
 QString ConfigFile::currentServerAddress() const
 {
-    QMutexLocker locker(&m_mutex);
-    return m_currentServer;
+    return m_store.read([](const Store &store) { return store.currentServer; });
 }
 
 QString ConfigFile::severIpMd5() const
 {
-    QMutexLocker locker(&m_mutex);
-    return m_severIpMd5;
+    return m_store.read([](const Store &store) { return store.severIpMd5; });
 }
 
 void ConfigFile::setWebSystemIp(const QString &address)
 {
-    QMutexLocker locker(&m_mutex);
-    m_webSystemIp = address;
+    m_webSystemIp.set(address);
 }
 
 QString ConfigFile::webSystemIp() const
 {
-    QMutexLocker locker(&m_mutex);
-    return m_webSystemIp;
+    return m_webSystemIp.get();
 }
 
 void ConfigFile::setClientUrlFlag(bool flag)
 {
-    QMutexLocker locker(&m_mutex);
-    m_clientUrlFlag = flag;
+    m_clientUrlFlag.set(flag);
 }
 
 bool ConfigFile::clientUrlFlag() const
 {
-    QMutexLocker locker(&m_mutex);
-    return m_clientUrlFlag;
+    return m_clientUrlFlag.get();
 }
 
 QString ConfigFile::baseDirectory() const
@@ -347,167 +351,199 @@ QString ConfigFile::updateFolderPath() const
 
 void ConfigFile::addServerAddress(const QString &address, const QString &langues)
 {
-    QMutexLocker locker(&m_mutex);
-    writeValue(kServerListGroup, serverListKey(address), langues);
+    m_store.update([&](Store &store) {
+        writeValue(store, kServerListGroup, serverListKey(address), langues);
+    });
 }
 
 QStringList ConfigFile::getServerAddress()
 {
-    QMutexLocker locker(&m_mutex);
-    QStringList addresses = keysOf(kServerListGroup);
-    for (QString &address : addresses)
-        address = serverListAddress(address);
-    return addresses;
+    return m_store.update([&](Store &store) -> QStringList {
+        QStringList addresses = keysOf(store, kServerListGroup);
+        for (QString &address : addresses)
+            address = serverListAddress(address);
+        return addresses;
+    });
 }
 
 QString ConfigFile::getServerAddressLangue(const QString &address)
 {
-    QMutexLocker locker(&m_mutex);
-    return readValue(kServerListGroup, serverListKey(address));
+    return m_store.update([&](Store &store) -> QString {
+        return readValue(store, kServerListGroup, serverListKey(address));
+    });
 }
 
 void ConfigFile::removeServerAddress(const QString &address)
 {
-    QMutexLocker locker(&m_mutex);
-    removeValue(kServerListGroup, serverListKey(address));
+    m_store.update(
+        [&](Store &store) { removeValue(store, kServerListGroup, serverListKey(address)); });
 }
 
 QString ConfigFile::currentServerLanguage()
 {
-    QMutexLocker locker(&m_mutex);
-    return readValue(kServerListGroup, serverListKey(getMainConfig(kServerIpKey)));
+    return m_store.update([&](Store &store) -> QString {
+        return readValue(store, kServerListGroup, serverListKey(mainConfig(store, kServerIpKey)));
+    });
 }
 
 QStringList ConfigFile::getAllAccount()
 {
-    QMutexLocker locker(&m_mutex);
-    return keysOf(serverGroup(QStringLiteral("accounts")));
+    return m_store.update([&](Store &store) -> QStringList {
+        return keysOf(store, serverGroup(store, QStringLiteral("accounts")));
+    });
 }
 
 QString ConfigFile::getAccountPassword(const QString &accounts)
 {
-    QMutexLocker locker(&m_mutex);
-    return decodePassword(readValue(serverGroup(QStringLiteral("accounts")), accounts));
+    return m_store.update([&](Store &store) -> QString {
+        return decodePassword(
+            readValue(store, serverGroup(store, QStringLiteral("accounts")), accounts));
+    });
 }
 
 void ConfigFile::setAccountPassword(const QString &accounts, const QString &password)
 {
-    QMutexLocker locker(&m_mutex);
-    writeValue(serverGroup(QStringLiteral("accounts")), accounts, encodePassword(password));
+    m_store.update([&](Store &store) {
+        writeValue(store, serverGroup(store, QStringLiteral("accounts")), accounts,
+                   encodePassword(password));
+    });
 }
 
 QString ConfigFile::getAccountImage(const QString &accounts)
 {
-    QMutexLocker locker(&m_mutex);
-    return readValue(serverGroup(QStringLiteral("headImage")), accounts);
+    return m_store.update([&](Store &store) -> QString {
+        return readValue(store, serverGroup(store, QStringLiteral("headImage")), accounts);
+    });
 }
 
 void ConfigFile::setAccountImage(const QString &accounts, const QString &images)
 {
-    QMutexLocker locker(&m_mutex);
-    writeValue(serverGroup(QStringLiteral("headImage")), accounts, images);
+    m_store.update([&](Store &store) {
+        writeValue(store, serverGroup(store, QStringLiteral("headImage")), accounts, images);
+    });
 }
 
 void ConfigFile::removeAccount(const QString &accounts)
 {
-    QMutexLocker locker(&m_mutex);
-    removeValue(serverGroup(QStringLiteral("accounts")), accounts);
-    removeValue(serverGroup(QStringLiteral("headImage")), accounts);
+    m_store.update([&](Store &store) {
+        removeValue(store, serverGroup(store, QStringLiteral("accounts")), accounts);
+        removeValue(store, serverGroup(store, QStringLiteral("headImage")), accounts);
+    });
 }
 
 QString ConfigFile::getBrowserPath(const QString &confiles)
 {
-    QMutexLocker locker(&m_mutex);
-    return readValue(serverGroup(QStringLiteral("browser")), confiles, defaultDownloadPath());
+    return m_store.update([&](Store &store) -> QString {
+        return readValue(store, serverGroup(store, QStringLiteral("browser")), confiles,
+                         defaultDownloadPath());
+    });
 }
 
 void ConfigFile::setBrowserPath(const QString &name, const QString &confiles)
 {
-    QMutexLocker locker(&m_mutex);
-    writeValue(serverGroup(QStringLiteral("browser")), confiles, name);
+    m_store.update([&](Store &store) {
+        writeValue(store, serverGroup(store, QStringLiteral("browser")), confiles, name);
+    });
 }
 
 bool ConfigFile::getExitbtnStatus()
 {
-    QMutexLocker locker(&m_mutex);
-    return readValue(serverGroup(QStringLiteral("exitview")), QStringLiteral("exitview"),
-                     QStringLiteral("false")) == QLatin1String("true");
+    return m_store.update([&](Store &store) -> bool {
+        return readValue(store, serverGroup(store, QStringLiteral("exitview")),
+                         QStringLiteral("exitview"),
+                         QStringLiteral("false")) == QLatin1String("true");
+    });
 }
 
 void ConfigFile::setExitbtnStatus(bool status)
 {
-    QMutexLocker locker(&m_mutex);
-    writeValue(serverGroup(QStringLiteral("exitview")), QStringLiteral("exitview"),
-               status ? QStringLiteral("true") : QStringLiteral("false"));
+    m_store.update([&](Store &store) {
+        writeValue(store, serverGroup(store, QStringLiteral("exitview")),
+                   QStringLiteral("exitview"),
+                   status ? QStringLiteral("true") : QStringLiteral("false"));
+    });
 }
 
 QStringList ConfigFile::getCurrentChat(const QString &userId)
 {
-    QMutexLocker locker(&m_mutex);
-    return keysOf(serverGroup(QStringLiteral("currentChatId") + userId));
+    return m_store.update([&](Store &store) -> QStringList {
+        return keysOf(store, serverGroup(store, QStringLiteral("currentChatId") + userId));
+    });
 }
 
 QString ConfigFile::getCurrentChatName(const QString &userId, const QString &ids)
 {
-    QMutexLocker locker(&m_mutex);
-    return readValue(serverGroup(QStringLiteral("currentChatId") + userId), ids);
+    return m_store.update([&](Store &store) -> QString {
+        return readValue(store, serverGroup(store, QStringLiteral("currentChatId") + userId), ids);
+    });
 }
 
 QString ConfigFile::getCurrentChatTypes(const QString &userId, const QString &ids)
 {
-    QMutexLocker locker(&m_mutex);
-    return readValue(serverGroup(QStringLiteral("currentChatType") + userId), ids);
+    return m_store.update([&](Store &store) -> QString {
+        return readValue(store, serverGroup(store, QStringLiteral("currentChatType") + userId),
+                         ids);
+    });
 }
 
 void ConfigFile::setCurrentChatName(const QString &userId, const QString &ids, const QString &names)
 {
-    QMutexLocker locker(&m_mutex);
-    writeValue(serverGroup(QStringLiteral("currentChatId") + userId), ids, names);
+    m_store.update([&](Store &store) {
+        writeValue(store, serverGroup(store, QStringLiteral("currentChatId") + userId), ids, names);
+    });
 }
 
 void ConfigFile::setCurrentChatTypes(const QString &userId, const QString &ids,
                                      const QString &types)
 {
-    QMutexLocker locker(&m_mutex);
-    writeValue(serverGroup(QStringLiteral("currentChatType") + userId), ids, types);
+    m_store.update([&](Store &store) {
+        writeValue(store, serverGroup(store, QStringLiteral("currentChatType") + userId), ids,
+                   types);
+    });
 }
 
 void ConfigFile::removeCurrentChat(const QString &userId, const QString &ids)
 {
-    QMutexLocker locker(&m_mutex);
-    removeValue(serverGroup(QStringLiteral("currentChatType") + userId), ids);
-    removeValue(serverGroup(QStringLiteral("currentChatId") + userId), ids);
+    m_store.update([&](Store &store) {
+        removeValue(store, serverGroup(store, QStringLiteral("currentChatType") + userId), ids);
+        removeValue(store, serverGroup(store, QStringLiteral("currentChatId") + userId), ids);
+    });
 }
 
 bool ConfigFile::judgeCurrentChatName(const QString &userId, const QString &ids)
 {
-    QMutexLocker locker(&m_mutex);
-    if (!m_settings || ids.isEmpty())
-        return false;
-    return m_settings->contains(serverGroup(QStringLiteral("currentChatId") + userId) +
-                                QLatin1Char('/') + ids);
+    return m_store.update([&](Store &store) -> bool {
+        if (!store.settings || ids.isEmpty())
+            return false;
+        return store.settings->contains(
+            serverGroup(store, QStringLiteral("currentChatId") + userId) + QLatin1Char('/') + ids);
+    });
 }
 
 QStringList ConfigFile::getHistoricalRecord()
 {
-    QMutexLocker locker(&m_mutex);
-    return keysOf(serverGroup(QStringLiteral("historicalRecord")));
+    return m_store.update([&](Store &store) -> QStringList {
+        return keysOf(store, serverGroup(store, QStringLiteral("historicalRecord")));
+    });
 }
 
 QString ConfigFile::getHistoricalGroup(const QString &names)
 {
-    QMutexLocker locker(&m_mutex);
-    return readValue(serverGroup(QStringLiteral("historicalRecord")), names);
+    return m_store.update([&](Store &store) -> QString {
+        return readValue(store, serverGroup(store, QStringLiteral("historicalRecord")), names);
+    });
 }
 
 void ConfigFile::setHistoricalRecord(const QString &name, const QString &types)
 {
-    QMutexLocker locker(&m_mutex);
-    writeValue(serverGroup(QStringLiteral("historicalRecord")), name, types);
+    m_store.update([&](Store &store) {
+        writeValue(store, serverGroup(store, QStringLiteral("historicalRecord")), name, types);
+    });
 }
 
 void ConfigFile::removeHistoricalRecord(const QString &name)
 {
-    QMutexLocker locker(&m_mutex);
-    removeValue(serverGroup(QStringLiteral("historicalRecord")), name);
+    m_store.update([&](Store &store) {
+        removeValue(store, serverGroup(store, QStringLiteral("historicalRecord")), name);
+    });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QRecursiveMutex>
+#include "concurrency/lockedvalue.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -12,8 +13,8 @@ class QSettings;
 // Documents/morvane/tarnex/. Every read and write of the settings goes through it. Most groups
 // are kept per server, keyed by the MD5 digest of the current server address.
 //
-// The GUI thread and the sign-in loader threads both use it, so every operation holds one
-// internal lock.
+// The GUI thread and the sign-in loader threads both use it, so every operation on the file
+// holds one internal lock.
 class ConfigFile
 {
 public:
@@ -112,24 +113,33 @@ private:
     ConfigFile(const ConfigFile &) = delete;
     ConfigFile &operator=(const ConfigFile &) = delete;
 
+    // The file and what was last read of the current server; one lock for all of it, as a
+    // per-server key depends on the server read just before.
+    struct Store
+    {
+        std::unique_ptr<QSettings> settings;
+        QString severIpMd5;
+        QString currentServer;
+        bool loginServerLocked = false;
+    };
+
     void prepareFolders();
     void openSettings();
-    void refreshServer(const QString &storedAddress);
-    QString serverGroup(const QString &prefix);
-    QString readValue(const QString &group, const QString &key,
-                      const QString &fallback = QString());
-    void writeValue(const QString &group, const QString &key, const QString &value);
-    void removeValue(const QString &group, const QString &key);
-    QStringList keysOf(const QString &group);
+    // The operations below run with the store's lock held.
+    static QString mainConfig(Store &store, const QString &key);
+    static void refreshServer(Store &store, const QString &storedAddress);
+    static QString serverGroup(Store &store, const QString &prefix);
+    static QString readValue(Store &store, const QString &group, const QString &key,
+                             const QString &fallback = QString());
+    static void writeValue(Store &store, const QString &group, const QString &key,
+                           const QString &value);
+    static void removeValue(Store &store, const QString &group, const QString &key);
+    static QStringList keysOf(Store &store, const QString &group);
 
-    mutable QRecursiveMutex m_mutex;
-    std::unique_ptr<QSettings> m_settings;
-    QString m_baseDir;
-    QString m_settingsFolder;
-    QString m_settingsFile;
-    QString m_severIpMd5;
-    QString m_currentServer;
-    QString m_webSystemIp;
-    bool m_loginServerLocked = false;
-    bool m_clientUrlFlag = false;
+    LockedValue<Store> m_store;
+    const QString m_baseDir;
+    const QString m_settingsFolder;
+    const QString m_settingsFile;
+    LockedValue<QString> m_webSystemIp;
+    LockedValue<bool> m_clientUrlFlag;
 };

@@ -11,10 +11,11 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QMutexLocker>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPair>
+
+#include <utility>
 
 HandlOrganization *HandlOrganization::gestance()
 {
@@ -55,32 +56,27 @@ void HandlOrganization::run()
 
 QList<MemberRecord *> HandlOrganization::memberList() const
 {
-    QMutexLocker lock(&m_mutex);
-    return m_memberList;
+    return m_organization.read([](const Organization &o) { return o.memberList; });
 }
 
 QMultiMap<QString, MemberRecord *> HandlOrganization::roleIndex() const
 {
-    QMutexLocker lock(&m_mutex);
-    return m_roleIndex;
+    return m_organization.read([](const Organization &o) { return o.roleIndex; });
 }
 
 QString HandlOrganization::companyName() const
 {
-    QMutexLocker lock(&m_mutex);
-    return m_companyName;
+    return m_organization.read([](const Organization &o) { return o.companyName; });
 }
 
 QString HandlOrganization::address() const
 {
-    QMutexLocker lock(&m_mutex);
-    return m_address;
+    return m_organization.read([](const Organization &o) { return o.address; });
 }
 
 QString HandlOrganization::zipCode() const
 {
-    QMutexLocker lock(&m_mutex);
-    return m_zipCode;
+    return m_organization.read([](const Organization &o) { return o.zipCode; });
 }
 
 void HandlOrganization::onHandlOrganization(const QString &ids)
@@ -118,7 +114,7 @@ void HandlOrganization::onHandlOrganization(const QString &ids)
         // Replaced, not appended to, so a second login does not list everyone twice. The old
         // records stay allocated until this load is complete: copies of the lists handed out
         // may point at them until the receivers of the completion have rebuilt.
-        appendMembers(data, &m_memberList, &m_roleIndex, &m_quietTimer, true);
+        appendMembers(data, nullptr, &m_quietTimer, true);
     } else {
         qCDebug(lcDirectory) << "department" << ids << "not loaded:" << envelope.body().left(200);
     }
@@ -146,11 +142,8 @@ void HandlOrganization::finishLoad()
     emit sigHandlCompletion();
     // Every receiver has rebuilt from the new records; the replaced ones go now, children and
     // roles with them, walked without recursion.
-    QList<MemberRecord *> pending;
-    {
-        QMutexLocker lock(&m_mutex);
-        pending.swap(m_replaced);
-    }
+    QList<MemberRecord *> pending =
+        m_organization.update([](Organization &o) { return std::exchange(o.replaced, {}); });
     while (!pending.isEmpty()) {
         MemberRecord *record = pending.takeLast();
         pending.append(record->children);
@@ -159,31 +152,25 @@ void HandlOrganization::finishLoad()
     }
 }
 
-void HandlOrganization::appendMembers(const QJsonObject &data, QList<MemberRecord *> *target,
-                                      QMultiMap<QString, MemberRecord *> *roleIndex,
+void HandlOrganization::appendMembers(const QJsonObject &data, QList<MemberRecord *> *children,
                                       QTimer *quietTimer, bool replace)
 {
     const MemberBatch batch = MemberBatch::read(data);
-    {
-        QMutexLocker lock(&m_mutex);
+    m_organization.update([&](Organization &o) {
         if (replace) {
-            m_replaced.append(*target);
-            target->clear();
-            if (roleIndex)
-                roleIndex->clear();
+            o.replaced.append(o.memberList);
+            o.memberList.clear();
+            o.roleIndex.clear();
         }
-        target->append(batch.records);
-        if (roleIndex) {
-            for (const auto &entry : batch.roleEntries)
-                roleIndex->insert(entry.first, entry.second);
-        }
-    }
+        (children ? *children : o.memberList).append(batch.records);
+        for (const auto &entry : batch.roleEntries)
+            o.roleIndex.insert(entry.first, entry.second);
+    });
     for (MemberRecord *department : batch.withMembers)
-        requestDepartment(department->dept_id, &department->children, roleIndex, quietTimer);
+        requestDepartment(department->dept_id, &department->children, quietTimer);
 }
 
 void HandlOrganization::requestDepartment(const QString &deptId, QList<MemberRecord *> *children,
-                                          QMultiMap<QString, MemberRecord *> *roleIndex,
                                           QTimer *quietTimer)
 {
     // A server that lists a department below itself would otherwise be asked forever.
@@ -194,7 +181,7 @@ void HandlOrganization::requestDepartment(const QString &deptId, QList<MemberRec
     m_requestedIds.insert(deptId);
     auto *request = new HandlOrganizationThread(this);
     ++m_outstanding;
-    request->setREquestData(deptId, children, roleIndex, quietTimer);
+    request->setREquestData(deptId, children, quietTimer);
 }
 
 void HandlOrganization::requestCompany()
@@ -214,17 +201,18 @@ void HandlOrganization::onCompanyReply(QNetworkReply *reply)
     const ReplyEnvelope envelope = ReplyEnvelope::fromBody(DirectoryJson::body(reply));
     const QJsonObject data = envelope.dataObject();
     if (envelope.success()) {
-        QMutexLocker lock(&m_mutex);
-        // Only the members the server sent replace what is known.
-        const QJsonValue name = data.value(QLatin1String("company_name"));
-        if (name.isString())
-            m_companyName = JsonField::text(name);
-        const QJsonValue address = data.value(QLatin1String("address"));
-        if (address.isString())
-            m_address = JsonField::text(address);
-        const QJsonValue zipCode = data.value(QLatin1String("zip_code"));
-        if (zipCode.isString())
-            m_zipCode = JsonField::text(zipCode);
+        m_organization.update([&](Organization &o) {
+            // Only the members the server sent replace what is known.
+            const QJsonValue name = data.value(QLatin1String("company_name"));
+            if (name.isString())
+                o.companyName = JsonField::text(name);
+            const QJsonValue address = data.value(QLatin1String("address"));
+            if (address.isString())
+                o.address = JsonField::text(address);
+            const QJsonValue zipCode = data.value(QLatin1String("zip_code"));
+            if (zipCode.isString())
+                o.zipCode = JsonField::text(zipCode);
+        });
     } else {
         qCDebug(lcDirectory) << "company not loaded:" << envelope.body().left(200);
     }

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "concurrency/lockedvalue.h"
 #include "records/memberrecord.h"
 
 #include <QList>
 #include <QMultiMap>
-#include <QMutex>
 #include <QSet>
 #include <QString>
 #include <QThread>
@@ -25,8 +25,8 @@ class QNetworkReply;
 // Starting the thread after login loads the whole organisation from the root department; once
 // every reply is in and the server has been quiet for quietPeriodMs, sigHandlCompletion() is
 // emitted exactly once per load. Loading runs in the thread that owns the instance (the GUI
-// thread); the thread body only hands the request over to it. The stores are guarded by a
-// mutex, so the accessors may be called from any thread.
+// thread); the thread body only hands the request over to it. The stores sit behind one lock,
+// so the accessors may be called from any thread.
 class HandlOrganization : public QThread
 {
     Q_OBJECT
@@ -70,14 +70,14 @@ private:
 
     HandlOrganization();
 
-    // Turns the `dept` and `user` arrays of `data` into records appended to `target`, indexes
-    // the users by role and requests the members of every department that has any. With
-    // `replace`, `target` and `roleIndex` are emptied first (in the same locked step).
-    void appendMembers(const QJsonObject &data, QList<MemberRecord *> *target,
-                       QMultiMap<QString, MemberRecord *> *roleIndex, QTimer *quietTimer,
+    // Turns the `dept` and `user` arrays of `data` into records appended to `children` (the
+    // top-level list when null), indexes the users by role and requests the members of every
+    // department that has any. With `replace`, the top-level list and the role index are
+    // emptied first (in the same locked step).
+    void appendMembers(const QJsonObject &data, QList<MemberRecord *> *children, QTimer *quietTimer,
                        bool replace = false);
     void requestDepartment(const QString &deptId, QList<MemberRecord *> *children,
-                           QMultiMap<QString, MemberRecord *> *roleIndex, QTimer *quietTimer);
+                           QTimer *quietTimer);
     void requestCompany();
     void onCompanyReply(QNetworkReply *reply);
     // Called once for every asynchronous reply of the current load.
@@ -95,15 +95,19 @@ private:
     int m_nextManager = 0;
     QTimer m_quietTimer;
 
-    mutable QMutex m_mutex;
-    QList<MemberRecord *> m_memberList;
-    QMultiMap<QString, MemberRecord *> m_roleIndex;
-    // The records a reload replaced; freed once the new load is complete and announced, when
-    // no list handed out before can still be in use.
-    QList<MemberRecord *> m_replaced;
-    QString m_companyName;
-    QString m_address;
-    QString m_zipCode;
+    // Department records' `children` lists are filled under the same lock.
+    struct Organization
+    {
+        QList<MemberRecord *> memberList;
+        QMultiMap<QString, MemberRecord *> roleIndex;
+        // The records a reload replaced; freed once the new load is complete and announced,
+        // when no list handed out before can still be in use.
+        QList<MemberRecord *> replaced;
+        QString companyName;
+        QString address;
+        QString zipCode;
+    };
+    LockedValue<Organization> m_organization;
 
     std::atomic<bool> m_runStatus{false};
     // State of the current load; touched only in the owning thread.

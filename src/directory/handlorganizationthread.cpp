@@ -23,12 +23,10 @@ HandlOrganizationThread::~HandlOrganizationThread()
 }
 
 void HandlOrganizationThread::setREquestData(const QString &ids, QList<MemberRecord *> *children,
-                                             QMultiMap<QString, MemberRecord *> *roleIndex,
                                              QTimer *quietTimer)
 {
     m_ids = ids;
     m_children = children;
-    m_roleIndex = roleIndex;
     m_quietTimer = quietTimer;
     QNetworkRequest request =
         ServerRequest::make(ServerRequest::currentBaseUrl() +
@@ -51,7 +49,7 @@ void HandlOrganizationThread::onfinished(QNetworkReply *reply)
     reply->deleteLater();
     const ReplyEnvelope envelope = ReplyEnvelope::fromBody(DirectoryJson::body(reply));
     if (envelope.success() && envelope.data().isObject() && m_children)
-        m_owner->appendMembers(envelope.dataObject(), m_children, m_roleIndex, m_quietTimer);
+        m_owner->appendMembers(envelope.dataObject(), m_children, m_quietTimer);
     else
         qCDebug(lcDirectory) << "department" << m_ids << "not loaded:" << reply->error()
                              << envelope.body().left(200);

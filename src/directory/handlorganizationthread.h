@@ -3,7 +3,6 @@
 #include "records/memberrecord.h"
 
 #include <QList>
-#include <QMultiMap>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -24,8 +23,7 @@ public:
 
     // Stores the department, the list its members go to, the role index and the quiet timer,
     // and sends the request.
-    void setREquestData(const QString &ids, QList<MemberRecord *> *children,
-                        QMultiMap<QString, MemberRecord *> *roleIndex, QTimer *quietTimer);
+    void setREquestData(const QString &ids, QList<MemberRecord *> *children, QTimer *quietTimer);
 
     QString departmentId() const { return m_ids; }
 
@@ -36,7 +34,6 @@ private:
     HandlOrganization *m_owner;
     QString m_ids;
     QList<MemberRecord *> *m_children = nullptr;
-    QMultiMap<QString, MemberRecord *> *m_roleIndex = nullptr;
     QTimer *m_quietTimer = nullptr;
     QPointer<QNetworkReply> m_reply;
 };

@@ -9,9 +9,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QMutexLocker>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+
+#include <utility>
 
 LoadPersonnel *LoadPersonnel::gestance()
 {
@@ -37,14 +38,12 @@ void LoadPersonnel::getAllPersonnelInformation()
 
 QStringList LoadPersonnel::personnelKeys() const
 {
-    QMutexLocker lock(&m_mutex);
-    return m_names.keys();
+    return m_names.read([](const QMap<QString, QString> &names) { return names.keys(); });
 }
 
 QString LoadPersonnel::personnelValue(const QString &userId) const
 {
-    QMutexLocker lock(&m_mutex);
-    return m_names.value(userId);
+    return m_names.read([&](const QMap<QString, QString> &names) { return names.value(userId); });
 }
 
 void LoadPersonnel::onAllPersonnelInformation(QNetworkReply *reply)
@@ -74,9 +73,6 @@ void LoadPersonnel::onAllPersonnelInformation(QNetworkReply *reply)
         // A later entry with the same id replaces the earlier name.
         names.insert(userId, JsonField::text(user.value(QLatin1String("user_name"))));
     }
-    {
-        QMutexLocker lock(&m_mutex);
-        m_names.swap(names);
-    }
+    m_names.set(std::move(names));
     emit sigPersonnelLoaded();
 }

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "concurrency/lockedvalue.h"
 #include "net/requestslot.h"
 
 #include <QMap>
-#include <QMutex>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -11,7 +11,7 @@
 class QNetworkReply;
 
 // The process-wide index from user id to user name, replaced as a whole by every successful
-// personnel reply. Guarded by a mutex, so any thread may read it.
+// personnel reply. Behind a lock, so any thread may read it.
 class LoadPersonnel : public QObject
 {
     Q_OBJECT
@@ -37,6 +37,5 @@ private:
     LoadPersonnel() = default;
 
     RequestSlot m_slot;
-    mutable QMutex m_mutex;
-    QMap<QString, QString> m_names;
+    LockedValue<QMap<QString, QString>> m_names;
 };

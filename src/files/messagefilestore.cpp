@@ -11,11 +11,13 @@
 #include <QSettings>
 #include <QTextCodec>
 
+#include <utility>
+
 namespace {
 
-std::unique_ptr<MessageFilestore> &storage()
+LockedValue<std::unique_ptr<MessageFilestore>> &storage()
 {
-    static std::unique_ptr<MessageFilestore> store;
+    static LockedValue<std::unique_ptr<MessageFilestore>> store;
     return store;
 }
 
@@ -23,15 +25,16 @@ std::unique_ptr<MessageFilestore> &storage()
 
 MessageFilestore *MessageFilestore::instance()
 {
-    std::unique_ptr<MessageFilestore> &store = storage();
-    if (!store)
-        store.reset(new MessageFilestore);
-    return store.get();
+    return storage().update([](std::unique_ptr<MessageFilestore> &store) {
+        if (!store)
+            store.reset(new MessageFilestore);
+        return store.get();
+    });
 }
 
 void MessageFilestore::resetForTests()
 {
-    storage().reset();
+    storage().update([](std::unique_ptr<MessageFilestore> &store) { store.reset(); });
 }
 
 MessageFilestore::MessageFilestore()
@@ -40,19 +43,20 @@ MessageFilestore::MessageFilestore()
     QDir().mkpath(folder);
     // Where the user keeps files is theirs alone to know.
     PrivateFiles::prepareFile(folder + QStringLiteral("tarnexdata.ini"));
-    m_settings = std::make_unique<QSettings>(folder + QStringLiteral("tarnexdata.ini"),
-                                             QSettings::IniFormat);
-    m_settings->setIniCodec(QTextCodec::codecForName("UTF-8"));
+    auto settings = std::make_unique<QSettings>(folder + QStringLiteral("tarnexdata.ini"),
+                                                QSettings::IniFormat);
+    settings->setIniCodec(QTextCodec::codecForName("UTF-8"));
+    m_store.update([&](Store &store) { store.settings = std::move(settings); });
 }
 
 MessageFilestore::~MessageFilestore()
 {
-    m_settings->sync();
+    m_store.update([](Store &store) { store.settings->sync(); });
 }
 
 QString MessageFilestore::storePath() const
 {
-    return m_settings->fileName();
+    return m_store.read([](const Store &store) { return store.settings->fileName(); });
 }
 
 QString MessageFilestore::serverKeyOf(const QString &address)
@@ -74,16 +78,14 @@ QString MessageFilestore::keyOf(const QString &messageId)
 
 QString MessageFilestore::serverKey() const
 {
-    QMutexLocker lock(&m_mutex);
-    return m_serverKey;
+    return m_store.read([](const Store &store) { return store.serverKey; });
 }
 
 bool MessageFilestore::openDataBase()
 {
     const QString key =
         serverKeyOf(ConfigFile::instance()->getMainConfig(QStringLiteral("currentServerIp")));
-    QMutexLocker lock(&m_mutex);
-    m_serverKey = key;
+    m_store.update([&](Store &store) { store.serverKey = key; });
     return true;
 }
 
@@ -92,27 +94,28 @@ bool MessageFilestore::creatTable()
     return true;
 }
 
-QString MessageFilestore::groupOf(const QString &userId) const
-{
-    return m_serverKey + FileMessageEngine::current()->userId() + userId;
-}
-
 bool MessageFilestore::insertNewData(const QString &userId, const QString &messageId,
                                      const QString &filePath)
 {
-    QMutexLocker lock(&m_mutex);
-    m_settings->beginGroup(groupOf(userId));
-    m_settings->setValue(keyOf(messageId), filePath);
-    m_settings->endGroup();
+    // Asked before taking the lock, which never waits on another subsystem.
+    const QString ownId = FileMessageEngine::current()->userId();
+    m_store.update([&](Store &store) {
+        store.settings->beginGroup(store.serverKey + ownId + userId);
+        store.settings->setValue(keyOf(messageId), filePath);
+        store.settings->endGroup();
+    });
     return true;
 }
 
 QStringList MessageFilestore::getRowData(const QString &userId, const QString &messageId)
 {
-    QMutexLocker lock(&m_mutex);
-    m_settings->beginGroup(groupOf(userId));
-    const QString path = m_settings->value(keyOf(messageId), QString()).toString();
-    m_settings->endGroup();
+    const QString ownId = FileMessageEngine::current()->userId();
+    const QString path = m_store.update([&](Store &store) {
+        store.settings->beginGroup(store.serverKey + ownId + userId);
+        const QString stored = store.settings->value(keyOf(messageId), QString()).toString();
+        store.settings->endGroup();
+        return stored;
+    });
     return {path};
 }
 

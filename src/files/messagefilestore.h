@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QMutex>
+#include "concurrency/lockedvalue.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -45,9 +46,12 @@ public:
 
 private:
     MessageFilestore();
-    QString groupOf(const QString &userId) const;
 
-    mutable QMutex m_mutex;
-    std::unique_ptr<QSettings> m_settings;
-    QString m_serverKey;
+    struct Store
+    {
+        std::unique_ptr<QSettings> settings;
+        QString serverKey;
+    };
+    // Downloads finish on their own threads, so the file and the key sit behind one lock.
+    LockedValue<Store> m_store;
 };

@@ -8,7 +8,6 @@
 #include "session/userfetchthread.h"
 
 #include <QElapsedTimer>
-#include <QMutexLocker>
 
 ParameterInfor *ParameterInfor::instance()
 {
@@ -28,100 +27,108 @@ QString ParameterInfor::token() const
 
 void ParameterInfor::setUserId(const QString &id)
 {
-    QMutexLocker lock(&m_valuesMutex);
-    m_userId = id;
+    m_userId.set(id);
 }
 
 QString ParameterInfor::userId() const
 {
-    QMutexLocker lock(&m_valuesMutex);
-    return m_userId;
+    return m_userId.get();
 }
 
 void ParameterInfor::setSystemInfo(const QString &info)
 {
-    QMutexLocker lock(&m_valuesMutex);
-    m_systemInfo = info;
+    m_systemInfo.set(info);
 }
 
 QString ParameterInfor::systemInfo() const
 {
-    QMutexLocker lock(&m_valuesMutex);
-    return m_systemInfo;
+    return m_systemInfo.get();
 }
 
 void ParameterInfor::setImHost(const QString &host)
 {
-    QMutexLocker lock(&m_valuesMutex);
-    m_imHost = host;
+    m_imHost.set(host);
 }
 
 QString ParameterInfor::imHost() const
 {
-    QMutexLocker lock(&m_valuesMutex);
-    return m_imHost;
+    return m_imHost.get();
 }
 
 void ParameterInfor::setImPort(const QString &port)
 {
-    QMutexLocker lock(&m_valuesMutex);
-    m_imPort = port;
+    m_imPort.set(port);
 }
 
 QString ParameterInfor::imPort() const
 {
-    QMutexLocker lock(&m_valuesMutex);
-    return m_imPort;
+    return m_imPort.get();
 }
 
 void ParameterInfor::setImPortHttps(const QString &port)
 {
-    QMutexLocker lock(&m_valuesMutex);
-    m_imPortHttps = port;
+    m_imPortHttps.set(port);
 }
 
 QString ParameterInfor::imPortHttps() const
 {
-    QMutexLocker lock(&m_valuesMutex);
-    return m_imPortHttps;
+    return m_imPortHttps.get();
 }
 
 bool ParameterInfor::isOnline(const QString &id) const
 {
-    QMutexLocker lock(&m_onlineMutex);
-    return m_onlineUsers.contains(id);
+    return m_onlineUsers.read([&](const QSet<QString> &users) { return users.contains(id); });
 }
 
 void ParameterInfor::insertOnline(const QString &id)
 {
-    QMutexLocker lock(&m_onlineMutex);
-    m_onlineUsers.insert(id);
+    m_onlineUsers.update([&](QSet<QString> &users) { users.insert(id); });
 }
 
 void ParameterInfor::removeOnline(const QString &id)
 {
-    QMutexLocker lock(&m_onlineMutex);
-    m_onlineUsers.remove(id);
+    m_onlineUsers.update([&](QSet<QString> &users) { users.remove(id); });
 }
 
 void ParameterInfor::uniteOnline(const QStringList &ids)
 {
-    QMutexLocker lock(&m_onlineMutex);
-    for (const QString &id : ids)
-        m_onlineUsers.insert(id);
+    m_onlineUsers.update([&](QSet<QString> &users) {
+        for (const QString &id : ids)
+            users.insert(id);
+    });
 }
 
 void ParameterInfor::subtractOnline(const QStringList &ids)
 {
-    QMutexLocker lock(&m_onlineMutex);
-    for (const QString &id : ids)
-        m_onlineUsers.remove(id);
+    m_onlineUsers.update([&](QSet<QString> &users) {
+        for (const QString &id : ids)
+            users.remove(id);
+    });
 }
 
 QStringList ParameterInfor::onlineUsers() const
 {
-    QMutexLocker lock(&m_onlineMutex);
-    return m_onlineUsers.values();
+    return m_onlineUsers.read([](const QSet<QString> &users) { return users.values(); });
+}
+
+bool ParameterInfor::isVisibleUser(const QString &id) const
+{
+    return m_visibleUsers.read([&](const QSet<QString> &users) { return users.contains(id); });
+}
+
+void ParameterInfor::insertVisibleUser(const QString &id)
+{
+    m_visibleUsers.update([&](QSet<QString> &users) { users.insert(id); });
+}
+
+void ParameterInfor::clearVisibleUsers()
+{
+    m_visibleUsers.set({});
+}
+
+int ParameterInfor::visibleUserCount() const
+{
+    return m_visibleUsers.read([](const QSet<QString> &users) { return users.size(); });
 }
 
 QString ParameterInfor::userField(const QString &userId, const QString &field)
@@ -132,45 +139,43 @@ QString ParameterInfor::userField(const QString &userId, const QString &field)
     if (!hasUser(userId))
         fetchUsers(std::make_unique<ParameterInforThread>(userId));
 
-    QMutexLocker lock(&m_cacheMutex);
-    const MemberRecord *record = m_userCache.value(userId);
-    if (!record)
+    // Read under the lock: a later fetch may replace (and delete) the record.
+    return m_cache.read([&](const UserCache &cache) {
+        const MemberRecord *record = cache.records.value(userId);
+        if (!record)
+            return QString();
+        if (field == QLatin1String("user_name"))
+            return record->user_name;
+        if (field == QLatin1String("dept_name"))
+            return record->dept_name;
+        if (field == QLatin1String("role_name"))
+            return record->roles.isEmpty() ? QString() : record->roles.first()->role_name;
+        if (field == QLatin1String("phone_number"))
+            return record->phone_number;
+        if (field == QLatin1String("email"))
+            return record->email;
         return QString();
-    if (field == QLatin1String("user_name"))
-        return record->user_name;
-    if (field == QLatin1String("dept_name"))
-        return record->dept_name;
-    if (field == QLatin1String("role_name"))
-        return record->roles.isEmpty() ? QString() : record->roles.first()->role_name;
-    if (field == QLatin1String("phone_number"))
-        return record->phone_number;
-    if (field == QLatin1String("email"))
-        return record->email;
-    return QString();
+    });
 }
 
 bool ParameterInfor::hasUser(const QString &userId) const
 {
-    QMutexLocker lock(&m_cacheMutex);
-    return m_userCache.contains(userId);
+    return m_cache.read([&](const UserCache &cache) { return cache.records.contains(userId); });
 }
 
 void ParameterInfor::appendGroupUser(const QString &userId)
 {
-    QMutexLocker lock(&m_cacheMutex);
-    m_groupUsers.append(userId);
+    m_cache.update([&](UserCache &cache) { cache.groupUsers.append(userId); });
 }
 
 void ParameterInfor::clearGroupUsers()
 {
-    QMutexLocker lock(&m_cacheMutex);
-    m_groupUsers.clear();
+    m_cache.update([](UserCache &cache) { cache.groupUsers.clear(); });
 }
 
 QStringList ParameterInfor::groupUsers() const
 {
-    QMutexLocker lock(&m_cacheMutex);
-    return m_groupUsers;
+    return m_cache.read([](const UserCache &cache) { return cache.groupUsers; });
 }
 
 void ParameterInfor::requestGroupUsers()
@@ -214,8 +219,7 @@ void ParameterInfor::forgetSilentServer()
 void ParameterInfor::storeUsers(const QList<MemberRecord *> &records)
 {
     QList<MemberRecord *> replaced;
-    {
-        QMutexLocker lock(&m_cacheMutex);
+    m_cache.update([&](UserCache &cache) {
         for (MemberRecord *record : records) {
             // A record without an id could never be looked up.
             if (record->user_id.isEmpty()) {
@@ -223,12 +227,12 @@ void ParameterInfor::storeUsers(const QList<MemberRecord *> &records)
                 continue;
             }
             // Nothing outside the cache holds its records, so a replaced one can go.
-            MemberRecord *previous = m_userCache.value(record->user_id);
+            MemberRecord *previous = cache.records.value(record->user_id);
             if (previous && previous != record)
                 replaced.append(previous);
-            m_userCache.insert(record->user_id, record);
+            cache.records.insert(record->user_id, record);
         }
-    }
+    });
     for (MemberRecord *record : qAsConst(replaced)) {
         qDeleteAll(record->roles);
         delete record;

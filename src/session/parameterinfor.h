@@ -1,7 +1,8 @@
 #pragma once
 
+#include "concurrency/lockedvalue.h"
+
 #include <QMap>
-#include <QMutex>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -44,10 +45,11 @@ public:
     void subtractOnline(const QStringList &ids);
     QStringList onlineUsers() const;
 
-    bool isVisibleUser(const QString &id) const { return m_visibleUsers.contains(id); }
-    void insertVisibleUser(const QString &id) { m_visibleUsers.insert(id); }
-    void clearVisibleUsers() { m_visibleUsers.clear(); }
-    int visibleUserCount() const { return m_visibleUsers.size(); }
+    // Filled from the user-authority reply, read wherever a user list is filtered.
+    bool isVisibleUser(const QString &id) const;
+    void insertVisibleUser(const QString &id);
+    void clearVisibleUsers();
+    int visibleUserCount() const;
 
     // One field of a cached user ("user_name", "dept_name", "role_name", "phone_number",
     // "email"; anything else reads empty). An uncached user is fetched first, blocking the
@@ -79,18 +81,19 @@ private:
     // A synchronous fetch unless the server was silent a moment ago.
     void fetchUsers(std::unique_ptr<UserFetchThread> thread);
 
-    mutable QMutex m_valuesMutex;
-    QString m_userId;
-    QString m_systemInfo;
-    QString m_imHost;
-    QString m_imPort;
-    QString m_imPortHttps;
-    mutable QMutex m_onlineMutex;
-    QSet<QString> m_onlineUsers;
-    QSet<QString> m_visibleUsers;
-    mutable QMutex m_cacheMutex;
-    QMap<QString, MemberRecord *> m_userCache;
-    QStringList m_groupUsers;
+    LockedValue<QString> m_userId;
+    LockedValue<QString> m_systemInfo;
+    LockedValue<QString> m_imHost;
+    LockedValue<QString> m_imPort;
+    LockedValue<QString> m_imPortHttps;
+    LockedValue<QSet<QString>> m_onlineUsers;
+    LockedValue<QSet<QString>> m_visibleUsers;
+    struct UserCache
+    {
+        QMap<QString, MemberRecord *> records;
+        QStringList groupUsers;
+    };
+    LockedValue<UserCache> m_cache;
     // Monotonic ms until which synchronous fetches are skipped (0: none); GUI thread.
     qint64 m_silentUntil = 0;
 };
