@@ -124,6 +124,12 @@ void addRow(QSqlQuery &query, RecordKeeper::PrivateTable *privateRecords,
     }
 }
 
+// A null text binds as SQL NULL, which the NOT NULL columns refuse.
+QString text(const QString &value)
+{
+    return value.isNull() ? QStringLiteral("") : value;
+}
+
 QString likePattern(const QString &text)
 {
     QString escaped = text;
@@ -275,17 +281,17 @@ bool HistoryDatabase::write(const QVector<Entry> &entries)
     for (const Entry &entry : entries) {
         const int kind = entry.group ? 1 : 0;
         message.addBindValue(kind);
-        message.addBindValue(entry.conversation);
+        message.addBindValue(text(entry.conversation));
         message.addBindValue(entry.id);
-        message.addBindValue(entry.record.creator);
-        message.addBindValue(entry.record.msg);
-        message.addBindValue(entry.record.msgType);
-        message.addBindValue(entry.record.sendStatus);
+        message.addBindValue(text(entry.record.creator));
+        message.addBindValue(text(entry.record.msg));
+        message.addBindValue(text(entry.record.msgType));
+        message.addBindValue(text(entry.record.sendStatus));
         message.addBindValue(bodyOf(entry));
         conversation.addBindValue(kind);
-        conversation.addBindValue(entry.conversation);
+        conversation.addBindValue(text(entry.conversation));
         conversation.addBindValue(entry.id);
-        conversation.addBindValue(entry.group ? entry.record.groupName : QString());
+        conversation.addBindValue(text(entry.group ? entry.record.groupName : QString()));
         if (!message.exec() || !conversation.exec()) {
             const QString detail = message.lastError().text() + conversation.lastError().text();
             db.rollback();
