@@ -45,6 +45,16 @@ Rectangle {
     property string tip_exit_btninfor: qsTr("点击关闭按钮退出客户端")
     property string tip_data_loading: qsTr("数据加载中")
     property string tip_no_contents: qsTr("暂无内容")
+    property string tip_chat_record: qsTr("聊天记录")
+    property string tip_clear_chat_history: qsTr("清除聊天记录")
+    property string tip_clear_chat_history_infor: qsTr("删除本机保存的聊天记录")
+    property string tip_clear_chat_history_confirm: qsTr("确定清除本机保存的聊天记录吗？此操作无法撤销。")
+    property string tip_chat_history_cleared: qsTr("聊天记录已清除")
+    property string tip_chat_history_clear_failed: qsTr("聊天记录未能清除")
+    property string tip_cancel: qsTr("取消")
+    property string tip_ok: qsTr("确定")
+    // "" until a clearing finished; then what it did.
+    property string historyClearState: ""
 
     color: "transparent"
     implicitWidth: 420 * sr
@@ -176,7 +186,10 @@ Rectangle {
             languages.itemAt((i + count) % count).forceActiveFocus()
     }
 
-    ConfigData { id: configData }
+    ConfigData {
+        id: configData
+        onSigChatHistoryCleared: basicSettup.historyClearState = ok ? "cleared" : "failed"
+    }
     HandlUrl { id: handlUrl }
     LanguageTexts { id: languageTexts; target: basicSettup; languagePackage: httplanguagePackage }
     HttplanguagePackage {
@@ -481,6 +494,96 @@ Rectangle {
         Repeater {
             model: [{ name: "exitButtonSwitch", key: "exit", text: "exit_btninfor" }]
             delegate: switchDelegate
+        }
+
+        // The messages kept on this computer, and deleting them (asked once more).
+        Item { width: 1; height: 6 * basicSettup.sr }
+        Text {
+            text: basicSettup.tip_chat_record
+            font.pixelSize: Style.fontLarge
+            font.bold: true
+            color: basicSettup.pal.text
+        }
+        Item {
+            width: parent.width
+            height: Math.max(clearHistoryButton.height, clearHistoryText.implicitHeight)
+            Text {
+                id: clearHistoryText
+                objectName: "clearHistoryState"
+                anchors.left: parent.left
+                anchors.leftMargin: 10 * basicSettup.sr
+                anchors.right: clearHistoryButton.left
+                anchors.rightMargin: 10 * basicSettup.sr
+                anchors.verticalCenter: parent.verticalCenter
+                wrapMode: Text.Wrap
+                text: basicSettup.historyClearState === "cleared" ? basicSettup.tip_chat_history_cleared
+                    : basicSettup.historyClearState === "failed" ? basicSettup.tip_chat_history_clear_failed
+                    : basicSettup.tip_clear_chat_history_infor
+                font.pixelSize: Style.fontSmall
+                color: basicSettup.historyClearState === "failed" ? Style.danger : basicSettup.pal.muted
+            }
+            SkinButton {
+                id: clearHistoryButton
+                objectName: "clearHistoryButton"
+                anchors.right: parent.right
+                anchors.rightMargin: 10 * basicSettup.sr
+                primary: false
+                text: basicSettup.tip_clear_chat_history
+                loginModel: basicSettup.loginModel
+                skinColors: basicSettup.skinColors
+                onClicked: clearConfirm.open()
+            }
+        }
+    }
+
+    ModalCard {
+        id: clearConfirm
+        objectName: "clearHistoryConfirm"
+        anchors.fill: parent
+        z: 11
+        loginModel: basicSettup.loginModel
+        title: basicSettup.tip_clear_chat_history
+        closeName: basicSettup.tip_cancel
+        cardWidth: Math.min(380 * basicSettup.sr, basicSettup.width)
+        cardHeight: clearConfirmText.implicitHeight + 150 * basicSettup.sr
+        Text {
+            id: clearConfirmText
+            x: 22 * basicSettup.sr
+            width: parent.width - 44 * basicSettup.sr
+            wrapMode: Text.Wrap
+            text: basicSettup.tip_clear_chat_history_confirm
+            font.pixelSize: Style.fontBody
+            color: basicSettup.pal.muted
+        }
+        Row {
+            anchors.right: parent.right
+            anchors.rightMargin: 22 * basicSettup.sr
+            anchors.bottom: parent.bottom
+            anchors.bottomMargin: 18 * basicSettup.sr
+            spacing: 12 * basicSettup.sr
+            SkinButton {
+                id: clearCancel
+                objectName: "clearHistoryCancel"
+                KeyNavigation.tab: clearOk
+                text: basicSettup.tip_cancel
+                primary: false
+                loginModel: basicSettup.loginModel
+                skinColors: basicSettup.skinColors
+                onClicked: clearConfirm.close()
+            }
+            SkinButton {
+                id: clearOk
+                objectName: "clearHistoryOk"
+                KeyNavigation.tab: clearCancel
+                text: basicSettup.tip_ok
+                loginModel: basicSettup.loginModel
+                skinColors: Style.danger
+                onClicked: {
+                    clearConfirm.close()
+                    basicSettup.historyClearState = ""
+                    configData.clearChatHistory()
+                }
+            }
         }
     }
 }

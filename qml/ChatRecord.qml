@@ -535,6 +535,8 @@ Rectangle {
         }
         // sigRemoveMessage is no failure: a finished upload also replaces its pending record.
         // Failed uploads arrive through the uploader's sigUploadFile and sigSendMessageFail.
+        // The local history was cleared: the view shows only what the engine still holds.
+        onSigHistoryCleared: chatRecord.setRecords(chatRecord.storedTexts())
         onSigReconnectInfor: if (chatRecord.currentId !== "") socketState.getRecord(chatRecord.currentId, chatRecord.currentTypes, chatRecord.recordLimit)
         onSigConnectServer: if (status && chatRecord.currentId !== "") socketState.getRecord(chatRecord.currentId, chatRecord.currentTypes, chatRecord.recordLimit)
     }

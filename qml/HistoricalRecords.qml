@@ -54,6 +54,7 @@ Rectangle {
     property string tip_close: qsTr("关闭")
     property string tip_previous_day: qsTr("前一天")
     property string tip_next_day: qsTr("后一天")
+    property string tip_local_record: qsTr("本地")
 
     signal sigClosed()
     signal sigPictureInfor(string picturePath)
@@ -156,7 +157,7 @@ Rectangle {
                         msg: r.msg || "", msgType: type, fileType: r.file_type || "",
                         download: r.download || "", sendTime: r.send_time || "",
                         userName: r.user_name || (isSelf ? selfName : currentName),
-                        progress: -1, localPath: path })
+                        progress: -1, localPath: path, local: r.local === "1" })
         }
         historyModel.clear()
         historyModel.append(rows)
@@ -220,6 +221,8 @@ Rectangle {
     SocketState {
         id: socketState
         onSigHistoryGetRecord: if (historicalRecords.visible) historicalRecords.showRecords()
+        // The local history was cleared: what it gave this list goes with it.
+        onSigHistoryCleared: historicalRecords.showRecords()
     }
     LanguageTexts { id: languageTexts; target: historicalRecords; languagePackage: httplanguagePackage }
     HttplanguagePackage {
@@ -467,11 +470,35 @@ Rectangle {
                     height: nameText.implicitHeight
                     Text {
                         id: nameText
-                        width: parent.width - timeText.implicitWidth - 8 * historicalRecords.sr
+                        width: parent.width - timeText.implicitWidth - localTag.width - 16 * historicalRecords.sr
                         elide: Text.ElideRight
                         text: model.userName
                         font.pixelSize: Style.fontSmall
                         color: model.isSelf ? historicalRecords.skinColors : historicalRecords.pal.muted
+                    }
+                    // Found in this machine's history, not in the server's answer.
+                    Rectangle {
+                        id: localTag
+                        objectName: "localTag_" + model.msgId
+                        visible: model.local
+                        anchors.right: timeText.left
+                        anchors.rightMargin: 8 * historicalRecords.sr
+                        anchors.verticalCenter: timeText.verticalCenter
+                        width: visible ? localText.implicitWidth + 8 * historicalRecords.sr : 0
+                        height: localText.implicitHeight + 2 * historicalRecords.sr
+                        radius: 3 * historicalRecords.sr
+                        color: "transparent"
+                        border.color: historicalRecords.pal.muted
+                        border.width: 1
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: localText.text
+                        Text {
+                            id: localText
+                            anchors.centerIn: parent
+                            text: historicalRecords.tip_local_record
+                            font.pixelSize: Style.fontTiny
+                            color: historicalRecords.pal.muted
+                        }
                     }
                     Text {
                         id: timeText

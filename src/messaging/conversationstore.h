@@ -2,11 +2,14 @@
 
 #include "groupentry.h"
 #include "messagerecord.h"
+#include "recordkeeper.h"
 
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
+#include <memory>
 #include <mutex>
 
 // The messaging engine's stores: live private and group conversations, the history search
@@ -51,8 +54,10 @@ public:
     GroupConversation groupConversation(const QString &groupId) const;
     PrivateConversation privateHistory(const QString &conversation) const;
     GroupConversation groupHistory(const QString &groupId) const;
-    // A history reply replaces both history stores.
-    void replaceHistory(const PrivateTable &privateRecords, const GroupTable &groupRecords);
+    // A history reply replaces both history stores (handed to the keeper unless `keep` is
+    // false: records that came from it).
+    void replaceHistory(const PrivateTable &privateRecords, const GroupTable &groupRecords,
+                        bool keep = true);
 
     void replaceGroups(const QMap<QString, GroupEntry> &groups);
     void upsertGroup(const GroupEntry &entry);
@@ -65,7 +70,24 @@ public:
     QStringList groupIds() const;
 
     // What setGroupReadUpTo does, on a conversation outside the store.
-    static void markRead(GroupConversation &conversation, qulonglong id, const QString &reader);
+    // `changed` collects the ids whose record changed.
+    static void markRead(GroupConversation &conversation, qulonglong id, const QString &reader,
+                         QVector<qulonglong> *changed = nullptr);
+
+    // Where every record the stores take in (or change) is handed on; none by default.
+    void setKeeper(std::shared_ptr<RecordKeeper> keeper);
+    // Records from the local history: taken where the store has no record of that id yet,
+    // and remembered as local until the service's answer for the conversation settles them.
+    void mergeKept(const PrivateTable &privateRecords, const GroupTable &groupRecords);
+    // A conversation's page from the service arrived, `oldest` its oldest id: when the page was
+    // full and every local record lies below it, the local ones would leave a gap of unknown
+    // size, so they go (a further page brings them back); otherwise they join the page.
+    void settleKept(bool group, const QString &conversation, qulonglong oldest, bool fullPage);
+    // Takes away the records that came only from the local history (live and history views).
+    void forgetKept();
+    // Records of a local search added to the history results, where the service gave no
+    // record of that id.
+    void addHistory(const PrivateTable &privateRecords, const GroupTable &groupRecords);
 
     int privateCount(const QString &conversation) const;
     int groupCount(const QString &groupId) const;
@@ -77,4 +99,7 @@ private:
     PrivateTable m_privateHistory;
     GroupTable m_groupHistory;
     QMap<QString, GroupEntry> m_groups;
+    std::shared_ptr<RecordKeeper> m_keeper;
+    QMap<QString, QSet<qulonglong>> m_keptPrivate;
+    QMap<QString, QSet<qulonglong>> m_keptGroup;
 };

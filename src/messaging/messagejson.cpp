@@ -177,6 +177,8 @@ QString MessageJson::privateText(const MessageRecord &record)
     text.add(QLatin1String("time"), record.time);
     text.add(QLatin1String("type"), record.type);
     text.add(QLatin1String("sendStatus"), record.sendStatus);
+    if (record.local)
+        text.add(QLatin1String("local"), QStringLiteral("1"));
     return text.finish();
 }
 
@@ -198,6 +200,8 @@ QString MessageJson::groupText(const GroupMessageRecord &record, bool isSelf)
     text.add(QLatin1String("sendStatus"), record.sendStatus);
     text.add(QLatin1String("download"), record.download);
     text.add(QLatin1String("isSelf"), isSelf);
+    if (record.local)
+        text.add(QLatin1String("local"), QStringLiteral("1"));
     return text.finish();
 }
 

@@ -20,6 +20,8 @@ struct MessageRecord
     QString type;
     // "1" pending, "2" sent, "3" read by the peer, "4" failed (received messages start at "3").
     QString sendStatus;
+    // Read from this machine's history, not (yet) from the service.
+    bool local = false;
 };
 
 // One group chat message: the private fields plus who sent it in which group, how many members

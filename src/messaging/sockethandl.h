@@ -116,6 +116,21 @@ public:
     QStringList getHistoryPrivateIdFromInfors(const QString &ids) const;
     QStringList getHistoryGroupIdFromInfors(const QString &ids) const;
 
+    // The local history: every record the stores take in is handed to `keeper`, which also
+    // answers history searches and, while the link is down, record requests (null: none).
+    void setRecordKeeper(std::shared_ptr<RecordKeeper> keeper);
+    // Shows records from the local history at once (before the service answers): stored
+    // where the live store has no record of that id, each conversation's newest announced
+    // as its last message.
+    void showKept(const RecordKeeper::PrivateTable &privateRecords,
+                  const RecordKeeper::GroupTable &groupRecords);
+    // The local history was deleted: what the views showed only from it goes.
+    void forgetKept();
+    // The local search a history request stands for (also used while offline).
+    static KeptRecordQuery keptQuery(const QString &userIds, int limits, const QString &times,
+                                     const QString &chatTypes, const QString &findConts,
+                                     int findTypes);
+
     // The id of the message most recently created by a send operation.
     QString currentMessageId() const;
 
@@ -184,6 +199,8 @@ signals:
                           const QString &sendStatus);
     void sigGetRecord();
     void sigHistoryGetRecord();
+    // The local history was cleared: views reload what the stores still hold.
+    void sigHistoryCleared();
     void sigSendLastMessageInfor(const QString &ids, const QString &contents, const QString &types,
                                  const QString &times);
     // A private file message was sent: (conversation, message id, local path) for the
@@ -274,7 +291,11 @@ private:
     // Writes the outbox once the current burst of work is done.
     void saveOutboxSoon();
     void onAckTimeout();
-    void applyRecordReply(const QJsonArray &ack, const QString &ids, bool history);
+    // `limit` the page asked for (0: unknown); `search` a text search to run locally as well.
+    void applyRecordReply(const QJsonArray &ack, const QString &ids, bool history, int limit = 0,
+                          const KeptRecordQuery &search = KeptRecordQuery());
+    // Local history (sockethandlkept.cpp).
+    void findKept(const KeptRecordQuery &query, bool history);
     void applyLastRecords(const QJsonArray &ack);
     void emitEvent(const QString &event, const QJsonArray &args,
                    std::function<void(const QJsonArray &)> ack = nullptr);
@@ -307,6 +328,7 @@ private:
 
     MessageClock m_clock;
     ConversationStore m_store;
+    std::shared_ptr<RecordKeeper> m_keeper;
 
     // Engine's thread only: the link is signed in, and the messages not yet acknowledged.
     bool m_signedIn = false;

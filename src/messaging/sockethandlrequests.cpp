@@ -255,9 +255,19 @@ void SocketHandl::setGroupAlreadyRead(const QString &groupIds, const QString &ms
 
 void SocketHandl::getRecord(const QString &ids, const QString &types, int limits)
 {
-    emitEvent(QStringLiteral("get record"),
-              QJsonArray{MessagePayloads::recordRequest(ids, types, limits, userId())},
-              [this, ids](const QJsonArray &ack) { applyRecordReply(ack, ids, false); });
+    // Without a link the pages seen before come from the local history.
+    if (!m_signedIn && m_keeper && (types == privateType || types == groupType)) {
+        KeptRecordQuery query;
+        query.group = types == groupType;
+        query.conversation = ids;
+        query.limit = limits;
+        findKept(query, false);
+        return;
+    }
+    emitEvent(
+        QStringLiteral("get record"),
+        QJsonArray{MessagePayloads::recordRequest(ids, types, limits, userId())},
+        [this, ids, limits](const QJsonArray &ack) { applyRecordReply(ack, ids, false, limits); });
 }
 
 void SocketHandl::getUserHistoryLength(const QString &userIds, int limits, const QString &times,
@@ -271,11 +281,21 @@ void SocketHandl::getUserHistoryLength(const QString &userIds, int limits, const
         qCDebug(lcMessaging) << "history search of unknown kind" << findTypes << "not sent";
         return;
     }
-    emitEvent(event, QJsonArray{request},
-              [this, userIds](const QJsonArray &ack) { applyRecordReply(ack, userIds, true); });
+    const KeptRecordQuery local =
+        keptQuery(userIds, limits, times, chatTypes, findConts, findTypes);
+    if (!m_signedIn && m_keeper) {
+        findKept(local, true);
+        return;
+    }
+    // A text search also looks through the local history.
+    const KeptRecordQuery search = findConts.isEmpty() ? KeptRecordQuery() : local;
+    emitEvent(event, QJsonArray{request}, [this, userIds, search](const QJsonArray &ack) {
+        applyRecordReply(ack, userIds, true, 0, search);
+    });
 }
 
-void SocketHandl::applyRecordReply(const QJsonArray &ack, const QString &ids, bool history)
+void SocketHandl::applyRecordReply(const QJsonArray &ack, const QString &ids, bool history,
+                                   int limit, const KeptRecordQuery &search)
 {
     const QString me = userId();
     ConversationStore::PrivateTable privateRecords;
@@ -318,16 +338,23 @@ void SocketHandl::applyRecordReply(const QJsonArray &ack, const QString &ids, bo
             if (group != groupRecords.end())
                 ConversationStore::markRead(*group, upTo, it.key());
         }
-        deliver([this, privateRecords, groupRecords]() {
+        deliver([this, privateRecords, groupRecords, search]() {
             m_store.replaceHistory(privateRecords, groupRecords);
             emit sigHistoryGetRecord();
+            if (m_keeper && !search.conversation.isEmpty())
+                findKept(search, true);
         });
         return;
     }
+    const bool fullPage = limit > 0 && list.size() >= limit;
     // Stored on the engine's thread, in order with the live events around the reply.
-    deliver([this, privateRecords, groupRecords, reads, ids, me]() {
+    deliver([this, privateRecords, groupRecords, reads, ids, me, fullPage]() {
         m_store.insertPrivate(privateRecords);
         m_store.insertGroup(groupRecords);
+        for (auto it = privateRecords.cbegin(); it != privateRecords.cend(); ++it)
+            m_store.settleKept(false, it.key(), it->firstKey(), fullPage);
+        for (auto it = groupRecords.cbegin(); it != groupRecords.cend(); ++it)
+            m_store.settleKept(true, it.key(), it->firstKey(), fullPage);
         for (auto it = reads.constBegin(); it != reads.constEnd(); ++it) {
             const qulonglong upTo = MessageJson::readId(it.value());
             if (!it.key().isEmpty() && it.key() != me && upTo != 0)

@@ -19,6 +19,7 @@ SocketState::SocketState(QObject *parent) : QObject(parent), m_engine(SocketHand
     connect(e, &SocketHandl::sigEditGroupCB, this, &SocketState::sigEditGroupCB);
     connect(e, &SocketHandl::sigEditGroupDelete, this, &SocketState::sigEditGroupDelete);
     connect(e, &SocketHandl::sigHistoryGetRecord, this, &SocketState::sigHistoryGetRecord);
+    connect(e, &SocketHandl::sigHistoryCleared, this, &SocketState::sigHistoryCleared);
     connect(e, &SocketHandl::sigPrivareMessage, this, &SocketState::sigPrivareMessage);
     connect(e, &SocketHandl::sigGroupMessage, this, &SocketState::sigGroupMessage);
     connect(e, &SocketHandl::sigPrivareMessageStatus, this, &SocketState::sigPrivareMessageStatus);

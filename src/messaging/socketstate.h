@@ -92,6 +92,8 @@ signals:
     void sigEditGroupCB(const QString &groupIds, bool isAdd, const QString &deletes);
     void sigEditGroupDelete(const QString &groupIds);
     void sigHistoryGetRecord();
+    // The local history was cleared: reload what the engine still holds.
+    void sigHistoryCleared();
     void sigPrivareMessage(const QString &ids, const QString &messages);
     void sigGroupMessage(const QString &groupIds, bool isSelf, const QString &messages);
     void sigPrivareMessageStatus(const QString &ids, qulonglong msgid, const QString &statusa);

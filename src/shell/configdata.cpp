@@ -1,5 +1,7 @@
 #include "configdata.h"
 
+#include "historylink.h"
+
 #include "config/configfile.h"
 #include "desktop/dockclick.h"
 #include "files/filemessageengine.h"
@@ -29,6 +31,8 @@ ConfigData::ConfigData(QObject *parent)
     : QObject(parent), m_versionRequest(new VersionRequest(this))
 {
     connect(DockClick::instance(), &DockClick::sigDockClick, this, &ConfigData::sigDockClick);
+    connect(HistoryLink::instance(), &HistoryLink::cleared, this,
+            &ConfigData::sigChatHistoryCleared);
     connect(m_versionRequest, &VersionRequest::sigUpdateDataInfor, this,
             &ConfigData::sigUpdateDataInfor);
 }
@@ -312,4 +316,9 @@ void ConfigData::disConnectServer()
 void ConfigData::setLoginServerIp()
 {
     store()->setLoginServerIp();
+}
+
+void ConfigData::clearChatHistory()
+{
+    HistoryLink::instance()->clear();
 }

@@ -80,6 +80,8 @@ public:
     Q_INVOKABLE void restartDevice();
     Q_INVOKABLE void disConnectServer();
     Q_INVOKABLE void setLoginServerIp();
+    // Deletes the local message history of the signed-in user; sigChatHistoryCleared follows.
+    Q_INVOKABLE void clearChatHistory();
 
     static bool pointInRect(int px, int py, int xPos, int yPos, int xwidth, int yHeight);
 
@@ -87,6 +89,7 @@ signals:
     void sigAddServerAddress();
     void sigAccountChagnge();
     void sigDockClick();
+    void sigChatHistoryCleared(bool ok);
     void sigUpdateDataInfor(QString newVersionInfors, QString downloadFilePaths,
                             QString downloadFileNames, QString versionDescriptions,
                             QString httpContentss);

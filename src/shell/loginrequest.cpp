@@ -3,6 +3,7 @@
 #include "config/configfile.h"
 #include "directory/handlorganization.h"
 #include "directory/loadpersonnel.h"
+#include "historylink.h"
 #include "language/text.h"
 #include "logging.h"
 #include "messaging/sockethandl.h"
@@ -53,6 +54,7 @@ LoginRequest::LoginRequest(QObject *parent) : QObject(parent), m_loader(new Hand
     ParameterInfor::instance();
     MenuModel::instance();
     SocketHandl::instance();
+    HistoryLink::instance();
 
     // Direct: the engine must hold the identity before the loader stores the token.
     connect(m_loader, &HandlThreaddata::sigSignedIn, m_loader, &LoginRequest::handToMessaging,
@@ -158,6 +160,12 @@ void LoginRequest::handToMessaging(const LoginReply &login)
     if (login.hasServerClock())
         engine->setServerClock(login.serverClock());
     engine->setLoginIdentity(login.userId(), login.deptName(), login.roleName());
+    // The QR-code loader calls this on its own thread; the history belongs to the GUI thread.
+    QMetaObject::invokeMethod(
+        HistoryLink::instance(),
+        [server = ConfigFile::instance()->currentServerAddress(), user = login.userId()]() {
+            HistoryLink::instance()->signIn(server, user);
+        });
 }
 
 void LoginRequest::setExitRun(bool exits)

@@ -1,0 +1,402 @@
+#include "historydatabase.h"
+
+#include "logging.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <atomic>
+
+namespace {
+
+// Each step takes the file from the version before it to its own; never edited once shipped.
+const QStringList migrationSteps[] = {
+    // 1: the messages and the conversations.
+    {QStringLiteral("CREATE TABLE messages (kind INTEGER NOT NULL, conversation TEXT NOT NULL,"
+                    " msg_id INTEGER NOT NULL, creator TEXT NOT NULL DEFAULT '',"
+                    " msg TEXT NOT NULL DEFAULT '', send_status TEXT NOT NULL DEFAULT '',"
+                    " body TEXT NOT NULL DEFAULT '{}', PRIMARY KEY (kind, conversation, msg_id))"),
+     QStringLiteral("CREATE TABLE conversations (kind INTEGER NOT NULL, id TEXT NOT NULL,"
+                    " last_msg_id INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (kind, id))")},
+    // 2: attachment searches and the conversation's name.
+    {QStringLiteral("ALTER TABLE messages ADD COLUMN msg_type TEXT NOT NULL DEFAULT ''"),
+     QStringLiteral("UPDATE messages SET msg_type = COALESCE(json_extract(body, '$.msgType'), '')"),
+     QStringLiteral("ALTER TABLE conversations ADD COLUMN name TEXT NOT NULL DEFAULT ''")},
+};
+
+// "3" read > "2" sent > "1" pending = "4" failed (a retry makes a failed message pending).
+QString rankOf(const QString &column)
+{
+    return QStringLiteral("(CASE %1 WHEN '3' THEN 3 WHEN '2' THEN 2 WHEN '1' THEN 1 WHEN '4' "
+                          "THEN 1 ELSE 0 END)")
+        .arg(column);
+}
+
+QJsonArray toArray(const QStringList &list)
+{
+    return QJsonArray::fromStringList(list);
+}
+
+QStringList toList(const QJsonValue &value)
+{
+    QStringList list;
+    for (const QJsonValue &item : value.toArray())
+        list << item.toString();
+    return list;
+}
+
+QString bodyOf(const HistoryDatabase::Entry &entry)
+{
+    const GroupMessageRecord &r = entry.record;
+    QJsonObject o{
+        {QStringLiteral("creator"), r.creator},   {QStringLiteral("download"), r.download},
+        {QStringLiteral("fileType"), r.fileType}, {QStringLiteral("haveread"), r.haveread},
+        {QStringLiteral("msg"), r.msg},           {QStringLiteral("msgId"), r.msgId},
+        {QStringLiteral("msgType"), r.msgType},   {QStringLiteral("sendTime"), r.sendTime},
+        {QStringLiteral("time"), r.time},         {QStringLiteral("type"), r.type}};
+    if (entry.group) {
+        o.insert(QStringLiteral("groupId"), r.groupId);
+        o.insert(QStringLiteral("userId"), r.userId);
+        o.insert(QStringLiteral("userName"), r.userName);
+        o.insert(QStringLiteral("groupName"), r.groupName);
+        o.insert(QStringLiteral("unread"), r.unread);
+        o.insert(QStringLiteral("userTime"), r.userTime);
+        o.insert(QStringLiteral("members"), toArray(r.members));
+        o.insert(QStringLiteral("readers"),
+                 toArray(QStringList(r.readers.cbegin(), r.readers.cend())));
+    }
+    return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
+}
+
+GroupMessageRecord recordOf(const QString &body, const QString &status)
+{
+    const QJsonObject o = QJsonDocument::fromJson(body.toUtf8()).object();
+    auto text = [&o](const char *key) { return o.value(QLatin1String(key)).toString(); };
+    GroupMessageRecord r;
+    r.creator = text("creator");
+    r.download = text("download");
+    r.fileType = text("fileType");
+    r.haveread = text("haveread");
+    r.msg = text("msg");
+    r.msgId = text("msgId");
+    r.msgType = text("msgType");
+    r.sendTime = text("sendTime");
+    r.time = text("time");
+    r.type = text("type");
+    r.groupId = text("groupId");
+    r.userId = text("userId");
+    r.userName = text("userName");
+    r.groupName = text("groupName");
+    r.unread = text("unread");
+    r.userTime = text("userTime");
+    r.members = toList(o.value(QLatin1String("members")));
+    const QStringList readers = toList(o.value(QLatin1String("readers")));
+    r.readers = QSet<QString>(readers.cbegin(), readers.cend());
+    r.sendStatus = status;
+    r.local = true;
+    return r;
+}
+
+void addRow(QSqlQuery &query, RecordKeeper::PrivateTable *privateRecords,
+            RecordKeeper::GroupTable *groupRecords)
+{
+    const bool group = query.value(0).toInt() == 1;
+    const QString conversation = query.value(1).toString();
+    const qulonglong id = query.value(2).toULongLong();
+    GroupMessageRecord record = recordOf(query.value(4).toString(), query.value(3).toString());
+    if (record.msgId.isEmpty())
+        record.msgId = QString::number(id);
+    if (group) {
+        if (record.groupId.isEmpty())
+            record.groupId = conversation;
+        (*groupRecords)[conversation].insert(id, record);
+    } else {
+        (*privateRecords)[conversation].insert(id, record);
+    }
+}
+
+// A null text binds as SQL NULL, which the NOT NULL columns refuse.
+QString text(const QString &value)
+{
+    return value.isNull() ? QStringLiteral("") : value;
+}
+
+QString likePattern(const QString &text)
+{
+    QString escaped = text;
+    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    escaped.replace(QLatin1Char('%'), QLatin1String("\\%"));
+    escaped.replace(QLatin1Char('_'), QLatin1String("\\_"));
+    return QLatin1Char('%') + escaped + QLatin1Char('%');
+}
+
+} // namespace
+
+HistoryDatabase::HistoryDatabase()
+{
+    static std::atomic<int> serial{0};
+    m_connection = QStringLiteral("tarnex-history-%1").arg(++serial);
+}
+
+HistoryDatabase::~HistoryDatabase()
+{
+    close();
+}
+
+bool HistoryDatabase::fail(const QString &what, const QString &detail)
+{
+    m_error = what + QLatin1String(": ") + detail;
+    qCWarning(lcMessaging) << "history" << m_path << m_error;
+    return false;
+}
+
+bool HistoryDatabase::open(const QString &path)
+{
+    close();
+    m_path = path;
+    m_error.clear();
+    const QFileInfo info(path);
+    if (!QDir().mkpath(info.absolutePath()))
+        return fail(QStringLiteral("no folder"), info.absolutePath());
+    // Created empty and private before SQLite opens it, so it is never readable by others.
+    if (!info.exists()) {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            return fail(QStringLiteral("cannot create"), file.errorString());
+    }
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+        db.setDatabaseName(path);
+        if (!db.open())
+            return fail(QStringLiteral("cannot open"), db.lastError().text());
+        QSqlQuery pragma(db);
+        // The journal beside the file takes the file's mode; WAL keeps readers and the writer
+        // apart.
+        pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    }
+    if (!migrate()) {
+        const QString error = m_error;
+        close();
+        m_error = error;
+        return false;
+    }
+    return true;
+}
+
+void HistoryDatabase::close()
+{
+    if (!QSqlDatabase::contains(m_connection))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+bool HistoryDatabase::isOpen() const
+{
+    return QSqlDatabase::contains(m_connection) &&
+           QSqlDatabase::database(m_connection, false).isOpen();
+}
+
+int HistoryDatabase::version()
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+        return -1;
+    return query.value(0).toInt();
+}
+
+bool HistoryDatabase::migrate()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    const int current = version();
+    if (current < 0)
+        return fail(QStringLiteral("unreadable"), db.lastError().text());
+    if (current > schemaVersion)
+        return fail(QStringLiteral("written by a newer version"), QString::number(current));
+    for (int step = current; step < schemaVersion; ++step) {
+        if (!db.transaction())
+            return fail(QStringLiteral("migration"), db.lastError().text());
+        QSqlQuery query(db);
+        for (const QString &statement : migrationSteps[step]) {
+            if (!query.exec(statement)) {
+                const QString detail = query.lastError().text();
+                db.rollback();
+                return fail(QStringLiteral("migration to %1").arg(step + 1), detail);
+            }
+        }
+        // The version moves in the same transaction as the step.
+        if (!query.exec(QStringLiteral("PRAGMA user_version = %1").arg(step + 1)) || !db.commit()) {
+            const QString detail = query.lastError().text();
+            db.rollback();
+            return fail(QStringLiteral("migration to %1").arg(step + 1), detail);
+        }
+    }
+    return true;
+}
+
+bool HistoryDatabase::write(const QVector<Entry> &entries)
+{
+    if (entries.isEmpty())
+        return true;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.isOpen())
+        return fail(QStringLiteral("not open"), m_path);
+    if (!db.transaction())
+        return fail(QStringLiteral("write"), db.lastError().text());
+    // A record holding only a state (its sender unknown) keeps the text stored.
+    auto keep = [](const char *column) {
+        return QStringLiteral("%1 = CASE WHEN excluded.creator <> '' THEN excluded.%1 ELSE %1 END")
+            .arg(QLatin1String(column));
+    };
+    QSqlQuery message(db);
+    message.prepare(QStringLiteral("INSERT INTO messages (kind, conversation, msg_id, creator, msg,"
+                                   " msg_type, send_status, body) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"
+                                   " ON CONFLICT (kind, conversation, msg_id) DO UPDATE SET ") +
+                    keep("creator") + QLatin1String(", ") + keep("msg") + QLatin1String(", ") +
+                    keep("msg_type") + QLatin1String(", ") + keep("body") +
+                    QStringLiteral(", send_status = CASE WHEN %1 >= %2 THEN excluded.send_status"
+                                   " ELSE send_status END")
+                        .arg(rankOf(QStringLiteral("excluded.send_status")),
+                             rankOf(QStringLiteral("send_status"))));
+    QSqlQuery conversation(db);
+    conversation.prepare(
+        QStringLiteral("INSERT INTO conversations (kind, id, last_msg_id, name) VALUES (?, ?, ?, ?)"
+                       " ON CONFLICT (kind, id) DO UPDATE SET last_msg_id = MAX(last_msg_id, "
+                       "excluded.last_msg_id),"
+                       " name = CASE WHEN excluded.name <> '' THEN excluded.name ELSE name END"));
+    for (const Entry &entry : entries) {
+        const int kind = entry.group ? 1 : 0;
+        message.addBindValue(kind);
+        message.addBindValue(text(entry.conversation));
+        message.addBindValue(entry.id);
+        message.addBindValue(text(entry.record.creator));
+        message.addBindValue(text(entry.record.msg));
+        message.addBindValue(text(entry.record.msgType));
+        message.addBindValue(text(entry.record.sendStatus));
+        message.addBindValue(bodyOf(entry));
+        conversation.addBindValue(kind);
+        conversation.addBindValue(text(entry.conversation));
+        conversation.addBindValue(entry.id);
+        conversation.addBindValue(text(entry.group ? entry.record.groupName : QString()));
+        if (!message.exec() || !conversation.exec()) {
+            const QString detail = message.lastError().text() + conversation.lastError().text();
+            db.rollback();
+            return fail(QStringLiteral("write"), detail);
+        }
+    }
+    if (!db.commit())
+        return fail(QStringLiteral("commit"), db.lastError().text());
+    return true;
+}
+
+bool HistoryDatabase::recent(int limit, RecordKeeper::PrivateTable *privateRecords,
+                             RecordKeeper::GroupTable *groupRecords)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery conversations(db);
+    if (!conversations.exec(QStringLiteral("SELECT kind, id FROM conversations")))
+        return fail(QStringLiteral("read"), conversations.lastError().text());
+    QSqlQuery rows(db);
+    rows.prepare(
+        QStringLiteral("SELECT kind, conversation, msg_id, send_status, body FROM messages"
+                       " WHERE kind = ? AND conversation = ? ORDER BY msg_id DESC LIMIT ?"));
+    while (conversations.next()) {
+        rows.addBindValue(conversations.value(0));
+        rows.addBindValue(conversations.value(1));
+        rows.addBindValue(limit);
+        if (!rows.exec())
+            return fail(QStringLiteral("read"), rows.lastError().text());
+        while (rows.next())
+            addRow(rows, privateRecords, groupRecords);
+    }
+    return true;
+}
+
+bool HistoryDatabase::find(const KeptRecordQuery &query, RecordKeeper::PrivateTable *privateRecords,
+                           RecordKeeper::GroupTable *groupRecords)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QString sql =
+        QStringLiteral("SELECT kind, conversation, msg_id, send_status, body FROM messages"
+                       " WHERE kind = ? AND conversation = ?");
+    QVariantList values{query.group ? 1 : 0, query.conversation};
+    if (query.fromMs > 0 || query.toMs > 0) {
+        sql += QLatin1String(" AND msg_id BETWEEN ? AND ?");
+        values << query.fromMs
+               << (query.toMs > 0 ? query.toMs : std::numeric_limits<qint64>::max());
+    }
+    if (!query.text.isEmpty()) {
+        sql += QLatin1String(" AND msg LIKE ? ESCAPE '\\'");
+        values << likePattern(query.text);
+    }
+    if (!query.msgType.isEmpty()) {
+        sql += QLatin1String(" AND msg_type = ?");
+        values << query.msgType;
+    }
+    sql += QLatin1String(" ORDER BY msg_id DESC LIMIT ?");
+    values << qMax(1, query.limit);
+    QSqlQuery rows(db);
+    rows.prepare(sql);
+    for (const QVariant &value : qAsConst(values))
+        rows.addBindValue(value);
+    if (!rows.exec())
+        return fail(QStringLiteral("search"), rows.lastError().text());
+    while (rows.next())
+        addRow(rows, privateRecords, groupRecords);
+    return true;
+}
+
+int HistoryDatabase::count()
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM messages")) || !query.next())
+        return -1;
+    return query.value(0).toInt();
+}
+
+bool HistoryDatabase::remove()
+{
+    const QString path = m_path;
+    close();
+    if (path.isEmpty())
+        return true;
+    bool removed = true;
+    for (const QString &suffix :
+         {QString(), QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")}) {
+        if (QFile::exists(path + suffix))
+            removed = QFile::remove(path + suffix) && removed;
+    }
+    return removed;
+}
+
+QString HistoryDatabase::pathFor(const QString &dataFolder, const QString &server,
+                                 const QString &userId)
+{
+    // User ids are digits; anything else must not reach the path. The server address becomes
+    // a short digest, so any address makes a file name.
+    QString user = userId;
+    user.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_-]")), QStringLiteral("_"));
+    const QString digest = QString::fromLatin1(
+        QCryptographicHash::hash(server.trimmed().toLower().toUtf8(), QCryptographicHash::Sha256)
+            .toHex()
+            .left(16));
+    QString folder = dataFolder;
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder + QStringLiteral("users/") + user + QStringLiteral("/history-") + digest +
+           QStringLiteral(".sqlite");
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "messaging/recordkeeper.h"
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QVector>
+
+// One user's message history on one server, in an SQLite file readable by that user alone. Used
+// from one thread only (the history's worker, or a test): Qt's database connections belong to
+// the thread that opened them.
+class HistoryDatabase
+{
+public:
+    // The schema this build writes; older files are brought up to it step by step.
+    static constexpr int schemaVersion = 2;
+    // The conversation's newest records read at start.
+    static constexpr int recentLimit = 50;
+
+    struct Entry
+    {
+        bool group = false;
+        QString conversation;
+        qulonglong id = 0;
+        GroupMessageRecord record; // a private record uses only the MessageRecord part
+    };
+
+    HistoryDatabase();
+    ~HistoryDatabase();
+    HistoryDatabase(const HistoryDatabase &) = delete;
+    HistoryDatabase &operator=(const HistoryDatabase &) = delete;
+
+    // Opens (creating it, mode 0600) and migrates. False, with error(), when the file cannot be
+    // used, also when a newer build wrote it.
+    bool open(const QString &path);
+    void close();
+    bool isOpen() const;
+    QString path() const { return m_path; }
+    QString error() const { return m_error; }
+    int version();
+
+    // One transaction: each record replaces the stored one with its id, except that a delivery
+    // state never goes back (read stays read) and a record holding only a state keeps the
+    // stored text.
+    bool write(const QVector<Entry> &entries);
+
+    // The newest `limit` records of every conversation, oldest first within each.
+    bool recent(int limit, RecordKeeper::PrivateTable *privateRecords,
+                RecordKeeper::GroupTable *groupRecords);
+    bool find(const KeptRecordQuery &query, RecordKeeper::PrivateTable *privateRecords,
+              RecordKeeper::GroupTable *groupRecords);
+    int count();
+
+    // Closes and deletes the file.
+    bool remove();
+
+    // Where a user's history of a server is kept, below `dataFolder`.
+    static QString pathFor(const QString &dataFolder, const QString &server, const QString &userId);
+
+private:
+    bool migrate();
+    bool fail(const QString &what, const QString &detail);
+
+    QString m_connection;
+    QString m_path;
+    QString m_error;
+};

@@ -1,0 +1,123 @@
+#include "historyworker.h"
+
+#include "localhistory.h"
+#include "logging.h"
+
+#include <QPointer>
+#include <QTimer>
+
+HistoryWorker::HistoryWorker(LocalHistory *owner, std::shared_ptr<Queue> queue)
+    : m_owner(owner), m_queue(std::move(queue))
+{}
+
+void HistoryWorker::start()
+{
+    m_timer = new QTimer(this);
+    m_timer->setSingleShot(true);
+    m_timer->setInterval(LocalHistory::batchDelayMs);
+    connect(m_timer, &QTimer::timeout, this, &HistoryWorker::flush);
+}
+
+void HistoryWorker::open(const QString &path)
+{
+    const bool ok = m_db.open(path);
+    emit m_owner->opened(ok, m_db.error());
+    if (ok)
+        flush();
+}
+
+void HistoryWorker::schedule(bool full)
+{
+    if (full) {
+        flush();
+        return;
+    }
+    if (!m_timer->isActive())
+        m_timer->start();
+}
+
+void HistoryWorker::flush()
+{
+    m_timer->stop();
+    // Nothing is taken before the file is open: what arrives before sign-in's open waits.
+    if (!m_db.isOpen()) {
+        std::lock_guard<std::mutex> lock(m_queue->mutex);
+        m_queue->flushPosted = false;
+        return;
+    }
+    while (true) {
+        QVector<HistoryDatabase::Entry> batch;
+        {
+            std::lock_guard<std::mutex> lock(m_queue->mutex);
+            if (m_queue->entries.isEmpty()) {
+                m_queue->flushPosted = false;
+                return;
+            }
+            const int take = qMin(int(m_queue->entries.size()), LocalHistory::batchSize);
+            if (take == m_queue->entries.size()) {
+                batch.swap(m_queue->entries);
+            } else {
+                batch = m_queue->entries.mid(0, take);
+                m_queue->entries.remove(0, take);
+            }
+        }
+        if (!m_db.write(batch)) {
+            emit m_owner->writeFailed(m_db.error());
+            continue;
+        }
+        {
+            std::lock_guard<std::mutex> lock(m_queue->mutex);
+            m_queue->written += batch.size();
+        }
+        emit m_owner->batchWritten(batch.size());
+    }
+}
+
+void HistoryWorker::close()
+{
+    flush();
+    m_db.close();
+}
+
+void HistoryWorker::loadRecent(int limit)
+{
+    flush();
+    RecordKeeper::PrivateTable privateRecords;
+    RecordKeeper::GroupTable groupRecords;
+    if (m_db.isOpen())
+        m_db.recent(limit, &privateRecords, &groupRecords);
+    emit m_owner->recentLoaded(privateRecords, groupRecords);
+}
+
+void HistoryWorker::clear()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_queue->mutex);
+        m_queue->entries.clear();
+    }
+    const QString path = m_db.path();
+    bool ok = m_db.remove();
+    // A fresh, empty file for what the user sees from now on.
+    if (!path.isEmpty())
+        ok = m_db.open(path) && ok;
+    emit m_owner->cleared(ok);
+}
+
+void HistoryWorker::find(const KeptRecordQuery &query, const QPointer<QObject> &target,
+                         RecordKeeper::Found found)
+{
+    flush();
+    RecordKeeper::PrivateTable privateRecords;
+    RecordKeeper::GroupTable groupRecords;
+    if (m_db.isOpen())
+        m_db.find(query, &privateRecords, &groupRecords);
+    if (!target)
+        return;
+    QMetaObject::invokeMethod(
+        target.data(),
+        [target, found = std::move(found), privateRecords, groupRecords]() {
+            if (target)
+                found(privateRecords, groupRecords);
+        },
+        Qt::QueuedConnection);
+}

@@ -1,0 +1,113 @@
+#include "localhistory.h"
+
+#include <QMetaObject>
+#include <QPointer>
+
+LocalHistory::LocalHistory(QObject *parent)
+    : QObject(parent), m_queue(std::make_shared<HistoryWorker::Queue>())
+{
+    qRegisterMetaType<RecordKeeper::PrivateTable>();
+    qRegisterMetaType<RecordKeeper::GroupTable>();
+    m_worker = new HistoryWorker(this, m_queue);
+    m_worker->moveToThread(&m_thread);
+    connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    m_thread.setObjectName(QStringLiteral("history"));
+    m_thread.start();
+    QMetaObject::invokeMethod(m_worker, [worker = m_worker]() { worker->start(); });
+}
+
+LocalHistory::~LocalHistory()
+{
+    close();
+    m_thread.quit();
+    m_thread.wait();
+}
+
+void LocalHistory::open(const QString &path)
+{
+    m_path = path;
+    QMetaObject::invokeMethod(m_worker, [worker = m_worker, path]() { worker->open(path); });
+}
+
+void LocalHistory::close()
+{
+    if (!m_thread.isRunning())
+        return;
+    // Bounded by what is queued: the worker never waits for this thread.
+    QMetaObject::invokeMethod(
+        m_worker, [worker = m_worker]() { worker->close(); }, Qt::BlockingQueuedConnection);
+}
+
+void LocalHistory::loadRecent(int limit)
+{
+    QMetaObject::invokeMethod(m_worker,
+                              [worker = m_worker, limit]() { worker->loadRecent(limit); });
+}
+
+void LocalHistory::clear()
+{
+    QMetaObject::invokeMethod(m_worker, [worker = m_worker]() { worker->clear(); });
+}
+
+qint64 LocalHistory::writtenCount() const
+{
+    std::lock_guard<std::mutex> lock(m_queue->mutex);
+    return m_queue->written;
+}
+
+int LocalHistory::queuedCount() const
+{
+    std::lock_guard<std::mutex> lock(m_queue->mutex);
+    return m_queue->entries.size();
+}
+
+QString LocalHistory::path() const
+{
+    return m_path;
+}
+
+void LocalHistory::enqueue(bool group, const QString &conversation, qulonglong id,
+                           const GroupMessageRecord &record)
+{
+    if (conversation.isEmpty() || id == 0)
+        return;
+    HistoryDatabase::Entry entry;
+    entry.group = group;
+    entry.conversation = conversation;
+    entry.id = id;
+    entry.record = record;
+    bool post = false;
+    bool full = false;
+    {
+        std::lock_guard<std::mutex> lock(m_queue->mutex);
+        m_queue->entries.append(std::move(entry));
+        full = m_queue->entries.size() % batchSize == 0;
+        // One wake-up per batch, not one per record.
+        post = !m_queue->flushPosted || full;
+        m_queue->flushPosted = true;
+    }
+    if (post)
+        QMetaObject::invokeMethod(m_worker,
+                                  [worker = m_worker, full]() { worker->schedule(full); });
+}
+
+void LocalHistory::keepPrivate(const QString &conversation, qulonglong id,
+                               const MessageRecord &record)
+{
+    GroupMessageRecord copy;
+    static_cast<MessageRecord &>(copy) = record;
+    enqueue(false, conversation, id, copy);
+}
+
+void LocalHistory::keepGroup(const QString &groupId, qulonglong id,
+                             const GroupMessageRecord &record)
+{
+    enqueue(true, groupId, id, record);
+}
+
+void LocalHistory::find(const KeptRecordQuery &query, QObject *context, Found found)
+{
+    QMetaObject::invokeMethod(m_worker,
+                              [worker = m_worker, query, target = QPointer<QObject>(context),
+                               found]() { worker->find(query, target, found); });
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class LocalHistory;
+class SocketHandl;
+
+// Joins the local history to the messaging engine: at each sign-in it opens the history of that
+// user on that server, hands the engine's records to it and shows what it kept at once; the
+// settings' "clear history" deletes it. One per process (instance()), on the GUI thread.
+class HistoryLink : public QObject
+{
+    Q_OBJECT
+public:
+    static HistoryLink *instance();
+    // Tests join a history of their own to an engine of their own.
+    explicit HistoryLink(SocketHandl *engine, QObject *parent = nullptr);
+    ~HistoryLink() override;
+
+    // Opens `path` (closing the one before), then shows its newest records.
+    void signIn(const QString &path);
+    // The history of `userId` on the current server.
+    void signIn(const QString &server, const QString &userId);
+    // Deletes the history; cleared() follows, and the engine forgets what came from it.
+    void clear();
+    // Writes what is queued (the process is about to end).
+    void close();
+    LocalHistory *history() const { return m_history.get(); }
+
+signals:
+    void cleared(bool ok);
+    // The newest records were read and handed to the engine.
+    void shown(int conversations);
+
+private:
+    SocketHandl *m_engine;
+    std::shared_ptr<LocalHistory> m_history;
+};

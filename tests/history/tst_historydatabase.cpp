@@ -1,0 +1,237 @@
+// The history file itself: its schema steps, how records merge by id, what a search finds, who
+// may read it and that clearing deletes it.
+
+#include "history/historydatabase.h"
+#include "testenvironment.h"
+
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+HistoryDatabase::Entry entry(const QString &conversation, qulonglong id, const QString &status,
+                             const QString &msg = QStringLiteral("你好"), bool group = false)
+{
+    HistoryDatabase::Entry e;
+    e.group = group;
+    e.conversation = conversation;
+    e.id = id;
+    e.record.creator = QStringLiteral("10002");
+    e.record.msg = msg;
+    e.record.msgId = QString::number(id);
+    e.record.msgType = QStringLiteral("text");
+    e.record.sendTime = QString::number(id);
+    e.record.sendStatus = status;
+    if (group) {
+        e.record.groupId = conversation;
+        e.record.groupName = QStringLiteral("项目组");
+        e.record.members = QStringList{QStringLiteral("10001"), QStringLiteral("10002")};
+        e.record.readers = {QStringLiteral("10002")};
+    }
+    return e;
+}
+
+} // namespace
+
+class TestHistoryDatabase : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init() { QVERIFY(m_dir.isValid()); }
+
+    void createsPrivateFileAtCurrentVersion()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("a/history.sqlite"));
+        HistoryDatabase db;
+        QVERIFY2(db.open(path), qPrintable(db.error()));
+        QCOMPARE(db.version(), HistoryDatabase::schemaVersion);
+        QVERIFY(db.write({entry(QStringLiteral("p"), 1, QStringLiteral("3"))}));
+        const QFile::Permissions mode = QFile::permissions(path);
+        QCOMPARE(mode & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther |
+                         QFile::WriteOther | QFile::ReadUser),
+                 QFile::ReadUser);
+        QVERIFY(!(mode & (QFile::ReadGroup | QFile::ReadOther)));
+        // The journal beside it is as private as the file.
+        if (QFile::exists(path + QStringLiteral("-wal")))
+            QVERIFY(!(QFile::permissions(path + QStringLiteral("-wal")) &
+                      (QFile::ReadGroup | QFile::ReadOther)));
+    }
+
+    void migratesFirstVersionKeepingRecords()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("old.sqlite"));
+        {
+            // A file as the first release wrote it.
+            QSqlDatabase old = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "old");
+            old.setDatabaseName(path);
+            QVERIFY(old.open());
+            QSqlQuery q(old);
+            QVERIFY(
+                q.exec("CREATE TABLE messages (kind INTEGER NOT NULL, conversation TEXT NOT "
+                       "NULL, msg_id INTEGER NOT NULL, creator TEXT NOT NULL DEFAULT '', msg "
+                       "TEXT NOT NULL DEFAULT '', send_status TEXT NOT NULL DEFAULT '', body "
+                       "TEXT NOT NULL DEFAULT '{}', PRIMARY KEY (kind, conversation, msg_id))"));
+            QVERIFY(q.exec("CREATE TABLE conversations (kind INTEGER NOT NULL, id TEXT NOT NULL, "
+                           "last_msg_id INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (kind, id))"));
+            QVERIFY(q.exec("INSERT INTO messages VALUES (0, 'p', 7, '10002', '图片', '2', "
+                           "'{\"creator\":\"10002\",\"msg\":\"图片\",\"msgType\":\"img\"}')"));
+            QVERIFY(q.exec("INSERT INTO conversations VALUES (0, 'p', 7)"));
+            QVERIFY(q.exec("PRAGMA user_version = 1"));
+            old.close();
+        }
+        QSqlDatabase::removeDatabase("old");
+
+        HistoryDatabase db;
+        QVERIFY2(db.open(path), qPrintable(db.error()));
+        QCOMPARE(db.version(), 2);
+        // The new column is filled from what the old rows held.
+        KeptRecordQuery pictures;
+        pictures.conversation = QStringLiteral("p");
+        pictures.msgType = QStringLiteral("img");
+        RecordKeeper::PrivateTable p;
+        RecordKeeper::GroupTable g;
+        QVERIFY(db.find(pictures, &p, &g));
+        QCOMPARE(p.value(QStringLiteral("p")).size(), 1);
+        QCOMPARE(p[QStringLiteral("p")][7].sendStatus, QStringLiteral("2"));
+        QVERIFY(p[QStringLiteral("p")][7].local);
+    }
+
+    void refusesNewerFile()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("newer.sqlite"));
+        {
+            QSqlDatabase newer = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "newer");
+            newer.setDatabaseName(path);
+            QVERIFY(newer.open());
+            QSqlQuery(newer).exec(QStringLiteral("PRAGMA user_version = 99"));
+            newer.close();
+        }
+        QSqlDatabase::removeDatabase("newer");
+        HistoryDatabase db;
+        QVERIFY(!db.open(path));
+        QVERIFY(db.error().contains(QLatin1String("newer")));
+        QVERIFY(!db.isOpen());
+    }
+
+    void mergesByIdWithoutDowngrade()
+    {
+        HistoryDatabase db;
+        QVERIFY(db.open(m_dir.filePath(QStringLiteral("merge.sqlite"))));
+        const QString p = QStringLiteral("p");
+        // Pending, then sent, then read; then a late copy saying "sent" again.
+        QVERIFY(db.write({entry(p, 5, QStringLiteral("1"))}));
+        QVERIFY(db.write({entry(p, 5, QStringLiteral("2")), entry(p, 6, QStringLiteral("3"))}));
+        QVERIFY(db.write({entry(p, 5, QStringLiteral("3"))}));
+        QVERIFY(db.write({entry(p, 5, QStringLiteral("2"), QStringLiteral("改过"))}));
+        // A record that holds only a state keeps the stored text.
+        HistoryDatabase::Entry bare;
+        bare.conversation = p;
+        bare.id = 6;
+        bare.record.sendStatus = QStringLiteral("3");
+        QVERIFY(db.write({bare}));
+        QCOMPARE(db.count(), 2);
+
+        RecordKeeper::PrivateTable priv;
+        RecordKeeper::GroupTable group;
+        QVERIFY(db.recent(50, &priv, &group));
+        QCOMPARE(priv[p].size(), 2);
+        QCOMPARE(priv[p][5].sendStatus, QStringLiteral("3"));
+        QCOMPARE(priv[p][5].msg, QStringLiteral("改过"));
+        QCOMPARE(priv[p][6].msg, QStringLiteral("你好"));
+        QCOMPARE(priv[p][6].creator, QStringLiteral("10002"));
+    }
+
+    void failedThenRetriedMovesOn()
+    {
+        HistoryDatabase db;
+        QVERIFY(db.open(m_dir.filePath(QStringLiteral("retry.sqlite"))));
+        const QString p = QStringLiteral("p");
+        for (const char *status : {"1", "4", "1", "2"})
+            QVERIFY(db.write({entry(p, 9, QLatin1String(status))}));
+        RecordKeeper::PrivateTable priv;
+        RecordKeeper::GroupTable group;
+        QVERIFY(db.recent(50, &priv, &group));
+        QCOMPARE(priv[p][9].sendStatus, QStringLiteral("2"));
+    }
+
+    void recentLimitsEachConversationAndKeepsGroupFields()
+    {
+        HistoryDatabase db;
+        QVERIFY(db.open(m_dir.filePath(QStringLiteral("recent.sqlite"))));
+        QVector<HistoryDatabase::Entry> batch;
+        for (qulonglong id = 1; id <= 80; ++id)
+            batch << entry(QStringLiteral("p"), id, QStringLiteral("3"));
+        batch << entry(QStringLiteral("g"), 3, QStringLiteral("3"), QStringLiteral("组"), true);
+        QVERIFY(db.write(batch));
+        RecordKeeper::PrivateTable priv;
+        RecordKeeper::GroupTable group;
+        QVERIFY(db.recent(50, &priv, &group));
+        QCOMPARE(priv[QStringLiteral("p")].size(), 50);
+        QCOMPARE(priv[QStringLiteral("p")].firstKey(), 31ULL);
+        QCOMPARE(priv[QStringLiteral("p")].lastKey(), 80ULL);
+        const GroupMessageRecord r = group[QStringLiteral("g")][3];
+        QCOMPARE(r.groupName, QStringLiteral("项目组"));
+        QCOMPARE(r.members.size(), 2);
+        QVERIFY(r.readers.contains(QStringLiteral("10002")));
+    }
+
+    void searchesTextDayAndKind()
+    {
+        HistoryDatabase db;
+        QVERIFY(db.open(m_dir.filePath(QStringLiteral("search.sqlite"))));
+        QVERIFY(db.write({entry(QStringLiteral("p"), 1000, QStringLiteral("3"), "明天开会"),
+                          entry(QStringLiteral("p"), 2000, QStringLiteral("3"), "100%_done"),
+                          entry(QStringLiteral("p"), 3000, QStringLiteral("3"), "午饭"),
+                          entry(QStringLiteral("q"), 4000, QStringLiteral("3"), "明天见")}));
+        auto found = [&db](KeptRecordQuery query) {
+            RecordKeeper::PrivateTable priv;
+            RecordKeeper::GroupTable group;
+            db.find(query, &priv, &group);
+            return priv.value(QStringLiteral("p")).keys();
+        };
+        KeptRecordQuery query;
+        query.conversation = QStringLiteral("p");
+        query.text = QStringLiteral("明天");
+        QCOMPARE(found(query), QList<qulonglong>{1000});
+        // Wildcards of the pattern language are plain text here.
+        query.text = QStringLiteral("%_");
+        QCOMPARE(found(query), QList<qulonglong>{2000});
+        query.text.clear();
+        query.fromMs = 1500;
+        query.toMs = 3000;
+        QCOMPARE(found(query), (QList<qulonglong>{2000, 3000}));
+        query.fromMs = query.toMs = 0;
+        query.limit = 2;
+        QCOMPARE(found(query), (QList<qulonglong>{2000, 3000}));
+    }
+
+    void removeDeletesFile()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("gone.sqlite"));
+        HistoryDatabase db;
+        QVERIFY(db.open(path));
+        QVERIFY(db.write({entry(QStringLiteral("p"), 1, QStringLiteral("3"))}));
+        QVERIFY(db.remove());
+        QVERIFY(!QFile::exists(path));
+        QVERIFY(!QFile::exists(path + QStringLiteral("-wal")));
+        QVERIFY(!db.isOpen());
+    }
+
+    void pathsSeparateServersAndUsers()
+    {
+        const QString a = HistoryDatabase::pathFor("/d", "10.0.0.1:80", "7");
+        QVERIFY(a.startsWith(QLatin1String("/d/users/7/history-")));
+        QVERIFY(a != HistoryDatabase::pathFor("/d", "10.0.0.2:80", "7"));
+        QVERIFY(a != HistoryDatabase::pathFor("/d", "10.0.0.1:80", "8"));
+        QVERIFY(!HistoryDatabase::pathFor("/d", "x", "../../etc").contains(QLatin1String("..")));
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+TARNEX_TEST_MAIN(TestHistoryDatabase)
+#include "tst_historydatabase.moc"

@@ -1,0 +1,310 @@
+// The local history behind the messaging engine: batched writes that survive a burst and a
+// shutdown, what a second start shows before the service answers, merging the service's pages
+// by id, pages read offline, a search that marks what came from this machine, and clearing.
+
+#include "../messaging/messagingtestkit.h"
+#include "history/historydatabase.h"
+#include "history/localhistory.h"
+#include "messaging/conversationstore.h"
+#include "messaging/messagejson.h"
+#include "messaging/sockethandl.h"
+#include "shell/historylink.h"
+#include "testenvironment.h"
+
+#include <QJsonDocument>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <atomic>
+#include <memory>
+
+using namespace messagingtest;
+
+namespace {
+
+const QString me = QStringLiteral("10001");
+const QString peer = QStringLiteral("10002");
+
+QJsonObject privateMessage(qulonglong id, const QString &msg = QStringLiteral("你好"),
+                           const QString &creator = peer)
+{
+    return QJsonObject{{QStringLiteral("creator"), creator},
+                       {QStringLiteral("msg"), msg},
+                       {QStringLiteral("msg_id"), double(id)},
+                       {QStringLiteral("msg_type"), QStringLiteral("text")},
+                       {QStringLiteral("send_time"), double(id)},
+                       {QStringLiteral("time"), double(id)},
+                       {QStringLiteral("type"), QStringLiteral("user")},
+                       {QStringLiteral("chat_object"), peer}};
+}
+
+QJsonArray recordReply(const QList<qulonglong> &ids)
+{
+    QJsonArray list;
+    for (const qulonglong id : ids)
+        list.append(privateMessage(id));
+    return QJsonArray{list};
+}
+
+QList<qulonglong> idsOf(const QStringList &texts)
+{
+    QList<qulonglong> ids;
+    for (const QString &text : texts)
+        ids << QJsonDocument::fromJson(text.toUtf8())
+                   .object()
+                   .value(QLatin1String("msg_id"))
+                   .toString()
+                   .toULongLong();
+    return ids;
+}
+
+bool isLocal(const QString &text)
+{
+    return QJsonDocument::fromJson(text.toUtf8()).object().value(QLatin1String("local")) ==
+           QLatin1String("1");
+}
+
+// An engine with a history of its own, signed in (to the file) as `me`.
+struct Client
+{
+    explicit Client(const QString &path)
+        : engine(new SocketHandl), link(new HistoryLink(engine.get())), log(engine.get())
+    {
+        engine->setLoginIdentity(me, QStringLiteral("研发部"), QStringLiteral("经理"));
+        QSignalSpy shown(link.get(), &HistoryLink::shown);
+        link->signIn(path);
+        ok = shown.wait(10000);
+    }
+    ~Client()
+    {
+        link.reset();
+        engine.reset();
+    }
+    std::unique_ptr<SocketHandl> engine;
+    std::unique_ptr<HistoryLink> link;
+    SignalLog log;
+    bool ok = false;
+};
+
+} // namespace
+
+class TestLocalHistory : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        m_path = m_dir.filePath(QStringLiteral("h%1.sqlite").arg(++m_serial));
+        clearOutbox(me);
+    }
+
+    void burstIsBatchedAndShutdownWritesTheRest()
+    {
+        std::atomic<int> largest{0};
+        {
+            LocalHistory history;
+            // Counted on the worker thread, while the history exists.
+            connect(
+                &history, &LocalHistory::batchWritten, &history,
+                [&largest](int n) { largest = qMax(largest.load(), n); }, Qt::DirectConnection);
+            // Records kept before the file is open wait for it.
+            history.keepPrivate(peer, 1, MessageRecord());
+            QSignalSpy opened(&history, &LocalHistory::opened);
+            history.open(m_path);
+            QVERIFY(opened.wait());
+            QVERIFY(opened.first().first().toBool());
+            MessageRecord record;
+            record.creator = peer;
+            record.sendStatus = QStringLiteral("3");
+            for (qulonglong id = 2; id <= 3001; ++id) {
+                record.msg = QString::number(id);
+                history.keepPrivate(peer, id, record);
+            }
+            // Destroyed with records still queued: they are written, not dropped.
+        }
+        QVERIFY(largest > 0);
+        QVERIFY(largest <= LocalHistory::batchSize);
+        HistoryDatabase db;
+        QVERIFY(db.open(m_path));
+        QCOMPARE(db.count(), 3001);
+    }
+
+    void secondStartShowsKeptRecordsAndMergesServerPages()
+    {
+        {
+            Client first(m_path);
+            QVERIFY(first.ok);
+            for (qulonglong id = 101; id <= 131; ++id)
+                QVERIFY(first.engine->dispatchInbound(
+                    QStringLiteral("private message"),
+                    {privateMessage(id, id == 131 ? QStringLiteral("最后一条") : "你好")}));
+            QTRY_COMPARE(first.engine->getPrivateIdFromInfors(peer).size(), 31);
+        }
+        Client second(m_path);
+        QVERIFY(second.ok);
+        // Shown at once, before any answer of the service.
+        QStringList texts = second.engine->getPrivateIdFromInfors(peer);
+        QCOMPARE(texts.size(), 31);
+        QVERIFY(isLocal(texts.first()));
+        QVERIFY(second.log.count(QStringLiteral("sigGetRecord")) >= 1);
+        QCOMPARE(second.log.last(QStringLiteral("sigSendLastMessageInfor")).value(1).toString(),
+                 QStringLiteral("最后一条"));
+
+        // The service's page overlaps what is kept: one record per id, none lost.
+        QVERIFY(second.engine->dispatchReply(QStringLiteral("get record"),
+                                             recordReply({125, 128, 131, 132}), peer));
+        QTRY_COMPARE(second.engine->getPrivateIdFromInfors(peer).size(), 32);
+        texts = second.engine->getPrivateIdFromInfors(peer);
+        const QList<qulonglong> ids = idsOf(texts);
+        QCOMPARE(ids.first(), 101ULL);
+        QCOMPARE(ids.last(), 132ULL);
+        QVERIFY(!isLocal(texts.last()));
+    }
+
+    void keptRecordsJoinServerPagesWithoutGaps()
+    {
+        auto kept = [](ConversationStore &store) {
+            ConversationStore::PrivateTable local;
+            for (qulonglong id = 1; id <= 5; ++id) {
+                MessageRecord record;
+                record.local = true;
+                local[peer].insert(id, record);
+            }
+            store.mergeKept(local, {});
+            ConversationStore::PrivateTable page;
+            for (qulonglong id : {50, 51, 52})
+                page[peer].insert(id, MessageRecord());
+            store.insertPrivate(page);
+        };
+        // A full page that does not reach down to the kept records: what lies between is
+        // unknown, so only the page stays until the view asks for more.
+        ConversationStore gap;
+        kept(gap);
+        gap.settleKept(false, peer, 50, true);
+        QCOMPARE(gap.privateConversation(peer).keys(), (QList<qulonglong>{50, 51, 52}));
+        // A short page is all the service has: the kept records stay below it.
+        ConversationStore shortPage;
+        kept(shortPage);
+        shortPage.settleKept(false, peer, 50, false);
+        QCOMPARE(shortPage.privateCount(peer), 8);
+        // A page reaching into the kept records joins them.
+        ConversationStore overlap;
+        kept(overlap);
+        overlap.settleKept(false, peer, 4, true);
+        QCOMPARE(overlap.privateCount(peer), 8);
+        // Settled once: a later page does not take them away.
+        overlap.settleKept(false, peer, 50, true);
+        QCOMPARE(overlap.privateCount(peer), 8);
+    }
+
+    void readStateSticksAcrossStarts()
+    {
+        {
+            Client first(m_path);
+            QVERIFY(first.ok);
+            first.engine->sendPrivateInfor(peer, QStringLiteral("在吗"), QString());
+            const qulonglong id = first.engine->currentMessageId().toULongLong();
+            first.engine->onPrivareMessageStatus(peer, id, QStringLiteral("2"));
+            first.engine->onPrivareMessageStatus(peer, id, QStringLiteral("3"));
+            QCOMPARE(first.engine->getMessageStatus(peer, QStringLiteral("2"), QString::number(id)),
+                     QStringLiteral("3"));
+            // A reload from the service that calls it only sent.
+            QJsonObject stale = privateMessage(id, QStringLiteral("在吗"), me);
+            stale.insert(QStringLiteral("haveread"), QStringLiteral("0"));
+            first.engine->dispatchReply(QStringLiteral("get record"), QJsonArray{QJsonArray{stale}},
+                                        peer);
+            QTRY_COMPARE(first.log.count(QStringLiteral("sigGetRecord")), 2);
+        }
+        HistoryDatabase db;
+        QVERIFY(db.open(m_path));
+        RecordKeeper::PrivateTable priv;
+        RecordKeeper::GroupTable group;
+        QVERIFY(db.recent(50, &priv, &group));
+        QCOMPARE(priv[peer].size(), 1);
+        QCOMPARE(priv[peer].first().sendStatus, QStringLiteral("3"));
+    }
+
+    void historyPageSeenBeforeReadsOffline()
+    {
+        {
+            Client first(m_path);
+            QVERIFY(first.ok);
+            QVERIFY(first.engine->dispatchReply(QStringLiteral("get imageRecord"),
+                                                recordReply({7, 8, 9}), peer));
+            QTRY_COMPARE(first.engine->getHistoryPrivateIdFromInfors(peer).size(), 3);
+        }
+        Client second(m_path);
+        QVERIFY(second.ok);
+        // No link: the page comes from this machine, marked so.
+        second.engine->getUserHistoryLength(peer, 10, QString(), QStringLiteral("2"));
+        QTRY_COMPARE(second.log.count(QStringLiteral("sigHistoryGetRecord")), 1);
+        const QStringList texts = second.engine->getHistoryPrivateIdFromInfors(peer);
+        QCOMPARE(idsOf(texts), (QList<qulonglong>{7, 8, 9}));
+        QVERIFY(isLocal(texts.first()));
+    }
+
+    void searchMarksLocalResults()
+    {
+        ReferenceServer server;
+        QVERIFY2(server.start(), qPrintable(server.output()));
+        {
+            Client first(m_path);
+            QVERIFY(first.ok);
+            first.engine->dispatchInbound(
+                QStringLiteral("private message"),
+                {privateMessage(77, QStringLiteral("只在本机的会议纪要"))});
+            QTRY_COMPARE(first.engine->getPrivateIdFromInfors(peer).size(), 1);
+        }
+        Client second(m_path);
+        QVERIFY(second.ok);
+        pointAt(server, *second.engine, me);
+        MESSAGING_SIGN_IN(*second.engine, second.log);
+        second.engine->getUserHistoryLength(peer, 10, QString(), QStringLiteral("2"),
+                                            QStringLiteral("会议"));
+        // The service's answer, then what this machine adds to it.
+        QTRY_COMPARE_WITH_TIMEOUT(second.log.count(QStringLiteral("sigHistoryGetRecord")), 2,
+                                  longWait);
+        const QStringList texts = second.engine->getHistoryPrivateIdFromInfors(peer);
+        QVERIFY(idsOf(texts).contains(77));
+        for (const QString &text : texts) {
+            if (idsOf({text}).first() == 77)
+                QVERIFY(isLocal(text));
+        }
+        second.engine->shutdown();
+    }
+
+    void clearDeletesFileAndViewsForget()
+    {
+        {
+            Client first(m_path);
+            QVERIFY(first.ok);
+            first.engine->dispatchInbound(QStringLiteral("private message"), {privateMessage(5)});
+            QTRY_COMPARE(first.engine->getPrivateIdFromInfors(peer).size(), 1);
+        }
+        Client second(m_path);
+        QVERIFY(second.ok);
+        QCOMPARE(second.engine->getPrivateIdFromInfors(peer).size(), 1);
+        second.engine->dispatchInbound(QStringLiteral("private message"), {privateMessage(6)});
+        QTRY_COMPARE(second.engine->getPrivateIdFromInfors(peer).size(), 2);
+        QSignalSpy cleared(second.link.get(), &HistoryLink::cleared);
+        second.link->clear();
+        QVERIFY(cleared.wait());
+        QVERIFY(cleared.first().first().toBool());
+        // What came from the file is gone from the view; this run's message stays.
+        QCOMPARE(idsOf(second.engine->getPrivateIdFromInfors(peer)), QList<qulonglong>{6});
+        second.link->close();
+        HistoryDatabase db;
+        QVERIFY(db.open(m_path));
+        QCOMPARE(db.count(), 0);
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+    int m_serial = 0;
+};
+
+TARNEX_TEST_MAIN(TestLocalHistory)
+#include "tst_localhistory.moc"
