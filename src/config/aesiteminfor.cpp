@@ -9,7 +9,7 @@ AesIteminfor::AesIteminfor(QObject *parent)
     , m_iv(QByteArrayLiteral("4071926385147203"))
 {}
 
-QString AesIteminfor::cryptData(QString crypts)
+QString AesIteminfor::cryptData(const QString &crypts)
 {
     const QByteArray cipher =
         QAESEncryption::crypt(QAESEncryption::AES_256, QAESEncryption::CBC, crypts.toUtf8(), m_key,
@@ -20,7 +20,7 @@ QString AesIteminfor::cryptData(QString crypts)
     return QString::fromLatin1(wrapped);
 }
 
-QString AesIteminfor::decryptData(QString decrypts)
+QString AesIteminfor::decryptData(const QString &decrypts)
 {
     QByteArray cipher = QByteArray::fromBase64(decrypts.toLocal8Bit());
     if (ConfigFile::instance()->clientUrlFlag())

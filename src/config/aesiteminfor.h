@@ -12,8 +12,8 @@ class AesIteminfor : public QObject
 public:
     explicit AesIteminfor(QObject *parent = nullptr);
 
-    Q_INVOKABLE QString cryptData(QString crypts);
-    Q_INVOKABLE QString decryptData(QString decrypts);
+    Q_INVOKABLE QString cryptData(const QString &crypts);
+    Q_INVOKABLE QString decryptData(const QString &decrypts);
 
 private:
     QByteArray m_key;

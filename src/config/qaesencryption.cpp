@@ -31,18 +31,22 @@ constexpr Byte rotl8(Byte x, int n)
     return static_cast<Byte>((x << n) | (x >> (8 - n)));
 }
 
-// The substitution table is derived rather than typed in: multiplicative inverse (x^254, with
-// 0 mapping to 0) followed by the affine transformation.
+// The substitution table is derived rather than typed in: multiplicative inverse followed by
+// the affine transformation. The inverse comes from powers of the generator 3 (x^-1 is
+// 3^(255 - log x)), which keeps the work far inside every compiler's constant-evaluation limit.
 constexpr Table makeSbox()
 {
+    Table power{};
+    Table logarithm{};
+    Byte value = 1;
+    for (int i = 0; i < 255; ++i) {
+        power[i] = value;
+        logarithm[value] = static_cast<Byte>(i);
+        value = static_cast<Byte>(value ^ xtime(value));
+    }
     Table box{};
     for (int i = 0; i < 256; ++i) {
-        const Byte x = static_cast<Byte>(i);
-        Byte inverse = 1;
-        for (int k = 0; k < 254; ++k)
-            inverse = gmul(inverse, x);
-        if (x == 0)
-            inverse = 0;
+        const Byte inverse = i == 0 ? Byte(0) : power[(255 - logarithm[i]) % 255];
         box[i] = static_cast<Byte>(inverse ^ rotl8(inverse, 1) ^ rotl8(inverse, 2) ^
                                    rotl8(inverse, 3) ^ rotl8(inverse, 4) ^ 0x63);
     }

@@ -158,7 +158,7 @@ void ClientCore::emitEvent(const QString &nsp, const QString &event, const QStri
         return;
     }
     ns->queuedBytes += json.size();
-    ns->queue.append(std::move(outgoing));
+    ns->queue.append(outgoing);
 }
 
 void ClientCore::startAttempt()

@@ -380,7 +380,7 @@ PackageUnpacker::Result PackageUnpacker::install(const QString &archive, const Q
         const QString backup = saved + QLatin1Char('/') + relative;
         if (!QDir().mkpath(QFileInfo(backup).path()) || !renameEntry(destination, backup))
             return false;
-        undo.push_back([destination, backup] { renameEntry(backup, destination); });
+        undo.emplace_back([destination, backup] { renameEntry(backup, destination); });
         return true;
     };
 
@@ -399,7 +399,7 @@ PackageUnpacker::Result PackageUnpacker::install(const QString &archive, const Q
             rollBack();
             return result;
         }
-        undo.push_back([destination] { QDir().rmdir(destination); });
+        undo.emplace_back([destination] { QDir().rmdir(destination); });
     }
 
     for (const QString &relative : qAsConst(leaves)) {
@@ -423,7 +423,7 @@ PackageUnpacker::Result PackageUnpacker::install(const QString &archive, const Q
             rollBack();
             return result;
         }
-        undo.push_back([source, destination] { renameEntry(destination, source); });
+        undo.emplace_back([source, destination] { renameEntry(destination, source); });
         result.written.append(relative);
     }
     result.ok = true;

@@ -34,7 +34,7 @@ void UpdaterLaunch::publish(QQmlContext *context, const QString &sysInforName, i
     context->setContextProperty(QStringLiteral("updateStatus"), updateStatus);
     context->setContextProperty(QStringLiteral("downloadFilePath"), downloadFilePath);
     context->setContextProperty(QStringLiteral("downloadFileName"), downloadFileName);
-    context->setContextProperty(QStringLiteral("systemStatus"), 0);
+    context->setContextProperty(QStringLiteral("systemStatus"), QVariant(0));
     context->setContextProperty(QStringLiteral("httpContents"), httpContents);
     context->setContextProperty(QStringLiteral("sysInforName"), sysInforName);
     context->setContextProperty(QStringLiteral("versionDescription"), QString());
