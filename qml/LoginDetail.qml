@@ -19,6 +19,10 @@ Rectangle {
     property bool pending: false
     property bool rememberPassword: false
     property bool autoLogin: false
+    // The account whose remembered password is being read ("" when none is), and whether a
+    // sign-in waits for it.
+    property string passwordFor: ""
+    property bool loginAfterPassword: false
     property string tipText: ""
     property var accounts: []
     readonly property real sr: Style.sr
@@ -40,6 +44,7 @@ Rectangle {
     property string tip_server_disconnected: qsTr("服务器断开，请检查网络")
     property string tip_sacn_code_login: qsTr("扫描二维码安全登录")
     property string tip_server_address_errors: qsTr("服务器地址错误")
+    property string tip_keychain_unavailable: qsTr("系统密钥环不可用，记住的密码将保存在本机配置文件中")
 
     signal sigLoginStart(string account)
     signal sigLoginSuccess(bool status, string errors)
@@ -68,15 +73,47 @@ Rectangle {
         accountField.text = configData.getCurrentMainFile("currentAccount")
         rememberPassword = configData.getCurrentMainFile("rememberPassword") === "true"
         autoLogin = configData.getCurrentMainFile("autoLogin") === "true"
-        passwordField.text = rememberPassword ? configData.getCurrentMainFile("currentPassword") : ""
+        passwordField.text = ""
+        requestPassword(rememberPassword ? accountField.text : "")
+        showStoreNotice()
         if (visible)
             (accountField.text === "" ? accountField : passwordField).forceActiveFocus()
     }
+    // The remembered password arrives later (the keychain answers asynchronously).
+    function requestPassword(account) {
+        loginAfterPassword = false
+        passwordFor = account
+        if (account === "") {
+            passwordWait.stop()
+            return
+        }
+        passwordWait.restart()
+        configData.requestAccountPassword(account)
+    }
+    function passwordArrived(account, password) {
+        if (account !== passwordFor)
+            return
+        passwordFor = ""
+        passwordWait.stop()
+        // What the user typed meanwhile wins.
+        if (passwordField.text === "")
+            passwordField.text = password
+        if (password !== "")
+            rememberPassword = true
+        if (loginAfterPassword) {
+            loginAfterPassword = false
+            doLogin()
+        }
+    }
+    function showStoreNotice() {
+        if (configData.takePasswordStoreNotice() !== "")
+            showTip(tip_keychain_unavailable)
+    }
     function chooseAccount(account) {
         accountField.text = account
-        var saved = configData.getAccountPassword(account)
-        passwordField.text = saved
-        rememberPassword = saved !== ""
+        passwordField.text = ""
+        rememberPassword = false
+        requestPassword(account)
         accountPopup.close()
         passwordField.forceActiveFocus()
     }
@@ -101,6 +138,11 @@ Rectangle {
             accountField.forceActiveFocus()
             return
         }
+        if (password === "" && passwordFor !== "" && passwordFor === account) {
+            // Sign in once the remembered password is here; passwordWait bounds the wait.
+            loginAfterPassword = true
+            return
+        }
         if (password === "") {
             showTip(tip_password_placeholder)
             passwordField.forceActiveFocus()
@@ -121,6 +163,8 @@ Rectangle {
     ConfigData {
         id: configData
         onSigAccountChagnge: loginDetail.accounts = getAllAccount()
+        onSigAccountPassword: loginDetail.passwordArrived(account, password)
+        onSigPasswordStoreNotice: loginDetail.showStoreNotice()
     }
     AesIteminfor { id: aesIteminfor }
 
@@ -161,8 +205,23 @@ Rectangle {
         running: true
         onTriggered: {
             if (!loginDetail.suppressAutoLogin && loginDetail.autoLogin && loginDetail.rememberPassword
-                    && accountField.text !== "" && passwordField.text !== "")
+                    && accountField.text !== ""
+                    && (passwordField.text !== "" || loginDetail.passwordFor !== ""))
                 loginDetail.doLogin()
+        }
+    }
+    // The remembered password is given this long; then the form asks for it instead.
+    Timer {
+        id: passwordWait
+        interval: 12000
+        onTriggered: {
+            var waiting = loginDetail.loginAfterPassword
+            loginDetail.passwordFor = ""
+            loginDetail.loginAfterPassword = false
+            if (waiting && passwordField.text === "") {
+                loginDetail.showTip(loginDetail.tip_password_placeholder)
+                passwordField.forceActiveFocus()
+            }
         }
     }
     // A fresh tip is highlighted for a moment so that a repeated one is noticed too.

@@ -1,6 +1,7 @@
 // The client's entry point: update hand-over, display choices, QML types, the main document,
 // and the restart protocol.
 #include "config/configfile.h"
+#include "config/rememberedpasswords.h"
 #include "desktop/renderfallback.h"
 #include "desktop/startupcontext.h"
 #include "desktop/startupenvironment.h"
@@ -77,6 +78,9 @@ int main(int argc, char *argv[])
     RunningClient::recordThisProcess(
         RunningClient::lockFileIn(ConfigFile::instance()->settingsFolderPath()));
     TerminationWatch::install();
+    // Passwords remembered the old way move into the keychain; each leaves the file only once
+    // the keychain has confirmed it.
+    RememberedPasswords::instance()->migrate();
 
     const QString systemName = QSysInfo::prettyProductName();
     qDebug() << "prettyProductName:" << systemName;

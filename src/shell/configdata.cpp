@@ -3,8 +3,10 @@
 #include "historylink.h"
 
 #include "config/configfile.h"
+#include "config/rememberedpasswords.h"
 #include "desktop/dockclick.h"
 #include "files/filemessageengine.h"
+#include "language/text.h"
 #include "messaging/facefilehandl.h"
 #include "messaging/sockethandl.h"
 #include "platform/autostart.h"
@@ -25,6 +27,13 @@ ConfigFile *store()
     return ConfigFile::instance();
 }
 
+RememberedPasswords *passwords()
+{
+    return RememberedPasswords::instance();
+}
+
+const QString kCurrentPassword = QStringLiteral("currentPassword");
+
 } // namespace
 
 ConfigData::ConfigData(QObject *parent)
@@ -35,6 +44,8 @@ ConfigData::ConfigData(QObject *parent)
             &ConfigData::sigChatHistoryCleared);
     connect(m_versionRequest, &VersionRequest::sigUpdateDataInfor, this,
             &ConfigData::sigUpdateDataInfor);
+    connect(passwords(), &RememberedPasswords::keychainUnavailable, this,
+            &ConfigData::sigPasswordStoreNotice);
 }
 
 QString ConfigData::getCurrentMainFile(const QString &confiles)
@@ -44,6 +55,14 @@ QString ConfigData::getCurrentMainFile(const QString &confiles)
 
 void ConfigData::setCurrentMainFile(const QString &name, const QString &confiles)
 {
+    // The current account's password goes where remembered passwords go.
+    if (confiles == kCurrentPassword) {
+        const QString account = store()->getMainConfig(QStringLiteral("currentAccount"));
+        if (!account.isEmpty()) {
+            passwords()->save(account, name, false);
+            return;
+        }
+    }
     store()->setMainConfig(confiles, name);
 }
 
@@ -83,9 +102,24 @@ QString ConfigData::getAccountPassword(const QString &accounts)
     return store()->getAccountPassword(accounts);
 }
 
+void ConfigData::requestAccountPassword(const QString &accounts)
+{
+    passwords()->load(accounts, this, [this, accounts](const QString &password) {
+        emit sigAccountPassword(accounts, password);
+    });
+}
+
+QString ConfigData::takePasswordStoreNotice()
+{
+    if (!passwords()->takeFallbackNotice())
+        return {};
+    return tarnex::text(QStringLiteral("keychain_unavailable"),
+                        QStringLiteral("系统密钥环不可用，记住的密码将保存在本机配置文件中"));
+}
+
 void ConfigData::setAccountPassword(const QString &accounts, const QString &password)
 {
-    store()->setAccountPassword(accounts, password);
+    passwords()->save(accounts, password);
     emit sigAccountChagnge();
 }
 
@@ -101,7 +135,7 @@ void ConfigData::setAccountImage(const QString &accounts, const QString &images)
 
 void ConfigData::removeAccount(const QString &accounts)
 {
-    store()->removeAccount(accounts);
+    passwords()->removeAccount(accounts);
     emit sigAccountChagnge();
 }
 

@@ -26,7 +26,13 @@ public:
     Q_INVOKABLE void removeServerAddress(const QString &address);
 
     Q_INVOKABLE QStringList getAllAccount();
+    // The password as the settings file holds it (only where no keychain runs, or before
+    // its move there); requestAccountPassword gives the remembered one.
     Q_INVOKABLE QString getAccountPassword(const QString &accounts);
+    // Answers with sigAccountPassword, always later, never at once.
+    Q_INVOKABLE void requestAccountPassword(const QString &accounts);
+    // The user-facing text about the missing keychain, once per run; "" otherwise.
+    Q_INVOKABLE QString takePasswordStoreNotice();
     Q_INVOKABLE void setAccountPassword(const QString &accounts, const QString &password);
     Q_INVOKABLE QString getAccountImage(const QString &accounts);
     Q_INVOKABLE void setAccountImage(const QString &accounts, const QString &images);
@@ -88,6 +94,9 @@ public:
 signals:
     void sigAddServerAddress();
     void sigAccountChagnge();
+    void sigAccountPassword(QString account, QString password);
+    // takePasswordStoreNotice has a text to give.
+    void sigPasswordStoreNotice();
     void sigDockClick();
     void sigChatHistoryCleared(bool ok);
     void sigUpdateDataInfor(QString newVersionInfors, QString downloadFilePaths,

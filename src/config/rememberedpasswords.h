@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+
+#include <functional>
+
+class PasswordVault;
+
+// "Remember password" for the current server: the password of each (server, account) pair
+// lives in the system keychain. The settings file holds one only until the keychain has
+// confirmed the write, and for good where no keychain service runs (the fallback, reported
+// once). GUI thread only; reads answer through a callback, never at once.
+class RememberedPasswords : public QObject
+{
+    Q_OBJECT
+public:
+    // Keychain-backed unless TARNEX_KEYCHAIN=off (the test suite keeps away from the user's
+    // keychain that way).
+    static RememberedPasswords *instance();
+    // vault == nullptr: the file only.
+    explicit RememberedPasswords(PasswordVault *vault, QObject *parent = nullptr);
+
+    bool usesKeychain() const;
+
+    // Stores (or, with an empty password, forgets) the password of an account of the current
+    // server. listed: it also joins the saved accounts, as after a successful sign-in; else it
+    // is only the password of the current account (the one auto-login uses).
+    void save(const QString &account, const QString &password, bool listed = true);
+    // The remembered password of the account ("" when none), through done on context.
+    void load(const QString &account, QObject *context, std::function<void(QString)> done);
+    // Removes a saved account of the current server, with its password.
+    void removeAccount(const QString &account);
+    // Moves the current server's passwords saved the old way into the keychain.
+    void migrate();
+
+    // True once, after the keychain was found missing.
+    bool takeFallbackNotice();
+
+    static QString keyFor(const QString &serverDigest, const QString &account);
+
+signals:
+    // The keychain is missing; from now on the file keeps the passwords. Emitted once.
+    void keychainUnavailable();
+    // A keychain write or removal for the account has ended (inKeychain: it went through).
+    void settled(const QString &account, bool inKeychain);
+
+private:
+    void toKeychain(const QString &account, const QString &password);
+    void removeFromKeychain(const QString &account);
+    void clearFileCopies(const QString &digest, const QString &account, const QString &password);
+    QString fileCopy(const QString &account) const;
+    void fallBack(const QString &detail);
+
+    QPointer<PasswordVault> m_vault;
+    bool m_fallback = false;
+    bool m_noticeDue = false;
+    // Writes under way, by key and password, so repeated loads start one migration each.
+    QSet<QString> m_moving;
+};
