@@ -38,6 +38,13 @@ Rectangle {
     property string tip_search: qsTr("搜索")
     property string tip_no_contents: qsTr("暂无内容")
     property string tip_server_disconnected: qsTr("服务器断开，请检查网络")
+    property string tip_connecting: qsTr("正在连接…")
+    property string tip_reconnect_in: qsTr("%1 秒后重新连接")
+    property string tip_retry_now: qsTr("立即重试")
+    // While the link is down: connecting now, or when the next attempt is due (ms since epoch).
+    property bool reconnecting: false
+    property double reconnectDue: 0
+    property int reconnectSeconds: 0
 
     signal sigLoginSuccess(bool status, string errors)
     signal sigChangeTheme(int themes)
@@ -132,6 +139,12 @@ Rectangle {
         // whose sign-in is refused or unanswered is still no connection for the user.
         onSigNetworkdisconnect: if (!status) mainDefalut.networkUp = false
         onSigConnectServer: mainDefalut.networkUp = status
+        onSigConnecting: mainDefalut.reconnecting = true
+        onSigReconnectScheduled: {
+            mainDefalut.reconnecting = false
+            mainDefalut.reconnectDue = Date.now() + delayMs
+            mainDefalut.reconnectSeconds = Math.ceil(delayMs / 1000)
+        }
         // Signed in again after a drop: what happened meanwhile.
         onSigReconnectInfor: {
             newsList.reload()
@@ -331,18 +344,52 @@ Rectangle {
         z: 15
         anchors.horizontalCenter: messageSection.horizontalCenter
         y: Style.titleHeight + 8 * mainDefalut.sr
-        width: bannerText.implicitWidth + 28 * mainDefalut.sr
-        height: bannerText.implicitHeight + 14 * mainDefalut.sr
+        width: bannerRow.implicitWidth + 28 * mainDefalut.sr
+        height: bannerRow.implicitHeight + 14 * mainDefalut.sr
         radius: height / 2
         color: mainDefalut.pal.banner
         Accessible.role: Accessible.AlertMessage
         Accessible.name: bannerText.text
-        Text {
-            id: bannerText
+        Row {
+            id: bannerRow
             anchors.centerIn: parent
-            text: mainDefalut.tip_server_disconnected
-            font.pixelSize: Style.fontSmall
-            color: mainDefalut.pal.bannerText
+            spacing: 10 * mainDefalut.sr
+            Text {
+                id: bannerText
+                objectName: "reconnectBanner"
+                text: mainDefalut.tip_server_disconnected + " · "
+                      + (mainDefalut.reconnecting || mainDefalut.reconnectSeconds <= 0
+                         ? mainDefalut.tip_connecting
+                         : mainDefalut.tip_reconnect_in.arg(mainDefalut.reconnectSeconds))
+                font.pixelSize: Style.fontSmall
+                color: mainDefalut.pal.bannerText
+            }
+            Text {
+                objectName: "retryNowButton"
+                visible: !mainDefalut.reconnecting
+                text: mainDefalut.tip_retry_now
+                font.pixelSize: Style.fontSmall
+                font.underline: true
+                color: mainDefalut.pal.bannerText
+                activeFocusOnTab: true
+                Accessible.role: Accessible.Button
+                Accessible.name: text
+                Accessible.onPressAction: socketState.retryNow()
+                Keys.onReturnPressed: socketState.retryNow()
+                Keys.onSpacePressed: socketState.retryNow()
+                MouseArea {
+                    anchors.fill: parent
+                    cursorShape: Qt.PointingHandCursor
+                    onClicked: socketState.retryNow()
+                }
+            }
+        }
+        // The countdown of the next attempt, while one is due.
+        Timer {
+            interval: 1000
+            repeat: true
+            running: networkBanner.visible && !mainDefalut.reconnecting
+            onTriggered: mainDefalut.reconnectSeconds = Math.max(0, Math.ceil((mainDefalut.reconnectDue - Date.now()) / 1000))
         }
     }
 

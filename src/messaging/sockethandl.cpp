@@ -5,6 +5,7 @@
 #include "logging.h"
 #include "messagepayloads.h"
 #include "messagingaddress.h"
+#include "platform/wakewatcher.h"
 #include "reminders/systeminformation.h"
 #include "session/parameterinfor.h"
 #include "sio/client.h"
@@ -31,6 +32,7 @@ SocketHandl *SocketHandl::instance()
         // destruction.
         if (QCoreApplication *app = QCoreApplication::instance())
             QObject::connect(app, &QCoreApplication::aboutToQuit, created, &SocketHandl::shutdown);
+        created->watchWakeups(QDBusConnection::systemBus());
         return created;
     }();
     return engine;
@@ -206,6 +208,7 @@ void SocketHandl::connectServer()
     if (!m_client)
         return;
     m_leaving = false;
+    m_connectAsked = true;
     const QString serverIp =
         ConfigFile::instance()->getMainConfig(QStringLiteral("currentServerIp"));
     ParameterInfor *parameters = ParameterInfor::instance();
@@ -226,6 +229,24 @@ void SocketHandl::connectServer()
     // to be sent.
     m_client->connect(QUrl(url), query);
     m_connetTimer->start(m_connectTimeoutMs);
+    emit sigConnecting();
+}
+
+void SocketHandl::reconnectNow()
+{
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (!m_client || !m_connectAsked || m_leaving || m_signedIn)
+        return;
+    qCInfo(lcMessaging) << "reconnecting at once";
+    m_reconnectTimer->stop();
+    connectServer();
+}
+
+void SocketHandl::watchWakeups(const QDBusConnection &bus)
+{
+    auto *watcher = new WakeWatcher(bus, this);
+    connect(watcher, &WakeWatcher::resumed, this, &SocketHandl::reconnectNow);
+    connect(watcher, &WakeWatcher::networkReturned, this, &SocketHandl::reconnectNow);
 }
 
 void SocketHandl::disConnectServer()
@@ -315,6 +336,7 @@ void SocketHandl::startReconnectTimer()
         int(QRandomGenerator::global()->bounded(quint32(m_reconnectDelayMs / 5 + 1)));
     m_reconnectTimer->stop();
     m_reconnectTimer->start(m_reconnectDelayMs + jitter);
+    emit sigReconnectScheduled(m_reconnectTimer->interval());
 }
 
 void SocketHandl::linkDown()

@@ -6,6 +6,7 @@
 #include "messageoutbox.h"
 #include "signaloutbox.h"
 
+#include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -66,6 +67,12 @@ public:
 
     // (Re)connects to the messaging service of the current server.
     void connectServer();
+    // A dropped link is tried again now instead of after its delay (the user asked, the
+    // network came back, the machine woke up). Nothing happens while signed in, after a leave,
+    // or before the first connectServer().
+    void reconnectNow();
+    // Calls reconnectNow() on resume and when the network returns, as `bus` reports them.
+    void watchWakeups(const QDBusConnection &bus);
     // Tells the service the user leaves and closes the connection; no reconnection follows
     // until the next connectServer().
     void disConnectServer();
@@ -177,6 +184,9 @@ signals:
     void sigConnectServer(bool status);
     void sigConnectServer();
     void sigReconnectInfor();
+    // A connection attempt starts, or the next one is due in `delayMs`: the window says which.
+    void sigConnecting();
+    void sigReconnectScheduled(int delayMs);
     void sigLoginStatus(bool status, int types, const QString &errors);
 
     // Messages.
@@ -339,4 +349,5 @@ private:
 
     // GUI thread only.
     QString m_currentMessageId;
+    bool m_connectAsked = false;
 };

@@ -7,6 +7,8 @@ SocketState::SocketState(QObject *parent) : QObject(parent), m_engine(SocketHand
 {
     SocketHandl *e = m_engine;
     connect(e, &SocketHandl::sigReconnectInfor, this, &SocketState::sigReconnectInfor);
+    connect(e, &SocketHandl::sigConnecting, this, &SocketState::sigConnecting);
+    connect(e, &SocketHandl::sigReconnectScheduled, this, &SocketState::sigReconnectScheduled);
     connect(e, &SocketHandl::sigRemoveMessage, this, &SocketState::sigRemoveMessage);
     connect(e, &SocketHandl::sigNetworkdisconnect, this, &SocketState::sigNetworkdisconnect);
     connect(e, qOverload<bool>(&SocketHandl::sigConnectServer), this,
@@ -45,6 +47,11 @@ QString SocketState::getMessageStatus(const QString &ids, const QString &types,
 void SocketState::connectServer()
 {
     m_engine->connectServer();
+}
+
+void SocketState::retryNow()
+{
+    m_engine->reconnectNow();
 }
 
 QString SocketState::sendPrivateInfor(const QString &ids, const QString &msgs,

@@ -18,6 +18,8 @@ public:
     explicit SocketState(QObject *parent = nullptr);
 
     Q_INVOKABLE void connectServer();
+    // "Retry now": a dropped link is tried again at once.
+    Q_INVOKABLE void retryNow();
 
     Q_INVOKABLE QString sendPrivateInfor(const QString &ids, const QString &msgs,
                                          const QString &dateTimes,
@@ -81,6 +83,8 @@ public:
 
 signals:
     void sigReconnectInfor();
+    void sigConnecting();
+    void sigReconnectScheduled(int delayMs);
     void sigRemoveMessage(const QString &ids, const QString &messgaeIds);
     void sigNetworkdisconnect(bool status);
     void sigConnectServer(bool status);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "testenvironment.h"
+
 #include <QByteArray>
 #include <QtGlobal>
 
@@ -26,3 +28,16 @@ inline void tarnexRunOnPrivateBus(int argc, char **argv)
     std::perror("dbus-run-session");
     _exit(127);
 }
+
+// A test main that first moves the program onto its own bus, then runs like QTEST_MAIN.
+#define TARNEX_PRIVATE_BUS_TEST_MAIN(TestClass)                                                    \
+    int main(int argc, char **argv)                                                                \
+    {                                                                                              \
+        tarnexRunOnPrivateBus(argc, argv);                                                         \
+        tarnexIsolateHome();                                                                       \
+        QApplication app(argc, argv);                                                              \
+        app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
+        TestClass tc;                                                                              \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&tc, argc, argv);                                                      \
+    }
