@@ -19,7 +19,8 @@
 #include <QTest>
 #include <QVariantList>
 
-// Qt from the distribution is not built for ThreadSanitizer: its own locks are invisible to it.
+// Qt and libdbus from the distribution are not built for ThreadSanitizer: their own locks are
+// invisible to it.
 // As in the socket.io tests, Qt's and GLib's internals are left out (the test library's watchdog
 // thread included); so are a wait condition Qt destroys as a thread ends and the bus watcher's
 // own threads, both Qt's.
@@ -31,6 +32,8 @@ extern "C" const char *__tsan_default_suppressions()
            "called_from_lib:libQt5WebSockets.so.5\n"
            "called_from_lib:libQt5Test.so.5\n"
            "called_from_lib:libglib-2.0.so.0\n"
+           "called_from_lib:libQt5DBus.so.5\n"
+           "called_from_lib:libdbus-1.so.3\n"
            "race:QWaitCondition::~QWaitCondition\n"
            "race:QDBusServiceWatcher\n";
 }
