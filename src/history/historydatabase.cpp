@@ -211,12 +211,17 @@ bool HistoryDatabase::isOpen() const
            QSqlDatabase::database(m_connection, false).isOpen();
 }
 
-int HistoryDatabase::version()
+int HistoryDatabase::scalar(const QString &sql)
 {
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+    if (!query.exec(sql) || !query.next())
         return -1;
     return query.value(0).toInt();
+}
+
+int HistoryDatabase::version()
+{
+    return scalar(QStringLiteral("PRAGMA user_version"));
 }
 
 bool HistoryDatabase::migrate()
@@ -362,10 +367,7 @@ bool HistoryDatabase::find(const KeptRecordQuery &query, RecordKeeper::PrivateTa
 
 int HistoryDatabase::count()
 {
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM messages")) || !query.next())
-        return -1;
-    return query.value(0).toInt();
+    return scalar(QStringLiteral("SELECT COUNT(*) FROM messages"));
 }
 
 bool HistoryDatabase::remove()

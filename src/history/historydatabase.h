@@ -59,6 +59,8 @@ public:
 
 private:
     bool migrate();
+    // The first column of a one-row query, or -1 when it fails.
+    int scalar(const QString &sql);
     bool fail(const QString &what, const QString &detail);
 
     QString m_connection;

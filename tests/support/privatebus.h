@@ -29,15 +29,10 @@ inline void tarnexRunOnPrivateBus(int argc, char **argv)
     _exit(127);
 }
 
-// A test main that first moves the program onto its own bus, then runs like QTEST_MAIN.
+// A test main that first moves the program onto its own bus, then runs like TARNEX_TEST_MAIN.
 #define TARNEX_PRIVATE_BUS_TEST_MAIN(TestClass)                                                    \
     int main(int argc, char **argv)                                                                \
     {                                                                                              \
         tarnexRunOnPrivateBus(argc, argv);                                                         \
-        tarnexIsolateHome();                                                                       \
-        QApplication app(argc, argv);                                                              \
-        app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
-        TestClass tc;                                                                              \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
-        return QTest::qExec(&tc, argc, argv);                                                      \
+        TARNEX_TEST_MAIN_BODY(TestClass)                                                           \
     }

@@ -24,14 +24,18 @@ inline void tarnexBenchEnvironment()
         qputenv("QT_QPA_PLATFORM", "offscreen");
 }
 
+// The body of a test main: an isolated home, then what QTEST_MAIN does.
+#define TARNEX_TEST_MAIN_BODY(TestClass)                                                           \
+    tarnexIsolateHome();                                                                           \
+    QApplication app(argc, argv);                                                                  \
+    app.setAttribute(Qt::AA_Use96Dpi, true);                                                       \
+    TestClass tc;                                                                                  \
+    QTEST_SET_MAIN_SOURCE_PATH                                                                     \
+    return QTest::qExec(&tc, argc, argv);
+
 // QTEST_MAIN with an isolated home.
 #define TARNEX_TEST_MAIN(TestClass)                                                                \
     int main(int argc, char **argv)                                                                \
     {                                                                                              \
-        tarnexIsolateHome();                                                                       \
-        QApplication app(argc, argv);                                                              \
-        app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
-        TestClass tc;                                                                              \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
-        return QTest::qExec(&tc, argc, argv);                                                      \
+        TARNEX_TEST_MAIN_BODY(TestClass)                                                           \
     }
