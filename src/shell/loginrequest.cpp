@@ -80,6 +80,11 @@ LoginRequest::~LoginRequest()
     }
 }
 
+const QThread *LoginRequest::qrLoader() const
+{
+    return m_loader;
+}
+
 QString LoginRequest::qrcodeText(const QString &nonce, const QString &loginKey)
 {
     const QJsonObject code{{QStringLiteral("nonce_str"), nonce},

@@ -7,6 +7,7 @@
 
 class HandlThreaddata;
 class LoginReply;
+class QThread;
 class QNetworkReply;
 
 // The login documents' way to the server: testing a server address, signing in with account
@@ -39,6 +40,9 @@ public:
     // Gives the messaging engine its part of a distributed login: the server's clock and the
     // user's identity. Safe from the QR-code loader's thread.
     static void handToMessaging(const LoginReply &login);
+
+    // The QR-code loader, so an owner can tell whether it still runs.
+    const QThread *qrLoader() const;
 
     // The user id last reported by a login.
     QString loginUserId() const { return m_userId; }

@@ -190,7 +190,10 @@ void TestTextBalloon::propertyChangeRepaints()
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QTRY_VERIFY(balloon.paints > 0);
-    QTest::qWait(50);
+    // One more frame of the window alone: repaints the first frames still owed are done.
+    QSignalSpy swapped(&window, &QQuickWindow::frameSwapped);
+    window.update();
+    QVERIFY(swapped.wait(5000));
 
     const int before = balloon.paints;
     if (property == QLatin1String("rightAligned"))

@@ -1,3 +1,4 @@
+#include "logwatch.h"
 #include "referenceserver.h"
 #include "testenvironment.h"
 
@@ -125,10 +126,15 @@ void TestLanguage::unreachableServerChangesNothing()
     const QStringList codes = package.getLangKeys();
     QSignalSpy list(&package, &HttplanguagePackage::sigLangueList);
     QSignalSpy table(&package, &HttplanguagePackage::sigLangueFileList);
-    // Nothing listens on port 1; the replies carry a network error and an empty body.
+    // Nothing listens on port 1; the replies carry a network error and an empty body, which is
+    // logged as unreadable once handled.
+    LogWatch log;
     package.getLangPackages(QStringLiteral("127.0.0.1:1"));
     package.getLangPackagesFile(QStringLiteral("en"), QStringLiteral("127.0.0.1:1"));
-    QTest::qWait(1000);
+    QTRY_VERIFY_WITH_TIMEOUT(log.count(QStringLiteral("language list is not JSON")) == 1 &&
+                                 log.count(QStringLiteral("text table is not JSON")) == 1,
+                             20000);
+    QCoreApplication::processEvents();
     QCOMPARE(list.count(), 0);
     QCOMPARE(table.count(), 0);
     QCOMPARE(package.getLangKeys(), codes);

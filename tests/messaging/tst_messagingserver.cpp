@@ -13,6 +13,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <algorithm>
+
 using namespace messagingtest;
 
 namespace {
@@ -632,8 +634,14 @@ void TestMessagingServer::leaveNotice()
                                   .toArray()
                                   .size(),
                               0, longWait);
-    // No reconnection follows a leave: the user stays away until the next sign-in.
-    QTest::qWait(SocketHandl::reconnectDelayMs + 1000);
+    // No reconnection follows a leave: the user stays away until the next sign-in. Nothing of
+    // the engine is scheduled any more, so nothing can bring it back.
+    const auto scheduled = [&s] {
+        const QList<QTimer *> timers = s.engine.findChildren<QTimer *>();
+        return int(std::count_if(timers.cbegin(), timers.cend(),
+                                 [](const QTimer *timer) { return timer->isActive(); }));
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(scheduled(), 0, longWait);
     QCOMPARE(received(s.server, QStringLiteral("login")).size(), 1);
     MESSAGING_SIGN_IN(s.engine, s.log);
     QCOMPARE(received(s.server, QStringLiteral("login")).size(), 2);

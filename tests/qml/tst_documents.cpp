@@ -11,6 +11,7 @@
 #include <QQuickWindow>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 // Every document loads with the real registered types and without a single QML warning.
@@ -29,6 +30,8 @@ private slots:
 private:
     static void publish(QQmlEngine &engine, int screenRate = 1);
     static QString describe(const QList<QQmlError> &warnings);
+    static bool oneShotTimersIdle(const QObject *root);
+    static bool nextFrame(QQuickWindow &window);
 };
 
 void TestDocuments::initTestCase()
@@ -44,6 +47,25 @@ void TestDocuments::publish(QQmlEngine &engine, int screenRate)
     values.screenRate = screenRate;
     values.publish(engine.rootContext());
     engine.rootContext()->setContextProperty(QStringLiteral("mainWindows"), &engine);
+}
+
+bool TestDocuments::oneShotTimersIdle(const QObject *root)
+{
+    const QList<QObject *> objects = root->findChildren<QObject *>();
+    return std::none_of(objects.cbegin(), objects.cend(), [](const QObject *object) {
+        return qstrcmp(object->metaObject()->className(), "QQmlTimer") == 0 &&
+               !object->property("repeat").toBool() && object->property("running").toBool();
+    });
+}
+
+bool TestDocuments::nextFrame(QQuickWindow &window)
+{
+    // Bindings of a change are evaluated before the frame that shows it.
+    if (!window.isExposed())
+        return true;
+    QSignalSpy swapped(&window, &QQuickWindow::frameSwapped);
+    window.update();
+    return swapped.wait(5000);
 }
 
 QString TestDocuments::describe(const QList<QQmlError> &warnings)
@@ -70,7 +92,9 @@ void TestDocuments::mainDocumentLoads()
     // The login frame is what a fresh start shows.
     auto *login = window->findChild<QQuickItem *>(QStringLiteral("loginTip"));
     QVERIFY(login);
-    QTest::qWait(200); // timers of the first moments (auto-login check, animations)
+    // The first moments' one-shot timers (auto-login check) have run and a frame is drawn.
+    QTRY_VERIFY_WITH_TIMEOUT(oneShotTimersIdle(window), 10000);
+    QVERIFY(nextFrame(*window));
     QVERIFY2(warnings.isEmpty(), qPrintable(describe(warnings)));
 }
 
@@ -165,10 +189,11 @@ void TestDocuments::documentLoads()
         item->setParentItem(window.contentItem());
         item->setSize(QSizeF(window.width(), window.height()));
         window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
         for (int theme = 0; theme < 3; ++theme) {
             if (item->property("loginModel").isValid())
                 item->setProperty("loginModel", theme);
-            QTest::qWait(60);
+            QVERIFY(nextFrame(window));
         }
     } else if (kind == QLatin1String("window")) {
         QVERIFY(qobject_cast<QQuickWindow *>(object.get()));

@@ -143,7 +143,7 @@ void TestSystemRequest::secondRequestWhileBusyIsDropped()
     request.setReadSignInformation(QStringLiteral("1001"));
     QVERIFY(contents.wait(20000));
     QTRY_COMPARE_WITH_TIMEOUT(marked.count(), 1, 20000);
-    QTest::qWait(300);
+    QVERIFY(m_server.roundTrip());
     QCOMPARE(contents.count(), 1);
     QVERIFY(contents.first().first().toString().contains(QLatin1String("\"flow\"")));
     QCOMPARE(

@@ -1,3 +1,4 @@
+#include "logwatch.h"
 #include "referenceserver.h"
 #include "signintestkit.h"
 #include "testenvironment.h"
@@ -327,8 +328,11 @@ void TestLoginRequest::tokenRefresh()
     QCOMPARE(ParameterInfor::instance()->token(), QStringLiteral("a+b/c"));
 
     authMode(m_server, QStringLiteral("refresh"), QStringLiteral("garbage"));
+    LogWatch log;
     request.reflushToken();
-    QTest::qWait(1000);
+    // The reply is logged once it has been handled.
+    QTRY_COMPARE_WITH_TIMEOUT(log.count(QStringLiteral("token refresh")), 1, 20000);
+    QCoreApplication::processEvents();
     QCOMPARE(reflushed.count(), 1);
 }
 

@@ -1,3 +1,4 @@
+#include "logwatch.h"
 #include "referenceserver.h"
 #include "signintestkit.h"
 #include "testenvironment.h"
@@ -98,8 +99,8 @@ void TestQrLogin::confirmedCodeSignsIn()
 
     // Refusals while unconfirmed are not reported, and polling goes on about once a second.
     const int before = qrPolls(m_server);
-    QTest::qWait(2200);
-    QVERIFY(qrPolls(m_server) - before >= 2);
+    QTRY_VERIFY_WITH_TIMEOUT(qrPolls(m_server) - before >= 2, 20000);
+    QCoreApplication::processEvents();
     QVERIFY(log.events.isEmpty());
 
     m_server.hook(QStringLiteral("qr-confirm"),
@@ -114,9 +115,10 @@ void TestQrLogin::confirmedCodeSignsIn()
     QVERIFY(!ParameterInfor::instance()->token().isEmpty());
     QCOMPARE(ParameterInfor::instance()->imPort(), QString::number(m_server.port()));
 
-    // Signed in: the loader has stopped by itself.
+    // Signed in: the loader has stopped by itself, with no poll after the confirmed one.
+    QTRY_VERIFY_WITH_TIMEOUT(request.qrLoader()->isFinished(), 20000);
     const int after = qrPolls(m_server);
-    QTest::qWait(1500);
+    QVERIFY(m_server.roundTrip());
     QCOMPARE(qrPolls(m_server), after);
 }
 
@@ -161,8 +163,12 @@ void TestQrLogin::unusableCodeShowsNothing()
     LoginRequest request;
     QSignalSpy created(&request, &LoginRequest::sigCreateQrcode);
     const int polls = qrPolls(m_server);
+    LogWatch log;
     request.getQrcode();
-    QTest::qWait(1500);
+    // The reply is logged once it has been handled; a poll it started would reach the server
+    // before the round trip's answer.
+    QTRY_COMPARE_WITH_TIMEOUT(log.count(QStringLiteral("QR code")), 1, 20000);
+    QVERIFY(m_server.roundTrip());
     QCOMPARE(created.count(), 0);
     QCOMPARE(qrPolls(m_server), polls);
 }
@@ -204,8 +210,10 @@ void TestQrLogin::stopReturnsPromptly()
     const qint64 elapsed = clock.elapsed();
     qInfo("setExitRun returned after %lld ms", elapsed);
     QVERIFY2(elapsed < 500, qPrintable(QString::number(elapsed)));
+    // The loader has ended, so every poll it sent has been counted.
+    QVERIFY(request.qrLoader()->isFinished());
     const int polls = qrPolls(m_server);
-    QTest::qWait(1500);
+    QVERIFY(m_server.roundTrip());
     QCOMPARE(qrPolls(m_server), polls);
 
     // Stopped temporarily, a new code starts the polling again.

@@ -187,19 +187,25 @@ void TestSioLifecycle::closeAndDestroyInEveryState()
         client->close();
         client->close();
         QVERIFY(!client->isOpen());
-        // Nothing to wait for: what must not happen is a report or a new connection.
-        QTest::qWait(800);
+        // What must not happen is a report or a new connection. Barrier: a refused emit's
+        // failure runs on the I/O thread after everything the close queued there.
+        std::atomic<bool> flushed{false};
+        socket->emitNow(QStringLiteral("flush"), {}, {},
+                        [&flushed](sio::Socket::Failure, const QString &) { flushed = true; });
+        QTRY_VERIFY_WITH_TIMEOUT(flushed.load(), longWait);
         QCOMPARE(recorder.entries().size(), reports);
     }
     client.reset();
     const int ticksAtDestruction = ticks;
     const int reportsAtDestruction = recorder.entries().size();
     peer.thaw();
-    QTest::qWait(300);
+    // The thawed peer answering proves it has sent whatever it held; the client is gone, so
+    // nothing of it may reach us.
+    QCOMPARE(engineCount(peer), engines);
+    QCoreApplication::processEvents();
     QCOMPARE(ticks.load(), ticksAtDestruction);
     QCOMPARE(recorder.entries().size(), reportsAtDestruction);
     QCOMPARE(acks.calls(), 0);
-    QCOMPARE(engineCount(peer), engines);
 }
 
 void TestSioLifecycle::destroyWhileTrafficFlows()
@@ -218,8 +224,9 @@ void TestSioLifecycle::destroyWhileTrafficFlows()
                [&counter](const QJsonArray &, sio::Ack &) { counter.hit(); });
     SIO_CONNECT_AND_JOIN(*client, recorder, peer);
 
+    std::atomic<int> sent{0};
     std::thread emitter([&]() {
-        for (int i = 0; !stop; ++i) {
+        for (int i = 0; !stop; ++i, ++sent) {
             socket->emitEvent(QStringLiteral("echo"), {i},
                               [&counter](const QJsonArray &) { counter.hit(); });
             QThread::usleep(200);
@@ -231,7 +238,10 @@ void TestSioLifecycle::destroyWhileTrafficFlows()
     client.reset();
     counter.destroyed = true;
     const int callsAtDestruction = counter.calls;
-    QTest::qWait(200);
+    // Emits keep coming on the dead client's socket; a good many of them had their chance to
+    // call back.
+    const int sentAtDestruction = sent;
+    QTRY_VERIFY_WITH_TIMEOUT(sent > sentAtDestruction + 100, longWait);
     stop = true;
     emitter.join();
     QCOMPARE(counter.late.load(), 0);

@@ -23,6 +23,10 @@ public:
     QUrl baseUrl() const { return m_peer.baseUrl(); }
     // Synchronous POST of `body` to /__hooks/<name>; the reply's JSON object (empty on failure).
     QJsonObject hook(const QString &name, const QJsonObject &body = {}) const;
+    // Returns once the server has answered a request of its own sent now, with the event loop
+    // running meanwhile: a barrier for "nothing else happens" checks, as whatever the client sent
+    // before has reached the server and its answers have had their turn.
+    bool roundTrip() const;
     // What the server printed so far, for failure messages.
     QString output() const { return m_peer.output(); }
 

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QMutex>
+#include <QMutexLocker>
+#include <QStringList>
+#include <QtGlobal>
+
+// Keeps the process's log lines while it lives (they still reach the previous handler), so a
+// test can wait for the line a class writes once it has handled a reply that leaves no other
+// trace. One watch at a time.
+class LogWatch
+{
+public:
+    LogWatch() : m_previous(qInstallMessageHandler(&LogWatch::handle)) { s_current = this; }
+    ~LogWatch()
+    {
+        qInstallMessageHandler(m_previous);
+        s_current = nullptr;
+    }
+    LogWatch(const LogWatch &) = delete;
+    LogWatch &operator=(const LogWatch &) = delete;
+
+    // Lines seen so far that contain `text`.
+    int count(const QString &text) const
+    {
+        QMutexLocker lock(&m_mutex);
+        return int(m_lines.filter(text).size());
+    }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &text)
+    {
+        LogWatch *watch = s_current;
+        if (!watch)
+            return;
+        {
+            QMutexLocker lock(&watch->m_mutex);
+            watch->m_lines << text;
+        }
+        if (watch->m_previous)
+            watch->m_previous(type, context, text);
+    }
+
+    static inline LogWatch *s_current = nullptr;
+    QtMessageHandler m_previous;
+    mutable QMutex m_mutex;
+    QStringList m_lines;
+};
