@@ -44,6 +44,8 @@ function register(router, app) {
   const { store, controls } = app;
   const codes = new QrCodes();
   let behaviour = defaultBehaviour();
+  // Sign-on polls the silent behaviour holds open now, so a test can tell one is waiting.
+  const heldSignOns = new Set();
   app.qrcodes = codes;
 
   const resetControls = controls.reset.bind(controls);
@@ -59,6 +61,10 @@ function register(router, app) {
     switch (mode) {
       case 'silent':
         controls.hold(ctx.res);
+        if (name === 'sign-on') {
+          heldSignOns.add(ctx.res);
+          ctx.res.on('close', () => heldSignOns.delete(ctx.res));
+        }
         return true;
       case 'garbage':
         sendText(ctx.res, 200, '<html><body>502 Bad Gateway</body></html>', 'text/html; charset=utf-8');
@@ -140,8 +146,9 @@ function register(router, app) {
     return { ok: true, login_key: key, user_id: user.user_id };
   });
 
-  // The codes issued and not yet used, with the polls each has had and all polls since reset.
-  registerHook('qr-pending', () => ({ ok: true, codes: codes.list(), polls: codes.polls }));
+  // The codes issued and not yet used, with the polls each has had, all polls since reset and
+  // the sign-on polls held unanswered now.
+  registerHook('qr-pending', () => ({ ok: true, codes: codes.list(), polls: codes.polls, held: heldSignOns.size }));
 
   // {endpoint: login | refresh | general | sign-on | all, mode, body?}
   registerHook('auth-mode', (body) => {

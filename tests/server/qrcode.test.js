@@ -169,6 +169,24 @@ describe('QR-code sign-in', () => {
       assert.equal((await newCode()).login_key.length, 32);
     });
 
+    it('counts the sign-on polls it holds open, until they close', async () => {
+      const code = await newCode();
+      await hook('auth-mode', { endpoint: 'sign-on', mode: 'silent' });
+      const controller = new AbortController();
+      const held = fetch(`${server.base}${API}api/auth/qrcode/sign-on`, {
+        method: 'POST', signal: controller.signal,
+        headers: { 'content-type': 'application/x-www-form-urlencoded' }, body: form(code),
+      }).catch(() => null);
+      let pending;
+      for (let i = 0; i < 500 && !(pending = await hook('qr-pending')).held; ++i);
+      assert.equal(pending.held, 1);
+      assert.equal(pending.polls, 0, 'a held poll is not answered, so not counted');
+      controller.abort();
+      await held;
+      for (let i = 0; i < 500 && (pending = await hook('qr-pending')).held; ++i);
+      assert.equal(pending.held, 0);
+    });
+
     it('rejects unknown endpoints and modes', async () => {
       await hook('auth-mode', { endpoint: 'logout', mode: 'silent' }, 400);
       await hook('auth-mode', { endpoint: 'login', mode: 'loud' }, 400);
