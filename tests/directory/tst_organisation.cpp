@@ -114,7 +114,10 @@ void TestOrganisation::loadNextAfter(QSignalSpy &completion, int earlier)
     // The next load ends a quiet period after its last reply, later than any timer an earlier
     // load could have left running; its end is the moment nothing runs any more.
     HandlOrganization *loader = HandlOrganization::gestance();
+    // A load still running from before would swallow this request and complete in its place.
+    QVERIFY(!loader->getRunStatus());
     emit loader->sigHandlOrganization(HandlOrganization::rootDepartmentId());
+    QVERIFY(loader->getRunStatus());
     QTRY_VERIFY_WITH_TIMEOUT(!loader->getRunStatus(), 40000);
     QCoreApplication::processEvents();
     QCOMPARE(completion.count(), earlier + 1);
@@ -140,6 +143,7 @@ void TestOrganisation::loadsTheWholeOrganisationOnce()
     QVERIFY(loader->wait(5000));
     QCoreApplication::processEvents();
     QCOMPARE(completion.count(), 1);
+    QVERIFY(!loader->getRunStatus());
 
     QList<MemberRecord *> users;
     QList<MemberRecord *> departments;
