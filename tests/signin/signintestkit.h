@@ -36,6 +36,12 @@ inline int qrPolls(const ReferenceServer &server)
     return server.hook(QStringLiteral("qr-pending")).value(QLatin1String("polls")).toInt();
 }
 
+// Sign-on polls the server holds unanswered now (its silent behaviour).
+inline int heldQrPolls(const ReferenceServer &server)
+{
+    return server.hook(QStringLiteral("qr-pending")).value(QLatin1String("held")).toInt();
+}
+
 // Every report of one LoginRequest, and the organisation's completion, in arrival order:
 // "name <id> <name>", "first <status> <types> <errors>", "final ...", "organisation". Create
 // the log before the request and then watch() it, so the organisation's completion is logged
