@@ -1,6 +1,7 @@
 // The messaging engine without a network: message ids, the service address, the message texts,
 // the stores as inbound events and sends change them, and payloads of the wrong kind or shape.
 
+#include "handoff.h"
 #include "messaging/messageclock.h"
 #include "messaging/messagejson.h"
 #include "messaging/messagepayloads.h"
@@ -462,7 +463,7 @@ void TestMessagingStores::localEventLoopInSlotKeepsOrder()
     // A document's slot that waits in a local event loop (a synchronous lookup) while more
     // messages arrive: they are handed over after the rest of its batch, never inside the wait.
     SocketHandl *engine = m_engine;
-    std::atomic<QEventLoop *> waiting{nullptr};
+    Handoff<QEventLoop *> waiting;
     auto arrive = [engine](qulonglong first, qulonglong last) {
         for (qulonglong id = first; id <= last; ++id)
             engine->dispatchInbound(QStringLiteral("private message"), {privateMessage(id)});
@@ -472,9 +473,7 @@ void TestMessagingStores::localEventLoopInSlotKeepsOrder()
         runDueEvents();
         // Once the slot of message 1 waits, more arrives; then its wait ends (the quit is
         // queued after the hand-over of 3 to 10).
-        QEventLoop *loop = nullptr;
-        for (int i = 0; i < 30000 && !(loop = waiting.load()); ++i)
-            QThread::msleep(1);
+        QEventLoop *loop = waiting.waitFor(30000).value_or(nullptr);
         arrive(3, 10);
         runDueEvents();
         if (loop)
@@ -489,7 +488,7 @@ void TestMessagingStores::localEventLoopInSlotKeepsOrder()
                 if (id != QLatin1String("1"))
                     return;
                 QEventLoop loop;
-                waiting = &loop;
+                waiting.put(&loop);
                 loop.exec();
             });
     network->start();
@@ -508,16 +507,14 @@ void TestMessagingStores::longBurstReachesEngineThreadWhileArriving()
     // taking turns (the order stays as it came).
     constexpr int first = 300;
     SocketHandl *engine = m_engine;
-    std::atomic<int> delivered{0};
+    Handoff<bool> delivered;
     std::atomic<bool> seenWhileBusy{false};
     std::unique_ptr<QThread> network(QThread::create([engine, &delivered, &seenWhileBusy]() {
         for (int id = 1; id <= first; ++id)
             engine->dispatchInbound(QStringLiteral("private message"),
                                     {privateMessage(qulonglong(id))});
         // Still inside the same batch: no return to this thread's event loop yet.
-        for (int i = 0; i < 10000 && delivered.load() == 0; ++i)
-            QThread::msleep(1);
-        seenWhileBusy = delivered.load() > 0;
+        seenWhileBusy = delivered.waitFor(10000).has_value();
         engine->dispatchInbound(QStringLiteral("private message"),
                                 {privateMessage(qulonglong(first + 1))});
         runDueEvents();
@@ -527,7 +524,7 @@ void TestMessagingStores::longBurstReachesEngineThreadWhileArriving()
     connect(m_engine, &SocketHandl::sigPrivareMessage, &receiver,
             [&order, &delivered](const QString &, const QString &text) {
                 order << field(text, "msg_id");
-                ++delivered;
+                delivered.put(true);
             });
     network->start();
     QTRY_COMPARE_WITH_TIMEOUT(order.size(), first + 1, longWait);
