@@ -5,6 +5,7 @@
 #include "platform/passwordvault.h"
 
 #include <QTimer>
+#include <utility>
 
 namespace {
 
@@ -78,7 +79,7 @@ void RememberedPasswords::load(const QString &account, QObject *context,
                                std::function<void(QString)> done)
 {
     QPointer<QObject> receiver(context);
-    auto answer = [receiver, done](const QString &password) {
+    auto answer = [receiver, done = std::move(done)](const QString &password) {
         if (receiver)
             done(password);
     };
