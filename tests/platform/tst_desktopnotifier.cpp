@@ -6,6 +6,7 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -168,11 +169,13 @@ void TestDesktopNotifier::withdrawAndClosedNotifications()
     notifier.show(QStringLiteral("2:10004"), QStringLiteral("赵敏"), QStringLiteral("b"));
     QTRY_COMPARE(server.shown.size(), 3);
     QCOMPARE(server.shown[2].replacesId, 42u);
+    QTRY_COMPARE(notifier.callsInFlight(), 0);
     QVERIFY(server.emitSignal(QStringLiteral("NotificationClosed"),
                               {QVariant::fromValue(42u), QVariant::fromValue(2u)}));
-    // The signal has crossed the bus once a later round trip has.
+    // The signal has crossed the bus once a later answer of the same server has.
     notifier.show(QStringLiteral("3:g9"), QStringLiteral("x"), QStringLiteral("sync"));
     QTRY_COMPARE(server.shown.size(), 4);
+    QTRY_COMPARE(notifier.callsInFlight(), 0);
     notifier.show(QStringLiteral("2:10004"), QStringLiteral("赵敏"), QStringLiteral("c"));
     QTRY_COMPARE(server.shown.size(), 5);
     QCOMPARE(server.shown[4].replacesId, 0u);
