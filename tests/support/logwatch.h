@@ -1,13 +1,15 @@
 #pragma once
 
-#include <QMutex>
-#include <QMutexLocker>
 #include <QStringList>
 #include <QtGlobal>
 
+#include <atomic>
+#include <mutex>
+
 // Keeps the process's log lines while it lives (they still reach the previous handler), so a
 // test can wait for the line a class writes once it has handled a reply that leaves no other
-// trace. One watch at a time.
+// trace. One watch at a time. Log lines come from every thread: standard locks, so the thread
+// checker sees them.
 class LogWatch
 {
 public:
@@ -23,7 +25,7 @@ public:
     // Lines seen so far that contain `text`.
     int count(const QString &text) const
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         return int(m_lines.filter(text).size());
     }
 
@@ -34,15 +36,15 @@ private:
         if (!watch)
             return;
         {
-            QMutexLocker lock(&watch->m_mutex);
+            std::lock_guard<std::mutex> lock(watch->m_mutex);
             watch->m_lines << text;
         }
         if (watch->m_previous)
             watch->m_previous(type, context, text);
     }
 
-    static inline LogWatch *s_current = nullptr;
+    static inline std::atomic<LogWatch *> s_current = nullptr;
     QtMessageHandler m_previous;
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex;
     QStringList m_lines;
 };
