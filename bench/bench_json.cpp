@@ -6,6 +6,7 @@
 // Usage: bench_json [milliseconds per figure]   (default 300)
 
 #include "sio/packetcodec.h"
+#include "json/peerjson.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -147,7 +148,7 @@ int main(int argc, char **argv)
         row("RapidJSON + QJsonValue", timePerCall(ms, [&] {
                 rapidjson::Document doc;
                 doc.Parse(body.constData(), size_t(body.size()));
-                return !doc.HasParseError() && sio::PacketCodec::toQt(doc).isArray();
+                return !doc.HasParseError() && PeerJson::fromRapid(doc).isArray();
             }));
 #endif
 #ifdef TARNEX_HAVE_SIMDJSON
@@ -186,7 +187,7 @@ int main(int argc, char **argv)
     for (int i = 0; i < count; ++i) {
         rapidjson::Document doc;
         doc.Parse(repeated.constData(), size_t(repeated.size()));
-        sio::PacketCodec::toQt(doc);
+        PeerJson::fromRapid(doc);
     }
     std::printf("repeated key, RapidJSON + QJsonValue: %.0f bytes kept per frame\n",
                 double(heapInUse() - before) / count);

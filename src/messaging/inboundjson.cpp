@@ -3,6 +3,7 @@
 #include "messagejson.h"
 #include "sio/packetcodec.h"
 #include "json/jsonfield.h"
+#include "json/peerjson.h"
 
 #include <cstring>
 
@@ -16,7 +17,7 @@ bool isKey(const rapidjson::Value &name, const char *key, size_t length)
 // The fields are few and flat: scalars convert for nothing, objects only where they are small.
 QJsonValue qt(const rapidjson::Value &value)
 {
-    return sio::PacketCodec::toQt(value);
+    return PeerJson::fromRapid(value);
 }
 
 // The private fields of `object`, also those of a group message; last value of a key wins.

@@ -1,7 +1,8 @@
 #include "replyenvelope.h"
 
+#include "json/peerjson.h"
+
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QNetworkReply>
 
 #include <cmath>
@@ -10,11 +11,10 @@ ReplyEnvelope ReplyEnvelope::fromBody(const QByteArray &body)
 {
     ReplyEnvelope envelope;
     envelope.m_body = body;
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
+    QJsonValue document;
+    if (!PeerJson::parseEscapingControls(body, &document) || !document.isObject())
         return envelope;
-    envelope.m_object = document.object();
+    envelope.m_object = document.toObject();
     const QJsonValue status = envelope.m_object.value(QLatin1String("status"));
     if (status.isUndefined())
         return envelope;

@@ -1,13 +1,12 @@
 #include "packetcodec.h"
 
+#include "json/peerjson.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <rapidjson/document.h>
-
-#include <string_view>
-#include <unordered_set>
 
 namespace sio {
 
@@ -47,19 +46,6 @@ int timing(const QJsonValue &value, int fallback)
     if (!value.isDouble() || !(value.toDouble() >= 1))
         return fallback;
     return int(qMin(value.toDouble(), cap));
-}
-
-// JSON allows control characters only as whitespace between tokens; inside strings they must be
-// escaped. Qt's parser takes them raw anyway, and a raw NUL makes it compare keys as C strings:
-// {"a\0x":1,"a\0y":2} comes back as one key, and the re-encoded packet says something else.
-bool hasRawControl(QStringView text)
-{
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 && u != '\t' && u != '\n' && u != '\r')
-            return true;
-    }
-    return false;
 }
 
 } // namespace
@@ -229,109 +215,10 @@ QString PacketCodec::peekEventName(QStringView body)
     return QString();
 }
 
-QJsonValue PacketCodec::toQt(const rapidjson::Value &value)
-{
-    switch (value.GetType()) {
-    case rapidjson::kNullType:
-        return QJsonValue(QJsonValue::Null);
-    case rapidjson::kFalseType:
-        return false;
-    case rapidjson::kTrueType:
-        return true;
-    case rapidjson::kStringType:
-        return QString::fromUtf8(value.GetString(), int(value.GetStringLength()));
-    case rapidjson::kNumberType:
-        return value.GetDouble();
-    case rapidjson::kArrayType: {
-        QJsonArray array;
-        for (const rapidjson::Value &item : value.GetArray())
-            array.append(toQt(item));
-        return array;
-    }
-    case rapidjson::kObjectType: {
-        // A repeated key keeps its last value, as JavaScript's JSON.parse does.
-        QJsonObject object;
-        for (const auto &member : value.GetObject())
-            object.insert(
-                QString::fromUtf8(member.name.GetString(), int(member.name.GetStringLength())),
-                toQt(member.value));
-        return object;
-    }
-    }
-    return QJsonValue();
-}
-
-namespace {
-
-bool repeatsKey(const rapidjson::Value &value)
-{
-    if (value.IsArray()) {
-        for (const rapidjson::Value &item : value.GetArray()) {
-            if (repeatsKey(item))
-                return true;
-        }
-        return false;
-    }
-    if (!value.IsObject())
-        return false;
-    // Pairs for the usual small objects; a set for large ones, so a huge object costs no
-    // quadratic time.
-    const auto end = value.MemberEnd();
-    const bool small = value.MemberCount() <= 16;
-    std::unordered_set<std::string_view> seen;
-    for (auto it = value.MemberBegin(); it != end; ++it) {
-        if (small) {
-            for (auto later = it + 1; later != end; ++later) {
-                if (it->name == later->name)
-                    return true;
-            }
-        } else if (!seen.emplace(it->name.GetString(), it->name.GetStringLength()).second) {
-            return true;
-        }
-        if (repeatsKey(it->value))
-            return true;
-    }
-    return false;
-}
-
-} // namespace
-
 bool PacketCodec::decodeValue(QStringView text, QJsonValue *value, QString *error)
 {
-    if (hasRawControl(text))
+    if (!PeerJson::parse(text.toUtf8(), value))
         return fail(error, QStringLiteral("bad JSON"));
-    // Qt's parser keeps on the heap what a repeated key held before: a peer could grow our
-    // memory with every frame. Such text is built from the other parser's reading instead; the
-    // usual text still goes to Qt's, which builds its values faster.
-    {
-        rapidjson::Document doc;
-        if (parseJson(text, &doc) && repeatsKey(doc)) {
-            *value = toQt(doc);
-            return true;
-        }
-    }
-    // Event and ack bodies are arrays, join answers objects: those parse as they are, without a
-    // wrapped copy (the parser itself refuses anything after the value).
-    if (!text.isEmpty() && (text.front() == QLatin1Char('[') || text.front() == QLatin1Char('{'))) {
-        QJsonParseError parseError;
-        const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8(), &parseError);
-        if (parseError.error != QJsonParseError::NoError)
-            return fail(error, QStringLiteral("bad JSON"));
-        *value = doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object());
-        return true;
-    }
-    QByteArray wrapped;
-    const QByteArray utf8 = text.toUtf8();
-    wrapped.reserve(utf8.size() + 2);
-    wrapped += '[';
-    wrapped += utf8;
-    wrapped += ']';
-    QJsonParseError parseError;
-    const QJsonDocument doc = QJsonDocument::fromJson(wrapped, &parseError);
-    // More than one element means the text was several values ("1,2"), not one.
-    if (parseError.error != QJsonParseError::NoError || !doc.isArray() || doc.array().size() != 1)
-        return fail(error, QStringLiteral("bad JSON"));
-    *value = doc.array().at(0);
     return true;
 }
 

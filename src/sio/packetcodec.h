@@ -40,8 +40,6 @@ public:
     // The event name that leads an EVENT body, found without parsing it ("" when it is not a
     // plain string at the very start).
     static QString peekEventName(QStringView body);
-    // A value of the fast parser as Qt's; a repeated key keeps its last value.
-    static QJsonValue toQt(const rapidjson::Value &value);
 
     // Bytes the text takes as UTF-8, counted without converting it.
     static qint64 utf8Length(QStringView text);

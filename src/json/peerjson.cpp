@@ -1,0 +1,112 @@
+#include "peerjson.h"
+
+#include "jsonscan.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace PeerJson {
+
+QJsonValue fromRapid(const rapidjson::Value &value)
+{
+    switch (value.GetType()) {
+    case rapidjson::kNullType:
+        return QJsonValue(QJsonValue::Null);
+    case rapidjson::kFalseType:
+        return false;
+    case rapidjson::kTrueType:
+        return true;
+    case rapidjson::kStringType:
+        return QString::fromUtf8(value.GetString(), int(value.GetStringLength()));
+    case rapidjson::kNumberType:
+        return value.GetDouble();
+    case rapidjson::kArrayType: {
+        QJsonArray array;
+        for (const rapidjson::Value &item : value.GetArray())
+            array.append(fromRapid(item));
+        return array;
+    }
+    case rapidjson::kObjectType: {
+        QJsonObject object;
+        for (const auto &member : value.GetObject())
+            object.insert(
+                QString::fromUtf8(member.name.GetString(), int(member.name.GetStringLength())),
+                fromRapid(member.value));
+        return object;
+    }
+    }
+    return QJsonValue();
+}
+
+bool parse(const QByteArray &utf8, QJsonValue *value)
+{
+    switch (JsonScan::scan(utf8.constData(), utf8.size())) {
+    case JsonScan::Verdict::RawControl:
+        return false;
+    case JsonScan::Verdict::Repeats:
+    case JsonScan::Verdict::Unsure: {
+        rapidjson::Document doc;
+        doc.Parse<rapidjson::kParseFullPrecisionFlag>(utf8.constData(), size_t(utf8.size()));
+        if (doc.HasParseError())
+            return false;
+        *value = fromRapid(doc);
+        return true;
+    }
+    case JsonScan::Verdict::Plain:
+        break;
+    }
+    // Qt's parser builds its values faster. Arrays and objects parse as they are; a scalar needs
+    // a wrapping array, and the parser itself refuses anything after the value.
+    const char first = utf8.isEmpty() ? '\0' : utf8.at(0);
+    QJsonParseError error;
+    if (first == '[' || first == '{') {
+        const QJsonDocument doc = QJsonDocument::fromJson(utf8, &error);
+        if (error.error != QJsonParseError::NoError)
+            return false;
+        *value = doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object());
+        return true;
+    }
+    QByteArray wrapped;
+    wrapped.reserve(utf8.size() + 2);
+    wrapped += '[';
+    wrapped += utf8;
+    wrapped += ']';
+    const QJsonDocument doc = QJsonDocument::fromJson(wrapped, &error);
+    // More than one element means the text was several values ("1,2"), not one.
+    if (error.error != QJsonParseError::NoError || !doc.isArray() || doc.array().size() != 1)
+        return false;
+    *value = doc.array().at(0);
+    return true;
+}
+
+bool parseEscapingControls(const QByteArray &utf8, QJsonValue *value)
+{
+    if (JsonScan::scan(utf8.constData(), utf8.size()) != JsonScan::Verdict::RawControl)
+        return parse(utf8, value);
+    // Outside a string the escape is no JSON either, so such text is still refused.
+    QByteArray escaped;
+    escaped.reserve(utf8.size() + 16);
+    for (const char c : utf8) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 && u != '\t' && u != '\n' && u != '\r') {
+            static const char hex[] = "0123456789abcdef";
+            escaped += "\\u00";
+            escaped += hex[u >> 4];
+            escaped += hex[u & 0xf];
+        } else {
+            escaped += c;
+        }
+    }
+    return parse(escaped, value);
+}
+
+bool parseObject(const QByteArray &utf8, QJsonObject *object)
+{
+    QJsonValue value;
+    const bool ok = parseEscapingControls(utf8, &value) && value.isObject();
+    *object = ok ? value.toObject() : QJsonObject();
+    return ok;
+}
+
+} // namespace PeerJson

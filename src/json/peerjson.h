@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QJsonValue>
+
+#include <rapidjson/document.h>
+
+// JSON text from a server or a socket peer, read into Qt's values without the two traps of Qt's
+// parser (see JsonScan): raw control characters are refused, and a repeated key keeps its last
+// value, as JavaScript's JSON.parse does, at no cost in leaked memory.
+namespace PeerJson {
+
+// Any JSON value, scalars at the top level included; false for anything that is not exactly one.
+bool parse(const QByteArray &utf8, QJsonValue *value);
+
+// For replies read leniently: raw control characters inside strings are taken as their escapes,
+// so one bad name does not cost the whole reply; the readers drop them from the texts.
+bool parseEscapingControls(const QByteArray &utf8, QJsonValue *value);
+
+// A reply that must be one object, read leniently as above; false (and an empty object)
+// otherwise.
+bool parseObject(const QByteArray &utf8, QJsonObject *object);
+
+// A value of the fast parser as Qt's; a repeated key keeps its last value.
+QJsonValue fromRapid(const rapidjson::Value &value);
+
+} // namespace PeerJson
