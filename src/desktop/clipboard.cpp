@@ -6,6 +6,7 @@
 #include "net/urlsegment.h"
 #include "platform/screenshottool.h"
 #include "session/parameterinfor.h"
+#include "json/peerjson.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -106,9 +107,9 @@ QString ClipBoard::uploadPicture(const QImage &image)
     if (!ServerRequest::waitFor(reply.get()))
         return QString();
 
-    const QJsonDocument document = QJsonDocument::fromJson(reply->readAll());
-    const QJsonObject object = document.object();
-    if (!document.isObject() || object.value(QLatin1String("status")).toInt() != 1)
+    QJsonObject object;
+    if (!PeerJson::parseObject(reply->readAll(), &object) ||
+        object.value(QLatin1String("status")).toInt() != 1)
         return QString();
     const QJsonArray data = object.value(QLatin1String("data")).toArray();
     const QString serverPath = data.isEmpty() ? QString() : data.last().toString();

@@ -5,6 +5,7 @@
 #include "logging.h"
 #include "net/serverrequest.h"
 #include "platform/localpath.h"
+#include "json/peerjson.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -211,11 +212,10 @@ void ChunkedUpload::onFinished(QNetworkReply *reply)
         return;
     }
     const QByteArray body = reply->readAll();
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
-    const QJsonObject object = document.object();
+    QJsonObject object;
+    const bool isObject = PeerJson::parseObject(body, &object);
     const int status = object.value(QLatin1String("status")).toInt();
-    if (error.error != QJsonParseError::NoError || !document.isObject() || status <= 0) {
+    if (!isObject || status <= 0) {
         const QJsonArray errors = object.value(QLatin1String("errors")).toArray();
         qCWarning(lcFiles)
             << "the last chunk was refused:"

@@ -6,6 +6,7 @@
 #include "net/serverrequest.h"
 #include "platform/localpath.h"
 #include "session/parameterinfor.h"
+#include "json/peerjson.h"
 
 #include <QFile>
 #include <QHttpMultiPart>
@@ -95,9 +96,10 @@ void UploadImage::uploadImage(const QString &imagePaths)
 void UploadImage::onUploadImage(QNetworkReply *reply)
 {
     reply->deleteLater();
-    const QJsonDocument document = QJsonDocument::fromJson(reply->readAll());
+    QJsonObject answer;
+    PeerJson::parseObject(reply->readAll(), &answer);
     qCDebug(lcFiles) << "picture upload answered" << reply->error()
-                     << document.toJson(QJsonDocument::Compact);
+                     << QJsonDocument(answer).toJson(QJsonDocument::Compact);
 }
 
 void UploadImage::uploadMoblieImage(const QString &imagePaths)
@@ -145,9 +147,9 @@ void UploadImage::onUploadMoblieImage(QNetworkReply *reply)
     reply->deleteLater();
     // A body that is no JSON at all (a dropped connection, an error page) fails like a refusal,
     // so the chat input never waits for a picture that is not coming.
-    const QJsonDocument document = QJsonDocument::fromJson(reply->readAll());
-    const QJsonObject object = document.object();
-    if (!document.isObject() || object.value(QLatin1String("status")).toInt() != 1) {
+    QJsonObject object;
+    if (!PeerJson::parseObject(reply->readAll(), &object) ||
+        object.value(QLatin1String("status")).toInt() != 1) {
         mobileFailed();
         return;
     }

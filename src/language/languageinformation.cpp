@@ -4,6 +4,7 @@
 #include "logging.h"
 #include "net/serverrequest.h"
 #include "json/jsonfield.h"
+#include "json/peerjson.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -47,13 +48,13 @@ void LanguageInformation::requestTextTable(const QString &langCode, const QStrin
 bool LanguageInformation::readLanguageList(const QByteArray &body,
                                            QMap<QString, QString> *languages)
 {
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
-    if (error.error != QJsonParseError::NoError) {
-        qCDebug(lcLanguage) << "language list is not JSON:" << error.errorString();
+    QJsonValue document;
+    if (!PeerJson::parseEscapingControls(body, &document) ||
+        !(document.isObject() || document.isArray())) {
+        qCDebug(lcLanguage) << "language list is not JSON:" << body.left(200);
         return false;
     }
-    const QJsonObject object = document.object();
+    const QJsonObject object = document.toObject();
     if (!document.isObject() || JsonField::integer(object.value(QLatin1String("status"))) != 1)
         return true;
     languages->clear();
@@ -69,13 +70,13 @@ bool LanguageInformation::readLanguageList(const QByteArray &body,
 
 bool LanguageInformation::readTextTable(const QByteArray &body, QMap<QString, QString> *texts)
 {
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
-    if (error.error != QJsonParseError::NoError) {
-        qCDebug(lcLanguage) << "text table is not JSON:" << error.errorString();
+    QJsonValue document;
+    if (!PeerJson::parseEscapingControls(body, &document) ||
+        !(document.isObject() || document.isArray())) {
+        qCDebug(lcLanguage) << "text table is not JSON:" << body.left(200);
         return false;
     }
-    const QJsonObject object = document.object();
+    const QJsonObject object = document.toObject();
     if (!document.isObject() || JsonField::integer(object.value(QLatin1String("status"))) != 1)
         return true;
     texts->clear();

@@ -12,6 +12,7 @@
 #include "session/parameterinfor.h"
 #include "sockethandl.h"
 #include "json/jsonfield.h"
+#include "json/peerjson.h"
 
 #include <QDateTime>
 #include <QJsonDocument>
@@ -208,7 +209,9 @@ void SocketHandl::onSystemMessageChannel(const QJsonValue &payload)
         return;
     }
     // Unreadable text gives an empty object, which names no recipient.
-    const QJsonObject object = QJsonDocument::fromJson(payload.toString().toUtf8()).object();
+    QJsonValue parsed;
+    PeerJson::parse(payload.toString().toUtf8(), &parsed);
+    const QJsonObject object = parsed.toObject();
     const QString me = userId();
     bool recipient = false;
     const QJsonArray recipients = object.value(QLatin1String("recipients")).toArray();

@@ -3,6 +3,7 @@
 #include "logging.h"
 #include "reminders/systeminformation.h"
 #include "reminders/webclientaddress.h"
+#include "json/peerjson.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -84,11 +85,10 @@ void SystemHandl::openMetionInfor(const QString &massageIdInfor)
     qCDebug(lcReminders) << "openMetionInfor" << massageIdInfor;
     if (massageIdInfor.isEmpty())
         return;
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(massageIdInfor.toUtf8(), &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
+    QJsonValue document;
+    if (!PeerJson::parse(massageIdInfor.toUtf8(), &document) || !document.isObject())
         return;
-    const QJsonObject object = document.object();
+    const QJsonObject object = document.toObject();
     const QString params = parameterText(object.value(QLatin1String("params")).toObject());
     const QStringList name = object.value(QLatin1String("name")).toString().split(QLatin1Char('.'));
     const bool named = name.size() >= 2;
@@ -102,7 +102,9 @@ void SystemHandl::openDataInfor(const QString &dataInfor)
     qCDebug(lcReminders) << "openDataInfor" << dataInfor;
     QString text = dataInfor;
     text.remove(QStringLiteral("##"));
-    const QJsonObject object = QJsonDocument::fromJson(text.toUtf8()).object();
+    QJsonValue parsed;
+    PeerJson::parse(text.toUtf8(), &parsed);
+    const QJsonObject object = parsed.toObject();
     // Members in key order; the first names the record.
     const QStringList keys = object.keys();
     if (keys.isEmpty())

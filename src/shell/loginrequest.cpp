@@ -16,6 +16,7 @@
 #include "signin/handlthreaddata.h"
 #include "signin/loginreply.h"
 #include "json/jsonfield.h"
+#include "json/peerjson.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -289,9 +290,8 @@ void LoginRequest::onReflushToken(QNetworkReply *reply)
     reply->deleteLater();
     const QByteArray body = reply->readAll();
     logReply("token refresh", reply, body);
-    QJsonParseError error{};
-    QJsonDocument::fromJson(body, &error);
-    if (error.error == QJsonParseError::NoError)
+    QJsonValue parsed;
+    if (PeerJson::parseEscapingControls(body, &parsed) && (parsed.isObject() || parsed.isArray()))
         emit sigReflushToken();
 }
 

@@ -7,6 +7,7 @@
 #include "net/serverrequest.h"
 #include "session/parameterinfor.h"
 #include "signin/loginreply.h"
+#include "json/peerjson.h"
 
 #include <QEventLoop>
 #include <QJsonArray>
@@ -129,9 +130,9 @@ bool HandlThreaddata::poll(QNetworkAccessManager &manager)
 
     const QByteArray body =
         reply->error() == QNetworkReply::NoError ? reply->readAll() : QByteArray();
-    QJsonParseError parseError{};
-    QJsonDocument::fromJson(body, &parseError);
-    if (parseError.error != QJsonParseError::NoError) {
+    QJsonValue parsed;
+    if (!PeerJson::parseEscapingControls(body, &parsed) ||
+        !(parsed.isObject() || parsed.isArray())) {
         qCDebug(lcSignin) << "QR sign-on reply unreadable:" << body.left(200);
         emit sigLoginStatus(false, 2, QString());
         return false;

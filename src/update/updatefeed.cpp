@@ -2,6 +2,7 @@
 
 #include "net/requestwait.h"
 #include "net/serverrequest.h"
+#include "json/peerjson.h"
 
 #include <QEventLoop>
 #include <QJsonArray>
@@ -23,13 +24,12 @@ UpdateFeed UpdateFeed::parse(const QByteArray &body)
     text.remove(QLatin1Char('\n'));
     text.remove(QLatin1Char('\t'));
     text.remove(QLatin1Char(' '));
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &error);
-    if (error.error != QJsonParseError::NoError)
+    QJsonValue document;
+    if (!PeerJson::parse(text.toUtf8(), &document) || !(document.isObject() || document.isArray()))
         return feed;
     feed.valid = true;
     feed.text = text;
-    const QJsonObject object = document.object();
+    const QJsonObject object = document.toObject();
     feed.version = object.value(QLatin1String("version")).toString();
     const QJsonArray lines = object.value(QLatin1String("description")).toArray();
     for (const QJsonValue &line : lines)
