@@ -4,6 +4,7 @@
 
 #include "fuzzsetup.h"
 #include "messaging/sockethandl.h"
+#include "json/peerjson.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -57,8 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString &event = events.at(data[0] % events.size());
     const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data + 1), int(size - 1));
     // As the socket.io decoder hands arguments over: a JSON array, or else the text itself.
-    const QJsonDocument document = QJsonDocument::fromJson('[' + text.toUtf8() + ']');
-    const QJsonArray args = document.isArray() ? document.array() : QJsonArray{text};
+    QJsonValue parsed;
+    const bool isJson = PeerJson::parse('[' + text.toUtf8() + ']', &parsed) && parsed.isArray();
+    const QJsonArray args = isJson ? parsed.toArray() : QJsonArray{text};
 
     if (!engine->dispatchInbound(event, args) &&
         !engine->dispatchReply(event, args, QStringLiteral("10002")))
