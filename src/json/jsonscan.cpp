@@ -102,7 +102,7 @@ Verdict scan(const char *data, qsizetype size)
             break;
         }
         case '[':
-            scopes.push_back(Scope());
+            scopes.emplace_back();
             expectKey = false;
             break;
         case '}':
