@@ -40,6 +40,8 @@ Rectangle {
     color: pal.card
     border.color: pal.cardBorder
     Behavior on height { NumberAnimation { duration: 140; easing.type: Easing.OutCubic } }
+    // The size animation has reached its end (what the drop-down shows no longer moves).
+    readonly property bool settled: height === content.implicitHeight + 16 * sr
     clip: true
 
     // What an entry does, by click, Return or Space.

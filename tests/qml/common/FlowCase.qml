@@ -11,6 +11,23 @@ TestCase {
 
     property var win: null
 
+    // True while `item` or anything inside it waits for its layout pass.
+    function polishPending(item) {
+        if (isPolishScheduled(item))
+            return true
+        for (var i = 0; i < item.children.length; ++i) {
+            if (polishPending(item.children[i]))
+                return true
+        }
+        return false
+    }
+    // Waits until the settings drop-down, when shown, has laid out and ended its size animation.
+    function waitDropDownSettled() {
+        var list = find(win.contentItem, "functionList")
+        if (list !== null && list.visible)
+            tryVerify(function() { return !polishPending(list) && list.settled }, 5000,
+                      "the drop-down settles")
+    }
     function find(item, name) {
         if (!item)
             return null

@@ -11,6 +11,23 @@ TestCase {
 
     property var win: null
 
+    // True while `item` or anything inside it waits for its layout pass.
+    function polishPending(item) {
+        if (isPolishScheduled(item))
+            return true
+        for (var i = 0; i < item.children.length; ++i) {
+            if (polishPending(item.children[i]))
+                return true
+        }
+        return false
+    }
+    // Waits until the settings drop-down, when shown, has laid out and ended its size animation.
+    function waitDropDownSettled() {
+        var list = find(win.contentItem, "functionList")
+        if (list !== null && list.visible)
+            tryVerify(function() { return !polishPending(list) && list.settled }, 5000,
+                      "the drop-down settles")
+    }
     function find(item, name) {
         if (!item)
             return null
@@ -63,31 +80,28 @@ TestCase {
         keyClick(Qt.Key_Return)
     }
     // Clicks the named item (or the first child of `root` when the name is empty) once the
-    // drop-down's size animation has settled.
+    // drop-down's size animation has settled: a click while it moves lands beside its target.
     function click(root, name) {
         var target = name === "" ? root.children[0] : find(root, name)
         verify(target !== null, "no item named " + name)
-        wait(200)
+        waitDropDownSettled()
         mouseClick(target)
     }
+    // The language package's list is in, and its choices are laid out.
     function waitForLanguages() {
         var setInterface = item("setInterface")
         tryCompare(setInterface, "languagesLoaded", true, 10000)
-        wait(50)
+        tryVerify(function() {
+            return find(setInterface, "lang_zh_CN") !== null && find(setInterface, "lang_en") !== null
+                    && !polishPending(setInterface)
+        }, 5000, "the language choices are laid out")
     }
     function logout() {
         var frame = win.contentItem.children[1].item // the main frame's loader
         click(frame, "tool_list")
         var list = find(frame, "functionList")
         tryCompare(list, "visible", true)
-        // A click that lands while the drop-down still moves misses; try again until it takes.
-        for (var attempt = 0; attempt < 5 && win.loggedIn; ++attempt) {
-            click(frame, "entry_logout")
-            if (win.loggedIn)
-                wait(500)
-            if (win.loggedIn && !list.visible)
-                click(frame, "tool_list")
-        }
+        click(frame, "entry_logout")
         tryCompare(win, "loggedIn", false, 10000)
         tryCompare(item("accountField"), "visible", true, 10000)
     }
@@ -132,7 +146,6 @@ TestCase {
         click(frame, "theme_1")
         compare(win.loginModel, 1)
         keyClick(Qt.Key_Escape) // back to the entries
-        wait(250)
         click(frame, "entry_skin")
         click(find(frame, "skin_4"), "")
         compare(win.skinColors.toUpperCase(), "#F14034")
@@ -143,7 +156,6 @@ TestCase {
         click(find(frame, "skin_1"), "")
         compare(win.skinColors.toUpperCase(), "#0183FF")
         keyClick(Qt.Key_Escape)
-        wait(250)
         click(frame, "entry_theme")
         click(frame, "theme_0")
         compare(win.loginModel, 0)
@@ -189,9 +201,11 @@ TestCase {
         tryCompare(title, "text", "Server settings", 10000)
         mouseClick(item("serverOk"))
         tryCompare(item("loginButton").children[0], "text", "Sign in")
-        // And back to Chinese.
-        wait(300)
-        mouseClick(item("login_set"))
+        // And back to Chinese, once the settings button is back in its row and laid out.
+        var settingsButton = item("login_set")
+        tryVerify(function() { return settingsButton.visible && !polishPending(win.contentItem) },
+                  5000, "the settings button is back")
+        mouseClick(settingsButton)
         tryVerify(function() { return title.visible })
         waitForLanguages()
         mouseClick(item("lang_zh_CN"))

@@ -39,7 +39,7 @@ FlowCase {
     // A click once the drop-down's size animation has settled (it moves what it shows).
     function clickSettled(target) {
         verify(target !== null)
-        wait(200)
+        waitDropDownSettled()
         mouseClick(target)
     }
     function openDropDown(entry) {
