@@ -321,7 +321,7 @@ void SocketHandl::onRestartLogin()
 void SocketHandl::scheduleReconnect()
 {
     deliver([this]() {
-        linkDown();
+        linkDown(true);
         emit sigNetworkdisconnect(false);
         if (m_leaving)
             return;
@@ -339,19 +339,38 @@ void SocketHandl::startReconnectTimer()
     emit sigReconnectScheduled(m_reconnectTimer->interval());
 }
 
-void SocketHandl::linkDown()
+void SocketHandl::linkDown(bool dead)
 {
     m_signedIn = false;
     bool any = false;
+    // Collected first: a slot of the status signal may retry, which changes the outbox.
+    QList<MessageOutbox::Entry> revived;
     for (MessageOutbox::Entry &entry : m_pending.entries()) {
         if (entry.state == MessageOutbox::State::InFlight) {
             entry.state = MessageOutbox::State::Waiting;
             any = true;
+        } else if (dead && entry.unansweredHere && entry.state == MessageOutbox::State::Failed) {
+            // The heartbeat takes longer than the acknowledgement limit to find a frozen server
+            // out: the answer never had a chance. Sent again, with the same id, after the next
+            // sign-in.
+            entry.state = MessageOutbox::State::Waiting;
+            revived.append(entry);
         }
+        // Only failures on this link count; the next one starts afresh.
+        entry.unansweredHere = false;
     }
     if (any)
         qCDebug(lcMessaging) << "link down: messages in flight wait for the next sign-in";
     m_ackTimer->stop();
+    if (revived.isEmpty())
+        return;
+    qCInfo(lcMessaging) << "link dead:" << revived.size()
+                        << "unanswered messages wait for the next sign-in";
+    saveOutboxSoon();
+    for (const MessageOutbox::Entry &entry : qAsConst(revived)) {
+        setOwnStatus(entry.types, entry.conversation, entry.id, pendingStatus());
+        emit sigMessageStatus(entry.conversation, entry.types, entry.id, pendingStatus());
+    }
 }
 
 void SocketHandl::onFailed()

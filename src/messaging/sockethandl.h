@@ -96,7 +96,9 @@ public:
 
     // Delivery states of the user's own messages (sendStatus): "1" pending (stored, not yet
     // acknowledged by the service), "2" sent, "3" read, "4" failed (refused, too large, or not
-    // acknowledged in time). A pending message waits in the outbox across drops and restarts.
+    // acknowledged in time). A pending message waits in the outbox across drops and restarts;
+    // so does one not acknowledged in time on a link that then drops by itself (the silence
+    // was the link's): it is pending again.
     static QString pendingStatus() { return QStringLiteral("1"); }
     static QString failedStatus() { return QStringLiteral("4"); }
     // Sends a failed message again, with the same id (the service drops a copy it already has).
@@ -246,7 +248,9 @@ private:
     void scheduleReconnect();
     void startReconnectTimer();
     // The link is down (or being replaced): what was in flight waits for the next sign-in.
-    void linkDown();
+    // `dead`: it dropped by itself (heartbeat, server close, network), so what failed on it for
+    // want of an acknowledgement waits again as well.
+    void linkDown(bool dead = false);
     // Emits on the engine's thread, in order with everything handed over before (SignalOutbox).
     void deliver(std::function<void()> emission) { m_outbox->post(std::move(emission)); }
 

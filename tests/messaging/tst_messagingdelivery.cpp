@@ -1,8 +1,8 @@
 // Messages that arrive or visibly fail, against the reference server of both socket.io
 // generations: pending until acknowledged, failed on refusal or silence and sent again with the
-// same id, kept in the outbox across drops, server restarts, a frozen server and a restart of
-// the client; sign-in that retries a silent namespace; events sent before the join's answer;
-// input above the limit.
+// same id, kept in the outbox across drops, server restarts, a frozen server (also one frozen
+// past the acknowledgement limit) and a restart of the client; sign-in that retries a silent
+// namespace; events sent before the join's answer; input above the limit.
 
 #include "desktop/terminationwatch.h"
 #include "messagingtestkit.h"
@@ -115,6 +115,8 @@ private slots:
     void serverRestarts();
     void frozenServer_data() { generations(); }
     void frozenServer();
+    void frozenPastAckLimit_data() { generations(); }
+    void frozenPastAckLimit();
     void restartWithFullOutbox_data() { generations(); }
     void restartWithFullOutbox();
     void silentNamespaceRetried_data() { generations(); }
@@ -298,6 +300,57 @@ void TestMessagingDelivery::frozenServer()
         QCOMPARE(QString::number(got.at(i).first), sent.at(i));
         QCOMPARE(status(*d.engine, sent.at(i)), QStringLiteral("2"));
     }
+}
+
+void TestMessagingDelivery::frozenPastAckLimit()
+{
+    QFETCH(bool, v2);
+    Delivery d;
+    // The acknowledgement limit runs out long before the heartbeat finds the frozen server out,
+    // as the program's 15 s do against a 4.x server's 25 s + 20 s.
+    constexpr int shortAckMs = 1000;
+    d.engine->setTimings(connectLimitMs, reconnectMs, shortAckMs);
+    const QStringList slowPings{QStringLiteral("--ping-interval"), QStringLiteral("2500"),
+                                QStringLiteral("--ping-timeout"), QStringLiteral("2500")};
+    START_WITH(d, v2, slowPings);
+    SIGN_IN(d);
+    // A refusal stays a failure whatever the link does later.
+    QVERIFY(ok(d.server.hook(
+        QStringLiteral("send-ack"),
+        {{QStringLiteral("mode"), QStringLiteral("refuse")}, {QStringLiteral("count"), 1}})));
+    const QString refused = d.engine->sendPrivateInfor(peer, QStringLiteral("no"), QString());
+    QTRY_COMPARE_WITH_TIMEOUT(status(*d.engine, refused), QStringLiteral("4"), longWait);
+
+    d.server.freeze();
+    QStringList sent;
+    for (int i = 0; i < 3; ++i)
+        sent << d.engine->sendPrivateInfor(peer, QStringLiteral("frozen %1").arg(i), QString());
+    // Failed for want of an answer while the link still looked alive...
+    QTRY_COMPARE_WITH_TIMEOUT(d.log->count(QStringLiteral("sigSendMessageFail")), 4, longWait);
+    QCOMPARE(d.log->last(QStringLiteral("sigNetworkdisconnect")), (QVariantList{true}));
+    for (const QString &id : qAsConst(sent))
+        QCOMPARE(status(*d.engine, id), QStringLiteral("4"));
+    // ...then the heartbeat declares it dead: the silence was the link's, so they wait again.
+    QTRY_COMPARE_WITH_TIMEOUT(d.log->last(QStringLiteral("sigNetworkdisconnect")),
+                              (QVariantList{false}), longWait);
+    for (const QString &id : qAsConst(sent))
+        QCOMPARE(status(*d.engine, id), QStringLiteral("1"));
+    QCOMPARE(d.log->last(QStringLiteral("sigMessageStatus")).value(3).toString(),
+             QStringLiteral("1"));
+    QCOMPARE(status(*d.engine, refused), QStringLiteral("4"));
+    QCOMPARE(d.engine->outboxCount(), 4);
+    d.server.thaw();
+
+    // Sent again with the same ids once the server is back: each arrives once and is sent.
+    QTRY_COMPARE_WITH_TIMEOUT(d.engine->outboxCount(), 1, longWait);
+    for (const QString &id : qAsConst(sent))
+        QTRY_COMPARE_WITH_TIMEOUT(status(*d.engine, id), QStringLiteral("2"), longWait);
+    const QList<QPair<qulonglong, QString>> got = accepted(d.server);
+    QCOMPARE(got.size(), 3);
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(QString::number(got.at(i).first), sent.at(i));
+    QCOMPARE(status(*d.engine, refused), QStringLiteral("4"));
+    QCOMPARE(d.log->count(QStringLiteral("sigSendMessageFail")), 4);
 }
 
 void TestMessagingDelivery::restartWithFullOutbox()
