@@ -81,6 +81,15 @@ void SocketHandl::setTimings(int connectMs, int reconnectMs, int ackMs)
     m_ackTimeoutMs = qMax(1, ackMs);
 }
 
+void SocketHandl::setEngineVersion(int version)
+{
+    if (!m_client)
+        return;
+    m_client->setEngineVersion(version == 3   ? sio::Client::EngineVersion::V3
+                               : version == 4 ? sio::Client::EngineVersion::V4
+                                              : sio::Client::EngineVersion::Detect);
+}
+
 void SocketHandl::shutdown()
 {
     if (!m_client)

@@ -59,6 +59,9 @@ public:
     // Sign-in time limit, delay before a reconnection (a random fifth of it is added) and the
     // acknowledgement time limit; the defaults above unless a test or tool shortens them.
     void setTimings(int connectMs, int reconnectMs, int ackMs);
+    // The Engine.IO version of the next connections: 0 detects it per server (the default), 3 or
+    // 4 insists on it (tests of a server's mode for older clients).
+    void setEngineVersion(int version);
 
     // From the login: who signs in on the connection, and the server's clock.
     void setLoginIdentity(const QString &userId, const QString &deptId, const QString &roleId);

@@ -1,8 +1,9 @@
 // Messages that arrive or visibly fail, against the reference server of both socket.io
-// generations: pending until acknowledged, failed on refusal or silence and sent again with the
-// same id, kept in the outbox across drops, server restarts, a frozen server (also one frozen
-// past the acknowledgement limit) and a restart of the client; sign-in that retries a silent
-// namespace; events sent before the join's answer; input above the limit.
+// generations (the newer one also in its mode for Engine.IO 3 clients): pending until
+// acknowledged, failed on refusal or silence and sent again with the same id, kept in the outbox
+// across drops, server restarts, a frozen server (also one frozen past the acknowledgement
+// limit) and a restart of the client; sign-in that retries a silent namespace; events sent
+// before the join's answer; input above the limit.
 
 #include "desktop/terminationwatch.h"
 #include "messagingtestkit.h"
@@ -86,18 +87,18 @@ struct Delivery
 
 namespace {
 
-bool launch(ReferenceServer &server, bool v2, const QStringList &extra = {}, int port = 0)
+bool launch(ReferenceServer &server, Generation generation, const QStringList &extra = {},
+            int port = 0)
 {
-    return server.start((v2 ? QStringList{QStringLiteral("--socketio-v2")} : QStringList()) + extra,
-                        port);
+    return server.start(serverArgs(generation) + extra, port);
 }
 
 } // namespace
 
-#define START_WITH(d, v2, extra)                                                                   \
-    QVERIFY2(launch((d).server, v2, extra), qPrintable((d).server.output()));                      \
-    pointAt((d).server, *(d).engine, me)
-#define START(d, v2) START_WITH(d, v2, QStringList())
+#define START_WITH(d, generation, extra)                                                           \
+    QVERIFY2(launch((d).server, generation, extra), qPrintable((d).server.output()));              \
+    pointAt((d).server, *(d).engine, me, generation)
+#define START(d, generation) START_WITH(d, generation, QStringList())
 
 #define SIGN_IN(d) MESSAGING_SIGN_IN(*(d).engine, *(d).log)
 
@@ -130,10 +131,11 @@ private slots:
 
 void TestMessagingDelivery::pendingUntilAcknowledged()
 {
-    QFETCH(bool, v2);
+    QFETCH(Generation, generation);
     Delivery d;
-    START(d, v2);
+    START(d, generation);
     SIGN_IN(d);
+    QCOMPARE(engineVersionOf(d.server, me), generation == Generation::V4 ? 4 : 3);
     d.engine->getGroupInfors();
     QTRY_COMPARE_WITH_TIMEOUT(d.log->count(QStringLiteral("sigGetGroupInfor")), 1, longWait);
 
@@ -165,12 +167,12 @@ void TestMessagingDelivery::pendingUntilAcknowledged()
 
 void TestMessagingDelivery::refusedThenRetried()
 {
-    QFETCH(bool, v2);
+    QFETCH(Generation, generation);
     Delivery d;
-    START(d, v2);
+    START(d, generation);
     SIGN_IN(d);
     NodePeer party;
-    QVERIFY2(startParty(party, d.server, v2, peer), qPrintable(party.output()));
+    QVERIFY2(startParty(party, d.server, generation, peer), qPrintable(party.output()));
     QVERIFY(ok(d.server.hook(QStringLiteral("send-ack"),
                              {{QStringLiteral("mode"), QStringLiteral("refuse")},
                               {QStringLiteral("reason"), QStringLiteral("忙")},
@@ -205,12 +207,12 @@ void TestMessagingDelivery::refusedThenRetried()
 
 void TestMessagingDelivery::unansweredFailsAndRetryDeliversOnce()
 {
-    QFETCH(bool, v2);
+    QFETCH(Generation, generation);
     Delivery d;
-    START(d, v2);
+    START(d, generation);
     SIGN_IN(d);
     NodePeer party;
-    QVERIFY2(startParty(party, d.server, v2, peer), qPrintable(party.output()));
+    QVERIFY2(startParty(party, d.server, generation, peer), qPrintable(party.output()));
     // The service takes the message and delivers it, but its answer is lost.
     QVERIFY(ok(d.server.hook(
         QStringLiteral("send-ack"),
@@ -236,11 +238,11 @@ void TestMessagingDelivery::unansweredFailsAndRetryDeliversOnce()
 
 void TestMessagingDelivery::serverRestarts()
 {
-    QFETCH(bool, v2);
+    QFETCH(Generation, generation);
     QTemporaryDir dir;
     const QStringList logArgs{QStringLiteral("--message-log"), dir.filePath(QStringLiteral("log"))};
     Delivery d;
-    START_WITH(d, v2, logArgs);
+    START_WITH(d, generation, logArgs);
     SIGN_IN(d);
     const int port = d.server.port();
 
@@ -257,7 +259,7 @@ void TestMessagingDelivery::serverRestarts()
         send(QStringLiteral("r%1 in the gap").arg(round));
         send(QStringLiteral("r%1 still in the gap").arg(round));
         const int reconnects = d.log->count(QStringLiteral("sigReconnectInfor"));
-        QVERIFY2(launch(d.server, v2, logArgs, port), qPrintable(d.server.output()));
+        QVERIFY2(launch(d.server, generation, logArgs, port), qPrintable(d.server.output()));
         QTRY_COMPARE_WITH_TIMEOUT(d.log->count(QStringLiteral("sigReconnectInfor")), reconnects + 1,
                                   longWait);
     }
@@ -275,11 +277,11 @@ void TestMessagingDelivery::serverRestarts()
 
 void TestMessagingDelivery::frozenServer()
 {
-    QFETCH(bool, v2);
+    QFETCH(Generation, generation);
     Delivery d;
     const QStringList shortPings{QStringLiteral("--ping-interval"), QStringLiteral("300"),
                                  QStringLiteral("--ping-timeout"), QStringLiteral("200")};
-    START_WITH(d, v2, shortPings);
+    START_WITH(d, generation, shortPings);
     SIGN_IN(d);
 
     d.server.freeze();
@@ -304,7 +306,7 @@ void TestMessagingDelivery::frozenServer()
 
 void TestMessagingDelivery::frozenPastAckLimit()
 {
-    QFETCH(bool, v2);
+    QFETCH(Generation, generation);
     Delivery d;
     // The acknowledgement limit runs out long before the heartbeat finds the frozen server out,
     // as the program's 15 s do against a 4.x server's 25 s + 20 s.
@@ -312,7 +314,7 @@ void TestMessagingDelivery::frozenPastAckLimit()
     d.engine->setTimings(connectLimitMs, reconnectMs, shortAckMs);
     const QStringList slowPings{QStringLiteral("--ping-interval"), QStringLiteral("2500"),
                                 QStringLiteral("--ping-timeout"), QStringLiteral("2500")};
-    START_WITH(d, v2, slowPings);
+    START_WITH(d, generation, slowPings);
     SIGN_IN(d);
     // A refusal stays a failure whatever the link does later.
     QVERIFY(ok(d.server.hook(
@@ -355,25 +357,25 @@ void TestMessagingDelivery::frozenPastAckLimit()
 
 void TestMessagingDelivery::restartWithFullOutbox()
 {
-    QFETCH(bool, v2);
+    QFETCH(Generation, generation);
     QStringList sent;
     {
         // Sent while the client never reached the service, then the client ends.
         Delivery before;
-        START(before, v2);
+        START(before, generation);
         for (int i = 0; i < 3; ++i)
             sent << before.engine->sendPrivateInfor(peer, QStringLiteral("kept %1").arg(i),
                                                     QString());
         QCOMPARE(before.engine->outboxCount(), 3);
     }
     ReferenceServer server;
-    QVERIFY2(launch(server, v2), qPrintable(server.output()));
+    QVERIFY2(launch(server, generation), qPrintable(server.output()));
     NodePeer party;
-    QVERIFY2(startParty(party, server, v2, peer), qPrintable(party.output()));
+    QVERIFY2(startParty(party, server, generation, peer), qPrintable(party.output()));
     SocketHandl engine;
     engine.setTimings(connectLimitMs, reconnectMs, ackLimitMs);
     SignalLog log(&engine);
-    pointAt(server, engine, me);
+    pointAt(server, engine, me, generation);
     MESSAGING_SIGN_IN(engine, log);
     // Shown again in their conversation, and sent after sign-in, in order.
     QCOMPARE(engine.getPrivateIdFromInfors(peer).size(), 3);
@@ -392,9 +394,9 @@ void TestMessagingDelivery::restartWithFullOutbox()
 
 void TestMessagingDelivery::silentNamespaceRetried()
 {
-    QFETCH(bool, v2);
+    QFETCH(Generation, generation);
     Delivery d;
-    START(d, v2);
+    START(d, generation);
     QVERIFY(ok(d.server.hook(QStringLiteral("namespace"),
                              {{QStringLiteral("mode"), QStringLiteral("silent")}})));
     d.engine->connectServer();
@@ -410,9 +412,9 @@ void TestMessagingDelivery::silentNamespaceRetried()
 
 void TestMessagingDelivery::eventsBeforeJoinAnswer()
 {
-    QFETCH(bool, v2);
+    QFETCH(Generation, generation);
     Delivery d;
-    START(d, v2);
+    START(d, generation);
     const qint64 id = QDateTime::currentMSecsSinceEpoch();
     const QJsonObject message{{QStringLiteral("creator"), peer},
                               {QStringLiteral("msg"), QStringLiteral("early")},
@@ -431,7 +433,7 @@ void TestMessagingDelivery::eventsBeforeJoinAnswer()
 void TestMessagingDelivery::oversizedInput()
 {
     Delivery d;
-    START(d, false);
+    START(d, Generation::V4);
     SIGN_IN(d);
     // The peak of this run alone, not of the cases before it.
     procusage::resetPeak();
@@ -457,7 +459,7 @@ void TestMessagingDelivery::terminationStopsCleanly()
     // The updater's SIGTERM quits through the event loop; at quit the process's engine sends its
     // leave notice, closes the link and joins its network thread.
     ReferenceServer server;
-    QVERIFY2(launch(server, false), qPrintable(server.output()));
+    QVERIFY2(launch(server, Generation::V4), qPrintable(server.output()));
     clearOutbox(me);
     SocketHandl *engine = SocketHandl::instance();
     SignalLog log(engine);
