@@ -1,9 +1,9 @@
 // Messages that arrive or visibly fail, against the reference server of both socket.io
 // generations (the newer one also in its mode for Engine.IO 3 clients): pending until
 // acknowledged, failed on refusal or silence and sent again with the same id, kept in the outbox
-// across drops, server restarts, a frozen server (also one frozen past the acknowledgement
-// limit) and a restart of the client; sign-in that retries a silent namespace; events sent
-// before the join's answer; input above the limit.
+// across drops, server restarts (the other party getting each message once), a frozen server
+// (also one frozen past the acknowledgement limit) and a restart of the client; sign-in that
+// retries a silent namespace; events sent before the join's answer; input above the limit.
 
 #include "desktop/terminationwatch.h"
 #include "messagingtestkit.h"
@@ -37,11 +37,23 @@ constexpr int connectLimitMs = 4000;
 constexpr int reconnectMs = 300;
 constexpr int ackLimitMs = 2500;
 
-// Server restarts in the restart case: TARNEX_RESTARTS, a few by default.
+// Server restarts in the restart case: TARNEX_RESTARTS, 20 by default.
 int restarts()
 {
     const int n = qEnvironmentVariableIntValue("TARNEX_RESTARTS");
-    return n > 0 ? n : 3;
+    return n > 0 ? n : 20;
+}
+
+// The ids of the private messages the party received, in order.
+QStringList receivedIds(const QJsonArray &events)
+{
+    QStringList ids;
+    for (const QJsonValue &event : events) {
+        const QJsonObject message =
+            event.toObject().value(QLatin1String("args")).toArray().first().toObject();
+        ids << QString::number(qulonglong(message.value(QLatin1String("msg_id")).toDouble()));
+    }
+    return ids;
 }
 
 bool ok(const QJsonObject &reply)
@@ -245,6 +257,11 @@ void TestMessagingDelivery::serverRestarts()
     START_WITH(d, generation, logArgs);
     SIGN_IN(d);
     const int port = d.server.port();
+    NodePeer party;
+    QVERIFY2(startParty(party, d.server, generation, peer), qPrintable(party.output()));
+    // What the party received, over all its connections (each restart ends one).
+    QStringList delivered;
+    ParameterInfor *parameters = ParameterInfor::instance();
 
     QStringList sent;
     auto send = [&](const QString &text) {
@@ -258,8 +275,14 @@ void TestMessagingDelivery::serverRestarts()
         d.server.stop();
         send(QStringLiteral("r%1 in the gap").arg(round));
         send(QStringLiteral("r%1 still in the gap").arg(round));
+        // The party does not reconnect by itself: the engine is kept off (nothing listens on
+        // port 1) until the party is back, so what it sends then finds the party there.
+        parameters->setImPort(QStringLiteral("1"));
         const int reconnects = d.log->count(QStringLiteral("sigReconnectInfor"));
         QVERIFY2(launch(d.server, generation, logArgs, port), qPrintable(d.server.output()));
+        delivered << receivedIds(partyEvents(party, QStringLiteral("private message")));
+        QVERIFY2(connectParty(party, peer), qPrintable(party.output()));
+        parameters->setImPort(QString::number(port));
         QTRY_COMPARE_WITH_TIMEOUT(d.log->count(QStringLiteral("sigReconnectInfor")), reconnects + 1,
                                   longWait);
     }
@@ -272,6 +295,12 @@ void TestMessagingDelivery::serverRestarts()
     QCOMPARE(got.size(), sent.size());
     for (int i = 0; i < sent.size(); ++i)
         QCOMPARE(QString::number(got.at(i).first), sent.at(i));
+    // And the party got each of them once, in that order: no copy sent again reached it.
+    QTRY_COMPARE_WITH_TIMEOUT(delivered.size() +
+                                  partyEvents(party, QStringLiteral("private message")).size(),
+                              sent.size(), longWait);
+    delivered << receivedIds(partyEvents(party, QStringLiteral("private message")));
+    QCOMPARE(delivered, sent);
     QCOMPARE(d.log->count(QStringLiteral("sigSendMessageFail")), 0);
 }
 
