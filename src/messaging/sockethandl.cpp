@@ -81,6 +81,12 @@ void SocketHandl::setTimings(int connectMs, int reconnectMs, int ackMs)
     m_ackTimeoutMs = qMax(1, ackMs);
 }
 
+int SocketHandl::reconnectDelay(int baseMs, quint32 draw)
+{
+    const int base = qMax(1, baseMs);
+    return base + int(draw % quint32(base / 5 + 1));
+}
+
 void SocketHandl::setEngineVersion(int version)
 {
     if (!m_client)
@@ -340,11 +346,9 @@ void SocketHandl::scheduleReconnect()
 
 void SocketHandl::startReconnectTimer()
 {
-    // A little jitter, so a restarted server is not met by every client in the same moment.
-    const int jitter =
-        int(QRandomGenerator::global()->bounded(quint32(m_reconnectDelayMs / 5 + 1)));
     m_reconnectTimer->stop();
-    m_reconnectTimer->start(m_reconnectDelayMs + jitter);
+    m_reconnectTimer->start(
+        reconnectDelay(m_reconnectDelayMs, QRandomGenerator::global()->generate()));
     emit sigReconnectScheduled(m_reconnectTimer->interval());
 }
 

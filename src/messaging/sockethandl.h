@@ -59,6 +59,9 @@ public:
     // Sign-in time limit, delay before a reconnection (a random fifth of it is added) and the
     // acknowledgement time limit; the defaults above unless a test or tool shortens them.
     void setTimings(int connectMs, int reconnectMs, int ackMs);
+    // The wait before a reconnection: `baseMs` and up to a fifth of it more, as `draw` (a random
+    // number) says, so the clients a restarted server dropped do not all come back at once.
+    static int reconnectDelay(int baseMs, quint32 draw);
     // The Engine.IO version of the next connections: 0 detects it per server (the default), 3 or
     // 4 insists on it (tests of a server's mode for older clients).
     void setEngineVersion(int version);
