@@ -252,8 +252,16 @@ const MESSAGING_HOOKS = {
     return { ok: true, eventSilence: messaging.eventSilence };
   },
 
+  // `engines`: each "/client" connection's user and Engine.IO protocol (2.x speaks only 3 and
+  // does not say so).
   online(body, app) {
-    return { ok: true, onlineUsers: service(app).onlineUsers(), connections: service(app).allSockets().length };
+    const messaging = service(app);
+    const sockets = messaging.allSockets();
+    const engines = sockets.map((socket) => {
+      const identity = messaging.identities.get(socket);
+      return { user: identity ? identity.user : null, protocol: socket.conn.protocol || 3 };
+    });
+    return { ok: true, onlineUsers: messaging.onlineUsers(), connections: sockets.length, engines };
   },
 
   'messaging-state'(body, app) {

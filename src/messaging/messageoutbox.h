@@ -38,6 +38,10 @@ public:
         // InFlight only.
         qint64 writtenAt = 0;
         quint64 write = 0;
+        // Failed for want of an acknowledgement on the link that is up now: if that link then
+        // turns out dead, the silence was the link's, and the message waits again. Not kept in
+        // the file.
+        bool unansweredHere = false;
     };
 
     // Reads the outbox kept at `path` (missing or unreadable: empty) and keeps it there from now

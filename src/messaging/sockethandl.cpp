@@ -81,6 +81,21 @@ void SocketHandl::setTimings(int connectMs, int reconnectMs, int ackMs)
     m_ackTimeoutMs = qMax(1, ackMs);
 }
 
+int SocketHandl::reconnectDelay(int baseMs, quint32 draw)
+{
+    const int base = qMax(1, baseMs);
+    return base + int(draw % quint32(base / 5 + 1));
+}
+
+void SocketHandl::setEngineVersion(int version)
+{
+    if (!m_client)
+        return;
+    m_client->setEngineVersion(version == 3   ? sio::Client::EngineVersion::V3
+                               : version == 4 ? sio::Client::EngineVersion::V4
+                                              : sio::Client::EngineVersion::Detect);
+}
+
 void SocketHandl::shutdown()
 {
     if (!m_client)
@@ -321,7 +336,7 @@ void SocketHandl::onRestartLogin()
 void SocketHandl::scheduleReconnect()
 {
     deliver([this]() {
-        linkDown();
+        linkDown(true);
         emit sigNetworkdisconnect(false);
         if (m_leaving)
             return;
@@ -331,27 +346,44 @@ void SocketHandl::scheduleReconnect()
 
 void SocketHandl::startReconnectTimer()
 {
-    // A little jitter, so a restarted server is not met by every client in the same moment.
-    const int jitter =
-        int(QRandomGenerator::global()->bounded(quint32(m_reconnectDelayMs / 5 + 1)));
     m_reconnectTimer->stop();
-    m_reconnectTimer->start(m_reconnectDelayMs + jitter);
+    m_reconnectTimer->start(
+        reconnectDelay(m_reconnectDelayMs, QRandomGenerator::global()->generate()));
     emit sigReconnectScheduled(m_reconnectTimer->interval());
 }
 
-void SocketHandl::linkDown()
+void SocketHandl::linkDown(bool dead)
 {
     m_signedIn = false;
     bool any = false;
+    // Collected first: a slot of the status signal may retry, which changes the outbox.
+    QList<MessageOutbox::Entry> revived;
     for (MessageOutbox::Entry &entry : m_pending.entries()) {
         if (entry.state == MessageOutbox::State::InFlight) {
             entry.state = MessageOutbox::State::Waiting;
             any = true;
+        } else if (dead && entry.unansweredHere && entry.state == MessageOutbox::State::Failed) {
+            // The heartbeat takes longer than the acknowledgement limit to find a frozen server
+            // out: the answer never had a chance. Sent again, with the same id, after the next
+            // sign-in.
+            entry.state = MessageOutbox::State::Waiting;
+            revived.append(entry);
         }
+        // Only failures on this link count; the next one starts afresh.
+        entry.unansweredHere = false;
     }
     if (any)
         qCDebug(lcMessaging) << "link down: messages in flight wait for the next sign-in";
     m_ackTimer->stop();
+    if (revived.isEmpty())
+        return;
+    qCInfo(lcMessaging) << "link dead:" << revived.size()
+                        << "unanswered messages wait for the next sign-in";
+    saveOutboxSoon();
+    for (const MessageOutbox::Entry &entry : qAsConst(revived)) {
+        setOwnStatus(entry.types, entry.conversation, entry.id, pendingStatus());
+        emit sigMessageStatus(entry.conversation, entry.types, entry.id, pendingStatus());
+    }
 }
 
 void SocketHandl::onFailed()

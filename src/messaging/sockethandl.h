@@ -59,6 +59,12 @@ public:
     // Sign-in time limit, delay before a reconnection (a random fifth of it is added) and the
     // acknowledgement time limit; the defaults above unless a test or tool shortens them.
     void setTimings(int connectMs, int reconnectMs, int ackMs);
+    // The wait before a reconnection: `baseMs` and up to a fifth of it more, as `draw` (a random
+    // number) says, so the clients a restarted server dropped do not all come back at once.
+    static int reconnectDelay(int baseMs, quint32 draw);
+    // The Engine.IO version of the next connections: 0 detects it per server (the default), 3 or
+    // 4 insists on it (tests of a server's mode for older clients).
+    void setEngineVersion(int version);
 
     // From the login: who signs in on the connection, and the server's clock.
     void setLoginIdentity(const QString &userId, const QString &deptId, const QString &roleId);
@@ -96,7 +102,9 @@ public:
 
     // Delivery states of the user's own messages (sendStatus): "1" pending (stored, not yet
     // acknowledged by the service), "2" sent, "3" read, "4" failed (refused, too large, or not
-    // acknowledged in time). A pending message waits in the outbox across drops and restarts.
+    // acknowledged in time). A pending message waits in the outbox across drops and restarts;
+    // so does one not acknowledged in time on a link that then drops by itself (the silence
+    // was the link's): it is pending again.
     static QString pendingStatus() { return QStringLiteral("1"); }
     static QString failedStatus() { return QStringLiteral("4"); }
     // Sends a failed message again, with the same id (the service drops a copy it already has).
@@ -246,7 +254,9 @@ private:
     void scheduleReconnect();
     void startReconnectTimer();
     // The link is down (or being replaced): what was in flight waits for the next sign-in.
-    void linkDown();
+    // `dead`: it dropped by itself (heartbeat, server close, network), so what failed on it for
+    // want of an acknowledgement waits again as well.
+    void linkDown(bool dead = false);
     // Emits on the engine's thread, in order with everything handed over before (SignalOutbox).
     void deliver(std::function<void()> emission) { m_outbox->post(std::move(emission)); }
 

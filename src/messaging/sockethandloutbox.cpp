@@ -190,6 +190,10 @@ void SocketHandl::onAckTimeout()
                                << "ms";
         failSend(key.conversation, key.id, key.types,
                  tarnex::text(QStringLiteral("message_send_fail"), QStringLiteral("消息发送失败")));
+        // Marked after the failure, which clears the mark (a refusal or a size failure is final).
+        MessageOutbox::Entry *entry = m_pending.find(key.types, key.conversation, key.id);
+        if (entry && entry->state == MessageOutbox::State::Failed)
+            entry->unansweredHere = true;
     }
     armAckTimer();
 }
@@ -200,6 +204,7 @@ bool SocketHandl::retrySendMessage(const QString &ids, const QString &types, con
     if (!entry || entry->state != MessageOutbox::State::Failed)
         return false;
     entry->state = MessageOutbox::State::Waiting;
+    entry->unansweredHere = false;
     m_pending.save();
     const qulonglong id = entry->id;
     setOwnStatus(types, ids, id, pendingStatus());

@@ -231,6 +231,7 @@ void SocketHandl::failSend(const QString &conversation, qulonglong id, const QSt
     // Kept in the conversation, shown as failed, until the user sends it again.
     if (MessageOutbox::Entry *entry = m_pending.find(types, conversation, id)) {
         entry->state = MessageOutbox::State::Failed;
+        entry->unansweredHere = false;
         // Once for a burst of late answers, not once per message.
         saveOutboxSoon();
     }

@@ -9,6 +9,8 @@
 #include "nodepeer.h"
 #include "referenceserver.h"
 #include "session/parameterinfor.h"
+#include "sio/engineurl.h"
+#include "sio/generationmemory.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -118,17 +120,56 @@ private:
     QList<QPair<QString, QVariantList>> m_entries;
 };
 
-// Rows for a case run against both server generations.
+// Which reference server a case runs against, and the Engine.IO version the engine speaks to
+// it: socket.io 4 in its own protocol and in its compatibility mode for older clients, and
+// socket.io 2.
+enum class Generation { V4, V4Eio3, V2 };
+
+// Rows for a case run against every generation.
 inline void generations()
 {
-    QTest::addColumn<bool>("v2");
-    QTest::newRow("socket.io 4") << false;
-    QTest::newRow("socket.io 2") << true;
+    QTest::addColumn<Generation>("generation");
+    QTest::newRow("socket.io 4") << Generation::V4;
+    QTest::newRow("socket.io 4, EIO 3") << Generation::V4Eio3;
+    QTest::newRow("socket.io 2") << Generation::V2;
 }
 
-inline bool startServer(ReferenceServer &server, bool v2)
+inline QString generationName(Generation generation)
 {
-    return server.start(v2 ? QStringList{QStringLiteral("--socketio-v2")} : QStringList());
+    switch (generation) {
+    case Generation::V4:
+        return QStringLiteral("socket.io 4");
+    case Generation::V4Eio3:
+        return QStringLiteral("socket.io 4, EIO 3");
+    case Generation::V2:
+        return QStringLiteral("socket.io 2");
+    }
+    return QString();
+}
+
+inline QStringList serverArgs(Generation generation)
+{
+    return generation == Generation::V2 ? QStringList{QStringLiteral("--socketio-v2")}
+                                        : QStringList();
+}
+
+inline bool startServer(ReferenceServer &server, Generation generation)
+{
+    return server.start(serverArgs(generation));
+}
+
+// The Engine.IO version the server sees on the user's connections (3 or 4; 0 when there is
+// none).
+inline int engineVersionOf(const ReferenceServer &server, const QString &user)
+{
+    const QJsonArray engines =
+        server.hook(QStringLiteral("online")).value(QLatin1String("engines")).toArray();
+    for (const QJsonValue &value : engines) {
+        const QJsonObject engine = value.toObject();
+        if (engine.value(QLatin1String("user")).toString() == user)
+            return engine.value(QLatin1String("protocol")).toInt();
+    }
+    return 0;
 }
 
 // A fresh start for `user`: no messages left in the outbox by an earlier case.
@@ -137,9 +178,14 @@ inline void clearOutbox(const QString &user)
     QFile::remove(SocketHandl::outboxPathFor(user));
 }
 
-// The engine signs in to `server` as `user` on its next connectServer().
-inline void pointAt(const ReferenceServer &server, SocketHandl &engine, const QString &user)
+// The engine signs in to `server` as `user` on its next connectServer(), speaking the
+// generation's Engine.IO version.
+inline void pointAt(const ReferenceServer &server, SocketHandl &engine, const QString &user,
+                    Generation generation = Generation::V4)
 {
+    // What an earlier case's server on the same port spoke must not choose the version here.
+    sio::GenerationMemory::forget(sio::EngineUrl::serverKey(server.baseUrl()));
+    engine.setEngineVersion(generation == Generation::V4Eio3 ? 3 : 0);
     ConfigFile::instance()->setMainConfig(QStringLiteral("currentServerIp"), server.address());
     ParameterInfor *parameters = ParameterInfor::instance();
     parameters->setImHost(QStringLiteral("127.0.0.1"));
@@ -154,19 +200,25 @@ inline QString partyScript()
     return QStringLiteral(TARNEX_SOURCE_DIR "/tests/messaging/party.js");
 }
 
-// The other user, on the official Node client of the same generation as the server.
-inline bool startParty(NodePeer &party, const ReferenceServer &server, bool v2, const QString &user)
+// Signs the party in as `user` (again, after the server restarted); what it received before
+// is forgotten.
+inline bool connectParty(const NodePeer &party, const QString &user)
 {
-    QStringList args{QStringLiteral("--server"), server.baseUrl().toString()};
-    if (v2)
-        args << QStringLiteral("--v2");
-    if (!party.start(partyScript(), args))
-        return false;
     const QJsonArray ack =
         party.control(QStringLiteral("connect"), QJsonObject{{QStringLiteral("user"), user}})
             .value(QLatin1String("ack"))
             .toArray();
     return ack.size() == 1 && ack.first().toString() == QLatin1String("success");
+}
+
+// The other user, on the official Node client of the same generation as the server.
+inline bool startParty(NodePeer &party, const ReferenceServer &server, Generation generation,
+                       const QString &user)
+{
+    QStringList args{QStringLiteral("--server"), server.baseUrl().toString()};
+    if (generation == Generation::V2)
+        args << QStringLiteral("--v2");
+    return party.start(partyScript(), args) && connectParty(party, user);
 }
 
 // The events the party received with the given name.
@@ -188,6 +240,8 @@ inline QJsonArray partyEmit(const NodePeer &party, const QString &event, const Q
 }
 
 } // namespace messagingtest
+
+Q_DECLARE_METATYPE(messagingtest::Generation)
 
 // Connects `engine` and waits for a positive login acknowledgement.
 #define MESSAGING_SIGN_IN(engine, log)                                                             \

@@ -8,8 +8,11 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QSet>
 #include <QSignalSpy>
 #include <QtTest>
+
+#include <algorithm>
 
 using namespace messagingtest;
 
@@ -62,11 +65,30 @@ class TestInstantReconnect : public QObject
 {
     Q_OBJECT
 private slots:
+    void retryDelayHasSmallJitter();
     void watcherReadsTheServices();
     void triggersReconnectAtOnce_data();
     void triggersReconnectAtOnce();
     void nothingWhileSignedInOrAfterLeave();
 };
+
+void TestInstantReconnect::retryDelayHasSmallJitter()
+{
+    // The 5 s retry spreads over up to a fifth more, every value of it reachable, none beyond.
+    const int base = SocketHandl::reconnectDelayMs;
+    QSet<int> seen;
+    for (quint32 draw = 0; draw < 3000; ++draw)
+        seen.insert(SocketHandl::reconnectDelay(base, draw));
+    for (quint32 draw : {0xffffffffu, 0x80000000u, 0x7fffffffu, 123456789u})
+        seen.insert(SocketHandl::reconnectDelay(base, draw));
+    QCOMPARE(seen.size(), base / 5 + 1);
+    QCOMPARE(*std::min_element(seen.cbegin(), seen.cend()), base);
+    QCOMPARE(*std::max_element(seen.cbegin(), seen.cend()), base + base / 5);
+    // Short test timings keep their bound; nothing waits less than a millisecond.
+    QVERIFY(SocketHandl::reconnectDelay(300, 0xffffffffu) <= 360);
+    QCOMPARE(SocketHandl::reconnectDelay(0, 7), 1);
+    QCOMPARE(SocketHandl::reconnectDelay(-5, 0xffffffffu), 1);
+}
 
 void TestInstantReconnect::watcherReadsTheServices()
 {
@@ -123,6 +145,7 @@ void TestInstantReconnect::triggersReconnectAtOnce()
     // The drop is said, with the delay the banner counts down.
     QVERIFY(scheduled.wait(longWait));
     QVERIFY(scheduled.last().value(0).toInt() >= slowRetryMs);
+    QVERIFY(scheduled.last().value(0).toInt() <= slowRetryMs + slowRetryMs / 5);
     QCOMPARE(log.last(QStringLiteral("sigNetworkdisconnect")), (QVariantList{false}));
 
     QSignalSpy connecting(&engine, &SocketHandl::sigConnecting);

@@ -1,8 +1,9 @@
 // Messages that arrive or visibly fail, against the reference server of both socket.io
-// generations: pending until acknowledged, failed on refusal or silence and sent again with the
-// same id, kept in the outbox across drops, server restarts, a frozen server and a restart of
-// the client; sign-in that retries a silent namespace; events sent before the join's answer;
-// input above the limit.
+// generations (the newer one also in its mode for Engine.IO 3 clients): pending until
+// acknowledged, failed on refusal or silence and sent again with the same id, kept in the outbox
+// across drops, server restarts (the other party getting each message once), a frozen server
+// (also one frozen past the acknowledgement limit) and a restart of the client; sign-in that
+// retries a silent namespace; events sent before the join's answer; input above the limit.
 
 #include "desktop/terminationwatch.h"
 #include "messagingtestkit.h"
@@ -36,11 +37,23 @@ constexpr int connectLimitMs = 4000;
 constexpr int reconnectMs = 300;
 constexpr int ackLimitMs = 2500;
 
-// Server restarts in the restart case: TARNEX_RESTARTS, a few by default.
+// Server restarts in the restart case: TARNEX_RESTARTS, 20 by default.
 int restarts()
 {
     const int n = qEnvironmentVariableIntValue("TARNEX_RESTARTS");
-    return n > 0 ? n : 3;
+    return n > 0 ? n : 20;
+}
+
+// The ids of the private messages the party received, in order.
+QStringList receivedIds(const QJsonArray &events)
+{
+    QStringList ids;
+    for (const QJsonValue &event : events) {
+        const QJsonObject message =
+            event.toObject().value(QLatin1String("args")).toArray().first().toObject();
+        ids << QString::number(qulonglong(message.value(QLatin1String("msg_id")).toDouble()));
+    }
+    return ids;
 }
 
 bool ok(const QJsonObject &reply)
@@ -86,18 +99,18 @@ struct Delivery
 
 namespace {
 
-bool launch(ReferenceServer &server, bool v2, const QStringList &extra = {}, int port = 0)
+bool launch(ReferenceServer &server, Generation generation, const QStringList &extra = {},
+            int port = 0)
 {
-    return server.start((v2 ? QStringList{QStringLiteral("--socketio-v2")} : QStringList()) + extra,
-                        port);
+    return server.start(serverArgs(generation) + extra, port);
 }
 
 } // namespace
 
-#define START_WITH(d, v2, extra)                                                                   \
-    QVERIFY2(launch((d).server, v2, extra), qPrintable((d).server.output()));                      \
-    pointAt((d).server, *(d).engine, me)
-#define START(d, v2) START_WITH(d, v2, QStringList())
+#define START_WITH(d, generation, extra)                                                           \
+    QVERIFY2(launch((d).server, generation, extra), qPrintable((d).server.output()));              \
+    pointAt((d).server, *(d).engine, me, generation)
+#define START(d, generation) START_WITH(d, generation, QStringList())
 
 #define SIGN_IN(d) MESSAGING_SIGN_IN(*(d).engine, *(d).log)
 
@@ -115,6 +128,8 @@ private slots:
     void serverRestarts();
     void frozenServer_data() { generations(); }
     void frozenServer();
+    void frozenPastAckLimit_data() { generations(); }
+    void frozenPastAckLimit();
     void restartWithFullOutbox_data() { generations(); }
     void restartWithFullOutbox();
     void silentNamespaceRetried_data() { generations(); }
@@ -128,10 +143,11 @@ private slots:
 
 void TestMessagingDelivery::pendingUntilAcknowledged()
 {
-    QFETCH(bool, v2);
+    QFETCH(Generation, generation);
     Delivery d;
-    START(d, v2);
+    START(d, generation);
     SIGN_IN(d);
+    QCOMPARE(engineVersionOf(d.server, me), generation == Generation::V4 ? 4 : 3);
     d.engine->getGroupInfors();
     QTRY_COMPARE_WITH_TIMEOUT(d.log->count(QStringLiteral("sigGetGroupInfor")), 1, longWait);
 
@@ -163,12 +179,12 @@ void TestMessagingDelivery::pendingUntilAcknowledged()
 
 void TestMessagingDelivery::refusedThenRetried()
 {
-    QFETCH(bool, v2);
+    QFETCH(Generation, generation);
     Delivery d;
-    START(d, v2);
+    START(d, generation);
     SIGN_IN(d);
     NodePeer party;
-    QVERIFY2(startParty(party, d.server, v2, peer), qPrintable(party.output()));
+    QVERIFY2(startParty(party, d.server, generation, peer), qPrintable(party.output()));
     QVERIFY(ok(d.server.hook(QStringLiteral("send-ack"),
                              {{QStringLiteral("mode"), QStringLiteral("refuse")},
                               {QStringLiteral("reason"), QStringLiteral("忙")},
@@ -203,12 +219,12 @@ void TestMessagingDelivery::refusedThenRetried()
 
 void TestMessagingDelivery::unansweredFailsAndRetryDeliversOnce()
 {
-    QFETCH(bool, v2);
+    QFETCH(Generation, generation);
     Delivery d;
-    START(d, v2);
+    START(d, generation);
     SIGN_IN(d);
     NodePeer party;
-    QVERIFY2(startParty(party, d.server, v2, peer), qPrintable(party.output()));
+    QVERIFY2(startParty(party, d.server, generation, peer), qPrintable(party.output()));
     // The service takes the message and delivers it, but its answer is lost.
     QVERIFY(ok(d.server.hook(
         QStringLiteral("send-ack"),
@@ -234,13 +250,18 @@ void TestMessagingDelivery::unansweredFailsAndRetryDeliversOnce()
 
 void TestMessagingDelivery::serverRestarts()
 {
-    QFETCH(bool, v2);
+    QFETCH(Generation, generation);
     QTemporaryDir dir;
     const QStringList logArgs{QStringLiteral("--message-log"), dir.filePath(QStringLiteral("log"))};
     Delivery d;
-    START_WITH(d, v2, logArgs);
+    START_WITH(d, generation, logArgs);
     SIGN_IN(d);
     const int port = d.server.port();
+    NodePeer party;
+    QVERIFY2(startParty(party, d.server, generation, peer), qPrintable(party.output()));
+    // What the party received, over all its connections (each restart ends one).
+    QStringList delivered;
+    ParameterInfor *parameters = ParameterInfor::instance();
 
     QStringList sent;
     auto send = [&](const QString &text) {
@@ -254,8 +275,14 @@ void TestMessagingDelivery::serverRestarts()
         d.server.stop();
         send(QStringLiteral("r%1 in the gap").arg(round));
         send(QStringLiteral("r%1 still in the gap").arg(round));
+        // The party does not reconnect by itself: the engine is kept off (nothing listens on
+        // port 1) until the party is back, so what it sends then finds the party there.
+        parameters->setImPort(QStringLiteral("1"));
         const int reconnects = d.log->count(QStringLiteral("sigReconnectInfor"));
-        QVERIFY2(launch(d.server, v2, logArgs, port), qPrintable(d.server.output()));
+        QVERIFY2(launch(d.server, generation, logArgs, port), qPrintable(d.server.output()));
+        delivered << receivedIds(partyEvents(party, QStringLiteral("private message")));
+        QVERIFY2(connectParty(party, peer), qPrintable(party.output()));
+        parameters->setImPort(QString::number(port));
         QTRY_COMPARE_WITH_TIMEOUT(d.log->count(QStringLiteral("sigReconnectInfor")), reconnects + 1,
                                   longWait);
     }
@@ -268,16 +295,22 @@ void TestMessagingDelivery::serverRestarts()
     QCOMPARE(got.size(), sent.size());
     for (int i = 0; i < sent.size(); ++i)
         QCOMPARE(QString::number(got.at(i).first), sent.at(i));
+    // And the party got each of them once, in that order: no copy sent again reached it.
+    QTRY_COMPARE_WITH_TIMEOUT(delivered.size() +
+                                  partyEvents(party, QStringLiteral("private message")).size(),
+                              sent.size(), longWait);
+    delivered << receivedIds(partyEvents(party, QStringLiteral("private message")));
+    QCOMPARE(delivered, sent);
     QCOMPARE(d.log->count(QStringLiteral("sigSendMessageFail")), 0);
 }
 
 void TestMessagingDelivery::frozenServer()
 {
-    QFETCH(bool, v2);
+    QFETCH(Generation, generation);
     Delivery d;
     const QStringList shortPings{QStringLiteral("--ping-interval"), QStringLiteral("300"),
                                  QStringLiteral("--ping-timeout"), QStringLiteral("200")};
-    START_WITH(d, v2, shortPings);
+    START_WITH(d, generation, shortPings);
     SIGN_IN(d);
 
     d.server.freeze();
@@ -300,27 +333,78 @@ void TestMessagingDelivery::frozenServer()
     }
 }
 
+void TestMessagingDelivery::frozenPastAckLimit()
+{
+    QFETCH(Generation, generation);
+    Delivery d;
+    // The acknowledgement limit runs out long before the heartbeat finds the frozen server out,
+    // as the program's 15 s do against a 4.x server's 25 s + 20 s.
+    constexpr int shortAckMs = 1000;
+    d.engine->setTimings(connectLimitMs, reconnectMs, shortAckMs);
+    const QStringList slowPings{QStringLiteral("--ping-interval"), QStringLiteral("2500"),
+                                QStringLiteral("--ping-timeout"), QStringLiteral("2500")};
+    START_WITH(d, generation, slowPings);
+    SIGN_IN(d);
+    // A refusal stays a failure whatever the link does later.
+    QVERIFY(ok(d.server.hook(
+        QStringLiteral("send-ack"),
+        {{QStringLiteral("mode"), QStringLiteral("refuse")}, {QStringLiteral("count"), 1}})));
+    const QString refused = d.engine->sendPrivateInfor(peer, QStringLiteral("no"), QString());
+    QTRY_COMPARE_WITH_TIMEOUT(status(*d.engine, refused), QStringLiteral("4"), longWait);
+
+    d.server.freeze();
+    QStringList sent;
+    for (int i = 0; i < 3; ++i)
+        sent << d.engine->sendPrivateInfor(peer, QStringLiteral("frozen %1").arg(i), QString());
+    // Failed for want of an answer while the link still looked alive...
+    QTRY_COMPARE_WITH_TIMEOUT(d.log->count(QStringLiteral("sigSendMessageFail")), 4, longWait);
+    QCOMPARE(d.log->last(QStringLiteral("sigNetworkdisconnect")), (QVariantList{true}));
+    for (const QString &id : qAsConst(sent))
+        QCOMPARE(status(*d.engine, id), QStringLiteral("4"));
+    // ...then the heartbeat declares it dead: the silence was the link's, so they wait again.
+    QTRY_COMPARE_WITH_TIMEOUT(d.log->last(QStringLiteral("sigNetworkdisconnect")),
+                              (QVariantList{false}), longWait);
+    for (const QString &id : qAsConst(sent))
+        QCOMPARE(status(*d.engine, id), QStringLiteral("1"));
+    QCOMPARE(d.log->last(QStringLiteral("sigMessageStatus")).value(3).toString(),
+             QStringLiteral("1"));
+    QCOMPARE(status(*d.engine, refused), QStringLiteral("4"));
+    QCOMPARE(d.engine->outboxCount(), 4);
+    d.server.thaw();
+
+    // Sent again with the same ids once the server is back: each arrives once and is sent.
+    QTRY_COMPARE_WITH_TIMEOUT(d.engine->outboxCount(), 1, longWait);
+    for (const QString &id : qAsConst(sent))
+        QTRY_COMPARE_WITH_TIMEOUT(status(*d.engine, id), QStringLiteral("2"), longWait);
+    const QList<QPair<qulonglong, QString>> got = accepted(d.server);
+    QCOMPARE(got.size(), 3);
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(QString::number(got.at(i).first), sent.at(i));
+    QCOMPARE(status(*d.engine, refused), QStringLiteral("4"));
+    QCOMPARE(d.log->count(QStringLiteral("sigSendMessageFail")), 4);
+}
+
 void TestMessagingDelivery::restartWithFullOutbox()
 {
-    QFETCH(bool, v2);
+    QFETCH(Generation, generation);
     QStringList sent;
     {
         // Sent while the client never reached the service, then the client ends.
         Delivery before;
-        START(before, v2);
+        START(before, generation);
         for (int i = 0; i < 3; ++i)
             sent << before.engine->sendPrivateInfor(peer, QStringLiteral("kept %1").arg(i),
                                                     QString());
         QCOMPARE(before.engine->outboxCount(), 3);
     }
     ReferenceServer server;
-    QVERIFY2(launch(server, v2), qPrintable(server.output()));
+    QVERIFY2(launch(server, generation), qPrintable(server.output()));
     NodePeer party;
-    QVERIFY2(startParty(party, server, v2, peer), qPrintable(party.output()));
+    QVERIFY2(startParty(party, server, generation, peer), qPrintable(party.output()));
     SocketHandl engine;
     engine.setTimings(connectLimitMs, reconnectMs, ackLimitMs);
     SignalLog log(&engine);
-    pointAt(server, engine, me);
+    pointAt(server, engine, me, generation);
     MESSAGING_SIGN_IN(engine, log);
     // Shown again in their conversation, and sent after sign-in, in order.
     QCOMPARE(engine.getPrivateIdFromInfors(peer).size(), 3);
@@ -339,9 +423,9 @@ void TestMessagingDelivery::restartWithFullOutbox()
 
 void TestMessagingDelivery::silentNamespaceRetried()
 {
-    QFETCH(bool, v2);
+    QFETCH(Generation, generation);
     Delivery d;
-    START(d, v2);
+    START(d, generation);
     QVERIFY(ok(d.server.hook(QStringLiteral("namespace"),
                              {{QStringLiteral("mode"), QStringLiteral("silent")}})));
     d.engine->connectServer();
@@ -357,9 +441,9 @@ void TestMessagingDelivery::silentNamespaceRetried()
 
 void TestMessagingDelivery::eventsBeforeJoinAnswer()
 {
-    QFETCH(bool, v2);
+    QFETCH(Generation, generation);
     Delivery d;
-    START(d, v2);
+    START(d, generation);
     const qint64 id = QDateTime::currentMSecsSinceEpoch();
     const QJsonObject message{{QStringLiteral("creator"), peer},
                               {QStringLiteral("msg"), QStringLiteral("early")},
@@ -378,7 +462,7 @@ void TestMessagingDelivery::eventsBeforeJoinAnswer()
 void TestMessagingDelivery::oversizedInput()
 {
     Delivery d;
-    START(d, false);
+    START(d, Generation::V4);
     SIGN_IN(d);
     // The peak of this run alone, not of the cases before it.
     procusage::resetPeak();
@@ -404,7 +488,7 @@ void TestMessagingDelivery::terminationStopsCleanly()
     // The updater's SIGTERM quits through the event loop; at quit the process's engine sends its
     // leave notice, closes the link and joins its network thread.
     ReferenceServer server;
-    QVERIFY2(launch(server, false), qPrintable(server.output()));
+    QVERIFY2(launch(server, Generation::V4), qPrintable(server.output()));
     clearOutbox(me);
     SocketHandl *engine = SocketHandl::instance();
     SignalLog log(engine);

@@ -1,7 +1,8 @@
-// The messaging engine against the reference server of both socket.io generations, with the
-// official Node client as the other party: sign-in, refusal, time-out, drops and reconnection,
-// private and group messages with their receipts, groups, online users, history, and input that
-// must neither crash nor stall the connection.
+// The messaging engine against the reference server of both socket.io generations (the newer
+// one also in its mode for Engine.IO 3 clients), with the official Node client as the other
+// party: sign-in, refusal, time-out, drops and reconnection, private and group messages with
+// their receipts, groups, online users, history, and input that must neither crash nor stall
+// the connection.
 
 #include "messaging/onlineinfor.h"
 #include "messagingtestkit.h"
@@ -64,12 +65,12 @@ struct Session
     SignalLog log{&engine};
 };
 
-#define START_SESSION(session, v2)                                                                 \
-    QVERIFY2(startServer((session).server, v2), qPrintable((session).server.output()));            \
-    pointAt((session).server, (session).engine, me)
+#define START_SESSION(session, generation)                                                         \
+    QVERIFY2(startServer((session).server, generation), qPrintable((session).server.output()));    \
+    pointAt((session).server, (session).engine, me, generation)
 
-#define START_PARTY(party, session, v2)                                                            \
-    QVERIFY2(startParty(party, (session).server, v2, peer), qPrintable((party).output()))
+#define START_PARTY(party, session, generation)                                                    \
+    QVERIFY2(startParty(party, (session).server, generation, peer), qPrintable((party).output()))
 
 class TestMessagingServer : public QObject
 {
@@ -101,33 +102,35 @@ private slots:
 
 void TestMessagingServer::loginAnswers_data()
 {
-    QTest::addColumn<bool>("v2");
+    QTest::addColumn<Generation>("generation");
     QTest::addColumn<QString>("user");
     QTest::addColumn<QJsonObject>("loginAck");
     QTest::addColumn<bool>("success");
-    for (bool v2 : {false, true}) {
-        const char *generation = v2 ? "socket.io 2" : "socket.io 4";
-        QTest::addRow("%s: known user", generation) << v2 << me << QJsonObject() << true;
-        QTest::addRow("%s: unknown user", generation)
-            << v2 << QStringLiteral("99999") << QJsonObject() << false;
-        QTest::addRow("%s: other answer", generation)
-            << v2 << me
+    for (Generation generation : {Generation::V4, Generation::V4Eio3, Generation::V2}) {
+        const QByteArray name = generationName(generation).toUtf8();
+        QTest::addRow("%s: known user", name.constData())
+            << generation << me << QJsonObject() << true;
+        QTest::addRow("%s: unknown user", name.constData())
+            << generation << QStringLiteral("99999") << QJsonObject() << false;
+        QTest::addRow("%s: other answer", name.constData())
+            << generation << me
             << QJsonObject{{QStringLiteral("mode"), QStringLiteral("value")},
                            {QStringLiteral("value"), QStringLiteral("fail")}}
             << false;
-        QTest::addRow("%s: empty answer", generation)
-            << v2 << me << QJsonObject{{QStringLiteral("mode"), QStringLiteral("empty")}} << false;
+        QTest::addRow("%s: empty answer", name.constData())
+            << generation << me << QJsonObject{{QStringLiteral("mode"), QStringLiteral("empty")}}
+            << false;
     }
 }
 
 void TestMessagingServer::loginAnswers()
 {
-    QFETCH(bool, v2);
+    QFETCH(Generation, generation);
     QFETCH(QString, user);
     QFETCH(QJsonObject, loginAck);
     QFETCH(bool, success);
     Session s;
-    START_SESSION(s, v2);
+    START_SESSION(s, generation);
     s.engine.setLoginIdentity(user, QStringLiteral("技术研发部"), QStringLiteral("部门经理"));
     if (!loginAck.isEmpty())
         QVERIFY(s.server.hook(QStringLiteral("login-ack"), loginAck)
@@ -155,9 +158,9 @@ void TestMessagingServer::loginAnswers()
 
 void TestMessagingServer::dropAndReconnect()
 {
-    QFETCH(bool, v2);
+    QFETCH(Generation, generation);
     Session s;
-    START_SESSION(s, v2);
+    START_SESSION(s, generation);
     MESSAGING_SIGN_IN(s.engine, s.log);
     s.engine.sendPrivateInfor(peer, QStringLiteral("before the drop"), QString());
 
@@ -173,15 +176,17 @@ void TestMessagingServer::dropAndReconnect()
     QTRY_COMPARE(s.log.count(QStringLiteral("sigReconnectInfor")), 1);
     QCOMPARE(s.log.last(QStringLiteral("sigNetworkdisconnect")), (QVariantList{true}));
     QCOMPARE(received(s.server, QStringLiteral("login")).size(), 2);
+    // Each generation keeps its protocol across the reconnection.
+    QCOMPARE(engineVersionOf(s.server, me), generation == Generation::V4 ? 4 : 3);
     // The stores survive the reconnection.
     QCOMPARE(s.engine.getPrivateIdFromInfors(peer).size(), 1);
 }
 
 void TestMessagingServer::loginTimeout()
 {
-    QFETCH(bool, v2);
+    QFETCH(Generation, generation);
     Session s;
-    START_SESSION(s, v2);
+    START_SESSION(s, generation);
     // A shorter limit than the 19 s of the program, and a quick retry.
     s.engine.setTimings(3000, 500, SocketHandl::ackTimeoutMs);
     s.server.hook(QStringLiteral("login-ack"),
@@ -203,12 +208,12 @@ void TestMessagingServer::loginTimeout()
 
 void TestMessagingServer::privateConversation()
 {
-    QFETCH(bool, v2);
+    QFETCH(Generation, generation);
     Session s;
-    START_SESSION(s, v2);
+    START_SESSION(s, generation);
     MESSAGING_SIGN_IN(s.engine, s.log);
     NodePeer party;
-    START_PARTY(party, s, v2);
+    START_PARTY(party, s, generation);
 
     // In: stored under the sender, shown as read.
     const qint64 incoming = QDateTime::currentMSecsSinceEpoch() - 1000;
@@ -273,12 +278,12 @@ void TestMessagingServer::privateConversation()
 
 void TestMessagingServer::groupConversation()
 {
-    QFETCH(bool, v2);
+    QFETCH(Generation, generation);
     Session s;
-    START_SESSION(s, v2);
+    START_SESSION(s, generation);
     MESSAGING_SIGN_IN(s.engine, s.log);
     NodePeer party;
-    START_PARTY(party, s, v2);
+    START_PARTY(party, s, generation);
 
     s.engine.getGroupInfors();
     QTRY_COMPARE_WITH_TIMEOUT(s.log.count(QStringLiteral("sigGetGroupInfor")), 1, longWait);
@@ -345,12 +350,12 @@ void TestMessagingServer::groupConversation()
 
 void TestMessagingServer::groupManagement()
 {
-    QFETCH(bool, v2);
+    QFETCH(Generation, generation);
     Session s;
-    START_SESSION(s, v2);
+    START_SESSION(s, generation);
     MESSAGING_SIGN_IN(s.engine, s.log);
     NodePeer party;
-    START_PARTY(party, s, v2);
+    START_PARTY(party, s, generation);
 
     s.engine.creatNewGroup(QStringLiteral("10002,10003"), QStringLiteral("新项目"));
     QTRY_COMPARE_WITH_TIMEOUT(s.log.count(QStringLiteral("sigAddGroup")), 1, longWait);
@@ -422,16 +427,16 @@ void TestMessagingServer::groupManagement()
 
 void TestMessagingServer::onlineUsers()
 {
-    QFETCH(bool, v2);
+    QFETCH(Generation, generation);
     Session s;
-    START_SESSION(s, v2);
+    START_SESSION(s, generation);
     OnlineInfor online;
     QSignalSpy changes(&online, &OnlineInfor::sigOnlineUsersChange);
     MESSAGING_SIGN_IN(s.engine, s.log);
     QTRY_VERIFY_WITH_TIMEOUT(online.getOnlineUsers(me), longWait);
 
     NodePeer party;
-    START_PARTY(party, s, v2);
+    START_PARTY(party, s, generation);
     QTRY_VERIFY_WITH_TIMEOUT(online.getOnlineUsers(peer), longWait);
     QTRY_VERIFY(changes.contains(QVariantList{QStringList{peer}, true}));
 
@@ -443,12 +448,12 @@ void TestMessagingServer::onlineUsers()
 
 void TestMessagingServer::historyAndLastRecords()
 {
-    QFETCH(bool, v2);
+    QFETCH(Generation, generation);
     Session s;
-    START_SESSION(s, v2);
+    START_SESSION(s, generation);
     MESSAGING_SIGN_IN(s.engine, s.log);
     NodePeer party;
-    START_PARTY(party, s, v2);
+    START_PARTY(party, s, generation);
 
     const qint64 base = QDateTime::currentMSecsSinceEpoch() - 10000;
     const QStringList bodies{QStringLiteral("apple"), QStringLiteral("banana"),
@@ -533,9 +538,9 @@ void TestMessagingServer::historyAndLastRecords()
 
 void TestMessagingServer::refusedAndOversizedMessages()
 {
-    QFETCH(bool, v2);
+    QFETCH(Generation, generation);
     Session s;
-    START_SESSION(s, v2);
+    START_SESSION(s, generation);
     MESSAGING_SIGN_IN(s.engine, s.log);
 
     // Refused by the service: shown failed and reported with the service's reason.
@@ -562,9 +567,9 @@ void TestMessagingServer::refusedAndOversizedMessages()
 
 void TestMessagingServer::hostileInput()
 {
-    QFETCH(bool, v2);
+    QFETCH(Generation, generation);
     Session s;
-    START_SESSION(s, v2);
+    START_SESSION(s, generation);
     MESSAGING_SIGN_IN(s.engine, s.log);
     s.log.clear();
 
@@ -614,9 +619,9 @@ void TestMessagingServer::hostileInput()
 
 void TestMessagingServer::leaveNotice()
 {
-    QFETCH(bool, v2);
+    QFETCH(Generation, generation);
     Session s;
-    START_SESSION(s, v2);
+    START_SESSION(s, generation);
     MESSAGING_SIGN_IN(s.engine, s.log);
     s.engine.disConnectServer();
     QTRY_COMPARE_WITH_TIMEOUT(received(s.server, QStringLiteral("disconnect")).size(), 1, longWait);
