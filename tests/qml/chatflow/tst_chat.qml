@@ -372,6 +372,45 @@ FlowCase {
         }).length, 2)
     }
 
+    // What has the keyboard, named by the part of the window it is in.
+    function focusPlace() {
+        var names = ["chatRecord", "faceButton", "imageButton", "fileButton", "screenshotButton",
+                     "historyButton", "messageInput", "sendButton", "newsList"]
+        for (var p = win.activeFocusItem; p; p = p.parent) {
+            if (names.indexOf(p.objectName) >= 0)
+                return p.objectName
+        }
+        return String(win.activeFocusItem)
+    }
+
+    // Tab leaves the editor instead of typing a tab; the order runs from the list through the
+    // conversation and the editor's buttons to the editor and the send button.
+    function test_9_tabMovesOutOfTheEditor() {
+        openChat("10009", "吴敏")
+        var input = typeInEditor("ab")
+        keyClick(Qt.Key_Tab)
+        verify(item("sendButton").activeFocus, "Tab from the editor reaches the send button")
+        compare(input.length, 2, "no tab character was typed")
+        verify(input.getText(0, input.length).indexOf("\t") < 0)
+        keyClick(Qt.Key_Backtab)
+        verify(input.activeFocus)
+        keyClick(Qt.Key_Tab, Qt.ShiftModifier)
+        compare(focusPlace(), "historyButton")
+        compare(input.length, 2)
+
+        item("newsList").forceActiveFocus()
+        var order = []
+        for (var i = 0; i < 16 && !item("sendButton").activeFocus; ++i) {
+            keyClick(Qt.Key_Tab)
+            var place = focusPlace()
+            if (order[order.length - 1] !== place)
+                order.push(place)
+        }
+        compare(order, ["chatRecord", "faceButton", "imageButton", "fileButton", "screenshotButton",
+                        "historyButton", "messageInput", "sendButton"])
+        compare(input.length, 2)
+    }
+
     // The file helpers both views share, and their download flow on a row.
     ListModel { id: fileRows }
     function test_8_sharedFileHelpersAndDownloadFlow() {
