@@ -343,6 +343,8 @@ Rectangle {
     HistoricalSearch {
         id: historicalSearch
         objectName: "groupHistoricalSearch"
+        // Its own history: the conversation list's terms are not offered here.
+        searchTypes: "3"
         anchors.top: header.bottom
         width: parent.width
         height: Math.min(implicitHeight, parent.height - header.height)

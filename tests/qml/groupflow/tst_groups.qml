@@ -369,4 +369,44 @@ FlowCase {
         verify(!people.visible)
         compare(list.count, 2)
     }
+
+    function termsOf(recent) {
+        var model = find(recent, "searchHistoryList").model
+        var terms = []
+        for (var i = 0; i < model.count; ++i)
+            terms.push(model.get(i).term)
+        return terms
+    }
+    // The conversation list and the group list each keep their own recent searches.
+    function test_7_searchHistoriesAreKeptApart() {
+        var newsField = item("newsSearchField")
+        newsField.forceActiveFocus()
+        typeText("wangfang")
+        keyClick(Qt.Key_Return)
+        keyClick(Qt.Key_Escape)
+        var newsRecent = item("newsHistoricalSearch")
+        tryVerify(function() { return termsOf(newsRecent).indexOf("wangfang") >= 0 }, 5000, "the conversation search is remembered")
+
+        groupSection()
+        var search = item("groupSearch")
+        mouseClick(search)
+        typeText("lunch")
+        keyClick(Qt.Key_Return)
+        keyClick(Qt.Key_Escape)
+        var groupRecent = item("groupHistoricalSearch")
+        tryCompare(groupRecent, "visible", true)
+        tryVerify(function() { return termsOf(groupRecent).indexOf("lunch") >= 0 }, 5000, "the group search is remembered")
+        compare(termsOf(groupRecent).indexOf("wangfang"), -1, "a conversation search is not offered for groups")
+        // Clearing the group history leaves the conversations' alone.
+        mouseClick(find(groupRecent, "clearSearchHistory"))
+        tryCompare(groupRecent, "count", 0)
+
+        mouseClick(item("section_message"))
+        tryCompare(frame(), "currentSection", 0)
+        newsField.forceActiveFocus()
+        tryCompare(newsRecent, "visible", true)
+        var terms = termsOf(newsRecent)
+        verify(terms.indexOf("wangfang") >= 0, JSON.stringify(terms))
+        compare(terms.indexOf("lunch"), -1, "a group search is not offered for conversations")
+    }
 }
