@@ -151,29 +151,6 @@ Item {
         anchors.bottom: parent.bottom
         width: parent.width
 
-        // The members of a group conversation, on the right.
-        Loader {
-            id: memberLoader
-            anchors.right: parent.right
-            width: active ? 180 * conversationPane.sr : 0
-            height: parent.height
-            active: conversationPane.currentTypes === "3" && conversationPane.currentId !== ""
-            source: active ? "qrc:/GroupMember.qml" : ""
-            // Loaded by URL: the side bar's own properties are set once it is there.
-            onLoaded: {
-                item.loginModel = Qt.binding(function() { return conversationPane.loginModel })
-                item.skinColors = Qt.binding(function() { return conversationPane.skinColors })
-                if (item.groupId !== undefined)
-                    item.groupId = Qt.binding(function() { return conversationPane.currentId })
-            }
-        }
-        Connections {
-            target: memberLoader.item
-            ignoreUnknownSignals: true
-            function onSigAddGroupMember(ids, names, types) { conversationPane.sigAddGroupMember(ids, names, types) }
-            function onSigSendpersonalInfor(infora, inforb, jumpm, types) { conversationPane.sigSendpersonalInfor(infora, inforb, jumpm, types) }
-        }
-
         ChatRecord {
             id: chatRecord
             objectName: "chatRecord"
@@ -203,6 +180,30 @@ Item {
             onSigHistoryButton: conversationPane.toggleHistory()
             onSigPictureUploaded: editBox.insertPicture(chatRecord.imageUrl(paths), pictureWidth)
             onSigTip: chatRecord.showTip(text)
+        }
+
+        // The members of a group conversation, on the right; declared after the editor so that
+        // Tab reaches them after the send button.
+        Loader {
+            id: memberLoader
+            anchors.right: parent.right
+            width: active ? 180 * conversationPane.sr : 0
+            height: parent.height
+            active: conversationPane.currentTypes === "3" && conversationPane.currentId !== ""
+            source: active ? "qrc:/GroupMember.qml" : ""
+            // Loaded by URL: the side bar's own properties are set once it is there.
+            onLoaded: {
+                item.loginModel = Qt.binding(function() { return conversationPane.loginModel })
+                item.skinColors = Qt.binding(function() { return conversationPane.skinColors })
+                if (item.groupId !== undefined)
+                    item.groupId = Qt.binding(function() { return conversationPane.currentId })
+            }
+        }
+        Connections {
+            target: memberLoader.item
+            ignoreUnknownSignals: true
+            function onSigAddGroupMember(ids, names, types) { conversationPane.sigAddGroupMember(ids, names, types) }
+            function onSigSendpersonalInfor(infora, inforb, jumpm, types) { conversationPane.sigSendpersonalInfor(infora, inforb, jumpm, types) }
         }
 
         // A press beside the open picker closes it.

@@ -261,7 +261,16 @@ Rectangle {
             Accessible.name: editBox.tip_send_tip
             onCursorRectangleChanged: inputFlick.ensureVisible(cursorRectangle)
             Keys.onPressed: {
-                if (event.key === Qt.Key_Shift)
+                // A tab character means nothing in a message: Tab and Backtab leave the editor,
+                // forward to the send button, back to the tool buttons.
+                if (event.key === Qt.Key_Backtab
+                        || (event.key === Qt.Key_Tab && (event.modifiers & Qt.ShiftModifier))) {
+                    event.accepted = true
+                    messageInput.nextItemInFocusChain(false).forceActiveFocus(Qt.BacktabFocusReason)
+                } else if (event.key === Qt.Key_Tab) {
+                    event.accepted = true
+                    sendButton.forceActiveFocus(Qt.TabFocusReason)
+                } else if (event.key === Qt.Key_Shift)
                     editBox.shiftPress = true
                 else if (event.key === Qt.Key_Control)
                     editBox.ctrlPress = true

@@ -42,6 +42,7 @@ Rectangle {
     property string tip_ok: qsTr("确定")
 
     signal sigSendChatInformation(string ids, string names, string types)
+    signal sigSendpersonalInfor(string infora, string inforb, bool jumpm, string types)
     signal modifyXposition(int positions)
     signal modifyYposition(int positions)
 
@@ -210,6 +211,7 @@ Rectangle {
             onSigOpenGroup: groupCard.open(ids)
             onSigCreateGroup: groupDefault.openNewGroup()
             onSigSendChatInformation: groupDefault.sigSendChatInformation(ids, names, types)
+            onSigSendpersonalInfor: groupDefault.sigSendpersonalInfor(infora, inforb, jumpm, types)
             onSigGroupGone: if (groupCard.groupId === ids) groupCard.clear()
         }
     }

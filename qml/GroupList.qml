@@ -8,7 +8,8 @@ import "style"
 import "controls"
 import "groupmodels.js" as GroupModels
 
-// The user's groups with a search over group and member names. The list follows the engine's
+// The user's groups with a search over group and member names; while the search has text, the
+// people of the organisation it finds follow the matching groups. The list follows the engine's
 // group table, so a group made, changed, left or deleted anywhere shows here at once.
 Rectangle {
     id: groupList
@@ -20,6 +21,7 @@ Rectangle {
     readonly property var pal: Style.palette(loginModel)
     readonly property int count: groupModel.count
     readonly property alias listView: groupView
+    readonly property bool searching: searchField.text.trim() !== ""
 
     property string tip_group: qsTr("群组")
     property string tip_search: qsTr("搜索")
@@ -30,6 +32,8 @@ Rectangle {
     signal sigOpenGroup(string ids, string names)
     signal sigCreateGroup()
     signal sigSendChatInformation(string ids, string names, string types)
+    // A person's card asked for from the search results.
+    signal sigSendpersonalInfor(string infora, string inforb, bool jumpm, string types)
     // The open group is no longer the user's (left, removed or deleted).
     signal sigGroupGone(string ids)
 
@@ -121,6 +125,26 @@ Rectangle {
         if (groupView.currentIndex < 0 && groupModel.count > 0)
             groupView.currentIndex = 0
     }
+    function search(text) {
+        filterText = text
+        queryData.searchText = text
+        reload()
+    }
+    function clearSearch() {
+        if (searchField.text !== "")
+            searchField.text = ""
+        search("")
+    }
+    // A person picked from the results: a chat with them, or their card (also for oneself).
+    function choosePerson(infora, inforb, jumpm, types) {
+        historicalSearch.addSearch(searchField.text)
+        if (jumpm && infora !== socketState.getSelfUesrId()) {
+            clearSearch()
+            sigSendChatInformation(infora, inforb, types)
+        } else {
+            sigSendpersonalInfor(infora, inforb, jumpm, types)
+        }
+    }
 
     SocketState {
         id: socketState
@@ -156,13 +180,17 @@ Rectangle {
             loginModel: groupList.loginModel
             skinColors: groupList.skinColors
             placeholderText: groupList.tip_search
-            onSearchRequested: {
-                groupList.filterText = text
-                groupList.reload()
-            }
+            onSearchRequested: groupList.search(text)
             onAccepted: historicalSearch.addSearch(text)
             onActiveFocusChanged: if (activeFocus) historicalSearch.reload()
-            Keys.onDownPressed: historicalSearch.visible ? historicalSearch.focusList() : groupList.focusList()
+            Keys.onDownPressed: {
+                if (historicalSearch.visible)
+                    historicalSearch.focusList()
+                else if (groupList.searching && groupModel.count === 0)
+                    queryData.focusList()
+                else
+                    groupList.focusList()
+            }
         }
         IconButton {
             id: createGroupButton
@@ -178,11 +206,27 @@ Rectangle {
         }
     }
 
+    // While searching, the matching groups are headed as such; the people follow them.
+    Text {
+        id: groupsHeader
+        anchors.top: header.bottom
+        x: 14 * groupList.sr
+        width: parent.width - 28 * groupList.sr
+        height: visible ? 28 * groupList.sr : 0
+        visible: groupList.searching && groupModel.count > 0
+        verticalAlignment: Text.AlignVCenter
+        elide: Text.ElideRight
+        text: groupList.tip_group
+        font.pixelSize: Style.fontSmall
+        color: groupList.pal.sub
+    }
     ListView {
         id: groupView
         objectName: "groupList"
-        anchors.top: header.bottom
-        anchors.bottom: parent.bottom
+        readonly property real room: groupList.height - header.height - groupsHeader.height
+        anchors.top: groupsHeader.bottom
+        // At most half the pane while the people's results share it.
+        height: groupList.searching ? Math.min(groupModel.count * Style.rowHeight, Math.max(3 * Style.rowHeight, room / 2)) : room
         width: parent.width
         clip: true
         model: groupModel
@@ -197,6 +241,12 @@ Rectangle {
         Keys.onReturnPressed: { event.accepted = true; groupList.openAt(currentIndex) }
         Keys.onEnterPressed: { event.accepted = true; groupList.openAt(currentIndex) }
         Keys.onSpacePressed: { event.accepted = true; groupList.openAt(currentIndex) }
+        Keys.onDownPressed: {
+            if (currentIndex < count - 1)
+                incrementCurrentIndex()
+            else if (groupList.searching)
+                queryData.focusList()
+        }
         onActiveFocusChanged: if (activeFocus && currentIndex < 0 && count > 0) currentIndex = 0
 
         delegate: Rectangle {
@@ -272,16 +322,29 @@ Rectangle {
     }
     Text {
         anchors.centerIn: groupView
-        visible: groupModel.count === 0
+        visible: groupModel.count === 0 && !groupList.searching
         text: groupList.tip_no_contents
         font.pixelSize: Style.fontSmall
         color: groupList.pal.sub
+    }
+    QueryData {
+        id: queryData
+        objectName: "groupQueryData"
+        anchors.top: groupView.bottom
+        anchors.bottom: parent.bottom
+        width: parent.width
+        visible: groupList.searching
+        loginModel: groupList.loginModel
+        skinColors: groupList.skinColors
+        onSigSendpersonalInfor: groupList.choosePerson(infora, inforb, jumpm, types)
     }
 
     // Recent searches while the empty field has the focus.
     HistoricalSearch {
         id: historicalSearch
         objectName: "groupHistoricalSearch"
+        // Its own history: the conversation list's terms are not offered here.
+        searchTypes: "3"
         anchors.top: header.bottom
         width: parent.width
         height: Math.min(implicitHeight, parent.height - header.height)
@@ -293,8 +356,7 @@ Rectangle {
         onSigSelectHistory: {
             searchField.text = text
             searchField.forceActiveFocus()
-            groupList.filterText = text.trim()
-            groupList.reload()
+            groupList.search(text.trim())
         }
         function isAncestorOf(item) {
             for (var p = item; p; p = p.parent) {

@@ -5,12 +5,13 @@ import "style"
 import "controls"
 
 // The recent search terms of a searchable list: a click (or Return) picks one again, and the
-// whole history can be cleared. Terms are kept in the settings of the current server.
+// list's history can be cleared. Terms are kept in the settings of the current server, each
+// under the type of the list that searched it; a list shows and clears only its own.
 Rectangle {
     id: historicalSearch
     property int loginModel: 0
     property string skinColors: "#0183FF"
-    // Terms are stored under this type; lists that share the history keep the default.
+    // The list's own type: "2" the conversations, "3" the groups.
     property string searchTypes: "2"
     readonly property int count: termModel.count
     readonly property real sr: Style.sr
@@ -42,15 +43,25 @@ Rectangle {
             }
         }
     }
+    // The stored terms of this list's type.
+    function ownTerms() {
+        var all = configData.getHistoricalRecord()
+        var own = []
+        for (var i = 0; i < all.length; ++i) {
+            if (all[i] !== "" && configData.getHistoricalGroup(all[i]) === searchTypes)
+                own.push(all[i])
+        }
+        return own
+    }
     function reload() {
-        var terms = configData.getHistoricalRecord()
+        var terms = ownTerms()
         var kept = []
         for (var i = 0; i < termModel.count; ++i)
             kept.push(termModel.get(i).term)
         // Terms already shown keep their place (the newest first); the store gives no order.
         var wanted = kept.filter(function(t) { return terms.indexOf(t) >= 0 })
         for (var j = 0; j < terms.length; ++j) {
-            if (kept.indexOf(terms[j]) < 0 && terms[j] !== "")
+            if (kept.indexOf(terms[j]) < 0)
                 wanted.push(terms[j])
         }
         // Unchanged: leave the model alone, its count drives the visibility of embedders.
@@ -61,11 +72,9 @@ Rectangle {
             termModel.append({ term: wanted[k] })
     }
     function clearHistory() {
-        for (var i = 0; i < termModel.count; ++i)
-            configData.removeHistoricalRecord(termModel.get(i).term)
-        var rest = configData.getHistoricalRecord()
-        for (var j = 0; j < rest.length; ++j)
-            configData.removeHistoricalRecord(rest[j])
+        var terms = ownTerms()
+        for (var i = 0; i < terms.length; ++i)
+            configData.removeHistoricalRecord(terms[i])
         termModel.clear()
     }
     function removeTerm(term) {
@@ -80,7 +89,7 @@ Rectangle {
     }
 
     Component.onCompleted: reload()
-    // Other lists share the history: it may have grown while this one was hidden.
+    // A term keeps one type: searched again in another list, it has moved to that list's history.
     onVisibleChanged: if (visible) Qt.callLater(reload)
 
     ConfigData { id: configData }

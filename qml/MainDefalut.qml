@@ -298,6 +298,7 @@ Rectangle {
             loginModel: mainDefalut.loginModel
             skinColors: mainDefalut.skinColors
             onSigSendChatInformation: mainDefalut.openChat(ids, names, types)
+            onSigSendpersonalInfor: personalInformation.open(infora)
             onModifyXposition: mainDefalut.modifyXposition(positions)
             onModifyYposition: mainDefalut.modifyYposition(positions)
         }

@@ -14,6 +14,9 @@ FlowCase {
 
     MessageFilestoreitem { id: fileStore }
 
+    readonly property string projectGroup: "9c4e7a10-3f2b-4d88-b5a6-71e0c3d2f902" // 10005, 10001, 10002, 10003
+    readonly property string techGroup: "5b0f3c2e-8d41-4a67-9e1b-2c7d9a4f6e01"    // 10001, 10004, 10006
+
     function init() {
         hook("reset")
         hook("files-reset")
@@ -29,8 +32,8 @@ FlowCase {
     function pane() {
         return item("conversationPane")
     }
-    function openChat(ids, names) {
-        frame().openChat(ids, names, "2")
+    function openChat(ids, names, types) {
+        frame().openChat(ids, names, types === undefined ? "2" : types)
         tryCompare(pane(), "currentId", ids)
         return item("chatList")
     }
@@ -372,6 +375,80 @@ FlowCase {
         compare(sent("send message").filter(function(p) {
             return p.msg.indexOf("will be refused") >= 0
         }).length, 2)
+    }
+
+    // What has the keyboard, named by the part of the window it is in.
+    function focusPlace() {
+        var names = ["chatRecord", "faceButton", "imageButton", "fileButton", "screenshotButton",
+                     "historyButton", "messageInput", "sendButton", "newsList"]
+        for (var p = win.activeFocusItem; p; p = p.parent) {
+            if (names.indexOf(p.objectName) >= 0)
+                return p.objectName
+        }
+        return String(win.activeFocusItem)
+    }
+
+    // Tab leaves the editor instead of typing a tab; the order runs from the list through the
+    // conversation and the editor's buttons to the editor and the send button.
+    function test_9_tabMovesOutOfTheEditor() {
+        openChat("10009", "吴敏")
+        var input = typeInEditor("ab")
+        keyClick(Qt.Key_Tab)
+        verify(item("sendButton").activeFocus, "Tab from the editor reaches the send button")
+        compare(input.length, 2, "no tab character was typed")
+        verify(input.getText(0, input.length).indexOf("\t") < 0)
+        keyClick(Qt.Key_Backtab)
+        verify(input.activeFocus)
+        keyClick(Qt.Key_Tab, Qt.ShiftModifier)
+        compare(focusPlace(), "historyButton")
+        compare(input.length, 2)
+
+        item("newsList").forceActiveFocus()
+        var order = []
+        for (var i = 0; i < 16 && !item("sendButton").activeFocus; ++i) {
+            keyClick(Qt.Key_Tab)
+            var place = focusPlace()
+            if (order[order.length - 1] !== place)
+                order.push(place)
+        }
+        compare(order, ["chatRecord", "faceButton", "imageButton", "fileButton", "screenshotButton",
+                        "historyButton", "messageInput", "sendButton"])
+        compare(input.length, 2)
+    }
+
+    // In a group: what is sent names the group and the sender, and a colleague's message in
+    // it shows while one in another group does not.
+    function test_9b_groupMessageSentAndReceived() {
+        // The group table came with the sign-in; a message says which group it is for.
+        var list = openChat(projectGroup, "项目协调群", "3")
+        // The group table came with the sign-in; a message says which group it is for.
+        tryCompare(item("groupMemberSideList"), "count", 4, 10000)
+        typeInEditor("group hello")
+        keyClick(Qt.Key_Return)
+        var payload = lastSent("send message", function(p) { return p.group_id === projectGroup })
+        compare([payload.type, payload.creator, payload.msg_type], ["personal_group", "10001", "text"])
+        verify(payload.msg.indexOf("group hello") >= 0 && payload.msg.indexOf("<p") < 0, payload.msg)
+        compare(payload.fromDetail.user_name, "张伟")
+        compare(payload.info.name, "项目协调群")
+        var own = item("message_" + payload.msg_id)
+        verify(own.self)
+        tryCompare(own, "deliveryState", "sent", 10000)
+
+        var id = Date.now()
+        var elsewhere = hook("send-as", { from: "10004", group_id: techGroup, msg: "not for this view", msg_id: id })
+        var answer = hook("send-as", { from: "10003", group_id: projectGroup, msg: "王芳在群里回复", msg_id: id + 1 })
+        verify(answer.ok, JSON.stringify(answer))
+        var row = item("message_" + answer.msg_id)
+        verify(!row.self)
+        verify(row.displayText.indexOf("王芳在群里回复") >= 0, row.displayText)
+        compare(find(list, "message_" + elsewhere.msg_id), null)
+
+        // The member bar comes after the send button.
+        item("messageInput").forceActiveFocus()
+        keyClick(Qt.Key_Tab)
+        verify(item("sendButton").activeFocus)
+        keyClick(Qt.Key_Tab)
+        verify(item("groupMemberAdd").activeFocus, String(win.activeFocusItem))
     }
 
     // The file helpers both views share, and their download flow on a row.

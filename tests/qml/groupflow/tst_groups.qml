@@ -335,4 +335,78 @@ FlowCase {
         verify(!section.awaitingChange, "the time limit still runs after the change came")
         verify(!banner.visible)
     }
+
+    // A search shows the people it finds below the matching groups; picking one opens a chat.
+    function test_6_searchFindsPeopleAndOpensAChat() {
+        groupSection()
+        var list = item("groupList")
+        var people = item("groupQueryData")
+        verify(!people.visible)
+        var search = item("groupSearch")
+        mouseClick(search)
+        search.text = "刘洋" // key events carry Latin text only
+        keyClick(Qt.Key_Return)
+        // 刘洋 is in the tech group, so it matches too.
+        tryCompare(list, "count", 1)
+        compare(list.model.get(0).groupId, techGroup)
+        tryCompare(people, "visible", true)
+        tryCompare(people, "count", 1, 10000)
+        var person = shown(people, "person_10004")
+        verify(person.mapToItem(null, 0, 0).y >= row(techGroup).mapToItem(null, 0, row(techGroup).height).y,
+               "the people come below the groups")
+
+        // Down through the groups into the people; Return opens the chat with the person.
+        keyClick(Qt.Key_Down)
+        verify(list.activeFocus)
+        keyClick(Qt.Key_Down)
+        verify(find(people, "queryDataList").activeFocus, "Down from the last group reaches the people")
+        keyClick(Qt.Key_Return)
+        tryCompare(frame(), "currentSection", 0)
+        tryCompare(item("conversationPane"), "currentId", "10004")
+        compare(item("conversationTitle").text, "刘洋")
+        item("conversation_10004")
+        compare(search.text, "", "the search is over")
+        verify(!people.visible)
+        compare(list.count, 2)
+    }
+
+    function termsOf(recent) {
+        var model = find(recent, "searchHistoryList").model
+        var terms = []
+        for (var i = 0; i < model.count; ++i)
+            terms.push(model.get(i).term)
+        return terms
+    }
+    // The conversation list and the group list each keep their own recent searches.
+    function test_7_searchHistoriesAreKeptApart() {
+        var newsField = item("newsSearchField")
+        newsField.forceActiveFocus()
+        typeText("wangfang")
+        keyClick(Qt.Key_Return)
+        keyClick(Qt.Key_Escape)
+        var newsRecent = item("newsHistoricalSearch")
+        tryVerify(function() { return termsOf(newsRecent).indexOf("wangfang") >= 0 }, 5000, "the conversation search is remembered")
+
+        groupSection()
+        var search = item("groupSearch")
+        mouseClick(search)
+        typeText("lunch")
+        keyClick(Qt.Key_Return)
+        keyClick(Qt.Key_Escape)
+        var groupRecent = item("groupHistoricalSearch")
+        tryCompare(groupRecent, "visible", true)
+        tryVerify(function() { return termsOf(groupRecent).indexOf("lunch") >= 0 }, 5000, "the group search is remembered")
+        compare(termsOf(groupRecent).indexOf("wangfang"), -1, "a conversation search is not offered for groups")
+        // Clearing the group history leaves the conversations' alone.
+        mouseClick(find(groupRecent, "clearSearchHistory"))
+        tryCompare(groupRecent, "count", 0)
+
+        mouseClick(item("section_message"))
+        tryCompare(frame(), "currentSection", 0)
+        newsField.forceActiveFocus()
+        tryCompare(newsRecent, "visible", true)
+        var terms = termsOf(newsRecent)
+        verify(terms.indexOf("wangfang") >= 0, JSON.stringify(terms))
+        compare(terms.indexOf("lunch"), -1, "a group search is not offered for conversations")
+    }
 }
