@@ -69,6 +69,9 @@ public:
         QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
         m_app = new QApplication(argc, argv);
     }
+    // The application goes before the program's statics, as in the client: what it owns (the
+    // local history's thread among them) stops while the libraries it uses are still there.
+    ~QuickFlowSetup() override { delete m_app; }
 
 public slots:
     void applicationAvailable()
