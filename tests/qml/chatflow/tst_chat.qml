@@ -351,6 +351,28 @@ FlowCase {
         compare(sent("send message").filter(function(p) { return p.to === "10010" }).length, 0)
     }
 
+    // The history panel's download stops the same way.
+    function test_5c_historyDownloadIsCancelled() {
+        hook("files", { download: "stall" })
+        var big = hook("files-create", { name: "archive.bin", size: 4 * 1024 * 1024 }).attachment_id
+        var seeded = hook("history-add", { items: [{ from: "10011", to: "10001", msg: "archive.bin", msg_type: "file", file_type: "bin", download: big }] })
+        openChat("10011", "冯雪")
+        mouseClick(item("historyButton"))
+        var records = item("historicalRecords")
+        var id = String(seeded.lastMsgId)
+        mouseClick(item("historyFile_" + id, 10000))
+        tryVerify(function() { return hook("files-stalled").stalled === 1 }, 30000, "the download is under way")
+        var dest = records.downloads[id].dest
+        var cancel = item("historyCancel_" + id)
+        tryCompare(cancel, "visible", true)
+        compare(cancel.Accessible.name, "取消")
+        mouseClick(cancel)
+        tryCompare(item("historyFile_" + id), "visible", true)
+        compare(item("historyFile_" + id).tip, "下载")
+        compare(item("historyTip").text, "已取消")
+        verify(!fileStore.jusitFileExits(dest), "no file under its name: " + dest)
+    }
+
     function test_6_historyFilters() {
         openChat("10007", "孙丽")
         typeInEditor("alpha apple")
