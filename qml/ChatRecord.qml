@@ -38,6 +38,8 @@ Rectangle {
     property var known: ({})
     // Downloads in flight, by message id.
     property var downloads: ({})
+    // Uploads that have shown progress, by the key of their row.
+    property var uploads: ({})
     readonly property var fileDownloads: ChatFiles.downloads(chatRecord, downloaderComponent, chatModel, messageFilestoreitem)
     // Messages the user chose to send again: the failed copy stays out of the view.
     property var resent: ({})
@@ -53,6 +55,8 @@ Rectangle {
     property string tip_openfile: qsTr("打开文件")
     property string tip_fileexits: qsTr("文件不存在")
     property string tip_fail_upload_file: qsTr("上传文件失败")
+    property string tip_cancel: qsTr("取消")
+    property string tip_transfer_cancelled: qsTr("已取消")
     property string tip_system_message: qsTr("系统消息")
     property string tip_see: qsTr("查看")
     property string tip_no_contents: qsTr("暂无内容")
@@ -441,6 +445,31 @@ Rectangle {
             chatModel.setProperty(at, "localPath", uploader.localPath)
         chatModel.setProperty(at, "progress", total > 0 ? Math.min(1, sent / total) : 1)
     }
+    // The user stops a file on its way: its DownloadFile goes, and the transfer with it. A
+    // download leaves no file behind and offers itself again; an upload's row says it was
+    // cancelled and can be sent again.
+    function cancelTransfer(msgId) {
+        var at = indexOfMessage(msgId)
+        if (fileDownloads.cancel(msgId)) {
+            if (at >= 0)
+                chatModel.setProperty(at, "failText", tip_transfer_cancelled)
+            return
+        }
+        var uploader = uploads[msgId]
+        if (uploader === undefined)
+            return
+        var list = uploads
+        delete list[msgId]
+        uploads = list
+        uploader.cancelled = true
+        uploader.stopUploadFile()
+        if (at >= 0) {
+            chatModel.setProperty(at, "progress", -1)
+            chatModel.setProperty(at, "failed", true)
+            chatModel.setProperty(at, "failText", tip_transfer_cancelled)
+        }
+        uploader.destroy()
+    }
     function uploadFailed(uploader, errors) {
         var key = uploader.messageKey
         var at = key !== "" ? indexOfMessage(key) : -1
@@ -466,6 +495,7 @@ Rectangle {
             return
         }
         var name = fileNameOf(r.msg || "") || ("file-" + msgId)
+        chatModel.setProperty(at, "failText", "")
         fileDownloads.start(msgId, currentId, source, ChatFiles.freeDestination(configData, downloadFolder(), name))
     }
     function downloadFolder() {
@@ -564,14 +594,21 @@ Rectangle {
             property string localPath: ""
             property string conversation: ""
             property string messageKey: ""
+            property bool cancelled: false
             // Kept until the conversation view goes: the last chunk's reply comes after the
             // last progress report.
             onSigUploadProgress: {
-                if (messageKey === "")
+                if (cancelled)
+                    return
+                if (messageKey === "") {
                     messageKey = msgids
+                    var list = chatRecord.uploads
+                    list[msgids] = uploader
+                    chatRecord.uploads = list
+                }
                 chatRecord.uploadProgress(uploader, msgids, bytesReceived, bytesTotal)
             }
-            onSigUploadFile: if (!status) chatRecord.uploadFailed(uploader, errors)
+            onSigUploadFile: if (!status && !cancelled) chatRecord.uploadFailed(uploader, errors)
         }
     }
     Component {
@@ -581,6 +618,7 @@ Rectangle {
             property string msgId: ""
             property string dest: ""
             property string conversation: ""
+            property bool cancelled: false
             onDownloadProgress: chatRecord.fileDownloads.progress(downloader, bytesReceived, bytesTotal)
             onSigDownloadFinished: chatRecord.fileDownloads.finished(downloader)
             onSigUploadFile: if (!status) chatRecord.fileDownloads.failed(downloader, errors)
@@ -793,20 +831,34 @@ Rectangle {
                                     text: model.progress >= 0 ? Math.round(model.progress * 100) + "%"
                                           : row.fileExists ? chatRecord.tip_openfile
                                           : model.localPath !== "" ? chatRecord.tip_fileexits
-                                          : row.self ? "" : chatRecord.tip_download
+                                          : row.self ? "" : model.failText !== "" ? model.failText : chatRecord.tip_download
                                     font.pixelSize: Style.fontTiny
                                     color: row.self ? Style.onColor(chatRecord.skinColors) : chatRecord.pal.sub
                                     opacity: 0.85
                                 }
+                                // While a file is on its way: a cross to stop it, beside its progress.
                                 Item {
                                     id: fileAction
                                     anchors.right: parent.right
                                     anchors.verticalCenter: parent.verticalCenter
-                                    width: 30 * chatRecord.sr
-                                    height: width
+                                    width: (model.progress >= 0 ? 58 : 30) * chatRecord.sr
+                                    height: 30 * chatRecord.sr
+                                    CloseButton {
+                                        objectName: row.pooled ? "" : "cancel_" + model.msgId
+                                        anchors.left: parent.left
+                                        anchors.verticalCenter: parent.verticalCenter
+                                        width: 24 * chatRecord.sr
+                                        height: width
+                                        visible: model.progress >= 0
+                                        loginModel: chatRecord.loginModel
+                                        accessibleName: chatRecord.tip_cancel
+                                        onClicked: chatRecord.cancelTransfer(model.msgId)
+                                    }
                                     CircularProgress {
                                         objectName: row.pooled ? "" : "progress_" + model.msgId
-                                        anchors.fill: parent
+                                        anchors.right: parent.right
+                                        width: 30 * chatRecord.sr
+                                        height: width
                                         visible: model.progress >= 0
                                         progress: Math.max(0, model.progress)
                                         arcWidth: 3 * chatRecord.sr
@@ -815,7 +867,9 @@ Rectangle {
                                     }
                                     IconButton {
                                         objectName: row.pooled ? "" : (row.fileExists || model.localPath !== "" || row.self ? "open_" + model.msgId : "download_" + model.msgId)
-                                        anchors.fill: parent
+                                        anchors.right: parent.right
+                                        width: 30 * chatRecord.sr
+                                        height: width
                                         visible: model.progress < 0 && (row.fileExists || !row.self || model.localPath !== "")
                                         source: row.fileExists || model.localPath !== "" ? "qrc:/images/folder.svg" : "qrc:/images/download.svg"
                                         iconSize: 18 * chatRecord.sr
@@ -836,14 +890,14 @@ Rectangle {
                         Text {
                             objectName: row.pooled ? "" : "status_" + model.msgId
                             anchors.right: parent.right
-                            text: row.deliveryState === "failed" ? chatRecord.tip_send_failed
+                            text: row.deliveryState === "failed" ? (model.failText === chatRecord.tip_transfer_cancelled ? chatRecord.tip_transfer_cancelled : chatRecord.tip_send_failed)
                                   : row.deliveryState === "pending" ? chatRecord.tip_sending
                                   : row.deliveryState === "read" ? chatRecord.tip_read : chatRecord.tip_unread
                             font.pixelSize: Style.fontTiny
                             color: row.deliveryState === "failed" ? Style.danger
                                    : row.deliveryState === "read" ? chatRecord.pal.sub : chatRecord.skinColors
                             Accessible.role: Accessible.StaticText
-                            Accessible.name: text + (model.failText !== "" ? " " + model.failText : "")
+                            Accessible.name: text + (model.failText !== "" && model.failText !== text ? " " + model.failText : "")
                         }
                         Loader {
                             active: row.deliveryState === "failed"

@@ -51,6 +51,8 @@ Rectangle {
     property string tip_fileexits: qsTr("文件不存在")
     property string tip_download: qsTr("下载")
     property string tip_openfile: qsTr("打开文件")
+    property string tip_cancel: qsTr("取消")
+    property string tip_transfer_cancelled: qsTr("已取消")
     property string tip_close: qsTr("关闭")
     property string tip_previous_day: qsTr("前一天")
     property string tip_next_day: qsTr("后一天")
@@ -183,6 +185,11 @@ Rectangle {
     function fileExists(path) {
         return ChatFiles.fileExists(messageFilestoreitem, path)
     }
+    // The user stops a download: the file never appears, and the row offers it again.
+    function cancelDownload(msgId) {
+        if (fileDownloads.cancel(msgId))
+            showTip(tip_transfer_cancelled)
+    }
     function fileAction(msgId) {
         var at = indexOfMessage(msgId)
         if (at < 0)
@@ -254,6 +261,7 @@ Rectangle {
             property string msgId: ""
             property string dest: ""
             property string conversation: ""
+            property bool cancelled: false
             onDownloadProgress: historicalRecords.fileDownloads.progress(downloader, bytesReceived, bytesTotal)
             onSigDownloadFinished: historicalRecords.fileDownloads.finished(downloader)
             onSigUploadFile: if (!status) historicalRecords.fileDownloads.failed(downloader, errors)
@@ -558,10 +566,24 @@ Rectangle {
                         anchors.right: parent.right
                         anchors.rightMargin: 8 * historicalRecords.sr
                         anchors.verticalCenter: parent.verticalCenter
-                        width: 28 * historicalRecords.sr
-                        height: width
+                        width: (model.progress >= 0 ? 54 : 28) * historicalRecords.sr
+                        height: 28 * historicalRecords.sr
+                        // While the file comes: a cross to stop it, beside its progress.
+                        CloseButton {
+                            objectName: "historyCancel_" + model.msgId
+                            anchors.left: parent.left
+                            anchors.verticalCenter: parent.verticalCenter
+                            width: 22 * historicalRecords.sr
+                            height: width
+                            visible: model.progress >= 0
+                            loginModel: historicalRecords.loginModel
+                            accessibleName: historicalRecords.tip_cancel
+                            onClicked: historicalRecords.cancelDownload(model.msgId)
+                        }
                         CircularProgress {
-                            anchors.fill: parent
+                            anchors.right: parent.right
+                            width: 28 * historicalRecords.sr
+                            height: width
                             visible: model.progress >= 0
                             progress: Math.max(0, model.progress)
                             arcWidth: 3 * historicalRecords.sr
@@ -570,7 +592,9 @@ Rectangle {
                         }
                         IconButton {
                             objectName: "historyFile_" + model.msgId
-                            anchors.fill: parent
+                            anchors.right: parent.right
+                            width: 28 * historicalRecords.sr
+                            height: width
                             visible: model.progress < 0
                             iconSize: 16 * historicalRecords.sr
                             source: model.localPath !== "" ? "qrc:/images/folder.svg" : "qrc:/images/download.svg"

@@ -11,7 +11,7 @@ Rectangle {
     id: historicalSearch
     property int loginModel: 0
     property string skinColors: "#0183FF"
-    // The list's own type: "2" the conversations, "3" the groups.
+    // The list's own type: "1" the organisation, "2" the conversations, "3" the groups.
     property string searchTypes: "2"
     readonly property int count: termModel.count
     readonly property real sr: Style.sr
@@ -199,6 +199,7 @@ Rectangle {
                 }
             }
             Text {
+                objectName: "historyTerm_" + model.term
                 anchors.left: clock.right
                 anchors.leftMargin: 10 * historicalSearch.sr
                 anchors.right: removeButton.left

@@ -1,5 +1,6 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.5
+import QtQuick.Window 2.12
 import TreeModelitem 1.0
 import ConfigData 1.0
 import FilteruserAuthority 1.0
@@ -27,14 +28,11 @@ Rectangle {
     readonly property bool searching: pendingSearch !== ""
     readonly property alias resultCount: results.count
     readonly property string companyName: departmentLoader.item ? departmentLoader.item.companyName : ""
-    property var historyTerms: []
 
     property string tip_search: qsTr("搜索")
     property string tip_department: qsTr("部门")
     property string tip_role: qsTr("角色")
     property string tip_search_display: qsTr("搜索结果")
-    property string tip_search_history: qsTr("搜索历史")
-    property string tip_clear_history: qsTr("清除历史记录")
     property string tip_no_contents: qsTr("暂无内容")
     property string tip_data_loading: qsTr("数据加载中")
     property string tip_server_disconnected: qsTr("服务器断开，请检查网络")
@@ -158,19 +156,8 @@ Rectangle {
                         roles: card.role_name || "", phone: card.phone_number || "",
                         email: card.email || "", position: "", company: card.commpanyName || companyName })
     }
-    function loadHistory() {
-        var terms = configData.getHistoricalRecord()
-        historyTerms = terms.slice(-8).reverse()
-    }
     function rememberTerm(term) {
-        configData.setHistoricalRecord(term)
-        loadHistory()
-    }
-    function clearHistory() {
-        var terms = configData.getHistoricalRecord()
-        for (var i = 0; i < terms.length; ++i)
-            configData.removeHistoricalRecord(terms[i])
-        loadHistory()
+        historicalSearch.addSearch(term)
     }
     function useHistory(term) {
         searchField.text = term
@@ -221,9 +208,11 @@ Rectangle {
         onSearchRequested: structureList.search(text)
         // Escape on a search goes back to the tree it was started from.
         onCleared: structureList.focusTree()
-        onActiveFocusChanged: if (activeFocus) structureList.loadHistory()
+        onActiveFocusChanged: if (activeFocus) historicalSearch.reload()
         Keys.onDownPressed: {
-            if (structureList.searchText !== "" && results.count > 0)
+            if (resultPane.showHistory)
+                historicalSearch.focusList()
+            else if (structureList.searchText !== "" && results.count > 0)
                 resultView.forceActiveFocus()
             else if (structureList.searchText === "")
                 structureList.focusTree()
@@ -315,8 +304,9 @@ Rectangle {
         // Search results (and, before a search, the recent searches).
         Rectangle {
             id: resultPane
-            readonly property bool showHistory: searchField.activeFocus && searchField.text === ""
-                                                && structureList.historyTerms.length > 0
+            readonly property bool showHistory: searchField.text === "" && historicalSearch.count > 0
+                                                && (searchField.activeFocus || historyFocused)
+            readonly property bool historyFocused: Window.activeFocusItem !== null && historicalSearch.holds(Window.activeFocusItem)
             readonly property bool hidden: structureList.searchText === "" && !structureList.searching && !showHistory
             anchors.fill: parent
             anchors.topMargin: -tabs.height
@@ -330,64 +320,28 @@ Rectangle {
                 height: 28 * structureList.sr
                 verticalAlignment: Text.AlignVCenter
                 elide: Text.ElideRight
-                text: resultPane.showHistory ? structureList.tip_search_history : structureList.tip_search_display
+                visible: !resultPane.showHistory
+                text: structureList.tip_search_display
                 font.pixelSize: Style.fontSmall
                 color: structureList.pal.sub
             }
-            Text {
-                id: clearText
+            // Recent searches: the names people were found by, kept apart from other lists'.
+            HistoricalSearch {
+                id: historicalSearch
+                objectName: "structureHistoricalSearch"
+                searchTypes: "1"
+                anchors.fill: parent
                 visible: resultPane.showHistory
-                anchors.right: parent.right
-                anchors.rightMargin: 16 * structureList.sr
-                anchors.verticalCenter: resultTitle.verticalCenter
-                text: structureList.tip_clear_history
-                font.pixelSize: Style.fontSmall
-                color: clearArea.containsMouse ? structureList.skinColors : structureList.pal.sub
-                Accessible.role: Accessible.Button
-                Accessible.name: text
-                MouseArea {
-                    id: clearArea
-                    anchors.fill: parent
-                    hoverEnabled: true
-                    cursorShape: Qt.PointingHandCursor
-                    onClicked: structureList.clearHistory()
-                }
-            }
-            // Recent searches.
-            Flow {
-                visible: resultPane.showHistory
-                anchors.top: resultTitle.bottom
-                x: 14 * structureList.sr
-                width: parent.width - 28 * structureList.sr
-                spacing: 8 * structureList.sr
-                Repeater {
-                    model: resultPane.showHistory ? structureList.historyTerms : []
-                    Rectangle {
-                        objectName: "historyTerm_" + modelData
-                        width: Math.min(termText.implicitWidth + 20 * structureList.sr, parent.width)
-                        height: 26 * structureList.sr
-                        radius: height / 2
-                        color: termArea.containsMouse ? structureList.pal.hover : structureList.pal.field
-                        Accessible.role: Accessible.Button
-                        Accessible.name: modelData
-                        Text {
-                            id: termText
-                            anchors.centerIn: parent
-                            width: Math.min(implicitWidth, parent.width - 20 * structureList.sr)
-                            elide: Text.ElideRight
-                            text: modelData
-                            font.pixelSize: Style.fontSmall
-                            color: structureList.pal.muted
-                        }
-                        MouseArea {
-                            id: termArea
-                            anchors.fill: parent
-                            hoverEnabled: true
-                            cursorShape: Qt.PointingHandCursor
-                            // After the click: the search replaces this very entry.
-                            onClicked: Qt.callLater(structureList.useHistory, modelData)
-                        }
+                loginModel: structureList.loginModel
+                skinColors: structureList.skinColors
+                // After the click: the search replaces this very entry.
+                onSigSelectHistory: Qt.callLater(structureList.useHistory, text)
+                function holds(item) {
+                    for (var p = item; p; p = p.parent) {
+                        if (p === historicalSearch)
+                            return true
                     }
+                    return false
                 }
             }
 

@@ -77,7 +77,8 @@ function progressOf(received, total) {
 
 // The downloads of one view. `host` is the document: its `downloads` map (message id ->
 // downloader) says which rows are busy, and `host.showTip(text)` tells the user of a failure.
-// `component` makes a DownloadFile with the properties msgId, dest and conversation; the rows
+// `component` makes a DownloadFile with the properties msgId, dest, conversation and cancelled
+// (set once the user stopped it: what it still reports is not heeded); the rows
 // of `model` carry the roles msgId, progress (-1 when idle) and localPath.
 function Downloads(host, component, model, store) {
     this.host = host
@@ -114,6 +115,8 @@ Downloads.prototype.start = function(msgId, conversation, source, dest) {
 }
 
 Downloads.prototype.progress = function(downloader, received, total) {
+    if (downloader.cancelled)
+        return
     var at = this.rowOf(downloader.msgId)
     if (at >= 0)
         this.model.setProperty(at, "progress", progressOf(received, total))
@@ -121,6 +124,8 @@ Downloads.prototype.progress = function(downloader, received, total) {
 
 // The file is under its final name: remember it, and the row can open it.
 Downloads.prototype.finished = function(downloader) {
+    if (downloader.cancelled)
+        return
     this.store.insertNewData(downloader.conversation, downloader.msgId, downloader.dest)
     var at = this.rowOf(downloader.msgId)
     if (at >= 0) {
@@ -132,11 +137,29 @@ Downloads.prototype.finished = function(downloader) {
 
 // The row goes back to its download action, and the user is told why.
 Downloads.prototype.failed = function(downloader, errors) {
+    if (downloader.cancelled)
+        return
     var at = this.rowOf(downloader.msgId)
     if (at >= 0)
         this.model.setProperty(at, "progress", -1)
     this.host.showTip(errors)
     this.end(downloader)
+}
+
+// Stops the download of `msgId` for the user: its progress reports stop, and its downloader
+// goes, taking the transfer and the bytes so far with it, so the file never appears under its
+// final name. The row goes back to its download action. False when nothing was on its way.
+Downloads.prototype.cancel = function(msgId) {
+    if (!this.busy(msgId))
+        return false
+    var downloader = this.host.downloads[msgId]
+    downloader.cancelled = true
+    downloader.stopDownFile()
+    var at = this.rowOf(msgId)
+    if (at >= 0)
+        this.model.setProperty(at, "progress", -1)
+    this.end(downloader)
+    return true
 }
 
 Downloads.prototype.end = function(downloader) {

@@ -47,12 +47,12 @@ function messageFields(payload, now) {
   };
 }
 
-// The reason to refuse a message from `user` that the send-refusal hook asked for, or null.
+// The refusal of a message from `user` that the send-refusal hook asked for, or null.
 function takeRefusal(service, user) {
   const refusal = service.sendRefusal;
   if (!refusal || (refusal.from !== null && refusal.from !== user)) return null;
   if (refusal.count > 0 && --refusal.left <= 0) service.sendRefusal = null;
-  return refusal.reason;
+  return refusal;
 }
 
 // Stores a private message from `from` and delivers it; `senderSocket` does not get it back.
@@ -216,7 +216,11 @@ const HANDLERS = {
     if (!ctx.user) return ack(NOT_SIGNED_IN);
     if (!isObject(payload)) return ack(BAD_MESSAGE);
     const refusal = takeRefusal(ctx.service, ctx.user);
-    if (refusal !== null) return ack(refusal);
+    if (refusal !== null && refusal.hold) {
+      ctx.service.heldRefusals.push(() => ack(refusal.reason));
+      return undefined;
+    }
+    if (refusal !== null) return ack(refusal.reason);
     const service = ctx.service;
     // The test hooks can refuse a message, or take it without answering (a lost ack).
     const answer = service.takeSendAnswer();

@@ -219,9 +219,17 @@ const MESSAGING_HOOKS = {
   },
 
   // "send message" refused with a text, as the service refuses a message it cannot take:
-  // {reason?, from?, count?} (count 0 or absent: every message until `off` or a reset); {off: true}.
+  // {reason?, from?, count?, hold?} (count 0 or absent: every message until `off` or a reset;
+  // hold: each refusal waits unanswered); {query: true} counts the waiting ones (`held`);
+  // {release: true} sends them; {off: true}.
   'send-refusal'(body, app) {
     const messaging = service(app);
+    if (body.release) {
+      const waiting = messaging.heldRefusals.splice(0);
+      for (const answer of waiting) answer();
+      return { ok: true, released: waiting.length, held: 0 };
+    }
+    if (body.query) return { ok: true, held: messaging.heldRefusals.length };
     if (body.off) {
       messaging.sendRefusal = null;
       return { ok: true, sendRefusal: null };
@@ -230,7 +238,7 @@ const MESSAGING_HOOKS = {
     if (!Number.isSafeInteger(count) || count < 0) throw new HookError('count must be a whole number');
     const reason = body.reason === undefined ? '消息被拒绝' : String(body.reason);
     if (reason === '' || reason === 'success') throw new HookError('reason must be a refusal text');
-    messaging.sendRefusal = { reason, from: body.from === undefined ? null : String(body.from), count, left: count };
+    messaging.sendRefusal = { reason, from: body.from === undefined ? null : String(body.from), count, left: count, hold: Boolean(body.hold) };
     return { ok: true, sendRefusal: messaging.sendRefusal };
   },
 

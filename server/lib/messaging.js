@@ -70,8 +70,10 @@ class MessagingService {
     this.eventLog = options.testHooks ? new EventLog() : null;
     this.loginAck = { mode: 'normal' };
     // Set by the send-refusal hook: "send message" is refused with `reason` (for `from` only,
-    // when given) until `count` refusals are used up (0 = until reset).
+    // when given) until `count` refusals are used up (0 = until reset); with `hold`, each
+    // refusal waits in `heldRefusals` until the hook releases it.
     this.sendRefusal = null;
+    this.heldRefusals = [];
     // Set by the event-silence hook: requests (`events`) by `user` (any user when null) are
     // neither applied nor answered, as by a service that lost them.
     this.eventSilence = null;
@@ -233,6 +235,7 @@ class MessagingService {
     this.groups.reset();
     this.loginAck = { mode: 'normal' };
     this.sendRefusal = null;
+    this.heldRefusals = [];
     this.eventSilence = null;
     this.sendAnswer = { mode: 'normal', count: 0 };
     this.joinMode = { mode: 'normal' };

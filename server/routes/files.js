@@ -8,12 +8,13 @@ const { registerHook, HookError } = require('../lib/hooks');
 const { AttachmentStore, UploadError, parseMultipart } = require('../lib/files');
 
 // upload: normal | fail-chunk (chunk `failChunk` answered with HTTP `failStatus`) |
-//         last-garbage (the last reply is no JSON) | last-status0 (the last reply refuses)
+//         last-garbage (the last reply is no JSON) | last-status0 (the last reply refuses) |
+//         hold (every chunk is taken in and left unanswered until reset)
 // mobile: normal | status0 | garbage | empty-data
 // download: normal | nolength (no Content-Length) | midway (half the body, then the connection
 //           drops) | stall (half the body, then silence until reset) | error (HTTP 500 with an
 //           error page)
-const UPLOAD_MODES = ['normal', 'fail-chunk', 'last-garbage', 'last-status0'];
+const UPLOAD_MODES = ['normal', 'fail-chunk', 'last-garbage', 'last-status0', 'hold'];
 const MOBILE_MODES = ['normal', 'status0', 'garbage', 'empty-data'];
 const DOWNLOAD_MODES = ['normal', 'nolength', 'midway', 'stall', 'error'];
 
@@ -64,6 +65,11 @@ function register(router, app) {
     const chunks = Number(ctx.query.chunks);
     const name = ctx.query.name || '';
     note(ctx, 'chunk', { chunk, chunks, name });
+    if (behaviour.upload === 'hold') {
+      // Counted once the body is in, so a test knows the upload is under way.
+      app.filesHeldUploads += 1;
+      return app.controls.hold(ctx.res);
+    }
     if (behaviour.upload === 'fail-chunk' && chunk === behaviour.failChunk) {
       return sendText(ctx.res, behaviour.failStatus, '<html><body>upload failed</body></html>', 'text/html; charset=utf-8');
     }
@@ -233,8 +239,9 @@ function register(router, app) {
   // The attachment ids the download route was asked for (decoded), with their queries.
   registerHook('files-downloads', (body, hookApp) => ({ ok: true, downloads: hookApp.filesDownloads.slice() }));
 
-  // How many stalled downloads have sent their half and fallen silent.
-  registerHook('files-stalled', (body, hookApp) => ({ ok: true, stalled: hookApp.filesStalled }));
+  // How many stalled downloads have sent their half and fallen silent, and how many chunks
+  // wait for an answer that does not come.
+  registerHook('files-stalled', (body, hookApp) => ({ ok: true, stalled: hookApp.filesStalled, heldUploads: hookApp.filesHeldUploads }));
 
   registerHook('files-reset', (body, hookApp) => {
     Object.assign(hookApp.filesBehaviour, defaultBehaviour());
@@ -242,12 +249,14 @@ function register(router, app) {
     hookApp.attachments.dropSessions();
     hookApp.controls.releaseHeld();
     hookApp.filesStalled = 0;
+    hookApp.filesHeldUploads = 0;
     hookApp.filesDownloads.length = 0;
     return { ok: true };
   });
 
   app.filesBehaviour = behaviour;
   app.filesStalled = 0;
+  app.filesHeldUploads = 0;
   app.filesDownloads = [];
   app.filesLog = log;
 }

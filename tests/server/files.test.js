@@ -131,6 +131,22 @@ describe('attachments', () => {
     assert.equal(bad.ok, false);
   });
 
+  it('holds chunks unanswered on request until reset', async () => {
+    await hook('files', { upload: 'hold' });
+    const held = chunk(0, 1, 'held.bin', 'abc').then(() => 'answered', () => 'cut off');
+    let count = 0;
+    for (let i = 0; i < 100 && count === 0; ++i) {
+      count = (await hook('files-stalled')).heldUploads;
+      if (count === 0) await new Promise((done) => setTimeout(done, 20));
+    }
+    assert.equal(count, 1);
+    // Nothing was stored for it, and the reset lets the request go without an answer.
+    await hook('files-reset');
+    assert.equal(await held, 'cut off');
+    assert.equal((await hook('files-stalled')).heldUploads, 0);
+    assert.equal(JSON.parse((await chunk(0, 1, 'after.bin', 'abc')).text).status, 1);
+  });
+
   it('stores a multipart picture named by its Filedata field', async () => {
     const png = Buffer.concat([Buffer.from([0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a]), crypto.randomBytes(300)]);
     const boundary = 'XyZ';

@@ -278,6 +278,27 @@ for (const combo of COMBINATIONS) {
       assert.deepEqual(records.map((r) => r.msg_id).sort(), [id + 1, id + 3, id + 5]);
     });
 
+    it('the send-refusal hook can hold its refusals until they are released', async () => {
+      const a = await signIn('10001');
+      const id = Date.now();
+      await hook(server, 'send-refusal', { reason: '消息过大', from: '10001', hold: true });
+      let answer = null;
+      const answered = a.ack('send message', privatePayload('10002', id)).then((reply) => (answer = reply));
+      let held = 0;
+      for (let i = 0; i < 100 && held === 0; ++i) {
+        held = (await hook(server, 'send-refusal', { query: true })).held;
+        if (held === 0) await new Promise((done) => setTimeout(done, 20));
+      }
+      assert.equal(held, 1);
+      assert.equal(answer, null, 'no answer while held');
+      assert.equal((await hook(server, 'send-refusal', { release: true })).released, 1);
+      await answered;
+      assert.deepEqual(answer, ['消息过大']);
+      await hook(server, 'send-refusal', { off: true });
+      const [records] = await a.ack('get record', { type: 'user', from: '10001', to: '10002', limit: 10 });
+      assert.ok(!records.some((r) => r.msg_id === id), 'a refused message is not stored');
+    });
+
     it('the history-add hook stores earlier messages that only record requests show', async () => {
       const a = await signIn('10001');
       const seeded = await hook(server, 'history-add', { from: '10002', to: '10001', count: 30, msg: 'old' });

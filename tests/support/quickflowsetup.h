@@ -12,10 +12,12 @@
 #include "desktop/startupcontext.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QQmlContext>
 #include <QQmlEngine>
+#include <QUrl>
 
 // What the test cases see of the reference server.
 class TestServer : public QObject
@@ -35,6 +37,22 @@ private:
     ReferenceServer *m_server;
 };
 
+// Files the window asks the desktop to open: recorded instead of opened, so a flow can check
+// the request and no program starts on the test machine.
+class DesktopOpens : public QObject
+{
+    Q_OBJECT
+public:
+    // The local paths asked for, oldest first.
+    Q_INVOKABLE QStringList opened() const { return m_opened; }
+
+public slots:
+    void open(const QUrl &url) { m_opened.append(url.toLocalFile()); }
+
+private:
+    QStringList m_opened;
+};
+
 class QuickFlowSetup : public QObject
 {
     Q_OBJECT
@@ -51,6 +69,9 @@ public:
         QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
         m_app = new QApplication(argc, argv);
     }
+    // The application goes before the program's statics, as in the client: what it owns (the
+    // local history's thread among them) stops while the libraries it uses are still there.
+    ~QuickFlowSetup() override { delete m_app; }
 
 public slots:
     void applicationAvailable()
@@ -69,6 +90,8 @@ public slots:
         settings->setMainConfig(QStringLiteral("serverAddress"), m_server.address());
         settings->setMainConfig(QStringLiteral("currentServerIp"), m_server.address());
         m_testServer = new TestServer(&m_server);
+        m_desktopOpens = new DesktopOpens;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), m_desktopOpens, "open");
     }
     void qmlEngineAvailable(QQmlEngine *engine)
     {
@@ -78,6 +101,7 @@ public slots:
         values.publish(engine->rootContext());
         engine->rootContext()->setContextProperty(QStringLiteral("mainWindows"), engine);
         engine->rootContext()->setContextProperty(QStringLiteral("testServer"), m_testServer);
+        engine->rootContext()->setContextProperty(QStringLiteral("desktopOpens"), m_desktopOpens);
     }
     void cleanupTestCase() { m_server.stop(); }
 
@@ -86,6 +110,7 @@ private:
     QApplication *m_app = nullptr;
     ReferenceServer m_server;
     TestServer *m_testServer = nullptr;
+    DesktopOpens *m_desktopOpens = nullptr;
 };
 
 // One Quick Test program whose setup is QuickFlowSetup with the given server arguments.

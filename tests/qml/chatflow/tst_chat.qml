@@ -199,6 +199,24 @@ FlowCase {
         compare(list.model.get(44).msgId, String(seeded.firstMsgId))
         for (var i = 1; i < list.count; ++i)
             verify(list.model.get(i - 1).idNum > list.model.get(i).idNum, "order at " + i)
+
+        // The history pages the same way: the button below its last row brings older rows.
+        mouseClick(item("historyButton"))
+        var history = item("historyList")
+        tryCompare(history, "count", 20, 10000)
+        var older = item("historyMoreButton")
+        history.positionViewAtEnd()
+        tryCompare(older, "visible", true)
+        mouseClick(older)
+        tryCompare(history, "count", 40, 10000)
+        history.positionViewAtEnd()
+        mouseClick(older)
+        tryCompare(history, "count", 45, 10000)
+        // All of it is there: the button goes.
+        tryCompare(older, "visible", false)
+        history.forceActiveFocus()
+        keyClick(Qt.Key_Escape)
+        tryCompare(item("historicalRecords"), "visible", false)
     }
 
     function test_4_emoticonRoundTrip() {
@@ -262,7 +280,11 @@ FlowCase {
         tryCompare(received, "fileExists", true, 10000)
         var stored = fileStore.getRowData("10006", String(id))[0]
         verify(stored !== "" && fileStore.jusitFileExits(stored), stored)
-        item("open_" + id)
+        // Its button now opens the downloaded copy with the desktop.
+        var opensBefore = desktopOpens.opened().length
+        mouseClick(item("open_" + id))
+        tryVerify(function() { return desktopOpens.opened().length === opensBefore + 1 }, 5000, "the desktop was asked to open it")
+        compare(desktopOpens.opened()[opensBefore], stored)
 
         // A file name with markup in it is shown as it is: nothing in it is fetched or formatted.
         var marked = id + 5000
@@ -281,6 +303,76 @@ FlowCase {
         var tip = item("chatTip")
         tryCompare(tip, "visible", true)
         compare(tip.text, "文件不存在")
+    }
+
+    // A file on its way can be stopped: a download leaves no file and offers itself again, an
+    // upload sends nothing and says it was cancelled.
+    function test_5b_transfersAreCancelled() {
+        var list = openChat("10010", "郑浩")
+        var record = item("chatRecord")
+        hook("files", { download: "stall" })
+        var big = hook("files-create", { name: "big.bin", size: 4 * 1024 * 1024 }).attachment_id
+        var id = Date.now()
+        pushPrivate("10010", id, "big.bin", { msg_type: "file", file_type: "bin", download: big })
+        var received = item("message_" + id)
+        mouseClick(item("download_" + id))
+        // Half the file has come and the server holds the rest.
+        tryVerify(function() { return hook("files-stalled").stalled === 1 }, 30000, "the download is under way")
+        tryCompare(item("progress_" + id), "visible", true)
+        var dest = record.downloads[String(id)].dest
+        verify(dest !== "")
+        var cancel = item("cancel_" + id)
+        verify(cancel.visible)
+        compare(cancel.Accessible.name, "取消")
+        mouseClick(cancel)
+        tryCompare(item("download_" + id), "visible", true)
+        verify(!item("progress_" + id).visible)
+        verify(plainTextOf(received, "已取消") !== null, "the row says the download was cancelled")
+        verify(!fileStore.jusitFileExits(dest), "no file under its name: " + dest)
+        compare(fileStore.getRowData("10010", String(id))[0], "", "nothing remembered for it")
+        verify(!received.fileExists)
+
+        // An upload whose chunk the server holds.
+        hook("files", { upload: "hold" })
+        item("editBox").chooseFiles([Qt.resolvedUrl("data/report.txt")])
+        tryVerify(function() { return hook("files-stalled").heldUploads === 1 }, 10000, "the upload is under way")
+        var key = ""
+        tryVerify(function() {
+            for (var i = 0; i < list.model.count && key === ""; ++i) {
+                var r = list.model.get(i)
+                if (r.kind === "file" && r.transient && r.progress >= 0)
+                    key = r.msgId
+            }
+            return key !== ""
+        }, 10000, "the upload shows its progress")
+        mouseClick(item("cancel_" + key))
+        var sending = item("message_" + key)
+        tryCompare(sending, "deliveryState", "failed")
+        compare(item("status_" + key).text, "已取消")
+        verify(item("retry_" + key).visible, "it can be sent again")
+        compare(sent("send message").filter(function(p) { return p.to === "10010" }).length, 0)
+    }
+
+    // The history panel's download stops the same way.
+    function test_5c_historyDownloadIsCancelled() {
+        hook("files", { download: "stall" })
+        var big = hook("files-create", { name: "archive.bin", size: 4 * 1024 * 1024 }).attachment_id
+        var seeded = hook("history-add", { items: [{ from: "10011", to: "10001", msg: "archive.bin", msg_type: "file", file_type: "bin", download: big }] })
+        openChat("10011", "冯雪")
+        mouseClick(item("historyButton"))
+        var records = item("historicalRecords")
+        var id = String(seeded.lastMsgId)
+        mouseClick(item("historyFile_" + id, 10000))
+        tryVerify(function() { return hook("files-stalled").stalled === 1 }, 30000, "the download is under way")
+        var dest = records.downloads[id].dest
+        var cancel = item("historyCancel_" + id)
+        tryCompare(cancel, "visible", true)
+        compare(cancel.Accessible.name, "取消")
+        mouseClick(cancel)
+        tryCompare(item("historyFile_" + id), "visible", true)
+        compare(item("historyFile_" + id).tip, "下载")
+        compare(item("historyTip").text, "已取消")
+        verify(!fileStore.jusitFileExits(dest), "no file under its name: " + dest)
     }
 
     function test_6_historyFilters() {
@@ -353,11 +445,16 @@ FlowCase {
 
     function test_7_refusedMessageFailsAndIsSentAgain() {
         openChat("10008", "周强")
-        hook("send-refusal", { from: "10001", reason: "消息过大" })
+        // The refusal waits on the server, so the message is seen on its way first.
+        hook("send-refusal", { from: "10001", reason: "消息过大", hold: true })
         typeInEditor("will be refused")
         keyClick(Qt.Key_Return)
         var payload = lastSent("send message", function(p) { return p.msg.indexOf("will be refused") >= 0 })
         var row = item("message_" + payload.msg_id)
+        tryVerify(function() { return hook("send-refusal", { query: true }).held === 1 }, 10000, "the refusal is held")
+        compare(row.deliveryState, "pending")
+        compare(item("status_" + payload.msg_id).text, "发送中")
+        compare(hook("send-refusal", { release: true }).released, 1)
         tryCompare(row, "deliveryState", "failed", 10000)
         compare(item("status_" + payload.msg_id).text, "发送失败")
         var retry = item("retry_" + payload.msg_id)
@@ -491,5 +588,18 @@ FlowCase {
         compare([fileRows.get(0).progress, fileRows.get(0).localPath], [-1, "/d/r.txt"])
         compare(stored, [["10002", "m1", "/d/r.txt"]])
         verify(!downloads.busy("m1"))
+        // A cancelled download stops reporting and goes; what it still reports is not heeded.
+        verify(downloads.start("m1", "10002", "att-1", "/d/r (1).txt"))
+        var stopped = made[2]
+        stopped.stopDownFile = function() { this.reporting = false }
+        stopped.reporting = true
+        downloads.progress(stopped, 10, 60)
+        verify(downloads.cancel("m1"))
+        compare([fileRows.get(0).progress, stopped.reporting, stopped.gone, downloads.busy("m1")], [-1, false, true, false])
+        downloads.progress(stopped, 50, 60)
+        downloads.finished(stopped)
+        downloads.failed(stopped, "late")
+        compare([fileRows.get(0).progress, fileRows.get(0).localPath, stored.length, tips.length], [-1, "/d/r.txt", 1, 1])
+        verify(!downloads.cancel("m1"), "nothing left to cancel")
     }
 }

@@ -172,4 +172,70 @@ FlowCase {
         tryVerify(function() { return find(item("searchResults"), "person_10010") !== null }, 10000)
         compare(find(item("searchResults"), "person_10050"), null)
     }
+
+    function termsOf(recent) {
+        var model = find(recent, "searchHistoryList").model
+        var terms = []
+        for (var i = 0; i < model.count; ++i)
+            terms.push(model.get(i).term)
+        return terms
+    }
+    // The organisation keeps its own recent searches: a conversation search is not offered
+    // there, and clearing them leaves the conversations' alone.
+    function test_searchHistoryIsItsOwn() {
+        openWindow()
+        signIn("zhangwei")
+        var f = frame()
+        var newsField = item("newsSearchField")
+        newsField.forceActiveFocus()
+        typeText("wangfang")
+        keyClick(Qt.Key_Return)
+        keyClick(Qt.Key_Escape)
+        var newsRecent = item("newsHistoricalSearch")
+        tryVerify(function() { return termsOf(newsRecent).indexOf("wangfang") >= 0 }, 5000, "the conversation search is remembered")
+
+        mouseClick(find(f, "section_organization"))
+        tryCompare(f, "currentSection", 2)
+        // The section gives its tree the focus once the organisation is in.
+        var tree = item("structureTree")
+        tryVerify(function() { return tree.view.activeFocus }, 10000, "the tree has the focus")
+        var field = item("structureSearch")
+        field.forceActiveFocus()
+        typeText("lina")
+        var results = item("searchResults")
+        tryVerify(function() { return find(results, "person_10002") !== null }, 10000, "李娜 in the results")
+        tryCompare(item("structureList"), "searchText", "lina")
+        field.forceActiveFocus()
+        keyClick(Qt.Key_Down)
+        tryVerify(function() { return results.activeFocus })
+        for (var k = 0; k < 50 && results.model.get(results.currentIndex).userId !== "10002"; ++k)
+            keyClick(Qt.Key_Down)
+        keyClick(Qt.Key_Return)
+        var card = item("personCard")
+        tryCompare(card, "visible", true)
+        keyClick(Qt.Key_Escape)
+        tryCompare(card, "visible", false)
+
+        clearField(field)
+        var recent = item("structureHistoricalSearch")
+        tryCompare(recent, "visible", true)
+        var terms = termsOf(recent)
+        verify(terms.indexOf("李娜") >= 0, JSON.stringify(terms))
+        compare(terms.indexOf("wangfang"), -1, "a conversation search is not offered here")
+        // Down walks into the recent searches and they stay while the keyboard is there.
+        keyClick(Qt.Key_Down)
+        tryVerify(function() { return find(recent, "searchHistoryList").activeFocus })
+        verify(recent.visible)
+        mouseClick(find(recent, "clearSearchHistory"))
+        tryCompare(recent, "count", 0)
+        tryCompare(recent, "visible", false)
+
+        mouseClick(find(f, "section_message"))
+        tryCompare(f, "currentSection", 0)
+        newsField.forceActiveFocus()
+        tryCompare(newsRecent, "visible", true)
+        terms = termsOf(newsRecent)
+        verify(terms.indexOf("wangfang") >= 0, JSON.stringify(terms))
+        compare(terms.indexOf("李娜"), -1, "an organisation search is not offered for conversations")
+    }
 }
