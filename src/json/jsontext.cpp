@@ -6,17 +6,22 @@ void JsonText::appendString(QString &out, const QString &text)
     out += QLatin1Char('"');
     const int size = text.size();
     const QChar *chars = text.constData();
+    // Plain characters go over in runs: one append per run, not one per character.
+    int run = 0;
+    const auto flush = [&](int end) {
+        if (end > run)
+            out.append(chars + run, end - run);
+    };
     for (int i = 0; i < size; ++i) {
         const ushort u = chars[i].unicode();
-        if (u >= 0x20 && u != '"' && u != '\\' && (u < 0xd800 || u > 0xdfff)) {
-            out += chars[i];
+        if (u >= 0x20 && u != '"' && u != '\\' && (u < 0xd800 || u > 0xdfff))
             continue;
-        }
         if (u >= 0xd800 && u <= 0xdbff && i + 1 < size && chars[i + 1].isLowSurrogate()) {
-            out += chars[i];
-            out += chars[++i];
+            ++i;
             continue;
         }
+        flush(i);
+        run = i + 1;
         if (u >= 0xd800 && u <= 0xdfff) {
             out += QLatin1String("\\u");
             out += QLatin1Char(hex[u >> 12]);
@@ -54,5 +59,6 @@ void JsonText::appendString(QString &out, const QString &text)
             out += QLatin1Char(hex[u & 0xf]);
         }
     }
+    flush(size);
     out += QLatin1Char('"');
 }
