@@ -127,6 +127,13 @@ Rectangle {
     ClipBoard {
         id: clipBoard
         onSigShearShot: editBox.pasteClipboard()
+        // A pasted picture arrives once its upload has ended.
+        onSigClipBoardPicture: {
+            if (contents === "")
+                editBox.sigTip(editBox.tip_image_upload_fail)
+            else
+                editBox.insertRich(contents, 1)
+        }
     }
     Image {
         id: imageProbe

@@ -10,12 +10,12 @@ const { AttachmentStore, UploadError, parseMultipart } = require('../lib/files')
 // upload: normal | fail-chunk (chunk `failChunk` answered with HTTP `failStatus`) |
 //         last-garbage (the last reply is no JSON) | last-status0 (the last reply refuses) |
 //         hold (every chunk is taken in and left unanswered until reset)
-// mobile: normal | status0 | garbage | empty-data
+// mobile: normal | status0 | garbage | empty-data | silent (never answers until reset)
 // download: normal | nolength (no Content-Length) | midway (half the body, then the connection
 //           drops) | stall (half the body, then silence until reset) | error (HTTP 500 with an
 //           error page)
 const UPLOAD_MODES = ['normal', 'fail-chunk', 'last-garbage', 'last-status0', 'hold'];
-const MOBILE_MODES = ['normal', 'status0', 'garbage', 'empty-data'];
+const MOBILE_MODES = ['normal', 'status0', 'garbage', 'empty-data', 'silent'];
 const DOWNLOAD_MODES = ['normal', 'nolength', 'midway', 'stall', 'error'];
 
 function defaultBehaviour() {
@@ -131,6 +131,7 @@ function register(router, app) {
     note(ctx, 'mobile', { fileData: raw === undefined ? null : raw.length > 4096 ? `${raw.slice(0, 4096)}…` : raw });
     const user = requester(ctx, app.store);
     if (!user) return fail(ctx.res, 'unauthenticated', '登录已过期，请重新登录');
+    if (behaviour.mobile === 'silent') return app.controls.hold(ctx.res);
     if (behaviour.mobile === 'garbage') return sendText(ctx.res, 200, '<html>not json</html>', 'text/html; charset=utf-8');
     if (behaviour.mobile === 'status0') return fail(ctx.res, 'upload_refused', '图片保存失败');
     let entries;

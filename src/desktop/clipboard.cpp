@@ -69,8 +69,10 @@ QString ClipBoard::handlClipBoard()
     const QMimeData *mime = QApplication::clipboard()->mimeData(QClipboard::Clipboard);
     if (!mime)
         return QString();
-    if (mime->hasImage())
-        return uploadPicture(qvariant_cast<QImage>(mime->imageData()));
+    if (mime->hasImage()) {
+        uploadPicture(qvariant_cast<QImage>(mime->imageData()));
+        return QString();
+    }
     if (mime->hasHtml())
         return mime->html();
     if (mime->hasText())
@@ -78,46 +80,59 @@ QString ClipBoard::handlClipBoard()
     return QString();
 }
 
-QString ClipBoard::uploadPicture(const QImage &image)
+void ClipBoard::uploadPicture(const QImage &image)
 {
-    if (image.isNull())
-        return QString();
+    if (image.isNull()) {
+        emit sigClipBoardPicture(QString());
+        return;
+    }
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     const QString stamp = QString::number(now);
     const QString width = QString::number(std::min(image.width(), kMaxShownWidth));
     const QString path = pictureFolder() + stamp + QStringLiteral(".png");
-    if (!image.save(path)) {
-        qCDebug(lcDesktop) << "cannot save the pasted picture" << path;
-        return QString();
-    }
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
+    if (!image.save(path) || !file.open(QIODevice::ReadOnly)) {
+        qCDebug(lcDesktop) << "cannot save the pasted picture" << path;
+        emit sigClipBoardPicture(QString());
+        return;
+    }
     const QByteArray base64 = file.readAll().toBase64();
     file.close();
 
     const QJsonArray entry{stamp, double(now), QString::fromLatin1(base64)};
     const QString base = ServerRequest::currentBaseUrl();
-    QNetworkAccessManager manager;
-    std::unique_ptr<QNetworkReply> reply(manager.post(
-        ServerRequest::make(base + QStringLiteral("api/mobile/file/upload"),
-                            ServerRequest::Body::Form, true),
-        ServerRequest::formBody(
-            {{QStringLiteral("file_data"), jsonWithoutBlanks(QJsonArray{QJsonValue(entry)})}})));
-    if (!ServerRequest::waitFor(reply.get()))
-        return QString();
+    QNetworkRequest request = ServerRequest::make(base + QStringLiteral("api/mobile/file/upload"),
+                                                  ServerRequest::Body::Form, true);
+    // In the background: a silent server only delays the picture, up to the data limit.
+    request.setTransferTimeout(ServerRequest::dataWaitMs);
+    if (!m_manager)
+        m_manager = new QNetworkAccessManager(this);
+    QNetworkReply *reply = m_manager->post(
+        request, ServerRequest::formBody({{QStringLiteral("file_data"),
+                                           jsonWithoutBlanks(QJsonArray{QJsonValue(entry)})}}));
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply, base, width] { onPictureReply(reply, base, width); });
+}
 
+void ClipBoard::onPictureReply(QNetworkReply *reply, const QString &base, const QString &width)
+{
+    reply->deleteLater();
     QJsonObject object;
-    if (!PeerJson::parseObject(reply->readAll(), &object) ||
-        object.value(QLatin1String("status")).toInt() != 1)
-        return QString();
+    if (reply->error() != QNetworkReply::NoError ||
+        !PeerJson::parseObject(reply->readAll(), &object) ||
+        object.value(QLatin1String("status")).toInt() != 1) {
+        qCDebug(lcDesktop) << "pasted picture not uploaded:" << reply->error();
+        emit sigClipBoardPicture(QString());
+        return;
+    }
     const QJsonArray data = object.value(QLatin1String("data")).toArray();
     const QString serverPath = data.isEmpty() ? QString() : data.last().toString();
     const QString link = base + QStringLiteral("api/attachment/index/") +
                          UrlSegment::encode(serverPath) + QStringLiteral("?api_token=") +
                          ParameterInfor::instance()->token();
-    return QStringLiteral("<a href=\"") + link + QStringLiteral("\"><img src=\"") + link +
-           QStringLiteral("\" width=\"") + width + QStringLiteral("\"></a><br>");
+    emit sigClipBoardPicture(QStringLiteral("<a href=\"") + link +
+                             QStringLiteral("\"><img src=\"") + link +
+                             QStringLiteral("\" width=\"") + width + QStringLiteral("\"></a><br>"));
 }
 
 void ClipBoard::startShear()

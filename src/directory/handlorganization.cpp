@@ -101,11 +101,18 @@ void HandlOrganization::onHandlOrganization(const QString &ids)
         ServerRequest::make(ServerRequest::currentBaseUrl() +
                                 QStringLiteral("api/directive/organization-members/") + ids,
                             ServerRequest::Body::Form, true);
+    // Asynchronous like the levels below: a silent server holds the completion back for at most
+    // this limit, and the window never.
+    request.setTransferTimeout(RequestWait::directory().limitMs());
     QNetworkReply *reply = nextManager()->post(request, QByteArrayLiteral("communicate_type =sms"));
-    if (!ServerRequest::waitFor(reply, RequestWait::directory().limitMs()))
-        qCDebug(lcDirectory) << "department" << ids << "did not answer in time";
-    const ReplyEnvelope envelope = ReplyEnvelope::fromBody(DirectoryJson::body(reply));
+    connect(reply, &QNetworkReply::finished, this, [this, reply, ids] { onRootReply(reply, ids); });
+}
+
+void HandlOrganization::onRootReply(QNetworkReply *reply, const QString &ids)
+{
     reply->deleteLater();
+    m_quietTimer.stop();
+    const ReplyEnvelope envelope = ReplyEnvelope::fromBody(DirectoryJson::body(reply));
     const QJsonObject data = envelope.dataObject();
     // Only a reply that lists members replaces what an earlier load brought; anything else
     // keeps it.
@@ -116,7 +123,8 @@ void HandlOrganization::onHandlOrganization(const QString &ids)
         // may point at them until the receivers of the completion have rebuilt.
         appendMembers(data, nullptr, &m_quietTimer, true);
     } else {
-        qCDebug(lcDirectory) << "department" << ids << "not loaded:" << envelope.body().left(200);
+        qCDebug(lcDirectory) << "department" << ids << "not loaded:" << reply->error()
+                             << envelope.body().left(200);
     }
     m_rootDone = true;
     // Completion follows the quiet period after the last reply, this one included, so a

@@ -56,9 +56,9 @@ signals:
     void sigHandlOrganization(const QString &ids);
 
 public slots:
-    // Loads the members of department `ids` and, level by level, everything below it. The
-    // department's own reply is waited for here (at most RequestWait::directory().limitMs()); the
-    // levels below arrive asynchronously. A load requested while another runs is ignored.
+    // Loads the members of department `ids` and, level by level, everything below it; returns
+    // at once, every reply arrives asynchronously (each gives up after
+    // RequestWait::directory().limitMs()). A load requested while another runs is ignored.
     void onHandlOrganization(const QString &ids);
     void onTimeout();
 
@@ -78,6 +78,7 @@ private:
                        bool replace = false);
     void requestDepartment(const QString &deptId, QList<MemberRecord *> *children,
                            QTimer *quietTimer);
+    void onRootReply(QNetworkReply *reply, const QString &ids);
     void requestCompany();
     void onCompanyReply(QNetworkReply *reply);
     // Called once for every asynchronous reply of the current load.

@@ -7,6 +7,7 @@
 #include "net/requestwait.h"
 #include "net/serverrequest.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
@@ -14,21 +15,37 @@
 
 namespace {
 
-// How long the caller waits for a worker beyond the worker's own request limit.
-constexpr int workerGraceMs = 5000;
+qint64 monotonicMs()
+{
+    static QElapsedTimer clock = []() {
+        QElapsedTimer started;
+        started.start();
+        return started;
+    }();
+    return clock.elapsed() + 1;
+}
+
+// Monotonic ms until which the returning lookups are skipped (0: none). Shared by every
+// document's instance: the server is the same. GUI thread only.
+qint64 silentUntil = 0;
 
 } // namespace
 
 TreeModelitem::TreeModelitem(QObject *parent) : QObject(parent) {}
 
+void TreeModelitem::forgetSilentServer()
+{
+    silentUntil = 0;
+}
+
 QString TreeModelitem::getCompanyInfor()
 {
-    return blockingGet(QStringLiteral("api/system/company"));
+    return runWorker(QString(), TreeModelitemThread::Company);
 }
 
 QString TreeModelitem::getRoleInfor()
 {
-    return blockingGet(QStringLiteral("api/role?page=0&response=data"));
+    return runWorker(QString(), TreeModelitemThread::Roles);
 }
 
 QString TreeModelitem::getDepthInfor(const QString &ids)
@@ -41,31 +58,27 @@ QString TreeModelitem::getRoleInformation(const QString &ids)
     return runWorker(ids, TreeModelitemThread::RoleUsers);
 }
 
-QString TreeModelitem::blockingGet(const QString &path)
-{
-    QNetworkAccessManager manager;
-    QNetworkReply *reply = manager.get(ServerRequest::make(ServerRequest::currentBaseUrl() + path,
-                                                           ServerRequest::Body::Form, true));
-    if (!ServerRequest::waitFor(reply, RequestWait::directory().limitMs()))
-        qCDebug(lcDirectory) << path << "did not answer in time";
-    const ReplyEnvelope envelope = ReplyEnvelope::fromBody(DirectoryJson::body(reply));
-    delete reply;
-    if (!envelope.answered() || envelope.status() != 1)
-        return QString();
-    return DirectoryJson::indentedObjectText(envelope.data());
-}
-
 QString TreeModelitem::runWorker(const QString &argument, int mode)
 {
-    auto *worker = new TreeModelitemThread(argument, mode);
-    worker->start();
-    if (!worker->wait(RequestWait::directory().limitMs() + workerGraceMs)) {
-        // Never reached while the worker's own wait is bounded; if it were, the worker
-        // cleans up after itself instead of blocking the caller further.
-        qCWarning(lcDirectory) << "lookup worker still running; result dropped";
-        connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    if (silentUntil != 0 && monotonicMs() < silentUntil) {
+        qCDebug(lcDirectory) << "lookup" << mode
+                             << "skipped: the server did not answer a moment ago";
         return QString();
     }
+    auto *worker = new TreeModelitemThread(argument, mode);
+    worker->start();
+    // A plain thread wait, not an event loop: no socket event or timer of the window runs
+    // inside a lookup, so nothing is re-entered or reordered.
+    if (!worker->wait(unsigned(callerWaitMs))) {
+        qCWarning(lcDirectory) << "lookup" << mode << "did not end in time; its result is dropped";
+        silentUntil = monotonicMs() + silentServerMemoryMs;
+        // The worker ends by its own request limit and deletes itself then.
+        connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+        if (worker->isFinished())
+            worker->deleteLater();
+        return QString();
+    }
+    silentUntil = 0;
     const QString result = worker->result();
     delete worker;
     return result;

@@ -11,13 +11,20 @@ class QNetworkReply;
 // department, the roles, the users of one role (each returned as the reply's `data` text, or
 // the empty text on any failure), and a name search answered by sigUserInforFinished.
 //
-// The returning lookups block the caller for at most RequestWait::directory().limitMs() (plus a
-// short grace for a worker thread to end).
+// The returning lookups run on a worker thread and block the caller (the GUI thread) for at most
+// callerWaitMs, without an event loop, so nothing else is delivered to the window meanwhile.
+// A server that did not answer in time is not asked again synchronously for
+// silentServerMemoryMs: the returning lookups read empty at once until then.
 class TreeModelitem : public QObject
 {
     Q_OBJECT
 public:
     explicit TreeModelitem(QObject *parent = nullptr);
+
+    static constexpr int callerWaitMs = 3000;
+    static constexpr qint64 silentServerMemoryMs = 30000;
+    // Forgets a silent server; each sign-in does.
+    static void forgetSilentServer();
 
     Q_INVOKABLE QString getCompanyInfor();
     Q_INVOKABLE QString getDepthInfor(const QString &ids);
@@ -35,8 +42,6 @@ public slots:
     void onUserInforFinished(QNetworkReply *reply);
 
 private:
-    // GET in the calling thread; the data text only when `status` is exactly 1.
-    static QString blockingGet(const QString &path);
     static QString runWorker(const QString &argument, int mode);
 
     RequestSlot m_searchSlot;

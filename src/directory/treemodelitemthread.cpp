@@ -21,9 +21,15 @@ TreeModelitemThread::TreeModelitemThread(const QString &argument, int mode, QObj
 
 QNetworkRequest TreeModelitemThread::requestFor(const QString &argument, int mode)
 {
+    const QString base = ServerRequest::currentBaseUrl();
+    if (mode == Company)
+        return ServerRequest::make(base + QStringLiteral("api/system/company"),
+                                   ServerRequest::Body::Form, true);
+    if (mode == Roles)
+        return ServerRequest::make(base + QStringLiteral("api/role?page=0&response=data"),
+                                   ServerRequest::Body::Form, true);
     if (mode == DepartmentMembers)
-        return ServerRequest::make(ServerRequest::currentBaseUrl() +
-                                       QStringLiteral("api/directive/organization-members/") +
+        return ServerRequest::make(base + QStringLiteral("api/directive/organization-members/") +
                                        argument,
                                    ServerRequest::Body::Form, true);
     return ServerRequest::make(ServerRequest::currentBaseUrl() + QStringLiteral("api/user/users"),
@@ -32,6 +38,8 @@ QNetworkRequest TreeModelitemThread::requestFor(const QString &argument, int mod
 
 QByteArray TreeModelitemThread::bodyFor(const QString &argument, int mode)
 {
+    if (mode == Company || mode == Roles)
+        return QByteArray();
     if (mode == DepartmentMembers)
         return QByteArrayLiteral("communicate_type =sms");
     const QJsonObject roleFilter{
@@ -42,10 +50,14 @@ QByteArray TreeModelitemThread::bodyFor(const QString &argument, int mode)
 void TreeModelitemThread::run()
 {
     QNetworkAccessManager manager;
-    QNetworkReply *reply = manager.post(m_request, m_body);
+    QNetworkReply *reply =
+        m_body.isNull() ? manager.get(m_request) : manager.post(m_request, m_body);
     if (!ServerRequest::waitFor(reply, RequestWait::directory().limitMs()))
         qCDebug(lcDirectory) << "lookup" << m_mode << m_argument << "did not answer in time";
     const ReplyEnvelope envelope = ReplyEnvelope::fromBody(DirectoryJson::body(reply));
     delete reply;
-    m_result = envelope.success() ? DirectoryJson::indentedObjectText(envelope.data()) : QString();
+    const bool strict = m_mode == Company || m_mode == Roles;
+    const bool answered =
+        strict ? envelope.answered() && envelope.status() == 1 : envelope.success();
+    m_result = answered ? DirectoryJson::indentedObjectText(envelope.data()) : QString();
 }

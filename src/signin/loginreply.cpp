@@ -1,6 +1,7 @@
 #include "loginreply.h"
 
 #include "config/configfile.h"
+#include "directory/treemodelitem.h"
 #include "logging.h"
 #include "net/replyenvelope.h"
 #include "reminders/menumodel.h"
@@ -103,6 +104,7 @@ void LoginReply::distribute() const
     ParameterInfor *parameters = ParameterInfor::instance();
     // A new sign-in gives a server that stayed silent before another chance at user look-ups.
     parameters->forgetSilentServer();
+    TreeModelitem::forgetSilentServer();
     parameters->setImPortHttps(m_imPortHttps);
     parameters->setImHost(m_imHost);
     parameters->setImPort(m_imPort);

@@ -8,8 +8,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QJsonArray>
 #include <QMimeData>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -25,6 +27,7 @@ private slots:
     void pictureBecomesALink_data();
     void pictureBecomesALink();
     void refusedPictureGivesNothing();
+    void silentServerLeavesThePasteFree();
     void textKinds_data();
     void textKinds();
     void pictureFolderStartsEmpty();
@@ -63,7 +66,11 @@ void TestClipBoard::pictureBecomesALink()
     QApplication::clipboard()->setImage(image);
 
     ClipBoard clipboard;
-    const QString html = clipboard.handlClipBoard();
+    QSignalSpy uploaded(&clipboard, &ClipBoard::sigClipBoardPicture);
+    QCOMPARE(clipboard.handlClipBoard(), QString());
+    QVERIFY(uploaded.wait(20000));
+    QCOMPARE(uploaded.count(), 1);
+    const QString html = uploaded.first().first().toString();
     const QRegularExpression shape(
         QStringLiteral("^<a href=\"([^\"]+)\"><img src=\"\\1\" width=\"(\\d+)\"></a><br>$"));
     const QRegularExpressionMatch match = shape.match(html);
@@ -90,8 +97,46 @@ void TestClipBoard::refusedPictureGivesNothing()
     QImage image(30, 30, QImage::Format_RGB32);
     image.fill(Qt::red);
     QApplication::clipboard()->setImage(image);
-    QCOMPARE(ClipBoard().handlClipBoard(), QString());
+    ClipBoard clipboard;
+    QSignalSpy uploaded(&clipboard, &ClipBoard::sigClipBoardPicture);
+    QCOMPARE(clipboard.handlClipBoard(), QString());
+    QVERIFY(uploaded.wait(20000));
+    QCOMPARE(uploaded.first().first().toString(), QString());
     m_server.hook(QStringLiteral("files-reset"));
+}
+
+void TestClipBoard::silentServerLeavesThePasteFree()
+{
+    m_server.hook(QStringLiteral("files-reset"));
+    m_server.hook(QStringLiteral("files"), {{QStringLiteral("mobile"), QStringLiteral("silent")}});
+    QImage image(30, 30, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    QApplication::clipboard()->setImage(image);
+    ClipBoard clipboard;
+    QSignalSpy uploaded(&clipboard, &ClipBoard::sigClipBoardPicture);
+    // Neither the paste nor a second one right after waits for the server.
+    for (int i = 0; i < 2; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(clipboard.handlClipBoard(), QString());
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    }
+    // Both uploads reach the server and wait there, unreported.
+    const auto held = [this] {
+        return m_server.hook(QStringLiteral("files-requests"))
+            .value(QLatin1String("requests"))
+            .toArray()
+            .size();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(held(), 2, 20000);
+    QCoreApplication::processEvents();
+    QVERIFY(uploaded.isEmpty());
+    // Once the server lets go (dropping the held requests, which the network stack may send
+    // again), each paste reports exactly once.
+    m_server.hook(QStringLiteral("files-reset"));
+    QTRY_COMPARE_WITH_TIMEOUT(uploaded.count(), 2, 20000);
+    QCoreApplication::processEvents();
+    QCOMPARE(uploaded.count(), 2);
 }
 
 void TestClipBoard::textKinds_data()

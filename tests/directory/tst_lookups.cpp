@@ -44,6 +44,7 @@ private slots:
     void statusRules_data();
     void statusRules();
     void silentServerIsBounded();
+    void silentServerFreezesOnce();
 
     void search();
     void searchTextIsSentSafely_data();
@@ -69,6 +70,7 @@ void TestLookups::cleanup()
 {
     resetServer(m_server);
     RequestWait::directory().setLimitMs(ServerRequest::dataWaitMs);
+    TreeModelitem::forgetSilentServer();
 }
 
 QString TestLookups::call(TreeModelitem &lookups, const QString &operation)
@@ -184,6 +186,37 @@ void TestLookups::silentServerIsBounded()
     lookups.findUserInfor(QStringLiteral("张"));
     QVERIFY(finished.wait(5000));
     QCOMPARE(finished.first().first().toString(), QString());
+}
+
+void TestLookups::silentServerFreezesOnce()
+{
+    // The request's own limit is long; the window waits a few seconds once, and lookups right
+    // after (from any document) do not ask the silent server again.
+    RequestWait::directory().setLimitMs(60000);
+    setMode(m_server, QStringLiteral("all"), QStringLiteral("silent"));
+    TreeModelitem lookups;
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(call(lookups, QStringLiteral("members")), QString());
+    QVERIFY2(clock.elapsed() < TreeModelitem::callerWaitMs + 1000,
+             qPrintable(QString::number(clock.elapsed())));
+    resetServer(m_server);
+    TreeModelitem other;
+    for (const QString &operation : {QStringLiteral("company"), QStringLiteral("role"),
+                                     QStringLiteral("members"), QStringLiteral("users")}) {
+        clock.restart();
+        QCOMPARE(call(other, operation), QString());
+        QVERIFY2(clock.elapsed() < 500, qPrintable(operation));
+    }
+    // (The abandoned request may still be retried by its own thread, so only these count.)
+    const QString path = lastRequest().value(QLatin1String("path")).toString();
+    QVERIFY2(!path.contains(QLatin1String("company")) && !path.contains(QLatin1String("role")) &&
+                 !path.contains(QLatin1String("users")),
+             qPrintable(path));
+    // Once forgotten (each sign-in does), the server is asked again.
+    TreeModelitem::forgetSilentServer();
+    QVERIFY(
+        call(other, QStringLiteral("company")).contains(QStringLiteral("星河协同科技有限公司")));
 }
 
 void TestLookups::search()

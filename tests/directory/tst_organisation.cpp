@@ -58,6 +58,7 @@ private slots:
     void loadRequestedWhileLoadingIsIgnored();
     void failedRootKeepsTheOrganisation_data();
     void failedRootKeepsTheOrganisation();
+    void silentRootLeavesTheCallerFree();
     void failedDepartmentStillCompletes_data();
     void failedDepartmentStillCompletes();
     void departmentListedBelowItselfEnds();
@@ -220,8 +221,7 @@ void TestOrganisation::loadRequestedWhileLoadingIsIgnored()
     HandlOrganization *loader = HandlOrganization::gestance();
     const int topCount = loader->memberList().size();
     QSignalSpy completion(loader, &HandlOrganization::sigHandlCompletion);
-    // The root reply is waited for inside the call; the departments below are still loading
-    // when the second request comes.
+    // The load has only just asked for the root when the second request comes.
     emit loader->sigHandlOrganization(HandlOrganization::rootDepartmentId());
     QVERIFY(loader->getRunStatus());
     emit loader->sigHandlOrganization(HandlOrganization::rootDepartmentId());
@@ -267,6 +267,31 @@ void TestOrganisation::failedRootKeepsTheOrganisation()
     QCOMPARE(loader->memberList(), before);
     QCOMPARE(loader->roleIndex().size(), indexCount);
     QVERIFY(!loader->getRunStatus());
+}
+
+void TestOrganisation::silentRootLeavesTheCallerFree()
+{
+    HandlOrganization *loader = HandlOrganization::gestance();
+    const QList<MemberRecord *> before = loader->memberList();
+    RequestWait::directory().setLimitMs(60000);
+    setMode(m_server, QStringLiteral("members"), QStringLiteral("silent"));
+    QSignalSpy completion(loader, &HandlOrganization::sigHandlCompletion);
+    // Neither the load nor a second request while it waits holds the caller.
+    for (int i = 0; i < 2; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        emit loader->sigHandlOrganization(HandlOrganization::rootDepartmentId());
+        QVERIFY2(clock.elapsed() < 500, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(loader->getRunStatus());
+    }
+    QVERIFY(completion.isEmpty());
+    // Once the server lets go of the held root, the load completes once, as usual.
+    resetServer(m_server);
+    QVERIFY(completion.wait(40000));
+    QCoreApplication::processEvents();
+    QCOMPARE(completion.count(), 1);
+    QVERIFY(!loader->getRunStatus());
+    QCOMPARE(loader->memberList().size(), before.size());
 }
 
 void TestOrganisation::failedDepartmentStillCompletes_data()

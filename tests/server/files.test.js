@@ -175,9 +175,10 @@ describe('attachments', () => {
   it('stores mobile pictures and lists their paths', async () => {
     const picture = crypto.randomBytes(600); // its Base64 holds "+" and "/"
     const fileData = JSON.stringify([['a', 'png', picture.toString('base64')], ['b', '', 'AAEC']]);
-    const post = async () => {
+    const post = async (signal) => {
       const res = await fetch(`${server.base}${API}api/mobile/file/upload`, {
         method: 'POST',
+        signal,
         headers: { 'Content-Type': 'application/x-www-form-urlencoded', Authorization: `Bearer ${token}` },
         body: new URLSearchParams({ file_data: fileData }).toString(),
       });
@@ -195,6 +196,8 @@ describe('attachments', () => {
     assert.deepEqual((await post()).data, []);
     await hook('files', { mobile: 'status0' });
     assert.equal((await post()).status, 0);
+    await hook('files', { mobile: 'silent' });
+    await assert.rejects(post(AbortSignal.timeout(300)), { name: 'TimeoutError' });
   });
 
   it('serves an attachment with its length, as a download on request', async () => {
