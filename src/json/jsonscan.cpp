@@ -16,8 +16,20 @@ constexpr int setFrom = 16;
 struct OpenObject
 {
     int firstKey = 0;
+    // One bit per key's shape (length and end characters): a key whose bit is clear is new
+    // without comparing it to any other, which is almost every key.
+    quint64 shapes = 0;
     std::unique_ptr<std::unordered_set<std::string_view>> set;
 };
+
+quint64 shapeBit(std::string_view key)
+{
+    const size_t size = key.size();
+    const unsigned ends = size ? unsigned(static_cast<unsigned char>(key.front())) * 7u +
+                                     unsigned(static_cast<unsigned char>(key.back()))
+                               : 0u;
+    return quint64(1) << ((unsigned(size) * 31u + ends) & 63u);
+}
 
 struct Scope
 {
@@ -36,10 +48,14 @@ bool repeats(OpenObject &open, std::vector<std::string_view> &keys, std::string_
     const int count = int(keys.size()) - open.firstKey;
     if (open.set)
         return !open.set->insert(key).second;
-    for (int i = open.firstKey; i < int(keys.size()); ++i) {
-        if (keys[size_t(i)] == key)
-            return true;
+    const quint64 bit = shapeBit(key);
+    if (open.shapes & bit) {
+        for (int i = open.firstKey; i < int(keys.size()); ++i) {
+            if (keys[size_t(i)] == key)
+                return true;
+        }
     }
+    open.shapes |= bit;
     keys.push_back(key);
     if (count + 1 >= setFrom) {
         open.set = std::make_unique<std::unordered_set<std::string_view>>(
@@ -55,6 +71,9 @@ Verdict scan(const char *data, qsizetype size)
 {
     std::vector<Scope> scopes;
     std::vector<std::string_view> keys;
+    // Room for the usual frame: two allocations and no regrowth.
+    scopes.reserve(8);
+    keys.reserve(48);
     bool expectKey = false;
     const char *p = data;
     const char *const end = data + size;
