@@ -59,6 +59,12 @@ QList<MemberRecord *> HandlOrganization::memberList() const
     return m_organization.read([](const Organization &o) { return o.memberList; });
 }
 
+QList<MemberRecord *> HandlOrganization::swapMembersForTests(QList<MemberRecord *> members)
+{
+    return m_organization.update(
+        [&members](Organization &o) { return std::exchange(o.memberList, std::move(members)); });
+}
+
 QMultiMap<QString, MemberRecord *> HandlOrganization::roleIndex() const
 {
     return m_organization.read([](const Organization &o) { return o.roleIndex; });

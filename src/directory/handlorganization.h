@@ -45,6 +45,8 @@ public:
     bool getRunStatus() const { return m_runStatus.load(); }
 
     QList<MemberRecord *> memberList() const;
+    // Tests only: puts `members` in place of the loaded top level and hands back what was there.
+    QList<MemberRecord *> swapMembersForTests(QList<MemberRecord *> members);
     QMultiMap<QString, MemberRecord *> roleIndex() const;
     QString companyName() const;
     QString address() const;

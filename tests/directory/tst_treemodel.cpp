@@ -77,6 +77,7 @@ private slots:
     void findRoles();
     void rebuildWhileShown();
     void deepChainIsTakenApartWithoutRecursion();
+    void deepChainIsBuiltWithoutRecursion();
 
 private:
     QModelIndex top() const { return m_model->index(0, 0); }
@@ -375,6 +376,44 @@ void TestTreeModel::deepChainIsTakenApartWithoutRecursion()
     }
     QCOMPARE(deepest->parentItem()->childCount(), 1);
     delete root;
+}
+
+// The same chain as departments from the server: the trees are built and searched with lists of
+// their own, not the stack.
+void TestTreeModel::deepChainIsBuiltWithoutRecursion()
+{
+    constexpr int levels = 1000000;
+    QList<MemberRecord *> chain;
+    MemberRecord *parent = nullptr;
+    for (int level = 0; level < levels; ++level) {
+        auto *department = new MemberRecord;
+        department->dept_id = QString::number(900000 + level);
+        department->dept_name = QStringLiteral("层级");
+        (parent ? parent->children : chain).append(department);
+        parent = department;
+    }
+    auto *user = new MemberRecord;
+    user->user_id = QStringLiteral("99999");
+    user->user_name = QStringLiteral("最深处");
+    parent->children.append(user);
+
+    HandlOrganization *loader = HandlOrganization::gestance();
+    const QList<MemberRecord *> loaded = loader->swapMembersForTests(chain);
+    m_model->onSigHandlCompletion();
+    m_model->reLoadData(QStringLiteral("2"));
+    QCOMPARE(m_model->rowCount(top()), 1);
+    m_model->findDepth(QStringLiteral("最深处"));
+    QCOMPARE(m_model->rowCount(top()), 1);
+    // Back to the loaded organisation; the deep trees go with the model.
+    loader->swapMembersForTests(loaded);
+    m_model.reset();
+
+    QList<MemberRecord *> pending = chain;
+    while (!pending.isEmpty()) {
+        MemberRecord *record = pending.takeLast();
+        pending.append(record->children);
+        delete record;
+    }
 }
 
 TARNEX_TEST_MAIN(TestTreeModel)
