@@ -348,6 +348,7 @@ Window {
     // it names. Without a notification service the tray shows them as before.
     MessageNotices {
         id: messageNotices
+        objectName: "messageNotices"
         windowActive: windows.active
         openConversation: mainLoader.item ? mainLoader.item.openConversationId : ""
         hiddenText: windows.tip_notice_hidden
