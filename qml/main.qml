@@ -36,6 +36,9 @@ Window {
     property string tip_no_contents: qsTr("暂无内容")
     property string tip_system_message_tip: qsTr("系统消息提醒")
     property string tip_notice_hidden: qsTr("你收到一条新消息")
+    property string tip_picture_message: qsTr("[图片]")
+    property string tip_file_message: qsTr("[文件]")
+    property string tip_expression: qsTr("表情")
 
     width: (loggedIn ? 1040 : 380) * sr
     height: (loggedIn ? 700 : 520) * sr
@@ -118,6 +121,9 @@ Window {
             tip_no_contents = langText("no_contents", tip_no_contents)
             tip_system_message_tip = langText("system_message_tip", tip_system_message_tip)
             tip_notice_hidden = langText("notice_hidden", tip_notice_hidden)
+            tip_picture_message = langText("picture_message", tip_picture_message)
+            tip_file_message = langText("file_message", tip_file_message)
+            tip_expression = langText("expression", tip_expression)
         }
     }
 
@@ -352,6 +358,9 @@ Window {
         windowActive: windows.active
         openConversation: mainLoader.item ? mainLoader.item.openConversationId : ""
         hiddenText: windows.tip_notice_hidden
+        pictureMarker: windows.tip_picture_message
+        fileMarker: windows.tip_file_message
+        emoticonMarker: "[" + windows.tip_expression + "]"
         property string remindSendTime: ""
         onSigFallback: {
             if (key.indexOf("remind:") === 0) {

@@ -1,7 +1,6 @@
 #include "messagenotices.h"
 
 #include "config/configfile.h"
-#include "desktop/noticetext.h"
 #include "platform/desktopnotifier.h"
 
 namespace {
@@ -88,7 +87,7 @@ bool MessageNotices::notifyMessage(const QString &ids, const QString &types, con
     QString summary = names;
     if (types == QLatin1String("3") && !sender.isEmpty())
         summary = names.isEmpty() ? sender : sender + QStringLiteral(" · ") + names;
-    const QString body = hidePreview() ? m_hiddenText : NoticeText::preview(msg, msgType);
+    const QString body = hidePreview() ? m_hiddenText : preview(msg, msgType);
     m_chats.insert(ids, {names, types});
     show(chatKey(ids), summary, body);
     return true;
@@ -99,9 +98,18 @@ bool MessageNotices::notifyReminder(const QString &module, const QString &title,
 {
     if (module.isEmpty() || doNotDisturb())
         return false;
-    const QString body = hidePreview() ? m_hiddenText : NoticeText::preview(content, QString());
+    const QString body = hidePreview() ? m_hiddenText : preview(content, QString());
     show(remindKey(module), title, body);
     return true;
+}
+
+QString MessageNotices::preview(const QString &msg, const QString &msgType) const
+{
+    NoticeText::Markers markers;
+    markers.picture = m_pictureMarker;
+    markers.file = m_fileMarker;
+    markers.emoticon = m_emoticonMarker;
+    return NoticeText::preview(msg, msgType, markers);
 }
 
 void MessageNotices::withdrawConversation(const QString &ids)

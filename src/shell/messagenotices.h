@@ -1,5 +1,7 @@
 #pragma once
 
+#include "desktop/noticetext.h"
+
 #include <QDBusConnection>
 #include <QHash>
 #include <QObject>
@@ -22,6 +24,10 @@ class MessageNotices : public QObject
                    openConversationChanged)
     // The body shown instead of the message when previews are hidden.
     Q_PROPERTY(QString hiddenText READ hiddenText WRITE setHiddenText NOTIFY hiddenTextChanged)
+    // What a picture, a file and an emoticon read as in a preview, in the interface language.
+    Q_PROPERTY(QString pictureMarker MEMBER m_pictureMarker)
+    Q_PROPERTY(QString fileMarker MEMBER m_fileMarker)
+    Q_PROPERTY(QString emoticonMarker MEMBER m_emoticonMarker)
 public:
     // On the session bus, unless this build or run may not use notifications at all.
     explicit MessageNotices(QObject *parent = nullptr);
@@ -74,12 +80,16 @@ private:
     void show(const QString &key, const QString &summary, const QString &body);
     void onActivated(const QString &key);
     void onAvailableChanged();
+    QString preview(const QString &msg, const QString &msgType) const;
 
     DesktopNotifier *m_notifier = nullptr;
     QHash<QString, Chat> m_chats;
     bool m_windowActive = false;
     QString m_openConversation;
     QString m_hiddenText;
+    QString m_pictureMarker = NoticeText::Markers().picture;
+    QString m_fileMarker = NoticeText::Markers().file;
+    QString m_emoticonMarker = NoticeText::Markers().emoticon;
     // The last one sent: when that call finds no service, the tray still shows it.
     QString m_lastKey;
     QString m_lastSummary;

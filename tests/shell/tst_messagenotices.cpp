@@ -67,6 +67,13 @@ void TestMessageNotices::contentAndOneNotificationPerConversation()
     QTRY_COMPARE(server.shown.size(), 2);
     QCOMPARE(server.shown[1].summary, QStringLiteral("王强 · 项目组"));
     QCOMPARE(server.shown[1].body, QStringLiteral("[图片]"));
+    // The markers follow the interface language.
+    notices.setProperty("fileMarker", QStringLiteral("[File]"));
+    QVERIFY(notices.notifyMessage(QStringLiteral("g1"), QStringLiteral("3"),
+                                  QStringLiteral("项目组"), QStringLiteral("王强"),
+                                  QStringLiteral("a.pdf"), QStringLiteral("file")));
+    QTRY_COMPARE(server.shown.size(), 3);
+    QCOMPARE(server.shown[2].body, QStringLiteral("[File]"));
 
     // The next message of a conversation replaces its notification; hidden text when asked.
     setSetting("hidePreview", true);
@@ -74,16 +81,16 @@ void TestMessageNotices::contentAndOneNotificationPerConversation()
     QVERIFY(notices.notifyMessage(QStringLiteral("10002"), QStringLiteral("2"),
                                   QStringLiteral("李娜"), QString(), QStringLiteral("密码是 1234"),
                                   QStringLiteral("text")));
-    QTRY_COMPARE(server.shown.size(), 3);
-    QCOMPARE(server.shown[2].replacesId, 41u);
-    QCOMPARE(server.shown[2].summary, QStringLiteral("李娜"));
-    QCOMPARE(server.shown[2].body, QStringLiteral("新消息"));
+    QTRY_COMPARE(server.shown.size(), 4);
+    QCOMPARE(server.shown[3].replacesId, 41u);
+    QCOMPARE(server.shown[3].summary, QStringLiteral("李娜"));
+    QCOMPARE(server.shown[3].body, QStringLiteral("新消息"));
 
     QVERIFY(notices.notifyReminder(QStringLiteral("flow"), QStringLiteral("流程中心"),
                                    QStringLiteral("差旅报销等待您办理")));
-    QTRY_COMPARE(server.shown.size(), 4);
-    QCOMPARE(server.shown[3].replacesId, 0u);
-    QCOMPARE(server.shown[3].body, QStringLiteral("新消息"));
+    QTRY_COMPARE(server.shown.size(), 5);
+    QCOMPARE(server.shown[4].replacesId, 0u);
+    QCOMPARE(server.shown[4].body, QStringLiteral("新消息"));
 }
 
 void TestMessageNotices::quietWhenSeenOrDoNotDisturb()
