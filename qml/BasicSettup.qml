@@ -53,6 +53,11 @@ Rectangle {
     property string tip_chat_history_clear_failed: qsTr("聊天记录未能清除")
     property string tip_cancel: qsTr("取消")
     property string tip_ok: qsTr("确定")
+    property string tip_notifications: qsTr("消息通知")
+    property string tip_hide_preview: qsTr("通知中不显示消息内容")
+    property string tip_do_not_disturb: qsTr("免打扰：不显示新消息通知")
+    property bool hidePreview: false
+    property bool doNotDisturb: false
     // "" until a clearing finished; then what it did.
     property string historyClearState: ""
 
@@ -91,6 +96,8 @@ Rectangle {
         startWithSystem = configData.getStartCompany()
         exitOnClose = configData.getExitbtnStatus()
         systemBrowser = configData.getCurrentMainFile("systemBrowser") === "true"
+        hidePreview = configData.getCurrentMainFile("hidePreview") === "true"
+        doNotDisturb = configData.getCurrentMainFile("doNotDisturb") === "true"
         downloadFolder = configData.getBrowserPath(downloadKey)
         serverAddress = plainAddress(configData.getCurrentMainFile("currentServerIp"))
         currentLang = serverAddress !== "" ? configData.getServerAddressLangue(serverAddress) : ""
@@ -149,6 +156,14 @@ Rectangle {
     function setSystemBrowser(on) {
         systemBrowser = on
         configData.setCurrentMainFile(on ? "true" : "false", "systemBrowser")
+    }
+    function setHidePreview(on) {
+        hidePreview = on
+        configData.setCurrentMainFile(on ? "true" : "false", "hidePreview")
+    }
+    function setDoNotDisturb(on) {
+        doNotDisturb = on
+        configData.setCurrentMainFile(on ? "true" : "false", "doNotDisturb")
     }
     function chooseLanguage(code) {
         if (serverAddress === "" || code === "")
@@ -494,6 +509,47 @@ Rectangle {
         Repeater {
             model: [{ name: "exitButtonSwitch", key: "exit", text: "exit_btninfor" }]
             delegate: switchDelegate
+        }
+
+        // Desktop notifications of new messages and reminders.
+        Item { width: 1; height: 6 * basicSettup.sr }
+        Text {
+            text: basicSettup.tip_notifications
+            font.pixelSize: Style.fontLarge
+            font.bold: true
+            color: basicSettup.pal.text
+        }
+        CheckRow {
+            id: doNotDisturbRow
+            objectName: "doNotDisturbCheck"
+            x: 10 * basicSettup.sr
+            width: parent.width - x
+            text: basicSettup.tip_do_not_disturb
+            checked: basicSettup.doNotDisturb
+            fontSize: Style.fontBody
+            loginModel: basicSettup.loginModel
+            skinColors: basicSettup.skinColors
+            // The row keeps following the setting, which reload() reads again.
+            onToggled: {
+                basicSettup.setDoNotDisturb(checked)
+                doNotDisturbRow.checked = Qt.binding(function() { return basicSettup.doNotDisturb })
+            }
+        }
+        CheckRow {
+            id: hidePreviewRow
+            objectName: "hidePreviewCheck"
+            x: 10 * basicSettup.sr
+            width: parent.width - x
+            text: basicSettup.tip_hide_preview
+            checked: basicSettup.hidePreview
+            fontSize: Style.fontBody
+            loginModel: basicSettup.loginModel
+            skinColors: basicSettup.skinColors
+            // The row keeps following the setting, which reload() reads again.
+            onToggled: {
+                basicSettup.setHidePreview(checked)
+                hidePreviewRow.checked = Qt.binding(function() { return basicSettup.hidePreview })
+            }
         }
 
         // The messages kept on this computer, and deleting them (asked once more).

@@ -20,6 +20,9 @@ Rectangle {
     property bool networkUp: true
     property string userId: ""
     readonly property real sr: Style.sr
+    // The conversation the user sees now ("" when none is in view).
+    readonly property string openConversationId: newsList.conversationVisible && newsList.currentId !== newsList.systemId
+                                                 ? newsList.currentId : ""
     readonly property var pal: Style.palette(loginModel)
     readonly property bool dark: pal.dark
     readonly property color textColor: pal.text
@@ -58,6 +61,7 @@ Rectangle {
     signal sigLogout()
     signal sigPictureInfor(string picturePath)
     signal sigTipInfors(string names, string contents, bool reflush)
+    signal sigNotice(string ids, string types, string names, string sender, string msg, string msgType)
     signal sigSystemMassage(string contents, string times, string menuName, string paths)
     signal sigDataUnreadNumber(string ids, string names, string unreads, string paths, string types)
     signal modifyXposition(int positions)
@@ -249,6 +253,7 @@ Rectangle {
                 onSigSendpersonalInfor: personalInformation.open(infora)
                 onSigOpenSystemMessage: messageSection.showSystemMessages = true
                 onSigTipInfors: mainDefalut.sigTipInfors(names, contents, reflush)
+                onSigNotice: mainDefalut.sigNotice(ids, types, names, sender, msg, msgType)
                 onSigDataUnreadNumber: mainDefalut.sigDataUnreadNumber(ids, names, unreads, paths, types)
             }
         }

@@ -46,6 +46,9 @@ Rectangle {
     signal sigSendpersonalInfor(string infora, string inforb, bool jumpm, string types)
     signal sigOpenSystemMessage()
     signal sigTipInfors(string names, string contents, bool reflush)
+    // Somebody else's message for a desktop notification: the conversation, its name, the
+    // writer in a group, and the message as it came.
+    signal sigNotice(string ids, string types, string names, string sender, string msg, string msgType)
     signal sigDataUnreadNumber(string ids, string names, string unreads, string paths, string types)
 
     color: "transparent"
@@ -222,6 +225,8 @@ Rectangle {
         }
         setUnread(index, newsModel.get(index).unread + 1)
         var row = newsModel.get(index)
+        sigNotice(ids, types, row.names, senderName, String(message.msg === undefined || message.msg === null ? "" : message.msg),
+                  String(message.msg_type === undefined ? "" : message.msg_type))
         sigTipInfors(row.names, senderName !== "" ? senderName + ": " + text : text, true)
         selectItemTime.restart()
     }

@@ -6,6 +6,7 @@ import ConfigData 1.0
 import HttplanguagePackage 1.0
 import SystemHandl 1.0
 import DesktopView 1.0
+import MessageNotices 1.0
 
 // The one top-level window: the login frame first, the main frame after a sign-in. The window
 // is frameless, so the documents draw the title bars and move the window themselves.
@@ -34,6 +35,10 @@ Window {
     property string tip_auto_logon: qsTr("自动登录")
     property string tip_no_contents: qsTr("暂无内容")
     property string tip_system_message_tip: qsTr("系统消息提醒")
+    property string tip_notice_hidden: qsTr("你收到一条新消息")
+    property string tip_picture_message: qsTr("[图片]")
+    property string tip_file_message: qsTr("[文件]")
+    property string tip_expression: qsTr("表情")
 
     width: (loggedIn ? 1040 : 380) * sr
     height: (loggedIn ? 700 : 520) * sr
@@ -115,6 +120,10 @@ Window {
             tip_auto_logon = langText("auto_logon", tip_auto_logon)
             tip_no_contents = langText("no_contents", tip_no_contents)
             tip_system_message_tip = langText("system_message_tip", tip_system_message_tip)
+            tip_notice_hidden = langText("notice_hidden", tip_notice_hidden)
+            tip_picture_message = langText("picture_message", tip_picture_message)
+            tip_file_message = langText("file_message", tip_file_message)
+            tip_expression = langText("expression", tip_expression)
         }
     }
 
@@ -169,14 +178,10 @@ Window {
                 unreadTime.restart()
                 windows.recountUnread()
             }
-            // A new message while the window is away: say it by the tray (where the desktop
-            // shows such notes); the tray's list and blinking follow the unread counts.
-            onSigTipInfors: {
-                if (!windows.active && trayIcon.available && trayIcon.supportsMessages)
-                    trayIcon.showMessage(names, contents)
-                if (reflush)
-                    windows.recountUnread()
-            }
+            // A new message: a desktop notification (or the tray's balloon where none can be
+            // shown); the tray's list and blinking follow the unread counts.
+            onSigNotice: messageNotices.notifyMessage(ids, types, names, sender, msg, msgType)
+            onSigTipInfors: if (reflush) windows.recountUnread()
             onSigSystemMassage: {
                 unreadModel.insert(0, { ids: "system:" + times, names: menuName, unreads: "1", paths: paths, types: "system" })
                 windows.recountUnread()
@@ -345,17 +350,54 @@ Window {
         }
     }
 
-    // A new system reminder raises the tip; clicking the tip opens the reminder's page.
+    // Desktop notifications of new messages and reminders; a click raises the window on what
+    // it names. Without a notification service the tray shows them as before.
+    MessageNotices {
+        id: messageNotices
+        objectName: "messageNotices"
+        windowActive: windows.active
+        openConversation: mainLoader.item ? mainLoader.item.openConversationId : ""
+        hiddenText: windows.tip_notice_hidden
+        pictureMarker: windows.tip_picture_message
+        fileMarker: windows.tip_file_message
+        emoticonMarker: "[" + windows.tip_expression + "]"
+        property string remindSendTime: ""
+        onSigFallback: {
+            if (key.indexOf("remind:") === 0) {
+                var menu = key.substring(7)
+                systemTrayInfor.remind = remindHandl.reminds[menu] !== undefined ? remindHandl.reminds[menu] : null
+                systemTrayInfor.showNotice(windows.tip_system_message_tip, summary, body, remindSendTime)
+            } else if (!windows.active && trayIcon.available && trayIcon.supportsMessages) {
+                trayIcon.showMessage(summary, body)
+            }
+        }
+        onSigOpenChat: {
+            windows.showWindow()
+            windows.openUnread(ids, names, types)
+        }
+        onSigOpenReminder: {
+            var remind = remindHandl.reminds[module]
+            if (remind !== undefined)
+                remindHandl.openMessageInfor(remind.ida, remind.type, remind.menu)
+        }
+    }
+
+    // A new system reminder raises a notice; clicking it opens the reminder's page.
     SystemHandl {
         id: remindHandl
         property var lastRemind: null
+        // The newest reminder of each module, for a click on its notice.
+        property var reminds: ({})
         onJumpWebpage: lastRemind = { ida: ida, menu: sms_menu, type: sms_type }
         onMessageTipInfors: {
             if (!windows.loggedIn)
                 return
-            systemTrayInfor.remind = lastRemind !== null && lastRemind.menu === menus ? lastRemind : null
-            systemTrayInfor.showNotice(windows.tip_system_message_tip, remindHandl.getSmsnameFromSmsmenu(menus),
-                                       content, sendTime)
+            if (lastRemind !== null && lastRemind.menu === menus)
+                reminds[menus] = lastRemind
+            else
+                delete reminds[menus]
+            messageNotices.remindSendTime = sendTime
+            messageNotices.notifyReminder(menus, remindHandl.getSmsnameFromSmsmenu(menus), content)
         }
         onJumpBrowser: windows.openInBrowser(browsers)
     }

@@ -16,10 +16,19 @@ const QString defaultAction = QStringLiteral("default");
 
 } // namespace
 
-DesktopNotifier::DesktopNotifier(const QDBusConnection &bus, QObject *parent)
-    : QObject(parent), m_bus(bus)
+bool DesktopNotifier::supported()
 {
-    if (!m_bus.isConnected())
+#ifdef Q_OS_LINUX
+    return qgetenv("TARNEX_NOTIFICATIONS") != "off";
+#else
+    return false;
+#endif
+}
+
+DesktopNotifier::DesktopNotifier(const QDBusConnection &bus, QObject *parent)
+    : QObject(parent), m_bus(bus), m_enabled(supported() && m_bus.isConnected())
+{
+    if (!m_enabled)
         return;
     m_bus.connect(service, path, interface, QStringLiteral("ActionInvoked"), this,
                   SLOT(onActionInvoked(uint, QString)));
@@ -48,8 +57,8 @@ void DesktopNotifier::show(const QString &key, const QString &summary, const QSt
 void DesktopNotifier::send(const QString &key, Entry &entry, const QString &summary,
                            const QString &body)
 {
-    if (!m_bus.isConnected()) {
-        if (!m_failureLogged)
+    if (!m_enabled) {
+        if (!m_failureLogged && supported())
             qCWarning(lcDesktop) << "no session bus: desktop notifications are not shown";
         m_failureLogged = true;
         return;
@@ -84,7 +93,9 @@ void DesktopNotifier::onNotified(const QString &key, QDBusPendingCallWatcher *wa
             qCWarning(lcDesktop) << "desktop notifications are not available:"
                                  << reply.error().message();
         m_failureLogged = true;
+        setServiceFailed(true);
     } else {
+        setServiceFailed(false);
         const uint id = reply.value();
         if (it->id != 0 && it->id != id)
             m_keyOfId.remove(it->id);
@@ -99,6 +110,14 @@ void DesktopNotifier::onNotified(const QString &key, QDBusPendingCallWatcher *wa
     }
 }
 
+void DesktopNotifier::setServiceFailed(bool failed)
+{
+    if (m_serviceFailed == failed)
+        return;
+    m_serviceFailed = failed;
+    emit availableChanged();
+}
+
 void DesktopNotifier::withdraw(const QString &key)
 {
     auto it = m_entries.find(key);
@@ -109,7 +128,7 @@ void DesktopNotifier::withdraw(const QString &key)
         it->withdrawAfter = true;
         return;
     }
-    if (it->id != 0) {
+    if (it->id != 0 && m_enabled) {
         m_keyOfId.remove(it->id);
         close(it->id);
     }

@@ -25,6 +25,13 @@ public:
     // Takes the notification of `key` off the screen, if it is there.
     void withdraw(const QString &key);
 
+    // Whether this build and run may use the service at all: Linux only (elsewhere the tray
+    // balloon stands in), and never with TARNEX_NOTIFICATIONS=off, which keeps test runs off
+    // the user's own desktop. Nothing is sent when false.
+    static bool supported();
+    // Supported, and the service has not failed its last call.
+    bool available() const { return m_enabled && !m_serviceFailed; }
+
     // The body is read as markup by most services: the user's text must not become tags.
     static QString escapeMarkup(const QString &text);
     // Calls sent and not yet answered.
@@ -33,6 +40,8 @@ public:
 signals:
     // The user clicked the notification of `key`.
     void activated(const QString &key);
+    // available() changed: the service stopped or started answering.
+    void availableChanged();
 
 private slots:
     void onActionInvoked(uint id, const QString &action);
@@ -52,10 +61,13 @@ private:
     void send(const QString &key, Entry &entry, const QString &summary, const QString &body);
     void onNotified(const QString &key, QDBusPendingCallWatcher *watcher);
     void close(uint id);
+    void setServiceFailed(bool failed);
 
     QDBusConnection m_bus;
     QHash<QString, Entry> m_entries;
     QHash<uint, QString> m_keyOfId;
+    bool m_enabled = false;
+    bool m_serviceFailed = false;
     bool m_failureLogged = false;
     int m_callsInFlight = 0;
 };

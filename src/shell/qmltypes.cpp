@@ -22,6 +22,7 @@
 #include "reminders/systemrequest.h"
 #include "shell/configdata.h"
 #include "shell/loginrequest.h"
+#include "shell/messagenotices.h"
 #include "update/httprequest.h"
 
 #include <QtQml>
@@ -60,4 +61,5 @@ void registerQmlTypes()
     registerType<HttpRequest>("HttpRequest");
     registerType<HttplanguagePackage>("HttplanguagePackage");
     registerType<MessageFilestoreitem>("MessageFilestoreitem");
+    registerType<MessageNotices>("MessageNotices");
 }

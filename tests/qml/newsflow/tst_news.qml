@@ -1,6 +1,7 @@
 import QtQuick 2.12
 import QtTest 1.12
 import SocketState 1.0
+import ConfigData 1.0
 import "../common"
 
 // The recent conversations of zhangwei (10001) while colleagues write through the server's
@@ -11,6 +12,8 @@ FlowCase {
 
     // zhangwei's own client writes through it, as the editor would.
     SocketState { id: socketState }
+    ConfigData { id: configData }
+    SignalSpy { id: noticeSpy; signalName: "sigFallback" }
 
     readonly property string projectGroup: "9c4e7a10-3f2b-4d88-b5a6-71e0c3d2f902" // 10005, 10001, 10002, 10003
 
@@ -261,5 +264,50 @@ FlowCase {
         compare(list.model.get(rowIndex(list, "10004")).names, "刘洋")
         verify(rowIndex(list, projectGroup) > 0)
         compare(rowIndex(list, "system"), 0)
+    }
+
+    // What becomes a desktop notification (here the tray's, as the suite keeps the desktop's
+    // service out), and a click on one opening its conversation.
+    function test_8_desktopNotices() {
+        var list = item("newsList")
+        var pane = item("conversationPane")
+        var notices = null
+        for (var i = 0; i < win.data.length; ++i) {
+            if (win.data[i].objectName === "messageNotices")
+                notices = win.data[i]
+        }
+        verify(notices !== null)
+        verify(!notices.available)
+        noticeSpy.target = notices
+        noticeSpy.clear()
+
+        notices.sigOpenChat("10002", "李娜", "2")
+        tryCompare(pane, "currentId", "10002")
+        tryCompare(notices, "openConversation", "10002")
+
+        // Nothing for the conversation in view; the others say who wrote what.
+        send("10002", "10001", "看到了")
+        tryVerify(function() { return rowContent(list, "10002") === "看到了" }, 5000)
+        send("10005", "10001", "<b>合同</b>已签")
+        tryCompare(noticeSpy, "count", 1)
+        compare(noticeSpy.signalArguments[0][0], "chat:10005")
+        compare(noticeSpy.signalArguments[0][1], list.model.get(rowIndex(list, "10005")).names)
+        compare(noticeSpy.signalArguments[0][2], "合同已签")
+        var answer = hook("send-as", { from: "10003", group_id: projectGroup, msg: "改到周六" })
+        verify(answer.ok, JSON.stringify(answer))
+        tryCompare(noticeSpy, "count", 2)
+        compare(noticeSpy.signalArguments[1][0], "chat:" + projectGroup)
+        compare(noticeSpy.signalArguments[1][1], "王芳 · 项目协调群")
+
+        // Do not disturb shows nothing; a hidden preview keeps the sender only.
+        configData.setCurrentMainFile("true", "doNotDisturb")
+        send("10005", "10001", "安静")
+        tryVerify(function() { return rowContent(list, "10005") === "安静" }, 5000)
+        configData.setCurrentMainFile("false", "doNotDisturb")
+        configData.setCurrentMainFile("true", "hidePreview")
+        send("10005", "10001", "工资条")
+        tryCompare(noticeSpy, "count", 3)
+        compare(noticeSpy.signalArguments[2][2], win.tip_notice_hidden)
+        configData.setCurrentMainFile("false", "hidePreview")
     }
 }

@@ -221,6 +221,46 @@ FlowCase {
         tryCompare(sw, "visible", false)
     }
 
+    // The two notification switches: by click and by key, kept across a new opening.
+    function test_1b_notificationSettings() {
+        signIn("zhangwei")
+        var sw = openSettings()
+        var quiet = inSettings("doNotDisturbCheck")
+        var hidden = inSettings("hidePreviewCheck")
+        compare(quiet.checked, false)
+        compare(hidden.checked, false)
+        compare(quiet.Accessible.name, "免打扰：不显示新消息通知")
+
+        // The page is laid out once the window is on screen; focus scrolls the row into view.
+        tryVerify(function() { return quiet.width > 0 }, 5000, "the page is not laid out")
+        quiet.forceActiveFocus()
+        tryVerify(function() { return quiet.activeFocus }, 5000, "the row takes no focus")
+        mouseClick(quiet)
+        compare(stored().getCurrentMainFile("doNotDisturb"), "true")
+        hidden.forceActiveFocus()
+        keyClick(Qt.Key_Space)
+        compare(stored().getCurrentMainFile("hidePreview"), "true")
+        quiet.forceActiveFocus()
+        keyClick(Qt.Key_Space)
+        compare(stored().getCurrentMainFile("doNotDisturb"), "false")
+
+        // What another view wrote is what the rows show when the window opens again.
+        keyClick(Qt.Key_Escape)
+        tryCompare(sw, "visible", false)
+        stored().setCurrentMainFile("true", "doNotDisturb")
+        openSettings()
+        compare(quiet.checked, true)
+        compare(hidden.checked, true)
+        quiet.forceActiveFocus()
+        mouseClick(quiet)
+        hidden.forceActiveFocus()
+        mouseClick(hidden)
+        compare(stored().getCurrentMainFile("doNotDisturb"), "false")
+        compare(stored().getCurrentMainFile("hidePreview"), "false")
+        keyClick(Qt.Key_Escape)
+        tryCompare(sw, "visible", false)
+    }
+
     function test_2_themesAndSkins() {
         signIn("zhangwei")
         var sw = openSettings()
