@@ -60,6 +60,9 @@ Rectangle {
     property string tip_system_message: qsTr("系统消息")
     property string tip_see: qsTr("查看")
     property string tip_no_contents: qsTr("暂无内容")
+    property string tip_picture_message: qsTr("[图片]")
+    property string tip_file_message: qsTr("[文件]")
+    property string tip_expression: qsTr("表情")
 
     signal sigPictureInfor(string picturePath)
     signal sigSendpersonalInfor(string infora, string inforb, bool jumpm, string types)
@@ -531,6 +534,25 @@ Rectangle {
             return field === "title" ? tip_system_message : String(msg)
         }
     }
+    // What a screen reader says of a row after the sender: a line of its content.
+    function rowSummary(kind, msgType, msg) {
+        if (kind === "file")
+            return tip_file_message + " " + msg
+        if (kind === "system")
+            return systemCardText(msg, "title")
+        return ChatFiles.previewOf(msg, msgType, { picture: tip_picture_message, file: tip_file_message,
+                                                   expression: tip_expression })
+    }
+    // The first server picture a shown text links to, as a click on it would pass it on.
+    function pictureLinkOf(displayText) {
+        var links = String(displayText).match(/href="[^"]*"/g) || []
+        for (var i = 0; i < links.length; ++i) {
+            var link = links[i].slice(6, -1).replace(/&amp;/g, "&")
+            if (link.indexOf("api/attachment/index/") >= 0)
+                return link
+        }
+        return ""
+    }
     function showTip(text) {
         tipText.text = text
         chatTip.visible = true
@@ -644,6 +666,19 @@ Rectangle {
         spacing: 2 * chatRecord.sr
         highlightFollowsCurrentItem: true
         highlightMoveDuration: 0
+        // The row the keys act on, marked only while the keys are here.
+        highlight: Rectangle {
+            visible: chatList.activeFocus
+            color: chatRecord.pal.selected
+            border.color: chatRecord.skinColors
+            radius: Style.radius
+        }
+        // Up and Down move the row (the view's own navigation); Return opens what a click on
+        // its content opens, Space or Menu the sender's card.
+        Keys.onReturnPressed: if (currentItem) currentItem.activate()
+        Keys.onEnterPressed: if (currentItem) currentItem.activate()
+        Keys.onSpacePressed: if (currentItem) currentItem.showSender()
+        Keys.onMenuPressed: if (currentItem) currentItem.showSender()
         Accessible.role: Accessible.List
         Accessible.name: chatRecord.currentName
         ScrollBar.vertical: ScrollBar {}
@@ -709,7 +744,30 @@ Rectangle {
             width: chatList.width
             height: column.y + column.height + 8 * chatRecord.sr
             Accessible.role: Accessible.ListItem
-            Accessible.name: row.userName + " " + model.sendTime
+            Accessible.name: row.userName + " " + chatRecord.rowSummary(model.kind, model.msgType, row.msg)
+
+            // The keyboard's click on the row's content: a picture opens large, a file card does
+            // what its button does, a system card opens; plain text has nothing to open.
+            function activate() {
+                if (model.kind === "system") {
+                    chatRecord.openSystemCard(row.msg)
+                } else if (model.kind === "file") {
+                    if (model.progress >= 0)
+                        return
+                    if (model.localPath !== "")
+                        chatRecord.openFile(model.msgId)
+                    else if (!row.self)
+                        chatRecord.download(model.msgId)
+                } else {
+                    var link = chatRecord.pictureLinkOf(row.displayText)
+                    if (link !== "")
+                        chatRecord.sigPictureInfor(link)
+                }
+            }
+            function showSender() {
+                if (model.kind !== "system")
+                    chatRecord.sigSendpersonalInfor(model.creator, row.userName, false, "2")
+            }
 
             Text {
                 id: timeMark

@@ -8,6 +8,7 @@ import LoadPersonnelinfor 1.0
 import HttplanguagePackage 1.0
 import "style"
 import "controls"
+import "chatfiles.js" as ChatFiles
 
 // The recent conversations: the pinned system messages, then every conversation with its last
 // message, time, unread count and online mark, the newest first. The list is kept in the
@@ -151,19 +152,8 @@ Rectangle {
     // ---- texts and times -------------------------------------------------------------------
     // One line of a message for the list: pictures and files by name, tags and entities gone.
     function previewText(msg, msgType) {
-        if (msgType === "img")
-            return tip_picture_message
-        if (msgType === "file")
-            return tip_file_message
-        var text = String(msg === undefined || msg === null ? "" : msg)
-        // Emoticons, in the web form or as the editor's small local images.
-        text = text.replace(/<i[^>]*class="emoji-[^>]*>\s*<\/i>/gi, "[" + tip_expression + "]")
-        text = text.replace(/<img[^>]*\/emojis\/[^>]*>/gi, "[" + tip_expression + "]")
-        text = text.replace(/<img[^>]*>/gi, tip_picture_message)
-        text = text.replace(/<br\s*\/?>/gi, " ").replace(/<[^>]*>/g, "")
-        text = text.replace(/&nbsp;/g, " ").replace(/&lt;/g, "<").replace(/&gt;/g, ">")
-                   .replace(/&quot;/g, "\"").replace(/&#39;/g, "'").replace(/&amp;/g, "&")
-        return text.replace(/\s+/g, " ").trim()
+        return ChatFiles.previewOf(msg, msgType, { picture: tip_picture_message, file: tip_file_message,
+                                                   expression: tip_expression })
     }
     // "yyyy-MM-dd hh:mm:ss" local time to ms; 0 when unreadable.
     function stampOf(sendTime) {

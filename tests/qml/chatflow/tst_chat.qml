@@ -548,6 +548,55 @@ FlowCase {
         verify(item("groupMemberAdd").activeFocus, String(win.activeFocusItem))
     }
 
+    // The conversation by keyboard: Up and Down move the marked row, Return opens a picture
+    // as a click does and does nothing on text, Space opens the sender's card.
+    function test_9c_keyboardOpensPictureAndSenderCard() {
+        var list = openChat("10012", "陈晨")
+        var record = item("chatRecord")
+        item("editBox").choosePicture(Qt.resolvedUrl("data/picture.png"))
+        var input = item("messageInput")
+        tryVerify(function() { return input.text.indexOf("api/attachment/index/") >= 0 }, 10000, input.text)
+        input.forceActiveFocus()
+        keyClick(Qt.Key_Return)
+        var picture = lastSent("send message", function(p) { return p.msg_type === "img" && p.to === "10012" })
+        item("message_" + picture.msg_id)
+        var id = Date.now()
+        pushPrivate("10012", id, "陈晨的回复")
+        var reply = item("message_" + id)
+        compare(reply.Accessible.role, Accessible.ListItem)
+        compare(reply.Accessible.name, "陈晨 陈晨的回复")
+        var pictureName = item("message_" + picture.msg_id).Accessible.name
+        verify(pictureName.indexOf("[图片]") > 0, pictureName)
+
+        var opened = createTemporaryObject(spyComponent, flow, { target: record, signalName: "sigPictureInfor" })
+        list.forceActiveFocus()
+        verify(list.activeFocus)
+        list.currentIndex = record.indexOfMessage(String(id))
+        verify(list.highlightItem.visible, "the row the keys act on is marked")
+        keyClick(Qt.Key_Return)
+        compare(opened.count, 0, "a text row opens nothing")
+
+        keyClick(Qt.Key_Space)
+        var card = item("personalInformation")
+        tryCompare(card, "visible", true)
+        tryCompare(item("personalName"), "text", "陈晨")
+        keyClick(Qt.Key_Escape)
+        tryCompare(card, "visible", false)
+
+        list.forceActiveFocus()
+        var target = record.indexOfMessage(String(picture.msg_id))
+        // Newest at the bottom: an older row lies above.
+        var key = target > list.currentIndex ? Qt.Key_Up : Qt.Key_Down
+        for (var n = 0; n < list.count && list.currentIndex !== target; ++n)
+            keyClick(key)
+        compare(list.currentIndex, target)
+        keyClick(Qt.Key_Return)
+        compare(opened.count, 1)
+        var link = opened.signalArguments[0][0]
+        verify(link.indexOf("api/attachment/index/") >= 0 && link.indexOf("api_token=") >= 0, link)
+    }
+    Component { id: spyComponent; SignalSpy {} }
+
     // The file helpers both views share, and their download flow on a row.
     ListModel { id: fileRows }
     function test_8_sharedFileHelpersAndDownloadFlow() {
