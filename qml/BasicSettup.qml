@@ -60,6 +60,8 @@ Rectangle {
     property bool doNotDisturb: false
     // "" until a clearing finished; then what it did.
     property string historyClearState: ""
+    // Where the notification rows begin on the page, once laid out.
+    readonly property real notificationTop: column.y + notificationHeading.y
 
     color: "transparent"
     implicitWidth: 420 * sr
@@ -514,6 +516,7 @@ Rectangle {
         // Desktop notifications of new messages and reminders.
         Item { width: 1; height: 6 * basicSettup.sr }
         Text {
+            id: notificationHeading
             text: basicSettup.tip_notifications
             font.pixelSize: Style.fontLarge
             font.bold: true

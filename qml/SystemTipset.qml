@@ -39,10 +39,25 @@ Rectangle {
     }
     // Called each time the window opens: the settings are read again.
     function open(page) {
+        showingNotifications = false
         currentPage = page === undefined ? 0 : page
         basicSettup.reload()
         pageFlick.contentY = 0
         tabs.itemAt(currentPage).forceActiveFocus()
+    }
+    // The first page scrolled to the notification rows (the screenshots show them); it stays
+    // there while the page is laid out.
+    property bool showingNotifications: false
+    function openNotifications() {
+        open(0)
+        showingNotifications = true
+        scrollToNotifications()
+    }
+    function scrollToNotifications() {
+        if (!showingNotifications)
+            return
+        var top = basicSettup.y + basicSettup.notificationTop - 8 * sr
+        pageFlick.contentY = Math.max(0, Math.min(pageFlick.contentHeight - pageFlick.height, top))
     }
     function focusTab() {
         tabs.itemAt(currentPage).forceActiveFocus()
@@ -181,9 +196,12 @@ Rectangle {
         contentHeight: (systemTipset.currentPage === 0 ? basicSettup.height : themeSettup.height) + 40 * systemTipset.sr
         boundsBehavior: Flickable.StopAtBounds
         ScrollBar.vertical: ScrollBar {}
+        onContentHeightChanged: systemTipset.scrollToNotifications()
+        onHeightChanged: systemTipset.scrollToNotifications()
         BasicSettup {
             id: basicSettup
             objectName: "basicSettup"
+            onNotificationTopChanged: systemTipset.scrollToNotifications()
             x: 20 * systemTipset.sr
             y: 16 * systemTipset.sr
             width: pageFlick.width - 40 * systemTipset.sr

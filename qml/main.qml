@@ -263,6 +263,8 @@ Window {
         configData.setCurrentMainFile("", "openView")
         if (view === "settings" || view === "settings-theme")
             tipSysytemSet.showSettings(view === "settings" ? 0 : 1)
+        else if (view === "settings-notifications")
+            tipSysytemSet.showNotificationSettings()
         else if (view === "skins")
             mainLoader.item.openFunctionList("skin-custom")
         else if (view === "update")
@@ -526,6 +528,10 @@ Window {
             raise()
             requestActivate()
             systemTipset.open(page)
+        }
+        function showNotificationSettings() {
+            showSettings(0)
+            systemTipset.openNotifications()
         }
 
         SystemTipset {

@@ -33,6 +33,8 @@ Rectangle {
     opacity: visible ? 1 : 0
     Behavior on opacity { NumberAnimation { duration: 120 } }
     Keys.onEscapePressed: close()
+    // A window's Escape shortcut would otherwise close the whole window under the card.
+    Keys.onShortcutOverride: event.accepted = visible && event.key === Qt.Key_Escape
 
     MouseArea {
         anchors.fill: parent

@@ -33,8 +33,8 @@ int main(int argc, char *argv[])
         QStringLiteral("open"),
         QStringLiteral(
             "view to open once signed in: a section (message, group, organization, menu, "
-            "reminders), settings, settings-theme, skins, update, group-card, group-new or "
-            "person:<user id>"),
+            "reminders), settings, settings-notifications, settings-theme, skins, update, "
+            "group-card, group-new or person:<user id>"),
         QStringLiteral("view"));
     const QCommandLineOption conversation(
         QStringLiteral("conversation"),

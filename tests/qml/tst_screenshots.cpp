@@ -64,8 +64,9 @@ void TestScreenshots::pictureIsDrawn_data()
             QTest::addRow("%s-%s", view, lang)
                 << QStringLiteral("%1-%2").arg(QLatin1String(view), QLatin1String(lang))
                 << QSize(300, 400);
-        for (const char *view : {"main", "reminders", "menu", "system-settings", "system-theme",
-                                 "skins", "update", "group-card", "group-new", "person-card"})
+        for (const char *view :
+             {"main", "reminders", "menu", "system-settings", "notification-settings",
+              "system-theme", "skins", "update", "group-card", "group-new", "person-card"})
             QTest::addRow("%s-%s", view, lang)
                 << QStringLiteral("%1-%2").arg(QLatin1String(view), QLatin1String(lang))
                 << QSize(900, 600);

@@ -250,6 +250,40 @@ FlowCase {
         compare(bannerSpy.count, 2)
     }
 
+    // While the link is down the banner counts down to the next attempt; "retry now", by key,
+    // starts one at once instead of waiting for it, and the banner goes once signed in again.
+    function test_6b_retryNowByKeyboard() {
+        var main = frame()
+        var banner = item("networkBanner")
+        var text = item("reconnectBanner")
+        var retry = item("retryNowButton")
+        verify(!banner.visible)
+        compare(retry.Accessible.role, Accessible.Button)
+        compare(retry.Accessible.name, main.tip_retry_now)
+        verify(retry.Accessible.name !== "")
+
+        hook("drop-connections", {})
+        tryCompare(banner, "visible", true, 10000)
+        tryVerify(function() {
+            return !main.reconnecting && main.reconnectSeconds > 0
+                && text.text === main.tip_server_disconnected + " · " + main.tip_reconnect_in.arg(main.reconnectSeconds)
+        }, 5000, "the banner counts down to the next attempt")
+        verify(text.text.indexOf(main.tip_connecting) < 0)
+        compare(banner.Accessible.name, text.text)
+        tryCompare(retry, "visible", true)
+        var due = main.reconnectDue
+
+        retry.forceActiveFocus()
+        tryCompare(retry, "activeFocus", true)
+        keyClick(Qt.Key_Space)
+        // The attempt starts now, not when the scheduled one was due.
+        tryCompare(main, "reconnecting", true, 3000)
+        verify(Date.now() < due, "the client waited for the scheduled attempt")
+        compare(text.text, main.tip_server_disconnected + " · " + main.tip_connecting)
+        tryCompare(banner, "visible", false, 30000)
+        verify(main.networkUp)
+    }
+
     // Signed in again: the stored conversations come back with the server's last messages and
     // counts, those without messages last (the server's times only give the minute).
     function test_7_conversationsSurviveSigningInAgain() {

@@ -261,6 +261,67 @@ FlowCase {
         tryCompare(sw, "visible", false)
     }
 
+    // "Clear history": asked once more; cancelling keeps it, confirming deletes it and the row
+    // says so.
+    SignalSpy { id: clearedSpy; signalName: "sigChatHistoryCleared" }
+    function test_1c_clearHistory() {
+        signIn("zhangwei")
+        // Something in the history while it is deleted.
+        var sent = testServer.hook("send-as", { from: "10002", to: "10001", msg: "记录里的一条" })
+        verify(sent.ok, JSON.stringify(sent))
+        clearedSpy.target = stored()
+        clearedSpy.clear()
+        var sw = openSettings()
+        var button = inSettings("clearHistoryButton")
+        var confirm = inSettings("clearHistoryConfirm")
+        var state = inSettings("clearHistoryState")
+        var page = inSettings("basicSettup")
+        compare(state.text, page.tip_clear_chat_history_infor)
+        compare(button.Accessible.name, page.tip_clear_chat_history)
+        verify(!confirm.visible)
+        tryVerify(function() { return button.width > 0 }, 5000, "the page is not laid out")
+
+        // Cancelling by key deletes nothing.
+        button.forceActiveFocus()
+        tryCompare(button, "activeFocus", true)
+        keyClick(Qt.Key_Space)
+        tryCompare(confirm, "visible", true)
+        var cancel = inSettings("clearHistoryCancel")
+        cancel.forceActiveFocus()
+        tryCompare(cancel, "activeFocus", true)
+        keyClick(Qt.Key_Return)
+        tryCompare(confirm, "visible", false)
+        compare(clearedSpy.count, 0)
+        compare(state.text, page.tip_clear_chat_history_infor)
+
+        // Escape closes the question too.
+        button.forceActiveFocus()
+        tryCompare(button, "activeFocus", true)
+        keyClick(Qt.Key_Space)
+        tryCompare(confirm, "visible", true)
+        tryCompare(confirm, "activeFocus", true)
+        keyClick(Qt.Key_Escape)
+        tryCompare(confirm, "visible", false)
+        compare(clearedSpy.count, 0)
+
+        // Confirmed: the history goes and the row says so.
+        button.forceActiveFocus()
+        tryCompare(button, "activeFocus", true)
+        keyClick(Qt.Key_Return)
+        tryCompare(confirm, "visible", true)
+        var ok = inSettings("clearHistoryOk")
+        compare(ok.Accessible.name, page.tip_ok)
+        ok.forceActiveFocus()
+        tryCompare(ok, "activeFocus", true)
+        keyClick(Qt.Key_Return)
+        tryCompare(confirm, "visible", false)
+        clearedSpy.wait(10000)
+        compare(clearedSpy.signalArguments[0][0], true)
+        tryCompare(state, "text", page.tip_chat_history_cleared)
+        keyClick(Qt.Key_Escape)
+        tryCompare(sw, "visible", false)
+    }
+
     function test_2_themesAndSkins() {
         signIn("zhangwei")
         var sw = openSettings()
