@@ -2,6 +2,8 @@
 // - intake: a bare WebSocket peer (bench_intake_peer.js) writes a burst of pre-encoded
 //   "private message" frames in one go; from its first byte to the last event handled (ours: on
 //   the GUI thread, where the documents get it; Node's: in its handler);
+// - the same intake with the local history keeping every record, as for a signed-in user, and
+//   how long after the last event handled the history had written all of them;
 // - end to end: the reference server pushes the same burst; from the push request to the last
 //   event handled;
 // - send message to its acknowledgement, through the outbox, one message at a time;
@@ -15,6 +17,8 @@
 #include "testenvironment.h"
 
 #include "config/configfile.h"
+#include "history/historydatabase.h"
+#include "history/localhistory.h"
 #include "messaging/sockethandl.h"
 #include "session/parameterinfor.h"
 
@@ -28,6 +32,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -164,6 +169,71 @@ QList<double> nodeRates(const QUrl &base, const QString &user, int burst, int ru
     return rates;
 }
 
+// Opens the signed-in user's history as the client does at sign-in and attaches it to `engine`;
+// null when the file could not be opened.
+std::shared_ptr<LocalHistory> attachHistory(SocketHandl *engine, const QString &user)
+{
+    auto history = std::make_shared<LocalHistory>();
+    bool ok = false;
+    bool loaded = false;
+    QEventLoop loop;
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    QObject::connect(history.get(), &LocalHistory::opened, &loop,
+                     [&ok, &loop](bool status, const QString &error) {
+                         ok = status;
+                         if (!status) {
+                             qWarning("local history not available: %s", qPrintable(error));
+                             loop.quit();
+                         }
+                     });
+    // Asked after the open, so it answers after it.
+    QObject::connect(history.get(), &LocalHistory::recentLoaded, &loop,
+                     [engine, &loaded, &loop](const RecordKeeper::PrivateTable &p,
+                                              const RecordKeeper::GroupTable &g) {
+                         engine->showKept(p, g);
+                         loaded = true;
+                         loop.quit();
+                     });
+    history->open(HistoryDatabase::pathFor(ConfigFile::instance()->settingsFolderPath(),
+                                           ConfigFile::instance()->currentServerAddress(), user));
+    engine->setRecordKeeper(history);
+    history->loadRecent(HistoryDatabase::recentLimit);
+    loop.exec();
+    if (!ok || !loaded) {
+        engine->setRecordKeeper(nullptr);
+        return nullptr;
+    }
+    return history;
+}
+
+// One burst with the history attached: its rate, and in `drainMs` how long after the last event
+// handled on the GUI thread the history had written every record of it (0 when it was done
+// first, -1 when it was not done within 30 s).
+double burstRateKept(SocketHandl *engine, BurstCounter &counter, LocalHistory *history, int count,
+                     const std::function<qint64()> &request, double *drainMs)
+{
+    const qint64 target = history->writtenCount() + history->queuedCount() + count;
+    // Shared with the worker thread, which may still be in the handler when this returns.
+    const auto doneNs = std::make_shared<std::atomic<qint64>>(0);
+    QObject guard;
+    // On the worker thread, so the time is when the batch was written, not when this thread heard.
+    QObject::connect(
+        history, &LocalHistory::batchWritten, &guard,
+        [history, target, doneNs](int) {
+            qint64 none = 0;
+            if (history->writtenCount() >= target)
+                doneNs->compare_exchange_strong(none, nowNs());
+        },
+        Qt::DirectConnection);
+    const double rate = burstRate(engine, counter, count, request);
+    const bool written = waitUntil([&] { return history->writtenCount() >= target; }, 30000,
+                                   history, &LocalHistory::batchWritten);
+    *drainMs = written && *doneNs > 0 ? qMax(0.0, (*doneNs - counter.lastNs) / 1e6) : -1;
+    if (qEnvironmentVariableIsSet("BENCH_VERBOSE"))
+        qInfo() << "history written" << *drainMs << "ms after the last event";
+    return rate;
+}
+
 QString figure(double value, int decimals)
 {
     return value > 0 ? QString::number(value, 'f', decimals) : QStringLiteral("-");
@@ -211,11 +281,42 @@ int main(int argc, char **argv)
         out << "intake " << median(intakeOurs) << " events/s\n";
         return 0;
     }
+
+    // 1b. The same intake with the local history keeping every record.
+    QList<double> intakeKept;
+    QList<double> drains;
+    {
+        SocketHandl engine;
+        if (!signIn(QStringLiteral("127.0.0.1:%1").arg(peer.port()), peer.port(), intakeUser,
+                    &engine)) {
+            out << "sign-in at the intake peer failed\n" << peer.output() << "\n";
+            return 1;
+        }
+        const std::shared_ptr<LocalHistory> history = attachHistory(&engine, intakeUser);
+        if (history) {
+            BurstCounter counter(&engine);
+            double drain = 0;
+            burstRateKept(
+                &engine, counter, history.get(), warmUpBurst,
+                [&] { return peerBurst(warmUpBurst); }, &drain);
+            for (int i = 0; i < runs; ++i) {
+                intakeKept << burstRateKept(
+                    &engine, counter, history.get(), burst, [&] { return peerBurst(burst); },
+                    &drain);
+                drains << drain;
+            }
+            engine.setRecordKeeper(nullptr);
+            history->close();
+        } else {
+            qWarning("the local history could not be attached");
+        }
+    }
     const QList<double> intakeNode =
         nodeRates(peer.baseUrl(), intakeUser, burst, runs, {QStringLiteral("--intake")});
     peer.stop();
     if (verbose)
-        qInfo() << "intake, ours" << intakeOurs << "node" << intakeNode;
+        qInfo() << "intake, ours" << intakeOurs << "with history" << intakeKept << "node"
+                << intakeNode;
 
     // 2. End to end through the reference server.
     ReferenceServer server;
@@ -303,12 +404,15 @@ int main(int argc, char **argv)
         bool met;
     };
     const double intakeRatio = median(intakeNode) > 0 ? median(intakeOurs) / median(intakeNode) : 0;
+    const double keptRatio = median(intakeNode) > 0 ? median(intakeKept) / median(intakeNode) : 0;
     const double endToEndRatio =
         median(endToEndNode) > 0 ? median(endToEndOurs) / median(endToEndNode) : 0;
     const double readBackMs = median(readBack);
     const QList<Row> rows{
         {QStringLiteral("intake, bare peer (events/s)"), median(intakeOurs), median(intakeNode),
          QStringLiteral("ratio >= 2"), intakeRatio >= 2},
+        {QStringLiteral("intake with local history (events/s)"), median(intakeKept),
+         median(intakeNode), QStringLiteral("ratio >= 2"), keptRatio >= 2},
         {QStringLiteral("end to end, server (events/s)"), median(endToEndOurs),
          median(endToEndNode), QStringLiteral("ratio >= 1"), endToEndRatio >= 1},
     };
@@ -331,6 +435,10 @@ int main(int argc, char **argv)
                    .arg(row.target, -12)
                    .arg(row.met ? QStringLiteral("met") : QStringLiteral("MISSED"));
     }
+    const double drainMs = drains.size() == runs && !drains.contains(-1) ? median(drains) : -1;
+    out << QStringLiteral("%1 %2\n")
+               .arg(QStringLiteral("history done after last event, ms"), -34)
+               .arg(drainMs >= 0 ? QString::number(drainMs, 'f', 1) : QStringLiteral("-"), 10);
     const double p50 = median(roundTrips);
     const double p99 = percentile(roundTrips, 0.99);
     out << QStringLiteral("%1 %2\n")
@@ -348,7 +456,7 @@ int main(int argc, char **argv)
                .arg(readBackMs < 20 ? QStringLiteral("met") : QStringLiteral("MISSED"));
     out.flush();
     const bool measured = roundTrips.size() == 1000 && median(intakeOurs) > 0 &&
-                          median(intakeNode) > 0 && median(endToEndOurs) > 0 &&
-                          median(endToEndNode) > 0;
+                          median(intakeKept) > 0 && drainMs >= 0 && median(intakeNode) > 0 &&
+                          median(endToEndOurs) > 0 && median(endToEndNode) > 0;
     return measured ? 0 : 1;
 }
