@@ -6,8 +6,8 @@
 #include "net/replyenvelope.h"
 #include "net/requestwait.h"
 #include "net/serverrequest.h"
+#include "net/silentserver.h"
 
-#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
@@ -15,19 +15,12 @@
 
 namespace {
 
-qint64 monotonicMs()
+// Shared by every document's instance: the server is the same. GUI thread only.
+SilentServer &silentServer()
 {
-    static QElapsedTimer clock = []() {
-        QElapsedTimer started;
-        started.start();
-        return started;
-    }();
-    return clock.elapsed() + 1;
+    static SilentServer memory(TreeModelitem::silentServerMemoryMs);
+    return memory;
 }
-
-// Monotonic ms until which the returning lookups are skipped (0: none). Shared by every
-// document's instance: the server is the same. GUI thread only.
-qint64 silentUntil = 0;
 
 } // namespace
 
@@ -35,7 +28,7 @@ TreeModelitem::TreeModelitem(QObject *parent) : QObject(parent) {}
 
 void TreeModelitem::forgetSilentServer()
 {
-    silentUntil = 0;
+    silentServer().forget();
 }
 
 QString TreeModelitem::getCompanyInfor()
@@ -60,7 +53,7 @@ QString TreeModelitem::getRoleInformation(const QString &ids)
 
 QString TreeModelitem::runWorker(const QString &argument, int mode)
 {
-    if (silentUntil != 0 && monotonicMs() < silentUntil) {
+    if (silentServer().remembered()) {
         qCDebug(lcDirectory) << "lookup" << mode
                              << "skipped: the server did not answer a moment ago";
         return QString();
@@ -71,14 +64,14 @@ QString TreeModelitem::runWorker(const QString &argument, int mode)
     // inside a lookup, so nothing is re-entered or reordered.
     if (!worker->wait(unsigned(callerWaitMs))) {
         qCWarning(lcDirectory) << "lookup" << mode << "did not end in time; its result is dropped";
-        silentUntil = monotonicMs() + silentServerMemoryMs;
+        silentServer().settle(true);
         // The worker ends by its own request limit and deletes itself then.
         connect(worker, &QThread::finished, worker, &QObject::deleteLater);
         if (worker->isFinished())
             worker->deleteLater();
         return QString();
     }
-    silentUntil = 0;
+    silentServer().settle(false);
     const QString result = worker->result();
     delete worker;
     return result;

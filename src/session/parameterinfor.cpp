@@ -7,8 +7,6 @@
 #include "session/parameterinforthread.h"
 #include "session/userfetchthread.h"
 
-#include <QElapsedTimer>
-
 ParameterInfor *ParameterInfor::instance()
 {
     static ParameterInfor *single = new ParameterInfor;
@@ -186,34 +184,20 @@ void ParameterInfor::requestGroupUsers()
     fetchUsers(std::make_unique<ParameterGroupThread>(ids));
 }
 
-namespace {
-
-qint64 monotonicMs()
-{
-    static QElapsedTimer clock = []() {
-        QElapsedTimer started;
-        started.start();
-        return started;
-    }();
-    return clock.elapsed() + 1;
-}
-
-} // namespace
-
 void ParameterInfor::fetchUsers(std::unique_ptr<UserFetchThread> thread)
 {
-    if (m_silentUntil != 0 && monotonicMs() < m_silentUntil) {
+    if (m_silentServer.remembered()) {
         qCDebug(lcSignin) << "user fetch skipped: the server did not answer a moment ago";
         return;
     }
     bool timedOut = false;
     storeUsers(UserFetchThread::fetch(std::move(thread), &timedOut));
-    m_silentUntil = timedOut ? monotonicMs() + silentServerMemoryMs : 0;
+    m_silentServer.settle(timedOut);
 }
 
 void ParameterInfor::forgetSilentServer()
 {
-    m_silentUntil = 0;
+    m_silentServer.forget();
 }
 
 void ParameterInfor::storeUsers(const QList<MemberRecord *> &records)

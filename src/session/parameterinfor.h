@@ -1,6 +1,7 @@
 #pragma once
 
 #include "concurrency/lockedvalue.h"
+#include "net/silentserver.h"
 
 #include <QMap>
 #include <QObject>
@@ -95,5 +96,5 @@ private:
     };
     LockedValue<UserCache> m_cache;
     // Monotonic ms until which synchronous fetches are skipped (0: none); GUI thread.
-    qint64 m_silentUntil = 0;
+    SilentServer m_silentServer{silentServerMemoryMs};
 };
