@@ -122,13 +122,15 @@ const MESSAGING_HOOKS = {
     const messaging = service(app);
     const from = body.from === undefined ? '' : String(body.from);
     if (!messaging.knownUser(from)) throw new HookError('from must name a known user');
-    const now = Date.now();
     const payload = {
       msg: body.msg === undefined ? '测试消息' : String(body.msg),
       msg_type: body.msg_type === undefined ? 'text' : String(body.msg_type),
-      msg_id: body.msg_id === undefined ? now : body.msg_id,
-      send_time: body.msg_id === undefined ? now : body.msg_id,
     };
+    // Without an id of the test's, the server gives one that no other message has.
+    if (body.msg_id !== undefined) {
+      payload.msg_id = body.msg_id;
+      payload.send_time = body.msg_id;
+    }
     if (body.group_id !== undefined) {
       const { record, error } = sendGroup(messaging, from, { ...payload, group_id: String(body.group_id) });
       if (error) throw new HookError(error);
