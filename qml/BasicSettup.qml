@@ -115,7 +115,8 @@ Rectangle {
     }
     function valueOf(key) {
         return key === "remember" ? rememberPassword : key === "auto" ? autoLogin
-             : key === "bootup" ? startWithSystem : exitOnClose
+             : key === "bootup" ? startWithSystem : key === "doNotDisturb" ? doNotDisturb
+             : key === "hidePreview" ? hidePreview : exitOnClose
     }
     function setValue(key, on) {
         if (key === "remember")
@@ -124,6 +125,10 @@ Rectangle {
             setAutoLogin(on)
         else if (key === "bootup")
             setStartWithSystem(on)
+        else if (key === "doNotDisturb")
+            setDoNotDisturb(on)
+        else if (key === "hidePreview")
+            setHidePreview(on)
         else
             setExitOnClose(on)
     }
@@ -522,37 +527,10 @@ Rectangle {
             font.bold: true
             color: basicSettup.pal.text
         }
-        CheckRow {
-            id: doNotDisturbRow
-            objectName: "doNotDisturbCheck"
-            x: 10 * basicSettup.sr
-            width: parent.width - x
-            text: basicSettup.tip_do_not_disturb
-            checked: basicSettup.doNotDisturb
-            fontSize: Style.fontBody
-            loginModel: basicSettup.loginModel
-            skinColors: basicSettup.skinColors
-            // The row keeps following the setting, which reload() reads again.
-            onToggled: {
-                basicSettup.setDoNotDisturb(checked)
-                doNotDisturbRow.checked = Qt.binding(function() { return basicSettup.doNotDisturb })
-            }
-        }
-        CheckRow {
-            id: hidePreviewRow
-            objectName: "hidePreviewCheck"
-            x: 10 * basicSettup.sr
-            width: parent.width - x
-            text: basicSettup.tip_hide_preview
-            checked: basicSettup.hidePreview
-            fontSize: Style.fontBody
-            loginModel: basicSettup.loginModel
-            skinColors: basicSettup.skinColors
-            // The row keeps following the setting, which reload() reads again.
-            onToggled: {
-                basicSettup.setHidePreview(checked)
-                hidePreviewRow.checked = Qt.binding(function() { return basicSettup.hidePreview })
-            }
+        Repeater {
+            model: [{ name: "doNotDisturbCheck", key: "doNotDisturb", text: "do_not_disturb" },
+                    { name: "hidePreviewCheck", key: "hidePreview", text: "hide_preview" }]
+            delegate: switchDelegate
         }
 
         // The messages kept on this computer, and deleting them (asked once more).

@@ -540,8 +540,8 @@ Rectangle {
             return tip_file_message + " " + msg
         if (kind === "system")
             return systemCardText(msg, "title")
-        return ChatFiles.previewOf(msg, msgType, { picture: tip_picture_message, file: tip_file_message,
-                                                   expression: tip_expression })
+        return configData.previewText(msg, msgType, tip_picture_message, tip_file_message,
+                                      "[" + tip_expression + "]")
     }
     // The first server picture a shown text links to, as a click on it would pass it on.
     function pictureLinkOf(displayText) {

@@ -8,7 +8,6 @@ import LoadPersonnelinfor 1.0
 import HttplanguagePackage 1.0
 import "style"
 import "controls"
-import "chatfiles.js" as ChatFiles
 
 // The recent conversations: the pinned system messages, then every conversation with its last
 // message, time, unread count and online mark, the newest first. The list is kept in the
@@ -152,8 +151,8 @@ Rectangle {
     // ---- texts and times -------------------------------------------------------------------
     // One line of a message for the list: pictures and files by name, tags and entities gone.
     function previewText(msg, msgType) {
-        return ChatFiles.previewOf(msg, msgType, { picture: tip_picture_message, file: tip_file_message,
-                                                   expression: tip_expression })
+        return configData.previewText(msg, msgType, tip_picture_message, tip_file_message,
+                                      "[" + tip_expression + "]")
     }
     // "yyyy-MM-dd hh:mm:ss" local time to ms; 0 when unreadable.
     function stampOf(sendTime) {

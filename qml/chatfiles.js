@@ -13,25 +13,6 @@ var suffixIcons = {
     mp4: "mp4", avi: "mp4", mov: "mp4", mkv: "mp4"
 }
 
-// One line of a message, for the conversation list and for what a screen reader says of a
-// row: pictures and files by name, tags and entities gone. `texts` holds the words for a
-// picture, a file and an emoticon.
-function previewOf(msg, msgType, texts) {
-    if (msgType === "img")
-        return texts.picture
-    if (msgType === "file")
-        return texts.file
-    var text = String(msg === undefined || msg === null ? "" : msg)
-    // Emoticons, in the web form or as the editor's small local images.
-    text = text.replace(/<i[^>]*class="emoji-[^>]*>\s*<\/i>/gi, "[" + texts.expression + "]")
-    text = text.replace(/<img[^>]*\/emojis\/[^>]*>/gi, "[" + texts.expression + "]")
-    text = text.replace(/<img[^>]*>/gi, texts.picture)
-    text = text.replace(/<br\s*\/?>/gi, " ").replace(/<[^>]*>/g, "")
-    text = text.replace(/&nbsp;/g, " ").replace(/&lt;/g, "<").replace(/&gt;/g, ">")
-               .replace(/&quot;/g, "\"").replace(/&#39;/g, "'").replace(/&amp;/g, "&")
-    return text.replace(/\s+/g, " ").trim()
-}
-
 // File icons by suffix.
 function imageNameFromSuffix(suffix) {
     var s = String(suffix).toLowerCase().replace(/^\./, "")

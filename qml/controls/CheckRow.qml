@@ -1,7 +1,9 @@
 import QtQuick 2.12
 import "../style"
 
-// A check box with its text; the whole row toggles, by click, Space or Return.
+// A check box with its text; the whole row toggles, by click, Space or Return. The owner keeps
+// the state: toggled() asks for the new one and `checked` stays bound to what the owner holds,
+// so a state the owner refuses or changes elsewhere is what the box shows.
 Item {
     id: row
     property string text: ""
@@ -15,8 +17,7 @@ Item {
     function toggle() {
         if (!enabled)
             return
-        checked = !checked
-        toggled(checked)
+        toggled(!checked)
     }
 
     implicitWidth: box.width + 8 * Style.sr + label.implicitWidth

@@ -5,6 +5,7 @@
 #include "config/configfile.h"
 #include "config/rememberedpasswords.h"
 #include "desktop/dockclick.h"
+#include "desktop/noticetext.h"
 #include "files/filemessageengine.h"
 #include "language/text.h"
 #include "messaging/facefilehandl.h"
@@ -284,6 +285,16 @@ bool ConfigData::getMousePosition(int xPos, int yPos, int xwidth, int yHeight)
 {
     const QPoint cursor = QCursor::pos();
     return pointInRect(cursor.x(), cursor.y(), xPos, yPos, xwidth, yHeight);
+}
+
+QString ConfigData::previewText(const QString &msg, const QString &msgType, const QString &picture,
+                                const QString &file, const QString &emoticon) const
+{
+    NoticeText::Markers markers;
+    markers.picture = picture;
+    markers.file = file;
+    markers.emoticon = emoticon;
+    return NoticeText::preview(msg, msgType, markers);
 }
 
 QString ConfigData::filterRichText(const QString &texts)

@@ -76,6 +76,11 @@ public:
     Q_INVOKABLE bool getMousePosition(int xPos, int yPos, int xwidth, int yHeight);
     // The text of a rich text without its tags and line feeds; a text with a picture stays.
     Q_INVOKABLE QString filterRichText(const QString &texts);
+    // One line of a message, as a desktop notice shows it: the conversation list and what a
+    // screen reader says of a row use the same rules, with the interface language's markers.
+    Q_INVOKABLE QString previewText(const QString &msg, const QString &msgType,
+                                    const QString &picture, const QString &file,
+                                    const QString &emoticon) const;
     Q_INVOKABLE void setMessageNumber(int number);
 
     Q_INVOKABLE void getVersionInfor();
