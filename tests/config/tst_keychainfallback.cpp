@@ -76,15 +76,6 @@ void TestKeychainFallback::noServiceKeepsPasswordsInTheFile()
     QVERIFY(!passwords.takeFallbackNotice());
 }
 
-int main(int argc, char **argv)
-{
-    tarnexRunOnPrivateBus(argc, argv);
-    tarnexIsolateHome();
-    qunsetenv("TARNEX_KEYCHAIN");
-    QApplication app(argc, argv);
-    TestKeychainFallback test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+TARNEX_PRIVATE_BUS_TEST_MAIN(TestKeychainFallback)
 
 #include "tst_keychainfallback.moc"

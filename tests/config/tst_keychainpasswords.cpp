@@ -237,15 +237,6 @@ void TestKeychainPasswords::formFacadeUsesTheKeychain()
     QCOMPARE(data.takePasswordStoreNotice(), QString());
 }
 
-int main(int argc, char **argv)
-{
-    tarnexRunOnPrivateBus(argc, argv);
-    tarnexIsolateHome();
-    qunsetenv("TARNEX_KEYCHAIN");
-    QApplication app(argc, argv);
-    TestKeychainPasswords test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+TARNEX_PRIVATE_BUS_TEST_MAIN(TestKeychainPasswords)
 
 #include "tst_keychainpasswords.moc"

@@ -15,8 +15,6 @@ class TestDesktopNotifier : public QObject
 {
     Q_OBJECT
 private slots:
-    // The suite keeps other tests off the desktop's service; this one runs on its own bus.
-    void initTestCase() { qunsetenv("TARNEX_NOTIFICATIONS"); }
     void replacesPerKeyAndEscapesMarkup();
     void clickReachesTheClient();
     void withdrawAndClosedNotifications();

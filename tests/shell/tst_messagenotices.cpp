@@ -34,8 +34,6 @@ private:
 
 void TestMessageNotices::initTestCase()
 {
-    // The suite keeps other tests off the desktop's service; this one runs on its own bus.
-    qunsetenv("TARNEX_NOTIFICATIONS");
     QVERIFY(m_base.isValid());
 }
 
