@@ -39,9 +39,12 @@ QJsonValue fromRapid(const rapidjson::Value &value)
     return QJsonValue();
 }
 
-bool parse(const QByteArray &utf8, QJsonValue *value)
+namespace {
+
+// The reading of a text whose scan has already judged it.
+bool parseJudged(const QByteArray &utf8, JsonScan::Verdict verdict, QJsonValue *value)
 {
-    switch (JsonScan::scan(utf8.constData(), utf8.size())) {
+    switch (verdict) {
     case JsonScan::Verdict::RawControl:
         return false;
     case JsonScan::Verdict::Repeats:
@@ -80,10 +83,18 @@ bool parse(const QByteArray &utf8, QJsonValue *value)
     return true;
 }
 
+} // namespace
+
+bool parse(const QByteArray &utf8, QJsonValue *value)
+{
+    return parseJudged(utf8, JsonScan::scan(utf8.constData(), utf8.size()), value);
+}
+
 bool parseEscapingControls(const QByteArray &utf8, QJsonValue *value)
 {
-    if (JsonScan::scan(utf8.constData(), utf8.size()) != JsonScan::Verdict::RawControl)
-        return parse(utf8, value);
+    const JsonScan::Verdict verdict = JsonScan::scan(utf8.constData(), utf8.size());
+    if (verdict != JsonScan::Verdict::RawControl)
+        return parseJudged(utf8, verdict, value);
     // Outside a string the escape is no JSON either, so such text is still refused.
     QByteArray escaped;
     escaped.reserve(utf8.size() + 16);
