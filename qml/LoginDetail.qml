@@ -11,6 +11,7 @@ import "controls"
 // Account and password form with the saved-account drop-down, remember-password and auto-login.
 Rectangle {
     id: loginDetail
+    objectName: "loginDetail"
     property int loginModel: 0
     property string skinColors: "#0183FF"
     property bool suppressAutoLogin: false
@@ -19,6 +20,8 @@ Rectangle {
     property bool pending: false
     property bool rememberPassword: false
     property bool autoLogin: false
+    // Whether the form has made its one start-up choice to sign in by itself.
+    readonly property bool autoLoginDecided: !autoTime.running
     // The account whose remembered password is being read ("" when none is), and whether a
     // sign-in waits for it.
     property string passwordFor: ""

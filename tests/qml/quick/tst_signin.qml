@@ -176,8 +176,11 @@ TestCase {
         tryCompare(menu, "visible", false)
 
         logout()
-        // A logout does not sign in again by itself.
-        wait(300)
+        // A logout does not sign in again by itself: once the form has made its choice, no
+        // request is on its way.
+        var form = item("loginDetail")
+        tryCompare(form, "autoLoginDecided", true, 5000)
+        compare(form.pending, false)
         compare(win.loggedIn, false)
     }
 
