@@ -290,11 +290,7 @@ bool ConfigData::getMousePosition(int xPos, int yPos, int xwidth, int yHeight)
 QString ConfigData::previewText(const QString &msg, const QString &msgType, const QString &picture,
                                 const QString &file, const QString &emoticon) const
 {
-    NoticeText::Markers markers;
-    markers.picture = picture;
-    markers.file = file;
-    markers.emoticon = emoticon;
-    return NoticeText::preview(msg, msgType, markers);
+    return NoticeText::preview(msg, msgType, {picture, file, emoticon});
 }
 
 QString ConfigData::filterRichText(const QString &texts)

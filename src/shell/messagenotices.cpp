@@ -105,11 +105,7 @@ bool MessageNotices::notifyReminder(const QString &module, const QString &title,
 
 QString MessageNotices::preview(const QString &msg, const QString &msgType) const
 {
-    NoticeText::Markers markers;
-    markers.picture = m_pictureMarker;
-    markers.file = m_fileMarker;
-    markers.emoticon = m_emoticonMarker;
-    return NoticeText::preview(msg, msgType, markers);
+    return NoticeText::preview(msg, msgType, {m_pictureMarker, m_fileMarker, m_emoticonMarker});
 }
 
 void MessageNotices::withdrawConversation(const QString &ids)
