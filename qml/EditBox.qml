@@ -3,6 +3,7 @@ import QtQuick.Controls 2.5
 import Qt.labs.platform 1.1 as Platform
 import UploadImage 1.0
 import ClipBoard 1.0
+import ConfigData 1.0
 import HttplanguagePackage 1.0
 import "style"
 import "controls"
@@ -89,10 +90,9 @@ Rectangle {
         var edge = /^(\s|<br \/>)+|(\s|<br \/>)+$/g
         return html.replace(edge, "")
     }
+    // The rich-text filter keeps a text with a picture as it is and drops the tags of any other.
     function isEmptyBody(body) {
-        if (body.indexOf("<img") >= 0)
-            return false
-        return body.replace(/<[^>]*>/g, "").replace(/&nbsp;|\s/g, "") === ""
+        return configData.filterRichText(body).replace(/&nbsp;|\s/g, "") === ""
     }
     function send() {
         var body = editorBody(messageInput.text)
@@ -116,6 +116,7 @@ Rectangle {
 
     color: loginModel === 1 ? Qt.rgba(1, 1, 1, 0.7) : pal.pane
 
+    ConfigData { id: configData }
     UploadImage {
         id: uploadImage
         onSigSendImagePaths: {

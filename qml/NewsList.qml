@@ -83,7 +83,7 @@ Rectangle {
     function conversationName(ids, types, hint) {
         if (hint !== undefined && hint !== null && String(hint) !== "")
             return String(hint)
-        var stored = configData.getCurrentChatName(ids)
+        var stored = configData.judgeCurrentChatName(ids) ? configData.getCurrentChatName(ids) : ""
         if (stored !== "" && stored !== ids)
             return stored
         var name = types === "3" ? socketState.getGroupInforFromId(ids, "name")
