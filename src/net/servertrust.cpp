@@ -69,9 +69,12 @@ void ServerTrust::trust(const QString &origin, const QByteArray &digest)
     if (origin.isEmpty() || digest.isEmpty())
         return;
     ConfigFile::instance()->setCertificatePin(origin, QString::fromLatin1(digest.toHex()));
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_last.origin == origin && m_last.digest == digest)
-        m_last = Refusal();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_last.origin == origin && m_last.digest == digest)
+            m_last = Refusal();
+    }
+    Q_EMIT trusted(origin);
 }
 
 bool ServerTrust::accept(const QUrl &url, const QSslCertificate &leaf,

@@ -65,6 +65,8 @@ public:
 Q_SIGNALS:
     void refused(const QString &origin, const QString &fingerprint,
                  const QString &pinnedFingerprint);
+    // A certificate was pinned for `origin`: what was refused there may try again.
+    void trusted(const QString &origin);
 
 private:
     ServerTrust() = default;

@@ -6,6 +6,7 @@
 #include "net/requestslot.h"
 #include "net/serverrequest.h"
 #include "net/servertrust.h"
+#include "sio/client.h"
 
 #include <QFileInfo>
 #include <QNetworkReply>
@@ -13,6 +14,7 @@
 #include <QSslConfiguration>
 #include <QtTest>
 
+#include <atomic>
 #include <memory>
 
 class TestServerTrust : public QObject
@@ -27,6 +29,7 @@ private slots:
     void changedCertificateNeedsConsent();
     void authorityInStorePassesSilently();
     void plainHttpUntouched();
+    void messagingLinkFollowsTrust();
 
 private:
     // One server check through a slot's manager, as the client's requests go; the reply's error.
@@ -186,6 +189,43 @@ void TestServerTrust::plainHttpUntouched()
     QSignalSpy refused(ServerTrust::instance(), &ServerTrust::refused);
     QCOMPARE(check(server), QNetworkReply::NoError);
     QCOMPARE(refused.count(), 0);
+}
+
+void TestServerTrust::messagingLinkFollowsTrust()
+{
+    TestCertificates::Pair pair;
+    QVERIFY2(m_certificates.makeSelfSigned(QStringLiteral("link"), &pair),
+             qPrintable(m_certificates.output()));
+    const QByteArray digest = ServerTrust::digestOf(TestCertificates::load(pair.certificate));
+    ReferenceServer server;
+    QVERIFY2(server.startTls(pair.certificate, pair.key), qPrintable(server.output()));
+    QSignalSpy refused(ServerTrust::instance(), &ServerTrust::refused);
+
+    std::atomic<int> opens{0};
+    std::atomic<int> failures{0};
+    sio::Client client;
+    client.setConnectTimeout(20000);
+    client.setCertificateJudge(
+        [](const QUrl &url, const QSslCertificate &leaf, const QList<QSslError> &errors) {
+            return ServerTrust::instance()->accept(url, leaf, errors);
+        });
+    client.setOpenListener([&opens]() { ++opens; });
+    client.setFailListener([&failures](const QString &) { ++failures; });
+    client.socket(QStringLiteral("/client"));
+    const QMap<QString, QString> query{{QStringLiteral("loginUserId"), QStringLiteral("1")}};
+
+    client.connect(server.baseUrl(), query);
+    QTRY_COMPARE_WITH_TIMEOUT(failures.load(), 1, 20000);
+    QCOMPARE(opens.load(), 0);
+    QTRY_COMPARE(refused.count(), 1);
+    QCOMPARE(refused.at(0).at(1).toString(), ServerTrust::fingerprint(digest));
+
+    ServerTrust::instance()->trust(ServerTrust::origin(server.baseUrl()), digest);
+    client.connect(server.baseUrl(), query);
+    QTRY_COMPARE_WITH_TIMEOUT(opens.load(), 1, 20000);
+    QCOMPARE(failures.load(), 1);
+    QCOMPARE(refused.count(), 1);
+    client.close();
 }
 
 TARNEX_TEST_MAIN(TestServerTrust)
