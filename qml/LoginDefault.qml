@@ -74,6 +74,14 @@ Rectangle {
         sigLoginSuccess()
     }
 
+    // A certificate was trusted in the prompt: what it refused is tried again at once.
+    function retryAfterTrust() {
+        if (currentView === "server")
+            setInterface.testServer()
+        else if (currentView === "password")
+            loginDetail.doLogin()
+    }
+
     // The frame reopens where the user left it; without a server it starts at the settings.
     Component.onCompleted: {
         var server = configData.getCurrentMainFile("currentServerIp")
@@ -233,6 +241,7 @@ Rectangle {
         skinColors: loginDefault.skinColors
         suppressAutoLogin: loginDefault.suppressAutoLogin
         onSigLoginStart: {
+            certificatePrompt.trust.reconsider()
             loginDefault.loggingAccount = account
             loginDefault.loggingAvatar = loginDefault.getUserAvatar(configData.getAccountImage(account))
             loginDefault.currentView = "logging"
@@ -270,6 +279,7 @@ Rectangle {
         loginModel: loginDefault.loginModel
         skinColors: loginDefault.skinColors
         onVisibleChanged: if (visible) reload()
+        onSigCheckStarted: certificatePrompt.trust.reconsider()
         onSigCancelBtn: {
             loginDefault.currentView = "password"
             loginDetail.reset()
@@ -292,5 +302,13 @@ Rectangle {
             loginDetail.cancelLogin()
             loginDefault.currentView = "password"
         }
+    }
+
+    CertificatePrompt {
+        id: certificatePrompt
+        anchors.fill: parent
+        loginModel: loginDefault.loginModel
+        skinColors: loginDefault.skinColors
+        onTrusted: loginDefault.retryAfterTrust()
     }
 }
