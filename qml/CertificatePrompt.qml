@@ -30,7 +30,7 @@ ModalCard {
     title: tip_certificate_title
     closeName: tip_cancel
     closeOnOutside: false
-    cardWidth: 460 * sr
+    cardWidth: Math.min(460 * sr, width - 24 * sr)
     cardHeight: content.implicitHeight + 52 * sr + 18 * sr + Style.buttonHeight + 18 * sr
 
     onClosed: certificateTrust.cancel()

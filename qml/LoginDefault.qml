@@ -17,6 +17,8 @@ Rectangle {
     property string currentView: "password"
     property string loggingAccount: ""
     property string loggingAvatar: ""
+    // Trusted while the refused sign-in was still on its way: it runs again once it has failed.
+    property bool retryWhenFailed: false
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)
     readonly property bool dark: pal.dark
@@ -55,16 +57,21 @@ Rectangle {
     // Back to the password form after a logout.
     function restartLogin() {
         loginWatchdog.stop()
+        retryWhenFailed = false
         currentView = "password"
         loginDetail.reset()
     }
     function loginFinished(status, errors) {
         loginWatchdog.stop()
+        var retry = retryWhenFailed
+        retryWhenFailed = false
         if (currentView !== "logging" && currentView !== "qrcode")
             return // cancelled meanwhile
         if (!status) {
             currentView = "password"
             loginDetail.showTip(errors)
+            if (retry)
+                loginDetail.doLogin()
             return
         }
         configData.setLoginServerIp()
@@ -80,6 +87,8 @@ Rectangle {
             setInterface.testServer()
         else if (currentView === "password")
             loginDetail.doLogin()
+        else if (currentView === "logging")
+            retryWhenFailed = true
     }
 
     // The frame reopens where the user left it; without a server it starts at the settings.
