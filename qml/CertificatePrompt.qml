@@ -24,8 +24,11 @@ ModalCard {
     property string tip_certificate_trust: qsTr("信任")
     property string tip_certificate_accept_new: qsTr("接受新证书")
     property string tip_cancel: qsTr("取消")
+    property string tip_certificate_declined: qsTr("未信任服务器证书，没有连接该服务器")
 
     signal trusted()
+    // The user said no: the host explains why nothing happened.
+    signal declined()
 
     title: tip_certificate_title
     closeName: tip_cancel
@@ -33,7 +36,10 @@ ModalCard {
     cardWidth: Math.min(460 * sr, width - 24 * sr)
     cardHeight: content.implicitHeight + 52 * sr + 18 * sr + Style.buttonHeight + 18 * sr
 
-    onClosed: certificateTrust.cancel()
+    onClosed: {
+        certificateTrust.cancel()
+        declined()
+    }
 
     CertificateTrust {
         id: certificateTrust

@@ -319,5 +319,12 @@ Rectangle {
         loginModel: loginDefault.loginModel
         skinColors: loginDefault.skinColors
         onTrusted: loginDefault.retryAfterTrust()
+        onDeclined: {
+            loginDefault.retryWhenFailed = false
+            if (loginDefault.currentView === "server")
+                setInterface.showResult(false, certificatePrompt.tip_certificate_declined)
+            else if (loginDefault.currentView === "password")
+                loginDetail.showTip(certificatePrompt.tip_certificate_declined)
+        }
     }
 }

@@ -312,6 +312,7 @@ void TestDocuments::certificatePromptByKeyboard()
     auto *trust = prompt->property("trust").value<QObject *>();
     QVERIFY(trust);
     QSignalSpy trusted(prompt, SIGNAL(trusted()));
+    QSignalSpy declined(prompt, SIGNAL(declined()));
     const QString server = QStringLiteral("https://oa.example.com:8443");
     const QString fingerprint = ServerTrust::fingerprint(QByteArray(32, '\x5a'));
     const QString previous = ServerTrust::fingerprint(QByteArray(32, '\x11'));
@@ -330,6 +331,7 @@ void TestDocuments::certificatePromptByKeyboard()
     QVERIFY(!prompt->isVisible());
     QVERIFY(ServerTrust::instance()->pinnedDigest(server).isEmpty());
     QCOMPARE(trusted.count(), 0);
+    QCOMPARE(declined.count(), 1);
 
     // Escape declines as well.
     QMetaObject::invokeMethod(trust, "ask", Q_ARG(QString, server), Q_ARG(QString, fingerprint),
@@ -347,6 +349,7 @@ void TestDocuments::certificatePromptByKeyboard()
     QTest::keyClick(&window, Qt::Key_Return);
     QVERIFY(!prompt->isVisible());
     QCOMPARE(trusted.count(), 1);
+    QCOMPARE(declined.count(), 2);
     QCOMPARE(ServerTrust::instance()->pinnedDigest(server), QByteArray(32, '\x5a'));
 
     // A changed certificate shows both fingerprints and the warning.
