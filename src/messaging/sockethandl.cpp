@@ -350,8 +350,9 @@ void SocketHandl::scheduleReconnect()
         if (m_leaving)
             return;
         // The same certificate would be refused again: the user was told, and trusting it
-        // connects at once (onServerTrusted).
-        if (m_certificateRefused.exchange(false)) {
+        // connects at once (onServerTrusted), unless it was trusted before this failure came.
+        if (m_certificateRefused.exchange(false) &&
+            !ServerTrust::instance()->lastRefusal().isNull()) {
             qCInfo(lcMessaging) << "certificate refused; waiting for the user to trust it";
             m_reconnectTimer->stop();
             m_connetTimer->stop();
