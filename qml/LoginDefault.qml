@@ -17,6 +17,8 @@ Rectangle {
     property string currentView: "password"
     property string loggingAccount: ""
     property string loggingAvatar: ""
+    // Trusted while the refused sign-in was still on its way: it runs again once it has failed.
+    property bool retryWhenFailed: false
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)
     readonly property bool dark: pal.dark
@@ -55,16 +57,21 @@ Rectangle {
     // Back to the password form after a logout.
     function restartLogin() {
         loginWatchdog.stop()
+        retryWhenFailed = false
         currentView = "password"
         loginDetail.reset()
     }
     function loginFinished(status, errors) {
         loginWatchdog.stop()
+        var retry = retryWhenFailed
+        retryWhenFailed = false
         if (currentView !== "logging" && currentView !== "qrcode")
             return // cancelled meanwhile
         if (!status) {
             currentView = "password"
             loginDetail.showTip(errors)
+            if (retry)
+                loginDetail.doLogin()
             return
         }
         configData.setLoginServerIp()
@@ -72,6 +79,16 @@ Rectangle {
         filteruserAuthority.requestFiltuser()
         currentView = "logging"
         sigLoginSuccess()
+    }
+
+    // A certificate was trusted in the prompt: what it refused is tried again at once.
+    function retryAfterTrust() {
+        if (currentView === "server")
+            setInterface.testServer()
+        else if (currentView === "password")
+            loginDetail.doLogin()
+        else if (currentView === "logging")
+            retryWhenFailed = true
     }
 
     // The frame reopens where the user left it; without a server it starts at the settings.
@@ -233,6 +250,7 @@ Rectangle {
         skinColors: loginDefault.skinColors
         suppressAutoLogin: loginDefault.suppressAutoLogin
         onSigLoginStart: {
+            certificatePrompt.trust.reconsider()
             loginDefault.loggingAccount = account
             loginDefault.loggingAvatar = loginDefault.getUserAvatar(configData.getAccountImage(account))
             loginDefault.currentView = "logging"
@@ -270,6 +288,7 @@ Rectangle {
         loginModel: loginDefault.loginModel
         skinColors: loginDefault.skinColors
         onVisibleChanged: if (visible) reload()
+        onSigCheckStarted: certificatePrompt.trust.reconsider()
         onSigCancelBtn: {
             loginDefault.currentView = "password"
             loginDetail.reset()
@@ -291,6 +310,21 @@ Rectangle {
             loginWatchdog.stop()
             loginDetail.cancelLogin()
             loginDefault.currentView = "password"
+        }
+    }
+
+    CertificatePrompt {
+        id: certificatePrompt
+        anchors.fill: parent
+        loginModel: loginDefault.loginModel
+        skinColors: loginDefault.skinColors
+        onTrusted: loginDefault.retryAfterTrust()
+        onDeclined: {
+            loginDefault.retryWhenFailed = false
+            if (loginDefault.currentView === "server")
+                setInterface.showResult(false, certificatePrompt.tip_certificate_declined)
+            else if (loginDefault.currentView === "password")
+                loginDetail.showTip(certificatePrompt.tip_certificate_declined)
         }
     }
 }

@@ -467,6 +467,13 @@ Rectangle {
         skinColors: mainDefalut.skinColors
         onSigUpdataNewView: mainDefalut.sigUpdataNewView()
     }
+    // A server certificate refused while signed in (it changed, or a new messaging host).
+    CertificatePrompt {
+        anchors.fill: parent
+        z: 40
+        loginModel: mainDefalut.loginModel
+        skinColors: mainDefalut.skinColors
+    }
     // The built-in browser; it loads its engine only when a page opens.
     ApplicationRoot {
         id: applicationRoot

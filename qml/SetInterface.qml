@@ -39,6 +39,8 @@ Rectangle {
     property string tip_no_contents: qsTr("暂无内容")
 
     signal sigCancelBtn()
+    // A server check starts: a certificate declined before may be asked about again.
+    signal sigCheckStarted()
 
     color: pal.pane
 
@@ -77,6 +79,7 @@ Rectangle {
         }
         var url = address.indexOf("https://") === 0 ? address : "http://" + address
         checking = true
+        sigCheckStarted()
         checkTimeout.restart()
         loginRequest.checkServerIp(url + "/tarnex10/server/public/")
         httplanguagePackage.getLangPackages(address)

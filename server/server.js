@@ -5,7 +5,7 @@
 const { createApp } = require('./lib/app');
 const { parseOrgSize } = require('./lib/organization');
 
-const USAGE = 'usage: node server.js [--port N] [--test-hooks] [--socketio-v2] [--feed-version V] [--package-dir DIR] [--org-size N] [--message-log FILE] [--ping-interval MS] [--ping-timeout MS]';
+const USAGE = 'usage: node server.js [--port N] [--test-hooks] [--socketio-v2] [--feed-version V] [--package-dir DIR] [--org-size N] [--message-log FILE] [--ping-interval MS] [--ping-timeout MS] [--tls-cert FILE --tls-key FILE]';
 
 function positive(name, text) {
   const n = Number(text);
@@ -33,11 +33,14 @@ function parseArgs(argv) {
     else if (arg === '--message-log') options.messageLog = value();
     else if (arg === '--ping-interval') options.pingInterval = positive(arg, value());
     else if (arg === '--ping-timeout') options.pingTimeout = positive(arg, value());
+    else if (arg === '--tls-cert') options.tlsCert = value();
+    else if (arg === '--tls-key') options.tlsKey = value();
     else if (arg === '--help' || arg === '-h') {
       console.log(USAGE);
       process.exit(0);
     } else throw new Error(`unknown option "${arg}"`);
   }
+  if (Boolean(options.tlsCert) !== Boolean(options.tlsKey)) throw new Error('--tls-cert and --tls-key go together');
   return options;
 }
 
@@ -60,7 +63,7 @@ async function main() {
 
   const port = await app.listen(options.port);
   // Tests and scripts read the port from this line; keep its wording.
-  console.log(`tarnex reference server listening on http://127.0.0.1:${port}`);
+  console.log(`tarnex reference server listening on ${app.baseUrl()}`);
 }
 
 main().catch((err) => {

@@ -1,14 +1,15 @@
 // The HTTP side of the server: reads each request, remembers it for the tests, dispatches it.
 'use strict';
 
+const fs = require('fs');
 const http = require('http');
+const https = require('https');
 const { Router, fail, sendJson } = require('./router');
 const { Store } = require('./store');
 const { Controls } = require('./controls');
 const { isHookPath, handleHook } = require('./hooks');
 const messaging = require('./messaging');
 
-const fs = require('fs');
 const path = require('path');
 
 // Every module in routes/ registers its endpoints (and any hooks of its own); a new subsystem
@@ -59,7 +60,9 @@ function createApp(options) {
     router,
     port: 0,
     // The address clients use to reach this server; known once it listens.
-    baseUrl: () => `http://127.0.0.1:${app.port}`,
+    baseUrl: () => `${app.scheme}://127.0.0.1:${app.port}`,
+    // https when started with a certificate and its key; the socket.io link is then wss.
+    scheme: options.tlsCert ? 'https' : 'http',
   };
   for (const mod of ROUTE_MODULES) mod.register(router, app);
 
@@ -105,7 +108,7 @@ function createApp(options) {
     return found.handler(ctx);
   }
 
-  const server = http.createServer((req, res) => {
+  const onRequest = (req, res) => {
     Promise.resolve()
       .then(() => handle(req, res))
       .catch((err) => {
@@ -113,7 +116,10 @@ function createApp(options) {
         if (!res.headersSent) sendJson(res, 500, { status: 0, errors: [{ code: 'internal', message: '服务器内部错误' }], data: {} });
         else res.destroy();
       });
-  });
+  };
+  const server = options.tlsCert
+    ? https.createServer({ cert: fs.readFileSync(options.tlsCert), key: fs.readFileSync(options.tlsKey) }, onRequest)
+    : http.createServer(onRequest);
 
   app.server = server;
 

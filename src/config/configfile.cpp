@@ -20,6 +20,7 @@ const QString kServerIpKey = QStringLiteral("currentServerIp");
 const QString kServerAddressKey = QStringLiteral("serverAddress");
 const QString kPasswordKey = QStringLiteral("currentPassword");
 const QString kServerListGroup = QStringLiteral("serverAddress");
+const QString kCertificatePinGroup = QStringLiteral("certificatePins");
 
 std::mutex &instanceMutex()
 {
@@ -383,6 +384,24 @@ QString ConfigFile::currentServerLanguage()
 {
     return m_store.update([&](Store &store) -> QString {
         return readValue(store, kServerListGroup, serverListKey(mainConfig(store, kServerIpKey)));
+    });
+}
+
+QString ConfigFile::certificatePin(const QString &origin)
+{
+    // Keyed by the origin's digest: an origin holds "//" and ":", which keys cannot.
+    return m_store.update([&](Store &store) -> QString {
+        return readValue(store, kCertificatePinGroup, serverDigest(origin));
+    });
+}
+
+void ConfigFile::setCertificatePin(const QString &origin, const QString &digestHex)
+{
+    m_store.update([&](Store &store) {
+        if (digestHex.isEmpty())
+            removeValue(store, kCertificatePinGroup, serverDigest(origin));
+        else
+            writeValue(store, kCertificatePinGroup, serverDigest(origin), digestHex);
     });
 }
 

@@ -76,6 +76,11 @@ public:
     // Language stored for the current server address (empty when none).
     QString currentServerLanguage();
 
+    // The certificate the user trusts for a TLS origin ("https://host:port"): its SHA-256
+    // digest as lowercase hex, empty when none is pinned.
+    QString certificatePin(const QString &origin);
+    void setCertificatePin(const QString &origin, const QString &digestHex);
+
     // Saved accounts of the current server, passwords kept as Base64 of their UTF-8 bytes.
     QStringList getAllAccount();
     QString getAccountPassword(const QString &accounts);

@@ -3,6 +3,7 @@
 #include "config/configfile.h"
 #include "logging.h"
 #include "net/serverrequest.h"
+#include "net/servertrust.h"
 #include "net/urlsegment.h"
 #include "platform/screenshottool.h"
 #include "session/parameterinfor.h"
@@ -105,8 +106,10 @@ void ClipBoard::uploadPicture(const QImage &image)
                                                   ServerRequest::Body::Form, true);
     // In the background: a silent server only delays the picture, up to the data limit.
     request.setTransferTimeout(ServerRequest::dataWaitMs);
-    if (!m_manager)
+    if (!m_manager) {
         m_manager = new QNetworkAccessManager(this);
+        ServerTrust::watch(m_manager);
+    }
     QNetworkReply *reply = m_manager->post(
         request, ServerRequest::formBody({{QStringLiteral("file_data"),
                                            jsonWithoutBlanks(QJsonArray{QJsonValue(entry)})}}));

@@ -5,6 +5,7 @@
 #include "logging.h"
 #include "messagepayloads.h"
 #include "messagingaddress.h"
+#include "net/servertrust.h"
 #include "platform/wakewatcher.h"
 #include "reminders/systeminformation.h"
 #include "session/parameterinfor.h"
@@ -55,6 +56,7 @@ SocketHandl::SocketHandl(QObject *parent) : QObject(parent), m_client(new sio::C
     connect(m_reconnectTimer, &QTimer::timeout, this, &SocketHandl::onReconnect);
     connect(m_restartLoginTimer, &QTimer::timeout, this, &SocketHandl::onRestartLogin);
     connect(m_connetTimer, &QTimer::timeout, this, &SocketHandl::onConnectServerTimeout);
+    connect(ServerTrust::instance(), &ServerTrust::trusted, this, &SocketHandl::onServerTrusted);
     connect(this, qOverload<>(&SocketHandl::sigConnectServer), this,
             &SocketHandl::onSigConnectServer);
 
@@ -118,6 +120,13 @@ void SocketHandl::shutdown()
 
 void SocketHandl::bindClient()
 {
+    m_client->setCertificateJudge(
+        [this](const QUrl &url, const QSslCertificate &leaf, const QList<QSslError> &errors) {
+            const bool accepted = ServerTrust::instance()->accept(url, leaf, errors);
+            if (!accepted)
+                m_certificateRefused = true;
+            return accepted;
+        });
     m_client->setOpenListener([this]() { onReconnectListener(); });
     m_client->setFailListener([this](const QString &reason) {
         qCDebug(lcMessaging) << "connection failed:" << reason;
@@ -340,8 +349,26 @@ void SocketHandl::scheduleReconnect()
         emit sigNetworkdisconnect(false);
         if (m_leaving)
             return;
+        // The same certificate would be refused again: the user was told, and trusting it
+        // connects at once (onServerTrusted), unless it was trusted before this failure came.
+        if (m_certificateRefused.exchange(false) &&
+            !ServerTrust::instance()->lastRefusal().isNull()) {
+            qCInfo(lcMessaging) << "certificate refused; waiting for the user to trust it";
+            m_reconnectTimer->stop();
+            m_connetTimer->stop();
+            m_awaitingTrust = true;
+            return;
+        }
         startReconnectTimer();
     });
+}
+
+void SocketHandl::onServerTrusted()
+{
+    if (!m_awaitingTrust)
+        return;
+    m_awaitingTrust = false;
+    reconnectNow();
 }
 
 void SocketHandl::startReconnectTimer()

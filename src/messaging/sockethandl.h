@@ -183,6 +183,8 @@ public slots:
     void onDisconnected();
     void onReconnectListener();
     void onConnectServerTimeout();
+    // A certificate was trusted: a link that waits for it connects again.
+    void onServerTrusted();
     void onPrivareMessageStatus(const QString &ids, qulonglong msgid, const QString &statusa);
     void onGroupMessageStatusSelf(const QString &groupIds, qulonglong msgid, const QString &fromId);
 
@@ -345,6 +347,10 @@ private:
     std::atomic<bool> m_hasLoggedIn{false};
     // Set by disConnectServer(): a drop is then expected and not retried.
     std::atomic<bool> m_leaving{false};
+    // Set on the network thread when the server's certificate was refused; the failure that
+    // follows then waits for the user instead of retrying into the same refusal.
+    std::atomic<bool> m_certificateRefused{false};
+    bool m_awaitingTrust = false;
 
     MessageClock m_clock;
     ConversationStore m_store;

@@ -1,5 +1,7 @@
 #include "requestslot.h"
 
+#include "servertrust.h"
+
 #include <QNetworkAccessManager>
 
 RequestSlot::~RequestSlot()
@@ -15,5 +17,6 @@ QNetworkAccessManager *RequestSlot::renew()
         m_manager->deleteLater();
     }
     m_manager = new QNetworkAccessManager;
+    ServerTrust::watch(m_manager);
     return m_manager;
 }

@@ -2,10 +2,10 @@
 
 #include "config/configfile.h"
 #include "net/requestwait.h"
+#include "net/servertrust.h"
 #include "net/sessiontoken.h"
 
 #include <QNetworkReply>
-#include <QSslConfiguration>
 #include <QUrl>
 
 QString ServerRequest::baseUrl(const QString &address)
@@ -50,12 +50,9 @@ QNetworkRequest ServerRequest::make(const QString &url, Body body, bool authoris
 
 void ServerRequest::applyTls(QNetworkRequest &request)
 {
-    // OA servers often run self-signed certificates, so the peer is not verified; the protocol
-    // stays at Qt's secure default because TLS 1.0 fails against current servers.
-    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-    tls.setPeerVerifyMode(QSslSocket::VerifyNone);
-    tls.setProtocol(QSsl::SecureProtocols);
-    request.setSslConfiguration(tls);
+    // Verified against the system store; a self-signed server passes once the user pinned it,
+    // through the manager's watch (ServerTrust::watch).
+    request.setSslConfiguration(ServerTrust::configuration());
 }
 
 QByteArray ServerRequest::formBody(const QVector<QPair<QString, QString>> &fields)

@@ -4,6 +4,7 @@
 #include "net/replyenvelope.h"
 #include "net/requestwait.h"
 #include "net/serverrequest.h"
+#include "net/servertrust.h"
 #include "records/memberrecord.h"
 #include "json/jsonfield.h"
 
@@ -87,6 +88,7 @@ MemberRecord *UserFetchThread::buildRecord(const QJsonObject &user)
 void UserFetchThread::run()
 {
     QNetworkAccessManager manager;
+    ServerTrust::watch(&manager);
     QScopedPointer<QNetworkReply> reply(m_body.isNull() ? manager.get(m_request)
                                                         : manager.post(m_request, m_body));
     if (!ServerRequest::waitFor(reply.data(), RequestWait::signin().limitMs()))

@@ -20,6 +20,7 @@
 #include "reminders/menuitem.h"
 #include "reminders/systemhandl.h"
 #include "reminders/systemrequest.h"
+#include "shell/certificatetrust.h"
 #include "shell/configdata.h"
 #include "shell/loginrequest.h"
 #include "shell/messagenotices.h"
@@ -62,4 +63,5 @@ void registerQmlTypes()
     registerType<HttplanguagePackage>("HttplanguagePackage");
     registerType<MessageFilestoreitem>("MessageFilestoreitem");
     registerType<MessageNotices>("MessageNotices");
+    registerType<CertificateTrust>("CertificateTrust");
 }

@@ -5,6 +5,7 @@
 #include "net/replyenvelope.h"
 #include "net/requestwait.h"
 #include "net/serverrequest.h"
+#include "net/servertrust.h"
 #include "session/parameterinfor.h"
 #include "signin/loginreply.h"
 #include "json/peerjson.h"
@@ -83,6 +84,7 @@ bool HandlThreaddata::stopFlag() const
 void HandlThreaddata::run()
 {
     QNetworkAccessManager manager;
+    ServerTrust::watch(&manager);
     for (;;) {
         {
             std::lock_guard<std::mutex> lock(m_mutex);

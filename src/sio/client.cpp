@@ -73,6 +73,7 @@ void Client::connect(const QUrl &base, const QMap<QString, QString> &query)
         std::lock_guard<std::mutex> lock(m_mutex);
         settings.connectTimeoutMs = m_connectTimeoutMs;
         settings.verifyPeer = m_verifyPeer;
+        settings.certificateJudge = m_certificateJudge;
         settings.engineVersion = int(m_engineVersion);
     }
     m_shared->run(
@@ -147,6 +148,12 @@ void Client::setPeerVerification(bool verify)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_verifyPeer = verify;
+}
+
+void Client::setCertificateJudge(CertificateJudge judge)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_certificateJudge = std::move(judge);
 }
 
 void Client::setEngineVersion(EngineVersion version)

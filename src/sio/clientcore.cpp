@@ -185,6 +185,7 @@ void ClientCore::startAttempt()
     options.engineVersion = m_version;
     options.connectTimeoutMs = m_settings.connectTimeoutMs;
     options.verifyPeer = m_settings.verifyPeer;
+    options.certificateJudge = m_settings.certificateJudge;
     auto *connection = new EngineConnection(options, this);
     m_connection = connection;
     QObject::connect(connection, &EngineConnection::opened, this,

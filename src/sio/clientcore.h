@@ -30,6 +30,7 @@ public:
     {
         int connectTimeoutMs = 20000;
         bool verifyPeer = true;
+        EngineConnection::CertificateJudge certificateJudge;
         int engineVersion = 0; // 0: detect per server address
     };
 

@@ -4,6 +4,7 @@
 #include "siolog.h"
 
 #include <QSslConfiguration>
+#include <QSslSocket>
 #include <QWebSocket>
 
 namespace sio {
@@ -54,6 +55,10 @@ void EngineConnection::start()
         m_socket->setSslConfiguration(ssl);
         connect(m_socket, &QWebSocket::sslErrors, m_socket,
                 QOverload<>::of(&QWebSocket::ignoreSslErrors));
+    } else {
+        // Direct: the handshake waits for the answer.
+        connect(m_socket, &QWebSocket::sslErrors, this, &EngineConnection::onSslErrors,
+                Qt::DirectConnection);
     }
     connect(m_socket, &QWebSocket::connected, this, &EngineConnection::onConnected);
     connect(m_socket, &QWebSocket::disconnected, this, &EngineConnection::onDisconnected);
@@ -175,8 +180,27 @@ void EngineConnection::onError(QAbstractSocket::SocketError error)
     else if (answeredHandshake(reason))
         end(Ending::Refused,
             QStringLiteral("the server refused the WebSocket handshake (%1)").arg(reason));
+    else if (m_untrusted)
+        end(Ending::Unreachable,
+            QStringLiteral("the server's certificate is not trusted (%1)").arg(reason));
     else
         end(Ending::Unreachable, reason);
+}
+
+void EngineConnection::onSslErrors(const QList<QSslError> &errors)
+{
+    // The WebSocket's own configuration is the one it was given; the peer's chain is on its TLS
+    // socket.
+    QSslCertificate leaf;
+    if (const auto *tls = m_socket->findChild<QSslSocket *>())
+        leaf = tls->peerCertificate();
+    for (int i = 0; leaf.isNull() && i < errors.size(); ++i)
+        leaf = errors.at(i).certificate();
+    if (m_options.certificateJudge && m_options.certificateJudge(m_options.url, leaf, errors)) {
+        m_socket->ignoreSslErrors(errors);
+        return;
+    }
+    m_untrusted = true;
 }
 
 void EngineConnection::onTextMessage(const QString &frame)

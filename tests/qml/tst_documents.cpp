@@ -2,6 +2,7 @@
 #include "testenvironment.h"
 
 #include "desktop/startupcontext.h"
+#include "net/servertrust.h"
 
 #include <QQmlApplicationEngine>
 #include <QQmlComponent>
@@ -26,6 +27,7 @@ private slots:
     void scaledDocumentsGrow();
     void languageFallsBackToBuiltInTexts();
     void exitViewReturnFollowsFocus();
+    void certificatePromptByKeyboard();
 
 private:
     static void publish(QQmlEngine &engine, int screenRate = 1);
@@ -152,6 +154,7 @@ void TestDocuments::documentLoads_data()
         {"SkinColor", "item"},
         {"ColorMake", "item"},
         {"VersionPopup", "item"},
+        {"CertificatePrompt", "item"},
         {"UpdateWidget", "item"},
         {"UpdateView", "item"},
         {"UpdateComplete", "item"},
@@ -302,6 +305,72 @@ void TestDocuments::exitViewReturnFollowsFocus()
     QCOMPARE(view->property("rememberQuit").toBool(), !before);
     view->setProperty("rememberQuit", before);
     QCOMPARE(row->property("checked").toBool(), before);
+}
+
+void TestDocuments::certificatePromptByKeyboard()
+{
+    QQmlEngine engine;
+    publish(engine);
+    QQmlComponent component(&engine, QUrl(QStringLiteral("qrc:/CertificatePrompt.qml")));
+    QQuickWindow window;
+    window.resize(800, 600);
+    std::unique_ptr<QObject> object(component.create());
+    QVERIFY2(object, qPrintable(component.errorString()));
+    auto *prompt = qobject_cast<QQuickItem *>(object.get());
+    prompt->setParentItem(window.contentItem());
+    prompt->setSize(QSizeF(800, 600));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *trust = prompt->property("trust").value<QObject *>();
+    QVERIFY(trust);
+    QSignalSpy trusted(prompt, SIGNAL(trusted()));
+    QSignalSpy declined(prompt, SIGNAL(declined()));
+    const QString server = QStringLiteral("https://oa.example.com:8443");
+    const QString fingerprint = ServerTrust::fingerprint(QByteArray(32, '\x5a'));
+    const QString previous = ServerTrust::fingerprint(QByteArray(32, '\x11'));
+    auto find = [prompt](const char *name) {
+        return prompt->findChild<QQuickItem *>(QLatin1String(name));
+    };
+
+    // The focus starts on cancel: Return there declines, and nothing is pinned.
+    QMetaObject::invokeMethod(trust, "ask", Q_ARG(QString, server), Q_ARG(QString, fingerprint),
+                              Q_ARG(QString, QString()));
+    QVERIFY(prompt->isVisible());
+    QCOMPARE(find("certificateFingerprint")->property("text").toString(), fingerprint);
+    QVERIFY(!find("certificatePreviousFingerprint")->isVisible());
+    QVERIFY(find("certificateCancelButton")->hasActiveFocus());
+    QTest::keyClick(&window, Qt::Key_Return);
+    QVERIFY(!prompt->isVisible());
+    QVERIFY(ServerTrust::instance()->pinnedDigest(server).isEmpty());
+    QCOMPARE(trusted.count(), 0);
+    QCOMPARE(declined.count(), 1);
+
+    // Escape declines as well.
+    QMetaObject::invokeMethod(trust, "ask", Q_ARG(QString, server), Q_ARG(QString, fingerprint),
+                              Q_ARG(QString, QString()));
+    QVERIFY(prompt->isVisible());
+    QTest::keyClick(&window, Qt::Key_Escape);
+    QVERIFY(!prompt->isVisible());
+    QVERIFY(ServerTrust::instance()->pinnedDigest(server).isEmpty());
+
+    // Tab to trust, Return: pinned, and the host is told to retry.
+    QMetaObject::invokeMethod(trust, "ask", Q_ARG(QString, server), Q_ARG(QString, fingerprint),
+                              Q_ARG(QString, QString()));
+    QTest::keyClick(&window, Qt::Key_Tab);
+    QVERIFY(find("certificateTrustButton")->hasActiveFocus());
+    QTest::keyClick(&window, Qt::Key_Return);
+    QVERIFY(!prompt->isVisible());
+    QCOMPARE(trusted.count(), 1);
+    QCOMPARE(declined.count(), 2);
+    QCOMPARE(ServerTrust::instance()->pinnedDigest(server), QByteArray(32, '\x5a'));
+
+    // A changed certificate shows both fingerprints and the warning.
+    QMetaObject::invokeMethod(trust, "ask", Q_ARG(QString, server), Q_ARG(QString, fingerprint),
+                              Q_ARG(QString, previous));
+    QVERIFY(find("certificatePreviousFingerprint")->isVisible());
+    QCOMPARE(find("certificatePreviousFingerprint")->property("text").toString(), previous);
+    QCOMPARE(find("certificateWarning")->property("text").toString(),
+             prompt->property("tip_certificate_changed").toString());
 }
 
 TARNEX_TEST_MAIN(TestDocuments)

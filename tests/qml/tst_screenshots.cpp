@@ -71,6 +71,7 @@ void TestScreenshots::pictureIsDrawn_data()
                 << QStringLiteral("%1-%2").arg(QLatin1String(view), QLatin1String(lang))
                 << QSize(900, 600);
     }
+    QTest::newRow("certificate-prompt") << QStringLiteral("certificate-prompt") << QSize(300, 400);
     QTest::newRow("login-zh_CN-200") << QStringLiteral("login-zh_CN-200") << QSize(700, 1000);
     QTest::newRow("main-en-200") << QStringLiteral("main-en-200") << QSize(1900, 1300);
     QTest::newRow("group-card-zh_CN-200")

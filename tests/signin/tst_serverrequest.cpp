@@ -51,7 +51,7 @@ void TestServerRequest::requestHeaders()
     QCOMPARE(form.rawHeader("User-Agent"), QByteArray("Tarnex Client/10.0"));
     QCOMPARE(form.rawHeader("Content-Type"), QByteArray("application/x-www-form-urlencoded"));
     QVERIFY(!form.hasRawHeader("Authorization"));
-    QCOMPARE(form.sslConfiguration().peerVerifyMode(), QSslSocket::VerifyNone);
+    QCOMPARE(form.sslConfiguration().peerVerifyMode(), QSslSocket::VerifyPeer);
     // TLS 1.0 / SSL 3 fail against current servers; Qt's secure default is kept.
     QCOMPARE(form.sslConfiguration().protocol(), QSsl::SecureProtocols);
 

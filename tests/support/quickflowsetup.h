@@ -77,7 +77,7 @@ public slots:
     void applicationAvailable()
     {
         registerQmlTypes();
-        if (!m_server.start(m_serverArgs))
+        if (!m_server.start(m_serverArgs + serverArgsAtStart()))
             qFatal("the reference server did not start: %s", qPrintable(m_server.output()));
         // The version dialogs ask the reference server's feed, never the vendor's.
         qputenv("TARNEX_UPDATE_FEED",
@@ -104,6 +104,10 @@ public slots:
         engine->rootContext()->setContextProperty(QStringLiteral("desktopOpens"), m_desktopOpens);
     }
     void cleanupTestCase() { m_server.stop(); }
+
+protected:
+    // Arguments only known once the application runs (files a flow makes for its server).
+    virtual QStringList serverArgsAtStart() { return {}; }
 
 private:
     QStringList m_serverArgs;

@@ -17,9 +17,21 @@ bool ReferenceServer::start(const QStringList &extraArgs, int port)
                         QStringList{QStringLiteral("--test-hooks")} + extraArgs, port);
 }
 
+bool ReferenceServer::startTls(const QString &certificate, const QString &key,
+                               const QStringList &extraArgs, int port)
+{
+    return start(
+        QStringList{QStringLiteral("--tls-cert"), certificate, QStringLiteral("--tls-key"), key} +
+            extraArgs,
+        port);
+}
+
 QString ReferenceServer::address() const
 {
-    return QStringLiteral("127.0.0.1:%1").arg(m_peer.port());
+    const QString address = QStringLiteral("127.0.0.1:%1").arg(m_peer.port());
+    if (m_peer.baseUrl().scheme() == QLatin1String("https"))
+        return QStringLiteral("https://") + address;
+    return address;
 }
 
 bool ReferenceServer::roundTrip() const

@@ -14,10 +14,14 @@ public:
     // Starts `node server/server.js --port <port> --test-hooks <extraArgs>` and waits for its
     // port (0: a free one; a restart passes the port it had).
     bool start(const QStringList &extraArgs = {}, int port = 0);
+    // The same over https and wss, with a PEM certificate and its key.
+    bool startTls(const QString &certificate, const QString &key, const QStringList &extraArgs = {},
+                  int port = 0);
     void stop() { m_peer.stop(); }
 
     int port() const { return m_peer.port(); }
-    // "127.0.0.1:<port>": a server address as a user types it (no scheme).
+    // "127.0.0.1:<port>": a server address as a user types it (no scheme; "https://" first
+    // when the server runs TLS).
     QString address() const;
     // "http://127.0.0.1:<port>"
     QUrl baseUrl() const { return m_peer.baseUrl(); }

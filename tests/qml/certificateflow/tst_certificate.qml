@@ -1,0 +1,73 @@
+import QtQuick 2.12
+import QtTest 1.12
+
+// The server's self-signed certificate is asked about at once (the window fetches the stored
+// language from it); trusted by keyboard, the sign-in goes through.
+TestCase {
+    id: testCase
+    name: "Certificate"
+    when: windowShown
+    width: 200
+    height: 200
+
+    property var win: null
+
+    function find(item, name) {
+        if (!item)
+            return null
+        if (item.objectName === name)
+            return item
+        var kids = item.children
+        for (var i = 0; i < kids.length; ++i) {
+            var found = find(kids[i], name)
+            if (found)
+                return found
+        }
+        return null
+    }
+    function item(name) {
+        var found = find(win.contentItem, name)
+        verify(found !== null, "no item named " + name)
+        return found
+    }
+    function clearField(field) {
+        field.forceActiveFocus()
+        field.selectAll()
+        keyClick(Qt.Key_Backspace)
+    }
+    function typeText(text) {
+        for (var i = 0; i < text.length; ++i)
+            keyClick(text.charAt(i))
+    }
+
+    function test_trustByKeyboardThenSignIn() {
+        var component = Qt.createComponent("qrc:/main.qml")
+        compare(component.status, Component.Ready, component.errorString())
+        win = createTemporaryObject(component, testCase)
+        verify(win !== null)
+        win.requestActivate()
+        tryCompare(win, "active", true)
+
+        var prompt = item("certificatePrompt")
+        tryCompare(prompt, "visible", true, 15000)
+        compare(item("certificateServer").text, testServer.address)
+        verify(/^([0-9A-F]{2}:){31}[0-9A-F]{2}$/.test(item("certificateFingerprint").text),
+               item("certificateFingerprint").text)
+        verify(!item("certificatePreviousFingerprint").visible, "nothing was trusted before")
+        verify(item("certificateCancelButton").activeFocus, "the focus starts on cancel")
+        keyClick(Qt.Key_Tab)
+        verify(item("certificateTrustButton").activeFocus)
+        keyClick(Qt.Key_Return)
+        tryCompare(prompt, "visible", false)
+
+        clearField(item("accountField"))
+        typeText("zhangwei")
+        keyClick(Qt.Key_Tab)
+        clearField(item("passwordField"))
+        typeText("123456")
+        keyClick(Qt.Key_Return)
+        tryCompare(win, "loggedIn", true, 30000)
+        verify(!prompt.visible, "a pinned server is not asked about again")
+        win = null
+    }
+}
