@@ -22,5 +22,8 @@ QString MessagingAddress::build(const QString &serverIp, const QString &imHost,
     QString port = imPort.isEmpty() ? QStringLiteral("80") : imPort;
     if (secure)
         port = imPortHttps;
-    return QStringLiteral("ws://") + host + QLatin1Char(':') + port;
+    // An https server's link is encrypted too: its messages never cross the network in clear,
+    // and its https port speaks TLS.
+    return (secure ? QStringLiteral("wss://") : QStringLiteral("ws://")) + host + QLatin1Char(':') +
+           port;
 }

@@ -7,9 +7,10 @@
 class MessagingAddress
 {
 public:
-    // "ws://" + host + ":" + port. The host is the login's messaging host (without "http://") or
-    // else the host part of the server address; the port is the login's messaging port ("80"
-    // when it gave none), or its https port when the server address is an https one.
+    // "ws://" (or "wss://" for an https server address) + host + ":" + port. The host is the
+    // login's messaging host (without "http://") or else the host part of the server address; the
+    // port is the login's messaging port ("80" when it gave none), or its https port when the
+    // server address is an https one.
     static QString build(const QString &serverIp, const QString &imHost, const QString &imPort,
                          const QString &imPortHttps);
 };

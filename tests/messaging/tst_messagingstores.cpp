@@ -157,11 +157,11 @@ void TestMessagingStores::serviceAddress_data()
     QTest::addColumn<QString>("imPort");
     QTest::addColumn<QString>("imPortHttps");
     QTest::addColumn<QString>("url");
-    QTest::newRow("https address, port ignored") << "https://oa.example.com:8443"
-                                                 << ""
-                                                 << "3000"
-                                                 << "3443"
-                                                 << "ws://oa.example.com:3443";
+    QTest::newRow("https address, port ignored, encrypted") << "https://oa.example.com:8443"
+                                                            << ""
+                                                            << "3000"
+                                                            << "3443"
+                                                            << "wss://oa.example.com:3443";
     QTest::newRow("http address without port") << "http://oa.example.com"
                                                << ""
                                                << ""

@@ -2,7 +2,7 @@ import QtQuick 2.12
 import QtTest 1.12
 
 // The server's self-signed certificate is asked about at once (the window fetches the stored
-// language from it); trusted by keyboard, the sign-in goes through.
+// language from it); trusted by keyboard, the sign-in goes through and so does the messaging link.
 TestCase {
     id: testCase
     name: "Certificate"
@@ -68,6 +68,13 @@ TestCase {
         keyClick(Qt.Key_Return)
         tryCompare(win, "loggedIn", true, 30000)
         verify(!prompt.visible, "a pinned server is not asked about again")
+
+        // The messaging link to the https server is a wss one through the same pin: a
+        // colleague's message arrives.
+        var sent = testServer.hook("send-as", { from: "10002", to: "10001", msg: "加密链路上的一条" })
+        verify(sent.ok, JSON.stringify(sent))
+        tryVerify(function() { return find(win.contentItem, "conversation_10002") !== null }, 30000,
+                  "the message over the encrypted link never arrived")
         win = null
     }
 }
