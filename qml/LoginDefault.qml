@@ -69,7 +69,10 @@ Rectangle {
             return // cancelled meanwhile
         if (!status) {
             currentView = "password"
-            loginDetail.showTip(errors)
+            // A refused certificate is being asked about: the prompt says what happened, and
+            // "server address wrong" beneath it would say something else.
+            if (!certificatePrompt.trust.asking)
+                loginDetail.showTip(errors)
             if (retry)
                 loginDetail.doLogin()
             return

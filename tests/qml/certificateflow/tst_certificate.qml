@@ -2,7 +2,8 @@ import QtQuick 2.12
 import QtTest 1.12
 
 // The server's self-signed certificate is asked about at once (the window fetches the stored
-// language from it); trusted by keyboard, the sign-in goes through and so does the messaging link.
+// language from it). Declined, it is asked again at the sign-in; trusted by keyboard, the sign-in
+// goes through and so does the messaging link.
 TestCase {
     id: testCase
     name: "Certificate"
@@ -55,17 +56,29 @@ TestCase {
                item("certificateFingerprint").text)
         verify(!item("certificatePreviousFingerprint").visible, "nothing was trusted before")
         verify(item("certificateCancelButton").activeFocus, "the focus starts on cancel")
-        keyClick(Qt.Key_Tab)
-        verify(item("certificateTrustButton").activeFocus)
-        keyClick(Qt.Key_Return)
-        tryCompare(prompt, "visible", false)
 
+        // Declined: the form says why nothing happened.
+        keyClick(Qt.Key_Escape)
+        tryCompare(prompt, "visible", false)
+        compare(item("loginTip").text, "未信任服务器证书，没有连接该服务器")
+
+        // A sign-in asks again; while it asks, the form does not call the server address wrong.
         clearField(item("accountField"))
         typeText("zhangwei")
         keyClick(Qt.Key_Tab)
         clearField(item("passwordField"))
         typeText("123456")
         keyClick(Qt.Key_Return)
+        tryCompare(prompt, "visible", true, 15000)
+        tryCompare(item("loginDetail"), "pending", false, 15000)
+        verify(item("loginTip").text !== "服务器地址错误", item("loginTip").text)
+
+        // Trusted by keyboard, the sign-in runs again by itself.
+        verify(item("certificateCancelButton").activeFocus, "the focus starts on cancel")
+        keyClick(Qt.Key_Tab)
+        verify(item("certificateTrustButton").activeFocus)
+        keyClick(Qt.Key_Return)
+        tryCompare(prompt, "visible", false)
         tryCompare(win, "loggedIn", true, 30000)
         verify(!prompt.visible, "a pinned server is not asked about again")
 
