@@ -139,6 +139,10 @@ public:
     // as its last message.
     void showKept(const RecordKeeper::PrivateTable &privateRecords,
                   const RecordKeeper::GroupTable &groupRecords);
+    // Shows the conversation list kept in the local history (keptConversations(), announced by
+    // sigKeptConversations) until the service says more.
+    void showKeptConversations(const QVector<KeptConversation> &conversations);
+    QVector<KeptConversation> keptConversations() const { return m_keptConversations; }
     // The local history was deleted: what the views showed only from it goes.
     void forgetKept();
     // The local search a history request stands for (also used while offline).
@@ -221,6 +225,8 @@ signals:
     void sigHistoryCleared();
     void sigSendLastMessageInfor(const QString &ids, const QString &contents, const QString &types,
                                  const QString &times);
+    // The conversation list kept in the local history was read (or forgotten).
+    void sigKeptConversations();
     // A private file message was sent: (conversation, message id, local path) for the
     // message-file store.
     void sigRecordMessageFile(const QString &ids, const QString &msgIds, const QString &path);
@@ -349,6 +355,9 @@ private:
     MessageClock m_clock;
     ConversationStore m_store;
     std::shared_ptr<RecordKeeper> m_keeper;
+    QVector<KeptConversation> m_keptConversations;
+    // Hands a change of the conversation list to the local history, when there is one.
+    void keepConversation(const KeptConversation &change);
 
     // Engine's thread only: the link is signed in, and the messages not yet acknowledged.
     bool m_signedIn = false;

@@ -36,9 +36,23 @@ void SocketHandl::showKept(const RecordKeeper::PrivateTable &privateRecords,
     }
 }
 
+void SocketHandl::showKeptConversations(const QVector<KeptConversation> &conversations)
+{
+    m_keptConversations = conversations;
+    emit sigKeptConversations();
+}
+
+void SocketHandl::keepConversation(const KeptConversation &change)
+{
+    if (m_keeper)
+        m_keeper->keepConversation(change);
+}
+
 void SocketHandl::forgetKept()
 {
     m_store.forgetKept();
+    m_keptConversations.clear();
+    emit sigKeptConversations();
     emit sigHistoryCleared();
 }
 

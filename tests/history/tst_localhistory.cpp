@@ -11,6 +11,7 @@
 #include "shell/historylink.h"
 #include "testenvironment.h"
 
+#include <QDateTime>
 #include <QJsonDocument>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -197,6 +198,71 @@ private slots:
         // Settled once: a later page does not take them away.
         overlap.settleKept(false, peer, 50, true);
         QCOMPARE(overlap.privateCount(peer), 8);
+    }
+
+    // The list itself comes back at the next start: conversations known only from the service's
+    // last messages or counts too, with what arrived and what was read meanwhile.
+    void conversationListShownAtSecondStart()
+    {
+        const QString other = QStringLiteral("10003");
+        const QString group = QStringLiteral("g1");
+        const qint64 lastMs = QDateTime::currentMSecsSinceEpoch() - 60000;
+        {
+            Client first(m_path);
+            QVERIFY(first.ok);
+            QVERIFY(first.engine->dispatchInbound(
+                QStringLiteral("private message"),
+                {privateMessage(qulonglong(lastMs + 10), QStringLiteral("晚上见"))}));
+            QVERIFY(first.engine->dispatchInbound(
+                QStringLiteral("private message"),
+                {privateMessage(qulonglong(lastMs + 20), QStringLiteral("到了吗"))}));
+            QVERIFY(first.engine->dispatchInbound(
+                QStringLiteral("private message"),
+                {privateMessage(qulonglong(lastMs + 30), QStringLiteral("在路上"),
+                                QStringLiteral("10004"))}));
+            QVERIFY(first.engine->dispatchInbound(
+                QStringLiteral("send groupRecordLength"),
+                {QJsonObject{{QStringLiteral("id"), group},
+                             {QStringLiteral("length"), 3},
+                             {QStringLiteral("info"),
+                              QJsonObject{{QStringLiteral("name"), QStringLiteral("项目组")}}}}}));
+            QVERIFY(first.engine->dispatchReply(
+                QStringLiteral("get lastrecord"),
+                QJsonArray{QJsonObject{
+                    {other + QStringLiteral("**_**2"), QStringLiteral("明天见,%1").arg(lastMs)}}}));
+            // A group without anything unread is no row of the list.
+            QVERIFY(first.engine->dispatchInbound(
+                QStringLiteral("send groupRecordLength"),
+                {QJsonObject{{QStringLiteral("id"), QStringLiteral("g2")},
+                             {QStringLiteral("length"), 0},
+                             {QStringLiteral("info"), QJsonObject()}}}));
+            QTRY_COMPARE(first.log.count(QStringLiteral("sigSendLastMessageInfor")), 1);
+            QTRY_COMPARE(first.log.count(QStringLiteral("sigMessageUnreadNums")), 2);
+            QTRY_COMPARE(first.log.count(QStringLiteral("sigPrivareMessage")), 3);
+            first.engine->setPrivateAlreadyRead(peer);
+        }
+        Client second(m_path);
+        QVERIFY(second.ok);
+        QMap<QString, KeptConversation> byId;
+        for (const KeptConversation &c : second.engine->keptConversations())
+            byId.insert(c.id, c);
+        QCOMPARE(byId.keys(), (QStringList{peer, other, QStringLiteral("10004"), group}));
+        QCOMPARE(byId[peer].text, QStringLiteral("到了吗"));
+        QCOMPARE(byId[peer].timeMs, lastMs + 20);
+        QCOMPARE(byId[peer].unread, 0);
+        QVERIFY(!byId[peer].group);
+        QCOMPARE(byId[QStringLiteral("10004")].unread, 1);
+        QCOMPARE(byId[other].text, QStringLiteral("明天见"));
+        QCOMPARE(byId[other].timeMs, lastMs);
+        QVERIFY(byId[group].group);
+        QCOMPARE(byId[group].name, QStringLiteral("项目组"));
+        QCOMPARE(byId[group].unread, 3);
+
+        // Clearing the history forgets the list too.
+        QSignalSpy cleared(second.link.get(), &HistoryLink::cleared);
+        second.link->clear();
+        QVERIFY(cleared.wait());
+        QVERIFY(second.engine->keptConversations().isEmpty());
     }
 
     void readStateSticksAcrossStarts()
