@@ -335,9 +335,21 @@ bool HistoryDatabase::writeConversations(const QVector<KeptConversation> &change
         " THEN excluded.last_type ELSE last_type END,"
         " last_time = MAX(last_time, excluded.last_time),"
         " unread = CASE WHEN ? THEN unread + 1 WHEN ? >= 0 THEN excluded.unread ELSE unread END"));
+    QSqlQuery removal(db);
+    removal.prepare(QStringLiteral("DELETE FROM conversations WHERE kind = ? AND id = ?"));
     for (const KeptConversation &change : changes) {
         if (change.id.isEmpty())
             continue;
+        if (change.removed) {
+            removal.addBindValue(change.group ? 1 : 0);
+            removal.addBindValue(change.id);
+            if (!removal.exec()) {
+                const QString detail = removal.lastError().text();
+                db.rollback();
+                return fail(QStringLiteral("write"), detail);
+            }
+            continue;
+        }
         query.addBindValue(change.group ? 1 : 0);
         query.addBindValue(change.id);
         query.addBindValue(text(change.name));

@@ -23,7 +23,7 @@ struct KeptRecordQuery
 
 // A conversation's row in the list as kept on this machine. As a change handed to the keeper,
 // empty texts, a zero time and a negative count leave what is kept; `oneMoreUnread` counts a
-// message that arrived.
+// message that arrived, and `removed` takes the row out of the list (a deleted group).
 struct KeptConversation
 {
     bool group = false;
@@ -34,6 +34,7 @@ struct KeptConversation
     qint64 timeMs = 0;
     int unread = -1;
     bool oneMoreUnread = false;
+    bool removed = false;
     // The writer of the last message, and in a group the writer's name.
     QString creator;
     QString senderName;

@@ -364,6 +364,11 @@ void SocketHandl::onEditGroupDelete(const QJsonValue &payload)
         return;
     deliver([this, id]() {
         m_store.removeGroupAndConversation(id);
+        KeptConversation gone;
+        gone.group = true;
+        gone.id = id;
+        gone.removed = true;
+        keepConversation(gone);
         emit sigEditGroupDelete(id);
     });
 }

@@ -186,6 +186,15 @@ private slots:
         QCOMPARE(after.timeMs, 7000LL);
         QCOMPARE(after.creator, QStringLiteral("10002"));
         QCOMPARE(after.unread, 0);
+
+        // A deleted group leaves the list; its records stay for the history.
+        KeptConversation gone = named;
+        gone.removed = true;
+        QVERIFY(db.writeConversations({gone}));
+        list.clear();
+        QVERIFY(db.conversations(&list));
+        QCOMPARE(list.size(), 1);
+        QVERIFY(!list[0].group);
     }
 
     void refusesNewerFile()
