@@ -46,6 +46,12 @@ FlowCase {
         var i = rowIndex(list, ids)
         return i < 0 ? "" : list.model.get(i).content
     }
+    function rowsText(list) {
+        var rows = []
+        for (var i = 0; i < list.model.count; ++i)
+            rows.push(list.model.get(i).ids + " " + list.model.get(i).stamp + " " + list.model.get(i).content)
+        return rows.join(" | ")
+    }
     function send(from, to, msg) {
         var answer = hook("send-as", { from: from, to: to, msg: msg })
         verify(answer.ok, JSON.stringify(answer))
@@ -87,9 +93,17 @@ FlowCase {
         compare(list.model.get(rowIndex(list, projectGroup)).names, "项目协调群")
         compare(list.model.get(rowIndex(list, projectGroup)).types, "3")
         compare(list.model.get(rowIndex(list, "10002")).types, "2")
-        // Newest first, once each, below the system messages.
-        tryVerify(function() { return rowIndex(list, "10004") < rowIndex(list, projectGroup)
-                                      && rowIndex(list, projectGroup) < rowIndex(list, "10002") }, 5000)
+        // Newest first by the kept times, once each, below the system messages.
+        tryVerify(function() {
+            for (var k = 2; k < list.model.count; ++k) {
+                if (list.model.get(k).stamp > list.model.get(k - 1).stamp)
+                    return false
+            }
+            return true
+        }, 5000, rowsText(list))
+        verify(list.model.get(rowIndex(list, "10004")).stamp > 0, rowsText(list))
+        // Both stamped by the server, which numbers its messages in order.
+        verify(list.model.get(rowIndex(list, projectGroup)).stamp > list.model.get(rowIndex(list, "10002")).stamp, rowsText(list))
         compare(rowIndex(list, "system"), 0)
         var seen = {}
         for (var r = 0; r < list.model.count; ++r) {
