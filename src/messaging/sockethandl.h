@@ -322,6 +322,9 @@ private:
                           const KeptRecordQuery &search = KeptRecordQuery());
     // Local history (sockethandlkept.cpp).
     void findKept(const KeptRecordQuery &query, bool history);
+    // A text search's local matches shown while the service has not answered it (nor a newer
+    // history request gone out): a silent service still finds what this machine keeps.
+    void findKeptFirst(const KeptRecordQuery &query);
     void applyLastRecords(const QJsonArray &ack);
     void emitEvent(const QString &event, const QJsonArray &args,
                    std::function<void(const QJsonArray &)> ack = nullptr);
@@ -356,6 +359,9 @@ private:
     ConversationStore m_store;
     std::shared_ptr<RecordKeeper> m_keeper;
     QVector<KeptConversation> m_keptConversations;
+    // History requests sent and history replies stored (engine's thread).
+    quint64 m_historyRequests = 0;
+    quint64 m_historyReplies = 0;
     // Hands a change of the conversation list to the local history, when there is one.
     void keepConversation(const KeptConversation &change);
 

@@ -101,3 +101,17 @@ void SocketHandl::findKept(const KeptRecordQuery &query, bool history)
                        }
                    });
 }
+
+void SocketHandl::findKeptFirst(const KeptRecordQuery &query)
+{
+    const quint64 request = m_historyRequests;
+    const quint64 replies = m_historyReplies;
+    m_keeper->find(query, this,
+                   [this, request, replies](const RecordKeeper::PrivateTable &p,
+                                            const RecordKeeper::GroupTable &g) {
+                       if (m_historyRequests != request || m_historyReplies != replies)
+                           return;
+                       m_store.replaceHistory(p, g, false);
+                       emit sigHistoryGetRecord();
+                   });
+}

@@ -297,8 +297,11 @@ void SocketHandl::getUserHistoryLength(const QString &userIds, int limits, const
         findKept(local, true);
         return;
     }
-    // A text search also looks through the local history.
+    // A text search also looks through the local history, at once and again with the reply.
     const KeptRecordQuery search = findConts.isEmpty() ? KeptRecordQuery() : local;
+    ++m_historyRequests;
+    if (m_keeper && !search.conversation.isEmpty())
+        findKeptFirst(search);
     emitEvent(event, QJsonArray{request}, [this, userIds, search](const QJsonArray &ack) {
         applyRecordReply(ack, userIds, true, 0, search);
     });
@@ -349,6 +352,7 @@ void SocketHandl::applyRecordReply(const QJsonArray &ack, const QString &ids, bo
                 ConversationStore::markRead(*group, upTo, it.key());
         }
         deliver([this, privateRecords, groupRecords, search]() {
+            ++m_historyReplies;
             m_store.replaceHistory(privateRecords, groupRecords);
             emit sigHistoryGetRecord();
             if (m_keeper && !search.conversation.isEmpty())

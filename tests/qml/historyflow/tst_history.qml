@@ -165,4 +165,24 @@ FlowCase {
         verify(ids.indexOf(linaMsgId) > ids.indexOf(String(added.lastMsgId)))
         verify(ids.indexOf(String(added.lastMsgId)) >= 0)
     }
+
+    // Online with a server that never answers the search: the local matches show, marked.
+    function test_4_searchWithSilentServerFindsLocalRecords() {
+        hook("event-silence", { user: "10001", events: ["get record"] })
+        mouseClick(item("historyButton"))
+        var history = item("historyList")
+        var search = item("historySearch")
+        search.forceActiveFocus()
+        typeText("report")
+        keyClick(Qt.Key_Return)
+        tryVerify(function() { return history.count === 1 && history.model.get(0).msgId === linaMsgId }, 10000)
+        verify(history.model.get(0).local)
+        verify(item("localTag_" + linaMsgId).visible)
+        hook("event-silence", { off: true })
+        clearField(search)
+        keyClick(Qt.Key_Return)
+        tryVerify(function() { return history.count >= 2 }, 10000, "the server answers again")
+        mouseClick(item("historyClose"))
+        tryCompare(item("historicalRecords"), "visible", false)
+    }
 }
