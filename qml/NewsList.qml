@@ -98,6 +98,7 @@ Rectangle {
             if (hint !== undefined && hint !== null && String(hint) !== "" && newsModel.get(i).names !== String(hint)) {
                 newsModel.setProperty(i, "names", String(hint))
                 configData.setCurrentChatName(ids, String(hint))
+                socketState.keepConversationName(ids, types, String(hint))
             }
             return i
         }
@@ -107,6 +108,7 @@ Rectangle {
                               online: types === "2" && onlineInfor.getOnlineUsers(ids), paths: avatarOf(types) })
         configData.setCurrentChatName(ids, names)
         configData.setCurrentChatTypes(ids, types)
+        socketState.keepConversationName(ids, types, names)
         askLastRecord(ids, types)
         return 1
     }

@@ -98,6 +98,8 @@ public:
                            const QString &filePathas = QString(), int fileIndex = 0,
                            bool send = true, const FileAttachment &file = FileAttachment());
     void setPrivateAlreadyRead(const QString &ids, const QString &msgIds = QString());
+    // The name the conversation list shows for a conversation, kept with the list.
+    void keepConversationName(const QString &ids, const QString &types, const QString &name);
     void setGroupAlreadyRead(const QString &groupIds, const QString &msgIds = QString());
 
     // Delivery states of the user's own messages (sendStatus): "1" pending (stored, not yet

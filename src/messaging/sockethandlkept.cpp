@@ -48,6 +48,19 @@ void SocketHandl::keepConversation(const KeptConversation &change)
         m_keeper->keepConversation(change);
 }
 
+void SocketHandl::keepConversationName(const QString &ids, const QString &types,
+                                       const QString &name)
+{
+    if (ids.isEmpty() || name.isEmpty() || name == ids ||
+        (types != QLatin1String("2") && types != QLatin1String("3")))
+        return;
+    KeptConversation change;
+    change.group = types == QLatin1String("3");
+    change.id = ids;
+    change.name = name;
+    keepConversation(change);
+}
+
 void SocketHandl::forgetKept()
 {
     m_store.forgetKept();

@@ -63,6 +63,12 @@ QVariantList SocketState::keptConversations() const
     return list;
 }
 
+void SocketState::keepConversationName(const QString &ids, const QString &types,
+                                       const QString &name)
+{
+    m_engine->keepConversationName(ids, types, name);
+}
+
 void SocketState::connectServer()
 {
     m_engine->connectServer();

@@ -50,6 +50,8 @@ public:
     // The conversation list kept in the local history, read at sign-in: one map a conversation
     // (ids, types "2"/"3", names, content, msgType, stamp ms, unread, creator, senderName).
     Q_INVOKABLE QVariantList keptConversations() const;
+    Q_INVOKABLE void keepConversationName(const QString &ids, const QString &types,
+                                          const QString &name);
     Q_INVOKABLE void getOutlineRecordLength();
     Q_INVOKABLE void getLastRecordLength();
     Q_INVOKABLE QStringList getPrivateIdFromInfors(const QString &ids) const;

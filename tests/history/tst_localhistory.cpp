@@ -240,6 +240,9 @@ private slots:
             QTRY_COMPARE(first.log.count(QStringLiteral("sigMessageUnreadNums")), 2);
             QTRY_COMPARE(first.log.count(QStringLiteral("sigPrivareMessage")), 3);
             first.engine->setPrivateAlreadyRead(peer);
+            // The name the list found for a private conversation; an unknown one (its id) not.
+            first.engine->keepConversationName(other, QStringLiteral("2"), QStringLiteral("王芳"));
+            first.engine->keepConversationName(peer, QStringLiteral("2"), peer);
         }
         Client second(m_path);
         QVERIFY(second.ok);
@@ -254,6 +257,8 @@ private slots:
         QCOMPARE(byId[QStringLiteral("10004")].unread, 1);
         QCOMPARE(byId[other].text, QStringLiteral("明天见"));
         QCOMPARE(byId[other].timeMs, lastMs);
+        QCOMPARE(byId[other].name, QStringLiteral("王芳"));
+        QVERIFY(byId[peer].name.isEmpty());
         QVERIFY(byId[group].group);
         QCOMPARE(byId[group].name, QStringLiteral("项目组"));
         QCOMPARE(byId[group].unread, 3);

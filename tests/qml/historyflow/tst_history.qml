@@ -91,6 +91,7 @@ FlowCase {
         compare(rowContent(list, projectGroup), "王芳: 明早九点开会")
         compare(rowContent(list, "10004"), "收到，谢谢")
         compare(list.model.get(rowIndex(list, projectGroup)).names, "项目协调群")
+        compare(list.model.get(rowIndex(list, "10002")).names, "李娜")
         compare(list.model.get(rowIndex(list, projectGroup)).types, "3")
         compare(list.model.get(rowIndex(list, "10002")).types, "2")
         // Newest first by the kept times, once each, below the system messages.
