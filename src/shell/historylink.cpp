@@ -53,6 +53,8 @@ void HistoryLink::signIn(const QString &path)
         m_history->loadRecent(HistoryDatabase::recentLimit);
         return;
     }
+    // Another user's (or server's) list is never offered while this one is read.
+    m_engine->showKeptConversations({});
     m_engine->setRecordKeeper(nullptr);
     m_history->close();
     m_history->open(path);

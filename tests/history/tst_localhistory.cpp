@@ -270,6 +270,26 @@ private slots:
         QVERIFY(second.engine->keptConversations().isEmpty());
     }
 
+    // Signing in as somebody else: the list of the one before is not offered meanwhile.
+    void otherUsersListIsNotOffered()
+    {
+        {
+            Client first(m_path);
+            QVERIFY(first.ok);
+            QVERIFY(first.engine->dispatchInbound(QStringLiteral("private message"),
+                                                  {privateMessage(5)}));
+            QTRY_COMPARE(first.log.count(QStringLiteral("sigPrivareMessage")), 1);
+        }
+        Client second(m_path);
+        QVERIFY(second.ok);
+        QCOMPARE(second.engine->keptConversations().size(), 1);
+        QSignalSpy shown(second.link.get(), &HistoryLink::shown);
+        second.link->signIn(m_path + QStringLiteral("-other"));
+        QVERIFY(second.engine->keptConversations().isEmpty());
+        QVERIFY(shown.wait());
+        QVERIFY(second.engine->keptConversations().isEmpty());
+    }
+
     void readStateSticksAcrossStarts()
     {
         {
