@@ -97,6 +97,7 @@ Rectangle {
             if (hint !== undefined && hint !== null && String(hint) !== "" && newsModel.get(i).names !== String(hint)) {
                 newsModel.setProperty(i, "names", String(hint))
                 configData.setCurrentChatName(ids, String(hint))
+                socketState.keepConversationName(ids, types, String(hint))
             }
             return i
         }
@@ -106,6 +107,7 @@ Rectangle {
                               online: types === "2" && onlineInfor.getOnlineUsers(ids), paths: avatarOf(types) })
         configData.setCurrentChatName(ids, names)
         configData.setCurrentChatTypes(ids, types)
+        socketState.keepConversationName(ids, types, names)
         askLastRecord(ids, types)
         return 1
     }
@@ -263,8 +265,10 @@ Rectangle {
         if (newsModel.get(index).stamp >= stamp + 60000 && shown !== "")
             return
         var text = previewText(contents, "")
-        // An answer about the message already shown keeps the sender's name in front of it.
-        if (newsModel.get(index).stamp >= stamp && (shown === text || shown.endsWith(": " + text)))
+        // An answer about the message already shown keeps the sender's name in front of it, and
+        // its exact time when the row has one (the answer's is only a clock time).
+        var same = shown === text || shown.endsWith(": " + text)
+        if (same && (newsModel.get(index).stamp >= stamp || newsModel.get(index).stamp > 0))
             return
         newsModel.setProperty(index, "content", text)
         newsModel.setProperty(index, "stamp", stamp)
@@ -319,9 +323,47 @@ Rectangle {
                                    content: "", times: "", stamp: 0, unread: 0, online: false, paths: avatarOf(types) })
             }
         }
+        showKept(false)
         refreshOnline()
         requestAll()
         historicalSearch.reload()
+    }
+    // The conversation list kept on this machine, shown at once after sign-in and when the
+    // server never answers; the server's answers then merge into the same rows. `ask`: rows it
+    // adds ask the server for their last messages themselves.
+    function showKept(ask) {
+        var kept = socketState.keptConversations()
+        if (kept.length === 0)
+            return
+        ensureSystemRow()
+        for (var i = 0; i < kept.length; ++i) {
+            var c = kept[i]
+            if (c.ids === "" || (c.types !== "2" && c.types !== "3"))
+                continue
+            var index = indexOfId(c.ids)
+            if (index < 0) {
+                var names = conversationName(c.ids, c.types, c.names)
+                newsModel.append({ ids: c.ids, names: names, types: c.types, content: "", times: "", stamp: 0, unread: 0,
+                                   online: c.types === "2" && onlineInfor.getOnlineUsers(c.ids), paths: avatarOf(c.types) })
+                configData.setCurrentChatName(c.ids, names)
+                configData.setCurrentChatTypes(c.ids, c.types)
+                if (ask)
+                    askLastRecord(c.ids, c.types)
+                index = newsModel.count - 1
+            } else if (c.names !== "" && newsModel.get(index).names === c.ids) {
+                newsModel.setProperty(index, "names", c.names)
+            }
+            if (c.content !== "" && c.stamp > newsModel.get(index).stamp) {
+                var text = previewText(c.content, c.msgType)
+                var sender = c.types === "3" && c.creator !== selfId() && c.senderName !== "" ? c.senderName + ": " : ""
+                newsModel.setProperty(index, "content", sender + text)
+                newsModel.setProperty(index, "stamp", c.stamp)
+                newsModel.setProperty(index, "times", timeText(c.stamp))
+            }
+            if (c.unread > 0 && newsModel.get(index).unread === 0 && !isOpen(c.ids))
+                setUnread(index, c.unread)
+        }
+        sortByTime()
     }
     // After a reconnection: what changed while the link was down.
     function reload() {
@@ -447,6 +489,7 @@ Rectangle {
         onSigGroupMessage: newsList.onGroup(groupIds, isSelf, messages)
         onSigMessageUnreadNums: newsList.onUnreadNums(id, nums, types, groupNames)
         onSigSendLastMessageInfor: newsList.onLastMessage(ids, contents, types, times)
+        onSigKeptConversations: newsList.showKept(true)
         onSigEditGroupDelete: newsList.removeConversation(newsList.indexOfId(groupIds))
     }
     LanguageTexts {

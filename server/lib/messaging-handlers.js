@@ -214,7 +214,8 @@ const HANDLERS = {
     ack(SUCCESS);
     // A client that sent its leave notice and logs in again is back.
     if (ctx.service.setPresent(ctx.socket, true)) ctx.service.broadcastOnline();
-    sendCounts(ctx.service, ctx.socket, ctx.user);
+    // A silenced count request also leaves out the counts a login brings.
+    if (!silenced(ctx.service, 'outline recordLength', ctx.user)) sendCounts(ctx.service, ctx.socket, ctx.user);
   },
 
   'heartbeat test'(ctx, args, ack) {
@@ -274,11 +275,13 @@ const HANDLERS = {
   },
 
   'get lastrecord'(ctx, [request], ack) {
+    if (silenced(ctx.service, 'get lastrecord', ctx.user)) return;
     ack(lastRecords(ctx.service, ctx.user, request));
   },
 
   'outline recordLength'(ctx, args, ack) {
     if (!ctx.user) return ack(NOT_SIGNED_IN);
+    if (silenced(ctx.service, 'outline recordLength', ctx.user)) return;
     ack(SUCCESS);
     sendCounts(ctx.service, ctx.socket, ctx.user);
   },

@@ -11,7 +11,7 @@ const CLIENT_NAMESPACE = '/client';
 const RESERVED_EVENTS = ['connect', 'connect_error', 'disconnect', 'disconnecting', 'newListener', 'removeListener', 'error'];
 const LOGIN_MODES = ['normal', 'value', 'empty', 'silent'];
 const MAX_BURST = 1000000;
-const SILENCEABLE = ['create group', 'edit group', 'delete group', 'get record', 'get imageRecord'];
+const SILENCEABLE = ['create group', 'edit group', 'delete group', 'get record', 'get imageRecord', 'get lastrecord', 'outline recordLength'];
 
 function service(app) {
   return app.messaging;

@@ -31,6 +31,11 @@ const QStringList migrationSteps[] = {
     {QStringLiteral("ALTER TABLE messages ADD COLUMN msg_type TEXT NOT NULL DEFAULT ''"),
      QStringLiteral("UPDATE messages SET msg_type = COALESCE(json_extract(body, '$.msgType'), '')"),
      QStringLiteral("ALTER TABLE conversations ADD COLUMN name TEXT NOT NULL DEFAULT ''")},
+    // 3: the conversation list as the service last gave it: its last message and unread count.
+    {QStringLiteral("ALTER TABLE conversations ADD COLUMN last_text TEXT NOT NULL DEFAULT ''"),
+     QStringLiteral("ALTER TABLE conversations ADD COLUMN last_type TEXT NOT NULL DEFAULT ''"),
+     QStringLiteral("ALTER TABLE conversations ADD COLUMN last_time INTEGER NOT NULL DEFAULT 0"),
+     QStringLiteral("ALTER TABLE conversations ADD COLUMN unread INTEGER NOT NULL DEFAULT 0")},
 };
 
 // "3" read > "2" sent > "1" pending = "4" failed (a retry makes a failed message pending).
@@ -305,6 +310,105 @@ bool HistoryDatabase::write(const QVector<Entry> &entries)
     }
     if (!db.commit())
         return fail(QStringLiteral("commit"), db.lastError().text());
+    return true;
+}
+
+bool HistoryDatabase::writeConversations(const QVector<KeptConversation> &changes)
+{
+    if (changes.isEmpty())
+        return true;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.isOpen())
+        return fail(QStringLiteral("not open"), m_path);
+    if (!db.transaction())
+        return fail(QStringLiteral("write"), db.lastError().text());
+    // An older last message than the kept one changes nothing; a count replaces the kept one
+    // unless the change only counts one more.
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral(
+        "INSERT INTO conversations (kind, id, name, last_text, last_type, last_time, unread)"
+        " VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT (kind, id) DO UPDATE SET"
+        " name = CASE WHEN excluded.name <> '' THEN excluded.name ELSE name END,"
+        " last_text = CASE WHEN excluded.last_time > 0 AND excluded.last_time >= last_time"
+        " THEN excluded.last_text ELSE last_text END,"
+        " last_type = CASE WHEN excluded.last_time > 0 AND excluded.last_time >= last_time"
+        " THEN excluded.last_type ELSE last_type END,"
+        " last_time = MAX(last_time, excluded.last_time),"
+        " unread = CASE WHEN ? THEN unread + 1 WHEN ? >= 0 THEN excluded.unread ELSE unread END"));
+    QSqlQuery removal(db);
+    removal.prepare(QStringLiteral("DELETE FROM conversations WHERE kind = ? AND id = ?"));
+    for (const KeptConversation &change : changes) {
+        if (change.id.isEmpty())
+            continue;
+        if (change.removed) {
+            removal.addBindValue(change.group ? 1 : 0);
+            removal.addBindValue(change.id);
+            if (!removal.exec()) {
+                const QString detail = removal.lastError().text();
+                db.rollback();
+                return fail(QStringLiteral("write"), detail);
+            }
+            continue;
+        }
+        query.addBindValue(change.group ? 1 : 0);
+        query.addBindValue(change.id);
+        query.addBindValue(text(change.name));
+        query.addBindValue(text(change.text));
+        query.addBindValue(text(change.msgType));
+        query.addBindValue(qMax<qint64>(0, change.timeMs));
+        query.addBindValue(change.oneMoreUnread ? 1 : qMax(0, change.unread));
+        query.addBindValue(change.oneMoreUnread ? 1 : 0);
+        query.addBindValue(change.unread);
+        if (!query.exec()) {
+            const QString detail = query.lastError().text();
+            db.rollback();
+            return fail(QStringLiteral("write"), detail);
+        }
+    }
+    if (!db.commit())
+        return fail(QStringLiteral("commit"), db.lastError().text());
+    return true;
+}
+
+bool HistoryDatabase::conversations(QVector<KeptConversation> *list)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery rows(db);
+    if (!rows.exec(QStringLiteral(
+            "SELECT c.kind, c.id, c.name, c.last_text, c.last_type, c.last_time, c.unread,"
+            " m.msg_id, m.body FROM conversations c LEFT JOIN messages m ON m.kind = c.kind"
+            " AND m.conversation = c.id AND m.msg_id = c.last_msg_id"
+            // A count of nothing alone does not make a row, as in the list itself.
+            " WHERE c.last_msg_id > 0 OR c.last_text <> '' OR c.unread > 0 ORDER BY c.kind, c.id")))
+        return fail(QStringLiteral("read"), rows.lastError().text());
+    while (rows.next()) {
+        KeptConversation c;
+        c.group = rows.value(0).toInt() == 1;
+        c.id = rows.value(1).toString();
+        c.name = rows.value(2).toString();
+        c.text = rows.value(3).toString();
+        c.msgType = rows.value(4).toString();
+        c.timeMs = rows.value(5).toLongLong();
+        c.unread = rows.value(6).toInt();
+        if (!rows.value(7).isNull()) {
+            // The newest record kept wins over the service's last word when it is not older.
+            const GroupMessageRecord last = recordOf(rows.value(8).toString(), QString());
+            bool ok = false;
+            qint64 ms = last.sendTime.toLongLong(&ok);
+            if (!ok || ms <= 0)
+                ms = qint64(rows.value(7).toULongLong());
+            if (ms >= c.timeMs) {
+                c.text = last.msg;
+                c.msgType = last.msgType;
+                c.timeMs = ms;
+                c.creator = last.creator;
+                c.senderName = last.userName;
+            }
+            if (c.name.isEmpty() && c.group)
+                c.name = last.groupName;
+        }
+        list->append(c);
+    }
     return true;
 }
 

@@ -13,7 +13,7 @@ class HistoryDatabase
 {
 public:
     // The schema this build writes; older files are brought up to it step by step.
-    static constexpr int schemaVersion = 2;
+    static constexpr int schemaVersion = 3;
     // The conversation's newest records read at start.
     static constexpr int recentLimit = 50;
 
@@ -43,6 +43,12 @@ public:
     // state never goes back (read stays read) and a record holding only a state keeps the
     // stored text.
     bool write(const QVector<Entry> &entries);
+
+    // One transaction of changes to the conversation list.
+    bool writeConversations(const QVector<KeptConversation> &changes);
+    // Every conversation kept with a message or something unread, with its last message: the newest
+    // record kept, or what the service last said when that is newer.
+    bool conversations(QVector<KeptConversation> *list);
 
     // The newest `limit` records of every conversation, oldest first within each.
     bool recent(int limit, RecordKeeper::PrivateTable *privateRecords,

@@ -47,12 +47,14 @@ void HistoryWorker::flush()
     }
     while (true) {
         QVector<HistoryDatabase::Entry> batch;
+        QVector<KeptConversation> changes;
         {
             std::lock_guard<std::mutex> lock(m_queue->mutex);
-            if (m_queue->entries.isEmpty()) {
+            if (m_queue->entries.isEmpty() && m_queue->conversations.isEmpty()) {
                 m_queue->flushPosted = false;
                 return;
             }
+            changes.swap(m_queue->conversations);
             const int take = qMin(int(m_queue->entries.size()), LocalHistory::batchSize);
             if (take == m_queue->entries.size()) {
                 batch.swap(m_queue->entries);
@@ -61,6 +63,10 @@ void HistoryWorker::flush()
                 m_queue->entries.remove(0, take);
             }
         }
+        if (!m_db.writeConversations(changes))
+            emit m_owner->writeFailed(m_db.error());
+        if (batch.isEmpty())
+            continue;
         if (!m_db.write(batch)) {
             emit m_owner->writeFailed(m_db.error());
             continue;
@@ -84,8 +90,13 @@ void HistoryWorker::loadRecent(int limit)
     flush();
     RecordKeeper::PrivateTable privateRecords;
     RecordKeeper::GroupTable groupRecords;
-    if (m_db.isOpen())
+    QVector<KeptConversation> conversations;
+    if (m_db.isOpen()) {
+        m_db.conversations(&conversations);
         m_db.recent(limit, &privateRecords, &groupRecords);
+    }
+    // The list first, so its rows are there when their records come.
+    emit m_owner->conversationsLoaded(conversations);
     emit m_owner->recentLoaded(privateRecords, groupRecords);
 }
 
@@ -94,6 +105,7 @@ void HistoryWorker::clear()
     {
         std::lock_guard<std::mutex> lock(m_queue->mutex);
         m_queue->entries.clear();
+        m_queue->conversations.clear();
     }
     const QString path = m_db.path();
     bool ok = m_db.remove();

@@ -22,6 +22,7 @@ public:
     {
         std::mutex mutex;
         QVector<HistoryDatabase::Entry> entries;
+        QVector<KeptConversation> conversations;
         bool flushPosted = false;
         qint64 written = 0;
     };

@@ -8,6 +8,7 @@ LocalHistory::LocalHistory(QObject *parent)
 {
     qRegisterMetaType<RecordKeeper::PrivateTable>();
     qRegisterMetaType<RecordKeeper::GroupTable>();
+    qRegisterMetaType<QVector<KeptConversation>>();
     m_worker = new HistoryWorker(this, m_queue);
     m_worker->moveToThread(&m_thread);
     connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
@@ -89,6 +90,21 @@ void LocalHistory::enqueue(bool group, const QString &conversation, qulonglong i
     if (post)
         QMetaObject::invokeMethod(m_worker,
                                   [worker = m_worker, full]() { worker->schedule(full); });
+}
+
+void LocalHistory::keepConversation(const KeptConversation &change)
+{
+    if (change.id.isEmpty())
+        return;
+    bool post = false;
+    {
+        std::lock_guard<std::mutex> lock(m_queue->mutex);
+        m_queue->conversations.append(change);
+        post = !m_queue->flushPosted;
+        m_queue->flushPosted = true;
+    }
+    if (post)
+        QMetaObject::invokeMethod(m_worker, [worker = m_worker]() { worker->schedule(false); });
 }
 
 void LocalHistory::keepPrivate(const QString &conversation, qulonglong id,

@@ -31,7 +31,8 @@ public:
     void open(const QString &path);
     // Writes what is queued and closes the file, waiting for the worker (used at exit).
     void close();
-    // The newest `limit` records of every conversation; recentLoaded() brings them.
+    // The conversation list and the newest `limit` records of every conversation;
+    // conversationsLoaded() then recentLoaded() bring them.
     void loadRecent(int limit);
     // Forgets what is queued, deletes the file and starts an empty one; cleared() follows.
     void clear();
@@ -45,9 +46,11 @@ public:
     void keepGroup(const QString &groupId, qulonglong id,
                    const GroupMessageRecord &record) override;
     void find(const KeptRecordQuery &query, QObject *context, Found found) override;
+    void keepConversation(const KeptConversation &change) override;
 
 signals:
     void opened(bool ok, const QString &error);
+    void conversationsLoaded(const QVector<KeptConversation> &conversations);
     void recentLoaded(const RecordKeeper::PrivateTable &privateRecords,
                       const RecordKeeper::GroupTable &groupRecords);
     void cleared(bool ok);
@@ -67,3 +70,4 @@ private:
 
 Q_DECLARE_METATYPE(RecordKeeper::PrivateTable)
 Q_DECLARE_METATYPE(RecordKeeper::GroupTable)
+Q_DECLARE_METATYPE(QVector<KeptConversation>)

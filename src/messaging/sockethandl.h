@@ -98,6 +98,8 @@ public:
                            const QString &filePathas = QString(), int fileIndex = 0,
                            bool send = true, const FileAttachment &file = FileAttachment());
     void setPrivateAlreadyRead(const QString &ids, const QString &msgIds = QString());
+    // The name the conversation list shows for a conversation, kept with the list.
+    void keepConversationName(const QString &ids, const QString &types, const QString &name);
     void setGroupAlreadyRead(const QString &groupIds, const QString &msgIds = QString());
 
     // Delivery states of the user's own messages (sendStatus): "1" pending (stored, not yet
@@ -139,6 +141,10 @@ public:
     // as its last message.
     void showKept(const RecordKeeper::PrivateTable &privateRecords,
                   const RecordKeeper::GroupTable &groupRecords);
+    // Shows the conversation list kept in the local history (keptConversations(), announced by
+    // sigKeptConversations) until the service says more.
+    void showKeptConversations(const QVector<KeptConversation> &conversations);
+    QVector<KeptConversation> keptConversations() const { return m_keptConversations; }
     // The local history was deleted: what the views showed only from it goes.
     void forgetKept();
     // The local search a history request stands for (also used while offline).
@@ -223,6 +229,8 @@ signals:
     void sigHistoryCleared();
     void sigSendLastMessageInfor(const QString &ids, const QString &contents, const QString &types,
                                  const QString &times);
+    // The conversation list kept in the local history was read (or forgotten).
+    void sigKeptConversations();
     // A private file message was sent: (conversation, message id, local path) for the
     // message-file store.
     void sigRecordMessageFile(const QString &ids, const QString &msgIds, const QString &path);
@@ -318,6 +326,9 @@ private:
                           const KeptRecordQuery &search = KeptRecordQuery());
     // Local history (sockethandlkept.cpp).
     void findKept(const KeptRecordQuery &query, bool history);
+    // A text search's local matches shown while the service has not answered it (nor a newer
+    // history request gone out): a silent service still finds what this machine keeps.
+    void findKeptFirst(const KeptRecordQuery &query);
     void applyLastRecords(const QJsonArray &ack);
     void emitEvent(const QString &event, const QJsonArray &args,
                    std::function<void(const QJsonArray &)> ack = nullptr);
@@ -355,6 +366,12 @@ private:
     MessageClock m_clock;
     ConversationStore m_store;
     std::shared_ptr<RecordKeeper> m_keeper;
+    QVector<KeptConversation> m_keptConversations;
+    // History requests sent and history replies stored (engine's thread).
+    quint64 m_historyRequests = 0;
+    quint64 m_historyReplies = 0;
+    // Hands a change of the conversation list to the local history, when there is one.
+    void keepConversation(const KeptConversation &change);
 
     // Engine's thread only: the link is signed in, and the messages not yet acknowledged.
     bool m_signedIn = false;

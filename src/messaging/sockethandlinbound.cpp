@@ -111,6 +111,10 @@ void SocketHandl::deliverPrivate(MessageRecord record, qulonglong id)
     record.sendStatus = QStringLiteral("3");
     deliver([this, id, record = std::move(record)]() {
         m_store.insertPrivate(record.creator, id, record);
+        KeptConversation arrived;
+        arrived.id = record.creator;
+        arrived.oneMoreUnread = true;
+        keepConversation(arrived);
         emit sigPrivareMessage(record.creator, MessageJson::privateText(record));
     });
 }
@@ -130,6 +134,12 @@ void SocketHandl::deliverGroup(GroupMessageRecord record, qulonglong id)
             return;
         }
         m_store.insertGroup(record.groupId, id, record);
+        KeptConversation arrived;
+        arrived.group = true;
+        arrived.id = record.groupId;
+        arrived.name = record.groupName;
+        arrived.oneMoreUnread = true;
+        keepConversation(arrived);
         emit sigGroupMessage(record.groupId, false, MessageJson::groupText(record, false));
     });
 }
@@ -171,6 +181,10 @@ void SocketHandl::onRecordLength(const QJsonValue &payload)
         const int count = MessageJson::readCount(it.value(), 0);
         if (count > 0 && !it.key().isEmpty())
             deliver([this, id = it.key(), count]() {
+                KeptConversation counted;
+                counted.id = id;
+                counted.unread = count;
+                keepConversation(counted);
                 emit sigMessageUnreadNums(id, count, QStringLiteral("2"), QString());
             });
     }
@@ -188,6 +202,12 @@ void SocketHandl::onGroupRecordLength(const QJsonValue &payload)
     const int length = MessageJson::readCount(object.value(QLatin1String("length")), -1);
     const QString name = JsonField::text(info.value(QLatin1String("name")));
     deliver([this, id, length, name]() {
+        KeptConversation counted;
+        counted.group = true;
+        counted.id = id;
+        counted.name = name;
+        counted.unread = length;
+        keepConversation(counted);
         emit sigMessageUnreadNums(id, length, QStringLiteral("3"), name);
     });
 }
@@ -344,6 +364,11 @@ void SocketHandl::onEditGroupDelete(const QJsonValue &payload)
         return;
     deliver([this, id]() {
         m_store.removeGroupAndConversation(id);
+        KeptConversation gone;
+        gone.group = true;
+        gone.id = id;
+        gone.removed = true;
+        keepConversation(gone);
         emit sigEditGroupDelete(id);
     });
 }

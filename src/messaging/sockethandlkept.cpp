@@ -36,9 +36,36 @@ void SocketHandl::showKept(const RecordKeeper::PrivateTable &privateRecords,
     }
 }
 
+void SocketHandl::showKeptConversations(const QVector<KeptConversation> &conversations)
+{
+    m_keptConversations = conversations;
+    emit sigKeptConversations();
+}
+
+void SocketHandl::keepConversation(const KeptConversation &change)
+{
+    if (m_keeper)
+        m_keeper->keepConversation(change);
+}
+
+void SocketHandl::keepConversationName(const QString &ids, const QString &types,
+                                       const QString &name)
+{
+    if (ids.isEmpty() || name.isEmpty() || name == ids ||
+        (types != QLatin1String("2") && types != QLatin1String("3")))
+        return;
+    KeptConversation change;
+    change.group = types == QLatin1String("3");
+    change.id = ids;
+    change.name = name;
+    keepConversation(change);
+}
+
 void SocketHandl::forgetKept()
 {
     m_store.forgetKept();
+    m_keptConversations.clear();
+    emit sigKeptConversations();
     emit sigHistoryCleared();
 }
 
@@ -85,5 +112,19 @@ void SocketHandl::findKept(const KeptRecordQuery &query, bool history)
                            m_store.replaceHistory(p, g, false);
                            emit sigHistoryGetRecord();
                        }
+                   });
+}
+
+void SocketHandl::findKeptFirst(const KeptRecordQuery &query)
+{
+    const quint64 request = m_historyRequests;
+    const quint64 replies = m_historyReplies;
+    m_keeper->find(query, this,
+                   [this, request, replies](const RecordKeeper::PrivateTable &p,
+                                            const RecordKeeper::GroupTable &g) {
+                       if (m_historyRequests != request || m_historyReplies != replies)
+                           return;
+                       m_store.replaceHistory(p, g, false);
+                       emit sigHistoryGetRecord();
                    });
 }

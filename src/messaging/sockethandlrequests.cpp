@@ -243,6 +243,10 @@ void SocketHandl::failSend(const QString &conversation, qulonglong id, const QSt
 void SocketHandl::setPrivateAlreadyRead(const QString &ids, const QString &msgIds)
 {
     Q_UNUSED(msgIds)
+    KeptConversation read;
+    read.id = ids;
+    read.unread = 0;
+    keepConversation(read);
     emitLogged(QStringLiteral("update havRead"),
                MessagePayloads::privateRead(ids, userId(), m_clock.readMark()));
 }
@@ -250,6 +254,11 @@ void SocketHandl::setPrivateAlreadyRead(const QString &ids, const QString &msgId
 void SocketHandl::setGroupAlreadyRead(const QString &groupIds, const QString &msgIds)
 {
     Q_UNUSED(msgIds)
+    KeptConversation read;
+    read.group = true;
+    read.id = groupIds;
+    read.unread = 0;
+    keepConversation(read);
     emitLogged(QStringLiteral("update havRead"),
                MessagePayloads::groupRead(groupIds, userId(), m_clock.readMark()));
 }
@@ -288,8 +297,11 @@ void SocketHandl::getUserHistoryLength(const QString &userIds, int limits, const
         findKept(local, true);
         return;
     }
-    // A text search also looks through the local history.
+    // A text search also looks through the local history, at once and again with the reply.
     const KeptRecordQuery search = findConts.isEmpty() ? KeptRecordQuery() : local;
+    ++m_historyRequests;
+    if (m_keeper && !search.conversation.isEmpty())
+        findKeptFirst(search);
     emitEvent(event, QJsonArray{request}, [this, userIds, search](const QJsonArray &ack) {
         applyRecordReply(ack, userIds, true, 0, search);
     });
@@ -340,6 +352,7 @@ void SocketHandl::applyRecordReply(const QJsonArray &ack, const QString &ids, bo
                 ConversationStore::markRead(*group, upTo, it.key());
         }
         deliver([this, privateRecords, groupRecords, search]() {
+            ++m_historyReplies;
             m_store.replaceHistory(privateRecords, groupRecords);
             emit sigHistoryGetRecord();
             if (m_keeper && !search.conversation.isEmpty())
@@ -403,7 +416,14 @@ void SocketHandl::applyLastRecords(const QJsonArray &ack)
         const qint64 ms = comma >= 0 ? value.mid(comma + 1).trimmed().toLongLong(&ok) : 0;
         if (ok)
             times = QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral(" hh:mm"));
-        deliver([this, ids, contents, types, times]() {
+        deliver([this, ids, contents, types, times, ms]() {
+            KeptConversation change;
+            change.group = types == groupType;
+            change.id = ids;
+            change.text = contents;
+            change.timeMs = ms;
+            if (types == privateType || types == groupType)
+                keepConversation(change);
             emit sigSendLastMessageInfor(ids, contents, types, times);
         });
     }

@@ -28,6 +28,7 @@ SocketState::SocketState(QObject *parent) : QObject(parent), m_engine(SocketHand
     connect(e, &SocketHandl::sigGroupMessageStatus, this, &SocketState::sigGroupMessageStatus);
     connect(e, &SocketHandl::sigMessageUnreadNums, this, &SocketState::sigMessageUnreadNums);
     connect(e, &SocketHandl::sigSendLastMessageInfor, this, &SocketState::sigSendLastMessageInfor);
+    connect(e, &SocketHandl::sigKeptConversations, this, &SocketState::sigKeptConversations);
     connect(e, &SocketHandl::sigLoginStatus, this, &SocketState::sigLoginStatus);
     connect(e, &SocketHandl::sigSendMessageFail, this, &SocketState::sigSendMessageFail);
     connect(e, &SocketHandl::sigMessageStatus, this, &SocketState::sigMessageStatus);
@@ -42,6 +43,30 @@ QString SocketState::getMessageStatus(const QString &ids, const QString &types,
                                       const QString &msgIds) const
 {
     return m_engine->getMessageStatus(ids, types, msgIds);
+}
+
+QVariantList SocketState::keptConversations() const
+{
+    QVariantList list;
+    for (const KeptConversation &c : m_engine->keptConversations()) {
+        list.append(QVariantMap{
+            {QStringLiteral("ids"), c.id},
+            {QStringLiteral("types"), c.group ? QStringLiteral("3") : QStringLiteral("2")},
+            {QStringLiteral("names"), c.name},
+            {QStringLiteral("content"), c.text},
+            {QStringLiteral("msgType"), c.msgType},
+            {QStringLiteral("stamp"), double(c.timeMs)},
+            {QStringLiteral("unread"), qMax(0, c.unread)},
+            {QStringLiteral("creator"), c.creator},
+            {QStringLiteral("senderName"), c.senderName}});
+    }
+    return list;
+}
+
+void SocketState::keepConversationName(const QString &ids, const QString &types,
+                                       const QString &name)
+{
+    m_engine->keepConversationName(ids, types, name);
 }
 
 void SocketState::connectServer()

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
 
 class SocketHandl;
 
@@ -46,6 +47,11 @@ public:
                                           const QString &chatTypes = QStringLiteral("1"),
                                           const QString &findConts = QString(), int findTypes = 1);
     Q_INVOKABLE void getLastrecord(const QString &contents);
+    // The conversation list kept in the local history, read at sign-in: one map a conversation
+    // (ids, types "2"/"3", names, content, msgType, stamp ms, unread, creator, senderName).
+    Q_INVOKABLE QVariantList keptConversations() const;
+    Q_INVOKABLE void keepConversationName(const QString &ids, const QString &types,
+                                          const QString &name);
     Q_INVOKABLE void getOutlineRecordLength();
     Q_INVOKABLE void getLastRecordLength();
     Q_INVOKABLE QStringList getPrivateIdFromInfors(const QString &ids) const;
@@ -107,6 +113,7 @@ signals:
                               const QString &groupNames);
     void sigSendLastMessageInfor(const QString &ids, const QString &contents, const QString &types,
                                  const QString &times);
+    void sigKeptConversations();
     void sigLoginStatus(bool status, int types, const QString &errors);
     void sigSendMessageFail(const QString &ids, const QString &msgIds, const QString &types,
                             const QString &errors);

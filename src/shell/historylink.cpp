@@ -23,6 +23,9 @@ HistoryLink *HistoryLink::instance()
 HistoryLink::HistoryLink(SocketHandl *engine, QObject *parent)
     : QObject(parent), m_engine(engine), m_history(std::make_shared<LocalHistory>())
 {
+    connect(
+        m_history.get(), &LocalHistory::conversationsLoaded, this,
+        [this](const QVector<KeptConversation> &list) { m_engine->showKeptConversations(list); });
     connect(m_history.get(), &LocalHistory::recentLoaded, this,
             [this](const RecordKeeper::PrivateTable &p, const RecordKeeper::GroupTable &g) {
                 m_engine->showKept(p, g);
@@ -45,8 +48,13 @@ HistoryLink::~HistoryLink()
 
 void HistoryLink::signIn(const QString &path)
 {
-    if (path == m_history->path())
+    // The same user again (signed out and in): the list is shown from the file once more.
+    if (path == m_history->path()) {
+        m_history->loadRecent(HistoryDatabase::recentLimit);
         return;
+    }
+    // Another user's (or server's) list is never offered while this one is read.
+    m_engine->showKeptConversations({});
     m_engine->setRecordKeeper(nullptr);
     m_history->close();
     m_history->open(path);

@@ -86,7 +86,7 @@ private slots:
 
         HistoryDatabase db;
         QVERIFY2(db.open(path), qPrintable(db.error()));
-        QCOMPARE(db.version(), 2);
+        QCOMPARE(db.version(), HistoryDatabase::schemaVersion);
         // The new column is filled from what the old rows held.
         KeptRecordQuery pictures;
         pictures.conversation = QStringLiteral("p");
@@ -97,6 +97,104 @@ private slots:
         QCOMPARE(p.value(QStringLiteral("p")).size(), 1);
         QCOMPARE(p[QStringLiteral("p")][7].sendStatus, QStringLiteral("2"));
         QVERIFY(p[QStringLiteral("p")][7].local);
+    }
+
+    void migratesSecondVersionIntoConversationList()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("second.sqlite"));
+        {
+            // A file as the second release wrote it: a group with its name, one message.
+            QSqlDatabase old = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "second");
+            old.setDatabaseName(path);
+            QVERIFY(old.open());
+            QSqlQuery q(old);
+            QVERIFY(q.exec("CREATE TABLE messages (kind INTEGER NOT NULL, conversation TEXT NOT "
+                           "NULL, msg_id INTEGER NOT NULL, creator TEXT NOT NULL DEFAULT '', msg "
+                           "TEXT NOT NULL DEFAULT '', send_status TEXT NOT NULL DEFAULT '', body "
+                           "TEXT NOT NULL DEFAULT '{}', msg_type TEXT NOT NULL DEFAULT '', "
+                           "PRIMARY KEY (kind, conversation, msg_id))"));
+            QVERIFY(q.exec("CREATE TABLE conversations (kind INTEGER NOT NULL, id TEXT NOT NULL, "
+                           "last_msg_id INTEGER NOT NULL DEFAULT 0, name TEXT NOT NULL DEFAULT "
+                           "'', PRIMARY KEY (kind, id))"));
+            QVERIFY(q.exec("INSERT INTO messages VALUES (1, 'g', 1700000000000, '10002', '开会', "
+                           "'3', '{\"creator\":\"10002\",\"msg\":\"开会\",\"userName\":"
+                           "\"李娜\",\"sendTime\":\"1700000000000\"}', 'text')"));
+            QVERIFY(q.exec("INSERT INTO conversations VALUES (1, 'g', 1700000000000, '项目组')"));
+            QVERIFY(q.exec("PRAGMA user_version = 2"));
+            old.close();
+        }
+        QSqlDatabase::removeDatabase("second");
+
+        HistoryDatabase db;
+        QVERIFY2(db.open(path), qPrintable(db.error()));
+        QCOMPARE(db.version(), 3);
+        QVector<KeptConversation> list;
+        QVERIFY(db.conversations(&list));
+        QCOMPARE(list.size(), 1);
+        QVERIFY(list[0].group);
+        QCOMPARE(list[0].name, QStringLiteral("项目组"));
+        QCOMPARE(list[0].text, QStringLiteral("开会"));
+        QCOMPARE(list[0].senderName, QStringLiteral("李娜"));
+        QCOMPARE(list[0].timeMs, 1700000000000LL);
+        QCOMPARE(list[0].unread, 0);
+    }
+
+    // The list row: the newest of the kept record and the service's last word; counts replaced,
+    // counted up by arrivals and reset by a read; empty fields of a change keep what is there.
+    void conversationListMergesChanges()
+    {
+        HistoryDatabase db;
+        QVERIFY(db.open(m_dir.filePath(QStringLiteral("list.sqlite"))));
+        QVERIFY(db.write(
+            {entry(QStringLiteral("p"), 5000, QStringLiteral("3"), QStringLiteral("旧"))}));
+        auto change = [](const QString &id, const QString &text, qint64 ms, int unread) {
+            KeptConversation c;
+            c.id = id;
+            c.text = text;
+            c.timeMs = ms;
+            c.unread = unread;
+            return c;
+        };
+        KeptConversation more = change(QStringLiteral("p"), QString(), 0, -1);
+        more.oneMoreUnread = true;
+        KeptConversation named = change(QStringLiteral("g"), QString(), 0, 2);
+        named.group = true;
+        named.name = QStringLiteral("项目组");
+        QVERIFY(db.writeConversations(
+            {change(QStringLiteral("p"), QStringLiteral("新"), 6000, 3), more,
+             change(QStringLiteral("p"), QStringLiteral("更旧"), 4000, -1), named}));
+        QVector<KeptConversation> list;
+        QVERIFY(db.conversations(&list));
+        QCOMPARE(list.size(), 2);
+        const KeptConversation g = list[1].group ? list[1] : list[0];
+        const KeptConversation p = list[1].group ? list[0] : list[1];
+        QCOMPARE(p.text, QStringLiteral("新"));
+        QCOMPARE(p.timeMs, 6000LL);
+        QCOMPARE(p.unread, 4);
+        QCOMPARE(g.name, QStringLiteral("项目组"));
+        QCOMPARE(g.unread, 2);
+        QVERIFY(g.text.isEmpty());
+
+        // A record newer than the service's word wins; a read clears the count.
+        QVERIFY(db.write(
+            {entry(QStringLiteral("p"), 7000, QStringLiteral("3"), QStringLiteral("最新"))}));
+        QVERIFY(db.writeConversations({change(QStringLiteral("p"), QString(), 0, 0)}));
+        list.clear();
+        QVERIFY(db.conversations(&list));
+        const KeptConversation after = list[0].group ? list[1] : list[0];
+        QCOMPARE(after.text, QStringLiteral("最新"));
+        QCOMPARE(after.timeMs, 7000LL);
+        QCOMPARE(after.creator, QStringLiteral("10002"));
+        QCOMPARE(after.unread, 0);
+
+        // A deleted group leaves the list; its records stay for the history.
+        KeptConversation gone = named;
+        gone.removed = true;
+        QVERIFY(db.writeConversations({gone}));
+        list.clear();
+        QVERIFY(db.conversations(&list));
+        QCOMPARE(list.size(), 1);
+        QVERIFY(!list[0].group);
     }
 
     void refusesNewerFile()

@@ -11,6 +11,7 @@
 #include "shell/historylink.h"
 #include "testenvironment.h"
 
+#include <QDateTime>
 #include <QJsonDocument>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -199,6 +200,96 @@ private slots:
         QCOMPARE(overlap.privateCount(peer), 8);
     }
 
+    // The list itself comes back at the next start: conversations known only from the service's
+    // last messages or counts too, with what arrived and what was read meanwhile.
+    void conversationListShownAtSecondStart()
+    {
+        const QString other = QStringLiteral("10003");
+        const QString group = QStringLiteral("g1");
+        const qint64 lastMs = QDateTime::currentMSecsSinceEpoch() - 60000;
+        {
+            Client first(m_path);
+            QVERIFY(first.ok);
+            QVERIFY(first.engine->dispatchInbound(
+                QStringLiteral("private message"),
+                {privateMessage(qulonglong(lastMs + 10), QStringLiteral("晚上见"))}));
+            QVERIFY(first.engine->dispatchInbound(
+                QStringLiteral("private message"),
+                {privateMessage(qulonglong(lastMs + 20), QStringLiteral("到了吗"))}));
+            QVERIFY(first.engine->dispatchInbound(
+                QStringLiteral("private message"),
+                {privateMessage(qulonglong(lastMs + 30), QStringLiteral("在路上"),
+                                QStringLiteral("10004"))}));
+            QVERIFY(first.engine->dispatchInbound(
+                QStringLiteral("send groupRecordLength"),
+                {QJsonObject{{QStringLiteral("id"), group},
+                             {QStringLiteral("length"), 3},
+                             {QStringLiteral("info"),
+                              QJsonObject{{QStringLiteral("name"), QStringLiteral("项目组")}}}}}));
+            QVERIFY(first.engine->dispatchReply(
+                QStringLiteral("get lastrecord"),
+                QJsonArray{QJsonObject{
+                    {other + QStringLiteral("**_**2"), QStringLiteral("明天见,%1").arg(lastMs)}}}));
+            // A group without anything unread is no row of the list.
+            QVERIFY(first.engine->dispatchInbound(
+                QStringLiteral("send groupRecordLength"),
+                {QJsonObject{{QStringLiteral("id"), QStringLiteral("g2")},
+                             {QStringLiteral("length"), 0},
+                             {QStringLiteral("info"), QJsonObject()}}}));
+            QTRY_COMPARE(first.log.count(QStringLiteral("sigSendLastMessageInfor")), 1);
+            QTRY_COMPARE(first.log.count(QStringLiteral("sigMessageUnreadNums")), 2);
+            QTRY_COMPARE(first.log.count(QStringLiteral("sigPrivareMessage")), 3);
+            first.engine->setPrivateAlreadyRead(peer);
+            // The name the list found for a private conversation; an unknown one (its id) not.
+            first.engine->keepConversationName(other, QStringLiteral("2"), QStringLiteral("王芳"));
+            first.engine->keepConversationName(peer, QStringLiteral("2"), peer);
+        }
+        Client second(m_path);
+        QVERIFY(second.ok);
+        QMap<QString, KeptConversation> byId;
+        for (const KeptConversation &c : second.engine->keptConversations())
+            byId.insert(c.id, c);
+        QCOMPARE(byId.keys(), (QStringList{peer, other, QStringLiteral("10004"), group}));
+        QCOMPARE(byId[peer].text, QStringLiteral("到了吗"));
+        QCOMPARE(byId[peer].timeMs, lastMs + 20);
+        QCOMPARE(byId[peer].unread, 0);
+        QVERIFY(!byId[peer].group);
+        QCOMPARE(byId[QStringLiteral("10004")].unread, 1);
+        QCOMPARE(byId[other].text, QStringLiteral("明天见"));
+        QCOMPARE(byId[other].timeMs, lastMs);
+        QCOMPARE(byId[other].name, QStringLiteral("王芳"));
+        QVERIFY(byId[peer].name.isEmpty());
+        QVERIFY(byId[group].group);
+        QCOMPARE(byId[group].name, QStringLiteral("项目组"));
+        QCOMPARE(byId[group].unread, 3);
+
+        // Clearing the history forgets the list too.
+        QSignalSpy cleared(second.link.get(), &HistoryLink::cleared);
+        second.link->clear();
+        QVERIFY(cleared.wait());
+        QVERIFY(second.engine->keptConversations().isEmpty());
+    }
+
+    // Signing in as somebody else: the list of the one before is not offered meanwhile.
+    void otherUsersListIsNotOffered()
+    {
+        {
+            Client first(m_path);
+            QVERIFY(first.ok);
+            QVERIFY(first.engine->dispatchInbound(QStringLiteral("private message"),
+                                                  {privateMessage(5)}));
+            QTRY_COMPARE(first.log.count(QStringLiteral("sigPrivareMessage")), 1);
+        }
+        Client second(m_path);
+        QVERIFY(second.ok);
+        QCOMPARE(second.engine->keptConversations().size(), 1);
+        QSignalSpy shown(second.link.get(), &HistoryLink::shown);
+        second.link->signIn(m_path + QStringLiteral("-other"));
+        QVERIFY(second.engine->keptConversations().isEmpty());
+        QVERIFY(shown.wait());
+        QVERIFY(second.engine->keptConversations().isEmpty());
+    }
+
     void readStateSticksAcrossStarts()
     {
         {
@@ -261,17 +352,32 @@ private slots:
         QVERIFY(second.ok);
         pointAt(server, *second.engine, me);
         MESSAGING_SIGN_IN(*second.engine, second.log);
-        second.engine->getUserHistoryLength(peer, 10, QString(), QStringLiteral("2"),
-                                            QStringLiteral("会议"));
-        // The service's answer, then what this machine adds to it.
-        QTRY_COMPARE_WITH_TIMEOUT(second.log.count(QStringLiteral("sigHistoryGetRecord")), 2,
-                                  longWait);
-        const QStringList texts = second.engine->getHistoryPrivateIdFromInfors(peer);
-        QVERIFY(idsOf(texts).contains(77));
-        for (const QString &text : texts) {
-            if (idsOf({text}).first() == 77)
-                QVERIFY(isLocal(text));
-        }
+        auto foundLocally = [&second] {
+            const QStringList texts = second.engine->getHistoryPrivateIdFromInfors(peer);
+            for (const QString &text : texts) {
+                if (idsOf({text}).first() == 77)
+                    return isLocal(text);
+            }
+            return false;
+        };
+        auto search = [&second] {
+            second.engine->getUserHistoryLength(peer, 10, QString(), QStringLiteral("2"),
+                                                QStringLiteral("会议"));
+        };
+        // The service keeps quiet: what this machine keeps is found all the same.
+        server.hook(
+            QStringLiteral("event-silence"),
+            QJsonObject{{QStringLiteral("events"), QJsonArray{QStringLiteral("get record")}}});
+        search();
+        QTRY_COMPARE(second.log.count(QStringLiteral("sigHistoryGetRecord")), 1);
+        QVERIFY(foundLocally());
+        // The service's answer, then what this machine adds to it (its own first answer may
+        // come before).
+        server.hook(QStringLiteral("event-silence"), QJsonObject{{QStringLiteral("off"), true}});
+        search();
+        QTRY_VERIFY_WITH_TIMEOUT(second.log.count(QStringLiteral("sigHistoryGetRecord")) >= 3 &&
+                                     foundLocally(),
+                                 longWait);
         second.engine->shutdown();
     }
 

@@ -79,7 +79,8 @@ void TestScreenshots::pictureIsDrawn_data()
     QTest::newRow("group-new-en-200") << QStringLiteral("group-new-en-200") << QSize(1900, 1300);
     QTest::newRow("person-card-zh_CN-200")
         << QStringLiteral("person-card-zh_CN-200") << QSize(1900, 1300);
-    for (const char *view : {"chat-zh_CN", "chat-en", "history-zh_CN", "history-en"})
+    for (const char *view : {"chat-zh_CN", "chat-en", "history-zh_CN", "history-en",
+                             "offline-history-zh_CN", "offline-history-en"})
         QTest::newRow(view) << QString::fromLatin1(view) << QSize(900, 600);
     QTest::newRow("chat-en-200") << QStringLiteral("chat-en-200") << QSize(1900, 1300);
     QTest::newRow("history-zh_CN-200") << QStringLiteral("history-zh_CN-200") << QSize(1900, 1300);
