@@ -55,8 +55,16 @@ int recordSize(const MessageRecord &record)
 
 qulonglong MessageJson::readId(const QJsonValue &value)
 {
-    // Sent as a number or as decimal text; the id reader gives both as digits.
-    const QString text = JsonField::id(value).trimmed();
+    if (value.isString())
+        return readIdText(value.toString());
+    // A number counts when it is an exact integer; a negative one is no id.
+    const qint64 number = JsonField::integer(value, 0);
+    return number > 0 ? qulonglong(number) : 0;
+}
+
+qulonglong MessageJson::readIdText(const QString &sent)
+{
+    const QString text = sent.trimmed();
     if (text.isEmpty() || text.size() > 20)
         return 0;
     for (const QChar c : text) {

@@ -192,10 +192,12 @@ QString PacketCodec::encodeValue(const QJsonValue &value)
     return QString::fromUtf8(json.constData() + 1, json.size() - 2);
 }
 
-bool PacketCodec::parseJson(QStringView text, rapidjson::Document *doc)
+bool PacketCodec::parseJson(const QString &text, FastJson::Document *doc, int from)
 {
-    const QByteArray utf8 = text.toUtf8();
-    doc->Parse<rapidjson::kParseFullPrecisionFlag>(utf8.constData(), size_t(utf8.size()));
+    // A QString ends in a null, which ends the parse as the end of the text would.
+    const auto *chars = reinterpret_cast<const char16_t *>(text.utf16());
+    doc->Parse<rapidjson::kParseFullPrecisionFlag | rapidjson::kParseValidateEncodingFlag>(
+        chars + qBound(0, from, text.size()));
     return !doc->HasParseError();
 }
 

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringView>
 
+#include "json/fastjson.h"
+
 #include <rapidjson/document.h>
 
 namespace sio {
@@ -35,8 +37,9 @@ public:
     static QString encodeValue(const QJsonValue &value);
     static bool decodeValue(QStringView text, QJsonValue *value, QString *error);
 
-    // The fast parser behind the busy events: strict JSON, numbers read in full precision.
-    static bool parseJson(QStringView text, rapidjson::Document *doc);
+    // The fast parser behind the busy events: strict JSON, numbers read in full precision, from
+    // position `from` of `text` to its end. Text that is no valid UTF-16 fails.
+    static bool parseJson(const QString &text, FastJson::Document *doc, int from = 0);
     // The event name that leads an EVENT body, found without parsing it ("" when it is not a
     // plain string at the very start).
     static QString peekEventName(QStringView body);

@@ -7,6 +7,7 @@
 #include "messaging/inboundjson.h"
 #include "messaging/messagejson.h"
 #include "sio/packetcodec.h"
+#include "json/jsonfield.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -41,6 +42,8 @@ private slots:
     void sameRecords_data();
     void sameRecords();
     void repeatedKeys();
+    void fastParserTakesOnlyValidText();
+    void repeatsAcrossEvents();
 };
 
 void TestInboundJson::sameRecords_data()
@@ -78,7 +81,7 @@ void TestInboundJson::sameRecords()
     QJsonValue plain;
     QVERIFY(sio::PacketCodec::decodeValue(payload, &plain, nullptr));
     QVERIFY(plain.isObject());
-    rapidjson::Document fast;
+    FastJson::Document fast;
     QVERIFY(sio::PacketCodec::parseJson(payload, &fast));
 
     qulonglong plainId = 1;
@@ -117,6 +120,56 @@ void TestInboundJson::repeatedKeys()
         &info, nullptr));
     QCOMPARE(info.sid, QStringLiteral("a"));
     QCOMPARE(info.pingInterval, 400);
+}
+
+void TestInboundJson::fastParserTakesOnlyValidText()
+{
+    // The fast parser reads the socket's UTF-16 as it is. A lone surrogate would reach a record
+    // there, while the general path turns it into a replacement character: such text must go
+    // the general path.
+    FastJson::Document doc;
+    const QString pair = QStringLiteral(R"(["private message",{"msg":"a)") + QChar(0xd83d) +
+                         QChar(0xde00) + QStringLiteral(R"("}])");
+    QVERIFY(sio::PacketCodec::parseJson(pair, &doc));
+    QCOMPARE(JsonField::text(doc[1][u"msg"]), QStringLiteral("a\U0001F600"));
+    for (const QChar lone : {QChar(0xd83d), QChar(0xde00)}) {
+        const QString text =
+            QStringLiteral(R"(["private message",{"msg":"a)") + lone + QStringLiteral(R"("}])");
+        QVERIFY(!sio::PacketCodec::parseJson(text, &doc));
+    }
+
+    // The body of a packet is read from its position to the end of the text.
+    const QString packet = QStringLiteral(R"(42/client,["e",{"n":7}])");
+    QVERIFY(sio::PacketCodec::parseJson(packet, &doc, packet.indexOf(QLatin1Char('['))));
+    QCOMPARE(JsonField::integer(doc[1][u"n"]), qint64(7));
+    QVERIFY(!sio::PacketCodec::parseJson(packet, &doc, 0));
+}
+
+void TestInboundJson::repeatsAcrossEvents()
+{
+    // The fast reader shares a field's text with the previous event when it is sent again; a
+    // changed, emptied, retyped or control-laden value must still read as its own.
+    const QStringList payloads{
+        R"({"creator":"10002","type":"user","msg_type":"text","haveread":"0","group_id":"g1"})",
+        R"({"creator":"10002","type":"user","msg_type":"text","haveread":"0","group_id":"g1"})",
+        R"({"creator":"10003","type":"use\u0001r","msg_type":"text","haveread":1,"group_id":"g1"})",
+        R"({"creator":"10003","type":"use\u0001r","msg_type":"","haveread":"1","group_id":7})",
+        R"({"creator":"10003\u0001","type":"user","msg_type":"","group_id":"7"})",
+        R"({"creator":"10003","type":"use\u0001r","msg_type":"text"})",
+        R"({"creator":"","type":"user"})",
+    };
+    for (int round = 0; round < 2; ++round) {
+        for (const QString &payload : payloads) {
+            QJsonValue plain;
+            QVERIFY(sio::PacketCodec::decodeValue(payload, &plain, nullptr));
+            FastJson::Document fast;
+            QVERIFY(sio::PacketCodec::parseJson(payload, &fast));
+            QCOMPARE(fields(InboundJson::groupRecord(fast)),
+                     fields(MessageJson::groupRecord(plain.toObject())));
+            QCOMPARE(fields(InboundJson::privateRecord(fast)),
+                     fields(MessageJson::privateRecord(plain.toObject())));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestInboundJson)
