@@ -255,7 +255,12 @@ bool HistoryDatabase::migrate()
 
 bool HistoryDatabase::write(const QVector<Entry> &entries)
 {
-    if (entries.isEmpty())
+    return write(entries.constData(), entries.size());
+}
+
+bool HistoryDatabase::write(const Entry *entries, int count)
+{
+    if (count <= 0)
         return true;
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!db.isOpen())
@@ -283,7 +288,8 @@ bool HistoryDatabase::write(const QVector<Entry> &entries)
                        " ON CONFLICT (kind, id) DO UPDATE SET last_msg_id = MAX(last_msg_id, "
                        "excluded.last_msg_id),"
                        " name = CASE WHEN excluded.name <> '' THEN excluded.name ELSE name END"));
-    for (const Entry &entry : entries) {
+    for (const Entry *it = entries; it != entries + count; ++it) {
+        const Entry &entry = *it;
         const int kind = entry.group ? 1 : 0;
         message.addBindValue(kind);
         message.addBindValue(text(entry.conversation));

@@ -43,6 +43,7 @@ public:
     // state never goes back (read stays read) and a record holding only a state keeps the
     // stored text.
     bool write(const QVector<Entry> &entries);
+    bool write(const Entry *entries, int count);
 
     // The newest `limit` records of every conversation, oldest first within each.
     bool recent(int limit, RecordKeeper::PrivateTable *privateRecords,

@@ -24,6 +24,8 @@ public:
         QVector<HistoryDatabase::Entry> entries;
         bool flushPosted = false;
         qint64 written = 0;
+        // Taken from `entries` by the worker and not written yet.
+        int taken = 0;
     };
 
     HistoryWorker(LocalHistory *owner, std::shared_ptr<Queue> queue);
