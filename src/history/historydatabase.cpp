@@ -55,6 +55,8 @@ QStringList toList(const QJsonValue &value)
 class BodyText
 {
 public:
+    explicit BodyText(int sizeHint) { m_out.reserve(sizeHint); }
+
     void add(const char *key, const QString &value)
     {
         begin(key);
@@ -80,10 +82,12 @@ public:
 private:
     void begin(const char *key)
     {
-        m_out += m_first ? QLatin1String("{\"") : QLatin1String(",\"");
+        m_out += m_first ? QLatin1Char('{') : QLatin1Char(',');
         m_first = false;
+        m_out += QLatin1Char('"');
         m_out += QLatin1String(key);
-        m_out += QLatin1String("\":");
+        m_out += QLatin1Char('"');
+        m_out += QLatin1Char(':');
     }
 
     QString m_out;
@@ -95,7 +99,8 @@ private:
 QString bodyOf(const HistoryDatabase::Entry &entry)
 {
     const GroupMessageRecord &r = entry.record;
-    BodyText body;
+    BodyText body(256 + r.msg.size() + r.download.size() + r.creator.size() +
+                  (entry.group ? 128 + r.userName.size() + r.groupName.size() : 0));
     body.add("creator", r.creator);
     body.add("download", r.download);
     body.add("fileType", r.fileType);
