@@ -521,7 +521,8 @@ bool ClientCore::dispatchRaw(const QString &text)
     FastJson::Pool stackPool(stack, sizeof stack);
     FastJson::Document event(&valuePool, 1024, &stackPool);
     // Text the fast parser refuses gets the general path, which reads or reports it as before.
-    if (!PacketCodec::parseJson(text, &event, pos) || !event.IsArray() || event.Empty() ||
+    PacketCodec::JsonBuffer buffer;
+    if (!PacketCodec::parseJson(body, &event, &buffer) || !event.IsArray() || event.Empty() ||
         !event[0].IsString())
         return false;
     Ack ack(packet.hasAckId());

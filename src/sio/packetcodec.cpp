@@ -8,6 +8,8 @@
 
 #include <rapidjson/document.h>
 
+#include <algorithm>
+
 namespace sio {
 
 namespace {
@@ -192,12 +194,15 @@ QString PacketCodec::encodeValue(const QJsonValue &value)
     return QString::fromUtf8(json.constData() + 1, json.size() - 2);
 }
 
-bool PacketCodec::parseJson(const QString &text, FastJson::Document *doc, int from)
+bool PacketCodec::parseJson(QStringView text, FastJson::Document *doc, JsonBuffer *buffer)
 {
-    // A QString ends in a null, which ends the parse as the end of the text would.
-    const auto *chars = reinterpret_cast<const char16_t *>(text.utf16());
-    doc->Parse<rapidjson::kParseFullPrecisionFlag | rapidjson::kParseValidateEncodingFlag>(
-        chars + qBound(0, from, text.size()));
+    // In place, strings are not copied a second time. The null ends the parse as the end of the
+    // text would.
+    buffer->resize(int(text.size()) + 1);
+    std::copy(text.utf16(), text.utf16() + text.size(), buffer->data());
+    (*buffer)[int(text.size())] = 0;
+    doc->ParseInsitu<rapidjson::kParseFullPrecisionFlag | rapidjson::kParseValidateEncodingFlag>(
+        buffer->data());
     return !doc->HasParseError();
 }
 

@@ -82,7 +82,8 @@ void TestInboundJson::sameRecords()
     QVERIFY(sio::PacketCodec::decodeValue(payload, &plain, nullptr));
     QVERIFY(plain.isObject());
     FastJson::Document fast;
-    QVERIFY(sio::PacketCodec::parseJson(payload, &fast));
+    sio::PacketCodec::JsonBuffer buffer;
+    QVERIFY(sio::PacketCodec::parseJson(payload, &fast, &buffer));
 
     qulonglong plainId = 1;
     qulonglong fastId = 2;
@@ -128,21 +129,33 @@ void TestInboundJson::fastParserTakesOnlyValidText()
     // there, while the general path turns it into a replacement character: such text must go
     // the general path.
     FastJson::Document doc;
+    sio::PacketCodec::JsonBuffer buffer;
     const QString pair = QStringLiteral(R"(["private message",{"msg":"a)") + QChar(0xd83d) +
                          QChar(0xde00) + QStringLiteral(R"("}])");
-    QVERIFY(sio::PacketCodec::parseJson(pair, &doc));
+    QVERIFY(sio::PacketCodec::parseJson(pair, &doc, &buffer));
     QCOMPARE(JsonField::text(doc[1][u"msg"]), QStringLiteral("a\U0001F600"));
     for (const QChar lone : {QChar(0xd83d), QChar(0xde00)}) {
         const QString text =
             QStringLiteral(R"(["private message",{"msg":"a)") + lone + QStringLiteral(R"("}])");
-        QVERIFY(!sio::PacketCodec::parseJson(text, &doc));
+        QVERIFY(!sio::PacketCodec::parseJson(text, &doc, &buffer));
     }
 
-    // The body of a packet is read from its position to the end of the text.
-    const QString packet = QStringLiteral(R"(42/client,["e",{"n":7}])");
-    QVERIFY(sio::PacketCodec::parseJson(packet, &doc, packet.indexOf(QLatin1Char('['))));
+    // The body of a packet is read from its position to the end of the text, and what it holds
+    // stays readable after the packet's text is gone. Escapes are taken in place.
+    {
+        QString packet = QStringLiteral(R"(42/client,["e",{"n":7,"s":"x\"y\u00e9z"}])");
+        const int at = packet.indexOf(QLatin1Char('['));
+        QVERIFY(!sio::PacketCodec::parseJson(packet, &doc, &buffer));
+        QVERIFY(sio::PacketCodec::parseJson(QStringView(packet).mid(at), &doc, &buffer));
+        packet.fill(QLatin1Char('#'));
+    }
     QCOMPARE(JsonField::integer(doc[1][u"n"]), qint64(7));
-    QVERIFY(!sio::PacketCodec::parseJson(packet, &doc, 0));
+    QCOMPARE(JsonField::text(doc[1][u"s"]), QStringLiteral("x\"y\u00e9z"));
+    // A payload longer than the buffer's own room.
+    const QString longText =
+        QStringLiteral(R"(["e",")") + QString(5000, QLatin1Char('w')) + QStringLiteral(R"("])");
+    QVERIFY(sio::PacketCodec::parseJson(longText, &doc, &buffer));
+    QCOMPARE(JsonField::text(doc[1]), QString(5000, QLatin1Char('w')));
 }
 
 void TestInboundJson::repeatsAcrossEvents()
@@ -163,7 +176,8 @@ void TestInboundJson::repeatsAcrossEvents()
             QJsonValue plain;
             QVERIFY(sio::PacketCodec::decodeValue(payload, &plain, nullptr));
             FastJson::Document fast;
-            QVERIFY(sio::PacketCodec::parseJson(payload, &fast));
+            sio::PacketCodec::JsonBuffer buffer;
+            QVERIFY(sio::PacketCodec::parseJson(payload, &fast, &buffer));
             QCOMPARE(fields(InboundJson::groupRecord(fast)),
                      fields(MessageJson::groupRecord(plain.toObject())));
             QCOMPARE(fields(InboundJson::privateRecord(fast)),
