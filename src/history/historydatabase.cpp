@@ -1,11 +1,13 @@
 #include "historydatabase.h"
 
 #include "logging.h"
+#include "json/jsontext.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -46,11 +48,6 @@ QString rankOf(const QString &column)
         .arg(column);
 }
 
-QJsonArray toArray(const QStringList &list)
-{
-    return QJsonArray::fromStringList(list);
-}
-
 QStringList toList(const QJsonValue &value)
 {
     QStringList list;
@@ -59,27 +56,81 @@ QStringList toList(const QJsonValue &value)
     return list;
 }
 
+// Compact JSON of one object, members added in the order Qt's writer sorts them into.
+class BodyText
+{
+public:
+    explicit BodyText(int sizeHint) { m_out.reserve(sizeHint); }
+
+    void add(const char *key, const QString &value)
+    {
+        begin(key);
+        JsonText::appendString(m_out, value);
+    }
+    void add(const char *key, const QStringList &values)
+    {
+        begin(key);
+        m_out += QLatin1Char('[');
+        for (int i = 0; i < values.size(); ++i) {
+            if (i > 0)
+                m_out += QLatin1Char(',');
+            JsonText::appendString(m_out, values.at(i));
+        }
+        m_out += QLatin1Char(']');
+    }
+    QString finish()
+    {
+        m_out += QLatin1Char('}');
+        return m_out;
+    }
+
+private:
+    void begin(const char *key)
+    {
+        m_out += m_first ? QLatin1Char('{') : QLatin1Char(',');
+        m_first = false;
+        m_out += QLatin1Char('"');
+        m_out += QLatin1String(key);
+        m_out += QLatin1Char('"');
+        m_out += QLatin1Char(':');
+    }
+
+    QString m_out;
+    bool m_first = true;
+};
+
+// The record's stored text: what QJsonDocument writes for it, written directly, since building
+// a QJsonObject for every record cost more than the database itself.
 QString bodyOf(const HistoryDatabase::Entry &entry)
 {
     const GroupMessageRecord &r = entry.record;
-    QJsonObject o{
-        {QStringLiteral("creator"), r.creator},   {QStringLiteral("download"), r.download},
-        {QStringLiteral("fileType"), r.fileType}, {QStringLiteral("haveread"), r.haveread},
-        {QStringLiteral("msg"), r.msg},           {QStringLiteral("msgId"), r.msgId},
-        {QStringLiteral("msgType"), r.msgType},   {QStringLiteral("sendTime"), r.sendTime},
-        {QStringLiteral("time"), r.time},         {QStringLiteral("type"), r.type}};
+    BodyText body(256 + r.msg.size() + r.download.size() + r.creator.size() +
+                  (entry.group ? 128 + r.userName.size() + r.groupName.size() : 0));
+    body.add("creator", r.creator);
+    body.add("download", r.download);
+    body.add("fileType", r.fileType);
     if (entry.group) {
-        o.insert(QStringLiteral("groupId"), r.groupId);
-        o.insert(QStringLiteral("userId"), r.userId);
-        o.insert(QStringLiteral("userName"), r.userName);
-        o.insert(QStringLiteral("groupName"), r.groupName);
-        o.insert(QStringLiteral("unread"), r.unread);
-        o.insert(QStringLiteral("userTime"), r.userTime);
-        o.insert(QStringLiteral("members"), toArray(r.members));
-        o.insert(QStringLiteral("readers"),
-                 toArray(QStringList(r.readers.cbegin(), r.readers.cend())));
+        body.add("groupId", r.groupId);
+        body.add("groupName", r.groupName);
     }
-    return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
+    body.add("haveread", r.haveread);
+    if (entry.group)
+        body.add("members", r.members);
+    body.add("msg", r.msg);
+    body.add("msgId", r.msgId);
+    body.add("msgType", r.msgType);
+    if (entry.group)
+        body.add("readers", QStringList(r.readers.cbegin(), r.readers.cend()));
+    body.add("sendTime", r.sendTime);
+    body.add("time", r.time);
+    body.add("type", r.type);
+    if (entry.group) {
+        body.add("unread", r.unread);
+        body.add("userId", r.userId);
+        body.add("userName", r.userName);
+        body.add("userTime", r.userTime);
+    }
+    return body.finish();
 }
 
 GroupMessageRecord recordOf(const QString &body, const QString &status)
@@ -260,7 +311,12 @@ bool HistoryDatabase::migrate()
 
 bool HistoryDatabase::write(const QVector<Entry> &entries)
 {
-    if (entries.isEmpty())
+    return write(entries.constData(), entries.size());
+}
+
+bool HistoryDatabase::write(const Entry *entries, int count)
+{
+    if (count <= 0)
         return true;
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!db.isOpen())
@@ -288,7 +344,20 @@ bool HistoryDatabase::write(const QVector<Entry> &entries)
                        " ON CONFLICT (kind, id) DO UPDATE SET last_msg_id = MAX(last_msg_id, "
                        "excluded.last_msg_id),"
                        " name = CASE WHEN excluded.name <> '' THEN excluded.name ELSE name END"));
-    for (const Entry &entry : entries) {
+    // A conversation's row keeps its newest id and the last name given, so one upsert per
+    // conversation and batch leaves what one per record left, in the same order of first
+    // appearance.
+    struct Latest
+    {
+        int kind;
+        QString id;
+        qulonglong lastId;
+        QString name;
+    };
+    QVector<Latest> latest;
+    QHash<QPair<int, QString>, int> conversationIndex;
+    for (const Entry *it = entries; it != entries + count; ++it) {
+        const Entry &entry = *it;
         const int kind = entry.group ? 1 : 0;
         message.addBindValue(kind);
         message.addBindValue(text(entry.conversation));
@@ -298,12 +367,33 @@ bool HistoryDatabase::write(const QVector<Entry> &entries)
         message.addBindValue(text(entry.record.msgType));
         message.addBindValue(text(entry.record.sendStatus));
         message.addBindValue(bodyOf(entry));
-        conversation.addBindValue(kind);
-        conversation.addBindValue(text(entry.conversation));
-        conversation.addBindValue(entry.id);
-        conversation.addBindValue(text(entry.group ? entry.record.groupName : QString()));
-        if (!message.exec() || !conversation.exec()) {
-            const QString detail = message.lastError().text() + conversation.lastError().text();
+        if (!message.exec()) {
+            const QString detail = message.lastError().text();
+            db.rollback();
+            return fail(QStringLiteral("write"), detail);
+        }
+        const QString name = entry.group ? entry.record.groupName : QString();
+        const QPair<int, QString> key(kind, entry.conversation);
+        const auto found = conversationIndex.constFind(key);
+        if (found == conversationIndex.cend()) {
+            conversationIndex.insert(key, latest.size());
+            latest.append({kind, entry.conversation, entry.id, name});
+            continue;
+        }
+        Latest &row = latest[found.value()];
+        // Compared as the database compares the stored integers.
+        if (qint64(entry.id) > qint64(row.lastId))
+            row.lastId = entry.id;
+        if (!name.isEmpty())
+            row.name = name;
+    }
+    for (const Latest &row : qAsConst(latest)) {
+        conversation.addBindValue(row.kind);
+        conversation.addBindValue(text(row.id));
+        conversation.addBindValue(row.lastId);
+        conversation.addBindValue(text(row.name));
+        if (!conversation.exec()) {
+            const QString detail = conversation.lastError().text();
             db.rollback();
             return fail(QStringLiteral("write"), detail);
         }

@@ -43,6 +43,7 @@ public:
     // state never goes back (read stays read) and a record holding only a state keeps the
     // stored text.
     bool write(const QVector<Entry> &entries);
+    bool write(const Entry *entries, int count);
 
     // One transaction of changes to the conversation list.
     bool writeConversations(const QVector<KeptConversation> &changes);

@@ -46,7 +46,9 @@ void HistoryWorker::flush()
         return;
     }
     while (true) {
-        QVector<HistoryDatabase::Entry> batch;
+        // All that is queued at once, written in batches: taking each batch off the front of
+        // the queue moved the whole rest of a long burst every time.
+        QVector<HistoryDatabase::Entry> pending;
         QVector<KeptConversation> changes;
         {
             std::lock_guard<std::mutex> lock(m_queue->mutex);
@@ -55,27 +57,25 @@ void HistoryWorker::flush()
                 return;
             }
             changes.swap(m_queue->conversations);
-            const int take = qMin(int(m_queue->entries.size()), LocalHistory::batchSize);
-            if (take == m_queue->entries.size()) {
-                batch.swap(m_queue->entries);
-            } else {
-                batch = m_queue->entries.mid(0, take);
-                m_queue->entries.remove(0, take);
+            pending.swap(m_queue->entries);
+            m_queue->taken = pending.size();
+        }
+        if (!changes.isEmpty() && !m_db.writeConversations(changes))
+            emit m_owner->writeFailed(m_db.error());
+        for (int from = 0; from < pending.size(); from += LocalHistory::batchSize) {
+            const int count = qMin(LocalHistory::batchSize, pending.size() - from);
+            const bool ok = m_db.write(pending.constData() + from, count);
+            {
+                std::lock_guard<std::mutex> lock(m_queue->mutex);
+                m_queue->taken -= count;
+                if (ok)
+                    m_queue->written += count;
             }
+            if (ok)
+                emit m_owner->batchWritten(count);
+            else
+                emit m_owner->writeFailed(m_db.error());
         }
-        if (!m_db.writeConversations(changes))
-            emit m_owner->writeFailed(m_db.error());
-        if (batch.isEmpty())
-            continue;
-        if (!m_db.write(batch)) {
-            emit m_owner->writeFailed(m_db.error());
-            continue;
-        }
-        {
-            std::lock_guard<std::mutex> lock(m_queue->mutex);
-            m_queue->written += batch.size();
-        }
-        emit m_owner->batchWritten(batch.size());
     }
 }
 

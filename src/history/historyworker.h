@@ -25,6 +25,8 @@ public:
         QVector<KeptConversation> conversations;
         bool flushPosted = false;
         qint64 written = 0;
+        // Taken from `entries` by the worker and not written yet.
+        int taken = 0;
     };
 
     HistoryWorker(LocalHistory *owner, std::shared_ptr<Queue> queue);

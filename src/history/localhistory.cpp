@@ -59,7 +59,7 @@ qint64 LocalHistory::writtenCount() const
 int LocalHistory::queuedCount() const
 {
     std::lock_guard<std::mutex> lock(m_queue->mutex);
-    return m_queue->entries.size();
+    return m_queue->entries.size() + m_queue->taken;
 }
 
 QString LocalHistory::path() const
@@ -68,7 +68,7 @@ QString LocalHistory::path() const
 }
 
 void LocalHistory::enqueue(bool group, const QString &conversation, qulonglong id,
-                           const GroupMessageRecord &record)
+                           GroupMessageRecord record)
 {
     if (conversation.isEmpty() || id == 0)
         return;
@@ -76,7 +76,7 @@ void LocalHistory::enqueue(bool group, const QString &conversation, qulonglong i
     entry.group = group;
     entry.conversation = conversation;
     entry.id = id;
-    entry.record = record;
+    entry.record = std::move(record);
     bool post = false;
     bool full = false;
     {
@@ -112,7 +112,7 @@ void LocalHistory::keepPrivate(const QString &conversation, qulonglong id,
 {
     GroupMessageRecord copy;
     static_cast<MessageRecord &>(copy) = record;
-    enqueue(false, conversation, id, copy);
+    enqueue(false, conversation, id, std::move(copy));
 }
 
 void LocalHistory::keepGroup(const QString &groupId, qulonglong id,

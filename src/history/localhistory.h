@@ -36,7 +36,8 @@ public:
     void loadRecent(int limit);
     // Forgets what is queued, deletes the file and starts an empty one; cleared() follows.
     void clear();
-    // Written records so far, and waiting ones (for tests and the benchmark).
+    // Written records so far, and waiting ones, also those being written (for tests and the
+    // benchmark).
     qint64 writtenCount() const;
     int queuedCount() const;
     QString path() const;
@@ -59,8 +60,7 @@ signals:
     void batchWritten(int records);
 
 private:
-    void enqueue(bool group, const QString &conversation, qulonglong id,
-                 const GroupMessageRecord &record);
+    void enqueue(bool group, const QString &conversation, qulonglong id, GroupMessageRecord record);
 
     QThread m_thread;
     HistoryWorker *m_worker = nullptr;

@@ -2,6 +2,8 @@
 
 #include <QVariant>
 
+#include <rapidjson/document.h>
+
 #include <cmath>
 #include <limits>
 
@@ -11,27 +13,35 @@ namespace {
 constexpr double twoTo53 = 9007199254740992.0;
 constexpr double twoTo63 = 9223372036854775808.0;
 
-bool exactInteger(const QJsonValue &value, qint64 *out)
+// Below 2^53 only integral values; beyond it every finite double is one, if it fits 64 bits.
+bool integerOf(double number, qint64 *out)
 {
-    if (!value.isDouble())
-        return false;
-    const double number = value.toDouble();
     if (std::fabs(number) < twoTo53) {
         if (number != std::trunc(number))
             return false;
         *out = qint64(number);
         return true;
     }
-    // The parser keeps an integer that fits 64 bits as one; its double would round it.
-    const QVariant exact = value.toVariant();
-    if (exact.userType() == QMetaType::LongLong) {
-        *out = exact.toLongLong();
-        return true;
-    }
     if (!std::isfinite(number) || number < -twoTo63 || number >= twoTo63)
         return false;
     *out = qint64(number);
     return true;
+}
+
+bool exactInteger(const QJsonValue &value, qint64 *out)
+{
+    if (!value.isDouble())
+        return false;
+    const double number = value.toDouble();
+    if (std::fabs(number) >= twoTo53) {
+        // The parser keeps an integer that fits 64 bits as one; its double would round it.
+        const QVariant exact = value.toVariant();
+        if (exact.userType() == QMetaType::LongLong) {
+            *out = exact.toLongLong();
+            return true;
+        }
+    }
+    return integerOf(number, out);
 }
 
 bool isDroppedControl(ushort u)
@@ -43,6 +53,19 @@ QString digitsOf(const QJsonValue &value)
 {
     qint64 number = 0;
     return exactInteger(value, &number) ? QString::number(number) : QString();
+}
+
+QString digitsOf(const FastJson::Value &value)
+{
+    qint64 number = 0;
+    return value.IsNumber() && integerOf(value.GetDouble(), &number) ? QString::number(number)
+                                                                     : QString();
+}
+
+QString stringOf(const FastJson::Value &value)
+{
+    return QString(reinterpret_cast<const QChar *>(value.GetString()),
+                   int(value.GetStringLength()));
 }
 
 } // namespace
@@ -79,6 +102,26 @@ QString JsonField::id(const QJsonValue &value)
     if (value.isString())
         return value.toString();
     return digitsOf(value);
+}
+
+QString JsonField::text(const FastJson::Value &value)
+{
+    if (value.IsString())
+        return withoutControls(stringOf(value));
+    return digitsOf(value);
+}
+
+QString JsonField::id(const FastJson::Value &value)
+{
+    if (value.IsString())
+        return stringOf(value);
+    return digitsOf(value);
+}
+
+qint64 JsonField::integer(const FastJson::Value &value, qint64 fallback)
+{
+    qint64 number = 0;
+    return value.IsNumber() && integerOf(value.GetDouble(), &number) ? number : fallback;
 }
 
 qint64 JsonField::integer(const QJsonValue &value, qint64 fallback)

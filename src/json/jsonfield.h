@@ -3,6 +3,8 @@
 #include <QJsonValue>
 #include <QString>
 
+#include "fastjson.h"
+
 // The one way a member of a server reply, a socket payload or a stored document is read. Replies
 // come from the network, so every reader accepts any JSON value and never fails:
 //
@@ -35,6 +37,13 @@ QString integerText(const QJsonValue &value);
 // The same as integer(), for a member that must fit an int; anything outside that range reads as
 // fallback.
 int smallInteger(const QJsonValue &value, int fallback = 0);
+
+// The same readers on a value of the fast parser, without building Qt's value first: they give
+// what the readers above give for PeerJson::fromRapid(value), which carries a number as its
+// double.
+QString text(const FastJson::Value &value);
+QString id(const FastJson::Value &value);
+qint64 integer(const FastJson::Value &value, qint64 fallback = 0);
 
 // `text` without control characters other than tab and line feed.
 QString withoutControls(const QString &text);

@@ -8,7 +8,20 @@
 
 namespace PeerJson {
 
-QJsonValue fromRapid(const rapidjson::Value &value)
+namespace {
+
+QString stringOf(const rapidjson::Value &value)
+{
+    return QString::fromUtf8(value.GetString(), int(value.GetStringLength()));
+}
+
+QString stringOf(const FastJson::Value &value)
+{
+    return QString(reinterpret_cast<const QChar *>(value.GetString()),
+                   int(value.GetStringLength()));
+}
+
+template <typename Value> QJsonValue toQt(const Value &value)
 {
     switch (value.GetType()) {
     case rapidjson::kNullType:
@@ -18,25 +31,35 @@ QJsonValue fromRapid(const rapidjson::Value &value)
     case rapidjson::kTrueType:
         return true;
     case rapidjson::kStringType:
-        return QString::fromUtf8(value.GetString(), int(value.GetStringLength()));
+        return stringOf(value);
     case rapidjson::kNumberType:
         return value.GetDouble();
     case rapidjson::kArrayType: {
         QJsonArray array;
-        for (const rapidjson::Value &item : value.GetArray())
-            array.append(fromRapid(item));
+        for (const Value &item : value.GetArray())
+            array.append(toQt(item));
         return array;
     }
     case rapidjson::kObjectType: {
         QJsonObject object;
         for (const auto &member : value.GetObject())
-            object.insert(
-                QString::fromUtf8(member.name.GetString(), int(member.name.GetStringLength())),
-                fromRapid(member.value));
+            object.insert(stringOf(member.name), toQt(member.value));
         return object;
     }
     }
     return QJsonValue();
+}
+
+} // namespace
+
+QJsonValue fromRapid(const rapidjson::Value &value)
+{
+    return toQt(value);
+}
+
+QJsonValue fromRapid(const FastJson::Value &value)
+{
+    return toQt(value);
 }
 
 namespace {

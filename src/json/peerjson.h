@@ -4,6 +4,8 @@
 #include <QJsonObject>
 #include <QJsonValue>
 
+#include "fastjson.h"
+
 #include <rapidjson/document.h>
 
 // JSON text from a server or a socket peer, read into Qt's values without the two traps of Qt's
@@ -24,5 +26,6 @@ bool parseObject(const QByteArray &utf8, QJsonObject *object);
 
 // A value of the fast parser as Qt's; a repeated key keeps its last value.
 QJsonValue fromRapid(const rapidjson::Value &value);
+QJsonValue fromRapid(const FastJson::Value &value);
 
 } // namespace PeerJson

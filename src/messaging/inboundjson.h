@@ -2,6 +2,8 @@
 
 #include "messagerecord.h"
 
+#include "json/fastjson.h"
+
 #include <rapidjson/document.h>
 
 // The record fields of the busy events ("private message", "group message") read straight from
@@ -9,7 +11,7 @@
 // same payload gives the same record either way. A repeated key keeps its last value.
 namespace InboundJson {
 
-MessageRecord privateRecord(const rapidjson::Value &object, qulonglong *id = nullptr);
-GroupMessageRecord groupRecord(const rapidjson::Value &object, qulonglong *id = nullptr);
+MessageRecord privateRecord(const FastJson::Value &object, qulonglong *id = nullptr);
+GroupMessageRecord groupRecord(const FastJson::Value &object, qulonglong *id = nullptr);
 
 } // namespace InboundJson

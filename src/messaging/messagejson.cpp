@@ -10,20 +10,22 @@
 
 namespace {
 
-// Builds the indented JSON of one flat object with the line feeds already left out.
+// Builds the indented JSON of one flat object with the line feeds already left out. Member
+// openings are UTF-16 literals, copied as they are: the texts of a whole conversation are built
+// at once, and converting each key from Latin-1 cost a third of the time.
 class TextObject
 {
 public:
     explicit TextObject(int sizeHint) { m_out.reserve(sizeHint); }
 
-    void add(QLatin1String key, const QString &value)
+    void add(QStringView head, const QString &value)
     {
-        beginMember(key);
+        beginMember(head);
         JsonText::appendString(m_out, value);
     }
-    void add(QLatin1String key, bool value)
+    void add(QStringView head, bool value)
     {
-        beginMember(key);
+        beginMember(head);
         m_out += value ? QLatin1String("true") : QLatin1String("false");
     }
     QString finish()
@@ -33,17 +35,19 @@ public:
     }
 
 private:
-    void beginMember(QLatin1String key)
+    void beginMember(QStringView head)
     {
-        m_out += m_first ? QLatin1String("{    \"") : QLatin1String(",    \"");
+        m_out += m_first ? QLatin1Char('{') : QLatin1Char(',');
         m_first = false;
-        m_out += key;
-        m_out += QLatin1String("\": ");
+        m_out.append(head.data(), int(head.size()));
     }
 
     QString m_out;
     bool m_first = true;
 };
+
+// What comes between a member's separator and its value.
+#define TARNEX_MEMBER(key) QStringView(u"    \"" key "\": ")
 
 int recordSize(const MessageRecord &record)
 {
@@ -55,8 +59,16 @@ int recordSize(const MessageRecord &record)
 
 qulonglong MessageJson::readId(const QJsonValue &value)
 {
-    // Sent as a number or as decimal text; the id reader gives both as digits.
-    const QString text = JsonField::id(value).trimmed();
+    if (value.isString())
+        return readIdText(value.toString());
+    // A number counts when it is an exact integer; a negative one is no id.
+    const qint64 number = JsonField::integer(value, 0);
+    return number > 0 ? qulonglong(number) : 0;
+}
+
+qulonglong MessageJson::readIdText(const QString &sent)
+{
+    const QString text = sent.trimmed();
     if (text.isEmpty() || text.size() > 20)
         return 0;
     for (const QChar c : text) {
@@ -166,44 +178,46 @@ QJsonObject MessageJson::groupObject(const GroupEntry &entry)
 QString MessageJson::privateText(const MessageRecord &record)
 {
     TextObject text(recordSize(record));
-    text.add(QLatin1String("creator"), record.creator);
-    text.add(QLatin1String("download"), record.download);
-    text.add(QLatin1String("file_type"), record.fileType);
-    text.add(QLatin1String("haveread"), record.haveread);
-    text.add(QLatin1String("msg"), record.msg);
-    text.add(QLatin1String("msg_id"), record.msgId);
-    text.add(QLatin1String("msg_type"), record.msgType);
-    text.add(QLatin1String("send_time"), formatSendTime(record.sendTime));
-    text.add(QLatin1String("time"), record.time);
-    text.add(QLatin1String("type"), record.type);
-    text.add(QLatin1String("sendStatus"), record.sendStatus);
+    text.add(TARNEX_MEMBER("creator"), record.creator);
+    text.add(TARNEX_MEMBER("download"), record.download);
+    text.add(TARNEX_MEMBER("file_type"), record.fileType);
+    text.add(TARNEX_MEMBER("haveread"), record.haveread);
+    text.add(TARNEX_MEMBER("msg"), record.msg);
+    text.add(TARNEX_MEMBER("msg_id"), record.msgId);
+    text.add(TARNEX_MEMBER("msg_type"), record.msgType);
+    text.add(TARNEX_MEMBER("send_time"), formatSendTime(record.sendTime));
+    text.add(TARNEX_MEMBER("time"), record.time);
+    text.add(TARNEX_MEMBER("type"), record.type);
+    text.add(TARNEX_MEMBER("sendStatus"), record.sendStatus);
     if (record.local)
-        text.add(QLatin1String("local"), QStringLiteral("1"));
+        text.add(TARNEX_MEMBER("local"), QStringLiteral("1"));
     return text.finish();
 }
 
 QString MessageJson::groupText(const GroupMessageRecord &record, bool isSelf)
 {
     TextObject text(recordSize(record) + 128 + record.userName.size() + record.groupName.size());
-    text.add(QLatin1String("creator"), record.creator);
-    text.add(QLatin1String("file_type"), record.fileType);
-    text.add(QLatin1String("msg"), record.msg);
-    text.add(QLatin1String("msg_id"), record.msgId);
-    text.add(QLatin1String("msg_type"), record.msgType);
-    text.add(QLatin1String("send_time"), formatSendTime(record.sendTime));
-    text.add(QLatin1String("time"), record.time);
-    text.add(QLatin1String("type"), record.type);
-    text.add(QLatin1String("user_id"), record.userId);
-    text.add(QLatin1String("user_name"), record.userName);
-    text.add(QLatin1String("group_name"), record.groupName);
-    text.add(QLatin1String("unread"), record.unread);
-    text.add(QLatin1String("sendStatus"), record.sendStatus);
-    text.add(QLatin1String("download"), record.download);
-    text.add(QLatin1String("isSelf"), isSelf);
+    text.add(TARNEX_MEMBER("creator"), record.creator);
+    text.add(TARNEX_MEMBER("file_type"), record.fileType);
+    text.add(TARNEX_MEMBER("msg"), record.msg);
+    text.add(TARNEX_MEMBER("msg_id"), record.msgId);
+    text.add(TARNEX_MEMBER("msg_type"), record.msgType);
+    text.add(TARNEX_MEMBER("send_time"), formatSendTime(record.sendTime));
+    text.add(TARNEX_MEMBER("time"), record.time);
+    text.add(TARNEX_MEMBER("type"), record.type);
+    text.add(TARNEX_MEMBER("user_id"), record.userId);
+    text.add(TARNEX_MEMBER("user_name"), record.userName);
+    text.add(TARNEX_MEMBER("group_name"), record.groupName);
+    text.add(TARNEX_MEMBER("unread"), record.unread);
+    text.add(TARNEX_MEMBER("sendStatus"), record.sendStatus);
+    text.add(TARNEX_MEMBER("download"), record.download);
+    text.add(TARNEX_MEMBER("isSelf"), isSelf);
     if (record.local)
-        text.add(QLatin1String("local"), QStringLiteral("1"));
+        text.add(TARNEX_MEMBER("local"), QStringLiteral("1"));
     return text.finish();
 }
+
+#undef TARNEX_MEMBER
 
 namespace {
 

@@ -16,6 +16,8 @@ class MessageJson
 public:
     // A message id: a non-negative integer, also given as decimal text; anything else is 0.
     static qulonglong readId(const QJsonValue &value);
+    // The same for an id sent as text.
+    static qulonglong readIdText(const QString &text);
     // An integer count; `fallback` when the value is no integer that fits an int.
     static int readCount(const QJsonValue &value, int fallback);
     // An attachment descriptor: an object becomes compact JSON without any line feed or space, a

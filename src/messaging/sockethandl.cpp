@@ -154,10 +154,9 @@ void SocketHandl::bindClient()
     }
     m_socket->onRaw(
         QStringLiteral("private message"),
-        [this](const rapidjson::Value &event, sio::Ack &) { onRawPrivateMessage(event); });
-    m_socket->onRaw(
-        QStringLiteral("group message"),
-        [this](const rapidjson::Value &event, sio::Ack &) { onRawGroupMessage(event); });
+        [this](const FastJson::Value &event, sio::Ack &) { onRawPrivateMessage(event); });
+    m_socket->onRaw(QStringLiteral("group message"),
+                    [this](const FastJson::Value &event, sio::Ack &) { onRawGroupMessage(event); });
 }
 
 QStringList SocketHandl::inboundEvents()

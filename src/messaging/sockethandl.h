@@ -5,6 +5,7 @@
 #include "messageclock.h"
 #include "messageoutbox.h"
 #include "signaloutbox.h"
+#include "json/fastjson.h"
 
 #include <QDBusConnection>
 #include <QElapsedTimer>
@@ -273,8 +274,8 @@ private:
     // Inbound events (sockethandlinbound.cpp), called on the network thread.
     void onNewPrivateMessage(const QJsonValue &payload);
     void onGroupMessage(const QJsonValue &payload);
-    void onRawPrivateMessage(const rapidjson::Value &event);
-    void onRawGroupMessage(const rapidjson::Value &event);
+    void onRawPrivateMessage(const FastJson::Value &event);
+    void onRawGroupMessage(const FastJson::Value &event);
     void deliverPrivate(MessageRecord record, qulonglong id);
     void deliverGroup(GroupMessageRecord record, qulonglong id);
     void onUpdateRecord(const QJsonValue &payload);

@@ -78,7 +78,7 @@ void SocketHandl::onGroupMessage(const QJsonValue &payload)
 }
 
 // The busy events as the fast parser read them; the same records as from the plain handlers.
-void SocketHandl::onRawPrivateMessage(const rapidjson::Value &event)
+void SocketHandl::onRawPrivateMessage(const FastJson::Value &event)
 {
     if (event.Size() < 2 || !event[1].IsObject()) {
         qCDebug(lcMessaging) << "ignored private message that is not an object";
@@ -89,7 +89,7 @@ void SocketHandl::onRawPrivateMessage(const rapidjson::Value &event)
     deliverPrivate(std::move(record), id);
 }
 
-void SocketHandl::onRawGroupMessage(const rapidjson::Value &event)
+void SocketHandl::onRawGroupMessage(const FastJson::Value &event)
 {
     if (event.Size() < 2 || !event[1].IsObject()) {
         qCDebug(lcMessaging) << "ignored group message that is not an object";

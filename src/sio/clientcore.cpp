@@ -514,9 +514,16 @@ bool ClientCore::dispatchRaw(const QString &text)
         ns->socket->rawHandler(PacketCodec::peekEventName(body));
     if (!handler || !*handler)
         return false;
-    rapidjson::Document event;
+    // Event payloads are small: the parser works in buffers on this stack instead of taking a
+    // 64 KiB chunk from the heap for every event (a larger payload still gets one).
+    alignas(16) char values[8192];
+    alignas(16) char stack[2048];
+    FastJson::Pool valuePool(values, sizeof values);
+    FastJson::Pool stackPool(stack, sizeof stack);
+    FastJson::Document event(&valuePool, 1024, &stackPool);
     // Text the fast parser refuses gets the general path, which reads or reports it as before.
-    if (!PacketCodec::parseJson(body, &event) || !event.IsArray() || event.Empty() ||
+    PacketCodec::JsonBuffer buffer;
+    if (!PacketCodec::parseJson(body, &event, &buffer) || !event.IsArray() || event.Empty() ||
         !event[0].IsString())
         return false;
     Ack ack(packet.hasAckId());

@@ -8,6 +8,8 @@
 
 #include <rapidjson/document.h>
 
+#include <algorithm>
+
 namespace sio {
 
 namespace {
@@ -192,10 +194,15 @@ QString PacketCodec::encodeValue(const QJsonValue &value)
     return QString::fromUtf8(json.constData() + 1, json.size() - 2);
 }
 
-bool PacketCodec::parseJson(QStringView text, rapidjson::Document *doc)
+bool PacketCodec::parseJson(QStringView text, FastJson::Document *doc, JsonBuffer *buffer)
 {
-    const QByteArray utf8 = text.toUtf8();
-    doc->Parse<rapidjson::kParseFullPrecisionFlag>(utf8.constData(), size_t(utf8.size()));
+    // In place, strings are not copied a second time. The null ends the parse as the end of the
+    // text would.
+    buffer->resize(int(text.size()) + 1);
+    std::copy(text.utf16(), text.utf16() + text.size(), buffer->data());
+    (*buffer)[int(text.size())] = 0;
+    doc->ParseInsitu<rapidjson::kParseFullPrecisionFlag | rapidjson::kParseValidateEncodingFlag>(
+        buffer->data());
     return !doc->HasParseError();
 }
 

@@ -4,6 +4,9 @@
 
 #include <QString>
 #include <QStringView>
+#include <QVarLengthArray>
+
+#include "json/fastjson.h"
 
 #include <rapidjson/document.h>
 
@@ -35,8 +38,11 @@ public:
     static QString encodeValue(const QJsonValue &value);
     static bool decodeValue(QStringView text, QJsonValue *value, QString *error);
 
-    // The fast parser behind the busy events: strict JSON, numbers read in full precision.
-    static bool parseJson(QStringView text, rapidjson::Document *doc);
+    // The fast parser behind the busy events: strict JSON, numbers read in full precision. Text
+    // that is no valid UTF-16 fails. It parses a copy of the text in `buffer`, in place, so the
+    // document's strings point into the buffer: it must outlive the document.
+    using JsonBuffer = QVarLengthArray<char16_t, 2048>;
+    static bool parseJson(QStringView text, FastJson::Document *doc, JsonBuffer *buffer);
     // The event name that leads an EVENT body, found without parsing it ("" when it is not a
     // plain string at the very start).
     static QString peekEventName(QStringView body);

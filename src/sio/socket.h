@@ -6,6 +6,8 @@
 #include <QJsonArray>
 #include <QString>
 
+#include "json/fastjson.h"
+
 #include <rapidjson/document.h>
 
 #include <functional>
@@ -26,7 +28,7 @@ public:
     // A handler of the busy events, given the event as the fast parser read it: the whole array,
     // name first. Called instead of the plain handler on an open namespace; the value lives only
     // for the call.
-    using RawHandler = std::function<void(const rapidjson::Value &event, Ack &ack)>;
+    using RawHandler = std::function<void(const FastJson::Value &event, Ack &ack)>;
     using AckCallback = std::function<void(const QJsonArray &data)>;
     // Why an emit did not go out: too large for the server (it never will), or no connection
     // to write it to (it may once there is one).

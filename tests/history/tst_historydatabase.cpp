@@ -5,6 +5,9 @@
 #include "testenvironment.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -316,6 +319,111 @@ private slots:
         QVERIFY(!QFile::exists(path));
         QVERIFY(!QFile::exists(path + QStringLiteral("-wal")));
         QVERIFY(!db.isOpen());
+    }
+
+    void storedTextIsWhatQtsWriterGives()
+    {
+        // Files written before and after must read alike: the stored text of a record is what
+        // QJsonDocument writes for its fields, escapes, unpaired surrogates and all.
+        const QString path = m_dir.filePath(QStringLiteral("body/history.sqlite"));
+        HistoryDatabase db;
+        QVERIFY(db.open(path));
+        const QString odd = QStringLiteral("a\"b\\c\n\t\u0001\u007f 你好 😀 ") + QChar(0xd800) +
+                            QStringLiteral("/") + QChar(0xdc00);
+        HistoryDatabase::Entry plain = entry(QStringLiteral("p"), 1, QStringLiteral("3"), odd);
+        plain.record.download = QStringLiteral(R"({"name":"a.pdf"})");
+        HistoryDatabase::Entry group =
+            entry(QStringLiteral("g"), 2, QStringLiteral("2"), odd, true);
+        group.record.readers = {QStringLiteral("10002"), QStringLiteral("10003"), odd};
+        group.record.userName = odd;
+        group.record.unread = QStringLiteral("1");
+        QVERIFY(db.write({plain, group}));
+
+        auto expected = [](const HistoryDatabase::Entry &e) {
+            const GroupMessageRecord &r = e.record;
+            QJsonObject o{
+                {QStringLiteral("creator"), r.creator},   {QStringLiteral("download"), r.download},
+                {QStringLiteral("fileType"), r.fileType}, {QStringLiteral("haveread"), r.haveread},
+                {QStringLiteral("msg"), r.msg},           {QStringLiteral("msgId"), r.msgId},
+                {QStringLiteral("msgType"), r.msgType},   {QStringLiteral("sendTime"), r.sendTime},
+                {QStringLiteral("time"), r.time},         {QStringLiteral("type"), r.type}};
+            if (e.group) {
+                o.insert(QStringLiteral("groupId"), r.groupId);
+                o.insert(QStringLiteral("userId"), r.userId);
+                o.insert(QStringLiteral("userName"), r.userName);
+                o.insert(QStringLiteral("groupName"), r.groupName);
+                o.insert(QStringLiteral("unread"), r.unread);
+                o.insert(QStringLiteral("userTime"), r.userTime);
+                o.insert(QStringLiteral("members"), QJsonArray::fromStringList(r.members));
+                o.insert(QStringLiteral("readers"), QJsonArray::fromStringList(QStringList(
+                                                        r.readers.cbegin(), r.readers.cend())));
+            }
+            return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
+        };
+        {
+            QSqlDatabase raw =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("body-check"));
+            raw.setDatabaseName(path);
+            QVERIFY(raw.open());
+            QSqlQuery query(raw);
+            QVERIFY(query.exec(QStringLiteral("SELECT body FROM messages ORDER BY msg_id")));
+            QVERIFY(query.next());
+            QCOMPARE(query.value(0).toString(), expected(plain));
+            QVERIFY(query.next());
+            QCOMPARE(query.value(0).toString(), expected(group));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("body-check"));
+
+        // And it reads back as the record it was.
+        RecordKeeper::PrivateTable privateRecords;
+        RecordKeeper::GroupTable groupRecords;
+        QVERIFY(db.recent(HistoryDatabase::recentLimit, &privateRecords, &groupRecords));
+        QCOMPARE(privateRecords.value(QStringLiteral("p")).value(1).msg, odd);
+        const GroupMessageRecord back = groupRecords.value(QStringLiteral("g")).value(2);
+        QCOMPARE(back.userName, odd);
+        QCOMPARE(back.readers, group.record.readers);
+        QCOMPARE(back.members, group.record.members);
+    }
+
+    void conversationKeepsNewestIdAndLastName()
+    {
+        // Within one batch and across batches: the newest id however the records come, and the
+        // last name given (an empty one keeps the name).
+        const QString path = m_dir.filePath(QStringLiteral("conv/history.sqlite"));
+        HistoryDatabase db;
+        QVERIFY(db.open(path));
+        auto named = [](qulonglong id, const QString &name) {
+            HistoryDatabase::Entry e =
+                entry(QStringLiteral("g"), id, QStringLiteral("3"), QStringLiteral("x"), true);
+            e.record.groupName = name;
+            return e;
+        };
+        QVERIFY(db.write({named(5, QStringLiteral("一")), entry(QStringLiteral("p"), 9, "3"),
+                          named(7, QString()), named(3, QStringLiteral("二")),
+                          entry(QStringLiteral("p"), 2, "3"), named(6, QString())}));
+        auto rows = [&path]() {
+            QStringList seen;
+            {
+                QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"),
+                                                             QStringLiteral("conv-check"));
+                raw.setDatabaseName(path);
+                raw.open();
+                QSqlQuery query(raw);
+                query.exec(QStringLiteral("SELECT kind, id, last_msg_id, name FROM conversations"
+                                          " ORDER BY rowid"));
+                while (query.next())
+                    seen << QStringLiteral("%1 %2 %3 %4")
+                                .arg(query.value(0).toString(), query.value(1).toString(),
+                                     query.value(2).toString(), query.value(3).toString());
+            }
+            QSqlDatabase::removeDatabase(QStringLiteral("conv-check"));
+            return seen;
+        };
+        QCOMPARE(rows(), (QStringList{QStringLiteral("1 g 7 二"), QStringLiteral("0 p 9 ")}));
+        QVERIFY(db.write({named(4, QString()), entry(QStringLiteral("p"), 12, "3")}));
+        QCOMPARE(rows(), (QStringList{QStringLiteral("1 g 7 二"), QStringLiteral("0 p 12 ")}));
+        QVERIFY(db.write({named(8, QStringLiteral("三"))}));
+        QCOMPARE(rows(), (QStringList{QStringLiteral("1 g 8 三"), QStringLiteral("0 p 12 ")}));
     }
 
     void pathsSeparateServersAndUsers()

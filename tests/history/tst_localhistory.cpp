@@ -123,13 +123,18 @@ private slots:
                 record.msg = QString::number(id);
                 history.keepPrivate(peer, id, record);
             }
+            QTRY_COMPARE(history.writtenCount(), qint64(3001));
+            // Records being written count as waiting until they are written, and no longer.
+            QCOMPARE(history.queuedCount(), 0);
+            for (qulonglong id = 3002; id <= 4001; ++id)
+                history.keepPrivate(peer, id, record);
             // Destroyed with records still queued: they are written, not dropped.
         }
         QVERIFY(largest > 0);
         QVERIFY(largest <= LocalHistory::batchSize);
         HistoryDatabase db;
         QVERIFY(db.open(m_path));
-        QCOMPARE(db.count(), 3001);
+        QCOMPARE(db.count(), 4001);
     }
 
     void secondStartShowsKeptRecordsAndMergesServerPages()

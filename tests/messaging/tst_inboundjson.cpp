@@ -7,6 +7,7 @@
 #include "messaging/inboundjson.h"
 #include "messaging/messagejson.h"
 #include "sio/packetcodec.h"
+#include "json/jsonfield.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -41,6 +42,8 @@ private slots:
     void sameRecords_data();
     void sameRecords();
     void repeatedKeys();
+    void fastParserTakesOnlyValidText();
+    void repeatsAcrossEvents();
 };
 
 void TestInboundJson::sameRecords_data()
@@ -78,8 +81,9 @@ void TestInboundJson::sameRecords()
     QJsonValue plain;
     QVERIFY(sio::PacketCodec::decodeValue(payload, &plain, nullptr));
     QVERIFY(plain.isObject());
-    rapidjson::Document fast;
-    QVERIFY(sio::PacketCodec::parseJson(payload, &fast));
+    FastJson::Document fast;
+    sio::PacketCodec::JsonBuffer buffer;
+    QVERIFY(sio::PacketCodec::parseJson(payload, &fast, &buffer));
 
     qulonglong plainId = 1;
     qulonglong fastId = 2;
@@ -117,6 +121,69 @@ void TestInboundJson::repeatedKeys()
         &info, nullptr));
     QCOMPARE(info.sid, QStringLiteral("a"));
     QCOMPARE(info.pingInterval, 400);
+}
+
+void TestInboundJson::fastParserTakesOnlyValidText()
+{
+    // The fast parser reads the socket's UTF-16 as it is. A lone surrogate would reach a record
+    // there, while the general path turns it into a replacement character: such text must go
+    // the general path.
+    FastJson::Document doc;
+    sio::PacketCodec::JsonBuffer buffer;
+    const QString pair = QStringLiteral(R"(["private message",{"msg":"a)") + QChar(0xd83d) +
+                         QChar(0xde00) + QStringLiteral(R"("}])");
+    QVERIFY(sio::PacketCodec::parseJson(pair, &doc, &buffer));
+    QCOMPARE(JsonField::text(doc[1][u"msg"]), QStringLiteral("a\U0001F600"));
+    for (const QChar lone : {QChar(0xd83d), QChar(0xde00)}) {
+        const QString text =
+            QStringLiteral(R"(["private message",{"msg":"a)") + lone + QStringLiteral(R"("}])");
+        QVERIFY(!sio::PacketCodec::parseJson(text, &doc, &buffer));
+    }
+
+    // The body of a packet is read from its position to the end of the text, and what it holds
+    // stays readable after the packet's text is gone. Escapes are taken in place.
+    {
+        QString packet = QStringLiteral(R"(42/client,["e",{"n":7,"s":"x\"y\u00e9z"}])");
+        const int at = packet.indexOf(QLatin1Char('['));
+        QVERIFY(!sio::PacketCodec::parseJson(packet, &doc, &buffer));
+        QVERIFY(sio::PacketCodec::parseJson(QStringView(packet).mid(at), &doc, &buffer));
+        packet.fill(QLatin1Char('#'));
+    }
+    QCOMPARE(JsonField::integer(doc[1][u"n"]), qint64(7));
+    QCOMPARE(JsonField::text(doc[1][u"s"]), QStringLiteral("x\"y\u00e9z"));
+    // A payload longer than the buffer's own room.
+    const QString longText =
+        QStringLiteral(R"(["e",")") + QString(5000, QLatin1Char('w')) + QStringLiteral(R"("])");
+    QVERIFY(sio::PacketCodec::parseJson(longText, &doc, &buffer));
+    QCOMPARE(JsonField::text(doc[1]), QString(5000, QLatin1Char('w')));
+}
+
+void TestInboundJson::repeatsAcrossEvents()
+{
+    // The fast reader shares a field's text with the previous event when it is sent again; a
+    // changed, emptied, retyped or control-laden value must still read as its own.
+    const QStringList payloads{
+        R"({"creator":"10002","type":"user","msg_type":"text","haveread":"0","group_id":"g1"})",
+        R"({"creator":"10002","type":"user","msg_type":"text","haveread":"0","group_id":"g1"})",
+        R"({"creator":"10003","type":"use\u0001r","msg_type":"text","haveread":1,"group_id":"g1"})",
+        R"({"creator":"10003","type":"use\u0001r","msg_type":"","haveread":"1","group_id":7})",
+        R"({"creator":"10003\u0001","type":"user","msg_type":"","group_id":"7"})",
+        R"({"creator":"10003","type":"use\u0001r","msg_type":"text"})",
+        R"({"creator":"","type":"user"})",
+    };
+    for (int round = 0; round < 2; ++round) {
+        for (const QString &payload : payloads) {
+            QJsonValue plain;
+            QVERIFY(sio::PacketCodec::decodeValue(payload, &plain, nullptr));
+            FastJson::Document fast;
+            sio::PacketCodec::JsonBuffer buffer;
+            QVERIFY(sio::PacketCodec::parseJson(payload, &fast, &buffer));
+            QCOMPARE(fields(InboundJson::groupRecord(fast)),
+                     fields(MessageJson::groupRecord(plain.toObject())));
+            QCOMPARE(fields(InboundJson::privateRecord(fast)),
+                     fields(MessageJson::privateRecord(plain.toObject())));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestInboundJson)

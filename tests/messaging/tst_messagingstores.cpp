@@ -2,6 +2,7 @@
 // the stores as inbound events and sends change them, and payloads of the wrong kind or shape.
 
 #include "handoff.h"
+#include "messaging/conversationstore.h"
 #include "messaging/messageclock.h"
 #include "messaging/messagejson.h"
 #include "messaging/messagepayloads.h"
@@ -91,6 +92,7 @@ private slots:
     void unreadCounts();
     void onlineUsers();
     void groupTable();
+    void neighboursShareOnlyEqualTexts();
     void burstFromNetworkThreadKeepsOrder();
     void localEventLoopInSlotKeepsOrder();
     void longBurstReachesEngineThreadWhileArriving();
@@ -346,6 +348,49 @@ void TestMessagingStores::onlineUsers()
              (QVariantList{QStringList{QStringLiteral("b"), QStringLiteral("x")}, false}));
     QVERIFY(!online.getOnlineUsers(QStringLiteral("x")));
     QVERIFY(online.getOnlineUsers(QStringLiteral("c")));
+}
+
+void TestMessagingStores::neighboursShareOnlyEqualTexts()
+{
+    // A stored record may take its neighbour's copy of an equal text: each must still read as
+    // it was given, where the texts differ, where only one is empty, and after a change.
+    auto record = [](const QString &creator, const QString &download, const QString &time,
+                     const QString &sendTime) {
+        MessageRecord r;
+        r.creator = creator;
+        r.download = download;
+        r.msgType = QStringLiteral("text");
+        r.time = time;
+        r.sendTime = sendTime;
+        r.sendStatus = QStringLiteral("2");
+        return r;
+    };
+    const QString a = QStringLiteral("10002");
+    const QString b = QStringLiteral("10003");
+    const QMap<qulonglong, MessageRecord> given{
+        {5, record(a, QString(), QStringLiteral("5"), QStringLiteral("5"))},
+        {3, record(a, QLatin1String(""), QStringLiteral("3"), QStringLiteral("2"))},
+        {9, record(b, QStringLiteral("{}"), QStringLiteral("9"), QStringLiteral("9"))},
+        {4, record(b, QString(), QString(), QLatin1String(""))},
+        {1, record(a, QLatin1String(""), QStringLiteral("1"), QStringLiteral("1"))},
+    };
+    ConversationStore store;
+    for (const qulonglong id : {5, 3, 9, 4, 1})
+        store.insertPrivate(a, id, given.value(id));
+    QVERIFY(store.setPrivateStatus(a, 4, QStringLiteral("4")));
+    const ConversationStore::PrivateConversation stored = store.privateConversation(a);
+    QCOMPARE(stored.keys(), given.keys());
+    for (auto it = given.cbegin(); it != given.cend(); ++it) {
+        const MessageRecord &r = stored.value(it.key());
+        const QString status = it.key() == 4 ? QStringLiteral("4") : QStringLiteral("2");
+        QCOMPARE(MessageJson::privateText(r),
+                 MessageJson::privateText(record(it->creator, it->download, it->time, it->sendTime))
+                     .replace(QStringLiteral("\"sendStatus\": \"2\""),
+                              QStringLiteral("\"sendStatus\": \"%1\"").arg(status)));
+        QCOMPARE(r.download.isNull(), it->download.isNull());
+        QCOMPARE(r.time.isNull(), it->time.isNull());
+        QCOMPARE(r.sendTime.isNull(), it->sendTime.isNull());
+    }
 }
 
 void TestMessagingStores::groupTable()
