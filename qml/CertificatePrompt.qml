@@ -59,6 +59,20 @@ ModalCard {
         Component.onCompleted: languageTexts.apply()
     }
 
+    // A fingerprint's lines hold whole pairs, and as many on each as the card allows: 2 lines of
+    // 16, 3 of 11 or 4 of 8.
+    function fingerprintWidth(room) {
+        var pair = pairLine.advanceWidth / 16
+        var pairs = room >= 16 * pair + 1 ? 16 : room >= 11 * pair + 1 ? 11 : 8
+        return Math.ceil(pairs * pair) + 1
+    }
+    TextMetrics {
+        id: pairLine
+        font.family: "monospace"
+        font.pixelSize: Style.fontSmall
+        text: "00:00:00:00:00:00:00:00:00:00:00:00:00:00:00:00:"
+    }
+
     Column {
         id: content
         x: 22 * certificatePrompt.sr
@@ -99,7 +113,7 @@ ModalCard {
         }
         Text {
             objectName: "certificateFingerprint"
-            width: parent.width
+            width: certificatePrompt.fingerprintWidth(parent.width)
             wrapMode: Text.WrapAnywhere
             text: certificateTrust.fingerprint
             font.family: "monospace"
@@ -117,7 +131,7 @@ ModalCard {
         Text {
             objectName: "certificatePreviousFingerprint"
             visible: certificateTrust.changed
-            width: parent.width
+            width: certificatePrompt.fingerprintWidth(parent.width)
             wrapMode: Text.WrapAnywhere
             text: certificateTrust.previousFingerprint
             font.family: "monospace"
