@@ -314,6 +314,16 @@ bool HistoryDatabase::write(const QVector<Entry> &entries)
     return write(entries.constData(), entries.size());
 }
 
+bool HistoryDatabase::writeStep(QSqlQuery &query, QSqlDatabase &db)
+{
+    if (query.exec())
+        return true;
+    // Nothing of a failed batch stays half written.
+    const QString detail = query.lastError().text();
+    db.rollback();
+    return fail(QStringLiteral("write"), detail);
+}
+
 bool HistoryDatabase::write(const Entry *entries, int count)
 {
     if (count <= 0)
@@ -367,11 +377,8 @@ bool HistoryDatabase::write(const Entry *entries, int count)
         message.addBindValue(text(entry.record.msgType));
         message.addBindValue(text(entry.record.sendStatus));
         message.addBindValue(bodyOf(entry));
-        if (!message.exec()) {
-            const QString detail = message.lastError().text();
-            db.rollback();
-            return fail(QStringLiteral("write"), detail);
-        }
+        if (!writeStep(message, db))
+            return false;
         const QString name = entry.group ? entry.record.groupName : QString();
         const QPair<int, QString> key(kind, entry.conversation);
         const auto found = conversationIndex.constFind(key);
@@ -392,11 +399,8 @@ bool HistoryDatabase::write(const Entry *entries, int count)
         conversation.addBindValue(text(row.id));
         conversation.addBindValue(row.lastId);
         conversation.addBindValue(text(row.name));
-        if (!conversation.exec()) {
-            const QString detail = conversation.lastError().text();
-            db.rollback();
-            return fail(QStringLiteral("write"), detail);
-        }
+        if (!writeStep(conversation, db))
+            return false;
     }
     if (!db.commit())
         return fail(QStringLiteral("commit"), db.lastError().text());
@@ -433,11 +437,8 @@ bool HistoryDatabase::writeConversations(const QVector<KeptConversation> &change
         if (change.removed) {
             removal.addBindValue(change.group ? 1 : 0);
             removal.addBindValue(change.id);
-            if (!removal.exec()) {
-                const QString detail = removal.lastError().text();
-                db.rollback();
-                return fail(QStringLiteral("write"), detail);
-            }
+            if (!writeStep(removal, db))
+                return false;
             continue;
         }
         query.addBindValue(change.group ? 1 : 0);
@@ -449,11 +450,8 @@ bool HistoryDatabase::writeConversations(const QVector<KeptConversation> &change
         query.addBindValue(change.oneMoreUnread ? 1 : qMax(0, change.unread));
         query.addBindValue(change.oneMoreUnread ? 1 : 0);
         query.addBindValue(change.unread);
-        if (!query.exec()) {
-            const QString detail = query.lastError().text();
-            db.rollback();
-            return fail(QStringLiteral("write"), detail);
-        }
+        if (!writeStep(query, db))
+            return false;
     }
     if (!db.commit())
         return fail(QStringLiteral("commit"), db.lastError().text());

@@ -3,6 +3,7 @@
 #include "messaging/recordkeeper.h"
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QVector>
 
@@ -69,6 +70,8 @@ private:
     // The first column of a one-row query, or -1 when it fails.
     int scalar(const QString &sql);
     bool fail(const QString &what, const QString &detail);
+    // One statement of a write; a failure undoes the whole transaction.
+    bool writeStep(QSqlQuery &query, QSqlDatabase &db);
 
     QString m_connection;
     QString m_path;
