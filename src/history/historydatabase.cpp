@@ -56,79 +56,38 @@ QStringList toList(const QJsonValue &value)
     return list;
 }
 
-// Compact JSON of one object, members added in the order Qt's writer sorts them into.
-class BodyText
-{
-public:
-    explicit BodyText(int sizeHint) { m_out.reserve(sizeHint); }
-
-    void add(const char *key, const QString &value)
-    {
-        begin(key);
-        JsonText::appendString(m_out, value);
-    }
-    void add(const char *key, const QStringList &values)
-    {
-        begin(key);
-        m_out += QLatin1Char('[');
-        for (int i = 0; i < values.size(); ++i) {
-            if (i > 0)
-                m_out += QLatin1Char(',');
-            JsonText::appendString(m_out, values.at(i));
-        }
-        m_out += QLatin1Char(']');
-    }
-    QString finish()
-    {
-        m_out += QLatin1Char('}');
-        return m_out;
-    }
-
-private:
-    void begin(const char *key)
-    {
-        m_out += m_first ? QLatin1Char('{') : QLatin1Char(',');
-        m_first = false;
-        m_out += QLatin1Char('"');
-        m_out += QLatin1String(key);
-        m_out += QLatin1Char('"');
-        m_out += QLatin1Char(':');
-    }
-
-    QString m_out;
-    bool m_first = true;
-};
-
 // The record's stored text: what QJsonDocument writes for it, written directly, since building
 // a QJsonObject for every record cost more than the database itself.
 QString bodyOf(const HistoryDatabase::Entry &entry)
 {
     const GroupMessageRecord &r = entry.record;
-    BodyText body(256 + r.msg.size() + r.download.size() + r.creator.size() +
-                  (entry.group ? 128 + r.userName.size() + r.groupName.size() : 0));
-    body.add("creator", r.creator);
-    body.add("download", r.download);
-    body.add("fileType", r.fileType);
+    // Members in the order Qt's writer sorts them into.
+    JsonText::ObjectText body(256 + r.msg.size() + r.download.size() + r.creator.size() +
+                              (entry.group ? 128 + r.userName.size() + r.groupName.size() : 0));
+    body.add(TARNEX_COMPACT_MEMBER("creator"), r.creator);
+    body.add(TARNEX_COMPACT_MEMBER("download"), r.download);
+    body.add(TARNEX_COMPACT_MEMBER("fileType"), r.fileType);
     if (entry.group) {
-        body.add("groupId", r.groupId);
-        body.add("groupName", r.groupName);
+        body.add(TARNEX_COMPACT_MEMBER("groupId"), r.groupId);
+        body.add(TARNEX_COMPACT_MEMBER("groupName"), r.groupName);
     }
-    body.add("haveread", r.haveread);
+    body.add(TARNEX_COMPACT_MEMBER("haveread"), r.haveread);
     if (entry.group)
-        body.add("members", r.members);
-    body.add("msg", r.msg);
-    body.add("msgId", r.msgId);
-    body.add("msgType", r.msgType);
+        body.add(TARNEX_COMPACT_MEMBER("members"), r.members);
+    body.add(TARNEX_COMPACT_MEMBER("msg"), r.msg);
+    body.add(TARNEX_COMPACT_MEMBER("msgId"), r.msgId);
+    body.add(TARNEX_COMPACT_MEMBER("msgType"), r.msgType);
     if (entry.group)
-        body.add("readers", QStringList(r.readers.cbegin(), r.readers.cend()));
-    body.add("sendTime", r.sendTime);
-    body.add("time", r.time);
-    body.add("type", r.type);
+        body.add(TARNEX_COMPACT_MEMBER("readers"),
+                 QStringList(r.readers.cbegin(), r.readers.cend()));
+    body.add(TARNEX_COMPACT_MEMBER("sendTime"), r.sendTime);
+    body.add(TARNEX_COMPACT_MEMBER("time"), r.time);
+    body.add(TARNEX_COMPACT_MEMBER("type"), r.type);
     if (entry.group) {
-        body.add("unread", r.unread);
-        body.add("userId", r.userId);
-        body.add("userName", r.userName);
-        body.add("userTime", r.userTime);
+        body.add(TARNEX_COMPACT_MEMBER("unread"), r.unread);
+        body.add(TARNEX_COMPACT_MEMBER("userId"), r.userId);
+        body.add(TARNEX_COMPACT_MEMBER("userName"), r.userName);
+        body.add(TARNEX_COMPACT_MEMBER("userTime"), r.userTime);
     }
     return body.finish();
 }

@@ -10,43 +10,8 @@
 
 namespace {
 
-// Builds the indented JSON of one flat object with the line feeds already left out. Member
-// openings are UTF-16 literals, copied as they are: the texts of a whole conversation are built
-// at once, and converting each key from Latin-1 cost a third of the time.
-class TextObject
-{
-public:
-    explicit TextObject(int sizeHint) { m_out.reserve(sizeHint); }
-
-    void add(QStringView head, const QString &value)
-    {
-        beginMember(head);
-        JsonText::appendString(m_out, value);
-    }
-    void add(QStringView head, bool value)
-    {
-        beginMember(head);
-        m_out += value ? QLatin1String("true") : QLatin1String("false");
-    }
-    QString finish()
-    {
-        m_out += QLatin1Char('}');
-        return m_out;
-    }
-
-private:
-    void beginMember(QStringView head)
-    {
-        m_out += m_first ? QLatin1Char('{') : QLatin1Char(',');
-        m_first = false;
-        m_out.append(head.data(), int(head.size()));
-    }
-
-    QString m_out;
-    bool m_first = true;
-};
-
-// What comes between a member's separator and its value.
+// The records' texts are the indented JSON of one flat object with the line feeds left out;
+// what comes between a member's separator and its value.
 #define TARNEX_MEMBER(key) QStringView(u"    \"" key "\": ")
 
 int recordSize(const MessageRecord &record)
@@ -177,7 +142,7 @@ QJsonObject MessageJson::groupObject(const GroupEntry &entry)
 
 QString MessageJson::privateText(const MessageRecord &record)
 {
-    TextObject text(recordSize(record));
+    JsonText::ObjectText text(recordSize(record));
     text.add(TARNEX_MEMBER("creator"), record.creator);
     text.add(TARNEX_MEMBER("download"), record.download);
     text.add(TARNEX_MEMBER("file_type"), record.fileType);
@@ -196,7 +161,8 @@ QString MessageJson::privateText(const MessageRecord &record)
 
 QString MessageJson::groupText(const GroupMessageRecord &record, bool isSelf)
 {
-    TextObject text(recordSize(record) + 128 + record.userName.size() + record.groupName.size());
+    JsonText::ObjectText text(recordSize(record) + 128 + record.userName.size() +
+                              record.groupName.size());
     text.add(TARNEX_MEMBER("creator"), record.creator);
     text.add(TARNEX_MEMBER("file_type"), record.fileType);
     text.add(TARNEX_MEMBER("msg"), record.msg);
