@@ -51,7 +51,7 @@ QStringList ids(const FastJson::Value &value)
     for (const FastJson::Value &item : value.GetArray()) {
         QString id = JsonField::id(item);
         if (!id.isEmpty())
-            list << std::move(id);
+            list << id;
     }
     return list;
 }
