@@ -82,7 +82,7 @@ void LocalHistory::enqueue(bool group, const QString &conversation, qulonglong i
     {
         std::lock_guard<std::mutex> lock(m_queue->mutex);
         m_queue->entries.append(std::move(entry));
-        full = m_queue->entries.size() % batchSize == 0;
+        full = m_queue->entries.size() % queueLimit == 0;
         // One wake-up per batch, not one per record.
         post = !m_queue->flushPosted || full;
         m_queue->flushPosted = true;

@@ -12,15 +12,18 @@
 
 // The local message history of the signed-in user: keeps every record the engine's stores take
 // in and answers searches and the start-up view, all on a worker thread of its own. Records are
-// queued (cheaply, under a short lock, from any thread) and written in batches, one transaction
-// each, when the queue is 100 ms old or holds 500 records. Reads see everything queued before
-// them.
+// queued (cheaply, under a short lock, from any thread) and written in batches of 500, one
+// transaction each, when the queue is 100 ms old or holds 20,000 records: a burst is taken in
+// while it arrives, without the writes taking a core from it, and written right after. Reads
+// see everything queued before them.
 class LocalHistory : public QObject, public RecordKeeper
 {
     Q_OBJECT
 public:
     static constexpr int batchDelayMs = 100;
     static constexpr int batchSize = 500;
+    // So many queued records are written at once, without waiting for the delay.
+    static constexpr int queueLimit = 20000;
 
     explicit LocalHistory(QObject *parent = nullptr);
     // Writes what is queued and closes the file.
