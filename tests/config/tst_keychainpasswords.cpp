@@ -176,11 +176,14 @@ void TestKeychainPasswords::migrationMovesOldEntries()
     // Saved by an earlier version: Base64 in the file, for a listed account and as the
     // current password. The next start seals them in place before anything reads them.
     const QString file = ConfigFile::instance()->settingsFilePath();
-    const QString group = digest();
+    const QString group = ConfigFile::serverDigest(
+        ConfigFile::instance()->getMainConfig(QStringLiteral("currentServerIp")));
     ConfigFile::resetForTests(m_idle.path());
     {
         QSettings old(file, QSettings::IniFormat);
-        const auto base64 = [](const char *text) { return QByteArray(text).toBase64(); };
+        const auto base64 = [](const char *text) {
+            return QString::fromLatin1(QByteArray(text).toBase64());
+        };
         old.setValue(QStringLiteral("accounts%1/bob").arg(group), base64("old-bob"));
         old.setValue(QStringLiteral("status%1/currentAccount").arg(group), "carol");
         old.setValue(QStringLiteral("status%1/currentPassword").arg(group), base64("old-carol"));
