@@ -1,5 +1,6 @@
 #include "configfile.h"
 
+#include "config/secretseal.h"
 #include "logging.h"
 #include "platform/privatefiles.h"
 
@@ -7,6 +8,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -69,14 +71,47 @@ QString serverListAddress(const QString &key)
     return key;
 }
 
-QString encodePassword(const QString &password)
-{
-    return QString::fromLatin1(password.toUtf8().toBase64());
-}
-
-QString decodePassword(const QString &stored)
+// How earlier versions kept a password: Base64 of its UTF-8 bytes.
+QString decodeOldPassword(const QString &stored)
 {
     return QString::fromUtf8(QByteArray::fromBase64(stored.toLatin1()));
+}
+
+// Passwords are sealed in the file under the installation's key. One store lives at a time,
+// and its seal is used only under that store's lock.
+std::unique_ptr<SecretSeal> &currentSeal()
+{
+    static std::unique_ptr<SecretSeal> seal;
+    return seal;
+}
+
+QString sealPassword(const QString &password)
+{
+    return currentSeal() ? currentSeal()->seal(password) : QString();
+}
+
+QString openPassword(const QString &stored)
+{
+    return currentSeal() ? currentSeal()->open(stored) : QString();
+}
+
+// Passwords written by earlier versions (Base64 only) are sealed in place, before anything
+// reads them.
+void sealOldPasswords(QSettings &settings)
+{
+    static const QRegularExpression passwordKey(QStringLiteral(
+        "^(accounts[0-9a-f]{32}/.+|(mainconfig|status[0-9a-f]{32})/currentPassword)$"));
+    bool changed = false;
+    const QStringList keys = settings.allKeys();
+    for (const QString &key : keys) {
+        const QString value = settings.value(key).toString();
+        if (!passwordKey.match(key).hasMatch() || value.isEmpty() || SecretSeal::isSealed(value))
+            continue;
+        settings.setValue(key, sealPassword(decodeOldPassword(value)));
+        changed = true;
+    }
+    if (changed)
+        settings.sync();
 }
 
 // Temporary folders: created when missing, otherwise emptied of files; sub-folders stay.
@@ -158,7 +193,12 @@ void ConfigFile::openSettings()
                             << "cannot be read or written; using defaults";
         break;
     }
-    m_store.update([&](Store &store) { store.settings = std::move(settings); });
+    m_store.update([&](Store &store) {
+        store.settings = std::move(settings);
+        currentSeal() =
+            std::make_unique<SecretSeal>(m_settingsFolder + QStringLiteral("installation.key"));
+        sealOldPasswords(*store.settings);
+    });
 }
 
 QString ConfigFile::normaliseAddress(const QString &address)
@@ -246,15 +286,15 @@ QString ConfigFile::mainConfig(Store &store, const QString &key)
     if (isServerKey(key) && !store.loginServerLocked) {
         refreshServer(store, readValue(store, kMainGroup, kServerIpKey));
         const QString value = readValue(store, QStringLiteral("status") + store.severIpMd5, key);
-        return key == kPasswordKey ? decodePassword(value) : value;
+        return key == kPasswordKey ? openPassword(value) : value;
     }
     QString value = readValue(store, kMainGroup, key);
     if (key == kServerIpKey) {
         refreshServer(store, value);
         value = store.currentServer;
     } else if (key == kPasswordKey) {
-        // Under the lock the mainconfig copy is read; it is stored encoded like the other one.
-        value = decodePassword(value);
+        // Under the lock the mainconfig copy is read; it is sealed like the other one.
+        value = openPassword(value);
     }
     return value;
 }
@@ -269,7 +309,7 @@ void ConfigFile::setMainConfig(const QString &key, const QString &value)
     m_store.update([&](Store &store) {
         if (!store.settings)
             return;
-        QString stored = key == kPasswordKey ? encodePassword(value) : value;
+        QString stored = key == kPasswordKey ? sealPassword(value) : value;
         if (isServerKey(key)) {
             refreshServer(store, readValue(store, kMainGroup, kServerIpKey));
             writeValue(store, QStringLiteral("status") + store.severIpMd5, key, stored);
@@ -415,7 +455,7 @@ QStringList ConfigFile::getAllAccount()
 QString ConfigFile::getAccountPassword(const QString &accounts)
 {
     return m_store.update([&](Store &store) -> QString {
-        return decodePassword(
+        return openPassword(
             readValue(store, serverGroup(store, QStringLiteral("accounts")), accounts));
     });
 }
@@ -424,7 +464,7 @@ void ConfigFile::setAccountPassword(const QString &accounts, const QString &pass
 {
     m_store.update([&](Store &store) {
         writeValue(store, serverGroup(store, QStringLiteral("accounts")), accounts,
-                   encodePassword(password));
+                   sealPassword(password));
     });
 }
 

@@ -81,7 +81,7 @@ public:
     QString certificatePin(const QString &origin);
     void setCertificatePin(const QString &origin, const QString &digestHex);
 
-    // Saved accounts of the current server, passwords kept as Base64 of their UTF-8 bytes.
+    // Saved accounts of the current server; passwords given in plain, sealed in the file.
     QStringList getAllAccount();
     QString getAccountPassword(const QString &accounts);
     void setAccountPassword(const QString &accounts, const QString &password);

@@ -48,17 +48,45 @@ QString RememberedPasswords::keyFor(const QString &serverDigest, const QString &
     return serverDigest + QLatin1Char('/') + account;
 }
 
+QString RememberedPasswords::pendingKey(const QString &digest, const QString &account, bool listed)
+{
+    return keyFor(digest, account) +
+           (listed ? QStringLiteral("\nlisted") : QStringLiteral("\ncurrent"));
+}
+
+const RememberedPasswords::Pending *RememberedPasswords::pendingFor(const QString &account) const
+{
+    const QString digest = store()->severIpMd5();
+    // The listed one was confirmed by a sign-in, so it wins over the current one.
+    for (bool listed : {true, false}) {
+        const auto found = m_pending.constFind(pendingKey(digest, account, listed));
+        if (found != m_pending.constEnd())
+            return &found.value();
+    }
+    return nullptr;
+}
+
+void RememberedPasswords::toFile(const QString &account, const QString &password, bool listed)
+{
+    if (listed)
+        store()->setAccountPassword(account, password);
+    else if (store()->getMainConfig(kCurrentAccount) == account)
+        store()->setMainConfig(kCurrentPassword, password);
+}
+
 void RememberedPasswords::save(const QString &account, const QString &password, bool listed)
 {
     if (account.isEmpty())
         return;
-    // The file keeps the password until the keychain confirms it: a failed write loses nothing.
-    if (listed)
-        store()->setAccountPassword(account, password);
-    else
-        store()->setMainConfig(kCurrentPassword, password);
-    if (!usesKeychain())
+    if (!usesKeychain()) {
+        toFile(account, password, listed);
         return;
+    }
+    // With a keychain the file holds no password at all, not even until the keychain
+    // confirms: an older copy goes now, and the account is still listed.
+    toFile(account, QString(), listed);
+    const QString digest = store()->severIpMd5();
+    m_pending.insert(pendingKey(digest, account, listed), {digest, account, password, listed});
     if (password.isEmpty())
         removeFromKeychain(account);
     else
@@ -83,6 +111,11 @@ void RememberedPasswords::load(const QString &account, QObject *context,
         if (receiver)
             done(password);
     };
+    if (const Pending *pending = account.isEmpty() ? nullptr : pendingFor(account)) {
+        const QString password = pending->password;
+        QTimer::singleShot(0, this, [answer, password] { answer(password); });
+        return;
+    }
     const QString copy = account.isEmpty() ? QString() : fileCopy(account);
     if (!copy.isEmpty() || account.isEmpty() || !usesKeychain()) {
         // Saved the old way (or not yet confirmed): use it, and move it on.
@@ -104,6 +137,9 @@ void RememberedPasswords::load(const QString &account, QObject *context,
 
 void RememberedPasswords::removeAccount(const QString &account)
 {
+    const QString digest = store()->severIpMd5();
+    m_pending.remove(pendingKey(digest, account, true));
+    m_pending.remove(pendingKey(digest, account, false));
     store()->removeAccount(account);
     if (usesKeychain() && !account.isEmpty())
         removeFromKeychain(account);
@@ -139,13 +175,19 @@ void RememberedPasswords::toKeychain(const QString &account, const QString &pass
                    [this, digest, account, password, moving](const PasswordVault::Result &result) {
                        m_moving.remove(moving);
                        const bool stored = result.outcome == PasswordVault::Outcome::Done;
-                       if (stored)
+                       if (stored) {
                            clearFileCopies(digest, account, password);
-                       else if (result.outcome == PasswordVault::Outcome::Unavailable)
+                           for (bool listed : {true, false}) {
+                               const QString key = pendingKey(digest, account, listed);
+                               if (m_pending.value(key).password == password)
+                                   m_pending.remove(key);
+                           }
+                       } else if (result.outcome == PasswordVault::Outcome::Unavailable) {
                            fallBack(result.detail);
-                       else
+                       } else {
                            qCWarning(lcConfig)
-                               << "password kept in the settings file:" << result.detail;
+                               << "password remembered for this run only:" << result.detail;
+                       }
                        emit settled(account, stored);
                    });
 }
@@ -186,6 +228,17 @@ void RememberedPasswords::fallBack(const QString &detail)
         return;
     qCWarning(lcConfig) << "no keychain service; passwords stay in the settings file:" << detail;
     m_fallback = true;
+    // What this run was handing to the keychain goes to the file instead (sealed). Another
+    // server's entries stay in memory: their groups are not the current ones.
+    const QString digest = store()->severIpMd5();
+    for (auto it = m_pending.begin(); it != m_pending.end();) {
+        if (it->digest != digest) {
+            ++it;
+            continue;
+        }
+        toFile(it->account, it->password, it->listed);
+        it = m_pending.erase(it);
+    }
     m_noticeDue = true;
     emit keychainUnavailable();
 }

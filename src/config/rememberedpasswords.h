@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QSet>
@@ -10,9 +11,10 @@
 class PasswordVault;
 
 // "Remember password" for the current server: the password of each (server, account) pair
-// lives in the system keychain. The settings file holds one only until the keychain has
-// confirmed the write, and for good where no keychain service runs (the fallback, reported
-// once). GUI thread only; reads answer through a callback, never at once.
+// lives in the system keychain. The settings file holds one (sealed) only where no keychain
+// service runs (the fallback, reported once), and one saved there by an earlier version until
+// the keychain has taken it over. A password the keychain refuses (locked, denied) is kept for
+// this run only. GUI thread only; reads answer through a callback, never at once.
 class RememberedPasswords : public QObject
 {
     Q_OBJECT
@@ -53,8 +55,22 @@ private:
     void clearFileCopies(const QString &digest, const QString &account, const QString &password);
     QString fileCopy(const QString &account) const;
     void fallBack(const QString &detail);
+    void toFile(const QString &account, const QString &password, bool listed);
+
+    // Saved while the keychain is in use, by key and kind: what this run gives back before
+    // (or instead of) the keychain's answer.
+    struct Pending
+    {
+        QString digest;
+        QString account;
+        QString password;
+        bool listed = true;
+    };
+    static QString pendingKey(const QString &digest, const QString &account, bool listed);
+    const Pending *pendingFor(const QString &account) const;
 
     QPointer<PasswordVault> m_vault;
+    QHash<QString, Pending> m_pending;
     bool m_fallback = false;
     bool m_noticeDue = false;
     // Writes under way, by key and password, so repeated loads start one migration each.

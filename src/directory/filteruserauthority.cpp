@@ -40,7 +40,7 @@ void FilteruserAuthority::onRequestFiltuser(QNetworkReply *reply)
     reply->deleteLater();
     const ReplyEnvelope envelope = ReplyEnvelope::fromBody(DirectoryJson::body(reply));
     if (!envelope.success()) {
-        qCDebug(lcDirectory) << "visible users not loaded:" << envelope.body().left(200);
+        qCDebug(lcDirectory) << "visible users not loaded:" << envelope.body().size() << "bytes";
         return;
     }
     // A payload of another kind is no list: the set keeps what it had.

@@ -43,5 +43,6 @@ void GetCompany::onGetCompanyInfor(QNetworkReply *reply)
 void GetCompany::onGetOrganization(QNetworkReply *reply)
 {
     reply->deleteLater();
-    qCDebug(lcDirectory) << "organisation reply" << reply->error() << DirectoryJson::body(reply);
+    qCDebug(lcDirectory) << "organisation reply" << reply->error()
+                         << DirectoryJson::body(reply).size() << "bytes";
 }

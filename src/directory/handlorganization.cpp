@@ -130,7 +130,7 @@ void HandlOrganization::onRootReply(QNetworkReply *reply, const QString &ids)
         appendMembers(data, nullptr, &m_quietTimer, true);
     } else {
         qCDebug(lcDirectory) << "department" << ids << "not loaded:" << reply->error()
-                             << envelope.body().left(200);
+                             << envelope.body().size() << "bytes";
     }
     m_rootDone = true;
     // Completion follows the quiet period after the last reply, this one included, so a
@@ -228,7 +228,7 @@ void HandlOrganization::onCompanyReply(QNetworkReply *reply)
                 o.zipCode = JsonField::text(zipCode);
         });
     } else {
-        qCDebug(lcDirectory) << "company not loaded:" << envelope.body().left(200);
+        qCDebug(lcDirectory) << "company not loaded:" << envelope.body().size() << "bytes";
     }
     --m_outstanding;
     m_quietTimer.start(quietPeriodMs);

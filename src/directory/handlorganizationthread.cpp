@@ -52,7 +52,7 @@ void HandlOrganizationThread::onfinished(QNetworkReply *reply)
         m_owner->appendMembers(envelope.dataObject(), m_children, m_quietTimer);
     else
         qCDebug(lcDirectory) << "department" << m_ids << "not loaded:" << reply->error()
-                             << envelope.body().left(200);
+                             << envelope.body().size() << "bytes";
     if (m_quietTimer)
         m_quietTimer->start(HandlOrganization::quietPeriodMs);
     m_owner->settleRequest(this);

@@ -50,7 +50,7 @@ void LoadPersonnel::onAllPersonnelInformation(QNetworkReply *reply)
 {
     reply->deleteLater();
     const ReplyEnvelope envelope = ReplyEnvelope::fromBody(DirectoryJson::body(reply));
-    qCDebug(lcDirectory) << "reply arrayByte ==" << envelope.body().left(500);
+    qCDebug(lcDirectory) << "personnel reply:" << envelope.body().size() << "bytes";
     if (!envelope.answered())
         return;
     if (!envelope.success()) {

@@ -199,7 +199,8 @@ void ChunkedUpload::onFinished(QNetworkReply *reply)
             fail();
             return;
         }
-        qCDebug(lcFiles) << "chunk" << m_chunkIndex << "stored:" << reply->readAll();
+        qCDebug(lcFiles) << "chunk" << m_chunkIndex << "stored:" << reply->readAll().size()
+                         << "bytes";
         ++m_chunkIndex;
         sendChunk();
         return;

@@ -98,8 +98,7 @@ void UploadImage::onUploadImage(QNetworkReply *reply)
     reply->deleteLater();
     QJsonObject answer;
     PeerJson::parseObject(reply->readAll(), &answer);
-    qCDebug(lcFiles) << "picture upload answered" << reply->error()
-                     << QJsonDocument(answer).toJson(QJsonDocument::Compact);
+    qCDebug(lcFiles) << "picture upload answered" << reply->error() << answer.keys();
 }
 
 void UploadImage::uploadMoblieImage(const QString &imagePaths)

@@ -51,7 +51,7 @@ bool LanguageInformation::readLanguageList(const QByteArray &body,
     QJsonValue document;
     if (!PeerJson::parseEscapingControls(body, &document) ||
         !(document.isObject() || document.isArray())) {
-        qCDebug(lcLanguage) << "language list is not JSON:" << body.left(200);
+        qCDebug(lcLanguage) << "language list is not JSON:" << body.size() << "bytes";
         return false;
     }
     const QJsonObject object = document.toObject();
@@ -73,7 +73,7 @@ bool LanguageInformation::readTextTable(const QByteArray &body, QMap<QString, QS
     QJsonValue document;
     if (!PeerJson::parseEscapingControls(body, &document) ||
         !(document.isObject() || document.isArray())) {
-        qCDebug(lcLanguage) << "text table is not JSON:" << body.left(200);
+        qCDebug(lcLanguage) << "text table is not JSON:" << body.size() << "bytes";
         return false;
     }
     const QJsonObject object = document.toObject();

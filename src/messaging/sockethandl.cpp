@@ -284,7 +284,9 @@ void SocketHandl::disConnectServer()
     }
     m_socket->emitEvent(
         QStringLiteral("disconnect"), QJsonArray{MessagePayloads::clientNotice(userId())},
-        [](const QJsonArray &ack) { qCDebug(lcMessaging) << "leave notice acknowledged:" << ack; });
+        [](const QJsonArray &ack) {
+            qCDebug(lcMessaging) << "leave notice acknowledged:" << ack.size() << "values";
+        });
     // Sent before the close (the client keeps the order); 4.x services close on it anyway.
     m_client->close();
 }
@@ -313,7 +315,7 @@ void SocketHandl::sendLogin(bool first)
 void SocketHandl::onLoginAck(const QJsonArray &ack, bool first)
 {
     const bool success = !ack.isEmpty() && ack.first().toString() == QLatin1String("success");
-    qCDebug(lcMessaging) << "login acknowledged:" << ack;
+    qCDebug(lcMessaging) << "login acknowledged:" << ack.size() << "values";
     const bool again = success && first && m_hasLoggedIn.exchange(true);
     deliver([this, success, first, again]() {
         m_connetTimer->stop();
@@ -452,5 +454,7 @@ void SocketHandl::onHeartInfor()
 {
     m_socket->emitEvent(
         QStringLiteral("heartbeat test"), QJsonArray{MessagePayloads::clientNotice(userId())},
-        [](const QJsonArray &ack) { qCDebug(lcMessaging) << "heartbeat acknowledged:" << ack; });
+        [](const QJsonArray &ack) {
+            qCDebug(lcMessaging) << "heartbeat acknowledged:" << ack.size() << "values";
+        });
 }

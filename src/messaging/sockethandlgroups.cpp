@@ -115,6 +115,7 @@ void SocketHandl::deleteGroup(const QString &groupIds)
         group.id = groupIds;
     emitEvent(QStringLiteral("delete group"), QJsonArray{MessagePayloads::groupDelete(group)},
               [groupIds](const QJsonArray &ack) {
-                  qCDebug(lcMessaging) << "delete group" << groupIds << "acknowledged:" << ack;
+                  qCDebug(lcMessaging)
+                      << "delete group" << groupIds << "acknowledged:" << ack.size() << "values";
               });
 }

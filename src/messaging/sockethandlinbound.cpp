@@ -39,21 +39,22 @@ const SocketHandl::Inbound SocketHandl::inboundTable[] = {
 
 namespace {
 
-// Payload texts can be anything the network delivered: keep diagnostic lines short.
-QString excerpt(const QJsonValue &payload)
+// Payloads hold message texts and member lists: a diagnostic line gives their shape only.
+QString shapeOf(const QJsonValue &payload)
 {
-    QString text =
-        QString::fromUtf8(QJsonDocument(QJsonArray{payload}).toJson(QJsonDocument::Compact));
-    if (text.size() > 300)
-        text = text.left(300) + QLatin1String("...");
-    return text;
+    const int bytes = QJsonDocument(QJsonArray{payload}).toJson(QJsonDocument::Compact).size();
+    const char *kind = payload.isObject()   ? "object"
+                       : payload.isArray()  ? "array"
+                       : payload.isString() ? "text"
+                                            : "value";
+    return QStringLiteral("%1 of %2 bytes").arg(QLatin1String(kind)).arg(bytes);
 }
 
 bool expectObject(const QJsonValue &payload, const char *event)
 {
     if (payload.isObject())
         return true;
-    qCDebug(lcMessaging) << "ignored" << event << "that is not an object:" << excerpt(payload);
+    qCDebug(lcMessaging) << "ignored" << event << "that is not an object:" << shapeOf(payload);
     return false;
 }
 
@@ -214,12 +215,12 @@ void SocketHandl::onGroupRecordLength(const QJsonValue &payload)
 
 void SocketHandl::onGroupRecord(const QJsonValue &payload)
 {
-    qCDebug(lcMessaging) << "send groupRecord:" << excerpt(payload);
+    qCDebug(lcMessaging) << "send groupRecord:" << shapeOf(payload);
 }
 
 void SocketHandl::onMetionCallback(const QJsonValue &payload)
 {
-    qCDebug(lcMessaging) << "metion callback:" << excerpt(payload);
+    qCDebug(lcMessaging) << "metion callback:" << shapeOf(payload);
 }
 
 void SocketHandl::onSystemMessageChannel(const QJsonValue &payload)
@@ -375,7 +376,7 @@ void SocketHandl::onEditGroupDelete(const QJsonValue &payload)
 
 void SocketHandl::onEditGroup(const QJsonValue &payload)
 {
-    qCDebug(lcMessaging) << "edit group:" << excerpt(payload);
+    qCDebug(lcMessaging) << "edit group:" << shapeOf(payload);
 }
 
 void SocketHandl::onPrivareMessageStatus(const QString &ids, qulonglong msgid,

@@ -65,7 +65,7 @@ void SocketHandl::emitLogged(const QString &event, const QJsonValue &payload)
 {
     emitEvent(event, QJsonArray{payload}, [event](const QJsonArray &ack) {
         if (ack.isEmpty() || ack.first().toString() != QLatin1String("success"))
-            qCDebug(lcMessaging) << event << "acknowledged:" << ack;
+            qCDebug(lcMessaging) << event << "acknowledged:" << ack.size() << "values";
     });
 }
 
@@ -209,7 +209,7 @@ void SocketHandl::onSendAck(const QJsonArray &ack, const QString &conversation, 
     const QJsonObject object = first.toObject();
     if (types == groupType) {
         // The service has it; its echo of the message says so to the documents as well.
-        qCDebug(lcMessaging) << "group message acknowledged:" << ack;
+        qCDebug(lcMessaging) << "group message" << id << "acknowledged";
         deliver([this, conversation, id]() { markDelivered(groupType, conversation, id); });
         return;
     }

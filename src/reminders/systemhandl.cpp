@@ -82,7 +82,7 @@ void SystemHandl::openMessageInfor(const QString &massageIds, const QString &typ
 
 void SystemHandl::openMetionInfor(const QString &massageIdInfor)
 {
-    qCDebug(lcReminders) << "openMetionInfor" << massageIdInfor;
+    qCDebug(lcReminders) << "openMetionInfor" << massageIdInfor.size() << "characters";
     if (massageIdInfor.isEmpty())
         return;
     QJsonValue document;
@@ -99,7 +99,7 @@ void SystemHandl::openMetionInfor(const QString &massageIdInfor)
 
 void SystemHandl::openDataInfor(const QString &dataInfor)
 {
-    qCDebug(lcReminders) << "openDataInfor" << dataInfor;
+    qCDebug(lcReminders) << "openDataInfor" << dataInfor.size() << "characters";
     QString text = dataInfor;
     text.remove(QStringLiteral("##"));
     QJsonValue parsed;

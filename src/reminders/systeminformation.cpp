@@ -139,7 +139,7 @@ void SystemInformation::onSystemUnreadNumbers(QNetworkReply *reply)
     const QJsonValue module = envelope.dataObject().value(QLatin1String("module"));
     // A refusal carries no counts: replacing the table with it would zero every badge.
     if (!envelope.success() || !module.isObject()) {
-        qCDebug(lcReminders) << "unread reply not usable:" << envelope.body().left(300);
+        qCDebug(lcReminders) << "unread reply not usable:" << envelope.body().size() << "bytes";
         emit sigRequestStatus(false, UnreadRequest, groupFailureText(envelope));
         return;
     }

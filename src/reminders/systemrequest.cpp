@@ -117,7 +117,7 @@ void SystemRequest::onRequestSystemInfor(QNetworkReply *reply)
     // The documents read the page out of the body; only a successful page reaches them, so a
     // refusal or a stray document never passes for an empty list.
     if (!envelope.success()) {
-        qCDebug(lcReminders) << "reminder page failed:" << envelope.body().left(300);
+        qCDebug(lcReminders) << "reminder page failed:" << envelope.body().size() << "bytes";
         emit sigRequestStatus(false, ListChannel, listFailureText(envelope));
         emit sigRequestSystemInfor(QStringLiteral("errors"));
         return;
@@ -138,7 +138,7 @@ bool SystemRequest::judgeReadReply(QNetworkReply *reply, Channel channel)
     }
     // The server answered, so what the documents show may have changed either way.
     emit sigRetSetStatus();
-    qCDebug(lcReminders) << "mark read reply:" << envelope.body().left(300);
+    qCDebug(lcReminders) << "mark read reply:" << envelope.body().size() << "bytes";
     if (!envelope.success()) {
         emit sigRequestStatus(false, channel, readFailureText(envelope));
         return false;

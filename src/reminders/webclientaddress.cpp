@@ -25,13 +25,18 @@ QString WebClientAddress::build(const QString &between)
 
 bool WebClientAddress::open(const QString &address, QString *jumpText)
 {
-    qCDebug(lcReminders) << "urlStr ==" << address;
     const QUrl url(address, QUrl::TolerantMode);
+    // The address carries the token (in its query or fragment): the path says enough.
+    qCDebug(lcReminders) << "opening"
+                         << url.toString(QUrl::RemoveQuery | QUrl::RemoveFragment |
+                                         QUrl::RemoveUserInfo);
     if (ConfigFile::instance()->getMainConfig(QStringLiteral("systemBrowser")) ==
         QLatin1String("true")) {
         // A browser that fails to start leaves nothing for the user to retry here.
         if (!QDesktopServices::openUrl(url))
-            qCDebug(lcReminders) << "the default browser did not take" << url;
+            qCDebug(lcReminders) << "the default browser did not take"
+                                 << url.toString(QUrl::RemoveQuery | QUrl::RemoveFragment |
+                                                 QUrl::RemoveUserInfo);
         return true;
     }
     *jumpText = url.toString();

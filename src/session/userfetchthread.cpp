@@ -92,11 +92,12 @@ void UserFetchThread::run()
     QScopedPointer<QNetworkReply> reply(m_body.isNull() ? manager.get(m_request)
                                                         : manager.post(m_request, m_body));
     if (!ServerRequest::waitFor(reply.data(), RequestWait::signin().limitMs()))
-        qCDebug(lcSignin) << "user fetch" << m_request.url() << "did not answer in time";
+        qCDebug(lcSignin) << "user fetch" << m_request.url().path() << "did not answer in time";
     const ReplyEnvelope envelope = ReplyEnvelope::fromReply(reply.data());
     if (!envelope.success()) {
-        qCDebug(lcSignin) << "user fetch" << m_request.url() << "failed:" << envelope.errorMessage()
-                          << envelope.body().left(200);
+        qCDebug(lcSignin) << "user fetch" << m_request.url().path()
+                          << "failed:" << envelope.errorMessage() << envelope.body().size()
+                          << "bytes";
         return;
     }
     m_records = readReply(envelope);

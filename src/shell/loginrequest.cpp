@@ -41,7 +41,7 @@ void logReply(const char *what, QNetworkReply *reply, const QByteArray &body)
 {
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (reply->error() == QNetworkReply::NoError)
-        qCDebug(lcSignin) << what << "HTTP" << status << body.left(500);
+        qCDebug(lcSignin) << what << "HTTP" << status << body.size() << "bytes";
     else
         qCDebug(lcSignin) << what << "HTTP" << status << "failed:" << reply->errorString();
 }

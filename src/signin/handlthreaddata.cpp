@@ -135,7 +135,7 @@ bool HandlThreaddata::poll(QNetworkAccessManager &manager)
     QJsonValue parsed;
     if (!PeerJson::parseEscapingControls(body, &parsed) ||
         !(parsed.isObject() || parsed.isArray())) {
-        qCDebug(lcSignin) << "QR sign-on reply unreadable:" << body.left(200);
+        qCDebug(lcSignin) << "QR sign-on reply unreadable:" << body.size() << "bytes";
         emit sigLoginStatus(false, 2, QString());
         return false;
     }
@@ -152,7 +152,7 @@ bool HandlThreaddata::poll(QNetworkAccessManager &manager)
 
     const LoginReply login = LoginReply::read(envelope);
     if (!login.usable()) {
-        qCDebug(lcSignin) << "QR sign-on reply without token or user:" << body.left(200);
+        qCDebug(lcSignin) << "QR sign-on reply without token or user:" << body.size() << "bytes";
         emit sigLoginStatus(false, 2, QString());
         return false;
     }

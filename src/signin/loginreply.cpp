@@ -110,5 +110,5 @@ void LoginReply::distribute() const
     parameters->setImPort(m_imPort);
     parameters->setUserId(m_userId);
     parameters->setSystemInfo(m_systemInfo);
-    qCDebug(lcSignin) << "signed in as" << m_userId << m_userName << m_deptName << m_roleName;
+    qCDebug(lcSignin) << "signed in as user" << m_userId;
 }

@@ -309,7 +309,7 @@ void ClientCore::onMessage(EngineConnection *connection, const QString &text)
     QString error;
     if (!PacketCodec::decodePacket(text, &packet, &error)) {
         qCWarning(lcSio).noquote()
-            << "dropping malformed packet (" + error + "):" << text.left(120);
+            << "dropping malformed packet (" + error + "):" << text.size() << "characters";
         connection->fail(EngineConnection::Ending::ProtocolError,
                          QStringLiteral("parse error: ") + error);
         return;

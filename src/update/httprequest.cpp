@@ -54,7 +54,7 @@ void HttpRequest::onRequestVersion(QNetworkReply *reply)
 {
     reply->deleteLater();
     const QByteArray body = reply->readAll();
-    qCDebug(lcUpdate).noquote() << "update feed:" << QString::fromUtf8(body);
+    qCDebug(lcUpdate) << "update feed:" << body.size() << "bytes";
     // One reading of the feed document for the whole program.
     const UpdateFeed feed = UpdateFeed::parse(body);
     emit sigRequestVersion(feed.valid ? feed.description : QString());

@@ -7,6 +7,7 @@
 #include "testkeyring.h"
 #include "vaultwait.h"
 
+#include <QDirIterator>
 #include <QSettings>
 #include <QtTest>
 
@@ -25,11 +26,13 @@ private slots:
     void cleanup();
 
     void vaultRoundTrip();
-    void savedPasswordLeavesTheFile();
+    void savedPasswordNeverInTheFile();
     void passwordsPerServerAndAccount();
     void migrationMovesOldEntries();
     void migrationKeepsANewerFileEntry();
     void formFacadeUsesTheKeychain();
+    // Last: it locks, then ends the keychain.
+    void noPasswordReadableInAnyFile();
 
 private:
     QString load(RememberedPasswords &passwords, const QString &account);
@@ -112,15 +115,16 @@ void TestKeychainPasswords::vaultRoundTrip()
     QVERIFY(result.password.isEmpty());
 }
 
-void TestKeychainPasswords::savedPasswordLeavesTheFile()
+void TestKeychainPasswords::savedPasswordNeverInTheFile()
 {
     QSignalSpy settled(m_passwords.get(), &RememberedPasswords::settled);
     QSignalSpy unavailable(m_passwords.get(), &RememberedPasswords::keychainUnavailable);
     m_passwords->save(QStringLiteral("alice"), QStringLiteral("s3cret"));
-    // Until the keychain confirms, the file keeps it: a failed write must not lose it.
-    QCOMPARE(ConfigFile::instance()->getAccountPassword(QStringLiteral("alice")),
-             QStringLiteral("s3cret"));
-    QVERIFY(settled.wait(30000));
+    // Not even until the keychain confirms does the file hold it; this run still knows it.
+    QCOMPARE(ConfigFile::instance()->getAccountPassword(QStringLiteral("alice")), QString());
+    QCOMPARE(ConfigFile::instance()->getAllAccount(), QStringList{QStringLiteral("alice")});
+    QCOMPARE(load(*m_passwords, QStringLiteral("alice")), QStringLiteral("s3cret"));
+    QVERIFY(settled.count() == 1 || settled.wait(30000));
     QCOMPARE(settled.first().at(1).toBool(), true);
     QVERIFY(m_passwords->usesKeychain());
     QCOMPARE(unavailable.count(), 0);
@@ -169,12 +173,27 @@ void TestKeychainPasswords::passwordsPerServerAndAccount()
 
 void TestKeychainPasswords::migrationMovesOldEntries()
 {
-    // Saved the old way: Base64 in the file, for a listed account and as the current password.
-    ConfigFile *store = ConfigFile::instance();
-    store->setAccountPassword(QStringLiteral("bob"), QStringLiteral("old-bob"));
-    store->setMainConfig(QStringLiteral("currentAccount"), QStringLiteral("carol"));
-    store->setMainConfig(QStringLiteral("currentPassword"), QStringLiteral("old-carol"));
-    QVERIFY(rawFileText().contains(QString::fromLatin1(QByteArray("old-bob").toBase64())));
+    // Saved by an earlier version: Base64 in the file, for a listed account and as the
+    // current password. The next start seals them in place before anything reads them.
+    const QString file = ConfigFile::instance()->settingsFilePath();
+    const QString group = ConfigFile::serverDigest(
+        ConfigFile::instance()->getMainConfig(QStringLiteral("currentServerIp")));
+    ConfigFile::resetForTests(m_idle.path());
+    {
+        QSettings old(file, QSettings::IniFormat);
+        const auto base64 = [](const char *text) {
+            return QString::fromLatin1(QByteArray(text).toBase64());
+        };
+        old.setValue(QStringLiteral("accounts%1/bob").arg(group), base64("old-bob"));
+        old.setValue(QStringLiteral("status%1/currentAccount").arg(group), "carol");
+        old.setValue(QStringLiteral("status%1/currentPassword").arg(group), base64("old-carol"));
+        old.setValue(QStringLiteral("mainconfig/currentPassword"), base64("old-carol"));
+    }
+    ConfigFile *store = ConfigFile::resetForTests(m_base->path());
+    QCOMPARE(store->getAccountPassword(QStringLiteral("bob")), QStringLiteral("old-bob"));
+    QCOMPARE(store->getMainConfig(QStringLiteral("currentPassword")), QStringLiteral("old-carol"));
+    for (const char *old : {"old-bob", "old-carol"})
+        QVERIFY(!rawFileText().contains(QString::fromLatin1(QByteArray(old).toBase64())));
 
     QSignalSpy settled(m_passwords.get(), &RememberedPasswords::settled);
     m_passwords->migrate();
@@ -184,9 +203,7 @@ void TestKeychainPasswords::migrationMovesOldEntries()
 
     QCOMPARE(store->getAccountPassword(QStringLiteral("bob")), QString());
     QCOMPARE(store->getMainConfig(QStringLiteral("currentPassword")), QString());
-    const QString file = rawFileText();
-    QVERIFY(!file.contains(QString::fromLatin1(QByteArray("old-bob").toBase64())));
-    QVERIFY(!file.contains(QString::fromLatin1(QByteArray("old-carol").toBase64())));
+    QVERIFY(!rawFileText().contains(QStringLiteral("sealed")));
     QCOMPARE(store->getAllAccount(), QStringList{QStringLiteral("bob")});
     QCOMPARE(load(*m_passwords, QStringLiteral("bob")), QStringLiteral("old-bob"));
     QCOMPARE(load(*m_passwords, QStringLiteral("carol")), QStringLiteral("old-carol"));
@@ -235,6 +252,129 @@ void TestKeychainPasswords::formFacadeUsesTheKeychain()
     QCOMPARE(arrived.first().at(0).toString(), QStringLiteral("zhangwei"));
     QCOMPARE(arrived.first().at(1).toString(), QStringLiteral("p&ss=中文"));
     QCOMPARE(data.takePasswordStoreNotice(), QString());
+}
+
+namespace {
+
+// Every form in which a careless store would leave a password readable: plain, hex, UTF-16
+// and Base64 (of whole groups at each alignment, as inside a longer encoded text).
+QList<QByteArray> readableForms(const QString &password)
+{
+    const QByteArray utf8 = password.toUtf8();
+    QByteArray utf16le;
+    QByteArray utf16be;
+    for (const QChar c : password) {
+        utf16le.append(char(c.unicode() & 0xff)).append(char(c.unicode() >> 8));
+        utf16be.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xff));
+    }
+    QList<QByteArray> forms{utf8,    utf8.toHex(), utf8.toHex().toUpper(),
+                            utf16le, utf16be,      QUrl::toPercentEncoding(password)};
+    for (const QByteArray &bytes : {utf8, utf16le}) {
+        for (int shift = 0; shift < 3; ++shift) {
+            const QByteArray part = bytes.mid(shift);
+            const QByteArray whole = part.left(part.size() / 3 * 3);
+            forms << whole.toBase64()
+                  << whole.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+        }
+    }
+    return forms;
+}
+
+// The files below root that hold any readable form of one of the passwords.
+QStringList filesRevealing(const QString &root, const QStringList &passwords)
+{
+    QStringList found;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        if (!file.open(QIODevice::ReadOnly)) {
+            found << file.fileName() + QStringLiteral(" (unreadable)");
+            continue;
+        }
+        const QByteArray data = file.readAll();
+        for (const QString &password : passwords) {
+            for (const QByteArray &form : readableForms(password)) {
+                if (data.contains(form))
+                    found << file.fileName() + QStringLiteral(": ") + password;
+            }
+        }
+    }
+    found.removeDuplicates();
+    return found;
+}
+
+} // namespace
+
+void TestKeychainPasswords::noPasswordReadableInAnyFile()
+{
+    ConfigData data;
+    RememberedPasswords *passwords = RememberedPasswords::instance();
+    QVERIFY(passwords->usesKeychain());
+    QSignalSpy settled(passwords, &RememberedPasswords::settled);
+    QStringList saved;
+    // What the login form does for a sign-in with "remember password" on.
+    const auto signIn = [&](const QString &account, const QString &password, bool autoLogin) {
+        saved << password;
+        data.setCurrentMainFile(account, QStringLiteral("currentAccount"));
+        data.setCurrentMainFile(QStringLiteral("true"), QStringLiteral("rememberPassword"));
+        data.setCurrentMainFile(autoLogin ? QStringLiteral("true") : QStringLiteral("false"),
+                                QStringLiteral("autoLogin"));
+        data.setCurrentMainFile(password, QStringLiteral("currentPassword"));
+        data.setAccountPassword(account, password);
+    };
+    const auto remembered = [&](const QString &account) {
+        QSignalSpy arrived(&data, &ConfigData::sigAccountPassword);
+        data.requestAccountPassword(account);
+        return arrived.wait(30000) ? arrived.first().at(1).toString() : QStringLiteral("<none>");
+    };
+    PasswordVault reader(QStringLiteral("tarnex"));
+    const auto inKeychain = [&](const QString &account) {
+        const QString key = RememberedPasswords::keyFor(digest(), account);
+        return vaultAnswer([&](auto done) { reader.read(key, done); }).password;
+    };
+    const QString root = m_base->path();
+
+    // Remember, then auto-login with a changed password, then a second account and back.
+    signIn(QStringLiteral("lin"), QStringLiteral("Lin&pw=秘密1"), false);
+    QTRY_COMPARE_WITH_TIMEOUT(inKeychain(QStringLiteral("lin")), QStringLiteral("Lin&pw=秘密1"),
+                              30000);
+    QCOMPARE(filesRevealing(root, saved), QStringList());
+    signIn(QStringLiteral("lin"), QStringLiteral("Lin+new#秘密2"), true);
+    QTRY_COMPARE_WITH_TIMEOUT(inKeychain(QStringLiteral("lin")), QStringLiteral("Lin+new#秘密2"),
+                              30000);
+    QCOMPARE(filesRevealing(root, saved), QStringList());
+    signIn(QStringLiteral("zoe"), QStringLiteral("Zoe/pw%秘密3"), false);
+    QTRY_COMPARE_WITH_TIMEOUT(inKeychain(QStringLiteral("zoe")), QStringLiteral("Zoe/pw%秘密3"),
+                              30000);
+    QCOMPARE(remembered(QStringLiteral("lin")), QStringLiteral("Lin+new#秘密2"));
+    QCOMPARE(filesRevealing(root, saved), QStringList());
+
+    // A locked keychain refuses: this run still knows the password, no file does.
+    QVERIFY(m_keyring.lock());
+    settled.clear();
+    signIn(QStringLiteral("ma"), QStringLiteral("Ma-locked!秘密4"), false);
+    QVERIFY(settled.count() > 0 || settled.wait(PasswordVault::defaultTimeLimit + 5000));
+    QCOMPARE(remembered(QStringLiteral("ma")), QStringLiteral("Ma-locked!秘密4"));
+    QCOMPARE(filesRevealing(root, saved), QStringList());
+
+    // No keychain at all: the file keeps it, sealed.
+    m_keyring.stop();
+    signIn(QStringLiteral("qi"), QStringLiteral("Qi~nokeys秘密5"), false);
+    QTRY_VERIFY_WITH_TIMEOUT(!passwords->usesKeychain(), PasswordVault::defaultTimeLimit + 5000);
+    QTRY_COMPARE(ConfigFile::instance()->getAccountPassword(QStringLiteral("qi")),
+                 QStringLiteral("Qi~nokeys秘密5"));
+    QCOMPARE(remembered(QStringLiteral("qi")), QStringLiteral("Qi~nokeys秘密5"));
+    QCOMPARE(filesRevealing(root, saved), QStringList());
+
+    // The settings file copied without its key opens nothing.
+    QTemporaryDir elsewhere;
+    const QString copy = elsewhere.filePath(QStringLiteral("morvane/tarnex/configfile"));
+    QVERIFY(QDir().mkpath(copy));
+    QVERIFY(QFile::copy(ConfigFile::instance()->settingsFilePath(), copy + "/config.ini"));
+    ConfigFile *copied = ConfigFile::resetForTests(elsewhere.path());
+    QCOMPARE(copied->getAllAccount().contains(QStringLiteral("qi")), true);
+    QCOMPARE(copied->getAccountPassword(QStringLiteral("qi")), QString());
+    QCOMPARE(copied->getMainConfig(QStringLiteral("currentPassword")), QString());
 }
 
 TARNEX_PRIVATE_BUS_TEST_MAIN(TestKeychainPasswords)

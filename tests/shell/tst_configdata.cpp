@@ -3,6 +3,7 @@
 #include "testenvironment.h"
 
 #include "config/configfile.h"
+#include "config/secretseal.h"
 #include "platform/autostart.h"
 #include "platform/runningclient.h"
 #include "shell/configdata.h"
@@ -97,11 +98,11 @@ void TestConfigData::accounts()
     QCOMPARE(data.getAccountPassword(QStringLiteral("zhangwei")), QStringLiteral("p&ss=中文"));
     QCOMPARE(data.getAccountImage(QStringLiteral("zhangwei")), QStringLiteral("avatar.png"));
 
-    // The file holds Base64, never the password.
+    // The file holds it sealed, never the password.
     const QString digest = ConfigFile::instance()->severIpMd5();
     QSettings file(ConfigFile::instance()->settingsFilePath(), QSettings::IniFormat);
-    QCOMPARE(file.value(QStringLiteral("accounts%1/zhangwei").arg(digest)).toString(),
-             QString::fromLatin1(QStringLiteral("p&ss=中文").toUtf8().toBase64()));
+    QVERIFY(SecretSeal::isSealed(
+        file.value(QStringLiteral("accounts%1/zhangwei").arg(digest)).toString()));
 
     data.removeAccount(QStringLiteral("zhangwei"));
     QCOMPARE(changed.size(), 3);

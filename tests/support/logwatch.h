@@ -29,6 +29,13 @@ public:
         return int(m_lines.filter(text).size());
     }
 
+    // Every line seen so far.
+    QStringList lines() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_lines;
+    }
+
 private:
     static void handle(QtMsgType type, const QMessageLogContext &context, const QString &text)
     {

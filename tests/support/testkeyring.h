@@ -2,6 +2,8 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
 #include <QDBusServiceWatcher>
 #include <QDir>
 #include <QProcess>
@@ -41,7 +43,31 @@ public:
         return bus->isServiceRegistered(service).value() || registered.wait(20000);
     }
 
-    ~TestKeyring()
+    ~TestKeyring() { stop(); }
+
+    // Locks the default collection, as a screen lock or the user would.
+    bool lock()
+    {
+        const auto service = [](const char *method) {
+            return QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.secrets"),
+                                                  QStringLiteral("/org/freedesktop/secrets"),
+                                                  QStringLiteral("org.freedesktop.Secret.Service"),
+                                                  QLatin1String(method));
+        };
+        QDBusMessage alias = service("ReadAlias");
+        alias << QStringLiteral("default");
+        const QDBusMessage found = QDBusConnection::sessionBus().call(alias, QDBus::Block, 10000);
+        if (found.type() != QDBusMessage::ReplyMessage || found.arguments().isEmpty())
+            return false;
+        QDBusMessage call = service("Lock");
+        call << QVariant::fromValue(
+            QList<QDBusObjectPath>{qvariant_cast<QDBusObjectPath>(found.arguments().first())});
+        return QDBusConnection::sessionBus().call(call, QDBus::Block, 10000).type() ==
+               QDBusMessage::ReplyMessage;
+    }
+
+    // Ends the service: from now on no keychain answers on the bus.
+    void stop()
     {
         if (m_daemon.state() == QProcess::NotRunning)
             return;
