@@ -426,6 +426,7 @@ Window {
                 }
             }
             Text {
+                textFormat: Text.PlainText
                 id: downloadLabel
                 x: 30 * browserWindow.sr
                 anchors.verticalCenter: parent.verticalCenter
@@ -550,6 +551,7 @@ Window {
             }
         }
         Text {
+            textFormat: Text.PlainText
             id: folderText
             x: 14 * browserWindow.sr
             anchors.top: panelTitle.bottom
@@ -602,6 +604,7 @@ Window {
                     width: parent.width - 28 * browserWindow.sr
                     spacing: 5 * browserWindow.sr
                     Text {
+                        textFormat: Text.PlainText
                         width: parent.width
                         text: model.fileName
                         elide: Text.ElideMiddle
@@ -621,6 +624,7 @@ Window {
                         width: parent.width
                         height: Math.max(stateText.implicitHeight, actionText.implicitHeight)
                         Text {
+                            textFormat: Text.PlainText
                             id: stateText
                             objectName: "downloadState_" + index
                             anchors.left: parent.left
@@ -635,6 +639,7 @@ Window {
                             color: downloadRow.done || downloadRow.running ? browserWindow.pal.sub : Style.danger
                         }
                         Text {
+                            textFormat: Text.PlainText
                             id: actionText
                             objectName: "downloadAction_" + index
                             anchors.right: parent.right

@@ -361,6 +361,7 @@ Rectangle {
             anchors.centerIn: parent
             spacing: 10 * mainDefalut.sr
             Text {
+                textFormat: Text.PlainText
                 id: bannerText
                 objectName: "reconnectBanner"
                 text: mainDefalut.tip_server_disconnected + " · "

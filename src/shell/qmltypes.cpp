@@ -4,6 +4,7 @@
 #include "desktop/clipboard.h"
 #include "desktop/desktopview.h"
 #include "desktop/handlurl.h"
+#include "desktop/linkopener.h"
 #include "directory/filteruserauthority.h"
 #include "directory/getcompany.h"
 #include "directory/loadpersonnelinfor.h"
@@ -64,4 +65,5 @@ void registerQmlTypes()
     registerType<MessageFilestoreitem>("MessageFilestoreitem");
     registerType<MessageNotices>("MessageNotices");
     registerType<CertificateTrust>("CertificateTrust");
+    registerType<LinkOpener>("LinkOpener");
 }

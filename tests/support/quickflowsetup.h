@@ -10,6 +10,7 @@
 
 #include "config/configfile.h"
 #include "desktop/startupcontext.h"
+#include "net/documentnetwork.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -95,6 +96,7 @@ public slots:
     }
     void qmlEngineAvailable(QQmlEngine *engine)
     {
+        DocumentNetwork::install(*engine);
         StartupContext values;
         values.curretnVersionInfor = QStringLiteral("5.0.0.4");
         values.newVersionInfor = QStringLiteral("5.0.0.4");
