@@ -480,6 +480,14 @@ Rectangle {
         id: applicationRoot
         loginModel: mainDefalut.loginModel
         skinColors: mainDefalut.skinColors
+        onSigOpenExternally: mainLinks.openLink(url)
+    }
+    LinkConfirm {
+        id: mainLinks
+        anchors.fill: parent
+        z: 100
+        loginModel: mainDefalut.loginModel
+        skinColors: mainDefalut.skinColors
     }
 
     // Tip beside the toolbar.

@@ -413,7 +413,7 @@ Window {
                 return
             }
         }
-        Qt.openUrlExternally(url)
+        windowLinks.openLink(url)
     }
 
     Window {
@@ -550,5 +550,12 @@ Window {
             onModifyXposition: tipSysytemSet.x += positions
             onModifyYposition: tipSysytemSet.y += positions
         }
+    }
+    LinkConfirm {
+        id: windowLinks
+        anchors.fill: parent
+        z: 100
+        loginModel: windows.loginModel
+        skinColors: windows.skinColors
     }
 }

@@ -7,6 +7,8 @@
 #include <QRegularExpression>
 #include <QVector>
 
+#include <cstring>
+
 namespace {
 
 // More tags than any message holds: past it the text is shown as written, without markup. The
@@ -130,6 +132,34 @@ QString keptStartTag(const GumboElement &element, const MarkupPolicy &policy)
     }
 }
 
+// Whether a text node's source holds tags the parser dropped (a stray end tag, a declaration):
+// its text then runs across them, and only its source shows what the sender wrote. Inside the
+// elements whose content is read as it stands, a "<" is just a character of the text.
+bool swallowsTags(const GumboNode &text)
+{
+    const GumboStringPiece &source = text.v.text.original_text;
+    if (!source.data || !memchr(source.data, '<', source.length))
+        return false;
+    if (text.parent && text.parent->type == GUMBO_NODE_ELEMENT) {
+        switch (text.parent->v.element.tag) {
+        case GUMBO_TAG_SCRIPT:
+        case GUMBO_TAG_STYLE:
+        case GUMBO_TAG_TEXTAREA:
+        case GUMBO_TAG_TITLE:
+        case GUMBO_TAG_XMP:
+        case GUMBO_TAG_IFRAME:
+        case GUMBO_TAG_NOEMBED:
+        case GUMBO_TAG_NOFRAMES:
+        case GUMBO_TAG_NOSCRIPT:
+        case GUMBO_TAG_PLAINTEXT:
+            return false;
+        default:
+            break;
+        }
+    }
+    return true;
+}
+
 bool isVoid(GumboTag tag)
 {
     return tag == GUMBO_TAG_BR || tag == GUMBO_TAG_IMG;
@@ -186,6 +216,8 @@ public:
                                        QLatin1Char('>')});
                     }
                 } else if (child->type == GUMBO_NODE_COMMENT || child->type == GUMBO_NODE_CDATA) {
+                    raw(child->v.text.original_text);
+                } else if (swallowsTags(*child)) {
                     raw(child->v.text.original_text);
                 } else {
                     gapTo(child->v.text.original_text.data);
