@@ -295,7 +295,11 @@ bool MessageMarkup::isWebLink(const QUrl &url)
 
 QString MessageMarkup::sanitise(const QString &html, const MarkupPolicy &policy)
 {
-    if (html.count(QLatin1Char('<')) > kMaxTags)
+    const int tags = html.count(QLatin1Char('<'));
+    // Without a tag or an entity there is nothing to parse: most messages are a line of text.
+    if (tags == 0 && !html.contains(QLatin1Char('&')))
+        return html.toHtmlEscaped();
+    if (tags > kMaxTags)
         return html.toHtmlEscaped();
     const QByteArray source = html.toUtf8();
     GumboOptions options = kGumboDefaultOptions;

@@ -20,11 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static const MarkupPolicy policy{QStringLiteral("/opt/tarnex/emojis"),
                                      QUrl(QStringLiteral("http://oa.example.com:8080"))};
-    static const QRegularExpression tag(QStringLiteral(
-        R"(<(/?(b|i|u|p|div|strong|em|a)>|br />|a href="https?://[^"<>]+">|)"
-        R"(img src="(file:///opt/tarnex/emojis/[^"/<>]+\.png|)"
-        R"(http://oa\.example\.com:8080/[^"<>]*api/attachment/index/[^"/<>]+)")"
-        R"(( (width|height)="[0-9]{1,4}")* />))"));
+    static const QRegularExpression tag(
+        QStringLiteral(R"re(<(/?(b|i|u|p|div|strong|em|a)>|br />|a href="https?://[^"<>]+">|)re"
+                       R"re(img src="(file:///opt/tarnex/emojis/[^"/<>]+\.png|)re"
+                       R"re(http://oa\.example\.com:8080/[^"<>]*api/attachment/index/[^"/<>]+)")re"
+                       R"re(( (width|height)="[0-9]{1,4}")* />))re"));
     const QString input = QString::fromUtf8(reinterpret_cast<const char *>(data), int(size));
     const QString shown = MessageMarkup::sanitise(input, policy);
     for (int at = shown.indexOf(QLatin1Char('<')); at >= 0;
