@@ -25,6 +25,7 @@
 #include "shell/configdata.h"
 #include "shell/loginrequest.h"
 #include "shell/messagenotices.h"
+#include "shell/pinnedorigincheck.h"
 #include "update/httprequest.h"
 
 #include <QtQml>
@@ -66,4 +67,5 @@ void registerQmlTypes()
     registerType<MessageNotices>("MessageNotices");
     registerType<CertificateTrust>("CertificateTrust");
     registerType<LinkOpener>("LinkOpener");
+    registerType<PinnedOriginCheck>("PinnedOriginCheck");
 }
