@@ -19,6 +19,7 @@ QtObject {
     property Component browserDialogComponent: null
     // The last failure to create a browser document, for the log and the tests.
     property string lastError: ""
+    signal sigOpenExternally(string url)
 
     function component(name, existing) {
         if (existing !== null)
@@ -79,8 +80,9 @@ QtObject {
             return
         var window = windows.length > 0 ? windows[windows.length - 1] : createWindow(null)
         if (window === null) {
-            // Without the built-in browser the page still opens, in the system one.
-            Qt.openUrlExternally(url)
+            // Without the built-in browser the page still opens, in the system one, through
+            // the window's link opener.
+            sigOpenExternally(String(url))
             return
         }
         window.loadPage(url)

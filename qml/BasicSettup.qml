@@ -259,6 +259,7 @@ Rectangle {
             Keys.onReturnPressed: toggle()
             Keys.onEnterPressed: toggle()
             Text {
+                textFormat: Text.PlainText
                 id: rowText
                 x: 10 * basicSettup.sr
                 anchors.verticalCenter: parent.verticalCenter
@@ -322,6 +323,7 @@ Rectangle {
             Keys.onReturnPressed: picked()
             Keys.onEnterPressed: picked()
             Text {
+                textFormat: Text.PlainText
                 id: choiceText
                 anchors.centerIn: parent
                 text: choice.label
@@ -388,6 +390,7 @@ Rectangle {
                 }
             }
             Text {
+                textFormat: Text.PlainText
                 visible: basicSettup.langCodes.length === 0
                 height: 30 * basicSettup.sr
                 verticalAlignment: Text.AlignVCenter
@@ -468,6 +471,7 @@ Rectangle {
                 radius: Style.radius
                 color: basicSettup.pal.field
                 Text {
+                    textFormat: Text.PlainText
                     id: folderText
                     objectName: "downloadFolderText"
                     anchors.fill: parent
@@ -545,6 +549,7 @@ Rectangle {
             width: parent.width
             height: Math.max(clearHistoryButton.height, clearHistoryText.implicitHeight)
             Text {
+                textFormat: Text.PlainText
                 id: clearHistoryText
                 objectName: "clearHistoryState"
                 anchors.left: parent.left

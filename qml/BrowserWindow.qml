@@ -6,6 +6,7 @@ import ConfigData 1.0
 import MessageFilestoreitem 1.0
 import HttplanguagePackage 1.0
 import HandlUrl 1.0
+import PinnedOriginCheck 1.0
 import "style"
 import "controls"
 
@@ -426,6 +427,7 @@ Window {
                 }
             }
             Text {
+                textFormat: Text.PlainText
                 id: downloadLabel
                 x: 30 * browserWindow.sr
                 anchors.verticalCenter: parent.verticalCenter
@@ -470,9 +472,12 @@ Window {
             Component.onCompleted: if (browserWindow.pendingUrl !== "") url = browserWindow.pendingUrl
             onLoadingChanged: {
                 if (loadRequest.status === WebEngineView.LoadFailedStatus)
-                    pageNote.text = browserWindow.tip_browser_page_failed + ": " + loadRequest.errorString
+                    pageNote.text = browserWindow.refusedReason !== "" ? browserWindow.refusedReason
+                                    : browserWindow.tip_browser_page_failed + ": " + loadRequest.errorString
                 else if (loadRequest.status === WebEngineView.LoadSucceededStatus)
                     pageNote.text = ""
+                if (loadRequest.status !== WebEngineView.LoadStartedStatus)
+                    browserWindow.refusedReason = ""
             }
             // Pages that open windows: dialogs get a dialog, everything else a browser window.
             onNewViewRequested: {
@@ -494,6 +499,34 @@ Window {
                 }
             }
             onWindowCloseRequested: browserWindow.closeWindow()
+            onCertificateError: browserWindow.holdCertificateError(error)
+        }
+    }
+    // A page whose certificate does not verify loads only when it is the pinned server's; any
+    // other is refused, and the page note says why.
+    property var heldCertificateErrors: []
+    property string refusedReason: ""
+    function holdCertificateError(error) {
+        error.defer()
+        heldCertificateErrors.push(error)
+        pinnedCheck.check(error.url)
+    }
+    PinnedOriginCheck {
+        id: pinnedCheck
+        onAnswered: {
+            var kept = []
+            for (var i = 0; i < browserWindow.heldCertificateErrors.length; ++i) {
+                var error = browserWindow.heldCertificateErrors[i]
+                if (String(error.url) !== String(url)) {
+                    kept.push(error)
+                } else if (pinned) {
+                    error.ignoreCertificate()
+                } else {
+                    browserWindow.refusedReason = reason
+                    error.rejectCertificate()
+                }
+            }
+            browserWindow.heldCertificateErrors = kept
         }
     }
     Text {
@@ -550,6 +583,7 @@ Window {
             }
         }
         Text {
+            textFormat: Text.PlainText
             id: folderText
             x: 14 * browserWindow.sr
             anchors.top: panelTitle.bottom
@@ -602,6 +636,7 @@ Window {
                     width: parent.width - 28 * browserWindow.sr
                     spacing: 5 * browserWindow.sr
                     Text {
+                        textFormat: Text.PlainText
                         width: parent.width
                         text: model.fileName
                         elide: Text.ElideMiddle
@@ -621,6 +656,7 @@ Window {
                         width: parent.width
                         height: Math.max(stateText.implicitHeight, actionText.implicitHeight)
                         Text {
+                            textFormat: Text.PlainText
                             id: stateText
                             objectName: "downloadState_" + index
                             anchors.left: parent.left
@@ -635,6 +671,7 @@ Window {
                             color: downloadRow.done || downloadRow.running ? browserWindow.pal.sub : Style.danger
                         }
                         Text {
+                            textFormat: Text.PlainText
                             id: actionText
                             objectName: "downloadAction_" + index
                             anchors.right: parent.right

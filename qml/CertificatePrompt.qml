@@ -80,6 +80,7 @@ ModalCard {
         spacing: 8 * certificatePrompt.sr
 
         Text {
+            textFormat: Text.PlainText
             objectName: "certificateWarning"
             width: parent.width
             wrapMode: Text.WordWrap
@@ -97,6 +98,7 @@ ModalCard {
             color: certificatePrompt.pal.muted
         }
         Text {
+            textFormat: Text.PlainText
             objectName: "certificateServer"
             width: parent.width
             wrapMode: Text.WrapAnywhere
@@ -112,6 +114,7 @@ ModalCard {
             color: certificatePrompt.pal.muted
         }
         Text {
+            textFormat: Text.PlainText
             objectName: "certificateFingerprint"
             width: certificatePrompt.fingerprintWidth(parent.width)
             wrapMode: Text.WrapAnywhere
@@ -129,6 +132,7 @@ ModalCard {
             color: certificatePrompt.pal.muted
         }
         Text {
+            textFormat: Text.PlainText
             objectName: "certificatePreviousFingerprint"
             visible: certificateTrust.changed
             width: certificatePrompt.fingerprintWidth(parent.width)

@@ -770,6 +770,7 @@ Rectangle {
             }
 
             Text {
+                textFormat: Text.PlainText
                 id: timeMark
                 visible: model.showTime
                 width: parent.width
@@ -802,6 +803,7 @@ Rectangle {
                    : row.self ? avatar.x - width - 4 * chatRecord.sr : avatar.x + avatar.width + 4 * chatRecord.sr
                 spacing: 3 * chatRecord.sr
                 Text {
+                    textFormat: Text.PlainText
                     visible: chatRecord.isGroup() && !row.self && model.kind !== "system"
                     x: 10 * chatRecord.sr
                     text: row.userName
@@ -838,7 +840,7 @@ Rectangle {
                                 if (link.indexOf("api/attachment/index/") >= 0)
                                     chatRecord.sigPictureInfor(link)
                                 else
-                                    Qt.openUrlExternally(link)
+                                    chatLinks.openLink(link)
                             }
                             MouseArea {
                                 anchors.fill: parent
@@ -880,6 +882,7 @@ Rectangle {
                                     color: row.self ? Style.onColor(chatRecord.skinColors) : chatRecord.pal.bubbleInText
                                 }
                                 Text {
+                                    textFormat: Text.PlainText
                                     anchors.left: fileIcon.right
                                     anchors.leftMargin: 8 * chatRecord.sr
                                     anchors.right: fileAction.left
@@ -946,6 +949,7 @@ Rectangle {
                         anchors.bottom: balloon.bottom
                         spacing: 2 * chatRecord.sr
                         Text {
+                            textFormat: Text.PlainText
                             objectName: row.pooled ? "" : "status_" + model.msgId
                             anchors.right: parent.right
                             text: row.deliveryState === "failed" ? (model.failText === chatRecord.tip_transfer_cancelled ? chatRecord.tip_transfer_cancelled : chatRecord.tip_send_failed)
@@ -1017,6 +1021,7 @@ Rectangle {
                             width: parent.width - 28 * chatRecord.sr
                             spacing: 6 * chatRecord.sr
                             Text {
+                                textFormat: Text.PlainText
                                 id: cardTitle
                                 width: parent.width
                                 elide: Text.ElideRight
@@ -1026,6 +1031,7 @@ Rectangle {
                                 color: chatRecord.pal.text
                             }
                             Text {
+                                textFormat: Text.PlainText
                                 id: cardBody
                                 width: parent.width
                                 wrapMode: Text.Wrap
@@ -1055,7 +1061,7 @@ Rectangle {
     // Rich text for a bubble: local emoticon pictures, server links with the current token, and
     // pictures no wider than the bubble.
     function displayOf(msg) {
-        var t = socketState.replaceRegularToToken(socketState.filterUseInformation(msg, 1))
+        var t = socketState.displayMarkup(msg)
         var limit = Math.floor(bubbleMaxWidth)
         // A narrowed picture keeps its proportions, so the bubble is not left taller than it.
         return t.replace(/<img[^>]*>/g, function(tag) {
@@ -1096,5 +1102,12 @@ Rectangle {
             font.pixelSize: Style.fontSmall
             color: chatRecord.pal.bannerText
         }
+    }
+    LinkConfirm {
+        id: chatLinks
+        anchors.fill: parent
+        z: 12
+        loginModel: chatRecord.loginModel
+        skinColors: chatRecord.skinColors
     }
 }

@@ -181,6 +181,7 @@ Rectangle {
                 }
             }
             Text {
+                textFormat: Text.PlainText
                 width: parent.width
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
@@ -206,6 +207,7 @@ Rectangle {
         anchors.topMargin: 16 * sr
         spacing: 6 * sr
         Text {
+            textFormat: Text.PlainText
             anchors.verticalCenter: parent.verticalCenter
             text: "\u2039  " + codeInterface.tip_back
             font.pixelSize: 13 * codeInterface.sr

@@ -179,6 +179,7 @@ Rectangle {
                 color: colorMake.pickedColor
             }
             Text {
+                textFormat: Text.PlainText
                 anchors.verticalCenter: parent.verticalCenter
                 text: colorMake.tip_color_value + "  " + colorMake.pickedColor.toUpperCase()
                 font.pixelSize: Style.fontSmall

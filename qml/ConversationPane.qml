@@ -125,6 +125,7 @@ Item {
             }
         }
         Text {
+            textFormat: Text.PlainText
             objectName: "conversationTitle"
             x: 22 * Style.sr
             anchors.verticalCenter: parent.verticalCenter
@@ -267,6 +268,7 @@ Item {
             opacity: 0.85
         }
         Text {
+            textFormat: Text.PlainText
             anchors.horizontalCenter: parent.horizontalCenter
             text: typeof curretnVersionInfor === "string" ? curretnVersionInfor : ""
             font.pixelSize: Style.fontSmall

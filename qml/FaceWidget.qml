@@ -149,6 +149,7 @@ Rectangle {
                     Keys.onSpacePressed: faceWidget.showGroup(index)
                     Keys.onEscapePressed: faceWidget.close()
                     Text {
+                        textFormat: Text.PlainText
                         id: groupText
                         anchors.centerIn: parent
                         text: modelData

@@ -111,6 +111,7 @@ Rectangle {
             Keys.onEnterPressed: functionList.page = ""
             Keys.onSpacePressed: functionList.page = ""
             Text {
+                textFormat: Text.PlainText
                 x: 10 * functionList.sr
                 anchors.verticalCenter: parent.verticalCenter
                 text: "\u2039  " + (functionList.page === "skin" ? functionList.tip_skin_selection : functionList.tip_topic_selection)
@@ -171,6 +172,7 @@ Rectangle {
                     opacity: functionList.pal.dark ? 0.85 : 1
                 }
                 Text {
+                    textFormat: Text.PlainText
                     x: 38 * functionList.sr
                     anchors.verticalCenter: parent.verticalCenter
                     width: parent.width - x - 44 * functionList.sr

@@ -237,6 +237,7 @@ Rectangle {
                 }
             }
             Text {
+                textFormat: Text.PlainText
                 x: 22 * groupDefault.sr
                 anchors.verticalCenter: parent.verticalCenter
                 // The window's buttons float over the right end.
@@ -318,6 +319,7 @@ Rectangle {
         Accessible.role: Accessible.AlertMessage
         Accessible.name: failedText.text
         Text {
+            textFormat: Text.PlainText
             id: failedText
             anchors.centerIn: parent
             width: Math.min(implicitWidth, parent.width - 24 * groupDefault.sr)
@@ -366,6 +368,7 @@ Rectangle {
         cardWidth: 380 * groupDefault.sr
         cardHeight: confirmText.implicitHeight + 150 * groupDefault.sr
         Text {
+            textFormat: Text.PlainText
             id: confirmText
             x: 22 * groupDefault.sr
             width: parent.width - 44 * groupDefault.sr

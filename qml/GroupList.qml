@@ -295,6 +295,7 @@ Rectangle {
                 anchors.verticalCenter: parent.verticalCenter
                 spacing: 4 * groupList.sr
                 Text {
+                    textFormat: Text.PlainText
                     width: parent.width
                     text: model.groupName
                     elide: Text.ElideRight
@@ -302,6 +303,7 @@ Rectangle {
                     color: groupList.pal.text
                 }
                 Text {
+                    textFormat: Text.PlainText
                     width: parent.width
                     text: groupList.tip_member + " " + model.memberCount
                     elide: Text.ElideRight

@@ -123,6 +123,7 @@ Rectangle {
             anchors.verticalCenter: parent.verticalCenter
             spacing: 2 * groupMember.sr
             Text {
+                textFormat: Text.PlainText
                 width: parent.width
                 text: groupMember.tip_group_members + " " + memberModel.count
                 elide: Text.ElideRight
@@ -130,6 +131,7 @@ Rectangle {
                 color: groupMember.pal.text
             }
             Text {
+                textFormat: Text.PlainText
                 objectName: "groupOnlineCount"
                 width: parent.width
                 text: groupMember.tip_group_online + " " + groupMember.onlineCount + "/" + memberModel.count
@@ -198,6 +200,7 @@ Rectangle {
                 opacity: model.online ? 1 : 0.6
             }
             Text {
+                textFormat: Text.PlainText
                 anchors.left: avatar.right
                 anchors.leftMargin: 8 * groupMember.sr
                 anchors.right: parent.right

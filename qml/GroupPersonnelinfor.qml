@@ -193,6 +193,7 @@ Rectangle {
             anchors.verticalCenter: picture.verticalCenter
             spacing: 6 * groupPersonnelinfor.sr
             Text {
+                textFormat: Text.PlainText
                 objectName: "groupCardName"
                 width: parent.width
                 text: groupPersonnelinfor.groupName
@@ -204,6 +205,7 @@ Rectangle {
                 Accessible.name: text
             }
             Text {
+                textFormat: Text.PlainText
                 objectName: "groupCardFacts"
                 width: parent.width
                 wrapMode: Text.Wrap
@@ -264,6 +266,7 @@ Rectangle {
             color: groupPersonnelinfor.pal.line
         }
         Text {
+            textFormat: Text.PlainText
             id: membersTitle
             objectName: "groupMemberCount"
             anchors.top: rule.bottom
@@ -321,6 +324,7 @@ Rectangle {
                     skinColors: groupPersonnelinfor.skinColors
                 }
                 Text {
+                    textFormat: Text.PlainText
                     id: memberName
                     anchors.left: memberAvatar.right
                     anchors.leftMargin: 12 * groupPersonnelinfor.sr
@@ -351,6 +355,7 @@ Rectangle {
                     }
                 }
                 Text {
+                    textFormat: Text.PlainText
                     anchors.left: ownerTag.visible ? ownerTag.right : memberName.right
                     anchors.leftMargin: 14 * groupPersonnelinfor.sr
                     anchors.right: removeButton.left

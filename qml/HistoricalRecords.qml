@@ -166,7 +166,7 @@ Rectangle {
         console.info("history shown:", rows.length, "records")
     }
     function displayOf(msg) {
-        var t = socketState.replaceRegularToToken(socketState.filterUseInformation(msg, 1))
+        var t = socketState.displayMarkup(msg)
         var widest = Math.floor(historyList.width - 40 * sr)
         return t.replace(/width="(\d+)"/g, function(all, n) {
             return 'width="' + Math.min(parseInt(n), Math.min(200 * sr, widest)) + '"'
@@ -272,6 +272,7 @@ Rectangle {
     Rectangle { width: 1; height: parent.height; color: historicalRecords.pal.line }
 
     Text {
+        textFormat: Text.PlainText
         id: title
         x: 18 * historicalRecords.sr
         y: 14 * historicalRecords.sr
@@ -320,6 +321,7 @@ Rectangle {
                 Keys.onReturnPressed: historicalRecords.setFilter(modelData.types)
                 Keys.onSpacePressed: historicalRecords.setFilter(modelData.types)
                 Text {
+                    textFormat: Text.PlainText
                     id: filterText
                     anchors.centerIn: parent
                     text: modelData.label
@@ -477,6 +479,7 @@ Rectangle {
                     width: parent.width
                     height: nameText.implicitHeight
                     Text {
+                        textFormat: Text.PlainText
                         id: nameText
                         width: parent.width - timeText.implicitWidth - localTag.width - 16 * historicalRecords.sr
                         elide: Text.ElideRight
@@ -509,6 +512,7 @@ Rectangle {
                         }
                     }
                     Text {
+                        textFormat: Text.PlainText
                         id: timeText
                         anchors.right: parent.right
                         text: model.sendTime
@@ -529,7 +533,7 @@ Rectangle {
                         if (link.indexOf("api/attachment/index/") >= 0)
                             historicalRecords.sigPictureInfor(link)
                         else
-                            Qt.openUrlExternally(link)
+                            historyLinks.openLink(link)
                     }
                 }
                 Rectangle {
@@ -616,6 +620,7 @@ Rectangle {
         }
     }
     Text {
+        textFormat: Text.PlainText
         visible: historyModel.count === 0
         anchors.centerIn: historyList
         objectName: "historyState"
@@ -646,5 +651,12 @@ Rectangle {
             font.pixelSize: Style.fontSmall
             color: historicalRecords.pal.bannerText
         }
+    }
+    LinkConfirm {
+        id: historyLinks
+        anchors.fill: parent
+        z: 12
+        loginModel: historicalRecords.loginModel
+        skinColors: historicalRecords.skinColors
     }
 }

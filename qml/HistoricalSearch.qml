@@ -199,6 +199,7 @@ Rectangle {
                 }
             }
             Text {
+                textFormat: Text.PlainText
                 objectName: "historyTerm_" + model.term
                 anchors.left: clock.right
                 anchors.leftMargin: 10 * historicalSearch.sr

@@ -370,6 +370,7 @@ Rectangle {
                             }
                         }
                         Text {
+                            textFormat: Text.PlainText
                             anchors.left: rowAvatar.right
                             anchors.leftMargin: 10 * loginDetail.sr
                             anchors.right: removeButton.left
@@ -502,6 +503,7 @@ Rectangle {
                             }
                         }
                         Text {
+                            textFormat: Text.PlainText
                             anchors.verticalCenter: parent.verticalCenter
                             text: index === 0 ? loginDetail.tip_remember_password : loginDetail.tip_auto_logon
                             font.pixelSize: 13 * loginDetail.sr
@@ -551,6 +553,7 @@ Rectangle {
             width: parent.width
             height: 20 * sr
             Text {
+                textFormat: Text.PlainText
                 id: tipLabel
                 objectName: "loginTip"
                 anchors.centerIn: parent

@@ -92,6 +92,7 @@ Rectangle {
     }
 
     Text {
+        textFormat: Text.PlainText
         id: nameText
         anchors.top: halo.bottom
         anchors.topMargin: 18 * sr
@@ -110,6 +111,7 @@ Rectangle {
         anchors.horizontalCenter: parent.horizontalCenter
         spacing: 6 * sr
         Text {
+            textFormat: Text.PlainText
             objectName: "loggingText"
             anchors.verticalCenter: parent.verticalCenter
             text: loginIng.tip_get_data.replace(/[.…。]+$/, "")

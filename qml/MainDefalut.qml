@@ -361,6 +361,7 @@ Rectangle {
             anchors.centerIn: parent
             spacing: 10 * mainDefalut.sr
             Text {
+                textFormat: Text.PlainText
                 id: bannerText
                 objectName: "reconnectBanner"
                 text: mainDefalut.tip_server_disconnected + " · "
@@ -477,6 +478,14 @@ Rectangle {
     // The built-in browser; it loads its engine only when a page opens.
     ApplicationRoot {
         id: applicationRoot
+        loginModel: mainDefalut.loginModel
+        skinColors: mainDefalut.skinColors
+        onSigOpenExternally: mainLinks.openLink(url)
+    }
+    LinkConfirm {
+        id: mainLinks
+        anchors.fill: parent
+        z: 100
         loginModel: mainDefalut.loginModel
         skinColors: mainDefalut.skinColors
     }

@@ -322,6 +322,7 @@ Rectangle {
             }
         }
         Text {
+            textFormat: Text.PlainText
             id: listHeading
             x: 16 * menuDefault.sr
             anchors.top: listTitle.bottom
@@ -400,6 +401,7 @@ Rectangle {
                     anchors.rightMargin: 6 * menuDefault.sr
                     anchors.verticalCenter: parent.verticalCenter
                     Text {
+                        textFormat: Text.PlainText
                         width: parent.width
                         text: model.name
                         elide: Text.ElideRight
@@ -408,6 +410,7 @@ Rectangle {
                         color: menuDefault.pal.text
                     }
                     Text {
+                        textFormat: Text.PlainText
                         width: parent.width
                         visible: model.path !== "" && menuDefault.searchText !== ""
                         text: model.path
@@ -460,6 +463,7 @@ Rectangle {
                 }
             }
             Text {
+                textFormat: Text.PlainText
                 anchors.centerIn: parent
                 width: parent.width - 32 * menuDefault.sr
                 horizontalAlignment: Text.AlignHCenter
@@ -555,6 +559,7 @@ Rectangle {
                     width: parent.width
                     height: chosenTitle.implicitHeight
                     Text {
+                        textFormat: Text.PlainText
                         id: chosenTitle
                         anchors.left: parent.left
                         anchors.right: backLink.visible ? backLink.left : parent.right
@@ -634,6 +639,7 @@ Rectangle {
                 onStatusChanged: if (status === Image.Error) source = ModuleIcons.retImageInforPath("", modelData.name)
             }
             Text {
+                textFormat: Text.PlainText
                 id: tileName
                 anchors.horizontalCenter: parent.horizontalCenter
                 y: 64 * menuDefault.sr

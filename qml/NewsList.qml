@@ -634,6 +634,7 @@ Rectangle {
                 Accessible.name: row.title + (model.types === "2" ? ", " + (model.online ? newsList.tip_online : newsList.tip_offline) : "")
             }
             Text {
+                textFormat: Text.PlainText
                 id: nameText
                 anchors.left: rowAvatar.right
                 anchors.leftMargin: 10 * newsList.sr
@@ -646,6 +647,7 @@ Rectangle {
                 color: newsList.pal.text
             }
             Text {
+                textFormat: Text.PlainText
                 id: timeText
                 anchors.right: parent.right
                 anchors.rightMargin: 14 * newsList.sr
@@ -748,6 +750,7 @@ Rectangle {
                     ringColor: parent.color.a > 0 ? parent.color : newsList.pal.list
                 }
                 Text {
+                    textFormat: Text.PlainText
                     anchors.left: matchAvatar.right
                     anchors.leftMargin: 10 * newsList.sr
                     anchors.right: parent.right

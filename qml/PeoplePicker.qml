@@ -212,6 +212,7 @@ Item {
                     skinColors: peoplePicker.skinColors
                 }
                 Text {
+                    textFormat: Text.PlainText
                     anchors.left: avatar.right
                     anchors.leftMargin: 10 * peoplePicker.sr
                     anchors.right: parent.right
@@ -248,6 +249,7 @@ Item {
         height: parent.height
 
         Text {
+            textFormat: Text.PlainText
             id: pickedTitle
             objectName: "pickedCount"
             y: 14 * peoplePicker.sr
@@ -287,6 +289,7 @@ Item {
                     skinColors: peoplePicker.skinColors
                 }
                 Text {
+                    textFormat: Text.PlainText
                     anchors.left: pickedAvatar.right
                     anchors.leftMargin: 8 * peoplePicker.sr
                     anchors.right: removeButton.left

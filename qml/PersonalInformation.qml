@@ -126,6 +126,7 @@ ModalCard {
                 width: parent.width - 70 * personalInformation.sr - 30 * personalInformation.sr
                 spacing: 4 * personalInformation.sr
                 Text {
+                    textFormat: Text.PlainText
                     objectName: "personalName"
                     width: parent.width
                     wrapMode: Text.Wrap
@@ -136,6 +137,7 @@ ModalCard {
                     Accessible.name: text
                 }
                 Text {
+                    textFormat: Text.PlainText
                     width: parent.width
                     wrapMode: Text.Wrap
                     text: personalInformation.loading ? personalInformation.tip_get_data : personalInformation.roleName
@@ -167,6 +169,7 @@ ModalCard {
                     color: personalInformation.pal.sub
                 }
                 Text {
+                    textFormat: Text.PlainText
                     objectName: "personalDepartment"
                     width: parent.width - fields.labelWidth
                     wrapMode: Text.Wrap
@@ -193,6 +196,7 @@ ModalCard {
                 }
                 Item { width: 6 * personalInformation.sr; height: 1 }
                 Text {
+                    textFormat: Text.PlainText
                     objectName: "personalState"
                     text: personalInformation.online ? personalInformation.tip_online : personalInformation.tip_offline
                     font.pixelSize: Style.fontBody

@@ -118,6 +118,7 @@ Rectangle {
     }
 
     Text {
+        textFormat: Text.PlainText
         id: header
         x: 14 * queryData.sr
         width: parent.width - 28 * queryData.sr
@@ -129,6 +130,7 @@ Rectangle {
         color: queryData.pal.sub
     }
     Text {
+        textFormat: Text.PlainText
         objectName: "queryDataState"
         anchors.top: header.bottom
         anchors.topMargin: 12 * queryData.sr
@@ -196,6 +198,7 @@ Rectangle {
                 anchors.verticalCenter: parent.verticalCenter
                 spacing: 3 * queryData.sr
                 Text {
+                    textFormat: Text.PlainText
                     width: parent.width
                     elide: Text.ElideRight
                     text: model.userName
@@ -203,6 +206,7 @@ Rectangle {
                     color: queryData.pal.text
                 }
                 Text {
+                    textFormat: Text.PlainText
                     width: parent.width
                     elide: Text.ElideRight
                     visible: text !== ""

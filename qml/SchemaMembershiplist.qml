@@ -294,6 +294,7 @@ Rectangle {
                 skinColors: schemaMembershiplist.skinColors
             }
             Text {
+                textFormat: Text.PlainText
                 id: label
                 anchors.left: row.person ? avatar.right : chevron.right
                 anchors.leftMargin: (row.person ? 10 : 6) * schemaMembershiplist.sr
@@ -307,6 +308,7 @@ Rectangle {
                 color: schemaMembershiplist.pal.text
             }
             Text {
+                textFormat: Text.PlainText
                 id: countText
                 anchors.right: parent.right
                 anchors.rightMargin: 14 * schemaMembershiplist.sr
@@ -331,6 +333,7 @@ Rectangle {
     }
 
     Text {
+        textFormat: Text.PlainText
         anchors.centerIn: parent
         width: parent.width - 40 * schemaMembershiplist.sr
         horizontalAlignment: Text.AlignHCenter

@@ -223,6 +223,7 @@ Rectangle {
                 Keys.onReturnPressed: setInterface.testServer()
                 Keys.onSpacePressed: setInterface.testServer()
                 Text {
+                    textFormat: Text.PlainText
                     id: testLabel
                     anchors.centerIn: parent
                     width: Math.min(implicitWidth, 150 * setInterface.sr)
@@ -243,6 +244,7 @@ Rectangle {
         }
 
         Text {
+            textFormat: Text.PlainText
             objectName: "serverResult"
             width: parent.width
             height: 14 * setInterface.sr
@@ -275,6 +277,7 @@ Rectangle {
                     Keys.onSpacePressed: setInterface.chooseLanguage(modelData)
                     Keys.onReturnPressed: setInterface.chooseLanguage(modelData)
                     Text {
+                        textFormat: Text.PlainText
                         id: langName
                         anchors.centerIn: parent
                         text: httplanguagePackage.getLangName(modelData) || modelData
@@ -332,6 +335,7 @@ Rectangle {
                         color: setInterface.skinColors
                     }
                     Text {
+                        textFormat: Text.PlainText
                         x: 12 * setInterface.sr
                         anchors.verticalCenter: parent.verticalCenter
                         width: parent.width - 70 * setInterface.sr
@@ -341,6 +345,7 @@ Rectangle {
                         color: setInterface.textColor
                     }
                     Text {
+                        textFormat: Text.PlainText
                         anchors.right: serverRemove.left
                         anchors.rightMargin: 8 * setInterface.sr
                         anchors.verticalCenter: parent.verticalCenter
@@ -415,6 +420,7 @@ Rectangle {
                 Keys.onReturnPressed: activate()
                 Keys.onSpacePressed: activate()
                 Text {
+                    textFormat: Text.PlainText
                     id: buttonText
                     anchors.centerIn: parent
                     text: primary ? setInterface.tip_ok : setInterface.tip_cancel

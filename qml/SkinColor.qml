@@ -145,6 +145,7 @@ Rectangle {
                         }
                     }
                     Text {
+                        textFormat: Text.PlainText
                         anchors.horizontalCenter: parent.horizontalCenter
                         width: skinColor.labelWidth
                         horizontalAlignment: Text.AlignHCenter

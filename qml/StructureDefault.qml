@@ -109,6 +109,7 @@ Rectangle {
                 }
             }
             Text {
+                textFormat: Text.PlainText
                 x: 22 * structureDefault.sr
                 anchors.verticalCenter: parent.verticalCenter
                 // The window's buttons sit at the right end of this bar.
@@ -165,6 +166,7 @@ Rectangle {
                 opacity: 0.6
             }
             Text {
+                textFormat: Text.PlainText
                 anchors.horizontalCenter: parent.horizontalCenter
                 text: structureList.companyName !== "" ? structureList.companyName : structureDefault.tip_organization
                 font.pixelSize: Style.fontLarge

@@ -248,6 +248,7 @@ Rectangle {
                 Keys.onSpacePressed: structureList.showTab(index)
                 Keys.onDownPressed: structureList.focusTree()
                 Text {
+                    textFormat: Text.PlainText
                     id: tabText
                     anchors.centerIn: parent
                     text: modelData
@@ -397,6 +398,7 @@ Rectangle {
                         anchors.verticalCenter: parent.verticalCenter
                         spacing: 3 * structureList.sr
                         Text {
+                            textFormat: Text.PlainText
                             width: parent.width
                             text: model.name
                             elide: Text.ElideRight
@@ -404,6 +406,7 @@ Rectangle {
                             color: structureList.pal.text
                         }
                         Text {
+                            textFormat: Text.PlainText
                             width: parent.width
                             text: model.position !== "" ? model.dept + " · " + model.position : model.dept
                             visible: text !== ""
@@ -425,6 +428,7 @@ Rectangle {
                 }
             }
             Text {
+                textFormat: Text.PlainText
                 anchors.centerIn: resultView
                 width: parent.width - 40 * structureList.sr
                 horizontalAlignment: Text.AlignHCenter

@@ -126,6 +126,7 @@ Rectangle {
                 width: parent.width - avatar.width - parent.spacing
                 spacing: 4 * structurePersonnelinfor.sr
                 Text {
+                    textFormat: Text.PlainText
                     width: parent.width
                     text: structurePersonnelinfor.userName
                     elide: Text.ElideRight
@@ -134,6 +135,7 @@ Rectangle {
                     color: structurePersonnelinfor.pal.text
                 }
                 Text {
+                    textFormat: Text.PlainText
                     width: parent.width
                     text: structurePersonnelinfor.position !== "" ? structurePersonnelinfor.position
                                                                   : structurePersonnelinfor.companyName
@@ -164,12 +166,14 @@ Rectangle {
                     width: details.width
                     spacing: 18 * structurePersonnelinfor.sr
                     Text {
+                        textFormat: Text.PlainText
                         width: labelWidth.implicitWidth
                         text: modelData[0]
                         font.pixelSize: Style.fontBody
                         color: structurePersonnelinfor.pal.sub
                     }
                     Text {
+                        textFormat: Text.PlainText
                         width: parent.width - labelWidth.implicitWidth - parent.spacing
                         text: modelData[1] !== "" ? modelData[1] : "—"
                         wrapMode: Text.WrapAtWordBoundaryOrAnywhere
@@ -181,6 +185,7 @@ Rectangle {
         }
         // The widest label, which the value column leaves room for.
         Text {
+            textFormat: Text.PlainText
             id: labelWidth
             visible: false
             font.pixelSize: Style.fontBody

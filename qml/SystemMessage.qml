@@ -492,6 +492,7 @@ Rectangle {
                     }
                 }
                 Text {
+                    textFormat: Text.PlainText
                     anchors.left: moduleIcon.right
                     anchors.leftMargin: 10 * systemMessage.sr
                     anchors.right: moduleBadge.visible ? moduleBadge.left : parent.right
@@ -612,6 +613,7 @@ Rectangle {
                     width: parent.width
                     height: Math.max(nameText.implicitHeight, timeText.implicitHeight)
                     Text {
+                        textFormat: Text.PlainText
                         id: nameText
                         anchors.left: parent.left
                         anchors.right: timeText.left
@@ -622,6 +624,7 @@ Rectangle {
                         color: systemMessage.pal.sub
                     }
                     Text {
+                        textFormat: Text.PlainText
                         id: timeText
                         anchors.right: parent.right
                         text: model.sendTime
@@ -630,6 +633,7 @@ Rectangle {
                     }
                 }
                 Text {
+                    textFormat: Text.PlainText
                     width: parent.width
                     text: model.content
                     wrapMode: Text.Wrap
@@ -682,6 +686,7 @@ Rectangle {
             width: remindList.width
             height: footerText.implicitHeight + 28 * systemMessage.sr
             Text {
+                textFormat: Text.PlainText
                 id: footerText
                 objectName: "loadMoreButton"
                 anchors.centerIn: parent

@@ -161,6 +161,7 @@ Rectangle {
                         color: systemTipset.skinColors
                     }
                     Text {
+                        textFormat: Text.PlainText
                         id: tabText
                         x: 20 * systemTipset.sr
                         anchors.verticalCenter: parent.verticalCenter

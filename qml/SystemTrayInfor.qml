@@ -73,6 +73,7 @@ Window {
         Accessible.role: Accessible.AlertMessage
         Accessible.name: systemTrayInfor.noticeTitle + " " + systemTrayInfor.noticeText
         Text {
+            textFormat: Text.PlainText
             objectName: "trayNoticeTitle"
             width: parent.width
             elide: Text.ElideRight
@@ -82,6 +83,7 @@ Window {
             color: "#1f2d3d"
         }
         Text {
+            textFormat: Text.PlainText
             width: parent.width
             visible: text !== ""
             elide: Text.ElideRight
@@ -90,6 +92,7 @@ Window {
             color: "#8a96a8"
         }
         Text {
+            textFormat: Text.PlainText
             objectName: "trayNoticeText"
             width: parent.width
             wrapMode: Text.Wrap
@@ -100,6 +103,7 @@ Window {
             color: "#1f2d3d"
         }
         Text {
+            textFormat: Text.PlainText
             width: parent.width
             visible: text !== ""
             horizontalAlignment: Text.AlignRight

@@ -183,6 +183,7 @@ Rectangle {
                     width: themeView.compact ? parent.width - x - 8 * themeView.sr : parent.width - 20 * themeView.sr
                     spacing: 3 * themeView.sr
                     Text {
+                        textFormat: Text.PlainText
                         width: parent.width
                         text: themeView.themeName(index)
                         elide: Text.ElideRight
@@ -191,6 +192,7 @@ Rectangle {
                         color: themeView.pal.text
                     }
                     Text {
+                        textFormat: Text.PlainText
                         width: parent.width
                         text: themeView.themeInfor(index)
                         wrapMode: Text.WordWrap

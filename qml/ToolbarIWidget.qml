@@ -160,6 +160,7 @@ Rectangle {
                     border.color: "#ffffff"
                     border.width: Math.max(1, toolbarIWidget.sr)
                     Text {
+                        textFormat: Text.PlainText
                         id: badgeText
                         anchors.centerIn: parent
                         text: toolbarIWidget.unreadNumber > 99 ? "99+" : String(toolbarIWidget.unreadNumber)

@@ -69,6 +69,7 @@ Rectangle {
             }
         }
         Text {
+            textFormat: Text.PlainText
             objectName: "updateCompleteText"
             width: parent.width
             horizontalAlignment: Text.AlignHCenter
@@ -81,6 +82,7 @@ Rectangle {
             Accessible.name: text
         }
         Text {
+            textFormat: Text.PlainText
             width: parent.width
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.WordWrap

@@ -70,6 +70,7 @@ Rectangle {
         width: parent.width
         spacing: 4 * updateView.sr
         Text {
+            textFormat: Text.PlainText
             objectName: "updateTitle"
             width: parent.width
             wrapMode: Text.WordWrap
@@ -84,6 +85,7 @@ Rectangle {
             Accessible.name: text
         }
         Text {
+            textFormat: Text.PlainText
             text: updateView.tip_current_version + "  " + updateView.currentVersion
             font.pixelSize: Style.fontSmall
             color: updateView.pal.sub
@@ -120,6 +122,7 @@ Rectangle {
                     color: updateView.pal.muted
                 }
                 Text {
+                    textFormat: Text.PlainText
                     objectName: "updateNotes"
                     width: parent.width
                     text: updateView.releaseNotes
@@ -142,6 +145,7 @@ Rectangle {
         width: parent.width
         spacing: 6 * updateView.sr
         Text {
+            textFormat: Text.PlainText
             width: parent.width
             wrapMode: Text.WordWrap
             visible: text !== ""

@@ -103,6 +103,7 @@ ModalCard {
                     color: versionPopup.pal.text
                 }
                 Text {
+                    textFormat: Text.PlainText
                     objectName: "versionText"
                     text: versionPopup.tip_current_version + "  " + versionPopup.currentVersion
                     font.pixelSize: Style.fontSmall
@@ -111,6 +112,7 @@ ModalCard {
             }
         }
         Text {
+            textFormat: Text.PlainText
             id: statusText
             objectName: "versionStatus"
             anchors.top: head.bottom
@@ -158,6 +160,7 @@ ModalCard {
                         color: versionPopup.pal.muted
                     }
                     Text {
+                        textFormat: Text.PlainText
                         objectName: "versionNotes"
                         width: parent.width
                         text: versionPopup.releaseNotes

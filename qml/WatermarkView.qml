@@ -35,6 +35,7 @@ Item {
                 width: watermarkView.cellWidth
                 height: watermarkView.cellHeight
                 Text {
+                    textFormat: Text.PlainText
                     anchors.centerIn: parent
                     rotation: -22
                     horizontalAlignment: Text.AlignHCenter

@@ -413,7 +413,7 @@ Window {
                 return
             }
         }
-        Qt.openUrlExternally(url)
+        windowLinks.openLink(url)
     }
 
     Window {
@@ -431,6 +431,7 @@ Window {
             border.color: windows.loginModel === 2 ? "#3a3c48" : "#dde2ea"
         }
         Text {
+            textFormat: Text.PlainText
             id: messageTitle
             x: 14 * windows.sr
             height: 40 * windows.sr
@@ -466,6 +467,7 @@ Window {
                     }
                 }
                 Text {
+                    textFormat: Text.PlainText
                     anchors.left: rowImage.right
                     anchors.leftMargin: 10 * windows.sr
                     anchors.right: badge.left
@@ -486,6 +488,7 @@ Window {
                     radius: height / 2
                     color: "#f14034"
                     Text {
+                        textFormat: Text.PlainText
                         id: badgeText
                         anchors.centerIn: parent
                         text: parseInt(model.unreads) > 99 ? "99+" : model.unreads
@@ -547,5 +550,12 @@ Window {
             onModifyXposition: tipSysytemSet.x += positions
             onModifyYposition: tipSysytemSet.y += positions
         }
+    }
+    LinkConfirm {
+        id: windowLinks
+        anchors.fill: parent
+        z: 100
+        loginModel: windows.loginModel
+        skinColors: windows.skinColors
     }
 }

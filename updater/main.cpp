@@ -5,6 +5,7 @@
 #include "desktop/startupenvironment.h"
 #include "desktop/startupprobe.h"
 #include "logging.h"
+#include "net/documentnetwork.h"
 #include "platform/runningclient.h"
 #include "update/updaterhttprequest.h"
 #include "update/updaterlaunch.h"
@@ -61,6 +62,7 @@ int main(int argc, char *argv[])
     {
         registerUpdaterQmlTypes();
         QQmlApplicationEngine engine;
+        DocumentNetwork::install(engine);
         launch.publish(engine.rootContext(), QSysInfo::prettyProductName(), screenRate);
         engine.load(QUrl(QStringLiteral("qrc:/main.qml")));
         UpdaterProbe::watch(engine);

@@ -53,6 +53,7 @@ Item {
         }
     }
     Text {
+        textFormat: Text.PlainText
         id: label
         anchors.left: box.right
         anchors.leftMargin: 8 * Style.sr

@@ -56,6 +56,7 @@ Rectangle {
         Accessible.name: modal.title
         MouseArea { anchors.fill: parent; onWheel: wheel.accepted = false }
         Text {
+            textFormat: Text.PlainText
             id: titleText
             visible: modal.title !== ""
             x: 22 * Style.sr

@@ -38,6 +38,7 @@ Rectangle {
     Keys.onSpacePressed: { event.accepted = true; activate() }
 
     Text {
+        textFormat: Text.PlainText
         id: label
         anchors.centerIn: parent
         width: Math.min(implicitWidth, parent.width - 12 * Style.sr)

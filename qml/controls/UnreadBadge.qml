@@ -13,6 +13,7 @@ Rectangle {
     Accessible.role: Accessible.StaticText
     Accessible.name: label.text
     Text {
+        textFormat: Text.PlainText
         id: label
         anchors.centerIn: parent
         text: badge.count > 99 ? "99+" : String(badge.count)

@@ -8,6 +8,7 @@
 #include "desktop/startupprobe.h"
 #include "desktop/terminationwatch.h"
 #include "language/text.h"
+#include "net/documentnetwork.h"
 #include "platform/runningclient.h"
 #include "platform/singleinstance.h"
 #include "programinfo.h"
@@ -114,6 +115,7 @@ int main(int argc, char *argv[])
     values.screenRate = screenRate;
 
     QQmlApplicationEngine engine;
+    DocumentNetwork::install(engine);
     QQmlContext *context = engine.rootContext();
     values.publish(context);
     engine.load(QUrl(QStringLiteral("qrc:/main.qml")));

@@ -1,5 +1,7 @@
 #include "noticetext.h"
 
+#include "markup/messagemarkup.h"
+
 #include <QRegularExpression>
 #include <QTextDocumentFragment>
 
@@ -24,8 +26,9 @@ QString NoticeText::preview(const QString &msg, const QString &msgType, const Ma
     text.replace(localEmoticon, markers.emoticon);
     text.replace(image, markers.picture);
     text.replace(lineBreak, QStringLiteral(" "));
-    // The fragment reader drops the remaining tags and decodes every entity.
-    text = QTextDocumentFragment::fromHtml(text).toPlainText();
+    // Markup the client does not write reads as the characters sent; the fragment reader then
+    // drops the remaining tags and decodes every entity.
+    text = QTextDocumentFragment::fromHtml(MessageMarkup::sanitise(text, {})).toPlainText();
     text.replace(QChar::Nbsp, QLatin1Char(' '));
     text = text.replace(space, QStringLiteral(" ")).trimmed();
     if (text.size() <= maxLength)

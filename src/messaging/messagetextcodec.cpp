@@ -1,6 +1,7 @@
 #include "messagetextcodec.h"
 
 #include "config/configfile.h"
+#include "markup/messagemarkup.h"
 #include "net/urlsegment.h"
 #include "session/parameterinfor.h"
 
@@ -252,6 +253,13 @@ QString MessageTextCodec::replaceRegularToToken(const QString &contents)
 
     m_imageFlag = result.contains(kImageOpen);
     return result;
+}
+
+QString MessageTextCodec::displayMarkup(const QString &stored)
+{
+    const QString shown = replaceRegularToToken(filterUseInformation(stored, 1));
+    return MessageMarkup::sanitise(
+        shown, {m_applicationDirectory + QStringLiteral("/emojis"), QUrl(currentServerAddress())});
 }
 
 QString MessageTextCodec::getAllImagePaths(const QString &images) const

@@ -27,6 +27,9 @@ public:
     // the current server becomes the current one and each server image is wrapped in a link to
     // itself. URLs of other hosts get no token. Sets isContainImage().
     QString replaceRegularToToken(const QString &contents);
+    // Stored form to safe rich text: the two display transforms above, then every element the
+    // sender wrote that is not the client's own markup shown as the text it was.
+    QString displayMarkup(const QString &stored);
     // URL of the attachment with the given id (one encoded path segment), with the current
     // token.
     QString getAllImagePaths(const QString &images) const;

@@ -249,6 +249,11 @@ QString SocketState::replaceRegularToToken(const QString &contents)
     return m_codec.replaceRegularToToken(contents);
 }
 
+QString SocketState::displayMarkup(const QString &stored)
+{
+    return m_codec.displayMarkup(stored);
+}
+
 QString SocketState::getAllImagePaths(const QString &images) const
 {
     return m_codec.getAllImagePaths(images);

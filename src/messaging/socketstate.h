@@ -86,6 +86,8 @@ public:
     Q_INVOKABLE QString replaceRegularToToken(const QString &contents);
     Q_INVOKABLE QString getAllImagePaths(const QString &images) const;
     Q_INVOKABLE bool isContainImage() const;
+    // A stored body as the conversation and the history show it: safe rich text.
+    Q_INVOKABLE QString displayMarkup(const QString &stored);
 
 signals:
     void sigReconnectInfor();

@@ -15,12 +15,19 @@ QString WebClientAddress::defaultClientPath()
 QString WebClientAddress::build(const QString &between)
 {
     ConfigFile *settings = ConfigFile::instance();
+    const QString server = settings->getMainConfig(QStringLiteral("currentServerIp"));
     QString clientPath = settings->webSystemIp();
-    if (clientPath.isEmpty())
+    // The token goes only to the server's own origin: a path that is not one ("@host/…",
+    // "//host/…", ".other.example/…") would hand it to whichever host it names.
+    const QUrl own(server);
+    const QUrl composed(server + clientPath, QUrl::TolerantMode);
+    if (clientPath.isEmpty() || !clientPath.startsWith(QLatin1Char('/')) ||
+        clientPath.startsWith(QLatin1String("//")) || composed.host() != own.host() ||
+        composed.port() != own.port() || composed.scheme() != own.scheme() ||
+        !composed.userInfo().isEmpty())
         clientPath = defaultClientPath();
-    return settings->getMainConfig(QStringLiteral("currentServerIp")) + clientPath +
-           QStringLiteral("token=") + ParameterInfor::instance()->token() + between +
-           QStringLiteral("&platform=client");
+    return server + clientPath + QStringLiteral("token=") + ParameterInfor::instance()->token() +
+           between + QStringLiteral("&platform=client");
 }
 
 bool WebClientAddress::open(const QString &address, QString *jumpText)

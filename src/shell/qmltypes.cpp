@@ -4,6 +4,7 @@
 #include "desktop/clipboard.h"
 #include "desktop/desktopview.h"
 #include "desktop/handlurl.h"
+#include "desktop/linkopener.h"
 #include "directory/filteruserauthority.h"
 #include "directory/getcompany.h"
 #include "directory/loadpersonnelinfor.h"
@@ -24,6 +25,7 @@
 #include "shell/configdata.h"
 #include "shell/loginrequest.h"
 #include "shell/messagenotices.h"
+#include "shell/pinnedorigincheck.h"
 #include "update/httprequest.h"
 
 #include <QtQml>
@@ -64,4 +66,6 @@ void registerQmlTypes()
     registerType<MessageFilestoreitem>("MessageFilestoreitem");
     registerType<MessageNotices>("MessageNotices");
     registerType<CertificateTrust>("CertificateTrust");
+    registerType<LinkOpener>("LinkOpener");
+    registerType<PinnedOriginCheck>("PinnedOriginCheck");
 }

@@ -34,6 +34,9 @@ void TestNoticeText::reducesToPlainText_data()
            "src=\"http://s/p.png\">"
         << "text"
         << "a[表情]b[表情]c[图片]";
+    QTest::newRow("markup the client does not write") << "<script>x()</script><p style=\"a\">b</p>"
+                                                      << "text"
+                                                      << "<script>x()</script><p style=\"a\">b";
     QTest::newRow("numeric entity") << "&#20320;&#x597D;"
                                     << "text"
                                     << "你好";

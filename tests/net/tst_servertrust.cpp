@@ -3,9 +3,11 @@
 #include "testenvironment.h"
 
 #include "config/configfile.h"
+#include "net/documentnetwork.h"
 #include "net/requestslot.h"
 #include "net/serverrequest.h"
 #include "net/servertrust.h"
+#include "shell/pinnedorigincheck.h"
 #include "sio/client.h"
 
 #include <QFileInfo>
@@ -30,6 +32,7 @@ private slots:
     void authorityInStorePassesSilently();
     void plainHttpUntouched();
     void messagingLinkFollowsTrust();
+    void documentsAndPagesFollowTrust();
 
 private:
     // One server check through a slot's manager, as the client's requests go; the reply's error.
@@ -226,6 +229,46 @@ void TestServerTrust::messagingLinkFollowsTrust()
     QCOMPARE(failures.load(), 1);
     QCOMPARE(refused.count(), 1);
     client.close();
+}
+
+// The documents' network reaches the signed-in server through its pin and no other host; the
+// browser's check of a page it cannot verify says yes for the pinned server only.
+void TestServerTrust::documentsAndPagesFollowTrust()
+{
+    TestCertificates::Pair pair;
+    QVERIFY2(m_certificates.makeSelfSigned(QStringLiteral("pages"), &pair),
+             qPrintable(m_certificates.output()));
+    ReferenceServer server;
+    QVERIFY2(server.startTls(pair.certificate, pair.key), qPrintable(server.output()));
+    const QUrl base = server.baseUrl();
+    PinnedOriginCheck pages;
+    QSignalSpy answered(&pages, &PinnedOriginCheck::answered);
+    pages.check(base);
+    QVERIFY(answered.wait(15000));
+    QCOMPARE(answered.at(0).at(1).toBool(), false);
+    QVERIFY(!answered.at(0).at(2).toString().isEmpty());
+
+    ServerTrust::instance()->trust(ServerTrust::origin(base),
+                                   ServerTrust::digestOf(TestCertificates::load(pair.certificate)));
+    pages.check(base);
+    QVERIFY(answered.wait(15000));
+    QCOMPARE(answered.at(1).at(1).toBool(), true);
+
+    ConfigFile::instance()->setMainConfig(QStringLiteral("currentServerIp"), base.toString());
+    DocumentNetwork network({});
+    std::unique_ptr<QNetworkAccessManager> manager(network.create(nullptr));
+    const auto fetch = [&manager](const QUrl &url) {
+        std::unique_ptr<QNetworkReply> reply(manager->get(QNetworkRequest(url)));
+        QSignalSpy finished(reply.get(), &QNetworkReply::finished);
+        if (!reply->isFinished())
+            finished.wait(20000);
+        return reply->error();
+    };
+    QCOMPARE(fetch(base), QNetworkReply::NoError);
+    QCOMPARE(fetch(QUrl(QStringLiteral("https://127.0.0.2:") + QString::number(base.port()))),
+             QNetworkReply::ProtocolUnknownError);
+    QCOMPARE(fetch(QUrl(QStringLiteral("file:///etc/hostname"))),
+             QNetworkReply::ProtocolUnknownError);
 }
 
 TARNEX_TEST_MAIN(TestServerTrust)

@@ -120,6 +120,11 @@ void TestWebClient::addresses_data()
         << "&module_id=&menu_id=201";
     QTest::newRow("menu entry without ids")
         << custom << Opener([](SystemHandl &, MenuItem &m) { m.openWebInfor({}, {}); }) << "";
+    QTest::newRow("client_url naming another host")
+        << "@other.example/app#" << Opener([](SystemHandl &h, MenuItem &) {
+               h.openMessageInfor(QStringLiteral("9"), QStringLiteral("a"), QStringLiteral("m"));
+           })
+        << "&module=m&action=a&params=9";
     QTest::newRow("no client_url at login") << QString() << Opener([](SystemHandl &h, MenuItem &) {
         h.openMessageInfor(QStringLiteral("9"), QStringLiteral("a"), QStringLiteral("m"));
     }) << "&module=m&action=a&params=9";
@@ -131,7 +136,8 @@ void TestWebClient::addresses()
     QFETCH(Opener, open);
     QFETCH(QString, between);
     ConfigFile::instance()->setWebSystemIp(clientPath);
-    const QString path = clientPath.isEmpty() ? builtIn : clientPath;
+    // The token never goes to another host: such a path gives way to the built-in one.
+    const QString path = clientPath.startsWith(QLatin1Char('/')) ? clientPath : builtIn;
     const QString expected = server + path + QStringLiteral("token=") + token + between +
                              QStringLiteral("&platform=client");
     const QStringList texts = jumps(open);

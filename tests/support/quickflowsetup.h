@@ -10,6 +10,7 @@
 
 #include "config/configfile.h"
 #include "desktop/startupcontext.h"
+#include "net/documentnetwork.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -17,6 +18,8 @@
 #include <QJsonDocument>
 #include <QQmlContext>
 #include <QQmlEngine>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QUrl>
 
 // What the test cases see of the reference server.
@@ -43,14 +46,45 @@ class DesktopOpens : public QObject
 {
     Q_OBJECT
 public:
-    // The local paths asked for, oldest first.
+    // The local paths (other URLs whole) asked for, oldest first.
     Q_INVOKABLE QStringList opened() const { return m_opened; }
 
 public slots:
-    void open(const QUrl &url) { m_opened.append(url.toLocalFile()); }
+    void open(const QUrl &url)
+    {
+        m_opened.append(url.isLocalFile() ? url.toLocalFile() : url.toString());
+    }
 
 private:
     QStringList m_opened;
+};
+
+// Another host on loopback that no document may reach: it counts the connections made to it.
+class ForeignHost : public QObject
+{
+    Q_OBJECT
+public:
+    ForeignHost()
+    {
+        m_server.listen(QHostAddress::LocalHost);
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+                ++m_hits;
+                socket->close();
+                socket->deleteLater();
+            }
+        });
+    }
+    // "http://127.0.0.1:<port>"
+    Q_INVOKABLE QString address() const
+    {
+        return QStringLiteral("http://127.0.0.1:") + QString::number(m_server.serverPort());
+    }
+    Q_INVOKABLE int hits() const { return m_hits; }
+
+private:
+    QTcpServer m_server;
+    int m_hits = 0;
 };
 
 class QuickFlowSetup : public QObject
@@ -91,10 +125,14 @@ public slots:
         settings->setMainConfig(QStringLiteral("currentServerIp"), m_server.address());
         m_testServer = new TestServer(&m_server);
         m_desktopOpens = new DesktopOpens;
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), m_desktopOpens, "open");
+        m_foreignHost = new ForeignHost;
+        // Whatever the client hands the desktop is recorded instead of opened.
+        for (const char *scheme : {"file", "http", "https", "mailto", "javascript", "smb"})
+            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), m_desktopOpens, "open");
     }
     void qmlEngineAvailable(QQmlEngine *engine)
     {
+        DocumentNetwork::install(*engine);
         StartupContext values;
         values.curretnVersionInfor = QStringLiteral("5.0.0.4");
         values.newVersionInfor = QStringLiteral("5.0.0.4");
@@ -102,6 +140,7 @@ public slots:
         engine->rootContext()->setContextProperty(QStringLiteral("mainWindows"), engine);
         engine->rootContext()->setContextProperty(QStringLiteral("testServer"), m_testServer);
         engine->rootContext()->setContextProperty(QStringLiteral("desktopOpens"), m_desktopOpens);
+        engine->rootContext()->setContextProperty(QStringLiteral("foreignHost"), m_foreignHost);
     }
     void cleanupTestCase() { m_server.stop(); }
 
@@ -115,6 +154,7 @@ private:
     ReferenceServer m_server;
     TestServer *m_testServer = nullptr;
     DesktopOpens *m_desktopOpens = nullptr;
+    ForeignHost *m_foreignHost = nullptr;
 };
 
 // One Quick Test program whose setup is QuickFlowSetup with the given server arguments.

@@ -548,6 +548,60 @@ FlowCase {
         verify(item("groupMemberAdd").activeFocus, String(win.activeFocusItem))
     }
 
+    // A colleague whose message, name and group name carry markup meant to fetch, open or run
+    // something: the reader fetches nothing from another host, opens nothing, sees the characters
+    // that were sent, and the next message still arrives.
+    function test_9bb_hostileColleagueReachesNothing() {
+        var foreign = foreignHost.address()
+        var groupName = '<img src="' + foreign + '/group.png"><b>项目</b>'
+        var list = openChat(projectGroup, groupName, "3")
+        compare(plainTextOf(pane(), groupName).textFormat, Text.PlainText)
+        var opensBefore = desktopOpens.opened().length
+        var id = Date.now()
+        var senderName = '<img src="' + foreign + '/name.png"><i>王芳</i>'
+        var body = 'Hi <img src="' + foreign + '/track.png?reader=10001">'
+                + '<a href="file:///C:/Windows/System32/cmd.exe">report</a>'
+                + '<a href="javascript:alert(1)">run</a><img src="file://' + foreign.slice(7) + '/share/x.png">'
+        hook("push", { to: "10001", event: "group message", args: [{
+            creator: "10003", group_id: projectGroup, msg: body, msg_id: id, msg_type: "text",
+            send_time: id, time: id, type: "personal_group", download: "", file_type: "",
+            fromDetail: { user_id: "10003", user_name: senderName },
+            info: { id: projectGroup, creator: "10005", name: groupName, group_member: "10005,10001,10002,10003" } }] })
+        var row = item("message_" + id)
+        // Shown as the characters sent, through the sanitiser only.
+        verify(row.displayText.indexOf("<img") < 0 && row.displayText.indexOf("<a ") < 0, row.displayText)
+        verify(row.displayText.indexOf("&lt;a href=&quot;javascript:alert(1)&quot;&gt;run") >= 0, row.displayText)
+        var shownSender = plainTextOf(row, senderName)
+        if (shownSender !== null)
+            compare(shownSender.textFormat, Text.PlainText)
+
+        // Links that reach the opener: a file or a script never opens and says why; another host
+        // shows its address and opens only when agreed.
+        var links = item("linkConfirm")
+        links.openLink("file:///C:/Windows/System32/cmd.exe")
+        tryCompare(links, "visible", true)
+        compare(links.pending, "")
+        verify(links.reason !== "")
+        links.close()
+        links.openLink("javascript:alert(1)")
+        verify(links.visible && links.pending === "")
+        links.close()
+        links.openLink(foreign + "/page")
+        compare(links.pending, foreign + "/page")
+        // The focus starts on cancel: Return opens nothing.
+        verify(find(links, "linkCancel").activeFocus)
+        keyClick(Qt.Key_Return)
+        verify(!links.visible)
+        compare(desktopOpens.opened().length, opensBefore, "opened: " + desktopOpens.opened().slice(opensBefore))
+
+        // The next ordinary message arrives, and no request ever went to the other host.
+        var answer = hook("send-as", { from: "10003", group_id: projectGroup, msg: "之后的正常消息", msg_id: id + 1 })
+        verify(answer.ok, JSON.stringify(answer))
+        verify(item("message_" + answer.msg_id).displayText.indexOf("之后的正常消息") >= 0)
+        wait(0)
+        compare(foreignHost.hits(), 0, "a request reached another host")
+    }
+
     // The conversation by keyboard: Up and Down move the marked row, Return opens a picture
     // as a click does and does nothing on text, Space opens the sender's card.
     function test_9c_keyboardOpensPictureAndSenderCard() {
