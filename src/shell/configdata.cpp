@@ -43,6 +43,8 @@ ConfigData::ConfigData(QObject *parent)
     connect(DockClick::instance(), &DockClick::sigDockClick, this, &ConfigData::sigDockClick);
     connect(HistoryLink::instance(), &HistoryLink::cleared, this,
             &ConfigData::sigChatHistoryCleared);
+    connect(HistoryLink::instance(), &HistoryLink::noticeChanged, this,
+            &ConfigData::sigHistoryNotice);
     connect(m_versionRequest, &VersionRequest::sigUpdateDataInfor, this,
             &ConfigData::sigUpdateDataInfor);
     connect(passwords(), &RememberedPasswords::keychainUnavailable, this,
@@ -362,4 +364,9 @@ void ConfigData::setLoginServerIp()
 void ConfigData::clearChatHistory()
 {
     HistoryLink::instance()->clear();
+}
+
+QString ConfigData::historyNotice() const
+{
+    return HistoryLink::instance()->notice();
 }
