@@ -129,11 +129,16 @@ private:
     {
         QDir().mkpath(QFileInfo(path).absolutePath());
         QSaveFile file(path);
-        if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit())
+        // Flushed before the commit: on a full disk QSaveFile's commit reports success for a
+        // write that failed in its buffer, and puts an empty file in place of the last one.
+        if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.flush() &&
+            file.commit())
             return true;
+        const QString error = file.errorString();
+        file.cancelWriting();
         m_diskFull =
             QStorageInfo(QFileInfo(path).absolutePath()).bytesAvailable() < data.size() + 64 * 1024;
-        qCWarning(lcMessaging) << "outbox" << path << "not written:" << file.errorString();
+        qCWarning(lcMessaging) << "outbox" << path << "not written:" << error;
         return false;
     }
 
