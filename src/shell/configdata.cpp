@@ -7,6 +7,7 @@
 #include "desktop/dockclick.h"
 #include "desktop/noticetext.h"
 #include "files/filemessageengine.h"
+#include "language/storagetext.h"
 #include "language/text.h"
 #include "messaging/facefilehandl.h"
 #include "messaging/sockethandl.h"
@@ -368,5 +369,13 @@ void ConfigData::clearChatHistory()
 
 QString ConfigData::historyNotice() const
 {
-    return HistoryLink::instance()->notice();
+    QString notice = HistoryLink::instance()->notice();
+    // The settings file's own trouble is said in the same place when the page is shown.
+    if (store()->writeFailed()) {
+        if (!notice.isEmpty())
+            notice += QLatin1Char('\n');
+        notice +=
+            tarnex::writeFailureText(tarnex::LocalStore::Settings, store()->writeFailedForSpace());
+    }
+    return notice;
 }
