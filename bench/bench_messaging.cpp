@@ -285,6 +285,7 @@ int main(int argc, char **argv)
     // 1b. The same intake with the local history keeping every record.
     QList<double> intakeKept;
     QList<double> drains;
+    qint64 queuePeakBytes = -1;
     {
         SocketHandl engine;
         if (!signIn(QStringLiteral("127.0.0.1:%1").arg(peer.port()), peer.port(), intakeUser,
@@ -306,6 +307,7 @@ int main(int argc, char **argv)
                 drains << drain;
             }
             engine.setRecordKeeper(nullptr);
+            queuePeakBytes = history->peakQueuedBytes();
             history->close();
         } else {
             qWarning("the local history could not be attached");
@@ -439,6 +441,13 @@ int main(int argc, char **argv)
     out << QStringLiteral("%1 %2\n")
                .arg(QStringLiteral("history done after last event, ms"), -34)
                .arg(drainMs >= 0 ? QString::number(drainMs, 'f', 1) : QStringLiteral("-"), 10);
+    // The memory the records waiting for the history's file held at most, against its bound.
+    out << QStringLiteral("%1 %2  bound %3 MiB\n")
+               .arg(QStringLiteral("history queue peak, MiB"), -34)
+               .arg(queuePeakBytes >= 0 ? figure(queuePeakBytes / 1048576.0, 1)
+                                        : QStringLiteral("-"),
+                    10)
+               .arg(LocalHistory::queueByteLimit / 1048576);
     const double p50 = median(roundTrips);
     const double p99 = percentile(roundTrips, 0.99);
     out << QStringLiteral("%1 %2\n")

@@ -60,6 +60,9 @@ Rectangle {
     property bool doNotDisturb: false
     // "" until a clearing finished; then what it did.
     property string historyClearState: ""
+    // What the client says about the local copy of the history (a damaged file set aside, a
+    // full disk, records missing from a time on); empty when all is well.
+    property string historyNotice: configData.historyNotice()
     // Where the notification rows begin on the page, once laid out.
     readonly property real notificationTop: column.y + notificationHeading.y
 
@@ -211,6 +214,7 @@ Rectangle {
     ConfigData {
         id: configData
         onSigChatHistoryCleared: basicSettup.historyClearState = ok ? "cleared" : "failed"
+        onSigHistoryNotice: basicSettup.historyNotice = notice
     }
     HandlUrl { id: handlUrl }
     LanguageTexts { id: languageTexts; target: basicSettup; languagePackage: httplanguagePackage }
@@ -575,6 +579,18 @@ Rectangle {
                 skinColors: basicSettup.skinColors
                 onClicked: clearConfirm.open()
             }
+        }
+        Text {
+            objectName: "historyNotice"
+            visible: basicSettup.historyNotice !== ""
+            x: 10 * basicSettup.sr
+            width: parent.width - 20 * basicSettup.sr
+            wrapMode: Text.Wrap
+            text: basicSettup.historyNotice
+            font.pixelSize: Style.fontSmall
+            color: Style.danger
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
         }
     }
 

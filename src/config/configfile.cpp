@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStorageInfo>
 
 #include <mutex>
 #include <utility>
@@ -243,16 +244,56 @@ void ConfigFile::writeValue(Store &store, const QString &group, const QString &k
     // An empty key would land outside the group.
     if (!store.settings || key.isEmpty())
         return;
+    retryAfterFailure(store);
     store.settings->setValue(group + QLatin1Char('/') + key, value);
-    store.settings->sync();
+    sync(store);
 }
 
 void ConfigFile::removeValue(Store &store, const QString &group, const QString &key)
 {
     if (!store.settings || key.isEmpty())
         return;
+    retryAfterFailure(store);
     store.settings->remove(group + QLatin1Char('/') + key);
+    sync(store);
+}
+
+void ConfigFile::sync(Store &store)
+{
+    // QSettings writes the whole file to a temporary one and renames it over the old.
     store.settings->sync();
+    store.writeFailed = store.settings->status() != QSettings::NoError;
+    if (!store.writeFailed) {
+        store.diskFull = false;
+        return;
+    }
+    const QString file = store.settings->fileName();
+    store.diskFull = QStorageInfo(QFileInfo(file).absolutePath()).bytesAvailable() <
+                     QFileInfo(file).size() + 64 * 1024;
+    qCWarning(lcConfig) << "settings file" << file << "not written"
+                        << (store.diskFull ? "(disk full)" : "");
+}
+
+void ConfigFile::retryAfterFailure(Store &store)
+{
+    if (!store.writeFailed || !store.settings)
+        return;
+    // A QSettings keeps its error for good, and the changes it could not write stay in the
+    // cache it shares with any other object on the same file: a new one (made now, as making
+    // it syncs) writes them with this change and reports this write's own outcome.
+    auto fresh = std::make_unique<QSettings>(store.settings->fileName(), QSettings::IniFormat);
+    fresh->setIniCodec("UTF-8");
+    store.settings = std::move(fresh);
+}
+
+bool ConfigFile::writeFailed()
+{
+    return m_store.read([](const Store &store) { return store.writeFailed; });
+}
+
+bool ConfigFile::writeFailedForSpace()
+{
+    return m_store.read([](const Store &store) { return store.writeFailed && store.diskFull; });
 }
 
 QStringList ConfigFile::keysOf(Store &store, const QString &group)

@@ -60,6 +60,11 @@ public:
     void setClientUrlFlag(bool flag);
     bool clientUrlFlag() const;
 
+    // The last change could not be written to the file (kept in memory and written with the
+    // next change), and whether the disk had no room left.
+    bool writeFailed();
+    bool writeFailedForSpace();
+
     // Folder paths, each ending in "/".
     QString baseDirectory() const;
     QString settingsFolderPath() const;
@@ -126,6 +131,8 @@ private:
         QString severIpMd5;
         QString currentServer;
         bool loginServerLocked = false;
+        bool writeFailed = false;
+        bool diskFull = false;
     };
 
     void prepareFolders();
@@ -139,6 +146,8 @@ private:
     static void writeValue(Store &store, const QString &group, const QString &key,
                            const QString &value);
     static void removeValue(Store &store, const QString &group, const QString &key);
+    static void sync(Store &store);
+    static void retryAfterFailure(Store &store);
     static QStringList keysOf(Store &store, const QString &group);
 
     LockedValue<Store> m_store;

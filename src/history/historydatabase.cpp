@@ -4,6 +4,7 @@
 #include "json/jsontext.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,6 +15,7 @@
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStorageInfo>
 #include <QVariant>
 
 #include <atomic>
@@ -174,11 +176,63 @@ bool HistoryDatabase::fail(const QString &what, const QString &detail)
     return false;
 }
 
+bool HistoryDatabase::fail(const QString &what, const QSqlError &error)
+{
+    // SQLITE_FULL (a failed commit keeps only its text), or any failure on a disk with no
+    // room left: the same to the user.
+    m_diskFull = error.nativeErrorCode() == QLatin1String("13") ||
+                 error.databaseText().contains(QLatin1String("disk is full")) ||
+                 QStorageInfo(QFileInfo(m_path).absolutePath()).bytesAvailable() < 64 * 1024;
+    return fail(what, error.text());
+}
+
 bool HistoryDatabase::open(const QString &path)
+{
+    m_setAside.clear();
+    if (openFile(path))
+        return true;
+    if (!QSqlDatabase::contains(m_connection) || !damaged())
+        return false;
+    close();
+    if (!setAside())
+        return false;
+    return openFile(path);
+}
+
+bool HistoryDatabase::damaged()
+{
+    QSqlQuery check(QSqlDatabase::database(m_connection, false));
+    if (!check.exec(QStringLiteral("PRAGMA quick_check(1)"))) {
+        // SQLITE_CORRUPT, SQLITE_NOTADB
+        const int code = check.lastError().nativeErrorCode().toInt() % 256;
+        return code == 11 || code == 26;
+    }
+    return !check.next() || check.value(0).toString() != QLatin1String("ok");
+}
+
+bool HistoryDatabase::setAside()
+{
+    const QString moved =
+        m_path + QStringLiteral(".damaged-") +
+        QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-hhmmss-zzz"));
+    if (!QFile::rename(m_path, moved))
+        return fail(QStringLiteral("cannot set the damaged file aside"), moved);
+    // The journal belongs to the damaged file; a new file must not replay it.
+    for (const QString &suffix : {QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+        if (QFile::exists(m_path + suffix))
+            QFile::rename(m_path + suffix, moved + suffix);
+    }
+    qCWarning(lcMessaging) << "history" << m_path << "is damaged; set aside as" << moved;
+    m_setAside = moved;
+    return true;
+}
+
+bool HistoryDatabase::openFile(const QString &path)
 {
     close();
     m_path = path;
     m_error.clear();
+    m_diskFull = false;
     const QFileInfo info(path);
     if (!QDir().mkpath(info.absolutePath()))
         return fail(QStringLiteral("no folder"), info.absolutePath());
@@ -193,10 +247,13 @@ bool HistoryDatabase::open(const QString &path)
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
         db.setDatabaseName(path);
         if (!db.open())
-            return fail(QStringLiteral("cannot open"), db.lastError().text());
+            return fail(QStringLiteral("cannot open"), db.lastError());
+        // A damaged file is found now, not by the first write that touches the damage.
+        if (damaged())
+            return fail(QStringLiteral("damaged"), QStringLiteral("quick_check"));
         QSqlQuery pragma(db);
         // The journal beside the file takes the file's mode; WAL keeps readers and the writer
-        // apart.
+        // apart, and a committed write survives the process being killed.
         pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
         pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
     }
@@ -278,9 +335,9 @@ bool HistoryDatabase::writeStep(QSqlQuery &query, QSqlDatabase &db)
     if (query.exec())
         return true;
     // Nothing of a failed batch stays half written.
-    const QString detail = query.lastError().text();
+    const QSqlError error = query.lastError();
     db.rollback();
-    return fail(QStringLiteral("write"), detail);
+    return fail(QStringLiteral("write"), error);
 }
 
 bool HistoryDatabase::write(const Entry *entries, int count)
@@ -290,8 +347,9 @@ bool HistoryDatabase::write(const Entry *entries, int count)
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!db.isOpen())
         return fail(QStringLiteral("not open"), m_path);
+    m_diskFull = false;
     if (!db.transaction())
-        return fail(QStringLiteral("write"), db.lastError().text());
+        return fail(QStringLiteral("write"), db.lastError());
     // A record holding only a state (its sender unknown) keeps the text stored.
     auto keep = [](const char *column) {
         return QStringLiteral("%1 = CASE WHEN excluded.creator <> '' THEN excluded.%1 ELSE %1 END")
@@ -361,8 +419,11 @@ bool HistoryDatabase::write(const Entry *entries, int count)
         if (!writeStep(conversation, db))
             return false;
     }
-    if (!db.commit())
-        return fail(QStringLiteral("commit"), db.lastError().text());
+    if (!db.commit()) {
+        const QSqlError error = db.lastError();
+        db.rollback();
+        return fail(QStringLiteral("commit"), error);
+    }
     return true;
 }
 
@@ -373,8 +434,9 @@ bool HistoryDatabase::writeConversations(const QVector<KeptConversation> &change
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!db.isOpen())
         return fail(QStringLiteral("not open"), m_path);
+    m_diskFull = false;
     if (!db.transaction())
-        return fail(QStringLiteral("write"), db.lastError().text());
+        return fail(QStringLiteral("write"), db.lastError());
     // An older last message than the kept one changes nothing; a count replaces the kept one
     // unless the change only counts one more.
     QSqlQuery query(db);
@@ -412,8 +474,11 @@ bool HistoryDatabase::writeConversations(const QVector<KeptConversation> &change
         if (!writeStep(query, db))
             return false;
     }
-    if (!db.commit())
-        return fail(QStringLiteral("commit"), db.lastError().text());
+    if (!db.commit()) {
+        const QSqlError error = db.lastError();
+        db.rollback();
+        return fail(QStringLiteral("commit"), error);
+    }
     return true;
 }
 

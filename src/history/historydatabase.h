@@ -3,6 +3,7 @@
 #include "messaging/recordkeeper.h"
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QVector>
@@ -31,9 +32,14 @@ public:
     HistoryDatabase(const HistoryDatabase &) = delete;
     HistoryDatabase &operator=(const HistoryDatabase &) = delete;
 
-    // Opens (creating it, mode 0600) and migrates. False, with error(), when the file cannot be
-    // used, also when a newer build wrote it.
+    // Opens (creating it, mode 0600) and migrates. A file that is not a database, or fails
+    // SQLite's quick check, is renamed aside (setAsidePath()) and a new one is made in its place.
+    // False, with error(), when the file cannot be used, also when a newer build wrote it.
     bool open(const QString &path);
+    // Where the last open() moved a damaged file; empty when it did not.
+    QString setAsidePath() const { return m_setAside; }
+    // The last failure was the disk's lack of space.
+    bool diskFull() const { return m_diskFull; }
     void close();
     bool isOpen() const;
     QString path() const { return m_path; }
@@ -66,14 +72,21 @@ public:
     static QString pathFor(const QString &dataFolder, const QString &server, const QString &userId);
 
 private:
+    bool openFile(const QString &path);
+    // True when the open file is damaged (not a database, or the quick check finds faults).
+    bool damaged();
+    bool setAside();
     bool migrate();
     // The first column of a one-row query, or -1 when it fails.
     int scalar(const QString &sql);
     bool fail(const QString &what, const QString &detail);
+    bool fail(const QString &what, const QSqlError &error);
     // One statement of a write; a failure undoes the whole transaction.
     bool writeStep(QSqlQuery &query, QSqlDatabase &db);
 
     QString m_connection;
     QString m_path;
     QString m_error;
+    QString m_setAside;
+    bool m_diskFull = false;
 };

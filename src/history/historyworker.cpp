@@ -15,12 +15,53 @@ void HistoryWorker::start()
     m_timer = new QTimer(this);
     m_timer->setSingleShot(true);
     m_timer->setInterval(LocalHistory::batchDelayMs);
-    connect(m_timer, &QTimer::timeout, this, &HistoryWorker::flush);
+    connect(m_timer, &QTimer::timeout, this, [this]() { flush(); });
+    m_retry = new QTimer(this);
+    m_retry->setSingleShot(true);
+    connect(m_retry, &QTimer::timeout, this, [this]() { flush(true); });
+}
+
+qint64 HistoryWorker::bytesOf(const HistoryDatabase::Entry &entry)
+{
+    // Each text is an allocation of its own: a header and UTF-16 with its terminator.
+    auto textBytes = [](const QString &text) -> qint64 {
+        return text.isNull() ? 0 : 32 + 2 * (qint64(text.size()) + 1);
+    };
+    const GroupMessageRecord &r = entry.record;
+    qint64 bytes = sizeof(HistoryDatabase::Entry) + textBytes(entry.conversation);
+    for (const QString *text :
+         {&r.creator, &r.download, &r.fileType, &r.haveread, &r.msg, &r.msgId, &r.msgType,
+          &r.sendTime, &r.time, &r.type, &r.sendStatus, &r.groupId, &r.userId, &r.userName,
+          &r.groupName, &r.unread, &r.userTime})
+        bytes += textBytes(*text);
+    for (const QString &member : r.members)
+        bytes += 8 + textBytes(member);
+    for (const QString &reader : r.readers)
+        bytes += 32 + textBytes(reader);
+    return bytes;
+}
+
+qint64 HistoryWorker::bytesOf(const KeptConversation &change)
+{
+    qint64 bytes = sizeof(KeptConversation);
+    for (const QString *text : {&change.id, &change.name, &change.text, &change.msgType,
+                                &change.creator, &change.senderName})
+        bytes += text->isNull() ? 0 : 32 + 2 * (qint64(text->size()) + 1);
+    return bytes;
 }
 
 void HistoryWorker::open(const QString &path)
 {
+    m_retry->stop();
+    m_retryDelayMs = 0;
+    m_failing = false;
+    {
+        std::lock_guard<std::mutex> lock(m_queue->mutex);
+        m_queue->gapSinceMs = 0;
+    }
     const bool ok = m_db.open(path);
+    if (!m_db.setAsidePath().isEmpty())
+        emit m_owner->setAside(m_db.setAsidePath());
     emit m_owner->opened(ok, m_db.error());
     if (ok)
         flush();
@@ -36,15 +77,17 @@ void HistoryWorker::schedule(bool full)
         m_timer->start();
 }
 
-void HistoryWorker::flush()
+void HistoryWorker::flush(bool retrying)
 {
     m_timer->stop();
-    // Nothing is taken before the file is open: what arrives before sign-in's open waits.
-    if (!m_db.isOpen()) {
-        std::lock_guard<std::mutex> lock(m_queue->mutex);
-        m_queue->flushPosted = false;
+    // A failed write waits for its retry; the records stay queued (and flushPosted set, so
+    // arrivals post nothing meanwhile).
+    if (m_retry->isActive() && !retrying)
         return;
-    }
+    m_retry->stop();
+    // Nothing is taken before the file is open: what arrives before sign-in's open waits.
+    if (!m_db.isOpen())
+        return;
     while (true) {
         // All that is queued at once, written in batches: taking each batch off the front of
         // the queue moved the whole rest of a long burst every time.
@@ -60,28 +103,82 @@ void HistoryWorker::flush()
             pending.swap(m_queue->entries);
             m_queue->taken = pending.size();
         }
-        if (!changes.isEmpty() && !m_db.writeConversations(changes))
-            emit m_owner->writeFailed(m_db.error());
+        if (!changes.isEmpty()) {
+            if (!m_db.writeConversations(changes)) {
+                keepForRetry(std::move(changes), pending, 0);
+                return;
+            }
+            qint64 bytes = 0;
+            for (const KeptConversation &change : qAsConst(changes))
+                bytes += bytesOf(change);
+            {
+                std::lock_guard<std::mutex> lock(m_queue->mutex);
+                m_queue->bytes -= bytes;
+            }
+            resumed();
+        }
         for (int from = 0; from < pending.size(); from += LocalHistory::batchSize) {
             const int count = qMin(LocalHistory::batchSize, pending.size() - from);
-            const bool ok = m_db.write(pending.constData() + from, count);
+            if (!m_db.write(pending.constData() + from, count)) {
+                keepForRetry({}, pending, from);
+                return;
+            }
+            qint64 bytes = 0;
+            for (int i = from; i < from + count; ++i)
+                bytes += bytesOf(pending.at(i));
             {
                 std::lock_guard<std::mutex> lock(m_queue->mutex);
                 m_queue->taken -= count;
-                if (ok)
-                    m_queue->written += count;
+                m_queue->written += count;
+                m_queue->bytes -= bytes;
             }
-            if (ok)
-                emit m_owner->batchWritten(count);
-            else
-                emit m_owner->writeFailed(m_db.error());
+            resumed();
+            emit m_owner->batchWritten(count);
         }
     }
 }
 
+void HistoryWorker::resumed()
+{
+    if (!m_failing)
+        return;
+    m_failing = false;
+    m_retryDelayMs = 0;
+    emit m_owner->writeResumed();
+}
+
+void HistoryWorker::keepForRetry(QVector<KeptConversation> changes,
+                                 const QVector<HistoryDatabase::Entry> &rest, int from)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_queue->mutex);
+        // In front of what came meanwhile: a later change of a record must stay the later one.
+        if (from < rest.size()) {
+            QVector<HistoryDatabase::Entry> entries;
+            entries.reserve(rest.size() - from + m_queue->entries.size());
+            std::copy(rest.cbegin() + from, rest.cend(), std::back_inserter(entries));
+            entries += m_queue->entries;
+            m_queue->entries.swap(entries);
+        }
+        if (!changes.isEmpty()) {
+            changes += m_queue->conversations;
+            m_queue->conversations.swap(changes);
+        }
+        m_queue->taken = 0;
+        m_queue->flushPosted = true;
+    }
+    m_failing = true;
+    m_retryDelayMs = m_retryDelayMs == 0 ? LocalHistory::retryFirstMs
+                                         : qMin(2 * m_retryDelayMs, LocalHistory::retryLastMs);
+    m_retry->start(m_retryDelayMs);
+    emit m_owner->writeFailed(m_db.error(), m_db.diskFull());
+}
+
 void HistoryWorker::close()
 {
-    flush();
+    // One more try for what waits after a failure: the process may be about to end.
+    flush(m_retry->isActive());
+    m_retry->stop();
     m_db.close();
 }
 
@@ -106,7 +203,13 @@ void HistoryWorker::clear()
         std::lock_guard<std::mutex> lock(m_queue->mutex);
         m_queue->entries.clear();
         m_queue->conversations.clear();
+        m_queue->bytes = 0;
+        m_queue->gapSinceMs = 0;
+        m_queue->flushPosted = false;
     }
+    m_retry->stop();
+    m_retryDelayMs = 0;
+    m_failing = false;
     const QString path = m_db.path();
     bool ok = m_db.remove();
     // A fresh, empty file for what the user sees from now on.

@@ -27,14 +27,26 @@ public:
         qint64 written = 0;
         // Taken from `entries` by the worker and not written yet.
         int taken = 0;
+        // About how much memory the records not written yet hold (queued and taken), and the
+        // most they held; bounded by LocalHistory::queueByteLimit.
+        qint64 bytes = 0;
+        qint64 peakBytes = 0;
+        // When the first record that did not fit was left out (ms since the epoch; 0: none).
+        qint64 gapSinceMs = 0;
     };
+
+    // About what one record or change takes in memory while it waits.
+    static qint64 bytesOf(const HistoryDatabase::Entry &entry);
+    static qint64 bytesOf(const KeptConversation &change);
 
     HistoryWorker(LocalHistory *owner, std::shared_ptr<Queue> queue);
 
     // All run on the worker thread.
     void start();
     void open(const QString &path);
-    void flush();
+    // Writes what is queued, unless a failed write waits for its retry (`retrying` is that
+    // retry, or the last chance at close).
+    void flush(bool retrying = false);
     void close();
     void loadRecent(int limit);
     void clear();
@@ -44,8 +56,18 @@ public:
     void schedule(bool full);
 
 private:
+    // Puts what was not written back in front of the queue and tries again later, each time
+    // waiting longer.
+    void keepForRetry(QVector<KeptConversation> changes,
+                      const QVector<HistoryDatabase::Entry> &rest, int from);
+    // A write succeeded: after failures, writeResumed().
+    void resumed();
+
     LocalHistory *m_owner;
     std::shared_ptr<Queue> m_queue;
     HistoryDatabase m_db;
     QTimer *m_timer = nullptr;
+    QTimer *m_retry = nullptr;
+    int m_retryDelayMs = 0;
+    bool m_failing = false;
 };

@@ -1,5 +1,6 @@
 #include "localhistory.h"
 
+#include <QDateTime>
 #include <QMetaObject>
 #include <QPointer>
 
@@ -62,6 +63,35 @@ int LocalHistory::queuedCount() const
     return m_queue->entries.size() + m_queue->taken;
 }
 
+qint64 LocalHistory::queuedBytes() const
+{
+    std::lock_guard<std::mutex> lock(m_queue->mutex);
+    return m_queue->bytes;
+}
+
+qint64 LocalHistory::peakQueuedBytes() const
+{
+    std::lock_guard<std::mutex> lock(m_queue->mutex);
+    return m_queue->peakBytes;
+}
+
+bool LocalHistory::admit(qint64 bytes)
+{
+    if (m_queue->bytes + bytes > queueByteLimit) {
+        if (m_queue->gapSinceMs == 0) {
+            const qint64 since = QDateTime::currentMSecsSinceEpoch();
+            m_queue->gapSinceMs = since;
+            // Told from this object's thread: the caller holds a store's lock.
+            QMetaObject::invokeMethod(
+                this, [this, since]() { emit gapStarted(since); }, Qt::QueuedConnection);
+        }
+        return false;
+    }
+    m_queue->bytes += bytes;
+    m_queue->peakBytes = qMax(m_queue->peakBytes, m_queue->bytes);
+    return true;
+}
+
 QString LocalHistory::path() const
 {
     return m_path;
@@ -77,10 +107,13 @@ void LocalHistory::enqueue(bool group, const QString &conversation, qulonglong i
     entry.conversation = conversation;
     entry.id = id;
     entry.record = std::move(record);
+    const qint64 bytes = HistoryWorker::bytesOf(entry);
     bool post = false;
     bool full = false;
     {
         std::lock_guard<std::mutex> lock(m_queue->mutex);
+        if (!admit(bytes))
+            return;
         m_queue->entries.append(std::move(entry));
         full = m_queue->entries.size() % queueLimit == 0;
         // One wake-up per batch, not one per record.
@@ -97,8 +130,11 @@ void LocalHistory::keepConversation(const KeptConversation &change)
     if (change.id.isEmpty())
         return;
     bool post = false;
+    const qint64 bytes = HistoryWorker::bytesOf(change);
     {
         std::lock_guard<std::mutex> lock(m_queue->mutex);
+        if (!admit(bytes))
+            return;
         m_queue->conversations.append(change);
         post = !m_queue->flushPosted;
         m_queue->flushPosted = true;

@@ -16,6 +16,10 @@
 // transaction each, when the queue is 100 ms old or holds 20,000 records: a burst is taken in
 // while it arrives, without the writes taking a core from it, and written right after. Reads
 // see everything queued before them.
+//
+// A batch that fails (a full disk) stays queued and is tried again, each time later. What waits
+// is bounded in memory: a record that does not fit is left out (the service keeps it), and
+// gapStarted() says from when the local copy misses records.
 class LocalHistory : public QObject, public RecordKeeper
 {
     Q_OBJECT
@@ -24,6 +28,11 @@ public:
     static constexpr int batchSize = 500;
     // So many queued records are written at once, without waiting for the delay.
     static constexpr int queueLimit = 20000;
+    // The most the records waiting to be written may hold in memory (about 60,000 messages).
+    static constexpr qint64 queueByteLimit = 64 * 1024 * 1024;
+    // A failed write is tried again after this long, doubled each time up to the last.
+    static constexpr int retryFirstMs = 500;
+    static constexpr int retryLastMs = 30000;
 
     explicit LocalHistory(QObject *parent = nullptr);
     // Writes what is queued and closes the file.
@@ -43,6 +52,9 @@ public:
     // benchmark).
     qint64 writtenCount() const;
     int queuedCount() const;
+    // About the memory the waiting records hold now, and the most they held.
+    qint64 queuedBytes() const;
+    qint64 peakQueuedBytes() const;
     QString path() const;
 
     void keepPrivate(const QString &conversation, qulonglong id,
@@ -58,12 +70,21 @@ signals:
     void recentLoaded(const RecordKeeper::PrivateTable &privateRecords,
                       const RecordKeeper::GroupTable &groupRecords);
     void cleared(bool ok);
-    // A batch could not be written; its records are lost to the history (not to the view).
-    void writeFailed(const QString &error);
+    // The file was damaged; it was renamed to `movedTo` and an empty one is used instead.
+    void setAside(const QString &movedTo);
+    // A batch could not be written; it stays queued and is tried again later.
+    void writeFailed(const QString &error, bool diskFull);
+    // Writes succeed again after writeFailed().
+    void writeResumed();
+    // Records arriving from `sinceMs` (ms since the epoch) on did not fit in the queue and are
+    // not kept here; once per gap.
+    void gapStarted(qint64 sinceMs);
     void batchWritten(int records);
 
 private:
     void enqueue(bool group, const QString &conversation, qulonglong id, GroupMessageRecord record);
+    // Counts `bytes` in, or says the queue is full; with the queue's lock held.
+    bool admit(qint64 bytes);
 
     QThread m_thread;
     HistoryWorker *m_worker = nullptr;

@@ -1,5 +1,6 @@
 #include "messageoutbox.h"
 
+#include "language/storagetext.h"
 #include "logging.h"
 
 #include <QDir>
@@ -8,7 +9,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSaveFile>
+#include <QStorageInfo>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -74,17 +78,25 @@ public:
         m_changed.notify_all();
     }
 
-    void flush()
+    // The last write failed (and is being tried again), and whether for want of space.
+    bool failed() const { return m_failed; }
+    bool diskFull() const { return m_diskFull; }
+
+    bool flush()
     {
         std::unique_lock<std::mutex> lock(m_mutex);
-        if (!m_changed.wait_for(lock, diskLimit, [this]() { return !m_pending && !m_busy; }))
+        if (!m_changed.wait_for(lock, diskLimit, [this]() { return !m_pending && !m_busy; })) {
             qCWarning(lcMessaging) << "outbox" << m_path << "still being written; going on";
+            return false;
+        }
+        return !m_failed;
     }
 
 private:
     void run()
     {
         std::unique_lock<std::mutex> lock(m_mutex);
+        std::chrono::milliseconds retryDelay(0);
         for (;;) {
             m_changed.wait(lock, [this]() { return m_pending || m_stop; });
             if (!m_pending)
@@ -94,19 +106,40 @@ private:
             m_pending = false;
             m_busy = true;
             lock.unlock();
-            store(path, data);
+            const bool ok = store(path, data);
             lock.lock();
             m_busy = false;
+            m_failed = !ok;
             m_changed.notify_all();
+            if (ok) {
+                retryDelay = std::chrono::milliseconds(0);
+                continue;
+            }
+            // Tried again, each time later, unless a newer state replaces it first: a message
+            // not on disk is lost with the process.
+            retryDelay = retryDelay.count() == 0
+                             ? std::chrono::milliseconds(500)
+                             : std::min(2 * retryDelay, std::chrono::milliseconds(30000));
+            if (!m_changed.wait_for(lock, retryDelay, [this]() { return m_pending || m_stop; }))
+                m_pending = true;
         }
     }
 
-    static void store(const QString &path, const QByteArray &data)
+    bool store(const QString &path, const QByteArray &data)
     {
         QDir().mkpath(QFileInfo(path).absolutePath());
         QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(data) < 0 || !file.commit())
-            qCWarning(lcMessaging) << "outbox" << path << "not written:" << file.errorString();
+        // Flushed before the commit: on a full disk QSaveFile's commit reports success for a
+        // write that failed in its buffer, and puts an empty file in place of the last one.
+        if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.flush() &&
+            file.commit())
+            return true;
+        const QString error = file.errorString();
+        file.cancelWriting();
+        m_diskFull =
+            QStorageInfo(QFileInfo(path).absolutePath()).bytesAvailable() < data.size() + 64 * 1024;
+        qCWarning(lcMessaging) << "outbox" << path << "not written:" << error;
+        return false;
     }
 
     std::mutex m_mutex;
@@ -116,6 +149,8 @@ private:
     bool m_pending = false;
     bool m_busy = false;
     bool m_stop = false;
+    std::atomic<bool> m_failed{false};
+    std::atomic<bool> m_diskFull{false};
     std::thread m_thread;
 };
 
@@ -123,9 +158,16 @@ MessageOutbox::MessageOutbox() : m_writer(std::make_unique<OutboxWriter>()) {}
 
 MessageOutbox::~MessageOutbox() = default;
 
-void MessageOutbox::flush() const
+bool MessageOutbox::flush() const
 {
-    m_writer->flush();
+    return m_writer->flush();
+}
+
+QString MessageOutbox::writeProblem() const
+{
+    return m_writer->failed()
+               ? tarnex::writeFailureText(tarnex::LocalStore::Outbox, m_writer->diskFull())
+               : QString();
 }
 
 void MessageOutbox::open(const QString &path)

@@ -60,8 +60,11 @@ public:
 
     // Hands the current state to the writer (after the entries were changed in place).
     void save() const;
-    // Waits, at most 2 s, until what was handed to the writer is on disk.
-    void flush() const;
+    // Waits, at most 2 s, until what was handed to the writer is on disk; false when it is not.
+    bool flush() const;
+    // Why the last state could not be written, in the user's words (a full disk); empty once
+    // a write succeeds. A failed state is written again, each time later, until it is.
+    QString writeProblem() const;
 
 private:
     QString m_path;

@@ -7,6 +7,7 @@
 #include "desktop/dockclick.h"
 #include "desktop/noticetext.h"
 #include "files/filemessageengine.h"
+#include "language/storagetext.h"
 #include "language/text.h"
 #include "messaging/facefilehandl.h"
 #include "messaging/sockethandl.h"
@@ -43,6 +44,8 @@ ConfigData::ConfigData(QObject *parent)
     connect(DockClick::instance(), &DockClick::sigDockClick, this, &ConfigData::sigDockClick);
     connect(HistoryLink::instance(), &HistoryLink::cleared, this,
             &ConfigData::sigChatHistoryCleared);
+    connect(HistoryLink::instance(), &HistoryLink::noticeChanged, this,
+            &ConfigData::sigHistoryNotice);
     connect(m_versionRequest, &VersionRequest::sigUpdateDataInfor, this,
             &ConfigData::sigUpdateDataInfor);
     connect(passwords(), &RememberedPasswords::keychainUnavailable, this,
@@ -362,4 +365,17 @@ void ConfigData::setLoginServerIp()
 void ConfigData::clearChatHistory()
 {
     HistoryLink::instance()->clear();
+}
+
+QString ConfigData::historyNotice() const
+{
+    QString notice = HistoryLink::instance()->notice();
+    // The settings file's own trouble is said in the same place when the page is shown.
+    if (store()->writeFailed()) {
+        if (!notice.isEmpty())
+            notice += QLatin1Char('\n');
+        notice +=
+            tarnex::writeFailureText(tarnex::LocalStore::Settings, store()->writeFailedForSpace());
+    }
+    return notice;
 }

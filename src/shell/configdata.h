@@ -93,6 +93,9 @@ public:
     Q_INVOKABLE void setLoginServerIp();
     // Deletes the local message history of the signed-in user; sigChatHistoryCleared follows.
     Q_INVOKABLE void clearChatHistory();
+    // What the settings' history section says about the local copy (empty when all is well);
+    // sigHistoryNotice follows each change.
+    Q_INVOKABLE QString historyNotice() const;
 
     static bool pointInRect(int px, int py, int xPos, int yPos, int xwidth, int yHeight);
 
@@ -104,6 +107,7 @@ signals:
     void sigPasswordStoreNotice();
     void sigDockClick();
     void sigChatHistoryCleared(bool ok);
+    void sigHistoryNotice(const QString &notice);
     void sigUpdateDataInfor(QString newVersionInfors, QString downloadFilePaths,
                             QString downloadFileNames, QString versionDescriptions,
                             QString httpContentss);

@@ -3,10 +3,14 @@
 #include "config/configfile.h"
 #include "history/historydatabase.h"
 #include "history/localhistory.h"
+#include "language/storagetext.h"
+#include "language/text.h"
 #include "logging.h"
 #include "messaging/sockethandl.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QFileInfo>
 
 HistoryLink *HistoryLink::instance()
 {
@@ -31,7 +35,30 @@ HistoryLink::HistoryLink(SocketHandl *engine, QObject *parent)
                 m_engine->showKept(p, g);
                 emit shown(p.size() + g.size());
             });
+    connect(m_history.get(), &LocalHistory::setAside, this, [this](const QString &movedTo) {
+        setNotice(
+            &m_setAside,
+            tarnex::text(QStringLiteral("history_set_aside"),
+                         QStringLiteral("本机聊天记录文件已损坏，已另存为 %1，并新建了记录文件"))
+                .arg(QFileInfo(movedTo).fileName()));
+    });
+    connect(
+        m_history.get(), &LocalHistory::writeFailed, this, [this](const QString &, bool diskFull) {
+            setNotice(&m_failure, tarnex::writeFailureText(tarnex::LocalStore::History, diskFull));
+        });
+    connect(m_history.get(), &LocalHistory::writeResumed, this,
+            [this]() { setNotice(&m_failure, QString()); });
+    connect(m_history.get(), &LocalHistory::gapStarted, this, [this](qint64 sinceMs) {
+        setNotice(&m_gap,
+                  tarnex::text(QStringLiteral("history_gap"),
+                               QStringLiteral("本机聊天记录自 %1 起不完整，完整记录保存在服务器上"))
+                      .arg(QDateTime::fromMSecsSinceEpoch(sinceMs).toString(
+                          QStringLiteral("yyyy-MM-dd hh:mm"))));
+    });
     connect(m_history.get(), &LocalHistory::cleared, this, [this](bool ok) {
+        setNotice(&m_gap, QString());
+        setNotice(&m_failure, QString());
+        setNotice(&m_setAside, QString());
         m_engine->forgetKept();
         emit cleared(ok);
     });
@@ -57,6 +84,10 @@ void HistoryLink::signIn(const QString &path)
     m_engine->showKeptConversations({});
     m_engine->setRecordKeeper(nullptr);
     m_history->close();
+    // What was said of the other file does not hold for this one.
+    setNotice(&m_setAside, QString());
+    setNotice(&m_failure, QString());
+    setNotice(&m_gap, QString());
     m_history->open(path);
     m_engine->setRecordKeeper(m_history);
     m_history->loadRecent(HistoryDatabase::recentLimit);
@@ -67,6 +98,24 @@ void HistoryLink::signIn(const QString &server, const QString &userId)
     if (userId.isEmpty())
         return;
     signIn(HistoryDatabase::pathFor(ConfigFile::instance()->settingsFolderPath(), server, userId));
+}
+
+QString HistoryLink::notice() const
+{
+    QStringList parts;
+    for (const QString *part : {&m_setAside, &m_failure, &m_gap}) {
+        if (!part->isEmpty())
+            parts << *part;
+    }
+    return parts.join(QLatin1Char('\n'));
+}
+
+void HistoryLink::setNotice(QString *part, const QString &text)
+{
+    if (*part == text)
+        return;
+    *part = text;
+    emit noticeChanged(notice());
 }
 
 void HistoryLink::clear()

@@ -29,13 +29,23 @@ public:
     // Writes what is queued (the process is about to end).
     void close();
     LocalHistory *history() const { return m_history.get(); }
+    // What the settings' history section tells about the local copy, in the user's words:
+    // a damaged file set aside, writes failing (a full disk), records missing from a time on.
+    // Empty when all is well.
+    QString notice() const;
 
 signals:
+    void noticeChanged(const QString &notice);
     void cleared(bool ok);
     // The newest records were read and handed to the engine.
     void shown(int conversations);
 
 private:
     SocketHandl *m_engine;
+    void setNotice(QString *part, const QString &text);
+
     std::shared_ptr<LocalHistory> m_history;
+    QString m_setAside;
+    QString m_failure;
+    QString m_gap;
 };

@@ -411,6 +411,79 @@ private slots:
         QCOMPARE(db.count(), 0);
     }
 
+    void damagedFileIsSetAsideAndSaid_data()
+    {
+        QTest::addColumn<bool>("junk");
+        QTest::newRow("not a database") << true;
+        QTest::newRow("a damaged page") << false;
+    }
+    void damagedFileIsSetAsideAndSaid()
+    {
+        QFETCH(bool, junk);
+        if (!junk) {
+            HistoryDatabase db;
+            QVERIFY(db.open(m_path));
+            QVector<HistoryDatabase::Entry> entries;
+            for (qulonglong id = 1; id <= 300; ++id) {
+                HistoryDatabase::Entry entry;
+                entry.conversation = peer;
+                entry.id = id;
+                entry.record.creator = peer;
+                entry.record.msg = QString(200, QLatin1Char('m'));
+                entries << entry;
+            }
+            QVERIFY(db.write(entries));
+        }
+        {
+            QFile file(m_path);
+            QVERIFY(file.open(junk ? QIODevice::WriteOnly : QIODevice::ReadWrite));
+            if (!junk)
+                QVERIFY(file.seek(3 * 4096));
+            QVERIFY(file.write(QByteArray(junk ? 3000 : 4096, char(0x5a))) > 0);
+        }
+        Client client(m_path);
+        QVERIFY(client.ok);
+        const QStringList aside =
+            QDir(m_dir.path())
+                .entryList({QFileInfo(m_path).fileName() + QStringLiteral(".damaged-*")});
+        QCOMPARE(aside.size(), 1);
+        QVERIFY2(client.link->notice().contains(aside.first()), qPrintable(client.link->notice()));
+        // The new file keeps what comes.
+        client.engine->dispatchInbound(QStringLiteral("private message"), {privateMessage(7)});
+        QTRY_COMPARE(client.link->history()->writtenCount(), qint64(1));
+        client.link->close();
+        HistoryDatabase db;
+        QVERIFY(db.open(m_path));
+        QVERIFY(db.setAsidePath().isEmpty());
+        QCOMPARE(db.count(), 1);
+    }
+
+    void waitingRecordsAreBoundedAndTheGapSaid()
+    {
+        LocalHistory history;
+        QSignalSpy gap(&history, &LocalHistory::gapStarted);
+        MessageRecord record;
+        record.creator = peer;
+        record.msg = QString(10000, QLatin1Char('m'));
+        // The file is not open: nothing is written, so the queue reaches its bound.
+        const int offered = int(LocalHistory::queueByteLimit / (2 * record.msg.size())) + 500;
+        for (int id = 1; id <= offered; ++id)
+            history.keepPrivate(peer, qulonglong(id), record);
+        const int kept = history.queuedCount();
+        QVERIFY(kept < offered);
+        QVERIFY(history.queuedBytes() <= LocalHistory::queueByteLimit);
+        QVERIFY(history.queuedBytes() > LocalHistory::queueByteLimit * 9 / 10);
+        QVERIFY(gap.wait());
+        QCOMPARE(gap.size(), 1);
+        // What was kept is written once the file opens, and room is made again.
+        history.open(m_path);
+        QTRY_COMPARE_WITH_TIMEOUT(history.writtenCount(), qint64(kept), 60000);
+        QCOMPARE(history.queuedBytes(), 0);
+        history.keepPrivate(peer, qulonglong(offered + 1), record);
+        QTRY_COMPARE(history.writtenCount(), qint64(kept + 1));
+        QCOMPARE(gap.size(), 1);
+    }
+
 private:
     QTemporaryDir m_dir;
     QString m_path;
