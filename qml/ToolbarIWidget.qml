@@ -1,5 +1,5 @@
 import QtQuick 2.12
-import QtGraphicalEffects 1.12
+import RoundPicture 1.0
 import "style"
 import "controls"
 
@@ -85,19 +85,13 @@ Rectangle {
         height: width
         radius: width / 2
         color: Qt.rgba(1, 1, 1, 0.7)
-        Image {
+        RoundPicture {
             id: avatarImage
             objectName: "toolbarAvatar"
             anchors.fill: parent
             anchors.margins: Math.max(1, 1.5 * toolbarIWidget.sr)
-            layer.enabled: true
-            layer.effect: OpacityMask {
-                maskSource: Rectangle { width: avatarImage.width; height: avatarImage.height; radius: width / 2 }
-            }
-            sourceSize: Qt.size(width * 2, height * 2)
-            fillMode: Image.PreserveAspectCrop
             source: toolbarIWidget.avatarPath
-            onStatusChanged: if (status === Image.Error) source = "qrc:/images/defaulticon.png"
+            fallback: "qrc:/images/defaulticon.png"
         }
     }
     Rectangle {
