@@ -506,7 +506,10 @@ Item {
     Timer {
         id: handlLastInforTime
         interval: 1000
-        onTriggered: newsList.sortByTime()
+        onTriggered: {
+            newsList.sortByTime()
+            console.info("conversations ordered")
+        }
     }
     // After rows moved, the open conversation stays the chosen row and in view.
     Timer {

@@ -36,6 +36,15 @@ Rectangle {
         GradientStop { position: 0.0; color: toolbarIWidget.dark ? "#20212a" : Qt.lighter(toolbarIWidget.skinColors, 1.06) }
         GradientStop { position: 1.0; color: toolbarIWidget.dark ? "#17181e" : toolbarIWidget.hextoPressHex(toolbarIWidget.skinColors) }
     }
+    // With rounded window corners (radius set) only the left ones round: this strip squares the
+    // right side where the toolbar meets the panes.
+    Rectangle {
+        visible: toolbarIWidget.radius > 0
+        anchors.right: parent.right
+        width: toolbarIWidget.radius
+        height: parent.height
+        gradient: toolbarIWidget.gradient
+    }
 
     // Dragging the bar moves the window.
     MouseArea {

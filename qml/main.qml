@@ -22,6 +22,13 @@ Window {
     readonly property bool composited: WindowComposition.composited
     readonly property real frameRadius: composited ? 6 * sr : 0
     color: composited ? "transparent" : Style.palette(loginModel).pane
+    // The panes draw up to the window's edges: the cut keeps the corners clear.
+    function shapeFrame() {
+        WindowComposition.shapeWindow(windows, frameRadius)
+    }
+    onFrameRadiusChanged: shapeFrame()
+    onWidthChanged: shapeFrame()
+    onHeightChanged: shapeFrame()
 
     readonly property real sr: Math.max(1, screenRate)
     property int loginModel: 0 // 0 standard, 1 spring breeze, 2 ink black
@@ -100,6 +107,7 @@ Window {
     }
 
     Component.onCompleted: {
+        shapeFrame()
         var theme = parseInt(configData.getCurrentMainFile("loginModel"))
         if (theme >= 0 && theme <= 2)
             loginModel = theme

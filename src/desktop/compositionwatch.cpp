@@ -3,6 +3,9 @@
 #include "logging.h"
 
 #include <QGuiApplication>
+#include <QPainterPath>
+#include <QRegion>
+#include <QWindow>
 
 #ifdef TARNEX_HAVE_X11EXTRAS
 #include <QX11Info>
@@ -50,4 +53,17 @@ void CompositionWatch::check()
     m_composited = now;
     qCInfo(lcDesktop) << "window composition:" << (now ? "on" : "off");
     emit compositedChanged();
+}
+
+void CompositionWatch::shapeWindow(QWindow *window, qreal radius) const
+{
+    if (!window)
+        return;
+    if (radius <= 0) {
+        window->setMask(QRegion());
+        return;
+    }
+    QPainterPath outline;
+    outline.addRoundedRect(QRectF(QPointF(0, 0), window->size()), radius, radius);
+    window->setMask(QRegion(outline.toFillPolygon().toPolygon()));
 }
