@@ -188,13 +188,15 @@ void TestScreenshots::pathsAgree()
     QVERIFY(!opengl.isNull() && !software.isNull());
 
     QString fault;
+    // Each start of the QR view asks for a code of its own: only its frame can match.
+    const bool ownContent = name.startsWith(QLatin1String("qrcode-"));
     if (opengl.size() != software.size()) {
         fault = QStringLiteral("sizes %1x%2 (OpenGL) and %3x%4 (software)")
                     .arg(opengl.width())
                     .arg(opengl.height())
                     .arg(software.width())
                     .arg(software.height());
-    } else {
+    } else if (!ownContent) {
         const int block = 16;
         const int columns = opengl.width() / block;
         const QVector<int> gl = blockMeans(opengl, block);
@@ -215,8 +217,9 @@ void TestScreenshots::pathsAgree()
                 worstBlock = i;
             }
         }
-        // Generous for text and anti-aliased edges, far below a wrong surface or a lost picture.
-        const int tolerance = 56;
+        // Above what text and anti-aliased edges give (up to 37 measured), below a wrong
+        // surface, a lost picture or a square avatar.
+        const int tolerance = 48;
         if (fault.isEmpty() && worst > tolerance)
             fault = QStringLiteral("colour off by %1 at %2,%3")
                         .arg(worst)
