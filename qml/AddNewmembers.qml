@@ -7,7 +7,7 @@ import "groupmodels.js" as GroupModels
 
 // Adding colleagues to an existing group: everyone not yet in it can be picked. Every member
 // sees the change when the server reports it ("edit groupCB" / "edit groupAdd").
-Rectangle {
+Item {
     id: addNewmembers
     property int loginModel: 0
     property string skinColors: "#0183FF"
@@ -28,7 +28,6 @@ Rectangle {
     signal sigAddMembers(string groupIds, string addList)
     signal sigClosed()
 
-    color: "transparent"
     visible: showing
     implicitWidth: 640 * sr
     implicitHeight: 520 * sr

@@ -9,7 +9,7 @@ import "controls"
 // The settings window's first page: sign-in options, starting with the system, the language of
 // the current server, the browser for module pages, the download folder and what the close
 // button does. Every change is written at once through ConfigData.
-Rectangle {
+Item {
     id: basicSettup
     property int loginModel: 0
     property string skinColors: "#0183FF"
@@ -66,7 +66,6 @@ Rectangle {
     // Where the notification rows begin on the page, once laid out.
     readonly property real notificationTop: column.y + notificationHeading.y
 
-    color: "transparent"
     implicitWidth: 420 * sr
     implicitHeight: column.implicitHeight
 

@@ -5,7 +5,7 @@ import "controls"
 
 // The custom skin colour: a place on the hue strip and a depth below it. A choice on the strip
 // is taken at once; arrows move along the strip and Return takes the colour shown.
-Rectangle {
+Item {
     id: colorMake
     property int loginModel: 0
     property string skinColors: "#0183FF"
@@ -21,7 +21,6 @@ Rectangle {
 
     signal sigCustomChangeColor(string colors)
 
-    color: "transparent"
     implicitWidth: 260 * sr
     implicitHeight: column.implicitHeight
 

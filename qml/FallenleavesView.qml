@@ -2,11 +2,10 @@ import QtQuick 2.12
 import "style"
 
 // Leaves drifting down across the login header in the spring-breeze theme.
-Rectangle {
+Item {
     id: fallenleavesView
     property bool running: true
     readonly property real sr: Style.sr
-    color: "transparent"
     clip: true
 
     Repeater {

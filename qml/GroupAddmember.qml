@@ -8,7 +8,7 @@ import "controls"
 
 // The new-group dialog: pick colleagues, name the group, create it. The group itself arrives
 // from the server ("add group"), so the list shows it once the server has made it.
-Rectangle {
+Item {
     id: groupAddmember
     property int loginModel: 0
     property string skinColors: "#0183FF"
@@ -29,7 +29,6 @@ Rectangle {
     signal sigCreateGroup(string names)
     signal sigClosed()
 
-    color: "transparent"
     implicitWidth: 640 * sr
     implicitHeight: 520 * sr
 

@@ -6,7 +6,7 @@ import "controls"
 
 // The group section: the user's groups on the left, the chosen group's card on the right, and
 // the dialogs that make a group, add members and confirm leaving or deleting.
-Rectangle {
+Item {
     id: groupDefault
     property int loginModel: 0
     property string skinColors: "#0183FF"
@@ -46,7 +46,6 @@ Rectangle {
     signal modifyXposition(int positions)
     signal modifyYposition(int positions)
 
-    color: "transparent"
     implicitWidth: 900 * sr
     implicitHeight: 640 * sr
 

@@ -11,7 +11,7 @@ import "groupmodels.js" as GroupModels
 // The user's groups with a search over group and member names; while the search has text, the
 // people of the organisation it finds follow the matching groups. The list follows the engine's
 // group table, so a group made, changed, left or deleted anywhere shows here at once.
-Rectangle {
+Item {
     id: groupList
     property int loginModel: 0
     property string skinColors: "#0183FF"
@@ -37,7 +37,6 @@ Rectangle {
     // The open group is no longer the user's (left, removed or deleted).
     signal sigGroupGone(string ids)
 
-    color: "transparent"
     implicitWidth: Style.listWidth
     implicitHeight: 480 * sr
 

@@ -10,7 +10,7 @@ import "groupmodels.js" as GroupModels
 // A group card: name, creation date, creator, the members, and what the user may do with the
 // group (talk in it, add and remove members, leave it, delete it as its creator). It follows
 // the engine's group events, so changes by any member show at once.
-Rectangle {
+Item {
     id: groupPersonnelinfor
     property int loginModel: 0
     property string skinColors: "#0183FF"
@@ -43,7 +43,6 @@ Rectangle {
     // A member removal was asked of the server (userIds).
     signal sigChangeAsked(string kind, string groupIds, string userIds)
 
-    color: "transparent"
     implicitWidth: 560 * sr
     implicitHeight: 560 * sr
 

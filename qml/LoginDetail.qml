@@ -1,6 +1,6 @@
 import QtQuick 2.12
+import RoundPicture 1.0
 import QtQuick.Controls 2.5
-import QtGraphicalEffects 1.12
 import ConfigData 1.0
 import LoginRequest 1.0
 import AesIteminfor 1.0
@@ -9,7 +9,7 @@ import "style"
 import "controls"
 
 // Account and password form with the saved-account drop-down, remember-password and auto-login.
-Rectangle {
+Item {
     id: loginDetail
     objectName: "loginDetail"
     property int loginModel: 0
@@ -54,7 +54,8 @@ Rectangle {
     signal sigLoginName(string userId, string names)
     signal sigShowQrcode()
 
-    color: "transparent"
+    // An Item, not a see-through Rectangle: its top lies over the header for the avatar, and
+    // on the OpenGL path such a Rectangle left its whole area black, the header's end with it.
 
     function hextoPressHex(hex) {
         return Style.pressed(hex)
@@ -241,19 +242,13 @@ Rectangle {
         height: width
         radius: width / 2
         color: loginDetail.pal.pane
-        Image {
+        RoundPicture {
             id: avatarImage
             objectName: "loginAvatar"
             anchors.fill: parent
             anchors.margins: 4 * sr
-            sourceSize: Qt.size(width * 2, height * 2)
-            fillMode: Image.PreserveAspectCrop
             source: loginDetail.avatarFor(accountField.text.trim())
-            onStatusChanged: if (status === Image.Error) source = "qrc:/images/defaulticon.png"
-            layer.enabled: true
-            layer.effect: OpacityMask {
-                maskSource: Rectangle { width: avatarImage.width; height: avatarImage.height; radius: width / 2 }
-            }
+            fallback: "qrc:/images/defaulticon.png"
         }
     }
 
@@ -357,16 +352,11 @@ Rectangle {
                             height: width
                             radius: width / 2
                             color: "#dbe9ff"
-                            Image {
+                            RoundPicture {
                                 id: rowImage
                                 anchors.fill: parent
-                                layer.enabled: true
-                                layer.effect: OpacityMask {
-                                    maskSource: Rectangle { width: rowImage.width; height: rowImage.height; radius: width / 2 }
-                                }
-                                sourceSize: Qt.size(width * 2, height * 2)
                                 source: loginDetail.avatarFor(modelData)
-                                onStatusChanged: if (status === Image.Error) source = "qrc:/images/defaulticon.png"
+                                fallback: "qrc:/images/defaulticon.png"
                             }
                         }
                         Text {

@@ -1,11 +1,11 @@
 import QtQuick 2.12
-import QtGraphicalEffects 1.12
+import RoundPicture 1.0
 import HttplanguagePackage 1.0
 import "style"
 import "controls"
 
 // Shown while a sign-in runs: the account's avatar, animated dots and a way back.
-Rectangle {
+Item {
     id: loginIng
     property int loginModel: 0
     property string skinColors: "#0183FF"
@@ -21,7 +21,8 @@ Rectangle {
 
     signal sigCancel()
 
-    color: "transparent"
+    // An Item, not a see-through Rectangle: its top lies over the header for the avatar, and
+    // on the OpenGL path such a Rectangle left its whole area black, the header's end with it.
 
     function hextoPressHex(hex) {
         return Style.pressed(hex)
@@ -76,17 +77,11 @@ Rectangle {
             anchors.margins: 4 * loginIng.sr
             radius: width / 2
             color: "#dbe9ff"
-            Image {
+            RoundPicture {
                 id: avatarImage
                 anchors.fill: parent
-                layer.enabled: true
-                layer.effect: OpacityMask {
-                    maskSource: Rectangle { width: avatarImage.width; height: avatarImage.height; radius: width / 2 }
-                }
-                sourceSize: Qt.size(width * 2, height * 2)
-                fillMode: Image.PreserveAspectCrop
-                source: loginIng.avatarPath !== "" ? loginIng.avatarPath : "qrc:/images/defaulticon.png"
-                onStatusChanged: if (status === Image.Error) source = "qrc:/images/defaulticon.png"
+                source: loginIng.avatarPath
+                fallback: "qrc:/images/defaulticon.png"
             }
         }
     }

@@ -186,6 +186,7 @@ Rectangle {
     ToolbarIWidget {
         id: toolbarIWidget
         objectName: "toolbar"
+        radius: mainDefalut.radius
         width: 64 * mainDefalut.sr
         height: parent.height
         loginModel: mainDefalut.loginModel

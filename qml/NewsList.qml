@@ -13,7 +13,7 @@ import "controls"
 // message, time, unread count and online mark, the newest first. The list is kept in the
 // settings of the current server; the server gives the last messages and the unread counts.
 // A search over the list and the organisation replaces it while the search field has text.
-Rectangle {
+Item {
     id: newsList
     property int loginModel: 0
     property string skinColors: "#0183FF"
@@ -51,7 +51,6 @@ Rectangle {
     signal sigNotice(string ids, string types, string names, string sender, string msg, string msgType)
     signal sigDataUnreadNumber(string ids, string names, string unreads, string paths, string types)
 
-    color: "transparent"
 
     function hextoPressHex(hex) {
         return Style.pressed(hex)
@@ -507,7 +506,10 @@ Rectangle {
     Timer {
         id: handlLastInforTime
         interval: 1000
-        onTriggered: newsList.sortByTime()
+        onTriggered: {
+            newsList.sortByTime()
+            console.info("conversations ordered")
+        }
     }
     // After rows moved, the open conversation stays the chosen row and in view.
     Timer {

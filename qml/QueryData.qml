@@ -9,7 +9,7 @@ import "controls"
 // People of the organisation whose name matches `searchText`. A row (or Return) asks to talk to
 // the person, the card button (or Space) asks for the person's card: both through
 // sigSendpersonalInfor(user id, name, jumpm, "2"), jumpm true for the chat.
-Rectangle {
+Item {
     id: queryData
     property int loginModel: 0
     property string skinColors: "#0183FF"
@@ -28,7 +28,6 @@ Rectangle {
     signal sigSendpersonalInfor(string infora, string inforb, bool jumpm, string types)
     signal sigSearchComplete()
 
-    color: "transparent"
 
     function hextoPressHex(hex) {
         return Style.pressed(hex)

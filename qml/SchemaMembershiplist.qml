@@ -9,7 +9,7 @@ import "controls"
 // children of open nodes are rows, so a large organisation costs only what is open. Up/Down
 // move, Right opens (or steps into) a node, Left closes it (or steps to its parent), Return
 // opens a person or toggles a node, "*" opens everything below the current node.
-Rectangle {
+Item {
     id: schemaMembershiplist
     property int loginModel: 0
     property string skinColors: "#0183FF"
@@ -32,7 +32,6 @@ Rectangle {
     // A person row was chosen: the id, the name and the person's card text of the model.
     signal sigOpenPerson(string userId, string name, string infor)
 
-    color: "transparent"
 
     function hextoPressHex(hex) {
         return Style.pressed(hex)

@@ -5,7 +5,7 @@ import "controls"
 
 // The skin choice: the seven fixed skins and a custom one, whose colour picker opens below.
 // Arrows move between the swatches; Space or Return takes one.
-Rectangle {
+Item {
     id: skinColor
     property int loginModel: 0
     property string skinColors: "#0183FF"
@@ -29,7 +29,6 @@ Rectangle {
     signal sigChangeColor(string colors)
     signal sigCustomChangeColor(string colors)
 
-    color: "transparent"
     implicitWidth: grid.implicitWidth
     implicitHeight: column.implicitHeight
 

@@ -7,7 +7,7 @@ import "controls"
 
 // The organisation section: the list pane (search, departments, roles) and, beside it, the card
 // of the person chosen there.
-Rectangle {
+Item {
     id: structureDefault
     property int loginModel: 0
     property string skinColors: "#0183FF"
@@ -23,7 +23,6 @@ Rectangle {
     signal modifyXposition(int positions)
     signal modifyYposition(int positions)
 
-    color: "transparent"
     // Escape closes the card wherever the focus is in the section.
     Keys.onEscapePressed: {
         if (personCard.visible)

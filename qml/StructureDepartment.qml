@@ -5,7 +5,7 @@ import "controls"
 
 // The organisation by department: the company, its departments and their people, opened one
 // department at a time from the organisation loaded at sign-in.
-Rectangle {
+Item {
     id: structureDepartment
     property int loginModel: 0
     property string skinColors: "#0183FF"
@@ -19,7 +19,6 @@ Rectangle {
 
     signal sigOpenPerson(string userId, string name, string infor)
 
-    color: "transparent"
 
     function hextoPressHex(hex) {
         return Style.pressed(hex)

@@ -12,7 +12,7 @@ import "controls"
 // The organisation's list pane: a search over all people, and the organisation by department
 // or by role. While a search text is there, its results take the trees' place; with the field
 // focused and empty, the names recently found are offered.
-Rectangle {
+Item {
     id: structureList
     property int loginModel: 0
     property string skinColors: "#0183FF"
@@ -44,7 +44,6 @@ Rectangle {
     signal modifyXposition(int positions)
     signal modifyYposition(int positions)
 
-    color: "transparent"
 
     function hextoPressHex(hex) {
         return Style.pressed(hex)

@@ -5,7 +5,7 @@ import "controls"
 
 // The organisation by role: the company, its roles and the people holding each, opened one
 // role at a time from the organisation loaded at sign-in.
-Rectangle {
+Item {
     id: structureRole
     property int loginModel: 0
     property string skinColors: "#0183FF"
@@ -19,7 +19,6 @@ Rectangle {
 
     signal sigOpenPerson(string userId, string name, string infor)
 
-    color: "transparent"
 
     function hextoPressHex(hex) {
         return Style.pressed(hex)

@@ -5,7 +5,7 @@ import "controls"
 
 // The settings window's second page: the themes with their previews, and the skins with the
 // custom colour picker. A change is taken at once; a tick beside the title says so for a while.
-Rectangle {
+Item {
     id: themeSettup
     property int loginModel: 0
     property string skinColors: "#0183FF"
@@ -21,7 +21,6 @@ Rectangle {
     signal sigChangeColor(string colors)
     signal sigCustomChangeColor(string colors)
 
-    color: "transparent"
     implicitWidth: 480 * sr
     onSkinColorsChanged: appliedMark.requestPaint()
     implicitHeight: column.implicitHeight

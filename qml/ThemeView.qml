@@ -6,7 +6,7 @@ import "controls"
 // The three themes, each with a small picture of the frame in its colours: rows in the
 // drop-down (compact), tiles side by side in the settings window. Arrows move between them;
 // Space or Return takes one.
-Rectangle {
+Item {
     id: themeView
     property int loginModel: 0
     property string skinColors: "#0183FF"
@@ -24,7 +24,6 @@ Rectangle {
 
     signal sigChangeTheme(int themes)
 
-    color: "transparent"
     implicitWidth: compact ? 232 * sr : 3 * 150 * sr + 2 * gap
     implicitHeight: layout.implicitHeight
 

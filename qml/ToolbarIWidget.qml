@@ -1,5 +1,5 @@
 import QtQuick 2.12
-import QtGraphicalEffects 1.12
+import RoundPicture 1.0
 import "style"
 import "controls"
 
@@ -35,6 +35,15 @@ Rectangle {
     gradient: Gradient {
         GradientStop { position: 0.0; color: toolbarIWidget.dark ? "#20212a" : Qt.lighter(toolbarIWidget.skinColors, 1.06) }
         GradientStop { position: 1.0; color: toolbarIWidget.dark ? "#17181e" : toolbarIWidget.hextoPressHex(toolbarIWidget.skinColors) }
+    }
+    // With rounded window corners (radius set) only the left ones round: this strip squares the
+    // right side where the toolbar meets the panes.
+    Rectangle {
+        visible: toolbarIWidget.radius > 0
+        anchors.right: parent.right
+        width: toolbarIWidget.radius
+        height: parent.height
+        gradient: toolbarIWidget.gradient
     }
 
     // Dragging the bar moves the window.
@@ -85,19 +94,13 @@ Rectangle {
         height: width
         radius: width / 2
         color: Qt.rgba(1, 1, 1, 0.7)
-        Image {
+        RoundPicture {
             id: avatarImage
             objectName: "toolbarAvatar"
             anchors.fill: parent
             anchors.margins: Math.max(1, 1.5 * toolbarIWidget.sr)
-            layer.enabled: true
-            layer.effect: OpacityMask {
-                maskSource: Rectangle { width: avatarImage.width; height: avatarImage.height; radius: width / 2 }
-            }
-            sourceSize: Qt.size(width * 2, height * 2)
-            fillMode: Image.PreserveAspectCrop
             source: toolbarIWidget.avatarPath
-            onStatusChanged: if (status === Image.Error) source = "qrc:/images/defaulticon.png"
+            fallback: "qrc:/images/defaulticon.png"
         }
     }
     Rectangle {

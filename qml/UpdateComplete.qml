@@ -6,7 +6,7 @@ import "controls"
 
 // The update dialog's last page: the package is here; install it now (the updater takes over
 // and the client ends) or later.
-Rectangle {
+Item {
     id: updateComplete
     property int loginModel: 0
     property string skinColors: "#0183FF"
@@ -26,7 +26,6 @@ Rectangle {
 
     signal sigClose()
 
-    color: "transparent"
 
     function hextoPressHex(hex) {
         return Style.pressed(hex)

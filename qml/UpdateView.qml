@@ -7,7 +7,7 @@ import "controls"
 // The new-version page of the update dialog: the version and its release notes, the upgrade
 // button and the download's progress. It asks its host for the feed when shown
 // (sigUpdateInfor) and for the download when the user upgrades (sigStartDownload).
-Rectangle {
+Item {
     id: updateView
     property int loginModel: 0
     property string skinColors: "#0183FF"
@@ -39,7 +39,6 @@ Rectangle {
     signal sigDownloadFinished()
     signal sigClose()
 
-    color: "transparent"
 
     function hextoPressHex(hex) {
         return Style.pressed(hex)

@@ -1,12 +1,14 @@
 import QtQuick 2.12
+import RoundPicture 1.0
 import QtQuick.Window 2.12
-import QtGraphicalEffects 1.12
 import Qt.labs.platform 1.1 as Platform
 import ConfigData 1.0
 import HttplanguagePackage 1.0
 import SystemHandl 1.0
 import DesktopView 1.0
 import MessageNotices 1.0
+import WindowComposition 1.0
+import "style"
 
 // The one top-level window: the login frame first, the main frame after a sign-in. The window
 // is frameless, so the documents draw the title bars and move the window themselves.
@@ -15,7 +17,18 @@ Window {
     title: "tarnex"
     visible: true
     flags: Qt.FramelessWindowHint | Qt.Window
-    color: "transparent"
+    // See-through only where a compositor shows the desktop through the rounded corners; without
+    // one those pixels would be black, so the window is square and opaque.
+    readonly property bool composited: WindowComposition.composited
+    readonly property real frameRadius: composited ? 6 * sr : 0
+    color: composited ? "transparent" : Style.palette(loginModel).pane
+    // The panes draw up to the window's edges: the cut keeps the corners clear.
+    function shapeFrame() {
+        WindowComposition.shapeWindow(windows, frameRadius)
+    }
+    onFrameRadiusChanged: shapeFrame()
+    onWidthChanged: shapeFrame()
+    onHeightChanged: shapeFrame()
 
     readonly property real sr: Math.max(1, screenRate)
     property int loginModel: 0 // 0 standard, 1 spring breeze, 2 ink black
@@ -94,6 +107,7 @@ Window {
     }
 
     Component.onCompleted: {
+        shapeFrame()
         var theme = parseInt(configData.getCurrentMainFile("loginModel"))
         if (theme >= 0 && theme <= 2)
             loginModel = theme
@@ -134,6 +148,7 @@ Window {
         id: loginDefault
         anchors.fill: parent
         visible: !windows.loggedIn
+        radius: windows.frameRadius
         loginModel: windows.loginModel
         skinColors: windows.skinColors
         suppressAutoLogin: windows.suppressAutoLogin
@@ -152,6 +167,7 @@ Window {
         visible: windows.loggedIn && status === Loader.Ready
         sourceComponent: MainDefalut {
             id: mainDefalut
+            radius: windows.frameRadius
             loginModel: windows.loginModel
             skinColors: windows.skinColors
             onSigChangeTheme: windows.handlChangeTheme(themes)
@@ -452,19 +468,14 @@ Window {
                 width: ListView.view.width
                 height: 52 * windows.sr
                 color: rowArea.containsMouse ? (windows.loginModel === 2 ? "#2f3039" : "#f2f5f9") : "transparent"
-                Image {
+                RoundPicture {
                     id: rowImage
                     x: 12 * windows.sr
                     anchors.verticalCenter: parent.verticalCenter
                     width: 34 * windows.sr
                     height: width
-                    sourceSize: Qt.size(width * 2, height * 2)
-                    source: model.paths !== "" ? model.paths : "qrc:/images/defaulticon.png"
-                    onStatusChanged: if (status === Image.Error) source = "qrc:/images/defaulticon.png"
-                    layer.enabled: true
-                    layer.effect: OpacityMask {
-                        maskSource: Rectangle { width: rowImage.width; height: rowImage.height; radius: width / 2 }
-                    }
+                    source: model.paths
+                    fallback: "qrc:/images/defaulticon.png"
                 }
                 Text {
                     textFormat: Text.PlainText

@@ -1,4 +1,5 @@
 import QtQuick 2.12
+import RoundPicture 1.0
 import "../style"
 
 // A person's or a group's picture, round, with the built-in picture when there is none or it
@@ -10,8 +11,7 @@ Item {
     property bool showOnline: false
     property bool online: false
     property string skinColors: Style.defaultSkin
-    // The colour behind the avatar: a ring of it rounds the picture's corners without a shader,
-    // which the software renderer would not draw.
+    // Kept for the documents that still set it: the picture is rounded by itself now.
     property color ringColor: "transparent"
     readonly property string fallback: "qrc:/images/defaulticon.png"
 
@@ -20,31 +20,12 @@ Item {
     Accessible.role: Accessible.Graphic
     Accessible.name: name
 
-    Rectangle {
+    RoundPicture {
         id: disc
         anchors.fill: parent
-        radius: width / 2
         color: Qt.lighter(avatar.skinColors, 1.5)
-        clip: true
-        Image {
-            id: picture
-            anchors.fill: parent
-            fillMode: Image.PreserveAspectCrop
-            sourceSize: Qt.size(width * 2, height * 2)
-            asynchronous: true
-            source: avatar.source !== "" ? avatar.source : avatar.fallback
-            onStatusChanged: if (status === Image.Error && source != avatar.fallback) source = avatar.fallback
-        }
-        Rectangle {
-            anchors.centerIn: parent
-            width: parent.width + parent.width * 0.42
-            height: width
-            radius: width / 2
-            color: "transparent"
-            border.width: parent.width * 0.21 + 1
-            border.color: avatar.ringColor
-            visible: avatar.ringColor.a > 0
-        }
+        source: avatar.source
+        fallback: avatar.fallback
     }
     Rectangle {
         visible: avatar.showOnline

@@ -2,6 +2,7 @@
 
 #include "config/aesiteminfor.h"
 #include "desktop/clipboard.h"
+#include "desktop/compositionwatch.h"
 #include "desktop/desktopview.h"
 #include "desktop/handlurl.h"
 #include "desktop/linkopener.h"
@@ -14,6 +15,7 @@
 #include "files/messagefilestoreitem.h"
 #include "files/uploadimage.h"
 #include "items/codepainter.h"
+#include "items/roundpicture.h"
 #include "items/textballoon.h"
 #include "language/httplanguagepackage.h"
 #include "messaging/onlineinfor.h"
@@ -44,6 +46,7 @@ void registerQmlTypes()
     registerType<HandlUrl>("HandlUrl");
     registerType<CodePainter>("CodePainter");
     registerType<TextBalloon>("TextBalloon");
+    registerType<RoundPicture>("RoundPicture");
     registerType<QTreeModel>("QTreeModel");
     registerType<ConfigData>("ConfigData");
     registerType<LoginRequest>("LoginRequest");
@@ -68,4 +71,8 @@ void registerQmlTypes()
     registerType<CertificateTrust>("CertificateTrust");
     registerType<LinkOpener>("LinkOpener");
     registerType<PinnedOriginCheck>("PinnedOriginCheck");
+    // One watch for every window: whether see-through pixels show the desktop or black.
+    qmlRegisterSingletonType<CompositionWatch>(
+        "WindowComposition", 1, 0, "WindowComposition",
+        [](QQmlEngine *, QJSEngine *) -> QObject * { return new CompositionWatch; });
 }
