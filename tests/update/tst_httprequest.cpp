@@ -384,8 +384,6 @@ void TestHttpRequest::download()
         file.write(earlier);
     }
 
-    if (mode == QLatin1String("hostile"))
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("entries refused")));
     if (failure.contains(QStringLiteral("下载")))
         QTest::ignoreMessage(QtWarningMsg,
                              QRegularExpression(QStringLiteral("package download failed")));
