@@ -14,6 +14,7 @@
 
 #ifdef Q_OS_UNIX
 #include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -79,6 +80,20 @@ bool keepOld(const QString &from, const QString &to)
     return renameOver(from, to);
 }
 
+// Renames reach the disk with their folder; a power cut must not reorder them before the journal.
+void syncFolder(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+#else
+    Q_UNUSED(path)
+#endif
+}
+
 bool writeJournal(const QString &root, const Journal &journal)
 {
     QByteArray text = journalMagic + '\n';
@@ -90,7 +105,10 @@ bool writeJournal(const QString &root, const Journal &journal)
         text += (entry.hadOld ? "entry old " : "entry new ") + entry.path.toUtf8() + '\n';
     QSaveFile file(journalPath(root));
     // The journal must be on disk before the step it describes.
-    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+        return false;
+    syncFolder(InstallJournal::workFolder(root));
+    return true;
 }
 
 // False when there is no journal, or one this program cannot read (then nothing is touched).
@@ -220,6 +238,12 @@ QString switchOver(const QString &root, const QStringList &folders, const QStrin
         written->clear();
         return error;
     }
+    QStringList touched;
+    for (const Entry &entry : qAsConst(journal.entries))
+        touched << QFileInfo(root + QLatin1Char('/') + entry.path).path();
+    touched.removeDuplicates();
+    for (const QString &folder : qAsConst(touched))
+        syncFolder(folder);
     journal.state = QStringLiteral("switched");
     if (!writeJournal(root, journal)) {
         rollBack(root, journal);
