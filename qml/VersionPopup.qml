@@ -1,5 +1,6 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.5
+import ConfigData 1.0
 import HttplanguagePackage 1.0
 import "style"
 import "controls"
@@ -15,6 +16,10 @@ ModalCard {
     property string releaseNotes: ""
     readonly property string currentVersion: typeof curretnVersionInfor === "string" ? curretnVersionInfor : ""
     readonly property real sr: Style.sr
+    // Where updates come from when not from the client's own updater (a system installation, a
+    // developer build taking unsigned updates); such an installation offers no upgrade.
+    readonly property string updateSourceNote: sourceConfig.updateSourceNote()
+    readonly property bool selfUpdating: sourceConfig.selfUpdating()
 
     property string tip_version_information: qsTr("版本信息")
     property string tip_current_version: qsTr("当前版本")
@@ -66,6 +71,8 @@ ModalCard {
 
     onVisibleChanged: if (visible) check()
 
+    ConfigData { id: sourceConfig }
+
     UpdateFeed {
         id: updateFeed
         onAnswered: versionPopup.takeFeed(version, notes)
@@ -108,6 +115,15 @@ ModalCard {
                     text: versionPopup.tip_current_version + "  " + versionPopup.currentVersion
                     font.pixelSize: Style.fontSmall
                     color: versionPopup.pal.sub
+                }
+                Text {
+                    objectName: "updateSourceNote"
+                    visible: text !== ""
+                    text: versionPopup.updateSourceNote
+                    font.pixelSize: Style.fontSmall
+                    color: versionPopup.pal.sub
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
                 }
             }
         }
@@ -191,12 +207,12 @@ ModalCard {
             anchors.right: parent.right
             anchors.bottom: parent.bottom
             enabled: versionPopup.phase !== "checking"
-            text: versionPopup.phase === "newer" ? versionPopup.tip_upgrade_now
+            text: versionPopup.phase === "newer" && versionPopup.selfUpdating ? versionPopup.tip_upgrade_now
                 : versionPopup.phase === "failed" ? versionPopup.tip_retry : versionPopup.tip_ok
             loginModel: versionPopup.loginModel
             skinColors: versionPopup.skinColors
             onClicked: {
-                if (versionPopup.phase === "newer")
+                if (versionPopup.phase === "newer" && versionPopup.selfUpdating)
                     versionPopup.upgrade()
                 else if (versionPopup.phase === "failed")
                     versionPopup.check()

@@ -5,7 +5,7 @@
 const { createApp } = require('./lib/app');
 const { parseOrgSize } = require('./lib/organization');
 
-const USAGE = 'usage: node server.js [--port N] [--test-hooks] [--socketio-v2] [--feed-version V] [--package-dir DIR] [--org-size N] [--message-log FILE] [--ping-interval MS] [--ping-timeout MS] [--tls-cert FILE --tls-key FILE]';
+const USAGE = 'usage: node server.js [--port N] [--test-hooks] [--socketio-v2] [--feed-version V] [--package-dir DIR] [--release-key KEY.pem] [--org-size N] [--message-log FILE] [--ping-interval MS] [--ping-timeout MS] [--tls-cert FILE --tls-key FILE]';
 
 function positive(name, text) {
   const n = Number(text);
@@ -30,6 +30,7 @@ function parseArgs(argv) {
     else if (arg === '--feed-version') options.feedVersion = value();
     else if (arg === '--org-size') options.orgSize = parseOrgSize(value());
     else if (arg === '--package-dir') options.packageDir = value();
+    else if (arg === '--release-key') options.releaseKey = value();
     else if (arg === '--message-log') options.messageLog = value();
     else if (arg === '--ping-interval') options.pingInterval = positive(arg, value());
     else if (arg === '--ping-timeout') options.pingTimeout = positive(arg, value());

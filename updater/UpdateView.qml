@@ -10,6 +10,7 @@ Item {
     property string releaseNotes: ""
     property int progress: 0
     property string failureText: ""
+    property string transferText: ""
     property color accentColor: "#2d8cf0"
     property color textColor: "#1f2d3d"
     property color mutedColor: "#6b7785"
@@ -104,6 +105,17 @@ Item {
             color: "#d9363e"
             font.pixelSize: 13 * screenRate
             wrapMode: Text.Wrap
+        }
+
+        Text {
+            objectName: "transferText"
+            width: parent.width
+            visible: updateView.stage === "downloading" && text !== ""
+            text: updateView.transferText
+            color: updateView.mutedColor
+            font.pixelSize: 12 * screenRate
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
         }
 
         Item {

@@ -7,6 +7,7 @@
 #include "logging.h"
 #include "net/documentnetwork.h"
 #include "platform/runningclient.h"
+#include "update/installjournal.h"
 #include "update/updaterhttprequest.h"
 #include "update/updaterlaunch.h"
 #include "update/updaterprobe.h"
@@ -41,7 +42,10 @@ int main(int argc, char *argv[])
     }
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
     const UpdaterLaunch launch = UpdaterLaunch::fromArguments(arguments);
-    UpdaterHttpRequest::setExpectedPackage({launch.packageSha256, launch.packageSignature});
+    UpdaterHttpRequest::setRelease(launch.release);
+    qCInfo(lcUpdate).noquote() << "release check:" << launch.release.reason();
+    // A switch that an earlier updater left cut off is undone before anything else.
+    InstallJournal::recover(UpdaterLaunch::installationDirectory(), false);
 
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/logoa.ico")));
     const QString fontFamily = StartupEnvironment::preferredFontFamily();

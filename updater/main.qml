@@ -19,6 +19,12 @@ Window {
     property string releaseNotes: versionDescription
     property int progress: 0
     property string failureText: ""
+    // "3.2 MB / 12.0 MB · 1.4 MB/s" while downloading.
+    property string transferText: ""
+
+    function megabytes(bytes) {
+        return (bytes / 1048576).toFixed(1) + " MB"
+    }
 
     readonly property string themeName: configData.getCurrentMainFile("currentTheme")
     readonly property string colorName: configData.getCurrentMainFile("currentColor")
@@ -55,6 +61,11 @@ Window {
             mainWindow.progress = progress
             if (progress >= 100)
                 mainWindow.stage = "complete"
+        }
+        onSigDownloadBytes: function(received, total, bytesPerSecond) {
+            mainWindow.transferText = mainWindow.megabytes(received)
+                    + (total > 0 ? " / " + mainWindow.megabytes(total) : "")
+                    + " · " + mainWindow.megabytes(bytesPerSecond) + "/s"
         }
         onSigDownloadFailed: function(errors) {
             mainWindow.failureText = errors
@@ -110,6 +121,7 @@ Window {
         releaseNotes: mainWindow.releaseNotes
         progress: mainWindow.progress
         failureText: mainWindow.failureText
+        transferText: mainWindow.transferText
         accentColor: mainWindow.accentColor
         textColor: mainWindow.textColor
         mutedColor: mainWindow.mutedColor

@@ -7,7 +7,7 @@ function defaults(options) {
   return {
     // update feed: normal | raw | empty | silent | slow
     // integrity: the package fields of the feed (routes/update.js)
-    feed: { mode: 'normal', version: options.feedVersion, description: DEFAULT_DESCRIPTION.slice(), body: '', delayMs: 0, integrity: 'signed' },
+    feed: { mode: 'normal', version: options.feedVersion, description: DEFAULT_DESCRIPTION.slice(), body: '', delayMs: 0, integrity: 'signed', manifestVersion: '', manifestPlatform: '' },
     // both language endpoints: normal | status0 | garbage
     lang: { mode: 'normal' },
   };

@@ -28,10 +28,14 @@ const HOOKS = {
     if (Array.isArray(body.description)) feed.description = body.description.map(String);
     if (body.body !== undefined) feed.body = String(body.body);
     if (body.integrity !== undefined) {
-      const modes = ['signed', 'none', 'unsigned', 'wrong-digest', 'bad-signature'];
+      const modes = require('../routes/update').INTEGRITY_MODES;
       if (!modes.includes(body.integrity)) throw new HookError(`integrity must be one of ${modes.join(', ')}`);
       feed.integrity = body.integrity;
     }
+    // What the signed manifest says, where it differs from the feed (a replay of an older
+    // release, another platform's).
+    if (body.manifestVersion !== undefined) feed.manifestVersion = String(body.manifestVersion);
+    if (body.manifestPlatform !== undefined) feed.manifestPlatform = String(body.manifestPlatform);
     if (body.delayMs !== undefined) {
       const delay = Number(body.delayMs);
       if (!Number.isFinite(delay) || delay < 0) throw new HookError('delayMs must be a non-negative number');

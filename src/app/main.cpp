@@ -9,10 +9,12 @@
 #include "desktop/terminationwatch.h"
 #include "language/text.h"
 #include "net/documentnetwork.h"
+#include "platform/installationaccess.h"
 #include "platform/runningclient.h"
 #include "platform/singleinstance.h"
 #include "programinfo.h"
 #include "shell/qmltypes.h"
+#include "update/installjournal.h"
 #include "update/updatefeed.h"
 #include "update/updaterhandover.h"
 
@@ -66,11 +68,15 @@ int main(int argc, char *argv[])
     // Creating the store prepares its folders and fixes the current server and its digest.
     ConfigFile::instance()->getMainConfig(QStringLiteral("currentServerIp"));
 
+    // An update cut off midway is undone (or a finished one completed) before anything runs.
+    InstallJournal::recover(QCoreApplication::applicationDirPath(), true);
     const UpdateFeed feed = UpdateFeed::fetch(feedManager, 3000);
     const QString current = QString::fromLatin1(ProgramInfo::version);
     const QString newVersion = feed.valid ? feed.version : current;
-    // Only a started updater ends this start; otherwise the window opens as usual.
+    // Only a started updater ends this start; otherwise the window opens as usual. A release
+    // the updater would refuse, or an installation the user cannot write, starts none.
     if (argc == 1 && feed.valid && feed.isNewerThan(current) &&
+        feed.releaseCheck(current).installable() && installationWritable() &&
         UpdaterHandover::start(feed.text, current, false))
         return 0;
 

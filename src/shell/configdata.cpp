@@ -1,5 +1,7 @@
 #include "configdata.h"
 
+#include "platform/installationaccess.h"
+
 #include "historylink.h"
 
 #include "config/configfile.h"
@@ -334,6 +336,16 @@ void ConfigData::getVersionInfor()
 void ConfigData::onVersionInforFinished(QNetworkReply *reply)
 {
     m_versionRequest->onVersionInforFinished(reply);
+}
+
+QString ConfigData::updateSourceNote() const
+{
+    return VersionRequest::updateSourceNote();
+}
+
+bool ConfigData::selfUpdating() const
+{
+    return installationWritable();
 }
 
 bool ConfigData::openUpdateProgrom(const QString &updateInfors, const QString &crrentVersion)

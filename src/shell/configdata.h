@@ -87,6 +87,10 @@ public:
     // Hands over to the updater and ends the client; false (and the client goes on) when the
     // updater cannot be started.
     Q_INVOKABLE bool openUpdateProgrom(const QString &updateInfors, const QString &crrentVersion);
+    // Where this installation's updates come from, when not from its own updater (empty then).
+    Q_INVOKABLE QString updateSourceNote() const;
+    // Whether the client's own updater may update this installation.
+    Q_INVOKABLE bool selfUpdating() const;
     Q_INVOKABLE void openExeProgram();
     Q_INVOKABLE void restartDevice();
     Q_INVOKABLE void disConnectServer();

@@ -71,6 +71,12 @@ void HttpRequest::downloadFile(const QString &url, const QString &names)
     m_packageName = names;
 
     const QString fileName = packageFileName(names);
+    // A release that must not be installed is not fetched either.
+    const QString refusal = fileName.isEmpty() ? QString() : refusalBeforeDownload();
+    if (!refusal.isEmpty()) {
+        reportFailure(refusal);
+        return;
+    }
     const QString folder = ConfigFile::instance()->updateFolderPath();
     QDir().mkpath(folder);
     m_packagePath = fileName.isEmpty() ? QString() : folder + fileName;
@@ -82,11 +88,47 @@ void HttpRequest::downloadFile(const QString &url, const QString &names)
         return;
     }
 
+    m_url = url;
+    m_clock.start();
+    startReply();
+}
+
+void HttpRequest::startReply()
+{
+    QNetworkRequest request = feedRequest(m_url);
+    m_replyStart = m_written;
+    if (m_written > 0)
+        request.setRawHeader("Range", "bytes=" + QByteArray::number(m_written) + '-');
+    m_replyComplete = false;
+    m_timerFired = false;
+    m_finishTimer->stop();
     QNetworkAccessManager *manager = m_downloadSlot.renew();
-    m_reply = manager->get(feedRequest(url));
+    m_reply = manager->get(request);
+    connect(m_reply, &QNetworkReply::metaDataChanged, this, &HttpRequest::onMetaDataChanged);
     connect(m_reply, &QNetworkReply::downloadProgress, this, &HttpRequest::onDownloadProgress);
     connect(m_reply, &QNetworkReply::readyRead, this, &HttpRequest::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &HttpRequest::onDownloadFinished);
+}
+
+// A resumed reply goes on where the package file ends, or, from a server that ignores ranges,
+// starts it again.
+void HttpRequest::onMetaDataChanged()
+{
+    if (!m_reply || sender() != m_reply || m_replyStart == 0 || !m_file)
+        return;
+    const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status == 200) {
+        qCInfo(lcUpdate) << "the server ignores ranges; the package starts again";
+        m_file->seek(0);
+        m_file->resize(0);
+        m_written = 0;
+        m_replyStart = 0;
+        return;
+    }
+    const QByteArray range = m_reply->rawHeader("Content-Range");
+    if (status == 206 && !range.startsWith("bytes " + QByteArray::number(m_replyStart) + '-'))
+        failDownload(
+            QStringLiteral("the server resumed at \"%1\"").arg(QString::fromLatin1(range)));
 }
 
 void HttpRequest::abandonDownload()
@@ -100,6 +142,8 @@ void HttpRequest::abandonDownload()
         m_file->cancelWriting();
     m_file.reset();
     m_written = 0;
+    m_replyStart = 0;
+    m_resumes = 0;
     m_replyComplete = false;
     m_timerFired = false;
 }
@@ -111,6 +155,14 @@ void HttpRequest::onReadyRead()
     const QByteArray chunk = m_reply->readAll();
     if (chunk.isEmpty())
         return;
+    const qint64 limit = packageSizeLimit();
+    if (limit >= 0 && m_written + chunk.size() > limit) {
+        failDownload(
+            QStringLiteral("the package passes the %1 bytes it may have").arg(limit),
+            tarnex::text(QStringLiteral("fail_verify_package"),
+                         QStringLiteral("更新包未通过校验，可能已被篡改，客户端未作任何更改")));
+        return;
+    }
     if (m_file->write(chunk) != chunk.size()) {
         failDownload(QStringLiteral("cannot write the package file: ") + m_file->errorString());
         return;
@@ -139,9 +191,14 @@ void HttpRequest::onDownloadProgress(qlonglong bytesSent, qlonglong bytesTotal)
 {
     if (!m_reply || sender() != m_reply)
         return;
-    const int progress = progressFor(bytesSent, bytesTotal);
+    const qint64 received = m_replyStart + bytesSent;
+    const qint64 limit = packageSizeLimit();
+    const qint64 total = limit > 0 ? limit : bytesTotal > 0 ? m_replyStart + bytesTotal : -1;
+    const int progress = progressFor(received, total);
     if (progress >= 0)
         emit sigDownloadProgress(progress);
+    const qint64 elapsed = std::max<qint64>(m_clock.elapsed(), 1);
+    emit sigDownloadBytes(received, total, received * 1000 / elapsed);
     // The network layer's last report of a body of unknown length carries the count as total.
     if (bytesTotal > 0 && bytesSent >= bytesTotal && !m_finishTimer->isActive() && !m_timerFired)
         m_finishTimer->start();
@@ -155,19 +212,32 @@ void HttpRequest::onDownloadFinished()
     onReadyRead();
     if (!m_file)
         return; // a write failure has already ended this download
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    const qint64 received = m_written - m_replyStart;
+    const bool cutOff = reply->error() != QNetworkReply::NoError ||
+                        (length.isValid() && length.toLongLong() != received);
+    // A reply cut off after bringing bytes goes on from where it ended.
+    if (cutOff && (status == 0 || status == 200 || status == 206) && received > 0 &&
+        m_resumes < resumeLimit) {
+        ++m_resumes;
+        qCInfo(lcUpdate) << "package download cut off at" << m_written << "bytes; resuming";
+        reply->disconnect(this);
+        reply->abort();
+        startReply();
+        return;
+    }
     if (reply->error() != QNetworkReply::NoError) {
         failDownload(reply->errorString());
         return;
     }
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status != 0 && (status < 200 || status > 299)) {
         failDownload(QStringLiteral("HTTP status %1").arg(status));
         return;
     }
-    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-    if (length.isValid() && length.toLongLong() != m_written) {
+    if (length.isValid() && length.toLongLong() != received) {
         failDownload(
-            QStringLiteral("received %1 of %2 bytes").arg(m_written).arg(length.toLongLong()));
+            QStringLiteral("received %1 of %2 bytes").arg(received).arg(length.toLongLong()));
         return;
     }
     if (m_written == 0) {
@@ -213,7 +283,7 @@ void HttpRequest::finishPackage(const QString &path)
     emit sigDownloadProgress(100);
 }
 
-void HttpRequest::failDownload(const QString &reason)
+void HttpRequest::failDownload(const QString &reason, const QString &userText)
 {
     qCWarning(lcUpdate).noquote() << "package download failed:" << reason;
     if (m_reply) {
@@ -222,8 +292,10 @@ void HttpRequest::failDownload(const QString &reason)
     }
     // The partial package goes with its temporary file; the name never held it.
     abandonDownload();
-    reportFailure(tarnex::text(QStringLiteral("fail_download_package"),
-                               QStringLiteral("更新包下载失败，客户端未作任何更改")));
+    reportFailure(!userText.isEmpty()
+                      ? userText
+                      : tarnex::text(QStringLiteral("fail_download_package"),
+                                     QStringLiteral("更新包下载失败，客户端未作任何更改")));
 }
 
 void HttpRequest::reportFailure(const QString &errors)

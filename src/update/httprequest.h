@@ -2,6 +2,7 @@
 
 #include "net/requestslot.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QSaveFile>
@@ -14,8 +15,10 @@ class QNetworkReply;
 class QNetworkRequest;
 
 // Asks the update feed for the release notes and downloads a client package into the update
-// folder with a percentage progress. This is the client's variant: a finished download is only
-// reported. The updater's variant (UpdaterHttpRequest) also installs the package.
+// folder with a percentage progress and its bytes and speed. A download cut off midway resumes
+// with a range request where the server allows it (from the start where it does not). This is
+// the client's variant: a finished download is only reported. The updater's variant
+// (UpdaterHttpRequest) also checks and installs the package.
 class HttpRequest : public QObject
 {
     Q_OBJECT
@@ -32,6 +35,8 @@ public:
     static constexpr int finishDelayMs = 50;
     // A download (or feed request) that receives nothing for this long is given up.
     static constexpr int stallLimitMs = 30000;
+    // Range requests after a cut-off reply; each must have brought bytes.
+    static constexpr int resumeLimit = 5;
 
     // The client's progress for `received` of `total` bytes; -1 when nothing is shown.
     static int clientProgress(qint64 received, qint64 total);
@@ -47,6 +52,8 @@ public:
 signals:
     void sigRequestVersion(QString versionInfors);
     void sigDownloadProgress(int progress);
+    // Bytes so far, of `total` (-1 while unknown), at the average speed since the start.
+    void sigDownloadBytes(qlonglong received, qlonglong total, qlonglong bytesPerSecond);
     // The package could not be fetched (or installed); nothing was changed. `errors` is for the
     // user.
     void sigDownloadFailed(QString errors);
@@ -62,6 +69,10 @@ protected:
     virtual int progressFor(qint64 received, qint64 total) const;
     // Called once the complete package is closed at `path`. The client only reports it.
     virtual void finishPackage(const QString &path);
+    // Why a download must not even start (empty: it may); told to the user as is.
+    virtual QString refusalBeforeDownload() const { return QString(); }
+    // The most bytes the package may have; a download passing it ends at once. -1: no bound.
+    virtual qint64 packageSizeLimit() const { return -1; }
     // Reports the end of a failed download or installation.
     void reportFailure(const QString &errors);
     // The package file cannot be created. The client reports it and goes on; the updater ends
@@ -70,9 +81,11 @@ protected:
 
 private:
     void onDownloadFinished();
+    void onMetaDataChanged();
+    void startReply();
     void abandonDownload();
     void completeDownload();
-    void failDownload(const QString &reason);
+    void failDownload(const QString &reason, const QString &userText = QString());
 
     RequestSlot m_feedSlot;
     RequestSlot m_downloadSlot;
@@ -83,7 +96,11 @@ private:
     QString m_packagePath;
     QPointer<QNetworkReply> m_reply;
     QTimer *m_finishTimer = nullptr;
+    QString m_url;
+    QElapsedTimer m_clock;
     qint64 m_written = 0;
+    qint64 m_replyStart = 0; // where the current reply's body begins in the package
+    int m_resumes = 0;
     bool m_replyComplete = false; // the reply ended without error and with the whole body
     bool m_timerFired = false;
 };

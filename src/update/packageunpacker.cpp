@@ -1,18 +1,18 @@
 #include "packageunpacker.h"
 
 #include "logging.h"
+#include "update/installjournal.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
+#include <QMap>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QVector>
 
 #include <algorithm>
-#include <functional>
-#include <vector>
 
 #ifdef TARNEX_HAVE_QUAZIP
 #include <quazip/quazip.h>
@@ -21,7 +21,6 @@
 #endif
 
 #ifdef Q_OS_UNIX
-#include <cstdio>
 #include <unistd.h>
 #endif
 
@@ -37,16 +36,6 @@ bool entryExists(const QString &path)
 {
     const QFileInfo info(path);
     return info.exists() || info.isSymLink();
-}
-
-bool renameEntry(const QString &from, const QString &to)
-{
-#ifdef Q_OS_UNIX
-    // Links are moved as links, never through to what they point at.
-    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
-#else
-    return QDir().rename(from, to);
-#endif
 }
 
 bool removeEntry(const QString &path)
@@ -328,8 +317,57 @@ PackageUnpacker::Result PackageUnpacker::extract(const QString &archive, const Q
 #endif
 }
 
+namespace {
+
+// Every file unpacked into `fresh` is one the archive lists, with the listed size, and every
+// listed file is there: nothing was lost, added or cut short on the way.
+QString differenceFromListing(const QString &archive, const QString &fresh,
+                              const QStringList &leaves)
+{
+#ifdef TARNEX_HAVE_QUAZIP
+    QuaZip zip(archive);
+    if (!zip.open(QuaZip::mdUnzip))
+        return QStringLiteral("cannot read the archive's listing");
+    QMap<QString, qint64> listed;
+    for (bool more = zip.goToFirstFile(); more; more = zip.goToNextFile()) {
+        QuaZipFileInfo64 info;
+        QString relative;
+        if (!zip.getCurrentFileInfo(&info) ||
+            !PackageUnpacker::safeRelativePath(info.name, &relative))
+            return QStringLiteral("unreadable listing entry");
+        if (!relative.isEmpty() && !info.name.endsWith(QLatin1Char('/')) &&
+            !info.name.endsWith(QLatin1Char('\\')))
+            listed.insert(relative, info.isSymbolicLink() ? -1 : qint64(info.uncompressedSize));
+    }
+    if (leaves.size() != listed.size())
+        return QStringLiteral("%1 files unpacked, the archive lists %2")
+            .arg(leaves.size())
+            .arg(listed.size());
+    for (const QString &leaf : leaves) {
+        const QFileInfo info(fresh + QLatin1Char('/') + leaf);
+        const auto it = listed.constFind(leaf);
+        if (it == listed.constEnd())
+            return QStringLiteral("%1 is not in the archive's listing").arg(leaf);
+        if (*it >= 0 && (info.isSymLink() || info.size() != *it))
+            return QStringLiteral("%1 has %2 bytes, the listing says %3")
+                .arg(leaf)
+                .arg(info.size())
+                .arg(*it);
+    }
+    return QString();
+#else
+    Q_UNUSED(archive)
+    Q_UNUSED(fresh)
+    Q_UNUSED(leaves)
+    return QStringLiteral("this build cannot unpack archives");
+#endif
+}
+
+} // namespace
+
 PackageUnpacker::Result PackageUnpacker::install(const QString &archive, const QString &target,
-                                                 HostileEntries hostile, const Limits &limits)
+                                                 HostileEntries hostile, const Limits &limits,
+                                                 const QString &version)
 {
     Result result;
     const QString root = QFileInfo(target).canonicalFilePath();
@@ -337,20 +375,26 @@ PackageUnpacker::Result PackageUnpacker::install(const QString &archive, const Q
         result.error = QStringLiteral("no installation at %1").arg(target);
         return result;
     }
-    // Inside the installation: same file system (moves are renames) and nothing written
-    // elsewhere.
-    QTemporaryDir staging(root + QStringLiteral("/.tarnex-staging-XXXXXX"));
-    if (!staging.isValid()) {
-        result.error =
-            QStringLiteral("the installation is not writable: %1").arg(staging.errorString());
+    QLockFile lock(InstallJournal::lockPath(root));
+    if (!lock.tryLock(0)) {
+        result.error = QStringLiteral("the installation is not writable, or another update runs");
         return result;
     }
-    const QString fresh = staging.path() + QStringLiteral("/new");
-    const QString saved = staging.path() + QStringLiteral("/old");
+    // Whatever an earlier, cut-off update left is settled first.
+    InstallJournal::recoverLocked(root, true);
+    const QString work = InstallJournal::workFolder(root);
+    const QString fresh = InstallJournal::stagingFolder(root);
+    QDir(work).removeRecursively();
+    const auto fail = [&](const QString &error) {
+        QDir(work).removeRecursively();
+        result.error = error;
+        result.written.clear();
+        return result;
+    };
     Result unpacked = extract(archive, fresh, hostile, limits);
-    if (!unpacked.ok)
-        return unpacked;
     result.skipped = unpacked.skipped;
+    if (!unpacked.ok)
+        return fail(unpacked.error);
 
     QStringList folders;
     QStringList leaves;
@@ -367,65 +411,30 @@ PackageUnpacker::Result PackageUnpacker::install(const QString &archive, const Q
     }
     folders.sort();
     leaves.sort();
+    const QString difference = differenceFromListing(archive, fresh, leaves);
+    if (!difference.isEmpty())
+        return fail(difference);
+    InstallJournal::killPoint("staged");
 
-    // Every change pushes its undo; a failure undoes them in reverse.
-    std::vector<std::function<void()>> undo;
-    auto rollBack = [&undo]() {
-        for (auto step = undo.rbegin(); step != undo.rend(); ++step)
-            (*step)();
-    };
-    // Moves whatever stands at `relative` aside into the saved folder.
-    auto setAside = [&](const QString &relative) {
-        const QString destination = root + QLatin1Char('/') + relative;
-        const QString backup = saved + QLatin1Char('/') + relative;
-        if (!QDir().mkpath(QFileInfo(backup).path()) || !renameEntry(destination, backup))
-            return false;
-        undo.emplace_back([destination, backup] { renameEntry(backup, destination); });
-        return true;
-    };
-
-    for (const QString &relative : qAsConst(folders)) {
-        const QString destination = root + QLatin1Char('/') + relative;
-        const QFileInfo info(destination);
+    // A name whose kind changes (a file where a folder was, or the reverse) or a folder that is a
+    // link leading elsewhere is refused before anything moves.
+    for (const QString &folder : qAsConst(folders)) {
+        const QFileInfo info(root + QLatin1Char('/') + folder);
+        if (entryExists(info.filePath()) && (!info.isDir() || info.isSymLink()))
+            return fail(QStringLiteral("cannot replace %1 by a folder").arg(folder));
+    }
+    for (const QString &leaf : qAsConst(leaves)) {
+        const QFileInfo info(root + QLatin1Char('/') + leaf);
         if (info.isDir() && !info.isSymLink())
-            continue;
-        if (entryExists(destination) && !setAside(relative)) {
-            result.error = QStringLiteral("cannot replace %1").arg(relative);
-            rollBack();
-            return result;
-        }
-        if (!QDir().mkdir(destination)) {
-            result.error = QStringLiteral("cannot create the folder %1").arg(relative);
-            rollBack();
-            return result;
-        }
-        undo.emplace_back([destination] { QDir().rmdir(destination); });
+            return fail(QStringLiteral("cannot replace the folder %1 by a file").arg(leaf));
+        const QString parent = QFileInfo(info.path()).canonicalFilePath();
+        if (!parent.isEmpty() && !isInside(root, parent))
+            return fail(QStringLiteral("%1 would leave the installation").arg(leaf));
     }
-
-    for (const QString &relative : qAsConst(leaves)) {
-        const QString destination = root + QLatin1Char('/') + relative;
-        // The folders were made real above; a folder that was already a link must still lead
-        // inside the installation.
-        const QString parent = QFileInfo(QFileInfo(destination).path()).canonicalFilePath();
-        if (parent.isEmpty() || !isInside(root, parent)) {
-            result.error = QStringLiteral("%1 would leave the installation").arg(relative);
-            rollBack();
-            return result;
-        }
-        if (entryExists(destination) && !setAside(relative)) {
-            result.error = QStringLiteral("cannot replace %1").arg(relative);
-            rollBack();
-            return result;
-        }
-        const QString source = fresh + QLatin1Char('/') + relative;
-        if (!renameEntry(source, destination)) {
-            result.error = QStringLiteral("cannot move %1 into place").arg(relative);
-            rollBack();
-            return result;
-        }
-        undo.emplace_back([source, destination] { renameEntry(destination, source); });
-        result.written.append(relative);
-    }
+    const QString error =
+        InstallJournal::switchOver(root, folders, leaves, version, &result.written);
+    if (!error.isEmpty())
+        return fail(error);
     result.ok = true;
     return result;
 }

@@ -12,9 +12,9 @@ struct PackageLimits
 
 // Unpacks a package archive without ever writing outside the target folder. Entries with an
 // absolute path, a ".." segment or a link that resolves outside are skipped. install() first
-// unpacks into a staging folder inside the installation and only then moves the files into
-// place (rolling back on a failed move), so a damaged package leaves the installed files as they
-// were.
+// unpacks into a staging folder in the installation's work folder, checks every file against the
+// archive's listing, and only then switches the files over under a journal (InstallJournal), so a
+// damaged package or a cut-off switch leaves the installed version whole.
 class PackageUnpacker
 {
 public:
@@ -43,10 +43,12 @@ public:
                           HostileEntries hostile = HostileEntries::Skip,
                           const Limits &limits = Limits());
 
-    // Unpacks `archive` over the installation `target`, replacing existing files.
+    // Installs `archive` (of release `version`) over the installation `target`, replacing
+    // existing files; files it does not carry are kept. The replaced files stay in the work
+    // folder until the new client's first start (InstallJournal::recover).
     static Result install(const QString &archive, const QString &target,
                           HostileEntries hostile = HostileEntries::Refuse,
-                          const Limits &limits = Limits());
+                          const Limits &limits = Limits(), const QString &version = QString());
 
     // Whether unpacking is available in this build.
     static bool available();

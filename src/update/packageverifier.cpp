@@ -7,13 +7,29 @@
 
 #include <memory>
 
-#ifndef TARNEX_RELEASE_PUBLIC_KEY
-#define TARNEX_RELEASE_PUBLIC_KEY ""
+#ifndef TARNEX_RELEASE_PUBLIC_KEYS
+#define TARNEX_RELEASE_PUBLIC_KEYS ""
+#endif
+#ifndef TARNEX_UNSIGNED_UPDATES
+#define TARNEX_UNSIGNED_UPDATES 0
 #endif
 
-QByteArray PackageVerifier::releasePublicKey()
+QList<QByteArray> PackageVerifier::releasePublicKeys()
 {
-    return QByteArray::fromBase64(QByteArrayLiteral(TARNEX_RELEASE_PUBLIC_KEY));
+    QList<QByteArray> keys;
+    const QList<QByteArray> listed = QByteArrayLiteral(TARNEX_RELEASE_PUBLIC_KEYS).split(',');
+    for (const QByteArray &text : listed) {
+        const QByteArray key =
+            QByteArray::fromBase64(text.trimmed(), QByteArray::AbortOnBase64DecodingErrors);
+        if (key.size() == 32)
+            keys.append(key);
+    }
+    return keys;
+}
+
+bool PackageVerifier::unsignedUpdatesAllowed()
+{
+    return TARNEX_UNSIGNED_UPDATES != 0;
 }
 
 bool PackageVerifier::verifyEd25519(const QByteArray &publicKey, const QByteArray &message,
@@ -38,31 +54,23 @@ bool PackageVerifier::verifyEd25519(const QByteArray &publicKey, const QByteArra
                             size_t(message.size())) == 1;
 }
 
-QString PackageVerifier::check(const QString &path, const Expected &expected,
-                               const QByteArray &publicKey)
+QString PackageVerifier::checkPackage(const QString &path, qint64 size, const QString &sha256)
 {
-    const bool keyed = !publicKey.isEmpty();
-    if (expected.sha256.isEmpty() && !keyed)
-        return QString(); // an older feed in a build without a key: as before
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("cannot read the package: ") + file.errorString();
+    if (size >= 0 && file.size() != size)
+        return QStringLiteral("the package has %1 bytes, the manifest says %2")
+            .arg(file.size())
+            .arg(size);
+    if (sha256.isEmpty())
+        return QString();
     QCryptographicHash hash(QCryptographicHash::Sha256);
     if (!hash.addData(&file))
         return QStringLiteral("cannot read the package: ") + file.errorString();
-    const QByteArray digest = hash.result();
-
-    if (!expected.sha256.isEmpty() && QByteArray::fromHex(expected.sha256.toLatin1()) != digest) {
-        return QStringLiteral("the package's digest %1 is not the feed's %2")
-            .arg(QString::fromLatin1(digest.toHex()), expected.sha256);
-    }
-    if (!keyed)
-        return QString();
-    if (expected.signature.isEmpty())
-        return QStringLiteral("the feed carries no signature for the package");
-    const QByteArray signature = QByteArray::fromBase64(expected.signature.toLatin1(),
-                                                        QByteArray::AbortOnBase64DecodingErrors);
-    if (!verifyEd25519(publicKey, digest, signature))
-        return QStringLiteral("the package's signature does not verify");
+    const QByteArray digest = hash.result().toHex();
+    if (digest != sha256.toLatin1().toLower())
+        return QStringLiteral("the package's digest %1 is not the manifest's %2")
+            .arg(QString::fromLatin1(digest), sha256);
     return QString();
 }

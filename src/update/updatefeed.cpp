@@ -2,6 +2,7 @@
 
 #include "net/requestwait.h"
 #include "net/serverrequest.h"
+#include "update/packageverifier.h"
 #include "json/peerjson.h"
 
 #include <QEventLoop>
@@ -13,8 +14,7 @@
 #include <QStringList>
 
 #ifndef TARNEX_UPDATE_FEED_URL
-#define TARNEX_UPDATE_FEED_URL                                                                     \
-    "http://update.tarnex.example/tarnex10pack/client/client.php?platform=win"
+#define TARNEX_UPDATE_FEED_URL "https://update.tarnex.example/tarnex10pack/client/client.php"
 #endif
 
 UpdateFeed UpdateFeed::parse(const QByteArray &body)
@@ -36,8 +36,13 @@ UpdateFeed UpdateFeed::parse(const QByteArray &body)
         feed.description += line.toString() + QLatin1Char('\n');
     feed.url = object.value(QLatin1String("url")).toString();
     feed.name = object.value(QLatin1String("name")).toString();
-    feed.sha256 = object.value(QLatin1String("sha256")).toString();
-    feed.signature = object.value(QLatin1String("signature")).toString();
+    // Base64 keeps the signed bytes through the stripping above.
+    feed.manifest =
+        QByteArray::fromBase64(object.value(QLatin1String("manifest")).toString().toLatin1(),
+                               QByteArray::AbortOnBase64DecodingErrors);
+    feed.signature =
+        QByteArray::fromBase64(object.value(QLatin1String("signature")).toString().toLatin1(),
+                               QByteArray::AbortOnBase64DecodingErrors);
     return feed;
 }
 
@@ -73,12 +78,19 @@ bool UpdateFeed::isNewerThan(const QString &current) const
     return order && *order > 0;
 }
 
+ReleaseCheck UpdateFeed::releaseCheck(const QString &runningVersion) const
+{
+    return ReleaseCheck::of(manifest, signature, version, name, runningVersion,
+                            PackageVerifier::releasePublicKeys(),
+                            PackageVerifier::unsignedUpdatesAllowed());
+}
+
 QString UpdateFeed::feedUrl()
 {
     const QByteArray overridden = qgetenv("TARNEX_UPDATE_FEED");
     if (!overridden.isEmpty())
         return QString::fromUtf8(overridden);
-    return QStringLiteral(TARNEX_UPDATE_FEED_URL);
+    return QStringLiteral(TARNEX_UPDATE_FEED_URL "?platform=") + ReleaseManifest::thisPlatform();
 }
 
 UpdateFeed UpdateFeed::fetch(QNetworkAccessManager &manager, int limitMs)

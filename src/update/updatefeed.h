@@ -1,5 +1,7 @@
 #pragma once
 
+#include "update/releasemanifest.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -17,8 +19,8 @@ struct UpdateFeed
     QString description; // each line followed by "\n"
     QString url;
     QString name;
-    QString sha256;    // the package's digest (hex); empty when the feed names none
-    QString signature; // Ed25519 over the raw digest (Base64); empty when unsigned
+    QByteArray manifest;  // the release manifest's exact bytes; empty when the feed has none
+    QByteArray signature; // Ed25519 over those bytes; empty when unsigned
 
     static UpdateFeed parse(const QByteArray &body);
     // Dotted versions compared part by part as numbers, a missing part counting 0: -1, 0 or 1
@@ -26,8 +28,11 @@ struct UpdateFeed
     static std::optional<int> compareVersions(const QString &a, const QString &b);
     // Newer when the feed names a version that compares above `current`.
     bool isNewerThan(const QString &current) const;
+    // Whether its release may replace `runningVersion`, under this build's keys.
+    ReleaseCheck releaseCheck(const QString &runningVersion) const;
 
-    // The feed address: a build-time constant that TARNEX_UPDATE_FEED overrides.
+    // The feed address: a build-time constant (https, for this platform) that TARNEX_UPDATE_FEED
+    // overrides. Plain http still reads an old feed; only the signature decides what installs.
     static QString feedUrl();
     // GET the feed synchronously, waiting at most `limitMs`; a silent or slow server yields an
     // empty, invalid feed (no update).

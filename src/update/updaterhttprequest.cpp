@@ -2,6 +2,7 @@
 
 #include "language/text.h"
 #include "logging.h"
+#include "update/packageverifier.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -10,10 +11,10 @@
 #include <algorithm>
 
 namespace {
-PackageVerifier::Expected &expectedPackage()
+ReleaseCheck &startedRelease()
 {
-    static PackageVerifier::Expected expected;
-    return expected;
+    static ReleaseCheck release;
+    return release;
 }
 
 // What a refused package reports: a result that the installation turns into its text.
@@ -25,15 +26,13 @@ PackageUnpacker::Result refused(const QString &why)
 }
 } // namespace
 
-void UpdaterHttpRequest::setExpectedPackage(const PackageVerifier::Expected &expected)
+void UpdaterHttpRequest::setRelease(const ReleaseCheck &release)
 {
-    expectedPackage() = expected;
+    startedRelease() = release;
 }
 
 UpdaterHttpRequest::UpdaterHttpRequest(QObject *parent)
-    : HttpRequest(parent)
-    , m_expected(expectedPackage())
-    , m_publicKey(PackageVerifier::releasePublicKey())
+    : HttpRequest(parent), m_release(startedRelease())
 {
     connect(&m_watcher, &QFutureWatcher<PackageUnpacker::Result>::finished, this,
             &UpdaterHttpRequest::onInstalled);
@@ -59,6 +58,18 @@ int UpdaterHttpRequest::progressFor(qint64 received, qint64 total) const
     return updaterProgress(received, total);
 }
 
+QString UpdaterHttpRequest::refusalBeforeDownload() const
+{
+    if (!m_release.installable())
+        qCWarning(lcUpdate).noquote() << "release refused:" << m_release.reason();
+    return m_release.refusalText();
+}
+
+qint64 UpdaterHttpRequest::packageSizeLimit() const
+{
+    return m_release.manifest.size;
+}
+
 QString UpdaterHttpRequest::installationDirectory() const
 {
     if (!m_installation.isEmpty())
@@ -78,12 +89,13 @@ void UpdaterHttpRequest::finishPackage(const QString &path)
     const QString target = installationDirectory();
     qCInfo(lcUpdate) << "installing" << path << "into" << target;
     // A package of many megabytes takes a while; the window keeps drawing meanwhile. Nothing of
-    // it is unpacked before it is known to be the package the feed describes.
-    m_watcher.setFuture(QtConcurrent::run([path, target, expected = m_expected, key = m_publicKey] {
-        const QString why = PackageVerifier::check(path, expected, key);
+    // it is unpacked before it is known to be the package the manifest describes.
+    m_watcher.setFuture(QtConcurrent::run([path, target, manifest = m_release.manifest] {
+        const QString why = PackageVerifier::checkPackage(path, manifest.size, manifest.sha256);
         if (!why.isEmpty())
             return refused(why);
-        return PackageUnpacker::install(path, target, PackageUnpacker::HostileEntries::Refuse);
+        return PackageUnpacker::install(path, target, PackageUnpacker::HostileEntries::Refuse,
+                                        PackageUnpacker::Limits(), manifest.version);
     }));
 }
 

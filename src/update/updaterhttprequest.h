@@ -2,13 +2,15 @@
 
 #include "update/httprequest.h"
 #include "update/packageunpacker.h"
-#include "update/packageverifier.h"
+#include "update/releasemanifest.h"
 
 #include <QFutureWatcher>
 
 // The updater's HttpRequest: progress runs five points behind the bytes (0 while the size is
-// unknown), and a complete package is installed over the client's files before 100 is sent,
-// once it has passed the check against the feed's digest and signature.
+// unknown), and a complete package is installed over the client's files before 100 is sent.
+// Only a release whose signed manifest passed its check is downloaded at all, never past the
+// manifest's size, and the package must have the manifest's size and digest before anything of
+// it is unpacked.
 class UpdaterHttpRequest : public HttpRequest
 {
     Q_OBJECT
@@ -23,14 +25,15 @@ public:
     QString installationDirectory() const;
     void setInstallationDirectory(const QString &directory) { m_installation = directory; }
 
-    // What the feed the updater was started with says of the package; every object made
-    // afterwards checks against it.
-    static void setExpectedPackage(const PackageVerifier::Expected &expected);
-    // The key signatures are checked with: the build's release key unless set (tests).
-    void setPublicKey(const QByteArray &key) { m_publicKey = key; }
+    // The check of the release the updater was started with; every object made afterwards
+    // installs that release only (and nothing when it was refused).
+    static void setRelease(const ReleaseCheck &release);
+    void setReleaseCheck(const ReleaseCheck &release) { m_release = release; }
 
 protected:
     int progressFor(qint64 received, qint64 total) const override;
+    QString refusalBeforeDownload() const override;
+    qint64 packageSizeLimit() const override;
     void finishPackage(const QString &path) override;
     // Without a file there is nothing to update; ending hands back to the client.
     void packageFileUnavailable() override;
@@ -39,7 +42,6 @@ private:
     void onInstalled();
 
     QString m_installation;
-    PackageVerifier::Expected m_expected;
-    QByteArray m_publicKey;
+    ReleaseCheck m_release;
     QFutureWatcher<PackageUnpacker::Result> m_watcher;
 };

@@ -2,6 +2,7 @@
 
 #include "logging.h"
 #include "platform/runningclient.h"
+#include "programinfo.h"
 #include "update/updatefeed.h"
 
 #include <QCoreApplication>
@@ -21,10 +22,18 @@ UpdaterLaunch UpdaterLaunch::fromArguments(const QStringList &arguments)
         launch.downloadFileName = feed.name;
         launch.httpContents = feed.text;
         launch.newVersionInfor = feed.version;
-        launch.packageSha256 = feed.sha256;
-        launch.packageSignature = feed.signature;
     } else {
         launch.newVersionInfor = launch.curretnVersionInfor;
+    }
+    const QString built = QString::fromLatin1(ProgramInfo::version);
+    const std::optional<int> order = UpdateFeed::compareVersions(launch.curretnVersionInfor, built);
+    const QString running = order && *order > 0 ? launch.curretnVersionInfor : built;
+    launch.release = feed.releaseCheck(running);
+    if (launch.release.installable()) {
+        // What is shown and stored is what was signed.
+        launch.newVersionInfor = launch.release.manifest.version;
+        if (!launch.release.manifest.name.isEmpty())
+            launch.downloadFileName = launch.release.manifest.name;
     }
     return launch;
 }

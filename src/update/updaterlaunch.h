@@ -1,5 +1,7 @@
 #pragma once
 
+#include "update/releasemanifest.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -17,8 +19,9 @@ struct UpdaterLaunch
     QString httpContents;
     QString curretnVersionInfor;
     QString newVersionInfor;
-    QString packageSha256; // what the feed says of the package, for its check
-    QString packageSignature;
+    // The feed's release checked against the running version: the higher of argument 2 and this
+    // build's own, so a start with a lower one cannot let an older release in.
+    ReleaseCheck release;
 
     // `arguments` as the program received them, argument 0 included.
     static UpdaterLaunch fromArguments(const QStringList &arguments);

@@ -24,6 +24,11 @@ public:
     // True when the updater was started.
     static bool openUpdateProgrom(const QString &updateInfors, const QString &crrentVersion);
 
+    // What the version dialog adds about where updates come from: that an installation the user
+    // cannot write is updated by the system's package manager or the administrator, and that a
+    // developer build installs unsigned updates. Empty for an ordinary installation.
+    static QString updateSourceNote();
+
 signals:
     // All empty when the feed did not answer with JSON.
     void sigUpdateDataInfor(QString newVersionInfors, QString downloadFilePaths,

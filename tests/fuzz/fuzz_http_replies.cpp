@@ -70,10 +70,13 @@ void readFeed(const QByteArray &body)
     if (feed.valid) {
         const UpdateFeed again = UpdateFeed::parse(feed.text.toUtf8());
         if (!again.valid || again.version != feed.version || again.url != feed.url ||
-            again.sha256 != feed.sha256 || again.signature != feed.signature)
+            again.manifest != feed.manifest || again.signature != feed.signature)
             abort();
     }
     (void)UpdateFeed::compareVersions(feed.version, QStringLiteral("5.0.0.4"));
+    // A signed manifest is read only after its signature verifies, but its reader takes any bytes.
+    ReleaseManifest manifest;
+    (void)ReleaseManifest::parse(body, &manifest);
 }
 
 bool hasControls(const QString &text)

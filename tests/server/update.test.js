@@ -40,9 +40,9 @@ async function hook(server, name, body = {}) {
 }
 
 // The raw download: headers, the bytes that arrived, and whether the body ended properly.
-function download(url) {
+function download(url, headers = {}) {
   return new Promise((resolve) => {
-    http.get(url, (res) => {
+    http.get(url, { headers }, (res) => {
       const chunks = [];
       res.on('data', (chunk) => chunks.push(chunk));
       const done = () => resolve({ status: res.statusCode, headers: res.headers, body: Buffer.concat(chunks), complete: res.complete });
@@ -121,27 +121,51 @@ describe('update package', () => {
     assert.equal(byName['emojis/faces.ini'].data.toString(), 'x'.repeat(5000));
   });
 
-  it('describes the package by digest and test-key signature, or breaks them on request', async () => {
+  it('describes the package by a signed manifest, or breaks it on request', async () => {
     const crypto = require('node:crypto');
-    const publicKey = crypto.createPublicKey(fs.readFileSync(path.join(SERVER_DIR, 'keys', 'test-release-key.pem')));
+    const raw = Buffer.from((await hook(server, 'release-key')).body.publicKey, 'base64');
+    const publicKey = crypto.createPublicKey({ key: Buffer.concat([Buffer.from('302a300506032b6570032100', 'hex'), raw]), format: 'der', type: 'spki' });
     const feedOf = async () => JSON.parse((await (await fetch(server.base + FEED)).text()).replace(/[\n\t ]/g, ''));
+    const verifies = (feed) => crypto.verify(null, Buffer.from(feed.manifest, 'base64'), publicKey, Buffer.from(feed.signature, 'base64'));
     const feed = await feedOf();
     const body = (await download(feed.url)).body;
-    const digest = crypto.createHash('sha256').update(body).digest();
-    assert.equal(feed.sha256, digest.toString('hex'));
-    assert.ok(crypto.verify(null, digest, publicKey, Buffer.from(feed.signature, 'base64')));
+    const manifest = JSON.parse(Buffer.from(feed.manifest, 'base64'));
+    assert.deepEqual(manifest, { product: 'tarnex', platform: { win32: 'win', darwin: 'mac' }[process.platform] || 'linux', version: '5.0.1.0', name: feed.name, size: body.length, sha256: crypto.createHash('sha256').update(body).digest('hex') });
+    assert.ok(verifies(feed));
 
-    await hook(server, 'feed', { integrity: 'bad-signature' });
-    assert.ok(!crypto.verify(null, digest, publicKey, Buffer.from((await feedOf()).signature, 'base64')));
-    await hook(server, 'feed', { integrity: 'wrong-digest' });
-    assert.notEqual((await feedOf()).sha256, feed.sha256);
+    for (const integrity of ['bad-signature', 'tampered-manifest', 'wrong-key']) {
+      await hook(server, 'feed', { integrity });
+      assert.ok(!verifies(await feedOf()), integrity);
+    }
     await hook(server, 'feed', { integrity: 'unsigned' });
     assert.equal((await feedOf()).signature, undefined);
     await hook(server, 'feed', { integrity: 'none' });
-    assert.equal((await feedOf()).sha256, undefined);
+    assert.equal((await feedOf()).manifest, undefined);
+    await hook(server, 'feed', { integrity: 'signed', manifestVersion: '5.0.0.3', manifestPlatform: 'mac' });
+    const replayed = await feedOf();
+    assert.ok(verifies(replayed));
+    assert.equal(replayed.version, '5.0.1.0');
+    assert.deepEqual([JSON.parse(Buffer.from(replayed.manifest, 'base64')).version, JSON.parse(Buffer.from(replayed.manifest, 'base64')).platform], ['5.0.0.3', 'mac']);
     await hook(server, 'package', { mode: 'tampered' });
     const tampered = (await download(feed.url)).body;
     assert.ok(readZip(tampered).some((e) => e.name === 'planted.txt'));
+  });
+
+  it('serves the rest of the package from a byte offset, unless told to ignore ranges', async () => {
+    const url = await packageUrl();
+    const whole = (await download(url)).body;
+    const rest = await download(url, { Range: 'bytes=100-' });
+    assert.equal(rest.status, 206);
+    assert.equal(rest.headers['content-range'], `bytes 100-${whole.length - 1}/${whole.length}`);
+    assert.deepEqual(rest.body, whole.subarray(100));
+    await hook(server, 'package', { mode: 'interrupted' });
+    assert.ok(!(await download(url)).complete);
+    assert.deepEqual((await download(url, { Range: 'bytes=100-' })).body, whole.subarray(100));
+    assert.deepEqual((await hook(server, 'package-requests')).body.requests, ['', 'bytes=100-']);
+    await hook(server, 'package', { mode: 'norange' });
+    const ignored = await download(url, { Range: 'bytes=100-' });
+    assert.equal(ignored.status, 200);
+    assert.deepEqual(ignored.body, whole);
   });
 
   it('sends the body without a length, in the same bytes', async () => {
@@ -188,24 +212,30 @@ describe('update package', () => {
 });
 
 describe('release signing tool', () => {
-  it('signs a package so that the digest and the signature verify', () => {
+  it('writes a manifest of the package and a signature over its exact bytes', () => {
     const crypto = require('node:crypto');
     const { execFileSync } = require('node:child_process');
     const root = fs.mkdtempSync(path.join(os.tmpdir(), 'tarnex-sign-'));
     try {
       const key = path.join(root, 'key.pem');
-      const pkg = path.join(root, 'p.zip');
+      const pkg = path.join(root, 'tarnex-5.0.1.0.zip');
       const tool = path.join(__dirname, '..', '..', 'scripts', 'sign-package');
       execFileSync(tool, ['--new-key', key]);
       assert.equal(fs.statSync(key).mode & 0o777, 0o600);
       fs.writeFileSync(pkg, crypto.randomBytes(100000));
-      const fields = JSON.parse(execFileSync(tool, [key, pkg]).toString());
-      const digest = crypto.createHash('sha256').update(fs.readFileSync(pkg)).digest();
-      assert.equal(fields.sha256, digest.toString('hex'));
+      const fields = JSON.parse(execFileSync(tool, [key, pkg, '5.0.1.0', 'win']).toString());
+      const manifest = fs.readFileSync(`${pkg}.manifest`);
+      assert.deepEqual(Buffer.from(fields.manifest, 'base64'), manifest);
+      assert.equal(fs.readFileSync(`${pkg}.manifest.sig`, 'utf8'), fields.signature);
+      const { manifestBytes } = require(path.join(SERVER_DIR, 'routes', 'update.js'));
+      const expected = { product: 'tarnex', platform: 'win', version: '5.0.1.0', name: 'tarnex-5.0.1.0.zip', size: 100000, sha256: crypto.createHash('sha256').update(fs.readFileSync(pkg)).digest('hex') };
+      // The same bytes as the reference server's feed, so both verify alike.
+      assert.deepEqual(manifest, manifestBytes(expected));
       const raw = Buffer.from(execFileSync(tool, ['--public', key]).toString().trim(), 'base64');
       assert.equal(raw.length, 32);
       const publicKey = crypto.createPublicKey({ key: Buffer.concat([Buffer.from('302a300506032b6570032100', 'hex'), raw]), format: 'der', type: 'spki' });
-      assert.ok(crypto.verify(null, digest, publicKey, Buffer.from(fields.signature, 'base64')));
+      assert.ok(crypto.verify(null, manifest, publicKey, Buffer.from(fields.signature, 'base64')));
+      assert.throws(() => execFileSync(tool, [key, pkg, '5.0.1.0', 'solaris'], { stdio: 'ignore' }));
     } finally {
       fs.rmSync(root, { recursive: true, force: true });
     }

@@ -1,8 +1,10 @@
 #include "testenvironment.h"
 #include "ziptestkit.h"
 
+#include "update/installjournal.h"
 #include "update/packageunpacker.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -22,6 +24,7 @@ private slots:
     void hostileEntriesAreSkipped_data();
     void hostileEntriesAreSkipped();
     void installReplacesAndKeeps();
+    void failedWriteMidwayRollsBack();
     void installRefusesHostilePackages();
     void brokenArchivesChangeNothing_data();
     void brokenArchivesChangeNothing();
@@ -165,10 +168,47 @@ void TestPackageUnpacker::installReplacesAndKeeps()
     QCOMPARE(files.value(QStringLiteral("tarnex")), QByteArray("new client"));
     QCOMPARE(files.value(QStringLiteral("emojis/faces.ini")), QByteArray("old faces"));
     QCOMPARE(files.value(QStringLiteral("menuimages/new.png")), QByteArray("icon"));
-    // The program stays a program, and the staging folder is gone.
+    // The program stays a program; the replaced one is kept until the new client's first start,
+    // which removes it with the rest of the work folder.
     QVERIFY(QFileInfo(path(QStringLiteral("install/tarnex"))).isExecutable());
-    QCOMPARE(files.keys(), (QStringList{"emojis", "emojis/faces.ini", "menuimages",
-                                        "menuimages/new.png", "tarnex"}));
+    QCOMPARE(files.value(QStringLiteral(".tarnex-update/old/tarnex")), QByteArray("old client"));
+    QCOMPARE(InstallJournal::recover(target, false), InstallJournal::Recovery::Nothing);
+    QCOMPARE(InstallJournal::recover(target, true), InstallJournal::Recovery::Finished);
+    QCOMPARE(
+        ZipTestKit::snapshot(target).keys(),
+        (QStringList{"emojis", "emojis/faces.ini", "menuimages", "menuimages/new.png", "tarnex"}));
+}
+
+// A file that cannot be replaced midway through the switch (immutable for the superuser,
+// in a read-only folder for anyone else) rolls back what was already switched.
+void TestPackageUnpacker::failedWriteMidwayRollsBack()
+{
+    makeInstallation();
+    const QString target = path(QStringLiteral("install"));
+    const QString stuck = path(QStringLiteral("install/emojis/faces.ini"));
+    const auto before = ZipTestKit::snapshot(target);
+    const QString archive = path(QStringLiteral("package.zip"));
+    // Sorted, "a.txt" is switched before the stuck file, the client program last.
+    QVERIFY(ZipTestKit::writeZip(
+        archive,
+        {{"a.txt", "new"}, {"emojis/faces.ini", "new faces"}, {"tarnex", "new client", 0100755}}));
+    const bool superuser = ::geteuid() == 0;
+    if (superuser) {
+        if (QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), stuck}) != 0)
+            QSKIP("this file system has no immutable files");
+    } else {
+        QFile::setPermissions(path(QStringLiteral("install/emojis")),
+                              QFile::ReadOwner | QFile::ExeOwner);
+    }
+    const PackageUnpacker::Result result = PackageUnpacker::install(archive, target);
+    if (superuser)
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), stuck});
+    else
+        QFile::setPermissions(path(QStringLiteral("install/emojis")),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY(!result.ok);
+    QVERIFY2(result.error.contains(QStringLiteral("emojis/faces.ini")), qPrintable(result.error));
+    QCOMPARE(ZipTestKit::snapshot(target), before);
 }
 
 void TestPackageUnpacker::installRefusesHostilePackages()

@@ -3,6 +3,7 @@
 #include "ziptestkit.h"
 
 #include "update/updatefeed.h"
+#include "update/updaterhttprequest.h"
 #include "update/updaterlaunch.h"
 #include "update/updaterqmltypes.h"
 
@@ -38,6 +39,8 @@ private slots:
     void tooFewArgumentsOnlyRestart_data();
     void tooFewArgumentsOnlyRestart();
     void runningClientIsEnded();
+    void killedUpdateLeavesOneVersion_data();
+    void killedUpdateLeavesOneVersion();
 
 private:
     QString path(const QString &relative) const { return m_root.filePath(relative); }
@@ -45,11 +48,15 @@ private:
     QString feedUrl() const;
     QString feedText() const;
     QProcessEnvironment environment(bool quitAfterFirstFrame = true) const;
+    // "old", "new" or "mixed": which version the installation's files are, the work folder and
+    // the new client's note aside.
+    QString versionOf(const QMap<QString, QByteArray> &files,
+                      const QMap<QString, QByteArray> &before) const;
     QString log() const;
     bool waitForLog(const QString &text, int count = 1, int limitMs = 90000) const;
     QList<qint64> ourProcesses() const;
     bool waitForOurProcessesToEnd(int limitMs = 30000) const;
-    int runUpdater(const QStringList &args);
+    int runUpdater(const QStringList &args, const QString &killAt = QString());
 
     ReferenceServer m_server;
     QTemporaryDir m_root;
@@ -59,6 +66,8 @@ void TestUpdater::initTestCase()
 {
     QVERIFY(!qEnvironmentVariableIsEmpty("TARNEX_TARNEX_PROGRAM"));
     QVERIFY(!qEnvironmentVariableIsEmpty("TARNEX_CMAKE_PROGRAM"));
+    if (QByteArray(TARNEX_TEST_RELEASE_KEY).isEmpty())
+        QSKIP("this build trusts real release keys only; nothing here can sign for it");
     registerUpdaterQmlTypes();
 
     // The new package: a client that notes how it was started and then runs the real one, a
@@ -81,9 +90,12 @@ void TestUpdater::initTestCase()
     faces.write("[new]\n");
     faces.close();
 
-    QVERIFY2(m_server.start({QStringLiteral("--package-dir"), package,
-                             QStringLiteral("--feed-version"), QStringLiteral("5.0.1.0")}),
-             qPrintable(m_server.output()));
+    // Signed with the build's own test key, which the installed programs trust.
+    QVERIFY2(
+        m_server.start({QStringLiteral("--package-dir"), package, QStringLiteral("--feed-version"),
+                        QStringLiteral("5.0.1.0"), QStringLiteral("--release-key"),
+                        QStringLiteral(TARNEX_TEST_RELEASE_KEY)}),
+        qPrintable(m_server.output()));
     // The documents loaded in this process ask the feed for the release notes.
     qputenv("TARNEX_UPDATE_FEED", feedUrl().toUtf8());
 }
@@ -180,10 +192,13 @@ bool TestUpdater::waitForOurProcessesToEnd(int limitMs) const
     return QTest::qWaitFor([&] { return ourProcesses().isEmpty(); }, limitMs);
 }
 
-int TestUpdater::runUpdater(const QStringList &args)
+int TestUpdater::runUpdater(const QStringList &args, const QString &killAt)
 {
     QProcess updater;
-    updater.setProcessEnvironment(environment());
+    QProcessEnvironment env = environment();
+    if (!killAt.isEmpty())
+        env.insert(QStringLiteral("TARNEX_UPDATE_KILL_AT"), killAt);
+    updater.setProcessEnvironment(env);
     updater.setWorkingDirectory(installation());
     updater.start(installation() + QStringLiteral("/update/tarnex-update"), args);
     if (!updater.waitForFinished(60000)) {
@@ -192,6 +207,33 @@ int TestUpdater::runUpdater(const QStringList &args)
         return -1;
     }
     return updater.exitStatus() == QProcess::NormalExit ? updater.exitCode() : -1;
+}
+
+QString TestUpdater::versionOf(const QMap<QString, QByteArray> &files,
+                               const QMap<QString, QByteArray> &before) const
+{
+    QMap<QString, QByteArray> rest = files;
+    for (auto it = rest.begin(); it != rest.end();) {
+        if (it.key().startsWith(QLatin1String(".tarnex-update")) ||
+            it.key() == QLatin1String("new-client-args.txt"))
+            it = rest.erase(it);
+        else
+            ++it;
+    }
+    const QStringList changed{QStringLiteral("tarnex"), QStringLiteral("emojis/faces.ini"),
+                              QStringLiteral("whatsnew.txt")};
+    for (auto it = before.cbegin(); it != before.cend(); ++it) {
+        if (!changed.contains(it.key()) && rest.value(it.key()) != it.value())
+            return QStringLiteral("mixed");
+    }
+    if (rest == before)
+        return QStringLiteral("old");
+    if (rest.value(QStringLiteral("tarnex")).startsWith("#!/bin/sh") &&
+        rest.value(QStringLiteral("emojis/faces.ini")) == "[new]\n" &&
+        rest.value(QStringLiteral("whatsnew.txt")) == "5.0.1.0\n" &&
+        rest.size() == before.size() + 1)
+        return QStringLiteral("new");
+    return QStringLiteral("mixed");
 }
 
 void TestUpdater::launchValues_data()
@@ -259,6 +301,7 @@ void TestUpdater::documentsLoadWithoutWarnings()
     const UpdaterLaunch launch = UpdaterLaunch::fromArguments(
         {QStringLiteral("tarnex-update"), feedText(), QStringLiteral("5.0.0.4")});
     launch.publish(engine.rootContext(), QStringLiteral("Linux"), 1);
+    UpdaterHttpRequest::setRelease(launch.release);
     engine.load(QUrl(QStringLiteral("qrc:/main.qml")));
     QCOMPARE(engine.rootObjects().size(), 1);
     auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
@@ -317,15 +360,12 @@ void TestUpdater::oldClientUpdatesItself()
 
     const auto after = ZipTestKit::snapshot(installation());
     QCOMPARE(after.value(QStringLiteral("new-client-args.txt")), QByteArray("update\n"));
-    QVERIFY(after.value(QStringLiteral("tarnex")).startsWith("#!/bin/sh"));
-    QCOMPARE(after.value(QStringLiteral("whatsnew.txt")), QByteArray("5.0.1.0\n"));
-    QCOMPARE(after.value(QStringLiteral("emojis/faces.ini")), QByteArray("[new]\n"));
-    // Everything the package does not carry is kept.
-    for (auto it = before.cbegin(); it != before.cend(); ++it) {
-        if (it.key() != QLatin1String("tarnex") && it.key() != QLatin1String("emojis/faces.ini"))
-            QCOMPARE(after.value(it.key()), it.value());
-    }
-    QCOMPARE(after.size(), before.size() + 2); // whatsnew.txt, new-client-args.txt
+    // The new files, and everything the package does not carry kept.
+    QCOMPARE(versionOf(after, before), QStringLiteral("new"));
+    // The old client is kept until a client of this installation has started once (this
+    // package's client runs the build's, which belongs to another folder).
+    QCOMPARE(after.value(QStringLiteral(".tarnex-update/old/tarnex")),
+             before.value(QStringLiteral("tarnex")));
 }
 
 void TestUpdater::brokenUpdatesChangeNothing_data()
@@ -333,23 +373,40 @@ void TestUpdater::brokenUpdatesChangeNothing_data()
     QTest::addColumn<QString>("mode");
     QTest::addColumn<QString>("feed"); // empty: the server's feed
     QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("integrity");
+    QTest::addColumn<QString>("manifestVersion");
 
     // A failure is shown and confirmed (900); a package file that cannot be named ends at once.
     QTest::newRow("hostile entries") << "hostile"
-                                     << "" << (900 & 0xff);
+                                     << "" << (900 & 0xff) << "signed"
+                                     << "";
     QTest::newRow("truncated download") << "truncated"
-                                        << "" << (900 & 0xff);
+                                        << "" << (900 & 0xff) << "signed"
+                                        << "";
     QTest::newRow("corrupt archive") << "corrupt"
-                                     << "" << (900 & 0xff);
+                                     << "" << (900 & 0xff) << "signed"
+                                     << "";
     QTest::newRow("missing package") << "missing"
-                                     << "" << (900 & 0xff);
+                                     << "" << (900 & 0xff) << "signed"
+                                     << "";
     QTest::newRow("feed not JSON") << "normal"
-                                   << "<html>" << 0;
+                                   << "<html>" << 0 << "signed"
+                                   << "";
     QTest::newRow("feed without url")
         << "normal"
-        << "{\"version\":\"5.0.1.0\",\"name\":\"p.zip\"}" << (900 & 0xff);
-    QTest::newRow("feed without name") << "normal"
-                                       << "{\"version\":\"5.0.1.0\",\"url\":\"URL\"}" << 0;
+        << "{\"version\":\"5.0.1.0\",\"name\":\"p.zip\"}" << (900 & 0xff) << "signed"
+        << "";
+    QTest::newRow("feed without name")
+        << "normal"
+        << "{\"version\":\"5.0.1.0\",\"url\":\"URL\"}" << 0 << "signed"
+        << "";
+    // Refused before the download, in the window's words.
+    QTest::newRow("wrong key") << "normal"
+                               << "" << (900 & 0xff) << "wrong-key"
+                               << "";
+    QTest::newRow("older signed version") << "normal"
+                                          << "" << (900 & 0xff) << "signed"
+                                          << "5.0.0.3";
 }
 
 void TestUpdater::brokenUpdatesChangeNothing()
@@ -357,7 +414,11 @@ void TestUpdater::brokenUpdatesChangeNothing()
     QFETCH(QString, mode);
     QFETCH(QString, feed);
     QFETCH(int, exitCode);
+    QFETCH(QString, integrity);
+    QFETCH(QString, manifestVersion);
 
+    m_server.hook(QStringLiteral("feed"),
+                  {{"integrity", integrity}, {"manifestVersion", manifestVersion}});
     const QString absolute = path(QStringLiteral("escaped-absolute.txt"));
     m_server.hook(QStringLiteral("package"), {{"mode", mode}, {"absPath", absolute}});
     const QString packageUrl = m_server.baseUrl().toString() +
@@ -376,6 +437,52 @@ void TestUpdater::brokenUpdatesChangeNothing()
     QCOMPARE(ZipTestKit::snapshot(installation()), before);
     QCOMPARE(QDir(m_root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
              (QStringList{"install", "log.txt", "package"}));
+}
+
+void TestUpdater::killedUpdateLeavesOneVersion_data()
+{
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<QString>("version");
+    QTest::newRow("unpacked, before the journal") << "staged"
+                                                  << "old";
+    QTest::newRow("journal written, before the switch") << "before"
+                                                        << "old";
+    QTest::newRow("during the switch") << "during"
+                                       << "old";
+    QTest::newRow("after the switch") << "after"
+                                      << "new";
+}
+
+// A power cut anywhere in the install: the updater kills itself at that step; the client
+// started next comes up as one version, the old one rolled back or the new one whole.
+void TestUpdater::killedUpdateLeavesOneVersion()
+{
+    QFETCH(QString, step);
+    QFETCH(QString, version);
+    const auto before = ZipTestKit::snapshot(installation());
+    QCOMPARE(runUpdater({feedText(), QStringLiteral("5.0.0.4")}, step), -1);
+    QVERIFY2(log().contains(QStringLiteral("killed at the update step ") + step),
+             qPrintable(log()));
+    // Cut off midway, the files are a mix until the next start rolls them back.
+    if (step == QLatin1String("during"))
+        QCOMPARE(versionOf(ZipTestKit::snapshot(installation()), before), QStringLiteral("mixed"));
+    QProcess client;
+    client.setProcessEnvironment(environment());
+    client.setWorkingDirectory(installation());
+    client.start(installation() + QStringLiteral("/tarnex"), {QStringLiteral("update")});
+    QVERIFY(client.waitForFinished(60000));
+    QCOMPARE(client.exitCode(), 0);
+    QVERIFY2(log().contains(QStringLiteral("first frame")), qPrintable(log()));
+    const auto after = ZipTestKit::snapshot(installation());
+    QCOMPARE(versionOf(after, before), version);
+    if (version == QLatin1String("old")) {
+        // Nothing of the cut-off update is left behind.
+        QCOMPARE(after, before);
+        QCOMPARE(log().contains(QStringLiteral("rolling it back")),
+                 step != QLatin1String("staged"));
+    }
+    qInfo().noquote() << "killed at" << step << "-> the client starts as the" << version
+                      << "version";
 }
 
 void TestUpdater::tooFewArgumentsOnlyRestart_data()
