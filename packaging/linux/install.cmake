@@ -69,11 +69,10 @@ set(CPACK_PACKAGE_NAME tarnex)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "tarnex developers <dev@tarnex.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop client of the office-automation server")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "desktop client of the office-automation server\n"
-    " tarnex opens one window for the organisation's server: instant messaging with\n"
-    " colleagues and groups, the directory, the server's reminders and a menu of the\n"
-    " server's modules.")
+# The synopsis comes from the summary; CPack indents these lines.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "tarnex opens one window for the organisation's server: \
+instant messaging\nwith colleagues and groups, the directory, the server's reminders and a menu of\n\
+the server's modules.")
 set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};tarnex;system;/")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
