@@ -20,6 +20,7 @@
 
 #include <QApplication>
 #include <QDebug>
+#include <QDir>
 #include <QFont>
 #include <QIcon>
 #include <QMessageBox>
@@ -33,9 +34,18 @@
 #include <QWindow>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 
 int main(int argc, char *argv[])
 {
+    // Answered before anything needs a display or touches the settings.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("tarnex %s\n", ProgramInfo::version);
+            return 0;
+        }
+    }
     StartupProbe::installLogSink();
     // The built-in browser's engine renders into contexts shared with the window's, and the
     // sharing must be asked for before the application object exists. Setting the attribute
@@ -46,6 +56,12 @@ int main(int argc, char *argv[])
     // Before the first window: without OpenGL it would end the program.
     RenderFallback::chooseSceneGraphBackend();
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+    // The emoticons and menu images are looked up below the working directory, which a Windows
+    // shortcut sets to the installation folder. Started from a menu or a terminal elsewhere, the
+    // client moves to the folder that holds it and them.
+    const QString installation = QCoreApplication::applicationDirPath();
+    if (QDir(installation).exists(QStringLiteral("emojis")) && QDir::setCurrent(installation))
+        qDebug() << "working directory:" << installation;
     qDebug() << "argc ==" << argc;
 
     // A second start shows the running client's window and ends, before anything here could

@@ -106,6 +106,8 @@ void RunningClient::recordThisProcess(const QString &lockPath)
             QFile::remove(path);
         }
     });
+#else
+    Q_UNUSED(lockPath)
 #endif
 }
 
