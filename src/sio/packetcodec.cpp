@@ -1,5 +1,6 @@
 #include "packetcodec.h"
 
+#include "json/jsondepth.h"
 #include "json/peerjson.h"
 
 #include <QJsonArray>
@@ -201,9 +202,16 @@ bool PacketCodec::parseJson(QStringView text, FastJson::Document *doc, JsonBuffe
     buffer->resize(int(text.size()) + 1);
     std::copy(text.utf16(), text.utf16() + text.size(), buffer->data());
     (*buffer)[int(text.size())] = 0;
-    doc->ParseInsitu<rapidjson::kParseFullPrecisionFlag | rapidjson::kParseValidateEncodingFlag>(
-        buffer->data());
-    return !doc->HasParseError();
+    // The reader's own stack holds a number's digits at most: a small buffer here spares it a
+    // chunk from the heap.
+    alignas(16) char stack[512];
+    FastJson::Pool stackPool(stack, sizeof stack);
+    rapidjson::GenericReader<FastJson::Encoding, FastJson::Encoding, FastJson::Pool> reader(
+        &stackPool, 256);
+    rapidjson::GenericInsituStringStream<FastJson::Encoding> stream(buffer->data());
+    return JsonDepth::parse<rapidjson::kParseInsituFlag | rapidjson::kParseFullPrecisionFlag |
+                            rapidjson::kParseValidateEncodingFlag>(reader, *doc, stream) ==
+           JsonDepth::Outcome::Read;
 }
 
 QString PacketCodec::peekEventName(QStringView body)
@@ -224,9 +232,20 @@ QString PacketCodec::peekEventName(QStringView body)
 
 bool PacketCodec::decodeValue(QStringView text, QJsonValue *value, QString *error)
 {
-    if (!PeerJson::parse(text.toUtf8(), value))
-        return fail(error, QStringLiteral("bad JSON"));
-    return true;
+    switch (PeerJson::read(text.toUtf8(), value)) {
+    case JsonDepth::Outcome::Read:
+        return true;
+    case JsonDepth::Outcome::TooDeep:
+        return fail(error, tooDeep());
+    case JsonDepth::Outcome::Malformed:
+        break;
+    }
+    return fail(error, QStringLiteral("bad JSON"));
+}
+
+QString PacketCodec::tooDeep()
+{
+    return QStringLiteral("JSON nested deeper than %1 levels").arg(JsonDepth::limit);
 }
 
 qint64 PacketCodec::utf8Length(QStringView text)
