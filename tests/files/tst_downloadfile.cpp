@@ -529,7 +529,9 @@ void TestDownloadFile::safeNames_data()
                                           << "C__Windows_x_y.txt";
     QTest::newRow("other characters Windows refuses") << "a*b?c\"d<e>f|g"
                                                       << "a_b_c_d_e_f_g";
-    QTest::newRow("controls") << QString::fromUtf8("a\x01b\tc\nd\x7f") << "a_b_c_d_";
+    QTest::newRow("controls") << QString::fromUtf8("a\x01"
+                                                   "b\tc\nd\x7f")
+                              << "a_b_c_d_";
     QTest::newRow("direction override")
         << QString::fromUtf8("invoice\u202Efdp.exe") << "invoice_fdp.exe";
     QTest::newRow("lone surrogate") << QString(QChar(0xd800)) + QStringLiteral("x") << "_x";
