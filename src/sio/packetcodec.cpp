@@ -51,6 +51,19 @@ int timing(const QJsonValue &value, int fallback)
     return int(qMin(value.toDouble(), cap));
 }
 
+// The fast parser's reading of UTF-16, but an escaped half of a surrogate pair without its other
+// half becomes U+FFFD: the parser's own encoder takes it for a broken invariant and stops the
+// process.
+struct PeerUtf16 : FastJson::Encoding
+{
+    template <typename OutputStream> static void Encode(OutputStream &os, unsigned codepoint)
+    {
+        if (codepoint >= 0xd800 && codepoint <= 0xdfff)
+            codepoint = 0xfffd;
+        FastJson::Encoding::Encode(os, codepoint);
+    }
+};
+
 } // namespace
 
 bool PacketCodec::decodeEngine(const QString &frame, EnginePacket *packet, QString *error)
@@ -206,8 +219,7 @@ bool PacketCodec::parseJson(QStringView text, FastJson::Document *doc, JsonBuffe
     // chunk from the heap.
     alignas(16) char stack[512];
     FastJson::Pool stackPool(stack, sizeof stack);
-    rapidjson::GenericReader<FastJson::Encoding, FastJson::Encoding, FastJson::Pool> reader(
-        &stackPool, 256);
+    rapidjson::GenericReader<PeerUtf16, FastJson::Encoding, FastJson::Pool> reader(&stackPool, 256);
     rapidjson::GenericInsituStringStream<FastJson::Encoding> stream(buffer->data());
     return JsonDepth::parse<rapidjson::kParseInsituFlag | rapidjson::kParseFullPrecisionFlag |
                             rapidjson::kParseValidateEncodingFlag>(reader, *doc, stream) ==

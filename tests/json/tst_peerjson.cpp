@@ -78,6 +78,12 @@ void TestPeerJson::readsLikeJavaScript()
     QVERIFY(PeerJson::parse("12.5", &value));
     QCOMPARE(value.toDouble(), 12.5);
 
+    // An escaped half of a surrogate pair alone, as the fast parser reads it.
+    FastJson::Document doc;
+    sio::PacketCodec::JsonBuffer buffer;
+    QVERIFY(sio::PacketCodec::parseJson(uR"(["e","\ude00x"])", &doc, &buffer));
+    QCOMPARE(PeerJson::fromRapid(doc).toArray().at(1).toString(), QStringLiteral("\ufffdx"));
+
     const QByteArray refused[] = {
         "", "1,2", "[1]]", R"({"a":1,"a":)", "[\"\x01\"]", R"(1],[2)", "{\"a\":1,\"a\":2} x"};
     for (const QByteArray &text : refused)
