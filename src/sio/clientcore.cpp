@@ -585,16 +585,24 @@ void ClientCore::armAckTimer()
 
 void ClientCore::expireAcks()
 {
-    // One at a time: a failure callback may close or emit, which changes the map.
-    const quint64 epoch = m_epoch;
-    while (!m_acks.isEmpty() && m_acks.first().due <= m_clock.elapsed() && epoch == m_epoch) {
-        PendingAck pending = m_acks.take(m_acks.firstKey());
+    // Taken out first: a failure callback may close or emit, which changes the map.
+    QList<PendingAck> late;
+    const qint64 now = m_clock.elapsed();
+    while (!m_acks.isEmpty() && m_acks.first().due <= now)
+        late.append(m_acks.take(m_acks.firstKey()));
+    if (!late.isEmpty()) {
         const QString reason =
             QStringLiteral("no answer within %1 ms").arg(m_settings.ackTimeoutMs);
-        qCWarning(lcSio).noquote()
-            << "emit of" << pending.event << "on" << pending.nsp + QLatin1Char(':') << reason;
-        if (pending.onFailure && m_shared->alive())
-            pending.onFailure(Socket::Failure::TimedOut, reason);
+        // One line for a server that stopped answering altogether.
+        QString line = QStringLiteral("emit of %1 on %2: %3")
+                           .arg(late.first().event, late.first().nsp, reason);
+        if (late.size() > 1)
+            line += QStringLiteral(" (and %1 more)").arg(late.size() - 1);
+        qCWarning(lcSio).noquote() << line;
+        for (PendingAck &pending : late) {
+            if (pending.onFailure && m_shared->alive())
+                pending.onFailure(Socket::Failure::TimedOut, reason);
+        }
     }
     armAckTimer();
 }
