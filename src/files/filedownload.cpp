@@ -1,5 +1,6 @@
 #include "filedownload.h"
 
+#include "files/safefilename.h"
 #include "files/transferrequest.h"
 #include "logging.h"
 #include "net/serverrequest.h"
@@ -7,6 +8,7 @@
 #include "platform/localpath.h"
 #include "session/parameterinfor.h"
 
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSaveFile>
@@ -16,6 +18,25 @@ namespace {
 // The most a download holds in memory before it reaches the file: the network reads no further
 // ahead, so a fast server cannot fill the memory while the disk catches up.
 constexpr qint64 kDownloadBuffer = 2 * 1024 * 1024;
+
+// The destination with its name made safe. A name that had to change is not the one the caller
+// found free, so it must not land on a file that is there already.
+QString safeDestination(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString name = info.fileName();
+    const QString safe = SafeFileName::of(name);
+    if (name.isEmpty() || safe == name)
+        return path;
+    const QString folder = info.path() + QLatin1Char('/');
+    const int dot = safe.lastIndexOf(QLatin1Char('.'));
+    const QString stem = dot > 0 ? safe.left(dot) : safe;
+    const QString extension = dot > 0 ? safe.mid(dot) : QString();
+    QString candidate = folder + safe;
+    for (int n = 1; QFileInfo::exists(candidate) && n < 1000; ++n)
+        candidate = folder + stem + QStringLiteral(" (%1)").arg(n) + extension;
+    return candidate;
+}
 
 } // namespace
 
@@ -49,7 +70,7 @@ void FileDownload::start(const QString &attachmentId, const QString &destPath)
                             .replace(QLatin1Char('\\'), QLatin1Char('/'))
                             .split(QLatin1Char('/'))
                             .contains(QStringLiteral(".."));
-    m_destFile = std::make_unique<QSaveFile>(localPath);
+    m_destFile = std::make_unique<QSaveFile>(safeDestination(localPath));
     if (climbs || !m_destFile->open(QIODevice::WriteOnly)) {
         qCWarning(lcFiles) << "cannot create the download destination" << m_destFile->fileName()
                            << (climbs ? QStringLiteral("(it climbs with \"..\")")

@@ -1,5 +1,7 @@
 #include "jsonscan.h"
 
+#include "jsondepth.h"
+
 #include <memory>
 #include <string_view>
 #include <unordered_set>
@@ -113,6 +115,8 @@ Verdict scan(const char *data, qsizetype size)
         }
         switch (c) {
         case '{': {
+            if (scopes.size() >= size_t(JsonDepth::limit))
+                return Verdict::TooDeep;
             Scope scope;
             scope.object = true;
             scope.keys.firstKey = int(keys.size());
@@ -121,6 +125,8 @@ Verdict scan(const char *data, qsizetype size)
             break;
         }
         case '[':
+            if (scopes.size() >= size_t(JsonDepth::limit))
+                return Verdict::TooDeep;
             scopes.emplace_back();
             expectKey = false;
             break;

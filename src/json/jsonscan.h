@@ -13,6 +13,7 @@ enum class Verdict {
     Repeats,    // a key repeats within one object
     Unsure,     // a key with escapes, or a shape the pass does not follow
     RawControl, // a control character outside the whitespace JSON allows
+    TooDeep,    // arrays and objects nested deeper than JsonDepth::limit
 };
 
 Verdict scan(const char *data, qsizetype size);

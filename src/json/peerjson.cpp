@@ -1,10 +1,15 @@
 #include "peerjson.h"
 
+#include "jsondepth.h"
 #include "jsonscan.h"
+#include "logging.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <rapidjson/encodedstream.h>
+#include <rapidjson/memorystream.h>
 
 namespace PeerJson {
 
@@ -21,7 +26,9 @@ QString stringOf(const FastJson::Value &value)
                    int(value.GetStringLength()));
 }
 
-template <typename Value> QJsonValue toQt(const Value &value)
+// Documents never nest deeper than the limit; the depth is still counted, so a value built some
+// other way cannot make the conversion recurse without end.
+template <typename Value> QJsonValue toQt(const Value &value, int depth)
 {
     switch (value.GetType()) {
     case rapidjson::kNullType:
@@ -36,14 +43,18 @@ template <typename Value> QJsonValue toQt(const Value &value)
         return value.GetDouble();
     case rapidjson::kArrayType: {
         QJsonArray array;
+        if (depth >= JsonDepth::limit)
+            return array;
         for (const Value &item : value.GetArray())
-            array.append(toQt(item));
+            array.append(toQt(item, depth + 1));
         return array;
     }
     case rapidjson::kObjectType: {
         QJsonObject object;
+        if (depth >= JsonDepth::limit)
+            return object;
         for (const auto &member : value.GetObject())
-            object.insert(stringOf(member.name), toQt(member.value));
+            object.insert(stringOf(member.name), toQt(member.value, depth + 1));
         return object;
     }
     }
@@ -54,30 +65,37 @@ template <typename Value> QJsonValue toQt(const Value &value)
 
 QJsonValue fromRapid(const rapidjson::Value &value)
 {
-    return toQt(value);
+    return toQt(value, 0);
 }
 
 QJsonValue fromRapid(const FastJson::Value &value)
 {
-    return toQt(value);
+    return toQt(value, 0);
 }
 
 namespace {
 
+using JsonDepth::Outcome;
+
 // The reading of a text whose scan has already judged it.
-bool parseJudged(const QByteArray &utf8, JsonScan::Verdict verdict, QJsonValue *value)
+Outcome readJudged(const QByteArray &utf8, JsonScan::Verdict verdict, QJsonValue *value)
 {
     switch (verdict) {
     case JsonScan::Verdict::RawControl:
-        return false;
+        return Outcome::Malformed;
+    case JsonScan::Verdict::TooDeep:
+        return Outcome::TooDeep;
     case JsonScan::Verdict::Repeats:
     case JsonScan::Verdict::Unsure: {
         rapidjson::Document doc;
-        doc.Parse<rapidjson::kParseFullPrecisionFlag>(utf8.constData(), size_t(utf8.size()));
-        if (doc.HasParseError())
-            return false;
-        *value = fromRapid(doc);
-        return true;
+        rapidjson::Reader reader;
+        rapidjson::MemoryStream memory(utf8.constData(), size_t(utf8.size()));
+        rapidjson::EncodedInputStream<rapidjson::UTF8<>, rapidjson::MemoryStream> stream(memory);
+        const Outcome outcome =
+            JsonDepth::parse<rapidjson::kParseFullPrecisionFlag>(reader, doc, stream);
+        if (outcome == Outcome::Read)
+            *value = fromRapid(doc);
+        return outcome;
     }
     case JsonScan::Verdict::Plain:
         break;
@@ -89,9 +107,9 @@ bool parseJudged(const QByteArray &utf8, JsonScan::Verdict verdict, QJsonValue *
     if (first == '[' || first == '{') {
         const QJsonDocument doc = QJsonDocument::fromJson(utf8, &error);
         if (error.error != QJsonParseError::NoError)
-            return false;
+            return Outcome::Malformed;
         *value = doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object());
-        return true;
+        return Outcome::Read;
     }
     QByteArray wrapped;
     wrapped.reserve(utf8.size() + 2);
@@ -101,23 +119,39 @@ bool parseJudged(const QByteArray &utf8, JsonScan::Verdict verdict, QJsonValue *
     const QJsonDocument doc = QJsonDocument::fromJson(wrapped, &error);
     // More than one element means the text was several values ("1,2"), not one.
     if (error.error != QJsonParseError::NoError || !doc.isArray() || doc.array().size() != 1)
-        return false;
+        return Outcome::Malformed;
     *value = doc.array().at(0);
-    return true;
+    return Outcome::Read;
+}
+
+} // namespace
+
+Outcome read(const QByteArray &utf8, QJsonValue *value)
+{
+    return readJudged(utf8, JsonScan::scan(utf8.constData(), utf8.size()), value);
+}
+
+namespace {
+
+bool logged(Outcome outcome)
+{
+    if (outcome == Outcome::TooDeep)
+        qCWarning(lcNetwork) << "refused JSON nested deeper than" << JsonDepth::limit << "levels";
+    return outcome == Outcome::Read;
 }
 
 } // namespace
 
 bool parse(const QByteArray &utf8, QJsonValue *value)
 {
-    return parseJudged(utf8, JsonScan::scan(utf8.constData(), utf8.size()), value);
+    return logged(read(utf8, value));
 }
 
 bool parseEscapingControls(const QByteArray &utf8, QJsonValue *value)
 {
     const JsonScan::Verdict verdict = JsonScan::scan(utf8.constData(), utf8.size());
     if (verdict != JsonScan::Verdict::RawControl)
-        return parseJudged(utf8, verdict, value);
+        return logged(readJudged(utf8, verdict, value));
     // Outside a string the escape is no JSON either, so such text is still refused.
     QByteArray escaped;
     escaped.reserve(utf8.size() + 16);

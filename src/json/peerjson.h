@@ -5,6 +5,7 @@
 #include <QJsonValue>
 
 #include "fastjson.h"
+#include "jsondepth.h"
 
 #include <rapidjson/document.h>
 
@@ -13,7 +14,11 @@
 // value, as JavaScript's JSON.parse does, at no cost in leaked memory.
 namespace PeerJson {
 
-// Any JSON value, scalars at the top level included; false for anything that is not exactly one.
+// Any JSON value, scalars at the top level included, and how the reading went: text nested
+// deeper than JsonDepth::limit is refused before any recursive step.
+JsonDepth::Outcome read(const QByteArray &utf8, QJsonValue *value);
+
+// The same; false for anything that is not exactly one value. A refusal for depth is logged.
 bool parse(const QByteArray &utf8, QJsonValue *value);
 
 // For replies read leniently: raw control characters inside strings are taken as their escapes,

@@ -5,6 +5,7 @@
 #include "messageclock.h"
 #include "messageoutbox.h"
 #include "signaloutbox.h"
+#include "sio/socket.h"
 #include "json/fastjson.h"
 
 #include <QDBusConnection>
@@ -28,7 +29,6 @@ struct OutgoingMessage;
 
 namespace sio {
 class Client;
-class Socket;
 } // namespace sio
 
 // The messaging engine: the one socket.io connection to the server's messaging service on
@@ -314,7 +314,7 @@ private:
     void pumpOutbox();
     void writeEntry(MessageOutbox::Entry &entry);
     void onWriteFailed(const QString &types, const QString &conversation, qulonglong id,
-                       quint64 write, bool tooLarge, const QString &reason);
+                       quint64 write, sio::Socket::Failure failure, const QString &reason);
     void markDelivered(const QString &types, const QString &conversation, qulonglong id);
     void setOwnStatus(const QString &types, const QString &conversation, qulonglong id,
                       const QString &status);

@@ -98,29 +98,42 @@ void SocketHandl::writeEntry(MessageOutbox::Entry &entry)
         },
         [this, conversation, id, types, write](sio::Socket::Failure failure,
                                                const QString &reason) {
-            const bool tooLarge = failure == sio::Socket::Failure::TooLarge;
-            deliver([this, types, conversation, id, write, tooLarge, reason]() {
-                onWriteFailed(types, conversation, id, write, tooLarge, reason);
+            deliver([this, types, conversation, id, write, failure, reason]() {
+                onWriteFailed(types, conversation, id, write, failure, reason);
             });
         });
 }
 
 void SocketHandl::onWriteFailed(const QString &types, const QString &conversation, qulonglong id,
-                                quint64 write, bool tooLarge, const QString &reason)
+                                quint64 write, sio::Socket::Failure failure, const QString &reason)
 {
     MessageOutbox::Entry *entry = m_pending.find(types, conversation, id);
     // Only the write it was about: an earlier one may fail after the message went out again.
     if (!entry || entry->state != MessageOutbox::State::InFlight || entry->write != write)
         return;
-    if (!tooLarge) {
+    switch (failure) {
+    case sio::Socket::Failure::NotConnected:
         // The link went away under it: written again after the next sign-in.
         entry->state = MessageOutbox::State::Waiting;
         return;
+    case sio::Socket::Failure::TooLarge:
+        qCWarning(lcMessaging) << "message" << id << "refused locally:" << reason;
+        failSend(conversation, id, types,
+                 tarnex::text(QStringLiteral("message_too_large"),
+                              QStringLiteral("消息过大，未能发送")));
+        return;
+    case sio::Socket::Failure::TimedOut:
+    case sio::Socket::Failure::TooManyPending:
+        break;
     }
-    qCWarning(lcMessaging) << "message" << id << "refused locally:" << reason;
-    failSend(
-        conversation, id, types,
-        tarnex::text(QStringLiteral("message_too_large"), QStringLiteral("消息过大，未能发送")));
+    qCWarning(lcMessaging) << "message" << id << "failed:" << reason;
+    const bool unanswered = failure == sio::Socket::Failure::TimedOut;
+    failSend(conversation, id, types,
+             tarnex::text(QStringLiteral("message_send_fail"), QStringLiteral("消息发送失败")));
+    // As for the own time limit: an unanswered message may be revived when the link proves dead.
+    entry = m_pending.find(types, conversation, id);
+    if (unanswered && entry && entry->state == MessageOutbox::State::Failed)
+        entry->unansweredHere = true;
 }
 
 void SocketHandl::markDelivered(const QString &types, const QString &conversation, qulonglong id)

@@ -1,10 +1,12 @@
 #include "runningclient.h"
 
 #include "logging.h"
+#include "platform/privatefiles.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QThread>
 
@@ -92,6 +94,7 @@ void RunningClient::recordThisProcess(const QString &lockPath)
     const qint64 pid = QCoreApplication::applicationPid();
     const QByteArray record = QByteArray::number(pid) + '\n' + processMark(pid).startTime + '\n';
     const QString &path = lockPath;
+    PrivateFiles::prepareFile(path);
     QFile lock(path);
     if (!lock.open(QIODevice::WriteOnly | QIODevice::Truncate) || lock.write(record) < 0) {
         qCWarning(lcUpdate) << "cannot record the client in" << path;
@@ -123,7 +126,8 @@ bool RunningClient::endRecordedClient(const QString &lockPath, int graceMs, int 
 #elif defined(Q_OS_UNIX)
     const QString &path = lockPath;
     QFile lock(path);
-    if (!lock.open(QIODevice::ReadOnly))
+    // Only a record of this user's names a process to end.
+    if (QFileInfo(path).ownerId() != ::getuid() || !lock.open(QIODevice::ReadOnly))
         return true;
     const QList<QByteArray> lines = lock.readAll().split('\n');
     lock.close();

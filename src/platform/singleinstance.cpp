@@ -11,6 +11,10 @@
 #include <QLocalSocket>
 #include <QThread>
 
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
+
 namespace {
 constexpr int kAskLimitMs = 3000;
 const QByteArray kRaise = QByteArrayLiteral("raise\n");
@@ -19,10 +23,35 @@ const QByteArray kRaise = QByteArrayLiteral("raise\n");
 SingleInstance::SingleInstance(const QString &folder, QObject *parent)
     : QObject(parent), m_folder(QDir::cleanPath(folder))
 {
-    m_socketName =
-        QStringLiteral("tarnex-") +
-        QString::fromLatin1(
-            QCryptographicHash::hash(m_folder.toUtf8(), QCryptographicHash::Sha1).toHex().left(16));
+    const QString hash = QString::fromLatin1(
+        QCryptographicHash::hash(m_folder.toUtf8(), QCryptographicHash::Sha1).toHex().left(16));
+#ifdef Q_OS_WIN
+    // Pipe names are per machine, and the pipe admits this user only (UserAccessOption).
+    m_runtimeFolder = m_folder;
+    m_socketName = QStringLiteral("tarnex-") + hash;
+#else
+    // A name in the shared temporary folder could be taken first by another local user; a path
+    // in a folder only this user can enter cannot, nor can anyone else reach the socket.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    m_runtimeFolder = !runtime.isEmpty() && isPrivateFolder(runtime)
+                          ? runtime + QStringLiteral("/tarnex-") + hash
+                          : m_folder + QStringLiteral("/run");
+    m_socketName = m_runtimeFolder + QStringLiteral("/instance.socket");
+#endif
+}
+
+bool SingleInstance::isPrivateFolder(const QString &path)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(path)
+    return true;
+#else
+    const QFileInfo info(path);
+    constexpr QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                          QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+    return info.isDir() && !info.isSymLink() && info.ownerId() == ::getuid() &&
+           !(info.permissions() & others);
+#endif
 }
 
 SingleInstance::~SingleInstance()
@@ -33,7 +62,10 @@ SingleInstance::~SingleInstance()
 bool SingleInstance::claim()
 {
     PrivateFiles::makeFolder(m_folder, QFileInfo(m_folder).path());
-    m_lock = std::make_unique<QLockFile>(m_folder + QStringLiteral("/instance.lock"));
+    PrivateFiles::makeFolder(m_runtimeFolder, QFileInfo(m_runtimeFolder).path());
+    if (!isPrivateFolder(m_runtimeFolder))
+        qCWarning(lcDesktop) << m_runtimeFolder << "is open to other users";
+    m_lock = std::make_unique<QLockFile>(m_runtimeFolder + QStringLiteral("/instance.lock"));
     // A dead owner's lock is stale at once; a live owner's never is.
     m_lock->setStaleLockTime(0);
     if (!m_lock->tryLock(100)) {

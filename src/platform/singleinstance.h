@@ -8,16 +8,16 @@
 
 class QLocalServer;
 
-// One client per user session. The first start holds a lock file in the settings folder and
-// listens on a local socket; a later start finds the lock taken, asks the first one to show
-// its window and ends. A lock left by a client that was killed (the updater ends it so) is
-// stale and taken over.
+// One client per user session. The first start holds a lock file and listens on a local socket,
+// both in a folder only the user can enter (below XDG_RUNTIME_DIR, else below the settings
+// folder); a later start finds the lock taken, asks the first one to show its window and ends.
+// A lock left by a client that was killed (the updater ends it so) is stale and taken over.
 class SingleInstance : public QObject
 {
     Q_OBJECT
 public:
-    // `folder` holds the lock; its path also names the local socket, so each user (and each
-    // test home) has its own.
+    // `folder` is the settings folder; its path also names the lock's folder and the local
+    // socket, so each user (and each test home) has its own.
     explicit SingleInstance(const QString &folder, QObject *parent = nullptr);
     ~SingleInstance() override;
 
@@ -30,6 +30,11 @@ public:
     void release();
 
     QString socketName() const { return m_socketName; }
+    // Where the lock (and on Unix the socket) lives.
+    QString runtimeFolder() const { return m_runtimeFolder; }
+
+    // A folder of this user's, closed to everyone else.
+    static bool isPrivateFolder(const QString &path);
 
 signals:
     // A later start asked for the window.
@@ -39,6 +44,7 @@ private:
     bool askRunningClient() const;
 
     QString m_folder;
+    QString m_runtimeFolder;
     QString m_socketName;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer *m_server = nullptr;

@@ -72,6 +72,7 @@ void Client::connect(const QUrl &base, const QMap<QString, QString> &query)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         settings.connectTimeoutMs = m_connectTimeoutMs;
+        settings.ackTimeoutMs = m_ackTimeoutMs;
         settings.verifyPeer = m_verifyPeer;
         settings.certificateJudge = m_certificateJudge;
         settings.engineVersion = int(m_engineVersion);
@@ -142,6 +143,12 @@ void Client::setConnectTimeout(int ms)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_connectTimeoutMs = qMax(1, ms);
+}
+
+void Client::setAckTimeout(int ms)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_ackTimeoutMs = qMax(1, ms);
 }
 
 void Client::setPeerVerification(bool verify)

@@ -79,6 +79,8 @@ public:
     void setCertificateJudge(CertificateJudge judge);
     // Detect (the default) or insist on one generation.
     void setEngineVersion(EngineVersion version);
+    // How long an acknowledgement may take; default 30 s.
+    void setAckTimeout(int ms);
 
 private:
     std::shared_ptr<ClientShared> m_shared;
@@ -86,6 +88,7 @@ private:
     mutable std::mutex m_mutex;
     QMap<QString, std::shared_ptr<Socket>> m_sockets;
     int m_connectTimeoutMs = 20000;
+    int m_ackTimeoutMs = 30000;
     bool m_verifyPeer = true;
     CertificateJudge m_certificateJudge;
     EngineVersion m_engineVersion = EngineVersion::Detect;

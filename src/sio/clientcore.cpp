@@ -234,6 +234,7 @@ void ClientCore::dropConnection(bool graceful)
         connection->dispose(graceful ? 1000 : 0);
     }
     m_acks.clear();
+    armAckTimer();
     resetNamespaces();
 }
 
@@ -308,6 +309,10 @@ void ClientCore::onMessage(EngineConnection *connection, const QString &text)
     Packet packet;
     QString error;
     if (!PacketCodec::decodePacket(text, &packet, &error)) {
+        if (error == PacketCodec::tooDeep()) {
+            qCWarning(lcSio).noquote() << "dropping a packet:" << error;
+            return;
+        }
         qCWarning(lcSio).noquote()
             << "dropping malformed packet (" + error + "):" << text.size() << "characters";
         connection->fail(EngineConnection::Ending::ProtocolError,
@@ -562,8 +567,56 @@ void ClientCore::handleAck(const Packet &packet)
         callback(packet.data.toArray());
 }
 
+void ClientCore::armAckTimer()
+{
+    if (m_acks.isEmpty()) {
+        if (m_ackTimer)
+            m_ackTimer->stop();
+        return;
+    }
+    if (!m_ackTimer) {
+        m_ackTimer = new QTimer(this);
+        m_ackTimer->setSingleShot(true);
+        QObject::connect(m_ackTimer, &QTimer::timeout, this, &ClientCore::expireAcks);
+    }
+    const qint64 wait = qMax<qint64>(0, m_acks.first().due - m_clock.elapsed());
+    m_ackTimer->start(int(qMin<qint64>(wait, m_settings.ackTimeoutMs)));
+}
+
+void ClientCore::expireAcks()
+{
+    // Taken out first: a failure callback may close or emit, which changes the map.
+    QList<PendingAck> late;
+    const qint64 now = m_clock.elapsed();
+    while (!m_acks.isEmpty() && m_acks.first().due <= now)
+        late.append(m_acks.take(m_acks.firstKey()));
+    if (!late.isEmpty()) {
+        const QString reason =
+            QStringLiteral("no answer within %1 ms").arg(m_settings.ackTimeoutMs);
+        // One line for a server that stopped answering altogether.
+        QString line = QStringLiteral("emit of %1 on %2: %3")
+                           .arg(late.first().event, late.first().nsp, reason);
+        if (late.size() > 1)
+            line += QStringLiteral(" (and %1 more)").arg(late.size() - 1);
+        qCWarning(lcSio).noquote() << line;
+        for (PendingAck &pending : late) {
+            if (pending.onFailure && m_shared->alive())
+                pending.onFailure(Socket::Failure::TimedOut, reason);
+        }
+    }
+    armAckTimer();
+}
+
 void ClientCore::send(const QString &nsp, Outgoing outgoing)
 {
+    if (outgoing.ack && m_acks.size() >= maxPendingAcks) {
+        qCWarning(lcSio).noquote()
+            << "emit of" << outgoing.event << "on" << nsp << "refused:" << maxPendingAcks
+            << "acknowledgements are awaited";
+        failed(outgoing, Socket::Failure::TooManyPending,
+               QStringLiteral("too many acknowledgements awaited"));
+        return;
+    }
     Packet header;
     header.type = PacketType::Event;
     header.nsp = nsp;
@@ -582,8 +635,15 @@ void ClientCore::send(const QString &nsp, Outgoing outgoing)
         return;
     }
     if (outgoing.ack) {
-        m_acks.insert(m_nextAckId, PendingAck{nsp, std::move(outgoing.ack)});
+        if (!m_clock.isValid())
+            m_clock.start();
+        const bool first = m_acks.isEmpty();
+        m_acks.insert(m_nextAckId, PendingAck{nsp, outgoing.event, std::move(outgoing.ack),
+                                              std::move(outgoing.onFailure),
+                                              m_clock.elapsed() + m_settings.ackTimeoutMs});
         ++m_nextAckId;
+        if (first)
+            armAckTimer();
     }
 }
 

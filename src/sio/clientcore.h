@@ -4,11 +4,13 @@
 #include "packet.h"
 #include "socket.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QMap>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <QUrl>
 
 #include <map>
@@ -32,6 +34,8 @@ public:
         bool verifyPeer = true;
         EngineConnection::CertificateJudge certificateJudge;
         int engineVersion = 0; // 0: detect per server address
+        // How long an acknowledgement may take before its emit counts as failed.
+        int ackTimeoutMs = 30000;
     };
 
     // Limits of the wait queue of one namespace while it is not open.
@@ -39,6 +43,9 @@ public:
     static constexpr qint64 maxQueuedBytes = 32 * 1024 * 1024;
     // Events kept for a namespace whose join is not answered yet.
     static constexpr int maxEarlyEvents = 1000;
+    // Acknowledgements awaited at once; an emit beyond them fails at once, so a server that never
+    // answers cannot grow our memory.
+    static constexpr int maxPendingAcks = 10000;
 
     explicit ClientCore(std::shared_ptr<ClientShared> shared);
     ~ClientCore() override;
@@ -77,7 +84,10 @@ private:
     struct PendingAck
     {
         QString nsp;
+        QString event;
         Socket::AckCallback callback;
+        Socket::FailCallback onFailure;
+        qint64 due = 0; // on m_clock
     };
 
     void startAttempt();
@@ -110,6 +120,8 @@ private:
     void send(const QString &nsp, Outgoing outgoing);
     bool sendPacket(const Packet &packet, const QString &body = QString());
     void dropAcks(const QString &nsp);
+    void armAckTimer();
+    void expireAcks();
     void dropQueue(Namespace &ns, const QString &why);
     void failed(Outgoing &outgoing, Socket::Failure failure, const QString &reason);
     Namespace *find(const QString &nsp);
@@ -119,7 +131,10 @@ private:
 
     const std::shared_ptr<ClientShared> m_shared;
     std::map<QString, Namespace> m_namespaces; // node-based: references survive insertions
-    QHash<qint64, PendingAck> m_acks;
+    // By id, which is the order they were sent in and so the order they fall due.
+    QMap<qint64, PendingAck> m_acks;
+    QTimer *m_ackTimer = nullptr;
+    QElapsedTimer m_clock;
     qint64 m_nextAckId = 0;
 
     EngineConnection *m_connection = nullptr;

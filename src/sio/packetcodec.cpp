@@ -1,5 +1,6 @@
 #include "packetcodec.h"
 
+#include "json/jsondepth.h"
 #include "json/peerjson.h"
 
 #include <QJsonArray>
@@ -49,6 +50,19 @@ int timing(const QJsonValue &value, int fallback)
         return fallback;
     return int(qMin(value.toDouble(), cap));
 }
+
+// The fast parser's reading of UTF-16, but an escaped half of a surrogate pair without its other
+// half becomes U+FFFD: the parser's own encoder takes it for a broken invariant and stops the
+// process.
+struct PeerUtf16 : FastJson::Encoding
+{
+    template <typename OutputStream> static void Encode(OutputStream &os, unsigned codepoint)
+    {
+        if (codepoint >= 0xd800 && codepoint <= 0xdfff)
+            codepoint = 0xfffd;
+        FastJson::Encoding::Encode(os, codepoint);
+    }
+};
 
 } // namespace
 
@@ -201,9 +215,15 @@ bool PacketCodec::parseJson(QStringView text, FastJson::Document *doc, JsonBuffe
     buffer->resize(int(text.size()) + 1);
     std::copy(text.utf16(), text.utf16() + text.size(), buffer->data());
     (*buffer)[int(text.size())] = 0;
-    doc->ParseInsitu<rapidjson::kParseFullPrecisionFlag | rapidjson::kParseValidateEncodingFlag>(
-        buffer->data());
-    return !doc->HasParseError();
+    // The reader's own stack holds a number's digits at most: a small buffer here spares it a
+    // chunk from the heap.
+    alignas(16) char stack[512];
+    FastJson::Pool stackPool(stack, sizeof stack);
+    rapidjson::GenericReader<PeerUtf16, FastJson::Encoding, FastJson::Pool> reader(&stackPool, 256);
+    rapidjson::GenericInsituStringStream<FastJson::Encoding> stream(buffer->data());
+    return JsonDepth::parse<rapidjson::kParseInsituFlag | rapidjson::kParseFullPrecisionFlag |
+                            rapidjson::kParseValidateEncodingFlag>(reader, *doc, stream) ==
+           JsonDepth::Outcome::Read;
 }
 
 QString PacketCodec::peekEventName(QStringView body)
@@ -224,9 +244,20 @@ QString PacketCodec::peekEventName(QStringView body)
 
 bool PacketCodec::decodeValue(QStringView text, QJsonValue *value, QString *error)
 {
-    if (!PeerJson::parse(text.toUtf8(), value))
-        return fail(error, QStringLiteral("bad JSON"));
-    return true;
+    switch (PeerJson::read(text.toUtf8(), value)) {
+    case JsonDepth::Outcome::Read:
+        return true;
+    case JsonDepth::Outcome::TooDeep:
+        return fail(error, tooDeep());
+    case JsonDepth::Outcome::Malformed:
+        break;
+    }
+    return fail(error, QStringLiteral("bad JSON"));
+}
+
+QString PacketCodec::tooDeep()
+{
+    return QStringLiteral("JSON nested deeper than %1 levels").arg(JsonDepth::limit);
 }
 
 qint64 PacketCodec::utf8Length(QStringView text)

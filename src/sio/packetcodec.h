@@ -37,6 +37,9 @@ public:
     // scalars at the top level).
     static QString encodeValue(const QJsonValue &value);
     static bool decodeValue(QStringView text, QJsonValue *value, QString *error);
+    // The reason a decoder gives for a body nested too deep: the packet is refused, but it says
+    // nothing about the state of the link.
+    static QString tooDeep();
 
     // The fast parser behind the busy events: strict JSON, numbers read in full precision. Text
     // that is no valid UTF-16 fails. It parses a copy of the text in `buffer`, in place, so the

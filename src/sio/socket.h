@@ -31,8 +31,9 @@ public:
     using RawHandler = std::function<void(const FastJson::Value &event, Ack &ack)>;
     using AckCallback = std::function<void(const QJsonArray &data)>;
     // Why an emit did not go out: too large for the server (it never will), or no connection
-    // to write it to (it may once there is one).
-    enum class Failure { TooLarge, NotConnected };
+    // to write it to (it may once there is one); or why its acknowledgement will not come: the
+    // server did not answer in time, or too many answers were awaited already to send it.
+    enum class Failure { TooLarge, NotConnected, TimedOut, TooManyPending };
     using FailCallback = std::function<void(Failure failure, const QString &reason)>;
 
     Socket(const Socket &) = delete;
@@ -52,7 +53,8 @@ public:
     // goes out once it opens. With `ack`, the server's answer is handed to it at most once; it is
     // dropped, never called, when the connection ends first or the send fails (for example a
     // frame above the server's size limit, which is refused here and never sent). `onFailure`
-    // (on the I/O thread) learns of an emit that was refused or dropped unsent.
+    // (on the I/O thread) learns of an emit that was refused or dropped unsent, and of an
+    // acknowledgement not given within the client's time limit (then `ack` is never called).
     void emitEvent(const QString &event, const QJsonArray &args = QJsonArray(),
                    AckCallback ack = AckCallback(), FailCallback onFailure = FailCallback());
     // The same, but only on the namespace as it is open now: instead of waiting for it to open

@@ -3,6 +3,7 @@
 #include "testenvironment.h"
 
 #include "files/downloadfile.h"
+#include "files/safefilename.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -41,6 +42,9 @@ private slots:
     void downloadCutOffMidwayNeverReachesTheFinalName_data();
     void downloadCutOffMidwayNeverReachesTheFinalName();
     void uncreatableDestination();
+    void safeNames_data();
+    void safeNames();
+    void hostileNameLandsBesideExistingFile();
     void hostileIdStaysOneSegment();
     void stopDownFileStopsOnlyReporting();
     void secondDownloadWhileBusyIsIgnored();
@@ -511,6 +515,83 @@ void TestDownloadFile::uncreatableDestination()
     QVERIFY(!files.downloadBusy());
     QCOMPARE(failed.size(), 2);
     QVERIFY(!QFileInfo::exists(QFileInfo(m_dir.path()).path() + QStringLiteral("/climbed.txt")));
+}
+
+void TestDownloadFile::safeNames_data()
+{
+    QTest::addColumn<QString>("received");
+    QTest::addColumn<QString>("safe");
+    QTest::newRow("plain") << "报告 2024.docx"
+                           << "报告 2024.docx";
+    QTest::newRow("emoji stays whole") << "😀.png"
+                                       << "😀.png";
+    QTest::newRow("separators and drive") << "C:\\Windows/x:y.txt"
+                                          << "C__Windows_x_y.txt";
+    QTest::newRow("other characters Windows refuses") << "a*b?c\"d<e>f|g"
+                                                      << "a_b_c_d_e_f_g";
+    QTest::newRow("controls") << QString::fromUtf8("a\x01"
+                                                   "b\tc\nd\x7f")
+                              << "a_b_c_d_";
+    QTest::newRow("direction override")
+        << QString::fromUtf8("invoice\u202Efdp.exe") << "invoice_fdp.exe";
+    QTest::newRow("lone surrogate") << QString(QChar(0xd800)) + QStringLiteral("x") << "_x";
+    QTest::newRow("trailing dots and blanks") << "run.exe. . "
+                                              << "run.exe";
+    QTest::newRow("leading blanks") << "  a.txt"
+                                    << "a.txt";
+    QTest::newRow("device name") << "CON"
+                                 << "_CON";
+    QTest::newRow("device name with extension") << "con.txt"
+                                                << "_con.txt";
+    QTest::newRow("device name with two extensions") << "Lpt9.tar.gz"
+                                                     << "_Lpt9.tar.gz";
+    QTest::newRow("device name and blank") << "nul .txt"
+                                           << "_nul .txt";
+    QTest::newRow("superscript port")
+        << QString::fromUtf8("COM\u00b9") << QString::fromUtf8("_COM\u00b9");
+    QTest::newRow("not a device") << "CONSOLE.txt"
+                                  << "CONSOLE.txt";
+    QTest::newRow("COM0 is no device") << "com0"
+                                       << "com0";
+    QTest::newRow("empty") << ""
+                           << "file";
+    QTest::newRow("dots only") << ".."
+                               << "file";
+    QTest::newRow("blanks only") << "   "
+                                 << "file";
+    QTest::newRow("extension only") << ".pdf"
+                                    << "file.pdf";
+    QTest::newRow("hidden file") << ".bashrc"
+                                 << "file.bashrc";
+    QTest::newRow("long name keeps its extension")
+        << QString(300, QLatin1Char('a')) + QStringLiteral(".pdf")
+        << QString(176, QLatin1Char('a')) + QStringLiteral(".pdf");
+}
+
+void TestDownloadFile::safeNames()
+{
+    QFETCH(QString, received);
+    QFETCH(QString, safe);
+    QCOMPARE(SafeFileName::of(received), safe);
+    // Cleaning twice changes nothing more.
+    QCOMPARE(SafeFileName::of(safe), safe);
+}
+
+void TestDownloadFile::hostileNameLandsBesideExistingFile()
+{
+    // The caller found "con.txt" free; the safe name is taken, and stays as it was.
+    const QString id = attachment("new");
+    QFile existing(m_dir.filePath(QStringLiteral("_con.txt")));
+    QVERIFY(existing.open(QIODevice::WriteOnly) && existing.write("old") == 3);
+    existing.close();
+    DownloadFile files;
+    QSignalSpy finished(&files, &DownloadFile::sigDownloadFinished);
+    files.dwonloadFileToLoacl(id, m_dir.filePath(QStringLiteral("con.txt")));
+    QVERIFY(finished.wait(30000));
+    QCOMPARE(finished.first().at(0).toString(), m_dir.filePath(QStringLiteral("_con (1).txt")));
+    QVERIFY(existing.open(QIODevice::ReadOnly));
+    QCOMPARE(existing.readAll(), QByteArray("old"));
+    QVERIFY(!QFileInfo::exists(m_dir.filePath(QStringLiteral("con.txt"))));
 }
 
 void TestDownloadFile::stopDownFileStopsOnlyReporting()

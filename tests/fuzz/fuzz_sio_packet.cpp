@@ -1,8 +1,10 @@
 // libFuzzer target for the socket.io packet decoder: arbitrary frames must be decoded or refused
 // without crashing, and whatever decodes must survive an encode/decode round trip unchanged.
+// Inputs up to 1 MiB, so nesting far past the readers' limit is tried too.
 
 #include "fuzzsetup.h"
 #include "sio/packetcodec.h"
+#include "json/peerjson.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -28,6 +30,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     if (engine.type != sio::EngineType::Message)
         return 0;
+
+    // The fast parser of the busy events, and its values as Qt's.
+    sio::Packet header;
+    const int body = PacketCodec::decodeHeader(engine.data, &header, nullptr);
+    if (body >= 0) {
+        FastJson::Document doc;
+        PacketCodec::JsonBuffer buffer;
+        if (PacketCodec::parseJson(QStringView(engine.data).mid(body), &doc, &buffer))
+            header.data = PeerJson::fromRapid(doc);
+    }
 
     sio::Packet packet;
     if (!PacketCodec::decodePacket(engine.data, &packet, &error)) {

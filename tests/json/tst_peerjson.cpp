@@ -22,6 +22,8 @@ private slots:
     void readsLikeJavaScript();
     void repliesKeepBadNames();
     void repeatedKeysLeaveNothingBehind();
+    void deepNestingRefusedByEveryReader_data();
+    void deepNestingRefusedByEveryReader();
 };
 
 void TestPeerJson::verdict_data()
@@ -76,6 +78,12 @@ void TestPeerJson::readsLikeJavaScript()
     QVERIFY(PeerJson::parse("12.5", &value));
     QCOMPARE(value.toDouble(), 12.5);
 
+    // An escaped half of a surrogate pair alone, as the fast parser reads it.
+    FastJson::Document doc;
+    sio::PacketCodec::JsonBuffer buffer;
+    QVERIFY(sio::PacketCodec::parseJson(uR"(["e","\ude00x"])", &doc, &buffer));
+    QCOMPARE(PeerJson::fromRapid(doc).toArray().at(1).toString(), QStringLiteral("\ufffdx"));
+
     const QByteArray refused[] = {
         "", "1,2", "[1]]", R"({"a":1,"a":)", "[\"\x01\"]", R"(1],[2)", "{\"a\":1,\"a\":2} x"};
     for (const QByteArray &text : refused)
@@ -113,6 +121,60 @@ void TestPeerJson::repeatedKeysLeaveNothingBehind()
         readBoth();
     // Under a sanitizer's allocator the figure stays 0 and the leak check reports instead.
     QVERIFY2(heap() - before < 64 * 1024, qPrintable(QString::number(heap() - before)));
+}
+
+void TestPeerJson::deepNestingRefusedByEveryReader_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("readable");
+    const auto arrays = [](int depth) {
+        return QByteArray(depth, '[') + "1" + QByteArray(depth, ']');
+    };
+    QByteArray objects;
+    for (int i = 0; i < JsonDepth::limit; ++i)
+        objects += "{\"a\":";
+    objects += "1" + QByteArray(JsonDepth::limit, '}');
+    const QByteArray deep = arrays(300000);
+
+    QTest::newRow("arrays at the limit") << arrays(JsonDepth::limit) << true;
+    QTest::newRow("objects at the limit") << objects << true;
+    QTest::newRow("one level past") << arrays(JsonDepth::limit + 1) << false;
+    QTest::newRow("300,000 levels") << deep << false;
+    QTest::newRow("300,000 opened, never closed") << QByteArray(300000, '[') << false;
+    // Each of these sends the quick pass's verdict early, so the other parsers meet the depth.
+    QTest::newRow("behind an escaped key") << "{\"\\u0061\":" + deep + "}" << false;
+    QTest::newRow("behind a repeated key") << "{\"a\":1,\"a\":" + deep + "}" << false;
+    QTest::newRow("behind a raw control") << "[\"\x01\"," + deep + "]" << false;
+}
+
+void TestPeerJson::deepNestingRefusedByEveryReader()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(bool, readable);
+    const auto refusal = [&] {
+        if (!readable)
+            QTest::ignoreMessage(QtWarningMsg, "refused JSON nested deeper than 128 levels");
+    };
+    const bool rawControl = text.contains('\x01');
+    QJsonValue value;
+    refusal();
+    QCOMPARE(PeerJson::parseEscapingControls(text, &value), readable);
+    if (!rawControl)
+        refusal();
+    QCOMPARE(PeerJson::parse(text, &value), readable);
+    QString error;
+    const QString frame = QString::fromUtf8(text);
+    QCOMPARE(sio::PacketCodec::decodeValue(frame, &value, &error), readable);
+    if (!readable && !rawControl)
+        QCOMPARE(error, sio::PacketCodec::tooDeep());
+
+    FastJson::Document doc;
+    sio::PacketCodec::JsonBuffer buffer;
+    QCOMPARE(sio::PacketCodec::parseJson(frame, &doc, &buffer), readable);
+    if (readable) {
+        QVERIFY(PeerJson::parse(text, &value));
+        QCOMPARE(PeerJson::fromRapid(doc), value);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPeerJson)

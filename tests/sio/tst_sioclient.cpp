@@ -47,6 +47,7 @@ private Q_SLOTS:
     void malformedInput();
     void tolerableInput_data();
     void tolerableInput();
+    void unansweredAcknowledgements();
 
 private:
     static void generations();
@@ -586,6 +587,13 @@ void TestSioClient::tolerableInput_data()
                             "451-/client,[\"x\",{\"_placeholder\":true,\"num\":0}]")}},
                        {QStringLiteral("binary"), QStringLiteral("\x04payload")}}
         << QStringLiteral("binary packets are not supported");
+    // About 600 KB, well inside the frame limit; it reaches both the fast and the general parser.
+    const QString deep(300000, QLatin1Char('['));
+    QTest::newRow("event nested 300,000 levels deep")
+        << QJsonObject{{QStringLiteral("frames"),
+                        QJsonArray{QStringLiteral("42/client,[\"x\",") + deep +
+                                   QString(300000, QLatin1Char(']')) + QLatin1Char(']')}}}
+        << QStringLiteral("dropping a packet: JSON nested deeper than 128 levels");
 }
 
 void TestSioClient::tolerableInput()
@@ -602,6 +610,7 @@ void TestSioClient::tolerableInput()
     recorder.attach(client);
     auto socket = client.socket(QStringLiteral("/client"));
     socket->on(QStringLiteral("x"), [&](const QJsonArray &, sio::Ack &) { ++handled; });
+    socket->onRaw(QStringLiteral("x"), [&](const FastJson::Value &, sio::Ack &) { ++handled; });
     SIO_CONNECT_AND_JOIN(client, recorder, peer);
 
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QRegularExpression::escape(warning)));
@@ -612,7 +621,58 @@ void TestSioClient::tolerableInput()
     QTRY_VERIFY_WITH_TIMEOUT(acks.has(QStringLiteral("echo")), longWait);
     QCOMPARE(acks.calls(), 1);
     QCOMPARE(handled.load(), 0);
+    // The next event is read as usual.
+    peer.control(QStringLiteral("push"), {{QStringLiteral("event"), QStringLiteral("x")}});
+    QTRY_COMPARE_WITH_TIMEOUT(handled.load(), 1, longWait);
     QCOMPARE(recorder.count(QStringLiteral("reconnecting")), 0);
+}
+
+void TestSioClient::unansweredAcknowledgements()
+{
+    // A server that never answers: past the cap an emit fails at once; past the time limit each
+    // awaited answer fails to its sender. The link stays up either way.
+    NodePeer peer;
+    QVERIFY(startPeer(peer, Generation::V4));
+    Recorder recorder;
+    AckBox acks;
+    std::mutex mutex;
+    QList<sio::Socket::Failure> failures;
+    const auto onFailure = [&](sio::Socket::Failure failure, const QString &) {
+        std::lock_guard<std::mutex> lock(mutex);
+        failures << failure;
+    };
+    const auto failed = [&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        return failures;
+    };
+    sio::Client client;
+    recorder.attach(client);
+    client.setAckTimeout(3600 * 1000);
+    auto socket = client.socket(QStringLiteral("/client"));
+    SIO_CONNECT_AND_JOIN(client, recorder, peer);
+
+    const int cap = 10000;
+    QTest::ignoreMessage(
+        QtWarningMsg,
+        QRegularExpression(QStringLiteral("emit of noack on /client refused: %1 ").arg(cap)));
+    for (int i = 0; i <= cap; ++i)
+        socket->emitEvent(QStringLiteral("noack"), {i}, acks.callback(QStringLiteral("noack")),
+                          onFailure);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        failed(), QList<sio::Socket::Failure>{sio::Socket::Failure::TooManyPending}, longWait);
+    QTRY_COMPARE_WITH_TIMEOUT(eventsNamed(peer, QStringLiteral("noack")).size(), cap, longWait);
+
+    client.close();
+    client.setAckTimeout(50);
+    SIO_CONNECT_AND_JOIN(client, recorder, peer);
+    QTest::ignoreMessage(QtWarningMsg, "emit of noack on /client: no answer within 50 ms");
+    socket->emitEvent(QStringLiteral("noack"), {}, acks.callback(QStringLiteral("noack")),
+                      onFailure);
+    QTRY_COMPARE_WITH_TIMEOUT(failed().size(), 2, longWait);
+    QCOMPARE(failed().last(), sio::Socket::Failure::TimedOut);
+    QVERIFY(!acks.has(QStringLiteral("noack")));
+    QCOMPARE(recorder.count(QStringLiteral("reconnecting")), 0);
+    QVERIFY(client.isOpen());
 }
 
 TARNEX_TEST_MAIN(TestSioClient)

@@ -193,6 +193,11 @@ void TestHttpRequest::releaseNotes_data()
     QTest::newRow("no description")
         << QJsonObject{{"mode", "raw"}, {"body", "{\"version\":\"5\"}"}} << "";
     QTest::newRow("not JSON") << QJsonObject{{"mode", "raw"}, {"body", "<html>busy</html>"}} << "";
+    QTest::newRow("nested 300,000 levels")
+        << QJsonObject{{"mode", "raw"},
+                       {"body", "{\"version\":\"5\",\"description\":" + QString(300000, '[') +
+                                    QString(300000, ']') + "}"}}
+        << "";
     QTest::newRow("empty") << QJsonObject{{"mode", "empty"}} << "";
 }
 
