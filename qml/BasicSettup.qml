@@ -581,6 +581,7 @@ Item {
         }
         Text {
             objectName: "historyNotice"
+            textFormat: Text.PlainText
             visible: basicSettup.historyNotice !== ""
             x: 10 * basicSettup.sr
             width: parent.width - 20 * basicSettup.sr

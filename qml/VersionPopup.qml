@@ -118,6 +118,7 @@ ModalCard {
                 }
                 Text {
                     objectName: "updateSourceNote"
+                    textFormat: Text.PlainText
                     visible: text !== ""
                     text: versionPopup.updateSourceNote
                     font.pixelSize: Style.fontSmall
