@@ -215,9 +215,9 @@ public:
                                        QString::fromUtf8(gumbo_normalized_tagname(element.tag)) +
                                        QLatin1Char('>')});
                     }
-                } else if (child->type == GUMBO_NODE_COMMENT || child->type == GUMBO_NODE_CDATA) {
-                    raw(child->v.text.original_text);
-                } else if (swallowsTags(*child)) {
+                } else if (child->type == GUMBO_NODE_COMMENT || child->type == GUMBO_NODE_CDATA ||
+                           swallowsTags(*child)) {
+                    // Shown as the sender typed it: nothing of it is markup we keep.
                     raw(child->v.text.original_text);
                 } else {
                     gapTo(child->v.text.original_text.data);
