@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static const QRegularExpression tag(
         QStringLiteral(R"re(<(/?(b|i|u|p|div|strong|em|a)>|br />|a href="https?://[^"<>]+">|)re"
                        R"re(img src="(file:///opt/tarnex/emojis/[^"/<>]+\.png|)re"
-                       R"re(http://oa\.example\.com:8080/[^"<>]*api/attachment/index/[^"/<>]+)")re"
+                       R"re(http://oa\.example\.com:8080/[^"<>]*api/attachment/index/[^"/<>?]+)re"
+                       R"re((\?[^"<>]*)?)")re"
                        R"re(( (width|height)="[0-9]{1,4}")* />))re"));
     const QString input = QString::fromUtf8(reinterpret_cast<const char *>(data), int(size));
     const QString shown = MessageMarkup::sanitise(input, policy);
