@@ -444,9 +444,18 @@ void TestHttpRequest::download()
                                     .value(QLatin1String("requests"))
                                     .toArray();
     const bool resumed = mode == QLatin1String("interrupted") || mode == QLatin1String("norange");
-    QCOMPARE(requests.size(), resumed ? 2 : 1);
-    if (resumed)
-        QVERIFY(requests.at(1).toString().startsWith(QLatin1String("bytes=")));
+    // On a loaded machine the network layer may send a request again over a fresh connection
+    // when the first one drops before its headers are read, so only the shape is fixed: one
+    // whole request, or one whose last successor asks for a range.
+    QVERIFY2(!requests.isEmpty() && requests.first().toString().isEmpty(),
+             qPrintable(QJsonDocument(requests).toJson(QJsonDocument::Compact)));
+    if (resumed) {
+        QVERIFY2(requests.size() >= 2 &&
+                     requests.last().toString().startsWith(QLatin1String("bytes=")),
+                 qPrintable(QJsonDocument(requests).toJson(QJsonDocument::Compact)));
+    } else {
+        QCOMPARE(requests.size(), 1);
+    }
     if (updater) {
         const auto after = ZipTestKit::snapshot(installation);
         QCOMPARE(after.value(QStringLiteral("tarnex")), QByteArray("#!/bin/sh\n"));
