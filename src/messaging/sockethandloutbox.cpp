@@ -5,6 +5,7 @@
 // retry. The outbox is a file per user, so it also survives a restart.
 
 #include "config/configfile.h"
+#include "conversationtypes.h"
 #include "language/text.h"
 #include "logging.h"
 #include "messagejson.h"
@@ -16,8 +17,8 @@
 
 namespace {
 
-const QString privateType = QStringLiteral("2");
-const QString groupType = QStringLiteral("3");
+using ConversationTypes::groupType;
+using ConversationTypes::privateType;
 
 } // namespace
 

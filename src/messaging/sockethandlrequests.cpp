@@ -1,6 +1,7 @@
 // The engine's requests: chat messages out, read marks, records, history searches, last
 // records and unread counts, with the replies that fill the stores.
 
+#include "conversationtypes.h"
 #include "language/text.h"
 #include "logging.h"
 #include "messagejson.h"
@@ -15,8 +16,8 @@
 
 namespace {
 
-const QString privateType = QStringLiteral("2");
-const QString groupType = QStringLiteral("3");
+using ConversationTypes::groupType;
+using ConversationTypes::privateType;
 
 // Bytes of the Engine.IO frame that carries the event: type digits, namespace, the longest ack
 // id the client hands out, and the JSON body.

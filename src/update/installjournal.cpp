@@ -21,6 +21,8 @@
 
 namespace {
 
+using InstallJournal::entryExists;
+
 const QString journalName = QStringLiteral("journal");
 const QByteArray journalMagic = QByteArrayLiteral("tarnex-install-journal");
 
@@ -49,12 +51,6 @@ QString oldSlot(const QString &root, const QString &relative)
 QString newSlot(const QString &root, const QString &relative)
 {
     return InstallJournal::stagingFolder(root) + QLatin1Char('/') + relative;
-}
-
-bool entryExists(const QString &path)
-{
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
 }
 
 // Links are moved as links; a name already there is replaced in one step.
@@ -165,6 +161,12 @@ void rollBack(const QString &root, const Journal &journal)
 } // namespace
 
 namespace InstallJournal {
+
+bool entryExists(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
 
 QString workFolder(const QString &root)
 {

@@ -20,6 +20,8 @@ QString workFolder(const QString &root);
 QString stagingFolder(const QString &root);
 // Held while an update installs; a killed updater's lock counts as stale.
 QString lockPath(const QString &root);
+// Exists as anything, a dangling link included.
+bool entryExists(const QString &path);
 
 // Moves the staging folder's `leaves` into `root`, creating its `folders` first (both relative,
 // parents before children); `version` is noted in the journal. Empty on success, with every moved

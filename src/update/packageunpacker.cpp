@@ -31,12 +31,7 @@ bool isInside(const QString &root, const QString &path)
     return path == root || path.startsWith(root + QLatin1Char('/'));
 }
 
-// Exists as anything, a dangling link included.
-bool entryExists(const QString &path)
-{
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
+using InstallJournal::entryExists;
 
 bool removeEntry(const QString &path)
 {
