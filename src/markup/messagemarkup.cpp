@@ -361,6 +361,13 @@ public:
     bool read()
     {
         while (m_at < m_end) {
+            const QChar *const run = m_at;
+            while (m_at < m_end && isPlain(m_at->unicode()))
+                ++m_at;
+            if (m_at > run)
+                m_out.append(run, int(m_at - run));
+            if (m_at == m_end)
+                break;
             const QChar c = *m_at;
             if (c == QLatin1Char('<')) {
                 if (++m_tags > kMaxTags || !tag())
@@ -392,6 +399,16 @@ private:
                 return false;
         }
         return true;
+    }
+
+    // A character of text that is shown as it is.
+    static bool isPlain(ushort c)
+    {
+        if (c < 0x7f)
+            return (c >= 0x20 || c == '\n' || c == '\t') && c != '<' && c != '&' && c != '>' &&
+                   c != '"';
+        return (c >= 0xa0 && c < 0xd800) || (c >= 0xe000 && c < 0xfdd0) ||
+               (c > 0xfdef && c < 0xfeff) || (c > 0xfeff && c < 0xfffe);
     }
 
     // One character of text or of an attribute's value. The parser turns a carriage return into
@@ -569,6 +586,17 @@ private:
                 return false;
         }
         p += 2;
+        // Most values hold nothing to decode: taken whole.
+        const QChar *const value = p;
+        while (p < m_end && isPlain(p->unicode()))
+            ++p;
+        if (p < m_end && *p == QLatin1Char('"')) {
+            attribute.value = QString(value, int(p - value));
+            ++p;
+            attributes.append(std::move(attribute));
+            return true;
+        }
+        p = value;
         const QChar *const textAt = m_at;
         m_at = p;
         bool closed = false;
