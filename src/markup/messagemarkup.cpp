@@ -656,11 +656,9 @@ bool MessageMarkup::sanitiseOwnMarkup(const QString &html, const MarkupPolicy &p
 
 QString MessageMarkup::sanitiseParsed(const QString &html, const MarkupPolicy &policy)
 {
-    const int tags = html.count(QLatin1Char('<'));
-    // Without a tag or an entity there is nothing to parse.
-    if (tags == 0 && !html.contains(QLatin1Char('&')))
-        return html.toHtmlEscaped();
-    if (tags > kMaxTags)
+    // Text the own-markup reader left (a character the parser rewrites) is parsed too, so the
+    // two readers agree on every text.
+    if (html.count(QLatin1Char('<')) > kMaxTags)
         return html.toHtmlEscaped();
     const QByteArray source = html.toUtf8();
     GumboOptions options = kGumboDefaultOptions;
