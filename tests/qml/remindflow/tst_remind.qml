@@ -288,4 +288,21 @@ FlowCase {
         window.close()
         tryCompare(root, "windowCount", 0)
     }
+
+    // The sign-in token stays with the server: a page of another host whose address carries it
+    // is never requested and the window says why, while that host without it is reached.
+    function test_7_tokenNeverGoesToAnotherHost() {
+        var root = frameBrowser()
+        var foreign = foreignHost.address()
+        var hitsBefore = foreignHost.hits()
+        root.loadUrl(foreign + "/page?api_token=" + configData.getToken())
+        tryVerify(function() { return root.windowCount > 0 }, 15000, "a browser window opened")
+        var window = root.windows[root.windowCount - 1]
+        var note = find(window.contentItem, "browserPageNote")
+        tryVerify(function() { return note.text.indexOf("登录凭据") >= 0 }, 60000, note.text)
+        compare(foreignHost.hits(), hitsBefore, "the token reached another host")
+        window.loadPage(foreign + "/page")
+        tryVerify(function() { return foreignHost.hits() > hitsBefore }, 60000, "the other host without the token")
+    }
+
 }
