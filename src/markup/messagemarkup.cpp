@@ -95,9 +95,40 @@ struct Attribute
 };
 using Attributes = QVarLengthArray<Attribute, 4>;
 
+// The last address read and its encoded form: a picture of the own server comes in a link to
+// the same address, which is then read once.
+class UrlCache
+{
+public:
+    const QUrl &parse(const QString &text)
+    {
+        if (!m_read || text != m_text) {
+            m_text = text;
+            m_url = QUrl(text, QUrl::StrictMode);
+            m_encoded.clear();
+            m_read = true;
+        }
+        return m_url;
+    }
+    // The encoded form of what parse() read last.
+    const QString &encoded()
+    {
+        if (m_encoded.isNull())
+            m_encoded = m_url.toString(QUrl::FullyEncoded);
+        return m_encoded;
+    }
+
+private:
+    QString m_text;
+    QUrl m_url;
+    QString m_encoded;
+    bool m_read = false;
+};
+
 // The canonical form of an element that may be shown as markup, or "" when it is to be shown as
 // the text it was. Both readers of markup come here, so they keep the same elements alike.
-QString keptStartTag(Kept kind, const Attributes &attributes, const MarkupPolicy &policy)
+QString keptStartTag(Kept kind, const Attributes &attributes, const MarkupPolicy &policy,
+                     UrlCache &urls)
 {
     const int count = attributes.size();
     switch (kind) {
@@ -117,10 +148,10 @@ QString keptStartTag(Kept kind, const Attributes &attributes, const MarkupPolicy
     case Kept::A: {
         if (count != 1 || attributes[0].name != QLatin1String("href"))
             return {};
-        const QUrl url(attributes[0].value, QUrl::StrictMode);
+        const QUrl &url = urls.parse(attributes[0].value);
         if (!MessageMarkup::isWebLink(url))
             return {};
-        return QStringLiteral("<a href=\"") + url.toString(QUrl::FullyEncoded).toHtmlEscaped() +
+        return QStringLiteral("<a href=\"") + urls.encoded().toHtmlEscaped() +
                QStringLiteral("\">");
     }
     case Kept::Img: {
@@ -128,12 +159,12 @@ QString keptStartTag(Kept kind, const Attributes &attributes, const MarkupPolicy
         QString size;
         for (const Attribute &attribute : attributes) {
             if (attribute.name == QLatin1String("src") && source.isNull()) {
-                const QUrl url(attribute.value, QUrl::StrictMode);
+                const QUrl &url = urls.parse(attribute.value);
                 if (!url.isValid() || !(isEmoticon(url, policy) || isOwnAttachment(url, policy)))
                     return {};
                 source = url.isLocalFile()
                              ? QUrl::fromLocalFile(localPath(url)).toString(QUrl::FullyEncoded)
-                             : url.toString(QUrl::FullyEncoded);
+                             : urls.encoded();
             } else if ((attribute.name == QLatin1String("width") ||
                         attribute.name == QLatin1String("height")) &&
                        isDimension(attribute.value)) {
@@ -188,7 +219,7 @@ Kept keptKind(const GumboElement &element)
     }
 }
 
-QString keptStartTag(const GumboElement &element, const MarkupPolicy &policy)
+QString keptStartTag(const GumboElement &element, const MarkupPolicy &policy, UrlCache &urls)
 {
     const Kept kind = keptKind(element);
     if (kind == Kept::None)
@@ -199,7 +230,7 @@ QString keptStartTag(const GumboElement &element, const MarkupPolicy &policy)
         attributes.append(
             {QString::fromUtf8(attribute->name), QString::fromUtf8(attribute->value)});
     }
-    return keptStartTag(kind, attributes, policy);
+    return keptStartTag(kind, attributes, policy, urls);
 }
 
 // Whether a text node's source holds tags the parser dropped (a stray end tag, a declaration):
@@ -262,8 +293,9 @@ public:
                 const auto *child = static_cast<const GumboNode *>(children.data[frame.next++]);
                 if (child->type == GUMBO_NODE_ELEMENT || child->type == GUMBO_NODE_TEMPLATE) {
                     const GumboElement &element = child->v.element;
-                    QString kept =
-                        keptDepth < kMaxKeptDepth ? keptStartTag(element, m_policy) : QString();
+                    QString kept = keptDepth < kMaxKeptDepth
+                                       ? keptStartTag(element, m_policy, m_urls)
+                                       : QString();
                     if (kept.isEmpty()) {
                         raw(element.original_tag);
                         stack.push_back({child, 0, false, {}});
@@ -340,6 +372,7 @@ private:
 
     const QByteArray &m_source;
     const MarkupPolicy &m_policy;
+    UrlCache m_urls;
     QString m_out;
     int m_done = 0;
 };
@@ -360,6 +393,11 @@ public:
 
     bool read()
     {
+        // Blanks before the first text or tag make no node of the parser, which shows them as
+        // they came, a carriage return too.
+        while (m_at < m_end && (*m_at == QLatin1Char(' ') || *m_at == QLatin1Char('\t') ||
+                                *m_at == QLatin1Char('\n') || *m_at == QLatin1Char('\r')))
+            m_out += *m_at++;
         while (m_at < m_end) {
             const QChar *const run = m_at;
             while (m_at < m_end && isPlain(m_at->unicode()))
@@ -557,7 +595,7 @@ private:
         if (m_open.size() >= kMaxKeptDepth || (block && (m_inParagraph || m_inline)) ||
             (m_inline & (1u << int(kind))))
             return false;
-        const QString kept = keptStartTag(kind, attributes, m_policy);
+        const QString kept = keptStartTag(kind, attributes, m_policy, m_urls);
         if (kept.isEmpty())
             return false;
         m_out += kept;
@@ -628,6 +666,7 @@ private:
     const QChar *m_at;
     const QChar *const m_end;
     const MarkupPolicy &m_policy;
+    UrlCache m_urls;
     QString m_out;
     QVarLengthArray<Kept, kMaxKeptDepth> m_open;
     // The emphasis elements open, a bit for each kind.

@@ -140,6 +140,7 @@ void TestMessageMarkup::ownMarkupReadsAsTheParser_data()
            "<EM><U>e</U></EM></STRONG><i>f<br>g<br/></i>"
         << true;
     QTest::newRow("unclosed at the end") << "<p><b>x<i>y" << true;
+    QTest::newRow("blanks and line ends first") << " \r\n\r x\r\n<b>y</b>" << true;
     QTest::newRow("link with an escaped query")
         << R"(<a href="https://e.org/a?b=1&amp;c=%20d">x</a>)" << true;
     // Whatever the parser would read otherwise is left to it.
