@@ -305,4 +305,22 @@ FlowCase {
         tryVerify(function() { return foreignHost.hits() > hitsBefore }, 60000, "the other host without the token")
     }
 
+
+    // With the system's browser chosen, a reminder's page leaves through the link opener: the
+    // own server's page opens there at once, and no built-in window appears.
+    function test_8_systemBrowserThroughTheOpener() {
+        configData.setCurrentMainFile("true", "systemBrowser")
+        var opensBefore = desktopOpens.opened().length
+        var list = openSystemMessages()
+        var view = find(frame(), "systemMessage")
+        tryVerify(function() { return !view.loading && list.count > 0 })
+        var chosen = list.model.get(0)
+        view.openRemind(0)
+        tryVerify(function() { return desktopOpens.opened().length > opensBefore }, 10000)
+        configData.setCurrentMainFile("false", "systemBrowser")
+        var url = desktopOpens.opened()[opensBefore]
+        verify(url.indexOf("params=" + chosen.remindId) !== -1, url)
+        compare(frameBrowser().windowCount, 0)
+    }
+
 }
