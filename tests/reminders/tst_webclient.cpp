@@ -4,6 +4,7 @@
 #include "reminders/menuitem.h"
 #include "reminders/systemhandl.h"
 #include "session/parameterinfor.h"
+#include "shell/browserguard.h"
 
 #include <QDesktopServices>
 #include <QtTest>
@@ -34,6 +35,7 @@ private slots:
     void unusableArgumentsOpenNothing();
     void systemBrowserChoice_data();
     void systemBrowserChoice();
+    void tokenStaysWithTheServer();
     void cleanupTestCase();
 
 private:
@@ -200,6 +202,25 @@ void TestWebClient::systemBrowserChoice()
     QVERIFY(texts.at(1).startsWith(via + server));
     QVERIFY(texts.at(2).startsWith(via + server));
     QVERIFY(texts.at(2).endsWith(QStringLiteral("&module_id=2&menu_id=3&platform=client")));
+}
+
+void TestWebClient::tokenStaysWithTheServer()
+{
+    // What the built-in browser refuses to request: the token at any other origin, wherever in
+    // the address; the own server's pages and addresses without it load.
+    const QUrl own(server);
+    const auto away = [&](const char *url) {
+        return BrowserGuard::carriesTokenAway(QUrl(QString::fromLatin1(url)), token, own);
+    };
+    QVERIFY(!away("http://10.1.2.3:8080/app#token=tok123"));
+    QVERIFY(!away("HTTP://10.1.2.3:8080/a?api_token=tok123"));
+    QVERIFY(!away("http://other.example/page"));
+    QVERIFY(away("http://other.example/page?api_token=tok123"));
+    QVERIFY(away("http://10.1.2.3:8081/app#token=tok123"));
+    QVERIFY(away("https://10.1.2.3:8080/app?token=tok123"));
+    QVERIFY(away("http://other.example/tok%31%323"));
+    QVERIFY(!BrowserGuard::carriesTokenAway(QUrl(QStringLiteral("http://o.example/?t=ab")),
+                                            QStringLiteral("ab"), own));
 }
 
 TARNEX_TEST_MAIN(TestWebClient)
