@@ -2,7 +2,7 @@ import QtQuick 2.12
 import Qt.labs.platform 1.1 as Platform
 import ConfigData 1.0
 import HttplanguagePackage 1.0
-import HandlUrl 1.0
+import LinkOpener 1.0
 import "style"
 import "controls"
 
@@ -198,7 +198,7 @@ Item {
     // The folder in the system's file manager.
     function openFolder() {
         if (downloadFolder !== "")
-            Qt.openUrlExternally(handlUrl.fromUserInput(downloadFolder))
+            folderOpener.openFolder(downloadFolder)
     }
     function focusFirst() {
         if (switches.count > 0)
@@ -215,7 +215,7 @@ Item {
         onSigChatHistoryCleared: basicSettup.historyClearState = ok ? "cleared" : "failed"
         onSigHistoryNotice: basicSettup.historyNotice = notice
     }
-    HandlUrl { id: handlUrl }
+    LinkOpener { id: folderOpener }
     LanguageTexts { id: languageTexts; target: basicSettup; languagePackage: httplanguagePackage }
     HttplanguagePackage {
         id: httplanguagePackage

@@ -1,6 +1,8 @@
 import QtQuick 2.12
 import QtQuick.Window 2.12
 import QtWebEngine 1.8
+import PinnedOriginCheck 1.0
+import BrowserGuard 1.0
 import "style"
 
 // A pop-up web dialog: a page that a browser page opened with dialog features. Its view exists
@@ -54,6 +56,58 @@ Window {
                 browserDialog.height = Math.max(browserDialog.minimumHeight, geometry.height)
             }
             onWindowCloseRequested: browserDialog.close()
+            onCertificateError: browserDialog.holdCertificateError(error)
+            onNavigationRequested: {
+                var refused = tokenGuard.refusalFor(request.url)
+                if (refused !== "") {
+                    request.action = WebEngineNavigationRequest.IgnoreRequest
+                    dialogNote.text = refused
+                }
+            }
+            onLoadingChanged: {
+                if (loadRequest.status === WebEngineView.LoadSucceededStatus)
+                    dialogNote.text = ""
+            }
         }
+    }
+    // As in the browser window: a certificate that does not verify is taken only from the
+    // pinned server, and a refusal says why.
+    property var heldCertificateErrors: []
+    function holdCertificateError(error) {
+        error.defer()
+        heldCertificateErrors.push(error)
+        pinnedCheck.check(error.url)
+    }
+    BrowserGuard { id: tokenGuard }
+    PinnedOriginCheck {
+        id: pinnedCheck
+        onAnswered: {
+            var kept = []
+            for (var i = 0; i < browserDialog.heldCertificateErrors.length; ++i) {
+                var error = browserDialog.heldCertificateErrors[i]
+                if (String(error.url) !== String(url)) {
+                    kept.push(error)
+                } else if (pinned) {
+                    error.ignoreCertificate()
+                } else {
+                    dialogNote.text = reason
+                    error.rejectCertificate()
+                }
+            }
+            browserDialog.heldCertificateErrors = kept
+        }
+    }
+    Text {
+        id: dialogNote
+        objectName: "dialogPageNote"
+        visible: text !== ""
+        anchors.centerIn: webLoader
+        width: Math.min(implicitWidth, webLoader.width - 40 * browserDialog.sr)
+        wrapMode: Text.Wrap
+        textFormat: Text.PlainText
+        font.pixelSize: Style.fontBody
+        color: Style.danger
+        Accessible.role: Accessible.StaticText
+        Accessible.name: text
     }
 }

@@ -7,6 +7,7 @@ import MessageFilestoreitem 1.0
 import HttplanguagePackage 1.0
 import HandlUrl 1.0
 import PinnedOriginCheck 1.0
+import BrowserGuard 1.0
 import "style"
 import "controls"
 
@@ -471,9 +472,12 @@ Window {
             focus: true
             Component.onCompleted: if (browserWindow.pendingUrl !== "") url = browserWindow.pendingUrl
             onLoadingChanged: {
-                if (loadRequest.status === WebEngineView.LoadFailedStatus)
+                if (loadRequest.status === WebEngineView.LoadFailedStatus) {
+                    var guarded = tokenGuard.refusalFor(loadRequest.url)
                     pageNote.text = browserWindow.refusedReason !== "" ? browserWindow.refusedReason
+                                    : guarded !== "" ? guarded
                                     : browserWindow.tip_browser_page_failed + ": " + loadRequest.errorString
+                }
                 else if (loadRequest.status === WebEngineView.LoadSucceededStatus)
                     pageNote.text = ""
                 if (loadRequest.status !== WebEngineView.LoadStartedStatus)
@@ -500,6 +504,15 @@ Window {
             }
             onWindowCloseRequested: browserWindow.closeWindow()
             onCertificateError: browserWindow.holdCertificateError(error)
+            // The address of a page (its fragment too, which the page itself reads) never takes
+            // the sign-in token to another origin; the profile's guard covers what pages load.
+            onNavigationRequested: {
+                var refused = tokenGuard.refusalFor(request.url)
+                if (refused !== "") {
+                    request.action = WebEngineNavigationRequest.IgnoreRequest
+                    pageNote.text = refused
+                }
+            }
         }
     }
     // A page whose certificate does not verify loads only when it is the pinned server's; any
@@ -511,6 +524,7 @@ Window {
         heldCertificateErrors.push(error)
         pinnedCheck.check(error.url)
     }
+    BrowserGuard { id: tokenGuard }
     PinnedOriginCheck {
         id: pinnedCheck
         onAnswered: {
@@ -536,6 +550,9 @@ Window {
         anchors.centerIn: webLoader
         width: Math.min(implicitWidth, webLoader.width - 40 * browserWindow.sr)
         wrapMode: Text.Wrap
+        textFormat: Text.PlainText
+        Accessible.role: Accessible.StaticText
+        Accessible.name: text
         font.pixelSize: Style.fontBody
         color: Style.danger
     }

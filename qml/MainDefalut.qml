@@ -200,7 +200,7 @@ Rectangle {
         onSigJumpPortal: {
             var server = configData.getCurrentMainFile("currentServerIp")
             if (server !== "" && server !== "http://")
-                Qt.openUrlExternally(handlUrl.fromUserInput(server))
+                mainLinks.openLink(String(handlUrl.fromUserInput(server)))
         }
         onSigTipInforPostion: {
             toolTipText.text = types < 4 ? mainDefalut.sectionName(types)
@@ -287,6 +287,7 @@ Rectangle {
                 loginModel: mainDefalut.loginModel
                 skinColors: mainDefalut.skinColors
                 onSigJumpBrowser: applicationRoot.loadUrl(browsers)
+                onSigOpenExternally: mainLinks.openLink(link)
             }
         }
     }
@@ -338,6 +339,7 @@ Rectangle {
             skinColors: mainDefalut.skinColors
             onSigSendChatInformation: mainDefalut.openChat(ids, names, types)
             onSigJumpBrowser: applicationRoot.loadUrl(browsers)
+            onSigOpenExternally: mainLinks.openLink(link)
             onModifyXposition: mainDefalut.modifyXposition(positions)
             onModifyYposition: mainDefalut.modifyYposition(positions)
         }

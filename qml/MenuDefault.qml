@@ -40,6 +40,7 @@ Rectangle {
 
     signal sigSendChatInformation(string ids, string names, string types)
     signal sigJumpBrowser(string browsers)
+    signal sigOpenExternally(string link)
     signal modifyXposition(int positions)
     signal modifyYposition(int positions)
 
@@ -264,6 +265,7 @@ Rectangle {
         id: menuItem
         onSigUpdateData: menuDefault.buildTree()
         onJumpBrowser: menuDefault.sigJumpBrowser(browsers)
+        onOpenExternally: menuDefault.sigOpenExternally(link)
     }
     ConfigData { id: configData }
     ListModel { id: rowModel }

@@ -57,6 +57,7 @@ Rectangle {
     property string tip_totals: qsTr("条")
 
     signal sigJumpBrowser(string browsers)
+    signal sigOpenExternally(string link)
 
     color: loginModel === 1 ? Qt.rgba(1, 1, 1, 0.82) : pal.pane
 
@@ -320,6 +321,7 @@ Rectangle {
         onSigSystemInforChange: systemMessage.reloadModules()
         onSigUnreadNumberFromRemindmenu: systemMessage.refreshCounts()
         onJumpBrowser: systemMessage.sigJumpBrowser(browsers)
+        onOpenExternally: systemMessage.sigOpenExternally(link)
         // A new reminder: new counts, and the first page again when it belongs to what is shown.
         onMessageTipInfors: {
             systemMessage.askCounts()

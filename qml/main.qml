@@ -418,6 +418,7 @@ Window {
             messageNotices.notifyReminder(menus, remindHandl.getSmsnameFromSmsmenu(menus), content)
         }
         onJumpBrowser: windows.openInBrowser(browsers)
+        onOpenExternally: windowLinks.openLink(link)
     }
     // A page for the built-in browser goes to the frame's; without a frame, to the system's.
     function openInBrowser(url) {

@@ -54,6 +54,7 @@ Item {
         Text {
             anchors.horizontalCenter: parent.horizontalCenter
             text: updateComplete.tip_update_new_version + "：" + newVersionInfor
+            textFormat: Text.PlainText
             color: updateComplete.textColor
             font.pixelSize: 18 * screenRate
         }

@@ -53,6 +53,7 @@ Item {
         Text {
             width: parent.width
             text: "发现新版本：" + newVersionInfor + "（" + updateView.tip_current_version + "：" + curretnVersionInfor + "）"
+            textFormat: Text.PlainText
             color: updateView.textColor
             font.pixelSize: 18 * screenRate
             font.bold: true
@@ -86,6 +87,7 @@ Item {
             id: notesText
             width: notes.width
             text: updateView.releaseNotes
+            textFormat: Text.PlainText
             color: updateView.textColor
             font.pixelSize: 13 * screenRate
             lineHeight: 1.3
@@ -102,6 +104,7 @@ Item {
             width: parent.width
             visible: updateView.stage === "failed"
             text: updateView.failureText
+            textFormat: Text.PlainText
             color: "#d9363e"
             font.pixelSize: 13 * screenRate
             wrapMode: Text.Wrap
@@ -112,6 +115,7 @@ Item {
             width: parent.width
             visible: updateView.stage === "downloading" && text !== ""
             text: updateView.transferText
+            textFormat: Text.PlainText
             color: updateView.mutedColor
             font.pixelSize: 12 * screenRate
             Accessible.role: Accessible.StaticText
@@ -142,6 +146,7 @@ Item {
                 width: 44 * screenRate
                 horizontalAlignment: Text.AlignRight
                 text: updateView.progress + "%"
+                textFormat: Text.PlainText
                 color: updateView.textColor
                 font.pixelSize: 13 * screenRate
             }
@@ -159,6 +164,7 @@ Item {
             Text {
                 anchors.centerIn: parent
                 text: updateView.stage === "failed" ? updateView.tip_oks : updateView.tip_upgrade_now
+                textFormat: Text.PlainText
                 color: "#ffffff"
                 font.pixelSize: 14 * screenRate
             }

@@ -89,6 +89,7 @@ Window {
         Text {
             anchors { left: parent.left; leftMargin: 16 * screenRate; verticalCenter: parent.verticalCenter }
             text: mainWindow.title
+            textFormat: Text.PlainText
             color: "#ffffff"
             font.pixelSize: 15 * screenRate
             font.bold: true

@@ -2,9 +2,12 @@
 
 #include "config/configfile.h"
 #include "language/text.h"
+#include "platform/fileopener.h"
 
 #include <QDebug>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -75,6 +78,16 @@ void LinkOpener::confirm(const QString &link)
         return;
     }
     hand(url);
+}
+
+bool LinkOpener::openFolder(const QString &path)
+{
+    const QString local = path.startsWith(QLatin1String("file:"))
+                              ? QUrl(path, QUrl::StrictMode).toLocalFile()
+                              : QDir::fromNativeSeparators(path);
+    if (local.isEmpty() || !QFileInfo(local).isDir())
+        return false;
+    return FileOpener::open(QDir::cleanPath(local));
 }
 
 void LinkOpener::hand(const QUrl &url)

@@ -27,6 +27,9 @@ public:
     Q_INVOKABLE void open(const QString &link);
     // The user agreed to the address confirmationNeeded showed.
     Q_INVOKABLE void confirm(const QString &link);
+    // A folder of this machine the user chose in the settings, in the file manager: only an
+    // existing folder, never a file or a program. False when there is none to open.
+    Q_INVOKABLE bool openFolder(const QString &path);
 
 signals:
     void confirmationNeeded(const QString &link);

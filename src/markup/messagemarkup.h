@@ -22,6 +22,12 @@ namespace MessageMarkup {
 
 QString sanitise(const QString &html, const MarkupPolicy &policy);
 
+// The two readers sanitise() chooses between, for comparing them. The first reads only the
+// markup the client's own editor writes, and returns false for anything else; for what it reads
+// its result is that of the second, the full HTML5 parser's, to the byte.
+bool sanitiseOwnMarkup(const QString &html, const MarkupPolicy &policy, QString *shown);
+QString sanitiseParsed(const QString &html, const MarkupPolicy &policy);
+
 // Whether `url` is a link a message may carry (http or https with a host).
 bool isWebLink(const QUrl &url);
 

@@ -49,7 +49,9 @@ void MenuItem::openWebInfor(const QString &module_id, const QString &menu_id)
     if (!module_id.isEmpty() || !menu_id.isEmpty())
         between = QStringLiteral("&module_id=") + module_id + QStringLiteral("&menu_id=") + menu_id;
     QString jump;
-    if (!WebClientAddress::open(WebClientAddress::build(between), &jump))
+    if (WebClientAddress::open(WebClientAddress::build(between), &jump))
+        emit openExternally(jump);
+    else
         emit jumpBrowser(jump);
 }
 

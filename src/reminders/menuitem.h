@@ -25,4 +25,6 @@ public:
 signals:
     void sigUpdateData();
     void jumpBrowser(const QString &browsers);
+    // A page for the system's browser; the documents hand it to the link opener.
+    void openExternally(const QString &link);
 };

@@ -122,6 +122,8 @@ void SystemHandl::openLinkWeb(const QString &address)
 void SystemHandl::open(const QString &address)
 {
     QString jump;
-    if (!WebClientAddress::open(address, &jump))
+    if (WebClientAddress::open(address, &jump))
+        emit openExternally(jump);
+    else
         emit jumpBrowser(jump);
 }

@@ -35,6 +35,8 @@ signals:
     void jumpWebpage(const QString &ida, const QString &params, const QString &sms_menu,
                      const QString &sms_type);
     void jumpBrowser(const QString &browsers);
+    // A page for the system's browser; the documents hand it to the link opener.
+    void openExternally(const QString &link);
     // Relayed from the store: outcome of its group and unread requests.
     void sigRequestStatus(bool status, int types, const QString &errors);
 

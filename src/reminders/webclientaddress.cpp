@@ -4,7 +4,6 @@
 #include "logging.h"
 #include "session/parameterinfor.h"
 
-#include <QDesktopServices>
 #include <QUrl>
 
 QString WebClientAddress::defaultClientPath()
@@ -37,15 +36,7 @@ bool WebClientAddress::open(const QString &address, QString *jumpText)
     qCDebug(lcReminders) << "opening"
                          << url.toString(QUrl::RemoveQuery | QUrl::RemoveFragment |
                                          QUrl::RemoveUserInfo);
-    if (ConfigFile::instance()->getMainConfig(QStringLiteral("systemBrowser")) ==
-        QLatin1String("true")) {
-        // A browser that fails to start leaves nothing for the user to retry here.
-        if (!QDesktopServices::openUrl(url))
-            qCDebug(lcReminders) << "the default browser did not take"
-                                 << url.toString(QUrl::RemoveQuery | QUrl::RemoveFragment |
-                                                 QUrl::RemoveUserInfo);
-        return true;
-    }
     *jumpText = url.toString();
-    return false;
+    return ConfigFile::instance()->getMainConfig(QStringLiteral("systemBrowser")) ==
+           QLatin1String("true");
 }

@@ -4,7 +4,7 @@
 
 // Addresses of pages of the server's web client (reminders, mentions, data records, menu
 // entries) and where they open: in the system's default browser when the user chose it,
-// otherwise in the client's own browser window, which the documents open.
+// otherwise in the client's own browser window. The documents open both.
 class WebClientAddress
 {
 public:
@@ -13,7 +13,8 @@ public:
     // server + client path + "token=" + token + `between` + "&platform=client"
     static QString build(const QString &between);
 
-    // Logs the address and opens it in the default browser when the user chose that. Returns
-    // false otherwise, with the text the caller hands to the documents with jumpBrowser.
+    // Logs the address and gives the text the documents open. Returns true when the user chose
+    // the system's browser: the documents then hand it to the link opener, which every page
+    // leaving the client goes through; false for the built-in browser.
     static bool open(const QString &address, QString *jumpText);
 };

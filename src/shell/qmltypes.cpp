@@ -23,6 +23,7 @@
 #include "reminders/menuitem.h"
 #include "reminders/systemhandl.h"
 #include "reminders/systemrequest.h"
+#include "shell/browserguard.h"
 #include "shell/certificatetrust.h"
 #include "shell/configdata.h"
 #include "shell/loginrequest.h"
@@ -71,6 +72,7 @@ void registerQmlTypes()
     registerType<CertificateTrust>("CertificateTrust");
     registerType<LinkOpener>("LinkOpener");
     registerType<PinnedOriginCheck>("PinnedOriginCheck");
+    registerType<BrowserGuard>("BrowserGuard");
     // One watch for every window: whether see-through pixels show the desktop or black.
     qmlRegisterSingletonType<CompositionWatch>(
         "WindowComposition", 1, 0, "WindowComposition",

@@ -1,6 +1,7 @@
 // libFuzzer target for the message markup sanitiser: any text must come out as rich text whose
 // every tag is one the client writes itself, with no source but its emoticons and the own
-// server's attachments and no link but http and https.
+// server's attachments and no link but http and https. What the reader of the own editor's markup
+// takes, it must show exactly as the HTML5 parser's reading does.
 
 #include "fuzzsetup.h"
 #include "markup/messagemarkup.h"
@@ -28,6 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                        R"re(( (width|height)="[0-9]{1,4}")* />))re"));
     const QString input = QString::fromUtf8(reinterpret_cast<const char *>(data), int(size));
     const QString shown = MessageMarkup::sanitise(input, policy);
+    QString own;
+    if (MessageMarkup::sanitiseOwnMarkup(input, policy, &own) &&
+        own != MessageMarkup::sanitiseParsed(input, policy))
+        abort();
     for (int at = shown.indexOf(QLatin1Char('<')); at >= 0;
          at = shown.indexOf(QLatin1Char('<'), at + 1)) {
         if (!tag.match(shown, at, QRegularExpression::NormalMatch,

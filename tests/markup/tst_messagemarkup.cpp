@@ -21,6 +21,8 @@ private slots:
     void sanitise_data();
     void sanitise();
     void boundsNesting();
+    void ownMarkupReadsAsTheParser_data();
+    void ownMarkupReadsAsTheParser();
 };
 
 void TestMessageMarkup::sanitise_data()
@@ -92,6 +94,7 @@ void TestMessageMarkup::sanitise()
     QFETCH(QString, expected);
     const QString result = MessageMarkup::sanitise(input, kPolicy);
     QCOMPARE(result, expected);
+    QCOMPARE(MessageMarkup::sanitiseParsed(input, kPolicy), expected);
     // Shown as rich text, the result asks for no resource but the allowed pictures.
     QTextDocument document;
     document.setHtml(result);
@@ -118,6 +121,62 @@ void TestMessageMarkup::boundsNesting()
     QCOMPARE(MessageMarkup::sanitise(deep, kPolicy).count(QStringLiteral("<b>")), 32);
     const QString many = QString(QStringLiteral("<div>")).repeated(300000);
     QCOMPARE(MessageMarkup::sanitise(many, kPolicy), many.toHtmlEscaped());
+}
+
+void TestMessageMarkup::ownMarkupReadsAsTheParser_data()
+{
+    QTest::addColumn<QString>("input");
+    // Whether the reader of the own editor's markup must take it (what the window shows most).
+    QTest::addColumn<bool>("own");
+    QTest::newRow("plain line") << QStringLiteral("明天上午十点开会 😀 a & b > c") << true;
+    QTest::newRow("editor line")
+        << R"(好的<br /><b>收到</b> <img src="file:///opt/tarnex/emojis/smile.png" height="14" )"
+           R"(width="14" />)"
+        << true;
+    QTest::newRow("own picture")
+        << QString(R"(<a href="%1"><img src="%1" width="300" /></a>)").arg(kAttachment) << true;
+    QTest::newRow("paragraphs, entities, line ends")
+        << "<P>a&nbsp;&amp;&lt;&gt;&quot;\r\nb\rc</P><div><div><p>d</p></div></div><STRONG>"
+           "<EM><U>e</U></EM></STRONG><i>f<br>g<br/></i>"
+        << true;
+    QTest::newRow("unclosed at the end") << "<p><b>x<i>y" << true;
+    QTest::newRow("blanks and line ends first") << " \r\n\r x\r\n<b>y</b>" << true;
+    QTest::newRow("link with an escaped query")
+        << R"(<a href="https://e.org/a?b=1&amp;c=%20d">x</a>)" << true;
+    // Whatever the parser would read otherwise is left to it.
+    QTest::newRow("misnested") << "<b>x<i>y</b>z</i>" << false;
+    QTest::newRow("block in emphasis or paragraph")
+        << "<b><p>x</p></b><p><div>y</div></p>" << false;
+    QTest::newRow("emphasis in its kind, link in a link")
+        << R"(<b><b>x</b></b><a href="https://e.org"><a href="https://e.org">y</a></a>)" << false;
+    QTest::newRow("stray end tags") << "x</b></p></br>" << false;
+    QTest::newRow("entities it does not know") << "&copy &amp &#38; &nbsp &lt" << false;
+    QTest::newRow("rewritten characters") << QStringLiteral("a\u0001b\uFFFE\uFEFFc") << false;
+    QTest::newRow("lone surrogate") << QString(QChar(0xd800)) + QStringLiteral("<b>x</b>") << false;
+    QTest::newRow("attribute forms")
+        << R"(<img src='file:///opt/tarnex/emojis/a.png'><img SRC="file:///opt/tarnex/emojis/)"
+           R"(a.png"><img src="file:///opt/tarnex/emojis/a.png" src="x"><a href="https://e.org")"
+           R"( />x</a>)"
+        << false;
+    QTest::newRow("less-than in text") << "a < b <b>c</b>" << false;
+    QTest::newRow("deep divisions") << QString(QStringLiteral("<div>")).repeated(40) << false;
+}
+
+void TestMessageMarkup::ownMarkupReadsAsTheParser()
+{
+    QFETCH(QString, input);
+    QFETCH(bool, own);
+    QString shown;
+    const bool taken = MessageMarkup::sanitiseOwnMarkup(input, kPolicy, &shown);
+    QCOMPARE(taken, own);
+    if (taken)
+        QCOMPARE(shown, MessageMarkup::sanitiseParsed(input, kPolicy));
+    // Every prefix too: a message cut anywhere is still read alike, or left to the parser.
+    for (int length = 0; length < input.size(); ++length) {
+        const QString cut = input.left(length);
+        if (MessageMarkup::sanitiseOwnMarkup(cut, kPolicy, &shown))
+            QCOMPARE(shown, MessageMarkup::sanitiseParsed(cut, kPolicy));
+    }
 }
 
 TARNEX_TEST_MAIN(TestMessageMarkup)

@@ -4,6 +4,7 @@
 #include "reminders/menuitem.h"
 #include "reminders/systemhandl.h"
 #include "session/parameterinfor.h"
+#include "shell/browserguard.h"
 
 #include <QDesktopServices>
 #include <QtTest>
@@ -34,6 +35,7 @@ private slots:
     void unusableArgumentsOpenNothing();
     void systemBrowserChoice_data();
     void systemBrowserChoice();
+    void tokenStaysWithTheServer();
     void cleanupTestCase();
 
 private:
@@ -50,14 +52,18 @@ const QString token = QStringLiteral("tok123");
 const QString custom = QStringLiteral("/oa/web/index.html#");
 const QString builtIn = QStringLiteral("/tarnex10/client/app/web/login.html#");
 
-// Runs the opener and returns what reached the documents with jumpBrowser.
+// Runs the opener and returns what reached the documents with jumpBrowser, and with
+// openExternally after "external ".
 QStringList jumps(const Opener &open)
 {
     SystemHandl handl;
     MenuItem menu;
     QStringList texts;
+    const auto external = [&](const QString &t) { texts << QStringLiteral("external ") + t; };
     QObject::connect(&handl, &SystemHandl::jumpBrowser, [&](const QString &t) { texts << t; });
     QObject::connect(&menu, &MenuItem::jumpBrowser, [&](const QString &t) { texts << t; });
+    QObject::connect(&handl, &SystemHandl::openExternally, external);
+    QObject::connect(&menu, &MenuItem::openExternally, external);
     open(handl, menu);
     return texts;
 }
@@ -187,17 +193,34 @@ void TestWebClient::systemBrowserChoice()
         h.openMessageInfor(QStringLiteral("1"), QStringLiteral("a"), QStringLiteral("m"));
         m.openWebInfor(QStringLiteral("2"), QStringLiteral("3"));
     });
-    if (systemBrowser) {
-        QVERIFY(texts.isEmpty());
-        QCOMPARE(m_browser.opened.size(), 3);
-        QCOMPARE(m_browser.opened.first(), QUrl(link));
-        QVERIFY(m_browser.opened.at(2).toString().endsWith(
-            QStringLiteral("&module_id=2&menu_id=3&platform=client")));
-    } else {
-        QVERIFY(m_browser.opened.isEmpty());
-        QCOMPARE(texts.size(), 3);
-        QCOMPARE(texts.first(), link);
-    }
+    // The system's browser too is reached only through the link opener the documents hold,
+    // which asks before another host ("example.test" here) and opens no other scheme.
+    QVERIFY(m_browser.opened.isEmpty());
+    QCOMPARE(texts.size(), 3);
+    const QString via = systemBrowser ? QStringLiteral("external ") : QString();
+    QCOMPARE(texts.first(), via + link);
+    QVERIFY(texts.at(1).startsWith(via + server));
+    QVERIFY(texts.at(2).startsWith(via + server));
+    QVERIFY(texts.at(2).endsWith(QStringLiteral("&module_id=2&menu_id=3&platform=client")));
+}
+
+void TestWebClient::tokenStaysWithTheServer()
+{
+    // What the built-in browser refuses to request: the token at any other origin, wherever in
+    // the address; the own server's pages and addresses without it load.
+    const QUrl own(server);
+    const auto away = [&](const char *url) {
+        return BrowserGuard::carriesTokenAway(QUrl(QString::fromLatin1(url)), token, own);
+    };
+    QVERIFY(!away("http://10.1.2.3:8080/app#token=tok123"));
+    QVERIFY(!away("HTTP://10.1.2.3:8080/a?api_token=tok123"));
+    QVERIFY(!away("http://other.example/page"));
+    QVERIFY(away("http://other.example/page?api_token=tok123"));
+    QVERIFY(away("http://10.1.2.3:8081/app#token=tok123"));
+    QVERIFY(away("https://10.1.2.3:8080/app?token=tok123"));
+    QVERIFY(away("http://other.example/tok%31%323"));
+    QVERIFY(!BrowserGuard::carriesTokenAway(QUrl(QStringLiteral("http://o.example/?t=ab")),
+                                            QStringLiteral("ab"), own));
 }
 
 TARNEX_TEST_MAIN(TestWebClient)

@@ -64,8 +64,12 @@ void TestFacades::everySignalIsRelayed()
     QFETCH(int, which);
     const QList<Facade> facades{
         {[] { return new SocketState; }, SocketHandl::instance(), {}},
-        {[] { return new SystemHandl; }, SystemInformation::gestance(), {"jumpBrowser(QString)"}},
-        {[] { return new MenuItem; }, MenuModel::instance(), {"jumpBrowser(QString)"}},
+        {[] { return new SystemHandl; },
+         SystemInformation::gestance(),
+         {"jumpBrowser(QString)", "openExternally(QString)"}},
+        {[] { return new MenuItem; },
+         MenuModel::instance(),
+         {"jumpBrowser(QString)", "openExternally(QString)"}},
     };
     const Facade &facade = facades.at(which);
     std::unique_ptr<QObject> object(facade.create());

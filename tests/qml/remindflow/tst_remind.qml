@@ -288,4 +288,46 @@ FlowCase {
         window.close()
         tryCompare(root, "windowCount", 0)
     }
+
+    // The sign-in token stays with the server: a page of another host whose address carries it
+    // is never requested and the window says why, while that host without it is reached.
+    function test_7_tokenNeverGoesToAnotherHost() {
+        var root = frameBrowser()
+        var foreign = foreignHost.address()
+        var hitsBefore = foreignHost.hits()
+        root.loadUrl(foreign + "/page?api_token=" + configData.getToken())
+        tryVerify(function() { return root.windowCount > 0 }, 15000, "a browser window opened")
+        var window = root.windows[root.windowCount - 1]
+        var note = find(window.contentItem, "browserPageNote")
+        tryVerify(function() { return note.text.indexOf("登录凭据") >= 0 }, 60000, note.text)
+        compare(foreignHost.hits(), hitsBefore, "the token reached another host")
+        // Nor does anything a page loads: the picture's error comes without a connection.
+        window.loadPage("data:text/html,<title>blank</title>")
+        tryCompare(window.webView, "title", "blank", 30000)
+        window.webView.runJavaScript("var i = new Image(); i.onerror = function() { document.title = 'refused' };"
+                                     + "i.src = '" + foreign + "/pixel?api_token=" + configData.getToken() + "'")
+        tryCompare(window.webView, "title", "refused", 30000)
+        compare(foreignHost.hits(), hitsBefore, "a page's request took the token to another host")
+        window.loadPage(foreign + "/page")
+        tryVerify(function() { return foreignHost.hits() > hitsBefore }, 60000, "the other host without the token")
+    }
+
+
+    // With the system's browser chosen, a reminder's page leaves through the link opener: the
+    // own server's page opens there at once, and no built-in window appears.
+    function test_8_systemBrowserThroughTheOpener() {
+        configData.setCurrentMainFile("true", "systemBrowser")
+        var opensBefore = desktopOpens.opened().length
+        var list = openSystemMessages()
+        var view = find(frame(), "systemMessage")
+        tryVerify(function() { return !view.loading && list.count > 0 })
+        var chosen = list.model.get(0)
+        view.openRemind(0)
+        tryVerify(function() { return desktopOpens.opened().length > opensBefore }, 10000)
+        configData.setCurrentMainFile("false", "systemBrowser")
+        var url = desktopOpens.opened()[opensBefore]
+        verify(url.indexOf("params=" + chosen.remindId) !== -1, url)
+        compare(frameBrowser().windowCount, 0)
+    }
+
 }
