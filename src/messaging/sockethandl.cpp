@@ -291,6 +291,37 @@ void SocketHandl::disConnectServer()
     m_client->close();
 }
 
+void SocketHandl::forgetAccount()
+{
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (!m_client)
+        return;
+    disConnectServer();
+    m_connectAsked = false;
+    m_restartLoginTimer->stop();
+    // After this no handler of the old link writes the stores below.
+    if (!m_client->settle(closeWaitMs))
+        qCWarning(lcMessaging) << "the link did not settle within" << closeWaitMs << "ms";
+    m_outbox->discard();
+    m_pending.save();
+    m_outboxSaveDue = false;
+    m_pending.open(QString());
+    m_store.clear();
+    m_keeper.reset();
+    m_keptConversations.clear();
+    m_historyRequests = 0;
+    m_historyReplies = 0;
+    m_currentMessageId.clear();
+    m_hasLoggedIn = false;
+    m_certificateRefused = false;
+    m_awaitingTrust = false;
+    std::lock_guard<std::mutex> lock(m_identityMutex);
+    m_userId.clear();
+    m_deptId.clear();
+    m_roleId.clear();
+    m_currentServerIp.clear();
+}
+
 void SocketHandl::onConnected(const QString &nsp)
 {
     if (nsp != clientNamespace)

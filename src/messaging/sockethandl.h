@@ -83,6 +83,11 @@ public:
     // Tells the service the user leaves and closes the connection; no reconnection follows
     // until the next connectServer().
     void disConnectServer();
+    // Signing out: leaves and closes the link, waits (bounded) until nothing of it runs any
+    // more, writes and puts away the outbox and empties every store, so the next account starts
+    // as after a restart. Engine's thread.
+    void forgetAccount();
+    static constexpr int closeWaitMs = 2000;
     // The last thing before the process ends: the leave notice (bounded), the connection closed
     // and the network thread joined. Nothing of the engine runs on that thread afterwards.
     void shutdown();
