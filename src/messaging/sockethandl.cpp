@@ -46,6 +46,10 @@ SocketHandl::SocketHandl(QObject *parent) : QObject(parent), m_client(new sio::C
     SystemInformation::gestance();
 
     m_outbox = new SignalOutbox(this);
+    // The writer says so on its own thread; the text is read again on this one.
+    m_pending.setProblemListener([this]() {
+        QMetaObject::invokeMethod(this, &SocketHandl::updateOutboxProblem, Qt::QueuedConnection);
+    });
     m_connetTimer = new QTimer(this);
     m_reconnectTimer = new QTimer(this);
     m_restartLoginTimer = new QTimer(this);
@@ -306,6 +310,7 @@ void SocketHandl::forgetAccount()
     m_pending.save();
     m_outboxSaveDue = false;
     m_pending.open(QString());
+    updateOutboxProblem();
     m_store.clear();
     m_keeper.reset();
     m_keptConversations.clear();
@@ -320,6 +325,15 @@ void SocketHandl::forgetAccount()
     m_deptId.clear();
     m_roleId.clear();
     m_currentServerIp.clear();
+}
+
+void SocketHandl::updateOutboxProblem()
+{
+    const QString problem = m_pending.path().isEmpty() ? QString() : m_pending.writeProblem();
+    if (problem == m_outboxProblem)
+        return;
+    m_outboxProblem = problem;
+    emit sigOutboxProblem(problem);
 }
 
 void SocketHandl::onConnected(const QString &nsp)

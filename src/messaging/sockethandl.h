@@ -124,6 +124,8 @@ public:
     static QString outboxPathFor(const QString &userId);
     // Messages in the outbox (pending or failed), and where it is kept.
     int outboxCount() const { return m_pending.entries().size(); }
+    // Why the outbox cannot be written, in the user's words (a full disk); empty while it can.
+    QString outboxProblem() const { return m_outboxProblem; }
 
     // Records and history.
     void getRecord(const QString &ids, const QString &types, int limits = 10);
@@ -240,6 +242,8 @@ signals:
     // A private file message was sent: (conversation, message id, local path) for the
     // message-file store.
     void sigRecordMessageFile(const QString &ids, const QString &msgIds, const QString &path);
+    // outboxProblem() changed.
+    void sigOutboxProblem(const QString &problem);
 
     // Groups.
     void sigGetGroupInfor();
@@ -388,5 +392,7 @@ private:
 
     // GUI thread only.
     QString m_currentMessageId;
+    QString m_outboxProblem;
+    void updateOutboxProblem();
     bool m_connectAsked = false;
 };

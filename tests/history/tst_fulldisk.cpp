@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -91,6 +92,9 @@ private slots:
     {
         const QString path = m_mount.path() + QStringLiteral("/outbox.json");
         MessageOutbox outbox;
+        // The window learns of the failure and of its end from the writer, without asking.
+        std::atomic<int> told{0};
+        outbox.setProblemListener([&told]() { ++told; });
         outbox.open(path);
         outbox.append(entry(1));
         QVERIFY(outbox.flush());
@@ -99,10 +103,12 @@ private slots:
         QVERIFY(!outbox.flush());
         QVERIFY2(outbox.writeProblem().contains(diskFullWords), qPrintable(outbox.writeProblem()));
         QCOMPARE(outboxIds(path), QSet<qulonglong>({1}));
+        QTRY_COMPARE(told.load(), 1);
         release();
         // Written again by itself, without another change.
         QTRY_VERIFY_WITH_TIMEOUT(outbox.writeProblem().isEmpty(), 20000);
         QCOMPARE(outboxIds(path), QSet<qulonglong>({1, 2}));
+        QTRY_COMPARE(told.load(), 2);
     }
 
     void historyKeepsBatchUntilSpaceReturns()
