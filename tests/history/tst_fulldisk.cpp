@@ -3,6 +3,7 @@
 // could not once space returns. Needs the right to mount (root); skips, saying why, without it.
 
 #include "config/configfile.h"
+#include "files/filedownload.h"
 #include "history/localhistory.h"
 #include "messaging/messageoutbox.h"
 #include "messaging/sockethandl.h"
@@ -18,6 +19,8 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStorageInfo>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -139,6 +142,37 @@ private slots:
         QTRY_VERIFY(link.notice().isEmpty());
         history->close();
         QCOMPARE(committed(path), 2050);
+    }
+
+    // A download smaller than the file's write buffer, onto a full disk: every write is taken
+    // in memory, so only the last flush can tell, and the download must fail, leaving nothing.
+    void downloadOfBufferedBytesFails()
+    {
+        ConfigFile *settings = ConfigFile::resetForTests(m_mount.path());
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        const QByteArray body(12 * 1024, 'd');
+        connect(&server, &QTcpServer::newConnection, &server, [&server, &body]() {
+            QTcpSocket *socket = server.nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, socket, [socket, &body]() {
+                socket->readAll();
+                socket->write("HTTP/1.1 200 OK\r\nContent-Length: " +
+                              QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n");
+                socket->write(body);
+                socket->disconnectFromHost();
+            });
+        });
+        settings->setMainConfig(QStringLiteral("currentServerIp"),
+                                QStringLiteral("127.0.0.1:%1").arg(server.serverPort()));
+        const QString target = m_mount.path() + QStringLiteral("/download.bin");
+        fill();
+        FileDownload download;
+        QSignalSpy failed(&download, &FileDownload::failed);
+        QSignalSpy finished(&download, &FileDownload::finished);
+        download.start(QStringLiteral("1"), target);
+        QTRY_VERIFY_WITH_TIMEOUT(!failed.isEmpty() || !finished.isEmpty(), 20000);
+        QCOMPARE(finished.count(), 0);
+        QVERIFY(!QFile::exists(target));
     }
 
 private:
