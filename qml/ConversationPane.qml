@@ -44,10 +44,12 @@ Item {
         editBox.focusInput()
         remember()
     }
-    // The open conversation (and whether its history is shown) comes back at the next start.
+    // The open conversation (and whether its history is shown) comes back at the next start
+    // of the same user; another account on this desktop never sees it.
     function remember() {
         configData.setCurrentMainFile(currentId === "" ? "" : JSON.stringify({
-            id: currentId, name: currentName, types: currentTypes, history: historyOpen
+            id: currentId, name: currentName, types: currentTypes, history: historyOpen,
+            user: configData.getUserId()
         }), "lastConversation")
     }
     function reopen() {
@@ -59,7 +61,8 @@ Item {
         } catch (e) {
             return
         }
-        if (!last || typeof last.id !== "string" || last.id === "" || (last.types !== "2" && last.types !== "3"))
+        if (!last || typeof last.id !== "string" || last.id === "" || (last.types !== "2" && last.types !== "3")
+                || (last.user !== undefined && last.user !== configData.getUserId()))
             return
         openConversation(last.id, String(last.name || ""), last.types)
         sigConversationReopened(last.id, String(last.name || ""), last.types)

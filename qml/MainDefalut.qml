@@ -345,6 +345,31 @@ Rectangle {
         }
     }
 
+    // The outbox cannot be written (a full disk): said over every section until it can again.
+    Rectangle {
+        id: outboxBanner
+        objectName: "outboxBanner"
+        visible: socketState.outboxProblem !== ""
+        z: 15
+        anchors.horizontalCenter: messageSection.horizontalCenter
+        y: networkBanner.visible ? networkBanner.y + networkBanner.height + 6 * mainDefalut.sr
+                                 : Style.titleHeight + 8 * mainDefalut.sr
+        width: outboxText.implicitWidth + 28 * mainDefalut.sr
+        height: outboxText.implicitHeight + 14 * mainDefalut.sr
+        radius: height / 2
+        color: mainDefalut.pal.banner
+        Accessible.role: Accessible.AlertMessage
+        Accessible.name: outboxText.text
+        Text {
+            id: outboxText
+            objectName: "outboxProblem"
+            textFormat: Text.PlainText
+            anchors.centerIn: parent
+            text: socketState.outboxProblem
+            font.pixelSize: Style.fontSmall
+            color: mainDefalut.pal.bannerText
+        }
+    }
     // A lost link is said over every section until it is back.
     Rectangle {
         id: networkBanner

@@ -85,11 +85,27 @@ Window {
         messageWindow.close()
         Qt.quit()
     }
+    // The views go first, then every store forgets the account: the next one starts as after
+    // a restart of the client.
     function logout() {
-        configData.disConnectServer()
         mainLoader.active = false
+        configData.signOut()
         unreadModel.clear()
         unreadTotal = 0
+        messageWindow.hide()
+        messageNotices.withdrawAll()
+        messageNotices.remindSendTime = ""
+        systemTrayInfor.remind = null
+        systemTrayInfor.close()
+        systemTrayInfor.picturePath = ""
+        systemTrayInfor.noticeTitle = ""
+        systemTrayInfor.noticeModule = ""
+        systemTrayInfor.noticeText = ""
+        systemTrayInfor.noticeTime = ""
+        remindHandl.lastRemind = null
+        remindHandl.reminds = ({})
+        tipSysytemSet.close()
+        updateWidget.close()
         suppressAutoLogin = true
         loggedIn = false
         loginDefault.restartLogin()

@@ -371,6 +371,12 @@ void ConfigFile::setLoginServerIp()
     });
 }
 
+void ConfigFile::forgetAccount()
+{
+    m_store.update([](Store &store) { store.loginServerLocked = false; });
+    prepareScratchFolder(imageFolderPath(), m_baseDir);
+}
+
 bool ConfigFile::loginServerLocked() const
 {
     return m_store.read([](const Store &store) { return store.loginServerLocked; });

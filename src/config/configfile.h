@@ -48,6 +48,9 @@ public:
     // of the process.
     void setLoginServerIp();
     bool loginServerLocked() const;
+    // Signing out: the lock goes (the next sign-in may choose another server) and the pictures
+    // of the session's scratch folder are deleted.
+    void forgetAccount();
 
     // The normalised current server address and its digest, as of the last read of
     // currentServerIp (or as locked).

@@ -85,6 +85,34 @@ QString HandlOrganization::zipCode() const
     return m_organization.read([](const Organization &o) { return o.zipCode; });
 }
 
+void HandlOrganization::forgetAccount()
+{
+    Q_ASSERT(QThread::currentThread() == thread());
+    m_quietTimer.stop();
+    // Each department's request aborts its reply as it goes.
+    qDeleteAll(findChildren<HandlOrganizationThread *>(QString(), Qt::FindDirectChildrenOnly));
+    for (QNetworkAccessManager *manager : qAsConst(m_managers)) {
+        for (QNetworkReply *reply : manager->findChildren<QNetworkReply *>()) {
+            reply->disconnect(this);
+            reply->abort();
+            reply->deleteLater();
+        }
+    }
+    m_loading = false;
+    m_runStatus = false;
+    m_rootDone = false;
+    m_outstanding = 0;
+    m_requestedIds.clear();
+    m_organization.update([](Organization &o) {
+        o.replaced.append(o.memberList);
+        o.memberList.clear();
+        o.roleIndex.clear();
+        o.companyName.clear();
+        o.address.clear();
+        o.zipCode.clear();
+    });
+}
+
 void HandlOrganization::onHandlOrganization(const QString &ids)
 {
     qCDebug(lcDirectory) << "HandlOrganization::onHandlOrganization ==" << ids;

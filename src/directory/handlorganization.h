@@ -51,6 +51,9 @@ public:
     QString companyName() const;
     QString address() const;
     QString zipCode() const;
+    // Signing out: a load under way is abandoned (its replies dropped) and the directory goes.
+    // The records are freed after the next load, like those a load replaces.
+    void forgetAccount();
 
 signals:
     void sigHandlCompletion();

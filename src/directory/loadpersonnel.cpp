@@ -36,6 +36,12 @@ void LoadPersonnel::getAllPersonnelInformation()
                                 {QStringLiteral("search"), search}}));
 }
 
+void LoadPersonnel::forgetAccount()
+{
+    m_slot.drop();
+    m_names.set({});
+}
+
 QStringList LoadPersonnel::personnelKeys() const
 {
     return m_names.read([](const QMap<QString, QString> &names) { return names.keys(); });

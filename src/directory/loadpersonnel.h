@@ -25,6 +25,8 @@ public:
     QStringList personnelKeys() const;
     // The name of `userId`, or the empty text when the index has no such id.
     QString personnelValue(const QString &userId) const;
+    // Signing out: the names go, and a reply still on its way is dropped.
+    void forgetAccount();
 
 signals:
     // The index was replaced.

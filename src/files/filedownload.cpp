@@ -173,7 +173,9 @@ void FileDownload::finishDestination(bool keep)
 {
     if (!m_destFile)
         return;
-    if (!keep || !m_destFile->commit()) {
+    // Flushed first: on a full disk the commit alone can report a write that failed in its
+    // buffer as done, and put a short file in place.
+    if (!keep || !m_destFile->flush() || !m_destFile->commit()) {
         if (keep) {
             qCWarning(lcFiles) << "cannot put the download in place" << m_destFile->fileName()
                                << m_destFile->errorString();

@@ -32,7 +32,7 @@ MessageFilestore *MessageFilestore::instance()
     });
 }
 
-void MessageFilestore::resetForTests()
+void MessageFilestore::release()
 {
     storage().update([](std::unique_ptr<MessageFilestore> &store) { store.reset(); });
 }

@@ -41,8 +41,10 @@ public:
     // The message id divided by 1000, in decimal (0 for a text that is no number).
     static QString keyOf(const QString &messageId);
 
-    // For tests: forgets the store, so the next instance() opens the file anew.
-    static void resetForTests();
+    // Writes and forgets the store, so the next instance() opens the file anew (with the
+    // server key of its time): a sign-out does, and tests.
+    static void release();
+    static void resetForTests() { release(); }
 
 private:
     MessageFilestore();

@@ -174,12 +174,21 @@ void HistoryWorker::keepForRetry(QVector<KeptConversation> changes,
     emit m_owner->writeFailed(m_db.error(), m_db.diskFull());
 }
 
-void HistoryWorker::close()
+void HistoryWorker::close(bool dropUnwritten)
 {
     // One more try for what waits after a failure: the process may be about to end.
     flush(m_retry->isActive());
     m_retry->stop();
     m_db.close();
+    if (!dropUnwritten)
+        return;
+    std::lock_guard<std::mutex> lock(m_queue->mutex);
+    m_queue->entries.clear();
+    m_queue->conversations.clear();
+    m_queue->taken = 0;
+    m_queue->bytes = 0;
+    m_queue->flushPosted = false;
+    m_queue->gapSinceMs = 0;
 }
 
 void HistoryWorker::loadRecent(int limit)

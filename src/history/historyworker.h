@@ -47,7 +47,7 @@ public:
     // Writes what is queued, unless a failed write waits for its retry (`retrying` is that
     // retry, or the last chance at close).
     void flush(bool retrying = false);
-    void close();
+    void close(bool dropUnwritten = false);
     void loadRecent(int limit);
     void clear();
     void find(const KeptRecordQuery &query, const QPointer<QObject> &target,

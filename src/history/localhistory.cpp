@@ -31,13 +31,14 @@ void LocalHistory::open(const QString &path)
     QMetaObject::invokeMethod(m_worker, [worker = m_worker, path]() { worker->open(path); });
 }
 
-void LocalHistory::close()
+void LocalHistory::close(bool dropUnwritten)
 {
     if (!m_thread.isRunning())
         return;
     // Bounded by what is queued: the worker never waits for this thread.
     QMetaObject::invokeMethod(
-        m_worker, [worker = m_worker]() { worker->close(); }, Qt::BlockingQueuedConnection);
+        m_worker, [worker = m_worker, dropUnwritten]() { worker->close(dropUnwritten); },
+        Qt::BlockingQueuedConnection);
 }
 
 void LocalHistory::loadRecent(int limit)

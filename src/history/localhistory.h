@@ -42,7 +42,9 @@ public:
     // Records queued meanwhile are written to it.
     void open(const QString &path);
     // Writes what is queued and closes the file, waiting for the worker (used at exit).
-    void close();
+    // `dropUnwritten`: what could not be written goes too, so it never reaches the next file
+    // (a sign-out; the server keeps the history).
+    void close(bool dropUnwritten = false);
     // The conversation list and the newest `limit` records of every conversation;
     // conversationsLoaded() then recentLoaded() bring them.
     void loadRecent(int limit);

@@ -87,6 +87,11 @@ void RoundPicture::setColor(const QColor &color)
     update();
 }
 
+void RoundPicture::clearCache()
+{
+    discCache().clear();
+}
+
 QImage RoundPicture::discFrom(const QByteArray &bytes, int side)
 {
     if (bytes.isEmpty() || bytes.size() > maximumBytes || side <= 0 || side > maximumSide)

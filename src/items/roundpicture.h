@@ -44,6 +44,8 @@ public:
     // scaled to cover the square and cut to a circle. Null when the bytes are not a picture
     // this accepts.
     static QImage discFrom(const QByteArray &bytes, int side);
+    // Empties the cache shared by all items (a sign-out: the next account's pictures load anew).
+    static void clearCache();
 
 signals:
     void sourceChanged();

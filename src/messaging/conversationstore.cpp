@@ -362,6 +362,19 @@ void ConversationStore::settleKept(bool group, const QString &conversation, qulo
         dropKept(m_private, conversation, kept);
 }
 
+void ConversationStore::clear()
+{
+    Lock lock(m_mutex);
+    m_private.clear();
+    m_group.clear();
+    m_privateHistory.clear();
+    m_groupHistory.clear();
+    m_groups.clear();
+    m_keeper.reset();
+    m_keptPrivate.clear();
+    m_keptGroup.clear();
+}
+
 void ConversationStore::forgetKept()
 {
     Lock lock(m_mutex);

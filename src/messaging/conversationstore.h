@@ -85,6 +85,8 @@ public:
     void settleKept(bool group, const QString &conversation, qulonglong oldest, bool fullPage);
     // Takes away the records that came only from the local history (live and history views).
     void forgetKept();
+    // Empties every store and forgets the keeper (a sign-out).
+    void clear();
     // Records of a local search added to the history results, where the service gave no
     // record of that id.
     void addHistory(const PrivateTable &privateRecords, const GroupTable &groupRecords);

@@ -78,6 +78,12 @@ public:
         m_changed.notify_all();
     }
 
+    void setListener(std::function<void()> listener)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_listener = std::move(listener);
+    }
+
     // The last write failed (and is being tried again), and whether for want of space.
     bool failed() const { return m_failed; }
     bool diskFull() const { return m_diskFull; }
@@ -109,8 +115,14 @@ private:
             const bool ok = store(path, data);
             lock.lock();
             m_busy = false;
-            m_failed = !ok;
+            const bool changed = m_failed.exchange(!ok) != !ok;
             m_changed.notify_all();
+            if (changed && m_listener) {
+                const std::function<void()> listener = m_listener;
+                lock.unlock();
+                listener();
+                lock.lock();
+            }
             if (ok) {
                 retryDelay = std::chrono::milliseconds(0);
                 continue;
@@ -149,6 +161,7 @@ private:
     bool m_pending = false;
     bool m_busy = false;
     bool m_stop = false;
+    std::function<void()> m_listener;
     std::atomic<bool> m_failed{false};
     std::atomic<bool> m_diskFull{false};
     std::thread m_thread;
@@ -161,6 +174,11 @@ MessageOutbox::~MessageOutbox() = default;
 bool MessageOutbox::flush() const
 {
     return m_writer->flush();
+}
+
+void MessageOutbox::setProblemListener(std::function<void()> listener)
+{
+    m_writer->setListener(std::move(listener));
 }
 
 QString MessageOutbox::writeProblem() const

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class OutboxWriter;
@@ -65,6 +66,9 @@ public:
     // Why the last state could not be written, in the user's words (a full disk); empty once
     // a write succeeds. A failed state is written again, each time later, until it is.
     QString writeProblem() const;
+    // Called on the writer's thread whenever a write fails or, after a failure, succeeds
+    // (writeProblem() then tells the new state). Set before the first save.
+    void setProblemListener(std::function<void()> listener);
 
 private:
     QString m_path;

@@ -60,6 +60,12 @@ void SignalOutbox::flush()
         emit ready();
 }
 
+void SignalOutbox::discard()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_queue.clear();
+}
+
 void SignalOutbox::drain()
 {
     // Inside a local event loop of a slot: what arrived meanwhile waits for the outer drain,

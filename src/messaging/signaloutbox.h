@@ -24,6 +24,8 @@ public:
     // Runs `work` on the outbox's thread: at once when called there with nothing waiting,
     // otherwise after everything posted before it.
     void post(std::function<void()> work);
+    // Drops what was posted and has not run yet (the link it came from is gone).
+    void discard();
 
 signals:
     // Internal: there is work for the outbox's thread.

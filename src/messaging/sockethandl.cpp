@@ -46,6 +46,10 @@ SocketHandl::SocketHandl(QObject *parent) : QObject(parent), m_client(new sio::C
     SystemInformation::gestance();
 
     m_outbox = new SignalOutbox(this);
+    // The writer says so on its own thread; the text is read again on this one.
+    m_pending.setProblemListener([this]() {
+        QMetaObject::invokeMethod(this, &SocketHandl::updateOutboxProblem, Qt::QueuedConnection);
+    });
     m_connetTimer = new QTimer(this);
     m_reconnectTimer = new QTimer(this);
     m_restartLoginTimer = new QTimer(this);
@@ -289,6 +293,47 @@ void SocketHandl::disConnectServer()
         });
     // Sent before the close (the client keeps the order); 4.x services close on it anyway.
     m_client->close();
+}
+
+void SocketHandl::forgetAccount()
+{
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (!m_client)
+        return;
+    disConnectServer();
+    m_connectAsked = false;
+    m_restartLoginTimer->stop();
+    // After this no handler of the old link writes the stores below.
+    if (!m_client->settle(closeWaitMs))
+        qCWarning(lcMessaging) << "the link did not settle within" << closeWaitMs << "ms";
+    m_outbox->discard();
+    m_pending.save();
+    m_outboxSaveDue = false;
+    m_pending.open(QString());
+    updateOutboxProblem();
+    m_store.clear();
+    m_keeper.reset();
+    m_keptConversations.clear();
+    m_historyRequests = 0;
+    m_historyReplies = 0;
+    m_currentMessageId.clear();
+    m_hasLoggedIn = false;
+    m_certificateRefused = false;
+    m_awaitingTrust = false;
+    std::lock_guard<std::mutex> lock(m_identityMutex);
+    m_userId.clear();
+    m_deptId.clear();
+    m_roleId.clear();
+    m_currentServerIp.clear();
+}
+
+void SocketHandl::updateOutboxProblem()
+{
+    const QString problem = m_pending.path().isEmpty() ? QString() : m_pending.writeProblem();
+    if (problem == m_outboxProblem)
+        return;
+    m_outboxProblem = problem;
+    emit sigOutboxProblem(problem);
 }
 
 void SocketHandl::onConnected(const QString &nsp)

@@ -83,6 +83,11 @@ public:
     // Tells the service the user leaves and closes the connection; no reconnection follows
     // until the next connectServer().
     void disConnectServer();
+    // Signing out: leaves and closes the link, waits (bounded) until nothing of it runs any
+    // more, writes and puts away the outbox and empties every store, so the next account starts
+    // as after a restart. Engine's thread.
+    void forgetAccount();
+    static constexpr int closeWaitMs = 2000;
     // The last thing before the process ends: the leave notice (bounded), the connection closed
     // and the network thread joined. Nothing of the engine runs on that thread afterwards.
     void shutdown();
@@ -119,6 +124,8 @@ public:
     static QString outboxPathFor(const QString &userId);
     // Messages in the outbox (pending or failed), and where it is kept.
     int outboxCount() const { return m_pending.entries().size(); }
+    // Why the outbox cannot be written, in the user's words (a full disk); empty while it can.
+    QString outboxProblem() const { return m_outboxProblem; }
 
     // Records and history.
     void getRecord(const QString &ids, const QString &types, int limits = 10);
@@ -235,6 +242,8 @@ signals:
     // A private file message was sent: (conversation, message id, local path) for the
     // message-file store.
     void sigRecordMessageFile(const QString &ids, const QString &msgIds, const QString &path);
+    // outboxProblem() changed.
+    void sigOutboxProblem(const QString &problem);
 
     // Groups.
     void sigGetGroupInfor();
@@ -383,5 +392,7 @@ private:
 
     // GUI thread only.
     QString m_currentMessageId;
+    QString m_outboxProblem;
+    void updateOutboxProblem();
     bool m_connectAsked = false;
 };

@@ -8,6 +8,7 @@ SocketState::SocketState(QObject *parent) : QObject(parent), m_engine(SocketHand
     SocketHandl *e = m_engine;
     connect(e, &SocketHandl::sigReconnectInfor, this, &SocketState::sigReconnectInfor);
     connect(e, &SocketHandl::sigConnecting, this, &SocketState::sigConnecting);
+    connect(e, &SocketHandl::sigOutboxProblem, this, &SocketState::sigOutboxProblem);
     connect(e, &SocketHandl::sigReconnectScheduled, this, &SocketState::sigReconnectScheduled);
     connect(e, &SocketHandl::sigRemoveMessage, this, &SocketState::sigRemoveMessage);
     connect(e, &SocketHandl::sigNetworkdisconnect, this, &SocketState::sigNetworkdisconnect);
@@ -67,6 +68,11 @@ void SocketState::keepConversationName(const QString &ids, const QString &types,
                                        const QString &name)
 {
     m_engine->keepConversationName(ids, types, name);
+}
+
+QString SocketState::outboxProblem() const
+{
+    return m_engine->outboxProblem();
 }
 
 void SocketState::connectServer()

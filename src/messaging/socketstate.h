@@ -15,10 +15,13 @@ class SocketHandl;
 class SocketState : public QObject
 {
     Q_OBJECT
+    // Why the outbox cannot be written, for the window (empty while all is well).
+    Q_PROPERTY(QString outboxProblem READ outboxProblem NOTIFY sigOutboxProblem)
 public:
     explicit SocketState(QObject *parent = nullptr);
 
     Q_INVOKABLE void connectServer();
+    QString outboxProblem() const;
     // "Retry now": a dropped link is tried again at once.
     Q_INVOKABLE void retryNow();
 
@@ -90,6 +93,7 @@ public:
     Q_INVOKABLE QString displayMarkup(const QString &stored);
 
 signals:
+    void sigOutboxProblem(const QString &problem);
     void sigReconnectInfor();
     void sigConnecting();
     void sigReconnectScheduled(int delayMs);

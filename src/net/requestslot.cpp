@@ -9,6 +9,15 @@ RequestSlot::~RequestSlot()
     delete m_manager.data();
 }
 
+void RequestSlot::drop()
+{
+    if (!m_manager)
+        return;
+    m_manager->disconnect();
+    m_manager->deleteLater();
+    m_manager = nullptr;
+}
+
 QNetworkAccessManager *RequestSlot::renew()
 {
     if (m_manager) {

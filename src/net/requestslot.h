@@ -18,6 +18,8 @@ public:
     // Disconnects and deletes the previous manager and returns a fresh one owned by the slot.
     QNetworkAccessManager *renew();
     QNetworkAccessManager *current() const { return m_manager; }
+    // Drops the manager: a reply still pending is never delivered.
+    void drop();
 
 private:
     QPointer<QNetworkAccessManager> m_manager;

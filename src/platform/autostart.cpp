@@ -107,7 +107,9 @@ void Autostart::setEnabled(bool enabled)
                              "\n"
                              "Terminal=false\n"
                              "X-GNOME-Autostart-enabled=true\n";
-    if (!file.open(QIODevice::WriteOnly) || file.write(entry) != entry.size() || !file.commit())
+    // Flushed before the commit, which alone can pass a write that failed in its buffer.
+    if (!file.open(QIODevice::WriteOnly) || file.write(entry) != entry.size() || !file.flush() ||
+        !file.commit())
         qCWarning(lcDesktop) << "cannot write the autostart entry" << path;
 #endif
 }

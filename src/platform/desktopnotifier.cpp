@@ -118,6 +118,13 @@ void DesktopNotifier::setServiceFailed(bool failed)
     emit availableChanged();
 }
 
+void DesktopNotifier::withdrawAll()
+{
+    const QStringList keys = m_entries.keys();
+    for (const QString &key : keys)
+        withdraw(key);
+}
+
 void DesktopNotifier::withdraw(const QString &key)
 {
     auto it = m_entries.find(key);

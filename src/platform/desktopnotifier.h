@@ -24,6 +24,8 @@ public:
     void show(const QString &key, const QString &summary, const QString &body);
     // Takes the notification of `key` off the screen, if it is there.
     void withdraw(const QString &key);
+    // Takes every notification of this client off the screen.
+    void withdrawAll();
 
     // Whether this build and run may use the service at all: Linux only (elsewhere the tray
     // balloon stands in), and never with TARNEX_NOTIFICATIONS=off, which keeps test runs off

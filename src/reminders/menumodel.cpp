@@ -154,6 +154,15 @@ MenuModel::MenuTable MenuModel::table() const
     return m_table;
 }
 
+void MenuModel::forgetAccount()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_table.clear();
+    }
+    publish();
+}
+
 void MenuModel::publish()
 {
     const MenuTable current = table();

@@ -32,6 +32,8 @@ public:
     // Reads the menu tree out of a login reply body and announces it with sigUpdateData(). A
     // body that is no successful reply, or whose menus are of the wrong kind, changes nothing.
     void setMenuData(const QByteArray &body);
+    // Signing out: the menu goes with the account that was shown it.
+    void forgetAccount();
 
     // Top-level menu ids, ascending.
     QList<int> menuListId() const;

@@ -220,6 +220,23 @@ int SystemInformation::groupIdFromRemindmenu(const QString &remindMenu) const
     return m_menuIndex.value(remindMenu, NoGroup);
 }
 
+void SystemInformation::forgetAccount()
+{
+    Q_ASSERT(onOwnerThread());
+    m_groupSlot.drop();
+    m_unreadSlot.drop();
+    m_unreadBusy = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_groups.clear();
+        m_menuIndex.clear();
+        m_unread.clear();
+        m_unreadTotal = 0;
+    }
+    emit sigSystemInforChange();
+    emit sigUnreadNumberFromRemindmenu();
+}
+
 void SystemInformation::updateUnreadNumber(int ids, int amount, bool subtract)
 {
     std::lock_guard<std::mutex> lock(m_mutex);

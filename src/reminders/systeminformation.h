@@ -45,6 +45,8 @@ public:
     int groupIdFromRemindmenu(const QString &remindMenu) const;
     // Adds `amount` to (or with `subtract`, takes it from) a group's unReadNum; never below 0.
     void updateUnreadNumber(int ids, int amount, bool subtract = false);
+    // Signing out: the reminders and counts go, and a reply still on its way is dropped.
+    void forgetAccount();
 
     // A system message addressed to the signed-in user: counts it for its module's group, then
     // announces it (jumpWebpage, then messageTipInfors with the group id).

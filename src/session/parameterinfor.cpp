@@ -7,6 +7,8 @@
 #include "session/parameterinforthread.h"
 #include "session/userfetchthread.h"
 
+#include <utility>
+
 ParameterInfor *ParameterInfor::instance()
 {
     static ParameterInfor *single = new ParameterInfor;
@@ -193,6 +195,27 @@ void ParameterInfor::fetchUsers(std::unique_ptr<UserFetchThread> thread)
     bool timedOut = false;
     storeUsers(UserFetchThread::fetch(std::move(thread), &timedOut));
     m_silentServer.settle(timedOut);
+}
+
+void ParameterInfor::forgetAccount()
+{
+    SessionToken::set(QString());
+    m_userId.set({});
+    m_systemInfo.set({});
+    m_imHost.set({});
+    m_imPort.set({});
+    m_imPortHttps.set({});
+    m_onlineUsers.set({});
+    m_visibleUsers.set({});
+    const QMap<QString, MemberRecord *> records = m_cache.update([](UserCache &cache) {
+        cache.groupUsers.clear();
+        return std::exchange(cache.records, {});
+    });
+    for (MemberRecord *record : records) {
+        qDeleteAll(record->roles);
+        delete record;
+    }
+    m_silentServer.forget();
 }
 
 void ParameterInfor::forgetSilentServer()

@@ -69,6 +69,9 @@ public:
     static constexpr qint64 silentServerMemoryMs = 30000;
     // Forgets a silent server; each sign-in does.
     void forgetSilentServer();
+    // Signing out: the token, the identity, the messaging address, the user sets and the user
+    // cache go.
+    void forgetAccount();
 
 signals:
     void sigOnlineUsersChange(const QStringList &list, int statusa);

@@ -8,14 +8,21 @@
 #include "config/rememberedpasswords.h"
 #include "desktop/dockclick.h"
 #include "desktop/noticetext.h"
+#include "directory/handlorganization.h"
+#include "directory/loadpersonnel.h"
 #include "files/filemessageengine.h"
+#include "files/messagefilestore.h"
+#include "items/roundpicture.h"
 #include "language/storagetext.h"
 #include "language/text.h"
+#include "logging.h"
 #include "messaging/facefilehandl.h"
 #include "messaging/sockethandl.h"
 #include "platform/autostart.h"
 #include "platform/localpath.h"
 #include "programinfo.h"
+#include "reminders/menumodel.h"
+#include "reminders/systeminformation.h"
 #include "session/parameterinfor.h"
 #include "update/versionrequest.h"
 
@@ -367,6 +374,21 @@ void ConfigData::restartDevice()
 void ConfigData::disConnectServer()
 {
     SocketHandl::instance()->disConnectServer();
+}
+
+void ConfigData::signOut()
+{
+    SocketHandl::instance()->forgetAccount();
+    HistoryLink::instance()->signOut();
+    ParameterInfor::instance()->forgetAccount();
+    SystemInformation::gestance()->forgetAccount();
+    MenuModel::instance()->forgetAccount();
+    LoadPersonnel::gestance()->forgetAccount();
+    HandlOrganization::gestance()->forgetAccount();
+    MessageFilestore::release();
+    RoundPicture::clearCache();
+    store()->forgetAccount();
+    qCInfo(lcConfig) << "signed out: the account's data is forgotten";
 }
 
 void ConfigData::setLoginServerIp()

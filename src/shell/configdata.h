@@ -94,6 +94,10 @@ public:
     Q_INVOKABLE void openExeProgram();
     Q_INVOKABLE void restartDevice();
     Q_INVOKABLE void disConnectServer();
+    // Signing out within the running client, as clean as a restart: the link is closed and
+    // every store forgets the account (conversations, outbox, local history, token and user
+    // caches, directory, reminders, menu, pictures, the server lock).
+    Q_INVOKABLE void signOut();
     Q_INVOKABLE void setLoginServerIp();
     // Deletes the local message history of the signed-in user; sigChatHistoryCleared follows.
     Q_INVOKABLE void clearChatHistory();

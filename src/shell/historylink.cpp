@@ -76,7 +76,7 @@ HistoryLink::~HistoryLink()
 void HistoryLink::signIn(const QString &path)
 {
     // The same user again (signed out and in): the list is shown from the file once more.
-    if (path == m_history->path()) {
+    if (path == m_signedInPath) {
         m_history->loadRecent(HistoryDatabase::recentLimit);
         return;
     }
@@ -89,6 +89,7 @@ void HistoryLink::signIn(const QString &path)
     setNotice(&m_failure, QString());
     setNotice(&m_gap, QString());
     m_history->open(path);
+    m_signedInPath = path;
     m_engine->setRecordKeeper(m_history);
     m_history->loadRecent(HistoryDatabase::recentLimit);
 }
@@ -126,4 +127,14 @@ void HistoryLink::clear()
 void HistoryLink::close()
 {
     m_history->close();
+}
+
+void HistoryLink::signOut()
+{
+    m_engine->setRecordKeeper(nullptr);
+    m_history->close(true);
+    m_signedInPath.clear();
+    setNotice(&m_setAside, QString());
+    setNotice(&m_failure, QString());
+    setNotice(&m_gap, QString());
 }

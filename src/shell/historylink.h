@@ -28,6 +28,9 @@ public:
     void clear();
     // Writes what is queued (the process is about to end).
     void close();
+    // Signing out: writes what is queued, closes the file and takes it from the engine, so the
+    // next sign-in opens its own (the same user's again too).
+    void signOut();
     LocalHistory *history() const { return m_history.get(); }
     // What the settings' history section tells about the local copy, in the user's words:
     // a damaged file set aside, writes failing (a full disk), records missing from a time on.
@@ -45,6 +48,8 @@ private:
     void setNotice(QString *part, const QString &text);
 
     std::shared_ptr<LocalHistory> m_history;
+    // The file of the signed-in user; empty once signed out.
+    QString m_signedInPath;
     QString m_setAside;
     QString m_failure;
     QString m_gap;

@@ -114,6 +114,16 @@ void MessageNotices::withdrawConversation(const QString &ids)
         m_notifier->withdraw(chatKey(ids));
 }
 
+void MessageNotices::withdrawAll()
+{
+    if (m_notifier)
+        m_notifier->withdrawAll();
+    m_chats.clear();
+    m_lastKey.clear();
+    m_lastSummary.clear();
+    m_lastBody.clear();
+}
+
 void MessageNotices::show(const QString &key, const QString &summary, const QString &body)
 {
     if (!available()) {

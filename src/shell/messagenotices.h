@@ -59,6 +59,8 @@ public:
     Q_INVOKABLE bool notifyReminder(const QString &module, const QString &title,
                                     const QString &content);
     Q_INVOKABLE void withdrawConversation(const QString &ids);
+    // Signing out: every notification goes, with what was kept to open one.
+    Q_INVOKABLE void withdrawAll();
 
 signals:
     void availableChanged();

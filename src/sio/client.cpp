@@ -6,6 +6,10 @@
 
 #include <QThread>
 
+#include <chrono>
+#include <future>
+#include <memory>
+
 namespace sio {
 
 namespace {
@@ -86,6 +90,15 @@ void Client::close()
     // Not open from here on, although the I/O thread only gets to the close a moment later.
     m_shared->open = false;
     m_shared->run([](ClientCore *core) { core->close(); });
+}
+
+bool Client::settle(int limitMs)
+{
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> settled = done->get_future();
+    if (!m_shared->run([done](ClientCore *) { done->set_value(); }))
+        return true;
+    return settled.wait_for(std::chrono::milliseconds(limitMs)) == std::future_status::ready;
 }
 
 bool Client::isOpen() const

@@ -50,6 +50,9 @@ public:
     // Closes the connection, drops pending acknowledgement callbacks and waiting emits. Quiet: no
     // listener reports it. Safe in every state, also twice.
     void close();
+    // Waits until the I/O thread has done what was asked of it before this call (at most
+    // `limitMs`): after a close(), nothing of that connection runs any more. False on time-out.
+    bool settle(int limitMs);
     // True between the open listener and the end of that connection.
     bool isOpen() const;
 

@@ -266,7 +266,9 @@ void HttpRequest::completeDownload()
     m_reply = nullptr;
     if (!m_file)
         return;
-    if (!m_file->commit()) {
+    // Flushed first: on a full disk the commit alone can report a write that failed in its
+    // buffer as done, and put a short package in place.
+    if (!m_file->flush() || !m_file->commit()) {
         const QString error = m_file->errorString();
         m_file.reset();
         failDownload(QStringLiteral("cannot put the package in place: ") + error);

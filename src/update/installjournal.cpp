@@ -102,7 +102,8 @@ bool writeJournal(const QString &root, const Journal &journal)
         text += (entry.hadOld ? "entry old " : "entry new ") + entry.path.toUtf8() + '\n';
     QSaveFile file(journalPath(root));
     // The journal must be on disk before the step it describes.
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.flush() ||
+        !file.commit())
         return false;
     syncFolder(InstallJournal::workFolder(root));
     return true;

@@ -3,6 +3,7 @@
 // could not once space returns. Needs the right to mount (root); skips, saying why, without it.
 
 #include "config/configfile.h"
+#include "files/filedownload.h"
 #include "history/localhistory.h"
 #include "messaging/messageoutbox.h"
 #include "messaging/sockethandl.h"
@@ -18,9 +19,12 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStorageInfo>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -91,6 +95,9 @@ private slots:
     {
         const QString path = m_mount.path() + QStringLiteral("/outbox.json");
         MessageOutbox outbox;
+        // The window learns of the failure and of its end from the writer, without asking.
+        std::atomic<int> told{0};
+        outbox.setProblemListener([&told]() { ++told; });
         outbox.open(path);
         outbox.append(entry(1));
         QVERIFY(outbox.flush());
@@ -99,10 +106,12 @@ private slots:
         QVERIFY(!outbox.flush());
         QVERIFY2(outbox.writeProblem().contains(diskFullWords), qPrintable(outbox.writeProblem()));
         QCOMPARE(outboxIds(path), QSet<qulonglong>({1}));
+        QTRY_COMPARE(told.load(), 1);
         release();
         // Written again by itself, without another change.
         QTRY_VERIFY_WITH_TIMEOUT(outbox.writeProblem().isEmpty(), 20000);
         QCOMPARE(outboxIds(path), QSet<qulonglong>({1, 2}));
+        QTRY_COMPARE(told.load(), 2);
     }
 
     void historyKeepsBatchUntilSpaceReturns()
@@ -133,6 +142,37 @@ private slots:
         QTRY_VERIFY(link.notice().isEmpty());
         history->close();
         QCOMPARE(committed(path), 2050);
+    }
+
+    // A download smaller than the file's write buffer, onto a full disk: every write is taken
+    // in memory, so only the last flush can tell, and the download must fail, leaving nothing.
+    void downloadOfBufferedBytesFails()
+    {
+        ConfigFile *settings = ConfigFile::resetForTests(m_mount.path());
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        const QByteArray body(12 * 1024, 'd');
+        connect(&server, &QTcpServer::newConnection, &server, [&server, &body]() {
+            QTcpSocket *socket = server.nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, socket, [socket, &body]() {
+                socket->readAll();
+                socket->write("HTTP/1.1 200 OK\r\nContent-Length: " +
+                              QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n");
+                socket->write(body);
+                socket->disconnectFromHost();
+            });
+        });
+        settings->setMainConfig(QStringLiteral("currentServerIp"),
+                                QStringLiteral("127.0.0.1:%1").arg(server.serverPort()));
+        const QString target = m_mount.path() + QStringLiteral("/download.bin");
+        fill();
+        FileDownload download;
+        QSignalSpy failed(&download, &FileDownload::failed);
+        QSignalSpy finished(&download, &FileDownload::finished);
+        download.start(QStringLiteral("1"), target);
+        QTRY_VERIFY_WITH_TIMEOUT(!failed.isEmpty() || !finished.isEmpty(), 20000);
+        QCOMPARE(finished.count(), 0);
+        QVERIFY(!QFile::exists(target));
     }
 
 private:

@@ -186,4 +186,67 @@ FlowCase {
         mouseClick(item("historyClose"))
         tryCompare(item("historicalRecords"), "visible", false)
     }
+
+    // Signing out forgets the account: liuyang (10004), next on the same client, finds nothing
+    // of zhangwei's in any view or store, and zhangwei's link is gone before he signs in.
+    function test_5_anotherAccountFindsNothingOfTheFirst() {
+        mouseClick(item("section_message"))
+        mouseClick(item("conversation_10002"))
+        tryCompare(item("conversationPane"), "currentId", "10002")
+        var field = item("newsSearchField")
+        field.forceActiveFocus()
+        typeText("report")
+        verify(socketState.getPrivateIdFromInfors("10002").length > 0)
+        verify(socketState.getGroupIds().indexOf(projectGroup) >= 0)
+        var token = configData.getToken()
+        verify(token !== "")
+
+        win.logout()
+        tryCompare(win, "loggedIn", false, 10000)
+        tryVerify(function() {
+            var engines = hook("online").engines
+            for (var i = 0; i < engines.length; ++i) {
+                if (engines[i].user === "10001")
+                    return false
+            }
+            return true
+        }, 10000, "the link is closed before the next sign-in")
+        compare(configData.getToken(), "")
+        compare(socketState.getSelfUesrId(), "")
+        compare(socketState.getPrivateIdFromInfors("10002").length, 0)
+        compare(socketState.getGroupIds().length, 0)
+        compare(socketState.keptConversations().length, 0)
+        verify(!socketState.judgeUserInfor("10002"), "the user cache is empty")
+
+        signIn("liuyang")
+        compare(socketState.getSelfUesrId(), "10004")
+        verify(configData.getToken() !== token)
+        var list = item("newsList")
+        // His own conversation with zhangwei comes from the server: the list is in.
+        tryVerify(function() { return rowContent(list, "10001") === "收到，谢谢" }, 10000, rowsText(list))
+        compare(rowIndex(list, "10002"), -1, rowsText(list))
+        compare(rowIndex(list, projectGroup), -1, rowsText(list))
+        verify(find(win.contentItem, "unread_10002") === null)
+        verify(find(win.contentItem, "unread_" + projectGroup) === null)
+        compare(item("conversationPane").currentId, "")
+        compare(item("newsSearchField").text, "")
+        compare(socketState.getPrivateIdFromInfors("10002").length, 0)
+        compare(socketState.getGroupIdFromInfors(projectGroup).length, 0)
+        var kept = socketState.keptConversations()
+        for (var k = 0; k < kept.length; ++k)
+            verify(kept[k].ids !== "10002" && kept[k].ids !== projectGroup, JSON.stringify(kept[k]))
+
+        // The other views: only his groups, the directory and the menu loaded anew.
+        mouseClick(item("section_group"))
+        var groups = item("groupList")
+        tryCompare(groups, "count", 2, 10000)
+        verify(find(groups, "group_" + projectGroup) === null)
+        mouseClick(item("section_organization"))
+        var tree = item("structureTree")
+        tryVerify(function() { return tree.rowCount > 1 }, 15000, "the directory loads")
+        compare(tree.companyName, "星河协同科技有限公司")
+        mouseClick(item("section_menu"))
+        verify(item("menuDefault").visible)
+        compare(configData.historyNotice(), "")
+    }
 }
