@@ -207,6 +207,14 @@ void EngineConnection::onTextMessage(const QString &frame)
 {
     if (m_ended || m_disposed)
         return;
+    // Messages are nearly every frame: they go on as a view of it, with no copy.
+    if (m_open && !frame.isEmpty() && frame.at(0) == QLatin1Char('4')) {
+        // Engine.IO 3: whatever arrives shows the server is alive.
+        if (m_options.engineVersion == 3)
+            m_deadTimer.start(m_info.pingInterval + m_info.pingTimeout);
+        Q_EMIT messageReceived(QStringView(frame).mid(1));
+        return;
+    }
     EnginePacket packet;
     QString error;
     if (!PacketCodec::decodeEngine(frame, &packet, &error)) {

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QObject>
 #include <QSslError>
+#include <QStringView>
 #include <QTimer>
 #include <QUrl>
 
@@ -77,7 +78,8 @@ public:
 
 Q_SIGNALS:
     void opened();
-    void messageReceived(const QString &packet);
+    // A view of the frame, valid for the call only: the busy path makes no copy of it.
+    void messageReceived(QStringView packet);
     // An Engine.IO 4 server ping (the owner takes it as a sign of the server's generation).
     void pingReceived();
     void ended(sio::EngineConnection::Ending ending, const QString &reason);
