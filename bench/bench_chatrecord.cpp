@@ -4,6 +4,7 @@
 // time), and the memory the open conversation costs.
 // Offscreen with the software renderer, in this process (no server: the texts are what the
 // messaging engine hands the view).
+#include "benchtarget.h"
 #include "procusage.h"
 #include "shell/qmltypes.h"
 #include "testenvironment.h"
@@ -170,24 +171,25 @@ int main(int argc, char **argv)
     const int delegatesAfter = messageDelegates(list);
     const qint64 pssAfter = procusage::pssOf(QStringLiteral("self"));
 
-    out << QStringLiteral("conversation of %1 messages: view populated and drawn in median %2 ms "
-                          "(min %3, max %4, %5 runs; target < 150 ms), %6 message delegates for "
-                          "%7 rows\n")
-               .arg(rows)
-               .arg(median(openMs), 0, 'f', 1)
+    out << bench::figureLine(
+        QStringLiteral("conversation of %1 messages opened and drawn, median of %2")
+            .arg(rows)
+            .arg(runs),
+        median(openMs), QStringLiteral("ms"), bench::Op::AtMost, 150);
+    out << QStringLiteral("  min %1 ms, max %2 ms, %3 message delegates for %4 rows\n")
                .arg(*std::min_element(openMs.begin(), openMs.end()), 0, 'f', 1)
                .arg(*std::max_element(openMs.begin(), openMs.end()), 0, 'f', 1)
-               .arg(runs)
                .arg(delegates)
                .arg(rows);
     out << QStringLiteral("  of which the rows of the model: median %1 ms\n")
                .arg(median(rowsMs), 0, 'f', 1);
     if (!frames.isEmpty())
-        out << QStringLiteral("scrolling it end to end, %1 frames: median %2 ms, longest %3 ms "
-                              "(target <= 32 ms; %4)\n")
+        out << bench::figureLine(QStringLiteral("longest frame scrolling it end to end"),
+                                 *std::max_element(frames.begin(), frames.end()),
+                                 QStringLiteral("ms"), bench::Op::AtMost, 16)
+            << QStringLiteral("  %1 frames, median %2 ms; %3\n")
                    .arg(frames.size())
                    .arg(median(frames), 0, 'f', 1)
-                   .arg(*std::max_element(frames.begin(), frames.end()), 0, 'f', 1)
                    .arg(QGuiApplication::platformName() + QStringLiteral(" platform, ") +
                         qEnvironmentVariable("QT_QUICK_BACKEND", QStringLiteral("default")) +
                         QStringLiteral(" rendering"));
@@ -206,8 +208,9 @@ int main(int argc, char **argv)
                            .arg(frameCpu[i], 0, 'f', 1);
     out << QStringLiteral("message delegates in use after scrolling: %1\n").arg(delegatesAfter);
     if (pssBefore > 0)
-        out << QStringLiteral("PSS with the conversation open: +%1 MB (target < 15 MB)\n")
-                   .arg((pssOpen - pssBefore) / 1024.0, 0, 'f', 1);
+        out << bench::figureLine(QStringLiteral("PSS increase with the conversation open"),
+                                 std::max<qint64>(0, pssOpen - pssBefore) / 1024.0,
+                                 QStringLiteral("MB"), bench::Op::Below, 15);
     if (pssBefore > 0)
         out << QStringLiteral("PSS after scrolling it end to end: +%1 MB\n")
                    .arg((pssAfter - pssBefore) / 1024.0, 0, 'f', 1);

@@ -10,6 +10,7 @@
 //
 // usage: bench_directory [users] [runs]
 #include "benchsignin.h"
+#include "benchtarget.h"
 #include "referenceserver.h"
 #include "shell/qmltypes.h"
 #include "testenvironment.h"
@@ -198,28 +199,30 @@ int main(int argc, char **argv)
         call(list, "search", QString());
     }
 
-    auto row = [&out](const QString &what, double value, const QString &target) {
-        out << QStringLiteral("%1 %2 ms  %3\n").arg(what, -52).arg(value, 8, 'f', 1).arg(target);
+    auto row = [&out](const QString &what, double value, double targetMs) {
+        if (targetMs > 0)
+            out << bench::figureLine(what, value, QStringLiteral("ms"), bench::Op::AtMost,
+                                     targetMs);
+        else
+            out << QStringLiteral("%1 %2 ms\n").arg(what, -60).arg(value, 10, 'f', 1);
     };
     out << QStringLiteral("organisation section with %1 users, %2 runs per step (median)\n")
                .arg(size)
                .arg(runs);
-    row(QStringLiteral("first opening, to the frame with the department tree"), firstOpening,
-        QStringLiteral("target < 300 ms"));
+    row(QStringLiteral("first opening, to the frame with the department tree"), firstOpening, 300);
     row(QStringLiteral("open a department (%1 rows), to the next frame").arg(departmentRows),
-        median(departmentMs), QStringLiteral("target < 100 ms"));
+        median(departmentMs), 100);
     row(QStringLiteral("open everything below it (%1 rows), to the next frame").arg(subtreeRows),
-        subtreeMs, QString());
-    row(QStringLiteral("first showing of the role tree"), roleOpening, QString());
+        subtreeMs, 0);
+    row(QStringLiteral("first showing of the role tree"), roleOpening, 0);
     row(QStringLiteral("open a role of %1 people, to the next frame").arg(roleRows), median(roleMs),
-        QStringLiteral("target < 100 ms"));
+        100);
     row(QStringLiteral("search (%1 / %2 / %3 found), to the frame with results")
             .arg(found.value(0))
             .arg(found.value(1))
             .arg(found.value(2)),
-        median(searchMs), QStringLiteral("target < 100 ms"));
-    const bool met = firstOpening >= 0 && firstOpening < 300 && median(departmentMs) < 100 &&
-                     median(roleMs) < 100 && roleRows >= 500 && median(searchMs) < 100;
-    out << (met ? "all targets met\n" : "TARGET MISSED\n");
+        median(searchMs), 100);
+    if (roleRows < 500)
+        out << "the role tree held fewer than 500 people: the role figure is not the one meant\n";
     return 0;
 }

@@ -16,6 +16,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -67,8 +68,9 @@ ChunkedUpload::~ChunkedUpload()
 {
     if (QNetworkAccessManager *manager = m_slot.current())
         manager->disconnect(this);
-    if (m_reply)
-        m_reply->disconnect(this);
+    for (const InFlight &sending : qAsConst(m_inFlight))
+        if (sending.reply)
+            sending.reply->disconnect(this);
 }
 
 int ChunkedUpload::chunkCountFor(qint64 size)
@@ -84,10 +86,7 @@ void ChunkedUpload::start(const QString &srcPath, const Message &message)
         return;
     m_busy = true;
     m_reporting = true;
-    if (m_reply)
-        m_reply->disconnect(this);
-    if (QNetworkAccessManager *manager = m_slot.current())
-        manager->disconnect(this);
+    dropInFlight();
     m_srcPath = srcPath;
 
     m_srcFile = std::make_unique<QFile>(LocalPath::fromUserPath(srcPath));
@@ -105,14 +104,17 @@ void ChunkedUpload::start(const QString &srcPath, const Message &message)
     // From the local path: a URL text would carry "#" or "%" in a name percent-encoded.
     m_fileName = TransferRequest::fileNameOf(m_srcFile->fileName());
     m_extension = TransferRequest::extensionOf(m_fileName);
-    m_chunkIndex = 1;
+    m_nextChunk = 0;
+    m_storedChunks = 0;
+    m_storedBytes = 0;
     m_chunkCount = chunkCountFor(m_fileSize);
     m_reportedSent = -1;
     m_message = message;
     m_messageKey.clear();
 
-    sendChunk();
-    if (!m_busy)
+    // One manager for the whole file: its connections stay open from chunk to chunk.
+    m_slot.renew();
+    if (!sendMore())
         return; // the first chunk could not be read
     // Shown while the chunks go; no attachment yet.
     FileAttachment pending;
@@ -135,52 +137,90 @@ void ChunkedUpload::registerMessage(bool send, const FileAttachment &file)
                                m.sequence, send, file);
 }
 
-void ChunkedUpload::sendChunk()
+qint64 ChunkedUpload::chunkLength(int chunk) const
 {
-    const qint64 offset = qint64(m_chunkIndex - 1) * chunkSize;
-    const qint64 length = std::min(chunkSize, m_fileSize - offset);
-    auto body = std::make_unique<FileSlice>(m_srcFile->fileName(), offset, length);
+    return std::min(chunkSize, m_fileSize - qint64(chunk) * chunkSize);
+}
+
+bool ChunkedUpload::sendMore()
+{
+    while (m_busy && m_nextChunk < m_chunkCount) {
+        const bool alone = m_nextChunk == 0 || m_nextChunk == m_chunkCount - 1;
+        if (alone ? !m_inFlight.isEmpty() || m_storedChunks < m_nextChunk
+                  : m_storedChunks == 0 || m_inFlight.size() >= maxInFlight)
+            return true;
+        if (!sendChunk(m_nextChunk))
+            return false;
+        ++m_nextChunk;
+    }
+    return true;
+}
+
+bool ChunkedUpload::sendChunk(int chunk)
+{
+    const qint64 offset = qint64(chunk) * chunkSize;
+    auto body = std::make_unique<FileSlice>(m_srcFile->fileName(), offset, chunkLength(chunk));
     if (!body->open(QIODevice::ReadOnly)) {
         // The file shrank or became unreadable since the upload began.
-        qCWarning(lcFiles) << "cannot read chunk" << m_chunkIndex << "of" << m_srcFile->fileName();
+        qCWarning(lcFiles) << "cannot read chunk" << chunk + 1 << "of" << m_srcFile->fileName();
         fail();
-        return;
+        return false;
     }
 
-    QNetworkAccessManager *manager = m_slot.renew();
-    connect(manager, &QNetworkAccessManager::finished, this, &ChunkedUpload::onFinished);
     // The name is percent-encoded so "&", "#" or "+" in it cannot break the query.
-    const QString query = QStringLiteral("chunk=") + QString::number(m_chunkIndex - 1) +
+    const QString query = QStringLiteral("chunk=") + QString::number(chunk) +
                           QStringLiteral("&chunks=") + QString::number(m_chunkCount) +
                           QStringLiteral("&name=") +
                           QString::fromLatin1(QUrl::toPercentEncoding(m_fileName));
     const QString url =
         ServerRequest::currentBaseUrl() + QStringLiteral("api/attachment/upload?") + query;
-    m_reply = manager->post(TransferRequest::withStallLimit(
-                                ServerRequest::make(url, ServerRequest::Body::JsonUtf8, true)),
-                            body.get());
-    body.release()->setParent(m_reply);
-    connect(m_reply, &QNetworkReply::uploadProgress, this, &ChunkedUpload::onProgress);
+    QNetworkReply *reply =
+        m_slot.current()->post(TransferRequest::withStallLimit(
+                                   ServerRequest::make(url, ServerRequest::Body::JsonUtf8, true)),
+                               body.get());
+    body.release()->setParent(reply);
+    m_inFlight.append({reply, chunk, 0});
+    connect(reply, &QNetworkReply::uploadProgress, this,
+            [this, reply](qlonglong sent, qlonglong) { onProgress(reply, sent); });
+    connect(reply, &QNetworkReply::finished, this, [this, reply] { onFinished(reply); });
+    return true;
 }
 
-void ChunkedUpload::onProgress(qlonglong bytesSent, qlonglong bytesTotal)
+void ChunkedUpload::onProgress(QNetworkReply *reply, qlonglong bytesSent)
 {
-    Q_UNUSED(bytesTotal)
     if (!m_reporting)
         return;
     // Counted against the whole file, so the bar rises once from 0 to the file's size.
-    const qint64 offset = qint64(m_chunkIndex - 1) * chunkSize;
-    const qint64 sent = std::min(m_fileSize, offset + std::max<qint64>(0, bytesSent));
+    qint64 sent = m_storedBytes;
+    for (InFlight &sending : m_inFlight) {
+        if (sending.reply == reply)
+            sending.sent = std::min(chunkLength(sending.chunk), std::max<qint64>(0, bytesSent));
+        sent += sending.sent;
+    }
+    sent = std::min(m_fileSize, sent);
     if (sent < m_reportedSent)
         return;
     m_reportedSent = sent;
     emit progress(m_messageKey, sent, m_fileSize);
 }
 
+void ChunkedUpload::dropInFlight()
+{
+    const QList<InFlight> sending = std::exchange(m_inFlight, {});
+    for (const InFlight &one : sending) {
+        if (!one.reply)
+            continue;
+        one.reply->disconnect(this);
+        one.reply->abort();
+        one.reply->deleteLater();
+    }
+}
+
 void ChunkedUpload::fail()
 {
     m_busy = false;
     m_reporting = false;
+    dropInFlight();
     m_srcFile.reset();
     emit failed(TransferRequest::failUploadText());
     if (!m_messageKey.isEmpty())
@@ -189,29 +229,36 @@ void ChunkedUpload::fail()
 
 void ChunkedUpload::onFinished(QNetworkReply *reply)
 {
-    if (reply)
-        reply->deleteLater();
-    if (m_chunkCount > m_chunkIndex) {
-        if (!reply || TransferRequest::httpStatus(reply) != 200 ||
-            reply->error() != QNetworkReply::NoError) {
-            qCWarning(lcFiles) << "chunk" << m_chunkIndex
-                               << "failed:" << (reply ? TransferRequest::httpStatus(reply) : 0);
-            fail();
-            return;
+    reply->deleteLater();
+    int chunk = -1;
+    for (int i = 0; i < m_inFlight.size(); ++i) {
+        if (m_inFlight.at(i).reply == reply) {
+            chunk = m_inFlight.takeAt(i).chunk;
+            break;
         }
-        qCDebug(lcFiles) << "chunk" << m_chunkIndex << "stored:" << reply->readAll().size()
-                         << "bytes";
-        ++m_chunkIndex;
-        sendChunk();
+    }
+    if (chunk < 0 || !m_busy)
+        return;
+    if (chunk == m_chunkCount - 1) {
+        onLastFinished(reply);
         return;
     }
+    const int status = TransferRequest::httpStatus(reply);
+    if (status != 200 || reply->error() != QNetworkReply::NoError) {
+        qCWarning(lcFiles) << "chunk" << chunk + 1 << "failed:" << status;
+        fail();
+        return;
+    }
+    qCDebug(lcFiles) << "chunk" << chunk + 1 << "stored:" << reply->readAll().size() << "bytes";
+    ++m_storedChunks;
+    m_storedBytes += chunkLength(chunk);
+    sendMore();
+}
 
+void ChunkedUpload::onLastFinished(QNetworkReply *reply)
+{
     m_busy = false;
     m_srcFile.reset();
-    if (!reply) {
-        m_reporting = false;
-        return;
-    }
     const QByteArray body = reply->readAll();
     QJsonObject object;
     const bool isObject = PeerJson::parseObject(body, &object);

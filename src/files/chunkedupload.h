@@ -14,7 +14,9 @@ class QNetworkReply;
 
 // Uploads one chat file at a time in 5 MiB chunks, tied to its message in the messaging engine:
 // the message is shown as pending while the chunks go, taken away if they fail, and sent with
-// the attachment once the server has the whole file.
+// the attachment once the server has the whole file. The first chunk opens the upload at the
+// server and the last one closes it, so each of them goes alone; the chunks between go two at a
+// time on one manager, the next one in flight while the server stores the one before.
 class ChunkedUpload : public QObject
 {
     Q_OBJECT
@@ -45,14 +47,29 @@ public:
     // Number of chunks a file of `size` bytes is sent in (an empty file: one empty chunk).
     static int chunkCountFor(qint64 size);
 
+    // Chunks between the first and the last that may be on their way at once.
+    static constexpr int maxInFlight = 2;
+
 signals:
     void progress(const QString &msgids, qlonglong bytesSent, qlonglong bytesTotal);
     void failed(const QString &errors);
 
 private:
+    struct InFlight
+    {
+        QPointer<QNetworkReply> reply;
+        int chunk = 0; // 0-based
+        qint64 sent = 0;
+    };
+
     void onFinished(QNetworkReply *reply);
-    void onProgress(qlonglong bytesSent, qlonglong bytesTotal);
-    void sendChunk();
+    void onLastFinished(QNetworkReply *reply);
+    void onProgress(QNetworkReply *reply, qlonglong bytesSent);
+    // Sends every chunk the order allows now; false when one could not be read.
+    bool sendMore();
+    bool sendChunk(int chunk);
+    qint64 chunkLength(int chunk) const;
+    void dropInFlight();
     void fail();
     void registerMessage(bool send, const FileAttachment &file);
 
@@ -61,13 +78,15 @@ private:
     QString m_srcPath;
     std::unique_ptr<QFile> m_srcFile;
     RequestSlot m_slot;
-    QPointer<QNetworkReply> m_reply;
+    QList<InFlight> m_inFlight;
     Message m_message;
     QString m_fileName;
     QString m_extension;
     QString m_messageKey;
     qint64 m_fileSize = 0;
-    int m_chunkIndex = 0;
+    int m_nextChunk = 0;    // 0-based, the next to send
+    int m_storedChunks = 0; // acknowledged by the server
+    qint64 m_storedBytes = 0;
     int m_chunkCount = 0;
     qint64 m_reportedSent = -1;
 };

@@ -1,5 +1,6 @@
 #include "filedownload.h"
 
+#include "files/diskwriter.h"
 #include "files/safefilename.h"
 #include "files/transferrequest.h"
 #include "logging.h"
@@ -18,6 +19,8 @@ namespace {
 // The most a download holds in memory before it reaches the file: the network reads no further
 // ahead, so a fast server cannot fill the memory while the disk catches up.
 constexpr qint64 kDownloadBuffer = 2 * 1024 * 1024;
+// The most that waits for the disk; with the buffer above, a download holds 8 MiB or so.
+constexpr qint64 kWriteQueue = 4 * 1024 * 1024;
 
 // The destination with its name made safe. A name that had to change is not the one the caller
 // found free, so it must not land on a file that is there already.
@@ -49,7 +52,7 @@ FileDownload::~FileDownload()
     if (m_reply)
         m_reply->disconnect(this);
     // A download cut short by the end of its owner is of no use to anyone.
-    finishDestination(false);
+    dropDestination();
 }
 
 void FileDownload::start(const QString &attachmentId, const QString &destPath)
@@ -62,7 +65,7 @@ void FileDownload::start(const QString &attachmentId, const QString &destPath)
     m_broken = false;
     if (m_reply)
         m_reply->disconnect(this);
-    finishDestination(false);
+    dropDestination();
 
     const QString localPath = LocalPath::fromUserPath(destPath);
     // A chosen file never climbs; a path put together from a name in a message may.
@@ -70,18 +73,28 @@ void FileDownload::start(const QString &attachmentId, const QString &destPath)
                             .replace(QLatin1Char('\\'), QLatin1Char('/'))
                             .split(QLatin1Char('/'))
                             .contains(QStringLiteral(".."));
-    m_destFile = std::make_unique<QSaveFile>(safeDestination(localPath));
-    if (climbs || !m_destFile->open(QIODevice::WriteOnly)) {
-        qCWarning(lcFiles) << "cannot create the download destination" << m_destFile->fileName()
+    auto file = std::make_unique<QSaveFile>(safeDestination(localPath));
+    if (climbs || !file->open(QIODevice::WriteOnly)) {
+        qCWarning(lcFiles) << "cannot create the download destination" << file->fileName()
                            << (climbs ? QStringLiteral("(it climbs with \"..\")")
-                                      : m_destFile->errorString());
-        m_destFile.reset();
+                                      : file->errorString());
         m_busy = false;
         m_reporting = false;
         emit failed(TransferRequest::failOpenText());
         return;
     }
-
+    // News from the writer of an earlier download is not about this one.
+    const quint64 generation = ++m_generation;
+    m_writer = std::make_unique<DiskWriter>(
+        std::move(file), this, kWriteQueue,
+        [this, generation] {
+            if (generation == m_generation)
+                writeArrived();
+        },
+        [this, generation] {
+            if (generation == m_generation)
+                writeFailed();
+        });
     QString id = attachmentId;
     id.remove(QLatin1Char('"'));
     // The id comes from a message: one encoded segment, so it cannot climb or add a query.
@@ -101,7 +114,7 @@ void FileDownload::start(const QString &attachmentId, const QString &destPath)
 void FileDownload::writeArrived()
 {
     QNetworkReply *reply = m_reply;
-    if (!reply || !m_destFile)
+    if (!reply || !m_writer)
         return;
     const int status = TransferRequest::httpStatus(reply);
     if (status < 200 || status > 299) {
@@ -110,20 +123,23 @@ void FileDownload::writeArrived()
         reply->readAll();
         return;
     }
-    if (!m_destFile->isOpen() || m_broken)
+    // While the disk is behind, the bytes wait in the reply and the network pauses; the writer
+    // calls again once it has caught up.
+    if (m_broken || m_writer->full())
         return;
-    const QByteArray data = reply->readAll();
-    if (!data.isEmpty() && m_destFile->write(data) != data.size()) {
-        qCWarning(lcFiles) << "cannot write the download" << m_destFile->fileName()
-                           << m_destFile->errorString();
-        m_broken = true;
-        reply->abort();
-    }
+    m_writer->write(reply->readAll());
+}
+
+void FileDownload::writeFailed()
+{
+    m_broken = true;
+    if (m_reply)
+        m_reply->abort();
 }
 
 void FileDownload::onProgress(qlonglong bytesReceived, qlonglong bytesTotal)
 {
-    if (!m_reply || !m_destFile)
+    if (!m_reply || !m_writer)
         return;
     writeArrived();
     if (!m_reporting || m_broken)
@@ -136,10 +152,10 @@ void FileDownload::onProgress(qlonglong bytesReceived, qlonglong bytesTotal)
 
 void FileDownload::onFinished(QNetworkReply *reply)
 {
-    m_busy = false;
     m_reporting = false;
     if (!reply) {
-        finishDestination(false);
+        m_busy = false;
+        dropDestination();
         emit failed(TransferRequest::failUploadText());
         return;
     }
@@ -147,41 +163,38 @@ void FileDownload::onFinished(QNetworkReply *reply)
     const int status = TransferRequest::httpStatus(reply);
     const bool failedReply =
         m_broken || reply->error() != QNetworkReply::NoError || status < 200 || status > 299;
-    const QByteArray rest = reply->readAll();
-    if (!failedReply && m_destFile && m_destFile->isOpen() && !rest.isEmpty() &&
-        m_destFile->write(rest) != rest.size()) {
-        m_broken = true;
-    }
-    if (failedReply || m_broken) {
+    if (failedReply || !m_writer) {
         qCWarning(lcFiles) << "download failed:" << status << reply->errorString();
-        finishDestination(false);
+        m_busy = false;
+        dropDestination();
         emit failed(TransferRequest::failUploadText());
         return;
     }
-    const QString finalPath = m_destFile ? m_destFile->fileName() : m_destPath;
-    finishDestination(true);
-    if (m_broken) {
-        emit failed(TransferRequest::failUploadText());
-        return;
-    }
-    qCDebug(lcFiles) << "downloaded" << finalPath;
-    emit finished(finalPath);
+    // The rest goes to the writer whatever its queue holds: the network is done.
+    m_writer->write(reply->readAll());
+    const QString finalPath = m_writer->fileName();
+    const quint64 generation = m_generation;
+    m_writer->finish(true, [this, generation, finalPath](bool inPlace) {
+        if (generation == m_generation)
+            done(inPlace, finalPath);
+    });
 }
 
-// Puts a complete download in place of the destination, or drops the temporary file.
-void FileDownload::finishDestination(bool keep)
+void FileDownload::done(bool inPlace, const QString &path)
 {
-    if (!m_destFile)
+    m_busy = false;
+    m_writer.reset();
+    if (!inPlace) {
+        emit failed(TransferRequest::failUploadText());
         return;
-    // Flushed first: on a full disk the commit alone can report a write that failed in its
-    // buffer as done, and put a short file in place.
-    if (!keep || !m_destFile->flush() || !m_destFile->commit()) {
-        if (keep) {
-            qCWarning(lcFiles) << "cannot put the download in place" << m_destFile->fileName()
-                               << m_destFile->errorString();
-            m_broken = true;
-        }
-        m_destFile->cancelWriting();
     }
-    m_destFile.reset();
+    qCDebug(lcFiles) << "downloaded" << path;
+    emit finished(path);
+}
+
+// Drops the temporary file of a download that is not to be kept.
+void FileDownload::dropDestination()
+{
+    ++m_generation;
+    m_writer.reset();
 }

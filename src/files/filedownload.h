@@ -9,10 +9,11 @@
 #include <memory>
 
 class QNetworkReply;
-class QSaveFile;
+class DiskWriter;
 
 // Downloads one chat attachment at a time into a file, with progress. The bytes go to a
-// temporary file beside the destination, which replaces it only once the transfer is complete.
+// temporary file beside the destination, which replaces it only once the transfer is complete;
+// the file is written on a thread of its own while the network goes on.
 class FileDownload : public QObject
 {
     Q_OBJECT
@@ -35,13 +36,16 @@ private:
     void onFinished(QNetworkReply *reply);
     void onProgress(qlonglong bytesReceived, qlonglong bytesTotal);
     void writeArrived();
-    void finishDestination(bool keep);
+    void writeFailed();
+    void dropDestination();
+    void done(bool inPlace, const QString &path);
 
     bool m_busy = false;
     bool m_reporting = false;
     bool m_broken = false;
+    quint64 m_generation = 0;
     QString m_destPath;
     RequestSlot m_slot;
     QPointer<QNetworkReply> m_reply;
-    std::unique_ptr<QSaveFile> m_destFile;
+    std::unique_ptr<DiskWriter> m_writer;
 };

@@ -5,6 +5,7 @@
 #include "generationmemory.h"
 #include "packetcodec.h"
 #include "siolog.h"
+#include "json/peerjson.h"
 
 #include <QEventLoop>
 #include <QJsonObject>
@@ -193,7 +194,7 @@ void ClientCore::startAttempt()
     QObject::connect(connection, &EngineConnection::pingReceived, this,
                      [this, connection]() { onPing(connection); });
     QObject::connect(connection, &EngineConnection::messageReceived, this,
-                     [this, connection](const QString &text) { onMessage(connection, text); });
+                     [this, connection](QStringView text) { onMessage(connection, text); });
     QObject::connect(connection, &EngineConnection::ended, this,
                      [this, connection](EngineConnection::Ending ending, const QString &reason) {
                          onEnded(connection, ending, reason);
@@ -300,7 +301,7 @@ void ClientCore::confirm()
         listener();
 }
 
-void ClientCore::onMessage(EngineConnection *connection, const QString &text)
+void ClientCore::onMessage(EngineConnection *connection, QStringView text)
 {
     if (connection != m_connection)
         return;
@@ -504,7 +505,7 @@ void ClientCore::dispatchEvent(Packet &packet)
     answer(packet, ack, epoch);
 }
 
-bool ClientCore::dispatchRaw(const QString &text)
+bool ClientCore::dispatchRaw(QStringView text)
 {
     Packet packet;
     const int pos = PacketCodec::decodeHeader(text, &packet, nullptr);
@@ -514,11 +515,16 @@ bool ClientCore::dispatchRaw(const QString &text)
     // Early events wait as plain packets, so they keep their order among the rest.
     if (!ns || ns->state != NspState::Open)
         return false;
-    const QStringView body = QStringView(text).mid(pos);
-    const std::shared_ptr<const Socket::RawHandler> handler =
-        ns->socket->rawHandler(PacketCodec::peekEventName(body));
-    if (!handler || !*handler)
-        return false;
+    const QStringView body = text.mid(pos);
+    const QString name = PacketCodec::peekEventName(body);
+    const std::shared_ptr<const Socket::RawHandler> raw = ns->socket->rawHandler(name);
+    std::shared_ptr<const Socket::Handler> plain;
+    if (!raw || !*raw) {
+        plain = ns->socket->handler(name);
+        // No handler at all: the general path says so.
+        if (!plain || !*plain)
+            return false;
+    }
     // Event payloads are small: the parser works in buffers on this stack instead of taking a
     // 64 KiB chunk from the heap for every event (a larger payload still gets one).
     alignas(16) char values[8192];
@@ -533,8 +539,18 @@ bool ClientCore::dispatchRaw(const QString &text)
         return false;
     Ack ack(packet.hasAckId());
     const quint64 epoch = m_epoch;
-    if (m_shared->alive())
-        (*handler)(event, ack);
+    if (m_shared->alive()) {
+        if (raw && *raw) {
+            (*raw)(event, ack);
+        } else {
+            // The arguments as Qt's values, straight from the parsed text.
+            QJsonArray args;
+            const auto items = event.GetArray();
+            for (auto item = items.Begin() + 1; item != items.End(); ++item)
+                args.append(PeerJson::fromRapid(*item));
+            (*plain)(args, ack);
+        }
+    }
     answer(packet, ack, epoch);
     return true;
 }

@@ -98,7 +98,7 @@ private:
 
     void onOpened(EngineConnection *connection);
     void onPing(EngineConnection *connection);
-    void onMessage(EngineConnection *connection, const QString &text);
+    void onMessage(EngineConnection *connection, QStringView text);
     void onEnded(EngineConnection *connection, EngineConnection::Ending ending,
                  const QString &reason);
     void confirm();
@@ -110,9 +110,10 @@ private:
     void handleEvent(Packet &packet);
     void dispatchEvent(Packet &packet);
     void handleAck(const Packet &packet);
-    // The busy events: read by the fast parser and handed to a raw handler. False when the
-    // packet is not such an event (it then takes the general path).
-    bool dispatchRaw(const QString &text);
+    // Events on an open namespace: read by the fast parser and handed to the raw handler, or
+    // to the plain one as Qt's values. False when the packet is not such an event or the fast
+    // parser refuses it (it then takes the general path).
+    bool dispatchRaw(QStringView text);
     void answer(const Packet &packet, const Ack &ack, quint64 epoch);
 
     void openNamespace(const QString &name);

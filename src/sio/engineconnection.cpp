@@ -67,6 +67,7 @@ void EngineConnection::start()
     connect(m_socket, &QWebSocket::textMessageReceived, this, &EngineConnection::onTextMessage);
     connect(m_socket, &QWebSocket::binaryMessageReceived, this, &EngineConnection::onBinaryMessage);
     m_connectTimer.start(qMax(1, m_options.connectTimeoutMs));
+    m_clock.start();
     qCDebug(lcSio) << "connecting to" << m_options.url.toString(QUrl::RemoveQuery);
     m_socket->open(m_options.url);
 }
@@ -207,6 +208,14 @@ void EngineConnection::onTextMessage(const QString &frame)
 {
     if (m_ended || m_disposed)
         return;
+    // Messages are nearly every frame: they go on as a view of it, with no copy.
+    if (m_open && !frame.isEmpty() && frame.at(0) == QLatin1Char('4')) {
+        // Engine.IO 3: whatever arrives shows the server is alive.
+        if (m_options.engineVersion == 3)
+            sawTraffic();
+        Q_EMIT messageReceived(QStringView(frame).mid(1));
+        return;
+    }
     EnginePacket packet;
     QString error;
     if (!PacketCodec::decodeEngine(frame, &packet, &error)) {
@@ -243,7 +252,7 @@ void EngineConnection::onPacket(const EnginePacket &packet)
         const quint64 limit = quint64(incomingLimit(m_info.maxPayload));
         m_socket->setMaxAllowedIncomingFrameSize(limit);
         m_socket->setMaxAllowedIncomingMessageSize(limit);
-        m_deadTimer.start(m_info.pingInterval + m_info.pingTimeout);
+        armDeadTimer(m_info.pingInterval + m_info.pingTimeout);
         if (m_options.engineVersion == 3)
             m_pingTimer.start(m_info.pingInterval);
         qCDebug(lcSio) << "open: Engine.IO" << m_options.engineVersion << "ping"
@@ -254,7 +263,7 @@ void EngineConnection::onPacket(const EnginePacket &packet)
     }
     // Engine.IO 3: whatever arrives shows the server is alive.
     if (m_options.engineVersion == 3)
-        m_deadTimer.start(interval + timeout);
+        sawTraffic();
     switch (packet.type) {
     case EngineType::Open:
         protocolError(QStringLiteral("second open packet"));
@@ -265,7 +274,7 @@ void EngineConnection::onPacket(const EnginePacket &packet)
     case EngineType::Ping:
         if (m_options.engineVersion == 4) {
             sendFrame(EngineType::Pong, packet.data);
-            m_deadTimer.start(interval + timeout);
+            armDeadTimer(interval + timeout);
             Q_EMIT pingReceived();
         }
         return;
@@ -294,8 +303,31 @@ void EngineConnection::onConnectTimeout()
         QStringLiteral("no open packet within %1 ms").arg(m_options.connectTimeoutMs));
 }
 
+void EngineConnection::armDeadTimer(int ms)
+{
+    m_deadArmedMs = m_clock.elapsed();
+    m_deadTimer.start(ms);
+}
+
+void EngineConnection::sawTraffic()
+{
+    // Noted only: restarting the timer for every packet costs more than the packet's dispatch.
+    // The timer, once due, looks at the last traffic and waits on if it was recent.
+    m_lastSeenMs = m_clock.elapsed();
+    if (!m_deadTimer.isActive())
+        armDeadTimer(m_info.pingInterval + m_info.pingTimeout);
+}
+
 void EngineConnection::onDeadLink()
 {
+    if (m_options.engineVersion == 3 && m_lastSeenMs >= m_deadArmedMs) {
+        const qint64 left =
+            m_lastSeenMs + m_info.pingInterval + m_info.pingTimeout - m_clock.elapsed();
+        if (left > 0) {
+            armDeadTimer(int(left));
+            return;
+        }
+    }
     end(Ending::PingTimeout, QStringLiteral("ping timeout"));
 }
 
@@ -305,7 +337,7 @@ void EngineConnection::onPingDue()
         return;
     sendFrame(EngineType::Ping);
     // The next ping follows the pong; until then the answer must come within pingTimeout.
-    m_deadTimer.start(m_info.pingTimeout);
+    armDeadTimer(m_info.pingTimeout);
 }
 
 void EngineConnection::sendFrame(EngineType type, const QString &data)

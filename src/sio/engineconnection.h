@@ -3,9 +3,11 @@
 #include "packet.h"
 
 #include <QAbstractSocket>
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QSslError>
+#include <QStringView>
 #include <QTimer>
 #include <QUrl>
 
@@ -77,7 +79,8 @@ public:
 
 Q_SIGNALS:
     void opened();
-    void messageReceived(const QString &packet);
+    // A view of the frame, valid for the call only: the busy path makes no copy of it.
+    void messageReceived(QStringView packet);
     // An Engine.IO 4 server ping (the owner takes it as a sign of the server's generation).
     void pingReceived();
     void ended(sio::EngineConnection::Ending ending, const QString &reason);
@@ -94,6 +97,9 @@ private:
     void onPacket(const EnginePacket &packet);
     void onConnectTimeout();
     void onDeadLink();
+    void armDeadTimer(int ms);
+    // Engine.IO 3: a packet arrived, which moves the dead-link limit on.
+    void sawTraffic();
     void onPingDue();
     void sendFrame(EngineType type, const QString &data = QString());
     void protocolError(const QString &reason);
@@ -107,7 +113,10 @@ private:
     // Engine.IO 4: pingInterval + pingTimeout since the last server ping. Engine.IO 3:
     // pingTimeout after our ping, pingInterval + pingTimeout after any received packet.
     QTimer m_deadTimer;
-    QTimer m_pingTimer; // Engine.IO 3 only: when our next ping is due
+    QElapsedTimer m_clock;
+    qint64 m_deadArmedMs = 0; // on m_clock, when the dead timer was last armed
+    qint64 m_lastSeenMs = -1; // on m_clock, the last packet (Engine.IO 3)
+    QTimer m_pingTimer;       // Engine.IO 3 only: when our next ping is due
     QTimer m_lingerTimer;
     bool m_webSocketUp = false;
     bool m_open = false;

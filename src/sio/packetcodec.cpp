@@ -100,9 +100,9 @@ bool PacketCodec::decodeOpen(const QString &data, OpenInfo *info, QString *error
     return true;
 }
 
-int PacketCodec::decodeHeader(const QString &text, Packet *packet, QString *error)
+int PacketCodec::decodeHeader(QStringView text, Packet *packet, QString *error)
 {
-    const int size = text.size();
+    const int size = int(text.size());
     if (size == 0)
         return failAt(error, QStringLiteral("empty packet"));
     const QChar typeChar = text.at(0);
@@ -119,14 +119,14 @@ int PacketCodec::decodeHeader(const QString &text, Packet *packet, QString *erro
             ++pos;
         if (pos == start || pos >= size || text.at(pos) != QLatin1Char('-'))
             return failAt(error, QStringLiteral("bad attachment count"));
-        result.attachments = QStringView(text).mid(start, pos - start).toString().toInt();
+        result.attachments = text.mid(start, pos - start).toString().toInt();
         ++pos;
     }
 
     if (pos < size && text.at(pos) == QLatin1Char('/')) {
-        const int comma = text.indexOf(QLatin1Char(','), pos);
+        const int comma = int(text.indexOf(QLatin1Char(','), pos));
         const int end = comma < 0 ? size : comma;
-        result.nsp = text.mid(pos, end - pos);
+        result.nsp = text.mid(pos, end - pos).toString();
         pos = comma < 0 ? size : comma + 1;
     }
 
@@ -145,16 +145,16 @@ int PacketCodec::decodeHeader(const QString &text, Packet *packet, QString *erro
     return pos;
 }
 
-bool PacketCodec::decodePacket(const QString &text, Packet *packet, QString *error)
+bool PacketCodec::decodePacket(QStringView text, Packet *packet, QString *error)
 {
     Packet result;
     const int pos = decodeHeader(text, &result, error);
     if (pos < 0)
         return false;
-    const int size = text.size();
+    const int size = int(text.size());
     if (pos < size) {
         QString jsonError;
-        if (!decodeValue(QStringView(text).mid(pos), &result.data, &jsonError))
+        if (!decodeValue(text.mid(pos), &result.data, &jsonError))
             return fail(error, jsonError);
     }
 

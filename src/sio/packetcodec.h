@@ -29,8 +29,8 @@ public:
     static bool decodeOpen(const QString &data, OpenInfo *info, QString *error);
 
     // The type, namespace and ack id of a packet; the position of its JSON body, or -1.
-    static int decodeHeader(const QString &text, Packet *packet, QString *error);
-    static bool decodePacket(const QString &text, Packet *packet, QString *error);
+    static int decodeHeader(QStringView text, Packet *packet, QString *error);
+    static bool decodePacket(QStringView text, Packet *packet, QString *error);
     static QString encodePacket(const Packet &packet);
 
     // Any JSON value as compact text, and back ("[" value "]" keeps Qt's parser happy with

@@ -255,6 +255,10 @@ void TestDownloadFile::failedUpload_data()
     QTest::newRow("middle chunk 500")
         << QJsonObject{{"upload", "fail-chunk"}, {"failChunk", 1}, {"failStatus", 500}}
         << 2 * mib5 + 1 << 2;
+    // Chunks 1 and 2 go together: the next one may reach the server before the failure is seen.
+    QTest::newRow("middle chunk 500 with the next in flight")
+        << QJsonObject{{"upload", "fail-chunk"}, {"failChunk", 2}, {"failStatus", 500}}
+        << 4 * mib5 + 1 << -4;
     QTest::newRow("first chunk 404")
         << QJsonObject{{"upload", "fail-chunk"}, {"failChunk", 0}, {"failStatus", 404}} << mib5 + 1
         << 1;
@@ -275,7 +279,12 @@ void TestDownloadFile::failedUpload()
 
     DownloadFile files;
     QCOMPARE(upload(files, path), QStringLiteral("上传文件失败"));
-    QCOMPARE(uploadRequests(m_server).size(), requests);
+    // A negative count is the most there may be, the one before it the least.
+    if (requests < 0)
+        QVERIFY(uploadRequests(m_server).size() >= -requests - 1 &&
+                uploadRequests(m_server).size() <= -requests);
+    else
+        QCOMPARE(uploadRequests(m_server).size(), requests);
     // The pending message is taken away and nothing is sent.
     QCOMPARE(m_engine.calls, (QStringList{"register", "remove"}));
     QCOMPARE(m_engine.removed, QStringList{QStringLiteral("peer/1001")});
