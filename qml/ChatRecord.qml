@@ -681,7 +681,7 @@ Rectangle {
         Keys.onMenuPressed: if (currentItem) currentItem.showSender()
         Accessible.role: Accessible.List
         Accessible.name: chatRecord.currentName
-        ScrollBar.vertical: ScrollBar {}
+        ScrollBar.vertical: ScrollBar { Accessible.name: parent ? parent.Accessible.name : "" }
         header: Item { width: 1; height: 12 * chatRecord.sr }
         // Older messages are asked for at the far (top) end.
         footer: Item {

@@ -244,7 +244,7 @@ Rectangle {
         contentHeight: messageInput.contentHeight
         clip: true
         boundsBehavior: Flickable.StopAtBounds
-        ScrollBar.vertical: ScrollBar {}
+        ScrollBar.vertical: ScrollBar { Accessible.name: editBox.tip_send_tip }
         function ensureVisible(r) {
             if (contentY >= r.y)
                 contentY = r.y

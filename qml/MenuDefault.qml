@@ -344,7 +344,7 @@ Rectangle {
             activeFocusOnTab: true
             keyNavigationEnabled: true
             boundsBehavior: Flickable.StopAtBounds
-            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded; Accessible.name: parent ? parent.Accessible.name : "" }
             Accessible.role: Accessible.Tree
             Accessible.name: menuDefault.tip_menu_list
             Keys.onReturnPressed: menuDefault.activateRow(currentIndex)
@@ -521,7 +521,7 @@ Rectangle {
             clip: true
             contentHeight: sections.implicitHeight + 40 * menuDefault.sr
             boundsBehavior: Flickable.StopAtBounds
-            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded; Accessible.name: parent ? parent.Accessible.name : "" }
             Column {
                 id: sections
                 x: 24 * menuDefault.sr

@@ -196,7 +196,7 @@ Rectangle {
         contentWidth: width
         contentHeight: (systemTipset.currentPage === 0 ? basicSettup.height : themeSettup.height) + 40 * systemTipset.sr
         boundsBehavior: Flickable.StopAtBounds
-        ScrollBar.vertical: ScrollBar {}
+        ScrollBar.vertical: ScrollBar { Accessible.name: parent ? parent.Accessible.name : "" }
         onContentHeightChanged: systemTipset.scrollToNotifications()
         onHeightChanged: systemTipset.scrollToNotifications()
         BasicSettup {
