@@ -521,7 +521,7 @@ Rectangle {
             clip: true
             contentHeight: sections.implicitHeight + 40 * menuDefault.sr
             boundsBehavior: Flickable.StopAtBounds
-            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded; Accessible.name: parent ? parent.Accessible.name : "" }
+            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded; Accessible.name: menuDefault.tip_application }
             Column {
                 id: sections
                 x: 24 * menuDefault.sr

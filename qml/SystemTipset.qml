@@ -196,7 +196,7 @@ Rectangle {
         contentWidth: width
         contentHeight: (systemTipset.currentPage === 0 ? basicSettup.height : themeSettup.height) + 40 * systemTipset.sr
         boundsBehavior: Flickable.StopAtBounds
-        ScrollBar.vertical: ScrollBar { Accessible.name: parent ? parent.Accessible.name : "" }
+        ScrollBar.vertical: ScrollBar { Accessible.name: systemTipset.currentPage === 0 ? systemTipset.tip_basic_set : systemTipset.tip_topic_skin }
         onContentHeightChanged: systemTipset.scrollToNotifications()
         onHeightChanged: systemTipset.scrollToNotifications()
         BasicSettup {
