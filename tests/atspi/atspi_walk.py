@@ -249,8 +249,9 @@ def describe(node):
         node.getRoleName(), node.name, text, where, parent, actions(node))
 
 
-def audit(app):
-    """(actionable objects, faults) of the showing tree."""
+def audit(app, foreign=frozenset()):
+    """(actionable objects, faults) of the showing tree; a name that is one of the foreign
+    texts (the other language's) is a fault too."""
     count, faults = 0, []
     for node in nodes(app):
         states = node.getState()
@@ -262,7 +263,7 @@ def audit(app):
         # field's hint) is what is spoken there.
         if node.getRole() == pyatspi.ROLE_PASSWORD_TEXT:
             name = name or node.description.strip()
-        if not name or node.getRole() in GENERIC:
+        if not name or node.getRole() in GENERIC or name in foreign:
             faults.append(describe(node))
     return count, faults
 
@@ -344,8 +345,10 @@ READY = {"conversation-list": ("ROLE_LIST_ITEM", "李娜")}
 
 def walk(server):
     rows, failed = [], False
-    for lang in ("zh_CN", "en"):
+    for lang, other in (("zh_CN", "en"), ("en", "zh_CN")):
         texts = package(lang)
+        # The other package's texts that this one words differently.
+        foreign = frozenset(package(other).values()) - frozenset(texts.values())
         client = None
         for name, langs, preset, args, marker in VIEWS:
             if lang not in langs or (ONLY and not re.search(ONLY, name)):
@@ -365,14 +368,14 @@ def walk(server):
             if name in READY:
                 role, pattern = READY[name]
                 wait_node(client.app, getattr(pyatspi, role), pattern=pattern, timeout=60)
-            count, faults = audit(client.app)
+            count, faults = audit(client.app, foreign)
             rows.append((name + "-" + lang, count, len(faults)))
             for fault in faults:
-                print("  unnamed in %s-%s: %s" % (name, lang, fault))
+                print("  fault in %s-%s: %s" % (name, lang, fault))
             failed = failed or bool(faults)
         if client:
             client.close()
-    print("%-32s %8s %8s" % ("view", "objects", "unnamed"))
+    print("%-32s %8s %8s" % ("view", "objects", "faults"))
     for row in rows:
         print("%-32s %8d %8d" % row)
     return not failed
