@@ -15,6 +15,8 @@ import time
 import urllib.request
 import json
 
+from gi.repository import GLib
+
 SOURCE, BUILD = sys.argv[1], sys.argv[2]
 ONLY = sys.argv[3] if len(sys.argv) > 3 else ""
 WORK = tempfile.mkdtemp(prefix="tarnex-atspi-")
@@ -53,6 +55,9 @@ def wait_for(what, condition, timeout=30.0):
     """Polls a condition until it holds; the limit is generous for a busy machine."""
     deadline = time.monotonic() + timeout
     while True:
+        # Events from the accessibility bus are delivered while the main context runs.
+        while GLib.MainContext.default().iteration(False):
+            pass
         value = condition()
         if value:
             return value
@@ -411,9 +416,25 @@ def journey_message(server):
         type_into(field, sent)
         press(wait_node(app, pyatspi.ROLE_PUSH_BUTTON, texts["send"]))
         wait_for("the sent message in the conversation", lambda: said(app, sent))
+        # The reply is announced: the focused editor's description changes to it, which a
+        # screen reader speaks as it comes.
+        # (Qt 5.15 sends description changes only to readers listening to every property
+        # change, as Orca does.)
+        heard = []
+
+        def listener(event):
+            if str(event.type).endswith("accessible-description"):
+                heard.append(event.source.description)
+        pyatspi.Registry.registerEventListener(listener,
+                                               "object:property-change")
         reply = "atspi-answer-%d" % os.getpid()
         server.hook("send-as", {"from": "10002", "to": "10001", "msg": reply})
         wait_for("the reply in the conversation", lambda: said(app, reply))
+        if reply not in field.description:
+            raise Failure("the editor describes %r" % field.description)
+        wait_for("the reply announced", lambda: any(reply in text for text in heard))
+        pyatspi.Registry.deregisterEventListener(listener,
+                                                 "object:property-change")
     finally:
         client.close()
 
