@@ -22,6 +22,8 @@ Rectangle {
     property string skinColors: "#0183FF"
     property string currentId: ""
     property string currentName: ""
+    // The latest arrival or failure in the open conversation, as a reader should say it.
+    property string announcement: ""
     property string currentTypes: ""
     property string selfId: ""
     property string selfName: ""
@@ -330,6 +332,12 @@ Rectangle {
         var at = placeRow(row, true)
         if (at === 0)
             chatList.positionViewAtBeginning()
+        if (!row.isSelf) {
+            var rec = recordOf(row.text)
+            var said = rec.msg !== undefined ? String(rec.msg) : ""
+            announcement = (rec.user_name ? rec.user_name : currentName) + ": "
+                           + rowSummary(row.kind, row.msgType, said)
+        }
         if (!row.isSelf && chatRecord.visible)
             readTimer.restart()
     }
@@ -374,6 +382,7 @@ Rectangle {
             chatModel.setProperty(at, "failed", true)
             chatModel.setProperty(at, "failText", errors)
         }
+        announcement = tip_send_failed + (errors !== "" ? ": " + errors : "")
     }
 
     // ---- sending -----------------------------------------------------------------------------
@@ -681,7 +690,7 @@ Rectangle {
         Keys.onMenuPressed: if (currentItem) currentItem.showSender()
         Accessible.role: Accessible.List
         Accessible.name: chatRecord.currentName
-        ScrollBar.vertical: ScrollBar {}
+        ScrollBar.vertical: ScrollBar { Accessible.name: parent ? parent.Accessible.name : "" }
         header: Item { width: 1; height: 12 * chatRecord.sr }
         // Older messages are asked for at the far (top) end.
         footer: Item {

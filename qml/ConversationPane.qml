@@ -178,6 +178,7 @@ Item {
             skinColors: conversationPane.skinColors
             faceOpen: faceWidget.visible
             historyOpen: conversationPane.historyOpen
+            announcement: chatRecord.announcement
             onSigSendMessage: chatRecord.sendText(contents, hasImage)
             onSigSendFiles: chatRecord.sendFiles(paths)
             onSigFaceButton: conversationPane.toggleFaces()

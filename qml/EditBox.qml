@@ -25,6 +25,9 @@ Rectangle {
     readonly property alias input: messageInput
     // The width of a picture being uploaded, known from the local file.
     property int pendingImageWidth: 300
+    // What just happened in the conversation, for a screen reader: the focused editor's
+    // description changes and the reader speaks it.
+    property string announcement: ""
 
     property string tip_send: qsTr("发送")
     property string tip_expression: qsTr("表情")
@@ -244,7 +247,7 @@ Rectangle {
         contentHeight: messageInput.contentHeight
         clip: true
         boundsBehavior: Flickable.StopAtBounds
-        ScrollBar.vertical: ScrollBar {}
+        ScrollBar.vertical: ScrollBar { Accessible.name: editBox.tip_send_tip }
         function ensureVisible(r) {
             if (contentY >= r.y)
                 contentY = r.y
@@ -267,6 +270,7 @@ Rectangle {
             selectedTextColor: Style.onColor(editBox.skinColors)
             Accessible.role: Accessible.EditableText
             Accessible.name: editBox.tip_send_tip
+            Accessible.description: editBox.announcement
             onCursorRectangleChanged: inputFlick.ensureVisible(cursorRectangle)
             Keys.onPressed: {
                 // A tab character means nothing in a message: Tab and Backtab leave the editor,

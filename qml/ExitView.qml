@@ -14,6 +14,7 @@ Rectangle {
     readonly property var pal: Style.palette(loginModel)
 
     property string tip_isquit_client: qsTr("是否退出客户端")
+    property string tip_close: qsTr("关闭")
     property string tip_narrow: qsTr("缩小")
     property string tip_yes: qsTr("是")
     property string tip_exit_btninfor: qsTr("点击关闭按钮退出客户端")
@@ -75,6 +76,7 @@ Rectangle {
         MouseArea { anchors.fill: parent }
 
         CloseButton {
+            accessibleName: exitView.tip_close
             anchors.right: parent.right
             anchors.top: parent.top
             anchors.margins: 10 * exitView.sr

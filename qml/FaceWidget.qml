@@ -82,7 +82,7 @@ Rectangle {
         keyNavigationWraps: true
         activeFocusOnTab: true
         boundsBehavior: Flickable.StopAtBounds
-        ScrollBar.vertical: ScrollBar {}
+        ScrollBar.vertical: ScrollBar { Accessible.name: parent ? parent.Accessible.name : "" }
         Accessible.role: Accessible.List
         Accessible.name: faceWidget.tip_expression
         Keys.onReturnPressed: if (currentIndex >= 0) faceWidget.choose(model[currentIndex])

@@ -236,7 +236,7 @@ Item {
         currentIndex: -1
         Accessible.role: Accessible.List
         Accessible.name: groupList.tip_group
-        ScrollBar.vertical: ScrollBar {}
+        ScrollBar.vertical: ScrollBar { Accessible.name: parent ? parent.Accessible.name : "" }
         Keys.onReturnPressed: { event.accepted = true; groupList.openAt(currentIndex) }
         Keys.onEnterPressed: { event.accepted = true; groupList.openAt(currentIndex) }
         Keys.onSpacePressed: { event.accepted = true; groupList.openAt(currentIndex) }

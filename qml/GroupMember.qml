@@ -171,7 +171,7 @@ Rectangle {
         boundsBehavior: Flickable.StopAtBounds
         Accessible.role: Accessible.List
         Accessible.name: groupMember.tip_group_members
-        ScrollBar.vertical: ScrollBar {}
+        ScrollBar.vertical: ScrollBar { Accessible.name: parent ? parent.Accessible.name : "" }
         Keys.onReturnPressed: if (currentItem) { event.accepted = true; currentItem.show() }
         Keys.onEnterPressed: if (currentItem) { event.accepted = true; currentItem.show() }
 

@@ -292,7 +292,7 @@ Item {
             boundsBehavior: Flickable.StopAtBounds
             Accessible.role: Accessible.List
             Accessible.name: membersTitle.text
-            ScrollBar.vertical: ScrollBar {}
+            ScrollBar.vertical: ScrollBar { Accessible.name: parent ? parent.Accessible.name : "" }
             // Delete takes the chosen member out, for the creator.
             Keys.onDeletePressed: {
                 if (currentItem && currentItem.removable) {

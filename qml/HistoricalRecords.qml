@@ -423,7 +423,7 @@ Rectangle {
         boundsBehavior: Flickable.StopAtBounds
         Accessible.role: Accessible.List
         Accessible.name: historicalRecords.tip_chat_record
-        ScrollBar.vertical: ScrollBar {}
+        ScrollBar.vertical: ScrollBar { Accessible.name: parent ? parent.Accessible.name : "" }
         Keys.onEscapePressed: historicalRecords.close()
         footer: Item {
             width: historyList.width

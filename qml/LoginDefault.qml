@@ -198,6 +198,18 @@ Rectangle {
                     color: buttonArea.pressed ? (modelData === "close" ? Style.dangerPressed : Qt.rgba(0, 0, 0, 0.18))
                            : buttonArea.containsMouse ? (modelData === "close" ? Style.danger : Qt.rgba(1, 1, 1, 0.18)) : "transparent"
                     visible: modelData !== "set" || loginDefault.currentView === "password" || loginDefault.currentView === "qrcode"
+                    Accessible.role: Accessible.Button
+                    Accessible.name: modelData === "set" ? loginDetail.tip_server_set
+                                     : modelData === "min" ? loginDetail.tip_narrow : loginDetail.tip_close
+                    Accessible.onPressAction: activate()
+                    function activate() {
+                        if (modelData === "set")
+                            loginDefault.currentView = "server"
+                        else if (modelData === "min")
+                            loginDefault.sigLoginMin()
+                        else
+                            loginDefault.sigLoginClose()
+                    }
                     Image {
                         visible: modelData === "set"
                         anchors.centerIn: parent
@@ -228,14 +240,7 @@ Rectangle {
                         id: buttonArea
                         anchors.fill: parent
                         hoverEnabled: true
-                        onClicked: {
-                            if (modelData === "set")
-                                loginDefault.currentView = "server"
-                            else if (modelData === "min")
-                                loginDefault.sigLoginMin()
-                            else
-                                loginDefault.sigLoginClose()
-                        }
+                        onClicked: parent.activate()
                     }
                 }
             }

@@ -47,6 +47,10 @@ Item {
     property string tip_server_disconnected: qsTr("服务器断开，请检查网络")
     property string tip_sacn_code_login: qsTr("扫描二维码安全登录")
     property string tip_server_address_errors: qsTr("服务器地址错误")
+    // The window buttons above the form.
+    property string tip_server_set: qsTr("服务器设置")
+    property string tip_narrow: qsTr("缩小")
+    property string tip_close: qsTr("关闭")
     property string tip_keychain_unavailable: qsTr("系统密钥环不可用，记住的密码将保存在本机配置文件中")
 
     signal sigLoginStart(string account)
@@ -272,6 +276,8 @@ Item {
             color: loginDetail.textColor
             placeholderText: loginDetail.tip_user_name_placeholder
             placeholderTextColor: loginDetail.subColor
+            Accessible.role: Accessible.EditableText
+            Accessible.name: loginDetail.tip_user_name_placeholder
             selectByMouse: true
             selectionColor: loginDetail.skinColors
             KeyNavigation.tab: passwordField
@@ -415,6 +421,8 @@ Item {
             passwordCharacter: "\u25cf"
             placeholderText: loginDetail.tip_password_placeholder
             placeholderTextColor: loginDetail.subColor
+            Accessible.role: Accessible.EditableText
+            Accessible.name: loginDetail.tip_password_placeholder
             selectionColor: loginDetail.skinColors
             KeyNavigation.tab: rememberBox
             KeyNavigation.backtab: accountField
@@ -454,6 +462,12 @@ Item {
                     width: boxRow.implicitWidth
                     height: 22 * loginDetail.sr
                     activeFocusOnTab: true
+                    Accessible.role: Accessible.CheckBox
+                    Accessible.name: index === 0 ? loginDetail.tip_remember_password : loginDetail.tip_auto_logon
+                    Accessible.checkable: true
+                    Accessible.checked: checked
+                    Accessible.onPressAction: toggle()
+                    Accessible.onToggleAction: toggle()
                     Component.onCompleted: {
                         if (index === 0) loginDetail.rememberBox = box
                         else loginDetail.autoBox = box
@@ -517,6 +531,9 @@ Item {
             height: 42 * sr
             radius: 4 * sr
             activeFocusOnTab: true
+            Accessible.role: Accessible.Button
+            Accessible.name: loginDetail.tip_log_in
+            Accessible.onPressAction: loginDetail.doLogin()
             color: loginArea.pressed ? loginDetail.hextoPressHex(loginDetail.skinColors)
                    : loginArea.containsMouse || activeFocus ? Qt.lighter(loginDetail.skinColors, 1.08) : loginDetail.skinColors
             Keys.onReturnPressed: loginDetail.doLogin()
@@ -573,6 +590,9 @@ Item {
         height: 46 * sr
         color: "transparent"
         clip: true
+        Accessible.role: Accessible.Button
+        Accessible.name: loginDetail.tip_sacn_code_login
+        Accessible.onPressAction: loginDetail.sigShowQrcode()
         Rectangle {
             width: parent.width * 1.42
             height: width

@@ -32,6 +32,7 @@ Rectangle {
     readonly property color paneColor: pal.pane
 
     property string tip_message: qsTr("消息")
+    property string tip_close: qsTr("关闭")
     property string tip_group: qsTr("群组")
     property string tip_organization: qsTr("组织")
     property string tip_application: qsTr("应用")
@@ -464,7 +465,7 @@ Rectangle {
             objectName: "window_close"
             filled: true
             loginModel: mainDefalut.loginModel
-            accessibleName: qsTr("关闭")
+            accessibleName: mainDefalut.tip_close
             onClicked: mainDefalut.closeRequested()
         }
     }

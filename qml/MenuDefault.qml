@@ -346,7 +346,7 @@ Rectangle {
             activeFocusOnTab: true
             keyNavigationEnabled: true
             boundsBehavior: Flickable.StopAtBounds
-            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded; Accessible.name: parent ? parent.Accessible.name : "" }
             Accessible.role: Accessible.Tree
             Accessible.name: menuDefault.tip_menu_list
             Keys.onReturnPressed: menuDefault.activateRow(currentIndex)
@@ -523,7 +523,7 @@ Rectangle {
             clip: true
             contentHeight: sections.implicitHeight + 40 * menuDefault.sr
             boundsBehavior: Flickable.StopAtBounds
-            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded; Accessible.name: menuDefault.tip_application }
             Column {
                 id: sections
                 x: 24 * menuDefault.sr

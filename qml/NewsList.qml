@@ -572,7 +572,7 @@ Item {
         keyNavigationEnabled: true
         highlightMoveDuration: 0
         boundsBehavior: Flickable.StopAtBounds
-        ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+        ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded; Accessible.name: parent ? parent.Accessible.name : "" }
         Accessible.role: Accessible.List
         Accessible.name: newsList.tip_recent_chat
         Keys.onReturnPressed: newsList.activate(currentIndex)

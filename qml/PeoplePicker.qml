@@ -159,7 +159,7 @@ Item {
             highlightMoveDuration: 0
             Accessible.role: Accessible.List
             Accessible.name: peoplePicker.tip_search
-            ScrollBar.vertical: ScrollBar {}
+            ScrollBar.vertical: ScrollBar { Accessible.name: parent ? parent.Accessible.name : "" }
             Keys.onSpacePressed: if (currentItem) { event.accepted = true; currentItem.toggle() }
             Keys.onReturnPressed: if (currentItem) { event.accepted = true; currentItem.toggle() }
             Keys.onEnterPressed: if (currentItem) { event.accepted = true; currentItem.toggle() }
@@ -272,7 +272,7 @@ Item {
             boundsBehavior: Flickable.StopAtBounds
             Accessible.role: Accessible.List
             Accessible.name: pickedTitle.text
-            ScrollBar.vertical: ScrollBar {}
+            ScrollBar.vertical: ScrollBar { Accessible.name: parent ? parent.Accessible.name : "" }
             delegate: Rectangle {
                 objectName: "picked_" + model.userId
                 width: ListView.view.width

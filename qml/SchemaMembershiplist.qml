@@ -196,7 +196,7 @@ Item {
         highlightResizeDuration: 0
         boundsBehavior: Flickable.StopAtBounds
         currentIndex: -1
-        ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+        ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded; Accessible.name: parent ? parent.Accessible.name : "" }
         Accessible.role: Accessible.Tree
         Accessible.name: schemaMembershiplist.companyName
 

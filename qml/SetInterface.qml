@@ -193,6 +193,8 @@ Rectangle {
                 color: setInterface.textColor
                 placeholderText: setInterface.tip_input_server_address
                 placeholderTextColor: setInterface.subColor
+                Accessible.role: Accessible.EditableText
+                Accessible.name: setInterface.tip_server_address
                 selectByMouse: true
                 selectionColor: setInterface.skinColors
                 onTextEdited: httplanguagePackageTimer.restart()
@@ -217,6 +219,9 @@ Rectangle {
                 height: 38 * setInterface.sr
                 radius: 4 * setInterface.sr
                 activeFocusOnTab: true
+                Accessible.role: Accessible.Button
+                Accessible.name: setInterface.tip_test_server
+                Accessible.onPressAction: setInterface.testServer()
                 color: testArea.pressed ? (setInterface.pal.pressed)
                        : testArea.containsMouse || activeFocus ? (setInterface.pal.selected) : "transparent"
                 border.color: setInterface.skinColors
@@ -271,6 +276,12 @@ Rectangle {
                     height: 28 * setInterface.sr
                     radius: height / 2
                     activeFocusOnTab: true
+                    Accessible.role: Accessible.RadioButton
+                    Accessible.name: langName.text
+                    Accessible.checkable: true
+                    Accessible.checked: chosen
+                    Accessible.onPressAction: setInterface.chooseLanguage(modelData)
+                    Accessible.onToggleAction: setInterface.chooseLanguage(modelData)
                     color: chosen ? setInterface.skinColors : (langArea.containsMouse || activeFocus ? (setInterface.pal.hover) : setInterface.fieldColor)
                     border.color: chosen ? setInterface.skinColors : setInterface.lineColor
                     Behavior on color { ColorAnimation { duration: 120 } }
@@ -321,11 +332,20 @@ Rectangle {
                 clip: true
                 model: setInterface.servers
                 boundsBehavior: Flickable.StopAtBounds
-                ScrollBar.vertical: ScrollBar {}
+                ScrollBar.vertical: ScrollBar {
+                    Accessible.name: setInterface.tip_server_address
+                }
+                Accessible.role: Accessible.List
+                Accessible.name: setInterface.tip_server_address
                 delegate: Rectangle {
                     width: ListView.view.width
                     height: 27 * setInterface.sr
                     property bool current: setInterface.plainAddress(addressField.text) === modelData
+                    Accessible.role: Accessible.ListItem
+                    Accessible.name: modelData
+                    Accessible.selectable: true
+                    Accessible.selected: current
+                    Accessible.onPressAction: serverArea.choose()
                     color: current ? (setInterface.pal.selected)
                                    : serverArea.containsMouse ? (setInterface.pal.input) : "transparent"
                     Rectangle {
@@ -357,7 +377,8 @@ Rectangle {
                         id: serverArea
                         anchors.fill: parent
                         hoverEnabled: true
-                        onClicked: {
+                        onClicked: choose()
+                        function choose() {
                             addressField.text = modelData
                             setInterface.selectedLang = configData.getServerAddressLangue(modelData)
                             setInterface.langCodes = []
@@ -417,6 +438,9 @@ Rectangle {
                                   : buttonArea.containsMouse || activeFocus ? (setInterface.pal.hover) : "transparent")
                 border.color: primary ? "transparent" : setInterface.lineColor
                 function activate() { primary ? setInterface.save() : setInterface.sigCancelBtn() }
+                Accessible.role: Accessible.Button
+                Accessible.name: buttonText.text
+                Accessible.onPressAction: activate()
                 Keys.onReturnPressed: activate()
                 Keys.onSpacePressed: activate()
                 Text {

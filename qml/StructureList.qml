@@ -357,7 +357,7 @@ Item {
                 activeFocusOnTab: true
                 highlightMoveDuration: 0
                 boundsBehavior: Flickable.StopAtBounds
-                ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+                ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded; Accessible.name: parent ? parent.Accessible.name : "" }
                 Accessible.role: Accessible.List
                 Accessible.name: structureList.tip_search_display
                 Keys.onReturnPressed: structureList.openResult(currentIndex)

@@ -24,6 +24,7 @@ Rectangle {
     readonly property alias codeText: personQrCode.codeText
 
     property string tip_department: qsTr("部门")
+    property string tip_close: qsTr("关闭")
     property string tip_role: qsTr("角色")
     property string tip_mobile_phone: qsTr("手机")
     property string tip_email: qsTr("邮箱")
@@ -243,6 +244,7 @@ Rectangle {
     }
 
     CloseButton {
+        accessibleName: structurePersonnelinfor.tip_close
         anchors.right: parent.right
         anchors.top: parent.top
         anchors.margins: 10 * structurePersonnelinfor.sr

@@ -548,7 +548,7 @@ Rectangle {
         activeFocusOnTab: true
         keyNavigationEnabled: true
         boundsBehavior: Flickable.StopAtBounds
-        ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+        ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded; Accessible.name: parent ? parent.Accessible.name : "" }
         Accessible.role: Accessible.List
         Accessible.name: systemMessage.tip_system_message
         Keys.onReturnPressed: systemMessage.openRemind(currentIndex)

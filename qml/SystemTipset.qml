@@ -19,6 +19,7 @@ Rectangle {
     readonly property alias themeSettup: themeSettup
 
     property string tip_system_setup: qsTr("系统设置")
+    property string tip_close: qsTr("关闭")
     property string tip_basic_set: qsTr("基本设置")
     property string tip_topic_skin: qsTr("主题皮肤")
 
@@ -114,7 +115,7 @@ Rectangle {
             filled: true
             height: parent.height
             loginModel: 2
-            accessibleName: qsTr("关闭")
+            accessibleName: systemTipset.tip_close
             onClicked: systemTipset.sigClose()
         }
     }
@@ -196,7 +197,7 @@ Rectangle {
         contentWidth: width
         contentHeight: (systemTipset.currentPage === 0 ? basicSettup.height : themeSettup.height) + 40 * systemTipset.sr
         boundsBehavior: Flickable.StopAtBounds
-        ScrollBar.vertical: ScrollBar {}
+        ScrollBar.vertical: ScrollBar { Accessible.name: systemTipset.currentPage === 0 ? systemTipset.tip_basic_set : systemTipset.tip_topic_skin }
         onContentHeightChanged: systemTipset.scrollToNotifications()
         onHeightChanged: systemTipset.scrollToNotifications()
         BasicSettup {

@@ -24,6 +24,7 @@ Rectangle {
     readonly property alias updateView: updateView
 
     property string tip_version_information: qsTr("版本信息")
+    property string tip_close: qsTr("关闭")
     property string tip_fail_download_package: qsTr("更新包下载失败，客户端未作任何更改")
 
     signal sigShowMainWidget()
@@ -160,6 +161,7 @@ Rectangle {
             }
         }
         CloseButton {
+            accessibleName: updateWidget.tip_close
             objectName: "updateClose"
             anchors.right: parent.right
             anchors.top: parent.top

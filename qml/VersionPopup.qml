@@ -165,7 +165,7 @@ ModalCard {
                 clip: true
                 contentHeight: notesColumn.implicitHeight
                 boundsBehavior: Flickable.StopAtBounds
-                ScrollBar.vertical: ScrollBar {}
+                ScrollBar.vertical: ScrollBar { Accessible.name: parent ? parent.Accessible.name : "" }
                 Column {
                     id: notesColumn
                     width: notesFlick.width
