@@ -1,12 +1,16 @@
-// The client's files after kill -9: a child process keeps changing the settings, the outbox
-// and the local history, saying on stdout which write it saw finished; the test kills it at a
-// point chosen (with a fixed seed) by counting those lines, then checks that every file parses
-// and holds every write reported before the kill. The files stay from one run to the next, so
-// each run also starts from what the one before was killed in.
+// The client's files after kill -9: a child process keeps changing the settings and the local
+// history and sends a steady stream of messages through the messaging engine to the reference
+// server, saying on stdout which write it saw finished and which message the server
+// acknowledged; the test kills it at a point chosen (with a fixed seed) by counting those lines,
+// then checks that every file parses and holds every write reported before the kill, and that
+// the server holds every acknowledged message once and was never sent one again. The files stay
+// from one run to the next, so each run also starts from what the one before was killed in.
 
 #include "config/configfile.h"
 #include "history/localhistory.h"
-#include "messaging/messageoutbox.h"
+#include "messaging/sockethandl.h"
+#include "referenceserver.h"
+#include "session/parameterinfor.h"
 #include "testenvironment.h"
 
 #include <QCoreApplication>
@@ -33,11 +37,10 @@ namespace {
 constexpr int kills = 100;
 constexpr int settingKeys = 16;
 constexpr int recordsPerStep = 25;
-
-QString outboxPath(const QString &dir)
-{
-    return dir + QStringLiteral("/outbox.json");
-}
+// Messages waiting for the service at most: a steady load, not a flood.
+constexpr int messagesInFlight = 4;
+const QString me = QStringLiteral("10001");
+const QString peer = QStringLiteral("10002");
 
 QString historyPath(const QString &dir)
 {
@@ -53,11 +56,50 @@ void say(QByteArray line)
 }
 
 // The writing side. Numbers start at `from`, so each run's writes differ from the last run's.
-int runChild(const QString &dir, qulonglong from)
+int runChild(const QString &dir, qulonglong from, const QString &port)
 {
     ConfigFile *settings = ConfigFile::resetForTests(dir);
-    MessageOutbox outbox;
-    outbox.open(outboxPath(dir));
+    settings->setMainConfig(QStringLiteral("currentServerIp"), QStringLiteral("127.0.0.1:") + port);
+    ParameterInfor *parameters = ParameterInfor::instance();
+    parameters->setImHost(QStringLiteral("127.0.0.1"));
+    parameters->setImPort(port);
+    parameters->setImPortHttps(QString());
+    SocketHandl engine;
+    engine.setLoginIdentity(me, QStringLiteral("技术研发部"), QStringLiteral("部门经理"));
+    say("OUTBOX " + SocketHandl::outboxPathFor(me).toUtf8());
+    // The engine hands its outbox to a writer of its own after the acknowledgement: a message
+    // counts as acknowledged once the server took it and the stored outbox, seen holding it
+    // before, no longer does (a snapshot from before its removal may still be on its way).
+    QSet<qulonglong> unsaved;
+    QSet<qulonglong> seen;
+    QObject::connect(
+        &engine, &SocketHandl::sigMessageStatus,
+        [&unsaved](const QString &, const QString &, qulonglong id, const QString &status) {
+            if (status == QLatin1String("2"))
+                unsaved.insert(id);
+        });
+    const QString outboxFile = SocketHandl::outboxPathFor(me);
+    const auto reportSaved = [&unsaved, &seen, &outboxFile]() {
+        QFile file(outboxFile);
+        if (!file.open(QIODevice::ReadOnly))
+            return;
+        const QJsonDocument document = QJsonDocument::fromJson(file.readAll());
+        if (!document.isArray())
+            return;
+        QSet<qulonglong> stored;
+        for (const QJsonValue &value : document.array())
+            stored.insert(value.toObject().value(QLatin1String("id")).toString().toULongLong());
+        seen.unite(stored);
+        for (auto it = unsaved.begin(); it != unsaved.end();) {
+            if (stored.contains(*it) || !seen.contains(*it)) {
+                ++it;
+                continue;
+            }
+            say("M " + QByteArray::number(*it));
+            it = unsaved.erase(it);
+        }
+    };
+    engine.connectServer();
     LocalHistory history;
     qulonglong nextRecord = from;
     QObject::connect(&history, &LocalHistory::setAside,
@@ -74,18 +116,9 @@ int runChild(const QString &dir, qulonglong from)
         settings->setMainConfig(key, QString::number(step));
         if (!settings->writeFailed())
             say("S " + key.toUtf8() + ' ' + QByteArray::number(step));
-        MessageOutbox::Entry entry;
-        entry.types = QStringLiteral("2");
-        entry.conversation = QStringLiteral("10002");
-        entry.id = step;
-        entry.payload = QJsonObject{{QStringLiteral("msg"), QStringLiteral("消息 %1").arg(step)}};
-        outbox.append(entry);
-        if (outbox.flush())
-            say("A " + QByteArray::number(step));
-        // Every other message is acknowledged by the service one step later.
-        if (step % 2 == 1 && outbox.remove(entry.types, entry.conversation, step - 1) &&
-            outbox.flush())
-            say("R " + QByteArray::number(step - 1));
+        reportSaved();
+        if (engine.outboxCount() < messagesInFlight)
+            engine.sendPrivateInfor(peer, QStringLiteral("消息 %1").arg(step), QString());
         for (int i = 0; i < recordsPerStep; ++i) {
             MessageRecord record;
             record.creator = QStringLiteral("10002");
@@ -104,13 +137,14 @@ int runChild(const QString &dir, qulonglong from)
 struct Acknowledged
 {
     QHash<QString, qulonglong> settings; // key: the last value reported
-    QSet<qulonglong> inOutbox;           // appended, not reported removed
-    QSet<qulonglong> removed;
+    QSet<qulonglong> messages;           // acknowledged by the server
+    // How often each acknowledged message reached the server when first checked.
+    QHash<qulonglong, int> sends;
+    QString outbox;
     // Each run's first record id and the last one reported written.
     QVector<QPair<qulonglong, qulonglong>> records;
     int lines = 0;
     int settingWrites = 0;
-    int outboxWrites = 0;
     bool damaged = false;
 
     qulonglong keptRecords() const
@@ -131,13 +165,11 @@ struct Acknowledged
         if (kind == "S" && words.size() == 3) {
             settings[QString::fromUtf8(words.at(1))] = words.at(2).toULongLong();
             ++settingWrites;
-        } else if (kind == "A") {
-            inOutbox.insert(words.at(1).toULongLong());
-            ++outboxWrites;
-        } else if (kind == "R") {
-            ++outboxWrites;
-            inOutbox.remove(words.at(1).toULongLong());
-            removed.insert(words.at(1).toULongLong());
+        } else if (kind == "M")
+            messages.insert(words.at(1).toULongLong());
+        else if (kind == "OUTBOX") {
+            outbox = QString::fromUtf8(line.trimmed().mid(7));
+            --lines;
         } else if (kind == "H" && !records.isEmpty())
             records.last().second = qMax(records.last().second, words.at(1).toULongLong());
         else if (kind == "DAMAGED")
@@ -155,6 +187,9 @@ private slots:
     {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
+        // One server for every run: what it accepted must outlive the client's kills.
+        ReferenceServer server;
+        QVERIFY2(server.start(), qPrintable(server.output()));
         QRandomGenerator random(26);
         Acknowledged acked;
         qulonglong from = 1;
@@ -166,8 +201,8 @@ private slots:
             acked.records.append({from, from - 1});
             QProcess child;
             child.setProgram(QCoreApplication::applicationFilePath());
-            child.setArguments(
-                {QStringLiteral("--crash-child"), dir.path(), QString::number(from)});
+            child.setArguments({QStringLiteral("--crash-child"), dir.path(), QString::number(from),
+                                QString::number(server.port())});
             child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
             QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
             environment.insert(QStringLiteral("QT_LOGGING_RULES"),
@@ -195,17 +230,71 @@ private slots:
                 acked.take(child.readLine());
             QVERIFY2(!acked.damaged, "the history was found damaged after a kill");
             checkedWrites += checkFiles(dir.path(), acked);
+            if (!QTest::currentTestFailed())
+                checkedWrites += checkServer(server, acked);
             if (QTest::currentTestFailed())
                 return;
             // Past every number the child may have used.
             from += 1000000;
         }
-        qInfo("%d kills; acknowledged before them and found after: %d settings writes, %d outbox "
-              "writes, %llu history records; %d checks, nothing lost or repeated",
-              kills, acked.settingWrites, acked.outboxWrites, acked.keptRecords(), checkedWrites);
+        qInfo("%d kills; acknowledged before them and found after: %d settings writes, %d "
+              "messages (each stored once, none sent again), %llu history records; %d checks, "
+              "nothing lost or repeated",
+              kills, acked.settingWrites, int(acked.messages.size()), acked.keptRecords(),
+              checkedWrites);
     }
 
 private:
+    // Every acknowledged message is stored once, and none reached the server again after the
+    // check that first saw it acknowledged: a later run must not send it from its outbox.
+    int checkServer(const ReferenceServer &server, Acknowledged &acked)
+    {
+        QHash<qulonglong, int> stored;
+        const QJsonArray accepted =
+            server.hook(QStringLiteral("accepted"), {{QStringLiteral("from"), me}})
+                .value(QLatin1String("messages"))
+                .toArray();
+        for (const QJsonValue &value : accepted)
+            ++stored[idOf(value.toObject().value(QLatin1String("msg_id")))];
+        QHash<qulonglong, int> sent;
+        const QJsonArray events =
+            server
+                .hook(QStringLiteral("received"),
+                      {{QStringLiteral("user"), me},
+                       {QStringLiteral("event"), QStringLiteral("send message")}})
+                .value(QLatin1String("events"))
+                .toArray();
+        for (const QJsonValue &value : events) {
+            const QJsonObject payload =
+                value.toObject().value(QLatin1String("args")).toArray().first().toObject();
+            ++sent[idOf(payload.value(QLatin1String("msg_id")))];
+        }
+        for (const qulonglong id : qAsConst(acked.messages)) {
+            if (stored.value(id) != 1) {
+                QTest::qFail(qPrintable(QStringLiteral("acknowledged message %1 stored %2 times")
+                                            .arg(id)
+                                            .arg(stored.value(id))),
+                             __FILE__, __LINE__);
+                return 0;
+            }
+            const auto first = acked.sends.constFind(id);
+            if (first == acked.sends.cend())
+                acked.sends.insert(id, sent.value(id));
+            else if (sent.value(id) != first.value()) {
+                QTest::qFail(
+                    qPrintable(QStringLiteral("acknowledged message %1 was sent again").arg(id)),
+                    __FILE__, __LINE__);
+                return 0;
+            }
+        }
+        return int(acked.messages.size());
+    }
+
+    static qulonglong idOf(const QJsonValue &value)
+    {
+        return value.isString() ? value.toString().toULongLong() : qulonglong(value.toDouble());
+    }
+
     int checkFiles(const QString &dir, const Acknowledged &acked)
     {
         int checked = 0;
@@ -233,27 +322,19 @@ private:
             }
         }
         {
-            QFile file(outboxPath(dir));
+            // Absent until the engine first saves it.
+            QFile file(acked.outbox);
             QJsonParseError error;
             const QJsonDocument document = file.open(QIODevice::ReadOnly)
                                                ? QJsonDocument::fromJson(file.readAll(), &error)
-                                               : QJsonDocument();
+                                               : QJsonDocument(QJsonArray());
             if (!document.isArray()) {
                 QTest::qFail("the outbox does not parse", __FILE__, __LINE__);
                 return checked;
             }
-            QSet<qulonglong> ids;
-            for (const QJsonValue &value : document.array())
-                ids.insert(value.toObject().value(QLatin1String("id")).toString().toULongLong());
-            for (const qulonglong id : acked.inOutbox) {
-                if (!ids.contains(id)) {
-                    QTest::qFail(qPrintable(QStringLiteral("message %1 left the outbox").arg(id)),
-                                 __FILE__, __LINE__);
-                    return checked;
-                }
-            }
-            for (const qulonglong id : acked.removed) {
-                if (ids.contains(id)) {
+            for (const QJsonValue &value : document.array()) {
+                const qulonglong id = idOf(value.toObject().value(QLatin1String("id")));
+                if (acked.messages.contains(id)) {
                     QTest::qFail(
                         qPrintable(
                             QStringLiteral("acknowledged message %1 would be sent again").arg(id)),
@@ -261,7 +342,7 @@ private:
                     return checked;
                 }
             }
-            checked += acked.inOutbox.size() + acked.removed.size();
+            ++checked;
         }
         {
             QSqlDatabase db =
@@ -302,9 +383,10 @@ private:
 
 int main(int argc, char **argv)
 {
-    if (argc == 4 && qstrcmp(argv[1], "--crash-child") == 0) {
+    if (argc == 5 && qstrcmp(argv[1], "--crash-child") == 0) {
         QCoreApplication app(argc, argv);
-        return runChild(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toULongLong());
+        return runChild(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toULongLong(),
+                        QString::fromLocal8Bit(argv[4]));
     }
     TARNEX_TEST_MAIN_BODY(TestCrashConsistency)
 }
