@@ -1,6 +1,5 @@
 import QtQuick 2.12
 import QtWebEngine 1.8
-import BrowserGuard 1.0
 
 // The built-in browser's two web profiles, each made when first asked for: the default one
 // keeps cookies and cache on disk, so the web client stays signed in between pages; the
@@ -10,8 +9,6 @@ QtObject {
     property QtObject defaultProfile: null
     property QtObject otrProfile: null
     signal downloadRequested(QtObject download)
-    // No request of either profile carries the sign-in token to another origin.
-    property BrowserGuard guard: BrowserGuard {}
 
     function profile(offTheRecord) {
         if (offTheRecord) {
@@ -26,7 +23,6 @@ QtObject {
     function made(component) {
         var created = component.createObject(browserProfiles)
         created.downloadRequested.connect(browserProfiles.downloadRequested)
-        guard.watch(created)
         return created
     }
 

@@ -6,10 +6,6 @@
 
 #include <QDebug>
 
-#ifdef TARNEX_HAVE_WEBENGINE
-#include <QQuickWebEngineProfile>
-#endif
-
 namespace {
 
 // Shorter texts than a token would turn up in unrelated addresses.
@@ -52,32 +48,3 @@ QString BrowserGuard::refusalFor(const QUrl &url) const
                         QStringLiteral("这个页面的地址带着您的登录凭据，却属于其他网站；"
                                        "为了安全，页面没有打开。"));
 }
-
-void BrowserGuard::watch(QObject *profile)
-{
-#ifdef TARNEX_HAVE_WEBENGINE
-    auto *webProfile = qobject_cast<QQuickWebEngineProfile *>(profile);
-    if (!webProfile)
-        return;
-    // The profile's child, so it lives exactly as long as the profile it guards.
-    webProfile->setUrlRequestInterceptor(new BrowserTokenInterceptor(webProfile));
-#else
-    Q_UNUSED(profile)
-#endif
-}
-
-#ifdef TARNEX_HAVE_WEBENGINE
-void BrowserTokenInterceptor::interceptRequest(QWebEngineUrlRequestInfo &info)
-{
-    // A profile's interceptor runs on the GUI thread, where the settings are read.
-    const QUrl url = info.requestUrl();
-    if (!BrowserGuard::carriesTokenAway(url, ParameterInfor::instance()->token(), ownServer()))
-        return;
-    info.block(true);
-    if (!m_loggedHosts.contains(url.host())) {
-        m_loggedHosts.insert(url.host());
-        qInfo() << "browser: a request carrying the sign-in token to another host was blocked:"
-                << url.host();
-    }
-}
-#endif
