@@ -5,6 +5,7 @@
 #include "desktop/renderfallback.h"
 #include "desktop/startupcontext.h"
 #include "desktop/startupenvironment.h"
+#include "desktop/startupphase.h"
 #include "desktop/startupprobe.h"
 #include "desktop/terminationwatch.h"
 #include "language/text.h"
@@ -101,9 +102,11 @@ int main(int argc, char *argv[])
     RunningClient::recordThisProcess(
         RunningClient::lockFileIn(ConfigFile::instance()->settingsFolderPath()));
     TerminationWatch::install();
+    // From here on, what the sign-in view does not show waits for its first frame.
+    StartupPhase::begin();
     // Passwords remembered the old way move into the keychain; each leaves the file only once
     // the keychain has confirmed it.
-    RememberedPasswords::instance()->migrate();
+    StartupPhase::afterFirstFrame(&app, [] { RememberedPasswords::instance()->migrate(); });
 
     const QString systemName = QSysInfo::prettyProductName();
     qDebug() << "prettyProductName:" << systemName;
