@@ -78,6 +78,12 @@ void registerQmlTypes()
     qmlRegisterSingletonType<CompositionWatch>(
         "WindowComposition", 1, 0, "WindowComposition",
         [](QQmlEngine *, QJSEngine *) -> QObject * { return new CompositionWatch; });
-    // What the first frame does not show waits for it.
-    qmlRegisterSingletonInstance("StartupPhase", 1, 0, "StartupPhase", StartupPhase::instance());
+    // What the first frame does not show waits for it: one phase for the process, the same
+    // for every engine (the tests make many).
+    qmlRegisterSingletonType<StartupPhase>(
+        "StartupPhase", 1, 0, "StartupPhase", [](QQmlEngine *, QJSEngine *) -> QObject * {
+            QObject *phase = StartupPhase::instance();
+            QQmlEngine::setObjectOwnership(phase, QQmlEngine::CppOwnership);
+            return phase;
+        });
 }
