@@ -450,7 +450,8 @@ Window {
             x: 14 * windows.sr
             height: 40 * windows.sr
             verticalAlignment: Text.AlignVCenter
-            text: windows.tip_message + (windows.unreadTotal > 0 ? "  (" + windows.unreadTotal + ")" : "")
+            // Shown signed in only: the bold face of its script is not read for the sign-in view.
+            text: windows.loggedIn ? windows.tip_message + (windows.unreadTotal > 0 ? "  (" + windows.unreadTotal + ")" : "") : ""
             font.pixelSize: 14 * windows.sr
             font.bold: true
             color: windows.loginModel === 2 ? "#e6e8ef" : "#1f2d3d"
