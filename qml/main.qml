@@ -555,17 +555,8 @@ Window {
             anchors.fill: parent
             active: StartupPhase.firstFrameShown
             asynchronous: StartupPhase.behindFirstFrame
-            sourceComponent: SystemTipset {
-                objectName: "systemTipset"
-                loginModel: windows.loginModel
-                skinColors: windows.skinColors
-                onSigChangeTheme: windows.handlChangeTheme(themes)
-                onSigChangeColor: windows.handlChangeColor(colors)
-                onSigCustomChangeColor: windows.handlChangeColor(colors)
-                onSigClose: tipSysytemSet.close()
-                onModifyXposition: tipSysytemSet.x += positions
-                onModifyYposition: tipSysytemSet.y += positions
-            }
+            // The pages and the plugins they import load behind the first frame.
+            source: "SettingsPages.qml"
         }
     }
     Loader {
