@@ -3,6 +3,7 @@ import QtQuick.Window 2.12
 import ConfigData 1.0
 import SocketState 1.0
 import FilteruserAuthority 1.0
+import StartupPhase 1.0
 import "style"
 import "controls"
 
@@ -87,7 +88,7 @@ Rectangle {
     // A certificate was trusted in the prompt: what it refused is tried again at once.
     function retryAfterTrust() {
         if (currentView === "server")
-            setInterface.testServer()
+            setLoader.item.testServer()
         else if (currentView === "password")
             loginDetail.doLogin()
         else if (currentView === "logging")
@@ -153,10 +154,13 @@ Rectangle {
             color: "#ffffff"
             opacity: 0.07
         }
-        FallenleavesView {
+        // Only the spring-breeze theme has its leaves (and their pictures).
+        Loader {
             anchors.fill: parent
-            visible: loginDefault.loginModel === 1
-            running: visible && loginDefault.visible
+            active: loginDefault.loginModel === 1
+            sourceComponent: FallenleavesView {
+                running: loginDefault.visible
+            }
         }
         MouseArea {
             anchors.fill: parent
@@ -269,55 +273,70 @@ Rectangle {
         onSigShowQrcode: loginDefault.currentView = "qrcode"
     }
 
-    CodeInterface {
-        id: codeInterface
+    // The views the first frame does not show are made behind it; the one shown first is made
+    // at once, and one asked for before it is ready is finished then.
+    Loader {
         anchors.top: header.bottom
         anchors.bottom: parent.bottom
         width: parent.width
-        visible: loginDefault.currentView === "qrcode"
-        active: visible && loginDefault.visible
-        loginModel: loginDefault.loginModel
-        skinColors: loginDefault.skinColors
-        onSigLoginSuccess: loginDefault.loginFinished(status, errors)
-        onSigLoginName: {
-            loginDefault.loggingAccount = names
-            loginDefault.sigLoginName(userId, names)
+        active: StartupPhase.firstFrameShown || loginDefault.currentView === "qrcode"
+        asynchronous: StartupPhase.behindFirstFrame && loginDefault.currentView !== "qrcode"
+        sourceComponent: CodeInterface {
+            visible: loginDefault.currentView === "qrcode"
+            active: visible && loginDefault.visible
+            loginModel: loginDefault.loginModel
+            skinColors: loginDefault.skinColors
+            onSigLoginSuccess: loginDefault.loginFinished(status, errors)
+            onSigLoginName: {
+                loginDefault.loggingAccount = names
+                loginDefault.sigLoginName(userId, names)
+            }
+            onSigShowPassword: loginDefault.currentView = "password"
         }
-        onSigShowPassword: loginDefault.currentView = "password"
     }
 
-    SetInterface {
-        id: setInterface
-        objectName: "setInterface"
+    Loader {
+        id: setLoader
         anchors.top: header.bottom
         anchors.bottom: parent.bottom
         width: parent.width
-        visible: loginDefault.currentView === "server"
-        loginModel: loginDefault.loginModel
-        skinColors: loginDefault.skinColors
-        onVisibleChanged: if (visible) reload()
-        onSigCheckStarted: certificatePrompt.trust.reconsider()
-        onSigCancelBtn: {
-            loginDefault.currentView = "password"
-            loginDetail.reset()
+        active: StartupPhase.firstFrameShown || loginDefault.currentView === "server"
+        asynchronous: StartupPhase.behindFirstFrame && loginDefault.currentView !== "server"
+        // Asked for while it was still being made behind the first frame: it is shown at once,
+        // without the change of visibility that fills it in.
+        onLoaded: if (!asynchronous && StartupPhase.behindFirstFrame && StartupPhase.firstFrameShown && item.visible) item.reload()
+        sourceComponent: SetInterface {
+            objectName: "setInterface"
+            visible: loginDefault.currentView === "server"
+            loginModel: loginDefault.loginModel
+            skinColors: loginDefault.skinColors
+            onVisibleChanged: if (visible) reload()
+            onSigCheckStarted: certificatePrompt.trust.reconsider()
+            onSigCancelBtn: {
+                loginDefault.currentView = "password"
+                loginDetail.reset()
+            }
         }
     }
 
-    LoginIng {
-        id: loginIng
+    Loader {
         anchors.top: header.bottom
         anchors.topMargin: -40 * sr
         anchors.bottom: parent.bottom
         width: parent.width
-        visible: loginDefault.currentView === "logging"
-        loginModel: loginDefault.loginModel
-        skinColors: loginDefault.skinColors
-        accountName: loginDefault.loggingAccount
-        avatarPath: loginDefault.loggingAvatar
-        onSigCancel: {
-            loginWatchdog.stop()
-            loginDetail.cancelLogin()
-            loginDefault.currentView = "password"
+        active: StartupPhase.firstFrameShown || loginDefault.currentView === "logging"
+        asynchronous: StartupPhase.behindFirstFrame && loginDefault.currentView !== "logging"
+        sourceComponent: LoginIng {
+            visible: loginDefault.currentView === "logging"
+            loginModel: loginDefault.loginModel
+            skinColors: loginDefault.skinColors
+            accountName: loginDefault.loggingAccount
+            avatarPath: loginDefault.loggingAvatar
+            onSigCancel: {
+                loginWatchdog.stop()
+                loginDetail.cancelLogin()
+                loginDefault.currentView = "password"
+            }
         }
     }
 
@@ -330,7 +349,7 @@ Rectangle {
         onDeclined: {
             loginDefault.retryWhenFailed = false
             if (loginDefault.currentView === "server")
-                setInterface.showResult(false, certificatePrompt.tip_certificate_declined)
+                setLoader.item.showResult(false, certificatePrompt.tip_certificate_declined)
             else if (loginDefault.currentView === "password")
                 loginDetail.showTip(certificatePrompt.tip_certificate_declined)
         }

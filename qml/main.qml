@@ -1,13 +1,13 @@
 import QtQuick 2.12
 import RoundPicture 1.0
 import QtQuick.Window 2.12
-import Qt.labs.platform 1.1 as Platform
 import ConfigData 1.0
 import HttplanguagePackage 1.0
 import SystemHandl 1.0
 import DesktopView 1.0
 import MessageNotices 1.0
 import WindowComposition 1.0
+import StartupPhase 1.0
 import "style"
 
 // The one top-level window: the login frame first, the main frame after a sign-in. The window
@@ -105,7 +105,8 @@ Window {
         remindHandl.lastRemind = null
         remindHandl.reminds = ({})
         tipSysytemSet.close()
-        updateWidget.close()
+        if (updateLoader.item)
+            updateLoader.item.close()
         suppressAutoLogin = true
         loggedIn = false
         loginDefault.restartLogin()
@@ -132,6 +133,8 @@ Window {
             skinColors = skin
         centerOnScreen()
         loadStoredLanguage()
+        if (StartupPhase.firstFrameShown)
+            loadMainFrame()
     }
 
     ConfigData { id: configData }
@@ -176,49 +179,25 @@ Window {
         onModifyYposition: windows.y += positions
     }
 
+    // The main frame's documents load behind the sign-in view once its first frame is shown,
+    // or at the sign-in if that comes first.
+    property Component mainFrame: null
+    function loadMainFrame() {
+        if (mainFrame === null)
+            mainFrame = Qt.createComponent("MainFrame.qml", StartupPhase.behindFirstFrame
+                                           ? Component.Asynchronous : Component.PreferSynchronous, windows)
+    }
+    Connections {
+        target: StartupPhase
+        function onFirstFrameShownChanged() { windows.loadMainFrame() }
+    }
+
     Loader {
         id: mainLoader
         anchors.fill: parent
         active: false
         visible: windows.loggedIn && status === Loader.Ready
-        sourceComponent: MainDefalut {
-            id: mainDefalut
-            radius: windows.frameRadius
-            loginModel: windows.loginModel
-            skinColors: windows.skinColors
-            onSigChangeTheme: windows.handlChangeTheme(themes)
-            onSigChangeColor: windows.handlChangeColor(colors)
-            onSigCustomChangeColor: windows.handlChangeColor(colors)
-            onSigMinimumBtn: windows.showMinimized()
-            onSigHideToTray: windows.hide()
-            onSigQuitClient: windows.quitClient()
-            onSigLogout: windows.logout()
-            onSigSetBasic: tipSysytemSet.showSettings(0)
-            onSigUpdataNewView: updateWidget.open()
-            onSigPictureInfor: systemTrayInfor.showPicture(windows.pictureSource(picturePath))
-            onModifyXposition: windows.x += positions
-            onModifyYposition: windows.y += positions
-            onSigDataUnreadNumber: {
-                for (var i = 0; i < unreadModel.count; ++i) {
-                    if (unreadModel.get(i).ids === ids) {
-                        unreadModel.remove(i)
-                        break
-                    }
-                }
-                if (parseInt(unreads) > 0)
-                    unreadModel.insert(0, { ids: ids, names: names, unreads: unreads, paths: paths, types: types })
-                unreadTime.restart()
-                windows.recountUnread()
-            }
-            // A new message: a desktop notification (or the tray's balloon where none can be
-            // shown); the tray's list and blinking follow the unread counts.
-            onSigNotice: messageNotices.notifyMessage(ids, types, names, sender, msg, msgType)
-            onSigTipInfors: if (reflush) windows.recountUnread()
-            onSigSystemMassage: {
-                unreadModel.insert(0, { ids: "system:" + times, names: menuName, unreads: "1", paths: paths, types: "system" })
-                windows.recountUnread()
-            }
-        }
+        sourceComponent: windows.mainFrame
     }
 
     // A row of the tray's list opens what it names in the main frame.
@@ -253,14 +232,27 @@ Window {
         unreadTotal = total
     }
 
-    // The in-client update over the main frame.
-    UpdateWidget {
-        id: updateWidget
-        objectName: "updateWidget"
+    // The in-client update over the main frame, made behind the first frame.
+    Loader {
+        id: updateLoader
         anchors.fill: parent
         z: 50
-        loginModel: windows.loginModel
-        skinColors: windows.skinColors
+        active: StartupPhase.firstFrameShown
+        asynchronous: StartupPhase.behindFirstFrame
+        sourceComponent: UpdateWidget {
+            objectName: "updateWidget"
+            loginModel: windows.loginModel
+            skinColors: windows.skinColors
+        }
+    }
+    // A document made behind the first frame, finished now if it is still on its way.
+    function madeNow(loader) {
+        loader.asynchronous = false
+        loader.active = true
+        return loader.item
+    }
+    function updateDialog() {
+        return madeNow(updateLoader)
     }
 
     // The switch to the main frame waits for the logging-in view to be seen briefly.
@@ -268,6 +260,7 @@ Window {
         id: times
         interval: 500
         onTriggered: {
+            windows.loadMainFrame()
             mainLoader.active = true
             windows.loggedIn = true
             windows.centerOnScreen()
@@ -300,7 +293,7 @@ Window {
         else if (view === "skins")
             mainLoader.item.openFunctionList("skin-custom")
         else if (view === "update")
-            updateWidget.open()
+            updateDialog().open()
         else if (!mainLoader.item.openStartView(view))
             return
         console.info("view opened: " + view)
@@ -330,7 +323,7 @@ Window {
         repeat: true
         running: windows.loggedIn && unreadModel.count > 0
         onTriggered: {
-            var g = trayIcon.geometry
+            var g = trayLoader.item ? trayLoader.item.geometry : Qt.rect(0, 0, 0, 0)
             var overTray = g.width > 0 && configData.getMousePosition(g.x, g.y, g.width, g.height)
             var overWindow = messageWindow.visible
                     && configData.getMousePosition(messageWindow.x, messageWindow.y, messageWindow.width, messageWindow.height)
@@ -353,24 +346,12 @@ Window {
         onRunningChanged: if (!running) windows.trayBlink = false
     }
 
-    Platform.SystemTrayIcon {
-        id: trayIcon
-        // The icon comes first: a tray icon shown without one draws nothing.
-        icon.source: windows.trayBlink ? "qrc:/images/logo.svg" : "qrc:/images/logoasa.ico"
-        visible: true
-        tooltip: windows.unreadTotal > 0 ? "tarnex (" + windows.unreadTotal + ")" : "tarnex"
-        onActivated: if (reason === Platform.SystemTrayIcon.Trigger || reason === Platform.SystemTrayIcon.DoubleClick) windows.showWindow()
-        menu: Platform.Menu {
-            Platform.MenuItem {
-                text: windows.tip_homepage
-                onTriggered: windows.showWindow()
-            }
-            Platform.MenuSeparator {}
-            Platform.MenuItem {
-                text: windows.tip_exit
-                onTriggered: windows.quitClient()
-            }
-        }
+    // The tray's icon (and the plugin behind it) waits for the first frame.
+    Loader {
+        id: trayLoader
+        active: StartupPhase.firstFrameShown
+        asynchronous: StartupPhase.behindFirstFrame
+        source: "TrayIcon.qml"
     }
 
     // Picture window near the tray (a received picture, a notice).
@@ -401,8 +382,8 @@ Window {
                 var menu = key.substring(7)
                 systemTrayInfor.remind = remindHandl.reminds[menu] !== undefined ? remindHandl.reminds[menu] : null
                 systemTrayInfor.showNotice(windows.tip_system_message_tip, summary, body, remindSendTime)
-            } else if (!windows.active && trayIcon.available && trayIcon.supportsMessages) {
-                trayIcon.showMessage(summary, body)
+            } else if (!windows.active && trayLoader.item && trayLoader.item.available && trayLoader.item.supportsMessages) {
+                trayLoader.item.showMessage(summary, body)
             }
         }
         onSigOpenChat: {
@@ -434,7 +415,7 @@ Window {
             messageNotices.notifyReminder(menus, remindHandl.getSmsnameFromSmsmenu(menus), content)
         }
         onJumpBrowser: windows.openInBrowser(browsers)
-        onOpenExternally: windowLinks.openLink(link)
+        onOpenExternally: windows.openLink(link)
     }
     // A page for the built-in browser goes to the frame's; without a frame, to the system's.
     function openInBrowser(url) {
@@ -446,7 +427,7 @@ Window {
                 return
             }
         }
-        windowLinks.openLink(url)
+        windows.openLink(url)
     }
 
     Window {
@@ -469,7 +450,8 @@ Window {
             x: 14 * windows.sr
             height: 40 * windows.sr
             verticalAlignment: Text.AlignVCenter
-            text: windows.tip_message + (windows.unreadTotal > 0 ? "  (" + windows.unreadTotal + ")" : "")
+            // Shown signed in only: the bold face of its script is not read for the sign-in view.
+            text: windows.loggedIn ? windows.tip_message + (windows.unreadTotal > 0 ? "  (" + windows.unreadTotal + ")" : "") : ""
             font.pixelSize: 14 * windows.sr
             font.bold: true
             color: windows.loginModel === 2 ? "#e6e8ef" : "#1f2d3d"
@@ -545,14 +527,17 @@ Window {
         title: windows.tip_system_setup
         flags: Qt.FramelessWindowHint | Qt.Dialog
         modality: Qt.ApplicationModal
-        width: systemTipset.implicitWidth
-        height: systemTipset.implicitHeight
-        color: systemTipset.pal.pane
+        // The pages are made behind the first frame (at once when asked for sooner).
+        readonly property var systemTipset: settingsLoader.item
+        width: systemTipset ? systemTipset.implicitWidth : 100
+        height: systemTipset ? systemTipset.implicitHeight : 100
+        color: systemTipset ? systemTipset.pal.pane : "transparent"
         visible: false
 
         // The keyboard starts on the page tabs once the window has the focus.
-        onActiveChanged: if (active && (activeFocusItem === null || activeFocusItem === contentItem)) systemTipset.focusTab()
+        onActiveChanged: if (active && systemTipset && (activeFocusItem === null || activeFocusItem === contentItem)) systemTipset.focusTab()
         function showSettings(page) {
+            windows.madeNow(settingsLoader)
             x = windows.x + (windows.width - width) / 2
             y = windows.y + (windows.height - height) / 2
             show()
@@ -565,25 +550,27 @@ Window {
             systemTipset.openNotifications()
         }
 
-        SystemTipset {
-            id: systemTipset
-            objectName: "systemTipset"
+        Loader {
+            id: settingsLoader
             anchors.fill: parent
-            loginModel: windows.loginModel
-            skinColors: windows.skinColors
-            onSigChangeTheme: windows.handlChangeTheme(themes)
-            onSigChangeColor: windows.handlChangeColor(colors)
-            onSigCustomChangeColor: windows.handlChangeColor(colors)
-            onSigClose: tipSysytemSet.close()
-            onModifyXposition: tipSysytemSet.x += positions
-            onModifyYposition: tipSysytemSet.y += positions
+            active: StartupPhase.firstFrameShown
+            asynchronous: StartupPhase.behindFirstFrame
+            // The pages and the plugins they import load behind the first frame.
+            source: "SettingsPages.qml"
         }
     }
-    LinkConfirm {
-        id: windowLinks
+    Loader {
+        id: linksLoader
         anchors.fill: parent
         z: 100
-        loginModel: windows.loginModel
-        skinColors: windows.skinColors
+        active: StartupPhase.firstFrameShown
+        asynchronous: StartupPhase.behindFirstFrame
+        sourceComponent: LinkConfirm {
+            loginModel: windows.loginModel
+            skinColors: windows.skinColors
+        }
+    }
+    function openLink(link) {
+        madeNow(linksLoader).openLink(link)
     }
 }

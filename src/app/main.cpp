@@ -5,6 +5,7 @@
 #include "desktop/renderfallback.h"
 #include "desktop/startupcontext.h"
 #include "desktop/startupenvironment.h"
+#include "desktop/startupphase.h"
 #include "desktop/startupprobe.h"
 #include "desktop/terminationwatch.h"
 #include "language/text.h"
@@ -21,21 +22,42 @@
 #include <QApplication>
 #include <QDebug>
 #include <QDir>
+#include <QEventLoop>
 #include <QFont>
 #include <QIcon>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QProcess>
 #include <QQmlApplicationEngine>
+#include <QQmlComponent>
 #include <QQmlContext>
 #include <QScreen>
 #include <QSysInfo>
 #include <QTextCodec>
+#include <QTimer>
 #include <QWindow>
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+
+namespace {
+
+// Runs a local event loop until `document` has loaded (or failed), or `limitMs` has passed.
+void waitForDocument(QQmlComponent &document, int limitMs)
+{
+    if (!document.isLoading())
+        return;
+    QEventLoop loop;
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(&document, &QQmlComponent::statusChanged, &loop, &QEventLoop::quit);
+    limit.start(limitMs);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -80,6 +102,14 @@ int main(int argc, char *argv[])
         return 1;
     }
 
+    // The main document's types load on the engine's own thread while this one asks for the
+    // update feed and reads the fonts; the window is made from them once the start goes on.
+    registerQmlTypes();
+    QQmlApplicationEngine engine;
+    DocumentNetwork::install(engine);
+    const QUrl mainDocument(QStringLiteral("qrc:/main.qml"));
+    QQmlComponent preloaded(&engine, mainDocument, QQmlComponent::Asynchronous);
+
     QNetworkAccessManager feedManager;
     // Creating the store prepares its folders and fixes the current server and its digest.
     ConfigFile::instance()->getMainConfig(QStringLiteral("currentServerIp"));
@@ -101,9 +131,11 @@ int main(int argc, char *argv[])
     RunningClient::recordThisProcess(
         RunningClient::lockFileIn(ConfigFile::instance()->settingsFolderPath()));
     TerminationWatch::install();
+    // From here on, what the sign-in view does not show waits for its first frame.
+    StartupPhase::begin();
     // Passwords remembered the old way move into the keychain; each leaves the file only once
     // the keychain has confirmed it.
-    RememberedPasswords::instance()->migrate();
+    StartupPhase::afterFirstFrame(&app, [] { RememberedPasswords::instance()->migrate(); });
 
     const QString systemName = QSysInfo::prettyProductName();
     qDebug() << "prettyProductName:" << systemName;
@@ -123,7 +155,6 @@ int main(int argc, char *argv[])
     qDebug() << "screenRate == " << screenRate;
 
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/logoasa.ico")));
-    registerQmlTypes();
 
     StartupContext values;
     values.downloadFilePath = feed.url;
@@ -136,11 +167,11 @@ int main(int argc, char *argv[])
     values.reloadView = argc >= 3 ? 1 : 0;
     values.screenRate = screenRate;
 
-    QQmlApplicationEngine engine;
-    DocumentNetwork::install(engine);
     QQmlContext *context = engine.rootContext();
     values.publish(context);
-    engine.load(QUrl(QStringLiteral("qrc:/main.qml")));
+    // The window must exist when load() returns: what it watches is set up right after.
+    waitForDocument(preloaded, 10000);
+    engine.load(mainDocument);
     context->setContextProperty(QStringLiteral("mainWindows"), &engine);
     qDebug() << "newVersionInfor ==" << newVersion << "reloadView ==" << (argc >= 3 ? 1 : 0);
     StartupProbe::watchFirstFrame(engine);

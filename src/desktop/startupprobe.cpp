@@ -1,6 +1,7 @@
 #include "startupprobe.h"
 
 #include "logredaction.h"
+#include "startupphase.h"
 
 #include <QCoreApplication>
 #include <memory>
@@ -96,6 +97,7 @@ void watchFirstFrame(QQmlApplicationEngine &engine)
             QObject::disconnect(*connection);
             qInfo().noquote() << "first frame after" << processClock().elapsed() << "ms, peak RSS"
                               << peakResidentKb() << "kB";
+            StartupPhase::end();
             if (quitCode >= 0)
                 QTimer::singleShot(0, qApp, [quitCode] { QCoreApplication::exit(quitCode); });
         });

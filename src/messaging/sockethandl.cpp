@@ -1,6 +1,7 @@
 #include "sockethandl.h"
 
 #include "config/configfile.h"
+#include "desktop/startupphase.h"
 #include "language/text.h"
 #include "logging.h"
 #include "messagepayloads.h"
@@ -33,7 +34,9 @@ SocketHandl *SocketHandl::instance()
         // destruction.
         if (QCoreApplication *app = QCoreApplication::instance())
             QObject::connect(app, &QCoreApplication::aboutToQuit, created, &SocketHandl::shutdown);
-        created->watchWakeups(QDBusConnection::systemBus());
+        // The system bus is opened once the window has shown its first frame.
+        StartupPhase::afterFirstFrame(
+            created, [created] { created->watchWakeups(QDBusConnection::systemBus()); });
         return created;
     }();
     return engine;

@@ -1,6 +1,7 @@
 #include "messagenotices.h"
 
 #include "config/configfile.h"
+#include "desktop/startupphase.h"
 #include "platform/desktopnotifier.h"
 
 namespace {
@@ -15,17 +16,20 @@ bool settingOn(const QString &key)
 MessageNotices::MessageNotices(QObject *parent)
     : QObject(parent), m_hiddenText(QStringLiteral("你收到一条新消息"))
 {
-    // Not even the session bus is opened when notifications may not be used.
+    // Not even the session bus is opened when notifications may not be used, nor before the
+    // window's first frame.
     if (!DesktopNotifier::supported())
         return;
-    m_notifier = new DesktopNotifier(QDBusConnection::sessionBus(), this);
-    connect(m_notifier, &DesktopNotifier::activated, this, &MessageNotices::onActivated);
-    connect(m_notifier, &DesktopNotifier::availableChanged, this,
-            &MessageNotices::onAvailableChanged);
+    StartupPhase::afterFirstFrame(this, [this] { attach(QDBusConnection::sessionBus()); });
 }
 
 MessageNotices::MessageNotices(const QDBusConnection &bus, QObject *parent)
     : QObject(parent), m_hiddenText(QStringLiteral("你收到一条新消息"))
+{
+    attach(bus);
+}
+
+void MessageNotices::attach(const QDBusConnection &bus)
 {
     m_notifier = new DesktopNotifier(bus, this);
     connect(m_notifier, &DesktopNotifier::activated, this, &MessageNotices::onActivated);

@@ -82,6 +82,7 @@ private:
     void show(const QString &key, const QString &summary, const QString &body);
     void onActivated(const QString &key);
     void onAvailableChanged();
+    void attach(const QDBusConnection &bus);
     QString preview(const QString &msg, const QString &msgType) const;
 
     DesktopNotifier *m_notifier = nullptr;

@@ -6,6 +6,7 @@
 #include "desktop/desktopview.h"
 #include "desktop/handlurl.h"
 #include "desktop/linkopener.h"
+#include "desktop/startupphase.h"
 #include "directory/filteruserauthority.h"
 #include "directory/getcompany.h"
 #include "directory/loadpersonnelinfor.h"
@@ -77,4 +78,12 @@ void registerQmlTypes()
     qmlRegisterSingletonType<CompositionWatch>(
         "WindowComposition", 1, 0, "WindowComposition",
         [](QQmlEngine *, QJSEngine *) -> QObject * { return new CompositionWatch; });
+    // What the first frame does not show waits for it: one phase for the process, the same
+    // for every engine (the tests make many).
+    qmlRegisterSingletonType<StartupPhase>(
+        "StartupPhase", 1, 0, "StartupPhase", [](QQmlEngine *, QJSEngine *) -> QObject * {
+            QObject *phase = StartupPhase::instance();
+            QQmlEngine::setObjectOwnership(phase, QQmlEngine::CppOwnership);
+            return phase;
+        });
 }

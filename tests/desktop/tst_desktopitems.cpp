@@ -3,6 +3,7 @@
 #include "desktop/desktopview.h"
 #include "desktop/dockclick.h"
 #include "desktop/handlurl.h"
+#include "desktop/startupphase.h"
 #include "shell/configdata.h"
 
 #include <QDir>
@@ -34,7 +35,8 @@ protected:
 
 } // namespace
 
-// The small desktop helpers: URL normalising, the screen view and the dock click.
+// The small desktop helpers: URL normalising, the screen view, the dock click and the start-up
+// phase.
 class TestDesktopItems : public QObject
 {
     Q_OBJECT
@@ -43,6 +45,7 @@ private slots:
     void fromUserInput();
     void desktopViewPaintsItsRectangle();
     void dockClickReachesEveryConfigData();
+    void workWaitsForTheFirstFrame();
 };
 
 void TestDesktopItems::fromUserInput_data()
@@ -104,6 +107,40 @@ void TestDesktopItems::dockClickReachesEveryConfigData()
     DockClick::instance()->notifyClick();
     QCOMPARE(firstSpy.size(), 1);
     QCOMPARE(secondSpy.size(), 1);
+}
+
+// Without the entry point nothing waits; with it, what waits runs once, after the frame's own
+// handlers, and not at all once its context is gone.
+void TestDesktopItems::workWaitsForTheFirstFrame()
+{
+    StartupPhase *phase = StartupPhase::instance();
+    int ran = 0;
+    StartupPhase::afterFirstFrame(this, [&ran] { ++ran; });
+    QCOMPARE(ran, 1);
+    QVERIFY(phase->firstFrameShown());
+    QVERIFY(!phase->behindFirstFrame());
+
+    StartupPhase::begin();
+    QVERIFY(!phase->firstFrameShown());
+    QVERIFY(phase->behindFirstFrame());
+    StartupPhase::afterFirstFrame(this, [&ran] { ++ran; });
+    int droppedRan = 0;
+    auto *gone = new QObject;
+    StartupPhase::afterFirstFrame(gone, [&droppedRan] { ++droppedRan; });
+    delete gone;
+    QSignalSpy shown(phase, &StartupPhase::firstFrameShownChanged);
+    StartupPhase::end();
+    QCOMPARE(ran, 1);
+    QVERIFY(!phase->firstFrameShown());
+    QVERIFY(shown.wait(5000));
+    QCOMPARE(ran, 2);
+    QCOMPARE(droppedRan, 0);
+    QVERIFY(phase->firstFrameShown());
+    // A second end (the time limit after the frame) runs nothing again.
+    StartupPhase::end();
+    QCoreApplication::processEvents();
+    QCOMPARE(shown.count(), 1);
+    QCOMPARE(ran, 2);
 }
 
 TARNEX_TEST_MAIN(TestDesktopItems)

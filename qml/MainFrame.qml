@@ -1,0 +1,43 @@
+import QtQuick 2.12
+
+// The main frame as the window shows it after a sign-in. The window loads it behind the sign-in
+// view, so its documents cost the first frame nothing; the names it uses (windows, unreadModel,
+// the tray's windows) are the window's.
+MainDefalut {
+    id: mainDefalut
+    radius: windows.frameRadius
+    loginModel: windows.loginModel
+    skinColors: windows.skinColors
+    onSigChangeTheme: windows.handlChangeTheme(themes)
+    onSigChangeColor: windows.handlChangeColor(colors)
+    onSigCustomChangeColor: windows.handlChangeColor(colors)
+    onSigMinimumBtn: windows.showMinimized()
+    onSigHideToTray: windows.hide()
+    onSigQuitClient: windows.quitClient()
+    onSigLogout: windows.logout()
+    onSigSetBasic: tipSysytemSet.showSettings(0)
+    onSigUpdataNewView: windows.updateDialog().open()
+    onSigPictureInfor: systemTrayInfor.showPicture(windows.pictureSource(picturePath))
+    onModifyXposition: windows.x += positions
+    onModifyYposition: windows.y += positions
+    onSigDataUnreadNumber: {
+        for (var i = 0; i < unreadModel.count; ++i) {
+            if (unreadModel.get(i).ids === ids) {
+                unreadModel.remove(i)
+                break
+            }
+        }
+        if (parseInt(unreads) > 0)
+            unreadModel.insert(0, { ids: ids, names: names, unreads: unreads, paths: paths, types: types })
+        unreadTime.restart()
+        windows.recountUnread()
+    }
+    // A new message: a desktop notification (or the tray's balloon where none can be
+    // shown); the tray's list and blinking follow the unread counts.
+    onSigNotice: messageNotices.notifyMessage(ids, types, names, sender, msg, msgType)
+    onSigTipInfors: if (reflush) windows.recountUnread()
+    onSigSystemMassage: {
+        unreadModel.insert(0, { ids: "system:" + times, names: menuName, unreads: "1", paths: paths, types: "system" })
+        windows.recountUnread()
+    }
+}
