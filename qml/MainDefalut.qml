@@ -33,7 +33,7 @@ Rectangle {
 
     property string tip_message: qsTr("消息")
     property string tip_close: qsTr("关闭")
-    property string tip_narrow: qsTr("最小化")
+    property string tip_narrow: qsTr("缩小")
     property string tip_group: qsTr("群组")
     property string tip_organization: qsTr("组织")
     property string tip_application: qsTr("应用")
