@@ -543,6 +543,21 @@ def journey_message(server):
         wait_for("the reply announced", lambda: any(reply in text for text in heard))
         pyatspi.Registry.deregisterEventListener(listener,
                                                  "object:property-change")
+        # A link to another host is held: a card asks first, and the focus lands on its cancel
+        # button, whose description holds the address: a reader speaks both.
+        focused = []
+
+        def on_focus(event):
+            if event.detail1:
+                focused.append((event.source.name, event.source.description))
+        pyatspi.Registry.registerEventListener(on_focus, "object:state-changed:focused")
+        address = "http://203.0.113.9/atspi-link-%d" % os.getpid()
+        server.hook("send-as", {"from": "10002", "to": "10001",
+                                "msg": '<a href="%s">atspi-link</a>' % address})
+        press(wait_node(app, pyatspi.ROLE_LIST_ITEM, pattern="^李娜 atspi-link"))
+        wait_for("the held link announced", lambda: any(
+            name == texts["cancel"] and address in description for name, description in focused))
+        pyatspi.Registry.deregisterEventListener(on_focus, "object:state-changed:focused")
     finally:
         client.close()
 
