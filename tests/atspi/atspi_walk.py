@@ -336,12 +336,14 @@ VIEWS = [
     ("saved-accounts", None, [("ROLE_PUSH_BUTTON", "saved_accounts")], None),
     ("qr-sign-in", ["--view", "qrcode"], [], "first frame"),
     ("server-settings", ["--view", "server"], [], "first frame"),
+    ("server-removed", None, [("ROLE_PUSH_BUTTON", "^{remove_server} ")], None),
     ("certificate", [], [], "first frame"),
     # One signed-in start goes through the sections by the toolbar, as a reader's user would.
     ("conversation-list", SIGNED_IN, [], "main frame shown"),
     ("reminders", None, [("ROLE_LIST_ITEM", "^{system_message},")], None),
     ("private-chat", None, [("ROLE_LIST_ITEM", "^李娜,")], None),
     ("history", None, [("ROLE_PUSH_BUTTON", "chat_record")], None),
+    ("search", None, [("ROLE_TEXT", "search", "李")], None),
     ("groups", None, [("ROLE_PAGE_TAB", "group")], None),
     ("group-card", None, [("ROLE_LIST_ITEM", "^项目协调群$")], None),
     ("member-picking", None, [("ROLE_PUSH_BUTTON", "add_member")], None),
@@ -378,6 +380,7 @@ READY = {
     "group-chat": ("ROLE_LIST_ITEM", "report-a11y"),
     "version": ("ROLE_DIALOG", "version_information"),
     "exit-question": ("ROLE_DIALOG", "isquit_client"),
+    "search": ("ROLE_LIST_ITEM", "^李娜$"),
 }
 
 # What the lists of a view must say of their items once it is up: (role, text, state, held).
@@ -393,6 +396,8 @@ STATES = {
                            ("ROLE_TABLE_CELL", "^技术研发部$", "SELECTED", True)],
     "directory-collapsed": [("ROLE_TABLE_CELL", "^技术研发部$", "collapsed", True)],
     "directory-role": [("ROLE_PAGE_TAB", "department", "CHECKED", False)],
+    "server-settings": [("ROLE_LIST_ITEM", "^127\\.0\\.0\\.1:", "SELECTED", True)],
+    "server-removed": [("ROLE_LIST_ITEM", "^127\\.0\\.0\\.1:", "SHOWING", False)],
     "settings-theme": [("ROLE_PAGE_TAB", "topic_skin", "CHECKED", True)],
 }
 
@@ -441,6 +446,10 @@ def check_states(client, texts, name):
             def holds(node):
                 return node.description == texts[state]
         try:
+            if state == "SHOWING" and not held:
+                wait_for(text + " gone", lambda: find(client.app, getattr(pyatspi, role),
+                                                      **matching(texts, text)) is None, 10)
+                continue
             node = wait_node(client.app, getattr(pyatspi, role), **matching(texts, text),
                              timeout=10)
             wait_for("%s %s %s" % (text, "is" if held else "is not", state),
