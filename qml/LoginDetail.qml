@@ -302,6 +302,8 @@ Item {
             }
             Rectangle {
                 id: dropButton
+                objectName: "savedAccounts"
+                readonly property bool open: accountPopup.visible
                 visible: loginDetail.accounts.length > 0
                 anchors.right: parent.right
                 anchors.rightMargin: 4 * loginDetail.sr
