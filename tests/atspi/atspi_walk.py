@@ -179,7 +179,7 @@ class Client:
     """One start of the real client with its own home folder."""
     count = 0
 
-    def __init__(self, server, lang, preset, args=(), marker="first frame"):
+    def __init__(self, server, lang, preset, args=(), marker="first frame", listed=None):
         Client.count += 1
         self.home = "%s/home-%d" % (WORK, Client.count)
         os.makedirs(self.home)
@@ -190,8 +190,10 @@ class Client:
                    QTWEBENGINE_DISABLE_SANDBOX="1", TARNEX_LOG_FILE=self.log,
                    TARNEX_UPDATE_FEED="http://%s/tarnex10pack/client/client.php?platform=win"
                    % server.address)
-        subprocess.run([BUILD + "/tarnex-preset", server.address, lang] + list(preset), env=env,
-                       check=True, stdout=subprocess.DEVNULL)
+        # A listed server is saved first and stays in the list; server is the current one.
+        for address in ([listed.address] if listed else []) + [server.address]:
+            subprocess.run([BUILD + "/tarnex-preset", address, lang] + list(preset), env=env,
+                           check=True, stdout=subprocess.DEVNULL)
         self.process = start([BUILD + "/tarnex"] + list(args), env=env, cwd=BUILD,
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.wait_log(marker)
@@ -336,7 +338,10 @@ VIEWS = [
     ("saved-accounts", None, [("ROLE_PUSH_BUTTON", "saved_accounts")], None),
     ("qr-sign-in", ["--view", "qrcode"], [], "first frame"),
     ("server-settings", ["--view", "server"], [], "first frame"),
-    ("server-removed", None, [("ROLE_PUSH_BUTTON", "^{remove_server} ")], None),
+    ("server-removed", None, [("ROLE_PUSH_BUTTON", "^{remove_server} 127")], None),
+    # The prompt once a language package has come: for a server being tried.
+    ("certificate-check", None, [("ROLE_LIST_ITEM", "^https://"),
+                                 ("ROLE_PUSH_BUTTON", "test_server")], None),
     ("certificate", [], [], "first frame"),
     # One signed-in start goes through the sections by the toolbar, as a reader's user would.
     ("conversation-list", SIGNED_IN, [], "main frame shown"),
@@ -369,13 +374,17 @@ VIEWS = [
 # The views served over https with a certificate nobody trusts yet: the prompt comes first.
 TLS = {"certificate"}
 # Views shown before any language package can come: the prompt stands between the client and
-# the only server that has one, so it speaks the built-in texts.
+# the only server that has one, so it speaks the built-in texts ("certificate-check" is the
+# same prompt in the user's language).
 FIRST_ONLY = {"certificate"}
+# Starts whose server list holds the https server too, behind the current one.
+LISTS_TLS = {"server-settings"}
 
 # What a view shows once its data has come, where its start does not say so.
 READY = {
     "conversation-list": ("ROLE_LIST_ITEM", "李娜"),
     "certificate": ("ROLE_PUSH_BUTTON", "certificate_trust"),
+    "certificate-check": ("ROLE_PUSH_BUTTON", "certificate_trust"),
     "saved-accounts": ("ROLE_LIST_ITEM", "^zhangwei$"),
     "group-chat": ("ROLE_LIST_ITEM", "report-a11y"),
     "version": ("ROLE_DIALOG", "version_information"),
@@ -478,7 +487,8 @@ def walk(servers):
                                           {"from": "10002", "to": "10001", "msg": "早上好"})
                     if client:
                         client.close()
-                    client = Client(server, lang, preset, args, marker)
+                    client = Client(server, lang, preset, args, marker,
+                                    servers["tls"] if name in LISTS_TLS else None)
                 elif client is None:
                     raise Failure("no client to reach it in: filter its start's view in too")
                 else:
@@ -605,7 +615,7 @@ def main():
     for kind in KINDS:
         server.hook("send-as", dict(kind, **{"from": "10002", "group_id": GROUP}))
     servers = {"plain": server}
-    if not ONLY or any(re.search(ONLY, name) for name in TLS):
+    if not ONLY or any(re.search(ONLY, name) for name in TLS | LISTS_TLS):
         servers["tls"] = Server(tls=True)
     results = []
     for name, run in (("walk", lambda: walk(servers)),
