@@ -552,12 +552,13 @@ Rectangle {
         return configData.previewText(msg, msgType, tip_picture_message, tip_file_message,
                                       "[" + tip_expression + "]")
     }
-    // The first server picture a shown text links to, as a click on it would pass it on.
-    function pictureLinkOf(displayText) {
+    // The first server picture a shown text links to, as a click on it would pass it on; with
+    // pictures false, the first other link.
+    function pictureLinkOf(displayText, pictures) {
         var links = String(displayText).match(/href="[^"]*"/g) || []
         for (var i = 0; i < links.length; ++i) {
             var link = links[i].slice(6, -1).replace(/&amp;/g, "&")
-            if (link.indexOf("api/attachment/index/") >= 0)
+            if ((link.indexOf("api/attachment/index/") >= 0) === (pictures !== false))
                 return link
         }
         return ""
@@ -754,9 +755,11 @@ Rectangle {
             height: column.y + column.height + 8 * chatRecord.sr
             Accessible.role: Accessible.ListItem
             Accessible.name: row.userName + " " + chatRecord.rowSummary(model.kind, model.msgType, row.msg)
+            Accessible.onPressAction: row.activate()
 
             // The keyboard's click on the row's content: a picture opens large, a file card does
-            // what its button does, a system card opens; plain text has nothing to open.
+            // what its button does, a system card opens, a link goes to the link opener (which
+            // may ask first); plain text has nothing to open.
             function activate() {
                 if (model.kind === "system") {
                     chatRecord.openSystemCard(row.msg)
@@ -769,8 +772,13 @@ Rectangle {
                         chatRecord.download(model.msgId)
                 } else {
                     var link = chatRecord.pictureLinkOf(row.displayText)
-                    if (link !== "")
+                    if (link !== "") {
                         chatRecord.sigPictureInfor(link)
+                        return
+                    }
+                    link = chatRecord.pictureLinkOf(row.displayText, false)
+                    if (link !== "")
+                        chatLinks.openLink(link)
                 }
             }
             function showSender() {

@@ -95,6 +95,8 @@ ModalCard {
             visible: linkConfirm.pending !== ""
             KeyNavigation.tab: openButton
             text: linkConfirm.tip_cancel
+            // Spoken with the focused button: the address asked about.
+            Accessible.description: linkConfirm.pending !== "" ? linkConfirm.tip_link_foreign + " " + linkConfirm.pending : ""
             primary: false
             loginModel: linkConfirm.loginModel
             skinColors: linkConfirm.skinColors
@@ -119,6 +121,9 @@ ModalCard {
             objectName: "linkRefusedOk"
             visible: linkConfirm.pending === ""
             text: linkConfirm.tip_ok
+            // Qt 5.15 has no live region: the focus lands here, and a reader speaks the button
+            // with its description, which says why the link stayed shut.
+            Accessible.description: linkConfirm.reason
             loginModel: linkConfirm.loginModel
             skinColors: linkConfirm.skinColors
             onClicked: linkConfirm.close()

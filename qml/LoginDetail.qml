@@ -51,6 +51,8 @@ Item {
     property string tip_server_set: qsTr("服务器设置")
     property string tip_narrow: qsTr("缩小")
     property string tip_close: qsTr("关闭")
+    property string tip_saved_accounts: qsTr("已保存的账号")
+    property string tip_remove_account: qsTr("删除账号")
     property string tip_keychain_unavailable: qsTr("系统密钥环不可用，记住的密码将保存在本机配置文件中")
 
     signal sigLoginStart(string account)
@@ -300,6 +302,8 @@ Item {
             }
             Rectangle {
                 id: dropButton
+                objectName: "savedAccounts"
+                readonly property bool open: accountPopup.visible
                 visible: loginDetail.accounts.length > 0
                 anchors.right: parent.right
                 anchors.rightMargin: 4 * loginDetail.sr
@@ -308,6 +312,22 @@ Item {
                 height: 30 * loginDetail.sr
                 radius: 4 * loginDetail.sr
                 color: dropArea.containsMouse ? (loginDetail.pal.pressed) : "transparent"
+                border.width: activeFocus ? Math.max(1, loginDetail.sr) : 0
+                border.color: loginDetail.skinColors
+                // Reachable by Tab and by a reader's action, not only by the pointer.
+                activeFocusOnTab: true
+                function toggle() {
+                    if (accountPopup.visible)
+                        accountPopup.close()
+                    else
+                        accountPopup.open()
+                }
+                Keys.onSpacePressed: toggle()
+                Keys.onReturnPressed: toggle()
+                Keys.onEnterPressed: toggle()
+                Accessible.role: Accessible.ButtonDropDown
+                Accessible.name: loginDetail.tip_saved_accounts
+                Accessible.onPressAction: toggle()
                 Rectangle {
                     anchors.centerIn: parent
                     anchors.verticalCenterOffset: -2 * loginDetail.sr
@@ -325,7 +345,7 @@ Item {
                     anchors.fill: parent
                     hoverEnabled: true
                     cursorShape: Qt.PointingHandCursor
-                    onClicked: accountPopup.visible ? accountPopup.close() : accountPopup.open()
+                    onClicked: dropButton.toggle()
                 }
             }
 
@@ -345,11 +365,28 @@ Item {
                     clip: true
                     model: loginDetail.accounts
                     boundsBehavior: Flickable.StopAtBounds
+                    Accessible.role: Accessible.List
+                    Accessible.name: loginDetail.tip_saved_accounts
                     delegate: Rectangle {
+                        id: accountRow
                         width: ListView.view.width
                         height: 44 * loginDetail.sr
                         radius: 3 * loginDetail.sr
-                        color: rowArea.containsMouse ? (loginDetail.pal.hover) : "transparent"
+                        color: rowArea.containsMouse || activeFocus ? (loginDetail.pal.hover) : "transparent"
+                        function remove() {
+                            configData.removeAccount(modelData)
+                            loginDetail.accounts = configData.getAllAccount()
+                            if (loginDetail.accounts.length === 0)
+                                accountPopup.close()
+                        }
+                        activeFocusOnTab: true
+                        Keys.onSpacePressed: loginDetail.chooseAccount(modelData)
+                        Keys.onReturnPressed: loginDetail.chooseAccount(modelData)
+                        Keys.onEnterPressed: loginDetail.chooseAccount(modelData)
+                        Keys.onDeletePressed: remove()
+                        Accessible.role: Accessible.ListItem
+                        Accessible.name: modelData
+                        Accessible.onPressAction: loginDetail.chooseAccount(modelData)
                         Rectangle {
                             id: rowAvatar
                             x: 8 * loginDetail.sr
@@ -388,20 +425,19 @@ Item {
                             anchors.rightMargin: 12 * loginDetail.sr
                             anchors.verticalCenter: parent.verticalCenter
                             text: "\u2715"
-                            visible: rowArea.containsMouse || removeArea.containsMouse
+                            // Shown to the keyboard's row too; Delete removes it from there.
+                            visible: rowArea.containsMouse || removeArea.containsMouse || accountRow.activeFocus
                             font.pixelSize: 12 * loginDetail.sr
                             color: removeArea.containsMouse ? Style.danger : loginDetail.subColor
+                            Accessible.role: Accessible.Button
+                            Accessible.name: loginDetail.tip_remove_account + " " + modelData
+                            Accessible.onPressAction: accountRow.remove()
                             MouseArea {
                                 id: removeArea
                                 anchors.fill: parent
                                 anchors.margins: -6 * loginDetail.sr
                                 hoverEnabled: true
-                                onClicked: {
-                                    configData.removeAccount(modelData)
-                                    loginDetail.accounts = configData.getAllAccount()
-                                    if (loginDetail.accounts.length === 0)
-                                        accountPopup.close()
-                                }
+                                onClicked: accountRow.remove()
                             }
                         }
                     }

@@ -33,6 +33,7 @@ Rectangle {
 
     property string tip_message: qsTr("消息")
     property string tip_close: qsTr("关闭")
+    property string tip_narrow: qsTr("缩小")
     property string tip_group: qsTr("群组")
     property string tip_organization: qsTr("组织")
     property string tip_application: qsTr("应用")
@@ -195,6 +196,8 @@ Rectangle {
         currentIndex: mainDefalut.currentSection
         unreadNumber: mainDefalut.unreadNumber + newsList.unreadTotal
         online: mainDefalut.networkUp
+        tipTexts: [tip_message, tip_group, tip_organization, tip_application, tip_homepage,
+                   tip_topic_skin, tip_set]
         onSigSelectSection: mainDefalut.currentSection = types
         onSigSetList: mainDefalut.openFunctionList("")
         onSigSkinList: mainDefalut.openFunctionList("skin")
@@ -204,8 +207,7 @@ Rectangle {
                 mainLinks.openLink(String(handlUrl.fromUserInput(server)))
         }
         onSigTipInforPostion: {
-            toolTipText.text = types < 4 ? mainDefalut.sectionName(types)
-                                         : [mainDefalut.tip_homepage, mainDefalut.tip_topic_skin, mainDefalut.tip_set][types - 4]
+            toolTipText.text = toolbarIWidget.tipTexts[types]
             toolTip.x = mouseXpos + 6 * mainDefalut.sr
             toolTip.y = mouseYpos - toolTip.height / 2
             toolTip.visible = true
@@ -442,7 +444,7 @@ Rectangle {
             height: 32 * mainDefalut.sr
             activeFocusOnTab: true
             Accessible.role: Accessible.Button
-            Accessible.name: qsTr("最小化")
+            Accessible.name: mainDefalut.tip_narrow
             Accessible.onPressAction: mainDefalut.sigMinimumBtn()
             Keys.onReturnPressed: mainDefalut.sigMinimumBtn()
             Keys.onSpacePressed: mainDefalut.sigMinimumBtn()

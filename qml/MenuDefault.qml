@@ -33,6 +33,8 @@ Rectangle {
     property string tip_common_functions: qsTr("常用功能")
     property string tip_menu_list: qsTr("菜单列表")
     property string tip_search: qsTr("搜索")
+    property string tip_expanded: qsTr("已展开")
+    property string tip_collapsed: qsTr("已折叠")
     property string tip_search_display: qsTr("搜索结果")
     property string tip_no_contents: qsTr("暂无内容")
     property string tip_menu_no_result: qsTr("没有找到相关应用")
@@ -367,7 +369,10 @@ Rectangle {
                          ? menuDefault.pal.hover : "transparent"
                 Accessible.role: Accessible.TreeItem
                 Accessible.name: model.name
-                Accessible.description: model.path
+                // Qt 5.15 gives a document no expanded state: the description says it instead.
+                Accessible.description: [model.path, !model.hasChildren ? ""
+                                         : model.expanded ? menuDefault.tip_expanded
+                                         : menuDefault.tip_collapsed].filter(Boolean).join(", ")
                 Accessible.onPressAction: menuDefault.activateRow(index)
                 Rectangle {
                     visible: menuRow.ListView.isCurrentItem && menuListView.activeFocus

@@ -602,6 +602,8 @@ Item {
             Accessible.role: Accessible.ListItem
             Accessible.name: row.title + (model.unread > 0 ? ", " + model.unread + " " + newsList.tip_unread : "")
                              + (model.content !== "" ? ", " + model.content : "")
+            Accessible.selectable: true
+            Accessible.selected: row.chosen
             Accessible.onPressAction: newsList.activate(index)
 
             // The keyboard's row.

@@ -32,12 +32,14 @@ ModalCard {
     property string tip_send_massage: qsTr("发消息")
     property string tip_get_data: qsTr("数据获取中")
     property string tip_user_load_failed: qsTr("未能获取此人的信息，请稍后重试")
+    property string tip_close: qsTr("关闭")
 
     signal sigSendChatInformation(string ids, string names, string types)
 
     cardWidth: 340 * sr
     cardHeight: cardColumn.implicitHeight + 44 * sr
     title: ""
+    closeName: tip_close
 
     function hextoPressHex(hex) {
         return Style.pressed(hex)

@@ -21,6 +21,9 @@ Item {
     readonly property alias rowCount: rows.count
     readonly property string companyName: rows.count > 0 ? rows.get(0).name : ""
     property string emptyText: ""
+    // What a reader hears after a department's name: whether its members are shown.
+    property string expandedText: ""
+    property string collapsedText: ""
     // Whether a person may be shown to the signed-in user (a function of the user id); all
     // people are shown without it.
     property var personFilter: null
@@ -240,6 +243,12 @@ Item {
                    : current || rowArea.containsMouse ? schemaMembershiplist.pal.hover : "transparent"
             Accessible.role: Accessible.TreeItem
             Accessible.name: model.name
+            // Qt 5.15 gives a document no expanded state: the description says it instead.
+            Accessible.description: row.person || !(model.count > 0) ? ""
+                                    : model.expanded ? schemaMembershiplist.expandedText
+                                    : schemaMembershiplist.collapsedText
+            Accessible.selectable: true
+            Accessible.selected: row.current
             Accessible.onPressAction: schemaMembershiplist.activateRow(index)
 
             Rectangle {

@@ -29,6 +29,7 @@ Rectangle {
     readonly property color lineColor: pal.fieldBorder
 
     property string tip_server_set: qsTr("服务器设置")
+    property string tip_remove_server: qsTr("删除服务器")
     property string tip_input_server_address: qsTr("请输入OA服务器地址")
     property string tip_test_server: qsTr("测试服务器地址")
     property string tip_server_address_error: qsTr("服务器地址不能为空")
@@ -338,9 +339,19 @@ Rectangle {
                 Accessible.role: Accessible.List
                 Accessible.name: setInterface.tip_server_address
                 delegate: Rectangle {
+                    id: serverRow
                     width: ListView.view.width
                     height: 27 * setInterface.sr
                     property bool current: setInterface.plainAddress(addressField.text) === modelData
+                    function remove() {
+                        configData.removeServerAddress(modelData)
+                        setInterface.servers = configData.getServerAddress()
+                    }
+                    activeFocusOnTab: true
+                    Keys.onSpacePressed: serverArea.choose()
+                    Keys.onReturnPressed: serverArea.choose()
+                    Keys.onEnterPressed: serverArea.choose()
+                    Keys.onDeletePressed: remove()
                     Accessible.role: Accessible.ListItem
                     Accessible.name: modelData
                     Accessible.selectable: true
@@ -393,16 +404,17 @@ Rectangle {
                         text: "\u2715"
                         font.pixelSize: 11 * setInterface.sr
                         color: removeArea.containsMouse ? Style.danger : setInterface.subColor
-                        opacity: serverArea.containsMouse || removeArea.containsMouse ? 1 : 0.4
+                        opacity: serverArea.containsMouse || removeArea.containsMouse || serverRow.activeFocus ? 1 : 0.4
+                        // Delete on the keyboard's row does the same.
+                        Accessible.role: Accessible.Button
+                        Accessible.name: setInterface.tip_remove_server + " " + modelData
+                        Accessible.onPressAction: serverRow.remove()
                         MouseArea {
                             id: removeArea
                             anchors.fill: parent
                             anchors.margins: -6 * setInterface.sr
                             hoverEnabled: true
-                            onClicked: {
-                                configData.removeServerAddress(modelData)
-                                setInterface.servers = configData.getServerAddress()
-                            }
+                            onClicked: serverRow.remove()
                         }
                     }
                 }

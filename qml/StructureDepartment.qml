@@ -16,6 +16,8 @@ Item {
     property var personFilter: null
 
     property string tip_no_contents: qsTr("暂无内容")
+    property string tip_expanded: qsTr("已展开")
+    property string tip_collapsed: qsTr("已折叠")
 
     signal sigOpenPerson(string userId, string name, string infor)
 
@@ -49,6 +51,8 @@ Item {
         skinColors: structureDepartment.skinColors
         treeTypes: "2"
         emptyText: structureDepartment.tip_no_contents
+        expandedText: structureDepartment.tip_expanded
+        collapsedText: structureDepartment.tip_collapsed
         personFilter: structureDepartment.personFilter
         onSigOpenPerson: structureDepartment.sigOpenPerson(userId, name, infor)
     }

@@ -241,6 +241,8 @@ Item {
                 activeFocusOnTab: true
                 Accessible.role: Accessible.PageTab
                 Accessible.name: modelData
+                Accessible.checkable: true
+                Accessible.checked: selected
                 Accessible.onPressAction: structureList.showTab(index)
                 Keys.onReturnPressed: structureList.showTab(index)
                 Keys.onEnterPressed: structureList.showTab(index)

@@ -16,6 +16,8 @@ Item {
     property var personFilter: null
 
     property string tip_no_contents: qsTr("暂无内容")
+    property string tip_expanded: qsTr("已展开")
+    property string tip_collapsed: qsTr("已折叠")
 
     signal sigOpenPerson(string userId, string name, string infor)
 
@@ -49,6 +51,8 @@ Item {
         skinColors: structureRole.skinColors
         treeTypes: "1"
         emptyText: structureRole.tip_no_contents
+        expandedText: structureRole.tip_expanded
+        collapsedText: structureRole.tip_collapsed
         personFilter: structureRole.personFilter
         onSigOpenPerson: structureRole.sigOpenPerson(userId, name, infor)
     }

@@ -13,6 +13,7 @@ Rectangle {
     property int unreadNumber: 0
     property string avatarPath: "qrc:/images/defaulticon.png"
     property bool online: true
+    // The buttons' names: the four sections, then the portal, the skins and the settings list.
     property var tipTexts: ["", "", "", "", "", "", ""]
     property int hoverIndex: -1
     readonly property real sr: Style.sr
@@ -129,6 +130,22 @@ Rectangle {
                 width: 44 * toolbarIWidget.sr
                 height: width
                 radius: 8 * toolbarIWidget.sr
+                function choose() {
+                    toolbarIWidget.currentIndex = index
+                    toolbarIWidget.sigSelectSection(index)
+                }
+                activeFocusOnTab: true
+                Keys.onReturnPressed: choose()
+                Keys.onEnterPressed: choose()
+                Keys.onSpacePressed: choose()
+                Accessible.role: Accessible.PageTab
+                Accessible.name: toolbarIWidget.tipTexts[index] + (index === 0 && toolbarIWidget.unreadNumber > 0
+                                                                   ? ", " + badgeText.text : "")
+                Accessible.checkable: true
+                Accessible.checked: selected
+                Accessible.onPressAction: choose()
+                border.width: activeFocus ? Math.max(1, 1.5 * toolbarIWidget.sr) : 0
+                border.color: "#ffffff"
                 color: selected ? Qt.rgba(1, 1, 1, toolbarIWidget.dark ? 0.12 : 0.24)
                        : sectionArea.pressed ? Qt.rgba(0, 0, 0, 0.15)
                        : sectionArea.containsMouse ? Qt.rgba(1, 1, 1, 0.12) : "transparent"
@@ -178,10 +195,7 @@ Rectangle {
                     hoverEnabled: true
                     cursorShape: Qt.PointingHandCursor
                     onContainsMouseChanged: toolbarIWidget.hovered(index, sectionButton, containsMouse)
-                    onClicked: {
-                        toolbarIWidget.currentIndex = index
-                        toolbarIWidget.sigSelectSection(index)
-                    }
+                    onClicked: sectionButton.choose()
                 }
             }
         }
@@ -200,6 +214,24 @@ Rectangle {
                 width: 40 * toolbarIWidget.sr
                 height: width
                 radius: 8 * toolbarIWidget.sr
+                function activate() {
+                    toolbarIWidget.sigHideTip()
+                    if (index === 0)
+                        toolbarIWidget.sigJumpPortal()
+                    else if (index === 1)
+                        toolbarIWidget.sigSkinList()
+                    else
+                        toolbarIWidget.sigSetList()
+                }
+                activeFocusOnTab: true
+                Keys.onReturnPressed: activate()
+                Keys.onEnterPressed: activate()
+                Keys.onSpacePressed: activate()
+                Accessible.role: Accessible.Button
+                Accessible.name: toolbarIWidget.tipTexts[4 + index]
+                Accessible.onPressAction: activate()
+                border.width: activeFocus ? Math.max(1, 1.5 * toolbarIWidget.sr) : 0
+                border.color: "#ffffff"
                 color: toolArea.pressed ? Qt.rgba(0, 0, 0, 0.15) : toolArea.containsMouse ? Qt.rgba(1, 1, 1, 0.14) : "transparent"
                 Image {
                     anchors.centerIn: parent
@@ -215,15 +247,7 @@ Rectangle {
                     hoverEnabled: true
                     cursorShape: Qt.PointingHandCursor
                     onContainsMouseChanged: toolbarIWidget.hovered(4 + index, toolButton, containsMouse)
-                    onClicked: {
-                        toolbarIWidget.sigHideTip()
-                        if (index === 0)
-                            toolbarIWidget.sigJumpPortal()
-                        else if (index === 1)
-                            toolbarIWidget.sigSkinList()
-                        else
-                            toolbarIWidget.sigSetList()
-                    }
+                    onClicked: toolButton.activate()
                 }
             }
         }

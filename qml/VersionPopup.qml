@@ -32,13 +32,14 @@ ModalCard {
     property string tip_check_update_fail: qsTr("检查更新失败，请稍后重试")
     property string tip_retry: qsTr("重试")
     property string tip_ok: qsTr("确定")
+    property string tip_close: qsTr("关闭")
 
     signal sigUpdataNewView()
 
     title: tip_version_information
     cardWidth: Math.min(520 * sr, Math.max(380 * sr, statusText.implicitWidth + 48 * sr))
     cardHeight: phase === "newer" ? 380 * sr : 236 * sr
-    closeName: qsTr("关闭")
+    closeName: tip_close
 
     function hextoPressHex(hex) {
         return Style.pressed(hex)

@@ -26,6 +26,9 @@ int main(int argc, char *argv[])
         QStringLiteral("password"), QStringLiteral("password to remember"), QStringLiteral("text"));
     const QCommandLineOption autoLogin(QStringLiteral("auto-login"),
                                        QStringLiteral("sign in by itself at the next start"));
+    const QCommandLineOption saved(
+        QStringLiteral("saved-account"),
+        QStringLiteral("list the account among the saved ones, as a sign-in does"));
     const QCommandLineOption view(QStringLiteral("view"),
                                   QStringLiteral("login view to open: password, qrcode, server"),
                                   QStringLiteral("view"));
@@ -40,14 +43,16 @@ int main(int argc, char *argv[])
         QStringLiteral("conversation"),
         QStringLiteral("conversation the main frame reopens: id,name,types[,history]"),
         QStringLiteral("conversation"));
-    parser.addOptions({account, password, autoLogin, view, open, conversation});
+    parser.addOptions({account, password, autoLogin, saved, view, open, conversation});
     parser.process(app);
 
     const QStringList args = parser.positionalArguments();
     if (args.isEmpty()) {
-        QTextStream(stderr) << "usage: tarnex-preset <server address> [language code] "
-                               "[--account A --password P [--auto-login]] [--view V] [--open V] "
-                               "[--conversation id,name,types[,history]]\n";
+        QTextStream(stderr)
+            << "usage: tarnex-preset <server address> [language code] "
+               "[--account A [--saved-account] --password P [--auto-login]] [--view V] "
+               "[--open V] "
+               "[--conversation id,name,types[,history]]\n";
         return 2;
     }
     const QString address = args.at(0);
@@ -66,6 +71,9 @@ int main(int argc, char *argv[])
         settings->setMainConfig(QStringLiteral("autoLogin"), remember && parser.isSet(autoLogin)
                                                                  ? QStringLiteral("true")
                                                                  : QStringLiteral("false"));
+        // Without its password: the sign-in asks for it when the account is chosen.
+        if (parser.isSet(saved))
+            settings->setAccountPassword(parser.value(account), QString());
     }
     if (parser.isSet(view))
         settings->setMainConfig(QStringLiteral("loginView"), parser.value(view));

@@ -126,6 +126,9 @@ const MESSAGING_HOOKS = {
       msg: body.msg === undefined ? '测试消息' : String(body.msg),
       msg_type: body.msg_type === undefined ? 'text' : String(body.msg_type),
     };
+    // A file message names its kind and attachment as a client's upload would.
+    if (body.file_type !== undefined) payload.file_type = String(body.file_type);
+    if (body.download !== undefined) payload.download = String(body.download);
     // Without an id of the test's, the server gives one that no other message has.
     if (body.msg_id !== undefined) {
       payload.msg_id = body.msg_id;

@@ -182,6 +182,15 @@ TestCase {
         tryCompare(form, "autoLoginDecided", true, 5000)
         compare(form.pending, false)
         compare(win.loggedIn, false)
+
+        // The account just used is saved; its list opens and closes from its button by keys.
+        var saved = item("savedAccounts")
+        tryCompare(saved, "visible", true)
+        saved.forceActiveFocus()
+        keyClick(Qt.Key_Space)
+        tryCompare(saved, "open", true)
+        keyClick(Qt.Key_Return)
+        tryCompare(saved, "open", false)
     }
 
     function test_4_qrCodeSignIn() {
