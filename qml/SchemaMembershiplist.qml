@@ -241,9 +241,13 @@ Item {
             color: rowArea.pressed ? schemaMembershiplist.pal.pressed
                    : current && treeView.activeFocus ? schemaMembershiplist.pal.selected
                    : current || rowArea.containsMouse ? schemaMembershiplist.pal.hover : "transparent"
+            // Read by the client's accessible interface for tree rows (a document cannot set
+            // these states itself).
+            readonly property bool accessibleExpandable: !person && model.count > 0
+            readonly property bool accessibleExpanded: accessibleExpandable && model.expanded
             Accessible.role: Accessible.TreeItem
             Accessible.name: model.name
-            // Qt 5.15 gives a document no expanded state: the description says it instead.
+            // Spoken as it changes, which a state change is not by every reader.
             Accessible.description: row.person || !(model.count > 0) ? ""
                                     : model.expanded ? schemaMembershiplist.expandedText
                                     : schemaMembershiplist.collapsedText

@@ -2,6 +2,7 @@
 // and the restart protocol.
 #include "config/configfile.h"
 #include "config/rememberedpasswords.h"
+#include "desktop/expandableaccessible.h"
 #include "desktop/renderfallback.h"
 #include "desktop/startupcontext.h"
 #include "desktop/startupenvironment.h"
@@ -172,6 +173,7 @@ int main(int argc, char *argv[])
     // The window must exist when load() returns: what it watches is set up right after.
     waitForDocument(preloaded, 10000);
     engine.load(mainDocument);
+    ExpandableAccessible::install();
     context->setContextProperty(QStringLiteral("mainWindows"), &engine);
     qDebug() << "newVersionInfor ==" << newVersion << "reloadView ==" << (argc >= 3 ? 1 : 0);
     StartupProbe::watchFirstFrame(engine);

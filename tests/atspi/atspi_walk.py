@@ -393,17 +393,22 @@ READY = {
 }
 
 # What the lists of a view must say of their items once it is up: (role, text, state, held).
-# A state that AT-SPI has but a Qt 5.15 document cannot set (expanded) is a package key here,
-# the text the item's description must read instead.
+# A state that is a package key is the text the item's description must read: a tree row also
+# says it opened there, which readers speak as it changes.
 STATES = {
     "private-chat": [("ROLE_LIST_ITEM", "^李娜,", "SELECTED", True),
                      ("ROLE_PAGE_TAB", "^{message}", "CHECKED", True)],
     "groups": [("ROLE_PAGE_TAB", "^{message}", "CHECKED", False)],
     "directory": [("ROLE_PAGE_TAB", "department", "CHECKED", True),
-                  ("ROLE_TABLE_CELL", "^技术研发部$", "collapsed", True)],
+                  ("ROLE_TABLE_CELL", "^技术研发部$", "collapsed", True),
+                  ("ROLE_TABLE_CELL", "^技术研发部$", "EXPANDABLE", True),
+                  ("ROLE_TABLE_CELL", "^技术研发部$", "COLLAPSED", True),
+                  ("ROLE_TABLE_CELL", "^技术研发部$", "EXPANDED", False)],
     "directory-expanded": [("ROLE_TABLE_CELL", "^技术研发部$", "expanded", True),
+                           ("ROLE_TABLE_CELL", "^技术研发部$", "EXPANDED", True),
                            ("ROLE_TABLE_CELL", "^技术研发部$", "SELECTED", True)],
-    "directory-collapsed": [("ROLE_TABLE_CELL", "^技术研发部$", "collapsed", True)],
+    "directory-collapsed": [("ROLE_TABLE_CELL", "^技术研发部$", "collapsed", True),
+                            ("ROLE_TABLE_CELL", "^技术研发部$", "EXPANDED", False)],
     "directory-role": [("ROLE_PAGE_TAB", "department", "CHECKED", False)],
     "server-settings": [("ROLE_LIST_ITEM", "^127\\.0\\.0\\.1:", "SELECTED", True)],
     "server-removed": [("ROLE_LIST_ITEM", "^127\\.0\\.0\\.1:", "SHOWING", False)],
