@@ -9,11 +9,14 @@
 #include "net/serverrequest.h"
 #include "json/jsonfield.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPair>
+#include <QTimer>
+#include <QtConcurrent>
 
 #include <utility>
 
@@ -27,8 +30,6 @@ HandlOrganization::HandlOrganization()
 {
     for (int i = 0; i < managerCount; ++i)
         m_managers << new QNetworkAccessManager(this);
-    m_quietTimer.setSingleShot(true);
-    connect(&m_quietTimer, &QTimer::timeout, this, &HandlOrganization::onTimeout);
     // Emitted from the thread body, this crosses to the owning thread queued; emitted there,
     // it runs at once.
     connect(this, &HandlOrganization::sigHandlOrganization, this,
@@ -88,7 +89,8 @@ QString HandlOrganization::zipCode() const
 void HandlOrganization::forgetAccount()
 {
     Q_ASSERT(QThread::currentThread() == thread());
-    m_quietTimer.stop();
+    // Parses still running on the pool are dropped when they come back.
+    ++m_generation;
     // Each department's request aborts its reply as it goes.
     qDeleteAll(findChildren<HandlOrganizationThread *>(QString(), Qt::FindDirectChildrenOnly));
     for (QNetworkAccessManager *manager : qAsConst(m_managers)) {
@@ -127,8 +129,10 @@ void HandlOrganization::onHandlOrganization(const QString &ids)
     m_runStatus = true;
     m_rootDone = false;
     m_outstanding = 0;
+    m_longestStepNs = 0;
+    ++m_generation;
     m_requestedIds = {ids};
-    m_quietTimer.stop();
+    emit sigLoadStarted();
 
     requestCompany();
     QNetworkRequest request =
@@ -145,42 +149,62 @@ void HandlOrganization::onHandlOrganization(const QString &ids)
 void HandlOrganization::onRootReply(QNetworkReply *reply, const QString &ids)
 {
     reply->deleteLater();
-    m_quietTimer.stop();
-    const ReplyEnvelope envelope = ReplyEnvelope::fromBody(DirectoryJson::body(reply));
-    const QJsonObject data = envelope.dataObject();
-    // Only a reply that lists members replaces what an earlier load brought; anything else
-    // keeps it.
-    if (envelope.success() && (data.value(QLatin1String("dept")).isArray() ||
-                               data.value(QLatin1String("user")).isArray())) {
+    const QNetworkReply::NetworkError error = reply->error();
+    const int generation = m_generation;
+    QtConcurrent::run([this, body = DirectoryJson::body(reply), ids, error, generation] {
+        // Only a reply that lists members replaces what an earlier load brought; anything else
+        // keeps it.
+        std::shared_ptr<ParsedMembers> parsed = ParsedMembers::parse(body, true);
+        QMetaObject::invokeMethod(
+            this,
+            [this, parsed, ids, error, generation] {
+                if (generation != m_generation)
+                    return;
+                if (!parsed->usable)
+                    qCDebug(lcDirectory) << "department" << ids << "not loaded:" << error
+                                         << parsed->bodySize << "bytes";
+                onRootBatch(*parsed);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void HandlOrganization::onRootBatch(ParsedMembers &parsed)
+{
+    if (parsed.usable) {
         // Replaced, not appended to, so a second login does not list everyone twice. The old
         // records stay allocated until this load is complete: copies of the lists handed out
         // may point at them until the receivers of the completion have rebuilt.
-        appendMembers(data, nullptr, &m_quietTimer, true);
-    } else {
-        qCDebug(lcDirectory) << "department" << ids << "not loaded:" << reply->error()
-                             << envelope.body().size() << "bytes";
+        appendMembers(parsed.batch, nullptr, true);
     }
     m_rootDone = true;
-    // Completion follows the quiet period after the last reply, this one included, so a
-    // department without sub-departments (or a failed reply) still completes.
-    m_quietTimer.start(quietPeriodMs);
+    // A department without sub-departments (or a failed reply) completes here.
+    finishWhenSettled();
 }
 
-void HandlOrganization::onTimeout()
+void HandlOrganization::finishWhenSettled()
 {
-    m_quietTimer.stop();
-    // A reply slower than the quiet period is still awaited; it restarts the timer (each
-    // request gives up after RequestWait::directory().limitMs(), so this ends).
     if (!m_loading || !m_rootDone || m_outstanding > 0)
         return;
-    finishLoad();
+    const int generation = m_generation;
+    QTimer::singleShot(0, this, [this, generation] {
+        // Each request gives up after RequestWait::directory().limitMs(), so a load ends.
+        if (generation == m_generation && m_loading && m_rootDone && m_outstanding == 0)
+            finishLoad();
+    });
+}
+
+void HandlOrganization::noteStep(qint64 nanoseconds)
+{
+    m_longestStepNs = std::max(m_longestStepNs, nanoseconds);
 }
 
 void HandlOrganization::finishLoad()
 {
     m_loading = false;
     m_runStatus = false;
-    qCDebug(lcDirectory) << "organisation loaded:" << memberList().size() << "top-level members";
+    QElapsedTimer step;
+    step.start();
     emit sigHandlCompletion();
     // Every receiver has rebuilt from the new records; the replaced ones go now, children and
     // roles with them, walked without recursion.
@@ -192,12 +216,18 @@ void HandlOrganization::finishLoad()
         qDeleteAll(record->roles);
         delete record;
     }
+    // The receivers' rebuilding counts as one step of the load.
+    noteStep(step.nsecsElapsed());
+    qCDebug(lcDirectory).nospace() << "organisation loaded: " << memberList().size()
+                                   << " top-level members, longest step on the GUI thread "
+                                   << m_longestStepNs / 1000000 << " ms";
 }
 
-void HandlOrganization::appendMembers(const QJsonObject &data, QList<MemberRecord *> *children,
-                                      QTimer *quietTimer, bool replace)
+void HandlOrganization::appendMembers(MemberBatch &batch, QList<MemberRecord *> *children,
+                                      bool replace)
 {
-    const MemberBatch batch = MemberBatch::read(data);
+    QElapsedTimer step;
+    step.start();
     m_organization.update([&](Organization &o) {
         if (replace) {
             o.replaced.append(o.memberList);
@@ -205,15 +235,19 @@ void HandlOrganization::appendMembers(const QJsonObject &data, QList<MemberRecor
             o.roleIndex.clear();
         }
         (children ? *children : o.memberList).append(batch.records);
-        for (const auto &entry : batch.roleEntries)
+        for (const auto &entry : qAsConst(batch.roleEntries))
             o.roleIndex.insert(entry.first, entry.second);
     });
-    for (MemberRecord *department : batch.withMembers)
-        requestDepartment(department->dept_id, &department->children, quietTimer);
+    const QList<MemberRecord *> withMembers = std::exchange(batch.withMembers, {});
+    // Filed: the stores own the records now.
+    batch.records.clear();
+    batch.roleEntries.clear();
+    for (MemberRecord *department : withMembers)
+        requestDepartment(department->dept_id, &department->children);
+    noteStep(step.nsecsElapsed());
 }
 
-void HandlOrganization::requestDepartment(const QString &deptId, QList<MemberRecord *> *children,
-                                          QTimer *quietTimer)
+void HandlOrganization::requestDepartment(const QString &deptId, QList<MemberRecord *> *children)
 {
     // A server that lists a department below itself would otherwise be asked forever.
     if (m_requestedIds.contains(deptId)) {
@@ -223,7 +257,31 @@ void HandlOrganization::requestDepartment(const QString &deptId, QList<MemberRec
     m_requestedIds.insert(deptId);
     auto *request = new HandlOrganizationThread(this);
     ++m_outstanding;
-    request->setREquestData(deptId, children, quietTimer);
+    request->setREquestData(deptId, children);
+}
+
+void HandlOrganization::fileDepartment(HandlOrganizationThread *request, const QByteArray &body,
+                                       QNetworkReply::NetworkError error)
+{
+    const int generation = m_generation;
+    QtConcurrent::run([this, request, body, error, generation] {
+        std::shared_ptr<ParsedMembers> parsed = ParsedMembers::parse(body, false);
+        QMetaObject::invokeMethod(
+            this,
+            [this, request, parsed, error, generation] {
+                // An abandoned load has deleted its requests; a current one deletes a request
+                // only here, so `request` is alive.
+                if (generation != m_generation)
+                    return;
+                if (parsed->usable && request->m_children)
+                    appendMembers(parsed->batch, request->m_children);
+                else
+                    qCDebug(lcDirectory) << "department" << request->departmentId()
+                                         << "not loaded:" << error << parsed->bodySize << "bytes";
+                settleRequest(request);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void HandlOrganization::requestCompany()
@@ -259,11 +317,12 @@ void HandlOrganization::onCompanyReply(QNetworkReply *reply)
         qCDebug(lcDirectory) << "company not loaded:" << envelope.body().size() << "bytes";
     }
     --m_outstanding;
-    m_quietTimer.start(quietPeriodMs);
+    finishWhenSettled();
 }
 
 void HandlOrganization::settleRequest(HandlOrganizationThread *request)
 {
     request->deleteLater();
     --m_outstanding;
+    finishWhenSettled();
 }
