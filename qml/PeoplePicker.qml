@@ -27,6 +27,7 @@ Item {
     property string tip_group_selected: qsTr("已选择")
     property string tip_person: qsTr("人")
     property string tip_no_contents: qsTr("暂无内容")
+    property string tip_data_loading: qsTr("数据加载中")
     property string tip_group_remove_member: qsTr("移除")
 
     implicitWidth: 520 * sr
@@ -111,7 +112,14 @@ Item {
         searchField.forceActiveFocus()
     }
 
-    LoadPersonnelinfor { id: loadPersonnelinfor }
+    LoadPersonnelinfor {
+        id: loadPersonnelinfor
+        // The index came in after the list was made empty: nothing was chosen from it yet.
+        onLoadedChanged: {
+            if (loaded && peoplePicker.everyone.length === 0)
+                peoplePicker.load(peoplePicker.excludedIds)
+        }
+    }
     ListModel { id: shownModel }
     ListModel { id: pickedModel }
     LanguageTexts { id: languageTexts; target: peoplePicker; languagePackage: httplanguagePackage }
@@ -235,7 +243,7 @@ Item {
         Text {
             anchors.centerIn: peopleView
             visible: shownModel.count === 0
-            text: peoplePicker.tip_no_contents
+            text: loadPersonnelinfor.loaded ? peoplePicker.tip_no_contents : peoplePicker.tip_data_loading
             font.pixelSize: Style.fontSmall
             color: peoplePicker.pal.sub
         }

@@ -21,6 +21,10 @@ Item {
     readonly property alias rowCount: rows.count
     readonly property string companyName: rows.count > 0 ? rows.get(0).name : ""
     property string emptyText: ""
+    // Shown instead of the empty text while the organisation is still loading.
+    property string loadingText: ""
+    // The tree was asked for; it is shown once the organisation is in.
+    property bool wanted: false
     // Whether a person may be shown to the signed-in user (a function of the user id); all
     // people are shown without it.
     property var personFilter: null
@@ -38,8 +42,14 @@ Item {
     }
 
     // Builds the model's trees from the organisation loaded at sign-in and shows the top node
-    // open. A model made after the load has announced itself holds nothing until asked.
+    // open. A model made after the load has announced itself holds nothing until asked. While
+    // the organisation still loads, the tree waits for it: a part of it would look complete.
     function load() {
+        wanted = true
+        if (treeModel.loading) {
+            rows.clear()
+            return
+        }
         treeModel.onSigHandlCompletion()
         treeModel.reLoadData(treeTypes)
         rebuild()
@@ -181,7 +191,16 @@ Item {
         treeView.forceActiveFocus()
     }
 
-    QTreeModel { id: treeModel }
+    QTreeModel {
+        id: treeModel
+        // The organisation came in while the tree waited for it, or while it had nothing.
+        onLoadingChanged: {
+            if (!loading && schemaMembershiplist.wanted && (rows.count === 0 || rows.get(0).count === 0)) {
+                treeModel.reLoadData(schemaMembershiplist.treeTypes)
+                schemaMembershiplist.rebuild()
+            }
+        }
+    }
     ListModel { id: rows }
 
     ListView {
@@ -338,7 +357,8 @@ Item {
         horizontalAlignment: Text.AlignHCenter
         wrapMode: Text.Wrap
         visible: rows.count === 0 && text !== ""
-        text: schemaMembershiplist.emptyText
+        text: treeModel.loading && schemaMembershiplist.loadingText !== "" ? schemaMembershiplist.loadingText
+                                                                            : schemaMembershiplist.emptyText
         font.pixelSize: Style.fontBody
         color: schemaMembershiplist.pal.sub
     }

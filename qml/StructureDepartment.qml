@@ -16,6 +16,7 @@ Item {
     property var personFilter: null
 
     property string tip_no_contents: qsTr("暂无内容")
+    property string tip_data_loading: qsTr("数据加载中")
 
     signal sigOpenPerson(string userId, string name, string infor)
 
@@ -49,6 +50,7 @@ Item {
         skinColors: structureDepartment.skinColors
         treeTypes: "2"
         emptyText: structureDepartment.tip_no_contents
+        loadingText: structureDepartment.tip_data_loading
         personFilter: structureDepartment.personFilter
         onSigOpenPerson: structureDepartment.sigOpenPerson(userId, name, infor)
     }

@@ -26,8 +26,17 @@ QTreeModel::QTreeModel(QObject *parent)
                   {NodeNameRole, "nodeName"},
                   {NodeNameInforRole, "NodeNameInfor"}}
 {
-    connect(HandlOrganization::gestance(), &HandlOrganization::sigHandlCompletion, this,
-            &QTreeModel::onSigHandlCompletion);
+    HandlOrganization *loader = HandlOrganization::gestance();
+    connect(loader, &HandlOrganization::sigLoadStarted, this, &QTreeModel::loadingChanged);
+    connect(loader, &HandlOrganization::sigHandlCompletion, this, [this] {
+        onSigHandlCompletion();
+        emit loadingChanged();
+    });
+}
+
+bool QTreeModel::loading() const
+{
+    return HandlOrganization::gestance()->getRunStatus();
 }
 
 QTreeModel::~QTreeModel()

@@ -16,10 +16,12 @@
 // and findRoles show either tree narrowed to the users whose name contains a text.
 //
 // Every change of the shown tree is a model reset, so a view never holds an index into a
-// freed node. GUI thread only.
+// freed node. While the organisation loads (behind the window, after sign-in) `loading` is
+// true; it turns false once the trees hold the completed organisation. GUI thread only.
 class QTreeModel : public QAbstractItemModel
 {
     Q_OBJECT
+    Q_PROPERTY(bool loading READ loading NOTIFY loadingChanged)
 public:
     enum Roles {
         NodeSelectStateRole = Qt::UserRole + 1, // dept_id / user_id / "0"
@@ -31,6 +33,7 @@ public:
     ~QTreeModel() override;
 
     Q_INVOKABLE QAbstractItemModel *model();
+    bool loading() const;
     // "1" shows the role tree, "2" the department tree; anything else changes nothing.
     Q_INVOKABLE void reLoadData(const QString &infors);
     Q_INVOKABLE void findDepth(const QString &infors);
@@ -49,6 +52,9 @@ public:
     // its line feeds and tabs removed.
     static QString userInforText(const MemberRecord &user, const QString &companyName,
                                  const QString &address, const QString &zipCode);
+
+signals:
+    void loadingChanged();
 
 public slots:
     void onSigHandlCompletion();

@@ -346,11 +346,28 @@ void TestTreeModel::rebuildWhileShown()
     m_model->reLoadData(QStringLiteral("2"));
     Walk before;
     walk(*m_model, top(), before);
-    // A new load rebuilds the trees behind the view's back; the shown one stays readable.
+    // A new load rebuilds the trees behind the view's back; the shown one stays readable. The
+    // model says it is loading until its trees hold the new organisation.
     HandlOrganization *loader = HandlOrganization::gestance();
     QSignalSpy completion(loader, &HandlOrganization::sigHandlCompletion);
+    QSignalSpy loadingChanges(m_model.get(), &QTreeModel::loadingChanged);
+    int usersWhenLoaded = -1;
+    connect(m_model.get(), &QTreeModel::loadingChanged, this, [&] {
+        if (m_model->loading())
+            return;
+        QTreeModel fresh;
+        fresh.onSigHandlCompletion();
+        fresh.reLoadData(QStringLiteral("2"));
+        Walk seen;
+        walk(fresh, fresh.index(0, 0), seen);
+        usersWhenLoaded = seen.users.size();
+    });
     emit loader->sigHandlOrganization(HandlOrganization::rootDepartmentId());
+    QVERIFY(m_model->loading());
     QVERIFY(completion.wait(40000));
+    QVERIFY(!m_model->loading());
+    QCOMPARE(loadingChanges.count(), 2);
+    QCOMPARE(usersWhenLoaded, m_users.size());
     Walk still;
     walk(*m_model, top(), still);
     QCOMPARE(still.users, before.users);
