@@ -22,6 +22,8 @@ Item {
     property int revision: 0
     property var picked: ({})
     property var everyone: []
+    // The list was asked for (a picker nobody opened does not build it when the index comes).
+    property bool asked: false
 
     property string tip_search: qsTr("搜索")
     property string tip_group_selected: qsTr("已选择")
@@ -38,6 +40,7 @@ Item {
     }
     // Fills the list from the organisation index, leaving out `excluded` and clearing choices.
     function load(excluded) {
+        asked = true
         excludedIds = excluded || []
         var skip = {}
         for (var i = 0; i < excludedIds.length; ++i)
@@ -114,9 +117,9 @@ Item {
 
     LoadPersonnelinfor {
         id: loadPersonnelinfor
-        // The index came in after the list was made empty: nothing was chosen from it yet.
+        // The index came in after the list was shown empty: nothing was chosen from it yet.
         onLoadedChanged: {
-            if (loaded && peoplePicker.everyone.length === 0)
+            if (loaded && peoplePicker.asked && peoplePicker.everyone.length === 0)
                 peoplePicker.load(peoplePicker.excludedIds)
         }
     }
