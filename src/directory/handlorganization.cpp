@@ -9,13 +9,16 @@
 #include "net/serverrequest.h"
 #include "json/jsonfield.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QMutex>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPair>
 #include <QTimer>
+#include <QWaitCondition>
 #include <QtConcurrent>
 
 #include <utility>
@@ -53,6 +56,51 @@ void HandlOrganization::run()
     m_runStatus = true;
     // Requests and replies belong to the owning thread's event loop; hand the load over.
     emit sigHandlOrganization(rootDepartmentId());
+}
+
+namespace {
+
+struct Walks
+{
+    QMutex mutex;
+    QWaitCondition ended;
+    int count = 0;
+};
+
+Walks &walks()
+{
+    static Walks all;
+    return all;
+}
+
+// True once no walk of the records is under way, false after `ms` without that.
+bool waitForWalks(int ms)
+{
+    Walks &all = walks();
+    QMutexLocker lock(&all.mutex);
+    QDeadlineTimer deadline(ms);
+    while (all.count > 0) {
+        if (!all.ended.wait(&all.mutex, deadline))
+            return all.count == 0;
+    }
+    return true;
+}
+
+} // namespace
+
+std::shared_ptr<void> HandlOrganization::walkRecords()
+{
+    Walks &all = walks();
+    {
+        QMutexLocker lock(&all.mutex);
+        ++all.count;
+    }
+    return std::shared_ptr<void>(nullptr, [](void *) {
+        Walks &all = walks();
+        QMutexLocker lock(&all.mutex);
+        if (--all.count == 0)
+            all.ended.wakeAll();
+    });
 }
 
 QList<MemberRecord *> HandlOrganization::memberList() const
@@ -205,11 +253,19 @@ void HandlOrganization::finishLoad()
     m_runStatus = false;
     QElapsedTimer step;
     step.start();
+    // Walks begun at the previous completion read the records this load replaced; the walks of
+    // this load's records begin only now.
+    const bool walksEnded = waitForWalks(walkWaitMs);
     emit sigHandlCompletion();
     // Every receiver has rebuilt from the new records; the replaced ones go now, children and
     // roles with them, walked without recursion.
-    QList<MemberRecord *> pending =
-        m_organization.update([](Organization &o) { return std::exchange(o.replaced, {}); });
+    QList<MemberRecord *> pending;
+    if (walksEnded)
+        pending =
+            m_organization.update([](Organization &o) { return std::exchange(o.replaced, {}); });
+    else
+        qCWarning(lcDirectory)
+            << "the replaced records are still walked; freed after the next load";
     while (!pending.isEmpty()) {
         MemberRecord *record = pending.takeLast();
         pending.append(record->children);

@@ -52,6 +52,11 @@ public:
     QString companyName() const;
     QString address() const;
     QString zipCode() const;
+    // Taken on this thread by whoever walks the records of the completed load on another
+    // thread, and dropped there when done. The records a load replaces are freed only once such
+    // walks have ended (waiting for them at most walkWaitMs, else kept until the next load).
+    static std::shared_ptr<void> walkRecords();
+    static constexpr int walkWaitMs = 2000;
     // Signing out: a load under way is abandoned (its replies dropped) and the directory goes.
     // The records are freed after the next load, like those a load replaces.
     void forgetAccount();
