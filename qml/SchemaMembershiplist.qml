@@ -198,6 +198,7 @@ Item {
             if (!loading && schemaMembershiplist.wanted && (rows.count === 0 || rows.get(0).count === 0)) {
                 treeModel.reLoadData(schemaMembershiplist.treeTypes)
                 schemaMembershiplist.rebuild()
+                console.info("directory tree filled in: " + rows.count + " rows")
             }
         }
     }
