@@ -113,8 +113,8 @@ QJsonObject TestOrganisation::serverData(const QString &path, const QByteArray &
 
 void TestOrganisation::loadNextAfter(QSignalSpy &completion, int earlier)
 {
-    // The next load ends a quiet period after its last reply, later than any timer an earlier
-    // load could have left running; its end is the moment nothing runs any more.
+    // The next load completes once its last reply is filed, after anything an earlier load
+    // could have left queued; a completion left over from before shows as one too many.
     HandlOrganization *loader = HandlOrganization::gestance();
     // A load still running from before would swallow this request and complete in its place.
     QVERIFY(!loader->getRunStatus());
