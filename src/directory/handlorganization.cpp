@@ -10,7 +10,6 @@
 #include "json/jsonfield.h"
 
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QMutex>
@@ -177,7 +176,7 @@ void HandlOrganization::onHandlOrganization(const QString &ids)
     m_runStatus = true;
     m_rootDone = false;
     m_outstanding = 0;
-    m_longestStepNs = 0;
+    m_steps.reset();
     ++m_generation;
     m_requestedIds = {ids};
     emit sigLoadStarted();
@@ -242,17 +241,11 @@ void HandlOrganization::finishWhenSettled()
     });
 }
 
-void HandlOrganization::noteStep(qint64 nanoseconds)
-{
-    m_longestStepNs = std::max(m_longestStepNs, nanoseconds);
-}
-
 void HandlOrganization::finishLoad()
 {
     m_loading = false;
     m_runStatus = false;
-    QElapsedTimer step;
-    step.start();
+    m_steps.start();
     // Walks begun at the previous completion read the records this load replaced; the walks of
     // this load's records begin only now.
     const bool walksEnded = waitForWalks(walkWaitMs);
@@ -273,17 +266,16 @@ void HandlOrganization::finishLoad()
         delete record;
     }
     // The receivers' rebuilding counts as one step of the load.
-    noteStep(step.nsecsElapsed());
-    qCDebug(lcDirectory).nospace() << "organisation loaded: " << memberList().size()
-                                   << " top-level members, longest step on the GUI thread "
-                                   << m_longestStepNs / 1000000 << " ms";
+    m_steps.stop();
+    qCDebug(lcDirectory).nospace().noquote()
+        << "organisation loaded: " << memberList().size()
+        << " top-level members, longest step on the GUI thread " << m_steps.longestText();
 }
 
 void HandlOrganization::appendMembers(MemberBatch &batch, QList<MemberRecord *> *children,
                                       bool replace)
 {
-    QElapsedTimer step;
-    step.start();
+    m_steps.start();
     m_organization.update([&](Organization &o) {
         if (replace) {
             o.replaced.append(o.memberList);
@@ -300,7 +292,7 @@ void HandlOrganization::appendMembers(MemberBatch &batch, QList<MemberRecord *> 
     batch.roleEntries.clear();
     for (MemberRecord *department : withMembers)
         requestDepartment(department->dept_id, &department->children);
-    noteStep(step.nsecsElapsed());
+    m_steps.stop();
 }
 
 void HandlOrganization::requestDepartment(const QString &deptId, QList<MemberRecord *> *children)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "concurrency/lockedvalue.h"
+#include "concurrency/stepclock.h"
 #include "directory/memberbatch.h"
 #include "records/memberrecord.h"
 
@@ -102,8 +103,6 @@ private:
     // turn of the event loop, so the reply that settled last has finished its own work.
     void finishWhenSettled();
     void finishLoad();
-    // Times one piece of the load's work on the owning thread, for the completion's log line.
-    void noteStep(qint64 nanoseconds);
 
     // The department requests go round these managers. Qt's HTTP client sends a request's
     // header and body as two segments without disabling Nagle's algorithm, so a kept-alive
@@ -136,6 +135,7 @@ private:
     int m_outstanding = 0;
     // Counts loads, so a parse that finishes after its load was abandoned is dropped.
     int m_generation = 0;
-    qint64 m_longestStepNs = 0;
+    // The load's pieces of work on the owning thread, for the completion's log line.
+    StepClock m_steps;
     QSet<QString> m_requestedIds;
 };

@@ -1,12 +1,12 @@
 #include "loadpersonnel.h"
 
+#include "concurrency/stepclock.h"
 #include "directory/directoryjson.h"
 #include "logging.h"
 #include "net/replyenvelope.h"
 #include "net/serverrequest.h"
 #include "json/jsonfield.h"
 
-#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -73,15 +73,16 @@ void LoadPersonnel::onAllPersonnelInformation(QNetworkReply *reply)
                 // Signed out meanwhile: this reply belonged to the account that went.
                 if (generation != m_generation || !names->has_value())
                     return;
-                QElapsedTimer step;
+                StepClock step;
                 step.start();
                 const int count = int(names->value().size());
                 m_names.set(std::move(**names));
                 m_loaded = true;
                 emit sigPersonnelLoaded();
-                qCDebug(lcDirectory).nospace()
+                step.stop();
+                qCDebug(lcDirectory).nospace().noquote()
                     << "user cache loaded: " << count << " users, longest step on the GUI thread "
-                    << step.elapsed() << " ms";
+                    << step.longestText();
             },
             Qt::QueuedConnection);
     });

@@ -1,12 +1,12 @@
 #include "qtreemodel.h"
 
+#include "concurrency/stepclock.h"
 #include "directory/directoryjson.h"
 #include "directory/handlorganization.h"
 #include "logging.h"
 #include "json/jsontext.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QPair>
 #include <QPointer>
 #include <QSet>
@@ -82,15 +82,16 @@ void QTreeModel::rebuildBehind()
             [model, build, built] {
                 if (!model || build != model->m_builds)
                     return;
-                QElapsedTimer step;
+                StepClock step;
                 step.start();
                 model->takeBuilt(*built);
                 model->m_building = false;
                 // The views waiting for the trees fill in from here.
                 emit model->loadingChanged();
-                qCDebug(lcDirectory).nospace()
+                step.stop();
+                qCDebug(lcDirectory).nospace().noquote()
                     << "directory trees loaded: handed over, longest step on the GUI thread "
-                    << step.elapsed() << " ms";
+                    << step.longestText();
             },
             Qt::QueuedConnection);
     });
