@@ -352,6 +352,7 @@ Item {
     }
 
     Text {
+        objectName: "treeNotice"
         textFormat: Text.PlainText
         anchors.centerIn: parent
         width: parent.width - 40 * schemaMembershiplist.sr
