@@ -1,5 +1,6 @@
 #include "handlorganization.h"
 
+#include "concurrency/poolmemory.h"
 #include "directory/directoryjson.h"
 #include "directory/handlorganizationthread.h"
 #include "directory/memberbatch.h"
@@ -267,6 +268,7 @@ void HandlOrganization::finishLoad()
     }
     // The receivers' rebuilding counts as one step of the load.
     m_steps.stop();
+    releasePoolMemory();
     qCDebug(lcDirectory).nospace().noquote()
         << "organisation loaded: " << memberList().size()
         << " top-level members, longest step on the GUI thread " << m_steps.longestText();

@@ -1,5 +1,6 @@
 #include "loadpersonnel.h"
 
+#include "concurrency/poolmemory.h"
 #include "concurrency/stepclock.h"
 #include "directory/directoryjson.h"
 #include "logging.h"
@@ -80,6 +81,7 @@ void LoadPersonnel::onAllPersonnelInformation(QNetworkReply *reply)
                 m_loaded = true;
                 emit sigPersonnelLoaded();
                 step.stop();
+                releasePoolMemory();
                 qCDebug(lcDirectory).nospace().noquote()
                     << "user cache loaded: " << count << " users, longest step on the GUI thread "
                     << step.longestText();
