@@ -326,6 +326,7 @@ Item {
         refreshOnline()
         requestAll()
         historicalSearch.reload()
+        console.info("conversation list shown: " + newsModel.count + " rows")
     }
     // The conversation list kept on this machine, shown at once after sign-in and when the
     // server never answers; the server's answers then merge into the same rows. `ask`: rows it
@@ -471,7 +472,24 @@ Item {
     ListModel { id: newsModel }
     ListModel { id: matchModel }
     ConfigData { id: configData }
-    LoadPersonnelinfor { id: loadPersonnelinfor }
+    LoadPersonnelinfor {
+        id: loadPersonnelinfor
+        // The user names load behind the window: rows that could only show an id get a name.
+        onLoadedChanged: {
+            if (!loaded)
+                return
+            for (var i = 0; i < newsModel.count; ++i) {
+                var row = newsModel.get(i)
+                if (row.types !== "2" || row.names !== row.ids)
+                    continue
+                var name = loadPersonnelinfor.getPersonnelInformationValue(row.ids)
+                if (name !== "") {
+                    newsModel.setProperty(i, "names", name)
+                    configData.setCurrentChatName(row.ids, name)
+                }
+            }
+        }
+    }
     OnlineInfor {
         id: onlineInfor
         onSigOnlineUsersChange: {

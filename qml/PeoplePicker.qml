@@ -22,11 +22,14 @@ Item {
     property int revision: 0
     property var picked: ({})
     property var everyone: []
+    // The list was asked for (a picker nobody opened does not build it when the index comes).
+    property bool asked: false
 
     property string tip_search: qsTr("搜索")
     property string tip_group_selected: qsTr("已选择")
     property string tip_person: qsTr("人")
     property string tip_no_contents: qsTr("暂无内容")
+    property string tip_data_loading: qsTr("数据加载中")
     property string tip_group_remove_member: qsTr("移除")
 
     implicitWidth: 520 * sr
@@ -37,6 +40,7 @@ Item {
     }
     // Fills the list from the organisation index, leaving out `excluded` and clearing choices.
     function load(excluded) {
+        asked = true
         excludedIds = excluded || []
         var skip = {}
         for (var i = 0; i < excludedIds.length; ++i)
@@ -111,7 +115,14 @@ Item {
         searchField.forceActiveFocus()
     }
 
-    LoadPersonnelinfor { id: loadPersonnelinfor }
+    LoadPersonnelinfor {
+        id: loadPersonnelinfor
+        // The index came in after the list was shown empty: nothing was chosen from it yet.
+        onLoadedChanged: {
+            if (loaded && peoplePicker.asked && peoplePicker.everyone.length === 0)
+                peoplePicker.load(peoplePicker.excludedIds)
+        }
+    }
     ListModel { id: shownModel }
     ListModel { id: pickedModel }
     LanguageTexts { id: languageTexts; target: peoplePicker; languagePackage: httplanguagePackage }
@@ -235,7 +246,7 @@ Item {
         Text {
             anchors.centerIn: peopleView
             visible: shownModel.count === 0
-            text: peoplePicker.tip_no_contents
+            text: loadPersonnelinfor.loaded ? peoplePicker.tip_no_contents : peoplePicker.tip_data_loading
             font.pixelSize: Style.fontSmall
             color: peoplePicker.pal.sub
         }

@@ -24,6 +24,10 @@ Item {
     // What a reader hears after a department's name: whether its members are shown.
     property string expandedText: ""
     property string collapsedText: ""
+    // Shown instead of the empty text while the organisation is still loading.
+    property string loadingText: ""
+    // The tree was asked for; it is shown once the organisation is in.
+    property bool wanted: false
     // Whether a person may be shown to the signed-in user (a function of the user id); all
     // people are shown without it.
     property var personFilter: null
@@ -41,8 +45,14 @@ Item {
     }
 
     // Builds the model's trees from the organisation loaded at sign-in and shows the top node
-    // open. A model made after the load has announced itself holds nothing until asked.
+    // open. A model made after the load has announced itself holds nothing until asked. While
+    // the organisation still loads, the tree waits for it: a part of it would look complete.
     function load() {
+        wanted = true
+        if (treeModel.loading) {
+            rows.clear()
+            return
+        }
         treeModel.onSigHandlCompletion()
         treeModel.reLoadData(treeTypes)
         rebuild()
@@ -184,7 +194,17 @@ Item {
         treeView.forceActiveFocus()
     }
 
-    QTreeModel { id: treeModel }
+    QTreeModel {
+        id: treeModel
+        // The organisation came in while the tree waited for it, or while it had nothing.
+        onLoadingChanged: {
+            if (!loading && schemaMembershiplist.wanted && (rows.count === 0 || rows.get(0).count === 0)) {
+                treeModel.reLoadData(schemaMembershiplist.treeTypes)
+                schemaMembershiplist.rebuild()
+                console.info("directory tree filled in: " + rows.count + " rows")
+            }
+        }
+    }
     ListModel { id: rows }
 
     ListView {
@@ -345,13 +365,15 @@ Item {
     }
 
     Text {
+        objectName: "treeNotice"
         textFormat: Text.PlainText
         anchors.centerIn: parent
         width: parent.width - 40 * schemaMembershiplist.sr
         horizontalAlignment: Text.AlignHCenter
         wrapMode: Text.Wrap
         visible: rows.count === 0 && text !== ""
-        text: schemaMembershiplist.emptyText
+        text: treeModel.loading && schemaMembershiplist.loadingText !== "" ? schemaMembershiplist.loadingText
+                                                                            : schemaMembershiplist.emptyText
         font.pixelSize: Style.fontBody
         color: schemaMembershiplist.pal.sub
     }

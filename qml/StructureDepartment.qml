@@ -18,6 +18,7 @@ Item {
     property string tip_no_contents: qsTr("暂无内容")
     property string tip_expanded: qsTr("已展开")
     property string tip_collapsed: qsTr("已折叠")
+    property string tip_data_loading: qsTr("数据加载中")
 
     signal sigOpenPerson(string userId, string name, string infor)
 
@@ -53,6 +54,7 @@ Item {
         emptyText: structureDepartment.tip_no_contents
         expandedText: structureDepartment.tip_expanded
         collapsedText: structureDepartment.tip_collapsed
+        loadingText: structureDepartment.tip_data_loading
         personFilter: structureDepartment.personFilter
         onSigOpenPerson: structureDepartment.sigOpenPerson(userId, name, infor)
     }

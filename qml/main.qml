@@ -255,10 +255,11 @@ Window {
         return madeNow(updateLoader)
     }
 
-    // The switch to the main frame waits for the logging-in view to be seen briefly.
+    // The switch to the main frame lets the logging-in view be seen for a moment; the directory
+    // loads behind the frame, so nothing else is waited for.
     Timer {
         id: times
-        interval: 500
+        interval: 150
         onTriggered: {
             windows.loadMainFrame()
             mainLoader.active = true
@@ -268,10 +269,10 @@ Window {
             console.info("main frame shown")
         }
     }
-    // The frame asks for its data once it is on screen.
+    // The frame asks for its data once it is on screen: a frame or two after it is made.
     Timer {
         id: getmessageInfor
-        interval: 800
+        interval: 30
         onTriggered: {
             if (!mainLoader.item)
                 return

@@ -1,5 +1,6 @@
 #include "handlorganization.h"
 
+#include "concurrency/poolmemory.h"
 #include "directory/directoryjson.h"
 #include "directory/handlorganizationthread.h"
 #include "directory/memberbatch.h"
@@ -9,11 +10,16 @@
 #include "net/serverrequest.h"
 #include "json/jsonfield.h"
 
+#include <QDeadlineTimer>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QMutex>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPair>
+#include <QTimer>
+#include <QWaitCondition>
+#include <QtConcurrent>
 
 #include <utility>
 
@@ -27,8 +33,6 @@ HandlOrganization::HandlOrganization()
 {
     for (int i = 0; i < managerCount; ++i)
         m_managers << new QNetworkAccessManager(this);
-    m_quietTimer.setSingleShot(true);
-    connect(&m_quietTimer, &QTimer::timeout, this, &HandlOrganization::onTimeout);
     // Emitted from the thread body, this crosses to the owning thread queued; emitted there,
     // it runs at once.
     connect(this, &HandlOrganization::sigHandlOrganization, this,
@@ -52,6 +56,51 @@ void HandlOrganization::run()
     m_runStatus = true;
     // Requests and replies belong to the owning thread's event loop; hand the load over.
     emit sigHandlOrganization(rootDepartmentId());
+}
+
+namespace {
+
+struct Walks
+{
+    QMutex mutex;
+    QWaitCondition ended;
+    int count = 0;
+};
+
+Walks &walks()
+{
+    static Walks all;
+    return all;
+}
+
+// True once no walk of the records is under way, false after `ms` without that.
+bool waitForWalks(int ms)
+{
+    Walks &all = walks();
+    QMutexLocker lock(&all.mutex);
+    QDeadlineTimer deadline(ms);
+    while (all.count > 0) {
+        if (!all.ended.wait(&all.mutex, deadline))
+            return all.count == 0;
+    }
+    return true;
+}
+
+} // namespace
+
+std::shared_ptr<void> HandlOrganization::walkRecords()
+{
+    Walks &all = walks();
+    {
+        QMutexLocker lock(&all.mutex);
+        ++all.count;
+    }
+    return std::shared_ptr<void>(nullptr, [](void *) {
+        Walks &all = walks();
+        QMutexLocker lock(&all.mutex);
+        if (--all.count == 0)
+            all.ended.wakeAll();
+    });
 }
 
 QList<MemberRecord *> HandlOrganization::memberList() const
@@ -88,7 +137,8 @@ QString HandlOrganization::zipCode() const
 void HandlOrganization::forgetAccount()
 {
     Q_ASSERT(QThread::currentThread() == thread());
-    m_quietTimer.stop();
+    // Parses still running on the pool are dropped when they come back.
+    ++m_generation;
     // Each department's request aborts its reply as it goes.
     qDeleteAll(findChildren<HandlOrganizationThread *>(QString(), Qt::FindDirectChildrenOnly));
     for (QNetworkAccessManager *manager : qAsConst(m_managers)) {
@@ -127,8 +177,10 @@ void HandlOrganization::onHandlOrganization(const QString &ids)
     m_runStatus = true;
     m_rootDone = false;
     m_outstanding = 0;
+    m_steps.reset();
+    ++m_generation;
     m_requestedIds = {ids};
-    m_quietTimer.stop();
+    emit sigLoadStarted();
 
     requestCompany();
     QNetworkRequest request =
@@ -145,59 +197,87 @@ void HandlOrganization::onHandlOrganization(const QString &ids)
 void HandlOrganization::onRootReply(QNetworkReply *reply, const QString &ids)
 {
     reply->deleteLater();
-    m_quietTimer.stop();
-    const ReplyEnvelope envelope = ReplyEnvelope::fromBody(DirectoryJson::body(reply));
-    const QJsonObject data = envelope.dataObject();
-    // Only a reply that lists members replaces what an earlier load brought; anything else
-    // keeps it.
-    if (envelope.success() && (data.value(QLatin1String("dept")).isArray() ||
-                               data.value(QLatin1String("user")).isArray())) {
+    const QNetworkReply::NetworkError error = reply->error();
+    const int generation = m_generation;
+    QtConcurrent::run([this, body = DirectoryJson::body(reply), ids, error, generation] {
+        // Only a reply that lists members replaces what an earlier load brought; anything else
+        // keeps it.
+        std::shared_ptr<ParsedMembers> parsed = ParsedMembers::parse(body, true);
+        QMetaObject::invokeMethod(
+            this,
+            [this, parsed, ids, error, generation] {
+                if (generation != m_generation)
+                    return;
+                if (!parsed->usable)
+                    qCDebug(lcDirectory) << "department" << ids << "not loaded:" << error
+                                         << parsed->bodySize << "bytes";
+                onRootBatch(*parsed);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void HandlOrganization::onRootBatch(ParsedMembers &parsed)
+{
+    if (parsed.usable) {
         // Replaced, not appended to, so a second login does not list everyone twice. The old
         // records stay allocated until this load is complete: copies of the lists handed out
         // may point at them until the receivers of the completion have rebuilt.
-        appendMembers(data, nullptr, &m_quietTimer, true);
-    } else {
-        qCDebug(lcDirectory) << "department" << ids << "not loaded:" << reply->error()
-                             << envelope.body().size() << "bytes";
+        appendMembers(parsed.batch, nullptr, true);
     }
     m_rootDone = true;
-    // Completion follows the quiet period after the last reply, this one included, so a
-    // department without sub-departments (or a failed reply) still completes.
-    m_quietTimer.start(quietPeriodMs);
+    // A department without sub-departments (or a failed reply) completes here.
+    finishWhenSettled();
 }
 
-void HandlOrganization::onTimeout()
+void HandlOrganization::finishWhenSettled()
 {
-    m_quietTimer.stop();
-    // A reply slower than the quiet period is still awaited; it restarts the timer (each
-    // request gives up after RequestWait::directory().limitMs(), so this ends).
     if (!m_loading || !m_rootDone || m_outstanding > 0)
         return;
-    finishLoad();
+    const int generation = m_generation;
+    QTimer::singleShot(0, this, [this, generation] {
+        // Each request gives up after RequestWait::directory().limitMs(), so a load ends.
+        if (generation == m_generation && m_loading && m_rootDone && m_outstanding == 0)
+            finishLoad();
+    });
 }
 
 void HandlOrganization::finishLoad()
 {
     m_loading = false;
     m_runStatus = false;
-    qCDebug(lcDirectory) << "organisation loaded:" << memberList().size() << "top-level members";
+    m_steps.start();
+    // Walks begun at the previous completion read the records this load replaced; the walks of
+    // this load's records begin only now.
+    const bool walksEnded = waitForWalks(walkWaitMs);
     emit sigHandlCompletion();
     // Every receiver has rebuilt from the new records; the replaced ones go now, children and
     // roles with them, walked without recursion.
-    QList<MemberRecord *> pending =
-        m_organization.update([](Organization &o) { return std::exchange(o.replaced, {}); });
+    QList<MemberRecord *> pending;
+    if (walksEnded)
+        pending =
+            m_organization.update([](Organization &o) { return std::exchange(o.replaced, {}); });
+    else
+        qCWarning(lcDirectory)
+            << "the replaced records are still walked; freed after the next load";
     while (!pending.isEmpty()) {
         MemberRecord *record = pending.takeLast();
         pending.append(record->children);
         qDeleteAll(record->roles);
         delete record;
     }
+    // The receivers' rebuilding counts as one step of the load.
+    m_steps.stop();
+    releasePoolMemory();
+    qCDebug(lcDirectory).nospace().noquote()
+        << "organisation loaded: " << memberList().size()
+        << " top-level members, longest step on the GUI thread " << m_steps.longestText();
 }
 
-void HandlOrganization::appendMembers(const QJsonObject &data, QList<MemberRecord *> *children,
-                                      QTimer *quietTimer, bool replace)
+void HandlOrganization::appendMembers(MemberBatch &batch, QList<MemberRecord *> *children,
+                                      bool replace)
 {
-    const MemberBatch batch = MemberBatch::read(data);
+    m_steps.start();
     m_organization.update([&](Organization &o) {
         if (replace) {
             o.replaced.append(o.memberList);
@@ -205,15 +285,19 @@ void HandlOrganization::appendMembers(const QJsonObject &data, QList<MemberRecor
             o.roleIndex.clear();
         }
         (children ? *children : o.memberList).append(batch.records);
-        for (const auto &entry : batch.roleEntries)
+        for (const auto &entry : qAsConst(batch.roleEntries))
             o.roleIndex.insert(entry.first, entry.second);
     });
-    for (MemberRecord *department : batch.withMembers)
-        requestDepartment(department->dept_id, &department->children, quietTimer);
+    const QList<MemberRecord *> withMembers = std::exchange(batch.withMembers, {});
+    // Filed: the stores own the records now.
+    batch.records.clear();
+    batch.roleEntries.clear();
+    for (MemberRecord *department : withMembers)
+        requestDepartment(department->dept_id, &department->children);
+    m_steps.stop();
 }
 
-void HandlOrganization::requestDepartment(const QString &deptId, QList<MemberRecord *> *children,
-                                          QTimer *quietTimer)
+void HandlOrganization::requestDepartment(const QString &deptId, QList<MemberRecord *> *children)
 {
     // A server that lists a department below itself would otherwise be asked forever.
     if (m_requestedIds.contains(deptId)) {
@@ -223,7 +307,31 @@ void HandlOrganization::requestDepartment(const QString &deptId, QList<MemberRec
     m_requestedIds.insert(deptId);
     auto *request = new HandlOrganizationThread(this);
     ++m_outstanding;
-    request->setREquestData(deptId, children, quietTimer);
+    request->setREquestData(deptId, children);
+}
+
+void HandlOrganization::fileDepartment(HandlOrganizationThread *request, const QByteArray &body,
+                                       QNetworkReply::NetworkError error)
+{
+    const int generation = m_generation;
+    QtConcurrent::run([this, request, body, error, generation] {
+        std::shared_ptr<ParsedMembers> parsed = ParsedMembers::parse(body, false);
+        QMetaObject::invokeMethod(
+            this,
+            [this, request, parsed, error, generation] {
+                // An abandoned load has deleted its requests; a current one deletes a request
+                // only here, so `request` is alive.
+                if (generation != m_generation)
+                    return;
+                if (parsed->usable && request->m_children)
+                    appendMembers(parsed->batch, request->m_children);
+                else
+                    qCDebug(lcDirectory) << "department" << request->departmentId()
+                                         << "not loaded:" << error << parsed->bodySize << "bytes";
+                settleRequest(request);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void HandlOrganization::requestCompany()
@@ -259,11 +367,12 @@ void HandlOrganization::onCompanyReply(QNetworkReply *reply)
         qCDebug(lcDirectory) << "company not loaded:" << envelope.body().size() << "bytes";
     }
     --m_outstanding;
-    m_quietTimer.start(quietPeriodMs);
+    finishWhenSettled();
 }
 
 void HandlOrganization::settleRequest(HandlOrganizationThread *request)
 {
     request->deleteLater();
     --m_outstanding;
+    finishWhenSettled();
 }

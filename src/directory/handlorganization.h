@@ -1,32 +1,35 @@
 #pragma once
 
 #include "concurrency/lockedvalue.h"
+#include "concurrency/stepclock.h"
+#include "directory/memberbatch.h"
 #include "records/memberrecord.h"
 
 #include <QList>
 #include <QMultiMap>
+#include <QNetworkReply>
 #include <QSet>
 #include <QString>
 #include <QThread>
-#include <QTimer>
 #include <QVector>
 
 #include <atomic>
+#include <memory>
 
 class HandlOrganizationThread;
-class QJsonObject;
 class QNetworkAccessManager;
-class QNetworkReply;
 
 // The organisation held in memory for the process: the departments and users below the root
 // department (each department's members fetched level by level), an index from role name to
 // user, and the company's name, address and zip code.
 //
 // Starting the thread after login loads the whole organisation from the root department; once
-// every reply is in and the server has been quiet for quietPeriodMs, sigHandlCompletion() is
-// emitted exactly once per load. Loading runs in the thread that owns the instance (the GUI
-// thread); the thread body only hands the request over to it. The stores sit behind one lock,
-// so the accessors may be called from any thread.
+// every reply is in and read, sigHandlCompletion() is emitted exactly once per load. Requests and
+// replies belong to the thread that owns the instance (the GUI thread; the thread body only
+// hands the request over to it), while every reply is parsed on the thread pool, so a large
+// organisation holds no frame: the owning thread only files each parsed batch, a few records
+// per department. The stores sit behind one lock, so the accessors may be called from any
+// thread.
 class HandlOrganization : public QThread
 {
     Q_OBJECT
@@ -35,7 +38,6 @@ public:
 
     // The department the whole organisation hangs below.
     static QString rootDepartmentId() { return QStringLiteral("0"); }
-    static constexpr int quietPeriodMs = 3000;
 
     // Marks the load as running before the thread starts, so a second login that checks
     // getRunStatus() right afterwards does not start another one.
@@ -51,11 +53,18 @@ public:
     QString companyName() const;
     QString address() const;
     QString zipCode() const;
+    // Taken on this thread by whoever walks the records of the completed load on another
+    // thread, and dropped there when done. The records a load replaces are freed only once such
+    // walks have ended (waiting for them at most walkWaitMs, else kept until the next load).
+    static std::shared_ptr<void> walkRecords();
+    static constexpr int walkWaitMs = 2000;
     // Signing out: a load under way is abandoned (its replies dropped) and the directory goes.
     // The records are freed after the next load, like those a load replaces.
     void forgetAccount();
 
 signals:
+    // A load has begun (getRunStatus() is true from here to sigHandlCompletion()).
+    void sigLoadStarted();
     void sigHandlCompletion();
     void sigHandlCompletionInfor();
     void sigHandlOrganization(const QString &ids);
@@ -65,7 +74,6 @@ public slots:
     // at once, every reply arrives asynchronously (each gives up after
     // RequestWait::directory().limitMs()). A load requested while another runs is ignored.
     void onHandlOrganization(const QString &ids);
-    void onTimeout();
 
 protected:
     void run() override;
@@ -75,19 +83,25 @@ private:
 
     HandlOrganization();
 
-    // Turns the `dept` and `user` arrays of `data` into records appended to `children` (the
-    // top-level list when null), indexes the users by role and requests the members of every
-    // department that has any. With `replace`, the top-level list and the role index are
-    // emptied first (in the same locked step).
-    void appendMembers(const QJsonObject &data, QList<MemberRecord *> *children, QTimer *quietTimer,
-                       bool replace = false);
-    void requestDepartment(const QString &deptId, QList<MemberRecord *> *children,
-                           QTimer *quietTimer);
+    // Appends the records of `batch` (taken from it) to `children` (the top-level list when
+    // null), indexes the users by role and requests the members of every department that has
+    // any. With `replace`, the top-level list and the role index are emptied first (in the same
+    // locked step).
+    void appendMembers(MemberBatch &batch, QList<MemberRecord *> *children, bool replace = false);
+    void requestDepartment(const QString &deptId, QList<MemberRecord *> *children);
+    // Parses a department's reply body on the thread pool and files it, back on the owning
+    // thread, into the department `request` was made for.
+    void fileDepartment(HandlOrganizationThread *request, const QByteArray &body,
+                        QNetworkReply::NetworkError error);
     void onRootReply(QNetworkReply *reply, const QString &ids);
+    void onRootBatch(ParsedMembers &parsed);
     void requestCompany();
     void onCompanyReply(QNetworkReply *reply);
-    // Called once for every asynchronous reply of the current load.
+    // Called once for every asynchronous reply of the current load, once it has been filed.
     void settleRequest(HandlOrganizationThread *request);
+    // Completes the load once the root and every request after it have been filed; on the next
+    // turn of the event loop, so the reply that settled last has finished its own work.
+    void finishWhenSettled();
     void finishLoad();
 
     // The department requests go round these managers. Qt's HTTP client sends a request's
@@ -99,7 +113,6 @@ private:
     QNetworkAccessManager *nextManager();
     QVector<QNetworkAccessManager *> m_managers;
     int m_nextManager = 0;
-    QTimer m_quietTimer;
 
     // Department records' `children` lists are filled under the same lock.
     struct Organization
@@ -120,5 +133,9 @@ private:
     bool m_loading = false;
     bool m_rootDone = false;
     int m_outstanding = 0;
+    // Counts loads, so a parse that finishes after its load was abandoned is dropped.
+    int m_generation = 0;
+    // The load's pieces of work on the owning thread, for the completion's log line.
+    StepClock m_steps;
     QSet<QString> m_requestedIds;
 };

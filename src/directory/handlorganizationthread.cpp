@@ -2,14 +2,11 @@
 
 #include "directory/directoryjson.h"
 #include "directory/handlorganization.h"
-#include "logging.h"
-#include "net/replyenvelope.h"
 #include "net/requestwait.h"
 #include "net/serverrequest.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QTimer>
 
 HandlOrganizationThread::HandlOrganizationThread(HandlOrganization *owner) : m_owner(owner) {}
 
@@ -22,12 +19,10 @@ HandlOrganizationThread::~HandlOrganizationThread()
     }
 }
 
-void HandlOrganizationThread::setREquestData(const QString &ids, QList<MemberRecord *> *children,
-                                             QTimer *quietTimer)
+void HandlOrganizationThread::setREquestData(const QString &ids, QList<MemberRecord *> *children)
 {
     m_ids = ids;
     m_children = children;
-    m_quietTimer = quietTimer;
     QNetworkRequest request =
         ServerRequest::make(ServerRequest::currentBaseUrl() +
                                 QStringLiteral("api/directive/organization-members/") + ids,
@@ -43,17 +38,8 @@ void HandlOrganizationThread::setREquestData(const QString &ids, QList<MemberRec
 
 void HandlOrganizationThread::onfinished(QNetworkReply *reply)
 {
-    if (m_quietTimer)
-        m_quietTimer->stop();
     m_reply = nullptr;
     reply->deleteLater();
-    const ReplyEnvelope envelope = ReplyEnvelope::fromBody(DirectoryJson::body(reply));
-    if (envelope.success() && envelope.data().isObject() && m_children)
-        m_owner->appendMembers(envelope.dataObject(), m_children, m_quietTimer);
-    else
-        qCDebug(lcDirectory) << "department" << m_ids << "not loaded:" << reply->error()
-                             << envelope.body().size() << "bytes";
-    if (m_quietTimer)
-        m_quietTimer->start(HandlOrganization::quietPeriodMs);
-    m_owner->settleRequest(this);
+    // Parsed on the thread pool; the loader settles this request once it has filed the reply.
+    m_owner->fileDepartment(this, DirectoryJson::body(reply), reply->error());
 }

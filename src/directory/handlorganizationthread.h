@@ -9,11 +9,10 @@
 
 class HandlOrganization;
 class QNetworkReply;
-class QTimer;
 
-// The request for the members of one department. Its reply fills the department's children
-// (and asks for the departments below them) and restarts the loader's quiet timer. It lives
-// until its reply has been handled.
+// The request for the members of one department. Its reply, parsed by the loader, fills the
+// department's children (and asks for the departments below them). It lives until its reply has
+// been filed.
 class HandlOrganizationThread : public QObject
 {
     Q_OBJECT
@@ -21,9 +20,8 @@ public:
     explicit HandlOrganizationThread(HandlOrganization *owner);
     ~HandlOrganizationThread() override;
 
-    // Stores the department, the list its members go to, the role index and the quiet timer,
-    // and sends the request.
-    void setREquestData(const QString &ids, QList<MemberRecord *> *children, QTimer *quietTimer);
+    // Stores the department and the list its members go to, and sends the request.
+    void setREquestData(const QString &ids, QList<MemberRecord *> *children);
 
     QString departmentId() const { return m_ids; }
 
@@ -31,9 +29,10 @@ public slots:
     void onfinished(QNetworkReply *reply);
 
 private:
+    friend class HandlOrganization;
+
     HandlOrganization *m_owner;
     QString m_ids;
     QList<MemberRecord *> *m_children = nullptr;
-    QTimer *m_quietTimer = nullptr;
     QPointer<QNetworkReply> m_reply;
 };

@@ -1,5 +1,7 @@
 #include "loadpersonnel.h"
 
+#include "concurrency/poolmemory.h"
+#include "concurrency/stepclock.h"
 #include "directory/directoryjson.h"
 #include "logging.h"
 #include "net/replyenvelope.h"
@@ -11,6 +13,9 @@
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QtConcurrent>
+
+#include <memory>
 
 #include <utility>
 
@@ -38,8 +43,11 @@ void LoadPersonnel::getAllPersonnelInformation()
 
 void LoadPersonnel::forgetAccount()
 {
+    ++m_generation;
     m_slot.drop();
     m_names.set({});
+    m_loaded = false;
+    emit sigPersonnelForgotten();
 }
 
 QStringList LoadPersonnel::personnelKeys() const
@@ -55,18 +63,47 @@ QString LoadPersonnel::personnelValue(const QString &userId) const
 void LoadPersonnel::onAllPersonnelInformation(QNetworkReply *reply)
 {
     reply->deleteLater();
-    const ReplyEnvelope envelope = ReplyEnvelope::fromBody(DirectoryJson::body(reply));
+    // Ten thousand users are a few megabytes of JSON: read on the thread pool, and only the
+    // finished index is handed to this thread.
+    const int generation = m_generation;
+    QtConcurrent::run([this, body = DirectoryJson::body(reply), generation] {
+        auto names = std::make_shared<std::optional<QMap<QString, QString>>>(readNames(body));
+        QMetaObject::invokeMethod(
+            this,
+            [this, names, generation] {
+                // Signed out meanwhile: this reply belonged to the account that went.
+                if (generation != m_generation || !names->has_value())
+                    return;
+                StepClock step;
+                step.start();
+                const int count = int(names->value().size());
+                m_names.set(std::move(**names));
+                m_loaded = true;
+                emit sigPersonnelLoaded();
+                step.stop();
+                releasePoolMemory();
+                qCDebug(lcDirectory).nospace().noquote()
+                    << "user cache loaded: " << count << " users, longest step on the GUI thread "
+                    << step.longestText();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+std::optional<QMap<QString, QString>> LoadPersonnel::readNames(const QByteArray &body)
+{
+    const ReplyEnvelope envelope = ReplyEnvelope::fromBody(body);
     qCDebug(lcDirectory) << "personnel reply:" << envelope.body().size() << "bytes";
     if (!envelope.answered())
-        return;
+        return std::nullopt;
     if (!envelope.success()) {
         qCDebug(lcDirectory) << "personnel refused:" << envelope.errorMessage();
-        return;
+        return std::nullopt;
     }
     const QJsonValue list = envelope.dataObject().value(QLatin1String("list"));
     if (!list.isArray()) {
         qCDebug(lcDirectory) << "personnel reply without a list; index kept";
-        return;
+        return std::nullopt;
     }
     QMap<QString, QString> names;
     const QJsonArray users = list.toArray();
@@ -79,6 +116,5 @@ void LoadPersonnel::onAllPersonnelInformation(QNetworkReply *reply)
         // A later entry with the same id replaces the earlier name.
         names.insert(userId, JsonField::text(user.value(QLatin1String("user_name"))));
     }
-    m_names.set(std::move(names));
-    emit sigPersonnelLoaded();
+    return names;
 }

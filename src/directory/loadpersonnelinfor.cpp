@@ -2,7 +2,18 @@
 
 #include "directory/loadpersonnel.h"
 
-LoadPersonnelinfor::LoadPersonnelinfor(QObject *parent) : QObject(parent) {}
+LoadPersonnelinfor::LoadPersonnelinfor(QObject *parent) : QObject(parent)
+{
+    connect(LoadPersonnel::gestance(), &LoadPersonnel::sigPersonnelLoaded, this,
+            &LoadPersonnelinfor::loadedChanged);
+    connect(LoadPersonnel::gestance(), &LoadPersonnel::sigPersonnelForgotten, this,
+            &LoadPersonnelinfor::loadedChanged);
+}
+
+bool LoadPersonnelinfor::loaded() const
+{
+    return LoadPersonnel::gestance()->loaded();
+}
 
 QStringList LoadPersonnelinfor::getPersonnelInformationKey() const
 {

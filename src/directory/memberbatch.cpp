@@ -1,5 +1,6 @@
 #include "memberbatch.h"
 
+#include "net/replyenvelope.h"
 #include "records/memberrecord.h"
 #include "json/jsonfield.h"
 
@@ -58,4 +59,20 @@ void MemberBatch::release()
     records.clear();
     withMembers.clear();
     roleEntries.clear();
+}
+
+std::shared_ptr<ParsedMembers> ParsedMembers::parse(const QByteArray &body, bool needsMembers)
+{
+    auto parsed = std::make_shared<ParsedMembers>();
+    parsed->bodySize = body.size();
+    const ReplyEnvelope envelope = ReplyEnvelope::fromBody(body);
+    if (!envelope.success() || !envelope.data().isObject())
+        return parsed;
+    const QJsonObject data = envelope.dataObject();
+    if (needsMembers && !data.value(QLatin1String("dept")).isArray() &&
+        !data.value(QLatin1String("user")).isArray())
+        return parsed;
+    parsed->usable = true;
+    parsed->batch = MemberBatch::read(data);
+    return parsed;
 }

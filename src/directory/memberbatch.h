@@ -22,3 +22,21 @@ struct MemberBatch
     static MemberBatch read(const QJsonObject &data);
     void release();
 };
+
+// A department reply parsed away from the owning thread: the envelope's verdict and the batch,
+// whose records are freed with it unless the loader took them.
+struct ParsedMembers
+{
+    ParsedMembers() = default;
+    ParsedMembers(const ParsedMembers &) = delete;
+    ParsedMembers &operator=(const ParsedMembers &) = delete;
+    ~ParsedMembers() { batch.release(); }
+
+    // Reads `body` (with the peers' JSON limits); `needsMembers`: only a `data` object with a
+    // `dept` or `user` array counts as an answer (the root's rule), else any `data` object.
+    static std::shared_ptr<ParsedMembers> parse(const QByteArray &body, bool needsMembers);
+
+    bool usable = false;
+    int bodySize = 0;
+    MemberBatch batch;
+};

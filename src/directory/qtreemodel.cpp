@@ -1,12 +1,17 @@
 #include "qtreemodel.h"
 
+#include "concurrency/stepclock.h"
 #include "directory/directoryjson.h"
 #include "directory/handlorganization.h"
+#include "logging.h"
 #include "json/jsontext.h"
 
+#include <QCoreApplication>
 #include <QPair>
+#include <QPointer>
 #include <QSet>
 #include <QVector>
+#include <QtConcurrent>
 
 #include <utility>
 
@@ -26,8 +31,80 @@ QTreeModel::QTreeModel(QObject *parent)
                   {NodeNameRole, "nodeName"},
                   {NodeNameInforRole, "NodeNameInfor"}}
 {
-    connect(HandlOrganization::gestance(), &HandlOrganization::sigHandlCompletion, this,
-            &QTreeModel::onSigHandlCompletion);
+    HandlOrganization *loader = HandlOrganization::gestance();
+    connect(loader, &HandlOrganization::sigLoadStarted, this, &QTreeModel::loadingChanged);
+    connect(loader, &HandlOrganization::sigHandlCompletion, this, &QTreeModel::rebuildBehind);
+}
+
+bool QTreeModel::loading() const
+{
+    return m_building || HandlOrganization::gestance()->getRunStatus();
+}
+
+struct QTreeModel::Built
+{
+    Source source;
+    std::unique_ptr<TreeItem> departments;
+    std::unique_ptr<TreeItem> roles;
+};
+
+std::shared_ptr<QTreeModel::Built>
+QTreeModel::buildAll(Source source, const QList<MemberRecord *> &members,
+                     const QMultiMap<QString, MemberRecord *> &index)
+{
+    auto built = std::make_shared<Built>();
+    built->source = std::move(source);
+    built->source.cards.clear();
+    built->departments = makeTopNode(built->source);
+    appendDepartmentTree(built->source, members, built->departments.get(), QString());
+    built->roles = buildRoleTree(built->source, index, QString(), false);
+    return built;
+}
+
+void QTreeModel::rebuildBehind()
+{
+    const HandlOrganization *loader = HandlOrganization::gestance();
+    Source source;
+    source.companyName = loader->companyName();
+    source.address = loader->address();
+    source.zipCode = loader->zipCode();
+    const int build = ++m_builds;
+    m_building = true;
+    QPointer<QTreeModel> model(this);
+    // The records stay until the next load has completed, and that waits for this walk.
+    QtConcurrent::run([model, build, source, members = loader->memberList(),
+                       index = loader->roleIndex(),
+                       walk = HandlOrganization::walkRecords()]() mutable {
+        std::shared_ptr<Built> built = buildAll(std::move(source), members, index);
+        walk.reset();
+        QMetaObject::invokeMethod(
+            qApp,
+            [model, build, built] {
+                if (!model || build != model->m_builds)
+                    return;
+                StepClock step;
+                step.start();
+                model->takeBuilt(*built);
+                model->m_building = false;
+                // The views waiting for the trees fill in from here.
+                emit model->loadingChanged();
+                step.stop();
+                qCDebug(lcDirectory).nospace().noquote()
+                    << "directory trees loaded: handed over, longest step on the GUI thread "
+                    << step.longestText();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void QTreeModel::takeBuilt(Built &built)
+{
+    m_source = std::move(built.source);
+    retire(std::move(m_departments));
+    m_departments = std::move(built.departments);
+    retire(std::move(m_roles));
+    m_roles = std::move(built.roles);
+    // What is shown stays until the document chooses again.
 }
 
 QTreeModel::~QTreeModel()
@@ -59,8 +136,8 @@ void QTreeModel::reLoadData(const QString &infors)
 void QTreeModel::findDepth(const QString &infors)
 {
     m_departmentSearch = infors;
-    std::unique_ptr<TreeItem> top = makeTopNode();
-    appendDepartmentTree(HandlOrganization::gestance()->memberList(), top.get(), infors);
+    std::unique_ptr<TreeItem> top = makeTopNode(m_source);
+    appendDepartmentTree(m_source, HandlOrganization::gestance()->memberList(), top.get(), infors);
     beginResetModel();
     showTop(top.get());
     // The previous filtered tree may have been the one shown; the root no longer holds it.
@@ -71,7 +148,8 @@ void QTreeModel::findDepth(const QString &infors)
 void QTreeModel::findRoles(const QString &infors)
 {
     m_roleSearch = infors;
-    std::unique_ptr<TreeItem> top = buildRoleTree(infors, true);
+    std::unique_ptr<TreeItem> top =
+        buildRoleTree(m_source, HandlOrganization::gestance()->roleIndex(), infors, true);
     beginResetModel();
     showTop(top.get());
     m_filteredRoles = std::move(top);
@@ -81,37 +159,34 @@ void QTreeModel::findRoles(const QString &infors)
 void QTreeModel::onSigHandlCompletion()
 {
     const HandlOrganization *loader = HandlOrganization::gestance();
-    m_companyName = loader->companyName();
-    m_address = loader->address();
-    m_zipCode = loader->zipCode();
-    m_cards.clear();
-
-    std::unique_ptr<TreeItem> departments = makeTopNode();
-    appendDepartmentTree(loader->memberList(), departments.get(), QString());
-    retire(std::move(m_departments));
-    m_departments = std::move(departments);
-
-    std::unique_ptr<TreeItem> roles = buildRoleTree(QString(), false);
-    retire(std::move(m_roles));
-    m_roles = std::move(roles);
-    // What is shown stays until the document chooses again.
+    Source source;
+    source.companyName = loader->companyName();
+    source.address = loader->address();
+    source.zipCode = loader->zipCode();
+    // A build behind the window still under way is superseded by this one.
+    ++m_builds;
+    const bool wasBuilding = std::exchange(m_building, false);
+    takeBuilt(*buildAll(std::move(source), loader->memberList(), loader->roleIndex()));
+    if (wasBuilding)
+        emit loadingChanged();
 }
 
-std::unique_ptr<TreeItem> QTreeModel::makeTopNode() const
+std::unique_ptr<TreeItem> QTreeModel::makeTopNode(const Source &source)
 {
-    return std::make_unique<TreeItem>(columns(QStringLiteral("0"), m_companyName));
+    return std::make_unique<TreeItem>(columns(QStringLiteral("0"), source.companyName));
 }
 
-TreeItem *QTreeModel::makeUserNode(const MemberRecord *user)
+TreeItem *QTreeModel::makeUserNode(Source &source, const MemberRecord *user)
 {
-    auto card = m_cards.constFind(user);
-    if (card == m_cards.constEnd())
-        card = m_cards.insert(user, userInforText(*user, m_companyName, m_address, m_zipCode));
+    auto card = source.cards.constFind(user);
+    if (card == source.cards.constEnd())
+        card = source.cards.insert(
+            user, userInforText(*user, source.companyName, source.address, source.zipCode));
     return new TreeItem(columns(user->user_id, user->user_name, *card));
 }
 
-void QTreeModel::appendDepartmentTree(const QList<MemberRecord *> &records, TreeItem *parent,
-                                      const QString &filter)
+void QTreeModel::appendDepartmentTree(Source &source, const QList<MemberRecord *> &records,
+                                      TreeItem *parent, const QString &filter)
 {
     // Walked with a list of its own, not the stack: the server decides how deep departments
     // nest. Each list is appended to its node in one go, so the order within a node is kept.
@@ -124,16 +199,17 @@ void QTreeModel::appendDepartmentTree(const QList<MemberRecord *> &records, Tree
                 node->appendChild(department);
                 pending.append({&record->children, department});
             } else if (filter.isEmpty() || record->user_name.contains(filter)) {
-                node->appendChild(makeUserNode(record));
+                node->appendChild(makeUserNode(source, record));
             }
         }
     }
 }
 
-std::unique_ptr<TreeItem> QTreeModel::buildRoleTree(const QString &filter, bool dropEmpty)
+std::unique_ptr<TreeItem> QTreeModel::buildRoleTree(Source &source,
+                                                    const QMultiMap<QString, MemberRecord *> &index,
+                                                    const QString &filter, bool dropEmpty)
 {
-    std::unique_ptr<TreeItem> top = makeTopNode();
-    const QMultiMap<QString, MemberRecord *> index = HandlOrganization::gestance()->roleIndex();
+    std::unique_ptr<TreeItem> top = makeTopNode(source);
     const QList<QString> keys = index.keys();
     const QSet<QString> names(keys.cbegin(), keys.cend());
     for (const QString &name : names) {
@@ -142,7 +218,7 @@ std::unique_ptr<TreeItem> QTreeModel::buildRoleTree(const QString &filter, bool 
         const QList<MemberRecord *> users = index.values(name);
         for (const MemberRecord *user : users) {
             if (filter.isEmpty() || user->user_name.contains(filter))
-                role->appendChild(makeUserNode(user));
+                role->appendChild(makeUserNode(source, user));
         }
         if (!dropEmpty || role->childCount() > 0)
             top->appendChild(role.release());

@@ -16,10 +16,13 @@
 // and findRoles show either tree narrowed to the users whose name contains a text.
 //
 // Every change of the shown tree is a model reset, so a view never holds an index into a
-// freed node. GUI thread only.
+// freed node. While the organisation loads (behind the window, after sign-in) `loading` is
+// true; it turns false once the trees hold the completed organisation, which are built on the
+// thread pool. Otherwise GUI thread only.
 class QTreeModel : public QAbstractItemModel
 {
     Q_OBJECT
+    Q_PROPERTY(bool loading READ loading NOTIFY loadingChanged)
 public:
     enum Roles {
         NodeSelectStateRole = Qt::UserRole + 1, // dept_id / user_id / "0"
@@ -31,6 +34,7 @@ public:
     ~QTreeModel() override;
 
     Q_INVOKABLE QAbstractItemModel *model();
+    bool loading() const;
     // "1" shows the role tree, "2" the department tree; anything else changes nothing.
     Q_INVOKABLE void reLoadData(const QString &infors);
     Q_INVOKABLE void findDepth(const QString &infors);
@@ -50,18 +54,42 @@ public:
     static QString userInforText(const MemberRecord &user, const QString &companyName,
                                  const QString &address, const QString &zipCode);
 
+signals:
+    void loadingChanged();
+
 public slots:
     void onSigHandlCompletion();
 
 private:
-    std::unique_ptr<TreeItem> makeTopNode() const;
-    TreeItem *makeUserNode(const MemberRecord *user);
+    // What the trees of one build are made from; the builders touch nothing else, so the trees
+    // of a completed load can be built on the thread pool.
+    struct Source
+    {
+        QString companyName;
+        QString address;
+        QString zipCode;
+        // Cards are the same in every tree of one build, so each is written once.
+        QHash<const MemberRecord *, QString> cards;
+    };
+    struct Built;
+
+    static std::unique_ptr<TreeItem> makeTopNode(const Source &source);
+    static TreeItem *makeUserNode(Source &source, const MemberRecord *user);
     // Appends `records` below `parent`: departments with their subtrees, and the users whose
     // name contains `filter` (all users when it is empty).
-    void appendDepartmentTree(const QList<MemberRecord *> &records, TreeItem *parent,
-                              const QString &filter);
+    static void appendDepartmentTree(Source &source, const QList<MemberRecord *> &records,
+                                     TreeItem *parent, const QString &filter);
     // The role tree; with `dropEmpty`, roles without a matching user are left out.
-    std::unique_ptr<TreeItem> buildRoleTree(const QString &filter, bool dropEmpty);
+    static std::unique_ptr<TreeItem> buildRoleTree(Source &source,
+                                                   const QMultiMap<QString, MemberRecord *> &index,
+                                                   const QString &filter, bool dropEmpty);
+    // Both trees of the organisation as loaded now.
+    static std::shared_ptr<Built> buildAll(Source source, const QList<MemberRecord *> &members,
+                                           const QMultiMap<QString, MemberRecord *> &index);
+    // Builds both trees on the thread pool after a completed load; loading stays true until
+    // they are in place.
+    void rebuildBehind();
+    void takeBuilt(Built &built);
     // Shows `top` (owned by the model, not by the root) below a fresh root. Call between
     // beginResetModel() and endResetModel().
     void showTop(TreeItem *top);
@@ -79,9 +107,8 @@ private:
     std::unique_ptr<TreeItem> m_retired;
     QString m_departmentSearch;
     QString m_roleSearch;
-    QString m_companyName;
-    QString m_address;
-    QString m_zipCode;
-    // Cards are the same in every tree of one build, so each is written once.
-    QHash<const MemberRecord *, QString> m_cards;
+    Source m_source;
+    // Counts builds, so only the latest one behind the window is taken.
+    int m_builds = 0;
+    bool m_building = false;
 };

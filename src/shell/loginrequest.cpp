@@ -65,8 +65,6 @@ LoginRequest::LoginRequest(QObject *parent) : QObject(parent), m_loader(new Hand
     connect(this, &LoginRequest::sigLoginName, this, &LoginRequest::onSigLoginName);
     connect(m_loader, &HandlThreaddata::sigLoginStatus, this, &LoginRequest::onGetDataList);
     connect(this, &LoginRequest::sigLoginStatush, this, &LoginRequest::onGetDataList);
-    connect(HandlOrganization::gestance(), &HandlOrganization::sigHandlCompletion, this,
-            &LoginRequest::onSigHandlCompletion);
 }
 
 LoginRequest::~LoginRequest()
@@ -297,9 +295,6 @@ void LoginRequest::onReflushToken(QNetworkReply *reply)
 
 void LoginRequest::onGetDataList(bool status, int types, const QString &errors)
 {
-    m_status = status;
-    m_types = types;
-    m_errors = errors;
     if (!status) {
         emit sigLoginStatus(status, types, errors);
         return;
@@ -307,21 +302,14 @@ void LoginRequest::onGetDataList(bool status, int types, const QString &errors)
     // The password login has asked for the reminders already; the QR loader leaves it to here.
     if (types == 2)
         SystemInformation::gestance()->getSystemReminds();
-    m_awaitingOrganization = true;
+    // The directory and the user cache load behind the window, which opens at once: a large
+    // organisation takes seconds, and the conversations and messaging do not need it. The
+    // directory's views show it filling in.
     HandlOrganization *organization = HandlOrganization::gestance();
     if (!organization->getRunStatus())
         organization->start(QThread::InheritPriority);
     LoadPersonnel::gestance()->getAllPersonnelInformation();
-}
-
-void LoginRequest::onSigHandlCompletion()
-{
-    // Every login view has its own LoginRequest; only the one whose login waits reports, and
-    // a later reload of the organisation does not report the login again.
-    if (!m_awaitingOrganization)
-        return;
-    m_awaitingOrganization = false;
-    emit sigLoginStatus(m_status, m_types, m_errors);
+    emit sigLoginStatus(status, types, errors);
 }
 
 void LoginRequest::onSigLoginName(const QString &userId, const QString &userName)

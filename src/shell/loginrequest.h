@@ -12,8 +12,8 @@ class QNetworkReply;
 
 // The login documents' way to the server: testing a server address, signing in with account
 // and password or by QR code, the silent re-login and the token refresh. A successful login is
-// handed to the process-wide stores, and its outcome is reported only after the organisation
-// directory has loaded, so the main window opens with its data in place.
+// handed to the process-wide stores and its outcome reported at once; the organisation directory
+// and the user cache start loading then, behind the main window.
 //
 // `types` in the login signals: 1 = account and password, 2 = QR code.
 class LoginRequest : public QObject
@@ -63,7 +63,6 @@ public slots:
     void onQrcode(QNetworkReply *reply);
     void onReflushToken(QNetworkReply *reply);
     void onGetDataList(bool status, int types, const QString &errors);
-    void onSigHandlCompletion();
     void onSigLoginName(const QString &userId, const QString &userName);
 
 private:
@@ -77,11 +76,5 @@ private:
     RequestSlot m_qrcodeSlot;
     RequestSlot m_reflushSlot;
     HandlThreaddata *m_loader = nullptr;
-
-    bool m_status = false;
-    int m_types = 0;
-    QString m_errors;
-    // A successful login waits for the organisation load; only then is it reported.
-    bool m_awaitingOrganization = false;
     QString m_userId;
 };

@@ -346,21 +346,29 @@ void TestTreeModel::rebuildWhileShown()
     m_model->reLoadData(QStringLiteral("2"));
     Walk before;
     walk(*m_model, top(), before);
-    // A new load rebuilds the trees behind the view's back; the shown one stays readable.
+    // A new load rebuilds the trees behind the view's back; the shown one stays readable. The
+    // model says it is loading until its trees hold the new organisation.
     HandlOrganization *loader = HandlOrganization::gestance();
     QSignalSpy completion(loader, &HandlOrganization::sigHandlCompletion);
+    QSignalSpy loadingChanges(m_model.get(), &QTreeModel::loadingChanged);
     emit loader->sigHandlOrganization(HandlOrganization::rootDepartmentId());
+    QVERIFY(m_model->loading());
     QVERIFY(completion.wait(40000));
+    // The trees are built on the pool, and handed over afterwards.
+    QTRY_COMPARE_WITH_TIMEOUT(loadingChanges.count(), 2, 20000);
+    QVERIFY(!m_model->loading());
     Walk still;
     walk(*m_model, top(), still);
     QCOMPARE(still.users, before.users);
     m_model->reLoadData(QStringLiteral("2"));
     m_model->findDepth(QStringLiteral("王"));
     m_model->reLoadData(QStringLiteral("1"));
+    // The trees built behind the view hold the whole organisation.
     Walk after;
     m_model->reLoadData(QStringLiteral("2"));
     walk(*m_model, top(), after);
     QCOMPARE(sorted(after.users), sorted(before.users));
+    QCOMPARE(after.users.size(), m_users.size());
 }
 
 // A server may nest departments as deep as it likes; a chain of a million levels must not

@@ -106,9 +106,10 @@ void TestQrLogin::confirmedCodeSignsIn()
     m_server.hook(QStringLiteral("qr-confirm"),
                   {{QStringLiteral("account"), QStringLiteral("lina")}});
     QTRY_VERIFY_WITH_TIMEOUT(log.hasFinal(), 20000);
-    QCOMPARE(log.events,
-             QStringList({QStringLiteral("name 10002 李娜"), QStringLiteral("organisation"),
-                          QStringLiteral("final true 2 ")}));
+    QCOMPARE(log.events.mid(0, 2),
+             QStringList({QStringLiteral("name 10002 李娜"), QStringLiteral("final true 2 ")}));
+    // The organisation loads behind the window.
+    QTRY_VERIFY_WITH_TIMEOUT(log.events.contains(QStringLiteral("organisation")), 20000);
     QCOMPARE(ParameterInfor::instance()->userId(), QStringLiteral("10002"));
     // The loader's thread hands the messaging engine its identity too.
     QCOMPARE(SocketHandl::instance()->userId(), QStringLiteral("10002"));

@@ -8,15 +8,18 @@
 #include <QUrl>
 
 // Saves zhangwei's auto-login account for `address` in the home that `env` points at, so the
-// client's next start signs in by itself. False when tarnex-preset fails.
-inline bool presetAutoLogin(const QProcessEnvironment &env, const QString &address)
+// client's next start signs in by itself (with `more` of tarnex-preset's options, such as
+// "--open" and a view). False when tarnex-preset fails.
+inline bool presetAutoLogin(const QProcessEnvironment &env, const QString &address,
+                            const QStringList &more = {})
 {
     QProcess preset;
     preset.setProcessEnvironment(env);
     preset.start(QStringLiteral(TARNEX_BINARY_DIR "/tarnex-preset"),
-                 {address, QStringLiteral("zh_CN"), QStringLiteral("--account"),
-                  QStringLiteral("zhangwei"), QStringLiteral("--password"),
-                  QStringLiteral("123456"), QStringLiteral("--auto-login")});
+                 QStringList{address, QStringLiteral("zh_CN"), QStringLiteral("--account"),
+                             QStringLiteral("zhangwei"), QStringLiteral("--password"),
+                             QStringLiteral("123456"), QStringLiteral("--auto-login")} +
+                     more);
     return preset.waitForFinished(30000) && preset.exitStatus() == QProcess::NormalExit &&
            preset.exitCode() == 0;
 }

@@ -151,6 +151,30 @@ FlowCase {
     }
 
     // Colleagues the server hides from a user appear neither in the trees nor in the results.
+    // The window opens before the organisation is in: a tree asked for meanwhile says it is
+    // loading, never that there is nobody, and fills in once the organisation is complete.
+    function test_treeFillsInWhileTheDirectoryLoads() {
+        // 技术研发部's members are held back, so the load stays unfinished.
+        hook("directory", { endpoint: "members", mode: "silent", ids: ["2"] })
+        openWindow()
+        signIn("zhangwei")
+        var f = frame()
+        mouseClick(find(f, "section_organization"))
+        tryCompare(f, "currentSection", 2)
+        var tree = item("structureTree")
+        var notice = find(tree, "treeNotice")
+        tryVerify(function() { return notice.visible }, 5000, "a notice instead of the tree")
+        compare(notice.text, tree.loadingText)
+        verify(tree.loadingText !== tree.emptyText)
+        compare(tree.rowCount, 0)
+
+        // The held reply goes out: the organisation completes and the tree fills in.
+        hook("reset")
+        tryVerify(function() { return tree.rowCount > 1 }, 20000, "departments below the company")
+        verify(!notice.visible)
+        verify(rowIndex(tree, "department_2") > 0)
+    }
+
     function test_hiddenColleagues() {
         openWindow()
         signIn("lina")
