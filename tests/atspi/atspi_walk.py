@@ -565,6 +565,13 @@ def journey_message(server):
         if reply not in field.description:
             raise Failure("the editor describes %r" % field.description)
         wait_for("the reply announced", lambda: any(reply in text for text in heard))
+        # A send the service refuses is announced the same way, with its reason.
+        refusal = "atspi-refusal-%d" % os.getpid()
+        server.hook("send-refusal", {"reason": refusal, "count": 1})
+        type_into(field, "atspi-refused-%d" % os.getpid())
+        press(wait_node(app, pyatspi.ROLE_PUSH_BUTTON, texts["send"]))
+        wait_for("the failed send announced", lambda: any(
+            texts["send_failed"] in text and refusal in text for text in heard))
         pyatspi.Registry.deregisterEventListener(listener,
                                                  "object:property-change")
         # A link to another host is held: a card asks first, and the focus lands on its cancel
