@@ -247,6 +247,7 @@ Item {
             anchors.centerIn: peopleView
             visible: shownModel.count === 0
             text: loadPersonnelinfor.loaded ? peoplePicker.tip_no_contents : peoplePicker.tip_data_loading
+            textFormat: Text.PlainText
             font.pixelSize: Style.fontSmall
             color: peoplePicker.pal.sub
         }
