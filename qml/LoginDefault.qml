@@ -302,9 +302,9 @@ Rectangle {
         width: parent.width
         active: StartupPhase.firstFrameShown || loginDefault.currentView === "server"
         asynchronous: StartupPhase.behindFirstFrame && loginDefault.currentView !== "server"
-        // Asked for while it was still being made behind the first frame: it is shown at once,
-        // without the change of visibility that fills it in.
-        onLoaded: if (!asynchronous && StartupPhase.behindFirstFrame && StartupPhase.firstFrameShown && item.visible) item.reload()
+        // Shown from the moment it is made (the start's own view, or asked for while it was being
+        // made behind the first frame): no change of visibility comes to fill it in.
+        onLoaded: if (item.visible) item.reload()
         sourceComponent: SetInterface {
             objectName: "setInterface"
             visible: loginDefault.currentView === "server"
