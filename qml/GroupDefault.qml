@@ -226,13 +226,11 @@ Item {
             width: parent.width
             height: Style.titleHeight
             color: groupDefault.loginModel === 1 ? "transparent" : groupDefault.pal.pane
-            MouseArea {
+            DragArea {
                 anchors.fill: parent
-                property point origin
-                onPressed: origin = Qt.point(mouse.x, mouse.y)
-                onPositionChanged: {
-                    groupDefault.modifyXposition(mouse.x - origin.x)
-                    groupDefault.modifyYposition(mouse.y - origin.y)
+                onDragged: {
+                    groupDefault.modifyXposition(dx)
+                    groupDefault.modifyYposition(dy)
                 }
             }
             Text {

@@ -162,13 +162,11 @@ Rectangle {
                 running: loginDefault.visible
             }
         }
-        MouseArea {
+        DragArea {
             anchors.fill: parent
-            property point origin
-            onPressed: origin = Qt.point(mouse.x, mouse.y)
-            onPositionChanged: {
-                loginDefault.modifyXposition(mouse.x - origin.x)
-                loginDefault.modifyYposition(mouse.y - origin.y)
+            onDragged: {
+                loginDefault.modifyXposition(dx)
+                loginDefault.modifyYposition(dy)
             }
         }
         Row {

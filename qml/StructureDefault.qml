@@ -98,13 +98,11 @@ Item {
             width: parent.width
             height: Style.titleHeight
             color: structureDefault.loginModel === 1 ? "transparent" : structureDefault.pal.pane
-            MouseArea {
+            DragArea {
                 anchors.fill: parent
-                property point origin
-                onPressed: origin = Qt.point(mouse.x, mouse.y)
-                onPositionChanged: {
-                    structureDefault.modifyXposition(mouse.x - origin.x)
-                    structureDefault.modifyYposition(mouse.y - origin.y)
+                onDragged: {
+                    structureDefault.modifyXposition(dx)
+                    structureDefault.modifyYposition(dy)
                 }
             }
             Text {

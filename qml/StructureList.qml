@@ -184,15 +184,13 @@ Item {
     }
 
     // The title area moves the frameless window.
-    MouseArea {
+    DragArea {
         id: titleArea
         width: parent.width
         height: Style.titleHeight
-        property point origin
-        onPressed: origin = Qt.point(mouse.x, mouse.y)
-        onPositionChanged: {
-            structureList.modifyXposition(mouse.x - origin.x)
-            structureList.modifyYposition(mouse.y - origin.y)
+        onDragged: {
+            structureList.modifyXposition(dx)
+            structureList.modifyYposition(dy)
         }
     }
     SearchField {

@@ -99,13 +99,11 @@ Rectangle {
             color: Style.onColor(systemTipset.skinColors)
             font.pixelSize: Style.fontLarge
         }
-        MouseArea {
+        DragArea {
             anchors.fill: parent
-            property point origin
-            onPressed: origin = Qt.point(mouse.x, mouse.y)
-            onPositionChanged: {
-                systemTipset.modifyXposition(mouse.x - origin.x)
-                systemTipset.modifyYposition(mouse.y - origin.y)
+            onDragged: {
+                systemTipset.modifyXposition(dx)
+                systemTipset.modifyYposition(dy)
             }
         }
         CloseButton {

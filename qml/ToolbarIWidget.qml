@@ -48,13 +48,11 @@ Rectangle {
     }
 
     // Dragging the bar moves the window.
-    MouseArea {
+    DragArea {
         anchors.fill: parent
-        property point origin
-        onPressed: origin = Qt.point(mouse.x, mouse.y)
-        onPositionChanged: {
-            toolbarIWidget.modifyXposition(mouse.x - origin.x)
-            toolbarIWidget.modifyYposition(mouse.y - origin.y)
+        onDragged: {
+            toolbarIWidget.modifyXposition(dx)
+            toolbarIWidget.modifyYposition(dy)
         }
     }
 
