@@ -8,7 +8,7 @@ import "controls"
 Item {
     id: conversationPane
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property string currentId: ""
     property string currentName: ""
     property string currentTypes: ""

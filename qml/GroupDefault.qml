@@ -9,7 +9,7 @@ import "controls"
 Item {
     id: groupDefault
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     // The group asked for in the new-group dialog, opened when the server has made it.
     property string pendingGroupName: ""
     // A view asked for by the picture script, shown once the groups are in.

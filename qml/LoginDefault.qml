@@ -12,7 +12,7 @@ import "controls"
 Rectangle {
     id: loginDefault
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property bool suppressAutoLogin: false
     // "password", "qrcode", "server" or "logging"
     property string currentView: "password"

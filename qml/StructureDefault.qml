@@ -10,7 +10,7 @@ import "controls"
 Item {
     id: structureDefault
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)
     readonly property alias list: structureList

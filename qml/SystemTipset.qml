@@ -10,7 +10,7 @@ import "controls"
 Rectangle {
     id: systemTipset
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     // 0 general settings, 1 themes and skins.
     property int currentPage: 0
     readonly property real sr: Style.sr

@@ -8,7 +8,7 @@ import "controls"
 Rectangle {
     id: toolbarIWidget
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property int currentIndex: 0
     property int unreadNumber: 0
     property string avatarPath: "qrc:/images/defaulticon.png"

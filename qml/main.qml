@@ -32,7 +32,7 @@ Window {
 
     readonly property real sr: Math.max(1, screenRate)
     property int loginModel: 0 // 0 standard, 1 spring breeze, 2 ink black
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property bool loggedIn: false
     property int unreadTotal: 0
     property bool trayBlink: false
