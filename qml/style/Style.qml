@@ -49,6 +49,17 @@ QtObject {
     readonly property string curtainBlack: skins[0].color
     // The selection mark in place of the curtain-black skin, which would vanish on a dark bar.
     readonly property color curtainMark: "#8fa6ff"
+    // The updater, a program of its own, keeps its own shades of the themes: a light one (themes
+    // 0 and 1, the second with a green accent) and a dark one (theme 2).
+    readonly property var updaterLight: ({ background: "#ffffff", text: "#1f2d3d", muted: "#6b7785" })
+    readonly property var updaterDark: ({ background: "#1f2024", text: "#e8e8ea", muted: "#9a9ca3" })
+    readonly property string updaterAccent: "#2d8cf0"
+    readonly property string updaterSpringAccent: "#3bb273"
+    readonly property color updaterTrack: "#e4e7ed"
+    readonly property color updaterDisabled: "#c0c4cc"
+    readonly property color updaterError: "#d9363e"
+    // A window title's close button under the pointer, as the desktop draws it.
+    readonly property color closeHover: "#e81123"
     readonly property var customSkinGradient: ["#8A38AC", "#A73389", "#FB2421", "#FC701A", "#FD8D17"]
     readonly property var hueStrip: ["#ff0000", "#ff6000", "#ffc000", "#deff00", "#7eff00", "#1eff00",
         "#00ff42", "#00ffa2", "#00fcff", "#009cff", "#003cff", "#2400ff", "#8400ff", "#e400ff",
