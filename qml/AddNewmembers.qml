@@ -10,7 +10,7 @@ import "groupmodels.js" as GroupModels
 Item {
     id: addNewmembers
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property string groupId: ""
     property string groupName: ""
     readonly property real sr: Style.sr

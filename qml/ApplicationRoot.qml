@@ -1,4 +1,5 @@
 import QtQuick 2.12
+import "style"
 
 // Factory of the built-in browser's windows and pop-up dialogs, with the default and the
 // off-the-record web profiles. Nothing of the web engine is loaded until the first page is
@@ -8,7 +9,7 @@ QtObject {
     id: applicationRoot
     objectName: "applicationRoot"
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     // The open browser windows, oldest first.
     property var windows: []
     readonly property int windowCount: windows.length

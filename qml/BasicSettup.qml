@@ -12,7 +12,7 @@ import "controls"
 Item {
     id: basicSettup
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property bool rememberPassword: false
     property bool autoLogin: false
     property bool startWithSystem: false

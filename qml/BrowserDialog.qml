@@ -11,7 +11,7 @@ Window {
     id: browserDialog
     objectName: "browserDialog"
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property QtObject profile: null
     readonly property QtObject currentWebView: webLoader.item
     readonly property real sr: Style.sr

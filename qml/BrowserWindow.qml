@@ -19,7 +19,7 @@ Window {
     id: browserWindow
     objectName: "browserWindow"
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property QtObject applicationRoot: null
     property QtObject profile: null
     // The folder downloads go to: the settings' choice, read again for every download so a

@@ -11,7 +11,7 @@ import "controls"
 ModalCard {
     id: certificatePrompt
     objectName: "certificatePrompt"
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     readonly property real sr: Style.sr
     readonly property alias trust: certificateTrust
 

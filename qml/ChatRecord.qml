@@ -19,7 +19,7 @@ import "chatfiles.js" as ChatFiles
 Rectangle {
     id: chatRecord
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property string currentId: ""
     property string currentName: ""
     // The latest arrival or failure in the open conversation, as a reader should say it.

@@ -1,10 +1,11 @@
 import QtQuick 2.12
+import "style"
 
 // A round progress indicator: a full ring in the background colour and an arc for the part done,
 // starting at the top. `progress` runs from 0 to 1.
 Canvas {
     id: circularProgress
-    property color arcColor: "#0183FF"
+    property color arcColor: Style.defaultSkin
     property color arcBackgroundColor: "#e6e9ef"
     property real arcWidth: 3
     property real progress: 0

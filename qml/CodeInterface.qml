@@ -10,7 +10,7 @@ import "controls"
 Rectangle {
     id: codeInterface
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     // The code is fetched and polled only while the view is on screen.
     property bool active: false
     property bool pending: false

@@ -8,7 +8,7 @@ import "controls"
 Item {
     id: colorMake
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     // The place on the hue strip (0..1) and how much deeper than the pure hue (0..1).
     property real hue: 0.6
     property real depth: 0.25

@@ -1,13 +1,14 @@
 import QtQuick 2.12
 import ConfigData 1.0
 import "style"
+import "controls"
 
 // The conversation pane: the open conversation with its editor, the emoticon picker, the
 // history panel and, in a group, the member side bar; a welcome while none is open.
 Item {
     id: conversationPane
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property string currentId: ""
     property string currentName: ""
     property string currentTypes: ""
@@ -118,13 +119,11 @@ Item {
         width: parent.width
         height: Style.titleHeight
         color: conversationPane.loginModel === 1 ? "transparent" : conversationPane.pal.pane
-        MouseArea {
+        DragArea {
             anchors.fill: parent
-            property point origin
-            onPressed: origin = Qt.point(mouse.x, mouse.y)
-            onPositionChanged: {
-                conversationPane.modifyXposition(mouse.x - origin.x)
-                conversationPane.modifyYposition(mouse.y - origin.y)
+            onDragged: {
+                conversationPane.modifyXposition(dx)
+                conversationPane.modifyYposition(dy)
             }
         }
         Text {

@@ -15,7 +15,7 @@ import "controls"
 Rectangle {
     id: editBox
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property bool shiftPress: false
     property bool ctrlPress: false
     property bool faceOpen: false

@@ -8,7 +8,7 @@ import "controls"
 Rectangle {
     id: exitView
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property bool rememberQuit: false
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)

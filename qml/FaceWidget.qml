@@ -10,7 +10,7 @@ import "controls"
 Rectangle {
     id: faceWidget
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)
     property var groups: []

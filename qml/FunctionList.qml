@@ -9,7 +9,7 @@ import "controls"
 Rectangle {
     id: functionList
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     // "" for the entries, or the open sub-page: "skin" or "theme"
     property string page: ""
     property bool autoLogin: false

@@ -11,7 +11,7 @@ import "controls"
 Item {
     id: groupAddmember
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)
     readonly property bool opened: dialog.visible

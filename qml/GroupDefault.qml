@@ -9,7 +9,7 @@ import "controls"
 Item {
     id: groupDefault
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     // The group asked for in the new-group dialog, opened when the server has made it.
     property string pendingGroupName: ""
     // A view asked for by the picture script, shown once the groups are in.
@@ -226,13 +226,11 @@ Item {
             width: parent.width
             height: Style.titleHeight
             color: groupDefault.loginModel === 1 ? "transparent" : groupDefault.pal.pane
-            MouseArea {
+            DragArea {
                 anchors.fill: parent
-                property point origin
-                onPressed: origin = Qt.point(mouse.x, mouse.y)
-                onPositionChanged: {
-                    groupDefault.modifyXposition(mouse.x - origin.x)
-                    groupDefault.modifyYposition(mouse.y - origin.y)
+                onDragged: {
+                    groupDefault.modifyXposition(dx)
+                    groupDefault.modifyYposition(dy)
                 }
             }
             Text {

@@ -14,7 +14,7 @@ import "groupmodels.js" as GroupModels
 Item {
     id: groupList
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property string currentGroupId: ""
     property string filterText: ""
     readonly property real sr: Style.sr

@@ -13,7 +13,7 @@ import "groupmodels.js" as GroupModels
 Rectangle {
     id: groupMember
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property string groupId: ""
     property int onlineCount: 0
     readonly property int memberCount: memberModel.count

@@ -13,7 +13,7 @@ import "groupmodels.js" as GroupModels
 Item {
     id: groupPersonnelinfor
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property string groupId: ""
     property string groupName: ""
     property string creatorId: ""

@@ -17,7 +17,7 @@ import "chatfiles.js" as ChatFiles
 Rectangle {
     id: historicalRecords
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property string currentId: ""
     property string currentName: ""
     property string currentTypes: ""

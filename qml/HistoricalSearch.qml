@@ -10,7 +10,7 @@ import "controls"
 Rectangle {
     id: historicalSearch
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     // The list's own type: "1" the organisation, "2" the conversations, "3" the groups.
     property string searchTypes: "2"
     readonly property int count: termModel.count

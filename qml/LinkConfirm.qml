@@ -10,7 +10,7 @@ import "controls"
 ModalCard {
     id: linkConfirm
     objectName: "linkConfirm"
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     readonly property real sr: Style.sr
     readonly property alias opener: linkOpener
     // The address asked about, or "" while a refusal is shown.

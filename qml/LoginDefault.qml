@@ -12,7 +12,7 @@ import "controls"
 Rectangle {
     id: loginDefault
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property bool suppressAutoLogin: false
     // "password", "qrcode", "server" or "logging"
     property string currentView: "password"
@@ -132,8 +132,8 @@ Rectangle {
         width: parent.width
         height: 156 * sr
         gradient: Gradient {
-            GradientStop { position: 0.0; color: loginDefault.dark ? "#2a2c38" : Qt.lighter(loginDefault.skinColors, 1.12) }
-            GradientStop { position: 1.0; color: loginDefault.dark ? "#16171d" : loginDefault.skinColors }
+            GradientStop { position: 0.0; color: loginDefault.dark ? loginDefault.pal.headerTop : Qt.lighter(loginDefault.skinColors, 1.12) }
+            GradientStop { position: 1.0; color: loginDefault.dark ? loginDefault.pal.headerBottom : loginDefault.skinColors }
         }
         // Soft shapes give the header depth in every skin.
         Rectangle {
@@ -142,7 +142,7 @@ Rectangle {
             width: 220 * sr
             height: width
             radius: width / 2
-            color: "#ffffff"
+            color: Style.onSkin
             opacity: 0.08
         }
         Rectangle {
@@ -151,7 +151,7 @@ Rectangle {
             width: 160 * sr
             height: width
             radius: width / 2
-            color: "#ffffff"
+            color: Style.onSkin
             opacity: 0.07
         }
         // Only the spring-breeze theme has its leaves (and their pictures).
@@ -162,13 +162,11 @@ Rectangle {
                 running: loginDefault.visible
             }
         }
-        MouseArea {
+        DragArea {
             anchors.fill: parent
-            property point origin
-            onPressed: origin = Qt.point(mouse.x, mouse.y)
-            onPositionChanged: {
-                loginDefault.modifyXposition(mouse.x - origin.x)
-                loginDefault.modifyYposition(mouse.y - origin.y)
+            onDragged: {
+                loginDefault.modifyXposition(dx)
+                loginDefault.modifyYposition(dy)
             }
         }
         Row {
@@ -184,7 +182,7 @@ Rectangle {
             Text {
                 anchors.verticalCenter: parent.verticalCenter
                 text: "tarnex"
-                color: "#ffffff"
+                color: Style.onSkin
                 font.pixelSize: 14 * sr
                 font.bold: true
             }
@@ -227,7 +225,7 @@ Rectangle {
                         anchors.centerIn: parent
                         width: 12 * sr
                         height: Math.max(1, 1.5 * sr)
-                        color: "#ffffff"
+                        color: Style.onSkin
                     }
                     Repeater {
                         model: modelData === "close" ? [45, -45] : []
@@ -236,7 +234,7 @@ Rectangle {
                             width: 14 * sr
                             height: Math.max(1, 1.5 * sr)
                             rotation: modelData
-                            color: "#ffffff"
+                            color: Style.onSkin
                             antialiasing: true
                         }
                     }

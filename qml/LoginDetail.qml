@@ -13,7 +13,7 @@ Item {
     id: loginDetail
     objectName: "loginDetail"
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property bool suppressAutoLogin: false
     // True while this form's own login request is outstanding; every LoginRequest also reports
     // when somebody else's sign-in completes, and those reports are not ours.

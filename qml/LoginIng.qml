@@ -8,7 +8,7 @@ import "controls"
 Item {
     id: loginIng
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property string accountName: ""
     property string avatarPath: "qrc:/images/defaulticon.png"
     property int dots: 0

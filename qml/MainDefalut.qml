@@ -14,7 +14,7 @@ import "controls"
 Rectangle {
     id: mainDefalut
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property int currentSection: 0
     property int unreadNumber: 0
     property bool networkUp: true

@@ -14,7 +14,7 @@ import "ModuleIcons.js" as ModuleIcons
 Rectangle {
     id: menuDefault
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)
 
@@ -299,13 +299,11 @@ Rectangle {
             id: listTitle
             width: parent.width
             height: Style.titleHeight
-            MouseArea {
+            DragArea {
                 anchors.fill: parent
-                property point origin
-                onPressed: origin = Qt.point(mouse.x, mouse.y)
-                onPositionChanged: {
-                    menuDefault.modifyXposition(mouse.x - origin.x)
-                    menuDefault.modifyYposition(mouse.y - origin.y)
+                onDragged: {
+                    menuDefault.modifyXposition(dx)
+                    menuDefault.modifyYposition(dy)
                 }
             }
             SearchField {
@@ -493,13 +491,11 @@ Rectangle {
             id: contentTitle
             width: parent.width
             height: Style.titleHeight
-            MouseArea {
+            DragArea {
                 anchors.fill: parent
-                property point origin
-                onPressed: origin = Qt.point(mouse.x, mouse.y)
-                onPositionChanged: {
-                    menuDefault.modifyXposition(mouse.x - origin.x)
-                    menuDefault.modifyYposition(mouse.y - origin.y)
+                onDragged: {
+                    menuDefault.modifyXposition(dx)
+                    menuDefault.modifyYposition(dy)
                 }
             }
             Text {

@@ -16,7 +16,7 @@ import "controls"
 Item {
     id: newsList
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property int unreadTotal: 0
     // Unread system reminders, given by the frame.
     property int systemUnread: 0

@@ -11,7 +11,7 @@ import "groupmodels.js" as GroupModels
 Item {
     id: peoplePicker
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)
     // Ids that are not offered (the user, the group's members).

@@ -10,7 +10,7 @@ import "controls"
 // outside closes it.
 ModalCard {
     id: personalInformation
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property string userId: ""
     property string userName: ""
     property string deptName: ""

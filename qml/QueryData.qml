@@ -12,7 +12,7 @@ import "controls"
 Item {
     id: queryData
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property string searchText: ""
     property bool searching: false
     readonly property int count: resultModel.count

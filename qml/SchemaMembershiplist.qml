@@ -12,7 +12,7 @@ import "controls"
 Item {
     id: schemaMembershiplist
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     // Which tree of the model is shown: "2" departments, "1" roles.
     property string treeTypes: "2"
     readonly property real sr: Style.sr

@@ -11,7 +11,7 @@ import "controls"
 Rectangle {
     id: setInterface
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property var servers: []
     property string selectedLang: ""
     property var langCodes: []

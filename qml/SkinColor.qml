@@ -8,7 +8,7 @@ import "controls"
 Item {
     id: skinColor
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property int columns: 4
     property bool customOpen: false
     property real swatchWidth: 46 * sr

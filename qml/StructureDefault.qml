@@ -10,7 +10,7 @@ import "controls"
 Item {
     id: structureDefault
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)
     readonly property alias list: structureList
@@ -98,13 +98,11 @@ Item {
             width: parent.width
             height: Style.titleHeight
             color: structureDefault.loginModel === 1 ? "transparent" : structureDefault.pal.pane
-            MouseArea {
+            DragArea {
                 anchors.fill: parent
-                property point origin
-                onPressed: origin = Qt.point(mouse.x, mouse.y)
-                onPositionChanged: {
-                    structureDefault.modifyXposition(mouse.x - origin.x)
-                    structureDefault.modifyYposition(mouse.y - origin.y)
+                onDragged: {
+                    structureDefault.modifyXposition(dx)
+                    structureDefault.modifyYposition(dy)
                 }
             }
             Text {

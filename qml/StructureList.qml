@@ -15,7 +15,7 @@ import "controls"
 Item {
     id: structureList
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)
     readonly property color skinColor: skinColors
@@ -184,15 +184,13 @@ Item {
     }
 
     // The title area moves the frameless window.
-    MouseArea {
+    DragArea {
         id: titleArea
         width: parent.width
         height: Style.titleHeight
-        property point origin
-        onPressed: origin = Qt.point(mouse.x, mouse.y)
-        onPositionChanged: {
-            structureList.modifyXposition(mouse.x - origin.x)
-            structureList.modifyYposition(mouse.y - origin.y)
+        onDragged: {
+            structureList.modifyXposition(dx)
+            structureList.modifyYposition(dy)
         }
     }
     SearchField {

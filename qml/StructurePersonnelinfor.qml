@@ -9,7 +9,7 @@ import "controls"
 Rectangle {
     id: structurePersonnelinfor
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)
 

@@ -8,7 +8,7 @@ import "controls"
 Item {
     id: structureRole
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)
     readonly property alias tree: roleTree

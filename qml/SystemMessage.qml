@@ -13,7 +13,7 @@ import "ModuleIcons.js" as ModuleIcons
 Rectangle {
     id: systemMessage
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)
 

@@ -10,7 +10,7 @@ import "controls"
 Rectangle {
     id: systemTipset
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     // 0 general settings, 1 themes and skins.
     property int currentPage: 0
     readonly property real sr: Style.sr
@@ -99,13 +99,11 @@ Rectangle {
             color: Style.onColor(systemTipset.skinColors)
             font.pixelSize: Style.fontLarge
         }
-        MouseArea {
+        DragArea {
             anchors.fill: parent
-            property point origin
-            onPressed: origin = Qt.point(mouse.x, mouse.y)
-            onPositionChanged: {
-                systemTipset.modifyXposition(mouse.x - origin.x)
-                systemTipset.modifyYposition(mouse.y - origin.y)
+            onDragged: {
+                systemTipset.modifyXposition(dx)
+                systemTipset.modifyYposition(dy)
             }
         }
         CloseButton {

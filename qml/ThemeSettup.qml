@@ -8,7 +8,7 @@ import "controls"
 Item {
     id: themeSettup
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     // Which section last took a change: "theme", "skin" or "" (none shown).
     property string applied: ""
     readonly property real sr: Style.sr

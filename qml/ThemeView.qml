@@ -9,7 +9,7 @@ import "controls"
 Item {
     id: themeView
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property bool compact: true
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)

@@ -8,7 +8,7 @@ import "controls"
 Rectangle {
     id: toolbarIWidget
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property int currentIndex: 0
     property int unreadNumber: 0
     property string avatarPath: "qrc:/images/defaulticon.png"
@@ -34,8 +34,8 @@ Rectangle {
     }
 
     gradient: Gradient {
-        GradientStop { position: 0.0; color: toolbarIWidget.dark ? "#20212a" : Qt.lighter(toolbarIWidget.skinColors, 1.06) }
-        GradientStop { position: 1.0; color: toolbarIWidget.dark ? "#17181e" : toolbarIWidget.hextoPressHex(toolbarIWidget.skinColors) }
+        GradientStop { position: 0.0; color: toolbarIWidget.dark ? toolbarIWidget.pal.toolbarTop : Qt.lighter(toolbarIWidget.skinColors, 1.06) }
+        GradientStop { position: 1.0; color: toolbarIWidget.dark ? toolbarIWidget.pal.toolbarBottom : toolbarIWidget.hextoPressHex(toolbarIWidget.skinColors) }
     }
     // With rounded window corners (radius set) only the left ones round: this strip squares the
     // right side where the toolbar meets the panes.
@@ -48,13 +48,11 @@ Rectangle {
     }
 
     // Dragging the bar moves the window.
-    MouseArea {
+    DragArea {
         anchors.fill: parent
-        property point origin
-        onPressed: origin = Qt.point(mouse.x, mouse.y)
-        onPositionChanged: {
-            toolbarIWidget.modifyXposition(mouse.x - origin.x)
-            toolbarIWidget.modifyYposition(mouse.y - origin.y)
+        onDragged: {
+            toolbarIWidget.modifyXposition(dx)
+            toolbarIWidget.modifyYposition(dy)
         }
     }
 
@@ -110,8 +108,8 @@ Rectangle {
         width: 11 * sr
         height: width
         radius: width / 2
-        color: toolbarIWidget.online ? "#3ccf6e" : "#a0a7b4"
-        border.color: "#ffffff"
+        color: toolbarIWidget.online ? Style.toolbarOnline : Style.toolbarOffline
+        border.color: Style.onSkin
         border.width: Math.max(1, 1.5 * sr)
     }
 
@@ -145,7 +143,7 @@ Rectangle {
                 Accessible.checked: selected
                 Accessible.onPressAction: choose()
                 border.width: activeFocus ? Math.max(1, 1.5 * toolbarIWidget.sr) : 0
-                border.color: "#ffffff"
+                border.color: Style.onSkin
                 color: selected ? Qt.rgba(1, 1, 1, toolbarIWidget.dark ? 0.12 : 0.24)
                        : sectionArea.pressed ? Qt.rgba(0, 0, 0, 0.15)
                        : sectionArea.containsMouse ? Qt.rgba(1, 1, 1, 0.12) : "transparent"
@@ -158,7 +156,7 @@ Rectangle {
                     width: 3 * toolbarIWidget.sr
                     height: parent.height * 0.6
                     radius: width
-                    color: toolbarIWidget.skinColors === "#323448" ? "#8fa6ff" : toolbarIWidget.skinColors
+                    color: toolbarIWidget.skinColors === Style.curtainBlack ? Style.curtainMark : toolbarIWidget.skinColors
                 }
                 Image {
                     anchors.centerIn: parent
@@ -177,14 +175,14 @@ Rectangle {
                     width: Math.max(height, badgeText.implicitWidth + 9 * toolbarIWidget.sr)
                     radius: height / 2
                     color: Style.danger
-                    border.color: "#ffffff"
+                    border.color: Style.onSkin
                     border.width: Math.max(1, toolbarIWidget.sr)
                     Text {
                         textFormat: Text.PlainText
                         id: badgeText
                         anchors.centerIn: parent
                         text: toolbarIWidget.unreadNumber > 99 ? "99+" : String(toolbarIWidget.unreadNumber)
-                        color: "#ffffff"
+                        color: Style.onSkin
                         font.pixelSize: 10 * toolbarIWidget.sr
                         font.bold: true
                     }
@@ -231,7 +229,7 @@ Rectangle {
                 Accessible.name: toolbarIWidget.tipTexts[4 + index]
                 Accessible.onPressAction: activate()
                 border.width: activeFocus ? Math.max(1, 1.5 * toolbarIWidget.sr) : 0
-                border.color: "#ffffff"
+                border.color: Style.onSkin
                 color: toolArea.pressed ? Qt.rgba(0, 0, 0, 0.15) : toolArea.containsMouse ? Qt.rgba(1, 1, 1, 0.14) : "transparent"
                 Image {
                     anchors.centerIn: parent

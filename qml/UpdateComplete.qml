@@ -9,7 +9,7 @@ import "controls"
 Item {
     id: updateComplete
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property string newVersion: ""
     property string currentVersion: ""
     // The feed document handed to the updater as it came.

@@ -10,7 +10,7 @@ import "controls"
 Item {
     id: updateView
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     // "checking", "latest", "available", "downloading", "failed" (download) or "checkfailed".
     property string phase: "checking"
     property string newVersion: ""

@@ -11,7 +11,7 @@ import "controls"
 Rectangle {
     id: updateWidget
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     // "view" (new version, progress) or "complete".
     property string page: "view"
     property string newVersion: ""

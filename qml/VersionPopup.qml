@@ -9,7 +9,7 @@ import "controls"
 // release notes of a newer version and the way to upgrade. Escape or a press outside closes it.
 ModalCard {
     id: versionPopup
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     // "checking", "latest", "newer" or "failed".
     property string phase: "checking"
     property string newVersion: ""

@@ -6,7 +6,7 @@ import "style"
 Item {
     id: watermarkView
     property int loginModel: 0
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property string userName: ""
     property string timeText: Qt.formatDateTime(new Date(), "yyyy-MM-dd hh:mm")
     readonly property real sr: Style.sr

@@ -1,5 +1,4 @@
 import QtQuick 2.12
-import RoundPicture 1.0
 import QtQuick.Window 2.12
 import ConfigData 1.0
 import HttplanguagePackage 1.0
@@ -9,6 +8,7 @@ import MessageNotices 1.0
 import WindowComposition 1.0
 import StartupPhase 1.0
 import "style"
+import "controls"
 
 // The one top-level window: the login frame first, the main frame after a sign-in. The window
 // is frameless, so the documents draw the title bars and move the window themselves.
@@ -32,7 +32,7 @@ Window {
 
     readonly property real sr: Math.max(1, screenRate)
     property int loginModel: 0 // 0 standard, 1 spring breeze, 2 ink black
-    property string skinColors: "#0183FF"
+    property string skinColors: Style.defaultSkin
     property bool loggedIn: false
     property int unreadTotal: 0
     property bool trayBlink: false
@@ -437,13 +437,14 @@ Window {
         flags: Qt.FramelessWindowHint | Qt.Tool | Qt.WindowStaysOnTopHint
         width: 260 * windows.sr
         height: Math.min(6, Math.max(1, unreadModel.count)) * 52 * windows.sr + 40 * windows.sr
-        color: windows.loginModel === 2 ? "#23242c" : "#ffffff"
+        readonly property var pal: Style.palette(windows.loginModel)
+        color: pal.card
         visible: false
 
         Rectangle {
             anchors.fill: parent
             color: "transparent"
-            border.color: windows.loginModel === 2 ? "#3a3c48" : "#dde2ea"
+            border.color: messageWindow.pal.popupBorder
         }
         Text {
             textFormat: Text.PlainText
@@ -455,7 +456,7 @@ Window {
             text: windows.loggedIn ? windows.tip_message + (windows.unreadTotal > 0 ? "  (" + windows.unreadTotal + ")" : "") : ""
             font.pixelSize: 14 * windows.sr
             font.bold: true
-            color: windows.loginModel === 2 ? "#e6e8ef" : "#1f2d3d"
+            color: messageWindow.pal.text
         }
         ListView {
             anchors.top: messageTitle.bottom
@@ -467,15 +468,17 @@ Window {
             delegate: Rectangle {
                 width: ListView.view.width
                 height: 52 * windows.sr
-                color: rowArea.containsMouse ? (windows.loginModel === 2 ? "#2f3039" : "#f2f5f9") : "transparent"
-                RoundPicture {
+                color: rowArea.containsMouse ? messageWindow.pal.popupHover : "transparent"
+                Avatar {
                     id: rowImage
                     x: 12 * windows.sr
                     anchors.verticalCenter: parent.verticalCenter
                     width: 34 * windows.sr
                     height: width
                     source: model.paths
-                    fallback: "qrc:/images/defaulticon.png"
+                    name: model.names
+                    // The list shows the picture alone, with nothing behind it while it loads.
+                    discColor: "transparent"
                 }
                 Text {
                     textFormat: Text.PlainText
@@ -487,25 +490,16 @@ Window {
                     text: model.types === "system" ? windows.tip_system_message + " · " + model.names : model.names
                     elide: Text.ElideRight
                     font.pixelSize: 13 * windows.sr
-                    color: windows.loginModel === 2 ? "#e6e8ef" : "#1f2d3d"
+                    color: messageWindow.pal.text
                 }
-                Rectangle {
+                UnreadBadge {
                     id: badge
                     anchors.right: parent.right
                     anchors.rightMargin: 14 * windows.sr
                     anchors.verticalCenter: parent.verticalCenter
-                    height: 18 * windows.sr
-                    width: Math.max(height, badgeText.implicitWidth + 10 * windows.sr)
-                    radius: height / 2
-                    color: "#f14034"
-                    Text {
-                        textFormat: Text.PlainText
-                        id: badgeText
-                        anchors.centerIn: parent
-                        text: parseInt(model.unreads) > 99 ? "99+" : model.unreads
-                        color: "#ffffff"
-                        font.pixelSize: 11 * windows.sr
-                    }
+                    // A size up from the lists' badges, as this window has always shown it.
+                    implicitHeight: 18 * windows.sr
+                    count: parseInt(model.unreads) || 0
                 }
                 MouseArea {
                     id: rowArea

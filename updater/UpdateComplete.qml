@@ -2,14 +2,15 @@ import QtQuick 2.12
 import ConfigData 1.0
 import DecompressionFile 1.0
 import HttplanguagePackage 1.0
+import "style"
 
 // Shown once the package is in place: the client is now the newest version; confirming ends
 // the updater, which starts the client again.
 Item {
     id: updateComplete
 
-    property color accentColor: "#2d8cf0"
-    property color textColor: "#1f2d3d"
+    property color accentColor: Style.updaterAccent
+    property color textColor: Style.updaterLight.text
 
     property string tip_update_new_version: qsTr("已更新为最新版本")
     property string tip_oks: qsTr("确认")
@@ -47,7 +48,7 @@ Item {
             Text {
                 anchors.centerIn: parent
                 text: "\u2713"
-                color: "#ffffff"
+                color: Style.onSkin
                 font.pixelSize: 32 * screenRate
             }
         }
@@ -67,7 +68,7 @@ Item {
             Text {
                 anchors.centerIn: parent
                 text: updateComplete.tip_oks
-                color: "#ffffff"
+                color: Style.onSkin
                 font.pixelSize: 14 * screenRate
             }
             MouseArea {

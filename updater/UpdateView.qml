@@ -1,5 +1,6 @@
 import QtQuick 2.12
 import HttplanguagePackage 1.0
+import "style"
 
 // The new version against the current one, the release notes, and the upgrade button with
 // the download's percentage bar. A failed download is told here; the button then closes.
@@ -11,9 +12,9 @@ Item {
     property int progress: 0
     property string failureText: ""
     property string transferText: ""
-    property color accentColor: "#2d8cf0"
-    property color textColor: "#1f2d3d"
-    property color mutedColor: "#6b7785"
+    property color accentColor: Style.updaterAccent
+    property color textColor: Style.updaterLight.text
+    property color mutedColor: Style.updaterLight.muted
 
     property string tip_current_version: qsTr("当前版本")
     property string tip_version_proposal: qsTr("建议您立即升级以获得更好的体验！")
@@ -105,7 +106,7 @@ Item {
             visible: updateView.stage === "failed"
             text: updateView.failureText
             textFormat: Text.PlainText
-            color: "#d9363e"
+            color: Style.updaterError
             font.pixelSize: 13 * screenRate
             wrapMode: Text.Wrap
         }
@@ -132,7 +133,7 @@ Item {
                           verticalCenter: parent.verticalCenter }
                 height: 8 * screenRate
                 radius: height / 2
-                color: "#e4e7ed"
+                color: Style.updaterTrack
                 Rectangle {
                     width: track.width * Math.max(0, Math.min(updateView.progress, 100)) / 100
                     height: parent.height
@@ -160,12 +161,12 @@ Item {
             radius: 4 * screenRate
             readonly property bool enabledNow: updateView.stage !== "downloading"
             color: enabledNow ? (buttonArea.pressed ? Qt.darker(updateView.accentColor, 1.2) : updateView.accentColor)
-                              : "#c0c4cc"
+                              : Style.updaterDisabled
             Text {
                 anchors.centerIn: parent
                 text: updateView.stage === "failed" ? updateView.tip_oks : updateView.tip_upgrade_now
                 textFormat: Text.PlainText
-                color: "#ffffff"
+                color: Style.onSkin
                 font.pixelSize: 14 * screenRate
             }
             MouseArea {

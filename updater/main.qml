@@ -2,6 +2,7 @@ import QtQuick 2.12
 import QtQuick.Window 2.12
 import ConfigData 1.0
 import HttpRequest 1.0
+import "style"
 
 // The updater's window: the new version and its notes, the download with its progress, then
 // the completion view. Whatever ends the program restarts the client.
@@ -30,10 +31,11 @@ Window {
     readonly property string colorName: configData.getCurrentMainFile("currentColor")
     readonly property bool darkTheme: themeName === "2"
     readonly property color accentColor: /^#[0-9a-fA-F]{6}$/.test(colorName) ? colorName
-                                         : (themeName === "1" ? "#3bb273" : "#2d8cf0")
-    readonly property color backgroundColor: darkTheme ? "#1f2024" : "#ffffff"
-    readonly property color textColor: darkTheme ? "#e8e8ea" : "#1f2d3d"
-    readonly property color mutedColor: darkTheme ? "#9a9ca3" : "#6b7785"
+                                         : (themeName === "1" ? Style.updaterSpringAccent : Style.updaterAccent)
+    readonly property var pal: darkTheme ? Style.updaterDark : Style.updaterLight
+    readonly property color backgroundColor: pal.background
+    readonly property color textColor: pal.text
+    readonly property color mutedColor: pal.muted
 
     // The user's two steps, also used by the automation of the end-to-end tests.
     function startUpgrade() {
@@ -90,7 +92,7 @@ Window {
             anchors { left: parent.left; leftMargin: 16 * screenRate; verticalCenter: parent.verticalCenter }
             text: mainWindow.title
             textFormat: Text.PlainText
-            color: "#ffffff"
+            color: Style.onSkin
             font.pixelSize: 15 * screenRate
             font.bold: true
         }
@@ -98,11 +100,11 @@ Window {
             id: closeButton
             anchors { right: parent.right; top: parent.top; bottom: parent.bottom }
             width: height
-            color: closeArea.containsMouse ? "#e81123" : "transparent"
+            color: closeArea.containsMouse ? Style.closeHover : "transparent"
             Text {
                 anchors.centerIn: parent
                 text: "\u2715"
-                color: "#ffffff"
+                color: Style.onSkin
                 font.pixelSize: 14 * screenRate
             }
             MouseArea {

@@ -13,6 +13,8 @@ Item {
     property string skinColors: Style.defaultSkin
     // Kept for the documents that still set it: the picture is rounded by itself now.
     property color ringColor: "transparent"
+    // The disc behind the picture while it loads (and behind a see-through one).
+    property color discColor: Qt.lighter(avatar.skinColors, 1.5)
     readonly property string fallback: "qrc:/images/defaulticon.png"
 
     implicitWidth: 40 * Style.sr
@@ -23,7 +25,7 @@ Item {
     RoundPicture {
         id: disc
         anchors.fill: parent
-        color: Qt.lighter(avatar.skinColors, 1.5)
+        color: avatar.discColor
         source: avatar.source
         fallback: avatar.fallback
     }

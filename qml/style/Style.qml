@@ -30,6 +30,11 @@ QtObject {
     readonly property color success: "#2fb36b"
     readonly property color warning: "#f5ab16"
     readonly property color online: "#2fb36b"
+    // What is drawn on the skin colour (its bars and badges): marks, borders and text.
+    readonly property color onSkin: "#ffffff"
+    // The presence dot on the toolbar, brighter than the one on the panes to stand out on the skin.
+    readonly property color toolbarOnline: "#3ccf6e"
+    readonly property color toolbarOffline: "#a0a7b4"
 
     // The seven fixed skins, in the order the skin picker offers them; the custom one follows.
     readonly property var skins: [
@@ -41,6 +46,20 @@ QtObject {
         { key: "sunset_glow", name: "晚霞", color: "#F46038" },
         { key: "orange", name: "缤橙", color: "#F5AB16" }
     ]
+    readonly property string curtainBlack: skins[0].color
+    // The selection mark in place of the curtain-black skin, which would vanish on a dark bar.
+    readonly property color curtainMark: "#8fa6ff"
+    // The updater, a program of its own, keeps its own shades of the themes: a light one (themes
+    // 0 and 1, the second with a green accent) and a dark one (theme 2).
+    readonly property var updaterLight: ({ background: "#ffffff", text: "#1f2d3d", muted: "#6b7785" })
+    readonly property var updaterDark: ({ background: "#1f2024", text: "#e8e8ea", muted: "#9a9ca3" })
+    readonly property string updaterAccent: "#2d8cf0"
+    readonly property string updaterSpringAccent: "#3bb273"
+    readonly property color updaterTrack: "#e4e7ed"
+    readonly property color updaterDisabled: "#c0c4cc"
+    readonly property color updaterError: "#d9363e"
+    // A window title's close button under the pointer, as the desktop draws it.
+    readonly property color closeHover: "#e81123"
     readonly property var customSkinGradient: ["#8A38AC", "#A73389", "#FB2421", "#FC701A", "#FD8D17"]
     readonly property var hueStrip: ["#ff0000", "#ff6000", "#ffc000", "#deff00", "#7eff00", "#1eff00",
         "#00ff42", "#00ffa2", "#00fcff", "#009cff", "#003cff", "#2400ff", "#8400ff", "#e400ff",
@@ -53,7 +72,8 @@ QtObject {
         field: "#e9edf2", fieldBorder: "#cfd6e0", input: "#f5f7fa", hover: "#eef1f5", pressed: "#dfe4eb",
         selected: "#e3eefc", bubbleIn: "#f0f2f5", bubbleInText: "#1f2d3d",
         shadow: Qt.rgba(0, 0, 0, 0.12), mask: Qt.rgba(0, 0, 0, 0.35),
-        banner: "#fdecea", bannerText: "#e5483d"
+        banner: "#fdecea", bannerText: "#e5483d",
+        popupBorder: "#dde2ea", popupHover: "#f2f5f9"
     })
     readonly property var springPalette: ({
         dark: false, text: "#1f2d3d", sub: "#7f8f80", muted: "#56685a", line: "#e1e9d8",
@@ -61,7 +81,8 @@ QtObject {
         field: "#ffffff", fieldBorder: "#cddcbf", input: "#f5f9f0", hover: "#eaf4df", pressed: "#dcead0",
         selected: "#e2f0d4", bubbleIn: "#eef5e6", bubbleInText: "#1f2d3d",
         shadow: Qt.rgba(0, 0, 0, 0.12), mask: Qt.rgba(0, 0, 0, 0.35),
-        banner: "#fdecea", bannerText: "#e5483d"
+        banner: "#fdecea", bannerText: "#e5483d",
+        popupBorder: "#dde2ea", popupHover: "#f2f5f9"
     })
     readonly property var inkPalette: ({
         dark: true, text: "#e6e8ef", sub: "#9096a8", muted: "#b3b8c6", line: "#2e3039",
@@ -69,7 +90,11 @@ QtObject {
         field: "#2a2c36", fieldBorder: "#3a3c48", input: "#262832", hover: "#2a2c36", pressed: "#30323d",
         selected: "#2c3140", bubbleIn: "#2a2c36", bubbleInText: "#e6e8ef",
         shadow: Qt.rgba(0, 0, 0, 0.4), mask: Qt.rgba(0, 0, 0, 0.5),
-        banner: "#3a2326", bannerText: "#ff6b60"
+        banner: "#3a2326", bannerText: "#ff6b60",
+        popupBorder: "#3a3c48", popupHover: "#2f3039",
+        // The light themes draw the toolbar and the login header in shades of the skin; this
+        // one has its own.
+        toolbarTop: "#20212a", toolbarBottom: "#17181e", headerTop: "#2a2c38", headerBottom: "#16171d"
     })
 
     function palette(theme) {

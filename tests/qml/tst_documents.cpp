@@ -25,6 +25,7 @@ private slots:
     void documentLoads_data();
     void documentLoads();
     void scaledDocumentsGrow();
+    void barDragMovesWindow();
     void languageFallsBackToBuiltInTexts();
     void exitViewReturnFollowsFocus();
     void certificatePromptByKeyboard();
@@ -219,6 +220,45 @@ void TestDocuments::scaledDocumentsGrow()
         sizes[rate - 1] = window->size();
     }
     QCOMPARE(sizes[1], sizes[0] * 2);
+}
+
+// The window follows a left-button drag on the bar by how far the pointer went from where it was
+// pressed; another button leaves it where it is.
+void TestDocuments::barDragMovesWindow()
+{
+    QQmlEngine engine;
+    publish(engine);
+    QQmlComponent component(&engine, QUrl(QStringLiteral("qrc:/ToolbarIWidget.qml")));
+    QQuickWindow window;
+    window.resize(64, 700);
+    std::unique_ptr<QObject> object(component.create());
+    QVERIFY2(object, qPrintable(component.errorString()));
+    auto *bar = qobject_cast<QQuickItem *>(object.get());
+    bar->setParentItem(window.contentItem());
+    bar->setSize(QSizeF(64, 700));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QSignalSpy movedX(bar, SIGNAL(modifyXposition(int)));
+    QSignalSpy movedY(bar, SIGNAL(modifyYposition(int)));
+
+    // Below the section buttons, above the tools.
+    const QPoint start(32, 400);
+    QTest::mousePress(&window, Qt::LeftButton, Qt::NoModifier, start);
+    QTest::mouseMove(&window, start + QPoint(12, -7));
+    QTest::mouseMove(&window, start + QPoint(20, 5));
+    QTest::mouseRelease(&window, Qt::LeftButton, Qt::NoModifier, start + QPoint(20, 5));
+    QCOMPARE(movedX.count(), 2);
+    QCOMPARE(movedY.count(), 2);
+    QCOMPARE(movedX.at(0).at(0).toInt(), 12);
+    QCOMPARE(movedY.at(0).at(0).toInt(), -7);
+    QCOMPARE(movedX.at(1).at(0).toInt(), 20);
+    QCOMPARE(movedY.at(1).at(0).toInt(), 5);
+
+    QTest::mousePress(&window, Qt::RightButton, Qt::NoModifier, start);
+    QTest::mouseMove(&window, start + QPoint(30, 30));
+    QTest::mouseRelease(&window, Qt::RightButton, Qt::NoModifier, start + QPoint(30, 30));
+    QCOMPARE(movedX.count(), 2);
+    QCOMPARE(movedY.count(), 2);
 }
 
 // After a switch to a package that lacks a key, that text is the built-in one again, not the
