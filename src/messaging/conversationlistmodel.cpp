@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <utility>
 
 const QString ConversationListModel::systemId = QStringLiteral("system");
 
@@ -123,7 +124,8 @@ void ConversationListModel::setStore(SocketState *store)
 
 int ConversationListModel::indexOf(const QString &ids) const
 {
-    return m_index.value(ids, -1);
+    const int serial = m_index.value(ids, -1);
+    return serial < 0 ? -1 : m_position.at(serial);
 }
 
 QVariantMap ConversationListModel::get(int index) const
@@ -276,6 +278,7 @@ bool ConversationListModel::remove(int index)
     beginRemoveRows(QModelIndex(), index, index);
     const Row gone = m_rows.takeAt(index);
     m_index.remove(gone.ids);
+    m_position[gone.serial] = -1;
     reindex(index, m_rows.size() - 1);
     endRemoveRows();
     emit countChanged();
@@ -404,15 +407,19 @@ void ConversationListModel::readGroup(const QString &groupIds, bool isSelf, cons
                         !isSelf);
 }
 
-void ConversationListModel::insertRow(int at, const Row &row)
+void ConversationListModel::insertRow(int at, Row row)
 {
+    row.serial = m_position.size();
+    const int unread = row.types != systemType ? row.unread : 0;
     beginInsertRows(QModelIndex(), at, at);
-    m_rows.insert(at, row);
-    reindex(at, m_rows.size() - 1);
+    m_index.insert(row.ids, row.serial);
+    m_position.append(at);
+    m_rows.insert(at, std::move(row));
+    reindex(at + 1, m_rows.size() - 1);
     endInsertRows();
     emit countChanged();
-    if (row.types != systemType && row.unread != 0)
-        setUnreadTotal(m_unreadTotal + row.unread);
+    if (unread != 0)
+        setUnreadTotal(m_unreadTotal + unread);
 }
 
 void ConversationListModel::moveRow(int from, int to, bool findable)
@@ -429,7 +436,7 @@ void ConversationListModel::moveRow(int from, int to, bool findable)
 void ConversationListModel::reindex(int first, int last)
 {
     for (int i = first; i <= last; ++i)
-        m_index.insert(m_rows.at(i).ids, i);
+        m_position[m_rows.at(i).serial] = i;
 }
 
 void ConversationListModel::changed(int index, const QVector<int> &roles)

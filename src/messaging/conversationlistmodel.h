@@ -50,6 +50,8 @@ public:
         int unread = 0;
         bool online = false;
         QString paths;
+        // The row's key in m_position, for the model alone.
+        int serial = -1;
     };
 
     static const QString systemId;
@@ -128,7 +130,7 @@ signals:
                         double stamp, bool fromOther);
 
 private:
-    void insertRow(int at, const Row &row);
+    void insertRow(int at, Row row);
     // `findable`: indexOf finds the moved rows at once (a sort finds them all at its end).
     void moveRow(int from, int to, bool findable = true);
     void reindex(int first, int last);
@@ -136,7 +138,10 @@ private:
     void setUnreadTotal(int total);
 
     QVector<Row> m_rows;
+    // Conversation id to the serial of its row, and each serial's row number: a move renumbers
+    // the rows it shifts without hashing their ids again.
     QHash<QString, int> m_index;
+    QVector<int> m_position;
     int m_unreadTotal = 0;
     int m_systemUnread = 0;
     QPointer<SocketState> m_store;
