@@ -6,6 +6,8 @@
 #include "logging.h"
 #include "messagepayloads.h"
 #include "messagingaddress.h"
+#include "messaginggroups.h"
+#include "messaginghistory.h"
 #include "net/servertrust.h"
 #include "platform/wakewatcher.h"
 #include "reminders/systeminformation.h"
@@ -68,6 +70,7 @@ SocketHandl::SocketHandl(QObject *parent) : QObject(parent), m_client(new sio::C
             &SocketHandl::onSigConnectServer);
 
     m_socket = m_client->socket(clientNamespace);
+    makeParts();
     bindClient();
 
     // Emitted on the engine's thread (through deliver()), so these run at once, in order.
@@ -200,13 +203,13 @@ bool SocketHandl::dispatchReply(const QString &event, const QJsonArray &ack,
     else if (event == QLatin1String("send message"))
         onSendAck(ack, conversation, 1, QStringLiteral("2"));
     else if (event == QLatin1String("get record"))
-        applyRecordReply(ack, conversation, false);
+        m_history->applyRecordReply(ack, conversation, false);
     else if (event == QLatin1String("get imageRecord"))
-        applyRecordReply(ack, conversation, true);
+        m_history->applyRecordReply(ack, conversation, true);
     else if (event == QLatin1String("get lastrecord"))
-        applyLastRecords(ack);
+        m_history->applyLastRecords(ack);
     else if (event == QLatin1String("send myGroup"))
-        applyGroupList(ack);
+        m_groups->applyGroupList(ack);
     else
         return false;
     return true;
@@ -315,10 +318,7 @@ void SocketHandl::forgetAccount()
     m_pending.open(QString());
     updateOutboxProblem();
     m_store.clear();
-    m_keeper.reset();
-    m_keptConversations.clear();
-    m_historyRequests = 0;
-    m_historyReplies = 0;
+    m_history->forgetAccount();
     m_currentMessageId.clear();
     m_hasLoggedIn = false;
     m_certificateRefused = false;
