@@ -8,6 +8,7 @@
 #include "messagingaddress.h"
 #include "messaginggroups.h"
 #include "messaginghistory.h"
+#include "messaginginbound.h"
 #include "net/servertrust.h"
 #include "platform/wakewatcher.h"
 #include "reminders/systeminformation.h"
@@ -155,37 +156,17 @@ void SocketHandl::bindClient()
         qCDebug(lcMessaging) << "namespace closed:" << reason;
         onDisconnected();
     });
-    for (const Inbound *inbound = inboundTable; inbound->event; ++inbound) {
-        const Handler handler = inbound->handler;
-        m_socket->on(QLatin1String(inbound->event),
-                     [this, handler](const QJsonArray &args, sio::Ack &) {
-                         (this->*handler)(args.isEmpty() ? QJsonValue() : args.first());
-                     });
-    }
-    m_socket->onRaw(
-        QStringLiteral("private message"),
-        [this](const FastJson::Value &event, sio::Ack &) { onRawPrivateMessage(event); });
-    m_socket->onRaw(QStringLiteral("group message"),
-                    [this](const FastJson::Value &event, sio::Ack &) { onRawGroupMessage(event); });
+    m_inbound->bind(*m_socket);
 }
 
 QStringList SocketHandl::inboundEvents()
 {
-    QStringList events;
-    for (const Inbound *inbound = inboundTable; inbound->event; ++inbound)
-        events << QLatin1String(inbound->event);
-    return events;
+    return MessagingInbound::inboundEvents();
 }
 
 bool SocketHandl::dispatchInbound(const QString &event, const QJsonArray &args)
 {
-    for (const Inbound *inbound = inboundTable; inbound->event; ++inbound) {
-        if (event == QLatin1String(inbound->event)) {
-            (this->*(inbound->handler))(args.isEmpty() ? QJsonValue() : args.first());
-            return true;
-        }
-    }
-    return false;
+    return m_inbound->dispatch(event, args);
 }
 
 QStringList SocketHandl::acknowledgedEvents()

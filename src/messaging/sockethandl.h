@@ -26,6 +26,7 @@
 
 class MessagingGroups;
 class MessagingHistory;
+class MessagingInbound;
 class QTimer;
 struct OutgoingMessage;
 
@@ -41,9 +42,10 @@ class Client;
 // the network thread has to announce is handed to the GUI thread in order (SignalOutbox) and
 // emitted there, after the lock is released. What the user sends waits in a durable outbox
 // until the service acknowledges it. The class is the facade the rest of the program uses;
-// parts of it live in classes of their own, handed what they use: the groups (MessagingGroups)
-// and the record and history queries with the local history (MessagingHistory). The rest is
-// split by concern: connection here, inbound events, sending, the outbox.
+// parts of it live in classes of their own, handed what they use: the groups (MessagingGroups),
+// the record and history queries with the local history (MessagingHistory) and the inbound
+// router (MessagingInbound). The rest is split by concern: connection here, the receipts,
+// sending, the outbox.
 class SocketHandl : public QObject
 {
     Q_OBJECT
@@ -263,14 +265,6 @@ signals:
                                    const QString &fromId);
 
 private:
-    using Handler = void (SocketHandl::*)(const QJsonValue &payload);
-    struct Inbound
-    {
-        const char *event;
-        Handler handler;
-    };
-    static const Inbound inboundTable[];
-
     // Connection (sockethandl.cpp).
     void bindClient();
     void sendLogin(bool first);
@@ -286,26 +280,7 @@ private:
     // Makes the parts and passes their signals on as the engine's own.
     void makeParts();
 
-    // Inbound events (sockethandlinbound.cpp), called on the network thread.
-    void onNewPrivateMessage(const QJsonValue &payload);
-    void onGroupMessage(const QJsonValue &payload);
-    void onRawPrivateMessage(const FastJson::Value &event);
-    void onRawGroupMessage(const FastJson::Value &event);
-    void deliverPrivate(MessageRecord record, qulonglong id);
-    void deliverGroup(GroupMessageRecord record, qulonglong id);
-    void onUpdateRecord(const QJsonValue &payload);
-    void onUpdateGroudRecord(const QJsonValue &payload);
-    void onRecordLength(const QJsonValue &payload);
-    void onGroupRecordLength(const QJsonValue &payload);
-    void onGroupRecord(const QJsonValue &payload);
-    void onMetionCallback(const QJsonValue &payload);
-    void onSystemMessageChannel(const QJsonValue &payload);
-    void onLineUsersInfor(const QJsonValue &payload);
-    void onAddGroup(const QJsonValue &payload);
-    void onEditGroupCB(const QJsonValue &payload);
-    void onEditGroupDelete(const QJsonValue &payload);
-    void onEditGroupAdd(const QJsonValue &payload);
-    void onEditGroup(const QJsonValue &payload);
+    // Receipts of the service (sockethandlinbound.cpp), on the engine's thread.
     void applyPrivateStatus(const QString &ids, qulonglong msgid, const QString &statusa);
     void applyGroupStatus(const QString &groupIds, qulonglong msgid, const QString &fromId);
 
@@ -369,6 +344,7 @@ private:
     // The parts (children of the engine, on its thread).
     MessagingGroups *m_groups = nullptr;
     MessagingHistory *m_history = nullptr;
+    MessagingInbound *m_inbound = nullptr;
     // Hands a change of the conversation list to the local history, when there is one.
     void keepConversation(const KeptConversation &change);
 

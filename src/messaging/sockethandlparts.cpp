@@ -3,6 +3,9 @@
 
 #include "messaginggroups.h"
 #include "messaginghistory.h"
+#include "messaginginbound.h"
+#include "reminders/systeminformation.h"
+#include "session/parameterinfor.h"
 #include "sockethandl.h"
 
 void SocketHandl::makeParts()
@@ -35,6 +38,26 @@ void SocketHandl::makeParts()
             applyGroupStatus(groupId, upTo, reader);
         },
         direct);
+
+    m_inbound = new MessagingInbound(
+        m_store, *m_outbox, me,
+        [this](const KeptConversation &change) { m_history->keepConversation(change); },
+        *ParameterInfor::instance(), *SystemInformation::gestance(), this);
+    connect(m_inbound, &MessagingInbound::sigPrivareMessage, this, &SocketHandl::sigPrivareMessage,
+            direct);
+    connect(m_inbound, &MessagingInbound::sigGroupMessage, this, &SocketHandl::sigGroupMessage,
+            direct);
+    connect(m_inbound, &MessagingInbound::sigMessageUnreadNums, this,
+            &SocketHandl::sigMessageUnreadNums, direct);
+    connect(m_inbound, &MessagingInbound::sigAddGroup, this, &SocketHandl::sigAddGroup, direct);
+    connect(m_inbound, &MessagingInbound::sigEditGroupCB, this, &SocketHandl::sigEditGroupCB,
+            direct);
+    connect(m_inbound, &MessagingInbound::sigEditGroupDelete, this,
+            &SocketHandl::sigEditGroupDelete, direct);
+    connect(m_inbound, &MessagingInbound::sigPrivareMessageStatusSelf, this,
+            &SocketHandl::sigPrivareMessageStatusSelf, direct);
+    connect(m_inbound, &MessagingInbound::sigGroupMessageStatusSelf, this,
+            &SocketHandl::sigGroupMessageStatusSelf, direct);
 }
 
 // Groups.

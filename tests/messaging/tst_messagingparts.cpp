@@ -1,14 +1,16 @@
 // The engine's parts on their own, each handed a signed-in socket of the reference server, a
-// store and an outbox instead of the whole engine: the groups' requests and lookups, and the
-// record and history queries with the local history in front of a link that is down or a
-// service that does not answer.
+// store and an outbox instead of the whole engine: the groups' requests and lookups, the record
+// and history queries with the local history in front of a link that is down or a service that
+// does not answer, and the inbound router with what the service sends.
 
 #include "messaging/conversationstore.h"
 #include "messaging/messageclock.h"
 #include "messaging/messaginggroups.h"
 #include "messaging/messaginghistory.h"
+#include "messaging/messaginginbound.h"
 #include "messaging/signaloutbox.h"
 #include "messagingtestkit.h"
+#include "reminders/systeminformation.h"
 #include "sio/client.h"
 #include "sio/socket.h"
 #include "testenvironment.h"
@@ -18,6 +20,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <algorithm>
 #include <atomic>
 
 using namespace messagingtest;
@@ -117,6 +120,7 @@ struct Link
     std::shared_ptr<sio::Socket> socket = client->socket(QStringLiteral("/client"));
     std::unique_ptr<MessagingGroups> groups;
     std::unique_ptr<MessagingHistory> history;
+    std::unique_ptr<MessagingInbound> inbound;
 };
 
 #define START_LINK(link)                                                                           \
@@ -129,6 +133,7 @@ class TestMessagingParts : public QObject
 private slots:
     void groups();
     void history();
+    void inbound();
 };
 
 void TestMessagingParts::groups()
@@ -351,6 +356,127 @@ void TestMessagingParts::history()
     history.forgetKept();
     QCOMPARE(cleared.size(), 1);
     QCOMPARE(history.getPrivateIdFromInfors(peer).size(), 3);
+}
+
+void TestMessagingParts::inbound()
+{
+    Link link;
+    QVERIFY2(link.server.start(), qPrintable(link.server.output()));
+    ParameterInfor &parameters = *ParameterInfor::instance();
+    parameters.subtractOnline(parameters.onlineUsers());
+    QList<KeptConversation> kept;
+    link.inbound = std::make_unique<MessagingInbound>(
+        link.store, link.outbox, []() { return me; },
+        [&kept](const KeptConversation &change) { kept << change; }, parameters,
+        *SystemInformation::gestance());
+    MessagingInbound &inbound = *link.inbound;
+    QSignalSpy privates(&inbound, &MessagingInbound::sigPrivareMessage);
+    QSignalSpy groupMessages(&inbound, &MessagingInbound::sigGroupMessage);
+    QSignalSpy unread(&inbound, &MessagingInbound::sigMessageUnreadNums);
+    QSignalSpy privateReceipts(&inbound, &MessagingInbound::sigPrivareMessageStatusSelf);
+    QSignalSpy groupReceipts(&inbound, &MessagingInbound::sigGroupMessageStatusSelf);
+    QSignalSpy added(&inbound, &MessagingInbound::sigAddGroup);
+    QSignalSpy deleted(&inbound, &MessagingInbound::sigEditGroupDelete);
+    QSignalSpy online(&parameters, &ParameterInfor::sigOnlineUsersChange);
+    inbound.bind(*link.socket);
+    QVERIFY2(link.signIn(), qPrintable(link.server.output()));
+
+    // The sign-in brings who is online and the unread counts, the groups' with their names.
+    // The set changes on the network thread, its signal follows on the outbox's.
+    QTRY_VERIFY_WITH_TIMEOUT(online.contains(QVariantList{QStringList{me}, 1}), longWait);
+    QVERIFY(parameters.onlineUsers().contains(me));
+    QTRY_VERIFY_WITH_TIMEOUT(unread.contains(QVariantList{demoGroup, 0, QStringLiteral("3"),
+                                                          QStringLiteral("项目协调群")}),
+                             longWait);
+
+    // A private message: stored under its sender, one more unread in the list.
+    const qint64 base = QDateTime::currentMSecsSinceEpoch() - 10000;
+    const QJsonObject text{{QStringLiteral("msg_type"), QStringLiteral("text")},
+                           {QStringLiteral("type"), QStringLiteral("user")}};
+    QJsonObject message = text;
+    message.insert(QStringLiteral("msg"), QStringLiteral("你好"));
+    message.insert(QStringLiteral("to"), me);
+    message.insert(QStringLiteral("msg_id"), double(base));
+    link.clientEvent(peer, QStringLiteral("send message"), message);
+    QVERIFY(privates.wait(longWait));
+    QCOMPARE(privates.last().value(0).toString(), peer);
+    QCOMPARE(object(privates.last().value(1).toString()).value(QLatin1String("msg")),
+             QJsonValue(QStringLiteral("你好")));
+    QCOMPARE(link.store.privateCount(peer), 1);
+    QVERIFY(std::any_of(kept.cbegin(), kept.cend(), [](const KeptConversation &change) {
+        return change.id == peer && change.oneMoreUnread && !change.group;
+    }));
+
+    // The user's message read by the other party: the receipt names the conversation.
+    message.insert(QStringLiteral("to"), peer);
+    message.insert(QStringLiteral("msg_id"), double(base + 1));
+    link.clientEvent(me, QStringLiteral("send message"), message);
+    link.clientEvent(peer, QStringLiteral("update havRead"),
+                     QJsonObject{{QStringLiteral("from"), me},
+                                 {QStringLiteral("to"), peer},
+                                 {QStringLiteral("type"), QStringLiteral("user")},
+                                 {QStringLiteral("msg_id"), double(base + 1)}});
+    QVERIFY(privateReceipts.wait(longWait));
+    QCOMPARE(privateReceipts.last(),
+             (QVariantList{peer, qulonglong(base + 1), QStringLiteral("3")}));
+
+    // In a group: the other party's message is stored; the echo of the user's own is a receipt.
+    QJsonObject group{{QStringLiteral("msg_type"), QStringLiteral("text")},
+                      {QStringLiteral("type"), QStringLiteral("personal_group")},
+                      {QStringLiteral("group_id"), demoGroup},
+                      {QStringLiteral("msg"), QStringLiteral("组消息")},
+                      {QStringLiteral("msg_id"), double(base + 2)}};
+    link.clientEvent(peer, QStringLiteral("send message"), group);
+    QVERIFY(groupMessages.wait(longWait));
+    QCOMPARE(groupMessages.last().mid(0, 2), (QVariantList{demoGroup, false}));
+    QCOMPARE(link.store.groupCount(demoGroup), 1);
+    group.insert(QStringLiteral("msg_id"), double(base + 3));
+    link.clientEvent(me, QStringLiteral("send message"), group);
+    QVERIFY(groupReceipts.wait(longWait));
+    QCOMPARE(groupReceipts.last(), (QVariantList{demoGroup, qulonglong(base + 3), me}));
+    QCOMPARE(link.store.groupCount(demoGroup), 1);
+    QCOMPARE(groupMessages.size(), 1);
+
+    // A group the other party makes with the user, and takes the user out of again.
+    const QString id = QStringLiteral("3f1d2c4b-0000-4000-8000-00000000a001");
+    link.clientEvent(peer, QStringLiteral("create group"),
+                     QJsonObject{{QStringLiteral("id"), id},
+                                 {QStringLiteral("name"), QStringLiteral("小组")},
+                                 {QStringLiteral("members"), QJsonArray{me}}});
+    QVERIFY(added.wait(longWait));
+    QCOMPARE(added.last(), (QVariantList{id}));
+    GroupEntry entry;
+    QVERIFY(link.store.group(id, &entry));
+    QCOMPARE(entry.members, (QStringList{me, peer}));
+    link.clientEvent(peer, QStringLiteral("edit group"),
+                     QJsonObject{{QStringLiteral("id"), id},
+                                 {QStringLiteral("name"), QStringLiteral("小组")},
+                                 {QStringLiteral("deleteArray"), QJsonArray{me}}});
+    QVERIFY(deleted.wait(longWait));
+    QVERIFY(!link.store.group(id, &entry));
+    QVERIFY(kept.last().removed && kept.last().group && kept.last().id == id);
+
+    // A system message for the user reaches the reminders.
+    QStringList jumps;
+    QObject context;
+    connect(SystemInformation::gestance(), &SystemInformation::jumpWebpage, &context,
+            [&jumps](const QString &ida) { jumps << ida; });
+    link.server.hook(QStringLiteral("push-system"),
+                     QJsonObject{{QStringLiteral("to"), me},
+                                 {QStringLiteral("params"), QStringLiteral("{\"id\":31}")}});
+    QTRY_COMPARE_WITH_TIMEOUT(jumps, QStringList{QStringLiteral("31")}, longWait);
+
+    // Payloads of the wrong kind change nothing; an event without a handler is not taken.
+    const int before = privates.size() + groupMessages.size() + added.size() + deleted.size();
+    for (const QString &event : MessagingInbound::inboundEvents()) {
+        for (const QJsonValue &payload :
+             {QJsonValue(QStringLiteral("x")), QJsonValue(7), QJsonValue(QJsonObject())})
+            QVERIFY(inbound.dispatch(event, QJsonArray{payload}));
+    }
+    QVERIFY(!inbound.dispatch(QStringLiteral("no such event"), QJsonArray{}));
+    QVERIFY(link.server.roundTrip());
+    QCOMPARE(privates.size() + groupMessages.size() + added.size() + deleted.size(), before);
+    QCOMPARE(link.store.privateCount(peer), 1);
 }
 
 TARNEX_TEST_MAIN(TestMessagingParts)
