@@ -6,6 +6,9 @@
 #include "logging.h"
 #include "messagepayloads.h"
 #include "messagingaddress.h"
+#include "messaginggroups.h"
+#include "messaginghistory.h"
+#include "messaginginbound.h"
 #include "net/servertrust.h"
 #include "platform/wakewatcher.h"
 #include "reminders/systeminformation.h"
@@ -68,6 +71,7 @@ SocketHandl::SocketHandl(QObject *parent) : QObject(parent), m_client(new sio::C
             &SocketHandl::onSigConnectServer);
 
     m_socket = m_client->socket(clientNamespace);
+    makeParts();
     bindClient();
 
     // Emitted on the engine's thread (through deliver()), so these run at once, in order.
@@ -152,37 +156,17 @@ void SocketHandl::bindClient()
         qCDebug(lcMessaging) << "namespace closed:" << reason;
         onDisconnected();
     });
-    for (const Inbound *inbound = inboundTable; inbound->event; ++inbound) {
-        const Handler handler = inbound->handler;
-        m_socket->on(QLatin1String(inbound->event),
-                     [this, handler](const QJsonArray &args, sio::Ack &) {
-                         (this->*handler)(args.isEmpty() ? QJsonValue() : args.first());
-                     });
-    }
-    m_socket->onRaw(
-        QStringLiteral("private message"),
-        [this](const FastJson::Value &event, sio::Ack &) { onRawPrivateMessage(event); });
-    m_socket->onRaw(QStringLiteral("group message"),
-                    [this](const FastJson::Value &event, sio::Ack &) { onRawGroupMessage(event); });
+    m_inbound->bind(*m_socket);
 }
 
 QStringList SocketHandl::inboundEvents()
 {
-    QStringList events;
-    for (const Inbound *inbound = inboundTable; inbound->event; ++inbound)
-        events << QLatin1String(inbound->event);
-    return events;
+    return MessagingInbound::inboundEvents();
 }
 
 bool SocketHandl::dispatchInbound(const QString &event, const QJsonArray &args)
 {
-    for (const Inbound *inbound = inboundTable; inbound->event; ++inbound) {
-        if (event == QLatin1String(inbound->event)) {
-            (this->*(inbound->handler))(args.isEmpty() ? QJsonValue() : args.first());
-            return true;
-        }
-    }
-    return false;
+    return m_inbound->dispatch(event, args);
 }
 
 QStringList SocketHandl::acknowledgedEvents()
@@ -200,13 +184,13 @@ bool SocketHandl::dispatchReply(const QString &event, const QJsonArray &ack,
     else if (event == QLatin1String("send message"))
         onSendAck(ack, conversation, 1, QStringLiteral("2"));
     else if (event == QLatin1String("get record"))
-        applyRecordReply(ack, conversation, false);
+        m_history->applyRecordReply(ack, conversation, false);
     else if (event == QLatin1String("get imageRecord"))
-        applyRecordReply(ack, conversation, true);
+        m_history->applyRecordReply(ack, conversation, true);
     else if (event == QLatin1String("get lastrecord"))
-        applyLastRecords(ack);
+        m_history->applyLastRecords(ack);
     else if (event == QLatin1String("send myGroup"))
-        applyGroupList(ack);
+        m_groups->applyGroupList(ack);
     else
         return false;
     return true;
@@ -315,10 +299,7 @@ void SocketHandl::forgetAccount()
     m_pending.open(QString());
     updateOutboxProblem();
     m_store.clear();
-    m_keeper.reset();
-    m_keptConversations.clear();
-    m_historyRequests = 0;
-    m_historyReplies = 0;
+    m_history->forgetAccount();
     m_currentMessageId.clear();
     m_hasLoggedIn = false;
     m_certificateRefused = false;

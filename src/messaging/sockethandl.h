@@ -24,6 +24,9 @@
 #include <memory>
 #include <mutex>
 
+class MessagingGroups;
+class MessagingHistory;
+class MessagingInbound;
 class QTimer;
 struct OutgoingMessage;
 
@@ -38,8 +41,11 @@ class Client;
 // its own network thread, so the stores sit behind one mutex (in ConversationStore), and what
 // the network thread has to announce is handed to the GUI thread in order (SignalOutbox) and
 // emitted there, after the lock is released. What the user sends waits in a durable outbox
-// until the service acknowledges it. The implementation is split by concern: connection here,
-// inbound events, sending and history, the outbox, groups.
+// until the service acknowledges it. The class is the facade the rest of the program uses;
+// parts of it live in classes of their own, handed what they use: the groups (MessagingGroups),
+// the record and history queries with the local history (MessagingHistory) and the inbound
+// router (MessagingInbound). The rest is split by concern: connection here, the receipts,
+// sending, the outbox.
 class SocketHandl : public QObject
 {
     Q_OBJECT
@@ -152,7 +158,7 @@ public:
     // Shows the conversation list kept in the local history (keptConversations(), announced by
     // sigKeptConversations) until the service says more.
     void showKeptConversations(const QVector<KeptConversation> &conversations);
-    QVector<KeptConversation> keptConversations() const { return m_keptConversations; }
+    QVector<KeptConversation> keptConversations() const;
     // The local history was deleted: what the views showed only from it goes.
     void forgetKept();
     // The local search a history request stands for (also used while offline).
@@ -259,14 +265,6 @@ signals:
                                    const QString &fromId);
 
 private:
-    using Handler = void (SocketHandl::*)(const QJsonValue &payload);
-    struct Inbound
-    {
-        const char *event;
-        Handler handler;
-    };
-    static const Inbound inboundTable[];
-
     // Connection (sockethandl.cpp).
     void bindClient();
     void sendLogin(bool first);
@@ -279,27 +277,10 @@ private:
     void linkDown(bool dead = false);
     // Emits on the engine's thread, in order with everything handed over before (SignalOutbox).
     void deliver(std::function<void()> emission) { m_outbox->post(std::move(emission)); }
+    // Makes the parts and passes their signals on as the engine's own.
+    void makeParts();
 
-    // Inbound events (sockethandlinbound.cpp), called on the network thread.
-    void onNewPrivateMessage(const QJsonValue &payload);
-    void onGroupMessage(const QJsonValue &payload);
-    void onRawPrivateMessage(const FastJson::Value &event);
-    void onRawGroupMessage(const FastJson::Value &event);
-    void deliverPrivate(MessageRecord record, qulonglong id);
-    void deliverGroup(GroupMessageRecord record, qulonglong id);
-    void onUpdateRecord(const QJsonValue &payload);
-    void onUpdateGroudRecord(const QJsonValue &payload);
-    void onRecordLength(const QJsonValue &payload);
-    void onGroupRecordLength(const QJsonValue &payload);
-    void onGroupRecord(const QJsonValue &payload);
-    void onMetionCallback(const QJsonValue &payload);
-    void onSystemMessageChannel(const QJsonValue &payload);
-    void onLineUsersInfor(const QJsonValue &payload);
-    void onAddGroup(const QJsonValue &payload);
-    void onEditGroupCB(const QJsonValue &payload);
-    void onEditGroupDelete(const QJsonValue &payload);
-    void onEditGroupAdd(const QJsonValue &payload);
-    void onEditGroup(const QJsonValue &payload);
+    // Receipts of the service (sockethandlinbound.cpp), on the engine's thread.
     void applyPrivateStatus(const QString &ids, qulonglong msgid, const QString &statusa);
     void applyGroupStatus(const QString &groupIds, qulonglong msgid, const QString &fromId);
 
@@ -331,21 +312,6 @@ private:
     // Writes the outbox once the current burst of work is done.
     void saveOutboxSoon();
     void onAckTimeout();
-    // `limit` the page asked for (0: unknown); `search` a text search to run locally as well.
-    void applyRecordReply(const QJsonArray &ack, const QString &ids, bool history, int limit = 0,
-                          const KeptRecordQuery &search = KeptRecordQuery());
-    // Local history (sockethandlkept.cpp).
-    void findKept(const KeptRecordQuery &query, bool history);
-    // A text search's local matches shown while the service has not answered it (nor a newer
-    // history request gone out): a silent service still finds what this machine keeps.
-    void findKeptFirst(const KeptRecordQuery &query);
-    void applyLastRecords(const QJsonArray &ack);
-    void emitEvent(const QString &event, const QJsonArray &args,
-                   std::function<void(const QJsonArray &)> ack = nullptr);
-    void emitLogged(const QString &event, const QJsonValue &payload);
-
-    // Groups (sockethandlgroups.cpp).
-    void applyGroupList(const QJsonArray &ack);
 
     std::unique_ptr<sio::Client> m_client;
     std::shared_ptr<sio::Socket> m_socket;
@@ -375,11 +341,10 @@ private:
 
     MessageClock m_clock;
     ConversationStore m_store;
-    std::shared_ptr<RecordKeeper> m_keeper;
-    QVector<KeptConversation> m_keptConversations;
-    // History requests sent and history replies stored (engine's thread).
-    quint64 m_historyRequests = 0;
-    quint64 m_historyReplies = 0;
+    // The parts (children of the engine, on its thread).
+    MessagingGroups *m_groups = nullptr;
+    MessagingHistory *m_history = nullptr;
+    MessagingInbound *m_inbound = nullptr;
     // Hands a change of the conversation list to the local history, when there is one.
     void keepConversation(const KeptConversation &change);
 
