@@ -6,6 +6,7 @@ import ConfigData 1.0
 import SocketState 1.0
 import LoadPersonnelinfor 1.0
 import HttplanguagePackage 1.0
+import ConversationListModel 1.0
 import "style"
 import "controls"
 
@@ -17,7 +18,7 @@ Item {
     id: newsList
     property int loginModel: 0
     property string skinColors: Style.defaultSkin
-    property int unreadTotal: 0
+    readonly property int unreadTotal: newsModel.unreadTotal
     // Unread system reminders, given by the frame.
     property int systemUnread: 0
     // False while another section or the system messages cover the conversation pane: a
@@ -58,18 +59,10 @@ Item {
 
     // ---- the model -------------------------------------------------------------------------
     function indexOfId(ids) {
-        for (var i = 0; i < newsModel.count; ++i) {
-            if (newsModel.get(i).ids === ids)
-                return i
-        }
-        return -1
+        return newsModel.indexOf(ids)
     }
     function ensureSystemRow() {
-        if (newsModel.count > 0 && newsModel.get(0).ids === systemId)
-            return
-        newsModel.insert(0, { ids: systemId, names: tip_system_message, types: "system", content: tip_system_message_tip,
-                              times: "", stamp: 0, unread: Math.max(0, systemUnread), online: false,
-                              paths: "qrc:/images/systemavatar.svg" })
+        newsModel.ensureSystemRow(tip_system_message, tip_system_message_tip)
     }
     function selfId() {
         return socketState.getSelfUesrId()
@@ -91,10 +84,10 @@ Item {
     }
     // The row of a conversation, added below the system messages when it is new.
     function upsert(ids, types, hint) {
-        var i = indexOfId(ids)
+        var i = newsModel.indexOf(ids)
         if (i >= 0) {
             if (hint !== undefined && hint !== null && String(hint) !== "" && newsModel.get(i).names !== String(hint)) {
-                newsModel.setProperty(i, "names", String(hint))
+                newsModel.setName(i, String(hint))
                 configData.setCurrentChatName(ids, String(hint))
                 socketState.keepConversationName(ids, types, String(hint))
             }
@@ -102,111 +95,47 @@ Item {
         }
         var names = conversationName(ids, types, hint)
         ensureSystemRow()
-        newsModel.insert(1, { ids: ids, names: names, types: types, content: "", times: "", stamp: 0, unread: 0,
-                              online: types === "2" && onlineInfor.getOnlineUsers(ids), paths: avatarOf(types) })
+        newsModel.addConversation(ids, names, types, types === "2" && onlineInfor.getOnlineUsers(ids), avatarOf(types), true)
         configData.setCurrentChatName(ids, names)
         configData.setCurrentChatTypes(ids, types)
         socketState.keepConversationName(ids, types, names)
         askLastRecord(ids, types)
         return 1
     }
-    function moveToTop(index) {
-        if (index > 1)
-            newsModel.move(index, 1, 1)
-        return index > 0 ? 1 : index
-    }
-    function recount() {
-        var total = 0
-        for (var i = 0; i < newsModel.count; ++i) {
-            if (newsModel.get(i).types !== "system")
-                total += newsModel.get(i).unread
-        }
-        unreadTotal = total
-    }
     function setUnread(index, count) {
-        var row = newsModel.get(index)
-        var n = Math.max(0, count)
-        if (row.unread === n)
+        if (!newsModel.setUnread(index, count))
             return
-        newsModel.setProperty(index, "unread", n)
-        recount()
-        sigDataUnreadNumber(row.ids, row.names, String(n), row.paths, row.types)
+        var row = newsModel.get(index)
+        sigDataUnreadNumber(row.ids, row.names, String(row.unread), row.paths, row.types)
     }
     function removeConversation(index) {
         if (index <= 0 || index >= newsModel.count)
             return
         var row = newsModel.get(index)
-        var ids = row.ids
         if (row.unread > 0)
-            sigDataUnreadNumber(ids, row.names, "0", row.paths, row.types)
-        configData.removeCurrentChat(ids)
+            sigDataUnreadNumber(row.ids, row.names, "0", row.paths, row.types)
+        configData.removeCurrentChat(row.ids)
         newsModel.remove(index)
-        recount()
-        if (ids === currentId)
+        if (row.ids === currentId)
             currentId = ""
     }
     function isOpen(ids) {
         return conversationVisible && ids === currentId
     }
 
-    // ---- texts and times -------------------------------------------------------------------
+    // ---- texts ----------------------------------------------------------------------------
     // One line of a message for the list: pictures and files by name, tags and entities gone.
     function previewText(msg, msgType) {
         return configData.previewText(msg, msgType, tip_picture_message, tip_file_message,
                                       "[" + tip_expression + "]")
     }
-    // "yyyy-MM-dd hh:mm:ss" local time to ms; 0 when unreadable.
-    function stampOf(sendTime) {
-        var m = /^(\d{4})-(\d{2})-(\d{2}) (\d{2}):(\d{2})(?::(\d{2}))?/.exec(String(sendTime))
-        if (!m)
-            return 0
-        return new Date(+m[1], +m[2] - 1, +m[3], +m[4], +m[5], m[6] ? +m[6] : 0).getTime()
-    }
-    // Today's messages show their time, older ones their date.
-    function timeText(stamp) {
-        if (stamp <= 0)
-            return ""
-        var d = new Date(stamp)
-        var now = new Date()
-        if (d.toDateString() === now.toDateString())
-            return Qt.formatTime(d, "hh:mm")
-        return Qt.formatDate(d, "MM-dd")
-    }
-    // The last-record times carry only " hh:mm": today, or yesterday if that lies ahead.
-    function stampOfClock(times) {
-        var m = /(\d{1,2}):(\d{2})/.exec(String(times))
-        if (!m)
-            return 0
-        var now = new Date()
-        var d = new Date(now.getFullYear(), now.getMonth(), now.getDate(), +m[1], +m[2], 0)
-        if (d.getTime() > now.getTime() + 60000)
-            d.setDate(d.getDate() - 1)
-        return d.getTime()
-    }
-    function parseMessage(messages) {
-        try {
-            var o = JSON.parse(messages)
-            return o !== null && typeof o === "object" ? o : null
-        } catch (e) {
-            return null
-        }
-    }
 
     // ---- what the server says --------------------------------------------------------------
-    function showMessage(index, message, senderName) {
-        var stamp = stampOf(message.send_time)
-        if (stamp <= 0)
-            stamp = Date.now()
-        var text = previewText(message.msg, message.msg_type)
-        newsModel.setProperty(index, "content", senderName !== "" ? senderName + ": " + text : text)
-        newsModel.setProperty(index, "stamp", stamp)
-        newsModel.setProperty(index, "times", timeText(stamp))
-        return text
-    }
     // A message arrived or was sent; `fromOther` when somebody else wrote it.
-    function incoming(ids, types, hint, message, fromOther, senderName) {
-        var index = moveToTop(upsert(ids, types, hint))
-        var text = showMessage(index, message, senderName)
+    function incoming(ids, types, hint, msg, msgType, stamp, fromOther, senderName) {
+        upsert(ids, types, hint)
+        var text = previewText(msg, msgType)
+        var index = newsModel.arrive(ids, senderName !== "" ? senderName + ": " + text : text, stamp)
         if (!fromOther)
             return
         if (isOpen(ids)) {
@@ -215,24 +144,9 @@ Item {
         }
         setUnread(index, newsModel.get(index).unread + 1)
         var row = newsModel.get(index)
-        sigNotice(ids, types, row.names, senderName, String(message.msg === undefined || message.msg === null ? "" : message.msg),
-                  String(message.msg_type === undefined ? "" : message.msg_type))
+        sigNotice(ids, types, row.names, senderName, msg, msgType)
         sigTipInfors(row.names, senderName !== "" ? senderName + ": " + text : text, true)
         selectItemTime.restart()
-    }
-    function onPrivate(ids, messages) {
-        var message = parseMessage(messages)
-        if (!message || ids === "")
-            return
-        var fromOther = String(message.creator) !== selfId()
-        incoming(ids, "2", undefined, message, fromOther, "")
-    }
-    function onGroup(groupIds, isSelf, messages) {
-        var message = parseMessage(messages)
-        if (!message || groupIds === "")
-            return
-        var sender = isSelf ? "" : (message.user_name ? String(message.user_name) : "")
-        incoming(groupIds, "3", message.group_name, message, !isSelf, sender)
     }
     // The server's unread counts (after sign-in and on request) are the truth for a
     // conversation that is not open; a new conversation with unread messages appears.
@@ -240,7 +154,7 @@ Item {
         if (ids === "" || (types !== "2" && types !== "3"))
             return
         var count = nums > 0 ? nums : 0
-        var index = indexOfId(ids)
+        var index = newsModel.indexOf(ids)
         if (index < 0) {
             if (count === 0)
                 return
@@ -254,25 +168,8 @@ Item {
         setUnread(index, count)
     }
     function onLastMessage(ids, contents, types, times) {
-        var index = indexOfId(ids)
-        if (index < 0)
-            return
-        var stamp = stampOfClock(times)
-        // A live message newer than this answer keeps its place; the answer only knows the
-        // minute, so a live message of that same minute does not count as newer.
-        var shown = newsModel.get(index).content
-        if (newsModel.get(index).stamp >= stamp + 60000 && shown !== "")
-            return
-        var text = previewText(contents, "")
-        // An answer about the message already shown keeps the sender's name in front of it, and
-        // its exact time when the row has one (the answer's is only a clock time).
-        var same = shown === text || shown.endsWith(": " + text)
-        if (same && (newsModel.get(index).stamp >= stamp || newsModel.get(index).stamp > 0))
-            return
-        newsModel.setProperty(index, "content", text)
-        newsModel.setProperty(index, "stamp", stamp)
-        newsModel.setProperty(index, "times", timeText(stamp))
-        handlLastInforTime.restart()
+        if (newsModel.indexOf(ids) >= 0 && newsModel.showLastRecord(ids, previewText(contents, ""), times))
+            handlLastInforTime.restart()
     }
 
     // ---- requests --------------------------------------------------------------------------
@@ -292,21 +189,13 @@ Item {
             socketState.getLastrecord(JSON.stringify(list))
     }
     function requestAll() {
-        var list = []
-        for (var i = 0; i < newsModel.count; ++i) {
-            var row = newsModel.get(i)
-            if (row.types === "2" || row.types === "3")
-                list.push({ id: row.ids, types: row.types })
-        }
-        if (list.length > 0)
-            socketState.getLastrecord(JSON.stringify(list))
+        var request = newsModel.lastRecordRequest()
+        if (request !== "")
+            socketState.getLastrecord(request)
         socketState.getLastRecordLength()
     }
     function refreshOnline() {
-        for (var i = 0; i < newsModel.count; ++i) {
-            if (newsModel.get(i).types === "2")
-                newsModel.setProperty(i, "online", onlineInfor.getOnlineUsers(newsModel.get(i).ids))
-        }
+        newsModel.refreshOnline()
     }
     // The stored conversations, then their last messages and the unread counts.
     function loginSuccess() {
@@ -316,10 +205,10 @@ Item {
             var types = configData.getCurrentChatTypes(ids[i])
             if (types !== "2" && types !== "3")
                 types = "2"
-            if (indexOfId(ids[i]) < 0) {
+            if (newsModel.indexOf(ids[i]) < 0) {
                 var name = configData.getCurrentChatName(ids[i])
-                newsModel.append({ ids: ids[i], names: name !== "" ? name : conversationName(ids[i], types), types: types,
-                                   content: "", times: "", stamp: 0, unread: 0, online: false, paths: avatarOf(types) })
+                newsModel.addConversation(ids[i], name !== "" ? name : conversationName(ids[i], types), types, false,
+                                          avatarOf(types), false)
             }
         }
         showKept(false)
@@ -340,25 +229,22 @@ Item {
             var c = kept[i]
             if (c.ids === "" || (c.types !== "2" && c.types !== "3"))
                 continue
-            var index = indexOfId(c.ids)
+            var index = newsModel.indexOf(c.ids)
             if (index < 0) {
                 var names = conversationName(c.ids, c.types, c.names)
-                newsModel.append({ ids: c.ids, names: names, types: c.types, content: "", times: "", stamp: 0, unread: 0,
-                                   online: c.types === "2" && onlineInfor.getOnlineUsers(c.ids), paths: avatarOf(c.types) })
+                index = newsModel.addConversation(c.ids, names, c.types, c.types === "2" && onlineInfor.getOnlineUsers(c.ids),
+                                                  avatarOf(c.types), false)
                 configData.setCurrentChatName(c.ids, names)
                 configData.setCurrentChatTypes(c.ids, c.types)
                 if (ask)
                     askLastRecord(c.ids, c.types)
-                index = newsModel.count - 1
             } else if (c.names !== "" && newsModel.get(index).names === c.ids) {
-                newsModel.setProperty(index, "names", c.names)
+                newsModel.setName(index, c.names)
             }
             if (c.content !== "" && c.stamp > newsModel.get(index).stamp) {
                 var text = previewText(c.content, c.msgType)
                 var sender = c.types === "3" && c.creator !== selfId() && c.senderName !== "" ? c.senderName + ": " : ""
-                newsModel.setProperty(index, "content", sender + text)
-                newsModel.setProperty(index, "stamp", c.stamp)
-                newsModel.setProperty(index, "times", timeText(c.stamp))
+                newsModel.showMessage(index, sender + text, c.stamp)
             }
             if (c.unread > 0 && newsModel.get(index).unread === 0 && !isOpen(c.ids))
                 setUnread(index, c.unread)
@@ -417,14 +303,7 @@ Item {
     }
     // Newest first, the system messages pinned on top.
     function sortByTime() {
-        for (var i = 2; i < newsModel.count; ++i) {
-            var stamp = newsModel.get(i).stamp
-            var j = i
-            while (j > 1 && newsModel.get(j - 1).stamp < stamp)
-                --j
-            if (j !== i)
-                newsModel.move(i, j, 1)
-        }
+        newsModel.sortByTime()
         syncSelection()
     }
 
@@ -437,14 +316,9 @@ Item {
     }
     function filterConversations(text) {
         matchModel.clear()
-        var needle = text.trim().toLowerCase()
-        if (needle === "")
-            return
-        for (var i = 0; i < newsModel.count; ++i) {
-            var row = newsModel.get(i)
-            if (row.types !== "system" && (row.names.toLowerCase().indexOf(needle) >= 0 || row.ids === needle))
-                matchModel.append({ ids: row.ids, names: row.names, types: row.types, paths: row.paths, online: row.online })
-        }
+        var found = newsModel.matching(text)
+        for (var i = 0; i < found.length; ++i)
+            matchModel.append(found[i])
     }
     function chooseMatch(index) {
         if (index < 0 || index >= matchModel.count)
@@ -459,17 +333,21 @@ Item {
     Component.onCompleted: ensureSystemRow()
     // The desktop's own badge (where it has one) follows the list.
     onUnreadTotalChanged: configData.setMessageNumber(unreadTotal)
-    onSystemUnreadChanged: if (newsModel.count > 0 && newsModel.get(0).ids === systemId) newsModel.setProperty(0, "unread", Math.max(0, systemUnread))
     onConversationVisibleChanged: {
         // Back on the open conversation: what arrived meanwhile is read now.
         if (conversationVisible && currentId !== "" && currentId !== systemId) {
-            var index = indexOfId(currentId)
+            var index = newsModel.indexOf(currentId)
             if (index >= 0 && newsModel.get(index).unread > 0)
                 markRead(index)
         }
     }
 
-    ListModel { id: newsModel }
+    ConversationListModel {
+        id: newsModel
+        store: socketState
+        systemUnread: newsList.systemUnread
+        onMessageArrived: newsList.incoming(ids, types, names, msg, msgType, stamp, fromOther, sender)
+    }
     ListModel { id: matchModel }
     ConfigData { id: configData }
     LoadPersonnelinfor {
@@ -478,36 +356,26 @@ Item {
         onLoadedChanged: {
             if (!loaded)
                 return
-            for (var i = 0; i < newsModel.count; ++i) {
-                var row = newsModel.get(i)
-                if (row.types !== "2" || row.names !== row.ids)
-                    continue
-                var name = loadPersonnelinfor.getPersonnelInformationValue(row.ids)
+            var ids = newsModel.unnamed()
+            for (var i = 0; i < ids.length; ++i) {
+                var name = loadPersonnelinfor.getPersonnelInformationValue(ids[i])
                 if (name !== "") {
-                    newsModel.setProperty(i, "names", name)
-                    configData.setCurrentChatName(row.ids, name)
+                    newsModel.setName(newsModel.indexOf(ids[i]), name)
+                    configData.setCurrentChatName(ids[i], name)
                 }
             }
         }
     }
     OnlineInfor {
         id: onlineInfor
-        onSigOnlineUsersChange: {
-            for (var i = 0; i < newsModel.count; ++i) {
-                var row = newsModel.get(i)
-                if (row.types === "2" && list.indexOf(row.ids) >= 0)
-                    newsModel.setProperty(i, "online", statusa)
-            }
-        }
+        onSigOnlineUsersChange: newsModel.setOnline(list, statusa)
     }
     SocketState {
         id: socketState
-        onSigPrivareMessage: newsList.onPrivate(ids, messages)
-        onSigGroupMessage: newsList.onGroup(groupIds, isSelf, messages)
         onSigMessageUnreadNums: newsList.onUnreadNums(id, nums, types, groupNames)
         onSigSendLastMessageInfor: newsList.onLastMessage(ids, contents, types, times)
         onSigKeptConversations: newsList.showKept(true)
-        onSigEditGroupDelete: newsList.removeConversation(newsList.indexOfId(groupIds))
+        onSigEditGroupDelete: newsList.removeConversation(newsModel.indexOf(groupIds))
     }
     LanguageTexts {
         id: languageTexts

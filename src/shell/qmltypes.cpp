@@ -19,6 +19,7 @@
 #include "items/roundpicture.h"
 #include "items/textballoon.h"
 #include "language/httplanguagepackage.h"
+#include "messaging/conversationlistmodel.h"
 #include "messaging/onlineinfor.h"
 #include "messaging/socketstate.h"
 #include "reminders/menuitem.h"
@@ -58,6 +59,7 @@ void registerQmlTypes()
     registerType<LoadPersonnelinfor>("LoadPersonnelinfor");
     registerType<SocketState>("SocketState");
     registerType<OnlineInfor>("OnlineInfor");
+    registerType<ConversationListModel>("ConversationListModel");
     registerType<UploadImage>("UploadImage");
     registerType<DownloadFile>("DownloadFile");
     registerType<MenuItem>("MenuItem");
