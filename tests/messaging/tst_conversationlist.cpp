@@ -6,6 +6,7 @@
 #include "messaging/conversationlistmodel.h"
 #include "messaging/sockethandl.h"
 #include "messaging/socketstate.h"
+#include "messagingtestkit.h"
 #include "testenvironment.h"
 
 #include <QAbstractItemModelTester>
