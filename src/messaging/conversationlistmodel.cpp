@@ -2,6 +2,8 @@
 
 #include "session/parameterinfor.h"
 #include "socketstate.h"
+#include "json/jsonfield.h"
+#include "json/peerjson.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -21,27 +23,20 @@ const QString groupType = QStringLiteral("3");
 const QString systemType = QStringLiteral("system");
 constexpr qint64 minuteMs = 60000;
 
-// A member as the documents' String() gave it: texts and numbers as they read, nothing for a
-// missing or null member.
-QString textOf(const QJsonValue &value)
-{
-    if (value.isString())
-        return value.toString();
-    if (value.isDouble() || value.isBool())
-        return value.toVariant().toString();
-    return QString();
-}
-
+// The engine's own message text, read as every stored document is: with the peer parser's
+// limits, an unreadable text giving an empty object.
 QJsonObject objectOf(const QString &messages)
 {
-    return QJsonDocument::fromJson(messages.toUtf8()).object();
+    QJsonObject object;
+    PeerJson::parseObject(messages.toUtf8(), &object);
+    return object;
 }
 
 // The message's own time, or now for one without a readable time.
 double arrivalStamp(const QJsonObject &message)
 {
     const double stamp =
-        ConversationListModel::stampOf(textOf(message.value(QLatin1String("send_time"))));
+        ConversationListModel::stampOf(JsonField::id(message.value(QLatin1String("send_time"))));
     return stamp > 0 ? stamp : double(QDateTime::currentMSecsSinceEpoch());
 }
 
@@ -389,10 +384,10 @@ void ConversationListModel::readPrivate(const QString &ids, const QString &messa
     if (message.isEmpty() || ids.isEmpty())
         return;
     const QString self = m_store ? m_store->getSelfUesrId() : QString();
-    const bool fromOther = textOf(message.value(QLatin1String("creator"))) != self;
+    const bool fromOther = JsonField::id(message.value(QLatin1String("creator"))) != self;
     emit messageArrived(
-        ids, privateType, QString(), QString(), textOf(message.value(QLatin1String("msg"))),
-        textOf(message.value(QLatin1String("msg_type"))), arrivalStamp(message), fromOther);
+        ids, privateType, QString(), QString(), JsonField::id(message.value(QLatin1String("msg"))),
+        JsonField::id(message.value(QLatin1String("msg_type"))), arrivalStamp(message), fromOther);
 }
 
 void ConversationListModel::readGroup(const QString &groupIds, bool isSelf, const QString &messages)
@@ -400,11 +395,12 @@ void ConversationListModel::readGroup(const QString &groupIds, bool isSelf, cons
     const QJsonObject message = objectOf(messages);
     if (message.isEmpty() || groupIds.isEmpty())
         return;
-    const QString sender = isSelf ? QString() : textOf(message.value(QLatin1String("user_name")));
-    emit messageArrived(groupIds, groupType, textOf(message.value(QLatin1String("group_name"))),
-                        sender, textOf(message.value(QLatin1String("msg"))),
-                        textOf(message.value(QLatin1String("msg_type"))), arrivalStamp(message),
-                        !isSelf);
+    const QString sender =
+        isSelf ? QString() : JsonField::id(message.value(QLatin1String("user_name")));
+    emit messageArrived(
+        groupIds, groupType, JsonField::id(message.value(QLatin1String("group_name"))), sender,
+        JsonField::id(message.value(QLatin1String("msg"))),
+        JsonField::id(message.value(QLatin1String("msg_type"))), arrivalStamp(message), !isSelf);
 }
 
 void ConversationListModel::insertRow(int at, Row row)
