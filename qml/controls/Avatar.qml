@@ -36,8 +36,8 @@ Item {
         width: Math.max(8, parent.width * 0.26)
         height: width
         radius: width / 2
-        color: avatar.online ? Style.online : "#b8c0cc"
+        color: avatar.online ? Style.online : Style.offline
         border.width: Math.max(1, 1.5 * Style.sr)
-        border.color: "#ffffff"
+        border.color: Style.onSkin
     }
 }

@@ -43,7 +43,7 @@ Item {
         radius: Style.radiusSmall
         color: row.checked ? row.skinColors : "transparent"
         border.width: row.activeFocus ? Math.max(1, 1.5 * Style.sr) : 1
-        border.color: row.checked || row.activeFocus ? row.skinColors : "#b8c0cc"
+        border.color: row.checked || row.activeFocus ? row.skinColors : Style.checkBorder
         Image {
             anchors.fill: parent
             anchors.margins: 2 * Style.sr

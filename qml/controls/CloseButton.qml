@@ -40,7 +40,7 @@ Item {
             height: Math.max(1, 1.3 * Style.sr)
             rotation: modelData
             antialiasing: true
-            color: button.filled && (area.containsMouse || button.activeFocus) ? "#ffffff"
+            color: button.filled && (area.containsMouse || button.activeFocus) ? Style.onSkin
                    : area.containsMouse ? Style.danger : button.pal.sub
         }
     }

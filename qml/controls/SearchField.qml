@@ -25,7 +25,7 @@ TextField {
     Accessible.name: placeholderText
     background: Rectangle {
         radius: height / 2
-        color: field.loginModel === 1 ? "#ffffff" : field.pal.field
+        color: field.pal.field
         border.color: field.activeFocus ? field.skinColors : "transparent"
     }
 

@@ -18,6 +18,6 @@ Rectangle {
         anchors.centerIn: parent
         text: badge.count > 99 ? "99+" : String(badge.count)
         font.pixelSize: Style.fontTiny
-        color: "#ffffff"
+        color: Style.onSkin
     }
 }

@@ -6,7 +6,7 @@ import "style"
 Canvas {
     id: circularProgress
     property color arcColor: Style.defaultSkin
-    property color arcBackgroundColor: "#e6e9ef"
+    property color arcBackgroundColor: Style.standardPalette.line
     property real arcWidth: 3
     property real progress: 0
     property real radius: Math.min(width, height) / 2

@@ -117,7 +117,7 @@ Rectangle {
             sigSendFiles(list)
     }
 
-    color: loginModel === 1 ? Qt.rgba(1, 1, 1, 0.7) : pal.pane
+    color: loginModel === 1 ? Style.glass(0.7) : pal.pane
 
     ConfigData { id: configData }
     UploadImage {

@@ -368,7 +368,7 @@ Rectangle {
             verticalAlignment: TextInput.AlignVCenter
             background: Rectangle {
                 radius: height / 2
-                color: historicalRecords.loginModel === 1 ? "#ffffff" : historicalRecords.pal.field
+                color: historicalRecords.pal.field
                 border.color: historyDate.activeFocus ? historicalRecords.skinColors : "transparent"
             }
             selectByMouse: true

@@ -66,7 +66,7 @@ Item {
         id: listPane
         width: Style.listWidth
         height: parent.height
-        color: structureDefault.loginModel === 1 ? Qt.rgba(1, 1, 1, 0.55) : structureDefault.pal.list
+        color: structureDefault.loginModel === 1 ? Style.glass(0.55) : structureDefault.pal.list
         StructureList {
             id: structureList
             objectName: "structureList"

@@ -208,7 +208,7 @@ Rectangle {
                 width: 150 * structurePersonnelinfor.sr
                 height: width
                 radius: Style.radius
-                color: "#ffffff"
+                color: Style.qrPaper
                 border.color: structurePersonnelinfor.pal.cardBorder
                 CodePainter {
                     id: personQrCode

@@ -16,8 +16,8 @@ Item {
         height: width
         radius: width / 2
         gradient: Gradient {
-            GradientStop { position: 0.0; color: "#fff6c8" }
-            GradientStop { position: 1.0; color: "#00fff6c8" }
+            GradientStop { position: 0.0; color: Style.springPalette.sunGlow }
+            GradientStop { position: 1.0; color: Style.springPalette.sunGlowClear }
         }
         opacity: 0.55
         SequentialAnimation on opacity {
@@ -45,8 +45,8 @@ Item {
                 rotation: index * 45
                 gradient: Gradient {
                     orientation: Gradient.Horizontal
-                    GradientStop { position: 0.0; color: "#66fff3b0" }
-                    GradientStop { position: 1.0; color: "#00fff3b0" }
+                    GradientStop { position: 0.0; color: Style.springPalette.sunRay }
+                    GradientStop { position: 1.0; color: Style.springPalette.sunRayClear }
                 }
             }
         }

@@ -198,7 +198,7 @@ Rectangle {
                         radius: width / 2
                         y: 2 * functionList.sr
                         x: functionList.autoLogin ? parent.width - width - 2 * functionList.sr : 2 * functionList.sr
-                        color: "#ffffff"
+                        color: Style.onSkin
                         Behavior on x { NumberAnimation { duration: 120 } }
                     }
                 }

@@ -71,7 +71,7 @@ Rectangle {
 
     color: paneColor
     radius: 6 * sr
-    border.color: dark ? "#343641" : "#d7dde6"
+    border.color: pal.frameBorder
     clip: true
 
     function hextoPressHex(hex) {
@@ -232,7 +232,7 @@ Rectangle {
             id: listPane
             width: Style.listWidth
             height: parent.height
-            color: mainDefalut.loginModel === 1 ? Qt.rgba(1, 1, 1, 0.55) : mainDefalut.listColor
+            color: mainDefalut.loginModel === 1 ? Style.glass(0.55) : mainDefalut.listColor
             Rectangle {
                 anchors.right: parent.right
                 width: 1
@@ -529,11 +529,11 @@ Rectangle {
         width: toolTipText.implicitWidth + 18 * mainDefalut.sr
         height: 26 * mainDefalut.sr
         radius: 4 * mainDefalut.sr
-        color: mainDefalut.dark ? "#3a3c48" : "#2f3542"
+        color: mainDefalut.pal.toolTip
         Text {
             id: toolTipText
             anchors.centerIn: parent
-            color: "#ffffff"
+            color: Style.onSkin
             font.pixelSize: 12 * mainDefalut.sr
         }
     }

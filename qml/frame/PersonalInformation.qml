@@ -194,7 +194,7 @@ ModalCard {
                     width: 8 * personalInformation.sr
                     height: width
                     radius: width / 2
-                    color: personalInformation.online ? Style.online : "#b8c0cc"
+                    color: personalInformation.online ? Style.online : Style.offline
                 }
                 Item { width: 6 * personalInformation.sr; height: 1 }
                 Text {

@@ -11,8 +11,8 @@ Item {
     Rectangle {
         anchors.fill: parent
         gradient: Gradient {
-            GradientStop { position: 0.0; color: "#f6fbef" }
-            GradientStop { position: 1.0; color: "#e6f3d8" }
+            GradientStop { position: 0.0; color: Style.springPalette.meadowTop }
+            GradientStop { position: 1.0; color: Style.springPalette.meadowBottom }
         }
     }
     Repeater {

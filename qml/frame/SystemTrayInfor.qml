@@ -1,5 +1,6 @@
 import QtQuick 2.12
 import QtQuick.Window 2.12
+import "style"
 
 // A frameless, always-on-top window that appears above the tray and closes itself: a picture,
 // or a notice (a new system reminder) that opens its page when clicked.
@@ -11,12 +12,14 @@ Window {
     property string noticeText: ""
     property string noticeTime: ""
     readonly property bool noticeMode: noticeTitle !== ""
+    // It pops up over the desktop, not the window: always in the light colours.
+    readonly property var pal: Style.standardPalette
     signal sigNoticeClicked()
     readonly property real sr: Math.max(1, screenRate)
     flags: Qt.FramelessWindowHint | Qt.Tool | Qt.WindowStaysOnTopHint
     width: 300 * sr
     height: noticeMode ? Math.max(120 * sr, noticeColumn.implicitHeight + 28 * sr) : 200 * sr
-    color: "#ffffff"
+    color: pal.pane
     visible: false
 
     function showPicture(path) {
@@ -52,7 +55,7 @@ Window {
     Rectangle {
         anchors.fill: parent
         color: "transparent"
-        border.color: "#dde2ea"
+        border.color: systemTrayInfor.pal.popupBorder
     }
     Image {
         anchors.fill: parent
@@ -80,7 +83,7 @@ Window {
             text: systemTrayInfor.noticeTitle
             font.pixelSize: 14 * systemTrayInfor.sr
             font.bold: true
-            color: "#1f2d3d"
+            color: systemTrayInfor.pal.text
         }
         Text {
             textFormat: Text.PlainText
@@ -89,7 +92,7 @@ Window {
             elide: Text.ElideRight
             text: systemTrayInfor.noticeModule
             font.pixelSize: 12 * systemTrayInfor.sr
-            color: "#8a96a8"
+            color: systemTrayInfor.pal.sub
         }
         Text {
             textFormat: Text.PlainText
@@ -100,7 +103,7 @@ Window {
             elide: Text.ElideRight
             text: systemTrayInfor.noticeText
             font.pixelSize: 13 * systemTrayInfor.sr
-            color: "#1f2d3d"
+            color: systemTrayInfor.pal.text
         }
         Text {
             textFormat: Text.PlainText
@@ -109,7 +112,7 @@ Window {
             horizontalAlignment: Text.AlignRight
             text: systemTrayInfor.noticeTime
             font.pixelSize: 11 * systemTrayInfor.sr
-            color: "#8a96a8"
+            color: systemTrayInfor.pal.sub
         }
     }
     MouseArea {

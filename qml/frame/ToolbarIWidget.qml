@@ -92,7 +92,7 @@ Rectangle {
         width: 40 * sr
         height: width
         radius: width / 2
-        color: Qt.rgba(1, 1, 1, 0.7)
+        color: Style.glass(0.7)
         RoundPicture {
             id: avatarImage
             objectName: "toolbarAvatar"
@@ -144,9 +144,9 @@ Rectangle {
                 Accessible.onPressAction: choose()
                 border.width: activeFocus ? Math.max(1, 1.5 * toolbarIWidget.sr) : 0
                 border.color: Style.onSkin
-                color: selected ? Qt.rgba(1, 1, 1, toolbarIWidget.dark ? 0.12 : 0.24)
-                       : sectionArea.pressed ? Qt.rgba(0, 0, 0, 0.15)
-                       : sectionArea.containsMouse ? Qt.rgba(1, 1, 1, 0.12) : "transparent"
+                color: selected ? Style.glass(toolbarIWidget.dark ? 0.12 : 0.24)
+                       : sectionArea.pressed ? Style.shade(0.15)
+                       : sectionArea.containsMouse ? Style.glass(0.12) : "transparent"
                 Behavior on color { ColorAnimation { duration: 120 } }
                 Rectangle {
                     visible: sectionButton.selected && toolbarIWidget.dark
@@ -230,7 +230,7 @@ Rectangle {
                 Accessible.onPressAction: activate()
                 border.width: activeFocus ? Math.max(1, 1.5 * toolbarIWidget.sr) : 0
                 border.color: Style.onSkin
-                color: toolArea.pressed ? Qt.rgba(0, 0, 0, 0.15) : toolArea.containsMouse ? Qt.rgba(1, 1, 1, 0.14) : "transparent"
+                color: toolArea.pressed ? Style.shade(0.15) : toolArea.containsMouse ? Style.glass(0.14) : "transparent"
                 Image {
                     anchors.centerIn: parent
                     width: 22 * toolbarIWidget.sr

@@ -23,7 +23,7 @@ Rectangle {
 
     signal sigSelectHistory(string text)
 
-    color: loginModel === 1 ? Qt.rgba(1, 1, 1, 0.92) : pal.list
+    color: loginModel === 1 ? Style.glass(0.92) : pal.list
     implicitHeight: header.height + Math.min(termModel.count, 8) * 36 * sr + 8 * sr
 
     function hextoPressHex(hex) {

@@ -288,7 +288,7 @@ Item {
                     radius: width / 2
                     y: 2 * basicSettup.sr
                     x: switchRow.checked ? parent.width - width - 2 * basicSettup.sr : 2 * basicSettup.sr
-                    color: "#ffffff"
+                    color: Style.onSkin
                     Behavior on x { NumberAnimation { duration: 120 } }
                 }
             }

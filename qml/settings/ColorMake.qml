@@ -111,7 +111,7 @@ Item {
                 radius: 2 * colorMake.sr
                 color: "transparent"
                 border.width: Math.max(1, 1.5 * colorMake.sr)
-                border.color: "#ffffff"
+                border.color: Style.onSkin
             }
             MouseArea {
                 anchors.fill: parent
@@ -153,7 +153,7 @@ Item {
                 radius: width / 2
                 color: colorMake.pickedColor
                 border.width: Math.max(1, 2 * colorMake.sr)
-                border.color: "#ffffff"
+                border.color: Style.onSkin
             }
             MouseArea {
                 anchors.fill: parent

@@ -70,7 +70,7 @@ Item {
             ctx.beginPath()
             ctx.arc(width / 2, height / 2, width / 2, 0, 2 * Math.PI)
             ctx.fill()
-            ctx.strokeStyle = "#ffffff"
+            ctx.strokeStyle = String(Style.onSkin)
             ctx.lineWidth = Math.max(1, 1.6 * themeSettup.sr)
             ctx.beginPath()
             ctx.moveTo(width * 0.27, height * 0.52)

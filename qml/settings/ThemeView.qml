@@ -109,7 +109,7 @@ Item {
                                 width: 5 * preview.u
                                 height: width
                                 radius: width / 2
-                                color: Qt.rgba(1, 1, 1, index === 0 ? 0.9 : 0.5)
+                                color: Style.glass(index === 0 ? 0.9 : 0.5)
                             }
                         }
                     }

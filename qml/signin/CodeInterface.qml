@@ -117,7 +117,7 @@ Rectangle {
         width: 196 * sr
         height: width
         radius: 6 * sr
-        color: "#ffffff"
+        color: Style.qrPaper
         border.color: codeInterface.pal.cardBorder
 
         CodePainter {
@@ -187,7 +187,7 @@ Rectangle {
                 wrapMode: Text.WordWrap
                 text: codeInterface.failed ? codeInterface.tip_server_disconnected : codeInterface.tip_get_data
                 font.pixelSize: 13 * codeInterface.sr
-                color: codeInterface.failed ? Style.danger : "#5a6b7d"
+                color: codeInterface.failed ? Style.danger : codeInterface.pal.muted
             }
         }
         MouseArea {
@@ -212,7 +212,7 @@ Rectangle {
             text: "\u2039  " + codeInterface.tip_back
             font.pixelSize: 13 * codeInterface.sr
             font.underline: backArea.containsMouse
-            color: codeInterface.skinColors === "#323448" && codeInterface.dark ? "#9db8ff" : codeInterface.skinColors
+            color: codeInterface.skinColors === Style.curtainBlack && codeInterface.dark ? Style.darkLink : codeInterface.skinColors
             MouseArea {
                 id: backArea
                 anchors.fill: parent

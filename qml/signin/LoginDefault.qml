@@ -197,8 +197,8 @@ Rectangle {
                     objectName: "login_" + modelData
                     width: 40 * sr
                     height: 34 * sr
-                    color: buttonArea.pressed ? (modelData === "close" ? Style.dangerPressed : Qt.rgba(0, 0, 0, 0.18))
-                           : buttonArea.containsMouse ? (modelData === "close" ? Style.danger : Qt.rgba(1, 1, 1, 0.18)) : "transparent"
+                    color: buttonArea.pressed ? (modelData === "close" ? Style.dangerPressed : Style.shade(0.18))
+                           : buttonArea.containsMouse ? (modelData === "close" ? Style.danger : Style.glass(0.18)) : "transparent"
                     visible: modelData !== "set" || loginDefault.currentView === "password" || loginDefault.currentView === "qrcode"
                     Accessible.role: Accessible.Button
                     Accessible.name: modelData === "set" ? loginDetail.tip_server_set

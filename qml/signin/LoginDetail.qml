@@ -394,7 +394,7 @@ Item {
                             width: 30 * loginDetail.sr
                             height: width
                             radius: width / 2
-                            color: "#dbe9ff"
+                            color: Style.avatarBack
                             RoundPicture {
                                 id: rowImage
                                 anchors.fill: parent
@@ -532,7 +532,7 @@ Item {
                             height: width
                             radius: 3 * loginDetail.sr
                             color: box.checked ? loginDetail.skinColors : "transparent"
-                            border.color: box.checked ? loginDetail.skinColors : (box.activeFocus ? loginDetail.skinColors : "#b8c0cc")
+                            border.color: box.checked ? loginDetail.skinColors : (box.activeFocus ? loginDetail.skinColors : Style.checkBorder)
                             Behavior on color { ColorAnimation { duration: 100 } }
                             Image {
                                 anchors.fill: parent
@@ -578,7 +578,7 @@ Item {
             Text {
                 anchors.centerIn: parent
                 text: loginDetail.tip_log_in
-                color: "#ffffff"
+                color: Style.onSkin
                 font.pixelSize: 15 * loginDetail.sr
                 font.letterSpacing: 2 * loginDetail.sr
             }

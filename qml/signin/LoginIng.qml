@@ -76,7 +76,7 @@ Item {
             anchors.fill: parent
             anchors.margins: 4 * loginIng.sr
             radius: width / 2
-            color: "#dbe9ff"
+            color: Style.avatarBack
             RoundPicture {
                 id: avatarImage
                 anchors.fill: parent

@@ -237,7 +237,7 @@ Rectangle {
                     wrapMode: Text.WordWrap
                     horizontalAlignment: Text.AlignHCenter
                     font.pixelSize: 12 * setInterface.sr
-                    color: setInterface.dark ? "#cfe0ff" : setInterface.skinColors
+                    color: setInterface.dark ? Style.darkAction : setInterface.skinColors
                 }
                 MouseArea {
                     id: testArea
@@ -257,7 +257,7 @@ Rectangle {
             text: setInterface.resultText
             elide: Text.ElideRight
             font.pixelSize: 12 * setInterface.sr
-            color: setInterface.resultOk ? "#3aa55d" : Style.danger
+            color: setInterface.resultOk ? Style.testPassed : Style.danger
         }
 
         Text {
@@ -294,7 +294,7 @@ Rectangle {
                         anchors.centerIn: parent
                         text: httplanguagePackage.getLangName(modelData) || modelData
                         font.pixelSize: 13 * setInterface.sr
-                        color: parent.chosen ? "#ffffff" : setInterface.textColor
+                        color: parent.chosen ? Style.onSkin : setInterface.textColor
                     }
                     MouseArea {
                         id: langArea
@@ -461,7 +461,7 @@ Rectangle {
                     anchors.centerIn: parent
                     text: primary ? setInterface.tip_ok : setInterface.tip_cancel
                     font.pixelSize: 13 * setInterface.sr
-                    color: primary ? "#ffffff" : setInterface.textColor
+                    color: primary ? Style.onSkin : setInterface.textColor
                 }
                 MouseArea {
                     id: buttonArea

@@ -32,6 +32,18 @@ QtObject {
     readonly property color online: "#2fb36b"
     // What is drawn on the skin colour (its bars and badges): marks, borders and text.
     readonly property color onSkin: "#ffffff"
+    // A person offline, and the border of a box not yet checked.
+    readonly property color offline: "#b8c0cc"
+    readonly property color checkBorder: "#b8c0cc"
+    // The disc behind a picture still loading.
+    readonly property color avatarBack: "#dbe9ff"
+    // A QR code needs white paper to be read by a camera, whatever the theme.
+    readonly property color qrPaper: "#ffffff"
+    // A server test that passed.
+    readonly property color testPassed: "#3aa55d"
+    // Links and actions in the skin colour that dark themes lift to stay readable.
+    readonly property color darkLink: "#9db8ff"
+    readonly property color darkAction: "#cfe0ff"
     // The presence dot on the toolbar, brighter than the one on the panes to stand out on the skin.
     readonly property color toolbarOnline: "#3ccf6e"
     readonly property color toolbarOffline: "#a0a7b4"
@@ -73,7 +85,7 @@ QtObject {
         selected: "#e3eefc", bubbleIn: "#f0f2f5", bubbleInText: "#1f2d3d",
         shadow: Qt.rgba(0, 0, 0, 0.12), mask: Qt.rgba(0, 0, 0, 0.35),
         banner: "#fdecea", bannerText: "#e5483d",
-        popupBorder: "#dde2ea", popupHover: "#f2f5f9"
+        popupBorder: "#dde2ea", popupHover: "#f2f5f9", frameBorder: "#d7dde6", toolTip: "#2f3542"
     })
     readonly property var springPalette: ({
         dark: false, text: "#1f2d3d", sub: "#7f8f80", muted: "#56685a", line: "#e1e9d8",
@@ -82,7 +94,10 @@ QtObject {
         selected: "#e2f0d4", bubbleIn: "#eef5e6", bubbleInText: "#1f2d3d",
         shadow: Qt.rgba(0, 0, 0, 0.12), mask: Qt.rgba(0, 0, 0, 0.35),
         banner: "#fdecea", bannerText: "#e5483d",
-        popupBorder: "#dde2ea", popupHover: "#f2f5f9"
+        popupBorder: "#dde2ea", popupHover: "#f2f5f9", frameBorder: "#d7dde6", toolTip: "#2f3542",
+        // The theme's own pictures: the sun over the toolbar and the meadow behind the panes.
+        sunGlow: "#fff6c8", sunGlowClear: "#00fff6c8", sunRay: "#66fff3b0", sunRayClear: "#00fff3b0",
+        meadowTop: "#f6fbef", meadowBottom: "#e6f3d8"
     })
     readonly property var inkPalette: ({
         dark: true, text: "#e6e8ef", sub: "#9096a8", muted: "#b3b8c6", line: "#2e3039",
@@ -91,11 +106,20 @@ QtObject {
         selected: "#2c3140", bubbleIn: "#2a2c36", bubbleInText: "#e6e8ef",
         shadow: Qt.rgba(0, 0, 0, 0.4), mask: Qt.rgba(0, 0, 0, 0.5),
         banner: "#3a2326", bannerText: "#ff6b60",
-        popupBorder: "#3a3c48", popupHover: "#2f3039",
+        popupBorder: "#3a3c48", popupHover: "#2f3039", frameBorder: "#343641", toolTip: "#3a3c48",
         // The light themes draw the toolbar and the login header in shades of the skin; this
         // one has its own.
         toolbarTop: "#20212a", toolbarBottom: "#17181e", headerTop: "#2a2c38", headerBottom: "#16171d"
     })
+
+    // White glass (the spring-breeze panes, highlights on a skin) and a dark shade (pressed on a
+    // skin) at the given opacity.
+    function glass(alpha) {
+        return Qt.rgba(1, 1, 1, alpha)
+    }
+    function shade(alpha) {
+        return Qt.rgba(0, 0, 0, alpha)
+    }
 
     function palette(theme) {
         return theme === 2 ? inkPalette : theme === 1 ? springPalette : standardPalette
