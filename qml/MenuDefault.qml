@@ -409,7 +409,7 @@ Rectangle {
                         anchors.right: backLink.visible ? backLink.left : parent.right
                         anchors.rightMargin: 12 * menuDefault.sr
                         elide: Text.ElideRight
-                        text: moduleTree.chosenName !== "" ? moduleTree.chosenName : menuDefault.tip_menu_list
+                        text: menuDefault.chosenId !== "" ? moduleTree.chosenName : menuDefault.tip_menu_list
                         font.pixelSize: Style.fontLarge
                         font.bold: true
                         color: menuDefault.pal.text
