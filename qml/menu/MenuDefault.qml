@@ -1,6 +1,7 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.5
 import MenuItem 1.0
+import ModuleTreeModel 1.0
 import ConfigData 1.0
 import HttplanguagePackage 1.0
 import "style"
@@ -18,16 +19,10 @@ Rectangle {
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)
 
-    // The menu tree: nodes { id, name, zm, hasChildren, children, moduleId, path }.
-    property var menuTree: []
-    property var nodeIndex: ({})
-    property var expandedIds: ({})
-    property string searchText: ""
+    property alias searchText: moduleTree.searchText
     // The menu whose entries the right side shows; "" shows every top-level menu.
-    property string chosenId: ""
-    property var commonIds: []
-    readonly property int maxCommon: 8
-    property var iconCache: ({})
+    property alias chosenId: moduleTree.chosenId
+    readonly property var commonIds: moduleTree.commonIds
 
     property string tip_application: qsTr("应用")
     property string tip_common_functions: qsTr("常用功能")
@@ -52,215 +47,64 @@ Rectangle {
         return Style.pressed(hex)
     }
     function activate() {
-        if (menuTree.length === 0)
+        if (moduleTree.isEmpty())
             buildTree()
         menuListView.forceActiveFocus()
     }
-
-    // Every level of the tree comes from the menu facade: the top-level menus by their fields,
-    // their descendants from the child list text.
     function buildTree() {
-        var ids = menuItem.getMenuLIstId()
-        var tree = []
-        var index = {}
-        for (var i = 0; i < ids.length; ++i) {
-            var id = String(ids[i])
-            var node = {
-                id: id,
-                name: menuItem.getMenuIdInfor(ids[i], "menu_name"),
-                zm: menuItem.getMenuIdInfor(ids[i], "menu_name_zm"),
-                moduleId: id,
-                path: "",
-                children: []
-            }
-            var children = []
-            try {
-                var parsed = JSON.parse(menuItem.getChildMenuLIst(ids[i]))
-                children = parsed && Array.isArray(parsed.item) ? parsed.item : []
-            } catch (e) {
-                children = []
-            }
-            node.children = readChildren(children, id, node.name, index)
-            node.hasChildren = node.children.length > 0
-            index[id] = node
-            tree.push(node)
-        }
-        nodeIndex = index
-        menuTree = tree
-        if (chosenId !== "" && !nodeIndex[chosenId])
-            chosenId = ""
+        var keep = currentMenuId()
+        moduleTree.reload()
         loadCommon()
-        rebuildRows()
+        keepCurrent(keep)
     }
-    function readChildren(items, moduleId, parentPath, index) {
-        var nodes = []
-        for (var i = 0; i < items.length; ++i) {
-            var it = items[i]
-            if (!it || it.menu_id === undefined)
-                continue
-            var node = {
-                id: String(it.menu_id),
-                name: it.menu_name === undefined ? "" : String(it.menu_name),
-                zm: it.menu_name_zm === undefined ? "" : String(it.menu_name_zm),
-                moduleId: moduleId,
-                path: parentPath,
-                children: []
-            }
-            node.children = readChildren(Array.isArray(it.item) ? it.item : [], moduleId,
-                                         parentPath + " / " + node.name, index)
-            node.hasChildren = node.children.length > 0
-            index[node.id] = node
-            nodes.push(node)
-        }
-        return nodes
+    function currentMenuId() {
+        return moduleTree.get(menuListView.currentIndex).menuId || ""
     }
-
-    // A menu's icon: its own picture or one of the shared ones. The facade hands the shared
-    // ones out in turn, so each name is asked for once and kept.
-    function iconOf(name) {
-        if (iconCache[name] === undefined)
-            iconCache[name] = menuItem.getMenuImage(name)
-        return iconCache[name]
+    // After the rows were made afresh: the same menu stays current, or the first row.
+    function keepCurrent(menuId) {
+        var row = moduleTree.indexOf(menuId)
+        menuListView.currentIndex = moduleTree.count > 0 ? Math.max(0, row) : -1
     }
-
-    // The rows of the list: the tree with the open menus' children, or the search results.
-    function rebuildRows() {
-        var keep = menuListView.currentIndex >= 0 && menuListView.currentIndex < rowModel.count
-                ? rowModel.get(menuListView.currentIndex).menuId : ""
-        rowModel.clear()
-        var text = searchText.toLowerCase()
-        if (text !== "") {
-            for (var id in nodeIndex) {
-                var n = nodeIndex[id]
-                if (n.name.toLowerCase().indexOf(text) !== -1 || n.zm.toLowerCase().indexOf(text) !== -1)
-                    appendRow(n, 0)
-            }
-        } else {
-            for (var i = 0; i < menuTree.length; ++i)
-                appendBranch(menuTree[i], 0)
-        }
-        var current = 0
-        for (var r = 0; r < rowModel.count; ++r) {
-            if (rowModel.get(r).menuId === keep)
-                current = r
-        }
-        menuListView.currentIndex = rowModel.count > 0 ? current : -1
-    }
-    function appendBranch(node, depth) {
-        appendRow(node, depth)
-        if (node.hasChildren && expandedIds[node.id]) {
-            for (var i = 0; i < node.children.length; ++i)
-                appendBranch(node.children[i], depth + 1)
-        }
-    }
-    function appendRow(node, depth) {
-        rowModel.append({
-            menuId: node.id,
-            name: node.name,
-            path: node.path,
-            depth: depth,
-            hasChildren: node.hasChildren,
-            expanded: expandedIds[node.id] === true,
-            icon: depth === 0 || searchText !== "" ? iconOf(node.name) : ""
-        })
+    function search(text) {
+        var keep = currentMenuId()
+        searchText = text
+        keepCurrent(keep)
     }
     function setExpanded(menuId, open) {
-        var node = nodeIndex[menuId]
-        if (!node || !node.hasChildren || (expandedIds[menuId] === true) === open)
-            return
-        var next = {}
-        for (var k in expandedIds)
-            next[k] = expandedIds[k]
-        next[menuId] = open
-        expandedIds = next
-        rebuildRows()
+        moduleTree.setExpanded(menuId, open)
     }
     // A row was chosen: a menu with entries opens in place and shows them; an entry opens.
     function activateRow(index) {
-        if (index < 0 || index >= rowModel.count)
+        var menuId = moduleTree.get(index).menuId
+        if (menuId === undefined)
             return
-        var menuId = rowModel.get(index).menuId
-        var node = nodeIndex[menuId]
-        if (!node)
-            return
-        if (node.hasChildren) {
+        if (moduleTree.hasChildren(menuId)) {
             chosenId = menuId
             if (searchText === "")
-                setExpanded(menuId, !(expandedIds[menuId] === true))
+                setExpanded(menuId, !moduleTree.isExpanded(menuId))
         } else {
             openMenu(menuId)
         }
     }
     function openMenu(menuId) {
-        var node = nodeIndex[menuId]
-        if (!node)
+        if (!moduleTree.contains(menuId))
             return
-        if (node.hasChildren) {
+        if (moduleTree.hasChildren(menuId)) {
             chosenId = menuId
             return
         }
         remember(menuId)
-        menuItem.openWebInfor(node.moduleId, node.id)
+        menuItem.openWebInfor(moduleTree.moduleOf(menuId), menuId)
     }
-
     // The common functions: the entries opened last, newest first; before any, the first
     // entries of the menu.
     function loadCommon() {
-        var stored = []
-        try {
-            stored = JSON.parse(configData.getCurrentMainFile("commonMenus") || "[]")
-        } catch (e) {
-            stored = []
-        }
-        var ids = []
-        for (var i = 0; i < stored.length && ids.length < maxCommon; ++i) {
-            var node = nodeIndex[String(stored[i])]
-            if (node && !node.hasChildren && ids.indexOf(node.id) === -1)
-                ids.push(node.id)
-        }
-        if (ids.length === 0)
-            collectLeaves(menuTree, ids)
-        commonIds = ids
-    }
-    function collectLeaves(nodes, ids) {
-        for (var i = 0; i < nodes.length && ids.length < maxCommon; ++i) {
-            if (nodes[i].hasChildren)
-                collectLeaves(nodes[i].children, ids)
-            else
-                ids.push(nodes[i].id)
-        }
+        moduleTree.loadCommon(configData.getCurrentMainFile("commonMenus"))
     }
     function remember(menuId) {
-        var ids = [menuId]
-        var stored = []
-        try {
-            stored = JSON.parse(configData.getCurrentMainFile("commonMenus") || "[]")
-        } catch (e) {
-            stored = []
-        }
-        for (var i = 0; i < stored.length && ids.length < maxCommon; ++i) {
-            if (String(stored[i]) !== menuId)
-                ids.push(String(stored[i]))
-        }
-        configData.setCurrentMainFile(JSON.stringify(ids), "commonMenus")
+        configData.setCurrentMainFile(moduleTree.remembered(configData.getCurrentMainFile("commonMenus"), menuId),
+                                      "commonMenus")
         loadCommon()
-    }
-    // Tiles of the given menus; `prefix` names them for the tests and screen readers.
-    function tilesOf(ids, prefix) {
-        var tiles = []
-        for (var i = 0; i < ids.length; ++i) {
-            var n = nodeIndex[ids[i]]
-            if (n)
-                tiles.push({ id: n.id, name: n.name, icon: iconOf(n.name), key: prefix + n.id })
-        }
-        return tiles
-    }
-    function chosenTiles() {
-        var nodes = chosenId !== "" && nodeIndex[chosenId] ? nodeIndex[chosenId].children : menuTree
-        var ids = []
-        for (var i = 0; i < nodes.length; ++i)
-            ids.push(nodes[i].id)
-        return tilesOf(ids, "tileEntry_")
     }
 
     MenuItem {
@@ -270,7 +114,7 @@ Rectangle {
         onOpenExternally: menuDefault.sigOpenExternally(link)
     }
     ConfigData { id: configData }
-    ListModel { id: rowModel }
+    ModuleTreeModel { id: moduleTree }
 
     LanguageTexts {
         id: languageTexts
@@ -316,10 +160,7 @@ Rectangle {
                 placeholderText: menuDefault.tip_search
                 loginModel: menuDefault.loginModel
                 skinColors: menuDefault.skinColors
-                onSearchRequested: {
-                    menuDefault.searchText = text
-                    menuDefault.rebuildRows()
-                }
+                onSearchRequested: menuDefault.search(text)
                 Keys.onDownPressed: menuListView.forceActiveFocus()
             }
         }
@@ -342,7 +183,7 @@ Rectangle {
             anchors.bottom: parent.bottom
             width: parent.width - 1
             clip: true
-            model: rowModel
+            model: moduleTree
             activeFocusOnTab: true
             keyNavigationEnabled: true
             boundsBehavior: Flickable.StopAtBounds
@@ -352,8 +193,8 @@ Rectangle {
             Keys.onReturnPressed: menuDefault.activateRow(currentIndex)
             Keys.onEnterPressed: menuDefault.activateRow(currentIndex)
             Keys.onSpacePressed: menuDefault.activateRow(currentIndex)
-            Keys.onRightPressed: if (currentIndex >= 0) menuDefault.setExpanded(rowModel.get(currentIndex).menuId, true)
-            Keys.onLeftPressed: if (currentIndex >= 0) menuDefault.setExpanded(rowModel.get(currentIndex).menuId, false)
+            Keys.onRightPressed: if (currentIndex >= 0) menuDefault.setExpanded(moduleTree.get(currentIndex).menuId, true)
+            Keys.onLeftPressed: if (currentIndex >= 0) menuDefault.setExpanded(moduleTree.get(currentIndex).menuId, false)
 
             delegate: Rectangle {
                 id: menuRow
@@ -473,7 +314,7 @@ Rectangle {
                 width: parent.width - 32 * menuDefault.sr
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.Wrap
-                visible: rowModel.count === 0
+                visible: moduleTree.count === 0
                 text: menuDefault.searchText !== "" ? menuDefault.tip_menu_no_result : menuDefault.tip_no_contents
                 font.pixelSize: Style.fontSmall
                 color: menuDefault.pal.sub
@@ -543,7 +384,7 @@ Rectangle {
                     width: parent.width
                     spacing: 12 * menuDefault.sr
                     Repeater {
-                        model: menuDefault.tilesOf(menuDefault.commonIds, "commonEntry_")
+                        model: moduleTree.commonTiles
                         delegate: menuTile
                     }
                 }
@@ -568,8 +409,7 @@ Rectangle {
                         anchors.right: backLink.visible ? backLink.left : parent.right
                         anchors.rightMargin: 12 * menuDefault.sr
                         elide: Text.ElideRight
-                        text: menuDefault.chosenId !== "" && menuDefault.nodeIndex[menuDefault.chosenId]
-                              ? menuDefault.nodeIndex[menuDefault.chosenId].name : menuDefault.tip_menu_list
+                        text: menuDefault.chosenId !== "" ? moduleTree.chosenName : menuDefault.tip_menu_list
                         font.pixelSize: Style.fontLarge
                         font.bold: true
                         color: menuDefault.pal.text
@@ -605,7 +445,7 @@ Rectangle {
                     width: parent.width
                     spacing: 12 * menuDefault.sr
                     Repeater {
-                        model: menuDefault.chosenTiles()
+                        model: moduleTree.chosenTiles
                         delegate: menuTile
                     }
                 }

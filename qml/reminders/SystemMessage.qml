@@ -2,6 +2,8 @@ import QtQuick 2.12
 import QtQuick.Controls 2.5
 import SystemHandl 1.0
 import SystemRequest 1.0
+import ReminderModuleModel 1.0
+import ReminderListModel 1.0
 import HttplanguagePackage 1.0
 import "style"
 import "controls"
@@ -20,26 +22,12 @@ Rectangle {
     // "all" or a module's key (its remind_menu).
     property string currentMenu: "all"
     property bool unreadOnly: false
-    property int currentPage: 0
-    property int lastPage: 0
-    property int totalCount: 0
-    property bool loading: false
-    property string errorText: ""
-    readonly property bool hasMore: currentPage > 0 && currentPage < lastPage
-
-    // One request at a time on each channel of systemRequest (a second one would be dropped):
-    // the query in flight, the one wanted next, and the queues of read marks.
-    property var listInFlight: null
-    property var listWanted: null
-    property var readOneQueue: []
-    property string readOneInFlight: ""
-    property var readModuleQueue: []
-    property string readModuleInFlight: ""
-    // A count request may be dropped while an earlier one is out, whose answer predates the
-    // read marks: after a mark, one more is asked for once the pending answer is in.
-    property bool countsStale: false
-    // The request's own account of a failed page (the server's message, or the lost link).
-    property string listFailure: ""
+    readonly property int currentPage: remindModel.currentPage
+    readonly property int lastPage: remindModel.lastPage
+    readonly property int totalCount: remindModel.totalCount
+    readonly property bool loading: remindModel.loading
+    readonly property string errorText: remindModel.errorText
+    readonly property bool hasMore: remindModel.hasMore
 
     property string tip_system_message: qsTr("系统消息")
     property string tip_all_set_readed: qsTr("全部设置已读")
@@ -75,65 +63,15 @@ Rectangle {
         reload()
         remindList.forceActiveFocus()
     }
-
-    // The modules that have reminder groups, once each, in the store's order.
     function reloadModules() {
-        var ids = systemHandl.getSystemRemindListId()
-        var seen = {}
-        var rows = [{ key: "all", name: tip_remind_all, image: "" }]
-        for (var i = 0; i < ids.length; ++i) {
-            var key = systemHandl.getSystemRemind(ids[i], "remind_menu")
-            if (key === "" || seen[key])
-                continue
-            seen[key] = true
-            var name = systemHandl.getSystemRemind(ids[i], "menu_name")
-            if (name === "")
-                name = systemHandl.getSystemRemind(ids[i], "remind_name")
-            rows.push({ key: key, name: name, image: retImageInforPath(key, name) })
-        }
-        moduleModel.clear()
-        var current = 0
-        for (var r = 0; r < rows.length; ++r) {
-            rows[r].unread = unreadFor(rows[r].key)
-            moduleModel.append(rows[r])
-            if (rows[r].key === currentMenu)
-                current = r
-        }
-        if (current === 0 && currentMenu !== "all")
+        moduleModel.reload()
+        var current = moduleModel.indexOf(currentMenu)
+        if (current < 0) {
+            current = 0
             currentMenu = "all"
+        }
         moduleList.currentIndex = current
     }
-    function unreadFor(key) {
-        return Math.max(0, systemHandl.getUnreadNumberFromRemindmenu(key))
-    }
-    function refreshCounts() {
-        for (var i = 0; i < moduleModel.count; ++i)
-            moduleModel.setProperty(i, "unread", unreadFor(moduleModel.get(i).key))
-        if (countsStale) {
-            countsStale = false
-            systemHandl.getSystemUnreadNumbers()
-        }
-    }
-    function askCounts() {
-        countsStale = true
-        systemHandl.getSystemUnreadNumbers()
-    }
-    // The shown counts follow a read mark at once; the server's follow.
-    function countDown(key, amount) {
-        for (var i = 0; i < moduleModel.count; ++i) {
-            var m = moduleModel.get(i)
-            if (m.key === key || m.key === "all")
-                moduleModel.setProperty(i, "unread", Math.max(0, m.unread - amount))
-        }
-    }
-    function moduleName(key) {
-        for (var i = 0; i < moduleModel.count; ++i) {
-            if (moduleModel.get(i).key === key)
-                return moduleModel.get(i).name
-        }
-        return ""
-    }
-
     function chooseModule(key) {
         if (key === currentMenu)
             return
@@ -142,7 +80,7 @@ Rectangle {
     }
     function chooseRow(index) {
         if (index >= 0 && index < moduleModel.count)
-            chooseModule(moduleModel.get(index).key)
+            chooseModule(moduleModel.keyAt(index))
     }
     function setUnreadOnly(only) {
         if (only === unreadOnly)
@@ -151,161 +89,17 @@ Rectangle {
         reload()
     }
     function reload() {
-        requestPage({ menu: currentMenu, unread: unreadOnly, page: 1 })
+        remindModel.requestPage(currentMenu, unreadOnly, 1)
     }
     function loadMore() {
-        if (hasMore && !loading)
-            requestPage({ menu: currentMenu, unread: unreadOnly, page: currentPage + 1 })
-    }
-    function requestPage(query) {
-        listWanted = query
-        if (query.page === 1) {
-            remindModel.clear()
-            currentPage = 0
-            lastPage = 0
-            totalCount = 0
-        }
-        errorText = ""
-        loading = true
-        if (listInFlight === null)
-            sendPage(query)
-    }
-    function sendPage(query) {
-        listInFlight = query
-        systemRequest.requestSystemInfor(query.menu === "all" ? "" : query.menu,
-                                         query.unread ? "0" : "", String(query.page))
-    }
-    function sameQuery(a, b) {
-        return a !== null && b !== null && a.menu === b.menu && a.unread === b.unread && a.page === b.page
-    }
-    // A page arrived (or "errors"); a reply for a query the user has since changed is dropped
-    // and the wanted one is asked for instead.
-    function handlePage(contents) {
-        var query = listInFlight
-        listInFlight = null
-        if (!sameQuery(query, listWanted)) {
-            if (listWanted !== null)
-                sendPage(listWanted)
-            return
-        }
-        listWanted = null
-        loading = false
-        var page = null
-        if (contents !== "errors") {
-            try {
-                var reply = JSON.parse(contents)
-                page = reply && typeof reply.data === "object" ? reply.data : null
-            } catch (e) {
-                page = null
-            }
-        }
-        if (page === null || !Array.isArray(page.data)) {
-            errorText = listFailure !== "" ? listFailure : tip_remind_load_failed
-            listFailure = ""
-            return
-        }
-        var known = {}
-        for (var k = 0; k < remindModel.count; ++k)
-            known[remindModel.get(k).remindId] = true
-        for (var i = 0; i < page.data.length; ++i) {
-            var r = page.data[i]
-            if (!r || r.id === undefined || known[String(r.id)])
-                continue
-            var menu = r.sms_menu === undefined || r.sms_menu === null ? "" : String(r.sms_menu)
-            var name = r.menu_name ? String(r.menu_name) : (r.remind_name ? String(r.remind_name) : moduleName(menu))
-            remindModel.append({
-                remindId: String(r.id),
-                smsMenu: menu,
-                smsType: r.sms_type === undefined || r.sms_type === null ? "" : String(r.sms_type),
-                content: r.content === undefined || r.content === null ? "" : String(r.content),
-                sendTime: r.send_time === undefined || r.send_time === null ? "" : String(r.send_time),
-                isRead: String(r.remind_flag) === "1",
-                menuName: name,
-                image: retImageInforPath(menu, name)
-            })
-        }
-        currentPage = parseInt(page.current_page) || query.page
-        lastPage = parseInt(page.last_page) || currentPage
-        totalCount = parseInt(page.total) || remindModel.count
-    }
-
-    function rowOf(remindId) {
-        for (var i = 0; i < remindModel.count; ++i) {
-            if (remindModel.get(i).remindId === remindId)
-                return i
-        }
-        return -1
+        remindModel.loadMore(currentMenu, unreadOnly)
     }
     function markRead(index) {
-        if (index < 0 || index >= remindModel.count || remindModel.get(index).isRead)
-            return
-        var id = remindModel.get(index).remindId
-        if (id === readOneInFlight || readOneQueue.indexOf(id) !== -1)
-            return
-        readOneQueue.push(id)
-        sendNextReadOne()
-    }
-    function sendNextReadOne() {
-        if (readOneInFlight !== "" || readOneQueue.length === 0)
-            return
-        readOneInFlight = readOneQueue.shift()
-        systemRequest.setReadSignInformation(readOneInFlight)
-    }
-    function readOneDone(ok, errors) {
-        if (!ok)
-            errorText = errors !== "" ? errors : tip_remind_mark_failed
-        if (ok) {
-            var row = rowOf(readOneInFlight)
-            if (row !== -1 && !remindModel.get(row).isRead) {
-                remindModel.setProperty(row, "isRead", true)
-                countDown(remindModel.get(row).smsMenu, 1)
-            }
-        }
-        readOneInFlight = ""
-        if (readOneQueue.length === 0)
-            askCounts()
-        sendNextReadOne()
+        remindModel.markRead(index)
     }
     // "全部设置已读": every module of the current choice that has something unread.
     function markAllRead() {
-        var keys = []
-        for (var i = 1; i < moduleModel.count; ++i) {
-            var m = moduleModel.get(i)
-            if ((currentMenu === "all" || m.key === currentMenu) && m.unread > 0)
-                keys.push(m.key)
-        }
-        // Counts not known yet: the chosen module is marked all the same.
-        if (keys.length === 0 && currentMenu !== "all")
-            keys.push(currentMenu)
-        for (var k = 0; k < keys.length; ++k) {
-            if (keys[k] !== readModuleInFlight && readModuleQueue.indexOf(keys[k]) === -1)
-                readModuleQueue.push(keys[k])
-        }
-        sendNextReadModule()
-    }
-    function sendNextReadModule() {
-        if (readModuleInFlight !== "" || readModuleQueue.length === 0)
-            return
-        readModuleInFlight = readModuleQueue.shift()
-        systemRequest.setReadSignModule(readModuleInFlight)
-    }
-    function readModuleDone(ok, errors) {
-        if (ok) {
-            for (var i = 0; i < remindModel.count; ++i) {
-                if (remindModel.get(i).smsMenu === readModuleInFlight)
-                    remindModel.setProperty(i, "isRead", true)
-            }
-            for (var m = 0; m < moduleModel.count; ++m) {
-                if (moduleModel.get(m).key === readModuleInFlight)
-                    countDown(readModuleInFlight, moduleModel.get(m).unread)
-            }
-        } else {
-            errorText = errors !== "" ? errors : tip_remind_mark_failed
-        }
-        readModuleInFlight = ""
-        if (readModuleQueue.length === 0)
-            askCounts()
-        sendNextReadModule()
+        remindModel.markAllRead(currentMenu)
     }
     // The reminder's page of the web client; opening it reads it.
     function openRemind(index) {
@@ -319,31 +113,38 @@ Rectangle {
     SystemHandl {
         id: systemHandl
         onSigSystemInforChange: systemMessage.reloadModules()
-        onSigUnreadNumberFromRemindmenu: systemMessage.refreshCounts()
+        onSigUnreadNumberFromRemindmenu: moduleModel.refreshCounts()
         onJumpBrowser: systemMessage.sigJumpBrowser(browsers)
         onOpenExternally: systemMessage.sigOpenExternally(link)
         // A new reminder: new counts, and the first page again when it belongs to what is shown.
         onMessageTipInfors: {
-            systemMessage.askCounts()
+            moduleModel.askCounts()
             if (systemMessage.visible && systemMessage.currentPage <= 1
                     && (systemMessage.currentMenu === "all" || systemMessage.currentMenu === menus))
                 systemMessage.reload()
         }
     }
+    // One request at a time on each channel: the list model sends the next one when the last
+    // is answered.
     SystemRequest {
         id: systemRequest
-        onSigRequestSystemInfor: systemMessage.handlePage(contents)
-        onSigRequestStatus: {
-            if (types === 1)
-                systemMessage.listFailure = status ? "" : errors
-            else if (types === 2)
-                systemMessage.readOneDone(status, errors)
-            else if (types === 3)
-                systemMessage.readModuleDone(status, errors)
-        }
+        onSigRequestSystemInfor: remindModel.pageArrived(contents)
+        onSigRequestStatus: remindModel.requestStatus(status, types, errors)
     }
-    ListModel { id: moduleModel }
-    ListModel { id: remindModel }
+    ReminderModuleModel {
+        id: moduleModel
+        allName: systemMessage.tip_remind_all
+        onCountsWanted: systemHandl.getSystemUnreadNumbers()
+    }
+    ReminderListModel {
+        id: remindModel
+        modules: moduleModel
+        loadFailedText: systemMessage.tip_remind_load_failed
+        markFailedText: systemMessage.tip_remind_mark_failed
+        onPageWanted: systemRequest.requestSystemInfor(menus, flags, pages)
+        onReadOneWanted: systemRequest.setReadSignInformation(ids)
+        onReadModuleWanted: systemRequest.setReadSignModule(menu)
+    }
 
     LanguageTexts {
         id: languageTexts
@@ -352,11 +153,7 @@ Rectangle {
     }
     HttplanguagePackage {
         id: httplanguagePackage
-        onSigLangueFileList: {
-            languageTexts.apply()
-            if (moduleModel.count > 0)
-                moduleModel.setProperty(0, "name", systemMessage.tip_remind_all)
-        }
+        onSigLangueFileList: languageTexts.apply()
         Component.onCompleted: languageTexts.apply()
     }
 
@@ -404,7 +201,7 @@ Rectangle {
                 fontSize: Style.fontSmall
                 loginModel: systemMessage.loginModel
                 skinColors: systemMessage.skinColors
-                enabled: systemMessage.readModuleInFlight === ""
+                enabled: !remindModel.readModuleBusy
                 onClicked: systemMessage.markAllRead()
             }
         }
@@ -470,12 +267,12 @@ Rectangle {
                     width: 22 * systemMessage.sr
                     height: width
                     sourceSize: Qt.size(width * 2, height * 2)
-                    source: model.image
-                    visible: model.image !== ""
+                    source: model.key === "all" ? "" : systemMessage.retImageInforPath(model.key, model.name)
+                    visible: model.key !== "all"
                 }
                 // "全部" has a list for its icon.
                 Rectangle {
-                    visible: model.image === ""
+                    visible: model.key === "all"
                     anchors.fill: moduleIcon
                     radius: width / 2
                     color: systemMessage.skinColors
@@ -589,7 +386,7 @@ Rectangle {
                 width: 36 * systemMessage.sr
                 height: width
                 sourceSize: Qt.size(width * 2, height * 2)
-                source: model.image
+                source: systemMessage.retImageInforPath(model.smsMenu, model.menuName)
             }
             Rectangle {
                 objectName: "remindDot_" + model.remindId

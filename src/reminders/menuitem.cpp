@@ -62,6 +62,11 @@ QString MenuItem::sharedIconName(int index)
 
 QString MenuItem::getMenuImage(const QString &menuName)
 {
+    return imageFor(menuName);
+}
+
+QString MenuItem::imageFor(const QString &menuName)
+{
     const QString folder = QDir::currentPath() + QStringLiteral("/menuimages");
     // A name with a path separator would reach outside the icon folder.
     const bool plainName =

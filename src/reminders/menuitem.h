@@ -21,6 +21,8 @@ public:
     Q_INVOKABLE QString getMenuImage(const QString &menuName);
 
     static QString sharedIconName(int index);
+    // What getMenuImage gives, for the models.
+    static QString imageFor(const QString &menuName);
 
 signals:
     void sigUpdateData();

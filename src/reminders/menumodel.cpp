@@ -175,6 +175,11 @@ void MenuModel::publish()
     emit sigUpdateData();
 }
 
+QMap<int, MenuEntry> MenuModel::menuTree() const
+{
+    return table();
+}
+
 QList<int> MenuModel::menuListId() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);

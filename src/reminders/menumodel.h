@@ -35,6 +35,8 @@ public:
     // Signing out: the menu goes with the account that was shown it.
     void forgetAccount();
 
+    // The top-level menus with their descendants, by integer menu_id.
+    QMap<int, MenuEntry> menuTree() const;
     // Top-level menu ids, ascending.
     QList<int> menuListId() const;
     // {"item": [...]} with the children of top-level menu `ids`, recursively, indented.

@@ -88,7 +88,12 @@ void SystemInformation::onSystemReminds(QNetworkReply *reply)
 {
     if (reply)
         reply->deleteLater();
-    const ReplyEnvelope envelope = ReplyEnvelope::fromReply(reply);
+    if (readGroups(ReplyEnvelope::fromReply(reply)))
+        getSystemUnreadNumbers();
+}
+
+bool SystemInformation::readGroups(const ReplyEnvelope &envelope)
+{
     qCDebug(lcReminders) << "system reminds reply:" << envelope.body().size() << "bytes";
     if (!envelope.success()) {
         if (envelope.answered()) {
@@ -99,14 +104,14 @@ void SystemInformation::onSystemReminds(QNetworkReply *reply)
                                  << first.value(QLatin1String("message")).toString();
         }
         emit sigRequestStatus(false, GroupRequest, groupFailureText(envelope));
-        return;
+        return false;
     }
     // Anything but a list would empty the store on a server fault; keep what we have instead.
     const QJsonValue data = envelope.data();
     if (!data.isArray()) {
         qCDebug(lcReminders) << "system reminds: data is not a list";
         emit sigRequestStatus(false, GroupRequest, groupFailureText(envelope));
-        return;
+        return false;
     }
 
     QMap<int, RemindGroup> groups;
@@ -127,7 +132,7 @@ void SystemInformation::onSystemReminds(QNetworkReply *reply)
     qCDebug(lcReminders) << "--sigSystemInforChange--";
     emit sigRequestStatus(true, GroupRequest, QString());
     emit sigSystemInforChange();
-    getSystemUnreadNumbers();
+    return true;
 }
 
 void SystemInformation::onSystemUnreadNumbers(QNetworkReply *reply)
@@ -135,13 +140,17 @@ void SystemInformation::onSystemUnreadNumbers(QNetworkReply *reply)
     if (reply)
         reply->deleteLater();
     m_unreadBusy = false;
-    const ReplyEnvelope envelope = ReplyEnvelope::fromReply(reply);
+    readUnread(ReplyEnvelope::fromReply(reply));
+}
+
+bool SystemInformation::readUnread(const ReplyEnvelope &envelope)
+{
     const QJsonValue module = envelope.dataObject().value(QLatin1String("module"));
     // A refusal carries no counts: replacing the table with it would zero every badge.
     if (!envelope.success() || !module.isObject()) {
         qCDebug(lcReminders) << "unread reply not usable:" << envelope.body().size() << "bytes";
         emit sigRequestStatus(false, UnreadRequest, groupFailureText(envelope));
-        return;
+        return false;
     }
     QMap<QString, int> unread;
     const QJsonObject counts = module.toObject();
@@ -163,6 +172,7 @@ void SystemInformation::onSystemUnreadNumbers(QNetworkReply *reply)
     qCDebug(lcReminders) << "unread counts of" << counts.size() << "modules, total" << total;
     emit sigRequestStatus(true, UnreadRequest, QString());
     emit sigUnreadNumberFromRemindmenu();
+    return true;
 }
 
 QList<int> SystemInformation::systemRemindListId() const

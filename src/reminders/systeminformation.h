@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/replyenvelope.h"
 #include "net/requestslot.h"
 #include "reminders/remindgroup.h"
 
@@ -47,6 +48,11 @@ public:
     void updateUnreadNumber(int ids, int amount, bool subtract = false);
     // Signing out: the reminders and counts go, and a reply still on its way is dropped.
     void forgetAccount();
+
+    // A groups reply or an unread reply, taken into the store and announced; false (the store
+    // unchanged) for one that is no success or carries the wrong kind of data.
+    bool readGroups(const ReplyEnvelope &envelope);
+    bool readUnread(const ReplyEnvelope &envelope);
 
     // A system message addressed to the signed-in user: counts it for its module's group, then
     // announces it (jumpWebpage, then messageTipInfors with the group id).

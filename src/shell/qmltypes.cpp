@@ -23,6 +23,9 @@
 #include "messaging/onlineinfor.h"
 #include "messaging/socketstate.h"
 #include "reminders/menuitem.h"
+#include "reminders/moduletreemodel.h"
+#include "reminders/reminderlistmodel.h"
+#include "reminders/remindermodulemodel.h"
 #include "reminders/systemhandl.h"
 #include "reminders/systemrequest.h"
 #include "shell/browserguard.h"
@@ -55,6 +58,8 @@ void registerQmlTypes()
     registerType<LoginRequest>("LoginRequest");
     registerType<SystemHandl>("SystemHandl");
     registerType<SystemRequest>("SystemRequest");
+    registerType<ReminderModuleModel>("ReminderModuleModel");
+    registerType<ReminderListModel>("ReminderListModel");
     registerType<GetCompany>("GetCompany");
     registerType<LoadPersonnelinfor>("LoadPersonnelinfor");
     registerType<SocketState>("SocketState");
@@ -63,6 +68,7 @@ void registerQmlTypes()
     registerType<UploadImage>("UploadImage");
     registerType<DownloadFile>("DownloadFile");
     registerType<MenuItem>("MenuItem");
+    registerType<ModuleTreeModel>("ModuleTreeModel");
     registerType<TreeModelitem>("TreeModelitem");
     registerType<AesIteminfor>("AesIteminfor");
     registerType<ClipBoard>("ClipBoard");
