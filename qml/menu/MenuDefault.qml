@@ -132,7 +132,7 @@ Rectangle {
         id: listPane
         width: Style.listWidth
         height: parent.height
-        color: menuDefault.loginModel === 1 ? Qt.rgba(1, 1, 1, 0.55) : menuDefault.pal.list
+        color: menuDefault.loginModel === 1 ? Style.glass(0.55) : menuDefault.pal.list
         Rectangle {
             anchors.right: parent.right
             width: 1

@@ -47,7 +47,7 @@ Rectangle {
     signal sigJumpBrowser(string browsers)
     signal sigOpenExternally(string link)
 
-    color: loginModel === 1 ? Qt.rgba(1, 1, 1, 0.82) : pal.pane
+    color: loginModel === 1 ? Style.glass(0.82) : pal.pane
 
     function hextoPressHex(hex) {
         return Style.pressed(hex)
@@ -285,7 +285,7 @@ Rectangle {
                                 width: (index === 2 ? 6 : 10) * systemMessage.sr
                                 height: Math.max(1, 1.6 * systemMessage.sr)
                                 radius: height / 2
-                                color: "#ffffff"
+                                color: Style.onSkin
                             }
                         }
                     }
