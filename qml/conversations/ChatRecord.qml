@@ -2,6 +2,7 @@ import QtQuick 2.15
 import QtQuick.Controls 2.5
 import Qt.labs.platform 1.1 as Platform
 import SocketState 1.0
+import ConversationModel 1.0
 import TextBalloon 1.0
 import DownloadFile 1.0
 import SystemHandl 1.0
@@ -36,16 +37,11 @@ Rectangle {
     readonly property var pal: Style.palette(loginModel)
     readonly property alias count: chatModel.count
     readonly property real bubbleMaxWidth: Math.max(120 * sr, Math.min(560 * sr, chatList.width * 0.62))
-    // The ids the view shows, with their delivery state (a plain object: it never notifies).
-    property var known: ({})
     // Downloads in flight, by message id.
     property var downloads: ({})
     // Uploads that have shown progress, by the key of their row.
     property var uploads: ({})
     readonly property var fileDownloads: ChatFiles.downloads(chatRecord, downloaderComponent, chatModel, messageFilestoreitem)
-    // Messages the user chose to send again: the failed copy stays out of the view.
-    property var resent: ({})
-    property var failures: ({})
 
     property string tip_click_load_more: qsTr("点击加载更多")
     property string tip_read: qsTr("已读")
@@ -103,6 +99,8 @@ Rectangle {
     }
 
     // ---- the conversation --------------------------------------------------------------------
+    // The rows live in chatModel (ConversationModel): it reads the engine's texts, finds rows by
+    // message id and keeps their states; the document shows them.
     function openConversation(ids, names, types) {
         currentId = ids
         currentName = names
@@ -111,9 +109,7 @@ Rectangle {
         recordLimit = 20
         announced = false
         downloads = ({})
-        failures = ({})
-        resent = ({})
-        known = ({})
+        chatModel.clear()
         messageFilestoreitem.openDataBase()
         setRecords(storedTexts())
         if (ids !== "") {
@@ -123,14 +119,10 @@ Rectangle {
     }
     function closeConversation() {
         currentId = ""
-        known = ({})
         chatModel.clear()
     }
     function storedTexts() {
-        if (currentId === "")
-            return []
-        return isGroup() ? socketState.getGroupIdFromInfors(currentId)
-                         : socketState.getPrivateIdFromInfors(currentId)
+        return chatModel.storedTexts()
     }
     function loadMore() {
         if (currentId === "" || loadingMore)
@@ -148,240 +140,57 @@ Rectangle {
             socketState.setPrivateAlreadyRead(currentId, "")
     }
 
-    // One message text of the engine as a row of the view. Only the few fields the view sorts
-    // and marks by are read here, without parsing the text: a long conversation opens without
-    // parsing thousands of messages; a row's delegate parses its own text (recordOf).
+    // One message text of the engine as a row's fields, null for a text that is no message.
     function rowOf(text) {
-        text = String(text)
-        var id = quickField(text, "msg_id")
-        if (id === "" || isNaN(id))
-            return null
-        var creator = quickField(text, "creator")
-        var type = quickField(text, "msg_type") || "text"
-        var kind = type === "file" ? "file" : isSystemText(type, text) ? "system" : "text"
-        var path = ""
-        if (kind === "file") {
-            var stored = messageFilestoreitem.getRowData(currentId, id)
-            path = stored.length > 0 ? stored[0] : ""
-        }
-        var status = quickField(text, "sendStatus")
-        return {
-            msgId: id, idNum: Number(id), creator: creator, isSelf: creator === selfId,
-            msgType: type, kind: kind, sendTime: quickField(text, "send_time"),
-            sendStatus: status, text: text,
-            failed: failures[id] !== undefined || status === "4",
-            failText: failures[id] || "",
-            progress: -1, localPath: path, showTime: false, transient: false
-        }
-    }
-    // A plain text value of the engine's message JSON ("key": "value", indented or compact);
-    // only for values that cannot hold a quote (ids, kinds, states, times).
-    function quickField(text, key) {
-        var mark = '"' + key + '": "'
-        var at = text.indexOf(mark)
-        if (at < 0) {
-            mark = '"' + key + '":"'
-            at = text.indexOf(mark)
-            if (at < 0)
-                return ""
-        }
-        at += mark.length
-        var end = text.indexOf('"', at)
-        return end < 0 ? "" : text.substring(at, end)
+        return chatModel.rowOf(String(text))
     }
     function recordOf(text) {
-        try {
-            var r = JSON.parse(text)
-            return r !== null && typeof r === "object" ? r : ({})
-        } catch (e) {
-            return ({})
-        }
-    }
-    // A mention of a server item, sent as a JSON object in the body, is a system card.
-    function isSystemText(type, text) {
-        if (type === "system" || type === "metion")
-            return true
-        return (text.indexOf('"msg": "{') >= 0 || text.indexOf('"msg":"{') >= 0)
-                && text.indexOf('\\"params\\"') > 0
+        return chatModel.recordOf(String(text))
     }
     // Stored texts come oldest first; the view holds newest first.
     function setRecords(texts) {
-        texts = texts || []
-        var rows = []
-        for (var i = texts.length - 1; i >= 0; --i) {
-            var row = rowOf(texts[i])
-            if (row && resent[row.msgId] === undefined)
-                rows.push(row)
-        }
-        var seen = {}
-        for (var j = 0; j < rows.length; ++j) {
-            rows[j].showTime = j + 1 >= rows.length || rows[j].idNum - rows[j + 1].idNum > 300000
-            seen[rows[j].msgId] = rows[j].sendStatus
-        }
-        known = seen
-        chatModel.clear()
-        chatModel.append(rows)
+        chatModel.setRecords(texts || [])
     }
     function indexOfMessage(msgId) {
-        for (var i = 0; i < chatModel.count; ++i) {
-            if (chatModel.get(i).msgId === msgId)
-                return i
-        }
-        return -1
-    }
-    function refreshTimeMark(i) {
-        if (i < 0 || i >= chatModel.count)
-            return
-        var older = i + 1 < chatModel.count ? chatModel.get(i + 1).idNum : -1
-        chatModel.setProperty(i, "showTime", older < 0 || chatModel.get(i).idNum - older > 300000)
-    }
-    // A row in its place by id: usually on top (new) or at the far end (older page). A row the
-    // view has is only looked for when it changed: `full` (a new text for it) or a later state.
-    function placeRow(row, full) {
-        var seen = known[row.msgId]
-        if (seen !== undefined && !full) {
-            if (statusRank(row.sendStatus) > statusRank(seen)) {
-                var i = indexOfMessage(row.msgId)
-                if (i >= 0)
-                    chatModel.setProperty(i, "sendStatus", row.sendStatus)
-                known[row.msgId] = row.sendStatus
-            }
-            return -1
-        }
-        var at = seen !== undefined ? indexOfMessage(row.msgId) : -1
-        if (at >= 0) {
-            var old = chatModel.get(at)
-            // Keep what only the view knows about a row.
-            row.progress = old.progress
-            row.failed = old.failed || row.failed
-            row.failText = old.failed ? old.failText : row.failText
-            if (row.localPath === "")
-                row.localPath = old.localPath
-            if (statusRank(old.sendStatus) > statusRank(row.sendStatus))
-                row.sendStatus = old.sendStatus
-            row.showTime = old.showTime
-            chatModel.set(at, row)
-            known[row.msgId] = row.sendStatus
-            return at
-        }
-        var n = chatModel.count
-        var pos = 0
-        if (n > 0 && row.idNum < chatModel.get(0).idNum) {
-            if (row.idNum <= chatModel.get(n - 1).idNum) {
-                pos = n
-            } else {
-                while (pos < n && chatModel.get(pos).idNum > row.idNum)
-                    ++pos
-            }
-        }
-        known[row.msgId] = row.sendStatus
-        chatModel.insert(pos, row)
-        refreshTimeMark(pos)
-        refreshTimeMark(pos - 1)
-        return pos
+        return chatModel.indexOf(String(msgId))
     }
     function statusRank(s) {
-        return s === "3" ? 3 : s === "2" ? 2 : s === "1" ? 1 : 0
+        return chatModel.statusRank(s)
     }
     // Everything the engine holds for the conversation, merged into the view.
     function mergeStored() {
-        var texts = storedTexts()
-        if (chatModel.count === 0) {
-            setRecords(texts)
-            return
-        }
-        // Newest first, so an older page is appended at the far end row by row.
-        for (var i = texts.length - 1; i >= 0; --i) {
-            var row = rowOf(texts[i])
-            if (row && resent[row.msgId] === undefined && !adoptUploaded(row))
-                placeRow(row, false)
-        }
-    }
-    // The engine shows a file being sent under a registration id that is never stored, and
-    // gives the finished upload new ids: the row that showed the progress takes each new id
-    // instead of a second row appearing.
-    function adoptUploaded(row) {
-        if (row.kind !== "file" || !row.isSelf || known[row.msgId] !== undefined)
-            return false
-        for (var i = 0; i < chatModel.count; ++i) {
-            var r = chatModel.get(i)
-            if (!r.transient)
-                continue
-            var incoming = recordOf(row.text)
-            var download = incoming.download || ""
-            if (recordOf(r.text).msg === incoming.msg && (r.progress >= 1 || download !== "")) {
-                delete known[r.msgId]
-                known[row.msgId] = row.sendStatus
-                chatModel.set(i, { msgId: row.msgId, text: row.text, sendStatus: row.sendStatus,
-                                   progress: download !== "" ? -1 : r.progress, transient: row.transient })
-                return true
-            }
-        }
-        return false
+        chatModel.mergeStored()
     }
     function onMessageText(ids, text) {
         if (ids !== currentId || currentId === "")
             return
-        var row = rowOf(text)
-        if (!row || resent[row.msgId] !== undefined)
+        var at = chatModel.receive(text)
+        if (at < 0)
             return
-        // An own file message shown by the engine is a registration, not a stored message.
-        row.transient = row.kind === "file" && row.isSelf
-        if (adoptUploaded(row))
-            return
-        var at = placeRow(row, true)
         if (at === 0)
             chatList.positionViewAtBeginning()
+        var row = chatModel.get(at)
         if (!row.isSelf) {
-            var rec = recordOf(row.text)
-            var said = rec.msg !== undefined ? String(rec.msg) : ""
-            announcement = (rec.user_name ? rec.user_name : currentName) + ": "
-                           + rowSummary(row.kind, row.msgType, said)
+            announcement = (row.userName !== "" ? row.userName : currentName) + ": "
+                           + rowSummary(row.kind, row.msgType, row.msg)
+            if (chatRecord.visible)
+                readTimer.restart()
         }
-        if (!row.isSelf && chatRecord.visible)
-            readTimer.restart()
     }
     function setStatus(ids, msgid, status) {
         if (ids !== currentId)
             return
         var id = String(msgid)
-        var num = Number(msgid)
-        if (status === "3") {
-            for (var i = 0; i < chatModel.count; ++i) {
-                var r = chatModel.get(i)
-                if (r.isSelf && r.idNum <= num && r.sendStatus !== "3") {
-                    chatModel.setProperty(i, "sendStatus", "3")
-                    known[r.msgId] = "3"
-                }
-            }
-            return
-        }
-        var at = indexOfMessage(id)
-        if (at < 0) {
+        if (!chatModel.setStatus(id, status)) {
             // A finished upload acknowledged under its final id.
-            mergeStored()
-            at = indexOfMessage(id)
-        }
-        if (at >= 0 && status === "4") {
-            chatModel.setProperty(at, "failed", true)
-            return
-        }
-        if (at >= 0 && statusRank(status) > statusRank(chatModel.get(at).sendStatus)) {
-            chatModel.setProperty(at, "sendStatus", status)
-            known[id] = status
+            chatModel.mergeStored()
+            chatModel.setStatus(id, status)
         }
     }
     function markFailed(ids, msgIds, errors) {
         if (ids !== currentId)
             return
-        var f = failures
-        f[String(msgIds)] = errors
-        failures = f
-        var at = indexOfMessage(String(msgIds))
-        if (at >= 0) {
-            chatModel.setProperty(at, "failed", true)
-            chatModel.setProperty(at, "failText", errors)
-        }
+        chatModel.markFailed(String(msgIds), errors)
         announcement = tip_send_failed + (errors !== "" ? ": " + errors : "")
     }
 
@@ -404,34 +213,21 @@ Rectangle {
     // A failed message goes again under its own id, so the server can drop a copy it already
     // has; only a message the engine no longer holds goes as a new one.
     function retry(msgId) {
-        var at = indexOfMessage(msgId)
+        var at = chatModel.indexOf(msgId)
         if (at < 0)
             return
         var r = chatModel.get(at)
         if (!(r.kind === "file" && r.transient)
                 && socketState.retrySendMessage(currentId, currentTypes, msgId)) {
-            var f = failures
-            delete f[msgId]
-            failures = f
-            chatModel.setProperty(at, "failed", false)
-            chatModel.setProperty(at, "failText", "")
-            chatModel.setProperty(at, "sendStatus", "1")
-            known[msgId] = "1"
+            chatModel.retried(msgId)
             return
         }
-        var again = resent
-        again[msgId] = true
-        resent = again
-        delete known[msgId]
+        chatModel.resend(msgId)
         if (r.kind === "file" && r.localPath !== "" && r.transient) {
-            chatModel.remove(at)
             sendFiles([r.localPath])
             return
         }
-        var msg = recordOf(r.text).msg || ""
-        var types = r.msgType
-        chatModel.remove(at)
-        sendWire(msg, types)
+        sendWire(r.msg, r.msgType)
     }
     function sendFiles(paths) {
         for (var i = 0; i < paths.length; ++i)
@@ -450,21 +246,14 @@ Rectangle {
         uploader.loaclFileToNetwork(local, "", currentId, name, "file", currentTypes, 0, selfName)
     }
     function uploadProgress(uploader, key, sent, total) {
-        var at = indexOfMessage(key)
-        if (at < 0)
-            return
-        if (chatModel.get(at).localPath === "")
-            chatModel.setProperty(at, "localPath", uploader.localPath)
-        chatModel.setProperty(at, "progress", total > 0 ? Math.min(1, sent / total) : 1)
+        chatModel.setUploadProgress(key, uploader.localPath, total > 0 ? Math.min(1, sent / total) : 1)
     }
     // The user stops a file on its way: its DownloadFile goes, and the transfer with it. A
     // download leaves no file behind and offers itself again; an upload's row says it was
     // cancelled and can be sent again.
     function cancelTransfer(msgId) {
-        var at = indexOfMessage(msgId)
         if (fileDownloads.cancel(msgId)) {
-            if (at >= 0)
-                chatModel.setProperty(at, "failText", tip_transfer_cancelled)
+            chatModel.setProperty(chatModel.indexOf(msgId), "failText", tip_transfer_cancelled)
             return
         }
         var uploader = uploads[msgId]
@@ -475,38 +264,30 @@ Rectangle {
         uploads = list
         uploader.cancelled = true
         uploader.stopUploadFile()
-        if (at >= 0) {
-            chatModel.setProperty(at, "progress", -1)
-            chatModel.setProperty(at, "failed", true)
-            chatModel.setProperty(at, "failText", tip_transfer_cancelled)
-        }
+        chatModel.setTransferFailed(msgId, tip_transfer_cancelled)
         uploader.destroy()
     }
     function uploadFailed(uploader, errors) {
         var key = uploader.messageKey
-        var at = key !== "" ? indexOfMessage(key) : -1
-        if (at >= 0) {
-            chatModel.setProperty(at, "progress", -1)
-            chatModel.setProperty(at, "failed", true)
-            chatModel.setProperty(at, "failText", errors !== "" ? errors : tip_fail_upload_file)
-        } else {
+        if (key !== "" && chatModel.indexOf(key) >= 0)
+            chatModel.setTransferFailed(key, errors !== "" ? errors : tip_fail_upload_file)
+        else
             showTip(errors !== "" ? errors : tip_fail_upload_file)
-        }
         uploader.destroy()
     }
 
     // ---- receiving files ---------------------------------------------------------------------
     function download(msgId) {
-        var at = indexOfMessage(msgId)
+        var at = chatModel.indexOf(msgId)
         if (at < 0 || fileDownloads.busy(msgId))
             return
-        var r = recordOf(chatModel.get(at).text)
-        var source = ChatFiles.attachmentOf(r.download || "")
+        var r = chatModel.get(at)
+        var source = ChatFiles.attachmentOf(r.download)
         if (source === "") {
             showTip(tip_fileexits)
             return
         }
-        var name = fileNameOf(r.msg || "") || ("file-" + msgId)
+        var name = fileNameOf(r.msg) || ("file-" + msgId)
         chatModel.setProperty(at, "failText", "")
         fileDownloads.start(msgId, currentId, source, ChatFiles.freeDestination(configData, downloadFolder(), name))
     }
@@ -517,7 +298,7 @@ Rectangle {
         return ChatFiles.fileExists(messageFilestoreitem, path)
     }
     function openFile(msgId) {
-        var at = indexOfMessage(msgId)
+        var at = chatModel.indexOf(msgId)
         if (at < 0)
             return
         var path = chatModel.get(at).localPath
@@ -531,17 +312,13 @@ Rectangle {
         systemHandl.openMetionInfor(msg)
     }
     function systemCardText(msg, field) {
-        try {
-            var o = JSON.parse(msg)
-            if (field === "title") {
-                var menu = String(o.name || "").split(".")[0]
-                var name = menu !== "" ? systemHandl.getSmsnameFromSmsmenu(menu) : ""
-                return name !== "" ? name : tip_system_message
-            }
-            return String(o.content || o.title || o.text || "")
-        } catch (e) {
-            return field === "title" ? tip_system_message : String(msg)
+        var card = chatModel.systemCard(String(msg))
+        if (field === "title") {
+            var menu = card.parsed ? card.name.split(".")[0] : ""
+            var name = menu !== "" ? systemHandl.getSmsnameFromSmsmenu(menu) : ""
+            return name !== "" ? name : tip_system_message
         }
+        return card.parsed ? card.content : String(msg)
     }
     // What a screen reader says of a row after the sender: a line of its content.
     function rowSummary(kind, msgType, msg) {
@@ -569,7 +346,18 @@ Rectangle {
         tipTimer.restart()
     }
 
-    ListModel { id: chatModel }
+    ConversationModel {
+        id: chatModel
+        store: socketState
+        selfId: chatRecord.selfId
+        conversation: chatRecord.currentId
+        types: chatRecord.currentTypes
+        // The file a file message was saved to, from this machine's file store.
+        savedFileOf: function(msgId) {
+            var stored = messageFilestoreitem.getRowData(chatRecord.currentId, msgId)
+            return stored.length > 0 ? stored[0] : ""
+        }
+    }
     WatermarkView {
         anchors.fill: parent
         z: 2
@@ -598,7 +386,7 @@ Rectangle {
         // sigRemoveMessage is no failure: a finished upload also replaces its pending record.
         // Failed uploads arrive through the uploader's sigUploadFile and sigSendMessageFail.
         // The local history was cleared: the view shows only what the engine still holds.
-        onSigHistoryCleared: chatRecord.setRecords(chatRecord.storedTexts())
+        onSigHistoryCleared: chatModel.setRecords(chatModel.storedTexts())
         onSigReconnectInfor: if (chatRecord.currentId !== "") socketState.getRecord(chatRecord.currentId, chatRecord.currentTypes, chatRecord.recordLimit)
         onSigConnectServer: if (status && chatRecord.currentId !== "") socketState.getRecord(chatRecord.currentId, chatRecord.currentTypes, chatRecord.recordLimit)
     }
@@ -746,10 +534,8 @@ Rectangle {
             readonly property string displayText: model.kind === "text" ? richText.text : ""
             readonly property bool fileExists: model.kind === "file" && chatRecord.fileExists(model.localPath)
             readonly property real avatarSize: 36 * chatRecord.sr
-            // The message itself, parsed only for the rows that are built.
-            readonly property var rec: chatRecord.recordOf(model.text)
-            readonly property string msg: rec.msg !== undefined ? String(rec.msg) : ""
-            readonly property string userName: rec.user_name ? rec.user_name : self ? chatRecord.selfName : chatRecord.currentName
+            readonly property string msg: model.msg
+            readonly property string userName: model.userName !== "" ? model.userName : self ? chatRecord.selfName : chatRecord.currentName
             readonly property real side: 12 * chatRecord.sr
             width: chatList.width
             height: column.y + column.height + 8 * chatRecord.sr
@@ -882,7 +668,7 @@ Rectangle {
                                     height: width
                                     anchors.verticalCenter: parent.verticalCenter
                                     sourceSize: Qt.size(96, 96)
-                                    source: model.kind === "file" ? chatRecord.imageNameFromSuffix(row.rec.file_type ? row.rec.file_type : chatRecord.suffixOf(row.msg)) : ""
+                                    source: model.kind === "file" ? chatRecord.imageNameFromSuffix(model.fileType !== "" ? model.fileType : chatRecord.suffixOf(row.msg)) : ""
                                 }
                                 Text {
                                     anchors.left: fileIcon.right

@@ -88,6 +88,9 @@ function Downloads(host, component, model, store) {
 }
 
 Downloads.prototype.rowOf = function(msgId) {
+    // A model that indexes its rows by id finds the row at once.
+    if (typeof this.model.indexOf === "function")
+        return this.model.indexOf(msgId)
     for (var i = 0; i < this.model.count; ++i) {
         if (this.model.get(i).msgId === msgId)
             return i

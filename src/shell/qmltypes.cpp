@@ -20,6 +20,7 @@
 #include "items/textballoon.h"
 #include "language/httplanguagepackage.h"
 #include "messaging/conversationlistmodel.h"
+#include "messaging/conversationmodel.h"
 #include "messaging/onlineinfor.h"
 #include "messaging/socketstate.h"
 #include "reminders/menuitem.h"
@@ -65,6 +66,7 @@ void registerQmlTypes()
     registerType<SocketState>("SocketState");
     registerType<OnlineInfor>("OnlineInfor");
     registerType<ConversationListModel>("ConversationListModel");
+    registerType<ConversationModel>("ConversationModel");
     registerType<UploadImage>("UploadImage");
     registerType<DownloadFile>("DownloadFile");
     registerType<MenuItem>("MenuItem");
