@@ -65,7 +65,7 @@ Rectangle {
     signal sigPictureInfor(string picturePath)
     signal sigSendpersonalInfor(string infora, string inforb, bool jumpm, string types)
 
-    color: loginModel === 1 ? Qt.rgba(1, 1, 1, 0.55) : pal.pane
+    color: loginModel === 1 ? Style.glass(0.55) : pal.pane
 
     function hextoPressHex(hex) { return Style.pressed(hex) }
 
@@ -727,7 +727,7 @@ Rectangle {
                                         progress: Math.max(0, model.progress)
                                         arcWidth: 3 * chatRecord.sr
                                         arcColor: row.self ? Style.onColor(chatRecord.skinColors) : chatRecord.skinColors
-                                        arcBackgroundColor: row.self ? Qt.rgba(1, 1, 1, 0.3) : chatRecord.pal.line
+                                        arcBackgroundColor: row.self ? Style.glass(0.3) : chatRecord.pal.line
                                     }
                                     IconButton {
                                         objectName: row.pooled ? "" : (row.fileExists || model.localPath !== "" || row.self ? "open_" + model.msgId : "download_" + model.msgId)
@@ -786,7 +786,7 @@ Rectangle {
                                     anchors.centerIn: parent
                                     text: chatRecord.tip_resend
                                     font.pixelSize: Style.fontTiny
-                                    color: "#ffffff"
+                                    color: Style.onSkin
                                 }
                                 MouseArea {
                                     id: retryArea

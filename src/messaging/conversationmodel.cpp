@@ -4,6 +4,7 @@
 #include "inboundjson.h"
 #include "sio/packetcodec.h"
 #include "socketstate.h"
+#include "json/fastjson.h"
 #include "json/jsonfield.h"
 #include "json/peerjson.h"
 
@@ -20,18 +21,6 @@ const QString systemKind = QStringLiteral("system");
 const QString readStatus = QStringLiteral("3");
 const QString failedStatus = QStringLiteral("4");
 const QString pendingStatus = QStringLiteral("1");
-
-bool isKey(const FastJson::Value &name, const char *key, size_t length)
-{
-    if (name.GetStringLength() != length)
-        return false;
-    const char16_t *chars = name.GetString();
-    for (size_t i = 0; i < length; ++i) {
-        if (chars[i] != char16_t(key[i]))
-            return false;
-    }
-    return true;
-}
 
 // A mention of a server item, sent as a JSON object in the body, is a system card too.
 bool isSystem(const QString &msgType, const QString &msg)
@@ -219,9 +208,9 @@ bool ConversationModel::read(const QString &text, Row *row) const
     QString status;
     QString userName;
     for (const auto &member : doc.GetObject()) {
-        if (isKey(member.name, "sendStatus", 10))
+        if (FastJson::isKey(member.name, "sendStatus", 10))
             status = JsonField::id(member.value);
-        else if (isKey(member.name, "user_name", 9))
+        else if (FastJson::isKey(member.name, "user_name", 9))
             userName = JsonField::text(member.value);
     }
     row->msgId = record.msgId;

@@ -2,22 +2,11 @@
 
 #include "messagejson.h"
 #include "sio/packetcodec.h"
+#include "json/fastjson.h"
 #include "json/jsonfield.h"
 #include "json/peerjson.h"
 
 namespace {
-
-bool isKey(const FastJson::Value &name, const char *key, size_t length)
-{
-    if (name.GetStringLength() != length)
-        return false;
-    const char16_t *chars = name.GetString();
-    for (size_t i = 0; i < length; ++i) {
-        if (chars[i] != char16_t(key[i]))
-            return false;
-    }
-    return true;
-}
 
 // Objects and arrays are rare here (an attachment descriptor): only they go through Qt's values.
 QJsonValue qt(const FastJson::Value &value)
@@ -93,7 +82,7 @@ QString reread(Repeated &kept, const FastJson::Value &value, bool text)
     return kept.read;
 }
 
-#define TARNEX_KEY(text) isKey(name, text, sizeof(text) - 1)
+#define TARNEX_KEY(text) FastJson::isKey(name, text, sizeof(text) - 1)
 
 // The sender's fields of a group message; last value of a key wins, anything but an object
 // gives none.
