@@ -80,18 +80,7 @@ Item {
         var name = scene
         scene = ""
         if (name === "group-card") {
-            var ids = socketState.getGroupIds()
-            var me = socketState.getSelfUesrId()
-            var best = ""
-            var bestScore = -1
-            for (var i = 0; i < ids.length; ++i) {
-                var score = socketState.getGroupMemberFromId(ids[i]).length
-                        + (socketState.getGroupInforFromId(ids[i], "creator") === me ? 100 : 0)
-                if (score > bestScore) {
-                    best = ids[i]
-                    bestScore = score
-                }
-            }
+            var best = groupList.groups.leadingGroup()
             if (best !== "")
                 openGroup(best)
         } else if (name === "group-new") {

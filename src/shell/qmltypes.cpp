@@ -20,6 +20,8 @@
 #include "items/textballoon.h"
 #include "language/httplanguagepackage.h"
 #include "messaging/conversationlistmodel.h"
+#include "messaging/grouplistmodel.h"
+#include "messaging/groupmembermodel.h"
 #include "messaging/onlineinfor.h"
 #include "messaging/socketstate.h"
 #include "reminders/menuitem.h"
@@ -60,6 +62,8 @@ void registerQmlTypes()
     registerType<SocketState>("SocketState");
     registerType<OnlineInfor>("OnlineInfor");
     registerType<ConversationListModel>("ConversationListModel");
+    registerType<GroupListModel>("GroupListModel");
+    registerType<GroupMemberModel>("GroupMemberModel");
     registerType<UploadImage>("UploadImage");
     registerType<DownloadFile>("DownloadFile");
     registerType<MenuItem>("MenuItem");
