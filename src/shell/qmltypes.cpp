@@ -12,6 +12,7 @@
 #include "directory/loadpersonnelinfor.h"
 #include "directory/qtreemodel.h"
 #include "directory/treemodelitem.h"
+#include "directory/treerowsmodel.h"
 #include "files/downloadfile.h"
 #include "files/messagefilestoreitem.h"
 #include "files/uploadimage.h"
@@ -68,6 +69,7 @@ void registerQmlTypes()
     registerType<DownloadFile>("DownloadFile");
     registerType<MenuItem>("MenuItem");
     registerType<TreeModelitem>("TreeModelitem");
+    registerType<TreeRowsModel>("TreeRowsModel");
     registerType<AesIteminfor>("AesIteminfor");
     registerType<ClipBoard>("ClipBoard");
     registerType<DesktopView>("DesktopView");
