@@ -117,8 +117,9 @@ Item {
         } else if (changingKind === "add") {
             done = isAdd
         } else if (changingKind === "remove") {
-            var removed = String(deletes).split(",")
-            done = changingUsers.every(function(u) { return removed.indexOf(u) >= 0 })
+            var removed = {}
+            String(deletes).split(",").forEach(function(u) { removed[u] = true })
+            done = changingUsers.every(function(u) { return removed[u] === true })
         }
         if (!done)
             return
