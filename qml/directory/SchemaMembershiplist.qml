@@ -1,6 +1,7 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.5
 import QTreeModel 1.0
+import TreeRowsModel 1.0
 import GetCompany 1.0
 import "style"
 import "controls"
@@ -63,79 +64,26 @@ Item {
             load()
     }
     function rebuild() {
-        rows.clear()
-        if (treeModel.rowCount() < 1)
-            return
-        var top = treeModel.index(0, 0)
-        // A company without members (nothing loaded yet) shows the empty text instead.
-        if (treeModel.rowCount(top) < 1)
-            return
-        rows.append(rowFor(top, "0", 0))
-        expand(0)
-        treeView.currentIndex = 0
-    }
-    function indexOfPath(path) {
-        var parts = path.split(".")
-        var index = treeModel.index(Number(parts[0]), 0)
-        for (var i = 1; i < parts.length; ++i)
-            index = treeModel.index(Number(parts[i]), 0, index)
-        return index
-    }
-    function rowFor(index, path, depth) {
-        var infor = treeModel.data(index, 259)
-        var person = typeof infor === "string" && infor.length > 0
-        var kind = depth === 0 ? "company" : person ? "person" : treeTypes === "1" ? "role" : "department"
-        return {
-            key: String(treeModel.data(index, 257)),
-            name: String(treeModel.data(index, 258)),
-            kind: kind,
-            depth: depth,
-            path: path,
-            count: person ? 0 : treeModel.rowCount(index),
-            expanded: false
-        }
+        rows.rebuild()
+        if (rows.count > 0)
+            treeView.currentIndex = 0
     }
     function isOpenable(i) {
-        return i >= 0 && i < rows.count && rows.get(i).kind !== "person" && rows.get(i).count > 0
+        return rows.isOpenable(i)
     }
     // Opens row i: its children become rows below it.
     function expand(i) {
-        if (!isOpenable(i) || rows.get(i).expanded)
-            return
-        var row = rows.get(i)
-        var parent = indexOfPath(row.path)
-        var n = treeModel.rowCount(parent)
-        var children = []
-        for (var k = 0; k < n; ++k) {
-            var child = rowFor(treeModel.index(k, 0, parent), row.path + "." + k, row.depth + 1)
-            if (child.kind !== "person" || !personFilter || personFilter(child.key))
-                children.push(child)
-        }
-        // The model's role order is arbitrary; people look roles up by name.
-        if (row.kind === "company" && treeTypes === "1")
-            children.sort(function(a, b) { return a.name.localeCompare(b.name) })
-        rows.setProperty(i, "expanded", true)
-        if (children.length > 0)
-            rows.insert(i + 1, children)
+        rows.expand(i)
     }
     // Closes row i: every row below it at a greater depth goes.
     function collapse(i) {
-        if (i < 0 || i >= rows.count || !rows.get(i).expanded)
-            return
-        var depth = rows.get(i).depth
-        var end = i + 1
-        while (end < rows.count && rows.get(end).depth > depth)
-            ++end
+        var end = rows.subtreeEnd(i)
         if (treeView.currentIndex > i && treeView.currentIndex < end)
             treeView.currentIndex = i
-        rows.setProperty(i, "expanded", false)
-        if (end > i + 1)
-            rows.remove(i + 1, end - i - 1)
+        rows.collapse(i)
     }
     function toggle(i) {
-        if (i < 0 || i >= rows.count)
-            return
-        if (rows.get(i).expanded)
+        if (i >= 0 && i < rows.count && rows.get(i).expanded)
             collapse(i)
         else
             expand(i)
@@ -145,40 +93,25 @@ Item {
     function expandAllBelow(i) {
         if (i < 0 || i >= rows.count)
             return
-        var depth = rows.get(i).depth
-        expand(i)
-        for (var k = i + 1; k < rows.count && rows.get(k).depth > depth && rows.count < expandAllLimit; ++k)
-            expand(k)
+        rows.expandAllBelow(i, expandAllLimit)
         sigExpendAlls(1)
     }
     // Closes everything but the top node.
     function collapseAll() {
-        for (var i = rows.count - 1; i > 0; --i)
-            if (rows.get(i).expanded)
-                collapse(i)
+        rows.collapseAll()
         treeView.currentIndex = rows.count > 0 ? 0 : -1
         sigExpendAlls(0)
     }
     function parentRow(i) {
-        var depth = rows.get(i).depth
-        for (var k = i - 1; k >= 0; --k)
-            if (rows.get(k).depth < depth)
-                return k
-        return -1
+        return rows.parentRow(i)
     }
     // The row of the person with this id among the visible rows, or -1.
     function rowOfPerson(userId) {
-        for (var i = 0; i < rows.count; ++i)
-            if (rows.get(i).kind === "person" && rows.get(i).key === userId)
-                return i
-        return -1
+        return rows.rowOfPerson(userId)
     }
     // The first visible row of that kind and name (roles have no id of their own), or -1.
     function rowNamed(kind, name) {
-        for (var i = 0; i < rows.count; ++i)
-            if (rows.get(i).kind === kind && rows.get(i).name === name)
-                return i
-        return -1
+        return rows.rowNamed(kind, name)
     }
     function activateRow(i) {
         if (i < 0 || i >= rows.count)
@@ -186,7 +119,7 @@ Item {
         treeView.currentIndex = i
         var row = rows.get(i)
         if (row.kind === "person")
-            sigOpenPerson(row.key, row.name, String(treeModel.data(indexOfPath(row.path), 259)))
+            sigOpenPerson(row.key, row.name, rows.personInfor(i))
         else
             toggle(i)
     }
@@ -205,7 +138,12 @@ Item {
             }
         }
     }
-    ListModel { id: rows }
+    TreeRowsModel {
+        id: rows
+        tree: treeModel
+        treeTypes: schemaMembershiplist.treeTypes
+        personFilter: schemaMembershiplist.personFilter
+    }
 
     ListView {
         id: treeView

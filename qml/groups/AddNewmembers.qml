@@ -1,9 +1,9 @@
 import QtQuick 2.12
 import SocketState 1.0
+import GroupMemberModel 1.0
 import HttplanguagePackage 1.0
 import "style"
 import "controls"
-import "groupmodels.js" as GroupModels
 
 // Adding colleagues to an existing group: everyone not yet in it can be picked. Every member
 // sees the change when the server reports it ("edit groupCB" / "edit groupAdd").
@@ -38,8 +38,8 @@ Item {
     function open(groupIds) {
         groupId = groupIds
         groupName = socketState.getGroupInforFromId(groupIds, "name")
-        var members = GroupModels.array(socketState.getGroupMemberFromId(groupIds))
-        picker.load(members.concat([socketState.getSelfUesrId()]))
+        members.reload()
+        picker.load(Array.from(members.keys()).concat([socketState.getSelfUesrId()]))
         showing = true
         dialog.open()
         picker.focusFirst()
@@ -53,13 +53,9 @@ Item {
             hint.visible = true
             return
         }
-        // The group may have changed while the dialog was open: start from its members now.
-        var members = GroupModels.array(socketState.getGroupMemberFromId(groupId))
-        for (var i = 0; i < added.length; ++i) {
-            if (members.indexOf(added[i]) < 0)
-                members.push(added[i])
-        }
-        socketState.groupAddNewMember(groupId, groupName, members.join(","), added.join(","))
+        // The group may have changed while the dialog was open: its members as they are now.
+        var all = Array.from(members.keys()).concat(added.filter(function(id) { return !members.contains(id) }))
+        socketState.groupAddNewMember(groupId, groupName, all.join(","), added.join(","))
         sigAddMembers(groupId, added.join(","))
         dialog.close()
     }
@@ -68,6 +64,13 @@ Item {
         id: socketState
         // A group that is gone cannot take members.
         onSigEditGroupDelete: if (dialog.visible && groupIds === addNewmembers.groupId) dialog.close()
+    }
+    // The group's members as they are now.
+    GroupMemberModel {
+        id: members
+        source: GroupMemberModel.Group
+        store: socketState
+        groupId: addNewmembers.groupId
     }
     LanguageTexts { id: languageTexts; target: addNewmembers; languagePackage: httplanguagePackage }
     HttplanguagePackage {

@@ -80,18 +80,7 @@ Item {
         var name = scene
         scene = ""
         if (name === "group-card") {
-            var ids = socketState.getGroupIds()
-            var me = socketState.getSelfUesrId()
-            var best = ""
-            var bestScore = -1
-            for (var i = 0; i < ids.length; ++i) {
-                var score = socketState.getGroupMemberFromId(ids[i]).length
-                        + (socketState.getGroupInforFromId(ids[i], "creator") === me ? 100 : 0)
-                if (score > bestScore) {
-                    best = ids[i]
-                    bestScore = score
-                }
-            }
+            var best = groupList.groups.leadingGroup()
             if (best !== "")
                 openGroup(best)
         } else if (name === "group-new") {
@@ -128,8 +117,9 @@ Item {
         } else if (changingKind === "add") {
             done = isAdd
         } else if (changingKind === "remove") {
-            var removed = String(deletes).split(",")
-            done = changingUsers.every(function(u) { return removed.indexOf(u) >= 0 })
+            var removed = {}
+            String(deletes).split(",").forEach(function(u) { removed[u] = true })
+            done = changingUsers.every(function(u) { return removed[u] === true })
         }
         if (!done)
             return

@@ -2,11 +2,10 @@ import QtQuick 2.12
 import QtQuick.Controls 2.5
 import QtQuick.Window 2.12
 import SocketState 1.0
-import LoadPersonnelinfor 1.0
+import GroupListModel 1.0
 import HttplanguagePackage 1.0
 import "style"
 import "controls"
-import "groupmodels.js" as GroupModels
 
 // The user's groups with a search over group and member names; while the search has text, the
 // people of the organisation it finds follow the matching groups. The list follows the engine's
@@ -21,6 +20,7 @@ Item {
     readonly property var pal: Style.palette(loginModel)
     readonly property int count: groupModel.count
     readonly property alias listView: groupView
+    readonly property alias groups: groupModel
     readonly property bool searching: searchField.text.trim() !== ""
 
     property string tip_group: qsTr("群组")
@@ -47,43 +47,16 @@ Item {
     function request() {
         socketState.getGroupInfors()
     }
-    // A group matches by its name or by a member's name.
-    function matches(members, name, needle) {
-        if (needle === "" || name.toLowerCase().indexOf(needle) >= 0)
-            return true
-        for (var i = 0; i < members.length; ++i) {
-            if (loadPersonnelinfor.getPersonnelInformationValue(members[i]).toLowerCase().indexOf(needle) >= 0)
-                return true
-        }
-        return false
-    }
-    // Rebuilds the rows from the engine's table, keeping the chosen group chosen.
+    // Brings the rows to the engine's table.
     function reload() {
-        var ids = socketState.getGroupIds()
-        var needle = filterText.toLowerCase()
-        var rows = []
-        var stillThere = false
-        for (var i = 0; i < ids.length; ++i) {
-            var name = socketState.getGroupInforFromId(ids[i], "name")
-            if (ids[i] === currentGroupId)
-                stillThere = true
-            // Asked once per row: the engine copies the member list at each call.
-            var members = socketState.getGroupMemberFromId(ids[i])
-            if (!matches(members, name, needle))
-                continue
-            rows.push({ groupId: ids[i], groupName: name !== "" ? name : ids[i],
-                        memberCount: members.length })
-        }
-        rows.sort(function(a, b) { return a.groupName.localeCompare(b.groupName) })
-        GroupModels.sync(groupModel, rows, "groupId")
-        var current = -1
-        for (var j = 0; j < rows.length; ++j) {
-            if (rows[j].groupId === currentGroupId)
-                current = j
-        }
+        groupModel.reload()
+    }
+    // Keeps the chosen group chosen, and tells when it is no longer the user's.
+    function followCurrent() {
+        var current = groupModel.indexOf(currentGroupId)
         if (current >= 0 || currentGroupId !== "")
             groupView.currentIndex = current
-        if (currentGroupId !== "" && !stillThere) {
+        if (currentGroupId !== "" && !groupModel.inTable(currentGroupId)) {
             var gone = currentGroupId
             currentGroupId = ""
             sigGroupGone(gone)
@@ -91,22 +64,17 @@ Item {
     }
     // The row of a group (what the list shows), or null.
     function rowOf(ids) {
-        for (var i = 0; i < groupModel.count; ++i) {
-            if (groupModel.get(i).groupId === ids)
-                return groupModel.get(i)
-        }
-        return null
+        var i = groupModel.indexOf(ids)
+        return i >= 0 ? groupModel.get(i) : null
     }
     function select(ids) {
-        for (var i = 0; i < groupModel.count; ++i) {
-            if (groupModel.get(i).groupId === ids) {
-                groupView.currentIndex = i
-                groupView.positionViewAtIndex(i, ListView.Contain)
-                openAt(i)
-                return true
-            }
-        }
-        return false
+        var i = groupModel.indexOf(ids)
+        if (i < 0)
+            return false
+        groupView.currentIndex = i
+        groupView.positionViewAtIndex(i, ListView.Contain)
+        openAt(i)
+        return true
     }
     function openAt(i) {
         if (i < 0 || i >= groupModel.count)
@@ -127,7 +95,6 @@ Item {
     function search(text) {
         filterText = text
         queryData.searchText = text
-        reload()
     }
     function clearSearch() {
         if (searchField.text !== "")
@@ -147,22 +114,21 @@ Item {
 
     SocketState {
         id: socketState
-        onSigGetGroupInfor: groupList.reload()
-        onSigGroupInforChange: groupList.reload()
-        onSigAddGroup: groupList.reload()
-        onSigEditGroupCB: groupList.reload()
-        onSigEditGroupDelete: groupList.reload()
         onSigReconnectInfor: groupList.request()
     }
-    LoadPersonnelinfor { id: loadPersonnelinfor }
-    ListModel { id: groupModel }
+    // Follows the engine's group table by itself.
+    GroupListModel {
+        id: groupModel
+        store: socketState
+        filterText: groupList.filterText
+        onReloaded: groupList.followCurrent()
+    }
     LanguageTexts { id: languageTexts; target: groupList; languagePackage: httplanguagePackage }
     HttplanguagePackage {
         id: httplanguagePackage
         onSigLangueFileList: languageTexts.apply()
         Component.onCompleted: languageTexts.apply()
     }
-    Component.onCompleted: reload()
 
     Item {
         id: header

@@ -1,12 +1,10 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.5
 import SocketState 1.0
-import OnlineInfor 1.0
-import LoadPersonnelinfor 1.0
+import GroupMemberModel 1.0
 import HttplanguagePackage 1.0
 import "style"
 import "controls"
-import "groupmodels.js" as GroupModels
 
 // The member side bar of a group conversation: who is in the group and who of them is online,
 // online people first. It follows the group events and the online set as they change.
@@ -15,7 +13,7 @@ Rectangle {
     property int loginModel: 0
     property string skinColors: Style.defaultSkin
     property string groupId: ""
-    property int onlineCount: 0
+    readonly property int onlineCount: memberModel.onlineCount
     readonly property int memberCount: memberModel.count
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)
@@ -35,69 +33,19 @@ Rectangle {
     function hextoPressHex(hex) {
         return Style.pressed(hex)
     }
-    function nameOf(userId) {
-        var name = loadPersonnelinfor.getPersonnelInformationValue(userId)
-        return name !== "" ? name : userId
-    }
     function reload() {
-        var ids = groupId === "" ? [] : socketState.getGroupMemberFromId(groupId)
-        var creator = groupId === "" ? "" : socketState.getGroupInforFromId(groupId, "creator")
-        var rows = []
-        for (var i = 0; i < ids.length; ++i) {
-            rows.push({ userId: ids[i], userName: nameOf(ids[i]), online: onlineInfor.getOnlineUsers(ids[i]),
-                        owner: ids[i] === creator })
-        }
-        sortAndShow(rows)
-    }
-    function sortAndShow(rows) {
-        rows.sort(function(a, b) {
-            if (a.online !== b.online)
-                return a.online ? -1 : 1
-            return a.userName.localeCompare(b.userName)
-        })
-        GroupModels.sync(memberModel, rows, "userId")
-        var online = 0
-        for (var i = 0; i < rows.length; ++i) {
-            if (rows[i].online)
-                ++online
-        }
-        onlineCount = online
-    }
-    // Only the marks of the members whose state changed are read again.
-    function onlineChanged(changed, statusa) {
-        var list = GroupModels.array(changed)
-        var touched = false
-        var rows = []
-        for (var i = 0; i < memberModel.count; ++i) {
-            var row = memberModel.get(i)
-            var online = row.online
-            if (list.indexOf(row.userId) >= 0) {
-                online = statusa
-                touched = true
-            }
-            rows.push({ userId: row.userId, userName: row.userName, online: online, owner: row.owner })
-        }
-        if (touched)
-            sortAndShow(rows)
+        memberModel.reload()
     }
 
-    onGroupIdChanged: reload()
-    Component.onCompleted: reload()
-
-    SocketState {
-        id: socketState
-        onSigGetGroupInfor: groupMember.reload()
-        onSigGroupInforChange: groupMember.reload()
-        onSigAddGroup: if (groupIds === groupMember.groupId) groupMember.reload()
-        onSigEditGroupCB: if (groupIds === groupMember.groupId) groupMember.reload()
-        onSigEditGroupDelete: if (groupIds === groupMember.groupId) groupMember.reload()
+    SocketState { id: socketState }
+    // Follows the group's events and who of it is online by itself.
+    GroupMemberModel {
+        id: memberModel
+        source: GroupMemberModel.Group
+        order: GroupMemberModel.OnlineFirst
+        store: socketState
+        groupId: groupMember.groupId
     }
-    OnlineInfor {
-        id: onlineInfor
-        onSigOnlineUsersChange: groupMember.onlineChanged(list, statusa)
-    }
-    LoadPersonnelinfor { id: loadPersonnelinfor }
-    ListModel { id: memberModel }
     LanguageTexts { id: languageTexts; target: groupMember; languagePackage: httplanguagePackage }
     HttplanguagePackage {
         id: httplanguagePackage

@@ -2,10 +2,10 @@ import QtQuick 2.12
 import QtQuick.Controls 2.5
 import SocketState 1.0
 import LoadPersonnelinfor 1.0
+import GroupMemberModel 1.0
 import HttplanguagePackage 1.0
 import "style"
 import "controls"
-import "groupmodels.js" as GroupModels
 
 // A group card: name, creation date, creator, the members, and what the user may do with the
 // group (talk in it, add and remove members, leave it, delete it as its creator). It follows
@@ -61,70 +61,21 @@ Item {
         var name = loadPersonnelinfor.getPersonnelInformationValue(userId)
         return name !== "" ? name : userId
     }
-    // Reads the group from the engine's table; the creator first, then by name.
+    // Reads the group from the engine's table; its members follow it by themselves.
     function refresh() {
         selfId = socketState.getSelfUesrId()
         groupName = groupId === "" ? "" : socketState.getGroupInforFromId(groupId, "name")
         creatorId = groupId === "" ? "" : socketState.getGroupInforFromId(groupId, "creator")
         createTime = groupId === "" ? "" : socketState.getGroupInforFromId(groupId, "create_time").trim()
-        var ids = groupId === "" ? [] : socketState.getGroupMemberFromId(groupId)
-        var known = {}
-        for (var m = 0; m < memberModel.count; ++m)
-            known[memberModel.get(m).userId] = memberModel.get(m).department
-        var rows = []
-        for (var i = 0; i < ids.length; ++i)
-            rows.push({ userId: ids[i], userName: nameOf(ids[i]), department: known[ids[i]] || "" })
-        rows.sort(function(a, b) {
-            if ((a.userId === creatorId) !== (b.userId === creatorId))
-                return a.userId === creatorId ? -1 : 1
-            return a.userName.localeCompare(b.userName)
-        })
-        GroupModels.sync(memberModel, rows, "userId")
-        if (rows.length > 0)
+        memberModel.reload()
+        if (memberModel.count > 0)
             detailsTimer.restart()
     }
-    // Departments come from the user cache; the members missing from it are fetched in one
-    // request after the card is drawn.
-    property var askedUsers: ({})
-    function fillDetails() {
-        socketState.clearGroupNumbers()
-        var missing = 0
-        // The request waits for the server: a member it did not return is asked for once only,
-        // so later group events do not stall the window again for the same person.
-        var asked = askedUsers
-        for (var i = 0; i < memberModel.count; ++i) {
-            var id = memberModel.get(i).userId
-            if (!socketState.judgeUserInfor(id) && asked[id] === undefined) {
-                socketState.insertGroupNumbers(id)
-                asked[id] = true
-                ++missing
-            }
-        }
-        askedUsers = asked
-        if (missing > 0)
-            socketState.requestGroupNumbers()
-        socketState.clearGroupNumbers()
-        for (var j = 0; j < memberModel.count; ++j) {
-            var userId = memberModel.get(j).userId
-            if (!socketState.judgeUserInfor(userId))
-                continue
-            memberModel.setProperty(j, "department", socketState.getUserInfor(userId, "dept_name"))
-            if (memberModel.get(j).userName === userId) {
-                var name = socketState.getUserInfor(userId, "user_name")
-                if (name !== "")
-                    memberModel.setProperty(j, "userName", name)
-            }
-        }
-    }
     function hasMember(userId) {
-        for (var i = 0; i < memberModel.count; ++i) {
-            if (memberModel.get(i).userId === userId)
-                return true
-        }
-        return false
+        return memberModel.contains(userId)
     }
     function removeMember(userId) {
-        var members = GroupModels.array(socketState.getGroupMemberFromId(groupId)).filter(function(m) { return m !== userId })
+        var members = memberModel.keys().filter(function(m) { return m !== userId })
         socketState.groupDeleteNewMember(groupId, groupName, members.join(","), userId)
         sigChangeAsked("remove", groupId, userId)
     }
@@ -138,11 +89,20 @@ Item {
         onSigEditGroupDelete: if (groupIds === groupPersonnelinfor.groupId) groupPersonnelinfor.refresh()
     }
     LoadPersonnelinfor { id: loadPersonnelinfor }
-    ListModel { id: memberModel }
+    // The creator first, then by name.
+    GroupMemberModel {
+        id: memberModel
+        source: GroupMemberModel.Group
+        order: GroupMemberModel.OwnerFirst
+        store: socketState
+        groupId: groupPersonnelinfor.groupId
+    }
+    // Departments come from the user cache; the members missing from it are fetched in one
+    // request after the card is drawn.
     Timer {
         id: detailsTimer
         interval: 30
-        onTriggered: groupPersonnelinfor.fillDetails()
+        onTriggered: memberModel.fetchDetails()
     }
     LanguageTexts { id: languageTexts; target: groupPersonnelinfor; languagePackage: httplanguagePackage }
     HttplanguagePackage {

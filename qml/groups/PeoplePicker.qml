@@ -1,10 +1,10 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.5
 import LoadPersonnelinfor 1.0
+import GroupMemberModel 1.0
 import HttplanguagePackage 1.0
 import "style"
 import "controls"
-import "groupmodels.js" as GroupModels
 
 // Picking colleagues from the organisation for a group: a searchable list with check marks on
 // the left, the chosen people on the right. Used by the new-group and add-member dialogs.
@@ -19,11 +19,6 @@ Item {
     readonly property int pickedCount: pickedModel.count
     readonly property alias listView: peopleView
     readonly property alias searchField: searchField
-    property int revision: 0
-    property var picked: ({})
-    property var everyone: []
-    // The list was asked for (a picker nobody opened does not build it when the index comes).
-    property bool asked: false
 
     property string tip_search: qsTr("搜索")
     property string tip_group_selected: qsTr("已选择")
@@ -40,68 +35,30 @@ Item {
     }
     // Fills the list from the organisation index, leaving out `excluded` and clearing choices.
     function load(excluded) {
-        asked = true
         excludedIds = excluded || []
-        var skip = {}
-        for (var i = 0; i < excludedIds.length; ++i)
-            skip[excludedIds[i]] = true
-        var ids = GroupModels.array(loadPersonnelinfor.getPersonnelInformationKey())
-        var list = []
-        for (var j = 0; j < ids.length; ++j) {
-            if (skip[ids[j]])
-                continue
-            var name = loadPersonnelinfor.getPersonnelInformationValue(ids[j])
-            list.push({ userId: ids[j], userName: name !== "" ? name : ids[j] })
-        }
-        list.sort(function(a, b) { return a.userName.localeCompare(b.userName) })
-        everyone = list
-        picked = {}
         pickedModel.clear()
-        revision++
         searchField.text = ""
-        applyFilter("")
+        shownModel.filterText = ""
+        shownModel.reload()
+        peopleView.currentIndex = shownModel.count > 0 ? 0 : -1
     }
     function applyFilter(text) {
-        var needle = text.toLowerCase()
-        var rows = []
-        for (var i = 0; i < everyone.length; ++i) {
-            var p = everyone[i]
-            if (needle === "" || p.userName.toLowerCase().indexOf(needle) >= 0 || p.userId.indexOf(needle) >= 0)
-                rows.push(p)
-        }
-        GroupModels.sync(shownModel, rows, "userId")
+        shownModel.filterText = text
         peopleView.currentIndex = shownModel.count > 0 ? 0 : -1
     }
     function isPicked(userId) {
-        return revision >= 0 && picked[userId] !== undefined
+        return pickedModel.count >= 0 && pickedModel.contains(userId)
     }
     function toggle(userId, userName) {
-        if (picked[userId] !== undefined) {
-            delete picked[userId]
-            for (var i = 0; i < pickedModel.count; ++i) {
-                if (pickedModel.get(i).userId === userId) {
-                    pickedModel.remove(i)
-                    break
-                }
-            }
-        } else {
-            picked[userId] = userName
-            pickedModel.append({ userId: userId, userName: userName })
-        }
-        revision++
+        pickedModel.toggle(userId, userName)
     }
-    // The chosen people, in the order they were chosen.
+    // The chosen people, in the order they were chosen (arrays: a list from C++ is not
+    // spread by concat()).
     function pickedIds() {
-        var ids = []
-        for (var i = 0; i < pickedModel.count; ++i)
-            ids.push(pickedModel.get(i).userId)
-        return ids
+        return Array.from(pickedModel.keys())
     }
     function pickedNames() {
-        var names = []
-        for (var i = 0; i < pickedModel.count; ++i)
-            names.push(pickedModel.get(i).userName)
-        return names
+        return Array.from(pickedModel.names())
     }
     // Chooses the first `n` people shown (pictures of the dialog).
     function pickFirst(n) {
@@ -115,16 +72,16 @@ Item {
         searchField.forceActiveFocus()
     }
 
-    LoadPersonnelinfor {
-        id: loadPersonnelinfor
-        // The index came in after the list was shown empty: nothing was chosen from it yet.
-        onLoadedChanged: {
-            if (loaded && peoplePicker.asked && peoplePicker.everyone.length === 0)
-                peoplePicker.load(peoplePicker.excludedIds)
-        }
+    LoadPersonnelinfor { id: loadPersonnelinfor }
+    // The organisation's people less the excluded; it fills in by itself when the index comes
+    // after the list was asked for.
+    GroupMemberModel {
+        id: shownModel
+        source: GroupMemberModel.Directory
+        excludedIds: peoplePicker.excludedIds
+        onCountChanged: if (peopleView.currentIndex < 0 && count > 0) peopleView.currentIndex = 0
     }
-    ListModel { id: shownModel }
-    ListModel { id: pickedModel }
+    GroupMemberModel { id: pickedModel }
     LanguageTexts { id: languageTexts; target: peoplePicker; languagePackage: httplanguagePackage }
     HttplanguagePackage {
         id: httplanguagePackage

@@ -12,6 +12,7 @@
 #include "directory/loadpersonnelinfor.h"
 #include "directory/qtreemodel.h"
 #include "directory/treemodelitem.h"
+#include "directory/treerowsmodel.h"
 #include "files/downloadfile.h"
 #include "files/messagefilestoreitem.h"
 #include "files/uploadimage.h"
@@ -21,6 +22,8 @@
 #include "language/httplanguagepackage.h"
 #include "messaging/conversationlistmodel.h"
 #include "messaging/conversationmodel.h"
+#include "messaging/grouplistmodel.h"
+#include "messaging/groupmembermodel.h"
 #include "messaging/onlineinfor.h"
 #include "messaging/socketstate.h"
 #include "reminders/menuitem.h"
@@ -67,11 +70,14 @@ void registerQmlTypes()
     registerType<OnlineInfor>("OnlineInfor");
     registerType<ConversationListModel>("ConversationListModel");
     registerType<ConversationModel>("ConversationModel");
+    registerType<GroupListModel>("GroupListModel");
+    registerType<GroupMemberModel>("GroupMemberModel");
     registerType<UploadImage>("UploadImage");
     registerType<DownloadFile>("DownloadFile");
     registerType<MenuItem>("MenuItem");
     registerType<ModuleTreeModel>("ModuleTreeModel");
     registerType<TreeModelitem>("TreeModelitem");
+    registerType<TreeRowsModel>("TreeRowsModel");
     registerType<AesIteminfor>("AesIteminfor");
     registerType<ClipBoard>("ClipBoard");
     registerType<DesktopView>("DesktopView");

@@ -5,9 +5,12 @@
 #include "directory/handlorganization.h"
 #include "directory/qtreemodel.h"
 #include "directory/treeitem.h"
+#include "directory/treerowsmodel.h"
 
 #include <QAbstractItemModelTester>
+#include <QJSEngine>
 #include <QJsonDocument>
+#include <QPersistentModelIndex>
 #include <QtTest>
 
 #include <memory>
@@ -76,6 +79,7 @@ private slots:
     void findRoles_data();
     void findRoles();
     void rebuildWhileShown();
+    void visibleRowsOpenAndClose();
     void deepChainIsTakenApartWithoutRecursion();
     void deepChainIsBuiltWithoutRecursion();
 
@@ -422,6 +426,72 @@ void TestTreeModel::deepChainIsBuiltWithoutRecursion()
         pending.append(record->children);
         delete record;
     }
+}
+
+// The tree as a list of the rows that can be seen: opening inserts the children below their
+// node and closing removes them (never a reset), hidden people are no rows, and opening
+// everything below a node stops near its limit.
+void TestTreeModel::visibleRowsOpenAndClose()
+{
+    m_model->onSigHandlCompletion();
+    m_model->reLoadData(QStringLiteral("2"));
+    TreeRowsModel rows;
+    QAbstractItemModelTester tester(&rows, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QSignalSpy reset(&rows, &QAbstractItemModel::modelReset);
+    rows.setTree(m_model.get());
+    rows.rebuild();
+    QCOMPARE(rows.get(0).value("kind").toString(), QStringLiteral("company"));
+    QVERIFY(rows.get(0).value("expanded").toBool());
+    const int shown = 1 + m_model->rowCount(top());
+    QCOMPARE(rows.count(), shown);
+    const int research = rows.rowNamed(QStringLiteral("department"), QStringLiteral("技术研发部"));
+    QVERIFY(research > 0);
+    QCOMPARE(rows.parentRow(research), 0);
+    const int below = m_model->rowCount(childNamed(top(), QStringLiteral("技术研发部")));
+    QVERIFY(below > 1);
+    QCOMPARE(rows.get(research).value("count").toInt(), below);
+
+    const QPersistentModelIndex node(rows.index(research));
+    const QPersistentModelIndex last(rows.index(shown - 1));
+    rows.expand(research);
+    QCOMPARE(rows.count(), shown + below);
+    QCOMPARE(node.row(), research);
+    QCOMPARE(last.row(), shown - 1 + (research < shown - 1 ? below : 0));
+    const int zhang = rows.rowOfPerson(QStringLiteral("10001"));
+    QCOMPARE(rows.parentRow(zhang), research);
+    QCOMPARE(rows.get(zhang).value("depth").toInt(), 2);
+    QCOMPARE(rows.get(zhang).value("kind").toString(), QStringLiteral("person"));
+    QVERIFY(!rows.isOpenable(zhang));
+    QVERIFY(rows.personInfor(zhang).contains(QStringLiteral("zhangwei@xinghe-oa.example")));
+    QCOMPARE(rows.subtreeEnd(research), research + 1 + below);
+    rows.toggle(research);
+    QCOMPARE(rows.count(), shown);
+    QCOMPARE(rows.rowOfPerson(QStringLiteral("10001")), -1);
+    QVERIFY(!rows.get(research).value("expanded").toBool());
+
+    QJSEngine engine;
+    rows.setPersonFilter(
+        engine.evaluate(QStringLiteral("(function(id) { return id !== '10001' })")));
+    rows.expand(research);
+    QCOMPARE(rows.count(), shown + below - 1);
+    QCOMPARE(rows.rowOfPerson(QStringLiteral("10001")), -1);
+    rows.collapseAll();
+    QCOMPARE(rows.count(), shown);
+    rows.expandAllBelow(0, shown + 2);
+    QVERIFY(rows.count() >= shown + 2);
+    QVERIFY(rows.count() < 1 + m_departments + m_users.size() - 1);
+    rows.expandAllBelow(0, 100000);
+    QCOMPARE(rows.count(), 1 + m_departments + m_users.size() - 1);
+
+    // The role tree: roles by name below the company.
+    m_model->reLoadData(QStringLiteral("1"));
+    rows.setTreeTypes(QStringLiteral("1"));
+    rows.rebuild();
+    QCOMPARE(rows.get(1).value("kind").toString(), QStringLiteral("role"));
+    for (int i = 2; i < rows.count(); ++i)
+        QVERIFY(QString::localeAwareCompare(rows.get(i - 1).value("name").toString(),
+                                            rows.get(i).value("name").toString()) <= 0);
+    QCOMPARE(reset.count(), 0);
 }
 
 TARNEX_TEST_MAIN(TestTreeModel)
