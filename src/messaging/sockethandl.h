@@ -3,13 +3,12 @@
 #include "conversationstore.h"
 #include "fileattachment.h"
 #include "messageclock.h"
-#include "messageoutbox.h"
+#include "messaginglink.h"
+#include "messagingsender.h"
 #include "signaloutbox.h"
-#include "sio/socket.h"
 #include "json/fastjson.h"
 
 #include <QDBusConnection>
-#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -19,20 +18,12 @@
 
 #include <rapidjson/document.h>
 
-#include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 
 class MessagingGroups;
 class MessagingHistory;
 class MessagingInbound;
-class QTimer;
-struct OutgoingMessage;
-
-namespace sio {
-class Client;
-} // namespace sio
 
 // The messaging engine: the one socket.io connection to the server's messaging service on
 // namespace "/client", its sign-in, time-out and reconnection, every inbound event turned into
@@ -41,11 +32,12 @@ class Client;
 // its own network thread, so the stores sit behind one mutex (in ConversationStore), and what
 // the network thread has to announce is handed to the GUI thread in order (SignalOutbox) and
 // emitted there, after the lock is released. What the user sends waits in a durable outbox
-// until the service acknowledges it. The class is the facade the rest of the program uses;
-// parts of it live in classes of their own, handed what they use: the groups (MessagingGroups),
-// the record and history queries with the local history (MessagingHistory) and the inbound
-// router (MessagingInbound). The rest is split by concern: connection here, the receipts,
-// sending, the outbox.
+// until the service acknowledges it. The class is the facade the rest of the program uses; its
+// work is done by parts, each handed what it uses: the link (MessagingLink), the sender with the
+// outbox (MessagingSender), the groups (MessagingGroups), the record and history queries with
+// the local history (MessagingHistory) and the inbound router (MessagingInbound). The engine
+// keeps the receipts' effect on the user's own messages, which joins the inbound router and the
+// sender.
 class SocketHandl : public QObject
 {
     Q_OBJECT
@@ -57,11 +49,11 @@ public:
     ~SocketHandl() override;
 
     // The service closes the connection on a larger frame, so larger messages are refused here.
-    static constexpr qint64 maxFrameBytes = 1000000;
-    static constexpr int connectTimeoutMs = 19000;
-    static constexpr int reconnectDelayMs = 5000;
+    static constexpr qint64 maxFrameBytes = MessagingSender::maxFrameBytes;
+    static constexpr int connectTimeoutMs = MessagingLink::connectTimeoutMs;
+    static constexpr int reconnectDelayMs = MessagingLink::reconnectDelayMs;
     // A message written to a live link and not acknowledged within this time has failed.
-    static constexpr int ackTimeoutMs = 15000;
+    static constexpr int ackTimeoutMs = MessagingSender::ackTimeoutMs;
 
     // Sign-in time limit, delay before a reconnection (a random fifth of it is added) and the
     // acknowledgement time limit; the defaults above unless a test or tool shortens them.
@@ -93,7 +85,7 @@ public:
     // more, writes and puts away the outbox and empties every store, so the next account starts
     // as after a restart. Engine's thread.
     void forgetAccount();
-    static constexpr int closeWaitMs = 2000;
+    static constexpr int closeWaitMs = MessagingLink::closeWaitMs;
     // The last thing before the process ends: the leave notice (bounded), the connection closed
     // and the network thread joined. Nothing of the engine runs on that thread afterwards.
     void shutdown();
@@ -119,8 +111,8 @@ public:
     // acknowledged in time). A pending message waits in the outbox across drops and restarts;
     // so does one not acknowledged in time on a link that then drops by itself (the silence
     // was the link's): it is pending again.
-    static QString pendingStatus() { return QStringLiteral("1"); }
-    static QString failedStatus() { return QStringLiteral("4"); }
+    static QString pendingStatus() { return MessagingSender::pendingStatus(); }
+    static QString failedStatus() { return MessagingSender::failedStatus(); }
     // Sends a failed message again, with the same id (the service drops a copy it already has).
     // False when `msgIds` names no failed message of the conversation.
     bool retrySendMessage(const QString &ids, const QString &types, const QString &msgIds);
@@ -129,9 +121,9 @@ public:
     // Where the outbox of a user is kept: a file in that user's data folder.
     static QString outboxPathFor(const QString &userId);
     // Messages in the outbox (pending or failed), and where it is kept.
-    int outboxCount() const { return m_pending.entries().size(); }
+    int outboxCount() const { return m_sender->outboxCount(); }
     // Why the outbox cannot be written, in the user's words (a full disk); empty while it can.
-    QString outboxProblem() const { return m_outboxProblem; }
+    QString outboxProblem() const { return m_sender->outboxProblem(); }
 
     // Records and history.
     void getRecord(const QString &ids, const QString &types, int limits = 10);
@@ -265,99 +257,26 @@ signals:
                                    const QString &fromId);
 
 private:
-    // Connection (sockethandl.cpp).
-    void bindClient();
-    void sendLogin(bool first);
-    void onLoginAck(const QJsonArray &ack, bool first);
-    void scheduleReconnect();
-    void startReconnectTimer();
-    // The link is down (or being replaced): what was in flight waits for the next sign-in.
-    // `dead`: it dropped by itself (heartbeat, server close, network), so what failed on it for
-    // want of an acknowledgement waits again as well.
-    void linkDown(bool dead = false);
     // Emits on the engine's thread, in order with everything handed over before (SignalOutbox).
     void deliver(std::function<void()> emission) { m_outbox->post(std::move(emission)); }
-    // Makes the parts and passes their signals on as the engine's own.
+    // Makes the parts and passes their signals on as the engine's own (sockethandlparts.cpp).
     void makeParts();
 
     // Receipts of the service (sockethandlinbound.cpp), on the engine's thread.
     void applyPrivateStatus(const QString &ids, qulonglong msgid, const QString &statusa);
     void applyGroupStatus(const QString &groupIds, qulonglong msgid, const QString &fromId);
-
-    // Sending and history (sockethandlrequests.cpp).
-    OutgoingMessage newOutgoing(const QString &ids, const QString &msgs, const QString &sendTypes,
-                                const QString &filePathas, int fileIndex,
-                                const FileAttachment &file);
-    // The fields every message of the user's own has, private or group.
-    void fillOwnRecord(MessageRecord &record, const OutgoingMessage &message,
-                       const QString &type) const;
-    void sendChatMessage(const OutgoingMessage &message, const QString &types,
-                         const QJsonObject &payload);
-    void onSendAck(const QJsonArray &ack, const QString &conversation, qulonglong id,
-                   const QString &types);
-    void failSend(const QString &conversation, qulonglong id, const QString &types,
-                  const QString &errors);
-
-    // The outbox (sockethandloutbox.cpp), on the engine's thread.
-    void openOutbox();
-    void restoreOutbox();
-    void pumpOutbox();
-    void writeEntry(MessageOutbox::Entry &entry);
-    void onWriteFailed(const QString &types, const QString &conversation, qulonglong id,
-                       quint64 write, sio::Socket::Failure failure, const QString &reason);
-    void markDelivered(const QString &types, const QString &conversation, qulonglong id);
-    void setOwnStatus(const QString &types, const QString &conversation, qulonglong id,
-                      const QString &status);
-    void armAckTimer();
-    // Writes the outbox once the current burst of work is done.
-    void saveOutboxSoon();
-    void onAckTimeout();
-
-    std::unique_ptr<sio::Client> m_client;
-    std::shared_ptr<sio::Socket> m_socket;
-    QTimer *m_connetTimer = nullptr;
-    QTimer *m_reconnectTimer = nullptr;
-    QTimer *m_restartLoginTimer = nullptr;
-    QTimer *m_ackTimer = nullptr;
-    int m_connectTimeoutMs = connectTimeoutMs;
-    int m_reconnectDelayMs = reconnectDelayMs;
-    int m_ackTimeoutMs = ackTimeoutMs;
-
-    mutable std::mutex m_identityMutex;
-    QString m_userId;
-    QString m_deptId;
-    QString m_roleId;
-    QString m_currentServerIp;
-
-    SignalOutbox *m_outbox = nullptr;
-
-    std::atomic<bool> m_hasLoggedIn{false};
-    // Set by disConnectServer(): a drop is then expected and not retried.
-    std::atomic<bool> m_leaving{false};
-    // Set on the network thread when the server's certificate was refused; the failure that
-    // follows then waits for the user instead of retrying into the same refusal.
-    std::atomic<bool> m_certificateRefused{false};
-    bool m_awaitingTrust = false;
-
-    MessageClock m_clock;
-    ConversationStore m_store;
-    // The parts (children of the engine, on its thread).
-    MessagingGroups *m_groups = nullptr;
-    MessagingHistory *m_history = nullptr;
-    MessagingInbound *m_inbound = nullptr;
     // Hands a change of the conversation list to the local history, when there is one.
     void keepConversation(const KeptConversation &change);
 
-    // Engine's thread only: the link is signed in, and the messages not yet acknowledged.
-    bool m_signedIn = false;
-    MessageOutbox m_pending;
-    quint64 m_writes = 0;
-    bool m_outboxSaveDue = false;
-    QElapsedTimer m_monotonic;
-
-    // GUI thread only.
-    QString m_currentMessageId;
-    QString m_outboxProblem;
-    void updateOutboxProblem();
-    bool m_connectAsked = false;
+    SignalOutbox *m_outbox = nullptr;
+    MessageClock m_clock;
+    ConversationStore m_store;
+    // The parts (children of the engine, on its thread); the link first, since the others use
+    // its socket.
+    MessagingLink *m_link = nullptr;
+    std::shared_ptr<sio::Socket> m_socket;
+    MessagingSender *m_sender = nullptr;
+    MessagingGroups *m_groups = nullptr;
+    MessagingHistory *m_history = nullptr;
+    MessagingInbound *m_inbound = nullptr;
 };

@@ -32,7 +32,7 @@ void SocketHandl::applyGroupStatus(const QString &groupIds, qulonglong msgid, co
     if (fromId == userId()) {
         // The echo of the user's own message: the service has it, also when its
         // acknowledgement was lost.
-        markDelivered(QStringLiteral("3"), groupIds, msgid);
+        m_sender->markDelivered(QStringLiteral("3"), groupIds, msgid);
         m_store.setGroupSent(groupIds, msgid);
         deliver([this, groupIds, msgid, fromId]() {
             emit sigGroupMessageStatus(groupIds, msgid, fromId, QStringLiteral("2"));

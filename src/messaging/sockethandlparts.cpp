@@ -1,9 +1,11 @@
 // The engine's parts: made with what they use, their signals passed on as the engine's own, and
 // the engine's functions of theirs forwarded to them unchanged.
 
+#include "config/configfile.h"
 #include "messaginggroups.h"
 #include "messaginghistory.h"
 #include "messaginginbound.h"
+#include "net/servertrust.h"
 #include "reminders/systeminformation.h"
 #include "session/parameterinfor.h"
 #include "sockethandl.h"
@@ -15,6 +17,46 @@ void SocketHandl::makeParts()
     // the same order with the engine's own emissions as before the parts.
     const auto direct = Qt::DirectConnection;
 
+    // The process's settings, login parameters and trust; a part made alone is handed others.
+    m_link = new MessagingLink(*m_outbox, *ConfigFile::instance(), *ParameterInfor::instance(),
+                               *ServerTrust::instance(), this);
+    m_socket = m_link->socket();
+    connect(m_link, &MessagingLink::sigNetworkdisconnect, this, &SocketHandl::sigNetworkdisconnect,
+            direct);
+    connect(m_link, qOverload<bool>(&MessagingLink::sigConnectServer), this,
+            qOverload<bool>(&SocketHandl::sigConnectServer), direct);
+    connect(m_link, qOverload<>(&MessagingLink::sigConnectServer), this,
+            qOverload<>(&SocketHandl::sigConnectServer), direct);
+    connect(m_link, &MessagingLink::sigReconnectInfor, this, &SocketHandl::sigReconnectInfor,
+            direct);
+    connect(m_link, &MessagingLink::sigConnecting, this, &SocketHandl::sigConnecting, direct);
+    connect(m_link, &MessagingLink::sigReconnectScheduled, this,
+            &SocketHandl::sigReconnectScheduled, direct);
+    connect(m_link, &MessagingLink::sigLoginStatus, this, &SocketHandl::sigLoginStatus, direct);
+
+    m_sender = new MessagingSender(
+        m_socket, m_store, m_clock, *m_outbox, me, [this]() { return m_link->isSignedIn(); },
+        *ConfigFile::instance(), this);
+    // The sender follows the link: the user's outbox opens before a connection, what waits goes
+    // out at the sign-in, what was in flight waits again when the link goes.
+    connect(m_link, &MessagingLink::aboutToConnect, m_sender, &MessagingSender::openOutbox, direct);
+    connect(m_link, &MessagingLink::signedIn, m_sender, &MessagingSender::pumpOutbox, direct);
+    connect(m_link, &MessagingLink::linkDown, m_sender, &MessagingSender::linkDown, direct);
+    connect(m_sender, &MessagingSender::sigPrivareMessage, this, &SocketHandl::sigPrivareMessage,
+            direct);
+    connect(m_sender, &MessagingSender::sigGroupMessage, this, &SocketHandl::sigGroupMessage,
+            direct);
+    connect(m_sender, &MessagingSender::sigRecordMessageFile, this,
+            &SocketHandl::sigRecordMessageFile, direct);
+    connect(m_sender, &MessagingSender::sigSendMessageFail, this, &SocketHandl::sigSendMessageFail,
+            direct);
+    connect(m_sender, &MessagingSender::sigMessageStatus, this, &SocketHandl::sigMessageStatus,
+            direct);
+    connect(m_sender, &MessagingSender::sigOutboxProblem, this, &SocketHandl::sigOutboxProblem,
+            direct);
+    connect(m_sender, &MessagingSender::sigPrivareMessageStatusSelf, this,
+            &SocketHandl::sigPrivareMessageStatusSelf, direct);
+
     m_groups = new MessagingGroups(m_socket, m_store, m_clock, *m_outbox, me, this);
     connect(m_groups, &MessagingGroups::sigGetGroupInfor, this, &SocketHandl::sigGetGroupInfor,
             direct);
@@ -22,7 +64,7 @@ void SocketHandl::makeParts()
             &SocketHandl::sigGroupInforChange, direct);
 
     m_history = new MessagingHistory(
-        m_socket, m_store, *m_outbox, me, [this]() { return m_signedIn; }, this);
+        m_socket, m_store, *m_outbox, me, [this]() { return m_link->isSignedIn(); }, this);
     connect(m_history, &MessagingHistory::sigGetRecord, this, &SocketHandl::sigGetRecord, direct);
     connect(m_history, &MessagingHistory::sigHistoryGetRecord, this,
             &SocketHandl::sigHistoryGetRecord, direct);
@@ -58,6 +100,7 @@ void SocketHandl::makeParts()
             &SocketHandl::sigPrivareMessageStatusSelf, direct);
     connect(m_inbound, &MessagingInbound::sigGroupMessageStatusSelf, this,
             &SocketHandl::sigGroupMessageStatusSelf, direct);
+    m_inbound->bind(*m_socket);
 }
 
 // Groups.

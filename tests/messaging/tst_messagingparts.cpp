@@ -1,18 +1,24 @@
 // The engine's parts on their own, each handed a signed-in socket of the reference server, a
-// store and an outbox instead of the whole engine: the groups' requests and lookups, the record
-// and history queries with the local history in front of a link that is down or a service that
-// does not answer, and the inbound router with what the service sends.
+// store and an outbox instead of the whole engine: the link with its sign-in, reconnection and
+// certificate trust, the sender with its acknowledgements, failures and outbox, the groups'
+// requests and lookups, the record and history queries with the local history in front of a link
+// that is down or a service that does not answer, and the inbound router with what the service
+// sends.
 
 #include "messaging/conversationstore.h"
 #include "messaging/messageclock.h"
 #include "messaging/messaginggroups.h"
 #include "messaging/messaginghistory.h"
 #include "messaging/messaginginbound.h"
+#include "messaging/messaginglink.h"
+#include "messaging/messagingsender.h"
 #include "messaging/signaloutbox.h"
 #include "messagingtestkit.h"
+#include "net/servertrust.h"
 #include "reminders/systeminformation.h"
 #include "sio/client.h"
 #include "sio/socket.h"
+#include "testcertificates.h"
 #include "testenvironment.h"
 
 #include <QDateTime>
@@ -35,6 +41,44 @@ const QString demoGroup = QStringLiteral("9c4e7a10-3f2b-4d88-b5a6-71e0c3d2f902")
 QJsonObject object(const QString &text)
 {
     return QJsonDocument::fromJson(text.toUtf8()).object();
+}
+
+// The process's settings and login parameters name `server` as the messaging service, over
+// https when it runs TLS.
+void pointSettingsAt(const ReferenceServer &server)
+{
+    // What an earlier case's server on the same port spoke must not choose the version here.
+    sio::GenerationMemory::forget(sio::EngineUrl::serverKey(server.baseUrl()));
+    ConfigFile::instance()->setMainConfig(QStringLiteral("currentServerIp"), server.address());
+    ParameterInfor *parameters = ParameterInfor::instance();
+    parameters->setImHost(QStringLiteral("127.0.0.1"));
+    parameters->setImPort(QString::number(server.port()));
+    parameters->setImPortHttps(QString::number(server.port()));
+}
+
+// Every signal of a link in one log, to see their order.
+void logLink(MessagingLink &link, QStringList *order)
+{
+    QObject::connect(&link, &MessagingLink::aboutToConnect,
+                     [order]() { *order << QStringLiteral("about to connect"); });
+    QObject::connect(&link, &MessagingLink::linkDown, [order](bool dead) {
+        *order << (dead ? QStringLiteral("down, dead") : QStringLiteral("down"));
+    });
+    QObject::connect(&link, &MessagingLink::sigConnecting,
+                     [order]() { *order << QStringLiteral("connecting"); });
+    QObject::connect(&link, &MessagingLink::sigNetworkdisconnect, [order](bool up) {
+        *order << (up ? QStringLiteral("network up") : QStringLiteral("network down"));
+    });
+    QObject::connect(&link, qOverload<>(&MessagingLink::sigConnectServer),
+                     [order]() { *order << QStringLiteral("namespace"); });
+    QObject::connect(&link, &MessagingLink::signedIn, [order, &link]() {
+        *order << (link.isSignedIn() ? QStringLiteral("signed in") : QStringLiteral("not yet"));
+    });
+    QObject::connect(&link, qOverload<bool>(&MessagingLink::sigConnectServer), [order](bool ok) {
+        *order << (ok ? QStringLiteral("sign-in ok") : QStringLiteral("sign-in failed"));
+    });
+    QObject::connect(&link, &MessagingLink::sigReconnectInfor,
+                     [order]() { *order << QStringLiteral("again"); });
 }
 
 // Answers every search later, from a fixed table, as the local history does; remembers what it
@@ -118,6 +162,7 @@ struct Link
     SignalOutbox outbox;
     std::unique_ptr<sio::Client> client = std::make_unique<sio::Client>();
     std::shared_ptr<sio::Socket> socket = client->socket(QStringLiteral("/client"));
+    std::unique_ptr<MessagingSender> sender;
     std::unique_ptr<MessagingGroups> groups;
     std::unique_ptr<MessagingHistory> history;
     std::unique_ptr<MessagingInbound> inbound;
@@ -131,10 +176,224 @@ class TestMessagingParts : public QObject
 {
     Q_OBJECT
 private slots:
+    void link();
+    void linkTrust();
+    void sender();
     void groups();
     void history();
     void inbound();
 };
+
+void TestMessagingParts::link()
+{
+    ReferenceServer server;
+    QVERIFY2(server.start(), qPrintable(server.output()));
+    pointSettingsAt(server);
+    SignalOutbox outbox;
+    // Before the link, which still says it goes down as it is destroyed.
+    QStringList order;
+    MessagingLink link(outbox, *ConfigFile::instance(), *ParameterInfor::instance(),
+                       *ServerTrust::instance());
+    // A short delay: the drop below is followed by a reconnection of the link's own.
+    const int retryMs = 100;
+    link.setTimings(longWait, retryMs);
+    link.setLoginIdentity(me, QStringLiteral("技术研发部"), QStringLiteral("部门经理"));
+    logLink(link, &order);
+    QSignalSpy signedIn(&link, qOverload<bool>(&MessagingLink::sigConnectServer));
+    QSignalSpy scheduled(&link, &MessagingLink::sigReconnectScheduled);
+    QSignalSpy connecting(&link, &MessagingLink::sigConnecting);
+
+    // Before any connection there is nothing to go back to.
+    link.reconnectNow();
+    QCOMPARE(connecting.size(), 0);
+
+    // The sender's outbox opens before the old link goes; it is signed in before anyone hears
+    // of the sign-in.
+    link.connectServer();
+    QVERIFY(signedIn.wait(longWait));
+    QCOMPARE(order, (QStringList{"about to connect", "down", "connecting", "network up",
+                                 "namespace", "signed in", "sign-in ok"}));
+    QVERIFY(link.isSignedIn());
+    QTRY_VERIFY_WITH_TIMEOUT(engineVersionOf(server, me) != 0, longWait);
+    // A live link is not replaced.
+    link.reconnectNow();
+    QCOMPARE(connecting.size(), 1);
+
+    // The service drops it: dead, said, and tried again after the delay and its jitter.
+    order.clear();
+    QVERIFY(
+        server.hook(QStringLiteral("drop-connections")).value(QLatin1String("dropped")).toInt() >=
+        1);
+    QVERIFY(scheduled.wait(longWait));
+    QVERIFY(scheduled.last().value(0).toInt() >= retryMs);
+    QVERIFY(scheduled.last().value(0).toInt() <= retryMs + retryMs / 5);
+    QCOMPARE(order.mid(0, 2), (QStringList{"down, dead", "network down"}));
+    QTRY_VERIFY_WITH_TIMEOUT(order.contains(QStringLiteral("again")), longWait);
+    QVERIFY(link.isSignedIn());
+    QCOMPARE(signedIn.last(), QVariantList{true});
+    const int connections = connecting.size();
+    const int retries = scheduled.size();
+
+    // After a leave nothing reconnects: the user goes offline and stays so.
+    order.clear();
+    link.disConnectServer();
+    QCOMPARE(order, QStringList{"down"});
+    QVERIFY(!link.isSignedIn());
+    QTRY_COMPARE_WITH_TIMEOUT(engineVersionOf(server, me), 0, longWait);
+    link.reconnectNow();
+    QVERIFY(server.roundTrip());
+    QCOMPARE(connecting.size(), connections);
+    QCOMPARE(scheduled.size(), retries);
+}
+
+void TestMessagingParts::linkTrust()
+{
+    if (!QSslSocket::supportsSsl())
+        QSKIP("Qt has no TLS backend here");
+    TestCertificates certificates;
+    TestCertificates::Pair pair;
+    QVERIFY2(certificates.makeSelfSigned(QStringLiteral("link"), &pair),
+             qPrintable(certificates.output()));
+    ReferenceServer server;
+    QVERIFY2(server.startTls(pair.certificate, pair.key), qPrintable(server.output()));
+    pointSettingsAt(server);
+    SignalOutbox outbox;
+    ServerTrust &trust = *ServerTrust::instance();
+    MessagingLink link(outbox, *ConfigFile::instance(), *ParameterInfor::instance(), trust);
+    // Longer than any wait here: a connection seen in time came from the trust.
+    link.setTimings(longWait, 600000);
+    link.setLoginIdentity(me, QString(), QString());
+    QSignalSpy refused(&trust, &ServerTrust::refused);
+    QSignalSpy network(&link, &MessagingLink::sigNetworkdisconnect);
+    QSignalSpy scheduled(&link, &MessagingLink::sigReconnectScheduled);
+    QSignalSpy signedIn(&link, qOverload<bool>(&MessagingLink::sigConnectServer));
+
+    // The certificate is refused before anything is sent: the link waits for the user, with no
+    // retry into the same refusal.
+    link.connectServer();
+    QVERIFY(network.wait(longWait));
+    QCOMPARE(network.last(), QVariantList{false});
+    QCOMPARE(refused.size(), 1);
+    QCOMPARE(scheduled.size(), 0);
+    QVERIFY(!link.isSignedIn());
+    QCOMPARE(engineVersionOf(server, me), 0);
+
+    // Trusting it connects at once.
+    trust.trust(ServerTrust::origin(server.baseUrl()),
+                ServerTrust::digestOf(TestCertificates::load(pair.certificate)));
+    QVERIFY(signedIn.wait(longWait));
+    QCOMPARE(signedIn.last(), QVariantList{true});
+    QVERIFY(link.isSignedIn());
+    QCOMPARE(scheduled.size(), 0);
+    QCOMPARE(refused.size(), 1);
+}
+
+void TestMessagingParts::sender()
+{
+    Link link;
+    START_LINK(link);
+    QFile::remove(MessagingSender::outboxPathFor(*ConfigFile::instance(), me));
+    bool signedIn = false;
+    const auto make = [&link, &signedIn]() {
+        link.sender = std::make_unique<MessagingSender>(
+            link.socket, link.store, link.clock, link.outbox, []() { return me; },
+            [&signedIn]() { return signedIn; }, *ConfigFile::instance());
+    };
+    const auto sendText = [&link](const QString &text) {
+        return link.sender->sendPrivateInfor(peer, text, QStringLiteral("text"), QString(), 0, true,
+                                             FileAttachment());
+    };
+    make();
+
+    // Written while the link is down: shown pending, kept, and not sent.
+    QSignalSpy shown(link.sender.get(), &MessagingSender::sigPrivareMessage);
+    const QString waiting = sendText(QStringLiteral("离线时写的"));
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(object(shown.last().value(1).toString()).value(QLatin1String("sendStatus")),
+             QJsonValue(QStringLiteral("1")));
+    QCOMPARE(link.sender->outboxCount(), 1);
+    QVERIFY(link.server.roundTrip());
+    QCOMPARE(link.requests(QStringLiteral("send message")), 0);
+
+    // After a restart the outbox shows it again and sends it at the sign-in; the acknowledgement
+    // makes it sent and is passed on as a receipt.
+    link.sender.reset();
+    link.store.clear();
+    make();
+    QSignalSpy status(link.sender.get(), &MessagingSender::sigMessageStatus);
+    QSignalSpy receipts(link.sender.get(), &MessagingSender::sigPrivareMessageStatusSelf);
+    QSignalSpy failed(link.sender.get(), &MessagingSender::sigSendMessageFail);
+    link.sender->openOutbox();
+    QCOMPARE(link.sender->getMessageStatus(peer, QStringLiteral("2"), waiting),
+             QStringLiteral("1"));
+    signedIn = true;
+    link.sender->pumpOutbox();
+    QVERIFY(receipts.wait(longWait));
+    QCOMPARE(receipts.last(), (QVariantList{peer, waiting.toULongLong(), QStringLiteral("2")}));
+    QCOMPARE(status.last(),
+             (QVariantList{peer, QStringLiteral("2"), waiting.toULongLong(), QStringLiteral("2")}));
+    QCOMPARE(link.sender->getMessageStatus(peer, QStringLiteral("2"), waiting),
+             QStringLiteral("2"));
+    QCOMPARE(link.sender->outboxCount(), 0);
+    QCOMPARE(link.requests(QStringLiteral("send message")), 1);
+
+    // A group message is sent once the service has it.
+    const QString group =
+        link.sender->sendGroupInfor(demoGroup, QStringLiteral("组里说"), QStringLiteral("张三"),
+                                    QStringLiteral("text"), QString(), 0, true, FileAttachment());
+    QTRY_COMPARE_WITH_TIMEOUT(link.sender->getMessageStatus(demoGroup, QStringLiteral("3"), group),
+                              QStringLiteral("2"), longWait);
+    QCOMPARE(status.last().value(0).toString(), demoGroup);
+
+    // Refused: failed with the service's words, kept, and sent again on a retry.
+    link.server.hook(QStringLiteral("send-ack"),
+                     QJsonObject{{QStringLiteral("mode"), QStringLiteral("refuse")},
+                                 {QStringLiteral("count"), 1},
+                                 {QStringLiteral("reason"), QStringLiteral("不收")}});
+    const QString refused = sendText(QStringLiteral("被拒"));
+    QVERIFY(failed.wait(longWait));
+    QCOMPARE(failed.last(),
+             (QVariantList{peer, refused, QStringLiteral("2"), QStringLiteral("不收")}));
+    QCOMPARE(link.sender->getMessageStatus(peer, QStringLiteral("2"), refused),
+             QStringLiteral("4"));
+    QCOMPARE(link.sender->outboxCount(), 1);
+    QVERIFY(link.sender->retrySendMessage(peer, QStringLiteral("2"), refused));
+    QCOMPARE(link.sender->getMessageStatus(peer, QStringLiteral("2"), refused),
+             QStringLiteral("1"));
+    QTRY_COMPARE_WITH_TIMEOUT(link.sender->getMessageStatus(peer, QStringLiteral("2"), refused),
+                              QStringLiteral("2"), longWait);
+    QVERIFY(!link.sender->retrySendMessage(peer, QStringLiteral("2"), refused));
+
+    // Unanswered: failed after the limit; when the link then proves dead the silence was its
+    // own, so the message waits again and goes with the next sign-in, where the service answers
+    // the copy it already has.
+    link.server.hook(QStringLiteral("send-ack"),
+                     QJsonObject{{QStringLiteral("mode"), QStringLiteral("silent")},
+                                 {QStringLiteral("count"), 1}});
+    link.sender->setAckTimeout(1);
+    const QString silent = sendText(QStringLiteral("没有回音"));
+    QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 2, longWait);
+    QCOMPARE(failed.last().value(1).toString(), silent);
+    link.sender->setAckTimeout(MessagingSender::ackTimeoutMs);
+    signedIn = false;
+    link.sender->linkDown(true);
+    QCOMPARE(link.sender->getMessageStatus(peer, QStringLiteral("2"), silent), QStringLiteral("1"));
+    signedIn = true;
+    link.sender->pumpOutbox();
+    QTRY_COMPARE_WITH_TIMEOUT(link.sender->getMessageStatus(peer, QStringLiteral("2"), silent),
+                              QStringLiteral("2"), longWait);
+    QCOMPARE(link.sender->outboxCount(), 0);
+
+    // Larger than the service takes: failed at once, never sent, nothing to retry.
+    const int sent = link.requests(QStringLiteral("send message"));
+    const QString large = sendText(QString(int(MessagingSender::maxFrameBytes), QLatin1Char('x')));
+    QCOMPARE(failed.size(), 3);
+    QCOMPARE(link.sender->getMessageStatus(peer, QStringLiteral("2"), large), QStringLiteral("4"));
+    QVERIFY(!link.sender->retrySendMessage(peer, QStringLiteral("2"), large));
+    QVERIFY(link.server.roundTrip());
+    QCOMPARE(link.requests(QStringLiteral("send message")), sent);
+    QCOMPARE(link.sender->outboxCount(), 0);
+}
 
 void TestMessagingParts::groups()
 {
