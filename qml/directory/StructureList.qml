@@ -232,8 +232,7 @@ Item {
                 width: tabText.implicitWidth + 24 * structureList.sr
                 height: 30 * structureList.sr
                 radius: height / 2
-                color: selected ? Qt.rgba(structureList.skinColor.r, structureList.skinColor.g, structureList.skinColor.b,
-                                          structureList.pal.dark ? 0.3 : 0.12)
+                color: selected ? Style.tint(structureList.skinColor, structureList.pal.dark ? 0.3 : 0.12)
                        : tabArea.containsMouse || activeFocus ? structureList.pal.hover : "transparent"
                 border.color: activeFocus ? structureList.skinColors : "transparent"
                 activeFocusOnTab: true

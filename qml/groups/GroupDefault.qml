@@ -183,7 +183,7 @@ Item {
         id: listPane
         width: Style.listWidth
         height: parent.height
-        color: groupDefault.loginModel === 1 ? Qt.rgba(1, 1, 1, 0.55) : groupDefault.pal.list
+        color: groupDefault.loginModel === 1 ? Style.glass(0.55) : groupDefault.pal.list
         Rectangle {
             anchors.right: parent.right
             width: 1
@@ -245,7 +245,7 @@ Item {
             anchors.top: titleBar.bottom
             anchors.bottom: parent.bottom
             width: parent.width
-            color: groupDefault.loginModel === 1 ? Qt.rgba(1, 1, 1, 0.7) : groupDefault.pal.pane
+            color: groupDefault.loginModel === 1 ? Style.glass(0.7) : groupDefault.pal.pane
 
             GroupPersonnelinfor {
                 id: groupCard

@@ -220,7 +220,7 @@ Item {
             readonly property bool chosen: model.groupId === groupList.currentGroupId
             width: ListView.view.width
             height: Style.rowHeight
-            color: chosen ? (groupList.loginModel === 1 ? Qt.rgba(1, 1, 1, 0.75) : groupList.pal.selected)
+            color: chosen ? (groupList.loginModel === 1 ? Style.glass(0.75) : groupList.pal.selected)
                    : rowArea.pressed ? groupList.pal.pressed
                    : rowArea.containsMouse || (row.ListView.isCurrentItem && groupView.activeFocus) ? groupList.pal.hover
                    : "transparent"

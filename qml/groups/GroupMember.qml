@@ -26,7 +26,7 @@ Rectangle {
     signal sigAddGroupMember(string ids, string names, string types)
     signal sigSendpersonalInfor(string infora, string inforb, bool jumpm, string types)
 
-    color: loginModel === 1 ? Qt.rgba(1, 1, 1, 0.6) : pal.list
+    color: loginModel === 1 ? Style.glass(0.6) : pal.list
     implicitWidth: 180 * sr
     implicitHeight: 480 * sr
 

@@ -120,6 +120,10 @@ QtObject {
     function shade(alpha) {
         return Qt.rgba(0, 0, 0, alpha)
     }
+    // A colour (a skin) see-through at the given opacity.
+    function tint(colour, alpha) {
+        return Qt.rgba(colour.r, colour.g, colour.b, alpha)
+    }
 
     function palette(theme) {
         return theme === 2 ? inkPalette : theme === 1 ? springPalette : standardPalette
