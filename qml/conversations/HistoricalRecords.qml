@@ -7,6 +7,7 @@ import DownloadFile 1.0
 import SystemHandl 1.0
 import MessageFilestoreitem 1.0
 import ConfigData 1.0
+import ConversationModel 1.0
 import HttplanguagePackage 1.0
 import "style"
 import "controls"
@@ -14,6 +15,8 @@ import "chatfiles.js" as ChatFiles
 
 // The history of the open conversation: everything, only pictures or only files; a day and a
 // text to search for; older pages on request. Files can be downloaded and opened here too.
+// The rows live in historyModel (ConversationModel on the history's pages): each reply replaces
+// them, and rows are found by message id there; the document shows them.
 Rectangle {
     id: historicalRecords
     property int loginModel: 0
@@ -136,34 +139,8 @@ Rectangle {
         loading = false
         loadFailed = false
         historyLimit.stop()
-        var texts = isGroup() ? socketState.getHistoryGroupIdFromInfors(currentId)
-                              : socketState.getHistoryPrivateIdFromInfors(currentId)
-        var rows = []
-        for (var i = texts.length - 1; i >= 0; --i) {
-            var r
-            try {
-                r = JSON.parse(texts[i])
-            } catch (e) {
-                continue
-            }
-            if (!r || r.msg_id === undefined)
-                continue
-            var type = r.msg_type || "text"
-            var path = ""
-            if (type === "file") {
-                var stored = messageFilestoreitem.getRowData(currentId, r.msg_id)
-                path = stored.length > 0 ? stored[0] : ""
-            }
-            var isSelf = r.creator === selfId
-            rows.push({ msgId: String(r.msg_id), creator: r.creator || "", isSelf: isSelf,
-                        msg: r.msg || "", msgType: type, fileType: r.file_type || "",
-                        download: r.download || "", sendTime: r.send_time || "",
-                        userName: r.user_name || (isSelf ? selfName : currentName),
-                        progress: -1, localPath: path, local: r.local === "1" })
-        }
-        historyModel.clear()
-        historyModel.append(rows)
-        console.info("history shown:", rows.length, "records")
+        historyModel.setRecords(historyModel.storedTexts())
+        console.info("history shown:", historyModel.count, "records")
     }
     function displayOf(msg) {
         var t = socketState.displayMarkup(msg)
@@ -173,11 +150,7 @@ Rectangle {
         })
     }
     function indexOfMessage(msgId) {
-        for (var i = 0; i < historyModel.count; ++i) {
-            if (historyModel.get(i).msgId === msgId)
-                return i
-        }
-        return -1
+        return historyModel.indexOf(String(msgId))
     }
     function downloadFolder() {
         return ChatFiles.downloadFolder(configData, Platform.StandardPaths.writableLocation(Platform.StandardPaths.DocumentsLocation))
@@ -221,7 +194,19 @@ Rectangle {
     Accessible.name: tip_chat_record
     Keys.onEscapePressed: close()
 
-    ListModel { id: historyModel }
+    ConversationModel {
+        id: historyModel
+        history: true
+        store: socketState
+        selfId: historicalRecords.selfId
+        conversation: historicalRecords.currentId
+        types: historicalRecords.currentTypes
+        // The file a file message was saved to, from this machine's file store.
+        savedFileOf: function(msgId) {
+            var stored = messageFilestoreitem.getRowData(historicalRecords.currentId, msgId)
+            return stored.length > 0 ? stored[0] : ""
+        }
+    }
     ConfigData { id: configData }
     SystemHandl { id: systemHandl }
     MessageFilestoreitem { id: messageFilestoreitem }
@@ -464,11 +449,14 @@ Rectangle {
             objectName: "history_" + model.msgId
             readonly property string kind: model.msgType === "file" ? "file" : "text"
             readonly property bool fileExists: kind === "file" && historicalRecords.fileExists(model.localPath)
+            // A private page names nobody: the user or the peer.
+            readonly property string shownName: model.userName !== "" ? model.userName
+                                                : model.isSelf ? historicalRecords.selfName : historicalRecords.currentName
             width: historyList.width
             height: entryColumn.height + 16 * historicalRecords.sr
             color: ListView.isCurrentItem && historyList.activeFocus ? historicalRecords.pal.selected : "transparent"
             Accessible.role: Accessible.ListItem
-            Accessible.name: model.userName + " " + model.sendTime
+            Accessible.name: entry.shownName + " " + model.sendTime
             Column {
                 id: entryColumn
                 x: 18 * historicalRecords.sr
@@ -483,7 +471,7 @@ Rectangle {
                         id: nameText
                         width: parent.width - timeText.implicitWidth - localTag.width - 16 * historicalRecords.sr
                         elide: Text.ElideRight
-                        text: model.userName
+                        text: entry.shownName
                         font.pixelSize: Style.fontSmall
                         color: model.isSelf ? historicalRecords.skinColors : historicalRecords.pal.muted
                     }

@@ -78,8 +78,9 @@ function progressOf(received, total) {
 // The downloads of one view. `host` is the document: its `downloads` map (message id ->
 // downloader) says which rows are busy, and `host.showTip(text)` tells the user of a failure.
 // `component` makes a DownloadFile with the properties msgId, dest, conversation and cancelled
-// (set once the user stopped it: what it still reports is not heeded); the rows
-// of `model` carry the roles msgId, progress (-1 when idle) and localPath.
+// (set once the user stopped it: what it still reports is not heeded). `model` is the view's
+// ConversationModel: it finds a row by message id, and its rows carry progress (-1 when idle)
+// and localPath.
 function Downloads(host, component, model, store) {
     this.host = host
     this.component = component
@@ -88,14 +89,7 @@ function Downloads(host, component, model, store) {
 }
 
 Downloads.prototype.rowOf = function(msgId) {
-    // A model that indexes its rows by id finds the row at once.
-    if (typeof this.model.indexOf === "function")
-        return this.model.indexOf(msgId)
-    for (var i = 0; i < this.model.count; ++i) {
-        if (this.model.get(i).msgId === msgId)
-            return i
-    }
-    return -1
+    return this.model.indexOf(msgId)
 }
 
 Downloads.prototype.busy = function(msgId) {

@@ -101,6 +101,8 @@ QVariant ConversationModel::data(const QModelIndex &index, int role) const
         return r.showTime;
     case TransientRole:
         return r.transient;
+    case LocalRole:
+        return r.local;
     default:
         return QVariant();
     }
@@ -143,7 +145,8 @@ QHash<int, QByteArray> ConversationModel::roleNames() const
         {SendTimeRole, "sendTime"},   {SendStatusRole, "sendStatus"}, {MsgRole, "msg"},
         {UserNameRole, "userName"},   {DownloadRole, "download"},     {FileTypeRole, "fileType"},
         {FailedRole, "failed"},       {FailTextRole, "failText"},     {ProgressRole, "progress"},
-        {LocalPathRole, "localPath"}, {ShowTimeRole, "showTime"},     {TransientRole, "transient"}};
+        {LocalPathRole, "localPath"}, {ShowTimeRole, "showTime"},     {TransientRole, "transient"},
+        {LocalRole, "local"}};
 }
 
 void ConversationModel::setSelfId(const QString &selfId)
@@ -168,6 +171,14 @@ void ConversationModel::setTypes(const QString &types)
         return;
     m_types = types;
     emit typesChanged();
+}
+
+void ConversationModel::setHistory(bool history)
+{
+    if (history == m_history)
+        return;
+    m_history = history;
+    emit historyChanged();
 }
 
 SocketState *ConversationModel::store() const
@@ -204,14 +215,18 @@ bool ConversationModel::read(const QString &text, Row *row) const
     const MessageRecord record = InboundJson::privateRecord(doc, &id);
     if (id == 0)
         return false;
-    // What only the documents' texts carry: the delivery state and a group sender's name.
+    // What only the documents' texts carry: the delivery state, a group sender's name and the
+    // local history's mark.
     QString status;
     QString userName;
+    bool local = false;
     for (const auto &member : doc.GetObject()) {
         if (FastJson::isKey(member.name, "sendStatus", 10))
             status = JsonField::id(member.value);
         else if (FastJson::isKey(member.name, "user_name", 9))
             userName = JsonField::text(member.value);
+        else if (isKey(member.name, "local", 5))
+            local = JsonField::id(member.value) == QLatin1String("1");
     }
     row->msgId = record.msgId;
     row->idNum = id;
@@ -227,6 +242,7 @@ bool ConversationModel::read(const QString &text, Row *row) const
     row->userName = shared(userName);
     row->download = record.download;
     row->fileType = shared(record.fileType);
+    row->local = local;
     const auto failure = m_failures.constFind(row->msgId);
     row->failed = failure != m_failures.constEnd() || status == failedStatus;
     row->failText = failure != m_failures.constEnd() ? *failure : QString();
@@ -332,9 +348,12 @@ QStringList ConversationModel::storedTexts() const
 {
     if (m_conversation.isEmpty() || !m_store)
         return {};
-    return m_types == ConversationTypes::groupType
-               ? m_store->getGroupIdFromInfors(m_conversation)
-               : m_store->getPrivateIdFromInfors(m_conversation);
+    const bool group = m_types == ConversationTypes::groupType;
+    if (m_history)
+        return group ? m_store->getHistoryGroupIdFromInfors(m_conversation)
+                     : m_store->getHistoryPrivateIdFromInfors(m_conversation);
+    return group ? m_store->getGroupIdFromInfors(m_conversation)
+                 : m_store->getPrivateIdFromInfors(m_conversation);
 }
 
 void ConversationModel::setRecords(const QStringList &texts)

@@ -29,6 +29,9 @@ class ConversationModel : public QAbstractListModel
     Q_PROPERTY(
         QString conversation READ conversation WRITE setConversation NOTIFY conversationChanged)
     Q_PROPERTY(QString types READ types WRITE setTypes NOTIFY typesChanged)
+    // The history panel's pages (the last history reply with what the local history found)
+    // instead of the conversation itself: what storedTexts reads.
+    Q_PROPERTY(bool history READ history WRITE setHistory NOTIFY historyChanged)
     // Where the conversation's texts come from (the live store with the local history merged in).
     Q_PROPERTY(SocketState *store READ store WRITE setStore NOTIFY storeChanged)
     // function(msgId) -> the local file a file message was saved to, "" for none: the file store
@@ -54,6 +57,7 @@ public:
         LocalPathRole,
         ShowTimeRole,
         TransientRole,
+        LocalRole,
     };
     Q_ENUM(Role)
 
@@ -82,6 +86,8 @@ public:
         bool showTime = false;
         // An own file the engine shows under a registration id while it uploads.
         bool transient = false;
+        // Found in this machine's history, not in the service's answer.
+        bool local = false;
     };
 
     // Rows more than this far apart (ms of their ids) show the time between them.
@@ -101,6 +107,8 @@ public:
     void setConversation(const QString &conversation);
     QString types() const { return m_types; }
     void setTypes(const QString &types);
+    bool history() const { return m_history; }
+    void setHistory(bool history);
     SocketState *store() const;
     void setStore(SocketState *store);
     QJSValue savedFileOf() const { return m_savedFileOf; }
@@ -116,7 +124,7 @@ public:
     // Pending, sent, read; anything else (failed, unknown) ranks lowest.
     Q_INVOKABLE static int statusRank(const QString &status);
 
-    // The texts the store holds for the conversation, oldest first.
+    // The texts the store holds for the conversation (or its history pages), oldest first.
     Q_INVOKABLE QStringList storedTexts() const;
     // The rows anew from texts oldest first; messages sent again are left out.
     Q_INVOKABLE void setRecords(const QStringList &texts);
@@ -155,6 +163,7 @@ signals:
     void selfIdChanged();
     void conversationChanged();
     void typesChanged();
+    void historyChanged();
     void storeChanged();
     void savedFileOfChanged();
 
@@ -185,6 +194,7 @@ private:
     QString m_selfId;
     QString m_conversation;
     QString m_types;
+    bool m_history = false;
     QPointer<SocketState> m_store;
     QJSValue m_savedFileOf;
 };

@@ -2,7 +2,8 @@
 // fixtures of the inbound fuzz corpus and by the texts the engine writes for its records. Rows
 // are found, updated and placed by message id; an older page joins at the far end without a
 // reset or a second row for a message; delivery states only rise; an upload's row takes the
-// stored message's id.
+// stored message's id. The history panel's pages come from the history store, each replacing
+// the rows, with the local history's mark.
 
 #include "messaging/conversationmodel.h"
 #include "messaging/messagejson.h"
@@ -93,6 +94,7 @@ private slots:
     void olderPagesJoinAtTheFarEnd();
     void statusesRiseAndFailuresStay();
     void uploadTakesStoredId();
+    void historyPagesReplaceRows();
 };
 
 void TestConversationModel::engineFeedsRows()
@@ -354,6 +356,85 @@ void TestConversationModel::uploadTakesStoredId()
     QVERIFY(!model.setProperty(0, QStringLiteral("msgId"), QStringLiteral("x")));
     QVERIFY(!model.setProperty(9, QStringLiteral("progress"), 0));
     QCOMPARE(model.row(0).failText, QString());
+}
+
+void TestConversationModel::historyPagesReplaceRows()
+{
+    SocketHandl *engine = SocketHandl::instance();
+    engine->setLoginIdentity(me, QString(), QString());
+    SocketState state;
+    QJSEngine js;
+    ConversationModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setStore(&state);
+    model.setSelfId(me);
+    model.setHistory(true);
+    const QString group = QStringLiteral("g-1");
+    model.setTypes(QStringLiteral("3"));
+    model.setConversation(group);
+
+    // A group's history reply: read from the history store, the sender named by its details.
+    // The conversation's own page is no history page.
+    const auto live = fixture("get_record");
+    QVERIFY(engine->dispatchReply(live.first, live.second, peer));
+    QSignalSpy replied(&state, &SocketState::sigHistoryGetRecord);
+    const auto reply = fixture("get_image_record");
+    QCOMPARE(reply.first, QStringLiteral("get imageRecord"));
+    QVERIFY(engine->dispatchReply(reply.first, reply.second, group));
+    QVERIFY(replied.count() > 0 || replied.wait());
+    model.setRecords(model.storedTexts());
+    QCOMPARE(model.count(), 1);
+    const QVariantMap row = model.get(model.indexOf(QStringLiteral("1700000000002")));
+    QCOMPARE(row.value("userName").toString(), QStringLiteral("李娜"));
+    QCOMPARE(row.value("creator").toString(), peer);
+    QVERIFY(!row.value("local").toBool());
+    model.setTypes(QStringLiteral("2"));
+    model.setConversation(peer);
+    QVERIFY(model.storedTexts().isEmpty());
+    model.setHistory(false);
+    QVERIFY(!model.storedTexts().isEmpty());
+
+    // "Older" asks for a larger page, which replaces the rows; the rows the local history found
+    // keep their mark.
+    model.setRecords(page(25, 45));
+    QStringList larger = page(5, 45);
+    MessageRecord kept;
+    kept.msgId = QString::number(firstId + 5 * minute);
+    kept.creator = peer;
+    kept.msg = QStringLiteral("离线时的");
+    kept.local = true;
+    larger[0] = MessageJson::privateText(kept);
+    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+    model.setRecords(larger);
+    QCOMPARE(reset.count(), 1);
+    QCOMPARE(model.count(), 40);
+    QVERIFY(consistent(model));
+    QVERIFY(model.get(39).value("local").toBool());
+    QVERIFY(!model.get(0).value("local").toBool());
+
+    // The files page in their place: earlier rows gone, a saved file's path known, and the
+    // download helper finding its row by id.
+    model.setSavedFileOf(js.evaluate(
+        QStringLiteral("(function(id) { return id === '1765000000001' ? '/d/kept.pdf' : '' })")));
+    const QString file = QStringLiteral("file");
+    model.setRecords(
+        {text(firstId + 1, {}, QStringLiteral("kept.pdf"), file),
+         text(firstId + 2, {}, QStringLiteral("new.pdf"), file, QStringLiteral("a-2"))});
+    QCOMPARE(model.count(), 2);
+    QCOMPARE(model.indexOf(kept.msgId), -1);
+    QCOMPARE(field(model, QStringLiteral("1765000000001"), "localPath"),
+             QStringLiteral("/d/kept.pdf"));
+    const int at = model.indexOf(QStringLiteral("1765000000002"));
+    QCOMPARE(at, 0);
+    QCOMPARE(model.get(at).value("download").toString(), QStringLiteral("a-2"));
+    QVERIFY(model.setProperty(at, QStringLiteral("progress"), 0.5));
+    QVERIFY(model.setProperty(at, QStringLiteral("localPath"), QStringLiteral("/d/new.pdf")));
+    QCOMPARE(field(model, QStringLiteral("1765000000002"), "localPath"),
+             QStringLiteral("/d/new.pdf"));
+    QCOMPARE(model.row(at).progress, 0.5);
+    // A day without messages: no rows.
+    model.setRecords({});
+    QCOMPARE(model.count(), 0);
 }
 
 TARNEX_TEST_MAIN(TestConversationModel)

@@ -1,6 +1,7 @@
 import QtQuick 2.12
 import QtTest 1.12
 import MessageFilestoreitem 1.0
+import ConversationModel 1.0
 import "../common"
 import "qrc:/chatfiles.js" as ChatFiles
 
@@ -652,7 +653,8 @@ FlowCase {
     Component { id: spyComponent; SignalSpy {} }
 
     // The file helpers both views share, and their download flow on a row.
-    ListModel { id: fileRows }
+    // The views' model: the helper finds rows through its index.
+    ConversationModel { id: fileRows }
     function test_8_sharedFileHelpersAndDownloadFlow() {
         compare(ChatFiles.attachmentOf('{"id":"att-1"}'), "att-1")
         compare(ChatFiles.attachmentOf("{not json"), "")
@@ -665,7 +667,9 @@ FlowCase {
         compare(ChatFiles.imageNameFromSuffix("constructor"), "qrc:/images/others.png")
 
         fileRows.clear()
-        fileRows.append({ msgId: "m1", progress: -1, localPath: "" })
+        var m1 = "1765000000001"
+        fileRows.setRecords([JSON.stringify({ msg_id: m1, creator: "10002", msg: "r.txt", msg_type: "file", download: "att-1" })])
+        compare([fileRows.count, fileRows.get(0).progress, fileRows.get(0).localPath], [1, -1, ""])
         var tips = []
         var stored = []
         var made = []
@@ -678,31 +682,31 @@ FlowCase {
         } }
         var store = { insertNewData: function(c, m, p) { stored.push([c, m, p]) } }
         var downloads = ChatFiles.downloads(host, component, fileRows, store)
-        verify(downloads.start("m1", "10002", "att-1", "/d/r.txt"))
+        verify(downloads.start(m1, "10002", "att-1", "/d/r.txt"))
         compare(made[0].started, "att-1")
-        verify(!downloads.start("m1", "10002", "att-1", "/d/r.txt"), "one download per message")
+        verify(!downloads.start(m1, "10002", "att-1", "/d/r.txt"), "one download per message")
         downloads.progress(made[0], 30, 60)
         compare(fileRows.get(0).progress, 0.5)
         // A failure gives the row its action back and says why.
         downloads.failed(made[0], "下载失败")
-        compare([fileRows.get(0).progress, tips, made[0].gone, downloads.busy("m1")], [-1, ["下载失败"], true, false])
-        verify(downloads.start("m1", "10002", "att-1", "/d/r.txt"))
+        compare([fileRows.get(0).progress, tips, made[0].gone, downloads.busy(m1)], [-1, ["下载失败"], true, false])
+        verify(downloads.start(m1, "10002", "att-1", "/d/r.txt"))
         downloads.finished(made[1])
         compare([fileRows.get(0).progress, fileRows.get(0).localPath], [-1, "/d/r.txt"])
-        compare(stored, [["10002", "m1", "/d/r.txt"]])
-        verify(!downloads.busy("m1"))
+        compare(stored, [["10002", m1, "/d/r.txt"]])
+        verify(!downloads.busy(m1))
         // A cancelled download stops reporting and goes; what it still reports is not heeded.
-        verify(downloads.start("m1", "10002", "att-1", "/d/r (1).txt"))
+        verify(downloads.start(m1, "10002", "att-1", "/d/r (1).txt"))
         var stopped = made[2]
         stopped.stopDownFile = function() { this.reporting = false }
         stopped.reporting = true
         downloads.progress(stopped, 10, 60)
-        verify(downloads.cancel("m1"))
-        compare([fileRows.get(0).progress, stopped.reporting, stopped.gone, downloads.busy("m1")], [-1, false, true, false])
+        verify(downloads.cancel(m1))
+        compare([fileRows.get(0).progress, stopped.reporting, stopped.gone, downloads.busy(m1)], [-1, false, true, false])
         downloads.progress(stopped, 50, 60)
         downloads.finished(stopped)
         downloads.failed(stopped, "late")
         compare([fileRows.get(0).progress, fileRows.get(0).localPath, stored.length, tips.length], [-1, "/d/r.txt", 1, 1])
-        verify(!downloads.cancel("m1"), "nothing left to cancel")
+        verify(!downloads.cancel(m1), "nothing left to cancel")
     }
 }
