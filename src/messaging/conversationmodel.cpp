@@ -225,7 +225,7 @@ bool ConversationModel::read(const QString &text, Row *row) const
             status = JsonField::id(member.value);
         else if (FastJson::isKey(member.name, "user_name", 9))
             userName = JsonField::text(member.value);
-        else if (isKey(member.name, "local", 5))
+        else if (FastJson::isKey(member.name, "local", 5))
             local = JsonField::id(member.value) == QLatin1String("1");
     }
     row->msgId = record.msgId;
