@@ -78,7 +78,7 @@ Rectangle {
         var menuId = moduleTree.get(index).menuId
         if (menuId === undefined)
             return
-        if (moduleTree.hasChildren(menuId)) {
+        if (moduleTree.menuHasChildren(menuId)) {
             chosenId = menuId
             if (searchText === "")
                 setExpanded(menuId, !moduleTree.isExpanded(menuId))
@@ -89,7 +89,7 @@ Rectangle {
     function openMenu(menuId) {
         if (!moduleTree.contains(menuId))
             return
-        if (moduleTree.hasChildren(menuId)) {
+        if (moduleTree.menuHasChildren(menuId)) {
             chosenId = menuId
             return
         }

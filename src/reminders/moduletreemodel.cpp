@@ -257,7 +257,7 @@ bool ModuleTreeModel::contains(const QString &menuId) const
     return m_byId.contains(menuId);
 }
 
-bool ModuleTreeModel::hasChildren(const QString &menuId) const
+bool ModuleTreeModel::menuHasChildren(const QString &menuId) const
 {
     const int node = nodeOf(menuId);
     return node >= 0 && !m_nodes.at(node).children.isEmpty();

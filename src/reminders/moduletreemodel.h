@@ -65,7 +65,7 @@ public:
     // False when nothing changed (no such menu, no entries, already so).
     Q_INVOKABLE bool setExpanded(const QString &menuId, bool open);
     Q_INVOKABLE bool contains(const QString &menuId) const;
-    Q_INVOKABLE bool hasChildren(const QString &menuId) const;
+    Q_INVOKABLE bool menuHasChildren(const QString &menuId) const;
     Q_INVOKABLE bool isExpanded(const QString &menuId) const;
     // The top-level menu a menu belongs to.
     Q_INVOKABLE QString moduleOf(const QString &menuId) const;
