@@ -18,9 +18,9 @@ namespace {
 const QString textKind = QStringLiteral("text");
 const QString fileKind = QStringLiteral("file");
 const QString systemKind = QStringLiteral("system");
-const QString readStatus = QStringLiteral("3");
-const QString failedStatus = QStringLiteral("4");
-const QString pendingStatus = QStringLiteral("1");
+const QString statusRead = QStringLiteral("3");
+const QString statusFailed = QStringLiteral("4");
+const QString statusPending = QStringLiteral("1");
 
 // A mention of a server item, sent as a JSON object in the body, is a system card too.
 bool isSystem(const QString &msgType, const QString &msg)
@@ -244,7 +244,7 @@ bool ConversationModel::read(const QString &text, Row *row) const
     row->fileType = shared(record.fileType);
     row->local = local;
     const auto failure = m_failures.constFind(row->msgId);
-    row->failed = failure != m_failures.constEnd() || status == failedStatus;
+    row->failed = failure != m_failures.constEnd() || status == statusFailed;
     row->failText = failure != m_failures.constEnd() ? *failure : QString();
     if (row->kind == Kind::File)
         row->localPath = localPath(row->msgId);
@@ -503,13 +503,13 @@ bool ConversationModel::adoptUpload(const Row &row)
 
 bool ConversationModel::setStatus(const QString &msgId, const QString &status)
 {
-    if (status == readStatus) {
+    if (status == statusRead) {
         // Read up to that message: every own message before it too.
         const qulonglong upTo = msgId.toULongLong();
         for (int i = 0; i < m_rows.size(); ++i) {
             Row &r = m_rows[i];
-            if (r.isSelf && r.idNum <= upTo && r.sendStatus != readStatus) {
-                r.sendStatus = readStatus;
+            if (r.isSelf && r.idNum <= upTo && r.sendStatus != statusRead) {
+                r.sendStatus = statusRead;
                 changed(i, {SendStatusRole});
             }
         }
@@ -519,7 +519,7 @@ bool ConversationModel::setStatus(const QString &msgId, const QString &status)
     if (at < 0)
         return false;
     Row &r = m_rows[at];
-    if (status == failedStatus) {
+    if (status == statusFailed) {
         if (!r.failed) {
             r.failed = true;
             changed(at, {FailedRole});
@@ -551,7 +551,7 @@ void ConversationModel::retried(const QString &msgId)
     Row &r = m_rows[at];
     r.failed = false;
     r.failText.clear();
-    r.sendStatus = pendingStatus;
+    r.sendStatus = statusPending;
     changed(at, {FailedRole, FailTextRole, SendStatusRole});
 }
 
