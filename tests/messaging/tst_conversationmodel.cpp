@@ -9,6 +9,7 @@
 #include "messaging/messagejson.h"
 #include "messaging/sockethandl.h"
 #include "messaging/socketstate.h"
+#include "messagingtestkit.h"
 #include "testenvironment.h"
 
 #include <QAbstractItemModelTester>
