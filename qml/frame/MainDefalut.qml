@@ -24,6 +24,8 @@ Rectangle {
     readonly property string openConversationId: newsList.conversationVisible && newsList.currentId !== newsList.systemId
                                                  ? newsList.currentId : ""
     readonly property var pal: Style.palette(loginModel)
+    // The built-in browser, for pages the window is asked to open.
+    readonly property QtObject browser: applicationRoot
     readonly property bool dark: pal.dark
     readonly property color textColor: pal.text
     readonly property color subColor: pal.sub
