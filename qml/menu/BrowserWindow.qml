@@ -390,7 +390,7 @@ Window {
                 }
             }
             onWindowCloseRequested: browserWindow.closeWindow()
-            onCertificateError: browserWindow.holdCertificateError(error)
+            onCertificateError: pinnedCheck.hold(error)
             // The address of a page (its fragment too, which the page itself reads) never takes
             // the sign-in token to another origin; the profile's guard covers what pages load.
             onNavigationRequested: {
@@ -404,31 +404,11 @@ Window {
     }
     // A page whose certificate does not verify loads only when it is the pinned server's; any
     // other is refused, and the page note says why.
-    property var heldCertificateErrors: []
     property string refusedReason: ""
-    function holdCertificateError(error) {
-        error.defer()
-        heldCertificateErrors.push(error)
-        pinnedCheck.check(error.url)
-    }
     BrowserGuard { id: tokenGuard }
     PinnedOriginCheck {
         id: pinnedCheck
-        onAnswered: {
-            var kept = []
-            for (var i = 0; i < browserWindow.heldCertificateErrors.length; ++i) {
-                var error = browserWindow.heldCertificateErrors[i]
-                if (String(error.url) !== String(url)) {
-                    kept.push(error)
-                } else if (pinned) {
-                    error.ignoreCertificate()
-                } else {
-                    browserWindow.refusedReason = reason
-                    error.rejectCertificate()
-                }
-            }
-            browserWindow.heldCertificateErrors = kept
-        }
+        onRefused: browserWindow.refusedReason = reason
     }
     Text {
         id: pageNote
