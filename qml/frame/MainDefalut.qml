@@ -79,9 +79,6 @@ Rectangle {
     function hextoPressHex(hex) {
         return Style.pressed(hex)
     }
-    function sectionName(i) {
-        return [tip_message, tip_group, tip_organization, tip_application][i]
-    }
     function handlChangeTheme(themes) {
         sigChangeTheme(themes)
     }
@@ -562,10 +559,7 @@ Rectangle {
         onSigSetBasic: mainDefalut.sigSetBasic()
         onSigVersionInfor: versionPopup.open()
         onSigLogout: mainDefalut.sigLogout()
-        onSigQuit: mainDefalut.closeRequestedFromMenu()
-    }
-    function closeRequestedFromMenu() {
-        exitView.open()
+        onSigQuit: exitView.open()
     }
 
     ExitView {

@@ -63,9 +63,6 @@ QtObject {
         window.loadPage(url)
         window.showPage()
     }
-    function forget(window) {
-        windowList.forget(window)
-    }
     // A download goes to the window the user works in: the active one, else the newest.
     function routeDownload(download) {
         var target = windowList.current() || createWindow(null)
