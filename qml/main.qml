@@ -7,6 +7,8 @@ import DesktopView 1.0
 import MessageNotices 1.0
 import WindowComposition 1.0
 import StartupPhase 1.0
+import HandlUrl 1.0
+import UnreadListModel 1.0
 import "style"
 import "controls"
 
@@ -34,7 +36,7 @@ Window {
     property int loginModel: 0 // 0 standard, 1 spring breeze, 2 ink black
     property string skinColors: Style.defaultSkin
     property bool loggedIn: false
-    property int unreadTotal: 0
+    readonly property int unreadTotal: unreadModel.total
     property bool trayBlink: false
     // A logout returns to the login view without signing in again by itself.
     property bool suppressAutoLogin: reloadView === 1
@@ -58,10 +60,6 @@ Window {
     minimumWidth: width
     minimumHeight: height
 
-    function langText(key, fallback) {
-        var text = httplanguagePackage.getLangFileName(key)
-        return text !== "" ? text : fallback
-    }
     function centerOnScreen() {
         windows.x = Math.max(0, Screen.virtualX + (Screen.width - windows.width) / 2)
         windows.y = Math.max(0, Screen.virtualY + (Screen.height - windows.height) / 2)
@@ -91,7 +89,6 @@ Window {
         mainLoader.active = false
         configData.signOut()
         unreadModel.clear()
-        unreadTotal = 0
         messageWindow.hide()
         messageNotices.withdrawAll()
         messageNotices.remindSendTime = ""
@@ -113,15 +110,6 @@ Window {
         loginDefault.visible = true
         centerOnScreen()
     }
-    // Texts of the stored language of the current server, at start.
-    function loadStoredLanguage() {
-        var server = configData.getCurrentMainFile("currentServerIp").replace("http://", "")
-        if (server === "")
-            return
-        var code = configData.getServerAddressLangue(server)
-        if (code !== "")
-            httplanguagePackage.getLangPackagesFile(code, server)
-    }
 
     Component.onCompleted: {
         shapeFrame()
@@ -132,7 +120,8 @@ Window {
         if (/^#[0-9a-fA-F]{6}$/.test(skin))
             skinColors = skin
         centerOnScreen()
-        loadStoredLanguage()
+        // Texts of the stored language of the current server, at start.
+        httplanguagePackage.loadStoredLanguage()
         if (StartupPhase.firstFrameShown)
             loadMainFrame()
     }
@@ -141,27 +130,18 @@ Window {
 
     HttplanguagePackage {
         id: httplanguagePackage
-        onSigLangueFileList: applyTexts()
-        Component.onCompleted: applyTexts()
-        function applyTexts() {
-            tip_exit = langText("exit", tip_exit)
-            tip_homepage = langText("homepage", tip_homepage)
-            tip_message = langText("message", tip_message)
-            tip_system_message = langText("system_message", tip_system_message)
-            tip_system_setup = langText("system_setup", tip_system_setup)
-            tip_exit_btninfor = langText("exit_btninfor", tip_exit_btninfor)
-            tip_auto_logon = langText("auto_logon", tip_auto_logon)
-            tip_no_contents = langText("no_contents", tip_no_contents)
-            tip_system_message_tip = langText("system_message_tip", tip_system_message_tip)
-            tip_notice_hidden = langText("notice_hidden", tip_notice_hidden)
-            tip_picture_message = langText("picture_message", tip_picture_message)
-            tip_file_message = langText("file_message", tip_file_message)
-            tip_expression = langText("expression", tip_expression)
-        }
+        onSigLangueFileList: languageTexts.apply()
+        Component.onCompleted: languageTexts.apply()
     }
+    LanguageTexts {
+        id: languageTexts
+        target: windows
+        languagePackage: httplanguagePackage
+    }
+    HandlUrl { id: handlUrl }
 
     // Unread conversations and system messages for the pop-up window beside the tray.
-    ListModel { id: unreadModel }
+    UnreadListModel { id: unreadModel }
 
     LoginDefault {
         id: loginDefault
@@ -210,26 +190,9 @@ Window {
         else if (types === "system")
             frame.openSystemMessages()
     }
-    // A picture to show large: a URL as it stands, or an image of the editor given as its
-    // element, whose local file is taken out of it.
+    // A picture to show large: a URL as it stands, or the file of an editor's image element.
     function pictureSource(picturePath) {
-        var found = /<img src="file:\/\/\/(.*) \/>/.exec(picturePath)
-        var prefix = "file:///"
-        if (!found) {
-            found = /<img src="file:\/\/(.*) \/>/.exec(picturePath)
-            prefix = "file://"
-        }
-        if (!found)
-            return picturePath
-        var path = found[1]
-        var quote = path.indexOf('"')
-        return prefix + (quote >= 0 ? path.substring(0, quote) : path)
-    }
-    function recountUnread() {
-        var total = 0
-        for (var i = 0; i < unreadModel.count; ++i)
-            total += parseInt(unreadModel.get(i).unreads) || 0
-        unreadTotal = total
+        return handlUrl.pictureSource(picturePath)
     }
 
     // The in-client update over the main frame, made behind the first frame.
@@ -310,13 +273,6 @@ Window {
     }
     onXChanged: if (loggedIn) recordPostion.restart()
     onYChanged: if (loggedIn) recordPostion.restart()
-    Timer {
-        id: unreadTime
-        interval: 5000
-        repeat: true
-        running: windows.loggedIn
-        onTriggered: windows.recountUnread()
-    }
     // The pop-up list of unread items follows the cursor over the tray icon.
     Timer {
         id: messageShowTime
@@ -420,15 +376,10 @@ Window {
     }
     // A page for the built-in browser goes to the frame's; without a frame, to the system's.
     function openInBrowser(url) {
-        var frame = mainLoader.item
-        var resources = frame ? frame.resources : []
-        for (var i = 0; i < resources.length; ++i) {
-            if (resources[i].objectName === "applicationRoot") {
-                resources[i].loadUrl(url)
-                return
-            }
-        }
-        windows.openLink(url)
+        if (mainLoader.item)
+            mainLoader.item.browser.loadUrl(url)
+        else
+            windows.openLink(url)
     }
 
     Window {

@@ -24,6 +24,8 @@ Rectangle {
     readonly property string openConversationId: newsList.conversationVisible && newsList.currentId !== newsList.systemId
                                                  ? newsList.currentId : ""
     readonly property var pal: Style.palette(loginModel)
+    // The built-in browser, for pages the window is asked to open.
+    readonly property QtObject browser: applicationRoot
     readonly property bool dark: pal.dark
     readonly property color textColor: pal.text
     readonly property color subColor: pal.sub
@@ -76,9 +78,6 @@ Rectangle {
 
     function hextoPressHex(hex) {
         return Style.pressed(hex)
-    }
-    function sectionName(i) {
-        return [tip_message, tip_group, tip_organization, tip_application][i]
     }
     function handlChangeTheme(themes) {
         sigChangeTheme(themes)
@@ -560,10 +559,7 @@ Rectangle {
         onSigSetBasic: mainDefalut.sigSetBasic()
         onSigVersionInfor: versionPopup.open()
         onSigLogout: mainDefalut.sigLogout()
-        onSigQuit: mainDefalut.closeRequestedFromMenu()
-    }
-    function closeRequestedFromMenu() {
-        exitView.open()
+        onSigQuit: exitView.open()
     }
 
     ExitView {

@@ -20,24 +20,9 @@ MainDefalut {
     onSigPictureInfor: systemTrayInfor.showPicture(windows.pictureSource(picturePath))
     onModifyXposition: windows.x += positions
     onModifyYposition: windows.y += positions
-    onSigDataUnreadNumber: {
-        for (var i = 0; i < unreadModel.count; ++i) {
-            if (unreadModel.get(i).ids === ids) {
-                unreadModel.remove(i)
-                break
-            }
-        }
-        if (parseInt(unreads) > 0)
-            unreadModel.insert(0, { ids: ids, names: names, unreads: unreads, paths: paths, types: types })
-        unreadTime.restart()
-        windows.recountUnread()
-    }
+    onSigDataUnreadNumber: unreadModel.place(ids, names, unreads, paths, types)
     // A new message: a desktop notification (or the tray's balloon where none can be
     // shown); the tray's list and blinking follow the unread counts.
     onSigNotice: messageNotices.notifyMessage(ids, types, names, sender, msg, msgType)
-    onSigTipInfors: if (reflush) windows.recountUnread()
-    onSigSystemMassage: {
-        unreadModel.insert(0, { ids: "system:" + times, names: menuName, unreads: "1", paths: paths, types: "system" })
-        windows.recountUnread()
-    }
+    onSigSystemMassage: unreadModel.addSystem(times, menuName, paths)
 }

@@ -63,20 +63,14 @@ ModalCard {
     function fill(ids) {
         if (ids !== userId || !visible)
             return
-        var name = socketState.getUserInfor(ids, "user_name")
-        userName = name !== "" ? name : ids
-        // A person the server did not give us: each further field would wait for it again.
-        if (!socketState.judgeUserInfor(ids)) {
-            roleName = tip_user_load_failed
-            loading = false
-            return
-        }
-        deptName = socketState.getUserInfor(ids, "dept_name")
-        roleName = socketState.getUserInfor(ids, "role_name")
-        email = socketState.getUserInfor(ids, "email")
-        phone = socketState.getUserInfor(ids, "phone_number")
+        var card = socketState.getUserCard(ids)
+        userName = card.userName
+        deptName = card.deptName
+        roleName = card.known ? card.roleName : tip_user_load_failed
+        email = card.email
+        phone = card.phone
         loading = false
-        if (!isSelf)
+        if (card.known && !isSelf)
             sendButton.forceActiveFocus()
     }
     function startChat() {

@@ -1,4 +1,5 @@
 import QtQuick 2.12
+import BrowserWindowList 1.0
 import "style"
 
 // Factory of the built-in browser's windows and pop-up dialogs, with the default and the
@@ -11,65 +12,38 @@ QtObject {
     property int loginModel: 0
     property string skinColors: Style.defaultSkin
     // The open browser windows, oldest first.
-    property var windows: []
-    readonly property int windowCount: windows.length
+    readonly property BrowserWindowList windowList: BrowserWindowList {}
+    readonly property var windows: windowList.windows
+    readonly property int windowCount: windowList.count
     property QtObject profiles: null
     readonly property QtObject defaultProfile: profiles ? profiles.defaultProfile : null
     readonly property QtObject otrProfile: profiles ? profiles.otrProfile : null
-    property Component browserWindowComponent: null
-    property Component browserDialogComponent: null
     // The last failure to create a browser document, for the log and the tests.
-    property string lastError: ""
+    readonly property string lastError: windowList.lastError
     signal sigOpenExternally(string url)
-
-    function component(name, existing) {
-        if (existing !== null)
-            return existing
-        var made = Qt.createComponent(Qt.resolvedUrl(name + ".qml"))
-        if (made.status !== Component.Ready) {
-            lastError = made.errorString()
-            console.warn("built-in browser:", lastError)
-            return null
-        }
-        return made
-    }
     function profile(offTheRecord) {
         if (profiles === null) {
-            var made = component("BrowserProfiles", null)
-            if (made === null)
+            profiles = windowList.make("BrowserProfiles", applicationRoot, {})
+            if (profiles === null)
                 return null
-            profiles = made.createObject(applicationRoot)
             profiles.downloadRequested.connect(applicationRoot.routeDownload)
         }
         return profiles.profile(offTheRecord === true)
     }
-
     // A new, empty browser window on the given profile (the default one when none is given).
     function createWindow(webProfile) {
-        browserWindowComponent = component("BrowserWindow", browserWindowComponent)
-        if (browserWindowComponent === null)
-            return null
-        var chosen = webProfile ? webProfile : profile(false)
-        var window = browserWindowComponent.createObject(applicationRoot, {
+        var window = windowList.make("BrowserWindow", applicationRoot, {
             applicationRoot: applicationRoot,
-            profile: chosen,
+            profile: webProfile ? webProfile : profile(false),
             loginModel: applicationRoot.loginModel,
             skinColors: applicationRoot.skinColors
         })
-        if (window === null)
-            return null
-        window.sigClosed.connect(function() { applicationRoot.forget(window) })
-        var list = windows.slice()
-        list.push(window)
-        windows = list
+        windowList.add(window)
         return window
     }
     // A pop-up web dialog (a page's window.open with dialog features).
     function createDialog(webProfile) {
-        browserDialogComponent = component("BrowserDialog", browserDialogComponent)
-        if (browserDialogComponent === null)
-            return null
-        return browserDialogComponent.createObject(applicationRoot, {
+        return windowList.make("BrowserDialog", applicationRoot, {
             profile: webProfile ? webProfile : profile(false),
             loginModel: applicationRoot.loginModel,
             skinColors: applicationRoot.skinColors
@@ -79,7 +53,7 @@ QtObject {
     function loadUrl(url) {
         if (String(url) === "")
             return
-        var window = windows.length > 0 ? windows[windows.length - 1] : createWindow(null)
+        var window = windowList.newest() || createWindow(null)
         if (window === null) {
             // Without the built-in browser the page still opens, in the system one, through
             // the window's link opener.
@@ -89,40 +63,14 @@ QtObject {
         window.loadPage(url)
         window.showPage()
     }
-    function forget(window) {
-        var list = []
-        for (var i = 0; i < windows.length; ++i) {
-            if (windows[i] !== window)
-                list.push(windows[i])
-        }
-        windows = list
-    }
     // A download goes to the window the user works in: the active one, else the newest.
     function routeDownload(download) {
-        var target = null
-        for (var i = windows.length - 1; i >= 0; --i) {
-            if (windows[i].active) {
-                target = windows[i]
-                break
-            }
-        }
-        if (target === null && windows.length > 0)
-            target = windows[windows.length - 1]
+        var target = windowList.current() || createWindow(null)
         if (target === null)
-            target = createWindow(null)
-        if (target === null) {
             download.cancel()
-            return
-        }
-        target.onDownloadRequested(download)
+        else
+            target.onDownloadRequested(download)
     }
-
-    onLoginModelChanged: {
-        for (var i = 0; i < windows.length; ++i)
-            windows[i].loginModel = loginModel
-    }
-    onSkinColorsChanged: {
-        for (var i = 0; i < windows.length; ++i)
-            windows[i].skinColors = skinColors
-    }
+    onLoginModelChanged: windowList.setEach("loginModel", loginModel)
+    onSkinColorsChanged: windowList.setEach("skinColors", skinColors)
 }

@@ -56,7 +56,7 @@ Window {
                 browserDialog.height = Math.max(browserDialog.minimumHeight, geometry.height)
             }
             onWindowCloseRequested: browserDialog.close()
-            onCertificateError: browserDialog.holdCertificateError(error)
+            onCertificateError: pinnedCheck.hold(error)
             onNavigationRequested: {
                 var refused = tokenGuard.refusalFor(request.url)
                 if (refused !== "") {
@@ -72,30 +72,10 @@ Window {
     }
     // As in the browser window: a certificate that does not verify is taken only from the
     // pinned server, and a refusal says why.
-    property var heldCertificateErrors: []
-    function holdCertificateError(error) {
-        error.defer()
-        heldCertificateErrors.push(error)
-        pinnedCheck.check(error.url)
-    }
     BrowserGuard { id: tokenGuard }
     PinnedOriginCheck {
         id: pinnedCheck
-        onAnswered: {
-            var kept = []
-            for (var i = 0; i < browserDialog.heldCertificateErrors.length; ++i) {
-                var error = browserDialog.heldCertificateErrors[i]
-                if (String(error.url) !== String(url)) {
-                    kept.push(error)
-                } else if (pinned) {
-                    error.ignoreCertificate()
-                } else {
-                    dialogNote.text = reason
-                    error.rejectCertificate()
-                }
-            }
-            browserDialog.heldCertificateErrors = kept
-        }
+        onRefused: dialogNote.text = reason
     }
     Text {
         id: dialogNote

@@ -8,6 +8,7 @@ import HttplanguagePackage 1.0
 import HandlUrl 1.0
 import PinnedOriginCheck 1.0
 import BrowserGuard 1.0
+import BrowserDownloads 1.0
 import "style"
 import "controls"
 
@@ -29,11 +30,7 @@ Window {
     readonly property QtObject webView: webLoader.item
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)
-    // The download objects by row of downloadModel (a list model cannot hold them).
-    property var downloads: []
-    // The refresh handler of each watched download, by download id.
-    property var watchers: ({})
-    readonly property int runningDownloads: countRunning()
+    readonly property int runningDownloads: downloadModel.running
     property bool downloadsShown: false
 
     property string tip_back: qsTr("返回")
@@ -63,15 +60,8 @@ Window {
     function hextoPressHex(hex) {
         return Style.pressed(hex)
     }
-    // A text without a scheme ("host:port/path", as server addresses are kept) would be taken
-    // relative to this document's qrc: location; it is read as the address bar reads it.
-    function pageUrl(url) {
-        var text = String(url).trim()
-        return /^[a-z][a-z0-9+.-]*:/i.test(text) && !/^[^:\/]+:[0-9]+(\/|$)/.test(text)
-               ? text : String(handlUrl.fromUserInput(text))
-    }
     function loadPage(url) {
-        var target = pageUrl(url)
+        var target = handlUrl.pageUrl(url)
         if (webView)
             webView.url = target
         else
@@ -91,133 +81,30 @@ Window {
 
     // A download of this window's profile: saved under a free name in the download folder.
     function onDownloadRequested(download) {
-        var suggested = String(download.path).replace(/\\/g, "/").split("/").pop()
-        if (suggested === "")
-            suggested = "download"
         readDownloadPath()
-        download.path = freePath(downloadPath, suggested)
-        download.accept()
-        downloadAppend(download)
+        downloadModel.add(download, downloadPath)
         downloadsShown = true
         showPage()
     }
-    // "a.txt", then "a (1).txt", "a (2).txt", … until the folder has no such file.
-    function freePath(folder, name) {
-        var dot = name.lastIndexOf(".")
-        var stem = dot > 0 ? name.substring(0, dot) : name
-        var suffix = dot > 0 ? name.substring(dot) : ""
-        var base = String(folder).replace(/[\/\\]+$/, "")
-        var candidate = base + "/" + name
-        for (var n = 1; (configData.judgeFileExits(candidate) || downloadingTo(candidate)) && n < 1000; ++n)
-            candidate = base + "/" + stem + " (" + n + ")" + suffix
-        return candidate
-    }
-    // A running download's file appears only when it finishes; its name is taken already.
-    function downloadingTo(path) {
-        for (var row = 0; row < downloadModel.count; ++row) {
-            if (downloadModel.get(row).filePath === path)
-                return true
-        }
-        return false
-    }
-    function downloadAppend(download) {
-        var list = downloads.slice()
-        list.push(download)
-        downloads = list
-        downloadModel.append({
-            downloadId: download.id,
-            fileName: String(download.path).split("/").pop(),
-            filePath: String(download.path),
-            received: download.receivedBytes,
-            total: download.totalBytes,
-            downloadState: download.state
-        })
-        var refresh = function() { browserWindow.refreshDownload(download) }
-        download.receivedBytesChanged.connect(refresh)
-        download.totalBytesChanged.connect(refresh)
-        download.stateChanged.connect(refresh)
-        watchers[download.id] = refresh
-    }
-    // A download belongs to the profile and outlives the window: its signals must not reach a
-    // window that has gone or a row that was cleared.
-    function unwatch(download) {
-        var refresh = watchers[download.id]
-        if (refresh === undefined)
-            return
-        download.receivedBytesChanged.disconnect(refresh)
-        download.totalBytesChanged.disconnect(refresh)
-        download.stateChanged.disconnect(refresh)
-        delete watchers[download.id]
-    }
-    function refreshDownload(download) {
-        var row = downloads.indexOf(download)
-        if (row < 0 || row >= downloadModel.count)
-            return
-        downloadModel.set(row, {
-            received: download.receivedBytes,
-            total: download.totalBytes,
-            downloadState: download.state,
-            filePath: String(download.path)
-        })
-        downloadsChanged()
-    }
     // Takes the finished, cancelled and failed downloads off the list; running ones stay.
     function clearDownload() {
-        var kept = []
-        for (var row = downloadModel.count - 1; row >= 0; --row) {
-            if (downloadModel.get(row).downloadState === WebEngineDownloadItem.DownloadInProgress
-                    || downloadModel.get(row).downloadState === WebEngineDownloadItem.DownloadRequested)
-                kept.unshift(downloads[row])
-            else {
-                unwatch(downloads[row])
-                downloadModel.remove(row)
-            }
-        }
-        downloads = kept
+        downloadModel.clearFinished()
     }
     function cancelDownload(row) {
-        if (row >= 0 && row < downloads.length)
-            downloads[row].cancel()
+        downloadModel.cancel(row)
     }
     function openDownload(row) {
-        if (row < 0 || row >= downloadModel.count)
+        var path = downloadModel.filePath(row)
+        if (path === "")
             return
-        var path = downloadModel.get(row).filePath
-        if (!messageFilestoreitem.jusitFileExits(path)) {
-            downloadNote.text = tip_fileexits
-            return
-        }
-        downloadNote.text = ""
-        messageFilestoreitem.openFile(path)
+        downloadNote.text = messageFilestoreitem.jusitFileExits(path) ? "" : tip_fileexits
+        if (downloadNote.text === "")
+            messageFilestoreitem.openFile(path)
     }
-    function countRunning() {
-        var running = 0
-        for (var i = 0; i < downloads.length; ++i) {
-            if (downloads[i].state === WebEngineDownloadItem.DownloadInProgress)
-                ++running
-        }
-        return running
-    }
-    function sizeText(bytes) {
-        if (bytes < 0)
-            return "?"
-        if (bytes < 1024)
-            return bytes + " B"
-        if (bytes < 1024 * 1024)
-            return (bytes / 1024).toFixed(1) + " KB"
-        return (bytes / 1024 / 1024).toFixed(1) + " MB"
-    }
-
     function readDownloadPath() {
-        var chosen = configData.getBrowserPath("browserPath")
-        if (chosen !== "")
-            downloadPath = chosen
+        downloadPath = configData.getBrowserPath("browserPath") || downloadPath
     }
     Component.onCompleted: readDownloadPath()
-    Component.onDestruction: {
-        for (var i = 0; i < downloads.length; ++i)
-            unwatch(downloads[i])
-    }
     onClosing: {
         sigClosed()
         // The page and its engine resources go with the window.
@@ -232,7 +119,7 @@ Window {
     ConfigData { id: configData }
     MessageFilestoreitem { id: messageFilestoreitem }
     HandlUrl { id: handlUrl }
-    ListModel { id: downloadModel }
+    BrowserDownloads { id: downloadModel }
     LanguageTexts {
         id: languageTexts
         target: browserWindow
@@ -503,7 +390,7 @@ Window {
                 }
             }
             onWindowCloseRequested: browserWindow.closeWindow()
-            onCertificateError: browserWindow.holdCertificateError(error)
+            onCertificateError: pinnedCheck.hold(error)
             // The address of a page (its fragment too, which the page itself reads) never takes
             // the sign-in token to another origin; the profile's guard covers what pages load.
             onNavigationRequested: {
@@ -517,31 +404,11 @@ Window {
     }
     // A page whose certificate does not verify loads only when it is the pinned server's; any
     // other is refused, and the page note says why.
-    property var heldCertificateErrors: []
     property string refusedReason: ""
-    function holdCertificateError(error) {
-        error.defer()
-        heldCertificateErrors.push(error)
-        pinnedCheck.check(error.url)
-    }
     BrowserGuard { id: tokenGuard }
     PinnedOriginCheck {
         id: pinnedCheck
-        onAnswered: {
-            var kept = []
-            for (var i = 0; i < browserWindow.heldCertificateErrors.length; ++i) {
-                var error = browserWindow.heldCertificateErrors[i]
-                if (String(error.url) !== String(url)) {
-                    kept.push(error)
-                } else if (pinned) {
-                    error.ignoreCertificate()
-                } else {
-                    browserWindow.refusedReason = reason
-                    error.rejectCertificate()
-                }
-            }
-            browserWindow.heldCertificateErrors = kept
-        }
+        onRefused: browserWindow.refusedReason = reason
     }
     Text {
         id: pageNote
@@ -638,9 +505,8 @@ Window {
             delegate: Rectangle {
                 id: downloadRow
                 objectName: "download_" + index
-                readonly property bool done: model.downloadState === WebEngineDownloadItem.DownloadCompleted
-                readonly property bool running: model.downloadState === WebEngineDownloadItem.DownloadInProgress
-                    || model.downloadState === WebEngineDownloadItem.DownloadRequested
+                readonly property bool done: model.done
+                readonly property bool running: model.running
                 width: ListView.view.width
                 height: rowColumn.implicitHeight + 18 * browserWindow.sr
                 color: downloadRow.ListView.isCurrentItem && downloadList.activeFocus ? browserWindow.pal.hover : "transparent"
@@ -680,8 +546,8 @@ Window {
                             anchors.right: actionText.left
                             anchors.rightMargin: 8 * browserWindow.sr
                             elide: Text.ElideRight
-                            text: downloadRow.done ? browserWindow.tip_success + " · " + browserWindow.sizeText(model.received)
-                                  : downloadRow.running ? browserWindow.sizeText(model.received) + " / " + browserWindow.sizeText(model.total)
+                            text: downloadRow.done ? browserWindow.tip_success + " · " + downloadModel.sizeText(model.received)
+                                  : downloadRow.running ? downloadModel.sizeText(model.received) + " / " + downloadModel.sizeText(model.total)
                                   : model.downloadState === WebEngineDownloadItem.DownloadCancelled ? browserWindow.tip_cancel
                                   : browserWindow.tip_browser_failed
                             font.pixelSize: Style.fontSmall

@@ -1,5 +1,6 @@
 #include "httplanguagepackage.h"
 
+#include "config/configfile.h"
 #include "language/languageinformation.h"
 
 HttplanguagePackage::HttplanguagePackage(QObject *parent) : QObject(parent)
@@ -33,6 +34,18 @@ void HttplanguagePackage::getLangPackagesFile(const QString &langCode)
 void HttplanguagePackage::getLangPackagesFile()
 {
     LanguageInformation::instance()->requestTextTable(QString(), QString());
+}
+
+void HttplanguagePackage::loadStoredLanguage()
+{
+    ConfigFile *settings = ConfigFile::instance();
+    QString server = settings->getMainConfig(QStringLiteral("currentServerIp"));
+    server.replace(QStringLiteral("http://"), QString());
+    if (server.isEmpty())
+        return;
+    const QString code = settings->getServerAddressLangue(server);
+    if (!code.isEmpty())
+        getLangPackagesFile(code, server);
 }
 
 QString HttplanguagePackage::getLangName(const QString &lang_code) const

@@ -18,6 +18,8 @@ public:
     Q_INVOKABLE void getLangPackagesFile(const QString &langCode, const QString &serverIps);
     Q_INVOKABLE void getLangPackagesFile(const QString &langCode);
     Q_INVOKABLE void getLangPackagesFile();
+    // The texts of the language kept for the settings' current server, when one is kept.
+    Q_INVOKABLE void loadStoredLanguage();
     Q_INVOKABLE QString getLangName(const QString &lang_code) const;
     Q_INVOKABLE QString getLangFileName(const QString &lang_code) const;
     Q_INVOKABLE QStringList getLangKeys() const;

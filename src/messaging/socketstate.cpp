@@ -230,6 +230,22 @@ bool SocketState::judgeUserInfor(const QString &ids)
     return ParameterInfor::instance()->hasUser(ids);
 }
 
+QVariantMap SocketState::getUserCard(const QString &ids)
+{
+    ParameterInfor *users = ParameterInfor::instance();
+    const QString name = users->userField(ids, QStringLiteral("user_name"));
+    const bool known = users->hasUser(ids);
+    const auto field = [&](const char *key) {
+        return known ? users->userField(ids, QLatin1String(key)) : QString();
+    };
+    return {{QStringLiteral("userName"), name.isEmpty() ? ids : name},
+            {QStringLiteral("known"), known},
+            {QStringLiteral("deptName"), field("dept_name")},
+            {QStringLiteral("roleName"), field("role_name")},
+            {QStringLiteral("email"), field("email")},
+            {QStringLiteral("phone"), field("phone_number")}};
+}
+
 QString SocketState::getSelfUesrId() const
 {
     return m_engine->userId();

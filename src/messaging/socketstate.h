@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
+#include <QVariantMap>
 
 class SocketHandl;
 
@@ -80,6 +81,10 @@ public:
     Q_INVOKABLE void requestGroupNumbers();
     Q_INVOKABLE QString getUserInfor(const QString &ids, const QString &names);
     Q_INVOKABLE bool judgeUserInfor(const QString &ids);
+    // A person's card: userName (the id when the name is not known), and for a person the
+    // server gave us (known) deptName, roleName, email and phone; empty texts otherwise, as
+    // each further field of an unknown person would ask the server again.
+    Q_INVOKABLE QVariantMap getUserCard(const QString &ids);
     Q_INVOKABLE QString getSelfUesrId() const;
 
     // Chat body transforms (MessageTextCodec).

@@ -26,13 +26,16 @@
 #include "messaging/groupmembermodel.h"
 #include "messaging/onlineinfor.h"
 #include "messaging/socketstate.h"
+#include "messaging/unreadlistmodel.h"
 #include "reminders/menuitem.h"
 #include "reminders/moduletreemodel.h"
 #include "reminders/reminderlistmodel.h"
 #include "reminders/remindermodulemodel.h"
 #include "reminders/systemhandl.h"
 #include "reminders/systemrequest.h"
+#include "shell/browserdownloads.h"
 #include "shell/browserguard.h"
+#include "shell/browserwindowlist.h"
 #include "shell/certificatetrust.h"
 #include "shell/configdata.h"
 #include "shell/loginrequest.h"
@@ -90,6 +93,9 @@ void registerQmlTypes()
     registerType<LinkOpener>("LinkOpener");
     registerType<PinnedOriginCheck>("PinnedOriginCheck");
     registerType<BrowserGuard>("BrowserGuard");
+    registerType<BrowserDownloads>("BrowserDownloads");
+    registerType<BrowserWindowList>("BrowserWindowList");
+    registerType<UnreadListModel>("UnreadListModel");
     // One watch for every window: whether see-through pixels show the desktop or black.
     qmlRegisterSingletonType<CompositionWatch>(
         "WindowComposition", 1, 0, "WindowComposition",

@@ -43,6 +43,7 @@ class TestDesktopItems : public QObject
 private slots:
     void fromUserInput_data();
     void fromUserInput();
+    void pageAndPictureSources();
     void desktopViewPaintsItsRectangle();
     void dockClickReachesEveryConfigData();
     void workWaitsForTheFirstFrame();
@@ -68,6 +69,29 @@ void TestDesktopItems::fromUserInput()
     QFETCH(QString, input);
     QFETCH(QUrl, url);
     QCOMPARE(HandlUrl().fromUserInput(input), url);
+}
+
+// The browser's page addresses and the pictures the window shows large.
+void TestDesktopItems::pageAndPictureSources()
+{
+    const HandlUrl urls;
+    QCOMPARE(urls.pageUrl(" https://example.com/a?b=1 "),
+             QStringLiteral("https://example.com/a?b=1"));
+    QCOMPARE(urls.pageUrl("about:blank"), QStringLiteral("about:blank"));
+    // A kept server address has no scheme; "host:port" is no scheme either.
+    QCOMPARE(urls.pageUrl("192.168.1.5:8080/tarnex10"),
+             QStringLiteral("http://192.168.1.5:8080/tarnex10"));
+    QCOMPARE(urls.pageUrl("localhost:3000"), QStringLiteral("http://localhost:3000"));
+
+    QCOMPARE(HandlUrl::pictureSource("https://host/p.png"), QStringLiteral("https://host/p.png"));
+    QCOMPARE(HandlUrl::pictureSource("<img src=\"file:///C:/图片/a b.png\" width=\"80\" />"),
+             QStringLiteral("file:///C:/图片/a b.png"));
+    QCOMPARE(HandlUrl::pictureSource("<img src=\"file:///home/u/a.png\" />"),
+             QStringLiteral("file:///home/u/a.png"));
+    QCOMPARE(HandlUrl::pictureSource("<img src=\"file://server/share/a.png\" />"),
+             QStringLiteral("file://server/share/a.png"));
+    QCOMPARE(HandlUrl::pictureSource("<img src=\"file:///a.png\">"),
+             QStringLiteral("<img src=\"file:///a.png\">"));
 }
 
 void TestDesktopItems::desktopViewPaintsItsRectangle()

@@ -19,6 +19,21 @@
 #include <atomic>
 #include <memory>
 
+// A page's certificate error as the browser hands it over: its page, and what became of it.
+class HeldError : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QUrl url MEMBER url CONSTANT)
+public:
+    explicit HeldError(const QUrl &page) : url(page) {}
+    Q_INVOKABLE void defer() { outcome = QStringLiteral("deferred"); }
+    Q_INVOKABLE void ignoreCertificate() { outcome = QStringLiteral("ignored"); }
+    Q_INVOKABLE void rejectCertificate() { outcome = QStringLiteral("rejected"); }
+
+    QUrl url;
+    QString outcome;
+};
+
 class TestServerTrust : public QObject
 {
     Q_OBJECT
@@ -243,16 +258,30 @@ void TestServerTrust::documentsAndPagesFollowTrust()
     const QUrl base = server.baseUrl();
     PinnedOriginCheck pages;
     QSignalSpy answered(&pages, &PinnedOriginCheck::answered);
-    pages.check(base);
+    QSignalSpy refused(&pages, &PinnedOriginCheck::refused);
+    // A held error waits for its own page's answer only.
+    HeldError unpinned(base);
+    HeldError elsewhere(QUrl(QStringLiteral("https://127.0.0.2:1/")));
+    elsewhere.defer();
+    pages.hold(&unpinned);
+    QCOMPARE(unpinned.outcome, QStringLiteral("deferred"));
     QVERIFY(answered.wait(15000));
     QCOMPARE(answered.at(0).at(1).toBool(), false);
     QVERIFY(!answered.at(0).at(2).toString().isEmpty());
+    QCOMPARE(unpinned.outcome, QStringLiteral("rejected"));
+    QCOMPARE(refused.count(), 1);
+    QCOMPARE(refused.at(0).at(0), answered.at(0).at(2));
+    QCOMPARE(elsewhere.outcome, QStringLiteral("deferred"));
 
     ServerTrust::instance()->trust(ServerTrust::origin(base),
                                    ServerTrust::digestOf(TestCertificates::load(pair.certificate)));
-    pages.check(base);
+    HeldError pinned(base);
+    pages.hold(&pinned);
     QVERIFY(answered.wait(15000));
     QCOMPARE(answered.at(1).at(1).toBool(), true);
+    QCOMPARE(pinned.outcome, QStringLiteral("ignored"));
+    QCOMPARE(unpinned.outcome, QStringLiteral("rejected"));
+    QCOMPARE(refused.count(), 1);
 
     ConfigFile::instance()->setMainConfig(QStringLiteral("currentServerIp"), base.toString());
     DocumentNetwork network({});
