@@ -106,9 +106,7 @@ Rectangle {
         query()
     }
     function shiftDate(days) {
-        var base = dateText !== "" ? new Date(dateText + "T12:00:00") : new Date()
-        base.setDate(base.getDate() + days)
-        historyDate.text = Qt.formatDate(base, "yyyy-MM-dd")
+        historyDate.text = historyModel.dayShifted(dateText, days)
         setDate(historyDate.text)
     }
     function setSearch(text) {
@@ -138,11 +136,7 @@ Rectangle {
         console.info("history shown:", historyModel.count, "records")
     }
     function displayOf(msg) {
-        var t = socketState.displayMarkup(msg)
-        var widest = Math.floor(historyList.width - 40 * sr)
-        return t.replace(/width="(\d+)"/g, function(all, n) {
-            return 'width="' + Math.min(parseInt(n), Math.min(200 * sr, widest)) + '"'
-        })
+        return historyModel.capWidths(socketState.displayMarkup(msg), Math.min(200 * sr, Math.floor(historyList.width - 40 * sr)))
     }
     function indexOfMessage(msgId) { return historyModel.indexOf(String(msgId)) }
     function fileExists(path) { return transfers.fileExists(path) }

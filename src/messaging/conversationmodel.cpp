@@ -10,6 +10,7 @@
 
 #include <QDate>
 #include <QJsonObject>
+#include <QLocale>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -451,6 +452,31 @@ QString ConversationModel::fitPictures(const QString &markup, int limit)
         done = found.capturedEnd();
     }
     return done == 0 ? markup : out + markup.midRef(done);
+}
+
+QString ConversationModel::capWidths(const QString &markup, double widest)
+{
+    static const QRegularExpression width(QStringLiteral("width=\"(\\d+)\""));
+    const QString cap = QStringLiteral("width=\"%1\"")
+                            .arg(QString::number(widest, 'g', QLocale::FloatingPointShortest));
+    QString out;
+    int done = 0;
+    for (auto it = width.globalMatch(markup); it.hasNext();) {
+        const QRegularExpressionMatch found = it.next();
+        if (found.captured(1).toDouble() <= widest)
+            continue;
+        out += markup.midRef(done, found.capturedStart() - done);
+        out += cap;
+        done = found.capturedEnd();
+    }
+    return done == 0 ? markup : out + markup.midRef(done);
+}
+
+QString ConversationModel::dayShifted(const QString &day, int days)
+{
+    const QDate from =
+        day.isEmpty() ? QDate::currentDate() : QDate::fromString(day, QStringLiteral("yyyy-MM-dd"));
+    return from.addDays(days).toString(QStringLiteral("yyyy-MM-dd"));
 }
 
 int ConversationModel::statusRank(const QString &status)

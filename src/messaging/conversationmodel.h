@@ -136,6 +136,10 @@ public:
     Q_INVOKABLE static QString linkOf(const QString &displayText, bool pictures);
     // Pictures in shown markup no wider than `limit`, their heights scaled with them.
     Q_INVOKABLE static QString fitPictures(const QString &markup, int limit);
+    // Pictures in shown markup no wider than `widest`, their heights as they are.
+    Q_INVOKABLE static QString capWidths(const QString &markup, double widest);
+    // The day ("yyyy-MM-dd", today when empty) `days` later; "" for a day that is none.
+    Q_INVOKABLE static QString dayShifted(const QString &day, int days);
     // Pending, sent, read; anything else (failed, unknown) ranks lowest.
     Q_INVOKABLE static int statusRank(const QString &status);
 

@@ -194,6 +194,15 @@ void TestConversationModel::engineFeedsRows()
     QCOMPARE(M::timeLabelOf(QStringLiteral("2001-02-03 04:05:06")),
              QStringLiteral("2001-02-03 04:05"));
     QCOMPARE(M::timeLabelOf(QStringLiteral("09:41")), QStringLiteral("09:41"));
+    // The history caps widths alone; a narrow panel caps at what fits.
+    QCOMPARE(M::capWidths(QStringLiteral(R"(<img width="300" height="90"><img width="150">)"), 200),
+             QStringLiteral(R"(<img width="200" height="90"><img width="150">)"));
+    QCOMPARE(M::capWidths(QStringLiteral(R"(<img width="300">)"), 187.5),
+             QStringLiteral(R"(<img width="187.5">)"));
+    QCOMPARE(M::dayShifted(QStringLiteral("2024-03-01"), -1), QStringLiteral("2024-02-29"));
+    QCOMPARE(M::dayShifted(QString(), 1),
+             QDate::currentDate().addDays(1).toString(QStringLiteral("yyyy-MM-dd")));
+    QCOMPARE(M::dayShifted(QStringLiteral("2024-13-01"), 1), QString());
     // The first server picture a shown text links to, and the first other link.
     const QString markup =
         QStringLiteral(R"(<a href="https://h/p?a=1&amp;b=2">x</a>)"
