@@ -505,10 +505,10 @@ void ConversationModel::setRecords(const QStringList &texts)
     rows.reserve(texts.size());
     QHash<QString, int> index;
     index.reserve(texts.size());
-    QSet<quint64> seen;
+    QVector<quint64> seen;
     seen.reserve(texts.size());
     for (int i = texts.size() - 1; i >= 0; --i) {
-        seen.insert(fingerprint(texts.at(i)));
+        seen.append(fingerprint(texts.at(i)));
         Row r;
         if (!read(texts.at(i), &r) || m_resent.contains(r.msgId) || index.contains(r.msgId))
             continue;
@@ -526,6 +526,7 @@ void ConversationModel::setRecords(const QStringList &texts)
     for (int j = 0; j < m_rows.size(); ++j)
         m_position[j] = j;
     m_transient.clear();
+    std::sort(seen.begin(), seen.end());
     m_seen = std::move(seen);
     endResetModel();
     if (before != m_rows.size())
@@ -549,15 +550,18 @@ void ConversationModel::merge(const QStringList &texts)
         return;
     }
     // Newest first, so an older page goes to the far end row by row.
+    const int known = m_seen.size();
     for (int i = texts.size() - 1; i >= 0; --i) {
         const quint64 print = fingerprint(texts.at(i));
-        if (m_seen.contains(print))
+        if (std::binary_search(m_seen.cbegin(), m_seen.cbegin() + known, print))
             continue;
-        m_seen.insert(print);
+        m_seen.append(print);
         Row r;
         if (read(texts.at(i), &r) && !m_resent.contains(r.msgId) && !adoptUpload(r))
             placeRow(std::move(r), false);
     }
+    std::sort(m_seen.begin() + known, m_seen.end());
+    std::inplace_merge(m_seen.begin(), m_seen.begin() + known, m_seen.end());
 }
 
 int ConversationModel::receive(const QString &text)

@@ -217,9 +217,9 @@ private:
     QString m_conversation;
     QString m_types;
     bool m_history = false;
-    // Fingerprints of the texts read since the rows were last set: what merging them again
-    // would not change.
-    QSet<quint64> m_seen;
+    // Fingerprints of the texts read since the rows were last set, sorted: what merging them
+    // again would not change.
+    QVector<quint64> m_seen;
     QPointer<SocketState> m_store;
     SavedFileLookup m_savedFileOf;
 };
