@@ -94,11 +94,8 @@ Rectangle {
         uploadImage.uploadMoblieImage(path)
     }
     function chooseFiles(paths) {
-        var list = []
-        for (var i = 0; i < paths.length; ++i)
-            list.push(String(paths[i]))
-        if (list.length > 0)
-            sigSendFiles(list)
+        if (paths.length > 0)
+            sigSendFiles(Array.prototype.map.call(paths, String))
     }
 
     color: loginModel === 1 ? Style.glass(0.7) : pal.pane
