@@ -1,17 +1,15 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.5
-import Qt.labs.platform 1.1 as Platform
 import SocketState 1.0
 import ConversationModel 1.0
 import TextBalloon 1.0
-import DownloadFile 1.0
+import ChatFileTransfers 1.0
 import SystemHandl 1.0
 import MessageFilestoreitem 1.0
 import ConfigData 1.0
 import HttplanguagePackage 1.0
 import "style"
 import "controls"
-import "chatfiles.js" as ChatFiles
 
 // The open conversation: message bubbles, pictures, files with upload and download progress,
 // delivery and read marks, system-message cards and the watermark. The newest message is row 0
@@ -37,11 +35,8 @@ Rectangle {
     readonly property var pal: Style.palette(loginModel)
     readonly property alias count: chatModel.count
     readonly property real bubbleMaxWidth: Math.max(120 * sr, Math.min(560 * sr, chatList.width * 0.62))
-    // Downloads in flight, by message id.
-    property var downloads: ({})
-    // Uploads that have shown progress, by the key of their row.
-    property var uploads: ({})
-    readonly property var fileDownloads: ChatFiles.downloads(chatRecord, downloaderComponent, chatModel, messageFilestoreitem)
+    // Downloads in flight, by message id: {dest, conversation}.
+    readonly property alias downloads: transfers.downloads
 
     property string tip_click_load_more: qsTr("点击加载更多")
     property string tip_read: qsTr("已读")
@@ -69,37 +64,15 @@ Rectangle {
 
     function hextoPressHex(hex) { return Style.pressed(hex) }
 
-    // File icons and names, shared with the history.
-    function imageNameFromSuffix(suffix) { return ChatFiles.imageNameFromSuffix(suffix) }
-    function suffixOf(name) { return ChatFiles.suffixOf(name) }
-    function fileNameOf(path) { return ChatFiles.fileNameOf(path) }
-    function localPathOf(url) {
-        return decodeURIComponent(String(url).replace(/^file:\/\//, ""))
-    }
-    function imageUrl(path) {
-        return socketState.getAllImagePaths(path)
-    }
-    // "hh:mm" today, "MM-dd hh:mm" this year, the date and time before.
-    function timeLabel(sendTime) {
-        var t = String(sendTime)
-        if (t.length < 16)
-            return t
-        var now = new Date()
-        if (t.substring(0, 10) === Qt.formatDate(now, "yyyy-MM-dd"))
-            return t.substring(11, 16)
-        if (t.substring(0, 4) === String(now.getFullYear()))
-            return t.substring(5, 16)
-        return t.substring(0, 16)
-    }
-    function isGroup() {
-        return currentTypes === "3"
-    }
-    function lookUpSelfName() {
-        return selfId !== "" ? socketState.getUserInfor(selfId, "user_name") : ""
-    }
+    // File icons, shared with the history.
+    function imageNameFromSuffix(suffix) { return chatModel.fileIconOf(suffix) }
+    function imageUrl(path) { return socketState.getAllImagePaths(path) }
+    function timeLabel(sendTime) { return chatModel.timeLabelOf(String(sendTime)) }
+    function isGroup() { return currentTypes === "3" }
+    function lookUpSelfName() { return selfId !== "" ? socketState.getUserInfor(selfId, "user_name") : "" }
 
     // ---- the conversation --------------------------------------------------------------------
-    // The rows live in chatModel (ConversationModel): it reads the engine's texts, finds rows by
+    // The rows live in chatModel (ConversationModel): it reads the engine's store, finds rows by
     // message id and keeps their states; the document shows them.
     function openConversation(ids, names, types) {
         currentId = ids
@@ -108,10 +81,9 @@ Rectangle {
         selfId = socketState.getSelfUesrId()
         recordLimit = 20
         announced = false
-        downloads = ({})
         chatModel.clear()
         messageFilestoreitem.openDataBase()
-        setRecords(storedTexts())
+        chatModel.load()
         if (ids !== "") {
             socketState.getRecord(ids, types, recordLimit)
             markRead()
@@ -121,9 +93,6 @@ Rectangle {
         currentId = ""
         chatModel.clear()
     }
-    function storedTexts() {
-        return chatModel.storedTexts()
-    }
     function loadMore() {
         if (currentId === "" || loadingMore)
             return
@@ -132,35 +101,16 @@ Rectangle {
         socketState.getRecord(currentId, currentTypes, recordLimit)
     }
     function markRead() {
-        if (currentId === "")
-            return
-        if (isGroup())
-            socketState.setGroupAlreadyRead(currentId, "")
-        else
-            socketState.setPrivateAlreadyRead(currentId, "")
+        if (currentId !== "")
+            isGroup() ? socketState.setGroupAlreadyRead(currentId, "") : socketState.setPrivateAlreadyRead(currentId, "")
     }
 
     // One message text of the engine as a row's fields, null for a text that is no message.
-    function rowOf(text) {
-        return chatModel.rowOf(String(text))
-    }
-    function recordOf(text) {
-        return chatModel.recordOf(String(text))
-    }
+    function rowOf(text) { return chatModel.rowOf(String(text)) }
+    function recordOf(text) { return chatModel.recordOf(String(text)) }
     // Stored texts come oldest first; the view holds newest first.
-    function setRecords(texts) {
-        chatModel.setRecords(texts || [])
-    }
-    function indexOfMessage(msgId) {
-        return chatModel.indexOf(String(msgId))
-    }
-    function statusRank(s) {
-        return chatModel.statusRank(s)
-    }
-    // Everything the engine holds for the conversation, merged into the view.
-    function mergeStored() {
-        chatModel.mergeStored()
-    }
+    function setRecords(texts) { chatModel.setRecords(texts || []) }
+    function indexOfMessage(msgId) { return chatModel.indexOf(String(msgId)) }
     function onMessageText(ids, text) {
         if (ids !== currentId || currentId === "")
             return
@@ -178,13 +128,10 @@ Rectangle {
         }
     }
     function setStatus(ids, msgid, status) {
-        if (ids !== currentId)
-            return
-        var id = String(msgid)
-        if (!chatModel.setStatus(id, status)) {
-            // A finished upload acknowledged under its final id.
+        // A finished upload is acknowledged under its final id, which the store has by now.
+        if (ids === currentId && !chatModel.setStatus(String(msgid), status)) {
             chatModel.mergeStored()
-            chatModel.setStatus(id, status)
+            chatModel.setStatus(String(msgid), status)
         }
     }
     function markFailed(ids, msgIds, errors) {
@@ -196,121 +143,57 @@ Rectangle {
 
     // ---- sending -----------------------------------------------------------------------------
     // The editor's HTML in the wire form: web emoticons, relative server links.
-    function wireForm(contents) {
-        return socketState.replaceTokenToRegular(socketState.swapNetworkInformation(contents))
-    }
     function sendText(contents, hasImage) {
         if (currentId === "" || contents === "")
             return ""
-        return sendWire(wireForm(contents), hasImage ? "img" : "text")
+        return sendWire(socketState.replaceTokenToRegular(socketState.swapNetworkInformation(contents)), hasImage ? "img" : "text")
     }
     function sendWire(wire, types) {
         var now = Qt.formatDateTime(new Date(), "yyyy-MM-dd hh:mm:ss")
-        if (isGroup())
-            return socketState.sendGroupInfor(currentId, wire, selfName, now, types)
-        return socketState.sendPrivateInfor(currentId, wire, now, types)
+        return isGroup() ? socketState.sendGroupInfor(currentId, wire, selfName, now, types)
+                         : socketState.sendPrivateInfor(currentId, wire, now, types)
     }
     // A failed message goes again under its own id, so the server can drop a copy it already
     // has; only a message the engine no longer holds goes as a new one.
     function retry(msgId) {
-        var at = chatModel.indexOf(msgId)
-        if (at < 0)
+        var r = chatModel.get(chatModel.indexOf(msgId))
+        if (r.msgId === undefined)
             return
-        var r = chatModel.get(at)
-        if (!(r.kind === "file" && r.transient)
-                && socketState.retrySendMessage(currentId, currentTypes, msgId)) {
+        if (!(r.kind === "file" && r.transient) && socketState.retrySendMessage(currentId, currentTypes, msgId)) {
             chatModel.retried(msgId)
             return
         }
         chatModel.resend(msgId)
-        if (r.kind === "file" && r.localPath !== "" && r.transient) {
-            sendFiles([r.localPath])
-            return
-        }
-        sendWire(r.msg, r.msgType)
+        if (r.kind === "file" && r.localPath !== "" && r.transient)
+            sendFile(r.localPath)
+        else
+            sendWire(r.msg, r.msgType)
     }
     function sendFiles(paths) {
         for (var i = 0; i < paths.length; ++i)
             sendFile(String(paths[i]))
     }
     function sendFile(path) {
-        if (currentId === "")
-            return
-        var local = localPathOf(path)
-        if (!messageFilestoreitem.jusitFileExits(local)) {
+        if (currentId !== "" && !transfers.sendFile(path))
             showTip(tip_fileexits)
-            return
-        }
-        var name = fileNameOf(local)
-        var uploader = uploaderComponent.createObject(chatRecord, { localPath: local, conversation: currentId })
-        uploader.loaclFileToNetwork(local, "", currentId, name, "file", currentTypes, 0, selfName)
     }
-    function uploadProgress(uploader, key, sent, total) {
-        chatModel.setUploadProgress(key, uploader.localPath, total > 0 ? Math.min(1, sent / total) : 1)
-    }
-    // The user stops a file on its way: its DownloadFile goes, and the transfer with it. A
-    // download leaves no file behind and offers itself again; an upload's row says it was
-    // cancelled and can be sent again.
-    function cancelTransfer(msgId) {
-        if (fileDownloads.cancel(msgId)) {
-            chatModel.setProperty(chatModel.indexOf(msgId), "failText", tip_transfer_cancelled)
-            return
-        }
-        var uploader = uploads[msgId]
-        if (uploader === undefined)
-            return
-        var list = uploads
-        delete list[msgId]
-        uploads = list
-        uploader.cancelled = true
-        uploader.stopUploadFile()
-        chatModel.setTransferFailed(msgId, tip_transfer_cancelled)
-        uploader.destroy()
-    }
-    function uploadFailed(uploader, errors) {
-        var key = uploader.messageKey
-        if (key !== "" && chatModel.indexOf(key) >= 0)
-            chatModel.setTransferFailed(key, errors !== "" ? errors : tip_fail_upload_file)
-        else
-            showTip(errors !== "" ? errors : tip_fail_upload_file)
-        uploader.destroy()
-    }
+    // The user stops a file on its way: a download leaves no file behind and offers itself
+    // again; an upload's row says it was cancelled and can be sent again.
+    function cancelTransfer(msgId) { transfers.cancel(msgId, tip_transfer_cancelled) }
 
     // ---- receiving files ---------------------------------------------------------------------
     function download(msgId) {
-        var at = chatModel.indexOf(msgId)
-        if (at < 0 || fileDownloads.busy(msgId))
-            return
-        var r = chatModel.get(at)
-        var source = ChatFiles.attachmentOf(r.download)
-        if (source === "") {
+        if (!transfers.download(msgId))
             showTip(tip_fileexits)
-            return
-        }
-        var name = fileNameOf(r.msg) || ("file-" + msgId)
-        chatModel.setProperty(at, "failText", "")
-        fileDownloads.start(msgId, currentId, source, ChatFiles.freeDestination(configData, downloadFolder(), name))
     }
-    function downloadFolder() {
-        return ChatFiles.downloadFolder(configData, Platform.StandardPaths.writableLocation(Platform.StandardPaths.DocumentsLocation))
-    }
-    function fileExists(path) {
-        return ChatFiles.fileExists(messageFilestoreitem, path)
-    }
+    function fileExists(path) { return transfers.fileExists(path) }
     function openFile(msgId) {
-        var at = chatModel.indexOf(msgId)
-        if (at < 0)
+        var path = chatModel.get(chatModel.indexOf(msgId)).localPath
+        if (path === undefined)
             return
-        var path = chatModel.get(at).localPath
-        if (!fileExists(path)) {
-            showTip(tip_fileexits)
-            return
-        }
-        messageFilestoreitem.openFile(path)
+        fileExists(path) ? messageFilestoreitem.openFile(path) : showTip(tip_fileexits)
     }
-    function openSystemCard(msg) {
-        systemHandl.openMetionInfor(msg)
-    }
+    function openSystemCard(msg) { systemHandl.openMetionInfor(msg) }
     function systemCardText(msg, field) {
         var card = chatModel.systemCard(String(msg))
         if (field === "title") {
@@ -331,15 +214,7 @@ Rectangle {
     }
     // The first server picture a shown text links to, as a click on it would pass it on; with
     // pictures false, the first other link.
-    function pictureLinkOf(displayText, pictures) {
-        var links = String(displayText).match(/href="[^"]*"/g) || []
-        for (var i = 0; i < links.length; ++i) {
-            var link = links[i].slice(6, -1).replace(/&amp;/g, "&")
-            if ((link.indexOf("api/attachment/index/") >= 0) === (pictures !== false))
-                return link
-        }
-        return ""
-    }
+    function pictureLinkOf(displayText, pictures) { return chatModel.linkOf(String(displayText), pictures !== false) }
     function showTip(text) {
         tipText.text = text
         chatTip.visible = true
@@ -352,11 +227,14 @@ Rectangle {
         selfId: chatRecord.selfId
         conversation: chatRecord.currentId
         types: chatRecord.currentTypes
-        // The file a file message was saved to, from this machine's file store.
-        savedFileOf: function(msgId) {
-            var stored = messageFilestoreitem.getRowData(chatRecord.currentId, msgId)
-            return stored.length > 0 ? stored[0] : ""
-        }
+    }
+    // Downloads and uploads with their progress on the rows.
+    ChatFileTransfers {
+        id: transfers
+        model: chatModel
+        selfName: chatRecord.selfName
+        uploadFailedText: chatRecord.tip_fail_upload_file
+        onTip: chatRecord.showTip(text)
     }
     WatermarkView {
         anchors.fill: parent
@@ -377,7 +255,7 @@ Rectangle {
         onSigMessageStatus: if (types === chatRecord.currentTypes) chatRecord.setStatus(ids, msgId, sendStatus)
         onSigGetRecord: {
             chatRecord.loadingMore = false
-            chatRecord.mergeStored()
+            chatModel.mergeStored()
             if (!chatRecord.announced && chatRecord.currentId !== "") {
                 chatRecord.announced = true
                 console.info("conversation shown:", chatModel.count, "messages")
@@ -386,7 +264,7 @@ Rectangle {
         // sigRemoveMessage is no failure: a finished upload also replaces its pending record.
         // Failed uploads arrive through the uploader's sigUploadFile and sigSendMessageFail.
         // The local history was cleared: the view shows only what the engine still holds.
-        onSigHistoryCleared: chatModel.setRecords(chatModel.storedTexts())
+        onSigHistoryCleared: chatModel.load()
         onSigReconnectInfor: if (chatRecord.currentId !== "") socketState.getRecord(chatRecord.currentId, chatRecord.currentTypes, chatRecord.recordLimit)
         onSigConnectServer: if (status && chatRecord.currentId !== "") socketState.getRecord(chatRecord.currentId, chatRecord.currentTypes, chatRecord.recordLimit)
     }
@@ -407,44 +285,6 @@ Rectangle {
         interval: 2000
         onTriggered: chatTip.visible = false
     }
-    Component {
-        id: uploaderComponent
-        DownloadFile {
-            id: uploader
-            property string localPath: ""
-            property string conversation: ""
-            property string messageKey: ""
-            property bool cancelled: false
-            // Kept until the conversation view goes: the last chunk's reply comes after the
-            // last progress report.
-            onSigUploadProgress: {
-                if (cancelled)
-                    return
-                if (messageKey === "") {
-                    messageKey = msgids
-                    var list = chatRecord.uploads
-                    list[msgids] = uploader
-                    chatRecord.uploads = list
-                }
-                chatRecord.uploadProgress(uploader, msgids, bytesReceived, bytesTotal)
-            }
-            onSigUploadFile: if (!status && !cancelled) chatRecord.uploadFailed(uploader, errors)
-        }
-    }
-    Component {
-        id: downloaderComponent
-        DownloadFile {
-            id: downloader
-            property string msgId: ""
-            property string dest: ""
-            property string conversation: ""
-            property bool cancelled: false
-            onDownloadProgress: chatRecord.fileDownloads.progress(downloader, bytesReceived, bytesTotal)
-            onSigDownloadFinished: chatRecord.fileDownloads.finished(downloader)
-            onSigUploadFile: if (!status) chatRecord.fileDownloads.failed(downloader, errors)
-        }
-    }
-
     ListView {
         id: chatList
         objectName: "chatList"
@@ -668,7 +508,7 @@ Rectangle {
                                     height: width
                                     anchors.verticalCenter: parent.verticalCenter
                                     sourceSize: Qt.size(96, 96)
-                                    source: model.kind === "file" ? chatRecord.imageNameFromSuffix(model.fileType !== "" ? model.fileType : chatRecord.suffixOf(row.msg)) : ""
+                                    source: model.kind === "file" ? model.fileIcon : ""
                                 }
                                 Text {
                                     anchors.left: fileIcon.right
@@ -863,20 +703,7 @@ Rectangle {
 
     // Rich text for a bubble: local emoticon pictures, server links with the current token, and
     // pictures no wider than the bubble.
-    function displayOf(msg) {
-        var t = socketState.displayMarkup(msg)
-        var limit = Math.floor(bubbleMaxWidth)
-        // A narrowed picture keeps its proportions, so the bubble is not left taller than it.
-        return t.replace(/<img[^>]*>/g, function(tag) {
-            var w = /width="(\d+)"/.exec(tag)
-            if (!w || parseInt(w[1]) <= limit)
-                return tag
-            var h = /height="(\d+)"/.exec(tag)
-            var scaled = tag.replace(/width="\d+"/, 'width="' + limit + '"')
-            return h ? scaled.replace(/height="\d+"/, 'height="' + Math.round(parseInt(h[1]) * limit / parseInt(w[1])) + '"')
-                     : scaled
-        })
-    }
+    function displayOf(msg) { return chatModel.fitPictures(socketState.displayMarkup(msg), Math.floor(bubbleMaxWidth)) }
 
     Text {
         visible: chatRecord.currentId !== "" && chatModel.count === 0

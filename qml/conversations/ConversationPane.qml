@@ -48,26 +48,15 @@ Item {
     // The open conversation (and whether its history is shown) comes back at the next start
     // of the same user; another account on this desktop never sees it.
     function remember() {
-        configData.setCurrentMainFile(currentId === "" ? "" : JSON.stringify({
-            id: currentId, name: currentName, types: currentTypes, history: historyOpen,
-            user: configData.getUserId()
-        }), "lastConversation")
+        configData.rememberConversation(currentId, currentName, currentTypes, historyOpen)
     }
     function reopen() {
-        if (currentId !== "")
+        var last = currentId === "" ? configData.lastConversation() : ({})
+        if (last.id === undefined)
             return
-        var last
-        try {
-            last = JSON.parse(configData.getCurrentMainFile("lastConversation"))
-        } catch (e) {
-            return
-        }
-        if (!last || typeof last.id !== "string" || last.id === "" || (last.types !== "2" && last.types !== "3")
-                || (last.user !== undefined && last.user !== configData.getUserId()))
-            return
-        openConversation(last.id, String(last.name || ""), last.types)
-        sigConversationReopened(last.id, String(last.name || ""), last.types)
-        if (last.history === true)
+        openConversation(last.id, last.name, last.types)
+        sigConversationReopened(last.id, last.name, last.types)
+        if (last.history)
             toggleHistory()
     }
     function closeConversation() {

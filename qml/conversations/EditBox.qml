@@ -78,30 +78,14 @@ Rectangle {
     }
     // The body of the editor's document as one line of HTML: paragraphs become line breaks,
     // Qt's paragraph and span styles are dropped, empty lines at either end go.
-    function editorBody(html) {
-        var start = html.indexOf("<body")
-        if (start >= 0) {
-            start = html.indexOf(">", start) + 1
-            var end = html.lastIndexOf("</body>")
-            html = html.substring(start, end < 0 ? html.length : end)
-        }
-        html = html.replace(/<!--(Start|End)Fragment-->/g, "").replace(/\n/g, "")
-        // An empty paragraph holds a placeholder break of its own.
-        html = html.replace(/<p[^>]*-qt-paragraph-type:empty[^>]*><br \/><\/p>/g, "<p></p>")
-        html = html.replace(/<\/p>\s*<p[^>]*>/g, "<br />").replace(/<p[^>]*>/g, "").replace(/<\/p>/g, "")
-        html = html.replace(/<span[^>]*>/g, "").replace(/<\/span>/g, "")
-        var edge = /^(\s|<br \/>)+|(\s|<br \/>)+$/g
-        return html.replace(edge, "")
-    }
+    function editorBody(html) { return configData.editorBody(html) }
     // The rich-text filter keeps a text with a picture as it is and drops the tags of any other.
-    function isEmptyBody(body) {
-        return configData.filterRichText(body).replace(/&nbsp;|\s/g, "") === ""
-    }
+    function isEmptyBody(body) { return configData.isEmptyBody(body) }
     function send() {
         var body = editorBody(messageInput.text)
         if (isEmptyBody(body))
             return
-        sigSendMessage(body, /<img src="(http|\.\.\/)/.test(body))
+        sigSendMessage(body, configData.hasServerPicture(body))
         messageInput.text = ""
         messageInput.forceActiveFocus()
     }
@@ -110,11 +94,8 @@ Rectangle {
         uploadImage.uploadMoblieImage(path)
     }
     function chooseFiles(paths) {
-        var list = []
-        for (var i = 0; i < paths.length; ++i)
-            list.push(String(paths[i]))
-        if (list.length > 0)
-            sigSendFiles(list)
+        if (paths.length > 0)
+            sigSendFiles(Array.prototype.map.call(paths, String))
     }
 
     color: loginModel === 1 ? Style.glass(0.7) : pal.pane

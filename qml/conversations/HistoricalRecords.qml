@@ -1,9 +1,8 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.5
-import Qt.labs.platform 1.1 as Platform
 import SocketState 1.0
 import TextBalloon 1.0
-import DownloadFile 1.0
+import ChatFileTransfers 1.0
 import SystemHandl 1.0
 import MessageFilestoreitem 1.0
 import ConfigData 1.0
@@ -11,7 +10,6 @@ import ConversationModel 1.0
 import HttplanguagePackage 1.0
 import "style"
 import "controls"
-import "chatfiles.js" as ChatFiles
 
 // The history of the open conversation: everything, only pictures or only files; a day and a
 // text to search for; older pages on request. Files can be downloaded and opened here too.
@@ -35,8 +33,7 @@ Rectangle {
     // The last request went unanswered for `historyTimeout` ms.
     property bool loadFailed: false
     property int historyTimeout: 15000
-    property var downloads: ({})
-    readonly property var fileDownloads: ChatFiles.downloads(historicalRecords, downloaderComponent, historyModel, messageFilestoreitem)
+    readonly property alias downloads: transfers.downloads
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)
     readonly property alias count: historyModel.count
@@ -67,10 +64,8 @@ Rectangle {
     color: pal.pane
 
     function hextoPressHex(hex) { return Style.pressed(hex) }
-    function imageNameFromSuffix(suffix) { return ChatFiles.imageNameFromSuffix(suffix) }
-    function isGroup() {
-        return currentTypes === "3"
-    }
+    function imageNameFromSuffix(suffix) { return historyModel.fileIconOf(suffix) }
+    function isGroup() { return currentTypes === "3" }
     function open(ids, names, types) {
         var changed = ids !== currentId
         currentId = ids
@@ -111,9 +106,7 @@ Rectangle {
         query()
     }
     function shiftDate(days) {
-        var base = dateText !== "" ? new Date(dateText + "T12:00:00") : new Date()
-        base.setDate(base.getDate() + days)
-        historyDate.text = Qt.formatDate(base, "yyyy-MM-dd")
+        historyDate.text = historyModel.dayShifted(dateText, days)
         setDate(historyDate.text)
     }
     function setSearch(text) {
@@ -139,49 +132,27 @@ Rectangle {
         loading = false
         loadFailed = false
         historyLimit.stop()
-        historyModel.setRecords(historyModel.storedTexts())
+        historyModel.load()
         console.info("history shown:", historyModel.count, "records")
     }
     function displayOf(msg) {
-        var t = socketState.displayMarkup(msg)
-        var widest = Math.floor(historyList.width - 40 * sr)
-        return t.replace(/width="(\d+)"/g, function(all, n) {
-            return 'width="' + Math.min(parseInt(n), Math.min(200 * sr, widest)) + '"'
-        })
+        return historyModel.capWidths(socketState.displayMarkup(msg), Math.min(200 * sr, Math.floor(historyList.width - 40 * sr)))
     }
-    function indexOfMessage(msgId) {
-        return historyModel.indexOf(String(msgId))
-    }
-    function downloadFolder() {
-        return ChatFiles.downloadFolder(configData, Platform.StandardPaths.writableLocation(Platform.StandardPaths.DocumentsLocation))
-    }
-    function fileExists(path) {
-        return ChatFiles.fileExists(messageFilestoreitem, path)
-    }
+    function indexOfMessage(msgId) { return historyModel.indexOf(String(msgId)) }
+    function fileExists(path) { return transfers.fileExists(path) }
     // The user stops a download: the file never appears, and the row offers it again.
     function cancelDownload(msgId) {
-        if (fileDownloads.cancel(msgId))
+        if (transfers.cancel(msgId, tip_transfer_cancelled))
             showTip(tip_transfer_cancelled)
     }
     function fileAction(msgId) {
-        var at = indexOfMessage(msgId)
-        if (at < 0)
+        var path = historyModel.get(indexOfMessage(msgId)).localPath
+        if (path === undefined)
             return
-        var r = historyModel.get(at)
-        if (r.localPath !== "") {
-            if (fileExists(r.localPath))
-                messageFilestoreitem.openFile(r.localPath)
-            else
-                showTip(tip_fileexits)
-            return
-        }
-        var source = ChatFiles.attachmentOf(r.download)
-        if (source === "") {
-            showTip(tip_fileexits)
-            return
-        }
-        var name = ChatFiles.fileNameOf(r.msg) || ("file-" + msgId)
-        fileDownloads.start(msgId, currentId, source, ChatFiles.freeDestination(configData, downloadFolder(), name))
+        if (path === "")
+            transfers.download(msgId) || showTip(tip_fileexits)
+        else
+            fileExists(path) ? messageFilestoreitem.openFile(path) : showTip(tip_fileexits)
     }
     function showTip(text) {
         historyTip.text = text
@@ -201,11 +172,11 @@ Rectangle {
         selfId: historicalRecords.selfId
         conversation: historicalRecords.currentId
         types: historicalRecords.currentTypes
-        // The file a file message was saved to, from this machine's file store.
-        savedFileOf: function(msgId) {
-            var stored = messageFilestoreitem.getRowData(historicalRecords.currentId, msgId)
-            return stored.length > 0 ? stored[0] : ""
-        }
+    }
+    ChatFileTransfers {
+        id: transfers
+        model: historyModel
+        onTip: historicalRecords.showTip(text)
     }
     ConfigData { id: configData }
     SystemHandl { id: systemHandl }
@@ -238,19 +209,6 @@ Rectangle {
         id: contentTipInputTextTimer
         interval: 1500
         onTriggered: historyTip.visible = false
-    }
-    Component {
-        id: downloaderComponent
-        DownloadFile {
-            id: downloader
-            property string msgId: ""
-            property string dest: ""
-            property string conversation: ""
-            property bool cancelled: false
-            onDownloadProgress: historicalRecords.fileDownloads.progress(downloader, bytesReceived, bytesTotal)
-            onSigDownloadFinished: historicalRecords.fileDownloads.finished(downloader)
-            onSigUploadFile: if (!status) historicalRecords.fileDownloads.failed(downloader, errors)
-        }
     }
     // Presses stay in the panel.
     MouseArea { anchors.fill: parent }

@@ -8,7 +8,10 @@
 #include "json/jsonfield.h"
 #include "json/peerjson.h"
 
+#include <QDate>
 #include <QJsonObject>
+#include <QLocale>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <utility>
@@ -41,6 +44,31 @@ const QString &kindName(ConversationModel::Kind kind)
         break;
     }
     return textKind;
+}
+
+// The icons of the kinds of files a message can carry, by suffix.
+const QHash<QString, QString> &fileIcons()
+{
+    static const QHash<QString, QString> icons = [] {
+        QHash<QString, QString> map;
+        const auto add = [&map](const char *icon, std::initializer_list<const char *> suffixes) {
+            for (const char *suffix : suffixes)
+                map.insert(QLatin1String(suffix), QLatin1String(icon));
+        };
+        add("docx", {"doc", "docx", "wps", "rtf"});
+        add("img", {"png", "jpg", "jpeg", "gif", "bmp", "webp", "svg"});
+        add("ppt", {"ppt", "pptx"});
+        add("txt", {"txt", "log", "md"});
+        add("excel", {"csv", "xls", "xlsx"});
+        add("zip", {"zip", "7z", "gz", "tar"});
+        add("rar", {"rar"});
+        add("pdf", {"pdf"});
+        add("html", {"htm", "html"});
+        add("mp3", {"mp3", "wav"});
+        add("mp4", {"mp4", "avi", "mov", "mkv"});
+        return map;
+    }();
+    return icons;
 }
 
 // Ids are ms timestamps; a row shows the time when the one below it is older by the gap.
@@ -103,6 +131,15 @@ QVariant ConversationModel::data(const QModelIndex &index, int role) const
         return r.transient;
     case LocalRole:
         return r.local;
+    case AttachmentRole:
+        return attachmentOf(r.download);
+    case FileIconRole: {
+        // A file without a kind of its own goes by its name.
+        const int dot = r.msg.lastIndexOf(QLatin1Char('.'));
+        return fileIconOf(!r.fileType.isEmpty() ? r.fileType
+                          : dot > 0             ? r.msg.mid(dot + 1)
+                                                : QString());
+    }
     default:
         return QVariant();
     }
@@ -146,7 +183,7 @@ QHash<int, QByteArray> ConversationModel::roleNames() const
         {UserNameRole, "userName"},   {DownloadRole, "download"},     {FileTypeRole, "fileType"},
         {FailedRole, "failed"},       {FailTextRole, "failText"},     {ProgressRole, "progress"},
         {LocalPathRole, "localPath"}, {ShowTimeRole, "showTime"},     {TransientRole, "transient"},
-        {LocalRole, "local"}};
+        {LocalRole, "local"},         {AttachmentRole, "attachment"}, {FileIconRole, "fileIcon"}};
 }
 
 void ConversationModel::setSelfId(const QString &selfId)
@@ -192,12 +229,6 @@ void ConversationModel::setStore(SocketState *store)
         return;
     m_store = store;
     emit storeChanged();
-}
-
-void ConversationModel::setSavedFileOf(const QJSValue &lookup)
-{
-    m_savedFileOf = lookup;
-    emit savedFileOfChanged();
 }
 
 bool ConversationModel::read(const QString &text, Row *row) const
@@ -264,10 +295,7 @@ QString ConversationModel::shared(const QString &word) const
 
 QString ConversationModel::localPath(const QString &msgId) const
 {
-    if (!m_savedFileOf.isCallable())
-        return QString();
-    const QJSValue path = QJSValue(m_savedFileOf).call({QJSValue(msgId)});
-    return path.isString() ? path.toString() : QString();
+    return m_savedFileOf ? m_savedFileOf(m_conversation, msgId) : QString();
 }
 
 QVariant ConversationModel::rowOf(const QString &text) const
@@ -336,6 +364,121 @@ QVariantMap ConversationModel::systemCard(const QString &msg)
             {QStringLiteral("content"), content}};
 }
 
+QString ConversationModel::attachmentOf(const QString &download)
+{
+    if (!download.startsWith(QLatin1Char('{')))
+        return download;
+    QJsonObject descriptor;
+    if (!PeerJson::parseObject(download.toUtf8(), &descriptor))
+        return QString();
+    for (const char *key : {"id", "attachment_id", "path"}) {
+        const QString id = JsonField::id(descriptor.value(QLatin1String(key)));
+        if (!id.isEmpty())
+            return id;
+    }
+    return QString();
+}
+
+QString ConversationModel::fileIconOf(const QString &suffix)
+{
+    QString key = suffix.toLower();
+    if (key.startsWith(QLatin1Char('.')))
+        key.remove(0, 1);
+    return QStringLiteral("qrc:/images/%1.png")
+        .arg(fileIcons().value(key, QStringLiteral("others")));
+}
+
+QString ConversationModel::timeLabelOf(const QString &sendTime)
+{
+    if (sendTime.size() < 16)
+        return sendTime;
+    const QDate today = QDate::currentDate();
+    if (sendTime.leftRef(10) == today.toString(QStringLiteral("yyyy-MM-dd")))
+        return sendTime.mid(11, 5);
+    if (sendTime.leftRef(4) == QString::number(today.year()))
+        return sendTime.mid(5, 11);
+    return sendTime.left(16);
+}
+
+QString ConversationModel::linkOf(const QString &displayText, bool pictures)
+{
+    static const QString href = QStringLiteral("href=\"");
+    for (int at = displayText.indexOf(href); at >= 0; at = displayText.indexOf(href, at)) {
+        at += href.size();
+        const int end = displayText.indexOf(QLatin1Char('"'), at);
+        if (end < 0)
+            break;
+        QString link = displayText.mid(at, end - at);
+        link.replace(QLatin1String("&amp;"), QLatin1String("&"));
+        if (link.contains(QLatin1String("api/attachment/index/")) == pictures)
+            return link;
+        at = end;
+    }
+    return QString();
+}
+
+QString ConversationModel::fitPictures(const QString &markup, int limit)
+{
+    static const QRegularExpression tag(QStringLiteral("<img[^>]*>"));
+    static const QRegularExpression width(QStringLiteral("width=\"(\\d+)\""));
+    static const QRegularExpression height(QStringLiteral("height=\"(\\d+)\""));
+    QString out;
+    int done = 0;
+    for (auto it = tag.globalMatch(markup); it.hasNext();) {
+        const QRegularExpressionMatch found = it.next();
+        QString picture = found.captured();
+        const QRegularExpressionMatch w = width.match(picture);
+        const int wide = w.hasMatch() ? w.captured(1).toInt() : 0;
+        if (wide > limit) {
+            const QRegularExpressionMatch h = height.match(picture);
+            // A narrowed picture keeps its proportions, so the bubble is not left taller. The
+            // later attribute is replaced first, so the other keeps its place.
+            const auto setHeight = [&]() {
+                if (h.hasMatch())
+                    picture.replace(h.capturedStart(), h.capturedLength(),
+                                    QStringLiteral("height=\"%1\"")
+                                        .arg(qRound(h.captured(1).toDouble() * limit / wide)));
+            };
+            const bool heightLater = h.hasMatch() && h.capturedStart() > w.capturedStart();
+            if (heightLater)
+                setHeight();
+            picture.replace(w.capturedStart(), w.capturedLength(),
+                            QStringLiteral("width=\"%1\"").arg(limit));
+            if (!heightLater)
+                setHeight();
+        }
+        out += markup.midRef(done, found.capturedStart() - done);
+        out += picture;
+        done = found.capturedEnd();
+    }
+    return done == 0 ? markup : out + markup.midRef(done);
+}
+
+QString ConversationModel::capWidths(const QString &markup, double widest)
+{
+    static const QRegularExpression width(QStringLiteral("width=\"(\\d+)\""));
+    const QString cap = QStringLiteral("width=\"%1\"")
+                            .arg(QString::number(widest, 'g', QLocale::FloatingPointShortest));
+    QString out;
+    int done = 0;
+    for (auto it = width.globalMatch(markup); it.hasNext();) {
+        const QRegularExpressionMatch found = it.next();
+        if (found.captured(1).toDouble() <= widest)
+            continue;
+        out += markup.midRef(done, found.capturedStart() - done);
+        out += cap;
+        done = found.capturedEnd();
+    }
+    return done == 0 ? markup : out + markup.midRef(done);
+}
+
+QString ConversationModel::dayShifted(const QString &day, int days)
+{
+    const QDate from =
+        day.isEmpty() ? QDate::currentDate() : QDate::fromString(day, QStringLiteral("yyyy-MM-dd"));
+    return from.addDays(days).toString(QStringLiteral("yyyy-MM-dd"));
+}
+
 int ConversationModel::statusRank(const QString &status)
 {
     if (status.size() != 1)
@@ -362,7 +505,10 @@ void ConversationModel::setRecords(const QStringList &texts)
     rows.reserve(texts.size());
     QHash<QString, int> index;
     index.reserve(texts.size());
+    QVector<quint64> seen;
+    seen.reserve(texts.size());
     for (int i = texts.size() - 1; i >= 0; --i) {
+        seen.append(fingerprint(texts.at(i)));
         Row r;
         if (!read(texts.at(i), &r) || m_resent.contains(r.msgId) || index.contains(r.msgId))
             continue;
@@ -380,9 +526,16 @@ void ConversationModel::setRecords(const QStringList &texts)
     for (int j = 0; j < m_rows.size(); ++j)
         m_position[j] = j;
     m_transient.clear();
+    std::sort(seen.begin(), seen.end());
+    m_seen = std::move(seen);
     endResetModel();
     if (before != m_rows.size())
         emit countChanged();
+}
+
+void ConversationModel::load()
+{
+    setRecords(storedTexts());
 }
 
 void ConversationModel::mergeStored()
@@ -397,11 +550,18 @@ void ConversationModel::merge(const QStringList &texts)
         return;
     }
     // Newest first, so an older page goes to the far end row by row.
+    const int known = m_seen.size();
     for (int i = texts.size() - 1; i >= 0; --i) {
+        const quint64 print = fingerprint(texts.at(i));
+        if (std::binary_search(m_seen.cbegin(), m_seen.cbegin() + known, print))
+            continue;
+        m_seen.append(print);
         Row r;
         if (read(texts.at(i), &r) && !m_resent.contains(r.msgId) && !adoptUpload(r))
             placeRow(std::move(r), false);
     }
+    std::sort(m_seen.begin() + known, m_seen.end());
+    std::inplace_merge(m_seen.begin(), m_seen.begin() + known, m_seen.end());
 }
 
 int ConversationModel::receive(const QString &text)
@@ -545,6 +705,8 @@ void ConversationModel::markFailed(const QString &msgId, const QString &errors)
 void ConversationModel::retried(const QString &msgId)
 {
     m_failures.remove(msgId);
+    // The row is pending again: a stored state it passed over may raise it later.
+    m_seen.clear();
     const int at = indexOf(msgId);
     if (at < 0)
         return;
@@ -627,6 +789,7 @@ void ConversationModel::clear()
     m_transient.clear();
     m_resent.clear();
     m_failures.clear();
+    m_seen.clear();
     endResetModel();
     if (had)
         emit countChanged();
@@ -680,4 +843,10 @@ void ConversationModel::changed(int index, const QVector<int> &roles)
 {
     const QModelIndex at = createIndex(index, 0);
     emit dataChanged(at, at, roles);
+}
+
+quint64 ConversationModel::fingerprint(const QString &text)
+{
+    // Two independent 32-bit hashes: texts of one conversation never meet by chance.
+    return quint64(qHash(text, 0x9e3779b9U)) << 32 | qHash(text, 0x85ebca6bU);
 }

@@ -2,7 +2,6 @@
 
 #include <QAbstractListModel>
 #include <QHash>
-#include <QJSValue>
 #include <QPointer>
 #include <QSet>
 #include <QString>
@@ -10,6 +9,8 @@
 #include <QVariant>
 #include <QVariantMap>
 #include <QVector>
+
+#include <functional>
 
 class SocketState;
 
@@ -34,10 +35,11 @@ class ConversationModel : public QAbstractListModel
     Q_PROPERTY(bool history READ history WRITE setHistory NOTIFY historyChanged)
     // Where the conversation's texts come from (the live store with the local history merged in).
     Q_PROPERTY(SocketState *store READ store WRITE setStore NOTIFY storeChanged)
-    // function(msgId) -> the local file a file message was saved to, "" for none: the file store
-    // lives above this layer, so the document hands its lookup in.
-    Q_PROPERTY(QJSValue savedFileOf READ savedFileOf WRITE setSavedFileOf NOTIFY savedFileOfChanged)
 public:
+    // (conversation, msgId) -> the local file a file message was saved to, "" for none: the file
+    // store lives above this layer, so the file transfers hand their lookup in.
+    using SavedFileLookup = std::function<QString(const QString &, const QString &)>;
+
     enum Role {
         MsgIdRole = Qt::UserRole + 1,
         IdNumRole,
@@ -58,6 +60,10 @@ public:
         ShowTimeRole,
         TransientRole,
         LocalRole,
+        // The attachment id behind a file message: its download text, or the id in a descriptor.
+        AttachmentRole,
+        // The icon of a file message's kind of file.
+        FileIconRole,
     };
     Q_ENUM(Role)
 
@@ -111,8 +117,7 @@ public:
     void setHistory(bool history);
     SocketState *store() const;
     void setStore(SocketState *store);
-    QJSValue savedFileOf() const { return m_savedFileOf; }
-    void setSavedFileOf(const QJSValue &lookup);
+    void setSavedFileLookup(SavedFileLookup lookup) { m_savedFileOf = std::move(lookup); }
     const Row &row(int index) const { return m_rows.at(index); }
 
     // One message text as a row's fields (the role names), null for a text that is no message.
@@ -121,6 +126,20 @@ public:
     Q_INVOKABLE static QVariantMap recordOf(const QString &text);
     // The body of a system card: parsed (false when the body is no JSON), name and content.
     Q_INVOKABLE static QVariantMap systemCard(const QString &msg);
+    // The attachment id of a download text ("" for a descriptor that is no JSON object).
+    Q_INVOKABLE static QString attachmentOf(const QString &download);
+    // The picture for a file of that suffix (with or without its dot, any case).
+    Q_INVOKABLE static QString fileIconOf(const QString &suffix);
+    // "hh:mm" today, "MM-dd hh:mm" this year, the date and time before.
+    Q_INVOKABLE static QString timeLabelOf(const QString &sendTime);
+    // The first server picture a shown text links to; with pictures false, the first other link.
+    Q_INVOKABLE static QString linkOf(const QString &displayText, bool pictures);
+    // Pictures in shown markup no wider than `limit`, their heights scaled with them.
+    Q_INVOKABLE static QString fitPictures(const QString &markup, int limit);
+    // Pictures in shown markup no wider than `widest`, their heights as they are.
+    Q_INVOKABLE static QString capWidths(const QString &markup, double widest);
+    // The day ("yyyy-MM-dd", today when empty) `days` later; "" for a day that is none.
+    Q_INVOKABLE static QString dayShifted(const QString &day, int days);
     // Pending, sent, read; anything else (failed, unknown) ranks lowest.
     Q_INVOKABLE static int statusRank(const QString &status);
 
@@ -128,8 +147,11 @@ public:
     Q_INVOKABLE QStringList storedTexts() const;
     // The rows anew from texts oldest first; messages sent again are left out.
     Q_INVOKABLE void setRecords(const QStringList &texts);
+    // The rows anew from what the store holds, without the texts passing through the document.
+    Q_INVOKABLE void load();
     // Everything the store holds for the conversation, merged into the rows: new ones in their
-    // place by id (an older page at the far end), known ones only for a later state.
+    // place by id (an older page at the far end), known ones only for a later state. Texts
+    // merged before and unchanged since are passed over without being read again.
     Q_INVOKABLE void mergeStored();
     Q_INVOKABLE void merge(const QStringList &texts);
     // A message the engine shows now: its row replaced or inserted, or an upload's row taking
@@ -165,7 +187,6 @@ signals:
     void typesChanged();
     void historyChanged();
     void storeChanged();
-    void savedFileOfChanged();
 
 private:
     // False for a text that is no message.
@@ -179,6 +200,7 @@ private:
     void reindex(int first, int last);
     void refreshTimeMark(int index);
     void changed(int index, const QVector<int> &roles);
+    static quint64 fingerprint(const QString &text);
 
     QVector<Row> m_rows;
     // Message id to the serial of its row, and each serial's row number (see the news list).
@@ -195,8 +217,11 @@ private:
     QString m_conversation;
     QString m_types;
     bool m_history = false;
+    // Fingerprints of the texts read since the rows were last set, sorted: what merging them
+    // again would not change.
+    QVector<quint64> m_seen;
     QPointer<SocketState> m_store;
-    QJSValue m_savedFileOf;
+    SavedFileLookup m_savedFileOf;
 };
 
 // Rows are moved in memory when one goes in on top of a long conversation.

@@ -16,6 +16,7 @@
 #include "language/storagetext.h"
 #include "language/text.h"
 #include "logging.h"
+#include "markup/editorbody.h"
 #include "messaging/facefilehandl.h"
 #include "messaging/sockethandl.h"
 #include "platform/autostart.h"
@@ -25,10 +26,14 @@
 #include "reminders/systeminformation.h"
 #include "session/parameterinfor.h"
 #include "update/versionrequest.h"
+#include "json/jsonfield.h"
+#include "json/peerjson.h"
 
 #include <QCoreApplication>
 #include <QCursor>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 
 namespace {
@@ -303,6 +308,56 @@ QString ConfigData::previewText(const QString &msg, const QString &msgType, cons
                                 const QString &file, const QString &emoticon) const
 {
     return NoticeText::preview(msg, msgType, {picture, file, emoticon});
+}
+
+QString ConfigData::editorBody(const QString &html) const
+{
+    return EditorBody::of(html);
+}
+
+bool ConfigData::isEmptyBody(const QString &body)
+{
+    static const QRegularExpression blank(QStringLiteral("&nbsp;|\\s"),
+                                          QRegularExpression::UseUnicodePropertiesOption);
+    return filterRichText(body).remove(blank).isEmpty();
+}
+
+bool ConfigData::hasServerPicture(const QString &body) const
+{
+    return EditorBody::hasServerPicture(body);
+}
+
+void ConfigData::rememberConversation(const QString &id, const QString &name, const QString &types,
+                                      bool history)
+{
+    const QJsonObject last{{QStringLiteral("id"), id},
+                           {QStringLiteral("name"), name},
+                           {QStringLiteral("types"), types},
+                           {QStringLiteral("history"), history},
+                           {QStringLiteral("user"), getUserId()}};
+    setCurrentMainFile(id.isEmpty()
+                           ? QString()
+                           : QString::fromUtf8(QJsonDocument(last).toJson(QJsonDocument::Compact)),
+                       QStringLiteral("lastConversation"));
+}
+
+QVariantMap ConfigData::lastConversation()
+{
+    QJsonObject last;
+    if (!PeerJson::parseObject(getCurrentMainFile(QStringLiteral("lastConversation")).toUtf8(),
+                               &last))
+        return {};
+    const QJsonValue id = last.value(QLatin1String("id"));
+    const QString types = last.value(QLatin1String("types")).toString();
+    const QJsonValue user = last.value(QLatin1String("user"));
+    if (!id.isString() || id.toString().isEmpty() ||
+        (types != QLatin1String("2") && types != QLatin1String("3")) ||
+        (!user.isUndefined() && user.toString() != getUserId()))
+        return {};
+    return {{QStringLiteral("id"), id.toString()},
+            {QStringLiteral("name"), JsonField::text(last.value(QLatin1String("name")))},
+            {QStringLiteral("types"), types},
+            {QStringLiteral("history"), last.value(QLatin1String("history")).toBool()}};
 }
 
 QString ConfigData::filterRichText(const QString &texts)

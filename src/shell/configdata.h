@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 
 class QNetworkReply;
 class VersionRequest;
@@ -76,6 +77,17 @@ public:
     Q_INVOKABLE bool getMousePosition(int xPos, int yPos, int xwidth, int yHeight);
     // The text of a rich text without its tags and line feeds; a text with a picture stays.
     Q_INVOKABLE QString filterRichText(const QString &texts);
+    // What the message editor sends of its document (see EditorBody), and whether that says
+    // nothing: no picture and no text but spaces.
+    Q_INVOKABLE QString editorBody(const QString &html) const;
+    Q_INVOKABLE bool isEmptyBody(const QString &body);
+    Q_INVOKABLE bool hasServerPicture(const QString &body) const;
+    // The conversation open at the end of a session, for the next start of the same user; an
+    // empty id forgets it. lastConversation gives {id, name, types, history}, or an empty map
+    // when none is kept, it is broken or it was another user's.
+    Q_INVOKABLE void rememberConversation(const QString &id, const QString &name,
+                                          const QString &types, bool history);
+    Q_INVOKABLE QVariantMap lastConversation();
     // One line of a message, as a desktop notice shows it: the conversation list and what a
     // screen reader says of a row use the same rules, with the interface language's markers.
     Q_INVOKABLE QString previewText(const QString &msg, const QString &msgType,

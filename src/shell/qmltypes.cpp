@@ -13,6 +13,7 @@
 #include "directory/qtreemodel.h"
 #include "directory/treemodelitem.h"
 #include "directory/treerowsmodel.h"
+#include "files/chatfiletransfers.h"
 #include "files/downloadfile.h"
 #include "files/messagefilestoreitem.h"
 #include "files/uploadimage.h"
@@ -77,6 +78,7 @@ void registerQmlTypes()
     registerType<GroupMemberModel>("GroupMemberModel");
     registerType<UploadImage>("UploadImage");
     registerType<DownloadFile>("DownloadFile");
+    registerType<ChatFileTransfers>("ChatFileTransfers");
     registerType<MenuItem>("MenuItem");
     registerType<ModuleTreeModel>("ModuleTreeModel");
     registerType<TreeModelitem>("TreeModelitem");

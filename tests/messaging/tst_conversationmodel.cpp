@@ -13,8 +13,8 @@
 #include "testenvironment.h"
 
 #include <QAbstractItemModelTester>
+#include <QDate>
 #include <QFile>
-#include <QJSEngine>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSignalSpy>
@@ -132,6 +132,9 @@ void TestConversationModel::engineFeedsRows()
     QVERIFY(!row.value("isSelf").toBool());
     QVERIFY(row.value("showTime").toBool());
     QCOMPARE(row.value("progress").toDouble(), -1.0);
+    // A descriptor without an id names no attachment; the icon goes by the kind of file.
+    QCOMPARE(row.value("attachment").toString(), QString());
+    QCOMPARE(row.value("fileIcon").toString(), QStringLiteral("qrc:/images/pdf.png"));
 
     // The same message in the store's page: still one row, no reset.
     QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
@@ -145,6 +148,11 @@ void TestConversationModel::engineFeedsRows()
     const int shown = model.count();
     model.mergeStored();
     QCOMPARE(model.count(), shown);
+    // Opened anew, the rows read from the store itself: what it holds, each message once.
+    model.load();
+    QCOMPARE(reset.count(), 1);
+    QVERIFY(model.indexOf(fileId) >= 0);
+    QVERIFY(consistent(model));
 
     // The document's own readers.
     const auto none = [&model](const char *text) {
@@ -171,6 +179,43 @@ void TestConversationModel::engineFeedsRows()
     QCOMPARE(system.value("name").toString(), QStringLiteral("a.b"));
     QCOMPARE(system.value("content").toString(), QStringLiteral("T"));
     QVERIFY(!ConversationModel::systemCard(QStringLiteral("plain words")).value("parsed").toBool());
+    using M = ConversationModel;
+    QCOMPARE(M::attachmentOf(QStringLiteral(R"({"id":"att-1"})")), QStringLiteral("att-1"));
+    QCOMPARE(M::attachmentOf(QStringLiteral(R"({"attachment_id":7})")), QStringLiteral("7"));
+    QCOMPARE(M::attachmentOf(QStringLiteral("{not json")), QString());
+    QCOMPARE(M::attachmentOf(QStringLiteral("att-2")), QStringLiteral("att-2"));
+    QCOMPARE(M::fileIconOf(QStringLiteral("DOCX")), QStringLiteral("qrc:/images/docx.png"));
+    QCOMPARE(M::fileIconOf(QStringLiteral(".xlsx")), QStringLiteral("qrc:/images/excel.png"));
+    QCOMPARE(M::fileIconOf(QStringLiteral("constructor")),
+             QStringLiteral("qrc:/images/others.png"));
+    QCOMPARE(M::fileIconOf(QString()), QStringLiteral("qrc:/images/others.png"));
+    const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    QCOMPARE(M::timeLabelOf(today + QStringLiteral(" 09:41:07")), QStringLiteral("09:41"));
+    QCOMPARE(M::timeLabelOf(QStringLiteral("2001-02-03 04:05:06")),
+             QStringLiteral("2001-02-03 04:05"));
+    QCOMPARE(M::timeLabelOf(QStringLiteral("09:41")), QStringLiteral("09:41"));
+    // The history caps widths alone; a narrow panel caps at what fits.
+    QCOMPARE(M::capWidths(QStringLiteral(R"(<img width="300" height="90"><img width="150">)"), 200),
+             QStringLiteral(R"(<img width="200" height="90"><img width="150">)"));
+    QCOMPARE(M::capWidths(QStringLiteral(R"(<img width="300">)"), 187.5),
+             QStringLiteral(R"(<img width="187.5">)"));
+    QCOMPARE(M::dayShifted(QStringLiteral("2024-03-01"), -1), QStringLiteral("2024-02-29"));
+    QCOMPARE(M::dayShifted(QString(), 1),
+             QDate::currentDate().addDays(1).toString(QStringLiteral("yyyy-MM-dd")));
+    QCOMPARE(M::dayShifted(QStringLiteral("2024-13-01"), 1), QString());
+    // The first server picture a shown text links to, and the first other link.
+    const QString markup =
+        QStringLiteral(R"(<a href="https://h/p?a=1&amp;b=2">x</a>)"
+                       R"(<a href="https://h/api/attachment/index/9?t=1&amp;u=2">)");
+    QCOMPARE(M::linkOf(markup, true), QStringLiteral("https://h/api/attachment/index/9?t=1&u=2"));
+    QCOMPARE(M::linkOf(markup, false), QStringLiteral("https://h/p?a=1&b=2"));
+    QCOMPARE(M::linkOf(QStringLiteral("no links"), true), QString());
+    // Pictures narrowed to the bubble keep their proportions, whichever attribute comes first.
+    QCOMPARE(M::fitPictures(QStringLiteral(R"(a<img src="x" width="400" height="200" />b)"
+                                           R"(<img height="30" width="600">c<img width="50">)"),
+                            200),
+             QStringLiteral(R"(a<img src="x" width="200" height="100" />b)"
+                            R"(<img height="10" width="200">c<img width="50">)"));
 
     // Without a conversation the store gives nothing.
     model.setConversation(QString());
@@ -207,6 +252,16 @@ void TestConversationModel::olderPagesJoinAtTheFarEnd()
     QCOMPARE(model.row(44).idNum, firstId);
     QVERIFY(consistent(model));
     QCOMPARE(reset.count(), 0);
+    // The store's texts again: the unchanged ones are passed over, one whose state rose since
+    // is read (own: 42 minutes in).
+    changed.clear();
+    QStringList again = page(0, 45);
+    const QString readId = QString::number(firstId + 42 * minute);
+    again[42] = text(firstId + 42 * minute, QStringLiteral("3"));
+    model.merge(again);
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(model.row(model.indexOf(readId)).sendStatus, QStringLiteral("3"));
+    QCOMPARE(model.count(), 45);
 
     // Messages between rows and after a pause go in their place by id, the time marks with them.
     inserted.clear();
@@ -232,6 +287,10 @@ void TestConversationModel::olderPagesJoinAtTheFarEnd()
     // Only the messages still stored, when the history was cleared.
     model.setRecords(page(40, 42));
     QCOMPARE(model.count(), 2);
+    // Texts read before the rows were set anew are read again.
+    model.merge(page(38, 42));
+    QCOMPARE(model.count(), 4);
+    model.setRecords(page(40, 42));
     QVERIFY(consistent(model));
     QCOMPARE(model.indexOf(QString::number(between)), -1);
     model.clear();
@@ -303,12 +362,12 @@ void TestConversationModel::statusesRiseAndFailuresStay()
 
 void TestConversationModel::uploadTakesStoredId()
 {
-    QJSEngine js;
     ConversationModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     model.setSelfId(me);
-    model.setSavedFileOf(js.evaluate(QStringLiteral(
-        "(function(id) { return id === '1765000000003' ? '/d/saved.txt' : undefined })")));
+    model.setSavedFileLookup([](const QString &, const QString &id) {
+        return id == QLatin1String("1765000000003") ? QStringLiteral("/d/saved.txt") : QString();
+    });
     const QString report = QStringLiteral("report.txt");
     const QString file = QStringLiteral("file");
     // A saved file's row knows where it is; an unknown one has no path.
@@ -364,7 +423,6 @@ void TestConversationModel::historyPagesReplaceRows()
     SocketHandl *engine = SocketHandl::instance();
     engine->setLoginIdentity(me, QString(), QString());
     SocketState state;
-    QJSEngine js;
     ConversationModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     model.setStore(&state);
@@ -415,8 +473,12 @@ void TestConversationModel::historyPagesReplaceRows()
 
     // The files page in their place: earlier rows gone, a saved file's path known, and the
     // download helper finding its row by id.
-    model.setSavedFileOf(js.evaluate(
-        QStringLiteral("(function(id) { return id === '1765000000001' ? '/d/kept.pdf' : '' })")));
+    // The saved copy is looked up under the conversation shown.
+    model.setSavedFileLookup([](const QString &conversation, const QString &id) {
+        return conversation == peer && id == QLatin1String("1765000000001")
+                   ? QStringLiteral("/d/kept.pdf")
+                   : QString();
+    });
     const QString file = QStringLiteral("file");
     model.setRecords(
         {text(firstId + 1, {}, QStringLiteral("kept.pdf"), file),
@@ -428,6 +490,8 @@ void TestConversationModel::historyPagesReplaceRows()
     const int at = model.indexOf(QStringLiteral("1765000000002"));
     QCOMPARE(at, 0);
     QCOMPARE(model.get(at).value("download").toString(), QStringLiteral("a-2"));
+    QCOMPARE(model.get(at).value("attachment").toString(), QStringLiteral("a-2"));
+    QCOMPARE(model.get(at).value("fileIcon").toString(), QStringLiteral("qrc:/images/pdf.png"));
     QVERIFY(model.setProperty(at, QStringLiteral("progress"), 0.5));
     QVERIFY(model.setProperty(at, QStringLiteral("localPath"), QStringLiteral("/d/new.pdf")));
     QCOMPARE(field(model, QStringLiteral("1765000000002"), "localPath"),

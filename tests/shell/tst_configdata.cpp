@@ -144,6 +144,31 @@ void TestConfigData::currentChatsFollowTheSignedInUser()
     data.removeCurrentChat(QStringLiteral("12"));
     QVERIFY(!data.judgeCurrentChatName(QStringLiteral("12")));
     QCOMPARE(data.getCurrentChatTypes(QStringLiteral("12")), QString());
+
+    // The open conversation comes back for the same user only, and only whole.
+    data.rememberConversation(QStringLiteral("g-7"), QStringLiteral("项目组"), QStringLiteral("3"),
+                              true);
+    const QVariantMap last = data.lastConversation();
+    QCOMPARE(last.value("id").toString(), QStringLiteral("g-7"));
+    QCOMPARE(last.value("name").toString(), QStringLiteral("项目组"));
+    QCOMPARE(last.value("types").toString(), QStringLiteral("3"));
+    QVERIFY(last.value("history").toBool());
+    m_engine = RecordingEngine(QStringLiteral("32"));
+    QVERIFY(data.lastConversation().isEmpty());
+    m_engine = RecordingEngine(QStringLiteral("31"));
+    const QString key = QStringLiteral("lastConversation");
+    for (const char *broken :
+         {"", "{not json", "[]", R"({"id":"","types":"2"})", R"({"id":5,"types":"2"})",
+          R"({"id":"12","types":"4"})", R"({"id":"12","types":"2","user":31})"}) {
+        data.setCurrentMainFile(QString::fromUtf8(broken), key);
+        QVERIFY2(data.lastConversation().isEmpty(), broken);
+    }
+    // Written without the user (an older client, a preset): anyone's.
+    data.setCurrentMainFile(QStringLiteral(R"({"id":"12","types":"2"})"), key);
+    QCOMPARE(data.lastConversation().value("name").toString(), QString());
+    QVERIFY(!data.lastConversation().value("history").toBool());
+    data.rememberConversation(QString(), QString(), QString(), false);
+    QVERIFY(data.lastConversation().isEmpty());
 }
 
 void TestConfigData::historicalRecords()

@@ -3,7 +3,7 @@ import QtTest 1.12
 import MessageFilestoreitem 1.0
 import ConversationModel 1.0
 import "../common"
-import "qrc:/chatfiles.js" as ChatFiles
+import ChatFileTransfers 1.0
 
 // A conversation driven like a user would: keys into the editor, clicks on the picker, the
 // history and the file cards. The colleague on the other side is played through the server's
@@ -652,61 +652,40 @@ FlowCase {
     }
     Component { id: spyComponent; SignalSpy {} }
 
-    // The file helpers both views share, and their download flow on a row.
-    // The views' model: the helper finds rows through its index.
-    ConversationModel { id: fileRows }
+    // The file transfers both views share, and a download that fails on a row.
+    // The views' model: the transfers find rows through its index.
+    ConversationModel { id: fileRows; conversation: "10002" }
+    ChatFileTransfers { id: transfers; model: fileRows }
+    SignalSpy { id: transferTips; target: transfers; signalName: "tip" }
     function test_8_sharedFileHelpersAndDownloadFlow() {
-        compare(ChatFiles.attachmentOf('{"id":"att-1"}'), "att-1")
-        compare(ChatFiles.attachmentOf("{not json"), "")
-        compare(ChatFiles.attachmentOf("att-2"), "att-2")
-        var taken = ["/d/a.txt", "/d/a (1).txt"]
-        var config = { judgeFileExits: function(p) { return taken.indexOf(p) >= 0 } }
-        compare(ChatFiles.freeDestination(config, "/d", "a.txt"), "/d/a (2).txt")
-        compare(ChatFiles.freeDestination(config, "/d", "b"), "/d/b")
-        compare([ChatFiles.progressOf(50, 100), ChatFiles.progressOf(0, -1), ChatFiles.progressOf(7, 0)], [0.5, 0, 1])
-        compare(ChatFiles.imageNameFromSuffix("constructor"), "qrc:/images/others.png")
+        var folder = String(Qt.resolvedUrl("data")).replace(/\/$/, "")
+        compare(transfers.freeDestination(folder, "report.txt"), folder + "/report (1).txt")
+        compare(transfers.freeDestination(folder, "b"), folder + "/b")
+        compare([transfers.progressOf(50, 100), transfers.progressOf(0, -1), transfers.progressOf(7, 0)], [0.5, 0, 1])
+        compare([transfers.fileNameOf("C:\\d\\a.txt"), transfers.fileNameOf("/d/b.txt"), transfers.fileNameOf("c")], ["a.txt", "b.txt", "c"])
+        verify(!transfers.fileExists("") && transfers.fileExists(Qt.resolvedUrl("data/report.txt")))
 
         fileRows.clear()
+        transferTips.clear()
         var m1 = "1765000000001"
-        fileRows.setRecords([JSON.stringify({ msg_id: m1, creator: "10002", msg: "r.txt", msg_type: "file", download: "att-1" })])
-        compare([fileRows.count, fileRows.get(0).progress, fileRows.get(0).localPath], [1, -1, ""])
-        var tips = []
-        var stored = []
-        var made = []
-        var host = { downloads: ({}), showTip: function(t) { tips.push(t) } }
-        var component = { createObject: function(parent, props) {
-            var d = { msgId: props.msgId, dest: props.dest, conversation: props.conversation, started: "", gone: false,
-                      dwonloadFileToLoacl: function(source, dest) { this.started = source }, destroy: function() { this.gone = true } }
-            made.push(d)
-            return d
-        } }
-        var store = { insertNewData: function(c, m, p) { stored.push([c, m, p]) } }
-        var downloads = ChatFiles.downloads(host, component, fileRows, store)
-        verify(downloads.start(m1, "10002", "att-1", "/d/r.txt"))
-        compare(made[0].started, "att-1")
-        verify(!downloads.start(m1, "10002", "att-1", "/d/r.txt"), "one download per message")
-        downloads.progress(made[0], 30, 60)
-        compare(fileRows.get(0).progress, 0.5)
-        // A failure gives the row its action back and says why.
-        downloads.failed(made[0], "下载失败")
-        compare([fileRows.get(0).progress, tips, made[0].gone, downloads.busy(m1)], [-1, ["下载失败"], true, false])
-        verify(downloads.start(m1, "10002", "att-1", "/d/r.txt"))
-        downloads.finished(made[1])
-        compare([fileRows.get(0).progress, fileRows.get(0).localPath], [-1, "/d/r.txt"])
-        compare(stored, [["10002", m1, "/d/r.txt"]])
-        verify(!downloads.busy(m1))
-        // A cancelled download stops reporting and goes; what it still reports is not heeded.
-        verify(downloads.start(m1, "10002", "att-1", "/d/r (1).txt"))
-        var stopped = made[2]
-        stopped.stopDownFile = function() { this.reporting = false }
-        stopped.reporting = true
-        downloads.progress(stopped, 10, 60)
-        verify(downloads.cancel(m1))
-        compare([fileRows.get(0).progress, stopped.reporting, stopped.gone, downloads.busy(m1)], [-1, false, true, false])
-        downloads.progress(stopped, 50, 60)
-        downloads.finished(stopped)
-        downloads.failed(stopped, "late")
-        compare([fileRows.get(0).progress, fileRows.get(0).localPath, stored.length, tips.length], [-1, "/d/r.txt", 1, 1])
-        verify(!downloads.cancel(m1), "nothing left to cancel")
+        var m2 = "1765000000002"
+        fileRows.setRecords([JSON.stringify({ msg_id: m1, creator: "10002", msg: "r.txt", msg_type: "file", download: '{"id":"no-such-attachment"}' }),
+                             JSON.stringify({ msg_id: m2, creator: "10002", msg: "s.txt", msg_type: "file", download: '{"name":"s.txt"}' })])
+        compare([fileRows.count, fileRows.get(0).progress, fileRows.get(0).localPath, fileRows.get(1).attachment], [2, -1, "", "no-such-attachment"])
+        // A descriptor without an id names nothing to fetch; a row that is not there is left alone.
+        verify(!transfers.download(m2))
+        verify(transfers.download("17650"))
+        compare(Object.keys(transfers.downloads).length, 0)
+        verify(transfers.download(m1))
+        verify(transfers.busy(m1), "the download is under way")
+        compare(transfers.downloads[m1].conversation, "10002")
+        verify(transfers.downloads[m1].dest.indexOf("/r") > 0, transfers.downloads[m1].dest)
+        verify(transfers.download(m1), "one download per message")
+        compare(Object.keys(transfers.downloads).length, 1)
+        // The server has no such file: the row gives its action back and the user is told why.
+        tryCompare(transferTips, "count", 1, 10000)
+        verify(!transfers.busy(m1))
+        compare([fileRows.get(1).progress, fileRows.get(1).localPath], [-1, ""])
+        verify(!transfers.cancel(m1, "已取消"), "nothing left to cancel")
     }
 }
