@@ -60,15 +60,17 @@ ModalCard {
         if (loading)
             Qt.callLater(fill, userId)
     }
-    function fill(ids) {
-        if (ids !== userId || !visible)
+    // An uncached person is fetched behind the card: the answer calls this again, `answered`.
+    function fill(ids, answered) {
+        if (ids !== userId || !visible || !loading)
             return
         var name = socketState.getUserInfor(ids, "user_name")
         userName = name !== "" ? name : ids
-        // A person the server did not give us: each further field would wait for it again.
         if (!socketState.judgeUserInfor(ids)) {
-            roleName = tip_user_load_failed
-            loading = false
+            if (answered) {
+                roleName = tip_user_load_failed
+                loading = false
+            }
             return
         }
         deptName = socketState.getUserInfor(ids, "dept_name")
@@ -88,7 +90,10 @@ ModalCard {
         sigSendChatInformation(ids, names, "2")
     }
 
-    SocketState { id: socketState }
+    SocketState {
+        id: socketState
+        onSigUserInforFetched: if (ids.indexOf(personalInformation.userId) >= 0) personalInformation.fill(personalInformation.userId, true)
+    }
     OnlineInfor {
         id: onlineInfor
         onSigOnlineUsersChange: if (list.indexOf(personalInformation.userId) >= 0) personalInformation.online = statusa
