@@ -247,6 +247,7 @@ Rectangle {
     MessageFilestoreitem { id: messageFilestoreitem }
     SocketState {
         id: socketState
+        onSigUserInforFetched: if (chatRecord.selfName === "" && ids.indexOf(chatRecord.selfId) >= 0) chatRecord.selfName = chatRecord.lookUpSelfName()
         onSigPrivareMessage: if (!chatRecord.isGroup()) chatRecord.onMessageText(ids, messages)
         onSigGroupMessage: if (chatRecord.isGroup()) chatRecord.onMessageText(groupIds, messages)
         onSigPrivareMessageStatus: if (!chatRecord.isGroup()) chatRecord.setStatus(ids, msgid, statusa)

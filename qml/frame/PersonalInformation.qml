@@ -60,11 +60,14 @@ ModalCard {
         if (loading)
             Qt.callLater(fill, userId)
     }
-    function fill(ids) {
-        if (ids !== userId || !visible)
+    // An uncached person is fetched behind the card: the answer calls this again, `answered`.
+    function fill(ids, answered) {
+        if (ids !== userId || !visible || !loading)
             return
         var card = socketState.getUserCard(ids)
         userName = card.userName
+        if (!card.known && !answered)
+            return
         deptName = card.deptName
         roleName = card.known ? card.roleName : tip_user_load_failed
         email = card.email
@@ -82,7 +85,10 @@ ModalCard {
         sigSendChatInformation(ids, names, "2")
     }
 
-    SocketState { id: socketState }
+    SocketState {
+        id: socketState
+        onSigUserInforFetched: if (ids.indexOf(personalInformation.userId) >= 0) personalInformation.fill(personalInformation.userId, true)
+    }
     OnlineInfor {
         id: onlineInfor
         onSigOnlineUsersChange: if (list.indexOf(personalInformation.userId) >= 0) personalInformation.online = statusa

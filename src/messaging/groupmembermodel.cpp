@@ -27,6 +27,11 @@ GroupMemberModel::GroupMemberModel(QObject *parent)
         if (m_source == Directory && m_wanted && m_everyone.isEmpty())
             reload();
     });
+    // Names and departments the user cache fetched behind the list.
+    connect(ParameterInfor::instance(), &ParameterInfor::usersFetched, this, [this] {
+        if (m_source == Group && !m_groupId.isEmpty())
+            show(groupRows());
+    });
 }
 
 void GroupMemberModel::setSource(Source source)
@@ -160,7 +165,7 @@ void GroupMemberModel::fetchDetails()
             missing = true;
         }
     }
-    // The request waits for the server.
+    // The rows show ids until the answer is in.
     if (missing)
         users->requestGroupUsers();
     users->clearGroupUsers();

@@ -6,6 +6,8 @@
 SocketState::SocketState(QObject *parent) : QObject(parent), m_engine(SocketHandl::instance())
 {
     SocketHandl *e = m_engine;
+    connect(ParameterInfor::instance(), &ParameterInfor::usersFetched, this,
+            &SocketState::sigUserInforFetched);
     connect(e, &SocketHandl::sigReconnectInfor, this, &SocketState::sigReconnectInfor);
     connect(e, &SocketHandl::sigConnecting, this, &SocketState::sigConnecting);
     connect(e, &SocketHandl::sigOutboxProblem, this, &SocketState::sigOutboxProblem);

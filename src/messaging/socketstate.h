@@ -99,6 +99,8 @@ public:
 
 signals:
     void sigOutboxProblem(const QString &problem);
+    // getUserInfor() found these users uncached and fetched them: read them again.
+    void sigUserInforFetched(const QStringList &ids);
     void sigReconnectInfor();
     void sigConnecting();
     void sigReconnectScheduled(int delayMs);

@@ -9,6 +9,18 @@
 
 #include <utility>
 
+namespace {
+
+void deleteRecords(const QList<MemberRecord *> &records)
+{
+    for (MemberRecord *record : records) {
+        qDeleteAll(record->roles);
+        delete record;
+    }
+}
+
+} // namespace
+
 ParameterInfor *ParameterInfor::instance()
 {
     static ParameterInfor *single = new ParameterInfor;
@@ -136,8 +148,8 @@ QString ParameterInfor::userField(const QString &userId, const QString &field)
     // Without an id there is nobody to ask the server for.
     if (userId.isEmpty())
         return QString();
-    if (!hasUser(userId))
-        fetchUsers(std::make_unique<ParameterInforThread>(userId));
+    if (!hasUser(userId) && !m_fetching.contains(userId))
+        fetchUsers(std::make_unique<ParameterInforThread>(userId), {userId});
 
     // Read under the lock: a later fetch may replace (and delete) the record.
     return m_cache.read([&](const UserCache &cache) {
@@ -183,18 +195,34 @@ void ParameterInfor::requestGroupUsers()
     const QStringList ids = groupUsers();
     if (ids.isEmpty())
         return;
-    fetchUsers(std::make_unique<ParameterGroupThread>(ids));
+    fetchUsers(std::make_unique<ParameterGroupThread>(ids), ids);
 }
 
-void ParameterInfor::fetchUsers(std::unique_ptr<UserFetchThread> thread)
+void ParameterInfor::fetchUsers(std::unique_ptr<UserFetchThread> thread, const QStringList &ids)
 {
     if (m_silentServer.remembered()) {
         qCDebug(lcSignin) << "user fetch skipped: the server did not answer a moment ago";
+        // Whoever waits for the answer hears it after the lookup has returned, as from a fetch.
+        QMetaObject::invokeMethod(
+            this, [this, ids] { emit usersFetched(ids); }, Qt::QueuedConnection);
         return;
     }
-    bool timedOut = false;
-    storeUsers(UserFetchThread::fetch(std::move(thread), &timedOut));
-    m_silentServer.settle(timedOut);
+    for (const QString &id : ids)
+        m_fetching.insert(id);
+    const quint64 account = m_account;
+    UserFetchThread::launch(
+        std::move(thread), this,
+        [this, ids, account](const QList<MemberRecord *> &records, bool timedOut) {
+            if (account == m_account) {
+                for (const QString &id : ids)
+                    m_fetching.remove(id);
+                storeUsers(records);
+                m_silentServer.settle(timedOut);
+            } else {
+                deleteRecords(records);
+            }
+            emit usersFetched(ids);
+        });
 }
 
 void ParameterInfor::forgetAccount()
@@ -211,10 +239,9 @@ void ParameterInfor::forgetAccount()
         cache.groupUsers.clear();
         return std::exchange(cache.records, {});
     });
-    for (MemberRecord *record : records) {
-        qDeleteAll(record->roles);
-        delete record;
-    }
+    deleteRecords(records.values());
+    m_fetching.clear();
+    ++m_account;
     m_silentServer.forget();
 }
 
@@ -240,9 +267,6 @@ void ParameterInfor::storeUsers(const QList<MemberRecord *> &records)
             cache.records.insert(record->user_id, record);
         }
     });
-    for (MemberRecord *record : qAsConst(replaced)) {
-        qDeleteAll(record->roles);
-        delete record;
-    }
+    deleteRecords(replaced);
     qCDebug(lcSignin) << records.size() << "users fetched into the cache";
 }

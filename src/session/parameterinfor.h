@@ -53,10 +53,10 @@ public:
     int visibleUserCount() const;
 
     // One field of a cached user ("user_name", "dept_name", "role_name", "phone_number",
-    // "email"; anything else reads empty). An uncached user is fetched first, blocking the
-    // caller for at most UserFetchThread::callerWaitMs; a user the server does not return reads
-    // empty and is asked for again next time. A server that did not answer in time is not asked
-    // again synchronously for silentServerMemoryMs: the window freezes once, not per lookup.
+    // "email"; anything else reads empty). An uncached user reads empty and is fetched behind
+    // it: usersFetched() tells when the answer is in. A user the server does not return is
+    // asked for again next time. A server that did not answer in time is not asked again for
+    // silentServerMemoryMs. GUI thread only.
     QString userField(const QString &userId, const QString &field);
     bool hasUser(const QString &userId) const;
     // The group request list: ids appended one by one, fetched together by requestGroupUsers().
@@ -64,7 +64,7 @@ public:
     void clearGroupUsers();
     QStringList groupUsers() const;
     // Fetches every user of the group request list into the cache with one request (nothing
-    // when the list is empty); the list itself stays.
+    // when the list is empty), behind the caller; the list itself stays.
     void requestGroupUsers();
     static constexpr qint64 silentServerMemoryMs = 30000;
     // Forgets a silent server; each sign-in does.
@@ -75,6 +75,8 @@ public:
 
 signals:
     void sigOnlineUsersChange(const QStringList &list, int statusa);
+    // A fetch of these users has ended, with or without them: hasUser() tells which came.
+    void usersFetched(const QStringList &ids);
 
 private:
     ParameterInfor() = default;
@@ -82,8 +84,8 @@ private:
     // Puts the records into the cache, each under its user id, replacing (and deleting) any
     // record held for that id. Takes ownership of every record.
     void storeUsers(const QList<MemberRecord *> &records);
-    // A synchronous fetch unless the server was silent a moment ago.
-    void fetchUsers(std::unique_ptr<UserFetchThread> thread);
+    // Fetches `ids` with `thread` behind the caller, unless the server was silent a moment ago.
+    void fetchUsers(std::unique_ptr<UserFetchThread> thread, const QStringList &ids);
 
     LockedValue<QString> m_userId;
     LockedValue<QString> m_systemInfo;
@@ -98,6 +100,10 @@ private:
         QStringList groupUsers;
     };
     LockedValue<UserCache> m_cache;
-    // Monotonic ms until which synchronous fetches are skipped (0: none); GUI thread.
+    // Monotonic ms until which fetches are skipped (0: none); GUI thread.
     SilentServer m_silentServer{silentServerMemoryMs};
+    // Ids with a fetch under way, so a lookup per frame asks once; GUI thread.
+    QSet<QString> m_fetching;
+    // Bumped at sign-out: a fetch begun for the old account brings nothing into the new cache.
+    quint64 m_account = 0;
 };

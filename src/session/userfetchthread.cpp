@@ -16,9 +16,6 @@
 
 namespace {
 
-// Time for the thread to wind down after its request has given up.
-constexpr int joinGraceMs = 5000;
-
 void deleteRecord(MemberRecord *record)
 {
     qDeleteAll(record->roles);
@@ -37,27 +34,17 @@ UserFetchThread::~UserFetchThread()
         deleteRecord(record);
 }
 
-QList<MemberRecord *> UserFetchThread::fetch(std::unique_ptr<UserFetchThread> thread,
-                                             bool *timedOut)
+void UserFetchThread::launch(std::unique_ptr<UserFetchThread> thread, QObject *context, Done done)
 {
-    if (timedOut)
-        *timedOut = false;
-    thread->start(QThread::InheritPriority);
-    // The window waits here: never longer than a few seconds, whatever the request's own limit.
-    if (!thread->wait(
-            unsigned(qMin(callerWaitMs, RequestWait::signin().limitMs() + joinGraceMs)))) {
-        qCWarning(lcSignin) << "user fetch did not end in time; its result is dropped";
-        if (timedOut)
-            *timedOut = true;
-        UserFetchThread *orphan = thread.release();
-        connect(orphan, &QThread::finished, orphan, &QObject::deleteLater);
-        if (orphan->isFinished())
-            orphan->deleteLater();
-        return {};
-    }
-    QList<MemberRecord *> records;
-    records.swap(thread->m_records);
-    return records;
+    UserFetchThread *worker = thread.release();
+    connect(worker, &QThread::finished, context, [worker, done = std::move(done)] {
+        QList<MemberRecord *> records;
+        records.swap(worker->m_records);
+        const bool timedOut = worker->m_timedOut;
+        worker->deleteLater();
+        done(records, timedOut);
+    });
+    worker->start(QThread::InheritPriority);
 }
 
 MemberRecord *UserFetchThread::buildRecord(const QJsonObject &user)
@@ -91,7 +78,8 @@ void UserFetchThread::run()
     ServerTrust::watch(&manager);
     QScopedPointer<QNetworkReply> reply(m_body.isNull() ? manager.get(m_request)
                                                         : manager.post(m_request, m_body));
-    if (!ServerRequest::waitFor(reply.data(), RequestWait::signin().limitMs()))
+    m_timedOut = !ServerRequest::waitFor(reply.data(), RequestWait::signin().limitMs());
+    if (m_timedOut)
         qCDebug(lcSignin) << "user fetch" << m_request.url().path() << "did not answer in time";
     const ReplyEnvelope envelope = ReplyEnvelope::fromReply(reply.data());
     if (!envelope.success()) {

@@ -5,15 +5,16 @@
 #include <QNetworkRequest>
 #include <QThread>
 
+#include <functional>
 #include <memory>
 
 class MemberRecord;
 class QJsonObject;
 class ReplyEnvelope;
 
-// A short-lived thread that fetches user records while its caller waits: it sends one request
+// A short-lived thread that fetches user records while its caller goes on: it sends one request
 // with its own network access manager, waits at most RequestWait::signin().limitMs() for the reply
-// and keeps the records it reads. The caller takes them into the user cache after the thread has
+// and keeps the records it reads. They are handed to the caller's thread once the thread has
 // ended, so the cache is only ever written by the caller's thread.
 class UserFetchThread : public QThread
 {
@@ -21,14 +22,13 @@ class UserFetchThread : public QThread
 public:
     ~UserFetchThread() override;
 
-    // The longest the caller (the GUI thread) waits for a fetch.
-    static constexpr int callerWaitMs = 3000;
+    // What a fetch gives its caller: the records (the caller owns them; none for a failed or
+    // unreadable reply) and whether the server did not answer in time.
+    using Done = std::function<void(const QList<MemberRecord *> &records, bool timedOut)>;
 
-    // Starts `thread`, waits for it (at most callerWaitMs) and returns the records it read; the
-    // caller owns them. A failed or unreadable reply gives none. A thread that outlives the wait
-    // is left to delete itself when it ends, its records are dropped, and `timedOut` is set.
-    static QList<MemberRecord *> fetch(std::unique_ptr<UserFetchThread> thread,
-                                       bool *timedOut = nullptr);
+    // Starts `thread` and returns at once; `done` runs on `context`'s thread when it has ended.
+    // The thread deletes itself afterwards.
+    static void launch(std::unique_ptr<UserFetchThread> thread, QObject *context, Done done);
 
     // A user record of the user cache from one user object of a reply.
     static MemberRecord *buildRecord(const QJsonObject &user);
@@ -46,4 +46,5 @@ private:
     QNetworkRequest m_request;
     QByteArray m_body;
     QList<MemberRecord *> m_records;
+    bool m_timedOut = false;
 };
