@@ -82,8 +82,8 @@ public:
     Q_INVOKABLE QString getUserInfor(const QString &ids, const QString &names);
     Q_INVOKABLE bool judgeUserInfor(const QString &ids);
     // A person's card: userName (the id when the name is not known), and for a person the
-    // server gave us (known) deptName, roleName, email and phone; empty texts otherwise, as
-    // each further field of an unknown person would ask the server again.
+    // cache holds (known) deptName, roleName, email and phone; empty texts otherwise. An
+    // uncached person is fetched behind it: sigUserInforFetched says when to read it again.
     Q_INVOKABLE QVariantMap getUserCard(const QString &ids);
     Q_INVOKABLE QString getSelfUesrId() const;
 
