@@ -30,6 +30,8 @@ Item {
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)
     readonly property string systemId: "system"
+    // The conversations matching the search text.
+    property var matches: []
 
     property string tip_search: qsTr("搜索")
     property string tip_system_message: qsTr("系统消息")
@@ -67,211 +69,38 @@ Item {
     function selfId() {
         return socketState.getSelfUesrId()
     }
-    function avatarOf(types) {
-        return types === "3" ? "qrc:/images/groupavatar.svg" : ""
-    }
-    // A conversation's name: the given one, the stored one, the organisation's or the group
-    // table's; the id itself when nobody knows it.
-    function conversationName(ids, types, hint) {
-        if (hint !== undefined && hint !== null && String(hint) !== "")
-            return String(hint)
-        var stored = configData.judgeCurrentChatName(ids) ? configData.getCurrentChatName(ids) : ""
-        if (stored !== "" && stored !== ids)
-            return stored
-        var name = types === "3" ? socketState.getGroupInforFromId(ids, "name")
-                                 : loadPersonnelinfor.getPersonnelInformationValue(ids)
-        return name !== "" ? name : ids
-    }
-    // The row of a conversation, added below the system messages when it is new.
-    function upsert(ids, types, hint) {
-        var i = newsModel.indexOf(ids)
-        if (i >= 0) {
-            if (hint !== undefined && hint !== null && String(hint) !== "" && newsModel.get(i).names !== String(hint)) {
-                newsModel.setName(i, String(hint))
-                configData.setCurrentChatName(ids, String(hint))
-                socketState.keepConversationName(ids, types, String(hint))
-            }
-            return i
-        }
-        var names = conversationName(ids, types, hint)
-        ensureSystemRow()
-        newsModel.addConversation(ids, names, types, types === "2" && onlineInfor.getOnlineUsers(ids), avatarOf(types), true)
-        configData.setCurrentChatName(ids, names)
-        configData.setCurrentChatTypes(ids, types)
-        socketState.keepConversationName(ids, types, names)
-        askLastRecord(ids, types)
-        return 1
-    }
-    function setUnread(index, count) {
-        if (!newsModel.setUnread(index, count))
-            return
-        var row = newsModel.get(index)
-        sigDataUnreadNumber(row.ids, row.names, String(row.unread), row.paths, row.types)
-    }
     function removeConversation(index) {
-        if (index <= 0 || index >= newsModel.count)
-            return
-        var row = newsModel.get(index)
-        if (row.unread > 0)
-            sigDataUnreadNumber(row.ids, row.names, "0", row.paths, row.types)
-        configData.removeCurrentChat(row.ids)
-        newsModel.remove(index)
-        if (row.ids === currentId)
-            currentId = ""
+        newsModel.removeConversation(index)
     }
     function isOpen(ids) {
         return conversationVisible && ids === currentId
     }
-
-    // ---- texts ----------------------------------------------------------------------------
     // One line of a message for the list: pictures and files by name, tags and entities gone.
     function previewText(msg, msgType) {
-        return configData.previewText(msg, msgType, tip_picture_message, tip_file_message,
-                                      "[" + tip_expression + "]")
-    }
-
-    // ---- what the server says --------------------------------------------------------------
-    // A message arrived or was sent; `fromOther` when somebody else wrote it.
-    function incoming(ids, types, hint, msg, msgType, stamp, fromOther, senderName) {
-        upsert(ids, types, hint)
-        var text = previewText(msg, msgType)
-        var index = newsModel.arrive(ids, senderName !== "" ? senderName + ": " + text : text, stamp)
-        if (!fromOther)
-            return
-        if (isOpen(ids)) {
-            markRead(index)
-            return
-        }
-        setUnread(index, newsModel.get(index).unread + 1)
-        var row = newsModel.get(index)
-        sigNotice(ids, types, row.names, senderName, msg, msgType)
-        sigTipInfors(row.names, senderName !== "" ? senderName + ": " + text : text, true)
-        selectItemTime.restart()
-    }
-    // The server's unread counts (after sign-in and on request) are the truth for a
-    // conversation that is not open; a new conversation with unread messages appears.
-    function onUnreadNums(ids, nums, types, groupNames) {
-        if (ids === "" || (types !== "2" && types !== "3"))
-            return
-        var count = nums > 0 ? nums : 0
-        var index = newsModel.indexOf(ids)
-        if (index < 0) {
-            if (count === 0)
-                return
-            index = upsert(ids, types, types === "3" ? groupNames : undefined)
-        }
-        if (isOpen(ids)) {
-            if (count > 0)
-                markRead(index)
-            return
-        }
-        setUnread(index, count)
-    }
-    function onLastMessage(ids, contents, types, times) {
-        if (newsModel.indexOf(ids) >= 0 && newsModel.showLastRecord(ids, previewText(contents, ""), times))
-            handlLastInforTime.restart()
-    }
-
-    // ---- requests --------------------------------------------------------------------------
-    property var pendingLast: ({})
-    function askLastRecord(ids, types) {
-        var pending = pendingLast
-        pending[ids] = types
-        pendingLast = pending
-        itemTimes.restart()
-    }
-    function sendLastRecordRequest() {
-        var list = []
-        for (var ids in pendingLast)
-            list.push({ id: ids, types: pendingLast[ids] })
-        pendingLast = {}
-        if (list.length > 0)
-            socketState.getLastrecord(JSON.stringify(list))
-    }
-    function requestAll() {
-        var request = newsModel.lastRecordRequest()
-        if (request !== "")
-            socketState.getLastrecord(request)
-        socketState.getLastRecordLength()
-    }
-    function refreshOnline() {
-        newsModel.refreshOnline()
+        return newsModel.previewText(msg, msgType)
     }
     // The stored conversations, then their last messages and the unread counts.
     function loginSuccess() {
         ensureSystemRow()
-        var ids = configData.getCurrentChat()
-        for (var i = 0; i < ids.length; ++i) {
-            var types = configData.getCurrentChatTypes(ids[i])
-            if (types !== "2" && types !== "3")
-                types = "2"
-            if (newsModel.indexOf(ids[i]) < 0) {
-                var name = configData.getCurrentChatName(ids[i])
-                newsModel.addConversation(ids[i], name !== "" ? name : conversationName(ids[i], types), types, false,
-                                          avatarOf(types), false)
-            }
-        }
-        showKept(false)
-        refreshOnline()
-        requestAll()
+        newsModel.loadKept()
         historicalSearch.reload()
         console.info("conversation list shown: " + newsModel.count + " rows")
     }
-    // The conversation list kept on this machine, shown at once after sign-in and when the
-    // server never answers; the server's answers then merge into the same rows. `ask`: rows it
-    // adds ask the server for their last messages themselves.
-    function showKept(ask) {
-        var kept = socketState.keptConversations()
-        if (kept.length === 0)
-            return
-        ensureSystemRow()
-        for (var i = 0; i < kept.length; ++i) {
-            var c = kept[i]
-            if (c.ids === "" || (c.types !== "2" && c.types !== "3"))
-                continue
-            var index = newsModel.indexOf(c.ids)
-            if (index < 0) {
-                var names = conversationName(c.ids, c.types, c.names)
-                index = newsModel.addConversation(c.ids, names, c.types, c.types === "2" && onlineInfor.getOnlineUsers(c.ids),
-                                                  avatarOf(c.types), false)
-                configData.setCurrentChatName(c.ids, names)
-                configData.setCurrentChatTypes(c.ids, c.types)
-                if (ask)
-                    askLastRecord(c.ids, c.types)
-            } else if (c.names !== "" && newsModel.get(index).names === c.ids) {
-                newsModel.setName(index, c.names)
-            }
-            if (c.content !== "" && c.stamp > newsModel.get(index).stamp) {
-                var text = previewText(c.content, c.msgType)
-                var sender = c.types === "3" && c.creator !== selfId() && c.senderName !== "" ? c.senderName + ": " : ""
-                newsModel.showMessage(index, sender + text, c.stamp)
-            }
-            if (c.unread > 0 && newsModel.get(index).unread === 0 && !isOpen(c.ids))
-                setUnread(index, c.unread)
-        }
-        sortByTime()
-    }
     // After a reconnection: what changed while the link was down.
     function reload() {
-        refreshOnline()
-        requestAll()
+        newsModel.refresh()
     }
 
     // ---- opening ---------------------------------------------------------------------------
     function markRead(index) {
-        var row = newsModel.get(index)
-        if (row.types === "2")
-            socketState.setPrivateAlreadyRead(row.ids, "")
-        else if (row.types === "3")
-            socketState.setGroupAlreadyRead(row.ids, "")
-        setUnread(index, 0)
+        newsModel.markRead(index)
     }
     // The frame opened a conversation (from a card or a group): show it as the open one.
     function openConversation(types, names, ids) {
         if (ids === undefined || ids === "" || (types !== "2" && types !== "3"))
             return
         clearSearch()
-        var index = upsert(ids, types, names)
+        var index = newsModel.upsert(ids, types, names)
         currentId = ids
         currentTypes = types
         markRead(index)
@@ -312,18 +141,15 @@ Item {
         if (searchField.text !== "")
             searchField.text = ""
         queryData.searchText = ""
-        matchModel.clear()
+        matches = []
     }
     function filterConversations(text) {
-        matchModel.clear()
-        var found = newsModel.matching(text)
-        for (var i = 0; i < found.length; ++i)
-            matchModel.append(found[i])
+        matches = newsModel.matching(text)
     }
     function chooseMatch(index) {
-        if (index < 0 || index >= matchModel.count)
+        if (index < 0 || index >= matches.length)
             return
-        var ids = matchModel.get(index).ids
+        var ids = matches[index].ids
         historicalSearch.addSearch(searchField.text)
         clearSearch()
         activate(indexOfId(ids))
@@ -346,37 +172,30 @@ Item {
         id: newsModel
         store: socketState
         systemUnread: newsList.systemUnread
-        onMessageArrived: newsList.incoming(ids, types, names, msg, msgType, stamp, fromOther, sender)
+        keeping: true
+        openId: newsList.conversationVisible ? newsList.currentId : ""
+        markers: [newsList.tip_picture_message, newsList.tip_file_message, "[" + newsList.tip_expression + "]"]
+        onUnreadShown: newsList.sigDataUnreadNumber(ids, names, unread, paths, types)
+        onNotice: {
+            newsList.sigNotice(ids, types, names, sender, msg, msgType)
+            newsList.sigTipInfors(names, line, true)
+            selectItemTime.restart()
+        }
+        onRemoved: if (ids === newsList.currentId) newsList.currentId = ""
+        onLastShown: handlLastInforTime.restart()
+        onOrdered: newsList.syncSelection()
     }
-    ListModel { id: matchModel }
     ConfigData { id: configData }
     LoadPersonnelinfor {
         id: loadPersonnelinfor
         // The user names load behind the window: rows that could only show an id get a name.
-        onLoadedChanged: {
-            if (!loaded)
-                return
-            var ids = newsModel.unnamed()
-            for (var i = 0; i < ids.length; ++i) {
-                var name = loadPersonnelinfor.getPersonnelInformationValue(ids[i])
-                if (name !== "") {
-                    newsModel.setName(newsModel.indexOf(ids[i]), name)
-                    configData.setCurrentChatName(ids[i], name)
-                }
-            }
-        }
+        onLoadedChanged: if (loaded) newsModel.nameUnnamed()
     }
     OnlineInfor {
         id: onlineInfor
         onSigOnlineUsersChange: newsModel.setOnline(list, statusa)
     }
-    SocketState {
-        id: socketState
-        onSigMessageUnreadNums: newsList.onUnreadNums(id, nums, types, groupNames)
-        onSigSendLastMessageInfor: newsList.onLastMessage(ids, contents, types, times)
-        onSigKeptConversations: newsList.showKept(true)
-        onSigEditGroupDelete: newsList.removeConversation(newsModel.indexOf(groupIds))
-    }
+    SocketState { id: socketState }
     LanguageTexts {
         id: languageTexts
         target: newsList
@@ -402,12 +221,6 @@ Item {
         id: selectItemTime
         interval: 300
         onTriggered: newsList.syncSelection()
-    }
-    // Conversations that appear together ask for their last messages in one request.
-    Timer {
-        id: itemTimes
-        interval: 500
-        onTriggered: newsList.sendLastRecordRequest()
     }
 
     // ---- the view --------------------------------------------------------------------------
@@ -435,7 +248,7 @@ Item {
             onActiveFocusChanged: if (activeFocus) historicalSearch.reload()
             Keys.onDownPressed: {
                 if (newsList.searching)
-                    matchModel.count > 0 ? matchList.forceActiveFocus() : queryData.focusList()
+                    matches.length > 0 ? matchList.forceActiveFocus() : queryData.focusList()
                 else if (historicalSearch.visible)
                     historicalSearch.focusList()
                 else
@@ -595,8 +408,8 @@ Item {
             id: matchHeader
             x: 14 * newsList.sr
             width: parent.width - 28 * newsList.sr
-            height: matchModel.count > 0 ? 28 * newsList.sr : 0
-            visible: matchModel.count > 0
+            height: matches.length > 0 ? 28 * newsList.sr : 0
+            visible: matches.length > 0
             verticalAlignment: Text.AlignVCenter
             elide: Text.ElideRight
             text: newsList.tip_recent_chat
@@ -608,9 +421,9 @@ Item {
             objectName: "newsSearchList"
             anchors.top: matchHeader.bottom
             width: parent.width
-            height: Math.min(matchModel.count, 3) * 52 * newsList.sr
+            height: Math.min(matches.length, 3) * 52 * newsList.sr
             clip: true
-            model: matchModel
+            model: newsList.matches
             boundsBehavior: Flickable.StopAtBounds
             Accessible.role: Accessible.List
             Accessible.name: newsList.tip_recent_chat
@@ -619,12 +432,12 @@ Item {
             Keys.onUpPressed: currentIndex > 0 ? decrementCurrentIndex() : searchField.forceActiveFocus()
             Keys.onDownPressed: currentIndex < count - 1 ? incrementCurrentIndex() : queryData.focusList()
             delegate: Rectangle {
-                objectName: "match_" + model.ids
+                objectName: "match_" + modelData.ids
                 width: ListView.view.width
                 height: 52 * newsList.sr
                 color: matchArea.containsMouse || (ListView.isCurrentItem && matchList.activeFocus) ? newsList.pal.hover : "transparent"
                 Accessible.role: Accessible.ListItem
-                Accessible.name: model.names
+                Accessible.name: modelData.names
                 Accessible.onPressAction: newsList.chooseMatch(index)
                 Avatar {
                     id: matchAvatar
@@ -632,11 +445,11 @@ Item {
                     anchors.verticalCenter: parent.verticalCenter
                     width: 34 * newsList.sr
                     height: width
-                    source: model.paths
-                    name: model.names
+                    source: modelData.paths
+                    name: modelData.names
                     skinColors: newsList.skinColors
-                    showOnline: model.types === "2"
-                    online: model.online
+                    showOnline: modelData.types === "2"
+                    online: modelData.online
                     ringColor: parent.color.a > 0 ? parent.color : newsList.pal.list
                 }
                 Text {
@@ -647,7 +460,7 @@ Item {
                     anchors.rightMargin: 14 * newsList.sr
                     anchors.verticalCenter: parent.verticalCenter
                     elide: Text.ElideRight
-                    text: model.names
+                    text: modelData.names
                     font.pixelSize: Style.fontBody
                     color: newsList.pal.text
                 }

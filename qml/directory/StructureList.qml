@@ -1,10 +1,8 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.5
 import QtQuick.Window 2.12
-import TreeModelitem 1.0
+import PeopleSearchModel 1.0
 import ConfigData 1.0
-import FilteruserAuthority 1.0
-import SocketState 1.0
 import HttplanguagePackage 1.0
 import "style"
 import "controls"
@@ -22,10 +20,10 @@ Item {
     // 0 departments, 1 roles.
     property int currentTab: 0
     // The text the shown results are for, and the one asked for last.
-    property string searchText: ""
-    property string pendingSearch: ""
-    property bool searchFailed: false
-    readonly property bool searching: pendingSearch !== ""
+    readonly property string searchText: results.searchText
+    readonly property string pendingSearch: results.pending
+    readonly property bool searchFailed: results.failed
+    readonly property bool searching: results.searching
     readonly property alias resultCount: results.count
     readonly property string companyName: departmentLoader.item ? departmentLoader.item.companyName : ""
 
@@ -51,10 +49,7 @@ Item {
     // The server may hide some colleagues from the signed-in user: once the list of those they
     // may see is in (it always holds the user), the trees and the results keep to it.
     function personVisible(userId) {
-        var self = socketState.getSelfUesrId()
-        if (self === "" || !filteruserAuthority.justFilterUserId(self))
-            return true
-        return filteruserAuthority.justFilterUserId(userId)
+        return results.mayShow(userId)
     }
     function activate() {
         if (departmentLoader.item)
@@ -84,76 +79,22 @@ Item {
     // Asks the server for the people whose name (or its pinyin) holds the text; an empty text
     // goes back to the trees. Only the latest search reports.
     function search(text) {
-        searchFailed = false
-        if (text === "") {
-            pendingSearch = ""
-            searchText = ""
-            results.clear()
-            return
-        }
-        pendingSearch = text
-        treeModelitem.findUserInfor(text)
+        results.search(text)
     }
     function showResults(contents) {
-        var term = pendingSearch
-        if (term === "")
-            return
-        pendingSearch = ""
-        searchText = term
-        results.clear()
-        var list = null
-        try {
-            var data = contents !== "" ? JSON.parse(contents) : null
-            list = data && Array.isArray(data.list) ? data.list : null
-        } catch (e) {
-            list = null
-        }
-        searchFailed = list === null
-        if (list) {
-            var rows = []
-            for (var i = 0; i < list.length; ++i) {
-                var u = list[i]
-                if (!u || typeof u !== "object" || !personVisible(String(u.user_id)))
-                    continue
-                var roles = Array.isArray(u.roles) ? u.roles.map(function(r) { return r && r.role_name ? r.role_name : "" })
-                                                              .filter(function(n) { return n !== "" }).join(" ") : ""
-                rows.push({
-                    userId: String(u.user_id === undefined ? "" : u.user_id),
-                    name: String(u.user_name || ""),
-                    dept: String(u.dept_name || ""),
-                    position: String(u.position || ""),
-                    phone: String(u.phone_number || ""),
-                    email: String(u.email || ""),
-                    roles: roles
-                })
-            }
-            if (rows.length > 0)
-                results.append(rows)
-        }
-        resultView.currentIndex = results.count > 0 ? 0 : -1
-        sigSearchComplete()
+        results.answer(contents)
     }
     function openResult(i) {
         if (i < 0 || i >= results.count)
             return
         resultView.currentIndex = i
-        var r = results.get(i)
         // The history keeps the names people were found by, to look them up again.
-        rememberTerm(r.name)
-        sigOpenPerson({ userId: r.userId, name: r.name, dept: r.dept, roles: r.roles, phone: r.phone,
-                        email: r.email, position: r.position, company: companyName })
+        rememberTerm(results.person(i).name)
+        sigOpenPerson(Object.assign(results.person(i), { company: companyName }))
     }
     // A person row of a tree: its card text holds the details.
     function openTreePerson(userId, name, infor) {
-        var card = {}
-        try {
-            card = JSON.parse(infor)
-        } catch (e) {
-            card = {}
-        }
-        sigOpenPerson({ userId: userId, name: card.user_name || name, dept: card.dept_name || "",
-                        roles: card.role_name || "", phone: card.phone_number || "",
-                        email: card.email || "", position: "", company: card.commpanyName || companyName })
+        sigOpenPerson(results.treePerson(userId, name, infor, companyName))
     }
     function rememberTerm(term) {
         historicalSearch.addSearch(term)
@@ -164,14 +105,15 @@ Item {
         search(term)
     }
 
-    TreeModelitem {
-        id: treeModelitem
-        onSigUserInforFinished: structureList.showResults(contents)
-    }
     ConfigData { id: configData }
-    FilteruserAuthority { id: filteruserAuthority }
-    SocketState { id: socketState }
-    ListModel { id: results }
+    PeopleSearchModel {
+        id: results
+        visibleOnly: true
+        onFinished: {
+            resultView.currentIndex = count > 0 ? 0 : -1
+            structureList.sigSearchComplete()
+        }
+    }
     LanguageTexts {
         id: languageTexts
         target: structureList
@@ -377,7 +319,7 @@ Item {
                            : ListView.isCurrentItem && resultView.activeFocus ? structureList.pal.selected
                            : resultArea.containsMouse ? structureList.pal.hover : "transparent"
                     Accessible.role: Accessible.ListItem
-                    Accessible.name: model.name
+                    Accessible.name: model.userName
                     Accessible.onPressAction: structureList.openResult(index)
                     Avatar {
                         id: resultAvatar
@@ -385,7 +327,7 @@ Item {
                         anchors.verticalCenter: parent.verticalCenter
                         width: 36 * structureList.sr
                         height: width
-                        name: model.name
+                        name: model.userName
                         skinColors: structureList.skinColors
                     }
                     Column {
@@ -398,7 +340,7 @@ Item {
                         Text {
                             textFormat: Text.PlainText
                             width: parent.width
-                            text: model.name
+                            text: model.userName
                             elide: Text.ElideRight
                             font.pixelSize: Style.fontBody
                             color: structureList.pal.text
@@ -406,7 +348,7 @@ Item {
                         Text {
                             textFormat: Text.PlainText
                             width: parent.width
-                            text: model.position !== "" ? model.dept + " · " + model.position : model.dept
+                            text: model.position !== "" ? model.deptName + " · " + model.position : model.deptName
                             visible: text !== ""
                             elide: Text.ElideRight
                             font.pixelSize: Style.fontSmall

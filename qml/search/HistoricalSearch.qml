@@ -1,5 +1,5 @@
 import QtQuick 2.12
-import ConfigData 1.0
+import SearchHistoryModel 1.0
 import HttplanguagePackage 1.0
 import "style"
 import "controls"
@@ -29,57 +29,18 @@ Rectangle {
     function hextoPressHex(hex) {
         return Style.pressed(hex)
     }
-    // Remembers a term; the settings file groups keys at "/" and "\", so those cannot be kept.
+    // Remembers a term on top of the list.
     function addSearch(text) {
-        var term = String(text === undefined ? "" : text).replace(/[\/\\]/g, " ").trim()
-        if (term === "")
-            return
-        configData.setHistoricalRecord(term, searchTypes)
-        reload()
-        for (var i = 0; i < termModel.count; ++i) {
-            if (termModel.get(i).term === term) {
-                termModel.move(i, 0, 1)
-                break
-            }
-        }
-    }
-    // The stored terms of this list's type.
-    function ownTerms() {
-        var all = configData.getHistoricalRecord()
-        var own = []
-        for (var i = 0; i < all.length; ++i) {
-            if (all[i] !== "" && configData.getHistoricalGroup(all[i]) === searchTypes)
-                own.push(all[i])
-        }
-        return own
+        termModel.add(text === undefined ? "" : String(text))
     }
     function reload() {
-        var terms = ownTerms()
-        var kept = []
-        for (var i = 0; i < termModel.count; ++i)
-            kept.push(termModel.get(i).term)
-        // Terms already shown keep their place (the newest first); the store gives no order.
-        var wanted = kept.filter(function(t) { return terms.indexOf(t) >= 0 })
-        for (var j = 0; j < terms.length; ++j) {
-            if (kept.indexOf(terms[j]) < 0)
-                wanted.push(terms[j])
-        }
-        // Unchanged: leave the model alone, its count drives the visibility of embedders.
-        if (wanted.join("\n") === kept.join("\n"))
-            return
-        termModel.clear()
-        for (var k = 0; k < wanted.length; ++k)
-            termModel.append({ term: wanted[k] })
+        termModel.reload()
     }
     function clearHistory() {
-        var terms = ownTerms()
-        for (var i = 0; i < terms.length; ++i)
-            configData.removeHistoricalRecord(terms[i])
         termModel.clear()
     }
     function removeTerm(term) {
-        configData.removeHistoricalRecord(term)
-        reload()
+        termModel.remove(term)
     }
     function focusList() {
         if (termModel.count > 0) {
@@ -88,12 +49,14 @@ Rectangle {
         }
     }
 
-    Component.onCompleted: reload()
     // A term keeps one type: searched again in another list, it has moved to that list's history.
     onVisibleChanged: if (visible) Qt.callLater(reload)
 
-    ConfigData { id: configData }
-    ListModel { id: termModel }
+    SearchHistoryModel {
+        id: termModel
+        searchTypes: historicalSearch.searchTypes
+        Component.onCompleted: reload()
+    }
     LanguageTexts {
         id: languageTexts
         target: historicalSearch
@@ -167,9 +130,9 @@ Rectangle {
         boundsBehavior: Flickable.StopAtBounds
         Accessible.role: Accessible.List
         Accessible.name: historicalSearch.tip_search_history
-        Keys.onReturnPressed: if (currentIndex >= 0) historicalSearch.sigSelectHistory(termModel.get(currentIndex).term)
-        Keys.onEnterPressed: if (currentIndex >= 0) historicalSearch.sigSelectHistory(termModel.get(currentIndex).term)
-        Keys.onDeletePressed: if (currentIndex >= 0) historicalSearch.removeTerm(termModel.get(currentIndex).term)
+        Keys.onReturnPressed: if (currentIndex >= 0) historicalSearch.sigSelectHistory(termModel.termAt(currentIndex))
+        Keys.onEnterPressed: if (currentIndex >= 0) historicalSearch.sigSelectHistory(termModel.termAt(currentIndex))
+        Keys.onDeletePressed: if (currentIndex >= 0) historicalSearch.removeTerm(termModel.termAt(currentIndex))
         delegate: Rectangle {
             id: termRow
             objectName: "searchTerm_" + index

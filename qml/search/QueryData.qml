@@ -1,5 +1,5 @@
 import QtQuick 2.12
-import TreeModelitem 1.0
+import PeopleSearchModel 1.0
 import ConfigData 1.0
 import OnlineInfor 1.0
 import HttplanguagePackage 1.0
@@ -14,7 +14,7 @@ Item {
     property int loginModel: 0
     property string skinColors: Style.defaultSkin
     property string searchText: ""
-    property bool searching: false
+    readonly property bool searching: resultModel.searching
     readonly property int count: resultModel.count
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)
@@ -40,71 +40,28 @@ Item {
         }
     }
     function choose(index, jumpm) {
-        if (index < 0 || index >= resultModel.count)
-            return
-        var row = resultModel.get(index)
-        sigSendpersonalInfor(row.userId, row.userName, jumpm, "2")
+        if (index >= 0 && index < resultModel.count)
+            sigSendpersonalInfor(resultModel.person(index).userId, resultModel.person(index).name, jumpm, "2")
     }
-    // The reply's data: {list: [{user_id, user_name, dept_name, position, ...}], total}. Anything
-    // unreadable is an empty result, never an error on screen.
+    // The reply's data: {list: [{user_id, user_name, dept_name, position, ...}], total}.
     function showResults(contents) {
-        resultModel.clear()
-        var data = null
-        try {
-            data = contents !== "" ? JSON.parse(contents) : null
-        } catch (e) {
-            data = null
-        }
-        var list = data && Array.isArray(data.list) ? data.list : Array.isArray(data) ? data : []
-        for (var i = 0; i < list.length; ++i) {
-            var user = list[i]
-            if (!user || user.user_id === undefined || user.user_id === null)
-                continue
-            var id = String(user.user_id)
-            resultModel.append({
-                userId: id,
-                userName: user.user_name ? String(user.user_name) : id,
-                deptName: user.dept_name ? String(user.dept_name) : "",
-                position: user.position ? String(user.position) : "",
-                online: onlineInfor.getOnlineUsers(id)
-            })
-        }
-        resultList.currentIndex = resultModel.count > 0 ? 0 : -1
+        resultModel.showReply(contents)
     }
 
-    onSearchTextChanged: {
-        var text = searchText.trim()
-        if (text === "") {
-            searching = false
-            resultModel.clear()
-            return
-        }
-        searching = true
-        treeModelitem.findUserInfor(text)
-    }
+    onSearchTextChanged: resultModel.search(searchText)
 
-    TreeModelitem {
-        id: treeModelitem
-        onSigUserInforFinished: {
-            // Only the latest search reports; an answer after the field was cleared is stale.
-            if (queryData.searchText.trim() === "")
-                return
-            queryData.searching = false
-            queryData.showResults(contents)
-            queryData.sigSearchComplete()
-        }
-    }
     ConfigData { id: configData }
     OnlineInfor {
         id: onlineInfor
-        onSigOnlineUsersChange: {
-            for (var i = 0; i < resultModel.count; ++i) {
-                if (list.indexOf(resultModel.get(i).userId) >= 0)
-                    resultModel.setProperty(i, "online", statusa)
-            }
+        onSigOnlineUsersChange: resultModel.setOnline(list, statusa)
+    }
+    PeopleSearchModel {
+        id: resultModel
+        onFinished: {
+            resultList.currentIndex = count > 0 ? 0 : -1
+            queryData.sigSearchComplete()
         }
     }
-    ListModel { id: resultModel }
     LanguageTexts {
         id: languageTexts
         target: queryData

@@ -42,7 +42,13 @@ double arrivalStamp(const QJsonObject &message)
 
 } // namespace
 
-ConversationListModel::ConversationListModel(QObject *parent) : QAbstractListModel(parent) {}
+ConversationListModel::ConversationListModel(QObject *parent) : QAbstractListModel(parent)
+{
+    m_askTimer.setSingleShot(true);
+    m_askTimer.setInterval(500);
+    connect(&m_askTimer, &QTimer::timeout, this, &ConversationListModel::sendLastRecordRequest);
+    connect(this, &ConversationListModel::messageArrived, this, &ConversationListModel::incoming);
+}
 
 int ConversationListModel::rowCount(const QModelIndex &parent) const
 {
@@ -113,6 +119,7 @@ void ConversationListModel::setStore(SocketState *store)
     if (store) {
         connect(store, &SocketState::sigPrivareMessage, this, &ConversationListModel::readPrivate);
         connect(store, &SocketState::sigGroupMessage, this, &ConversationListModel::readGroup);
+        connectKeeping();
     }
     emit storeChanged();
 }
@@ -137,6 +144,8 @@ QVariantMap ConversationListModel::get(int index) const
 
 void ConversationListModel::ensureSystemRow(const QString &name, const QString &tip)
 {
+    m_systemName = name;
+    m_systemTip = tip;
     if (!m_rows.isEmpty() && m_rows.first().ids == systemId)
         return;
     Row r;

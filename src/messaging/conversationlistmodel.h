@@ -4,6 +4,8 @@
 #include <QHash>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
+#include <QTimer>
 #include <QVariantList>
 #include <QVariantMap>
 #include <QVector>
@@ -25,6 +27,14 @@ class ConversationListModel : public QAbstractListModel
     Q_PROPERTY(int systemUnread READ systemUnread WRITE setSystemUnread NOTIFY systemUnreadChanged)
     // Where the messages come from: each one becomes messageArrived, read out of its JSON text.
     Q_PROPERTY(SocketState *store READ store WRITE setStore NOTIFY storeChanged)
+    // The list of the signed-in user: each conversation's name and type kept in the settings,
+    // the store's messages, unread counts, last records and kept conversations merged into the
+    // rows, read marks sent for the open one. Off, the rows change only when asked to.
+    Q_PROPERTY(bool keeping READ keeping WRITE setKeeping NOTIFY keepingChanged)
+    // The conversation on screen, empty while it is covered: its messages arrive read.
+    Q_PROPERTY(QString openId READ openId WRITE setOpenId NOTIFY openIdChanged)
+    // How a picture, a file and an emoticon read in a preview line.
+    Q_PROPERTY(QStringList markers READ markers WRITE setMarkers NOTIFY markersChanged)
 public:
     enum Role {
         IdsRole = Qt::UserRole + 1,
@@ -69,6 +79,12 @@ public:
     SocketState *store() const;
     void setStore(SocketState *store);
     const Row &row(int index) const { return m_rows.at(index); }
+    bool keeping() const { return m_keeping; }
+    void setKeeping(bool keeping);
+    QString openId() const { return m_openId; }
+    void setOpenId(const QString &ids);
+    QStringList markers() const { return m_markers; }
+    void setMarkers(const QStringList &markers);
 
     // The row of a conversation, -1 when it has none.
     Q_INVOKABLE int indexOf(const QString &ids) const;
@@ -106,6 +122,33 @@ public:
     // A last-record request for every conversation, as the store takes it.
     Q_INVOKABLE QString lastRecordRequest() const;
 
+    // A conversation's name: the hint, the stored one, the organisation's or the group
+    // table's; the id itself when nobody knows it.
+    Q_INVOKABLE QString conversationName(const QString &ids, const QString &types,
+                                         const QString &hint = QString()) const;
+    // The row of a conversation, added below the system messages (and kept) when it is new; a
+    // hint renames a known row. Its index.
+    Q_INVOKABLE int upsert(const QString &ids, const QString &types,
+                           const QString &hint = QString());
+    // setUnread, told by unreadShown.
+    Q_INVOKABLE void updateUnread(int index, int count);
+    // A conversation out of the list and the settings (never the system row); its id, or empty.
+    Q_INVOKABLE QString removeConversation(int index);
+    // The read mark sent for a row, its count cleared.
+    Q_INVOKABLE void markRead(int index);
+    // After sign-in: the stored conversations, then the kept ones, their online marks, last
+    // messages and the unread counts.
+    Q_INVOKABLE void loadKept();
+    // The conversations kept on this machine merged into the rows; `ask`: new rows ask for
+    // their last messages.
+    Q_INVOKABLE void showKept(bool ask);
+    // Online marks, last records and unread counts asked again (after a reconnection).
+    Q_INVOKABLE void refresh();
+    // The private rows showing an id get the organisation's name once it is loaded.
+    Q_INVOKABLE void nameUnnamed();
+    // One line of a message for the list: pictures and files by marker, tags and entities gone.
+    Q_INVOKABLE QString previewText(const QString &msg, const QString &msgType) const;
+
     // "yyyy-MM-dd hh:mm[:ss]" local time to ms; 0 when unreadable.
     static double stampOf(const QString &sendTime);
     // A clock time "hh:mm" (within any text) as today's, or yesterday's if that lies ahead.
@@ -128,8 +171,38 @@ signals:
     void messageArrived(const QString &ids, const QString &types, const QString &names,
                         const QString &sender, const QString &msg, const QString &msgType,
                         double stamp, bool fromOther);
+    void keepingChanged();
+    void openIdChanged();
+    void markersChanged();
+    // A row's unread count changed (as text, as the frame's counters take it).
+    void unreadShown(const QString &ids, const QString &names, const QString &unread,
+                     const QString &paths, const QString &types);
+    // Somebody else's message for a conversation not on screen, and its preview line.
+    void notice(const QString &ids, const QString &types, const QString &names,
+                const QString &sender, const QString &msg, const QString &msgType,
+                const QString &line);
+    // A conversation left the list.
+    void removed(const QString &ids);
+    // Last records were shown; the list is ordered once they settle.
+    void lastShown();
+    // The kept conversations were merged and the rows put in order.
+    void ordered();
+
+private slots:
+    void incoming(const QString &ids, const QString &types, const QString &names,
+                  const QString &sender, const QString &msg, const QString &msgType, double stamp,
+                  bool fromOther);
+    void unreadNums(const QString &ids, int nums, const QString &types, const QString &groupNames);
+    void lastMessage(const QString &ids, const QString &contents, const QString &types,
+                     const QString &times);
 
 private:
+    void connectKeeping();
+    bool isOpen(const QString &ids) const { return !m_openId.isEmpty() && ids == m_openId; }
+    void keep(const QString &ids, const QString &names, const QString &types) const;
+    void askLastRecord(const QString &ids, const QString &types);
+    void sendLastRecordRequest();
+    QString selfId() const;
     void insertRow(int at, Row row);
     // `findable`: indexOf finds the moved rows at once (a sort finds them all at its end).
     void moveRow(int from, int to, bool findable = true);
@@ -145,4 +218,12 @@ private:
     int m_unreadTotal = 0;
     int m_systemUnread = 0;
     QPointer<SocketState> m_store;
+    bool m_keeping = false;
+    QString m_openId;
+    QStringList m_markers;
+    QString m_systemName;
+    QString m_systemTip;
+    // Conversations that appear together ask for their last messages in one request.
+    QVector<QPair<QString, QString>> m_pendingLast;
+    QTimer m_askTimer;
 };

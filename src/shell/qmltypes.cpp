@@ -1,6 +1,7 @@
 #include "qmltypes.h"
 
 #include "config/aesiteminfor.h"
+#include "config/searchhistorymodel.h"
 #include "desktop/clipboard.h"
 #include "desktop/compositionwatch.h"
 #include "desktop/desktopview.h"
@@ -10,6 +11,7 @@
 #include "directory/filteruserauthority.h"
 #include "directory/getcompany.h"
 #include "directory/loadpersonnelinfor.h"
+#include "directory/peoplesearchmodel.h"
 #include "directory/qtreemodel.h"
 #include "directory/treemodelitem.h"
 #include "directory/treerowsmodel.h"
@@ -83,6 +85,8 @@ void registerQmlTypes()
     registerType<ModuleTreeModel>("ModuleTreeModel");
     registerType<TreeModelitem>("TreeModelitem");
     registerType<TreeRowsModel>("TreeRowsModel");
+    registerType<PeopleSearchModel>("PeopleSearchModel");
+    registerType<SearchHistoryModel>("SearchHistoryModel");
     registerType<AesIteminfor>("AesIteminfor");
     registerType<ClipBoard>("ClipBoard");
     registerType<DesktopView>("DesktopView");

@@ -3,6 +3,7 @@
 // system row stays on top, ids keep finding their rows through every move and removal, and the
 // unread total follows the rows.
 
+#include "config/configfile.h"
 #include "messaging/conversationlistmodel.h"
 #include "messaging/sockethandl.h"
 #include "messaging/socketstate.h"
@@ -69,6 +70,7 @@ private slots:
     void storeMessagesMoveRows();
     void orderUnreadAndRemoval();
     void lastRecordsAndTimes();
+    void keepingFollowsTheStore();
 };
 
 void TestConversationList::storeMessagesMoveRows()
@@ -271,6 +273,86 @@ void TestConversationList::lastRecordsAndTimes()
     QVERIFY(model.showLastRecord(QStringLiteral("a"), QStringLiteral("改到周六"), clock));
     QCOMPARE(model.get(a).value("content").toString(), QStringLiteral("改到周六"));
     QVERIFY(model.get(a).value("stamp").toDouble() <= live);
+}
+
+// The signed-in user's list: the store's messages and counts merged in, the open conversation
+// read at once, and the names and types kept in the settings for the next sign-in.
+void TestConversationList::keepingFollowsTheStore()
+{
+    SocketHandl::instance()->setLoginIdentity(me, QString(), QString());
+    SocketState state;
+    ConversationListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setStore(&state);
+    model.setKeeping(true);
+    model.setMarkers({QStringLiteral("[P]"), QStringLiteral("[F]"), QStringLiteral("[E]")});
+    model.ensureSystemRow(QStringLiteral("系统消息"), QString());
+    QSignalSpy unread(&model, &ConversationListModel::unreadShown);
+    QSignalSpy notices(&model, &ConversationListModel::notice);
+
+    // A group message of somebody else: a new row on top, counted, told.
+    emit model.messageArrived(QStringLiteral("g-k"), groupType, QStringLiteral("项目组"),
+                              QStringLiteral("王芳"), QStringLiteral("<img src=\"a.png\">"),
+                              QStringLiteral("image"), 1000, true);
+    QCOMPARE(order(model), (QStringList{"system", "g-k"}));
+    QCOMPARE(model.row(1).names, QStringLiteral("项目组"));
+    QCOMPARE(model.row(1).content, QStringLiteral("王芳: [P]"));
+    QCOMPARE(model.row(1).unread, 1);
+    QCOMPARE(unread.count(), 1);
+    QCOMPARE(unread.at(0).at(2).toString(), QStringLiteral("1"));
+    QCOMPARE(notices.count(), 1);
+    QCOMPARE(notices.at(0).at(6).toString(), QStringLiteral("王芳: [P]"));
+
+    // On screen: read at once, and no notice. Covered again: counted.
+    model.setOpenId(QStringLiteral("g-k"));
+    emit model.messageArrived(QStringLiteral("g-k"), groupType, QString(), QStringLiteral("王芳"),
+                              QStringLiteral("again"), QStringLiteral("text"), 2000, true);
+    QCOMPARE(model.row(1).unread, 0);
+    QCOMPARE(notices.count(), 1);
+    // The server's counts are the truth for the others; a conversation without a row and
+    // without unread messages does not appear.
+    emit state.sigMessageUnreadNums(QStringLiteral("g-k"), 4, groupType, QString());
+    QCOMPARE(model.row(1).unread, 0);
+    emit state.sigMessageUnreadNums(QStringLiteral("10077"), 0, privateType, QString());
+    emit state.sigMessageUnreadNums(QStringLiteral("10078"), -3, QStringLiteral("9"), QString());
+    QCOMPARE(model.count(), 2);
+    model.setOpenId(QString());
+    emit state.sigMessageUnreadNums(QStringLiteral("g-k"), 4, groupType, QString());
+    emit state.sigMessageUnreadNums(QStringLiteral("10077"), 2, privateType, QString());
+    QCOMPARE(model.get(model.indexOf(QStringLiteral("g-k"))).value("unread").toInt(), 4);
+    QCOMPARE(model.unreadTotal(), 6);
+
+    // Kept for the next sign-in, under the signed-in user; a removed row is forgotten there
+    // and its count told as cleared. The system row stays.
+    ConfigFile *settings = ConfigFile::instance();
+    QCOMPARE(settings->getCurrentChatName(me, QStringLiteral("g-k")), QStringLiteral("项目组"));
+    QCOMPARE(settings->getCurrentChatTypes(me, QStringLiteral("g-k")), groupType);
+    QSignalSpy removed(&model, &ConversationListModel::removed);
+    QCOMPARE(model.removeConversation(0), QString());
+    QCOMPARE(model.removeConversation(model.indexOf(QStringLiteral("10077"))),
+             QStringLiteral("10077"));
+    QCOMPARE(removed.count(), 1);
+    QCOMPARE(unread.last().at(2).toString(), QStringLiteral("0"));
+    QVERIFY(!settings->getCurrentChat(me).contains(QStringLiteral("10077")));
+    QCOMPARE(model.unreadTotal(), 4);
+
+    ConversationListModel again;
+    again.setStore(&state);
+    again.setKeeping(true);
+    again.ensureSystemRow(QStringLiteral("系统消息"), QString());
+    again.loadKept();
+    QVERIFY(again.indexOf(QStringLiteral("g-k")) > 0);
+    QCOMPARE(again.get(again.indexOf(QStringLiteral("g-k"))).value("names").toString(),
+             QStringLiteral("项目组"));
+    QCOMPARE(again.indexOf(QStringLiteral("10077")), -1);
+
+    // Not keeping: the store's answers leave the rows alone.
+    model.setKeeping(false);
+    emit state.sigMessageUnreadNums(QStringLiteral("g-k"), 9, groupType, QString());
+    emit model.messageArrived(QStringLiteral("10079"), privateType, QString(), QString(),
+                              QStringLiteral("x"), QStringLiteral("text"), 3000, true);
+    QCOMPARE(model.unreadTotal(), 4);
+    QCOMPARE(model.indexOf(QStringLiteral("10079")), -1);
 }
 
 TARNEX_TEST_MAIN(TestConversationList)
