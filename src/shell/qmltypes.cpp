@@ -20,6 +20,7 @@
 #include "items/roundpicture.h"
 #include "items/textballoon.h"
 #include "language/httplanguagepackage.h"
+#include "language/languagetexts.h"
 #include "messaging/conversationlistmodel.h"
 #include "messaging/conversationmodel.h"
 #include "messaging/grouplistmodel.h"
@@ -84,6 +85,7 @@ void registerQmlTypes()
     registerType<FilteruserAuthority>("FilteruserAuthority");
     registerType<HttpRequest>("HttpRequest");
     registerType<HttplanguagePackage>("HttplanguagePackage");
+    registerType<LanguageTextsBase>("LanguageTextsBase");
     registerType<MessageFilestoreitem>("MessageFilestoreitem");
     registerType<MessageNotices>("MessageNotices");
     registerType<CertificateTrust>("CertificateTrust");
