@@ -23,6 +23,7 @@
 #include "language/languagetexts.h"
 #include "messaging/conversationlistmodel.h"
 #include "messaging/conversationmodel.h"
+#include "messaging/groupchangewatch.h"
 #include "messaging/grouplistmodel.h"
 #include "messaging/groupmembermodel.h"
 #include "messaging/onlineinfor.h"
@@ -73,6 +74,7 @@ void registerQmlTypes()
     registerType<ConversationModel>("ConversationModel");
     registerType<GroupListModel>("GroupListModel");
     registerType<GroupMemberModel>("GroupMemberModel");
+    registerType<GroupChangeWatch>("GroupChangeWatch");
     registerType<UploadImage>("UploadImage");
     registerType<DownloadFile>("DownloadFile");
     registerType<MenuItem>("MenuItem");
