@@ -84,13 +84,7 @@ Rectangle {
     // "全部设置已读": every module of the current choice that has something unread.
     function markAllRead() { remindModel.markAllRead(currentMenu) }
     // The reminder's page of the web client; opening it reads it.
-    function openRemind(index) {
-        if (index < 0 || index >= remindModel.count)
-            return
-        var r = remindModel.get(index)
-        systemHandl.openMessageInfor(r.remindId, r.smsType, r.smsMenu)
-        markRead(index)
-    }
+    function openRemind(index) { remindModel.openRemind(index, systemHandl) }
 
     SystemHandl {
         id: systemHandl
