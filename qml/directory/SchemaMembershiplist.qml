@@ -50,17 +50,12 @@ Item {
     // the organisation still loads, the tree waits for it: a part of it would look complete.
     function load() {
         wanted = true
-        if (treeModel.loading) {
-            rows.clear()
-            return
-        }
-        treeModel.onSigHandlCompletion()
-        treeModel.reLoadData(treeTypes)
-        rebuild()
+        if (rows.reloadTree() && rows.count > 0)
+            treeView.currentIndex = 0
     }
     // Loads once; again only while nothing was there to show.
     function ensureLoaded() {
-        if (rows.count === 0 || rows.get(0).count === 0)
+        if (rows.isBare())
             load()
     }
     function rebuild() {
@@ -68,33 +63,20 @@ Item {
         if (rows.count > 0)
             treeView.currentIndex = 0
     }
-    function isOpenable(i) {
-        return rows.isOpenable(i)
-    }
+    function isOpenable(i) { return rows.isOpenable(i) }
     // Opens row i: its children become rows below it.
-    function expand(i) {
-        rows.expand(i)
-    }
+    function expand(i) { rows.expand(i) }
     // Closes row i: every row below it at a greater depth goes.
     function collapse(i) {
-        var end = rows.subtreeEnd(i)
-        if (treeView.currentIndex > i && treeView.currentIndex < end)
-            treeView.currentIndex = i
+        treeView.currentIndex = rows.currentAfterCollapse(i, treeView.currentIndex)
         rows.collapse(i)
     }
-    function toggle(i) {
-        if (i >= 0 && i < rows.count && rows.get(i).expanded)
-            collapse(i)
-        else
-            expand(i)
-    }
+    function toggle(i) { return rows.isExpanded(i) ? collapse(i) : expand(i) }
     // Opens row i and the nodes below it, in row order, until about expandAllLimit rows are
     // shown: a whole large organisation at once would stall the window.
     function expandAllBelow(i) {
-        if (i < 0 || i >= rows.count)
-            return
-        rows.expandAllBelow(i, expandAllLimit)
-        sigExpendAlls(1)
+        if (rows.expandAllBelow(i, expandAllLimit))
+            sigExpendAlls(1)
     }
     // Closes everything but the top node.
     function collapseAll() {
@@ -102,17 +84,11 @@ Item {
         treeView.currentIndex = rows.count > 0 ? 0 : -1
         sigExpendAlls(0)
     }
-    function parentRow(i) {
-        return rows.parentRow(i)
-    }
+    function parentRow(i) { return rows.parentRow(i) }
     // The row of the person with this id among the visible rows, or -1.
-    function rowOfPerson(userId) {
-        return rows.rowOfPerson(userId)
-    }
+    function rowOfPerson(userId) { return rows.rowOfPerson(userId) }
     // The first visible row of that kind and name (roles have no id of their own), or -1.
-    function rowNamed(kind, name) {
-        return rows.rowNamed(kind, name)
-    }
+    function rowNamed(kind, name) { return rows.rowNamed(kind, name) }
     function activateRow(i) {
         if (i < 0 || i >= rows.count)
             return
@@ -123,15 +99,13 @@ Item {
         else
             toggle(i)
     }
-    function focusTree() {
-        treeView.forceActiveFocus()
-    }
+    function focusTree() { treeView.forceActiveFocus() }
 
     QTreeModel {
         id: treeModel
         // The organisation came in while the tree waited for it, or while it had nothing.
         onLoadingChanged: {
-            if (!loading && schemaMembershiplist.wanted && (rows.count === 0 || rows.get(0).count === 0)) {
+            if (!loading && schemaMembershiplist.wanted && rows.isBare()) {
                 treeModel.reLoadData(schemaMembershiplist.treeTypes)
                 schemaMembershiplist.rebuild()
                 console.info("directory tree filled in: " + rows.count + " rows")

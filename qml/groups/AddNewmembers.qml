@@ -39,14 +39,12 @@ Item {
         groupId = groupIds
         groupName = socketState.getGroupInforFromId(groupIds, "name")
         members.reload()
-        picker.load(Array.from(members.keys()).concat([socketState.getSelfUesrId()]))
+        picker.load(members.keysWith([socketState.getSelfUesrId()]))
         showing = true
         dialog.open()
         picker.focusFirst()
     }
-    function close() {
-        dialog.close()
-    }
+    function close() { dialog.close() }
     function confirm() {
         var added = picker.pickedIds()
         if (added.length === 0) {
@@ -54,8 +52,7 @@ Item {
             return
         }
         // The group may have changed while the dialog was open: its members as they are now.
-        var all = Array.from(members.keys()).concat(added.filter(function(id) { return !members.contains(id) }))
-        socketState.groupAddNewMember(groupId, groupName, all.join(","), added.join(","))
+        socketState.groupAddNewMember(groupId, groupName, members.keysWith(added).join(","), added.join(","))
         sigAddMembers(groupId, added.join(","))
         dialog.close()
     }

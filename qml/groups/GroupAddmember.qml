@@ -41,16 +41,11 @@ Item {
         dialog.open()
         picker.focusFirst()
     }
-    function close() {
-        dialog.close()
-    }
+    function close() { dialog.close() }
     // Without a name the group is called after its first members, as people usually do.
     function defaultName() {
-        var names = [loadPersonnelinfor.getPersonnelInformationValue(socketState.getSelfUesrId())]
-        names = names.concat(picker.pickedNames())
-        names = names.filter(function(n) { return n !== "" })
-        var text = names.slice(0, 3).join("、")
-        return text.length > maxNameLength ? text.substring(0, maxNameLength) : text
+        return picker.picked.groupNameWith(loadPersonnelinfor.getPersonnelInformationValue(socketState.getSelfUesrId()),
+                                           maxNameLength)
     }
     function create() {
         var ids = picker.pickedIds()

@@ -1,5 +1,6 @@
 import QtQuick 2.12
 import SocketState 1.0
+import GroupChangeWatch 1.0
 import HttplanguagePackage 1.0
 import "style"
 import "controls"
@@ -14,15 +15,12 @@ Item {
     property string pendingGroupName: ""
     // A view asked for by the picture script, shown once the groups are in.
     property string scene: ""
-    // The change asked of the server that has not come back yet: its group, its kind ("add",
-    // "remove", "exit", "delete") and the members it names.
-    property string changingGroup: ""
-    property string changingKind: ""
-    property var changingUsers: []
+    // The group of the change asked of the server that has not come back yet.
+    readonly property string changingGroup: changeWatch.groupId
     // How long a change may take before the user is told it did not go through.
     property int changeTimeout: 15000
     // A change asked of the server is still waiting for its group event.
-    readonly property bool awaitingChange: changeLimit.running
+    readonly property bool awaitingChange: changeWatch.waiting
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)
     readonly property alias groupList: groupList
@@ -60,16 +58,9 @@ Item {
         if (groupCard.groupId === "")
             groupList.focusList()
     }
-    function openGroup(ids) {
-        if (!groupList.select(ids))
-            groupCard.open(ids)
-    }
-    function openNewGroup() {
-        groupAddmember.open()
-    }
-    function openAddMembers(ids) {
-        addNewmembers.open(ids)
-    }
+    function openGroup(ids) { if (!groupList.select(ids)) groupCard.open(ids) }
+    function openNewGroup() { groupAddmember.open() }
+    function openAddMembers(ids) { addNewmembers.open(ids) }
     // "group-card": the card of the user's own group (or the largest); "group-new": the
     // new-group dialog with two people chosen.
     function showScene(name) {
@@ -100,31 +91,9 @@ Item {
 
     // The server answers a change with the group's event; without it in time the user is told.
     function awaitChange(kind, ids, userIds) {
-        changingGroup = ids
-        changingKind = kind
-        changingUsers = String(userIds).split(",").filter(function(u) { return u !== "" })
         if (createFailed.text === tip_group_change_failed)
             createFailed.visible = false
-        changeLimit.restart()
-    }
-    function changeSeen(kind, ids, isAdd, deletes) {
-        if (changingGroup === "" || ids !== changingGroup)
-            return
-        var done = false
-        if (kind === "gone") {
-            // Left, deleted, or taken out by someone else: nothing is waited for any more.
-            done = true
-        } else if (changingKind === "add") {
-            done = isAdd
-        } else if (changingKind === "remove") {
-            var removed = {}
-            String(deletes).split(",").forEach(function(u) { removed[u] = true })
-            done = changingUsers.every(function(u) { return removed[u] === true })
-        }
-        if (!done)
-            return
-        changingGroup = ""
-        changeLimit.stop()
+        changeWatch.watch(kind, ids, userIds)
     }
     function showFailure(text) {
         createFailed.text = text
@@ -134,8 +103,6 @@ Item {
 
     SocketState {
         id: socketState
-        onSigEditGroupCB: groupDefault.changeSeen("edit", groupIds, isAdd, deletes)
-        onSigEditGroupDelete: groupDefault.changeSeen("gone", groupIds, false, "")
         onSigGetGroupInfor: if (groupDefault.scene !== "") Qt.callLater(groupDefault.playScene)
         // Our own new group: show it as soon as the server has made it.
         onSigAddGroup: {
@@ -159,13 +126,11 @@ Item {
             groupDefault.showFailure(groupDefault.tip_group_create_failed)
         }
     }
-    Timer {
-        id: changeLimit
-        interval: groupDefault.changeTimeout
-        onTriggered: {
-            groupDefault.changingGroup = ""
-            groupDefault.showFailure(groupDefault.tip_group_change_failed)
-        }
+    GroupChangeWatch {
+        id: changeWatch
+        store: socketState
+        timeout: groupDefault.changeTimeout
+        onFailed: groupDefault.showFailure(groupDefault.tip_group_change_failed)
     }
     Timer {
         id: createFailedHide

@@ -14,7 +14,7 @@ Item {
     id: groupList
     property int loginModel: 0
     property string skinColors: Style.defaultSkin
-    property string currentGroupId: ""
+    property alias currentGroupId: groupModel.currentGroupId
     property string filterText: ""
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)
@@ -44,29 +44,16 @@ Item {
         return Style.pressed(hex)
     }
     // Asks the server for the groups again; the answer refills the list.
-    function request() {
-        socketState.getGroupInfors()
-    }
+    function request() { socketState.getGroupInfors() }
     // Brings the rows to the engine's table.
-    function reload() {
-        groupModel.reload()
-    }
-    // Keeps the chosen group chosen, and tells when it is no longer the user's.
+    function reload() { groupModel.reload() }
+    // Keeps the chosen group chosen; the model lets it go once it is no longer the user's.
     function followCurrent() {
-        var current = groupModel.indexOf(currentGroupId)
-        if (current >= 0 || currentGroupId !== "")
-            groupView.currentIndex = current
-        if (currentGroupId !== "" && !groupModel.inTable(currentGroupId)) {
-            var gone = currentGroupId
-            currentGroupId = ""
-            sigGroupGone(gone)
-        }
+        if (currentGroupId !== "")
+            groupView.currentIndex = groupModel.indexOf(currentGroupId)
     }
     // The row of a group (what the list shows), or null.
-    function rowOf(ids) {
-        var i = groupModel.indexOf(ids)
-        return i >= 0 ? groupModel.get(i) : null
-    }
+    function rowOf(ids) { return groupModel.rowOf(ids) }
     function select(ids) {
         var i = groupModel.indexOf(ids)
         if (i < 0)
@@ -122,6 +109,7 @@ Item {
         store: socketState
         filterText: groupList.filterText
         onReloaded: groupList.followCurrent()
+        onCurrentGone: groupList.sigGroupGone(groupId)
     }
     LanguageTexts { id: languageTexts; target: groupList; languagePackage: httplanguagePackage }
     HttplanguagePackage {

@@ -33,9 +33,7 @@ Rectangle {
     function hextoPressHex(hex) {
         return Style.pressed(hex)
     }
-    function reload() {
-        memberModel.reload()
-    }
+    function reload() { memberModel.reload() }
 
     SocketState { id: socketState }
     // Follows the group's events and who of it is online by itself.
@@ -126,9 +124,7 @@ Rectangle {
         delegate: Rectangle {
             id: row
             objectName: "sideMember_" + model.userId
-            function show() {
-                groupMember.sigSendpersonalInfor(model.userId, model.userName, false, "2")
-            }
+            function show() { groupMember.sigSendpersonalInfor(model.userId, model.userName, false, "2") }
             width: ListView.view.width
             height: 38 * groupMember.sr
             color: rowArea.containsMouse || (ListView.isCurrentItem && memberView.activeFocus) ? groupMember.pal.hover : "transparent"

@@ -71,12 +71,9 @@ Item {
         if (memberModel.count > 0)
             detailsTimer.restart()
     }
-    function hasMember(userId) {
-        return memberModel.contains(userId)
-    }
+    function hasMember(userId) { return memberModel.contains(userId) }
     function removeMember(userId) {
-        var members = memberModel.keys().filter(function(m) { return m !== userId })
-        socketState.groupDeleteNewMember(groupId, groupName, members.join(","), userId)
+        socketState.groupDeleteNewMember(groupId, groupName, memberModel.keysWithout(userId).join(","), userId)
         sigChangeAsked("remove", groupId, userId)
     }
 

@@ -17,6 +17,8 @@ Item {
     // Ids that are not offered (the user, the group's members).
     property var excludedIds: []
     readonly property int pickedCount: pickedModel.count
+    // The people picked, in the order they were picked.
+    readonly property alias picked: pickedModel
     readonly property alias listView: peopleView
     readonly property alias searchField: searchField
 
@@ -46,31 +48,15 @@ Item {
         shownModel.filterText = text
         peopleView.currentIndex = shownModel.count > 0 ? 0 : -1
     }
-    function isPicked(userId) {
-        return pickedModel.count >= 0 && pickedModel.contains(userId)
-    }
-    function toggle(userId, userName) {
-        pickedModel.toggle(userId, userName)
-    }
-    // The chosen people, in the order they were chosen (arrays: a list from C++ is not
-    // spread by concat()).
-    function pickedIds() {
-        return Array.from(pickedModel.keys())
-    }
-    function pickedNames() {
-        return Array.from(pickedModel.names())
-    }
+    // Reading the count makes a binding on this follow every pick.
+    function isPicked(userId) { return pickedModel.count >= 0 && pickedModel.contains(userId) }
+    function toggle(userId, userName) { pickedModel.toggle(userId, userName) }
+    // The chosen people, in the order they were chosen.
+    function pickedIds() { return pickedModel.keys() }
+    function pickedNames() { return pickedModel.names() }
     // Chooses the first `n` people shown (pictures of the dialog).
-    function pickFirst(n) {
-        for (var i = 0; i < Math.min(n, shownModel.count); ++i) {
-            var p = shownModel.get(i)
-            if (!isPicked(p.userId))
-                toggle(p.userId, p.userName)
-        }
-    }
-    function focusFirst() {
-        searchField.forceActiveFocus()
-    }
+    function pickFirst(n) { pickedModel.pickFirst(shownModel, n) }
+    function focusFirst() { searchField.forceActiveFocus() }
 
     LoadPersonnelinfor { id: loadPersonnelinfor }
     // The organisation's people less the excluded; it fills in by itself when the index comes

@@ -6,7 +6,6 @@ import ConfigData 1.0
 import HttplanguagePackage 1.0
 import "style"
 import "controls"
-import "ModuleIcons.js" as ModuleIcons
 
 // The module menu: the server's menus as a tree in the list pane (with search over names and
 // their initials), the common functions and the chosen menu's entries as tiles on the right.
@@ -52,55 +51,23 @@ Rectangle {
         menuListView.forceActiveFocus()
     }
     function buildTree() {
-        var keep = currentMenuId()
-        moduleTree.reload()
+        menuListView.currentIndex = moduleTree.reloadKeeping(menuListView.currentIndex)
         loadCommon()
-        keepCurrent(keep)
     }
-    function currentMenuId() {
-        return moduleTree.get(menuListView.currentIndex).menuId || ""
-    }
-    // After the rows were made afresh: the same menu stays current, or the first row.
-    function keepCurrent(menuId) {
-        var row = moduleTree.indexOf(menuId)
-        menuListView.currentIndex = moduleTree.count > 0 ? Math.max(0, row) : -1
-    }
-    function search(text) {
-        var keep = currentMenuId()
-        searchText = text
-        keepCurrent(keep)
-    }
-    function setExpanded(menuId, open) {
-        moduleTree.setExpanded(menuId, open)
-    }
+    // The same menu stays current through a search, or else the first row.
+    function search(text) { menuListView.currentIndex = moduleTree.search(text, menuListView.currentIndex) }
+    function setExpanded(menuId, open) { moduleTree.setExpanded(menuId, open) }
     // A row was chosen: a menu with entries opens in place and shows them; an entry opens.
-    function activateRow(index) {
-        var menuId = moduleTree.get(index).menuId
-        if (menuId === undefined)
-            return
-        if (moduleTree.menuHasChildren(menuId)) {
-            chosenId = menuId
-            if (searchText === "")
-                setExpanded(menuId, !moduleTree.isExpanded(menuId))
-        } else {
-            openMenu(menuId)
-        }
-    }
+    function activateRow(index) { openMenu(moduleTree.activateRow(index)) }
     function openMenu(menuId) {
-        if (!moduleTree.contains(menuId))
+        if (!moduleTree.opensPage(menuId))
             return
-        if (moduleTree.menuHasChildren(menuId)) {
-            chosenId = menuId
-            return
-        }
         remember(menuId)
         menuItem.openWebInfor(moduleTree.moduleOf(menuId), menuId)
     }
     // The common functions: the entries opened last, newest first; before any, the first
     // entries of the menu.
-    function loadCommon() {
-        moduleTree.loadCommon(configData.getCurrentMainFile("commonMenus"))
-    }
+    function loadCommon() { moduleTree.loadCommon(configData.getCurrentMainFile("commonMenus")) }
     function remember(menuId) {
         configData.setCurrentMainFile(moduleTree.remembered(configData.getCurrentMainFile("commonMenus"), menuId),
                                       "commonMenus")
@@ -229,7 +196,7 @@ Rectangle {
                     source: model.icon
                     visible: model.icon !== ""
                     // Without the icon folder beside the program the menu still has pictures.
-                    onStatusChanged: if (status === Image.Error) source = ModuleIcons.retImageInforPath("", model.name)
+                    onStatusChanged: if (status === Image.Error) source = moduleTree.fallbackIcon(model.name)
                 }
                 // Entries below a menu carry a dot instead of an icon.
                 Rectangle {
@@ -479,7 +446,7 @@ Rectangle {
                 height: width
                 sourceSize: Qt.size(80 * menuDefault.sr, 80 * menuDefault.sr)
                 source: modelData.icon
-                onStatusChanged: if (status === Image.Error) source = ModuleIcons.retImageInforPath("", modelData.name)
+                onStatusChanged: if (status === Image.Error) source = moduleTree.fallbackIcon(modelData.name)
             }
             Text {
                 textFormat: Text.PlainText

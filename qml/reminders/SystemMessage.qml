@@ -7,7 +7,6 @@ import ReminderListModel 1.0
 import HttplanguagePackage 1.0
 import "style"
 import "controls"
-import "ModuleIcons.js" as ModuleIcons
 
 // The server's system reminders by module: the modules with their unread counts on the left,
 // the chosen module's reminders on the right, newest first, a page at a time; an unread filter,
@@ -52,9 +51,7 @@ Rectangle {
     function hextoPressHex(hex) {
         return Style.pressed(hex)
     }
-    function retImageInforPath(menuKey, menuName) {
-        return ModuleIcons.retImageInforPath(menuKey, menuName)
-    }
+    function retImageInforPath(menuKey, menuName) { return moduleModel.iconPath(menuKey, menuName) }
 
     // Called each time the view is shown: fresh counts and the first page again.
     function activate() {
@@ -64,51 +61,30 @@ Rectangle {
         remindList.forceActiveFocus()
     }
     function reloadModules() {
-        moduleModel.reload()
-        var current = moduleModel.indexOf(currentMenu)
-        if (current < 0) {
-            current = 0
-            currentMenu = "all"
-        }
-        moduleList.currentIndex = current
+        currentMenu = moduleModel.reloadKeeping(currentMenu)
+        moduleList.currentIndex = moduleModel.indexOf(currentMenu)
     }
+    // "": a row out of range.
     function chooseModule(key) {
-        if (key === currentMenu)
+        if (key === currentMenu || key === "")
             return
         currentMenu = key
         reload()
     }
-    function chooseRow(index) {
-        if (index >= 0 && index < moduleModel.count)
-            chooseModule(moduleModel.keyAt(index))
-    }
+    function chooseRow(index) { chooseModule(moduleModel.keyAt(index)) }
     function setUnreadOnly(only) {
         if (only === unreadOnly)
             return
         unreadOnly = only
         reload()
     }
-    function reload() {
-        remindModel.requestPage(currentMenu, unreadOnly, 1)
-    }
-    function loadMore() {
-        remindModel.loadMore(currentMenu, unreadOnly)
-    }
-    function markRead(index) {
-        remindModel.markRead(index)
-    }
+    function reload() { remindModel.requestPage(currentMenu, unreadOnly, 1) }
+    function loadMore() { remindModel.loadMore(currentMenu, unreadOnly) }
+    function markRead(index) { remindModel.markRead(index) }
     // "全部设置已读": every module of the current choice that has something unread.
-    function markAllRead() {
-        remindModel.markAllRead(currentMenu)
-    }
+    function markAllRead() { remindModel.markAllRead(currentMenu) }
     // The reminder's page of the web client; opening it reads it.
-    function openRemind(index) {
-        if (index < 0 || index >= remindModel.count)
-            return
-        var r = remindModel.get(index)
-        systemHandl.openMessageInfor(r.remindId, r.smsType, r.smsMenu)
-        markRead(index)
-    }
+    function openRemind(index) { remindModel.openRemind(index, systemHandl) }
 
     SystemHandl {
         id: systemHandl

@@ -90,6 +90,23 @@ void TreeRowsModel::rebuild()
     expand(0);
 }
 
+bool TreeRowsModel::reloadTree()
+{
+    if (!m_tree || m_tree->loading()) {
+        clear();
+        return false;
+    }
+    m_tree->onSigHandlCompletion();
+    m_tree->reLoadData(m_treeTypes);
+    rebuild();
+    return true;
+}
+
+bool TreeRowsModel::isBare() const
+{
+    return m_rows.isEmpty() || m_rows.first().count == 0;
+}
+
 void TreeRowsModel::clear()
 {
     if (m_rows.isEmpty())
@@ -181,15 +198,26 @@ void TreeRowsModel::toggle(int index)
         expand(index);
 }
 
-void TreeRowsModel::expandAllBelow(int index, int limit)
+bool TreeRowsModel::isExpanded(int index) const
+{
+    return index >= 0 && index < m_rows.size() && m_rows.at(index).expanded;
+}
+
+int TreeRowsModel::currentAfterCollapse(int index, int current) const
+{
+    return current > index && current < subtreeEnd(index) ? index : current;
+}
+
+bool TreeRowsModel::expandAllBelow(int index, int limit)
 {
     if (index < 0 || index >= m_rows.size())
-        return;
+        return false;
     const int depth = m_rows.at(index).depth;
     expand(index);
     for (int k = index + 1;
          k < m_rows.size() && m_rows.at(k).depth > depth && m_rows.size() < limit; ++k)
         expand(k);
+    return true;
 }
 
 void TreeRowsModel::collapseAll()

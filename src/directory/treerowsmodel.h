@@ -52,6 +52,11 @@ public:
     // The top node of the tree shown, open; no rows while the company has no members.
     Q_INVOKABLE void rebuild();
     Q_INVOKABLE void clear();
+    // The tree chosen again and rebuilt; while the organisation loads the rows are cleared
+    // instead (false), to be filled when it is in.
+    Q_INVOKABLE bool reloadTree();
+    // No rows, or a top node without members: the tree still wants the organisation.
+    Q_INVOKABLE bool isBare() const;
     // A row's fields by role name; an empty map out of range.
     Q_INVOKABLE QVariantMap get(int index) const;
     Q_INVOKABLE bool isOpenable(int index) const;
@@ -59,9 +64,13 @@ public:
     // The row after the rows below `index` (deeper than it).
     Q_INVOKABLE int subtreeEnd(int index) const;
     Q_INVOKABLE void collapse(int index);
+    Q_INVOKABLE bool isExpanded(int index) const;
+    // The current row once `index` is closed: a row inside it gives way to `index` itself.
+    Q_INVOKABLE int currentAfterCollapse(int index, int current) const;
     Q_INVOKABLE void toggle(int index);
     // Opens `index` and the nodes below it, in row order, until about `limit` rows are shown.
-    Q_INVOKABLE void expandAllBelow(int index, int limit);
+    // False out of range.
+    Q_INVOKABLE bool expandAllBelow(int index, int limit);
     // Closes everything but the top node.
     Q_INVOKABLE void collapseAll();
     Q_INVOKABLE int parentRow(int index) const;

@@ -111,17 +111,13 @@ SocketState *ConversationListModel::store() const
 
 void ConversationListModel::setStore(SocketState *store)
 {
-    if (store == m_store)
-        return;
-    if (m_store)
-        disconnect(m_store, nullptr, this, nullptr);
-    m_store = store;
-    if (store) {
-        connect(store, &SocketState::sigPrivareMessage, this, &ConversationListModel::readPrivate);
-        connect(store, &SocketState::sigGroupMessage, this, &ConversationListModel::readGroup);
+    const bool changed = m_store.link(this, store, [this](SocketState *s) {
+        connect(s, &SocketState::sigPrivareMessage, this, &ConversationListModel::readPrivate);
+        connect(s, &SocketState::sigGroupMessage, this, &ConversationListModel::readGroup);
         connectKeeping();
-    }
-    emit storeChanged();
+    });
+    if (changed)
+        emit storeChanged();
 }
 
 int ConversationListModel::indexOf(const QString &ids) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storelink.h"
+
 #include <QAbstractListModel>
 #include <QHash>
 #include <QPointer>
@@ -217,7 +219,7 @@ private:
     QVector<int> m_position;
     int m_unreadTotal = 0;
     int m_systemUnread = 0;
-    QPointer<SocketState> m_store;
+    StoreLink m_store;
     bool m_keeping = false;
     QString m_openId;
     QStringList m_markers;

@@ -31,18 +31,15 @@ SocketState *GroupListModel::store() const
 
 void GroupListModel::setStore(SocketState *store)
 {
-    if (store == m_store)
+    const bool changed = m_store.link(this, store, [this](SocketState *s) {
+        connect(s, &SocketState::sigGetGroupInfor, this, &GroupListModel::reload);
+        connect(s, &SocketState::sigGroupInforChange, this, &GroupListModel::reload);
+        connect(s, &SocketState::sigAddGroup, this, &GroupListModel::reload);
+        connect(s, &SocketState::sigEditGroupCB, this, &GroupListModel::reload);
+        connect(s, &SocketState::sigEditGroupDelete, this, &GroupListModel::reload);
+    });
+    if (!changed)
         return;
-    if (m_store)
-        disconnect(m_store, nullptr, this, nullptr);
-    m_store = store;
-    if (store) {
-        connect(store, &SocketState::sigGetGroupInfor, this, &GroupListModel::reload);
-        connect(store, &SocketState::sigGroupInforChange, this, &GroupListModel::reload);
-        connect(store, &SocketState::sigAddGroup, this, &GroupListModel::reload);
-        connect(store, &SocketState::sigEditGroupCB, this, &GroupListModel::reload);
-        connect(store, &SocketState::sigEditGroupDelete, this, &GroupListModel::reload);
-    }
     emit storeChanged();
     reload();
 }
@@ -54,6 +51,14 @@ void GroupListModel::setFilterText(const QString &text)
     m_filterText = text;
     emit filterTextChanged();
     reload();
+}
+
+void GroupListModel::setCurrentGroupId(const QString &groupId)
+{
+    if (groupId == m_currentGroupId)
+        return;
+    m_currentGroupId = groupId;
+    emit currentGroupIdChanged();
 }
 
 void GroupListModel::reload()
@@ -76,6 +81,11 @@ void GroupListModel::reload()
     });
     sync(rows);
     emit reloaded();
+    if (!m_currentGroupId.isEmpty() && !m_table.contains(m_currentGroupId)) {
+        const QString gone = m_currentGroupId;
+        setCurrentGroupId(QString());
+        emit currentGone(gone);
+    }
 }
 
 QString GroupListModel::leadingGroup() const

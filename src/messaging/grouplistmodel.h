@@ -1,8 +1,8 @@
 #pragma once
 
 #include "keyedlistmodel.h"
+#include "storelink.h"
 
-#include <QPointer>
 #include <QSet>
 #include <QString>
 
@@ -17,6 +17,9 @@ class GroupListModel : public KeyedListModel
     Q_OBJECT
     Q_PROPERTY(SocketState *store READ store WRITE setStore NOTIFY storeChanged)
     Q_PROPERTY(QString filterText READ filterText WRITE setFilterText NOTIFY filterTextChanged)
+    // The group the list shows open; it is let go when the group leaves the table.
+    Q_PROPERTY(QString currentGroupId READ currentGroupId WRITE setCurrentGroupId NOTIFY
+                   currentGroupIdChanged)
 public:
     enum Role {
         GroupIdRole = Qt::UserRole + 1,
@@ -32,6 +35,8 @@ public:
     void setStore(SocketState *store);
     QString filterText() const { return m_filterText; }
     void setFilterText(const QString &text);
+    QString currentGroupId() const { return m_currentGroupId; }
+    void setCurrentGroupId(const QString &groupId);
 
     // Brings the rows to the table as it is now.
     Q_INVOKABLE void reload();
@@ -46,9 +51,13 @@ signals:
     void filterTextChanged();
     // The rows follow the table again.
     void reloaded();
+    void currentGroupIdChanged();
+    // The open group is no longer the user's (left, removed or deleted); after reloaded().
+    void currentGone(const QString &groupId);
 
 private:
-    QPointer<SocketState> m_store;
+    StoreLink m_store;
     QString m_filterText;
+    QString m_currentGroupId;
     QSet<QString> m_table;
 };

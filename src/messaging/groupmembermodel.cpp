@@ -60,12 +60,7 @@ SocketState *GroupMemberModel::store() const
 
 void GroupMemberModel::setStore(SocketState *store)
 {
-    if (store == m_store)
-        return;
-    if (m_store)
-        disconnect(m_store, nullptr, this, nullptr);
-    m_store = store;
-    if (store) {
+    const bool changed = m_store.link(this, store, [this](SocketState *s) {
         const auto all = [this]() {
             if (m_source == Group)
                 reload();
@@ -74,12 +69,14 @@ void GroupMemberModel::setStore(SocketState *store)
             if (m_source == Group && groupIds == m_groupId)
                 reload();
         };
-        connect(store, &SocketState::sigGetGroupInfor, this, all);
-        connect(store, &SocketState::sigGroupInforChange, this, all);
-        connect(store, &SocketState::sigAddGroup, this, one);
-        connect(store, &SocketState::sigEditGroupCB, this, one);
-        connect(store, &SocketState::sigEditGroupDelete, this, one);
-    }
+        connect(s, &SocketState::sigGetGroupInfor, this, all);
+        connect(s, &SocketState::sigGroupInforChange, this, all);
+        connect(s, &SocketState::sigAddGroup, this, one);
+        connect(s, &SocketState::sigEditGroupCB, this, one);
+        connect(s, &SocketState::sigEditGroupDelete, this, one);
+    });
+    if (!changed)
+        return;
     emit storeChanged();
     if (m_source == Group)
         reload();
@@ -150,6 +147,25 @@ QStringList GroupMemberModel::names() const
     for (int i = 0; i < count(); ++i)
         names.append(row(i).at(UserName).toString());
     return names;
+}
+
+void GroupMemberModel::pickFirst(GroupMemberModel *shown, int n)
+{
+    if (!shown)
+        return;
+    for (int i = 0; i < std::min(n, shown->count()); ++i) {
+        const QString id = shown->keyAt(i);
+        if (!contains(id))
+            toggle(id, shown->row(i).at(UserName).toString());
+    }
+}
+
+QString GroupMemberModel::groupNameWith(const QString &first, int maxLength) const
+{
+    QStringList all{first};
+    all.append(names());
+    all.removeAll(QString());
+    return QStringList(all.mid(0, 3)).join(QStringLiteral("、")).left(std::max(0, maxLength));
 }
 
 void GroupMemberModel::fetchDetails()

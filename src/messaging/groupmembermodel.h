@@ -1,8 +1,8 @@
 #pragma once
 
 #include "keyedlistmodel.h"
+#include "storelink.h"
 
-#include <QPointer>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -75,6 +75,11 @@ public:
     Q_INVOKABLE bool toggle(const QString &userId, const QString &userName);
     Q_INVOKABLE void clear();
     Q_INVOKABLE QStringList names() const;
+    // Picked people: the first `n` rows of `shown` are picked too.
+    Q_INVOKABLE void pickFirst(GroupMemberModel *shown, int n);
+    // A name for a new group of `first` (the user) and the picked people: the first three
+    // names, at most `maxLength` characters.
+    Q_INVOKABLE QString groupNameWith(const QString &first, int maxLength) const;
     // Group members: those the user cache lacks are fetched in one request (each asked for once
     // only: a member the server does not return does not stall the window again), then the
     // departments and the names missing from the organisation are shown.
@@ -98,7 +103,7 @@ private:
 
     Source m_source = Picked;
     Order m_order = ByName;
-    QPointer<SocketState> m_store;
+    StoreLink m_store;
     QString m_groupId;
     QStringList m_excludedIds;
     QString m_filterText;

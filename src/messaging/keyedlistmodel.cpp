@@ -57,6 +57,29 @@ QStringList KeyedListModel::keys() const
     return keys;
 }
 
+QStringList KeyedListModel::keysWith(const QStringList &more) const
+{
+    QStringList all = keys();
+    for (const QString &key : more) {
+        if (!contains(key))
+            all.append(key);
+    }
+    return all;
+}
+
+QStringList KeyedListModel::keysWithout(const QString &key) const
+{
+    QStringList rest = keys();
+    rest.removeAll(key);
+    return rest;
+}
+
+QVariant KeyedListModel::rowOf(const QString &key) const
+{
+    const int index = indexOf(key);
+    return index < 0 ? QVariant::fromValue(nullptr) : QVariant(get(index));
+}
+
 void KeyedListModel::sync(const QVector<Row> &wanted)
 {
     const int before = m_rows.size();

@@ -40,6 +40,11 @@ public:
     Q_INVOKABLE QVariantMap get(int index) const;
     // The keys in row order.
     Q_INVOKABLE QStringList keys() const;
+    // The keys with those of `more` that are not rows yet after them; and without `key`.
+    Q_INVOKABLE QStringList keysWith(const QStringList &more) const;
+    Q_INVOKABLE QStringList keysWithout(const QString &key) const;
+    // The fields of the row of `key` as get() gives them; null without such a row.
+    Q_INVOKABLE QVariant rowOf(const QString &key) const;
 
 signals:
     void countChanged();

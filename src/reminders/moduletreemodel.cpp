@@ -2,6 +2,7 @@
 
 #include "reminders/menuitem.h"
 #include "reminders/menumodel.h"
+#include "reminders/moduleicons.h"
 #include "json/jsonfield.h"
 #include "json/peerjson.h"
 
@@ -125,6 +126,51 @@ void ModuleTreeModel::reload()
     if (!m_chosenId.isEmpty() && !contains(m_chosenId))
         m_chosenId.clear();
     emit chosenChanged();
+}
+
+int ModuleTreeModel::reloadKeeping(int currentRow)
+{
+    const QString keep = menuIdAt(currentRow);
+    reload();
+    return keptRow(keep);
+}
+
+int ModuleTreeModel::search(const QString &text, int currentRow)
+{
+    const QString keep = menuIdAt(currentRow);
+    setSearchText(text);
+    return keptRow(keep);
+}
+
+QString ModuleTreeModel::activateRow(int index)
+{
+    const QString menuId = menuIdAt(index);
+    if (menuId.isEmpty() || !menuHasChildren(menuId))
+        return menuId;
+    setChosenId(menuId);
+    if (m_searchText.isEmpty())
+        setExpanded(menuId, !isExpanded(menuId));
+    return QString();
+}
+
+bool ModuleTreeModel::opensPage(const QString &menuId)
+{
+    if (!contains(menuId))
+        return false;
+    if (!menuHasChildren(menuId))
+        return true;
+    setChosenId(menuId);
+    return false;
+}
+
+QString ModuleTreeModel::menuIdAt(int row) const
+{
+    return row >= 0 && row < m_rows.size() ? m_nodes.at(m_rows.at(row).node).id : QString();
+}
+
+int ModuleTreeModel::keptRow(const QString &menuId) const
+{
+    return m_rows.isEmpty() ? -1 : std::max(0, indexOf(menuId));
 }
 
 int ModuleTreeModel::addNode(const MenuEntry &entry, const QString &moduleId, const QString &path)
@@ -356,4 +402,9 @@ QString ModuleTreeModel::iconOf(const QString &name) const
     if (cached == m_icons.constEnd())
         cached = m_icons.insert(name, MenuItem::imageFor(name));
     return cached.value();
+}
+
+QString ModuleTreeModel::fallbackIcon(const QString &name) const
+{
+    return ModuleIcons::path(QString(), name);
 }

@@ -61,6 +61,16 @@ public:
     // The tree again from MenuModel; open menus stay open, a chosen menu that is gone is
     // forgotten.
     Q_INVOKABLE void reload();
+    // reload() and search(): the row that `currentRow`'s menu has afterwards (the first row
+    // when it shows no more, -1 when there are none), so the view stays on its menu.
+    Q_INVOKABLE int reloadKeeping(int currentRow);
+    Q_INVOKABLE int search(const QString &text, int currentRow);
+    // A row activated: a menu with entries becomes the chosen one and, unless searching, opens
+    // or closes; an entry's id is given back for opening, "" otherwise.
+    Q_INVOKABLE QString activateRow(int index);
+    // Whether a menu is an entry that opens a page; a menu with entries becomes the chosen one
+    // instead.
+    Q_INVOKABLE bool opensPage(const QString &menuId);
     Q_INVOKABLE bool isEmpty() const { return m_top.isEmpty(); }
     // False when nothing changed (no such menu, no entries, already so).
     Q_INVOKABLE bool setExpanded(const QString &menuId, bool open);
@@ -77,6 +87,8 @@ public:
     Q_INVOKABLE void loadCommon(const QString &stored);
     // The stored list with `menuId` first, as it is to be stored.
     Q_INVOKABLE QString remembered(const QString &stored, const QString &menuId) const;
+    // The module picture for a menu whose own icon does not load.
+    Q_INVOKABLE QString fallbackIcon(const QString &name) const;
 
 signals:
     void countChanged();
@@ -101,6 +113,8 @@ private:
         QString icon;
     };
 
+    QString menuIdAt(int row) const;
+    int keptRow(const QString &menuId) const;
     int addNode(const MenuEntry &entry, const QString &moduleId, const QString &path);
     int nodeOf(const QString &menuId) const;
     // The rows for the current search, or the tree with its open menus.

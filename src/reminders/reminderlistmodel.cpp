@@ -1,6 +1,7 @@
 #include "reminderlistmodel.h"
 
 #include "reminders/remindermodulemodel.h"
+#include "reminders/systemhandl.h"
 #include "reminders/systemrequest.h"
 #include "json/jsonfield.h"
 #include "json/peerjson.h"
@@ -221,6 +222,15 @@ void ReminderListModel::markRead(int index)
         return;
     m_readOneQueue.append(id);
     sendNextReadOne();
+}
+
+void ReminderListModel::openRemind(int index, SystemHandl *handl)
+{
+    if (!handl || index < 0 || index >= m_rows.size())
+        return;
+    const Row &row = m_rows.at(index);
+    handl->openMessageInfor(row.remindId, row.smsType, row.smsMenu);
+    markRead(index);
 }
 
 void ReminderListModel::sendNextReadOne()

@@ -11,6 +11,7 @@
 #include <optional>
 
 class ReminderModuleModel;
+class SystemHandl;
 
 // The reminders of one module (or of all), newest first as the server pages them; a page is
 // appended to the rows, and a read mark changes its row in place. Rows are found by reminder id.
@@ -75,6 +76,8 @@ public:
     // The outcome of a request on channel `types` (1 page, 2 one read, 3 a module read).
     Q_INVOKABLE void requestStatus(bool status, int types, const QString &errors);
     Q_INVOKABLE void markRead(int index);
+    // The reminder's page of the web client, opened through `handl`; opening it reads it.
+    Q_INVOKABLE void openRemind(int index, SystemHandl *handl);
     // Every module of the choice `menu` that has something unread; the chosen module all the
     // same while its count is not known.
     Q_INVOKABLE void markAllRead(const QString &menu);

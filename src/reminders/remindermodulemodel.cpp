@@ -1,5 +1,6 @@
 #include "remindermodulemodel.h"
 
+#include "reminders/moduleicons.h"
 #include "reminders/systeminformation.h"
 
 const QString ReminderModuleModel::allKey = QStringLiteral("all");
@@ -76,6 +77,12 @@ void ReminderModuleModel::reload()
     endResetModel();
     if (before != m_rows.size())
         emit countChanged();
+}
+
+QString ReminderModuleModel::reloadKeeping(const QString &key)
+{
+    reload();
+    return m_rowOf.contains(key) ? key : allKey;
 }
 
 void ReminderModuleModel::refreshCounts()
@@ -155,4 +162,9 @@ void ReminderModuleModel::setUnread(int index, int unread)
         return;
     m_rows[index].unread = unread;
     emit dataChanged(this->index(index), this->index(index), {UnreadRole});
+}
+
+QString ReminderModuleModel::iconPath(const QString &key, const QString &name) const
+{
+    return ModuleIcons::path(key, name);
 }

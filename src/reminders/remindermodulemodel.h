@@ -34,6 +34,8 @@ public:
 
     // The modules of the store's groups, with its counts.
     Q_INVOKABLE void reload();
+    // reload(), then the module to stay on: `key` while it still has a row, else "all".
+    Q_INVOKABLE QString reloadKeeping(const QString &key);
     // The store's counts on every row; when a mark made them stale while an earlier answer was
     // on its way, they are asked for once more.
     Q_INVOKABLE void refreshCounts();
@@ -45,6 +47,8 @@ public:
     Q_INVOKABLE QString nameOf(const QString &key) const;
     Q_INVOKABLE int unreadOf(const QString &key) const;
     Q_INVOKABLE QVariantMap get(int index) const;
+    // The picture of a module, by its key or else its name (ModuleIcons::path).
+    Q_INVOKABLE QString iconPath(const QString &key, const QString &name) const;
 
     // `amount` read in module `key`: its row and the "all" row count down, never below 0.
     void countDown(const QString &key, int amount);

@@ -23,8 +23,10 @@
 #include "items/roundpicture.h"
 #include "items/textballoon.h"
 #include "language/httplanguagepackage.h"
+#include "language/languagetexts.h"
 #include "messaging/conversationlistmodel.h"
 #include "messaging/conversationmodel.h"
+#include "messaging/groupchangewatch.h"
 #include "messaging/grouplistmodel.h"
 #include "messaging/groupmembermodel.h"
 #include "messaging/onlineinfor.h"
@@ -78,6 +80,7 @@ void registerQmlTypes()
     registerType<ConversationModel>("ConversationModel");
     registerType<GroupListModel>("GroupListModel");
     registerType<GroupMemberModel>("GroupMemberModel");
+    registerType<GroupChangeWatch>("GroupChangeWatch");
     registerType<UploadImage>("UploadImage");
     registerType<DownloadFile>("DownloadFile");
     registerType<ChatFileTransfers>("ChatFileTransfers");
@@ -93,6 +96,7 @@ void registerQmlTypes()
     registerType<FilteruserAuthority>("FilteruserAuthority");
     registerType<HttpRequest>("HttpRequest");
     registerType<HttplanguagePackage>("HttplanguagePackage");
+    registerType<LanguageTextsBase>("LanguageTextsBase");
     registerType<MessageFilestoreitem>("MessageFilestoreitem");
     registerType<MessageNotices>("MessageNotices");
     registerType<CertificateTrust>("CertificateTrust");

@@ -438,8 +438,12 @@ void TestTreeModel::visibleRowsOpenAndClose()
     TreeRowsModel rows;
     QAbstractItemModelTester tester(&rows, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QSignalSpy reset(&rows, &QAbstractItemModel::modelReset);
+    // Without a tree there is nothing to load, and the rows still want one.
+    QVERIFY(!rows.reloadTree());
+    QVERIFY(rows.isBare());
     rows.setTree(m_model.get());
     rows.rebuild();
+    QVERIFY(!rows.isBare());
     QCOMPARE(rows.get(0).value("kind").toString(), QStringLiteral("company"));
     QVERIFY(rows.get(0).value("expanded").toBool());
     const int shown = 1 + m_model->rowCount(top());
@@ -464,7 +468,15 @@ void TestTreeModel::visibleRowsOpenAndClose()
     QVERIFY(!rows.isOpenable(zhang));
     QVERIFY(rows.personInfor(zhang).contains(QStringLiteral("zhangwei@xinghe-oa.example")));
     QCOMPARE(rows.subtreeEnd(research), research + 1 + below);
+    // Closing: a current row inside gives way to the department, one elsewhere stays.
+    QVERIFY(rows.isExpanded(research));
+    QCOMPARE(rows.currentAfterCollapse(research, zhang), research);
+    QCOMPARE(rows.currentAfterCollapse(research, research), research);
+    QCOMPARE(rows.currentAfterCollapse(research, 0), 0);
+    QCOMPARE(rows.currentAfterCollapse(research, research + 1 + below), research + 1 + below);
     rows.toggle(research);
+    QVERIFY(!rows.isExpanded(research));
+    QVERIFY(!rows.isExpanded(-1));
     QCOMPARE(rows.count(), shown);
     QCOMPARE(rows.rowOfPerson(QStringLiteral("10001")), -1);
     QVERIFY(!rows.get(research).value("expanded").toBool());
@@ -477,7 +489,10 @@ void TestTreeModel::visibleRowsOpenAndClose()
     QCOMPARE(rows.rowOfPerson(QStringLiteral("10001")), -1);
     rows.collapseAll();
     QCOMPARE(rows.count(), shown);
-    rows.expandAllBelow(0, shown + 2);
+    QVERIFY(!rows.expandAllBelow(-1, 100000));
+    QVERIFY(!rows.expandAllBelow(rows.count(), 100000));
+    QCOMPARE(rows.count(), shown);
+    QVERIFY(rows.expandAllBelow(0, shown + 2));
     QVERIFY(rows.count() >= shown + 2);
     QVERIFY(rows.count() < 1 + m_departments + m_users.size() - 1);
     rows.expandAllBelow(0, 100000);
@@ -491,6 +506,11 @@ void TestTreeModel::visibleRowsOpenAndClose()
     for (int i = 2; i < rows.count(); ++i)
         QVERIFY(QString::localeAwareCompare(rows.get(i - 1).value("name").toString(),
                                             rows.get(i).value("name").toString()) <= 0);
+    // Back to the department tree in one step, its top node open.
+    rows.setTreeTypes(QStringLiteral("2"));
+    QVERIFY(rows.reloadTree());
+    QCOMPARE(rows.count(), shown);
+    QCOMPARE(rows.get(research).value("name").toString(), QStringLiteral("技术研发部"));
     QCOMPARE(reset.count(), 0);
 }
 

@@ -14,6 +14,7 @@
 
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QList>
 #include <QPair>
@@ -124,6 +125,28 @@ private:
 // it: socket.io 4 in its own protocol and in its compatibility mode for older clients, and
 // socket.io 2.
 enum class Generation { V4, V4Eio3, V2 };
+
+// One fixture of the inbound fuzz corpus as the event and the arguments the engine is handed,
+// read as the fuzz target reads its input: the first byte picks the event.
+inline QPair<QString, QJsonArray> fixture(const char *name)
+{
+    QFile file(QStringLiteral(TARNEX_SOURCE_DIR "/tests/fuzz/corpus/messaging_inbound/") +
+               QLatin1String(name));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray data = file.readAll();
+    const QStringList events = SocketHandl::inboundEvents() + SocketHandl::acknowledgedEvents();
+    const QJsonDocument document = QJsonDocument::fromJson('[' + data.mid(1) + ']');
+    return {events.at(quint8(data.at(0)) % events.size()), document.array()};
+}
+
+// The process engine signed in as `user` without a server, as the models' tests feed it.
+inline SocketHandl *engineAs(const QString &user)
+{
+    SocketHandl *engine = SocketHandl::instance();
+    engine->setLoginIdentity(user, QString(), QString());
+    return engine;
+}
 
 // Rows for a case run against every generation.
 inline void generations()

@@ -25,18 +25,7 @@ const QString me = QStringLiteral("10001");
 const QString privateType = QStringLiteral("2");
 const QString groupType = QStringLiteral("3");
 
-// One fixture's event and arguments, read as the fuzz target reads its input.
-QPair<QString, QJsonArray> fixture(const char *name)
-{
-    QFile file(QStringLiteral(TARNEX_SOURCE_DIR "/tests/fuzz/corpus/messaging_inbound/") +
-               QLatin1String(name));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray data = file.readAll();
-    const QStringList events = SocketHandl::inboundEvents() + SocketHandl::acknowledgedEvents();
-    const QJsonDocument document = QJsonDocument::fromJson('[' + data.mid(1) + ']');
-    return {events.at(quint8(data.at(0)) % events.size()), document.array()};
-}
+using messagingtest::fixture;
 
 QStringList order(const ConversationListModel &model)
 {
@@ -75,8 +64,7 @@ private slots:
 
 void TestConversationList::storeMessagesMoveRows()
 {
-    SocketHandl *engine = SocketHandl::instance();
-    engine->setLoginIdentity(me, QString(), QString());
+    SocketHandl *engine = messagingtest::engineAs(me);
     SocketState state;
     ConversationListModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);

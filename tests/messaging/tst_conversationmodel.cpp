@@ -29,17 +29,7 @@ const qulonglong firstId = 1765000000000;
 // Rows a minute apart: no time mark between them.
 constexpr qulonglong minute = 60000;
 
-QPair<QString, QJsonArray> fixture(const char *name)
-{
-    QFile file(QStringLiteral(TARNEX_SOURCE_DIR "/tests/fuzz/corpus/messaging_inbound/") +
-               QLatin1String(name));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray data = file.readAll();
-    const QStringList events = SocketHandl::inboundEvents() + SocketHandl::acknowledgedEvents();
-    const QJsonDocument document = QJsonDocument::fromJson('[' + data.mid(1) + ']');
-    return {events.at(quint8(data.at(0)) % events.size()), document.array()};
-}
+using messagingtest::fixture;
 
 // A message as the engine's text for the documents, every third one the user's own.
 QString text(qulonglong id, const QString &status = QString(), const QString &msg = QString(),
@@ -100,8 +90,7 @@ private slots:
 
 void TestConversationModel::engineFeedsRows()
 {
-    SocketHandl *engine = SocketHandl::instance();
-    engine->setLoginIdentity(me, QString(), QString());
+    SocketHandl *engine = messagingtest::engineAs(me);
     SocketState state;
     ConversationModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -420,8 +409,7 @@ void TestConversationModel::uploadTakesStoredId()
 
 void TestConversationModel::historyPagesReplaceRows()
 {
-    SocketHandl *engine = SocketHandl::instance();
-    engine->setLoginIdentity(me, QString(), QString());
+    SocketHandl *engine = messagingtest::engineAs(me);
     SocketState state;
     ConversationModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);

@@ -3,6 +3,7 @@
 // change only the rows they touch (the others keep their persistent indexes), a rename moves one
 // row once, members come, go and go online, and picked people keep the order they were picked.
 
+#include "messaging/groupchangewatch.h"
 #include "messaging/grouplistmodel.h"
 #include "messaging/groupmembermodel.h"
 #include "messaging/sockethandl.h"
@@ -27,18 +28,7 @@ const QString techGroup = QStringLiteral("5b0f3c2e-8d41-4a67-9e1b-2c7d9a4f6e01")
 const QString projectGroup = QStringLiteral("9c4e7a10-3f2b-4d88-b5a6-71e0c3d2f902");
 const QString lunchGroup = QStringLiteral("e2a61d57-0b9c-4f3e-8a24-6d5c1b7e9f03");
 
-// One fixture's event and arguments, read as the fuzz target reads its input.
-QPair<QString, QJsonArray> fixture(const char *name)
-{
-    QFile file(QStringLiteral(TARNEX_SOURCE_DIR "/tests/fuzz/corpus/messaging_inbound/") +
-               QLatin1String(name));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray data = file.readAll();
-    const QStringList events = SocketHandl::inboundEvents() + SocketHandl::acknowledgedEvents();
-    const QJsonDocument document = QJsonDocument::fromJson('[' + data.mid(1) + ']');
-    return {events.at(quint8(data.at(0)) % events.size()), document.array()};
-}
+using messagingtest::fixture;
 
 // An event handed to the engine, once the store has told of it.
 template <typename Signal>
@@ -121,11 +111,12 @@ private slots:
     void groupListChangesOnlyWhatChanged();
     void membersFollowTheGroupAndWhoIsOnline();
     void pickedPeopleKeepTheirOrder();
+    void changeWaitEndsWithItsAnswer();
 };
 
 void TestGroupModels::initTestCase()
 {
-    SocketHandl::instance()->setLoginIdentity(me, QString(), QString());
+    messagingtest::engineAs(me);
     qRegisterMetaType<QVector<int>>();
 }
 
@@ -146,6 +137,8 @@ void TestGroupModels::groupListChangesOnlyWhatChanged()
     QCOMPARE(model.get(model.indexOf(techGroup)).value("memberCount").toInt(), 3);
     QVERIFY(model.get(3).isEmpty());
     QCOMPARE(model.indexOf(QStringLiteral("g-1")), -1);
+    QCOMPARE(model.rowOf(projectGroup).toMap(), project);
+    QCOMPARE(model.rowOf(QStringLiteral("g-1")).userType(), int(QMetaType::Nullptr));
     // The user's own group wins over a larger one.
     QCOMPARE(model.leadingGroup(), techGroup);
 
@@ -203,6 +196,8 @@ void TestGroupModels::groupListChangesOnlyWhatChanged()
     // table still knows the hidden groups.
     rows = persistent(model);
     moved.clear();
+    QSignalSpy currentGone(&model, &GroupListModel::currentGone);
+    model.setCurrentGroupId(techGroup);
     model.setFilterText(lastName.toUpper());
     QCOMPARE(keysOf(model), QStringList{first});
     QVERIFY(model.inTable(techGroup));
@@ -212,8 +207,12 @@ void TestGroupModels::groupListChangesOnlyWhatChanged()
     QCOMPARE(moved.count(), 0);
     QVERIFY(followed(model, rows));
     QVERIFY(indexConsistent(model));
+    // Filtered out is not gone: the open group stays open.
+    QCOMPARE(currentGone.count(), 0);
+    QCOMPARE(model.currentGroupId(), techGroup);
 
-    // A group deleted: only its row goes.
+    // A group deleted: only its row goes, and the list lets it go as the open one.
+    model.setCurrentGroupId(QStringLiteral("g-1"));
     rows = persistent(model);
     removed.clear();
     inserted.clear();
@@ -227,6 +226,21 @@ void TestGroupModels::groupListChangesOnlyWhatChanged()
     QVERIFY(followed(model, rows));
     QVERIFY(indexConsistent(model));
     QCOMPARE(reset.count(), 0);
+    QCOMPARE(currentGone.count(), 1);
+    QCOMPARE(currentGone.first().at(0).toString(), QStringLiteral("g-1"));
+    QCOMPARE(model.currentGroupId(), QString());
+
+    // Let go of the store: it is told once, and its events no longer reach the rows.
+    QSignalSpy storeChanged(&model, &GroupListModel::storeChanged);
+    model.setStore(&state);
+    QCOMPARE(storeChanged.count(), 0);
+    model.setStore(nullptr);
+    QCOMPARE(storeChanged.count(), 1);
+    QCOMPARE(model.count(), 0);
+    reloaded.clear();
+    QVERIFY(deliver(state, &SocketState::sigAddGroup, added.first, added.second));
+    QCOMPARE(reloaded.count(), 0);
+    QCOMPARE(model.count(), 0);
 }
 
 void TestGroupModels::membersFollowTheGroupAndWhoIsOnline()
@@ -329,6 +343,82 @@ void TestGroupModels::pickedPeopleKeepTheirOrder()
     picked.clear();
     QCOMPARE(picked.count(), 0);
     QCOMPARE(count.count(), 5);
+
+    // The first people shown picked at once, those picked already kept where they are; a new
+    // group's name from the user and the first three picked, cut to the limit.
+    GroupMemberModel shown;
+    shown.toggle(QStringLiteral("10004"), QStringLiteral("赵强"));
+    shown.toggle(QStringLiteral("10002"), QStringLiteral("李娜"));
+    shown.toggle(QStringLiteral("10006"), QStringLiteral("陈静"));
+    shown.toggle(QStringLiteral("10003"), QStringLiteral("王芳"));
+    picked.toggle(QStringLiteral("10002"), QStringLiteral("李娜"));
+    picked.pickFirst(&shown, 3);
+    QCOMPARE(keysOf(picked), (QStringList{"10002", "10004", "10006"}));
+    picked.pickFirst(&shown, 99);
+    QCOMPARE(keysOf(picked), (QStringList{"10002", "10004", "10006", "10003"}));
+    QCOMPARE(picked.groupNameWith(QStringLiteral("张伟"), 30), QStringLiteral("张伟、李娜、赵强"));
+    QCOMPARE(picked.groupNameWith(QString(), 30), QStringLiteral("李娜、赵强、陈静"));
+    QCOMPARE(picked.groupNameWith(QStringLiteral("张伟"), 4), QStringLiteral("张伟、李"));
+    // The member lists a change asks the server for.
+    QCOMPARE(picked.keysWith({"10004", "10009", "10009"}),
+             (QStringList{"10002", "10004", "10006", "10003", "10009", "10009"}));
+    QCOMPARE(picked.keysWithout(QStringLiteral("10004")), (QStringList{"10002", "10006", "10003"}));
+}
+
+// A change asked of the server ends with the event that answers it, and only that one; without
+// it in time the change fails.
+void TestGroupModels::changeWaitEndsWithItsAnswer()
+{
+    SocketState state;
+    GroupChangeWatch watch;
+    watch.setStore(&state);
+    QSignalSpy failed(&watch, &GroupChangeWatch::failed);
+
+    // A removal of two members: another group's event, or one that removes only one of them,
+    // is not its answer.
+    watch.watch(QStringLiteral("remove"), projectGroup, QStringLiteral("10002,10003,"));
+    QVERIFY(watch.waiting());
+    QCOMPARE(watch.groupId(), projectGroup);
+    emit state.sigEditGroupCB(techGroup, false, QStringLiteral("10002,10003"));
+    emit state.sigEditGroupCB(projectGroup, false, QStringLiteral("10003"));
+    QVERIFY(watch.waiting());
+    emit state.sigEditGroupCB(projectGroup, false, QStringLiteral("10003,10004,10002"));
+    QVERIFY(!watch.waiting());
+    QCOMPARE(watch.groupId(), QString());
+
+    // An addition ends with an event that adds; leaving with the group gone, whatever is waited.
+    watch.watch(QStringLiteral("add"), projectGroup, QStringLiteral("10004"));
+    emit state.sigEditGroupCB(projectGroup, false, QString());
+    QVERIFY(watch.waiting());
+    emit state.sigEditGroupCB(projectGroup, true, QString());
+    QVERIFY(!watch.waiting());
+    watch.watch(QStringLiteral("exit"), projectGroup, QString());
+    emit state.sigEditGroupCB(projectGroup, true, QString());
+    QVERIFY(watch.waiting());
+    emit state.sigEditGroupDelete(techGroup);
+    QVERIFY(watch.waiting());
+    emit state.sigEditGroupDelete(projectGroup);
+    QVERIFY(!watch.waiting());
+
+    // Unanswered: it fails once, and a late answer changes nothing.
+    watch.setTimeout(0);
+    watch.watch(QStringLiteral("delete"), lunchGroup, QString());
+    QVERIFY(failed.wait());
+    QCOMPARE(failed.count(), 1);
+    QVERIFY(!watch.waiting());
+    QCOMPARE(watch.groupId(), QString());
+    emit state.sigEditGroupDelete(lunchGroup);
+    QCOMPARE(failed.count(), 1);
+
+    // Another store: the old one's events no longer count.
+    SocketState other;
+    watch.setTimeout(60000);
+    watch.setStore(&other);
+    watch.watch(QStringLiteral("exit"), projectGroup, QString());
+    emit state.sigEditGroupDelete(projectGroup);
+    QVERIFY(watch.waiting());
+    emit other.sigEditGroupDelete(projectGroup);
+    QVERIFY(!watch.waiting());
 }
 
 TARNEX_TEST_MAIN(TestGroupModels)

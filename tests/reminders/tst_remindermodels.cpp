@@ -3,6 +3,7 @@
 
 #include "net/replyenvelope.h"
 #include "reminders/menumodel.h"
+#include "reminders/moduleicons.h"
 #include "reminders/moduletreemodel.h"
 #include "reminders/reminderlistmodel.h"
 #include "reminders/remindermodulemodel.h"
@@ -181,6 +182,30 @@ void TestReminderModels::modulesAndStaleCounts()
     QCOMPARE(modules.unreadOf(QStringLiteral("all")), 10);
     modules.refreshCounts();
     QCOMPARE(wanted.count(), 2);
+
+    // The view stays on its module while the store still has it.
+    QCOMPARE(modules.reloadKeeping(QStringLiteral("7")), QStringLiteral("7"));
+    QCOMPARE(modules.reloadKeeping(QStringLiteral("gone")), QStringLiteral("all"));
+
+    // Module pictures: by key before name, the particular word before the general one, in any
+    // case; the notice picture for the rest. Every picture is one the client carries.
+    const auto icon = [&modules](const char *key, const char *name) {
+        return modules.iconPath(QString::fromUtf8(key), QString::fromUtf8(name))
+            .remove(QStringLiteral("qrc:/images/"));
+    };
+    QCOMPARE(icon("WebMail", ""), QStringLiteral("webmailimage.png"));
+    QCOMPARE(icon("mail", "流程中心"), QStringLiteral("emailimage.png"));
+    QCOMPARE(icon("7", "考勤管理"), QStringLiteral("attendancemachineimage.png"));
+    QCOMPARE(icon("", "人事档案管理员"), QStringLiteral("personnel_filesimage.png"));
+    QCOMPARE(icon("", "档案室"), QStringLiteral("filemanagementimage.png"));
+    QCOMPARE(icon("", ""), QStringLiteral("noticeimage.png"));
+    QCOMPARE(icon("zz", "其他"), QStringLiteral("noticeimage.png"));
+    const QStringList images = ModuleIcons::allImages();
+    QCOMPARE(images.size(), 27);
+    for (const QString &image : images)
+        QVERIFY2(
+            QFile::exists(ReferenceServer::sourceDir() + QStringLiteral("/qml/images/") + image),
+            qPrintable(image));
 }
 
 void TestReminderModels::pagesOneRequestAtATime()
@@ -433,6 +458,41 @@ void TestReminderModels::searchAndCommonFunctions()
     QCOMPARE(tree.count(), 4);
     tree.setSearchText(QString());
     QCOMPARE(tree.count(), 12 + 2 + 2);
+
+    // The view stays on its menu through a search and back; a menu the search hides gives the
+    // first row, no rows none.
+    const int current = tree.search(QStringLiteral("管理"), tree.indexOf(QStringLiteral("401")));
+    QCOMPARE(current, 3);
+    QCOMPARE(tree.search(QString(), current), 12);
+    QCOMPARE(tree.search(QStringLiteral("拜访"), 12), 0);
+    QCOMPARE(tree.search(QStringLiteral("§"), 0), -1);
+    QCOMPARE(tree.search(QString(), -1), 0);
+    QCOMPARE(tree.reloadKeeping(tree.indexOf(QStringLiteral("4012"))), 14);
+
+    // A menu activated becomes the chosen one and opens or closes, in place while searching; an
+    // entry is given back to open.
+    QCOMPARE(tree.activateRow(0), QString());
+    QCOMPARE(tree.chosenId(), QStringLiteral("101"));
+    QVERIFY(!tree.isExpanded(QStringLiteral("101")));
+    QCOMPARE(tree.activateRow(tree.indexOf(QStringLiteral("103"))), QStringLiteral("103"));
+    QCOMPARE(tree.chosenId(), QStringLiteral("101"));
+    QCOMPARE(tree.activateRow(-1), QString());
+    QCOMPARE(tree.activateRow(tree.count()), QString());
+    tree.setSearchText(QStringLiteral("管理"));
+    QCOMPARE(tree.activateRow(tree.indexOf(QStringLiteral("401"))), QString());
+    QCOMPARE(tree.chosenId(), QStringLiteral("401"));
+    QVERIFY(tree.isExpanded(QStringLiteral("401")));
+    tree.setSearchText(QString());
+    // Opening by id (a tile): only an entry opens a page.
+    QVERIFY(!tree.opensPage(QStringLiteral("4012")));
+    QCOMPARE(tree.chosenId(), QStringLiteral("4012"));
+    QVERIFY(tree.opensPage(QStringLiteral("40121")));
+    QVERIFY(!tree.opensPage(QStringLiteral("999")));
+    QCOMPARE(tree.chosenId(), QStringLiteral("4012"));
+    QCOMPARE(tree.fallbackIcon(QStringLiteral("客户管理")),
+             QStringLiteral("qrc:/images/customerimage.png"));
+    tree.setChosenId(QString());
+    tree.setExpanded(QStringLiteral("101"), true);
 
     // Before any entry was opened: the first entries of the menu.
     tree.loadCommon(QString());
