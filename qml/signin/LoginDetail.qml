@@ -70,11 +70,7 @@ Item {
         tipText = text
         popupTime.restart()
     }
-    function avatarFor(account) {
-        return loginDetail.parent && loginDetail.parent.getUserAvatar
-                ? loginDetail.parent.getUserAvatar(configData.getAccountImage(account))
-                : "qrc:/images/defaulticon.png"
-    }
+    function avatarFor(account) { return configData.avatarUrl(configData.getAccountImage(account)) }
     // Fills the form from the settings of the current server.
     function reset() {
         pending = false
@@ -130,10 +126,7 @@ Item {
     function cancelLogin() {
         pending = false
     }
-    function serverIsSet() {
-        var server = configData.getCurrentMainFile("currentServerIp")
-        return server !== "" && server !== "http://" && server !== "https://"
-    }
+    function serverIsSet() { return configData.currentServerSet() }
     function doLogin() {
         if (pending)
             return
@@ -159,10 +152,7 @@ Item {
             return
         }
         tipText = ""
-        configData.setCurrentMainFile(account, "currentAccount")
-        configData.setCurrentMainFile(rememberPassword ? "true" : "false", "rememberPassword")
-        configData.setCurrentMainFile(autoLogin ? "true" : "false", "autoLogin")
-        configData.setCurrentMainFile(rememberPassword ? password : "", "currentPassword")
+        configData.saveSignIn(account, password, rememberPassword, autoLogin)
         pending = true
         loginRequest.loginServer(account, password)
         sigLoginStart(account)
@@ -373,9 +363,9 @@ Item {
                         height: 44 * loginDetail.sr
                         radius: 3 * loginDetail.sr
                         color: rowArea.containsMouse || activeFocus ? (loginDetail.pal.hover) : "transparent"
+                        // The store's change signal has refreshed the list by the time this returns.
                         function remove() {
                             configData.removeAccount(modelData)
-                            loginDetail.accounts = configData.getAllAccount()
                             if (loginDetail.accounts.length === 0)
                                 accountPopup.close()
                         }

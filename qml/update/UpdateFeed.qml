@@ -12,19 +12,7 @@ QtObject {
     signal answered(string version, string packageUrl, string packageName, string notes, string text)
 
     // Dotted versions compared part by part: "5.0.0.10" is older than "5.0.1.0".
-    function isNewer(candidate, current) {
-        var a = String(candidate).split(".")
-        var b = String(current).split(".")
-        for (var i = 0; i < Math.max(a.length, b.length); ++i) {
-            var x = parseInt(a[i] || "0", 10)
-            var y = parseInt(b[i] || "0", 10)
-            if (isNaN(x) || isNaN(y))
-                return false
-            if (x !== y)
-                return x > y
-        }
-        return false
-    }
+    function isNewer(candidate, current) { return versions.isNewerVersion(candidate, current) }
     // A ConfigData answers its first feed request only, so each check has its own.
     function check() {
         drop()
@@ -45,6 +33,7 @@ QtObject {
         answered(version, url, name, notes.replace(/\n+$/, ""), text)
     }
 
+    property ConfigData versions: ConfigData {}
     property Component checkerComponent: Component {
         ConfigData {
             id: feedChecker

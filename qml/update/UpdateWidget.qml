@@ -53,11 +53,7 @@ Rectangle {
         sigShowMainWidget()
     }
     // The last part of the package's name or address, when it is a plain file name.
-    function fileNameOf(name, url) {
-        var text = String(name !== "" ? name : url).split("?")[0]
-        text = text.substring(text.lastIndexOf("/") + 1)
-        return /^[A-Za-z0-9._-]+$/.test(text) && text !== "." && text !== ".." ? text : ""
-    }
+    function fileNameOf(name, url) { return httpRequest.downloadName(name, url) }
     function check() {
         updateView.phase = "checking"
         updateView.progress = 0

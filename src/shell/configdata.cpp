@@ -6,6 +6,7 @@
 
 #include "config/configfile.h"
 #include "config/rememberedpasswords.h"
+#include "config/serveraddress.h"
 #include "desktop/dockclick.h"
 #include "desktop/noticetext.h"
 #include "directory/handlorganization.h"
@@ -18,12 +19,14 @@
 #include "logging.h"
 #include "messaging/facefilehandl.h"
 #include "messaging/sockethandl.h"
+#include "net/serverrequest.h"
 #include "platform/autostart.h"
 #include "platform/localpath.h"
 #include "programinfo.h"
 #include "reminders/menumodel.h"
 #include "reminders/systeminformation.h"
 #include "session/parameterinfor.h"
+#include "update/updatefeed.h"
 #include "update/versionrequest.h"
 
 #include <QCoreApplication>
@@ -103,6 +106,52 @@ QString ConfigData::getServerAddressLangue(const QString &address)
 void ConfigData::removeServerAddress(const QString &address)
 {
     store()->removeServerAddress(address);
+}
+
+QString ConfigData::plainServerAddress(const QString &address) const
+{
+    return ServerAddress::plain(address);
+}
+
+bool ConfigData::currentServerSet() const
+{
+    return ServerAddress::isSet(store()->getMainConfig(QStringLiteral("currentServerIp")));
+}
+
+QString ConfigData::serverCheckUrl(const QString &address) const
+{
+    return ServerRequest::baseUrl(address);
+}
+
+void ConfigData::saveServer(const QString &address, const QString &langues)
+{
+    addServerAddress(address, langues);
+    setCurrentMainFile(address, QStringLiteral("serverAddress"));
+    setCurrentMainFile(address, QStringLiteral("currentServerIp"));
+}
+
+QString ConfigData::loginStartView()
+{
+    const QString last = store()->getMainConfig(QStringLiteral("loginView"));
+    if (!currentServerSet() || last == QLatin1String("server"))
+        return QStringLiteral("server");
+    return last == QLatin1String("qrcode") ? last : QStringLiteral("password");
+}
+
+QString ConfigData::avatarUrl(const QString &path)
+{
+    return ServerAddress::avatarUrl(path,
+                                    store()->getMainConfig(QStringLiteral("currentServerIp")));
+}
+
+void ConfigData::saveSignIn(const QString &account, const QString &password, bool remember,
+                            bool autoLogin)
+{
+    const auto flag = [](bool on) { return on ? QStringLiteral("true") : QStringLiteral("false"); };
+    setCurrentMainFile(account, QStringLiteral("currentAccount"));
+    setCurrentMainFile(flag(remember), QStringLiteral("rememberPassword"));
+    setCurrentMainFile(flag(autoLogin), QStringLiteral("autoLogin"));
+    setCurrentMainFile(remember ? password : QString(), kCurrentPassword);
 }
 
 QStringList ConfigData::getAllAccount()
@@ -338,6 +387,12 @@ void ConfigData::setMessageNumber(int number)
 void ConfigData::getVersionInfor()
 {
     m_versionRequest->getVersionInfor();
+}
+
+bool ConfigData::isNewerVersion(const QString &candidate, const QString &current) const
+{
+    const std::optional<int> order = UpdateFeed::compareVersions(candidate, current);
+    return order && *order > 0;
 }
 
 void ConfigData::onVersionInforFinished(QNetworkReply *reply)

@@ -18,6 +18,7 @@
 #include "files/uploadimage.h"
 #include "items/codepainter.h"
 #include "items/roundpicture.h"
+#include "items/skincolours.h"
 #include "items/textballoon.h"
 #include "language/httplanguagepackage.h"
 #include "messaging/conversationlistmodel.h"
@@ -32,6 +33,7 @@
 #include "reminders/remindermodulemodel.h"
 #include "reminders/systemhandl.h"
 #include "reminders/systemrequest.h"
+#include "shell/basicsettings.h"
 #include "shell/browserguard.h"
 #include "shell/certificatetrust.h"
 #include "shell/configdata.h"
@@ -90,6 +92,11 @@ void registerQmlTypes()
     registerType<LinkOpener>("LinkOpener");
     registerType<PinnedOriginCheck>("PinnedOriginCheck");
     registerType<BrowserGuard>("BrowserGuard");
+    registerType<BasicSettings>("BasicSettings");
+    // Plain arithmetic: one object serves every document.
+    qmlRegisterSingletonType<SkinColours>(
+        "SkinColours", 1, 0, "SkinColours",
+        [](QQmlEngine *, QJSEngine *) -> QObject * { return new SkinColours; });
     // One watch for every window: whether see-through pixels show the desktop or black.
     qmlRegisterSingletonType<CompositionWatch>(
         "WindowComposition", 1, 0, "WindowComposition",

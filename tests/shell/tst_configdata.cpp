@@ -31,6 +31,7 @@ private slots:
 
     void serverAddresses();
     void accounts();
+    void signInServerAndChoices();
     void folderChoices();
     void currentChatsFollowTheSignedInUser();
     void historicalRecords();
@@ -108,6 +109,66 @@ void TestConfigData::accounts()
     QCOMPARE(changed.size(), 3);
     QCOMPARE(data.getAllAccount(), QStringList{QStringLiteral("lina")});
     QCOMPARE(data.getAccountImage(QStringLiteral("zhangwei")), QString());
+}
+
+// What the sign-in views leave to the facade: server addresses, the first view, the form's
+// choices and the avatars of the current server.
+void TestConfigData::signInServerAndChoices()
+{
+    ConfigData data;
+    QCOMPARE(data.plainServerAddress(QStringLiteral("  http://10.1.2.3:81//  ")),
+             QStringLiteral("10.1.2.3:81"));
+    QCOMPARE(data.plainServerAddress(QStringLiteral("https://oa.example.com/")),
+             QStringLiteral("https://oa.example.com"));
+    QCOMPARE(data.serverCheckUrl(QStringLiteral("10.1.2.3:81")),
+             QStringLiteral("http://10.1.2.3:81/tarnex10/server/public/"));
+    QCOMPARE(data.serverCheckUrl(QStringLiteral("https://oa.example.com")),
+             QStringLiteral("https://oa.example.com/tarnex10/server/public/"));
+
+    // The frame opens where it was left, but never on the form without a server.
+    QVERIFY(data.currentServerSet());
+    QCOMPARE(data.loginStartView(), QStringLiteral("password"));
+    data.setCurrentMainFile(QStringLiteral("qrcode"), QStringLiteral("loginView"));
+    QCOMPARE(data.loginStartView(), QStringLiteral("qrcode"));
+    for (const char *bare : {"", "http://", "https://"}) {
+        data.setCurrentMainFile(QLatin1String(bare), QStringLiteral("currentServerIp"));
+        QVERIFY2(!data.currentServerSet(), bare);
+        QCOMPARE(data.loginStartView(), QStringLiteral("server"));
+    }
+
+    QSignalSpy added(&data, &ConfigData::sigAddServerAddress);
+    data.saveServer(QStringLiteral("10.1.2.3:81"), QStringLiteral("en"));
+    QCOMPARE(added.size(), 1);
+    QVERIFY(data.getServerAddress().contains(QStringLiteral("10.1.2.3:81")));
+    QCOMPARE(data.getServerAddressLangue(QStringLiteral("10.1.2.3:81")), QStringLiteral("en"));
+    QCOMPARE(data.getCurrentMainFile(QStringLiteral("serverAddress")),
+             QStringLiteral("10.1.2.3:81"));
+    QCOMPARE(data.getCurrentMainFile(QStringLiteral("currentServerIp")),
+             QStringLiteral("http://10.1.2.3:81"));
+
+    // The form's choices, and its password only while it is kept.
+    data.setCurrentMainFile(QStringLiteral("lina"), QStringLiteral("currentAccount"));
+    data.saveSignIn(QStringLiteral("zhangwei"), QStringLiteral("secret"), true, true);
+    QCOMPARE(data.getCurrentMainFile(QStringLiteral("currentAccount")), QStringLiteral("zhangwei"));
+    QCOMPARE(data.getCurrentMainFile(QStringLiteral("rememberPassword")), QStringLiteral("true"));
+    QCOMPARE(data.getCurrentMainFile(QStringLiteral("autoLogin")), QStringLiteral("true"));
+    QCOMPARE(data.getCurrentMainFile(QStringLiteral("currentPassword")), QStringLiteral("secret"));
+    data.saveSignIn(QStringLiteral("zhangwei"), QStringLiteral("secret"), false, false);
+    QCOMPARE(data.getCurrentMainFile(QStringLiteral("rememberPassword")), QStringLiteral("false"));
+    QCOMPARE(data.getCurrentMainFile(QStringLiteral("currentPassword")), QString());
+
+    const QString base = QStringLiteral("http://10.1.2.3:81");
+    QCOMPARE(data.avatarUrl(QString()), QStringLiteral("qrc:/images/defaulticon.png"));
+    QCOMPARE(data.avatarUrl(QStringLiteral("https://cdn/x.png")),
+             QStringLiteral("https://cdn/x.png"));
+    QCOMPARE(data.avatarUrl(QStringLiteral("file:///tmp/x.png")),
+             QStringLiteral("file:///tmp/x.png"));
+    QCOMPARE(data.avatarUrl(QStringLiteral("api/portal/tx/avatar/7")),
+             base + QStringLiteral("/api/portal/tx/avatar/7"));
+    QCOMPARE(data.avatarUrl(QStringLiteral("avatar/7.png")),
+             base + QStringLiteral("/tarnex10/server/public/avatar/7.png"));
+    QCOMPARE(data.avatarUrl(QStringLiteral("7.png")),
+             base + QStringLiteral("/tarnex10/server/public/avatar/7.png"));
 }
 
 void TestConfigData::folderChoices()
