@@ -40,6 +40,7 @@
 #include "shell/loginrequest.h"
 #include "shell/messagenotices.h"
 #include "shell/pinnedorigincheck.h"
+#include "shell/signinform.h"
 #include "update/httprequest.h"
 
 #include <QtQml>
@@ -93,6 +94,7 @@ void registerQmlTypes()
     registerType<PinnedOriginCheck>("PinnedOriginCheck");
     registerType<BrowserGuard>("BrowserGuard");
     registerType<BasicSettings>("BasicSettings");
+    registerType<SignInForm>("SignInForm");
     // Plain arithmetic: one object serves every document.
     qmlRegisterSingletonType<SkinColours>(
         "SkinColours", 1, 0, "SkinColours",
