@@ -26,7 +26,6 @@
 #include "reminders/menumodel.h"
 #include "reminders/systeminformation.h"
 #include "session/parameterinfor.h"
-#include "update/updatefeed.h"
 #include "update/versionrequest.h"
 
 #include <QCoreApplication>
@@ -387,12 +386,6 @@ void ConfigData::setMessageNumber(int number)
 void ConfigData::getVersionInfor()
 {
     m_versionRequest->getVersionInfor();
-}
-
-bool ConfigData::isNewerVersion(const QString &candidate, const QString &current) const
-{
-    const std::optional<int> order = UpdateFeed::compareVersions(candidate, current);
-    return order && *order > 0;
 }
 
 void ConfigData::onVersionInforFinished(QNetworkReply *reply)

@@ -100,8 +100,6 @@ public:
     Q_INVOKABLE void setMessageNumber(int number);
 
     Q_INVOKABLE void getVersionInfor();
-    // Dotted versions compared as numbers part by part; false when either is not a version.
-    Q_INVOKABLE bool isNewerVersion(const QString &candidate, const QString &current) const;
     // Hands over to the updater and ends the client; false (and the client goes on) when the
     // updater cannot be started.
     Q_INVOKABLE bool openUpdateProgrom(const QString &updateInfors, const QString &crrentVersion);

@@ -41,6 +41,7 @@
 #include "shell/messagenotices.h"
 #include "shell/pinnedorigincheck.h"
 #include "shell/signinform.h"
+#include "shell/updatecheck.h"
 #include "update/httprequest.h"
 
 #include <QtQml>
@@ -95,6 +96,7 @@ void registerQmlTypes()
     registerType<BrowserGuard>("BrowserGuard");
     registerType<BasicSettings>("BasicSettings");
     registerType<SignInForm>("SignInForm");
+    registerType<UpdateCheck>("UpdateCheck");
     // Plain arithmetic: one object serves every document.
     qmlRegisterSingletonType<SkinColours>(
         "SkinColours", 1, 0, "SkinColours",

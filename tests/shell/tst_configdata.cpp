@@ -7,6 +7,7 @@
 #include "platform/autostart.h"
 #include "platform/runningclient.h"
 #include "shell/configdata.h"
+#include "shell/updatecheck.h"
 
 #include <QCursor>
 #include <QEventLoop>
@@ -15,6 +16,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
@@ -356,6 +358,32 @@ void TestConfigData::versionRequest()
     // Only the first call asks.
     data.getVersionInfor();
     QVERIFY(!feed.wait(500));
+
+    // The dialogs' check asks anew each time; a second check replaces the first, whose answer
+    // is not reported.
+    UpdateCheck check;
+    QSignalSpy answered(&check, &UpdateCheck::answered);
+    check.check();
+    check.check();
+    QVERIFY(answered.wait(10000));
+    QCOMPARE(answered.size(), 1);
+    QCOMPARE(answered.first().at(0).toString(), QStringLiteral("5.0.1.0"));
+    QCOMPARE(answered.first().at(1), feed.first().at(1));
+    QVERIFY(!answered.first().at(3).toString().endsWith(QLatin1Char('\n')));
+    QVERIFY(check.isNewer(QStringLiteral("5.0.1.0"), QStringLiteral("5.0.0.10")));
+    QVERIFY(!check.isNewer(QStringLiteral("5.0.0.10"), QStringLiteral("5.0.1.0")));
+    QVERIFY(!check.isNewer(QStringLiteral("5.0.1.0"), QStringLiteral("5.0.1")));
+    QVERIFY(!check.isNewer(QStringLiteral("beta"), QStringLiteral("5.0.1")));
+    // A feed that does not answer in time is reported as failed.
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    qputenv("TARNEX_UPDATE_FEED",
+            QStringLiteral("http://127.0.0.1:%1/feed").arg(silent.serverPort()).toUtf8());
+    check.setTimeLimit(100);
+    check.check();
+    QVERIFY(answered.wait(10000));
+    QCOMPARE(answered.size(), 2);
+    QCOMPARE(answered.last().at(0).toString(), QString());
     qunsetenv("TARNEX_UPDATE_FEED");
 }
 
