@@ -22,7 +22,7 @@ Item {
     readonly property string downloadFolder: settings.downloadFolder
     readonly property string serverAddress: settings.serverAddress
     readonly property string currentLang: settings.currentLang
-    property var langCodes: []
+    readonly property var langCodes: settings.langCodes
     property bool languagesLoaded: false
     property alias folderDialog: folderDialog
     readonly property real sr: Style.sr
@@ -78,11 +78,7 @@ Item {
         if (serverAddress !== "")
             httplanguagePackage.getLangPackages(serverAddress)
     }
-    // Another view asking for the list must not rebuild the choices under the keyboard focus.
-    function takeLanguages(codes) {
-        if (codes.join("|") !== langCodes.join("|"))
-            langCodes = codes
-    }
+    function takeLanguages(codes) { settings.takeLanguages(codes) }
     function valueOf(key) { return settings.switches[key] === true }
     function setValue(key, on) { settings.setValue(key, on) }
     function setRemember(on) { settings.setRemember(on) }

@@ -60,19 +60,16 @@ Rectangle {
         updateFeed.check()
     }
     function takeFeed(version, url, name, notes, text) {
-        if (version === "") {
-            updateView.phase = "checkfailed"
-        } else if (updateFeed.isNewer(version, currentVersion) && url !== "") {
+        var phase = updateFeed.phaseFor(version, currentVersion, url)
+        if (phase === "available") {
             newVersion = version
             packageUrl = url
             packageName = name
             feedText = text
-            updateView.releaseNotes = notes
-            updateView.phase = "available"
-        } else {
-            updateView.releaseNotes = ""
-            updateView.phase = "latest"
         }
+        if (phase !== "checkfailed")
+            updateView.releaseNotes = phase === "available" ? notes : ""
+        updateView.phase = phase
         updateView.focusAction()
     }
     function startDownload() {

@@ -142,6 +142,14 @@ bool BasicSettings::chooseLanguage(const QString &code)
     return true;
 }
 
+void BasicSettings::takeLanguages(const QStringList &codes)
+{
+    if (codes == m_langCodes)
+        return;
+    m_langCodes = codes;
+    emit langCodesChanged();
+}
+
 QString BasicSettings::downloadFolderUrl() const
 {
     return folderUrl(m_downloadFolder);

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVariantMap>
 
 // The settings window's first page as values: sign-in options, starting with the system, the
@@ -25,6 +26,8 @@ class BasicSettings : public QObject
     // The current server as the server list keys it, and the language chosen for it.
     Q_PROPERTY(QString serverAddress READ serverAddress NOTIFY changed)
     Q_PROPERTY(QString currentLang READ currentLang NOTIFY changed)
+    // The languages the current server offers, by code.
+    Q_PROPERTY(QStringList langCodes READ langCodes NOTIFY langCodesChanged)
 public:
     explicit BasicSettings(QObject *parent = nullptr);
 
@@ -42,6 +45,7 @@ public:
     QString downloadFolder() const { return m_downloadFolder; }
     QString serverAddress() const { return m_serverAddress; }
     QString currentLang() const { return m_currentLang; }
+    QStringList langCodes() const { return m_langCodes; }
 
     Q_INVOKABLE void reload();
     // The switches by their keys: "remember", "auto", "bootup", "doNotDisturb", "hidePreview";
@@ -58,6 +62,9 @@ public:
     Q_INVOKABLE void setDoNotDisturb(bool on);
     // Keeps `code` for the current server; false (and nothing kept) without a server or code.
     Q_INVOKABLE bool chooseLanguage(const QString &code);
+    // The list as the server gave it; the same list again changes nothing, so the choices are
+    // not rebuilt under the keyboard focus when another view asks for it.
+    Q_INVOKABLE void takeLanguages(const QStringList &codes);
     // The download folder as a folder dialog starts in it.
     Q_INVOKABLE QString downloadFolderUrl() const;
     // Takes the folder a dialog chose; an empty one is ignored.
@@ -70,6 +77,7 @@ public:
 
 signals:
     void changed();
+    void langCodesChanged();
 
 private:
     void setFlag(bool &value, bool on, const QString &key);
@@ -85,4 +93,5 @@ private:
     QString m_downloadFolder;
     QString m_serverAddress;
     QString m_currentLang;
+    QStringList m_langCodes;
 };

@@ -45,6 +45,16 @@ bool UpdateCheck::isNewer(const QString &candidate, const QString &current) cons
     return order && *order > 0;
 }
 
+QString UpdateCheck::phaseFor(const QString &version, const QString &current,
+                              const QString &packageUrl) const
+{
+    if (version.isEmpty())
+        return QStringLiteral("checkfailed");
+    if (isNewer(version, current) && !packageUrl.isEmpty())
+        return QStringLiteral("available");
+    return QStringLiteral("latest");
+}
+
 void UpdateCheck::drop()
 {
     m_limit.stop();

@@ -23,6 +23,10 @@ public:
     Q_INVOKABLE void check();
     // Dotted versions compared part by part as numbers: "5.0.0.10" is older than "5.0.1.0".
     Q_INVOKABLE bool isNewer(const QString &candidate, const QString &current) const;
+    // What an answer means for `current`: "checkfailed" without a version, "available" for a
+    // newer one with a package address, else "latest".
+    Q_INVOKABLE QString phaseFor(const QString &version, const QString &current,
+                                 const QString &packageUrl) const;
 
 signals:
     void timeLimitChanged();

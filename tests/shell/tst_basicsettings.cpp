@@ -101,6 +101,13 @@ void TestBasicSettings::languageOfTheCurrentServer()
     QCOMPARE(settings.serverAddress(), QStringLiteral("oa.example.com:8080"));
     QCOMPARE(settings.currentLang(), QStringLiteral("zh_CN"));
     QVERIFY(!settings.chooseLanguage(QString()));
+    // The offered list again is no change: the choices stay as they are under the focus.
+    QSignalSpy offered(&settings, &BasicSettings::langCodesChanged);
+    settings.takeLanguages({QStringLiteral("zh_CN"), QStringLiteral("en")});
+    settings.takeLanguages({QStringLiteral("zh_CN"), QStringLiteral("en")});
+    QCOMPARE(offered.size(), 1);
+    settings.takeLanguages({QStringLiteral("en")});
+    QCOMPARE(offered.size(), 2);
     QVERIFY(settings.chooseLanguage(QStringLiteral("en")));
     QCOMPARE(settings.currentLang(), QStringLiteral("en"));
     QCOMPARE(config.getServerAddressLangue(QStringLiteral("oa.example.com:8080")),

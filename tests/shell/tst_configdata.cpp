@@ -374,6 +374,15 @@ void TestConfigData::versionRequest()
     QVERIFY(!check.isNewer(QStringLiteral("5.0.0.10"), QStringLiteral("5.0.1.0")));
     QVERIFY(!check.isNewer(QStringLiteral("5.0.1.0"), QStringLiteral("5.0.1")));
     QVERIFY(!check.isNewer(QStringLiteral("beta"), QStringLiteral("5.0.1")));
+    const QString url = QStringLiteral("http://h/tarnex.zip");
+    QCOMPARE(check.phaseFor(QString(), QStringLiteral("5.0.1"), url),
+             QStringLiteral("checkfailed"));
+    QCOMPARE(check.phaseFor(QStringLiteral("5.0.2"), QStringLiteral("5.0.1"), url),
+             QStringLiteral("available"));
+    QCOMPARE(check.phaseFor(QStringLiteral("5.0.2"), QStringLiteral("5.0.1"), QString()),
+             QStringLiteral("latest"));
+    QCOMPARE(check.phaseFor(QStringLiteral("5.0.1"), QStringLiteral("5.0.1"), url),
+             QStringLiteral("latest"));
     // A feed that does not answer in time is reported as failed.
     QTcpServer silent;
     QVERIFY(silent.listen(QHostAddress::LocalHost));
