@@ -113,13 +113,14 @@ Item {
         if (pending)
             return
         var account = accountField.text.trim()
+        // "wait": the sign-in follows the remembered password, which is on its way.
         var refusal = formState.refusal(account, passwordField.text)
+        if (refusal !== "" && refusal !== "wait")
+            showTip(loginDetail["tip_" + refusal])
         if (refusal === "input_account_logon")
             accountField.forceActiveFocus()
         else if (refusal === "password_placeholder")
             passwordField.forceActiveFocus()
-        if (refusal !== "" && refusal !== "wait")
-            showTip(loginDetail["tip_" + refusal])
         if (refusal !== "")
             return
         tipText = ""
