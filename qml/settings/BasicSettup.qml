@@ -1,5 +1,6 @@
 import QtQuick 2.12
 import Qt.labs.platform 1.1 as Platform
+import BasicSettings 1.0
 import ConfigData 1.0
 import HttplanguagePackage 1.0
 import LinkOpener 1.0
@@ -13,22 +14,19 @@ Item {
     id: basicSettup
     property int loginModel: 0
     property string skinColors: Style.defaultSkin
-    property bool rememberPassword: false
-    property bool autoLogin: false
-    property bool startWithSystem: false
-    property bool exitOnClose: false
-    property bool systemBrowser: false
-    property string downloadFolder: ""
-    // The current server as the server list keys it, and its language.
-    property string serverAddress: ""
-    property string currentLang: ""
-    property var langCodes: []
+    readonly property bool rememberPassword: settings.rememberPassword
+    readonly property bool autoLogin: settings.autoLogin
+    readonly property bool startWithSystem: settings.startWithSystem
+    readonly property bool exitOnClose: settings.exitOnClose
+    readonly property bool systemBrowser: settings.systemBrowser
+    readonly property string downloadFolder: settings.downloadFolder
+    readonly property string serverAddress: settings.serverAddress
+    readonly property string currentLang: settings.currentLang
+    readonly property var langCodes: settings.langCodes
     property bool languagesLoaded: false
     property alias folderDialog: folderDialog
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)
-    // The settings key that holds the download folder (read by the built-in browser too).
-    readonly property string downloadKey: "browserPath"
 
     property string tip_login_options: qsTr("登录选项")
     property string tip_remember_password: qsTr("记住密码")
@@ -56,8 +54,8 @@ Item {
     property string tip_notifications: qsTr("消息通知")
     property string tip_hide_preview: qsTr("通知中不显示消息内容")
     property string tip_do_not_disturb: qsTr("免打扰：不显示新消息通知")
-    property bool hidePreview: false
-    property bool doNotDisturb: false
+    readonly property bool hidePreview: settings.hidePreview
+    readonly property bool doNotDisturb: settings.doNotDisturb
     // "" until a clearing finished; then what it did.
     property string historyClearState: ""
     // What the client says about the local copy of the history (a damaged file set aside, a
@@ -72,129 +70,34 @@ Item {
     function hextoPressHex(hex) {
         return Style.pressed(hex)
     }
-    // The address without "http://" and trailing slashes, as the server list keys it.
-    function plainAddress(address) {
-        var text = String(address).trim()
-        if (text.indexOf("http://") === 0)
-            text = text.substring(7)
-        while (text.length > 0 && text.charAt(text.length - 1) === "/")
-            text = text.substring(0, text.length - 1)
-        return text
-    }
-    function folderUrl(path) {
-        return "file:///" + String(path).replace(/^\/+/, "")
-    }
-    // A local path from a folder URL ("file:///C:/x" keeps its drive letter).
-    function localPath(url) {
-        var text = decodeURIComponent(String(url))
-        if (/^file:\/\/\/[A-Za-z]:/.test(text))
-            return text.substring(8)
-        if (text.indexOf("file://") === 0)
-            return text.substring(7)
-        return text
-    }
     // Reads every setting again; the window calls it each time it opens.
     function reload() {
-        rememberPassword = configData.getCurrentMainFile("rememberPassword") === "true"
-        autoLogin = configData.getCurrentMainFile("autoLogin") === "true"
-        startWithSystem = configData.getStartCompany()
-        exitOnClose = configData.getExitbtnStatus()
-        systemBrowser = configData.getCurrentMainFile("systemBrowser") === "true"
-        hidePreview = configData.getCurrentMainFile("hidePreview") === "true"
-        doNotDisturb = configData.getCurrentMainFile("doNotDisturb") === "true"
-        downloadFolder = configData.getBrowserPath(downloadKey)
-        serverAddress = plainAddress(configData.getCurrentMainFile("currentServerIp"))
-        currentLang = serverAddress !== "" ? configData.getServerAddressLangue(serverAddress) : ""
+        settings.reload()
         takeLanguages(httplanguagePackage.getLangKeys())
         languagesLoaded = false
         if (serverAddress !== "")
             httplanguagePackage.getLangPackages(serverAddress)
     }
-    // Another view asking for the list must not rebuild the choices under the keyboard focus.
-    function takeLanguages(codes) {
-        if (codes.join("|") !== langCodes.join("|"))
-            langCodes = codes
-    }
-    function valueOf(key) {
-        return key === "remember" ? rememberPassword : key === "auto" ? autoLogin
-             : key === "bootup" ? startWithSystem : key === "doNotDisturb" ? doNotDisturb
-             : key === "hidePreview" ? hidePreview : exitOnClose
-    }
-    function setValue(key, on) {
-        if (key === "remember")
-            setRemember(on)
-        else if (key === "auto")
-            setAutoLogin(on)
-        else if (key === "bootup")
-            setStartWithSystem(on)
-        else if (key === "doNotDisturb")
-            setDoNotDisturb(on)
-        else if (key === "hidePreview")
-            setHidePreview(on)
-        else
-            setExitOnClose(on)
-    }
-    // Not remembering the password also forgets the one already saved, and auto-login needs it.
-    function setRemember(on) {
-        rememberPassword = on
-        configData.setCurrentMainFile(on ? "true" : "false", "rememberPassword")
-        if (!on) {
-            configData.setCurrentMainFile("", "currentPassword")
-            var account = configData.getCurrentMainFile("currentAccount")
-            if (account !== "")
-                configData.setAccountPassword(account, "")
-            if (autoLogin)
-                setAutoLogin(false)
-        }
-    }
-    function setAutoLogin(on) {
-        autoLogin = on
-        configData.setCurrentMainFile(on ? "true" : "false", "autoLogin")
-        if (on && !rememberPassword)
-            setRemember(true)
-    }
-    function setStartWithSystem(on) {
-        configData.setStartCompany(on)
-        // What the system holds now, in case it refused the change.
-        startWithSystem = configData.getStartCompany()
-    }
-    function setExitOnClose(on) {
-        exitOnClose = on
-        configData.setExitbtnStatus(on)
-    }
-    function setSystemBrowser(on) {
-        systemBrowser = on
-        configData.setCurrentMainFile(on ? "true" : "false", "systemBrowser")
-    }
-    function setHidePreview(on) {
-        hidePreview = on
-        configData.setCurrentMainFile(on ? "true" : "false", "hidePreview")
-    }
-    function setDoNotDisturb(on) {
-        doNotDisturb = on
-        configData.setCurrentMainFile(on ? "true" : "false", "doNotDisturb")
-    }
+    function takeLanguages(codes) { settings.takeLanguages(codes) }
+    function valueOf(key) { return settings.switches[key] === true }
+    function setValue(key, on) { settings.setValue(key, on) }
+    function setRemember(on) { settings.setRemember(on) }
+    function setAutoLogin(on) { settings.setAutoLogin(on) }
+    function setStartWithSystem(on) { settings.setStartWithSystem(on) }
+    function setExitOnClose(on) { settings.setExitOnClose(on) }
+    function setSystemBrowser(on) { settings.setSystemBrowser(on) }
+    function setHidePreview(on) { settings.setHidePreview(on) }
+    function setDoNotDisturb(on) { settings.setDoNotDisturb(on) }
     function chooseLanguage(code) {
-        if (serverAddress === "" || code === "")
-            return
-        currentLang = code
-        configData.addServerAddress(serverAddress, code)
-        httplanguagePackage.getLangPackagesFile(code, serverAddress)
+        if (settings.chooseLanguage(code))
+            httplanguagePackage.getLangPackagesFile(code, serverAddress)
     }
     function chooseFolder() {
-        folderDialog.currentFolder = folderUrl(downloadFolder)
+        folderDialog.currentFolder = settings.downloadFolderUrl()
         folderDialog.open()
     }
-    function takeFolder(url) {
-        var path = localPath(url)
-        if (path === "")
-            return
-        downloadFolder = path
-        configData.setBrowserPath(path, downloadKey)
-    }
-    function restoreDefaultFolder() {
-        takeFolder(folderUrl(configData.getDefaultDownloadPath()))
-    }
+    function takeFolder(url) { settings.takeFolder(url) }
+    function restoreDefaultFolder() { settings.restoreDefaultFolder() }
     // The folder in the system's file manager.
     function openFolder() {
         if (downloadFolder !== "")
@@ -210,6 +113,7 @@ Item {
             languages.itemAt((i + count) % count).forceActiveFocus()
     }
 
+    BasicSettings { id: settings }
     ConfigData {
         id: configData
         onSigChatHistoryCleared: basicSettup.historyClearState = ok ? "cleared" : "failed"

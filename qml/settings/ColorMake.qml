@@ -1,5 +1,6 @@
 import QtQuick 2.12
 import HttplanguagePackage 1.0
+import SkinColours 1.0
 import "style"
 import "controls"
 
@@ -28,25 +29,9 @@ Item {
         return Style.pressed(hex)
     }
     // The colour at a place (0..1) of the hue strip, between its neighbouring stops.
-    function hueAt(t) {
-        var stops = Style.hueStrip
-        var n = stops.length - 1
-        var pos = Math.max(0, Math.min(1, t)) * n
-        var i = Math.min(n - 1, Math.floor(pos))
-        var f = pos - i
-        function channel(hex, k) { return parseInt(hex.substr(1 + 2 * k, 2), 16) }
-        function hex2(v) { var s = Math.round(v).toString(16); return s.length < 2 ? "0" + s : s }
-        var text = "#"
-        for (var k = 0; k < 3; ++k) {
-            var a = channel(stops[i], k)
-            text += hex2(a + (channel(stops[i + 1], k) - a) * f)
-        }
-        return text
-    }
+    function hueAt(t) { return SkinColours.hueAt(Style.hueStrip, t) }
     // Pure hues are too bright behind white text, so the colour is deepened by `amount`.
-    function shade(hex, amount) {
-        return Qt.darker(hex, 1 + Math.max(0, Math.min(1, amount))).toString()
-    }
+    function shade(hex, amount) { return SkinColours.shade(hex, amount) }
     function apply() {
         sigCustomChangeColor(pickedColor)
     }

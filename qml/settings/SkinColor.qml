@@ -1,5 +1,6 @@
 import QtQuick 2.12
 import HttplanguagePackage 1.0
+import SkinColours 1.0
 import "style"
 import "controls"
 
@@ -35,13 +36,7 @@ Item {
     function hextoPressHex(hex) {
         return Style.pressed(hex)
     }
-    function indexOfSkin(hex) {
-        for (var i = 0; i < Style.skins.length; ++i) {
-            if (Style.skins[i].color.toUpperCase() === String(hex).toUpperCase())
-                return i
-        }
-        return -1
-    }
+    function indexOfSkin(hex) { return SkinColours.indexOfSkin(Style.skins, hex) }
     function skinName(i) {
         return i < Style.skins.length ? skinColor["tip_" + Style.skins[i].key] : tip_custom_color
     }

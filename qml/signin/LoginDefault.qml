@@ -41,20 +41,7 @@ Rectangle {
         return Style.pressed(hex)
     }
     // The avatar of a person on the current server, or the built-in one.
-    function getUserAvatar(path) {
-        if (!path || path === "")
-            return "qrc:/images/defaulticon.png"
-        if (path.indexOf("http://") === 0 || path.indexOf("https://") === 0 || path.indexOf("file:") === 0 || path.indexOf("qrc:") === 0)
-            return path
-        var server = configData.getCurrentMainFile("currentServerIp")
-        if (server.indexOf("http://") !== 0 && server.indexOf("https://") !== 0)
-            server = "http://" + server
-        if (path.indexOf("api/portal/tx/avatar/") === 0)
-            return server + "/" + path
-        if (path.indexOf("avatar/") === 0)
-            return server + "/tarnex10/server/public/" + path
-        return server + "/tarnex10/server/public/avatar/" + path
-    }
+    function getUserAvatar(path) { return configData.avatarUrl(path) }
     // Back to the password form after a logout.
     function restartLogin() {
         loginWatchdog.stop()
@@ -96,14 +83,7 @@ Rectangle {
     }
 
     // The frame reopens where the user left it; without a server it starts at the settings.
-    Component.onCompleted: {
-        var server = configData.getCurrentMainFile("currentServerIp")
-        var last = configData.getCurrentMainFile("loginView")
-        if (server === "" || server === "http://" || server === "https://" || last === "server")
-            currentView = "server"
-        else if (last === "qrcode")
-            currentView = "qrcode"
-    }
+    Component.onCompleted: currentView = configData.loginStartView()
     onCurrentViewChanged: {
         if (currentView === "password" || currentView === "qrcode" || currentView === "server")
             configData.setCurrentMainFile(currentView, "loginView")

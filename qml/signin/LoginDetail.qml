@@ -1,5 +1,6 @@
 import QtQuick 2.12
 import RoundPicture 1.0
+import SignInForm 1.0
 import QtQuick.Controls 2.5
 import ConfigData 1.0
 import LoginRequest 1.0
@@ -18,16 +19,16 @@ Item {
     // True while this form's own login request is outstanding; every LoginRequest also reports
     // when somebody else's sign-in completes, and those reports are not ours.
     property bool pending: false
-    property bool rememberPassword: false
-    property bool autoLogin: false
+    readonly property bool rememberPassword: formState.rememberPassword
+    readonly property bool autoLogin: formState.autoLogin
     // Whether the form has made its one start-up choice to sign in by itself.
     readonly property bool autoLoginDecided: !autoTime.running
     // The account whose remembered password is being read ("" when none is), and whether a
     // sign-in waits for it.
-    property string passwordFor: ""
-    property bool loginAfterPassword: false
+    readonly property string passwordFor: formState.passwordFor
+    readonly property bool loginAfterPassword: formState.loginAfterPassword
     property string tipText: ""
-    property var accounts: []
+    readonly property var accounts: formState.accounts
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)
     readonly property bool dark: pal.dark
@@ -70,50 +71,28 @@ Item {
         tipText = text
         popupTime.restart()
     }
-    function avatarFor(account) {
-        return loginDetail.parent && loginDetail.parent.getUserAvatar
-                ? loginDetail.parent.getUserAvatar(configData.getAccountImage(account))
-                : "qrc:/images/defaulticon.png"
-    }
+    function avatarFor(account) { return configData.avatarUrl(configData.getAccountImage(account)) }
     // Fills the form from the settings of the current server.
     function reset() {
         pending = false
         tipText = ""
-        accounts = configData.getAllAccount()
-        accountField.text = configData.getCurrentMainFile("currentAccount")
-        rememberPassword = configData.getCurrentMainFile("rememberPassword") === "true"
-        autoLogin = configData.getCurrentMainFile("autoLogin") === "true"
+        accountField.text = formState.reset()
         passwordField.text = ""
-        requestPassword(rememberPassword ? accountField.text : "")
         showStoreNotice()
         if (visible)
             (accountField.text === "" ? accountField : passwordField).forceActiveFocus()
     }
     // The remembered password arrives later (the keychain answers asynchronously).
-    function requestPassword(account) {
-        loginAfterPassword = false
-        passwordFor = account
-        if (account === "") {
-            passwordWait.stop()
-            return
-        }
-        passwordWait.restart()
-        configData.requestAccountPassword(account)
-    }
-    function passwordArrived(account, password) {
-        if (account !== passwordFor)
-            return
-        passwordFor = ""
-        passwordWait.stop()
+    function passwordArrived(password, signIn) {
         // What the user typed meanwhile wins.
         if (passwordField.text === "")
             passwordField.text = password
-        if (password !== "")
-            rememberPassword = true
-        if (loginAfterPassword) {
-            loginAfterPassword = false
+        if (signIn)
             doLogin()
-        }
+    }
+    function askPassword() {
+        showTip(tip_password_placeholder)
+        passwordField.forceActiveFocus()
     }
     function showStoreNotice() {
         if (configData.takePasswordStoreNotice() !== "")
@@ -122,49 +101,32 @@ Item {
     function chooseAccount(account) {
         accountField.text = account
         passwordField.text = ""
-        rememberPassword = false
-        requestPassword(account)
+        formState.chooseAccount(account)
         accountPopup.close()
         passwordField.forceActiveFocus()
     }
     function cancelLogin() {
         pending = false
     }
-    function serverIsSet() {
-        var server = configData.getCurrentMainFile("currentServerIp")
-        return server !== "" && server !== "http://" && server !== "https://"
-    }
+    function serverIsSet() { return configData.currentServerSet() }
     function doLogin() {
         if (pending)
             return
         var account = accountField.text.trim()
-        var password = passwordField.text
-        if (!serverIsSet()) {
-            showTip(tip_set_server_login)
-            return
-        }
-        if (account === "") {
-            showTip(tip_input_account_logon)
+        // "wait": the sign-in follows the remembered password, which is on its way.
+        var refusal = formState.refusal(account, passwordField.text)
+        if (refusal !== "" && refusal !== "wait")
+            showTip(loginDetail["tip_" + refusal])
+        if (refusal === "input_account_logon")
             accountField.forceActiveFocus()
-            return
-        }
-        if (password === "" && passwordFor !== "" && passwordFor === account) {
-            // Sign in once the remembered password is here; passwordWait bounds the wait.
-            loginAfterPassword = true
-            return
-        }
-        if (password === "") {
-            showTip(tip_password_placeholder)
+        else if (refusal === "password_placeholder")
             passwordField.forceActiveFocus()
+        if (refusal !== "")
             return
-        }
         tipText = ""
-        configData.setCurrentMainFile(account, "currentAccount")
-        configData.setCurrentMainFile(rememberPassword ? "true" : "false", "rememberPassword")
-        configData.setCurrentMainFile(autoLogin ? "true" : "false", "autoLogin")
-        configData.setCurrentMainFile(rememberPassword ? password : "", "currentPassword")
+        formState.start(account, passwordField.text)
         pending = true
-        loginRequest.loginServer(account, password)
+        loginRequest.loginServer(account, passwordField.text)
         sigLoginStart(account)
     }
 
@@ -172,9 +134,12 @@ Item {
 
     ConfigData {
         id: configData
-        onSigAccountChagnge: loginDetail.accounts = getAllAccount()
-        onSigAccountPassword: loginDetail.passwordArrived(account, password)
         onSigPasswordStoreNotice: loginDetail.showStoreNotice()
+    }
+    SignInForm {
+        id: formState
+        onPasswordArrived: loginDetail.passwordArrived(password, signIn)
+        onPasswordMissing: if (signInWaited && passwordField.text === "") loginDetail.askPassword()
     }
     AesIteminfor { id: aesIteminfor }
 
@@ -187,7 +152,7 @@ Item {
             loginDetail.pending = false
             var account = accountField.text.trim()
             if (status) {
-                configData.setAccountPassword(account, loginDetail.rememberPassword ? passwordField.text : "")
+                formState.succeeded(account, passwordField.text)
                 loginDetail.sigLoginSuccess(true, "")
                 return
             }
@@ -213,26 +178,7 @@ Item {
         id: autoTime
         interval: 50
         running: true
-        onTriggered: {
-            if (!loginDetail.suppressAutoLogin && loginDetail.autoLogin && loginDetail.rememberPassword
-                    && accountField.text !== ""
-                    && (passwordField.text !== "" || loginDetail.passwordFor !== ""))
-                loginDetail.doLogin()
-        }
-    }
-    // The remembered password is given this long; then the form asks for it instead.
-    Timer {
-        id: passwordWait
-        interval: 12000
-        onTriggered: {
-            var waiting = loginDetail.loginAfterPassword
-            loginDetail.passwordFor = ""
-            loginDetail.loginAfterPassword = false
-            if (waiting && passwordField.text === "") {
-                loginDetail.showTip(loginDetail.tip_password_placeholder)
-                passwordField.forceActiveFocus()
-            }
-        }
+        onTriggered: if (!loginDetail.suppressAutoLogin && formState.signsInByItself(accountField.text, passwordField.text)) loginDetail.doLogin()
     }
     // A fresh tip is highlighted for a moment so that a repeated one is noticed too.
     Timer {
@@ -373,9 +319,9 @@ Item {
                         height: 44 * loginDetail.sr
                         radius: 3 * loginDetail.sr
                         color: rowArea.containsMouse || activeFocus ? (loginDetail.pal.hover) : "transparent"
+                        // The store's change signal has refreshed the list by the time this returns.
                         function remove() {
-                            configData.removeAccount(modelData)
-                            loginDetail.accounts = configData.getAllAccount()
+                            formState.removeAccount(modelData)
                             if (loginDetail.accounts.length === 0)
                                 accountPopup.close()
                         }
@@ -508,17 +454,7 @@ Item {
                         if (index === 0) loginDetail.rememberBox = box
                         else loginDetail.autoBox = box
                     }
-                    function toggle() {
-                        if (index === 0) {
-                            loginDetail.rememberPassword = !loginDetail.rememberPassword
-                            if (!loginDetail.rememberPassword)
-                                loginDetail.autoLogin = false
-                        } else {
-                            loginDetail.autoLogin = !loginDetail.autoLogin
-                            if (loginDetail.autoLogin)
-                                loginDetail.rememberPassword = true
-                        }
-                    }
+                    function toggle() { index === 0 ? formState.toggleRemember() : formState.toggleAutoLogin() }
                     Keys.onSpacePressed: toggle()
                     Keys.onReturnPressed: loginDetail.doLogin()
                     Keys.onEnterPressed: loginDetail.doLogin()

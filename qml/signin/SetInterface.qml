@@ -48,14 +48,7 @@ Rectangle {
     function hextoPressHex(hex) {
         return Style.pressed(hex)
     }
-    function plainAddress(address) {
-        var text = address.trim()
-        if (text.indexOf("http://") === 0)
-            text = text.substring(7)
-        while (text.length > 0 && text.charAt(text.length - 1) === "/")
-            text = text.substring(0, text.length - 1)
-        return text
-    }
+    function plainAddress(address) { return configData.plainServerAddress(address) }
     function showResult(ok, text) {
         resultOk = ok
         resultText = text
@@ -78,11 +71,10 @@ Rectangle {
             showResult(false, tip_server_address_error)
             return
         }
-        var url = address.indexOf("https://") === 0 ? address : "http://" + address
         checking = true
         sigCheckStarted()
         checkTimeout.restart()
-        loginRequest.checkServerIp(url + "/tarnex10/server/public/")
+        loginRequest.checkServerIp(configData.serverCheckUrl(address))
         httplanguagePackage.getLangPackages(address)
     }
     function chooseLanguage(code) {
@@ -98,9 +90,7 @@ Rectangle {
             addressField.forceActiveFocus()
             return
         }
-        configData.addServerAddress(address, selectedLang)
-        configData.setCurrentMainFile(address, "serverAddress")
-        configData.setCurrentMainFile(address, "currentServerIp")
+        configData.saveServer(address, selectedLang)
         if (selectedLang !== "")
             httplanguagePackage.getLangPackagesFile(selectedLang, address)
         sigCancelBtn()

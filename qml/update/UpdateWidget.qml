@@ -53,30 +53,23 @@ Rectangle {
         sigShowMainWidget()
     }
     // The last part of the package's name or address, when it is a plain file name.
-    function fileNameOf(name, url) {
-        var text = String(name !== "" ? name : url).split("?")[0]
-        text = text.substring(text.lastIndexOf("/") + 1)
-        return /^[A-Za-z0-9._-]+$/.test(text) && text !== "." && text !== ".." ? text : ""
-    }
+    function fileNameOf(name, url) { return httpRequest.downloadName(name, url) }
     function check() {
         updateView.phase = "checking"
         updateView.progress = 0
         updateFeed.check()
     }
     function takeFeed(version, url, name, notes, text) {
-        if (version === "") {
-            updateView.phase = "checkfailed"
-        } else if (updateFeed.isNewer(version, currentVersion) && url !== "") {
+        var phase = updateFeed.phaseFor(version, currentVersion, url)
+        if (phase === "available") {
             newVersion = version
             packageUrl = url
             packageName = name
             feedText = text
-            updateView.releaseNotes = notes
-            updateView.phase = "available"
-        } else {
-            updateView.releaseNotes = ""
-            updateView.phase = "latest"
         }
+        if (phase !== "checkfailed")
+            updateView.releaseNotes = phase === "available" ? notes : ""
+        updateView.phase = phase
         updateView.focusAction()
     }
     function startDownload() {

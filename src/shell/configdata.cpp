@@ -6,6 +6,7 @@
 
 #include "config/configfile.h"
 #include "config/rememberedpasswords.h"
+#include "config/serveraddress.h"
 #include "desktop/dockclick.h"
 #include "desktop/noticetext.h"
 #include "directory/handlorganization.h"
@@ -19,6 +20,7 @@
 #include "markup/editorbody.h"
 #include "messaging/facefilehandl.h"
 #include "messaging/sockethandl.h"
+#include "net/serverrequest.h"
 #include "platform/autostart.h"
 #include "platform/localpath.h"
 #include "programinfo.h"
@@ -108,6 +110,52 @@ QString ConfigData::getServerAddressLangue(const QString &address)
 void ConfigData::removeServerAddress(const QString &address)
 {
     store()->removeServerAddress(address);
+}
+
+QString ConfigData::plainServerAddress(const QString &address) const
+{
+    return ServerAddress::plain(address);
+}
+
+bool ConfigData::currentServerSet() const
+{
+    return ServerAddress::isSet(store()->getMainConfig(QStringLiteral("currentServerIp")));
+}
+
+QString ConfigData::serverCheckUrl(const QString &address) const
+{
+    return ServerRequest::baseUrl(address);
+}
+
+void ConfigData::saveServer(const QString &address, const QString &langues)
+{
+    addServerAddress(address, langues);
+    setCurrentMainFile(address, QStringLiteral("serverAddress"));
+    setCurrentMainFile(address, QStringLiteral("currentServerIp"));
+}
+
+QString ConfigData::loginStartView()
+{
+    const QString last = store()->getMainConfig(QStringLiteral("loginView"));
+    if (!currentServerSet() || last == QLatin1String("server"))
+        return QStringLiteral("server");
+    return last == QLatin1String("qrcode") ? last : QStringLiteral("password");
+}
+
+QString ConfigData::avatarUrl(const QString &path)
+{
+    return ServerAddress::avatarUrl(path,
+                                    store()->getMainConfig(QStringLiteral("currentServerIp")));
+}
+
+void ConfigData::saveSignIn(const QString &account, const QString &password, bool remember,
+                            bool autoLogin)
+{
+    const auto flag = [](bool on) { return on ? QStringLiteral("true") : QStringLiteral("false"); };
+    setCurrentMainFile(account, QStringLiteral("currentAccount"));
+    setCurrentMainFile(flag(remember), QStringLiteral("rememberPassword"));
+    setCurrentMainFile(flag(autoLogin), QStringLiteral("autoLogin"));
+    setCurrentMainFile(remember ? password : QString(), kCurrentPassword);
 }
 
 QStringList ConfigData::getAllAccount()

@@ -25,6 +25,22 @@ public:
     Q_INVOKABLE QStringList getServerAddress();
     Q_INVOKABLE QString getServerAddressLangue(const QString &address);
     Q_INVOKABLE void removeServerAddress(const QString &address);
+    // An address as the server list keys it (no "http://", no trailing slash).
+    Q_INVOKABLE QString plainServerAddress(const QString &address) const;
+    // Whether a server to sign in to has been set.
+    Q_INVOKABLE bool currentServerSet() const;
+    // The address the server test asks, for a plain address.
+    Q_INVOKABLE QString serverCheckUrl(const QString &address) const;
+    // Stores a server chosen in the server settings, with its language, as the current one.
+    Q_INVOKABLE void saveServer(const QString &address, const QString &langues);
+    // The sign-in view the login frame opens on: "server" without a server, else the last one.
+    Q_INVOKABLE QString loginStartView();
+    // Where an avatar path of the current server loads from.
+    Q_INVOKABLE QString avatarUrl(const QString &path);
+    // The form's choices as a sign-in starts: the account, whether its password is kept, and
+    // auto-login. The current account is written first: the password is kept under it.
+    Q_INVOKABLE void saveSignIn(const QString &account, const QString &password, bool remember,
+                                bool autoLogin);
 
     Q_INVOKABLE QStringList getAllAccount();
     // The password as the settings file holds it (only where no keychain runs, or before

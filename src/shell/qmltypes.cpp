@@ -21,6 +21,7 @@
 #include "files/uploadimage.h"
 #include "items/codepainter.h"
 #include "items/roundpicture.h"
+#include "items/skincolours.h"
 #include "items/textballoon.h"
 #include "language/httplanguagepackage.h"
 #include "language/languagetexts.h"
@@ -39,6 +40,7 @@
 #include "reminders/systemhandl.h"
 #include "reminders/systemrequest.h"
 #include "shell/browserdownloads.h"
+#include "shell/basicsettings.h"
 #include "shell/browserguard.h"
 #include "shell/browserwindowlist.h"
 #include "shell/certificatetrust.h"
@@ -46,6 +48,8 @@
 #include "shell/loginrequest.h"
 #include "shell/messagenotices.h"
 #include "shell/pinnedorigincheck.h"
+#include "shell/signinform.h"
+#include "shell/updatecheck.h"
 #include "update/httprequest.h"
 
 #include <QtQml>
@@ -106,6 +110,13 @@ void registerQmlTypes()
     registerType<BrowserDownloads>("BrowserDownloads");
     registerType<BrowserWindowList>("BrowserWindowList");
     registerType<UnreadListModel>("UnreadListModel");
+    registerType<BasicSettings>("BasicSettings");
+    registerType<SignInForm>("SignInForm");
+    registerType<UpdateCheck>("UpdateCheck");
+    // Plain arithmetic: one object serves every document.
+    qmlRegisterSingletonType<SkinColours>(
+        "SkinColours", 1, 0, "SkinColours",
+        [](QQmlEngine *, QJSEngine *) -> QObject * { return new SkinColours; });
     // One watch for every window: whether see-through pixels show the desktop or black.
     qmlRegisterSingletonType<CompositionWatch>(
         "WindowComposition", 1, 0, "WindowComposition",

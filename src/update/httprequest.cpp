@@ -12,6 +12,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -63,6 +64,16 @@ void HttpRequest::onRequestVersion(QNetworkReply *reply)
 QString HttpRequest::packageFileName(const QString &names)
 {
     return UrlSegment::plainFileName(names);
+}
+
+QString HttpRequest::downloadName(const QString &name, const QString &url) const
+{
+    QString text = (name.isEmpty() ? url : name).section(QLatin1Char('?'), 0, 0);
+    text = text.section(QLatin1Char('/'), -1);
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9._-]+$"));
+    if (text == QLatin1String(".") || text == QLatin1String("..") || !plain.match(text).hasMatch())
+        return QString();
+    return text;
 }
 
 void HttpRequest::downloadFile(const QString &url, const QString &names)

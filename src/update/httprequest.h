@@ -43,6 +43,10 @@ public:
     // The file name under which a package is stored: the last segment of `names`; empty when
     // that is no usable file name.
     static QString packageFileName(const QString &names);
+    // The name a package offered by the feed downloads under: the last path segment of `name`
+    // (or of `url` when the feed names none) without its query, when it is letters, digits,
+    // ".", "_" and "-" only; empty otherwise.
+    Q_INVOKABLE QString downloadName(const QString &name, const QString &url) const;
     // GET request with the feed's headers and no authorisation.
     static QNetworkRequest feedRequest(const QString &url);
 

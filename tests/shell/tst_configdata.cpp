@@ -7,6 +7,7 @@
 #include "platform/autostart.h"
 #include "platform/runningclient.h"
 #include "shell/configdata.h"
+#include "shell/updatecheck.h"
 
 #include <QCursor>
 #include <QEventLoop>
@@ -15,6 +16,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
@@ -31,6 +33,7 @@ private slots:
 
     void serverAddresses();
     void accounts();
+    void signInServerAndChoices();
     void folderChoices();
     void currentChatsFollowTheSignedInUser();
     void historicalRecords();
@@ -108,6 +111,66 @@ void TestConfigData::accounts()
     QCOMPARE(changed.size(), 3);
     QCOMPARE(data.getAllAccount(), QStringList{QStringLiteral("lina")});
     QCOMPARE(data.getAccountImage(QStringLiteral("zhangwei")), QString());
+}
+
+// What the sign-in views leave to the facade: server addresses, the first view, the form's
+// choices and the avatars of the current server.
+void TestConfigData::signInServerAndChoices()
+{
+    ConfigData data;
+    QCOMPARE(data.plainServerAddress(QStringLiteral("  http://10.1.2.3:81//  ")),
+             QStringLiteral("10.1.2.3:81"));
+    QCOMPARE(data.plainServerAddress(QStringLiteral("https://oa.example.com/")),
+             QStringLiteral("https://oa.example.com"));
+    QCOMPARE(data.serverCheckUrl(QStringLiteral("10.1.2.3:81")),
+             QStringLiteral("http://10.1.2.3:81/tarnex10/server/public/"));
+    QCOMPARE(data.serverCheckUrl(QStringLiteral("https://oa.example.com")),
+             QStringLiteral("https://oa.example.com/tarnex10/server/public/"));
+
+    // The frame opens where it was left, but never on the form without a server.
+    QVERIFY(data.currentServerSet());
+    QCOMPARE(data.loginStartView(), QStringLiteral("password"));
+    data.setCurrentMainFile(QStringLiteral("qrcode"), QStringLiteral("loginView"));
+    QCOMPARE(data.loginStartView(), QStringLiteral("qrcode"));
+    for (const char *bare : {"", "http://", "https://"}) {
+        data.setCurrentMainFile(QLatin1String(bare), QStringLiteral("currentServerIp"));
+        QVERIFY2(!data.currentServerSet(), bare);
+        QCOMPARE(data.loginStartView(), QStringLiteral("server"));
+    }
+
+    QSignalSpy added(&data, &ConfigData::sigAddServerAddress);
+    data.saveServer(QStringLiteral("10.1.2.3:81"), QStringLiteral("en"));
+    QCOMPARE(added.size(), 1);
+    QVERIFY(data.getServerAddress().contains(QStringLiteral("10.1.2.3:81")));
+    QCOMPARE(data.getServerAddressLangue(QStringLiteral("10.1.2.3:81")), QStringLiteral("en"));
+    QCOMPARE(data.getCurrentMainFile(QStringLiteral("serverAddress")),
+             QStringLiteral("10.1.2.3:81"));
+    QCOMPARE(data.getCurrentMainFile(QStringLiteral("currentServerIp")),
+             QStringLiteral("http://10.1.2.3:81"));
+
+    // The form's choices, and its password only while it is kept.
+    data.setCurrentMainFile(QStringLiteral("lina"), QStringLiteral("currentAccount"));
+    data.saveSignIn(QStringLiteral("zhangwei"), QStringLiteral("secret"), true, true);
+    QCOMPARE(data.getCurrentMainFile(QStringLiteral("currentAccount")), QStringLiteral("zhangwei"));
+    QCOMPARE(data.getCurrentMainFile(QStringLiteral("rememberPassword")), QStringLiteral("true"));
+    QCOMPARE(data.getCurrentMainFile(QStringLiteral("autoLogin")), QStringLiteral("true"));
+    QCOMPARE(data.getCurrentMainFile(QStringLiteral("currentPassword")), QStringLiteral("secret"));
+    data.saveSignIn(QStringLiteral("zhangwei"), QStringLiteral("secret"), false, false);
+    QCOMPARE(data.getCurrentMainFile(QStringLiteral("rememberPassword")), QStringLiteral("false"));
+    QCOMPARE(data.getCurrentMainFile(QStringLiteral("currentPassword")), QString());
+
+    const QString base = QStringLiteral("http://10.1.2.3:81");
+    QCOMPARE(data.avatarUrl(QString()), QStringLiteral("qrc:/images/defaulticon.png"));
+    QCOMPARE(data.avatarUrl(QStringLiteral("https://cdn/x.png")),
+             QStringLiteral("https://cdn/x.png"));
+    QCOMPARE(data.avatarUrl(QStringLiteral("file:///tmp/x.png")),
+             QStringLiteral("file:///tmp/x.png"));
+    QCOMPARE(data.avatarUrl(QStringLiteral("api/portal/tx/avatar/7")),
+             base + QStringLiteral("/api/portal/tx/avatar/7"));
+    QCOMPARE(data.avatarUrl(QStringLiteral("avatar/7.png")),
+             base + QStringLiteral("/tarnex10/server/public/avatar/7.png"));
+    QCOMPARE(data.avatarUrl(QStringLiteral("7.png")),
+             base + QStringLiteral("/tarnex10/server/public/avatar/7.png"));
 }
 
 void TestConfigData::folderChoices()
@@ -320,6 +383,41 @@ void TestConfigData::versionRequest()
     // Only the first call asks.
     data.getVersionInfor();
     QVERIFY(!feed.wait(500));
+
+    // The dialogs' check asks anew each time; a second check replaces the first, whose answer
+    // is not reported.
+    UpdateCheck check;
+    QSignalSpy answered(&check, &UpdateCheck::answered);
+    check.check();
+    check.check();
+    QVERIFY(answered.wait(10000));
+    QCOMPARE(answered.size(), 1);
+    QCOMPARE(answered.first().at(0).toString(), QStringLiteral("5.0.1.0"));
+    QCOMPARE(answered.first().at(1), feed.first().at(1));
+    QVERIFY(!answered.first().at(3).toString().endsWith(QLatin1Char('\n')));
+    QVERIFY(check.isNewer(QStringLiteral("5.0.1.0"), QStringLiteral("5.0.0.10")));
+    QVERIFY(!check.isNewer(QStringLiteral("5.0.0.10"), QStringLiteral("5.0.1.0")));
+    QVERIFY(!check.isNewer(QStringLiteral("5.0.1.0"), QStringLiteral("5.0.1")));
+    QVERIFY(!check.isNewer(QStringLiteral("beta"), QStringLiteral("5.0.1")));
+    const QString url = QStringLiteral("http://h/tarnex.zip");
+    QCOMPARE(check.phaseFor(QString(), QStringLiteral("5.0.1"), url),
+             QStringLiteral("checkfailed"));
+    QCOMPARE(check.phaseFor(QStringLiteral("5.0.2"), QStringLiteral("5.0.1"), url),
+             QStringLiteral("available"));
+    QCOMPARE(check.phaseFor(QStringLiteral("5.0.2"), QStringLiteral("5.0.1"), QString()),
+             QStringLiteral("latest"));
+    QCOMPARE(check.phaseFor(QStringLiteral("5.0.1"), QStringLiteral("5.0.1"), url),
+             QStringLiteral("latest"));
+    // A feed that does not answer in time is reported as failed.
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    qputenv("TARNEX_UPDATE_FEED",
+            QStringLiteral("http://127.0.0.1:%1/feed").arg(silent.serverPort()).toUtf8());
+    check.setTimeLimit(100);
+    check.check();
+    QVERIFY(answered.wait(10000));
+    QCOMPARE(answered.size(), 2);
+    QCOMPARE(answered.last().at(0).toString(), QString());
     qunsetenv("TARNEX_UPDATE_FEED");
 }
 
