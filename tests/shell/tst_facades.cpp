@@ -63,7 +63,10 @@ void TestFacades::everySignalIsRelayed()
 {
     QFETCH(int, which);
     const QList<Facade> facades{
-        {[] { return new SocketState; }, SocketHandl::instance(), {}},
+        // The user cache's answers come from the login parameters, not the engine.
+        {[] { return new SocketState; },
+         SocketHandl::instance(),
+         {"sigUserInforFetched(QStringList)"}},
         {[] { return new SystemHandl; },
          SystemInformation::gestance(),
          {"jumpBrowser(QString)", "openExternally(QString)"}},
