@@ -40,7 +40,10 @@ void GroupMemberModel::setSource(Source source)
         return;
     m_source = source;
     emit sourceChanged();
-    reload();
+    // The organisation's people are read and sorted when a picker first asks for them: a
+    // dialog that is only declared must not sort ten thousand names as the index comes in.
+    if (source != Directory || m_wanted)
+        reload();
 }
 
 void GroupMemberModel::setOrder(Order order)
