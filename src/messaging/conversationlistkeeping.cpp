@@ -14,22 +14,20 @@
 
 namespace {
 
-const QString privateType = QStringLiteral("2");
-const QString groupType = QStringLiteral("3");
-
 bool isConversationType(const QString &types)
 {
-    return types == privateType || types == groupType;
+    return types == ConversationListModel::privateType || types == ConversationListModel::groupType;
 }
 
 QString avatarOf(const QString &types)
 {
-    return types == groupType ? QStringLiteral("qrc:/images/groupavatar.svg") : QString();
+    return types == ConversationListModel::groupType ? QStringLiteral("qrc:/images/groupavatar.svg")
+                                                     : QString();
 }
 
 bool onlineOf(const QString &ids, const QString &types)
 {
-    return types == privateType && ParameterInfor::instance()->isOnline(ids);
+    return types == ConversationListModel::privateType && ParameterInfor::instance()->isOnline(ids);
 }
 
 } // namespace

@@ -15,11 +15,13 @@
 #include <utility>
 
 const QString ConversationListModel::systemId = QStringLiteral("system");
+const QString ConversationListModel::privateType = QStringLiteral("2");
+const QString ConversationListModel::groupType = QStringLiteral("3");
 
 namespace {
 
-const QString privateType = QStringLiteral("2");
-const QString groupType = QStringLiteral("3");
+const QString &privateType = ConversationListModel::privateType;
+const QString &groupType = ConversationListModel::groupType;
 const QString systemType = QStringLiteral("system");
 constexpr qint64 minuteMs = 60000;
 

@@ -67,6 +67,9 @@ public:
     };
 
     static const QString systemId;
+    // The conversation types of the engine's texts: a private chat and a group.
+    static const QString privateType;
+    static const QString groupType;
 
     explicit ConversationListModel(QObject *parent = nullptr);
 
