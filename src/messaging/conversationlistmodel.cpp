@@ -20,8 +20,6 @@ const QString ConversationListModel::groupType = QStringLiteral("3");
 
 namespace {
 
-const QString &privateType = ConversationListModel::privateType;
-const QString &groupType = ConversationListModel::groupType;
 const QString systemType = QStringLiteral("system");
 constexpr qint64 minuteMs = 60000;
 
