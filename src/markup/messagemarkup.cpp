@@ -59,7 +59,9 @@ bool isEmoticon(const QUrl &url, const MarkupPolicy &policy)
     const QString path = localPath(url);
     if (!path.startsWith(folder) || !path.endsWith(QLatin1String(".png")))
         return false;
-    return !path.midRef(folder.size()).contains(QLatin1Char('/'));
+    // An emoticon has a name: "emojis/.png" is no picture the client ships.
+    const QStringRef name = path.midRef(folder.size());
+    return name.size() > 4 && !name.contains(QLatin1Char('/'));
 }
 
 bool isOwnAttachment(const QUrl &url, const MarkupPolicy &policy)

@@ -55,6 +55,9 @@ void TestMessageMarkup::sanitise_data()
     QTest::newRow("attachment of another port")
         << R"(<img src="http://oa.example.com/api/attachment/index/9">)"
         << "&lt;img src=&quot;http://oa.example.com/api/attachment/index/9&quot;&gt;";
+    QTest::newRow("emoticon without a name") << R"(<img src="file:///opt/tarnex/emojis/.png">)"
+                                             << "&lt;img src=&quot;file:///opt/tarnex/emojis/"
+                                                ".png&quot;&gt;";
     QTest::newRow("emoticon folder left") << R"(<img src="file:///opt/tarnex/emojis/../k.png">)"
                                           << "&lt;img src=&quot;file:///opt/tarnex/emojis/../"
                                              "k.png&quot;&gt;";
