@@ -89,8 +89,9 @@ QObject *BrowserWindowList::make(const QString &name, QObject *parent,
         qWarning().noquote() << "built-in browser:" << m_lastError;
         emit lastErrorChanged();
         // Compiled again next time: a document that failed once is not remembered as broken.
-        m_components.remove(name);
+        // (`component` refers into the hash: let go of the component before the entry.)
         component->deleteLater();
+        m_components.remove(name);
         return nullptr;
     }
     made->setParent(parent);
