@@ -1,6 +1,7 @@
 #include "searchhistorymodel.h"
 
 #include "configfile.h"
+#include "items/modelrow.h"
 
 #include <QRegularExpression>
 
@@ -109,11 +110,5 @@ QString SearchHistoryModel::termAt(int index) const
 
 QVariantMap SearchHistoryModel::get(int index) const
 {
-    QVariantMap row;
-    if (index < 0 || index >= rowCount())
-        return row;
-    const QHash<int, QByteArray> roles = roleNames();
-    for (auto it = roles.cbegin(); it != roles.cend(); ++it)
-        row.insert(QString::fromLatin1(it.value()), data(this->index(index), it.key()));
-    return row;
+    return modelRowMap(*this, index);
 }

@@ -1,5 +1,6 @@
 #include "peoplesearchmodel.h"
 
+#include "items/modelrow.h"
 #include "session/parameterinfor.h"
 #include "treemodelitem.h"
 #include "json/jsonfield.h"
@@ -235,11 +236,5 @@ void PeopleSearchModel::setFailed(bool failed)
 
 QVariantMap PeopleSearchModel::get(int index) const
 {
-    QVariantMap row;
-    if (index < 0 || index >= rowCount())
-        return row;
-    const QHash<int, QByteArray> roles = roleNames();
-    for (auto it = roles.cbegin(); it != roles.cend(); ++it)
-        row.insert(QString::fromLatin1(it.value()), data(this->index(index), it.key()));
-    return row;
+    return modelRowMap(*this, index);
 }

@@ -2,6 +2,7 @@
 
 #include "conversationtypes.h"
 #include "inboundjson.h"
+#include "items/modelrow.h"
 #include "sio/packetcodec.h"
 #include "socketstate.h"
 #include "json/fastjson.h"
@@ -761,14 +762,7 @@ int ConversationModel::indexOf(const QString &msgId) const
 
 QVariantMap ConversationModel::get(int index) const
 {
-    QVariantMap fields;
-    if (index < 0 || index >= m_rows.size())
-        return fields;
-    const QModelIndex at = this->index(index);
-    const QHash<int, QByteArray> names = roleNames();
-    for (auto it = names.cbegin(); it != names.cend(); ++it)
-        fields.insert(QString::fromLatin1(it.value()), data(at, it.key()));
-    return fields;
+    return modelRowMap(*this, index);
 }
 
 bool ConversationModel::setProperty(int index, const QString &name, const QVariant &value)

@@ -1,5 +1,6 @@
 #include "browserdownloads.h"
 
+#include "items/modelrow.h"
 #include "platform/localpath.h"
 
 #include <QFileInfo>
@@ -136,13 +137,7 @@ QString BrowserDownloads::filePath(int row) const
 
 QVariantMap BrowserDownloads::get(int row) const
 {
-    QVariantMap fields;
-    if (row < 0 || row >= m_rows.size())
-        return fields;
-    const QHash<int, QByteArray> names = roleNames();
-    for (auto it = names.begin(); it != names.end(); ++it)
-        fields.insert(QString::fromLatin1(it.value()), data(index(row), it.key()));
-    return fields;
+    return modelRowMap(*this, row);
 }
 
 QString BrowserDownloads::sizeText(qint64 bytes)
