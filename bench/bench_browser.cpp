@@ -9,6 +9,7 @@
 #include "testenvironment.h"
 
 #include "config/configfile.h"
+#include "desktop/renderfallback.h"
 #include "desktop/startupcontext.h"
 
 #include <QElapsedTimer>
@@ -54,7 +55,7 @@ int main(int argc, char **argv)
     // The engine's sandbox refuses to run as root (as the benchmark machines do).
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    RenderFallback::shareContextsForBrowser();
     QApplication app(argc, argv);
     QTextStream out(stdout);
     registerQmlTypes();

@@ -74,7 +74,7 @@ int main(int argc, char *argv[])
     // sharing must be asked for before the application object exists. Setting the attribute
     // (rather than calling QtWebEngine::initialize) keeps the engine's libraries unloaded until
     // the first page opens them.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    RenderFallback::shareContextsForBrowser();
     QApplication app(argc, argv);
     // Before the first window: without OpenGL it would end the program.
     RenderFallback::chooseSceneGraphBackend();

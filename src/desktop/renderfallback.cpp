@@ -2,6 +2,7 @@
 
 #include "logging.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
@@ -27,6 +28,22 @@ bool openGlWorks()
 }
 
 } // namespace
+
+bool softwareChosenByEnvironment()
+{
+    for (const char *name : {"QT_QUICK_BACKEND", "QMLSCENE_DEVICE"}) {
+        const QByteArray value = qgetenv(name);
+        if (value == "software" || value == "softwarecontext")
+            return true;
+    }
+    return false;
+}
+
+void shareContextsForBrowser()
+{
+    if (!softwareChosenByEnvironment())
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
 
 bool chooseSceneGraphBackend()
 {

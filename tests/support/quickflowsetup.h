@@ -9,6 +9,7 @@
 #include "testenvironment.h"
 
 #include "config/configfile.h"
+#include "desktop/renderfallback.h"
 #include "desktop/startupcontext.h"
 #include "net/documentnetwork.h"
 
@@ -99,8 +100,8 @@ public:
         static int argc = 1;
         static QByteArray program(name);
         static char *argv[] = {program.data(), nullptr};
-        // As in the client: the built-in browser needs shared contexts, asked for up front.
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+        // As in the client: the built-in browser's shared contexts, asked for up front.
+        RenderFallback::shareContextsForBrowser();
         m_app = new QApplication(argc, argv);
     }
     // The application goes before the program's statics, as in the client: what it owns (the
