@@ -134,9 +134,13 @@ int main(int argc, char *argv[])
     TerminationWatch::install();
     // From here on, what the sign-in view does not show waits for its first frame.
     StartupPhase::begin();
-    // Passwords remembered the old way move into the keychain; each leaves the file only once
-    // the keychain has confirmed it.
-    StartupPhase::afterFirstFrame(&app, [] { RememberedPasswords::instance()->migrate(); });
+    // The keychain waits for the first frame. Then passwords remembered the old way move into
+    // it; each leaves the file only once the keychain has confirmed it.
+    RememberedPasswords::instance()->holdKeychain();
+    StartupPhase::afterFirstFrame(&app, [] {
+        RememberedPasswords::instance()->releaseKeychain();
+        RememberedPasswords::instance()->migrate();
+    });
 
     const QString systemName = QSysInfo::prettyProductName();
     qDebug() << "prettyProductName:" << systemName;

@@ -135,6 +135,18 @@ void RememberedPasswords::load(const QString &account, QObject *context,
                   });
 }
 
+void RememberedPasswords::holdKeychain()
+{
+    if (m_vault)
+        m_vault->hold();
+}
+
+void RememberedPasswords::releaseKeychain()
+{
+    if (m_vault)
+        m_vault->release();
+}
+
 void RememberedPasswords::removeAccount(const QString &account)
 {
     const QString digest = store()->severIpMd5();

@@ -37,6 +37,9 @@ public:
     void removeAccount(const QString &account);
     // Moves the current server's passwords saved the old way into the keychain.
     void migrate();
+    // Keychain calls wait until `releaseKeychain` (the start holds them behind the first frame).
+    void holdKeychain();
+    void releaseKeychain();
 
     // True once, after the keychain was found missing.
     bool takeFallbackNotice();

@@ -42,6 +42,27 @@ PasswordVault::PasswordVault(const QString &service, QObject *parent)
     : QObject(parent), m_service(service)
 {}
 
+PasswordVault::~PasswordVault()
+{
+    // Never started, so they would never delete themselves.
+    for (const Held &held : m_waiting)
+        delete held.job;
+}
+
+void PasswordVault::hold()
+{
+    m_held = true;
+}
+
+void PasswordVault::release()
+{
+    m_held = false;
+    const std::vector<Held> waiting = std::move(m_waiting);
+    m_waiting.clear();
+    for (const Held &held : waiting)
+        held.start();
+}
+
 void PasswordVault::setTimeLimit(int milliseconds)
 {
     m_timeLimit = milliseconds;
@@ -99,6 +120,12 @@ void PasswordVault::run(QKeychain::Job *job, Callback done)
     connect(timer, &QTimer::timeout, this, [finish, limit] {
         finish({Outcome::TimedOut, QString(), QStringLiteral("no answer within %1 ms").arg(limit)});
     });
-    timer->start(m_timeLimit);
-    job->start();
+    auto start = [timer, job, limit] {
+        timer->start(limit);
+        job->start();
+    };
+    if (m_held)
+        m_waiting.push_back({job, start});
+    else
+        start();
 }

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 namespace QKeychain {
 class Job;
@@ -36,6 +37,14 @@ public:
     static constexpr int defaultTimeLimit = 10000;
 
     explicit PasswordVault(const QString &service, QObject *parent = nullptr);
+    // Drops the calls still held.
+    ~PasswordVault() override;
+
+    // While held, calls wait and the keychain is not touched: its library and its service
+    // connection would otherwise cost the first frame of the window some 50 ms. `release`
+    // starts what waited, in order; each call's time limit runs from then.
+    void hold();
+    void release();
 
     void setTimeLimit(int milliseconds);
     int timeLimit() const;
@@ -49,4 +58,11 @@ private:
 
     QString m_service;
     int m_timeLimit = defaultTimeLimit;
+    bool m_held = false;
+    struct Held
+    {
+        QKeychain::Job *job;
+        std::function<void()> start;
+    };
+    std::vector<Held> m_waiting;
 };

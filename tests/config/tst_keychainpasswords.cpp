@@ -109,6 +109,33 @@ void TestKeychainPasswords::vaultRoundTrip()
     QCOMPARE(write(QStringLiteral("第二 p=a&ss+/")).outcome, Outcome::Done);
     QCOMPARE(read().password, QStringLiteral("第二 p=a&ss+/"));
 
+    // Held calls (the start holds them behind the first frame) wait, then run in their order.
+    vault.hold();
+    int answers = 0;
+    PasswordVault::Result heldWrite, heldRead;
+    vault.write(key, QStringLiteral("held"), [&](const PasswordVault::Result &answer) {
+        heldWrite = answer;
+        ++answers;
+    });
+    vault.read(key, [&](const PasswordVault::Result &answer) {
+        heldRead = answer;
+        ++answers;
+    });
+    QCoreApplication::processEvents();
+    QCOMPARE(answers, 0);
+    vault.release();
+    QTRY_COMPARE_WITH_TIMEOUT(answers, 2, 60000);
+    QCOMPARE(heldWrite.outcome, Outcome::Done);
+    QCOMPARE(heldRead.password, QStringLiteral("held"));
+    {
+        // Dropped while holding a call: it never answers, and nothing of it is left.
+        PasswordVault dropped(QStringLiteral("tarnex-test"));
+        dropped.hold();
+        dropped.read(key, [&](const PasswordVault::Result &) { ++answers; });
+    }
+    QCoreApplication::processEvents();
+    QCOMPARE(answers, 2);
+
     QCOMPARE(vaultAnswer([&](auto done) { vault.remove(key, done); }).outcome, Outcome::Done);
     result = read();
     QCOMPARE(result.outcome, Outcome::NotFound);
