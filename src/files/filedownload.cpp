@@ -127,7 +127,9 @@ void FileDownload::writeArrived()
     // calls again once it has caught up.
     if (m_broken || m_writer->full())
         return;
-    m_writer->write(reply->readAll());
+    // Asked for exactly what is there, the reply hands over the block it holds rather than a
+    // copy, as long as one block waits; readAll copies every byte once more.
+    m_writer->write(reply->read(reply->bytesAvailable()));
 }
 
 void FileDownload::writeFailed()
