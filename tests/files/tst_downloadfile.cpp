@@ -352,6 +352,14 @@ void TestDownloadFile::download()
     QCOMPARE(QFileInfo(finished.first().at(0).toString()).canonicalFilePath(),
              QFileInfo(target).canonicalFilePath());
     QCOMPARE(QFileInfo(target).size(), size);
+    // Nothing is left beside it, and it may be read as any new file may, not only by its owner
+    // as a temporary file.
+    QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("下载 文件.bin*")}, QDir::Files),
+             QStringList{QStringLiteral("下载 文件.bin")});
+    QFile fresh(downloadPath(QStringLiteral("fresh.bin")));
+    QVERIFY(fresh.open(QIODevice::WriteOnly));
+    QCOMPARE(QFileInfo(target).permissions(), fresh.permissions());
+    fresh.remove();
     QCOMPARE(sha256Of(target),
              m_server
                  .hook(QStringLiteral("files-info"),
