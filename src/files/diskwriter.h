@@ -39,6 +39,8 @@ public:
 
 private:
     void run();
+    // On the writer's thread, after each write.
+    void writeBehind(qint64 written);
     void post(std::function<void()> call);
 
     const std::unique_ptr<QSaveFile> m_file;
@@ -58,5 +60,8 @@ private:
     bool m_keep = false;
     bool m_drainAsked = false;
     std::function<void(bool)> m_done;
+    // The writer thread's own: how far the disk was asked to write, and what came since.
+    qint64 m_synced = 0;
+    qint64 m_unsynced = 0;
     std::thread m_thread;
 };
