@@ -1,6 +1,7 @@
 #include "packetcodec.h"
 
 #include "json/jsondepth.h"
+#include "json/jsontext.h"
 #include "json/peerjson.h"
 
 #include <QJsonArray>
@@ -65,71 +66,6 @@ struct PeerUtf16 : FastJson::Encoding
     }
 };
 
-char16_t hexDigit(unsigned value)
-{
-    return char16_t(value < 10 ? '0' + value : 'a' + value - 10);
-}
-
-// As Qt's writer escapes: the two JSON specials, control characters (short forms where JSON has
-// them), and a half of a surrogate pair without its other half as \uXXXX.
-void appendString(QString &out, QStringView text)
-{
-    out += QLatin1Char('"');
-    const char16_t *begin = text.utf16();
-    const char16_t *end = begin + text.size();
-    const char16_t *plain = begin;
-    auto escape = [&](const char16_t *at, const char *with) {
-        out.append(reinterpret_cast<const QChar *>(plain), int(at - plain));
-        out += QLatin1String(with);
-        plain = at + 1;
-    };
-    for (const char16_t *at = begin; at != end; ++at) {
-        const char16_t c = *at;
-        if (c >= 0x20 && c != '"' && c != '\\' && (c < 0xd800 || c > 0xdfff))
-            continue;
-        switch (c) {
-        case '"':
-            escape(at, "\\\"");
-            continue;
-        case '\\':
-            escape(at, "\\\\");
-            continue;
-        case '\b':
-            escape(at, "\\b");
-            continue;
-        case '\f':
-            escape(at, "\\f");
-            continue;
-        case '\n':
-            escape(at, "\\n");
-            continue;
-        case '\r':
-            escape(at, "\\r");
-            continue;
-        case '\t':
-            escape(at, "\\t");
-            continue;
-        default:
-            break;
-        }
-        if (QChar::isHighSurrogate(c) && at + 1 != end && QChar::isLowSurrogate(at[1])) {
-            ++at;
-            continue;
-        }
-        const char16_t escaped[6] = {'\\',
-                                     'u',
-                                     hexDigit(c >> 12),
-                                     hexDigit((c >> 8) & 0xf),
-                                     hexDigit((c >> 4) & 0xf),
-                                     hexDigit(c & 0xf)};
-        out.append(reinterpret_cast<const QChar *>(plain), int(at - plain));
-        out.append(reinterpret_cast<const QChar *>(escaped), 6);
-        plain = at + 1;
-    }
-    out.append(reinterpret_cast<const QChar *>(plain), int(end - plain));
-    out += QLatin1Char('"');
-}
-
 void appendValue(QString &out, const QJsonValue &value);
 
 void appendArray(QString &out, const QJsonArray &array)
@@ -155,7 +91,7 @@ void appendValue(QString &out, const QJsonValue &value)
         out += value.toBool() ? QLatin1String("true") : QLatin1String("false");
         return;
     case QJsonValue::String:
-        appendString(out, value.toString());
+        JsonText::appendString(out, value.toString());
         return;
     case QJsonValue::Double: {
         // Whole numbers a double holds exactly are written as Qt writes them; anything else
@@ -179,7 +115,7 @@ void appendValue(QString &out, const QJsonValue &value)
             if (!first)
                 out += QLatin1Char(',');
             first = false;
-            appendString(out, it.key());
+            JsonText::appendString(out, it.key());
             out += QLatin1Char(':');
             appendValue(out, it.value());
         }
@@ -344,12 +280,12 @@ void PacketCodec::appendHeader(QString &out, PacketType type, QStringView nsp, q
         out += QString::number(ackId);
 }
 
-QString PacketCodec::encodeEvent(QStringView event, const QJsonArray &args)
+QString PacketCodec::encodeEvent(const QString &event, const QJsonArray &args)
 {
     QString text;
     text.reserve(int(event.size()) + 16 * (args.size() + 1));
     text += QLatin1Char('[');
-    appendString(text, event);
+    JsonText::appendString(text, event);
     for (const QJsonValue &arg : args) {
         text += QLatin1Char(',');
         appendValue(text, arg);

@@ -45,7 +45,7 @@ public:
 
     // The body of an EVENT, [event, args...], as the same compact text Qt's writer gives, written
     // straight into UTF-16: no array is built for it and its text is not converted twice.
-    static QString encodeEvent(QStringView event, const QJsonArray &args);
+    static QString encodeEvent(const QString &event, const QJsonArray &args);
     // The start of a packet up to its body: type, namespace and ack id (-1: none), on `out`.
     static void appendHeader(QString &out, PacketType type, QStringView nsp, qint64 ackId);
 
