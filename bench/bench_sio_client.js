@@ -1,7 +1,8 @@
 #!/usr/bin/env node
 // The official Node client on the same bursts as bench_sio: N emits with acknowledgements, then N
-// events pushed by the peer. Prints one JSON line {"emitAckMs":..,"pushMs":..}.
-// Usage: node bench_sio_client.js <base url> <count> [--v2]
+// events pushed by the peer, after a warm-up burst of the same kind. Prints one JSON line
+// {"emitAckMs":..,"pushMs":..} of the measured burst.
+// Usage: node bench_sio_client.js <base url> <count> [<warm-up count>] [--v2]
 'use strict';
 
 const path = require('path');
@@ -9,8 +10,9 @@ const http = require('http');
 const { createRequire } = require('module');
 
 const requireServer = createRequire(path.resolve(__dirname, '../server/package.json'));
-const [base, countText] = process.argv.slice(2);
+const [base, countText, warmText] = process.argv.slice(2).filter((arg) => arg !== '--v2');
 const count = Number(countText);
+const warmUp = Number(warmText || 0);
 const v2 = process.argv.includes('--v2');
 const io = requireServer(v2 ? 'socket.io-client-v2' : 'socket.io-client');
 
@@ -26,27 +28,37 @@ function control(name, body) {
 }
 
 const socket = io(`${base}/client`, { transports: ['websocket'], forceNew: true });
-socket.on('connect', async () => {
+let received = 0;
+let onTick = () => {};
+socket.on('tick', () => onTick(++received));
+
+async function burst(n) {
     let start = process.hrtime.bigint();
     let acked = 0;
     const emitAckMs = await new Promise((resolve) => {
-        for (let i = 0; i < count; ++i) {
+        for (let i = 0; i < n; ++i) {
             socket.emit('echo', i, 'payload', () => {
-                if (++acked === count)
+                if (++acked === n)
                     resolve(Number(process.hrtime.bigint() - start) / 1e6);
             });
         }
     });
-    let received = 0;
+    received = 0;
     const pushMs = await new Promise((resolve) => {
-        socket.on('tick', () => {
-            if (++received === count)
+        onTick = (seen) => {
+            if (seen === n)
                 resolve(Number(process.hrtime.bigint() - start) / 1e6);
-        });
+        };
         start = process.hrtime.bigint();
-        control('push', { event: 'tick', args: ['payload'], count });
+        control('push', { event: 'tick', args: ['payload'], count: n });
     });
-    console.log(JSON.stringify({ emitAckMs, pushMs }));
+    return { emitAckMs, pushMs };
+}
+
+socket.on('connect', async () => {
+    if (warmUp > 0)
+        await burst(warmUp);
+    console.log(JSON.stringify(await burst(count)));
     socket.close();
     process.exit(0);
 });

@@ -15,7 +15,7 @@ void HistoryWorker::start()
     m_timer = new QTimer(this);
     m_timer->setSingleShot(true);
     m_timer->setInterval(LocalHistory::batchDelayMs);
-    connect(m_timer, &QTimer::timeout, this, [this]() { flush(); });
+    connect(m_timer, &QTimer::timeout, this, &HistoryWorker::batchDue);
     m_retry = new QTimer(this);
     m_retry->setSingleShot(true);
     connect(m_retry, &QTimer::timeout, this, [this]() { flush(true); });
@@ -73,13 +73,39 @@ void HistoryWorker::schedule(bool full)
         flush();
         return;
     }
-    if (!m_timer->isActive())
-        m_timer->start();
+    if (m_timer->isActive())
+        return;
+    if (!m_waiting.isValid())
+        m_waiting.start();
+    {
+        std::lock_guard<std::mutex> lock(m_queue->mutex);
+        m_armedArrivals = m_queue->arrivals;
+    }
+    m_timer->start(LocalHistory::batchDelayMs);
+}
+
+void HistoryWorker::batchDue()
+{
+    quint64 arrivals = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_queue->mutex);
+        arrivals = m_queue->arrivals;
+    }
+    // Writing while a burst is still taken in would take a core from it: the writes wait for a
+    // pause, or for the bound.
+    if (arrivals != m_armedArrivals && m_waiting.isValid() &&
+        m_waiting.elapsed() < LocalHistory::batchMaxDelayMs) {
+        m_armedArrivals = arrivals;
+        m_timer->start(LocalHistory::batchQuietMs);
+        return;
+    }
+    flush();
 }
 
 void HistoryWorker::flush(bool retrying)
 {
     m_timer->stop();
+    m_waiting.invalidate();
     // A failed write waits for its retry; the records stay queued (and flushPosted set, so
     // arrivals post nothing meanwhile).
     if (m_retry->isActive() && !retrying)

@@ -2,6 +2,7 @@
 
 #include "historydatabase.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QVector>
@@ -24,6 +25,8 @@ public:
         QVector<HistoryDatabase::Entry> entries;
         QVector<KeptConversation> conversations;
         bool flushPosted = false;
+        // Records and changes queued so far, so the worker sees whether a burst goes on.
+        quint64 arrivals = 0;
         qint64 written = 0;
         // Taken from `entries` by the worker and not written yet.
         int taken = 0;
@@ -62,11 +65,16 @@ private:
                       const QVector<HistoryDatabase::Entry> &rest, int from);
     // A write succeeded: after failures, writeResumed().
     void resumed();
+    // The batch delay ran out: written now, unless records still pour in (then a little later,
+    // up to LocalHistory::batchMaxDelayMs after the first of them).
+    void batchDue();
 
     LocalHistory *m_owner;
     std::shared_ptr<Queue> m_queue;
     HistoryDatabase m_db;
     QTimer *m_timer = nullptr;
+    QElapsedTimer m_waiting; // since the batch timer was first armed for what waits
+    quint64 m_armedArrivals = 0;
     QTimer *m_retry = nullptr;
     int m_retryDelayMs = 0;
     bool m_failing = false;

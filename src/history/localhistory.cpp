@@ -116,6 +116,7 @@ void LocalHistory::enqueue(bool group, const QString &conversation, qulonglong i
         if (!admit(bytes))
             return;
         m_queue->entries.append(std::move(entry));
+        ++m_queue->arrivals;
         full = m_queue->entries.size() % queueLimit == 0;
         // One wake-up per batch, not one per record.
         post = !m_queue->flushPosted || full;
@@ -137,6 +138,7 @@ void LocalHistory::keepConversation(const KeptConversation &change)
         if (!admit(bytes))
             return;
         m_queue->conversations.append(change);
+        ++m_queue->arrivals;
         post = !m_queue->flushPosted;
         m_queue->flushPosted = true;
     }

@@ -13,9 +13,10 @@
 // The local message history of the signed-in user: keeps every record the engine's stores take
 // in and answers searches and the start-up view, all on a worker thread of its own. Records are
 // queued (cheaply, under a short lock, from any thread) and written in batches of 500, one
-// transaction each, when the queue is 100 ms old or holds 20,000 records: a burst is taken in
-// while it arrives, without the writes taking a core from it, and written right after. Reads
-// see everything queued before them.
+// transaction each, once the queue is 100 ms old and no record came for 20 ms (after a second at
+// most), or when it holds 20,000 records: a burst is taken in while it arrives, without the
+// writes taking a core from it, and written right after. Reads see everything queued before
+// them.
 //
 // A batch that fails (a full disk) stays queued and is tried again, each time later. What waits
 // is bounded in memory: a record that does not fit is left out (the service keeps it), and
@@ -25,6 +26,9 @@ class LocalHistory : public QObject, public RecordKeeper
     Q_OBJECT
 public:
     static constexpr int batchDelayMs = 100;
+    // While records keep coming, the write waits for a pause this long, up to the bound.
+    static constexpr int batchQuietMs = 20;
+    static constexpr int batchMaxDelayMs = 1000;
     static constexpr int batchSize = 500;
     // So many queued records are written at once, without waiting for the delay.
     static constexpr int queueLimit = 20000;

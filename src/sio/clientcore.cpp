@@ -193,8 +193,7 @@ void ClientCore::startAttempt()
                      [this, connection]() { onOpened(connection); });
     QObject::connect(connection, &EngineConnection::pingReceived, this,
                      [this, connection]() { onPing(connection); });
-    QObject::connect(connection, &EngineConnection::messageReceived, this,
-                     [this, connection](QStringView text) { onMessage(connection, text); });
+    connection->setMessageSink(this);
     QObject::connect(connection, &EngineConnection::ended, this,
                      [this, connection](EngineConnection::Ending ending, const QString &reason) {
                          onEnded(connection, ending, reason);
@@ -301,11 +300,13 @@ void ClientCore::confirm()
         listener();
 }
 
-void ClientCore::onMessage(EngineConnection *connection, QStringView text)
+void ClientCore::engineMessage(EngineConnection *connection, QStringView text)
 {
     if (connection != m_connection)
         return;
     if (!text.isEmpty() && text.at(0) == QLatin1Char('2') && dispatchRaw(text))
+        return;
+    if (!text.isEmpty() && text.at(0) == QLatin1Char('3') && dispatchAck(text))
         return;
     Packet packet;
     QString error;
@@ -505,53 +506,97 @@ void ClientCore::dispatchEvent(Packet &packet)
     answer(packet, ack, epoch);
 }
 
+namespace {
+
+// Event and ack payloads are small: the parser works in buffers on the caller's stack instead of
+// taking a 64 KiB chunk from the heap for every packet (a larger payload still gets one).
+struct StackJson
+{
+    alignas(16) char values[8192];
+    alignas(16) char stack[2048];
+    FastJson::Pool valuePool{values, sizeof values};
+    FastJson::Pool stackPool{stack, sizeof stack};
+    FastJson::Document doc{&valuePool, 1024, &stackPool};
+    PacketCodec::JsonBuffer buffer;
+
+    bool parseArray(QStringView text)
+    {
+        return PacketCodec::parseJson(text, &doc, &buffer) && doc.IsArray();
+    }
+};
+
+// An array as Qt's values. Qt's own parser builds them at a fraction of the cost of appending
+// the fast parser's values one by one.
+bool qtArray(QStringView text, QJsonArray *array)
+{
+    QJsonValue value;
+    if (!PacketCodec::decodeValue(text, &value, nullptr) || !value.isArray())
+        return false;
+    *array = value.toArray();
+    return true;
+}
+
+} // namespace
+
 bool ClientCore::dispatchRaw(QStringView text)
 {
-    Packet packet;
-    const int pos = PacketCodec::decodeHeader(text, &packet, nullptr);
-    if (pos < 0 || packet.type != PacketType::Event)
+    PacketCodec::Header header;
+    const int pos = PacketCodec::decodeHeader(text, &header, nullptr);
+    if (pos < 0 || header.type != PacketType::Event)
         return false;
-    Namespace *ns = find(packet.nsp);
+    Namespace *ns = find(header.nsp);
     // Early events wait as plain packets, so they keep their order among the rest.
     if (!ns || ns->state != NspState::Open)
         return false;
     const QStringView body = text.mid(pos);
-    const QString name = PacketCodec::peekEventName(body);
-    const std::shared_ptr<const Socket::RawHandler> raw = ns->socket->rawHandler(name);
-    std::shared_ptr<const Socket::Handler> plain;
-    if (!raw || !*raw) {
-        plain = ns->socket->handler(name);
-        // No handler at all: the general path says so.
-        if (!plain || !*plain)
-            return false;
-    }
-    // Event payloads are small: the parser works in buffers on this stack instead of taking a
-    // 64 KiB chunk from the heap for every event (a larger payload still gets one).
-    alignas(16) char values[8192];
-    alignas(16) char stack[2048];
-    FastJson::Pool valuePool(values, sizeof values);
-    FastJson::Pool stackPool(stack, sizeof stack);
-    FastJson::Document event(&valuePool, 1024, &stackPool);
-    // Text the fast parser refuses gets the general path, which reads or reports it as before.
-    PacketCodec::JsonBuffer buffer;
-    if (!PacketCodec::parseJson(body, &event, &buffer) || !event.IsArray() || event.Empty() ||
-        !event[0].IsString())
+    const Socket::Handlers handlers = ns->socket->handlers(PacketCodec::peekEventNameView(body));
+    const bool raw = handlers.raw && *handlers.raw;
+    // No handler at all: the general path says so.
+    if (!raw && (!handlers.plain || !*handlers.plain))
         return false;
-    Ack ack(packet.hasAckId());
+    Ack ack(header.ackId >= 0);
     const quint64 epoch = m_epoch;
-    if (m_shared->alive()) {
-        if (raw && *raw) {
-            (*raw)(event, ack);
-        } else {
-            // The arguments as Qt's values, straight from the parsed text.
-            QJsonArray args;
-            const auto items = event.GetArray();
-            for (auto item = items.Begin() + 1; item != items.End(); ++item)
-                args.append(PeerJson::fromRapid(*item));
-            (*plain)(args, ack);
-        }
+    if (raw) {
+        StackJson json;
+        if (!json.parseArray(body) || json.doc.Empty() || !json.doc[0].IsString())
+            return false;
+        if (m_shared->alive())
+            (*handlers.raw)(json.doc, ack);
+    } else {
+        QJsonArray args;
+        if (!qtArray(body, &args) || args.isEmpty() || !args.at(0).isString())
+            return false;
+        // The array's only owner, so taking the name off does not copy it.
+        args.removeFirst();
+        if (m_shared->alive())
+            (*handlers.plain)(args, ack);
     }
-    answer(packet, ack, epoch);
+    if (header.ackId >= 0) {
+        Packet packet;
+        packet.nsp = ns->socket->nsp();
+        packet.ackId = header.ackId;
+        answer(packet, ack, epoch);
+    }
+    return true;
+}
+
+// Text a parser here refuses gets the general path, which reads or reports it as before.
+bool ClientCore::dispatchAck(QStringView text)
+{
+    PacketCodec::Header header;
+    const int pos = PacketCodec::decodeHeader(text, &header, nullptr);
+    if (pos < 0 || header.type != PacketType::Ack || header.ackId < 0)
+        return false;
+    auto it = m_acks.find(header.ackId);
+    if (it == m_acks.end() || it->nsp != header.nsp)
+        return false;
+    QJsonArray data;
+    if (!qtArray(text.mid(pos), &data))
+        return false;
+    const Socket::AckCallback callback = std::move(it->callback);
+    m_acks.erase(it);
+    if (m_shared->alive())
+        callback(data);
     return true;
 }
 
@@ -577,7 +622,7 @@ void ClientCore::handleAck(const Packet &packet)
         qCWarning(lcSio) << "ignoring an ack for unknown id" << packet.ackId << "on" << packet.nsp;
         return;
     }
-    const Socket::AckCallback callback = it->callback;
+    const Socket::AckCallback callback = std::move(it->callback);
     m_acks.erase(it);
     if (m_shared->alive())
         callback(packet.data.toArray());
@@ -633,16 +678,13 @@ void ClientCore::send(const QString &nsp, Outgoing outgoing)
                QStringLiteral("too many acknowledgements awaited"));
         return;
     }
-    Packet header;
-    header.type = PacketType::Event;
-    header.nsp = nsp;
-    if (outgoing.ack)
-        header.ackId = m_nextAckId;
+    QString header;
+    header.reserve(int(nsp.size()) + 24);
+    PacketCodec::appendHeader(header, PacketType::Event, nsp, outgoing.ack ? m_nextAckId : -1);
     QString error = QStringLiteral("not connected");
     bool tooLarge = false;
     const bool sent =
-        m_connection && m_connection->sendMessage(PacketCodec::encodePacket(header) + outgoing.json,
-                                                  &error, &tooLarge);
+        m_connection && m_connection->sendMessage(header, outgoing.json, &error, &tooLarge);
     if (!sent) {
         qCWarning(lcSio).noquote()
             << "emit of" << outgoing.event << "on" << nsp << "failed:" << error;
@@ -682,7 +724,7 @@ void ClientCore::dropAcks(const QString &nsp)
     }
 }
 
-ClientCore::Namespace *ClientCore::find(const QString &nsp)
+ClientCore::Namespace *ClientCore::find(QStringView nsp)
 {
     auto it = m_namespaces.find(nsp);
     return it == m_namespaces.end() ? nullptr : &it->second;

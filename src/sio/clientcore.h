@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -24,7 +25,7 @@ class ClientShared;
 // joins, event dispatch, acknowledgements in both directions, the wait queue of each namespace.
 // Every method runs on the I/O thread. Owner callbacks may call back into it (close, connect,
 // emit); after each callback it checks `m_epoch` and stops if the connection changed meanwhile.
-class ClientCore : public QObject
+class ClientCore : public QObject, private EngineConnection::MessageSink
 {
     Q_OBJECT
 public:
@@ -98,7 +99,7 @@ private:
 
     void onOpened(EngineConnection *connection);
     void onPing(EngineConnection *connection);
-    void onMessage(EngineConnection *connection, QStringView text);
+    void engineMessage(EngineConnection *connection, QStringView text) override;
     void onEnded(EngineConnection *connection, EngineConnection::Ending ending,
                  const QString &reason);
     void confirm();
@@ -114,6 +115,9 @@ private:
     // to the plain one as Qt's values. False when the packet is not such an event or the fast
     // parser refuses it (it then takes the general path).
     bool dispatchRaw(QStringView text);
+    // An ACK for an emit that awaits it, read by the fast parser; false when the packet is not
+    // such an ack or the parser refuses it (the general path then reads or reports it).
+    bool dispatchAck(QStringView text);
     void answer(const Packet &packet, const Ack &ack, quint64 epoch);
 
     void openNamespace(const QString &name);
@@ -125,13 +129,14 @@ private:
     void expireAcks();
     void dropQueue(Namespace &ns, const QString &why);
     void failed(Outgoing &outgoing, Socket::Failure failure, const QString &reason);
-    Namespace *find(const QString &nsp);
+    Namespace *find(QStringView nsp);
 
     void notifyFail(const QString &reason);
     void notifyReconnecting(const QString &reason);
 
     const std::shared_ptr<ClientShared> m_shared;
-    std::map<QString, Namespace> m_namespaces; // node-based: references survive insertions
+    // Node-based: references survive insertions. Found by a view of the frame too.
+    std::map<QString, Namespace, std::less<>> m_namespaces;
     // By id, which is the order they were sent in and so the order they fall due.
     QMap<qint64, PendingAck> m_acks;
     QTimer *m_ackTimer = nullptr;

@@ -68,8 +68,7 @@ void ClientShared::detach(Task last)
 
 bool ClientShared::alive() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_alive;
+    return m_alive.load(std::memory_order_acquire);
 }
 
 void ClientShared::setOpenListener(Listener listener)

@@ -65,7 +65,8 @@ private:
     mutable std::mutex m_mutex;
     ClientCore *m_core = nullptr;
     QThread *m_thread = nullptr;
-    bool m_alive = true;
+    // Written under the lock, read without it: every event's dispatch asks.
+    std::atomic<bool> m_alive{true};
     std::deque<Task> m_tasks;
     Listener m_onOpen;
     ReasonListener m_onFail;

@@ -81,6 +81,12 @@ qint64 EngineConnection::incomingLimit(qint64 maxPayload)
 
 bool EngineConnection::sendMessage(const QString &packet, QString *error, bool *tooLarge)
 {
+    return sendMessage(packet, QStringView(), error, tooLarge);
+}
+
+bool EngineConnection::sendMessage(QStringView header, QStringView body, QString *error,
+                                   bool *tooLarge)
+{
     if (tooLarge)
         *tooLarge = false;
     if (!isOpen() || m_disposed) {
@@ -88,7 +94,7 @@ bool EngineConnection::sendMessage(const QString &packet, QString *error, bool *
             *error = QStringLiteral("not connected");
         return false;
     }
-    const qint64 bytes = 1 + PacketCodec::utf8Length(packet);
+    const qint64 bytes = 1 + PacketCodec::utf8Length(header) + PacketCodec::utf8Length(body);
     if (bytes > m_info.maxPayload) {
         if (tooLarge)
             *tooLarge = true;
@@ -98,7 +104,13 @@ bool EngineConnection::sendMessage(const QString &packet, QString *error, bool *
                          .arg(m_info.maxPayload);
         return false;
     }
-    sendFrame(EngineType::Message, packet);
+    // One string for the whole frame, built once.
+    QString frame;
+    frame.reserve(1 + int(header.size() + body.size()));
+    frame += QChar(QLatin1Char(char('0' + int(EngineType::Message))));
+    frame.append(header.data(), int(header.size()));
+    frame.append(body.data(), int(body.size()));
+    m_socket->sendTextMessage(frame);
     return true;
 }
 
@@ -113,7 +125,7 @@ void EngineConnection::dispose(int lingerMs)
         return;
     m_disposed = true;
     disconnect(this, &EngineConnection::opened, nullptr, nullptr);
-    disconnect(this, &EngineConnection::messageReceived, nullptr, nullptr);
+    m_sink = nullptr;
     disconnect(this, &EngineConnection::pingReceived, nullptr, nullptr);
     disconnect(this, &EngineConnection::ended, nullptr, nullptr);
     m_connectTimer.stop();
@@ -213,7 +225,7 @@ void EngineConnection::onTextMessage(const QString &frame)
         // Engine.IO 3: whatever arrives shows the server is alive.
         if (m_options.engineVersion == 3)
             sawTraffic();
-        Q_EMIT messageReceived(QStringView(frame).mid(1));
+        deliver(QStringView(frame).mid(1));
         return;
     }
     EnginePacket packet;
@@ -283,7 +295,7 @@ void EngineConnection::onPacket(const EnginePacket &packet)
             m_pingTimer.start(interval);
         return;
     case EngineType::Message:
-        Q_EMIT messageReceived(packet.data);
+        deliver(packet.data);
         return;
     case EngineType::Upgrade:
     case EngineType::Noop:
@@ -295,6 +307,12 @@ void EngineConnection::protocolError(const QString &reason)
 {
     qCWarning(lcSio).noquote() << "dropping malformed input:" << reason;
     end(Ending::ProtocolError, QStringLiteral("parse error: ") + reason);
+}
+
+void EngineConnection::deliver(QStringView packet)
+{
+    if (m_sink)
+        m_sink->engineMessage(this, packet);
 }
 
 void EngineConnection::onConnectTimeout()

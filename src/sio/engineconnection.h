@@ -49,7 +49,20 @@ public:
     };
     Q_ENUM(Ending)
 
+    // Where the Socket.IO packets go: called for every message with a view of the frame, valid
+    // for the call only. A plain call instead of a signal, as the busy path makes no copy of it.
+    class MessageSink
+    {
+    public:
+        virtual void engineMessage(EngineConnection *connection, QStringView packet) = 0;
+
+    protected:
+        ~MessageSink() = default;
+    };
+
     explicit EngineConnection(const Options &options, QObject *parent = nullptr);
+    // Set before start; `dispose` lets go of it.
+    void setMessageSink(MessageSink *sink) { m_sink = sink; }
     ~EngineConnection() override;
 
     void start();
@@ -62,6 +75,9 @@ public:
     // when the connection is not open or the frame would exceed the server's maxPayload (then
     // `tooLarge` is set).
     bool sendMessage(const QString &packet, QString *error, bool *tooLarge = nullptr);
+    // The same for a packet in two pieces (header and body), joined into the one frame.
+    bool sendMessage(QStringView header, QStringView body, QString *error,
+                     bool *tooLarge = nullptr);
 
     // Incoming frames and messages above this many bytes close the connection; it follows the
     // server's maxPayload once the open packet announces it, never above the cap.
@@ -79,8 +95,6 @@ public:
 
 Q_SIGNALS:
     void opened();
-    // A view of the frame, valid for the call only: the busy path makes no copy of it.
-    void messageReceived(QStringView packet);
     // An Engine.IO 4 server ping (the owner takes it as a sign of the server's generation).
     void pingReceived();
     void ended(sio::EngineConnection::Ending ending, const QString &reason);
@@ -106,7 +120,10 @@ private:
     void end(Ending ending, const QString &reason);
     void finishLinger();
 
+    void deliver(QStringView packet);
+
     Options m_options;
+    MessageSink *m_sink = nullptr;
     OpenInfo m_info;
     QWebSocket *m_socket = nullptr;
     QTimer m_connectTimer;

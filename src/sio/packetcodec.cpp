@@ -1,6 +1,7 @@
 #include "packetcodec.h"
 
 #include "json/jsondepth.h"
+#include "json/jsontext.h"
 #include "json/peerjson.h"
 
 #include <QJsonArray>
@@ -10,6 +11,7 @@
 #include <rapidjson/document.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace sio {
 
@@ -64,6 +66,68 @@ struct PeerUtf16 : FastJson::Encoding
     }
 };
 
+void appendValue(QString &out, const QJsonValue &value);
+
+void appendArray(QString &out, const QJsonArray &array)
+{
+    out += QLatin1Char('[');
+    bool first = true;
+    for (const QJsonValue &item : array) {
+        if (!first)
+            out += QLatin1Char(',');
+        first = false;
+        appendValue(out, item);
+    }
+    out += QLatin1Char(']');
+}
+
+void appendValue(QString &out, const QJsonValue &value)
+{
+    switch (value.type()) {
+    case QJsonValue::Null:
+        out += QLatin1String("null");
+        return;
+    case QJsonValue::Bool:
+        out += value.toBool() ? QLatin1String("true") : QLatin1String("false");
+        return;
+    case QJsonValue::String:
+        JsonText::appendString(out, value.toString());
+        return;
+    case QJsonValue::Double: {
+        // Whole numbers a double holds exactly are written as Qt writes them; anything else
+        // (fractions, -0, huge values) is left to Qt's number formatting.
+        const double d = value.toDouble();
+        constexpr double exact = 9007199254740992.0; // 2^53
+        if (d > -exact && d < exact && d == double(qint64(d)) && !(d == 0 && std::signbit(d))) {
+            out += QString::number(qint64(d));
+            return;
+        }
+        break;
+    }
+    case QJsonValue::Array:
+        appendArray(out, value.toArray());
+        return;
+    case QJsonValue::Object: {
+        const QJsonObject object = value.toObject();
+        out += QLatin1Char('{');
+        bool first = true;
+        for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
+            if (!first)
+                out += QLatin1Char(',');
+            first = false;
+            JsonText::appendString(out, it.key());
+            out += QLatin1Char(':');
+            appendValue(out, it.value());
+        }
+        out += QLatin1Char('}');
+        return;
+    }
+    case QJsonValue::Undefined:
+        break;
+    }
+    out += PacketCodec::encodeValue(value);
+}
+
 } // namespace
 
 bool PacketCodec::decodeEngine(const QString &frame, EnginePacket *packet, QString *error)
@@ -102,6 +166,22 @@ bool PacketCodec::decodeOpen(const QString &data, OpenInfo *info, QString *error
 
 int PacketCodec::decodeHeader(QStringView text, Packet *packet, QString *error)
 {
+    Header header;
+    const int pos = decodeHeader(text, &header, error);
+    if (pos < 0)
+        return pos;
+    Packet result;
+    result.type = header.type;
+    if (header.nsp != QLatin1String("/"))
+        result.nsp = header.nsp.toString();
+    result.ackId = header.ackId;
+    result.attachments = header.attachments;
+    *packet = result;
+    return pos;
+}
+
+int PacketCodec::decodeHeader(QStringView text, Header *header, QString *error)
+{
     const int size = int(text.size());
     if (size == 0)
         return failAt(error, QStringLiteral("empty packet"));
@@ -109,24 +189,27 @@ int PacketCodec::decodeHeader(QStringView text, Packet *packet, QString *error)
     if (typeChar < QLatin1Char('0') || typeChar > QLatin1Char('6'))
         return failAt(error, QStringLiteral("unknown packet type"));
 
-    Packet result;
+    Header result;
     result.type = PacketType(typeChar.unicode() - '0');
     int pos = 1;
 
     if (result.type == PacketType::BinaryEvent || result.type == PacketType::BinaryAck) {
         const int start = pos;
-        while (pos < size && isAsciiDigit(text.at(pos)) && pos - start < 9)
+        int count = 0;
+        while (pos < size && isAsciiDigit(text.at(pos)) && pos - start < 9) {
+            count = count * 10 + (text.at(pos).unicode() - '0');
             ++pos;
+        }
         if (pos == start || pos >= size || text.at(pos) != QLatin1Char('-'))
             return failAt(error, QStringLiteral("bad attachment count"));
-        result.attachments = text.mid(start, pos - start).toString().toInt();
+        result.attachments = count;
         ++pos;
     }
 
     if (pos < size && text.at(pos) == QLatin1Char('/')) {
         const int comma = int(text.indexOf(QLatin1Char(','), pos));
         const int end = comma < 0 ? size : comma;
-        result.nsp = text.mid(pos, end - pos).toString();
+        result.nsp = text.mid(pos, end - pos);
         pos = comma < 0 ? size : comma + 1;
     }
 
@@ -141,7 +224,7 @@ int PacketCodec::decodeHeader(QStringView text, Packet *packet, QString *error)
         result.ackId = id;
     }
 
-    *packet = result;
+    *header = result;
     return pos;
 }
 
@@ -186,16 +269,44 @@ bool PacketCodec::decodePacket(QStringView text, Packet *packet, QString *error)
     return true;
 }
 
+void PacketCodec::appendHeader(QString &out, PacketType type, QStringView nsp, qint64 ackId)
+{
+    out += QChar(QLatin1Char(char('0' + int(type))));
+    if (!nsp.isEmpty() && nsp != QLatin1String("/")) {
+        out.append(nsp.data(), int(nsp.size()));
+        out += QLatin1Char(',');
+    }
+    if (carriesAckId(type) && ackId >= 0)
+        out += QString::number(ackId);
+}
+
+QString PacketCodec::encodeEvent(const QString &event, const QJsonArray &args)
+{
+    QString text;
+    text.reserve(int(event.size()) + 16 * (args.size() + 1));
+    text += QLatin1Char('[');
+    JsonText::appendString(text, event);
+    for (const QJsonValue &arg : args) {
+        text += QLatin1Char(',');
+        appendValue(text, arg);
+    }
+    text += QLatin1Char(']');
+    return text;
+}
+
 QString PacketCodec::encodePacket(const Packet &packet)
 {
     QString text;
-    text += QChar(QLatin1Char(char('0' + int(packet.type))));
-    if (packet.type == PacketType::BinaryEvent || packet.type == PacketType::BinaryAck)
+    if (packet.type == PacketType::BinaryEvent || packet.type == PacketType::BinaryAck) {
+        text += QChar(QLatin1Char(char('0' + int(packet.type))));
         text += QString::number(packet.attachments) + QLatin1Char('-');
-    if (!packet.nsp.isEmpty() && packet.nsp != QLatin1String("/"))
-        text += packet.nsp + QLatin1Char(',');
-    if (carriesAckId(packet.type) && packet.hasAckId())
-        text += QString::number(packet.ackId);
+        if (!packet.nsp.isEmpty() && packet.nsp != QLatin1String("/"))
+            text += packet.nsp + QLatin1Char(',');
+        if (packet.hasAckId())
+            text += QString::number(packet.ackId);
+    } else {
+        appendHeader(text, packet.type, packet.nsp, packet.ackId);
+    }
     if (!packet.data.isUndefined())
         text += encodeValue(packet.data);
     return text;
@@ -228,18 +339,23 @@ bool PacketCodec::parseJson(QStringView text, FastJson::Document *doc, JsonBuffe
 
 QString PacketCodec::peekEventName(QStringView body)
 {
+    return peekEventNameView(body).toString();
+}
+
+QStringView PacketCodec::peekEventNameView(QStringView body)
+{
     // ["name", ...: only a name without escapes is taken; anything else gets the full parse.
     if (body.size() < 3 || body.at(0) != QLatin1Char('[') || body.at(1) != QLatin1Char('"'))
-        return QString();
+        return QStringView();
     const int size = body.size();
     for (int i = 2; i < size; ++i) {
         const char16_t c = body.at(i).unicode();
         if (c == '"')
-            return body.mid(2, i - 2).toString();
+            return body.mid(2, i - 2);
         if (c == '\\' || c < 0x20)
-            return QString();
+            return QStringView();
     }
-    return QString();
+    return QStringView();
 }
 
 bool PacketCodec::decodeValue(QStringView text, QJsonValue *value, QString *error)

@@ -2,6 +2,7 @@
 
 #include "packet.h"
 
+#include <QJsonArray>
 #include <QString>
 #include <QStringView>
 #include <QVarLengthArray>
@@ -30,8 +31,23 @@ public:
 
     // The type, namespace and ack id of a packet; the position of its JSON body, or -1.
     static int decodeHeader(QStringView text, Packet *packet, QString *error);
+    // The same header read in place: `nsp` views `text` (the busy path copies nothing).
+    struct Header
+    {
+        PacketType type = PacketType::Event;
+        QStringView nsp = u"/";
+        qint64 ackId = -1;
+        int attachments = 0;
+    };
+    static int decodeHeader(QStringView text, Header *header, QString *error);
     static bool decodePacket(QStringView text, Packet *packet, QString *error);
     static QString encodePacket(const Packet &packet);
+
+    // The body of an EVENT, [event, args...], as the same compact text Qt's writer gives, written
+    // straight into UTF-16: no array is built for it and its text is not converted twice.
+    static QString encodeEvent(const QString &event, const QJsonArray &args);
+    // The start of a packet up to its body: type, namespace and ack id (-1: none), on `out`.
+    static void appendHeader(QString &out, PacketType type, QStringView nsp, qint64 ackId);
 
     // Any JSON value as compact text, and back ("[" value "]" keeps Qt's parser happy with
     // scalars at the top level).
@@ -49,6 +65,7 @@ public:
     // The event name that leads an EVENT body, found without parsing it ("" when it is not a
     // plain string at the very start).
     static QString peekEventName(QStringView body);
+    static QStringView peekEventNameView(QStringView body);
 
     // Bytes the text takes as UTF-8, counted without converting it.
     static qint64 utf8Length(QStringView text);

@@ -37,6 +37,18 @@ void Socket::offAll()
     m_rawHandlers.clear();
 }
 
+Socket::Handlers Socket::handlers(QStringView event) const
+{
+    // The name as a view of the frame, for the lookup only: no copy of it.
+    const QString key = QString::fromRawData(event.data(), int(event.size()));
+    Handlers found;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    found.raw = m_rawHandlers.value(key);
+    if (!found.raw || !*found.raw)
+        found.plain = m_handlers.value(key);
+    return found;
+}
+
 std::shared_ptr<const Socket::Handler> Socket::handler(const QString &event) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -65,10 +77,7 @@ void Socket::emitOn(const QString &event, const QJsonArray &args, AckCallback ac
                     FailCallback onFailure, bool mayWait)
 {
     // Encoded here, on the caller's thread: the I/O thread only frames and sends.
-    QJsonArray body{event};
-    for (const QJsonValue &arg : args)
-        body.append(arg);
-    const QString json = PacketCodec::encodeValue(body);
+    const QString json = PacketCodec::encodeEvent(event, args);
     const bool queued =
         m_shared->run([nsp = m_nsp, event, json, ack = std::move(ack),
                        onFailure = std::move(onFailure), mayWait](ClientCore *core) mutable {

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QJsonArray>
 #include <QString>
+#include <QStringView>
 
 #include "json/fastjson.h"
 
@@ -67,6 +68,13 @@ public:
     // costs no copy of the handler, and `on` or `off` meanwhile do not pull it from under it.
     std::shared_ptr<const Handler> handler(const QString &event) const;
     std::shared_ptr<const RawHandler> rawHandler(const QString &event) const;
+    // Both at once, under one lock: the raw one, or else the plain one.
+    struct Handlers
+    {
+        std::shared_ptr<const RawHandler> raw;
+        std::shared_ptr<const Handler> plain;
+    };
+    Handlers handlers(QStringView event) const;
 
 private:
     friend class Client;

@@ -38,6 +38,7 @@ private Q_SLOTS:
     void decodeInvalid();
     void encode_data();
     void encode();
+    void encodeEvent();
     void engineFrames();
     void controlCharacters();
     void openPacket_data();
@@ -190,6 +191,45 @@ void TestSioPacket::encode()
     QCOMPARE(decoded.nsp, packet.nsp);
     QCOMPARE(decoded.ackId, packet.ackId);
     QCOMPARE(decoded.data, packet.data);
+}
+
+// The event body is written without Qt's writer, and must come out as it would: the same text
+// for escapes, halves of surrogate pairs, numbers of every kind and nested values.
+void TestSioPacket::encodeEvent()
+{
+    const QString loneHigh(QChar(0xd83c));
+    const QString loneLow(QChar(0xdf89));
+    const QJsonArray args{
+        QStringLiteral("quote \" backslash \\ slash / tab \t nl \n cr \r bs \b ff \f"),
+        QString(QChar(1)) + QChar(0x1f) + QChar(0x7f) + QStringLiteral("文🎉"),
+        loneHigh + QStringLiteral("x") + loneLow + QStringLiteral("🎉") + loneHigh,
+        0,
+        -0.0,
+        42,
+        -17,
+        1.5,
+        1e300,
+        9007199254740991.0,
+        9007199254740993.0,
+        -1e-7,
+        qint64(1) << 60,
+        true,
+        false,
+        QJsonValue(),
+        QJsonValue(QJsonValue::Undefined),
+        QJsonArray{1, QJsonArray{}, QJsonObject{}},
+        QJsonObject{{QStringLiteral("b\""), 2}, {QStringLiteral("a"), QJsonObject{{"x", "y"}}}},
+        QString(),
+        QStringLiteral(""),
+    };
+    for (const QString &event :
+         {QStringLiteral("send message"), QStringLiteral("é\"\n"), loneLow, QString()}) {
+        QJsonArray body{event};
+        for (const QJsonValue &arg : args)
+            body.append(arg);
+        QCOMPARE(PacketCodec::encodeEvent(event, args), PacketCodec::encodeValue(body));
+    }
+    QCOMPARE(PacketCodec::encodeEvent(QStringLiteral("e"), {}), QStringLiteral("[\"e\"]"));
 }
 
 void TestSioPacket::engineFrames()
