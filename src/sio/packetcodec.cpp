@@ -337,11 +337,6 @@ bool PacketCodec::parseJson(QStringView text, FastJson::Document *doc, JsonBuffe
            JsonDepth::Outcome::Read;
 }
 
-QString PacketCodec::peekEventName(QStringView body)
-{
-    return peekEventNameView(body).toString();
-}
-
 QStringView PacketCodec::peekEventNameView(QStringView body)
 {
     // ["name", ...: only a name without escapes is taken; anything else gets the full parse.

@@ -64,7 +64,6 @@ public:
     static bool parseJson(QStringView text, FastJson::Document *doc, JsonBuffer *buffer);
     // The event name that leads an EVENT body, found without parsing it ("" when it is not a
     // plain string at the very start).
-    static QString peekEventName(QStringView body);
     static QStringView peekEventNameView(QStringView body);
 
     // Bytes the text takes as UTF-8, counted without converting it.

@@ -55,12 +55,6 @@ std::shared_ptr<const Socket::Handler> Socket::handler(const QString &event) con
     return m_handlers.value(event);
 }
 
-std::shared_ptr<const Socket::RawHandler> Socket::rawHandler(const QString &event) const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_rawHandlers.value(event);
-}
-
 void Socket::emitEvent(const QString &event, const QJsonArray &args, AckCallback ack,
                        FailCallback onFailure)
 {

@@ -67,7 +67,6 @@ public:
     // The handler for `event`, if any (for the I/O thread's dispatch). Shared, so a dispatch
     // costs no copy of the handler, and `on` or `off` meanwhile do not pull it from under it.
     std::shared_ptr<const Handler> handler(const QString &event) const;
-    std::shared_ptr<const RawHandler> rawHandler(const QString &event) const;
     // Both at once, under one lock: the raw one, or else the plain one.
     struct Handlers
     {
