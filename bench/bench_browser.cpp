@@ -3,6 +3,7 @@
 // browser's factory, and whether the web engine was loaded or had processes before that page.
 // The page is the reference server's web-client page; the documents are the compiled ones.
 // Offscreen by default; under Xvfb with DISPLAY set and QT_QPA_PLATFORM=xcb.
+#include "benchwait.h"
 #include "procusage.h"
 #include "referenceserver.h"
 #include "shell/qmltypes.h"
@@ -33,14 +34,6 @@ Usage usage()
 {
     return procusage::usageOf(QString::number(QCoreApplication::applicationPid()),
                               QStringLiteral("node"));
-}
-
-void settle(int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 
 } // namespace
@@ -84,7 +77,7 @@ int main(int argc, char **argv)
         out << "bench_browser: " << component.errorString() << "\n";
         return 1;
     }
-    settle(3000);
+    bench::settle(3000);
     const Usage before = usage();
     const bool mappedBefore = before.webEngineMapped;
 
@@ -97,7 +90,7 @@ int main(int argc, char **argv)
     QObject *window = nullptr;
     bool loaded = false;
     while (clock.elapsed() < 45000 && !loaded) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        bench::settle(5);
         QVariant list = root->property("windows");
         if (list.userType() == qMetaTypeId<QJSValue>())
             list = list.value<QJSValue>().toVariant();
@@ -108,7 +101,7 @@ int main(int argc, char **argv)
                  view->property("title").toString().contains(QLatin1String("Web"));
     }
     const qint64 loadMs = clock.elapsed();
-    settle(3000);
+    bench::settle(3000);
     const Usage after = usage();
 
     out << "web engine before the first page: library " << (mappedBefore ? "loaded" : "not loaded")
@@ -125,6 +118,6 @@ int main(int argc, char **argv)
     out.flush();
     if (window)
         QMetaObject::invokeMethod(window, "close");
-    settle(300);
+    bench::settle(300);
     return loaded && !mappedBefore && before.webEngineProcesses == 0 ? 0 : 1;
 }

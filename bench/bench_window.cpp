@@ -9,6 +9,7 @@
 //
 // usage: bench_window [users]
 #include "benchtarget.h"
+#include "benchwait.h"
 #include "procusage.h"
 #include "referenceserver.h"
 #include "signedinclient.h"
@@ -25,15 +26,6 @@
 #include <algorithm>
 
 namespace {
-
-// Keeps the event loop going for `ms`.
-void settle(int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-}
 
 void stop(QProcess &process)
 {
@@ -71,7 +63,7 @@ bool watch(QProcess &client, const QString &program, const QString &logPath,
     client.start(program, QStringList());
     while (seen.size() < markers.size() && clock.elapsed() < 90000 &&
            client.state() != QProcess::NotRunning) {
-        settle(10);
+        bench::settle(10);
         if (!log.isOpen() && !log.open(QIODevice::ReadOnly))
             continue;
         logText += log.readAll();
@@ -140,7 +132,7 @@ int main(int argc, char **argv)
         const QString socket = QStringLiteral("/tmp/.X11-unix/X") + number;
         while (clock.elapsed() < 15000 && display.state() != QProcess::NotRunning &&
                !QFile::exists(socket))
-            settle(50);
+            bench::settle(50);
         if (QFile::exists(socket)) {
             platform = QStringLiteral("xcb");
             env.insert(QStringLiteral("DISPLAY"), QLatin1Char(':') + number);
@@ -186,7 +178,7 @@ int main(int argc, char **argv)
     const qint64 windowReady = std::max(
         {seen.value(Stage::Frame), seen.value(Stage::Conversations), seen.value(Stage::Link)});
     // The first frames, the recent conversations and the language package settle.
-    settle(4000);
+    bench::settle(4000);
     const procusage::Usage usage = procusage::usageOf(QString::number(client.processId()));
     stop(client);
 
