@@ -5,7 +5,7 @@
 #include "items/modelrow.h"
 #include "sio/packetcodec.h"
 #include "socketstate.h"
-#include "json/fastjson.h"
+#include "json/fastjsonkey.h"
 #include "json/jsonfield.h"
 #include "json/peerjson.h"
 

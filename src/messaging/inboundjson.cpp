@@ -2,7 +2,7 @@
 
 #include "messagejson.h"
 #include "sio/packetcodec.h"
-#include "json/fastjson.h"
+#include "json/fastjsonkey.h"
 #include "json/jsonfield.h"
 #include "json/peerjson.h"
 

@@ -323,18 +323,33 @@ bool PacketCodec::parseJson(QStringView text, FastJson::Document *doc, JsonBuffe
 {
     // In place, strings are not copied a second time. The null ends the parse as the end of the
     // text would.
-    buffer->resize(int(text.size()) + 1);
-    std::copy(text.utf16(), text.utf16() + text.size(), buffer->data());
-    (*buffer)[int(text.size())] = 0;
+    const int size = int(text.size());
+    buffer->resize(size + 1);
+    const char16_t *from = text.utf16();
+    char16_t *to = buffer->data();
+    // Halves of surrogate pairs are looked for on the way, in the one loop that the compiler
+    // turns into vector instructions.
+    char16_t halves = 0;
+    for (int i = 0; i < size; ++i) {
+        const char16_t c = from[i];
+        to[i] = c;
+        halves |= char16_t((c & 0xf800) == 0xd800);
+    }
+    to[size] = 0;
     // The reader's own stack holds a number's digits at most: a small buffer here spares it a
     // chunk from the heap.
     alignas(16) char stack[512];
     FastJson::Pool stackPool(stack, sizeof stack);
     rapidjson::GenericReader<PeerUtf16, FastJson::Encoding, FastJson::Pool> reader(&stackPool, 256);
-    rapidjson::GenericInsituStringStream<FastJson::Encoding> stream(buffer->data());
-    return JsonDepth::parse<rapidjson::kParseInsituFlag | rapidjson::kParseFullPrecisionFlag |
-                            rapidjson::kParseValidateEncodingFlag>(reader, *doc, stream) ==
-           JsonDepth::Outcome::Read;
+    rapidjson::GenericInsituStringStream<FastJson::Encoding> stream(to);
+    constexpr unsigned flags = rapidjson::kParseInsituFlag | rapidjson::kParseFullPrecisionFlag;
+    // Text without halves of surrogate pairs (nearly all of it) needs no check of its encoding,
+    // which was a third of the cost of reading its strings.
+    const JsonDepth::Outcome outcome =
+        halves
+            ? JsonDepth::parse<flags | rapidjson::kParseValidateEncodingFlag>(reader, *doc, stream)
+            : JsonDepth::parse<flags>(reader, *doc, stream);
+    return outcome == JsonDepth::Outcome::Read;
 }
 
 QStringView PacketCodec::peekEventNameView(QStringView body)

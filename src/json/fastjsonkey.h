@@ -1,10 +1,16 @@
+#pragma once
+
 #include "fastjson.h"
 
 #include <rapidjson/document.h>
 
+#include <cstddef>
+
 namespace FastJson {
 
-bool isKey(const Value &name, const char *key, std::size_t length)
+// Whether a member name is the ASCII key of `length` characters, compared in place. Inline: a
+// record's fields are matched against a dozen keys each, and the length alone settles most.
+inline bool isKey(const Value &name, const char *key, std::size_t length)
 {
     if (name.GetStringLength() != length)
         return false;
