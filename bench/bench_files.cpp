@@ -166,13 +166,14 @@ double runCurl(const QStringList &arguments)
 }
 
 // Seconds until the file's bytes are on the disk: what the client waits for before it puts a
-// download in place, and curl does not.
+// download in place, and curl does not. Opened for reading, so a file curl never wrote is not
+// made here and timed as flushed.
 double flushSeconds(const QString &path)
 {
     QFile file(path);
     QElapsedTimer timer;
     timer.start();
-    if (!file.open(QIODevice::ReadWrite) || ::fdatasync(file.handle()) != 0)
+    if (!file.open(QIODevice::ReadOnly) || ::fdatasync(file.handle()) != 0)
         return -1;
     return timer.nsecsElapsed() / 1e9;
 }
