@@ -195,18 +195,20 @@ Window {
         return handlUrl.pictureSource(picturePath)
     }
 
-    // The in-client update over the main frame, made behind the first frame.
+    // The in-client update over the main frame, made behind the first frame. Named by its file,
+    // the document and the style plugin it imports are not read before the first frame either.
     Loader {
         id: updateLoader
         anchors.fill: parent
         z: 50
         active: StartupPhase.firstFrameShown
         asynchronous: StartupPhase.behindFirstFrame
-        sourceComponent: UpdateWidget {
-            objectName: "updateWidget"
-            loginModel: windows.loginModel
-            skinColors: windows.skinColors
-        }
+        source: "UpdateWidget.qml"
+        onLoaded: windows.followTheme(item)
+    }
+    function followTheme(item) {
+        item.loginModel = Qt.binding(function() { return windows.loginModel })
+        item.skinColors = Qt.binding(function() { return windows.skinColors })
     }
     // A document made behind the first frame, finished now if it is still on its way.
     function madeNow(loader) {
@@ -511,10 +513,8 @@ Window {
         z: 100
         active: StartupPhase.firstFrameShown
         asynchronous: StartupPhase.behindFirstFrame
-        sourceComponent: LinkConfirm {
-            loginModel: windows.loginModel
-            skinColors: windows.skinColors
-        }
+        source: "LinkConfirm.qml"
+        onLoaded: windows.followTheme(item)
     }
     function openLink(link) {
         madeNow(linksLoader).openLink(link)

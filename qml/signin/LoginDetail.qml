@@ -1,7 +1,6 @@
 import QtQuick 2.12
 import RoundPicture 1.0
 import SignInForm 1.0
-import QtQuick.Controls 2.5
 import ConfigData 1.0
 import LoginRequest 1.0
 import AesIteminfor 1.0
@@ -213,9 +212,11 @@ Item {
         spacing: 12 * sr
 
         // Account, with the saved accounts behind the arrow.
-        TextField {
+        TextBox {
             id: accountField
             objectName: "accountField"
+            // Its list of saved accounts opens over the fields below it.
+            z: 1
             width: parent.width
             height: 42 * sr
             leftPadding: 38 * sr
@@ -232,12 +233,12 @@ Item {
             onTextEdited: loginDetail.tipText = ""
             onAccepted: loginDetail.doLogin()
             Keys.onDownPressed: if (loginDetail.accounts.length > 0) accountPopup.open()
-            background: Rectangle {
-                radius: 4 * loginDetail.sr
-                color: loginDetail.fieldColor
-                border.width: accountField.activeFocus ? Math.max(1, loginDetail.sr) : 1
-                border.color: accountField.activeFocus ? loginDetail.skinColors : loginDetail.lineColor
-            }
+            Keys.onEscapePressed: accountPopup.close()
+            radius: 4 * loginDetail.sr
+            backgroundColor: loginDetail.fieldColor
+            borderColor: loginDetail.lineColor
+            focusBorderColor: loginDetail.skinColors
+            focusBorderWidth: Math.max(1, loginDetail.sr)
             Image {
                 x: 12 * loginDetail.sr
                 anchors.verticalCenter: parent.verticalCenter
@@ -271,6 +272,7 @@ Item {
                 Keys.onSpacePressed: toggle()
                 Keys.onReturnPressed: toggle()
                 Keys.onEnterPressed: toggle()
+                Keys.onEscapePressed: accountPopup.close()
                 Accessible.role: Accessible.ButtonDropDown
                 Accessible.name: loginDetail.tip_saved_accounts
                 Accessible.onPressAction: toggle()
@@ -295,19 +297,21 @@ Item {
                 }
             }
 
-            Popup {
+            // The saved accounts, below the field; Escape or a press elsewhere closes the list.
+            Rectangle {
                 id: accountPopup
+                function open() { visible = true }
+                function close() { visible = false }
+                visible: false
                 y: accountField.height + 2 * loginDetail.sr
                 width: accountField.width
                 height: Math.min(4, loginDetail.accounts.length) * 44 * loginDetail.sr + 8 * loginDetail.sr
-                padding: 4 * loginDetail.sr
-                closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutsideParent
-                background: Rectangle {
-                    radius: 4 * loginDetail.sr
-                    color: loginDetail.pal.card
-                    border.color: loginDetail.lineColor
-                }
-                contentItem: ListView {
+                radius: 4 * loginDetail.sr
+                color: loginDetail.pal.card
+                border.color: loginDetail.lineColor
+                ListView {
+                    anchors.fill: parent
+                    anchors.margins: 4 * loginDetail.sr
                     clip: true
                     model: loginDetail.accounts
                     boundsBehavior: Flickable.StopAtBounds
@@ -330,6 +334,7 @@ Item {
                         Keys.onReturnPressed: loginDetail.chooseAccount(modelData)
                         Keys.onEnterPressed: loginDetail.chooseAccount(modelData)
                         Keys.onDeletePressed: remove()
+                        Keys.onEscapePressed: accountPopup.close()
                         Accessible.role: Accessible.ListItem
                         Accessible.name: modelData
                         Accessible.onPressAction: loginDetail.chooseAccount(modelData)
@@ -391,7 +396,7 @@ Item {
             }
         }
 
-        TextField {
+        TextBox {
             id: passwordField
             objectName: "passwordField"
             width: parent.width
@@ -410,12 +415,11 @@ Item {
             KeyNavigation.backtab: accountField
             onTextEdited: loginDetail.tipText = ""
             onAccepted: loginDetail.doLogin()
-            background: Rectangle {
-                radius: 4 * loginDetail.sr
-                color: loginDetail.fieldColor
-                border.width: passwordField.activeFocus ? Math.max(1, loginDetail.sr) : 1
-                border.color: passwordField.activeFocus ? loginDetail.skinColors : loginDetail.lineColor
-            }
+            radius: 4 * loginDetail.sr
+            backgroundColor: loginDetail.fieldColor
+            borderColor: loginDetail.lineColor
+            focusBorderColor: loginDetail.skinColors
+            focusBorderWidth: Math.max(1, loginDetail.sr)
             Image {
                 x: 12 * loginDetail.sr
                 anchors.verticalCenter: parent.verticalCenter
@@ -591,8 +595,30 @@ Item {
             cursorShape: Qt.PointingHandCursor
             onClicked: loginDetail.sigShowQrcode()
         }
-        ToolTip.visible: qrArea.containsMouse
-        ToolTip.text: loginDetail.tip_sacn_code_login
-        ToolTip.delay: 500
+    }
+    // Beside the corner, which clips what it holds.
+    HoverTip {
+        anchors.right: qrCorner.left
+        anchors.bottom: qrCorner.bottom
+        anchors.bottomMargin: 6 * sr
+        pal: loginDetail.pal
+        text: loginDetail.tip_sacn_code_login
+        hovered: qrArea.containsMouse
+    }
+
+    // A press outside the saved accounts closes their list; the press itself goes on to what
+    // lies beneath. The field and its button keep theirs (the button toggles the list).
+    MouseArea {
+        anchors.fill: parent
+        // Over the form, so that it sees the press first.
+        z: 5
+        enabled: accountPopup.visible
+        onPressed: {
+            var inField = accountField.contains(mapToItem(accountField, mouse.x, mouse.y))
+            var inList = accountPopup.contains(mapToItem(accountPopup, mouse.x, mouse.y))
+            if (!inField && !inList)
+                accountPopup.close()
+            mouse.accepted = false
+        }
     }
 }

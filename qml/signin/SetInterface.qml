@@ -1,5 +1,4 @@
 import QtQuick 2.12
-import QtQuick.Controls 2.5
 import ConfigData 1.0
 import LoginRequest 1.0
 import HttplanguagePackage 1.0
@@ -174,7 +173,7 @@ Rectangle {
         Row {
             width: parent.width
             spacing: 8 * setInterface.sr
-            TextField {
+            TextBox {
                 id: addressField
                 objectName: "serverAddress"
                 width: parent.width - testButton.width - parent.spacing
@@ -190,11 +189,10 @@ Rectangle {
                 selectionColor: setInterface.skinColors
                 onTextEdited: httplanguagePackageTimer.restart()
                 onAccepted: setInterface.testServer()
-                background: Rectangle {
-                    radius: 4 * setInterface.sr
-                    color: setInterface.fieldColor
-                    border.color: addressField.activeFocus ? setInterface.skinColors : setInterface.lineColor
-                }
+                radius: 4 * setInterface.sr
+                backgroundColor: setInterface.fieldColor
+                borderColor: setInterface.lineColor
+                focusBorderColor: setInterface.skinColors
                 Image {
                     x: 10 * setInterface.sr
                     anchors.verticalCenter: parent.verticalCenter
@@ -323,9 +321,6 @@ Rectangle {
                 clip: true
                 model: setInterface.servers
                 boundsBehavior: Flickable.StopAtBounds
-                ScrollBar.vertical: ScrollBar {
-                    Accessible.name: setInterface.tip_server_address
-                }
                 Accessible.role: Accessible.List
                 Accessible.name: setInterface.tip_server_address
                 delegate: Rectangle {
@@ -415,6 +410,14 @@ Rectangle {
                     font.pixelSize: 12 * setInterface.sr
                     color: setInterface.subColor
                 }
+            }
+            ScrollHandle {
+                anchors.right: parent.right
+                anchors.top: parent.top
+                anchors.bottom: parent.bottom
+                anchors.margins: 2
+                flickable: serverList
+                Accessible.name: setInterface.tip_server_address
             }
         }
     }

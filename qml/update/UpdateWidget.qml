@@ -10,6 +10,7 @@ import "controls"
 // shown again when the dialog reopens.
 Rectangle {
     id: updateWidget
+    objectName: "updateWidget"
     property int loginModel: 0
     property string skinColors: Style.defaultSkin
     // "view" (new version, progress) or "complete".

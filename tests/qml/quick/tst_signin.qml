@@ -191,6 +191,15 @@ TestCase {
         tryCompare(saved, "open", true)
         keyClick(Qt.Key_Return)
         tryCompare(saved, "open", false)
+        // Escape closes it too, and so does a press anywhere else.
+        keyClick(Qt.Key_Space)
+        tryCompare(saved, "open", true)
+        keyClick(Qt.Key_Escape)
+        tryCompare(saved, "open", false)
+        keyClick(Qt.Key_Space)
+        tryCompare(saved, "open", true)
+        mouseClick(item("loginAvatar"))
+        tryCompare(saved, "open", false)
     }
 
     function test_4_qrCodeSignIn() {
