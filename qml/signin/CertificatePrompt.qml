@@ -34,7 +34,8 @@ ModalCard {
     closeName: tip_cancel
     closeOnOutside: false
     cardWidth: Math.min(460 * sr, width - 24 * sr)
-    cardHeight: content.implicitHeight + 52 * sr + 18 * sr + Style.buttonHeight + 18 * sr
+    cardHeight: (shownLoader.item ? shownLoader.item.contentHeight : 0) + 52 * sr + 18 * sr
+                + Style.buttonHeight + 18 * sr
 
     onClosed: {
         certificateTrust.cancel()
@@ -44,8 +45,9 @@ ModalCard {
     CertificateTrust {
         id: certificateTrust
         onAsked: {
+            shownLoader.active = true
             certificatePrompt.open()
-            cancelButton.forceActiveFocus()
+            shownLoader.item.cancelButton.forceActiveFocus()
         }
         onTrusted: certificatePrompt.trusted()
         // Answered elsewhere (another window's prompt).
@@ -59,124 +61,137 @@ ModalCard {
         Component.onCompleted: languageTexts.apply()
     }
 
-    // A fingerprint's lines hold whole pairs, and as many on each as the card allows: 2 lines of
-    // 16, 3 of 11 or 4 of 8.
-    function fingerprintWidth(room) {
-        var pair = pairLine.advanceWidth / 16
-        var pairs = room >= 16 * pair + 1 ? 16 : room >= 11 * pair + 1 ? 11 : 8
-        return Math.ceil(pairs * pair) + 1
-    }
-    TextMetrics {
-        id: pairLine
-        font.family: "monospace"
-        font.pixelSize: Style.fontSmall
-        text: "00:00:00:00:00:00:00:00:00:00:00:00:00:00:00:00:"
-    }
+    // What the card shows is made when the first question comes: its texts, in the monospace face
+    // among others, would otherwise be laid out before the sign-in view's first frame.
+    Loader {
+        id: shownLoader
+        anchors.fill: parent
+        active: false
+        sourceComponent: Item {
+            id: shown
+            readonly property real contentHeight: content.implicitHeight
+            readonly property alias cancelButton: cancelButton
 
-    Column {
-        id: content
-        x: 22 * certificatePrompt.sr
-        width: parent.width - 44 * certificatePrompt.sr
-        spacing: 8 * certificatePrompt.sr
+            // A fingerprint's lines hold whole pairs, and as many on each as the card allows:
+            // 2 lines of 16, 3 of 11 or 4 of 8.
+            function fingerprintWidth(room) {
+                var pair = pairLine.advanceWidth / 16
+                var pairs = room >= 16 * pair + 1 ? 16 : room >= 11 * pair + 1 ? 11 : 8
+                return Math.ceil(pairs * pair) + 1
+            }
+            TextMetrics {
+                id: pairLine
+                font.family: "monospace"
+                font.pixelSize: Style.fontSmall
+                text: "00:00:00:00:00:00:00:00:00:00:00:00:00:00:00:00:"
+            }
 
-        Text {
-            textFormat: Text.PlainText
-            objectName: "certificateWarning"
-            width: parent.width
-            wrapMode: Text.WordWrap
-            text: certificateTrust.changed ? certificatePrompt.tip_certificate_changed
-                                           : certificatePrompt.tip_certificate_unknown
-            font.pixelSize: Style.fontBody
-            font.bold: certificateTrust.changed
-            color: certificateTrust.changed ? Style.danger : certificatePrompt.pal.text
-            Accessible.role: Accessible.StaticText
-            Accessible.name: text
-        }
-        Text {
-            text: certificatePrompt.tip_certificate_server
-            font.pixelSize: Style.fontSmall
-            color: certificatePrompt.pal.muted
-        }
-        Text {
-            textFormat: Text.PlainText
-            objectName: "certificateServer"
-            width: parent.width
-            wrapMode: Text.WrapAnywhere
-            text: certificateTrust.server
-            font.pixelSize: Style.fontBody
-            color: certificatePrompt.pal.text
-            Accessible.role: Accessible.StaticText
-            Accessible.name: certificatePrompt.tip_certificate_server + " " + text
-        }
-        Text {
-            text: certificatePrompt.tip_certificate_fingerprint
-            font.pixelSize: Style.fontSmall
-            color: certificatePrompt.pal.muted
-        }
-        Text {
-            textFormat: Text.PlainText
-            objectName: "certificateFingerprint"
-            width: certificatePrompt.fingerprintWidth(parent.width)
-            wrapMode: Text.WrapAnywhere
-            text: certificateTrust.fingerprint
-            font.family: "monospace"
-            font.pixelSize: Style.fontSmall
-            color: certificatePrompt.pal.text
-            Accessible.role: Accessible.StaticText
-            Accessible.name: certificatePrompt.tip_certificate_fingerprint + " " + text
-        }
-        Text {
-            visible: certificateTrust.changed
-            text: certificatePrompt.tip_certificate_previous
-            font.pixelSize: Style.fontSmall
-            color: certificatePrompt.pal.muted
-        }
-        Text {
-            textFormat: Text.PlainText
-            objectName: "certificatePreviousFingerprint"
-            visible: certificateTrust.changed
-            width: certificatePrompt.fingerprintWidth(parent.width)
-            wrapMode: Text.WrapAnywhere
-            text: certificateTrust.previousFingerprint
-            font.family: "monospace"
-            font.pixelSize: Style.fontSmall
-            color: certificatePrompt.pal.sub
-            Accessible.role: Accessible.StaticText
-            Accessible.name: certificatePrompt.tip_certificate_previous + " " + text
-        }
-    }
+            Column {
+                id: content
+                x: 22 * certificatePrompt.sr
+                width: parent.width - 44 * certificatePrompt.sr
+                spacing: 8 * certificatePrompt.sr
 
-    Row {
-        anchors.right: parent.right
-        anchors.bottom: parent.bottom
-        anchors.rightMargin: 22 * certificatePrompt.sr
-        anchors.bottomMargin: 18 * certificatePrompt.sr
-        spacing: 10 * certificatePrompt.sr
-        SkinButton {
-            id: cancelButton
-            objectName: "certificateCancelButton"
-            text: certificatePrompt.tip_cancel
-            primary: false
-            loginModel: certificatePrompt.loginModel
-            skinColors: certificatePrompt.skinColors
-            KeyNavigation.right: trustButton
-            KeyNavigation.tab: trustButton
-            onClicked: certificatePrompt.close()
-        }
-        SkinButton {
-            id: trustButton
-            objectName: "certificateTrustButton"
-            text: certificateTrust.changed ? certificatePrompt.tip_certificate_accept_new
-                                           : certificatePrompt.tip_certificate_trust
-            primary: !certificateTrust.changed
-            loginModel: certificatePrompt.loginModel
-            skinColors: certificateTrust.changed ? Style.danger : certificatePrompt.skinColors
-            KeyNavigation.left: cancelButton
-            KeyNavigation.tab: cancelButton
-            onClicked: {
-                // Closing first: its closed() must not count as a cancel.
-                certificatePrompt.visible = false
-                certificateTrust.trust()
+                Text {
+                    textFormat: Text.PlainText
+                    objectName: "certificateWarning"
+                    width: parent.width
+                    wrapMode: Text.WordWrap
+                    text: certificateTrust.changed ? certificatePrompt.tip_certificate_changed
+                                                   : certificatePrompt.tip_certificate_unknown
+                    font.pixelSize: Style.fontBody
+                    font.bold: certificateTrust.changed
+                    color: certificateTrust.changed ? Style.danger : certificatePrompt.pal.text
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
+                }
+                Text {
+                    text: certificatePrompt.tip_certificate_server
+                    font.pixelSize: Style.fontSmall
+                    color: certificatePrompt.pal.muted
+                }
+                Text {
+                    textFormat: Text.PlainText
+                    objectName: "certificateServer"
+                    width: parent.width
+                    wrapMode: Text.WrapAnywhere
+                    text: certificateTrust.server
+                    font.pixelSize: Style.fontBody
+                    color: certificatePrompt.pal.text
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: certificatePrompt.tip_certificate_server + " " + text
+                }
+                Text {
+                    text: certificatePrompt.tip_certificate_fingerprint
+                    font.pixelSize: Style.fontSmall
+                    color: certificatePrompt.pal.muted
+                }
+                Text {
+                    textFormat: Text.PlainText
+                    objectName: "certificateFingerprint"
+                    width: shown.fingerprintWidth(parent.width)
+                    wrapMode: Text.WrapAnywhere
+                    text: certificateTrust.fingerprint
+                    font.family: "monospace"
+                    font.pixelSize: Style.fontSmall
+                    color: certificatePrompt.pal.text
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: certificatePrompt.tip_certificate_fingerprint + " " + text
+                }
+                Text {
+                    visible: certificateTrust.changed
+                    text: certificatePrompt.tip_certificate_previous
+                    font.pixelSize: Style.fontSmall
+                    color: certificatePrompt.pal.muted
+                }
+                Text {
+                    textFormat: Text.PlainText
+                    objectName: "certificatePreviousFingerprint"
+                    visible: certificateTrust.changed
+                    width: shown.fingerprintWidth(parent.width)
+                    wrapMode: Text.WrapAnywhere
+                    text: certificateTrust.previousFingerprint
+                    font.family: "monospace"
+                    font.pixelSize: Style.fontSmall
+                    color: certificatePrompt.pal.sub
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: certificatePrompt.tip_certificate_previous + " " + text
+                }
+            }
+
+            Row {
+                anchors.right: parent.right
+                anchors.bottom: parent.bottom
+                anchors.rightMargin: 22 * certificatePrompt.sr
+                anchors.bottomMargin: 18 * certificatePrompt.sr
+                spacing: 10 * certificatePrompt.sr
+                SkinButton {
+                    id: cancelButton
+                    objectName: "certificateCancelButton"
+                    text: certificatePrompt.tip_cancel
+                    primary: false
+                    loginModel: certificatePrompt.loginModel
+                    skinColors: certificatePrompt.skinColors
+                    KeyNavigation.right: trustButton
+                    KeyNavigation.tab: trustButton
+                    onClicked: certificatePrompt.close()
+                }
+                SkinButton {
+                    id: trustButton
+                    objectName: "certificateTrustButton"
+                    text: certificateTrust.changed ? certificatePrompt.tip_certificate_accept_new
+                                                   : certificatePrompt.tip_certificate_trust
+                    primary: !certificateTrust.changed
+                    loginModel: certificatePrompt.loginModel
+                    skinColors: certificateTrust.changed ? Style.danger : certificatePrompt.skinColors
+                    KeyNavigation.left: cancelButton
+                    KeyNavigation.tab: cancelButton
+                    onClicked: {
+                        // Closing first: its closed() must not count as a cancel.
+                        certificatePrompt.visible = false
+                        certificateTrust.trust()
+                    }
+                }
             }
         }
     }
