@@ -4,6 +4,7 @@ import ConfigData 1.0
 import SocketState 1.0
 import FilteruserAuthority 1.0
 import StartupPhase 1.0
+import HttplanguagePackage 1.0
 import "style"
 import "controls"
 
@@ -14,8 +15,10 @@ Rectangle {
     property int loginModel: 0
     property string skinColors: Style.defaultSkin
     property bool suppressAutoLogin: false
-    // "password", "qrcode", "server" or "logging"
-    property string currentView: "password"
+    // "password", "qrcode", "server" or "logging". The frame reopens where the user left it;
+    // without a server it starts at the settings. Known from the start, so that only the view
+    // shown is made before the first frame.
+    property string currentView: configData.loginStartView()
     property string loggingAccount: ""
     property string loggingAvatar: ""
     // Trusted while the refused sign-in was still on its way: it runs again once it has failed.
@@ -23,6 +26,10 @@ Rectangle {
     readonly property real sr: Style.sr
     readonly property var pal: Style.palette(loginModel)
     readonly property bool dark: pal.dark
+    // The window buttons in the header.
+    property string tip_server_set: qsTr("服务器设置")
+    property string tip_narrow: qsTr("缩小")
+    property string tip_close: qsTr("关闭")
 
     signal sigLoginSuccess()
     signal sigLoginName(string userId, string names)
@@ -40,6 +47,14 @@ Rectangle {
     function hextoPressHex(hex) {
         return Style.pressed(hex)
     }
+    // The password form, made now if the start showed another view and it is still on its way.
+    function detail() {
+        if (!detailLoader.item) {
+            detailLoader.asynchronous = false
+            detailLoader.active = true
+        }
+        return detailLoader.item
+    }
     // The avatar of a person on the current server, or the built-in one.
     function getUserAvatar(path) { return configData.avatarUrl(path) }
     // Back to the password form after a logout.
@@ -47,7 +62,7 @@ Rectangle {
         loginWatchdog.stop()
         retryWhenFailed = false
         currentView = "password"
-        loginDetail.reset()
+        detail().reset()
     }
     function loginFinished(status, errors) {
         loginWatchdog.stop()
@@ -60,9 +75,9 @@ Rectangle {
             // A refused certificate is being asked about: the prompt says what happened, and
             // "server address wrong" beneath it would say something else.
             if (!certificatePrompt.trust.asking)
-                loginDetail.showTip(errors)
+                detail().showTip(errors)
             if (retry)
-                loginDetail.doLogin()
+                detail().doLogin()
             return
         }
         configData.setLoginServerIp()
@@ -77,13 +92,11 @@ Rectangle {
         if (currentView === "server")
             setLoader.item.testServer()
         else if (currentView === "password")
-            loginDetail.doLogin()
+            detail().doLogin()
         else if (currentView === "logging")
             retryWhenFailed = true
     }
 
-    // The frame reopens where the user left it; without a server it starts at the settings.
-    Component.onCompleted: currentView = configData.loginStartView()
     onCurrentViewChanged: {
         if (currentView === "password" || currentView === "qrcode" || currentView === "server")
             configData.setCurrentMainFile(currentView, "loginView")
@@ -100,9 +113,10 @@ Rectangle {
         onTriggered: {
             if (loginDefault.currentView !== "logging")
                 return
-            loginDetail.cancelLogin()
+            var form = loginDefault.detail()
+            form.cancelLogin()
             loginDefault.currentView = "password"
-            loginDetail.showTip(loginDetail.tip_server_disconnected)
+            form.showTip(form.tip_server_disconnected)
         }
     }
 
@@ -181,8 +195,8 @@ Rectangle {
                            : buttonArea.containsMouse ? (modelData === "close" ? Style.danger : Style.glass(0.18)) : "transparent"
                     visible: modelData !== "set" || loginDefault.currentView === "password" || loginDefault.currentView === "qrcode"
                     Accessible.role: Accessible.Button
-                    Accessible.name: modelData === "set" ? loginDetail.tip_server_set
-                                     : modelData === "min" ? loginDetail.tip_narrow : loginDetail.tip_close
+                    Accessible.name: modelData === "set" ? loginDefault.tip_server_set
+                                     : modelData === "min" ? loginDefault.tip_narrow : loginDefault.tip_close
                     Accessible.onPressAction: activate()
                     function activate() {
                         if (modelData === "set")
@@ -229,26 +243,43 @@ Rectangle {
         }
     }
 
-    LoginDetail {
-        id: loginDetail
+    LanguageTexts {
+        id: languageTexts
+        target: loginDefault
+        languagePackage: httplanguagePackage
+    }
+    HttplanguagePackage {
+        id: httplanguagePackage
+        onSigLangueFileList: languageTexts.apply()
+        Component.onCompleted: languageTexts.apply()
+    }
+
+    // The password form; made at once when the start shows it, behind the first frame otherwise.
+    Loader {
+        id: detailLoader
         anchors.top: header.bottom
         anchors.topMargin: -40 * sr
         anchors.bottom: parent.bottom
         width: parent.width
-        visible: loginDefault.currentView === "password"
-        loginModel: loginDefault.loginModel
-        skinColors: loginDefault.skinColors
-        suppressAutoLogin: loginDefault.suppressAutoLogin
-        onSigLoginStart: {
-            certificatePrompt.trust.reconsider()
-            loginDefault.loggingAccount = account
-            loginDefault.loggingAvatar = loginDefault.getUserAvatar(configData.getAccountImage(account))
-            loginDefault.currentView = "logging"
-            loginWatchdog.restart()
+        active: StartupPhase.firstFrameShown || loginDefault.currentView === "password"
+        asynchronous: StartupPhase.behindFirstFrame && loginDefault.currentView !== "password"
+        sourceComponent: LoginDetail {
+            id: loginDetail
+            visible: loginDefault.currentView === "password"
+            loginModel: loginDefault.loginModel
+            skinColors: loginDefault.skinColors
+            suppressAutoLogin: loginDefault.suppressAutoLogin
+            onSigLoginStart: {
+                certificatePrompt.trust.reconsider()
+                loginDefault.loggingAccount = account
+                loginDefault.loggingAvatar = loginDefault.getUserAvatar(configData.getAccountImage(account))
+                loginDefault.currentView = "logging"
+                loginWatchdog.restart()
+            }
+            onSigLoginSuccess: loginDefault.loginFinished(status, errors)
+            onSigLoginName: loginDefault.sigLoginName(userId, names)
+            onSigShowQrcode: loginDefault.currentView = "qrcode"
         }
-        onSigLoginSuccess: loginDefault.loginFinished(status, errors)
-        onSigLoginName: loginDefault.sigLoginName(userId, names)
-        onSigShowQrcode: loginDefault.currentView = "qrcode"
     }
 
     // The views the first frame does not show are made behind it; the one shown first is made
@@ -292,7 +323,7 @@ Rectangle {
             onSigCheckStarted: certificatePrompt.trust.reconsider()
             onSigCancelBtn: {
                 loginDefault.currentView = "password"
-                loginDetail.reset()
+                loginDefault.detail().reset()
             }
         }
     }
@@ -312,7 +343,7 @@ Rectangle {
             avatarPath: loginDefault.loggingAvatar
             onSigCancel: {
                 loginWatchdog.stop()
-                loginDetail.cancelLogin()
+                loginDefault.detail().cancelLogin()
                 loginDefault.currentView = "password"
             }
         }
@@ -329,7 +360,7 @@ Rectangle {
             if (loginDefault.currentView === "server")
                 setLoader.item.showResult(false, certificatePrompt.tip_certificate_declined)
             else if (loginDefault.currentView === "password")
-                loginDetail.showTip(certificatePrompt.tip_certificate_declined)
+                loginDefault.detail().showTip(certificatePrompt.tip_certificate_declined)
         }
     }
 }

@@ -47,10 +47,6 @@ Item {
     property string tip_server_disconnected: qsTr("服务器断开，请检查网络")
     property string tip_sacn_code_login: qsTr("扫描二维码安全登录")
     property string tip_server_address_errors: qsTr("服务器地址错误")
-    // The window buttons above the form.
-    property string tip_server_set: qsTr("服务器设置")
-    property string tip_narrow: qsTr("缩小")
-    property string tip_close: qsTr("关闭")
     property string tip_saved_accounts: qsTr("已保存的账号")
     property string tip_remove_account: qsTr("删除账号")
     property string tip_keychain_unavailable: qsTr("系统密钥环不可用，记住的密码将保存在本机配置文件中")

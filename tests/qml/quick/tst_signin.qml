@@ -1,5 +1,6 @@
 import QtQuick 2.12
 import QtTest 1.12
+import ConfigData 1.0
 
 // The sign-in documents driven like a user would: keys into the fields, Enter, clicks.
 TestCase {
@@ -10,6 +11,7 @@ TestCase {
     height: 200
 
     property var win: null
+    ConfigData { id: settingsStore }
 
     // True while `item` or anything inside it waits for its layout pass.
     function polishPending(item) {
@@ -232,5 +234,21 @@ TestCase {
         mouseClick(item("lang_zh_CN"))
         tryCompare(title, "text", "服务器设置", 10000)
         mouseClick(item("serverOk"))
+    }
+
+    // A start where the server settings were left open shows them first; the password form,
+    // made behind them, comes with OK and signs in.
+    function test_6_startAtServerSettings() {
+        win.destroy()
+        win = null
+        settingsStore.setCurrentMainFile("server", "loginView")
+        openWindow()
+        tryCompare(item("setInterface"), "visible", true)
+        waitForLanguages()
+        mouseClick(item("serverOk"))
+        tryCompare(item("accountField"), "visible", true, 10000)
+        signInByKeys("zhangwei", "123456")
+        tryCompare(win, "loggedIn", true, 30000)
+        logout()
     }
 }
