@@ -120,10 +120,14 @@ Window {
         if (/^#[0-9a-fA-F]{6}$/.test(skin))
             skinColors = skin
         centerOnScreen()
-        // Texts of the stored language of the current server, at start.
-        httplanguagePackage.loadStoredLanguage()
         if (StartupPhase.firstFrameShown)
-            loadMainFrame()
+            afterFirstFrame()
+    }
+    // The stored language's texts are asked of the server once the first frame is up: the
+    // request, and for an https server the TLS library it starts, would delay that frame.
+    function afterFirstFrame() {
+        httplanguagePackage.loadStoredLanguage()
+        loadMainFrame()
     }
 
     ConfigData { id: configData }
@@ -169,7 +173,7 @@ Window {
     }
     Connections {
         target: StartupPhase
-        function onFirstFrameShownChanged() { windows.loadMainFrame() }
+        function onFirstFrameShownChanged() { windows.afterFirstFrame() }
     }
 
     Loader {

@@ -50,6 +50,11 @@ QNetworkRequest ServerRequest::make(const QString &url, Body body, bool authoris
 
 void ServerRequest::applyTls(QNetworkRequest &request)
 {
+    // A plain http request has no use for it, and making it starts the TLS library (several
+    // milliseconds on the GUI thread). Redirected to https, Qt's own default verifies the peer
+    // just as strictly.
+    if (request.url().scheme() != QLatin1String("https"))
+        return;
     // Verified against the system store; a self-signed server passes once the user pinned it,
     // through the manager's watch (ServerTrust::watch).
     request.setSslConfiguration(ServerTrust::configuration());
