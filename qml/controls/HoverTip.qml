@@ -30,7 +30,8 @@ Rectangle {
         id: label
         anchors.centerIn: parent
         textFormat: Text.PlainText
-        text: tip.text
+        // Laid out only when shown: a hidden hint costs no shaping (nor a fallback face).
+        text: tip.visible ? tip.text : ""
         font.pixelSize: Style.fontSmall
         color: tip.pal.text
     }

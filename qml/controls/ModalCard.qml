@@ -62,7 +62,8 @@ Rectangle {
             x: 22 * Style.sr
             y: 18 * Style.sr
             width: parent.width - 70 * Style.sr
-            text: modal.title
+            // Laid out once the card shows: a closed card costs no shaping.
+            text: modal.visible ? modal.title : ""
             elide: Text.ElideRight
             font.pixelSize: Style.fontTitle
             color: modal.pal.text

@@ -36,8 +36,9 @@ TextInput {
         rightPadding: field.rightPadding
         verticalAlignment: Text.AlignVCenter
         textFormat: Text.PlainText
-        text: field.placeholderText
         visible: field.text === "" && field.preeditText === ""
+        // Laid out only while shown: a filled field costs no shaping of its hint.
+        text: visible ? field.placeholderText : ""
         elide: Text.ElideRight
         font: field.font
         color: field.placeholderTextColor

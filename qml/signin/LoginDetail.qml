@@ -309,7 +309,8 @@ Item {
                     anchors.fill: parent
                     anchors.margins: 4 * loginDetail.sr
                     clip: true
-                    model: loginDetail.accounts
+                    // Rows (and their avatars) only while the list is open.
+                    model: accountPopup.visible ? loginDetail.accounts : []
                     boundsBehavior: Flickable.StopAtBounds
                     Accessible.role: Accessible.List
                     Accessible.name: loginDetail.tip_saved_accounts
