@@ -100,6 +100,13 @@ Item {
         accountPopup.close()
         passwordField.forceActiveFocus()
     }
+    // Escape closes the saved accounts' list; with the list closed it goes on to the window.
+    function closeAccounts(event) {
+        if (accountPopup.visible)
+            accountPopup.close()
+        else
+            event.accepted = false
+    }
     function cancelLogin() {
         pending = false
     }
@@ -229,7 +236,7 @@ Item {
             onTextEdited: loginDetail.tipText = ""
             onAccepted: loginDetail.doLogin()
             Keys.onDownPressed: if (loginDetail.accounts.length > 0) accountPopup.open()
-            Keys.onEscapePressed: accountPopup.close()
+            Keys.onEscapePressed: loginDetail.closeAccounts(event)
             radius: 4 * loginDetail.sr
             backgroundColor: loginDetail.fieldColor
             borderColor: loginDetail.lineColor
@@ -268,7 +275,7 @@ Item {
                 Keys.onSpacePressed: toggle()
                 Keys.onReturnPressed: toggle()
                 Keys.onEnterPressed: toggle()
-                Keys.onEscapePressed: accountPopup.close()
+                Keys.onEscapePressed: loginDetail.closeAccounts(event)
                 Accessible.role: Accessible.ButtonDropDown
                 Accessible.name: loginDetail.tip_saved_accounts
                 Accessible.onPressAction: toggle()
