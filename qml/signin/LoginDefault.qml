@@ -97,8 +97,12 @@ Rectangle {
             retryWhenFailed = true
     }
 
+    // The view the user moves to is remembered; the one the start chose is already stored (or
+    // follows from a missing server), and the settings file is not written before the first frame.
+    property bool started: false
+    Component.onCompleted: started = true
     onCurrentViewChanged: {
-        if (currentView === "password" || currentView === "qrcode" || currentView === "server")
+        if (started && (currentView === "password" || currentView === "qrcode" || currentView === "server"))
             configData.setCurrentMainFile(currentView, "loginView")
     }
 
@@ -257,6 +261,7 @@ Rectangle {
     // The password form; made at once when the start shows it, behind the first frame otherwise.
     Loader {
         id: detailLoader
+        objectName: "passwordFormLoader"
         anchors.top: header.bottom
         anchors.topMargin: -40 * sr
         anchors.bottom: parent.bottom

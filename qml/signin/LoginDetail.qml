@@ -1,4 +1,5 @@
 import QtQuick 2.12
+import QtQuick.Window 2.12
 import RoundPicture 1.0
 import SignInForm 1.0
 import ConfigData 1.0
@@ -228,8 +229,7 @@ Item {
             color: loginDetail.textColor
             placeholderText: loginDetail.tip_user_name_placeholder
             placeholderTextColor: loginDetail.subColor
-            Accessible.role: Accessible.EditableText
-            Accessible.name: loginDetail.tip_user_name_placeholder
+            accessibleName: loginDetail.tip_user_name_placeholder
             selectByMouse: true
             selectionColor: loginDetail.skinColors
             KeyNavigation.tab: passwordField
@@ -330,15 +330,22 @@ Item {
                         // The store's change signal has refreshed the list by the time this returns.
                         function remove() {
                             formState.removeAccount(modelData)
-                            if (loginDetail.accounts.length === 0)
+                            if (loginDetail.accounts.length === 0) {
+                                // The row goes with the list: the keyboard stays in the field.
+                                accountField.forceActiveFocus()
                                 accountPopup.close()
+                            }
                         }
                         activeFocusOnTab: true
                         Keys.onSpacePressed: loginDetail.chooseAccount(modelData)
                         Keys.onReturnPressed: loginDetail.chooseAccount(modelData)
                         Keys.onEnterPressed: loginDetail.chooseAccount(modelData)
                         Keys.onDeletePressed: remove()
-                        Keys.onEscapePressed: accountPopup.close()
+                        Keys.onEscapePressed: {
+                            // The row goes with the list: the keyboard returns to its button.
+                            dropButton.forceActiveFocus()
+                            accountPopup.close()
+                        }
                         Accessible.role: Accessible.ListItem
                         Accessible.name: modelData
                         Accessible.onPressAction: loginDetail.chooseAccount(modelData)
@@ -403,6 +410,8 @@ Item {
         TextBox {
             id: passwordField
             objectName: "passwordField"
+            // Past the saved accounts, their list closes.
+            onActiveFocusChanged: if (activeFocus) accountPopup.close()
             width: parent.width
             height: 42 * sr
             leftPadding: 38 * sr
@@ -412,8 +421,7 @@ Item {
             passwordCharacter: "\u25cf"
             placeholderText: loginDetail.tip_password_placeholder
             placeholderTextColor: loginDetail.subColor
-            Accessible.role: Accessible.EditableText
-            Accessible.name: loginDetail.tip_password_placeholder
+            accessibleName: loginDetail.tip_password_placeholder
             selectionColor: loginDetail.skinColors
             KeyNavigation.tab: rememberBox
             KeyNavigation.backtab: accountField
@@ -610,12 +618,17 @@ Item {
         hovered: qrArea.containsMouse
     }
 
-    // A press outside the saved accounts closes their list; the press itself goes on to what
-    // lies beneath. The field and its button keep theirs (the button toggles the list).
+    // The list closes when the form is left: another view, or the keyboard moving past it.
+    onVisibleChanged: if (!visible) accountPopup.close()
+
+    // A press anywhere outside the saved accounts (the header and its buttons too) closes their
+    // list; the press itself goes on to what lies beneath. The field and its button keep theirs
+    // (the button toggles the list).
     MouseArea {
+        parent: loginDetail.Window.contentItem
         anchors.fill: parent
-        // Over the form, so that it sees the press first.
-        z: 5
+        // Over everything, so that it sees the press first.
+        z: 1000
         enabled: accountPopup.visible
         onPressed: {
             var inField = accountField.contains(mapToItem(accountField, mouse.x, mouse.y))

@@ -183,8 +183,7 @@ Rectangle {
                 color: setInterface.textColor
                 placeholderText: setInterface.tip_input_server_address
                 placeholderTextColor: setInterface.subColor
-                Accessible.role: Accessible.EditableText
-                Accessible.name: setInterface.tip_server_address
+                accessibleName: setInterface.tip_server_address
                 selectByMouse: true
                 selectionColor: setInterface.skinColors
                 onTextEdited: httplanguagePackageTimer.restart()

@@ -1,7 +1,9 @@
 #include "shell/qmltypes.h"
 #include "testenvironment.h"
 
+#include "config/configfile.h"
 #include "desktop/startupcontext.h"
+#include "desktop/startupphase.h"
 #include "net/servertrust.h"
 
 #include <QQmlApplicationEngine>
@@ -29,6 +31,8 @@ private slots:
     void languageFallsBackToBuiltInTexts();
     void exitViewReturnFollowsFocus();
     void certificatePromptByKeyboard();
+    // Last: it starts the process's start-up phase, after which documents load behind frames.
+    void passwordFormWaitsBehindServerSettings();
 
 private:
     static void publish(QQmlEngine &engine, int screenRate = 1);
@@ -411,6 +415,39 @@ void TestDocuments::certificatePromptByKeyboard()
     QCOMPARE(find("certificatePreviousFingerprint")->property("text").toString(), previous);
     QCOMPARE(find("certificateWarning")->property("text").toString(),
              prompt->property("tip_certificate_changed").toString());
+}
+
+void TestDocuments::passwordFormWaitsBehindServerSettings()
+{
+    // A start on the server settings makes the password form behind the first frame, or there
+    // and then when the settings are left sooner; either way it is made once.
+    ConfigFile::instance()->setMainConfig(QStringLiteral("loginView"), QStringLiteral("server"));
+    StartupPhase::begin();
+    QQmlApplicationEngine engine;
+    publish(engine);
+    engine.load(QUrl(QStringLiteral("qrc:/main.qml")));
+    QCOMPARE(engine.rootObjects().size(), 1);
+    auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+    QVERIFY(window);
+    auto *settings = window->findChild<QQuickItem *>(QStringLiteral("setInterface"));
+    QVERIFY(settings);
+    QVERIFY(settings->isVisible());
+    // Not even on its way while the start-up phase lasts.
+    auto *formLoader = window->findChild<QQuickItem *>(QStringLiteral("passwordFormLoader"));
+    QVERIFY(formLoader);
+    QVERIFY(!formLoader->property("active").toBool());
+    QVERIFY(!window->findChild<QQuickItem *>(QStringLiteral("loginDetail")));
+
+    QVERIFY(QMetaObject::invokeMethod(settings, "sigCancelBtn"));
+    auto *form = window->findChild<QQuickItem *>(QStringLiteral("loginDetail"));
+    QVERIFY(form);
+    QVERIFY(form->isVisible());
+    QVERIFY(!settings->isVisible());
+
+    StartupPhase::end();
+    QTRY_VERIFY(StartupPhase::instance()->firstFrameShown());
+    QTRY_VERIFY_WITH_TIMEOUT(oneShotTimersIdle(window), 10000);
+    QCOMPARE(window->findChildren<QQuickItem *>(QStringLiteral("loginDetail")).size(), 1);
 }
 
 TARNEX_TEST_MAIN(TestDocuments)
