@@ -11,7 +11,9 @@ Rectangle {
     property int delay: 500
     property var pal: Style.standardPalette
 
-    visible: hovered && text !== "" && !wait.running
+    // Set when the pointer has rested for the delay; any move away hides the hint again.
+    property bool shown: false
+    visible: shown && text !== ""
     width: label.implicitWidth + 16 * Style.sr
     height: label.implicitHeight + 10 * Style.sr
     radius: 3 * Style.sr
@@ -21,10 +23,17 @@ Rectangle {
     Accessible.role: Accessible.ToolTip
     Accessible.name: text
 
-    onHoveredChanged: if (hovered) wait.restart()
+    onHoveredChanged: {
+        shown = false
+        if (hovered)
+            wait.restart()
+        else
+            wait.stop()
+    }
     Timer {
         id: wait
         interval: tip.delay
+        onTriggered: tip.shown = true
     }
     Text {
         id: label
